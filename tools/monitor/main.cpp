@@ -1,0 +1,3 @@
+#include "tools/monitor/recorder.h"
+
+int main(int argc, char** argv) { return RunMonitor(argc, argv); }

@@ -1,0 +1,206 @@
+#include "tools/monitor/options.h"
+
+#include <errno.h>
+#include <stdlib.h>
+
+namespace {
+
+bool ParseInt(const std::string& text, long lo, long hi, int& out) {
+    if (text.empty()) return false;
+    errno = 0;
+    char* end = nullptr;
+    long v = strtol(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || v < lo || v > hi) return false;
+    out = (int)v;
+    return true;
+}
+
+bool ParseSeconds(const std::string& text, double& out) {
+    if (text.empty()) return false;
+    errno = 0;
+    char* end = nullptr;
+    double v = strtod(text.c_str(), &end);
+    if (errno != 0 || *end != '\0' || !(v >= 0) || v > 1e7) return false;
+    out = v;
+    return true;
+}
+
+std::vector<std::string> Split(const std::string& text, char sep) {
+    std::vector<std::string> out;
+    size_t pos = 0;
+    while (true) {
+        size_t end = text.find(sep, pos);
+        out.push_back(text.substr(pos, end == std::string::npos ? std::string::npos : end - pos));
+        if (end == std::string::npos) break;
+        pos = end + 1;
+    }
+    return out;
+}
+
+}  // namespace
+
+int KindFromName(const std::string& name) {
+    if (name == "md") return 1;
+    if (name == "di") return 2;
+    if (name == "td") return 3;
+    if (name == "ad") return 4;
+    return 0;
+}
+
+const char* KindName(int kind) {
+    switch (kind) {
+    case 1: return "md";
+    case 2: return "di";
+    case 3: return "td";
+    case 4: return "ad";
+    default: return "?";
+    }
+}
+
+const char* MonitorUsage() {
+    return "usage: camdet-monitor --api KEY [options]\n"
+           "       camdet-monitor --demo [--json] [--duration SEC]\n"
+           "  --api KEY            camera API key (hikvisionv3, onvif, axisv3, ...)\n"
+           "  --host ADDR          camera address (127.0.0.1)\n"
+           "  --port N             camera HTTP port (80)\n"
+           "  --user NAME, --password TEXT   camera login\n"
+           "  --model TEXT         camera model\n"
+           "  --cam-id N           camera id (1)\n"
+           "  --di-count N         number of alarm inputs (1)\n"
+           "  --cap WORD           capability word of the camera API (repeatable)\n"
+           "  --has-cap N          capability number (repeatable)\n"
+           "  --stream-format N    stream format code (0)\n"
+           "  --stream-protocol N  stream protocol code (1)\n"
+           "  --fifo               give the detectors a stream FIFO\n"
+           "  --no-prepare         do not let the factories prepare the camera\n"
+           "  --kinds LIST         comma list of md,di,td,ad (all)\n"
+           "  --det-path P, --det-port N    override the camera-API path and port\n"
+           "  --md-param A,B,C,D   motion parameters before start\n"
+           "  --det-param KIND:KEY=VALUE    detection parameter (repeatable)\n"
+           "  --onvif-device URL   ONVIF device service address\n"
+           "  --onvif-topic KIND=KEY        ONVIF topic key per kind (repeatable)\n"
+           "  --duration SEC       stop after SEC seconds (default: until SIGINT/SIGTERM)\n"
+           "  --json               one JSON object per line\n"
+           "  --log FILE           write the library log to FILE\n"
+           "  --dry-run            create the detectors, print them, release them\n"
+           "  --demo               watch a built-in simulated camera\n";
+}
+
+bool ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& opt, std::string& error) {
+    bool apiSet = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string name = argv[i];
+        // Flags without a value.
+        if (name == "--fifo") { opt.fifo = true; continue; }
+        if (name == "--no-prepare") { opt.noPrepare = true; continue; }
+        if (name == "--json") { opt.json = true; continue; }
+        if (name == "--dry-run") { opt.dryRun = true; continue; }
+        if (name == "--demo") { opt.demo = true; continue; }
+        if (name == "--help" || name == "-h") { opt.help = true; continue; }
+
+        static const char* const kValued[] = {
+            "--api", "--host", "--port", "--user", "--password", "--model", "--cam-id", "--di-count", "--cap",
+            "--has-cap", "--stream-format", "--stream-protocol", "--kinds", "--det-path", "--det-port",
+            "--md-param", "--det-param", "--duration", "--log", "--onvif-device", "--onvif-topic"};
+        bool known = false;
+        for (const char* k : kValued) known = known || name == k;
+        if (!known) {
+            error = "unknown option '" + name + "'";
+            return false;
+        }
+        if (i + 1 >= argc) {
+            error = "option " + name + " needs a value";
+            return false;
+        }
+        const std::string v = argv[++i];
+        auto bad = [&](const char* what) {
+            error = "option " + name + ": " + what + " (got '" + v + "')";
+            return false;
+        };
+        if (name == "--api") {
+            if (v.empty()) return bad("expects a camera API key");
+            opt.api = v;
+            apiSet = true;
+        } else if (name == "--host") {
+            if (v.empty()) return bad("expects an address");
+            opt.host = v;
+        } else if (name == "--port") {
+            if (!ParseInt(v, 1, 65535, opt.port)) return bad("expects a port number 1-65535");
+        } else if (name == "--user") {
+            opt.user = v;
+        } else if (name == "--password") {
+            opt.password = v;
+        } else if (name == "--model") {
+            opt.model = v;
+        } else if (name == "--cam-id") {
+            if (!ParseInt(v, 0, 2147483647L, opt.camId)) return bad("expects a non-negative integer");
+        } else if (name == "--di-count") {
+            if (!ParseInt(v, 0, 64, opt.diCount)) return bad("expects an integer 0-64");
+        } else if (name == "--cap") {
+            if (v.empty()) return bad("expects a capability word");
+            opt.caps.push_back(v);
+        } else if (name == "--has-cap") {
+            int n;
+            if (!ParseInt(v, -2147483647L, 2147483647L, n)) return bad("expects an integer");
+            opt.hasCaps.push_back(n);
+        } else if (name == "--stream-format") {
+            if (!ParseInt(v, -2147483647L, 2147483647L, opt.streamFormat)) return bad("expects an integer");
+        } else if (name == "--stream-protocol") {
+            if (!ParseInt(v, -2147483647L, 2147483647L, opt.streamProtocol)) return bad("expects an integer");
+        } else if (name == "--kinds") {
+            opt.kinds.clear();
+            for (const std::string& k : Split(v, ',')) {
+                int kind = KindFromName(k);
+                if (!kind) return bad("expects a comma list of md, di, td, ad");
+                bool dup = false;
+                for (int have : opt.kinds) dup = dup || have == kind;
+                if (!dup) opt.kinds.push_back(kind);
+            }
+        } else if (name == "--det-path") {
+            opt.detPath = v;
+            opt.detPathSet = true;
+        } else if (name == "--det-port") {
+            if (!ParseInt(v, 1, 65535, opt.detPort)) return bad("expects a port number 1-65535");
+        } else if (name == "--md-param") {
+            std::vector<std::string> parts = Split(v, ',');
+            if (parts.size() != 4) return bad("expects four integers A,B,C,D");
+            for (int j = 0; j < 4; ++j) {
+                if (!ParseInt(parts[j], -2147483647L, 2147483647L, opt.mdParam[j]))
+                    return bad("expects four integers A,B,C,D");
+            }
+            opt.mdParamSet = true;
+        } else if (name == "--det-param") {
+            size_t colon = v.find(':');
+            size_t eq = v.find('=');
+            if (colon == std::string::npos || eq == std::string::npos || eq < colon)
+                return bad("expects KIND:KEY=VALUE");
+            DetParamOpt p;
+            p.kind = KindFromName(v.substr(0, colon));
+            if (!p.kind) return bad("KIND must be md, di, td or ad");
+            if (!ParseInt(v.substr(colon + 1, eq - colon - 1), -2147483647L, 2147483647L, p.key))
+                return bad("KEY must be an integer");
+            p.value = v.substr(eq + 1);
+            opt.detParams.push_back(p);
+        } else if (name == "--duration") {
+            if (!ParseSeconds(v, opt.duration)) return bad("expects a non-negative number of seconds");
+        } else if (name == "--log") {
+            if (v.empty()) return bad("expects a file path");
+            opt.logFile = v;
+        } else if (name == "--onvif-device") {
+            if (v.compare(0, 7, "http://") != 0 && v.compare(0, 8, "https://") != 0)
+                return bad("expects an http:// or https:// URL");
+            opt.onvifDevice = v;
+        } else if (name == "--onvif-topic") {
+            size_t eq = v.find('=');
+            int kind = eq == std::string::npos ? 0 : KindFromName(v.substr(0, eq));
+            if (!kind) return bad("expects KIND=KEY with KIND one of md, di, td, ad");
+            opt.onvifTopics[kind] = v.substr(eq + 1);
+        }
+    }
+    if (opt.help) return true;
+    if (!apiSet && !opt.demo) {
+        error = "missing required option --api KEY";
+        return false;
+    }
+    return true;
+}

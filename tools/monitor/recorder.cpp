@@ -1,0 +1,245 @@
+#include "tools/monitor/recorder.h"
+
+#include <cxxabi.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/time.h>
+#include <time.h>
+
+#include <typeinfo>
+
+#include "camdet/eventdetector.h"
+#include "dupfromox/oxdebuglog.h"
+#include "tools/monitor/demo.h"
+
+DetectorHandler::DetectorHandler(BRObjectBase* det) { SetHandlerBase(det, GetDetectorFuncTable(), "DetectorHandler"); }
+
+// ---------------------------------------------------------------- printer
+
+namespace {
+
+std::string NowIso() {
+    struct timeval tv;
+    gettimeofday(&tv, nullptr);
+    struct tm tmv;
+    gmtime_r(&tv.tv_sec, &tmv);
+    char buf[64];
+    size_t n = strftime(buf, sizeof(buf), "%Y-%m-%dT%H:%M:%S", &tmv);
+    snprintf(buf + n, sizeof(buf) - n, ".%03dZ", (int)(tv.tv_usec / 1000));
+    return buf;
+}
+
+std::string JsonString(const std::string& s) {
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += (char)c;
+        } else if (c < 0x20) {
+            char esc[8];
+            snprintf(esc, sizeof(esc), "\\u%04x", c);
+            out += esc;
+        } else {
+            out += (char)c;
+        }
+    }
+    return out + "\"";
+}
+
+}  // namespace
+
+void StatusPrinter::Detector(int kind, const char* cls) {
+    std::lock_guard<std::mutex> g(m_Mutex);
+    if (m_Json) {
+        fprintf(m_Out, "{\"event\":\"detector\",\"kind\":\"%s\",\"class\":%s}\n", KindName(kind),
+                cls ? JsonString(cls).c_str() : "null");
+    } else {
+        fprintf(m_Out, "detector %s: %s\n", KindName(kind), cls ? cls : "(none for this camera)");
+    }
+    fflush(m_Out);
+}
+
+void StatusPrinter::Status(int kind, int port, bool trig, int level) {
+    std::lock_guard<std::mutex> g(m_Mutex);
+    std::pair<int, int> key(kind, port);
+    std::map<std::pair<int, int>, std::pair<bool, int> >::iterator it = m_Last.find(key);
+    if (it != m_Last.end() && it->second.first == trig && it->second.second == level) return;
+    m_Last[key] = std::make_pair(trig, level);
+    const std::string now = NowIso();
+    if (m_Json) {
+        char portText[16];
+        if (port < 0) snprintf(portText, sizeof(portText), "null");
+        else snprintf(portText, sizeof(portText), "%d", port);
+        fprintf(m_Out, "{\"event\":\"status\",\"time\":\"%s\",\"kind\":\"%s\",\"port\":%s,\"trig\":%s,\"level\":%d}\n",
+                now.c_str(), KindName(kind), portText, trig ? "true" : "false", level);
+    } else if (port < 0) {
+        fprintf(m_Out, "%s %s %s level %d\n", now.c_str(), KindName(kind), trig ? "TRIGGERED" : "quiet", level);
+    } else {
+        fprintf(m_Out, "%s %s port %d %s level %d\n", now.c_str(), KindName(kind), port,
+                trig ? "TRIGGERED" : "quiet", level);
+    }
+    fflush(m_Out);
+}
+
+void StatusPrinter::Note(const std::string& text) {
+    std::lock_guard<std::mutex> g(m_Mutex);
+    if (m_Json) return;
+    fprintf(m_Out, "%s\n", text.c_str());
+    fflush(m_Out);
+}
+
+// ---------------------------------------------------------------- recorder
+
+std::string DetectorClassName(BRObjectBase* obj) {
+    if (!obj) return std::string();
+    const char* mangled = typeid(*obj).name();
+    int status = 0;
+    char* dem = abi::__cxa_demangle(mangled, nullptr, nullptr, &status);
+    std::string name = (status == 0 && dem) ? dem : mangled;
+    free(dem);
+    return name;
+}
+
+MiniRecorder::MiniRecorder(const MonitorOptions& opt, StatusPrinter& printer)
+    : m_Opt(opt), m_Printer(printer), m_Api(new CameraAPI(&m_Cap)) {
+    m_Mediator.user = opt.user;
+    m_Mediator.password = opt.password;
+    m_Mediator.model = opt.model;
+    m_Mediator.host = opt.host;
+    m_Mediator.httpPort = opt.port;
+    m_Mediator.camId = opt.camId;
+    m_Mediator.diCount = opt.diCount;
+    m_Mediator.streamFormat = opt.streamFormat;
+    m_Mediator.streamProtocol = opt.streamProtocol;
+    m_Cap.SetAPI(opt.api);
+    m_Cap.SetDICnt(opt.diCount);
+    for (const std::string& w : opt.caps) m_Cap.AddApiWord(w);
+    for (int c : opt.hasCaps) m_Cap.AddCapability(c);
+    for (const auto& t : opt.onvifTopics) m_Cap.SetOnvifTopic(t.first, t.second);
+    m_Api->SetHttpPort(opt.port);
+    if (opt.detPathSet) m_Api->OverrideDetPath(opt.detPath);
+    if (opt.detPort > 0) m_Api->OverrideDetPort(opt.detPort);
+
+    StatusPrinter* p = &m_Printer;
+    m_EventBufMap.SetListener([p](int port, bool trig, int value) { p->Status(2, port, trig, value); });
+}
+
+MiniRecorder::~MiniRecorder() { ReleaseAll(); }
+
+void MiniRecorder::CreateDetectors() {
+    for (int kind : m_Opt.kinds) {
+        EventBuf* buf = new EventBuf();
+        m_EventBufs[kind].reset(buf);
+        if (kind != 2) {
+            StatusPrinter* p = &m_Printer;
+            buf->SetListener([p, kind](bool trig, int value) { p->Status(kind, -1, trig, value); });
+        }
+        BRObjectBase* fifo = m_Opt.fifo ? &m_Fifo : nullptr;
+        BRObjectBase* det = nullptr;
+        switch (kind) {
+        case 1: det = MotionDetFactory(&m_Mediator, m_Api.get(), buf, fifo, &m_Cap, nullptr, m_Opt.noPrepare); break;
+        case 2:
+            det = DigitalDetFactory(&m_Mediator, m_Api.get(), buf, &m_EventBufMap, fifo, &m_Cap, nullptr,
+                                    m_Opt.noPrepare);
+            break;
+        case 3:
+            det = TamperingDetFactory(&m_Mediator, m_Api.get(), buf, fifo, &m_Cap, nullptr, m_Opt.noPrepare);
+            break;
+        case 4: det = AudioDetFactory(&m_Mediator, m_Api.get(), buf, fifo, &m_Cap, nullptr, m_Opt.noPrepare); break;
+        }
+        std::string cls = DetectorClassName(det);
+        m_Printer.Detector(kind, det ? cls.c_str() : nullptr);
+        if (det) m_Dets.push_back(Det{kind, det});
+    }
+}
+
+void MiniRecorder::StartAll() {
+    for (const Det& d : m_Dets) {
+        DetectorHandler h(d.obj);
+        if (m_Opt.mdParamSet && d.kind == 1)
+            h.SetMDParam(m_Opt.mdParam[0], m_Opt.mdParam[1], m_Opt.mdParam[2], m_Opt.mdParam[3]);
+        for (const DetParamOpt& p : m_Opt.detParams) {
+            if (p.kind != d.kind) continue;
+            std::map<int, std::string> params;
+            params[p.key] = p.value;
+            h.SetDetParam(p.kind, params, 0);
+        }
+    }
+    for (const Det& d : m_Dets) DetectorHandler(d.obj).Start();
+}
+
+void MiniRecorder::ReleaseAll() {
+    for (Det& d : m_Dets) {
+        switch (d.kind) {
+        case 1: ReleaseMotionDetBRObj(d.obj); break;
+        case 2: ReleaseDigitalDetBRObj(d.obj); break;
+        case 3: ReleaseTamperingDetBRObj(d.obj); break;
+        case 4: ReleaseAudioDetBRObj(d.obj); break;
+        }
+    }
+    m_Dets.clear();
+}
+
+int MiniRecorder::DetectorCount() const { return (int)m_Dets.size(); }
+
+// ---------------------------------------------------------------- program
+
+void WaitForEnd(const sigset_t& set, double seconds) {
+    struct timespec start;
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    while (true) {
+        struct timespec ts = {1, 0};
+        if (seconds >= 0) {
+            struct timespec now;
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            double left = seconds - ((now.tv_sec - start.tv_sec) + (now.tv_nsec - start.tv_nsec) / 1e9);
+            if (left <= 0) return;
+            if (left < 1) {
+                ts.tv_sec = 0;
+                ts.tv_nsec = (long)(left * 1e9);
+            }
+        }
+        int sig = sigtimedwait(&set, nullptr, &ts);
+        if (sig == SIGINT || sig == SIGTERM) return;
+    }
+}
+
+int RunMonitor(int argc, const char* const* argv) {
+    MonitorOptions opt;
+    std::string error;
+    if (!ParseMonitorOptions(argc, argv, opt, error)) {
+        fprintf(stderr, "camdet-monitor: %s (see --help)\n", error.c_str());
+        return 2;
+    }
+    if (opt.help) {
+        fputs(MonitorUsage(), stdout);
+        return 0;
+    }
+    if (!opt.logFile.empty()) BrellinOwned::OXSetLogPath(opt.logFile);
+
+    // Signals go to sigtimedwait only; the detector threads inherit the mask.
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    StatusPrinter printer(stdout, opt.json);
+    if (opt.demo) return RunDemo(opt, printer, set);
+
+    MiniRecorder rec(opt, printer);
+    rec.CreateDetectors();
+    if (opt.dryRun) {
+        rec.ReleaseAll();
+        return 0;
+    }
+    if (rec.DetectorCount() == 0) {
+        fprintf(stderr, "camdet-monitor: no detector for camera API key '%s'\n", opt.api.c_str());
+        return 1;
+    }
+    rec.StartAll();
+    WaitForEnd(set, opt.duration);
+    rec.ReleaseAll();
+    return 0;
+}

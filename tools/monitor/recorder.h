@@ -1,0 +1,92 @@
+// A minimal recorder for one camera: builds the recorder objects, asks the
+// library's factories for detectors, drives them through the detector
+// function table and prints every status change.
+#ifndef TOOLS_MONITOR_RECORDER_H
+#define TOOLS_MONITOR_RECORDER_H
+
+#include <signal.h>
+#include <stdio.h>
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "host/camhost.h"
+#include "tools/monitor/options.h"
+
+// Calls a detector through the library's function table, as a recorder does.
+class DetectorHandler : public BRSlotHandler<6> {
+public:
+    DetectorHandler() {}
+    explicit DetectorHandler(BRObjectBase* det);
+    int Start() const { return Call<int>(0); }
+    int Stop() const { return Call<int>(1); }
+    bool IsActivated() const { return Call<bool>(2); }
+    void SetMDParam(int a, int b, int c, int d) const { Call<void, int, int, int, int>(3, a, b, c, d); }
+    bool IsShareEnabled() const { return Call<bool>(4); }
+    void SetDetParam(int kind, const std::map<int, std::string>& p, int arg) const {
+        Call<void, int, const std::map<int, std::string>&, int>(5, kind, p, arg);
+    }
+};
+
+// Serialises the output lines; reports a (kind, port) only when its
+// (trigger, level) differs from what it last reported.
+class StatusPrinter {
+public:
+    StatusPrinter(FILE* out, bool json) : m_Out(out), m_Json(json) {}
+    void Detector(int kind, const char* cls);
+    void Status(int kind, int port, bool trig, int level);  // port < 0: none
+    void Note(const std::string& text);                      // readable mode only
+
+private:
+    std::mutex m_Mutex;
+    FILE* m_Out;
+    bool m_Json;
+    std::map<std::pair<int, int>, std::pair<bool, int> > m_Last;
+};
+
+class MiniRecorder {
+public:
+    MiniRecorder(const MonitorOptions& opt, StatusPrinter& printer);
+    ~MiniRecorder();
+    // Runs the factories for every requested kind and prints what they made.
+    void CreateDetectors();
+    // Applies the parameters of the options and starts every detector.
+    void StartAll();
+    // Stops and releases every detector (release functions stop first).
+    void ReleaseAll();
+    int DetectorCount() const;
+
+    CamMediator& Mediator() { return m_Mediator; }
+    CameraCap& Cap() { return m_Cap; }
+    CameraAPI& Api() { return *m_Api; }
+
+private:
+    struct Det {
+        int kind;
+        BRObjectBase* obj;
+    };
+    MonitorOptions m_Opt;
+    StatusPrinter& m_Printer;
+    CamMediator m_Mediator;
+    CameraCap m_Cap;
+    std::unique_ptr<CameraAPI> m_Api;
+    std::map<int, std::unique_ptr<EventBuf> > m_EventBufs;
+    EventBufMap m_EventBufMap;
+    StreamFifo m_Fifo;
+    std::vector<Det> m_Dets;
+};
+
+// Demangled dynamic class name of a detector ("HikVisionV3MD").
+std::string DetectorClassName(BRObjectBase* obj);
+
+// Waits for SIGINT/SIGTERM (blocked in `set`), or until `seconds` have
+// passed (< 0: no limit).
+void WaitForEnd(const sigset_t& set, double seconds);
+
+// Whole program; returns the exit status.
+int RunMonitor(int argc, const char* const* argv);
+
+#endif  // TOOLS_MONITOR_RECORDER_H
