@@ -211,9 +211,12 @@ public:
 
     template <typename R, typename... A, typename... P>
     R Call(int id, P&&... args) const {
-        static const FunctorBase none;
-        const FunctorBase& slot = (id >= 0 && id < N) ? m_Slots[id] : none;
-        return Invoke<R, A...>(slot, std::forward<P>(args)...);
+        if (id >= 0 && id < N) return Invoke<R, A...>(m_Slots[id], std::forward<P>(args)...);
+        // An ID beyond the slots has no functor: reported as not registered.
+        FunctorBase none;
+        none.m_pObj = m_pObj;
+        none.m_Name = m_Name;
+        return Invoke<R, A...>(none, std::forward<P>(args)...);
     }
     const FunctorBase& Slot(int id) const { return m_Slots[id]; }
 
