@@ -58,14 +58,21 @@ public:
     bool IsConnected() const { return m_Fd >= 0; }
 
 private:
-    int FillBuffer();
+    // Reads what arrives before deadlineMs (monotonic) into m_Pending: the
+    // byte count, 0 when the peer closed, negative on error or time-out.
+    int FillBuffer(int64_t deadlineMs);
+    int ApplyKeepAlive();
     std::string m_Host;
     int m_Port;
     int m_TimeoutSec;
     bool m_blKeepAlive;
     int m_Fd;
-    std::vector<char> m_Pending;  // bytes read past a line end
+    std::vector<char> m_Pending;  // bytes read past a line end, from m_PendingPos on (bounded)
     size_t m_PendingPos;
+    bool m_blSkipRest;    // dropping the rest of a cut line
+    bool m_blPeerClosed;  // end of stream seen; m_Pending holds the last bytes
+    bool m_blFailLogged;  // one log line per run of failed connects
+    int m_KeepAliveIdle, m_KeepAliveInterval, m_KeepAliveCount;  // 0: system default
 };
 
 struct OXHttpClientImpl;
