@@ -1,0 +1,371 @@
+// ONVIF service clients: SOAP 1.2 over libcurl, WS-Security UsernameToken
+// with PasswordDigest, the token's creation time taken from the camera's clock.
+//
+// libcurl is used directly rather than through OXHttpClient: a SOAP exchange
+// needs its own Content-Type with the action, the body of 400/500 answers (the
+// fault says why) and a hard cap on the answer size.
+#include <curl/curl.h>
+#include <openssl/rand.h>
+#include <stdlib.h>
+#include <string.h>
+#include <time.h>
+
+#include <mutex>
+
+#include "dupfromox/oxdebuglog.h"
+#include "host/onvifsoap.h"
+#include "interface/onvifservice.h"
+
+namespace {
+
+const char* const kSrc = "host/onvifservice";
+
+// The address without user information, for log lines.
+std::string LogAddr(const std::string& url) {
+    size_t scheme = url.find("://");
+    size_t start = scheme == std::string::npos ? 0 : scheme + 3;
+    size_t slash = url.find('/', start);
+    size_t at = url.find('@', start);
+    if (at != std::string::npos && (slash == std::string::npos || at < slash))
+        return url.substr(0, start) + url.substr(at + 1);
+    return url;
+}
+
+// "PT2S", "PT1M30S", "PT0.5S" -> whole seconds (rounded up); 0 when unreadable.
+int DurationSec(const std::string& d) {
+    if (d.size() < 3 || d.compare(0, 2, "PT") != 0) return 0;
+    double total = 0, num = 0, frac = 0.1;
+    bool inFrac = false;
+    for (size_t i = 2; i < d.size(); ++i) {
+        char c = d[i];
+        if (c >= '0' && c <= '9') {
+            if (inFrac) {
+                num += (c - '0') * frac;
+                frac /= 10;
+            } else {
+                num = num * 10 + (c - '0');
+            }
+            if (num > 86400) return 86400;
+        } else if (c == '.') {
+            inFrac = true;
+        } else {
+            if (c == 'H') total += num * 3600;
+            else if (c == 'M') total += num * 60;
+            else if (c == 'S') total += num;
+            else return 0;
+            num = 0;
+            frac = 0.1;
+            inFrac = false;
+        }
+    }
+    int s = (int)total;
+    return s < total ? s + 1 : s;
+}
+
+bool IsXmlName(const std::string& s) {
+    if (s.empty() || s.size() > 64) return false;
+    for (size_t i = 0; i < s.size(); ++i) {
+        char c = s[i];
+        bool alpha = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+        bool other = (c >= '0' && c <= '9') || c == '-' || c == '.';
+        if (!(alpha || (i > 0 && other))) return false;
+    }
+    return s.compare(0, 3, "xml") != 0;
+}
+
+class CurlOnvifTransport : public OnvifTransport {
+public:
+    CurlOnvifTransport() : m_Curl(nullptr) {
+        static std::once_flag once;
+        std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    }
+    ~CurlOnvifTransport() override {
+        if (m_Curl) curl_easy_cleanup(m_Curl);
+    }
+
+    int Post(const std::string& url, const std::string& action, const std::string& body, const std::string& user,
+             const std::string& password, int timeoutSec, int& httpStatus, std::string& response) override {
+        httpStatus = 0;
+        response.clear();
+        if (!m_Curl) m_Curl = curl_easy_init();
+        if (!m_Curl) return -1;
+        CURL* c = m_Curl;
+        curl_easy_reset(c);  // keeps the connection cache
+        std::string ctype = "Content-Type: application/soap+xml; charset=utf-8";
+        if (!action.empty()) ctype += "; action=\"" + action + "\"";
+        struct curl_slist* hdrs = nullptr;
+        hdrs = curl_slist_append(hdrs, ctype.c_str());
+        hdrs = curl_slist_append(hdrs, "Expect:");
+        Sink sink{&response, false};
+        curl_easy_setopt(c, CURLOPT_URL, url.c_str());
+        curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+        curl_easy_setopt(c, CURLOPT_NOPROXY, "*");  // cameras are reached directly
+        curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(c, CURLOPT_POST, 1L);
+        curl_easy_setopt(c, CURLOPT_POSTFIELDS, body.data());
+        curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE, (long)body.size());
+        curl_easy_setopt(c, CURLOPT_HTTPHEADER, hdrs);
+        curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &CurlOnvifTransport::Write);
+        curl_easy_setopt(c, CURLOPT_WRITEDATA, &sink);
+        curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, 5L);
+        curl_easy_setopt(c, CURLOPT_TIMEOUT, (long)(timeoutSec > 0 ? timeoutSec : 10));
+        // Cameras carry self-signed certificates.
+        curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 0L);
+        curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 0L);
+        if (!user.empty()) {
+            // Some cameras want HTTP authentication on top of WS-Security.
+            curl_easy_setopt(c, CURLOPT_USERNAME, user.c_str());
+            curl_easy_setopt(c, CURLOPT_PASSWORD, password.c_str());
+            curl_easy_setopt(c, CURLOPT_HTTPAUTH, (long)CURLAUTH_ANY);
+        }
+        CURLcode rc = curl_easy_perform(c);
+        long status = 0;
+        curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+        curl_slist_free_all(hdrs);
+        httpStatus = (int)status;
+        if (rc != CURLE_OK || sink.overflow) {
+            response.clear();
+            return -1;
+        }
+        return 0;
+    }
+
+private:
+    struct Sink {
+        std::string* out;
+        bool overflow;
+    };
+    static size_t Write(char* ptr, size_t size, size_t nmemb, void* user) {
+        Sink* s = static_cast<Sink*>(user);
+        size_t n = size * nmemb;
+        if (s->out->size() + n > kOnvifSoapMaxLen) {
+            s->overflow = true;
+            return 0;  // aborts the transfer
+        }
+        s->out->append(ptr, n);
+        return n;
+    }
+    CURL* m_Curl;
+};
+
+}  // namespace
+
+std::shared_ptr<OnvifTransport> NewCurlOnvifTransport() { return std::make_shared<CurlOnvifTransport>(); }
+
+// ---------------------------------------------------------------- base
+
+OnvifServiceBase::OnvifServiceBase() : m_TimeoutSec(10), m_ClockOffset(0), m_blClockKnown(false) {}
+
+OnvifServiceBase::~OnvifServiceBase() {}
+
+int OnvifServiceBase::UpdateServiceParam(CameraAPI*, const std::string& addr, const std::string& ver1,
+                                         const std::string& ver2) {
+    m_Ver1 = ver1;
+    m_Ver2 = ver2;
+    m_Addr.clear();
+    if (addr.compare(0, 7, "http://") != 0 && addr.compare(0, 8, "https://") != 0) return -1;
+    m_Addr = addr;
+    return 0;
+}
+
+bool OnvifServiceBase::IsSupported() { return !m_Addr.empty(); }
+
+void OnvifServiceBase::SetLogin(const std::string& user, const std::string& password, const std::string& deviceAddr) {
+    m_User = user;
+    m_Password = password;
+    m_DeviceAddr = deviceAddr;
+    m_blClockKnown = false;
+}
+
+void OnvifServiceBase::SetTransport(std::shared_ptr<OnvifTransport> t) { m_Transport = t; }
+
+bool OnvifServiceBase::SyncClock() {
+    m_blClockKnown = true;  // one attempt per need: a camera without the call keeps offset 0
+    const std::string& url = m_DeviceAddr.empty() ? m_Addr : m_DeviceAddr;
+    if (url.empty()) return false;
+    if (!m_Transport) m_Transport = NewCurlOnvifTransport();
+    std::string env = OnvifSoap::Envelope("", "<tds:GetSystemDateAndTime/>");
+    std::string resp;
+    int status = 0;
+    if (m_Transport->Post(url, "http://www.onvif.org/ver10/device/wsdl/GetSystemDateAndTime", env, "", "",
+                          m_TimeoutSec, status, resp) != 0)
+        return false;
+    time_t cam = 0;
+    if (OnvifSoap::ParseSystemDateAndTime(resp.data(), resp.size(), cam) != OVF_SOAP_OK) return false;
+    m_ClockOffset = (long)(cam - time(nullptr));
+    return true;
+}
+
+int OnvifServiceBase::Call(const std::string& url, const std::string& action, const std::string& body,
+                           std::string& response, const std::string& headerExtra) {
+    const std::string& target = url.empty() ? m_Addr : url;
+    if (target.empty()) return -1;
+    if (!m_Transport) m_Transport = NewCurlOnvifTransport();
+    int timeout = m_TimeoutSec;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        std::string header;
+        if (!m_User.empty()) {
+            if (!m_blClockKnown) SyncClock();
+            unsigned char raw[16];
+            if (RAND_bytes(raw, sizeof(raw)) != 1) {
+                for (size_t i = 0; i < sizeof(raw); ++i) raw[i] = (unsigned char)rand();
+            }
+            std::string nonce(reinterpret_cast<char*>(raw), sizeof(raw));
+            header = OnvifSoap::UsernameTokenHeader(m_User, m_Password, nonce,
+                                                    OnvifSoap::IsoUtc(time(nullptr) + m_ClockOffset));
+        }
+        header += headerExtra;
+        std::string env = OnvifSoap::Envelope(header, body);
+        std::string resp;
+        int status = 0;
+        if (m_Transport->Post(target, action, env, m_User, m_Password, timeout, status, resp) != 0) {
+            OXLOG(kSrc, "No answer from %s to %s\n", LogAddr(target).c_str(), action.c_str());
+            return -1;
+        }
+        OnvifSoap::Fault fault;
+        int rc = OnvifSoap::CheckEnvelope(resp.data(), resp.size(), fault);
+        if (rc == OVF_SOAP_OK && status >= 200 && status < 300) {
+            response.swap(resp);
+            return 0;
+        }
+        bool authFailed = status == 401 || (rc == OVF_SOAP_ERR_FAULT && fault.IsAuth());
+        if (authFailed && attempt == 0 && !m_User.empty()) {
+            m_blClockKnown = false;  // the camera's clock may have moved
+            continue;
+        }
+        if (rc == OVF_SOAP_ERR_FAULT) {
+            OXLOG(kSrc, "SOAP fault from %s to %s: [%s][%s][%s]\n", LogAddr(target).c_str(), action.c_str(),
+                  fault.code.c_str(), fault.subcode.c_str(), fault.reason.substr(0, 200).c_str());
+        } else {
+            OXLOG(kSrc, "Bad answer from %s to %s: HTTP %d, parse %d\n", LogAddr(target).c_str(), action.c_str(),
+                  status, rc);
+        }
+        return -1;
+    }
+    return -1;
+}
+
+// ---------------------------------------------------------------- events
+
+int OnvifEventService::CreatePullPointSubscription(const std::string& filter, const std::string& termTime,
+                                                   const OVF_NS_LIST& ns, OVF_EVT_PULL_PT& pp) {
+    std::string body = "<tev:CreatePullPointSubscription";
+    for (OVF_NS_LIST::const_iterator it = ns.begin(); it != ns.end(); ++it) {
+        if (!IsXmlName(it->first)) continue;  // would break the request
+        body += " xmlns:" + it->first + "=\"" + OnvifSoap::XmlEscape(it->second) + "\"";
+    }
+    body += ">";
+    if (!filter.empty()) {
+        body += "<tev:Filter><wsnt:TopicExpression "
+                "Dialect=\"http://www.onvif.org/ver10/tev/topicExpression/ConcreteSet\">";
+        body += OnvifSoap::XmlEscape(filter);
+        body += "</wsnt:TopicExpression></tev:Filter>";
+    }
+    if (!termTime.empty())
+        body += "<tev:InitialTerminationTime>" + OnvifSoap::XmlEscape(termTime) + "</tev:InitialTerminationTime>";
+    body += "</tev:CreatePullPointSubscription>";
+    std::string resp;
+    if (Call("", "http://www.onvif.org/ver10/events/wsdl/EventPortType/CreatePullPointSubscriptionRequest", body,
+             resp) != 0)
+        return -1;
+    OVF_EVT_PULL_PT r;
+    if (OnvifSoap::ParseCreatePullPoint(resp.data(), resp.size(), r) != OVF_SOAP_OK) return -1;
+    pp = r;
+    return 0;
+}
+
+int OnvifEventService::PullMessages(const OVF_EVT_PULL_PT& pp, const std::string& timeout, const std::string& limit,
+                                    OVF_EVT_PULL_MSG& msg) {
+    if (pp.address.empty()) return -1;
+    const char* action = "http://www.onvif.org/ver10/events/wsdl/PullPointSubscription/PullMessagesRequest";
+    std::string header = "<wsa:Action>" + std::string(action) + "</wsa:Action><wsa:To>" +
+                         OnvifSoap::XmlEscape(pp.address) + "</wsa:To>";
+    std::string body = "<tev:PullMessages><tev:Timeout>" + OnvifSoap::XmlEscape(timeout) +
+                       "</tev:Timeout><tev:MessageLimit>" + OnvifSoap::XmlEscape(limit) +
+                       "</tev:MessageLimit></tev:PullMessages>";
+    // The camera may hold the request for the whole pull time-out.
+    int saved = m_TimeoutSec;
+    m_TimeoutSec = saved + DurationSec(timeout);
+    std::string resp;
+    int rc = Call(pp.address, action, body, resp, header);
+    m_TimeoutSec = saved;
+    if (rc != 0) return -1;
+    OVF_EVT_PULL_MSG r;
+    if (OnvifSoap::ParsePullMessages(resp.data(), resp.size(), r) != OVF_SOAP_OK) return -1;
+    msg = r;
+    return 0;
+}
+
+int OnvifEventService::Unsubscribe(const OVF_EVT_PULL_PT& pp) {
+    if (pp.address.empty()) return -1;
+    const char* action = "http://docs.oasis-open.org/wsn/bw-2/SubscriptionManager/UnsubscribeRequest";
+    std::string header = "<wsa:Action>" + std::string(action) + "</wsa:Action><wsa:To>" +
+                         OnvifSoap::XmlEscape(pp.address) + "</wsa:To>";
+    std::string resp;
+    return Call(pp.address, action, "<wsnt:Unsubscribe/>", resp, header) == 0 ? 0 : -1;
+}
+
+// ---------------------------------------------------------------- media, device IO, device
+
+int OnvifMediaService::GetVideoSourceConfigurations(std::list<OVF_MED_VDO_SRC_CONF>& confs) {
+    std::string resp;
+    if (Call("", "http://www.onvif.org/ver10/media/wsdl/GetVideoSourceConfigurations",
+             "<trt:GetVideoSourceConfigurations/>", resp) != 0)
+        return -1;
+    return OnvifSoap::ParseVideoSourceConfigurations(resp.data(), resp.size(), confs) == OVF_SOAP_OK ? 0 : -1;
+}
+
+int OnvifDeviceIoService::GetDigitalInputs(std::vector<std::string>& tokens) {
+    std::string resp;
+    if (Call("", "http://www.onvif.org/ver10/deviceIO/wsdl/GetDigitalInputs", "<tmd:GetDigitalInputs/>", resp) != 0)
+        return -1;
+    return OnvifSoap::ParseDigitalInputs(resp.data(), resp.size(), tokens) == OVF_SOAP_OK ? 0 : -1;
+}
+
+int OnvifDeviceService::GetServiceAddresses(OnvifServiceEnt& ent, OnvifVersion& ver) {
+    std::string resp;
+    if (Call("", "http://www.onvif.org/ver10/device/wsdl/GetServices",
+             "<tds:GetServices><tds:IncludeCapability>false</tds:IncludeCapability></tds:GetServices>", resp) == 0 &&
+        OnvifSoap::ParseServices(resp.data(), resp.size(), ent, ver) == OVF_SOAP_OK) {
+        if (ent.entry[0].empty()) ent.entry[0] = m_Addr;
+        return 0;
+    }
+    // Cameras older than GetServices.
+    resp.clear();
+    if (Call("", "http://www.onvif.org/ver10/device/wsdl/GetCapabilities",
+             "<tds:GetCapabilities><tds:Category>All</tds:Category></tds:GetCapabilities>", resp) != 0)
+        return -1;
+    if (OnvifSoap::ParseCapabilities(resp.data(), resp.size(), ent, ver) != OVF_SOAP_OK) return -1;
+    if (ent.entry[0].empty()) ent.entry[0] = m_Addr;
+    return 0;
+}
+
+int OnvifDeviceService::GetSystemDateAndTime(time_t& utc) {
+    std::string resp;
+    if (Call("", "http://www.onvif.org/ver10/device/wsdl/GetSystemDateAndTime", "<tds:GetSystemDateAndTime/>",
+             resp) != 0)
+        return -1;
+    return OnvifSoap::ParseSystemDateAndTime(resp.data(), resp.size(), utc) == OVF_SOAP_OK ? 0 : -1;
+}
+
+// ---------------------------------------------------------------- topics
+
+std::string GetNoNsTopic(const std::string& topic) {
+    std::string out;
+    out.reserve(topic.size());
+    size_t b = 0, e = topic.size();
+    while (b < e && (topic[b] == ' ' || topic[b] == '\t' || topic[b] == '\r' || topic[b] == '\n')) ++b;
+    while (e > b && (topic[e - 1] == ' ' || topic[e - 1] == '\t' || topic[e - 1] == '\r' || topic[e - 1] == '\n'))
+        --e;
+    size_t start = b;
+    while (start <= e) {
+        size_t slash = topic.find('/', start);
+        if (slash == std::string::npos || slash > e) slash = e;
+        size_t colon = topic.find(':', start);
+        size_t from = (colon != std::string::npos && colon < slash) ? colon + 1 : start;
+        if (start != b) out += '/';
+        out.append(topic, from, slash - from);
+        start = slash + 1;
+    }
+    return out;
+}

@@ -1,0 +1,180 @@
+// The recorder's ONVIF service clients and event configuration, as the ONVIF
+// detectors call them. Implemented by the recorder side (libcamhost): SOAP 1.2
+// over HTTP with WS-Security UsernameToken (PasswordDigest) and, when the
+// camera asks for it, HTTP authentication as well.
+//
+// Every client is owned by one thread; none is thread-safe. Results are 0 on
+// success and negative on failure; nothing throws. Calls are bounded by the
+// client's time-out (connect 5 s, whole exchange 10 s by default).
+#ifndef INTERFACE_ONVIFSERVICE_H
+#define INTERFACE_ONVIFSERVICE_H
+
+#include <time.h>
+
+#include <list>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "interface/onvifrecords.h"
+
+class CameraAPI;
+
+typedef std::list<std::pair<std::string, std::string> > OVF_NS_LIST;  // (prefix, namespace name)
+
+// One SOAP exchange, swappable so that tests can script the camera.
+class OnvifTransport {
+public:
+    virtual ~OnvifTransport() {}
+    // POSTs body to url with the SOAP 1.2 content type and action. httpStatus
+    // is the HTTP status (0 when none came); response holds the body, capped
+    // at the transport's limit. 0 when a response arrived (any status).
+    virtual int Post(const std::string& url, const std::string& action, const std::string& body,
+                     const std::string& user, const std::string& password, int timeoutSec, int& httpStatus,
+                     std::string& response) = 0;
+};
+
+// libcurl transport; the default of every client.
+std::shared_ptr<OnvifTransport> NewCurlOnvifTransport();
+
+// Common part of every service client: address, versions, login, clock offset.
+class OnvifServiceBase {
+public:
+    OnvifServiceBase();
+    virtual ~OnvifServiceBase();
+    OnvifServiceBase(const OnvifServiceBase&) = delete;
+    OnvifServiceBase& operator=(const OnvifServiceBase&) = delete;
+
+    // Points the client at one service of the camera. The camera-API object is
+    // borrowed (not used after the call); the version texts are kept. 0 when
+    // the address is usable, -1 when it is empty or not an http(s) URL.
+    virtual int UpdateServiceParam(CameraAPI* api, const std::string& addr, const std::string& ver1,
+                                   const std::string& ver2);
+    // True when the camera offers the service (an address was given).
+    virtual bool IsSupported();
+
+    // Login used for WS-Security and HTTP authentication. deviceAddr is the
+    // device service, asked once for its clock (GetSystemDateAndTime) so that
+    // the token's creation time is the camera's; empty: the service itself.
+    void SetLogin(const std::string& user, const std::string& password, const std::string& deviceAddr);
+    void SetTransport(std::shared_ptr<OnvifTransport> t);
+    void SetTimeoutSec(int sec) { m_TimeoutSec = sec; }
+    const std::string& GetAddress() const { return m_Addr; }
+    // Camera clock minus local clock, seconds; valid after the first call.
+    long GetClockOffset() const { return m_ClockOffset; }
+
+protected:
+    // One SOAP call to url (the service address when empty). body is the
+    // content of soap:Body; extraNs are xmlns declarations for the envelope.
+    // On success responseBody holds the whole envelope text. A SOAP fault or a
+    // non-2xx status is a failure (-1); a NotAuthorized fault refreshes the
+    // clock offset and retries once.
+    int Call(const std::string& url, const std::string& action, const std::string& body, std::string& response,
+             const std::string& headerExtra = std::string());
+    bool SyncClock();
+
+    std::string m_Addr;
+    std::string m_Ver1;
+    std::string m_Ver2;
+    std::string m_User;
+    std::string m_Password;
+    std::string m_DeviceAddr;
+    int m_TimeoutSec;
+    long m_ClockOffset;
+    bool m_blClockKnown;
+    std::shared_ptr<OnvifTransport> m_Transport;
+};
+
+// Event service: PullPoint subscriptions.
+class OnvifEventService : public OnvifServiceBase {
+public:
+    // filter: a topic expression (ConcreteSet dialect) or empty for all
+    // events; termTime: InitialTerminationTime ("PT60S") or empty; ns: prefix
+    // declarations the filter may use. Fills pp (address, current and
+    // termination time). 0 on success.
+    virtual int CreatePullPointSubscription(const std::string& filter, const std::string& termTime,
+                                            const OVF_NS_LIST& ns, OVF_EVT_PULL_PT& pp);
+    // Waits up to timeout ("PT2S") for at most limit ("8") messages. 0 and
+    // msg filled on success (the list may be empty).
+    virtual int PullMessages(const OVF_EVT_PULL_PT& pp, const std::string& timeout, const std::string& limit,
+                             OVF_EVT_PULL_MSG& msg);
+    virtual int Unsubscribe(const OVF_EVT_PULL_PT& pp);
+};
+
+// Media service (ver10).
+class OnvifMediaService : public OnvifServiceBase {
+public:
+    // 0 and the configurations in the camera's order.
+    virtual int GetVideoSourceConfigurations(std::list<OVF_MED_VDO_SRC_CONF>& confs);
+};
+
+// Device IO service.
+class OnvifDeviceIoService : public OnvifServiceBase {
+public:
+    // 0 and the digital input tokens in the camera's order.
+    virtual int GetDigitalInputs(std::vector<std::string>& tokens);
+};
+
+// Device service: what a recorder asks when it adds a camera.
+class OnvifDeviceService : public OnvifServiceBase {
+public:
+    // Service addresses and the device's ONVIF version: GetServices, or
+    // GetCapabilities on cameras that do not know it. 0 on success.
+    virtual int GetServiceAddresses(OnvifServiceEnt& ent, OnvifVersion& ver);
+    // Camera UTC time; 0 on success.
+    virtual int GetSystemDateAndTime(time_t& utc);
+};
+
+// The topic without namespace prefixes ("tns1:A/tnsx:B" -> "A/B"), surrounding
+// white space removed. Used for equality only.
+std::string GetNoNsTopic(const std::string& topic);
+
+// The recorder's event configuration: per detection kind name
+// ("MotionDetection", "DigitalInput", "TamperingDetection", "AudioDetection")
+// and topic key, the patterns and rule of a trigger. Read-only after
+// construction; safe to share between threads.
+class OnvifEvtConf {
+public:
+    // Loads the shipped configuration file (CAMDET_ONVIF_EVTCONF in the
+    // environment overrides its path); when it is missing or bad, one log
+    // line and the built-in defaults.
+    OnvifEvtConf();
+    // Loads this file; same fallback.
+    explicit OnvifEvtConf(const std::string& path);
+    ~OnvifEvtConf();
+
+    // Replaces the rules with those of the JSON text; false (rules kept) when
+    // the text is not a valid configuration.
+    bool LoadText(const std::string& text, std::string& error);
+
+    // Source and data patterns; an empty record for an unknown key.
+    OVF_EVT_TOPIC GetTrigValue(const std::string& kindName, const std::string& key) const;
+    // 1 standard, 2 hold for a few seconds, 3 momentary; 0 for an unknown key.
+    int GetTrigType(const std::string& kindName, const std::string& key) const;
+    bool IsSrcNameIgnored(const std::string& kindName, const std::string& key) const;
+    bool IsDataNameIgnored(const std::string& kindName, const std::string& key) const;
+    // The key a camera uses when the recorder has none configured; empty if
+    // the configuration names none.
+    std::string GetDefaultKey(const std::string& kindName) const;
+    // Every key of a kind, in file order.
+    std::vector<std::string> GetKeys(const std::string& kindName) const;
+
+    struct Rule {
+        OVF_EVT_TOPIC trigValue;
+        int trigType = 0;
+        bool blSrcNameIgnored = false;
+        bool blDataNameIgnored = false;
+    };
+
+private:
+    void LoadFile(const std::string& path);
+    const Rule* Find(const std::string& kindName, const std::string& key) const;
+
+    std::map<std::string, std::map<std::string, Rule> > m_Rules;
+    std::map<std::string, std::vector<std::string> > m_KeyOrder;
+    std::map<std::string, std::string> m_Defaults;
+};
+
+#endif  // INTERFACE_ONVIFSERVICE_H
