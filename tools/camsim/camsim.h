@@ -1,0 +1,291 @@
+// camsim: a simulated network camera on loopback.
+//
+// One CamSim is one camera: an HTTP server (libmicrohttpd, one thread per
+// connection) on 127.0.0.1 that answers like the camera family of its API key,
+// an alarm state (motion with level, tampering, audio, N alarm inputs) that
+// the answers are made from, fault switches that make it misbehave, and an
+// optional scenario thread that changes state and faults on a time line.
+//
+// Families. tools/camsim/families.cpp holds one explicit table, one row per
+// family: a name, the camera API keys it answers for, the authentication a
+// camera of that family asks for, and a handler function. A handler sees the
+// request and a snapshot of the state and returns either a complete response
+// or a streaming one (Response::stream). To add a family:
+//   1. write the handler in its own file, e.g. tools/camsim/sim_multipart_x.cpp,
+//      as `camsim::Response HandleX(const camsim::Request&, const camsim::SimContext&);`
+//      (only this header is needed; no registration code of its own);
+//   2. add its declaration and one row to the table in families.cpp.
+// tools/CMakeLists.txt globs tools/camsim/sim_*.cpp into the library.
+//
+// Control interface. Requests under "/camsim/" are never authenticated and
+// never faulted (except by "refuse", which drops connections before any
+// request is read):
+//   GET /camsim/state                  the state as "name=value" lines
+//   GET /camsim/control?motion=1&level=40&tamper=0&audio=1&input2=1&fault_stall=0
+//       applies the assignments in order and answers the new state; inputs
+//       are numbered from 1 as on the camera's housing; an unknown name or a
+//       bad value answers 400 naming it and applies nothing.
+//
+// Scenario files, one step per line, "#" starts a comment:
+//   at SECONDS motion on [LEVEL]      LEVEL 1-100, default 100
+//   at SECONDS motion off
+//   at SECONDS input N on|off         N from 1
+//   at SECONDS tamper on|off
+//   at SECONDS audio on|off
+//   at SECONDS fault NAME on|off      NAME: stall close-mid garbage 401 500 huge-length refuse
+// SECONDS is a decimal number of seconds since the scenario started.
+#ifndef TOOLS_CAMSIM_CAMSIM_H
+#define TOOLS_CAMSIM_CAMSIM_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace camsim {
+
+// Authentication the simulated camera asks for. kFamily: the family row's.
+enum class Auth { kFamily, kNone, kBasic, kDigest };
+const char* AuthName(Auth a);
+
+// Fault switches. While a switch is on, every camera request (not the control
+// interface) is served like this:
+enum Fault {
+    kFaultStall,      // the request is read, nothing is answered until the switch goes off,
+                      // the client leaves or the simulator stops; streams stop sending
+    kFaultCloseMid,   // headers and half of the body, then the connection is closed;
+                      // a stream sends half of its next write and closes
+    kFaultGarbage,    // the body (every stream write) is replaced by as many pseudo-random bytes
+    kFault401,        // 401 with the family's challenge, whatever the credentials
+    kFault500,        // 500 Internal Server Error
+    kFaultHugeLength, // Content-Length announces 10^12 bytes; the real body follows, then close
+    kFaultRefuse,     // connections are accepted and closed at once, before any byte is read
+    kFaultCount
+};
+// "stall", "close-mid", "garbage", "401", "500", "huge-length", "refuse".
+const char* FaultName(Fault f);
+// False for an unknown name.
+bool FaultFromName(const std::string& name, Fault& f);
+
+// The camera's alarm state; copied out as a snapshot.
+struct AlarmState {
+    bool motion = false;
+    int motionLevel = 0;  // 0 while motion is off; 1-100 while on
+    bool tamper = false;
+    bool audio = false;
+    std::vector<bool> inputs;  // index 0 is input 1
+    uint64_t version = 0;      // increases by one with every change
+
+    // Input n (from 1); false outside the configured range.
+    bool Input(int n) const { return n >= 1 && n <= (int)inputs.size() && inputs[n - 1]; }
+    bool AnyInput() const;
+};
+
+// One HTTP request as the camera received it.
+struct Request {
+    std::string method;  // "GET", "POST", ...
+    std::string target;  // request target exactly as sent: "/cgi-bin/x.cgi?a=1"
+    std::string path;    // target before '?', leading slashes folded to one: "/cgi-bin/x.cgi"
+    std::string query;   // target after the first '?', without it; may be empty
+    std::map<std::string, std::string> headers;  // names in lower case
+    std::string body;    // request body (POST); at most 1 MiB is kept
+
+    // True when path (and query, if `want` has a '?') equal `want`; a leading
+    // slash on `want` is optional: Is("cgi-bin/a.cgi?x=1").
+    bool Is(const std::string& want) const;
+    // Value of a query parameter as sent (no percent-decoding); "" when absent.
+    std::string Param(const std::string& name) const;
+    bool HasParam(const std::string& name) const;
+    std::string Header(const std::string& lowerName) const;
+};
+
+class StreamWriter;
+// Body producer of a streaming response. Runs on a thread of its own and
+// returns when the stream is to end (normally when Write or WaitChange
+// returns false).
+typedef std::function<void(StreamWriter&)> StreamFn;
+
+struct Response {
+    int status = 200;
+    std::vector<std::pair<std::string, std::string> > headers;  // Content-Type among them
+    std::string body;
+    StreamFn stream;     // set: the body is produced by this function, without a length
+    bool chunked = false;  // streams only: HTTP/1.1 chunked instead of HTTP/1.0 close-delimited
+
+    static Response Text(const std::string& body, const std::string& contentType = "text/plain");
+    static Response Status(int status, const std::string& body = std::string());
+    static Response NotFound() { return Status(404, "Not Found\n"); }
+    Response& Header(const std::string& name, const std::string& value);
+};
+
+class CamSim;
+
+// Hands a streaming response's bytes to the client. Used only on the
+// producer's own thread.
+class StreamWriter {
+public:
+    // Queues bytes for the client; blocks while more than 256 KiB are
+    // waiting or the stall switch is on. False once the client has gone, the
+    // stream was closed (close-mid fault) or the simulator is stopping.
+    bool Write(const std::string& bytes);
+    bool Write(const char* data, size_t len);
+    // Waits until the state's version differs from `seen` (and stores the new
+    // version there; returns true), or `maxMs` passes (returns true, `seen`
+    // unchanged). False when the stream should end.
+    bool WaitChange(uint64_t& seen, int maxMs);
+    AlarmState State() const;
+    bool Alive() const;
+
+    struct Channel;  // internal: the queue between producer and server
+
+private:
+    friend class CamSim;
+    StreamWriter(CamSim* sim, std::shared_ptr<Channel> ch) : m_Sim(sim), m_Ch(std::move(ch)) {}
+    CamSim* m_Sim;
+    std::shared_ptr<Channel> m_Ch;
+};
+
+// What a handler may know besides the request.
+struct SimContext {
+    AlarmState state;      // snapshot taken when the request arrived
+    std::string api;       // the camera API key being simulated
+    std::string user;      // configured login (for families that carry it in the path)
+    std::string password;
+    int inputCount = 0;
+};
+
+typedef Response (*HandlerFn)(const Request& req, const SimContext& ctx);
+
+// One row of the family table.
+struct Family {
+    const char* name;              // short family name, e.g. "foscam"
+    const char* const* apiKeys;    // camera API keys served, null-terminated
+    Auth auth;                     // what the camera asks for (kNone, kBasic or kDigest)
+    HandlerFn handle;
+};
+
+// The table of families, in table order; the count in `count`.
+const Family* FamilyTable(size_t& count);
+// The row serving `apiKey`, or null.
+const Family* FindFamily(const std::string& apiKey);
+
+struct ScenarioStep {
+    enum What { kMotion, kInput, kTamper, kAudio, kFault };
+    double at = 0;     // seconds after the scenario start
+    What what = kMotion;
+    bool on = false;
+    int n = 0;         // input number (from 1) or motion level
+    Fault fault = kFaultStall;
+    int line = 0;      // line in the file, for messages
+};
+
+struct Scenario {
+    std::vector<ScenarioStep> steps;  // in time order
+    double Length() const { return steps.empty() ? 0 : steps.back().at; }
+};
+
+// Parses scenario text. On the first bad line returns false with `error` set
+// to "line N: <what is wrong>"; `name` (a file name) is put in front when given.
+bool ParseScenario(const std::string& text, Scenario& out, std::string& error, const std::string& name = "");
+// Reads and parses a scenario file; false with a one-line error.
+bool LoadScenarioFile(const std::string& path, Scenario& out, std::string& error);
+
+struct Config {
+    std::string api;          // camera API key; must be served by a family row
+    std::string user;         // empty: no authentication at all
+    std::string password;
+    Auth auth = Auth::kFamily;
+    int inputs = 4;           // number of alarm inputs, 0-64
+    int port = 0;             // 0: any free port
+    std::string realm = "camsim";
+};
+
+class CamSim {
+public:
+    explicit CamSim(const Config& cfg);
+    // Stops the server and the scenario.
+    ~CamSim();
+    CamSim(const CamSim&) = delete;
+    CamSim& operator=(const CamSim&) = delete;
+
+    // Binds 127.0.0.1 and starts serving. False with `error` set when the API
+    // key has no family, the configuration is invalid or the port cannot be
+    // bound. Not to be called twice.
+    bool Start(std::string& error);
+    // Stops the scenario, ends every stream and connection, joins all server
+    // threads. Waits at most about a second per blocked connection thread.
+    // Safe to call more than once.
+    void Stop();
+    // The bound port after Start, else 0.
+    int Port() const { return m_Port; }
+    const Config& GetConfig() const { return m_Cfg; }
+    const Family* GetFamily() const { return m_Family; }
+    Auth EffectiveAuth() const;
+
+    // State setters; thread-safe, each one change (version + 1) when it
+    // changes something. Level < 0: 100. SetInput is false for n outside 1..inputs.
+    void SetMotion(bool on, int level = -1);
+    void SetTamper(bool on);
+    void SetAudio(bool on);
+    bool SetInput(int n, bool on);
+    void SetFault(Fault f, bool on);
+    bool GetFault(Fault f) const;
+    AlarmState State() const;
+    // Waits until the version differs from `seen` or `maxMs` passes; the current version.
+    uint64_t WaitChange(uint64_t seen, int maxMs) const;
+
+    // Applies "name=value&name=value" as the control endpoint does. False
+    // (nothing applied) with `error` naming the bad item.
+    bool ApplyControl(const std::string& query, std::string& error);
+    // The state as "name=value" lines.
+    std::string StateText() const;
+
+    // Runs a scenario on a thread of its own, from now. A running one is
+    // stopped first.
+    void RunScenario(const Scenario& sc);
+    // True once the last step has been applied; waits at most `maxMs`.
+    bool WaitScenarioDone(int maxMs);
+
+    // Camera requests served (control requests and refused connections not
+    // counted), and the target of the last one.
+    uint64_t RequestCount() const { return m_Requests.load(); }
+    std::string LastTarget() const;
+
+    // Internal: used by the server glue and StreamWriter.
+    struct Impl;
+
+private:
+    friend class StreamWriter;
+    void ApplyStep(const ScenarioStep& st);
+    void Changed();  // m_Mutex held
+
+    Config m_Cfg;
+    const Family* m_Family;
+    int m_Port = 0;
+    std::unique_ptr<Impl> m_Impl;
+
+    mutable std::mutex m_Mutex;
+    mutable std::condition_variable m_Cond;
+    AlarmState m_State;
+    bool m_Faults[kFaultCount];
+    std::atomic<bool> m_Stopping{false};
+    std::atomic<uint64_t> m_Requests{0};
+    std::string m_LastTarget;
+
+    std::thread m_Scenario;
+    bool m_ScenarioStop = false;
+    bool m_ScenarioDone = true;
+};
+
+}  // namespace camsim
+
+#endif  // TOOLS_CAMSIM_CAMSIM_H

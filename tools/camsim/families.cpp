@@ -1,0 +1,146 @@
+// The simulated camera families: one row per family. A handler lives in its
+// family file (sim_polling.cpp, sim_multipart*.cpp, sim_onvif*.cpp); add its
+// declaration and its row here, nothing else.
+#include "tools/camsim/camsim.h"
+
+namespace camsim {
+
+// Polling families (sim_polling.cpp).
+Response HandleYcam(const Request&, const SimContext&);
+Response HandleArecont(const Request&, const SimContext&);
+Response HandleSanyo(const Request&, const SimContext&);
+Response HandleMessoa(const Request&, const SimContext&);
+Response HandleMessoaPro(const Request&, const SimContext&);
+Response HandleMessoaSdk05(const Request&, const SimContext&);
+Response HandleMessoa03(const Request&, const SimContext&);
+Response HandleCompro(const Request&, const SimContext&);
+Response HandleHunt(const Request&, const SimContext&);
+Response HandleBrickcom(const Request&, const SimContext&);
+Response HandleStorage(const Request&, const SimContext&);
+Response HandleZavio(const Request&, const SimContext&);
+Response HandleCanon(const Request&, const SimContext&);
+Response HandleFoscam(const Request&, const SimContext&);
+Response HandleFoscamV2(const Request&, const SimContext&);
+Response HandleBasler(const Request&, const SimContext&);
+Response HandleItx(const Request&, const SimContext&);
+Response HandleRaylios(const Request&, const SimContext&);
+Response HandleHiSharp(const Request&, const SimContext&);
+Response HandleBosch(const Request&, const SimContext&);
+Response HandleBeward(const Request&, const SimContext&);
+Response HandleSiemens(const Request&, const SimContext&);
+Response HandleShany(const Request&, const SimContext&);
+Response HandleNexcom(const Request&, const SimContext&);
+Response HandleGrandStream(const Request&, const SimContext&);
+Response HandleTruen(const Request&, const SimContext&);
+Response HandleAirlive(const Request&, const SimContext&);
+Response HandleLevelOneGr5(const Request&, const SimContext&);
+Response HandleLevelOneGr1(const Request&, const SimContext&);
+Response HandleLevelOneGr4(const Request&, const SimContext&);
+Response HandleJvc(const Request&, const SimContext&);
+Response HandleEdimax(const Request&, const SimContext&);
+Response HandleActi(const Request&, const SimContext&);
+Response HandlePixord(const Request&, const SimContext&);
+Response HandleMessoaA02(const Request&, const SimContext&);
+Response HandleStarDot(const Request&, const SimContext&);
+
+namespace {
+
+// Keys per family, null-terminated.
+const char* const kYcam[] = {"ycamv2", nullptr};
+const char* const kArecont[] = {"arecont", nullptr};
+const char* const kSanyo[] = {"sanyohd2v1", "sanyohd2v2", "sanyohdv5", nullptr};
+const char* const kMessoa[] = {"messoa", nullptr};
+const char* const kMessoaPro[] = {"messoa-pro", "messoav2", nullptr};
+const char* const kMessoaSdk05[] = {"messoasdk05", nullptr};
+const char* const kMessoa03[] = {"messoa03", nullptr};
+const char* const kCompro[] = {"compro", "comproip530", nullptr};
+const char* const kHunt[] = {"hunt", nullptr};
+const char* const kBrickcom[] = {"brickcom", "brickcomv2", nullptr};
+const char* const kStorage[] = {"storageoptions", nullptr};
+const char* const kZavio[] = {"zavioprofile", "zaviomegav3", "zaviomega", "zaviomegav2", "zaviomegav4", "zaviovga",
+                              nullptr};
+const char* const kCanon[] = {"canon", "canon-v2", nullptr};
+const char* const kFoscam[] = {"foscam", nullptr};
+const char* const kFoscamV2[] = {"foscam-h264-v2", nullptr};
+const char* const kBasler[] = {"basler", nullptr};
+const char* const kItx[] = {"itx", nullptr};
+const char* const kRaylios[] = {"raylios", "rayliosv2", nullptr};
+const char* const kHiSharp[] = {"hisharp", nullptr};
+const char* const kBosch[] = {"bosch", nullptr};
+const char* const kBeward[] = {"beward", nullptr};
+const char* const kSiemens[] = {"siemens", nullptr};
+const char* const kShany[] = {"shany", nullptr};
+const char* const kNexcom[] = {"nexcom", nullptr};
+const char* const kGrandStream[] = {"grandstream", nullptr};
+const char* const kTruen[] = {"truen", nullptr};
+const char* const kAirlive[] = {"airlivev1", "airlivev2", "airlivev3", "airlivegen2", "avipcv2", nullptr};
+const char* const kLevelOneGr5[] = {"level1gr5", nullptr};
+const char* const kLevelOneGr1[] = {"level1gr1", nullptr};
+const char* const kLevelOneGr4[] = {"level1gr4", nullptr};
+const char* const kJvc[] = {"jvc", "jvcvnt", "jvcvnh", nullptr};
+const char* const kEdimax[] = {"edimaxvp", nullptr};
+const char* const kActi[] = {"acti", "actitcm", "actide", nullptr};
+const char* const kPixord[] = {"pixordv1", nullptr};
+const char* const kMessoaA02[] = {"messoaa02", "imege", nullptr};
+const char* const kStarDot[] = {"stardot", nullptr};
+
+const Family kFamilies[] = {
+    // Polling families: the status CGIs of the motion and input detectors.
+    {"ycam", kYcam, Auth::kBasic, &HandleYcam},
+    {"arecont", kArecont, Auth::kBasic, &HandleArecont},
+    {"sanyo", kSanyo, Auth::kBasic, &HandleSanyo},
+    {"messoa", kMessoa, Auth::kBasic, &HandleMessoa},
+    {"messoa-pro", kMessoaPro, Auth::kBasic, &HandleMessoaPro},
+    {"messoasdk05", kMessoaSdk05, Auth::kBasic, &HandleMessoaSdk05},
+    {"messoa03", kMessoa03, Auth::kBasic, &HandleMessoa03},
+    {"compro", kCompro, Auth::kBasic, &HandleCompro},
+    {"hunt", kHunt, Auth::kBasic, &HandleHunt},
+    {"brickcom", kBrickcom, Auth::kDigest, &HandleBrickcom},
+    {"storage", kStorage, Auth::kBasic, &HandleStorage},
+    {"zavio", kZavio, Auth::kDigest, &HandleZavio},
+    {"canon", kCanon, Auth::kBasic, &HandleCanon},
+    {"foscam", kFoscam, Auth::kBasic, &HandleFoscam},
+    {"foscam-v2", kFoscamV2, Auth::kNone, &HandleFoscamV2},   // login in the query
+    {"basler", kBasler, Auth::kBasic, &HandleBasler},
+    {"itx", kItx, Auth::kDigest, &HandleItx},
+    {"raylios", kRaylios, Auth::kBasic, &HandleRaylios},
+    {"hisharp", kHiSharp, Auth::kBasic, &HandleHiSharp},
+    {"bosch", kBosch, Auth::kDigest, &HandleBosch},
+    {"beward", kBeward, Auth::kNone, &HandleBeward},         // login in the query
+    {"siemens", kSiemens, Auth::kNone, &HandleSiemens},      // asked on a raw socket, no login
+    {"shany", kShany, Auth::kBasic, &HandleShany},
+    {"nexcom", kNexcom, Auth::kBasic, &HandleNexcom},
+    {"grandstream", kGrandStream, Auth::kDigest, &HandleGrandStream},
+    {"truen", kTruen, Auth::kDigest, &HandleTruen},
+    {"airlive", kAirlive, Auth::kBasic, &HandleAirlive},
+    {"level1gr5", kLevelOneGr5, Auth::kBasic, &HandleLevelOneGr5},
+    {"level1gr1", kLevelOneGr1, Auth::kBasic, &HandleLevelOneGr1},
+    {"level1gr4", kLevelOneGr4, Auth::kBasic, &HandleLevelOneGr4},
+    {"jvc", kJvc, Auth::kDigest, &HandleJvc},
+    {"edimax", kEdimax, Auth::kBasic, &HandleEdimax},
+    {"acti", kActi, Auth::kBasic, &HandleActi},
+    {"pixord", kPixord, Auth::kBasic, &HandlePixord},
+    {"messoa-a02", kMessoaA02, Auth::kBasic, &HandleMessoaA02},
+    {"stardot", kStarDot, Auth::kBasic, &HandleStarDot},
+    // Streaming families: add rows below.
+};
+
+}  // namespace
+
+const Family* FamilyTable(size_t& count) {
+    count = sizeof(kFamilies) / sizeof(kFamilies[0]);
+    return kFamilies;
+}
+
+const Family* FindFamily(const std::string& apiKey) {
+    size_t n = 0;
+    const Family* t = FamilyTable(n);
+    for (size_t i = 0; i < n; ++i) {
+        for (const char* const* k = t[i].apiKeys; *k; ++k) {
+            if (apiKey == *k) return &t[i];
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace camsim
