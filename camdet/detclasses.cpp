@@ -3,6 +3,7 @@
 #include "camdet/cgivendordetector.h"
 #include "camdet/detfactory.h"
 #include "camdet/hikvisiondetector.h"
+#include "camdet/onvifdetector.h"
 
 namespace {
 
@@ -14,6 +15,10 @@ const DetClassEntry kDetClasses[] = {
     {"HikVisionTD", &MakeDet<HikVisionTD>},
     {"HikVisionV3TD", &MakeDet<HikVisionV3TD>},
     {"HikVisionAD", &MakeDet<HikVisionAD>},
+    {"OnvifMD", &MakeDet<OnvifMD>},
+    {"OnvifDI", &MakeDet<OnvifDI>},
+    {"OnvifTD", &MakeDet<OnvifTD>},
+    {"OnvifAD", &MakeDet<OnvifAD>},
     // Polled over a CGI
     {"YcamV2MD", &MakeDet<YcamV2MD>},
     {"ArecontMD", &MakeDet<ArecontMD>},
