@@ -1,0 +1,245 @@
+// OXSocket against scripted loopback peers: connect failures, bounded waits,
+// line reading across split writes, over-long lines, descriptor hygiene.
+#include <dirent.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "interface/hostservices.h"
+#include "tests/fixtures/scriptedpeer.h"
+
+using BrellinOwned::OXSocket;
+using camtest::PeerScript;
+using camtest::PeerStep;
+using camtest::ScriptedPeer;
+
+namespace {
+
+int64_t ElapsedMs(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since).count();
+}
+
+int OpenFds() {
+    int n = 0;
+    DIR* d = opendir("/proc/self/fd");
+    if (d == nullptr) return -1;
+    while (readdir(d) != nullptr) ++n;
+    closedir(d);
+    return n;
+}
+
+// A loopback port with nobody listening.
+int ClosedPort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    struct sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof(a);
+    bind(fd, reinterpret_cast<struct sockaddr*>(&a), len);
+    getsockname(fd, reinterpret_cast<struct sockaddr*>(&a), &len);
+    close(fd);
+    return ntohs(a.sin_port);
+}
+
+// Reads lines until the socket reports the end; the results as text.
+std::vector<std::string> AllLines(OXSocket& s, int max) {
+    std::vector<std::string> lines;
+    std::vector<char> buf(max);
+    for (int guard = 0; guard < 100; ++guard) {
+        const int n = s.ReadToLineEnd(buf.data(), max);
+        if (n < 0) break;
+        EXPECT_EQ('\0', buf[n]);
+        lines.push_back(std::string(buf.data(), n));
+    }
+    return lines;
+}
+
+TEST(OXSocket, ConnectFailures) {
+    OXSocket refused("127.0.0.1", ClosedPort(), 2, false);
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(-1, refused.Connect());
+    EXPECT_LT(ElapsedMs(t0), 2000) << "a refused connect must not wait for the time-out";
+    EXPECT_FALSE(refused.IsConnected());
+
+    OXSocket noHost("", 80, 1, false);
+    EXPECT_EQ(-1, noHost.Connect());
+    OXSocket badPort("127.0.0.1", 70000, 1, false);
+    EXPECT_EQ(-1, badPort.Connect());
+
+    char buf[8];
+    EXPECT_LT(refused.ReadData(buf, sizeof(buf)), 0);
+    EXPECT_LT(refused.ReadToLineEnd(buf, sizeof(buf)), 0);
+    EXPECT_EQ(-1, refused.WriteData(buf, 1));
+}
+
+TEST(OXSocket, ReadsAreBoundedByTheTimeOut) {
+    ScriptedPeer peer(PeerScript{PeerStep::Send("partial"), PeerStep::Stall()});
+    ASSERT_TRUE(peer.Listening());
+    OXSocket s("127.0.0.1", peer.Port(), 1, true);
+    ASSERT_EQ(0, s.Connect());
+    char buf[64];
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_LT(s.ReadToLineEnd(buf, sizeof(buf)), 0) << "no line end ever comes";
+    int64_t ms = ElapsedMs(t0);
+    EXPECT_GE(ms, 900);
+    EXPECT_LT(ms, 5000);
+    // The partial line was kept, not lost to the time-out.
+    EXPECT_EQ(7, s.ReadData(buf, sizeof(buf)));
+    EXPECT_EQ("partial", std::string(buf, 7));
+    t0 = std::chrono::steady_clock::now();
+    EXPECT_LT(s.ReadData(buf, sizeof(buf)), 0);
+    ms = ElapsedMs(t0);
+    EXPECT_GE(ms, 900);
+    EXPECT_LT(ms, 5000);
+}
+
+TEST(OXSocket, ConnectTimesOutOnAFullBacklog) {
+    // A listener that never accepts: once its queue is full the kernel drops
+    // further SYNs, so the connect can only end by our time-out.
+    const int lfd = socket(AF_INET, SOCK_STREAM, 0);
+    struct sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof(a);
+    ASSERT_EQ(0, bind(lfd, reinterpret_cast<struct sockaddr*>(&a), len));
+    ASSERT_EQ(0, listen(lfd, 0));
+    getsockname(lfd, reinterpret_cast<struct sockaddr*>(&a), &len);
+    const int port = ntohs(a.sin_port);
+    std::vector<std::unique_ptr<OXSocket> > fillers;
+    bool blocked = false;
+    for (int i = 0; i < 8 && !blocked; ++i) {
+        fillers.emplace_back(new OXSocket("127.0.0.1", port, 1, false));
+        const auto t0 = std::chrono::steady_clock::now();
+        if (fillers.back()->Connect() != 0) {
+            const int64_t ms = ElapsedMs(t0);
+            EXPECT_GE(ms, 900);
+            EXPECT_LT(ms, 5000);
+            blocked = true;
+        }
+    }
+    close(lfd);
+    if (!blocked) GTEST_SKIP() << "this kernel accepted every connect into the backlog";
+}
+
+TEST(OXSocket, LinesSplitAtEveryOffset) {
+    const std::string stream = "line1\r\nline2\n\r\n" + std::string(30, 'x') + "\r\nend\rx\nlast";
+    const std::vector<std::string> expected = {"line1", "line2", "", std::string(15, 'x'), "end\rx", "last"};
+    std::vector<PeerScript> scripts;
+    for (size_t cut = 1; cut < stream.size(); ++cut) {
+        scripts.push_back(PeerScript{PeerStep::Send(stream.substr(0, cut)), PeerStep::Pause(3),
+                                     PeerStep::Send(stream.substr(cut))});
+    }
+    ScriptedPeer peer(scripts);
+    ASSERT_TRUE(peer.Listening());
+    for (size_t cut = 1; cut < stream.size(); ++cut) {
+        OXSocket s("127.0.0.1", peer.Port(), 5, false);
+        ASSERT_EQ(0, s.Connect());
+        EXPECT_EQ(expected, AllLines(s, 16)) << "cut at " << cut;
+        char c;
+        EXPECT_EQ(0, s.ReadData(&c, 1)) << "closed after the last line";
+    }
+}
+
+TEST(OXSocket, OverLongLinesAreCut) {
+    // The second line is long across two writes; its rest must not come back
+    // as a line of its own.
+    ScriptedPeer peer(PeerScript{PeerStep::Send(std::string(100, 'a') + "\r\nB\n" + std::string(20, 'c')),
+                                 PeerStep::Pause(5), PeerStep::Send(std::string(20, 'c') + "\r\nD\n")});
+    ASSERT_TRUE(peer.Listening());
+    OXSocket s("127.0.0.1", peer.Port(), 5, false);
+    ASSERT_EQ(0, s.Connect());
+    EXPECT_EQ((std::vector<std::string>{std::string(15, 'a'), "B", std::string(15, 'c'), "D"}), AllLines(s, 16));
+}
+
+TEST(OXSocket, HugeLineIsCutAtTheBufferSize) {
+    ScriptedPeer peer(PeerScript{PeerStep::Send(std::string(40000, 'h') + "\nC\n")});
+    ASSERT_TRUE(peer.Listening());
+    OXSocket s("127.0.0.1", peer.Port(), 5, false);
+    ASSERT_EQ(0, s.Connect());
+    const std::vector<std::string> lines = AllLines(s, 65536);
+    ASSERT_EQ(2u, lines.size());
+    EXPECT_GE(lines[0].size(), 4096u);
+    EXPECT_LT(lines[0].size(), 40000u) << "line memory is bounded";
+    EXPECT_EQ("C", lines[1]);
+}
+
+TEST(OXSocket, WriteReadAndLeftoverBytes) {
+    ScriptedPeer peer(
+        PeerScript{PeerStep::RecvUntil("PING\n"), PeerStep::Send("PONG\r\nraw\x01\x02"), PeerStep::Close()});
+    ASSERT_TRUE(peer.Listening());
+    OXSocket s("127.0.0.1", peer.Port(), 5, true);
+    ASSERT_EQ(0, s.Connect());
+    EXPECT_EQ(0, s.SetKeepAliveOpt(1, 5, 5, 3));
+    char ping[] = "PING\n";
+    EXPECT_EQ(5, s.WriteData(ping, 5));
+    char buf[64];
+    EXPECT_EQ(4, s.ReadToLineEnd(buf, sizeof(buf)));
+    EXPECT_STREQ("PONG", buf);
+    // Bytes read ahead by the line reader come first.
+    EXPECT_EQ(5, s.ReadData(buf, sizeof(buf)));
+    EXPECT_EQ(std::string("raw\x01\x02"), std::string(buf, 5));
+    EXPECT_EQ(0, s.ReadData(buf, sizeof(buf)));
+    EXPECT_LT(s.ReadToLineEnd(buf, sizeof(buf)), 0);
+    EXPECT_EQ("PING\n", peer.Received(0));
+}
+
+TEST(OXSocket, KeepAliveArguments) {
+    ScriptedPeer peer(PeerScript{PeerStep::Stall()});
+    OXSocket s("127.0.0.1", peer.Port(), 5, false);
+    EXPECT_EQ(0, s.SetKeepAliveOpt(1, 5, 5, 3)) << "stored for the next connect";
+    ASSERT_EQ(0, s.Connect());
+    EXPECT_EQ(0, s.SetKeepAliveOpt(1, 5, 5, 3));
+    EXPECT_EQ(-1, s.SetKeepAliveOpt(1, 0, 5, 3));
+    EXPECT_EQ(-1, s.SetKeepAliveOpt(1, 5, 5, 1000));
+    EXPECT_EQ(0, s.SetKeepAliveOpt(0, 0, 0, 0));
+}
+
+TEST(OXSocket, CloseBeforeAnyByte) {
+    ScriptedPeer peer(PeerScript{PeerStep::Close()});
+    OXSocket s("127.0.0.1", peer.Port(), 5, false);
+    ASSERT_EQ(0, s.Connect());
+    char buf[16];
+    EXPECT_LT(s.ReadToLineEnd(buf, sizeof(buf)), 0);
+    EXPECT_EQ(0, s.ReadData(buf, sizeof(buf)));
+}
+
+TEST(OXSocket, Ipv6Loopback) {
+    ScriptedPeer peer(PeerScript{PeerStep::Send("hello6\r\n")}, true);
+    if (!peer.Listening()) GTEST_SKIP() << "no IPv6 loopback on this machine";
+    for (const char* host : {"::1", "[::1]"}) {
+        OXSocket s(host, peer.Port(), 5, false);
+        ASSERT_EQ(0, s.Connect()) << host;
+        char buf[16];
+        EXPECT_EQ(6, s.ReadToLineEnd(buf, sizeof(buf)));
+        EXPECT_STREQ("hello6", buf);
+    }
+}
+
+TEST(OXSocket, ReconnectAndNoDescriptorLeak) {
+    ScriptedPeer peer(PeerScript{PeerStep::Send("hi\n")});
+    ASSERT_TRUE(peer.Listening());
+    const int before = OpenFds();
+    {
+        OXSocket s("127.0.0.1", peer.Port(), 5, true);
+        for (int i = 0; i < 20; ++i) {
+            ASSERT_EQ(0, s.Connect());  // closes the previous connection first
+            char buf[8];
+            EXPECT_EQ(2, s.ReadToLineEnd(buf, sizeof(buf)));
+        }
+        OXSocket refused("127.0.0.1", ClosedPort(), 1, false);
+        for (int i = 0; i < 20; ++i) EXPECT_EQ(-1, refused.Connect());
+        s.Disconnect();
+        EXPECT_FALSE(s.IsConnected());
+    }
+    EXPECT_TRUE(peer.WaitFinished(19, 5000));
+    EXPECT_EQ(20, peer.Connections());
+    EXPECT_EQ(before, OpenFds());
+}
+
+}  // namespace
