@@ -139,9 +139,11 @@ void MultipartParser::Run() {
         default: more = false; break;
         }
     }
-    if (m_State == ENDED) {
-        m_Buf.clear();
-        m_Pos = 0;
+    if (m_State == ENDED || m_State == FAILED) {
+        // Nothing more will be parsed: give the memory back at once.
+        std::string().swap(m_Buf);
+        m_Pos = m_BodyStart = m_ScanPos = 0;
+        m_Part = MultipartPart();
     }
 }
 
