@@ -407,7 +407,7 @@ struct CamSim::Impl {
         ctx.user = sim->m_Cfg.user;
         ctx.password = sim->m_Cfg.password;
         ctx.inputCount = sim->m_Cfg.inputs;
-        Response r = sim->m_Family->handle(req, ctx);
+        Response r = sim->m_Cfg.handler ? sim->m_Cfg.handler(req, ctx) : sim->m_Family->handle(req, ctx);
 
         if (r.stream) return QueueStream(conn, r);
 
@@ -706,7 +706,7 @@ bool CamSim::ApplyControl(const std::string& query, std::string& error) {
     return true;
 }
 
-void CamSim::ApplyStep(const ScenarioStep& st) {
+void CamSim::Apply(const ScenarioStep& st) {
     switch (st.what) {
     case ScenarioStep::kMotion: SetMotion(st.on, st.on ? st.n : 0); break;
     case ScenarioStep::kInput: SetInput(st.n, st.on); break;
@@ -738,7 +738,7 @@ void CamSim::RunScenario(const Scenario& sc) {
                 m_Cond.wait_until(lk, when, [&] { return m_ScenarioStop; });
                 if (m_ScenarioStop) break;
             }
-            ApplyStep(st);
+            Apply(st);
         }
         std::lock_guard<std::mutex> g(m_Mutex);
         m_ScenarioDone = true;

@@ -207,6 +207,9 @@ struct Config {
     int inputs = 4;           // number of alarm inputs, 0-64
     int port = 0;             // 0: any free port
     std::string realm = "camsim";
+    // Set: answers every camera request instead of the family row's handler
+    // (tests of the server itself); `api` must still name a family.
+    HandlerFn handler = nullptr;
 };
 
 class CamSim {
@@ -249,6 +252,8 @@ public:
     // The state as "name=value" lines.
     std::string StateText() const;
 
+    // Applies one scenario step now.
+    void Apply(const ScenarioStep& st);
     // Runs a scenario on a thread of its own, from now. A running one is
     // stopped first.
     void RunScenario(const Scenario& sc);
@@ -265,7 +270,6 @@ public:
 
 private:
     friend class StreamWriter;
-    void ApplyStep(const ScenarioStep& st);
     void Changed();  // m_Mutex held
 
     Config m_Cfg;
