@@ -218,16 +218,17 @@ void LineBuffer::Compact() {
 }
 
 size_t LineBuffer::Append(const char* p, size_t n) {
-    size_t room;
-    char* tail = Tail(room);
-    const size_t k = std::min(n, room);
-    if (k > 0) memcpy(tail, p, k);
-    Commit(k);
+    // Only move the unread bytes when the tail is too short: cheap appends
+    // for the common case, and all of Space() usable.
+    if (m_Data.size() - m_End < n) Compact();
+    const size_t k = std::min(n, m_Data.size() - m_End);
+    if (k > 0) memcpy(m_Data.data() + m_End, p, k);
+    m_End += k;
     return k;
 }
 
 char* LineBuffer::Tail(size_t& room) {
-    if (m_End == m_Data.size()) Compact();
+    Compact();
     room = m_Data.size() - m_End;
     return m_Data.data() + m_End;
 }

@@ -214,6 +214,18 @@ TEST(HttpParse, RawTakeAfterPartialLine) {
     EXPECT_EQ(-1, lb2.TakeLine(out, 1, false)) << "no room for any character";
 }
 
+TEST(HttpParse, AppendUsesTheRoomFreedAtTheFront) {
+    LineBuffer lb(8);
+    char out[8];
+    EXPECT_EQ(6u, lb.Append("abcdef", 6));
+    EXPECT_EQ(4u, lb.Take(out, 4));
+    EXPECT_EQ(6u, lb.Space());
+    EXPECT_EQ(6u, lb.Append("ghijkl", 6));
+    EXPECT_EQ(8u, lb.Take(out, 8));
+    EXPECT_EQ("efghijkl", std::string(out, 8));
+    EXPECT_EQ(0u, lb.Size());
+}
+
 TEST(HttpParse, EndOfStreamWhileSkippingACutLine) {
     LineBuffer lb(64);
     const std::string s = "0123456789";

@@ -1,0 +1,356 @@
+// OXHttpClient against scripted loopback peers: body framing split at every
+// byte offset, stalls, early closes, garbage, bounded memory on an endless
+// stream, connection reuse and the request text it sends.
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "interface/hostservices.h"
+#include "tests/fixtures/scriptedpeer.h"
+
+using BrellinOwned::OXHttpClient;
+using camtest::PeerScript;
+using camtest::PeerStep;
+using camtest::ScriptedPeer;
+
+namespace {
+
+int64_t ElapsedMs(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since).count();
+}
+
+void InitClient(OXHttpClient& c, int port, const std::string& path = "cgi-bin/status", int timeoutSec = 5,
+                bool keepAlive = false, HTTP_VERSION version = HTTP_VER_DEF, const std::string& extra = "") {
+    c.Init(path, "127.0.0.1", port, "", "", timeoutSec, true, keepAlive, version, extra);
+}
+
+// Reads body lines until the client reports the end (or an error).
+std::vector<std::string> BodyLines(OXHttpClient& c, int max = 64) {
+    std::vector<std::string> lines;
+    std::vector<char> buf(max);
+    for (int guard = 0; guard < 1000; ++guard) {
+        const int n = c.ReadToLineEnd(buf.data(), max);
+        if (n < 0) break;
+        EXPECT_EQ('\0', buf[n]);
+        lines.push_back(std::string(buf.data(), n));
+    }
+    return lines;
+}
+
+// Reads the whole body with ReadData; result is the last return value (0 at
+// a clean end, negative on error).
+int ReadBody(OXHttpClient& c, std::string& body, int max = 7) {
+    std::vector<char> buf(max);
+    for (int guard = 0; guard < 100000; ++guard) {
+        const int n = c.ReadData(buf.data(), max);
+        if (n <= 0) return n;
+        EXPECT_LT(n, max);
+        EXPECT_EQ('\0', buf[n]);
+        body.append(buf.data(), n);
+    }
+    return 1;
+}
+
+const char kChunked[] =
+    "HTTP/1.1 200 OK\r\n"
+    "Content-Type: text/plain\r\n"
+    "Transfer-Encoding: chunked\r\n"
+    "\r\n"
+    "6\r\nmotion\r\n"
+    "b\r\n=1\r\nlevel=4\r\n"
+    "3\r\n2\r\n\r\n"
+    "0\r\n\r\n";
+
+TEST(HttpClientPeer, ChunkedBodySplitAtEveryOffset) {
+    const std::string response = kChunked;
+    std::vector<PeerScript> scripts;
+    for (size_t cut = 1; cut < response.size(); ++cut) {
+        scripts.push_back(PeerScript{PeerStep::RecvRequest(), PeerStep::Send(response.substr(0, cut)),
+                                     PeerStep::Pause(3), PeerStep::Send(response.substr(cut)), PeerStep::Stall()});
+    }
+    ScriptedPeer peer(scripts);
+    ASSERT_TRUE(peer.Listening());
+    OXHttpClient c;
+    InitClient(c, peer.Port());
+    for (size_t cut = 1; cut < response.size(); ++cut) {
+        ASSERT_EQ(0, c.SendRequest(OX_HTTP_GET, "?")) << "cut at " << cut;
+        int status = 0;
+        EXPECT_EQ(0, c.CheckResponse(status));
+        EXPECT_EQ(200, status);
+        std::string type;
+        EXPECT_EQ(0, c.GetHttpContent(HTTP_MAP_CONTENT_TYPE, type));
+        EXPECT_EQ("text/plain", type);
+        EXPECT_EQ((std::vector<std::string>{"motion=1", "level=42"}), BodyLines(c)) << "cut at " << cut;
+        char b[4];
+        EXPECT_EQ(0, c.ReadData(b, sizeof(b))) << "end of body at cut " << cut;
+    }
+}
+
+TEST(HttpClientPeer, ChunkedBodyReadAsBytesSplitAtEveryOffset) {
+    const std::string response = kChunked;
+    std::vector<PeerScript> scripts;
+    for (size_t cut = 1; cut < response.size(); ++cut) {
+        scripts.push_back(PeerScript{PeerStep::RecvRequest(), PeerStep::Send(response.substr(0, cut)),
+                                     PeerStep::Pause(3), PeerStep::Send(response.substr(cut))});
+    }
+    ScriptedPeer peer(scripts);
+    ASSERT_TRUE(peer.Listening());
+    for (size_t cut = 1; cut < response.size(); ++cut) {
+        OXHttpClient c;
+        InitClient(c, peer.Port());
+        ASSERT_EQ(0, c.SendRequest(OX_HTTP_GET, "?")) << "cut at " << cut;
+        std::string body;
+        EXPECT_EQ(0, ReadBody(c, body)) << "cut at " << cut;
+        EXPECT_EQ("motion=1\r\nlevel=42\r\n", body) << "cut at " << cut;
+    }
+}
+
+struct Framing {
+    const char* name;
+    std::string response;
+    std::string body;  // what the client reads
+    bool blClean;      // the body ends cleanly (0) or with an error (negative)
+};
+
+TEST(HttpClientPeer, BodyFramingAndEarlyClose) {
+    const Framing cases[] = {
+        {"content-length", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello", "hello", true},
+        {"content-length, extra bytes ignored", "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nhello", "he", true},
+        {"close-delimited", "HTTP/1.0 200 OK\r\n\r\nuntil close", "until close", true},
+        {"close-delimited 1.1", "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\nbye", "bye", true},
+        {"empty", "HTTP/1.1 204 No Content\r\n\r\n", "", true},
+        {"length cut short", "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nshort", "short", false},
+        {"chunk cut short", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n3\r\nab", "helloab",
+         false},
+        {"bad chunk size", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\nzz\r\n", "hello",
+         false},
+        {"bare LF head", "HTTP/1.0 200 OK\nContent-Type: text/plain\n\nlf", "lf", true},
+    };
+    for (const Framing& f : cases) {
+        ScriptedPeer peer(PeerScript{PeerStep::RecvRequest(), PeerStep::Send(f.response), PeerStep::Close()});
+        ASSERT_TRUE(peer.Listening());
+        OXHttpClient c;
+        InitClient(c, peer.Port());
+        ASSERT_EQ(0, c.SendRequest(OX_HTTP_GET, "?")) << f.name;
+        std::string body;
+        const int end = ReadBody(c, body);
+        EXPECT_EQ(f.body, body) << f.name;
+        if (f.blClean)
+            EXPECT_EQ(0, end) << f.name;
+        else
+            EXPECT_LT(end, 0) << f.name;
+        char b[4];
+        EXPECT_LT(c.ReadToLineEnd(b, sizeof(b)), 0) << f.name << ": nothing after the end";
+    }
+}
+
+TEST(HttpClientPeer, NoUsableAnswer) {
+    const struct {
+        const char* name;
+        PeerScript script;
+    } cases[] = {
+        {"close before answer", {PeerStep::RecvRequest(), PeerStep::Close()}},
+        {"reset", {PeerStep::RecvRequest(), PeerStep::Reset()}},
+        {"garbage", {PeerStep::RecvRequest(), PeerStep::Send("GARBAGE\r\n\r\n"), PeerStep::Close()}},
+        {"head cut short", {PeerStep::RecvRequest(), PeerStep::Send("HTTP/1.1 200 OK\r\nContent-"), PeerStep::Close()}},
+        {"endless head",
+         {PeerStep::RecvRequest(), PeerStep::Send("HTTP/1.1 200 OK\r\n"),
+          PeerStep::SendRepeat("X-Filler: " + std::string(100, 'f') + "\r\n", 100000), PeerStep::Close()}},
+    };
+    for (const auto& k : cases) {
+        ScriptedPeer peer(k.script);
+        ASSERT_TRUE(peer.Listening());
+        OXHttpClient c;
+        InitClient(c, peer.Port());
+        EXPECT_LT(c.SendRequest(OX_HTTP_GET, "?"), 0) << k.name;
+        int status = -1;
+        EXPECT_LT(c.CheckResponse(status), 0) << k.name;
+        EXPECT_EQ(0, status) << k.name;
+        std::string v;
+        EXPECT_LT(c.GetHttpContent(HTTP_MAP_STATUS_LINE, v), 0) << k.name;
+        char b[8];
+        EXPECT_LT(c.ReadData(b, sizeof(b)), 0) << k.name;
+    }
+}
+
+TEST(HttpClientPeer, StallAfterHeadersIsBoundedByTheTimeOut) {
+    ScriptedPeer peer(PeerScript{PeerStep::RecvRequest(),
+                                 PeerStep::Send("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n\r\nfirst\r\npart"),
+                                 PeerStep::Stall()});
+    ASSERT_TRUE(peer.Listening());
+    OXHttpClient c;
+    InitClient(c, peer.Port(), "stream", 1);
+    ASSERT_EQ(0, c.SendRequest(OX_HTTP_GET, "?"));
+    char buf[64];
+    EXPECT_EQ(5, c.ReadToLineEnd(buf, sizeof(buf)));
+    EXPECT_STREQ("first", buf);
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_LT(c.ReadToLineEnd(buf, sizeof(buf)), 0);
+    int64_t ms = ElapsedMs(t0);
+    EXPECT_GE(ms, 900);
+    EXPECT_LT(ms, 5000);
+    // The partial line is still there.
+    EXPECT_EQ(4, c.ReadData(buf, sizeof(buf)));
+    EXPECT_STREQ("part", buf);
+    t0 = std::chrono::steady_clock::now();
+    EXPECT_LT(c.ReadData(buf, sizeof(buf)), 0);
+    ms = ElapsedMs(t0);
+    EXPECT_GE(ms, 900);
+    EXPECT_LT(ms, 5000);
+}
+
+TEST(HttpClientPeer, SilentServerFailsTheRequestWithinBound) {
+    ScriptedPeer peer(PeerScript{PeerStep::RecvRequest(), PeerStep::Stall()});
+    ASSERT_TRUE(peer.Listening());
+    OXHttpClient c;
+    InitClient(c, peer.Port(), "x", 1);
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_LT(c.SendRequest(OX_HTTP_GET, "?"), 0);
+    const int64_t ms = ElapsedMs(t0);
+    EXPECT_GE(ms, 900);
+    EXPECT_LT(ms, 8000);
+}
+
+TEST(HttpClientPeer, EndlessStreamKeepsMemoryBounded) {
+    // 128 MiB of lines; a client that buffered whatever arrives would take it
+    // all during the reads below.
+    const std::string line = "event=tick;level=" + std::string(41, '7') + "\n";  // 64 bytes
+    ScriptedPeer peer(PeerScript{PeerStep::RecvRequest(), PeerStep::Send("HTTP/1.0 200 OK\r\n\r\n"),
+                                 PeerStep::SendRepeat(line, (size_t)2 << 20)});
+    ASSERT_TRUE(peer.Listening());
+    OXHttpClient c;
+    InitClient(c, peer.Port(), "stream", 5);
+    ASSERT_EQ(0, c.SendRequest(OX_HTTP_GET, "?"));
+    char buf[128];
+    std::string got;
+    for (int i = 0; i < 3000; ++i) {
+        ASSERT_EQ(1, c.ReadData(buf, 2));
+        got += buf[0];
+    }
+    ASSERT_TRUE(peer.WaitSendBlocked(0, 20000)) << "the peer should be held back by the client";
+    EXPECT_LT(peer.Sent(0), (size_t)80 << 20);
+    // Nothing lost or reordered across the pauses.
+    std::string expect;
+    while (expect.size() < got.size()) expect += line;
+    EXPECT_EQ(expect.substr(0, got.size()), got);
+    const size_t skip = line.size() - got.size() % line.size();
+    ASSERT_EQ((int)skip - 1, c.ReadToLineEnd(buf, sizeof(buf)));
+    for (int i = 0; i < 5000; ++i) {
+        ASSERT_EQ((int)line.size() - 1, c.ReadToLineEnd(buf, sizeof(buf))) << i << " " << buf;
+        ASSERT_EQ(line.substr(0, line.size() - 1), buf);
+    }
+    c.Close();
+}
+
+TEST(HttpClientPeer, KeepAliveReusesTheConnection) {
+    const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nok\r\n";
+    for (bool keep : {true, false}) {
+        ScriptedPeer peer(PeerScript{PeerStep::RecvRequest(), PeerStep::Send(answer), PeerStep::RecvRequest(),
+                                     PeerStep::Send(answer), PeerStep::RecvRequest(), PeerStep::Send(answer),
+                                     PeerStep::Stall()});
+        ASSERT_TRUE(peer.Listening());
+        OXHttpClient c;
+        InitClient(c, peer.Port(), "poll", 5, keep);
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_EQ(0, c.SendRequest(OX_HTTP_GET, "?"));
+            char buf[16];
+            EXPECT_EQ(4, c.ReadData(buf, sizeof(buf)));
+            EXPECT_STREQ("ok\r\n", buf);
+        }
+        EXPECT_EQ(keep ? 1 : 3, peer.Connections()) << (keep ? "keep-alive" : "no keep-alive");
+    }
+}
+
+TEST(HttpClientPeer, RequestText) {
+    const struct {
+        HTTP_VERSION version;
+        OX_HTTP_METHOD method;
+        const char* path;
+        const char* extra;
+        std::vector<std::string> expectIn;
+        std::vector<std::string> expectNotIn;
+    } cases[] = {
+        {HTTP_VER_DEF, OX_HTTP_GET, "cgi-bin/a b?x=1", "",
+         {"GET /cgi-bin/a%20b?x=1 HTTP/1.1\r\n", "Host: 127.0.0.1:", "User-Agent: Velmar Korvane\r\n"},
+         {"Authorization", "Expect"}},
+        {HTTP_VER_1_0, OX_HTTP_GET, "/status", "X-One: 1\r\nX-Two: 2",
+         {"GET /status HTTP/1.0\r\n", "X-One: 1\r\n", "X-Two: 2\r\n"},
+         {}},
+        {HTTP_VER_1_1, OX_HTTP_POST, "/set", "Content-Type: text/xml",
+         {"POST /set HTTP/1.1\r\n", "Content-Type: text/xml\r\n", "Content-Length: 9\r\n", "\r\n\r\n<a>b</a>\n"},
+         {"Expect"}},
+    };
+    for (const auto& k : cases) {
+        ScriptedPeer peer(PeerScript{
+            PeerStep::RecvRequest(),
+            k.method == OX_HTTP_POST ? PeerStep::RecvUntil("</a>\n") : PeerStep::Pause(0),
+            PeerStep::Send("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"), PeerStep::Stall()});
+        ASSERT_TRUE(peer.Listening());
+        OXHttpClient c;
+        InitClient(c, peer.Port(), k.path, 5, false, k.version, k.extra);
+        ASSERT_EQ(0, c.SendRequest(k.method, k.method == OX_HTTP_POST ? "<a>b</a>\n" : "?")) << k.path;
+        const std::string req = peer.Received(0);
+        for (const std::string& s : k.expectIn) EXPECT_NE(std::string::npos, req.find(s)) << s << " in\n" << req;
+        for (const std::string& s : k.expectNotIn) EXPECT_EQ(std::string::npos, req.find(s)) << s << " in\n" << req;
+    }
+}
+
+TEST(HttpClientPeer, HeaderEntries) {
+    ScriptedPeer peer(PeerScript{PeerStep::RecvRequest(),
+                                 PeerStep::Send("HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\n"
+                                                "Content-Length: 3\r\nX-Cam: a\r\n\r\nnop"),
+                                 PeerStep::Stall()});
+    ASSERT_TRUE(peer.Listening());
+    OXHttpClient c;
+    std::string v;
+    EXPECT_LT(c.GetHttpContent(HTTP_MAP_STATUS_LINE, v), 0) << "no request yet";
+    InitClient(c, peer.Port());
+    ASSERT_EQ(0, c.SendRequest(OX_HTTP_GET, "?"));
+    int status = 0;
+    EXPECT_LT(c.CheckResponse(status), 0);
+    EXPECT_EQ(404, status);
+    EXPECT_EQ(0, c.GetHttpContent(HTTP_MAP_STATUS_LINE, v));
+    EXPECT_EQ("HTTP/1.1 404 Not Found", v);
+    EXPECT_EQ(0, c.GetHttpContent(HTTP_MAP_CONTENT_TYPE, v));
+    EXPECT_EQ("text/html", v);
+    EXPECT_EQ(0, c.GetHttpContent(HTTP_MAP_CONTENT_LENGTH, v));
+    EXPECT_EQ("3", v);
+    EXPECT_EQ(0, c.GetHttpContent(HTTP_MAP_ALL_HEADERS, v));
+    EXPECT_EQ("Content-Type: text/html\r\nContent-Length: 3\r\nX-Cam: a\r\n", v);
+    EXPECT_LT(c.GetHttpContent((HTTP_MAP_KEY)9, v), 0);
+    char buf[16];
+    EXPECT_EQ(3, c.ReadData(buf, sizeof(buf)));
+    EXPECT_STREQ("nop", buf);
+    EXPECT_LT(c.ReadData(buf, 1), 0) << "no room for a byte and the terminator";
+    c.Close();
+    EXPECT_LT(c.GetHttpContent(HTTP_MAP_STATUS_LINE, v), 0) << "closed";
+    EXPECT_LT(c.ReadData(buf, sizeof(buf)), 0);
+}
+
+TEST(HttpClientPeer, Ipv6Loopback) {
+    ScriptedPeer peer(PeerScript{PeerStep::RecvRequest(), PeerStep::Send("HTTP/1.0 200 OK\r\n\r\nsix\n")}, true);
+    if (!peer.Listening()) GTEST_SKIP() << "no IPv6 loopback on this machine";
+    OXHttpClient c("::1", peer.Port(), "/v6", "", "", 5, false, false, HTTP_VER_DEF, "");
+    ASSERT_EQ(0, c.SendRequest(OX_HTTP_GET, "?"));
+    char buf[16];
+    EXPECT_EQ(3, c.ReadToLineEnd(buf, sizeof(buf)));
+    EXPECT_STREQ("six", buf);
+    EXPECT_NE(std::string::npos, peer.Received(0).find("Host: [::1]:"));
+}
+
+TEST(HttpClientPeer, ConnectRefused) {
+    int port;
+    {
+        ScriptedPeer gone(PeerScript{});
+        port = gone.Port();
+    }
+    OXHttpClient c;
+    InitClient(c, port);
+    EXPECT_LT(c.SendRequest(OX_HTTP_GET, "?"), 0);
+    OXHttpClient noHost;
+    EXPECT_LT(noHost.SendRequest(OX_HTTP_GET, "?"), 0);
+}
+
+}  // namespace
