@@ -385,10 +385,11 @@ struct CamSim::Impl {
 
         if (req.path.compare(0, 8, "/camsim/") == 0) return Control(conn, req);
 
-        sim->m_Requests++;
         {
             std::lock_guard<std::mutex> g(sim->m_Mutex);
+            sim->m_Requests++;
             sim->m_LastTarget = t;
+            sim->m_Cond.notify_all();
         }
         if (sim->GetFault(kFault500)) return QueueSimple(conn, Response::Status(500, "500 Internal Server Error\n"));
         if (sim->GetFault(kFault401)) return Challenge(conn, false);
@@ -603,6 +604,11 @@ uint64_t CamSim::WaitChange(uint64_t seen, int maxMs) const {
                         [&] { return m_State.version != seen || m_Stopping.load(); });
     }
     return m_State.version;
+}
+
+bool CamSim::WaitRequests(uint64_t n, int maxMs) const {
+    std::unique_lock<std::mutex> lk(m_Mutex);
+    return m_Cond.wait_for(lk, std::chrono::milliseconds(maxMs), [&] { return m_Requests.load() >= n; });
 }
 
 std::string CamSim::LastTarget() const {

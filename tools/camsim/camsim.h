@@ -263,6 +263,8 @@ public:
     // Camera requests served (control requests and refused connections not
     // counted), and the target of the last one.
     uint64_t RequestCount() const { return m_Requests.load(); }
+    // True once RequestCount() >= n; waits at most `maxMs`.
+    bool WaitRequests(uint64_t n, int maxMs) const;
     std::string LastTarget() const;
 
     // Internal: used by the server glue and StreamWriter.
