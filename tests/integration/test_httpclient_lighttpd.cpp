@@ -1,0 +1,418 @@
+// OXHttpClient against a real lighttpd started on a free loopback port with a
+// generated configuration: Digest and Basic protected CGI scripts, streamed
+// bodies (chunked and close-delimited), a stall after the headers, an early
+// close, POST, and many clients on many threads. An independent server keeps
+// our client and our own test peers from agreeing on a mistake.
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <openssl/evp.h>
+#include <signal.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "interface/hostservices.h"
+
+using BrellinOwned::OXHttpClient;
+
+namespace {
+
+const char kRealm[] = "camera";
+const char kDigestUser[] = "viewer";
+const char kDigestPass[] = "d1g-pass";
+const char kBasicUser[] = "admin";
+const char kBasicPass[] = "b4s-pass";
+
+int64_t ElapsedMs(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since).count();
+}
+
+std::string FindProgram(const char* name) {
+    const std::string dirs[] = {"/usr/sbin", "/usr/bin", "/sbin", "/bin", "/usr/local/sbin", "/usr/local/bin"};
+    for (const std::string& d : dirs) {
+        const std::string p = d + "/" + name;
+        if (access(p.c_str(), X_OK) == 0) return p;
+    }
+    return std::string();
+}
+
+std::string Md5Hex(const std::string& text) {
+    unsigned char md[EVP_MAX_MD_SIZE];
+    unsigned int len = 0;
+    EVP_Digest(text.data(), text.size(), md, &len, EVP_md5(), nullptr);
+    static const char kHex[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned int i = 0; i < len; ++i) {
+        out += kHex[md[i] >> 4];
+        out += kHex[md[i] & 15];
+    }
+    return out;
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream f(path, std::ios::binary);
+    f << text;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+int FreePort() {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    struct sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof(a);
+    bind(fd, reinterpret_cast<struct sockaddr*>(&a), len);
+    getsockname(fd, reinterpret_cast<struct sockaddr*>(&a), &len);
+    close(fd);
+    return ntohs(a.sin_port);
+}
+
+bool CanConnect(int port) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    struct sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(port);
+    const bool ok = connect(fd, reinterpret_cast<struct sockaddr*>(&a), sizeof(a)) == 0;
+    close(fd);
+    return ok;
+}
+
+// A lighttpd of its own in a temporary directory.
+class Lighttpd {
+public:
+    ~Lighttpd() { Stop(); }
+
+    // Empty on success, else why it could not start.
+    std::string Start(const std::string& binary) {
+        char tmpl[] = "/tmp/camdet-lighttpd-XXXXXX";
+        if (mkdtemp(tmpl) == nullptr) return "cannot create a temporary directory";
+        m_Dir = tmpl;
+        for (const char* sub : {"/www", "/www/cgi", "/www/digest", "/www/basic"}) mkdir((m_Dir + sub).c_str(), 0755);
+        WriteFiles();
+        m_Port = FreePort();
+        WriteConfig();
+        m_Pid = fork();
+        if (m_Pid == 0) {
+            // Nothing of the test's stdio may reach lighttpd or its CGI
+            // children: ctest waits for those pipes to close.
+            const int in = open("/dev/null", O_RDONLY);
+            const int out = open((m_Dir + "/stdout.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(in, 0);
+            dup2(out, 1);
+            dup2(out, 2);
+            setpgid(0, 0);
+            execl(binary.c_str(), binary.c_str(), "-D", "-f", (m_Dir + "/lighttpd.conf").c_str(), (char*)nullptr);
+            _exit(127);
+        }
+        if (m_Pid < 0) return "fork failed";
+        setpgid(m_Pid, m_Pid);
+        // Ready once it accepts connections; bounded.
+        const auto t0 = std::chrono::steady_clock::now();
+        while (!CanConnect(m_Port)) {
+            int status;
+            if (waitpid(m_Pid, &status, WNOHANG) == m_Pid) {
+                m_Pid = -1;
+                return "lighttpd exited: " + ReadFile(m_Dir + "/stdout.log") + ReadFile(m_Dir + "/error.log");
+            }
+            if (ElapsedMs(t0) > 10000) return "lighttpd did not start listening";
+            usleep(20000);
+        }
+        return std::string();
+    }
+
+    void Stop() {
+        if (m_Pid > 0) {
+            kill(-m_Pid, SIGTERM);  // lighttpd and the CGI scripts it runs
+            kill(m_Pid, SIGTERM);
+            int status;
+            waitpid(m_Pid, &status, 0);
+            kill(-m_Pid, SIGKILL);
+            m_Pid = -1;
+        }
+        if (!m_Dir.empty()) {
+            std::error_code ec;
+            std::filesystem::remove_all(m_Dir, ec);
+            m_Dir.clear();
+        }
+    }
+
+    int Port() const { return m_Port; }
+
+private:
+    void WriteFiles() {
+        const std::string www = m_Dir + "/www";
+        const std::string status = "printf 'Content-Type: text/plain\\r\\n\\r\\nmotion=1\\r\\nlevel=42\\r\\n'\n";
+        WriteFile(www + "/digest/status.sh", status);
+        WriteFile(www + "/basic/status.sh", status);
+        WriteFile(www + "/cgi/status.sh", status);
+        // An event stream that never ends by itself.
+        WriteFile(www + "/cgi/endless.sh",
+                  "printf 'Content-Type: text/plain\\r\\n\\r\\n'\n"
+                  "i=0\nwhile :; do printf 'tick=%d\\r\\n' $i; i=$((i+1)); sleep 0.05; done\n");
+        WriteFile(www + "/digest/endless.sh", ReadFile(www + "/cgi/endless.sh"));
+        // A slow stream with an end.
+        WriteFile(www + "/cgi/five.sh",
+                  "printf 'Content-Type: text/plain\\r\\n\\r\\n'\n"
+                  "for i in 0 1 2 3 4; do printf 'tick=%d\\r\\n' $i; sleep 0.05; done\n");
+        WriteFile(www + "/cgi/stall.sh", "printf 'Content-Type: text/plain\\r\\n\\r\\nfirst\\r\\n'\nexec sleep 20\n");
+        WriteFile(www + "/cgi/early.sh", "printf 'Content-Type: text/plain\\r\\nContent-Length: 100\\r\\n\\r\\nshort'\n");
+        WriteFile(www + "/cgi/echo.sh",
+                  "printf 'Content-Type: text/plain\\r\\n\\r\\n'\n"
+                  "printf 'method=%s\\r\\nx=%s\\r\\nquery=%s\\r\\nbody=' \"$REQUEST_METHOD\" \"$HTTP_X_CAM\" "
+                  "\"$QUERY_STRING\"\n"
+                  "if [ -n \"$CONTENT_LENGTH\" ]; then head -c \"$CONTENT_LENGTH\"; fi\nprintf '\\r\\n'\n");
+        WriteFile(www + "/static.txt", "0123456789\n");
+        WriteFile(m_Dir + "/htdigest", std::string(kDigestUser) + ":" + kRealm + ":" +
+                                           Md5Hex(std::string(kDigestUser) + ":" + kRealm + ":" + kDigestPass) + "\n");
+        // Basic against an htpasswd file when the tool is there, else plain.
+        m_BasicBackend = "plain";
+        const std::string htpasswd = FindProgram("htpasswd");
+        if (!htpasswd.empty()) {
+            const std::string cmd = htpasswd + " -nbm " + kBasicUser + " " + kBasicPass + " 2>/dev/null";
+            if (FILE* p = popen(cmd.c_str(), "r")) {
+                char line[256] = {0};
+                if (fgets(line, sizeof(line), p) != nullptr && strchr(line, ':') != nullptr) {
+                    WriteFile(m_Dir + "/htpasswd", line);
+                    m_BasicBackend = "htpasswd";
+                }
+                pclose(p);
+            }
+        }
+        if (m_BasicBackend == "plain") WriteFile(m_Dir + "/plain", std::string(kBasicUser) + ":" + kBasicPass + "\n");
+    }
+
+    void WriteConfig() {
+        std::ostringstream c;
+        c << "server.modules = (\"mod_auth\", \"mod_authn_file\", \"mod_cgi\")\n"
+          << "server.document-root = \"" << m_Dir << "/www\"\n"
+          << "server.bind = \"127.0.0.1\"\n"
+          << "server.port = " << m_Port << "\n"
+          << "server.errorlog = \"" << m_Dir << "/error.log\"\n"
+          << "server.stream-response-body = 2\n"
+          << "server.feature-flags = (\"auth.delay-invalid-creds\" => \"disable\")\n"
+          << "mimetype.assign = (\".txt\" => \"text/plain\")\n"
+          << "cgi.assign = (\".sh\" => \"/bin/sh\")\n"
+          << "auth.backend = \"htdigest\"\n"
+          << "auth.backend.htdigest.userfile = \"" << m_Dir << "/htdigest\"\n"
+          << "auth.backend.htpasswd.userfile = \"" << m_Dir << "/htpasswd\"\n"
+          << "auth.backend.plain.userfile = \"" << m_Dir << "/plain\"\n"
+          << "$HTTP[\"url\"] =~ \"^/basic/\" {\n"
+          << "  auth.backend = \"" << m_BasicBackend << "\"\n"
+          << "  auth.require = (\"\" => (\"method\" => \"basic\", \"realm\" => \"" << kRealm
+          << "\", \"require\" => \"valid-user\"))\n"
+          << "}\n"
+          << "$HTTP[\"url\"] =~ \"^/digest/\" {\n"
+          << "  auth.require = (\"\" => (\"method\" => \"digest\", \"realm\" => \"" << kRealm
+          << "\", \"require\" => \"valid-user\"))\n"
+          << "}\n";
+        WriteFile(m_Dir + "/lighttpd.conf", c.str());
+    }
+
+    std::string m_Dir;
+    std::string m_BasicBackend;
+    int m_Port = 0;
+    pid_t m_Pid = -1;
+};
+
+class HttpClientLighttpd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        const std::string binary = FindProgram("lighttpd");
+        if (binary.empty()) {
+            s_SkipReason = "lighttpd is not installed (apt-get install lighttpd apache2-utils)";
+            return;
+        }
+        s_Server = new Lighttpd;
+        s_StartError = s_Server->Start(binary);
+    }
+    static void TearDownTestSuite() {
+        delete s_Server;
+        s_Server = nullptr;
+    }
+    void SetUp() override {
+        if (!s_SkipReason.empty()) GTEST_SKIP() << s_SkipReason;
+        ASSERT_TRUE(s_StartError.empty()) << s_StartError;
+    }
+    static int Port() { return s_Server->Port(); }
+
+    static Lighttpd* s_Server;
+    static std::string s_SkipReason;
+    static std::string s_StartError;
+};
+
+Lighttpd* HttpClientLighttpd::s_Server = nullptr;
+std::string HttpClientLighttpd::s_SkipReason;
+std::string HttpClientLighttpd::s_StartError;
+
+std::vector<std::string> Lines(OXHttpClient& c, int count) {
+    std::vector<std::string> lines;
+    char buf[256];
+    for (int i = 0; i < count; ++i) {
+        const int n = c.ReadToLineEnd(buf, sizeof(buf));
+        if (n < 0) break;
+        lines.push_back(std::string(buf, n));
+    }
+    return lines;
+}
+
+TEST_F(HttpClientLighttpd, Authentication) {
+    const struct {
+        const char* path;
+        const char* user;
+        const char* password;
+        bool blAuth;
+        int status;
+    } cases[] = {
+        {"digest/status.sh", kDigestUser, kDigestPass, true, 200},
+        {"/basic/status.sh", kBasicUser, kBasicPass, true, 200},
+        {"digest/status.sh", kDigestUser, "wrong", true, 401},
+        {"basic/status.sh", kBasicUser, "wrong", true, 401},
+        {"digest/status.sh", "", "", true, 401},
+        {"basic/status.sh", kBasicUser, kBasicPass, false, 401},
+        {"cgi/status.sh", kBasicUser, kBasicPass, true, 200},
+        {"cgi/missing.sh", "", "", true, 404},
+    };
+    for (const auto& k : cases) {
+        for (bool keepAlive : {true, false}) {
+            OXHttpClient c("127.0.0.1", Port(), k.path, k.user, k.password, 5, k.blAuth, keepAlive, HTTP_VER_DEF,
+                           "");
+            // Twice: the second request may reuse the connection and the
+            // authentication state of the first.
+            for (int round = 0; round < 2; ++round) {
+                SCOPED_TRACE(std::string(k.path) + " user " + k.user + " round " + std::to_string(round) +
+                             (keepAlive ? " keep-alive" : ""));
+                ASSERT_EQ(0, c.SendRequest(OX_HTTP_GET, "?"));
+                int status = 0;
+                EXPECT_EQ(k.status == 200 ? 0 : -1, c.CheckResponse(status));
+                EXPECT_EQ(k.status, status);
+                std::string line;
+                EXPECT_EQ(0, c.GetHttpContent(HTTP_MAP_STATUS_LINE, line));
+                EXPECT_EQ(0u, line.find("HTTP/1.1 " + std::to_string(k.status)));
+                if (k.status == 200) {
+                    EXPECT_EQ((std::vector<std::string>{"motion=1", "level=42"}), Lines(c, 10));
+                }
+            }
+        }
+    }
+}
+
+TEST_F(HttpClientLighttpd, EndlessStreamIsReadLineByLine) {
+    for (HTTP_VERSION v : {HTTP_VER_DEF, HTTP_VER_1_0, HTTP_VER_1_1}) {
+        SCOPED_TRACE(v);
+        OXHttpClient c("127.0.0.1", Port(), "digest/endless.sh", kDigestUser, kDigestPass, 5, true, true, v, "");
+        ASSERT_EQ(0, c.SendRequest(OX_HTTP_GET, "?"));
+        int status = 0;
+        ASSERT_EQ(0, c.CheckResponse(status));
+        std::string headers;
+        ASSERT_EQ(0, c.GetHttpContent(HTTP_MAP_ALL_HEADERS, headers));
+        // HTTP/1.1 gets chunked framing, 1.0 a body delimited by the close.
+        EXPECT_EQ(v != HTTP_VER_1_0, headers.find("Transfer-Encoding: chunked\r\n") != std::string::npos) << headers;
+        EXPECT_EQ((std::vector<std::string>{"tick=0", "tick=1", "tick=2", "tick=3", "tick=4"}), Lines(c, 5));
+        c.Close();
+    }
+}
+
+TEST_F(HttpClientLighttpd, FiniteStreamEnds) {
+    for (HTTP_VERSION v : {HTTP_VER_1_0, HTTP_VER_1_1}) {
+        SCOPED_TRACE(v);
+        OXHttpClient c("127.0.0.1", Port(), "cgi/five.sh", "", "", 5, false, true, v, "");
+        ASSERT_EQ(0, c.SendRequest(OX_HTTP_GET, "?"));
+        EXPECT_EQ((std::vector<std::string>{"tick=0", "tick=1", "tick=2", "tick=3", "tick=4"}), Lines(c, 10));
+        char buf[8];
+        EXPECT_EQ(0, c.ReadData(buf, sizeof(buf)));
+    }
+}
+
+TEST_F(HttpClientLighttpd, StallAfterHeaders) {
+    OXHttpClient c("127.0.0.1", Port(), "cgi/stall.sh", "", "", 1, false, false, HTTP_VER_DEF, "");
+    ASSERT_EQ(0, c.SendRequest(OX_HTTP_GET, "?"));
+    char buf[64];
+    EXPECT_EQ(5, c.ReadToLineEnd(buf, sizeof(buf)));
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_LT(c.ReadData(buf, sizeof(buf)), 0);
+    const int64_t ms = ElapsedMs(t0);
+    EXPECT_GE(ms, 900);
+    EXPECT_LT(ms, 5000);
+}
+
+TEST_F(HttpClientLighttpd, BodyShorterThanItsLengthIsAnError) {
+    // The script ends early; lighttpd may hold the connection, so the end
+    // comes by the time-out or by the close, and either is an error.
+    OXHttpClient c("127.0.0.1", Port(), "cgi/early.sh", "", "", 1, false, false, HTTP_VER_DEF, "");
+    ASSERT_EQ(0, c.SendRequest(OX_HTTP_GET, "?"));
+    std::string body;
+    char buf[64];
+    int n;
+    while ((n = c.ReadData(buf, sizeof(buf))) > 0) body.append(buf, n);
+    EXPECT_EQ("short", body);
+    EXPECT_LT(n, 0) << "a body shorter than its Content-Length is an error";
+}
+
+TEST_F(HttpClientLighttpd, PostWithExtraHeaderAndStaticFile) {
+    OXHttpClient c("127.0.0.1", Port(), "cgi/echo.sh?ch=1", "", "", 5, false, true, HTTP_VER_1_1,
+                   "X-Cam: forty two\r\n");
+    ASSERT_EQ(0, c.SendRequest(OX_HTTP_POST, "a=1&b=2"));
+    EXPECT_EQ((std::vector<std::string>{"method=POST", "x=forty two", "query=ch=1", "body=a=1&b=2"}), Lines(c, 10));
+    ASSERT_EQ(0, c.SendRequest(OX_HTTP_GET, "ignored"));
+    EXPECT_EQ((std::vector<std::string>{"method=GET", "x=forty two", "query=ch=1", "body="}), Lines(c, 10));
+
+    c.SetPath("static.txt");
+    ASSERT_EQ(0, c.SendRequest(OX_HTTP_GET, "?"));
+    std::string v;
+    EXPECT_EQ(0, c.GetHttpContent(HTTP_MAP_CONTENT_LENGTH, v));
+    EXPECT_EQ("11", v);
+    EXPECT_EQ(0, c.GetHttpContent(HTTP_MAP_CONTENT_TYPE, v));
+    EXPECT_EQ("text/plain", v);
+    char buf[64];
+    EXPECT_EQ(11, c.ReadData(buf, sizeof(buf)));
+    EXPECT_STREQ("0123456789\n", buf);
+}
+
+TEST_F(HttpClientLighttpd, ManyClientsOnManyThreads) {
+    std::atomic<int> ok(0), bad(0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([&, t] {
+            OXHttpClient c;
+            c.Init(t % 2 ? "digest/status.sh" : "basic/status.sh", "127.0.0.1", Port(),
+                   t % 2 ? kDigestUser : kBasicUser, t % 2 ? kDigestPass : kBasicPass, 5, true, t % 4 < 2,
+                   HTTP_VER_DEF, "");
+            for (int i = 0; i < 15; ++i) {
+                int status = 0;
+                char buf[64];
+                if (c.SendRequest(OX_HTTP_GET, "?") == 0 && c.CheckResponse(status) == 0 &&
+                    c.ReadToLineEnd(buf, sizeof(buf)) == 8 && strcmp(buf, "motion=1") == 0)
+                    ++ok;
+                else
+                    ++bad;
+            }
+        });
+    }
+    for (auto& th : threads) th.join();
+    EXPECT_EQ(120, ok.load());
+    EXPECT_EQ(0, bad.load());
+}
+
+}  // namespace
