@@ -256,6 +256,12 @@ std::map<int, bool> DITrig(const Info& info, OVF_EVT_CACHE& cache, const std::ma
     return ports;
 }
 
+std::map<std::string, int> TokenPortMap(const std::vector<std::string>& tokens) {
+    std::map<std::string, int> m;
+    for (size_t i = 0; i < tokens.size(); ++i) m.insert(std::make_pair(tokens[i], (int)i));
+    return m;
+}
+
 OVF_NS_LIST ParseTopicNs(const std::string& text) {
     OVF_NS_LIST out;
     size_t start = 0;
@@ -546,7 +552,7 @@ int OnvifDI::BuildTokenPortMap() {
     if (!io.IsSupported()) return -1;
     std::vector<std::string> tokens;
     io.GetDigitalInputs(tokens);
-    for (size_t i = 0; i < tokens.size(); ++i) m_TokenPortMap.insert(std::make_pair(tokens[i], (int)i));
+    m_TokenPortMap = OnvifMatch::TokenPortMap(tokens);
     return 0;
 }
 

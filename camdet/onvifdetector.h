@@ -185,6 +185,8 @@ void SetPortTrigMap(const Info& info, OVF_EVT_CACHE& cache, const std::map<std::
 // The whole DI rule: ports 0 .. diCnt - 1 start false.
 std::map<int, bool> DITrig(const Info& info, OVF_EVT_CACHE& cache, const std::map<std::string, int>& tokenPortMap,
                            int diCnt, const OVF_NOTIF_LIST& notifs);
+// Token i is port i; the first occurrence of a token wins.
+std::map<std::string, int> TokenPortMap(const std::vector<std::string>& tokens);
 // Splits "p1@ns1,p2@ns2" into (prefix, name) pairs; items without "@" dropped.
 OVF_NS_LIST ParseTopicNs(const std::string& text);
 // Replaces the first placeholder of each source pattern. -1 when confs is
