@@ -34,7 +34,8 @@ namespace BrellinOwned {
 class OXSocket {
 public:
     OXSocket();
-    // timeoutSec bounds connect and every read; blKeepAlive turns SO_KEEPALIVE on.
+    // timeoutSec bounds connect and every read or write (0 or less: 10 s);
+    // blKeepAlive turns SO_KEEPALIVE on. host is a name or an IPv4/IPv6 literal.
     OXSocket(std::string host, int port, int timeoutSec, bool blKeepAlive);
     ~OXSocket();
     OXSocket(const OXSocket&) = delete;
@@ -46,13 +47,17 @@ public:
     // Writes all len bytes: len on success, -1 on failure.
     int WriteData(char* buf, int len);
     // Waits up to the time-out for data; returns the bytes read (at most max),
-    // 0 when the peer closed, negative on error or time-out.
+    // 0 when the peer closed, negative on error or time-out. Bytes read ahead
+    // by ReadToLineEnd come first. Not NUL-terminated.
     int ReadData(char* buf, int max);
     // Reads one line into buf (NUL-terminated, at most max - 1 characters; a
-    // longer line is cut and its rest skipped). Returns its length without the
-    // line end, negative on error, time-out or a close before any byte.
+    // longer line, or one past 16 KiB, is cut and its rest skipped). LF or
+    // CRLF ends a line; an unterminated last line before the close counts.
+    // Returns its length without the line end, negative on error, time-out
+    // (a partial line stays buffered for the next call) or a close before any byte.
     int ReadToLineEnd(char* buf, int max);
-    // TCP keep-alive: on/off, idle seconds, interval seconds, probe count. 0 on success.
+    // TCP keep-alive: on/off, idle seconds, interval seconds, probe count. 0 on
+    // success, -1 on values out of range. Kept for later connects as well.
     int SetKeepAliveOpt(int on, int idleSec, int intervalSec, int count);
     void Disconnect();
     bool IsConnected() const { return m_Fd >= 0; }
@@ -91,12 +96,17 @@ public:
 
     // path may start with "/" or not; extraHeader holds extra request header
     // lines ("Name: value", several separated by "\r\n"), or is empty.
+    // timeoutSec 0 or less means 10 s. blAuth: answer Basic or Digest
+    // challenges with user and password. blKeepAlive: keep the connection for
+    // the next request and send TCP keep-alive probes. Drops any open exchange.
     void Init(std::string path, std::string host, int port, std::string user, std::string password,
               int timeoutSec, bool blAuth, bool blKeepAlive, HTTP_VERSION version, std::string extraHeader);
     void SetPath(std::string path);
     // Sends the request and waits for the response headers (following an
     // authentication challenge). GET ignores data; POST sends it as the body.
-    // 0 on success, negative on failure (connect, time-out, no response).
+    // An unread body of the previous request is dropped. The wait ends after
+    // the time-out without a byte from the camera (at most four time-outs in
+    // all). 0 on success, negative on failure (connect, time-out, no response).
     int SendRequest(OX_HTTP_METHOD method, std::string data);
     // status = the response status code; 0 when it is 2xx, negative otherwise.
     int CheckResponse(int& status);
@@ -107,8 +117,10 @@ public:
     // end of the body, negative on error or when nothing came within the time-out.
     int ReadData(char* buf, int max);
     // Reads one body line (without its line end) into buf, NUL-terminated, at
-    // most max - 1 characters. Returns its length; 0 for an empty line;
-    // negative on error, time-out or end of body.
+    // most max - 1 characters (a longer line is cut and its rest skipped).
+    // Returns its length; 0 for an empty line; negative on error, time-out (a
+    // partial line stays buffered) or end of body. Body memory is bounded
+    // (64 KiB); the camera is held back while the caller does not read.
     int ReadToLineEnd(char* buf, int max);
     // Drops the connection; the next SendRequest connects anew.
     void Close();

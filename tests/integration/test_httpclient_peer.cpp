@@ -1,12 +1,17 @@
 // OXHttpClient against scripted loopback peers: body framing split at every
 // byte offset, stalls, early closes, garbage, bounded memory on an endless
 // stream, connection reuse and the request text it sends.
+#include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "dupfromox/oxdebuglog.h"
 #include "interface/hostservices.h"
 #include "tests/fixtures/scriptedpeer.h"
 
@@ -351,6 +356,57 @@ TEST(HttpClientPeer, ConnectRefused) {
     EXPECT_LT(c.SendRequest(OX_HTTP_GET, "?"), 0);
     OXHttpClient noHost;
     EXPECT_LT(noHost.SendRequest(OX_HTTP_GET, "?"), 0);
+}
+
+}  // namespace
+
+namespace {
+
+size_t Count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+std::string ReadAll(const std::string& path) {
+    std::string out;
+    if (FILE* f = fopen(path.c_str(), "rb")) {
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof(buf), f)) > 0) out.append(buf, n);
+        fclose(f);
+    }
+    return out;
+}
+
+TEST(HttpClientPeer, FailuresAreLoggedOnceAndWithoutCredentials) {
+    char tmpl[] = "/tmp/camdet-netlog-XXXXXX";
+    const int fd = mkstemp(tmpl);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    BrellinOwned::OXSetLogPath(tmpl);
+    int port;
+    {
+        ScriptedPeer gone(PeerScript{});
+        port = gone.Port();
+    }
+    OXHttpClient c("127.0.0.1", port, "cgi-bin/status?user=admin&pwd=s3cr3t-PW", "admin", "s3cr3t-PW", 1, true,
+                   true, HTTP_VER_DEF, "Authorization: Basic czNjcjN0LVBX");
+    for (int i = 0; i < 5; ++i) EXPECT_LT(c.SendRequest(OX_HTTP_GET, "?"), 0);
+    BrellinOwned::OXSocket s("127.0.0.1", port, 1, false);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(-1, s.Connect());
+    // A new camera set-up logs its first failure again.
+    c.Init("other", "127.0.0.1", port, "admin", "s3cr3t-PW", 1, true, true, HTTP_VER_DEF, "");
+    EXPECT_LT(c.SendRequest(OX_HTTP_GET, "?"), 0);
+    BrellinOwned::OXSetLogPath("");
+    const std::string log = ReadAll(tmpl);
+    unlink(tmpl);
+    EXPECT_EQ(2u, Count(log, "host/oxhttpclient:")) << log;
+    EXPECT_EQ(1u, Count(log, "host/oxsocket:")) << log;
+    EXPECT_NE(std::string::npos, log.find("127.0.0.1:" + std::to_string(port) + "/cgi-bin/status failed")) << log;
+    EXPECT_EQ(std::string::npos, log.find("s3cr3t")) << log;
+    EXPECT_EQ(std::string::npos, log.find("czNjcjN0")) << log;
+    EXPECT_EQ(std::string::npos, log.find("pwd=")) << log;
 }
 
 }  // namespace
