@@ -25,14 +25,26 @@ int64_t NowMs() {
 
 std::string Text(const char* s) { return s ? std::string(s) : std::string(); }
 
-std::string PragmaLines(const std::string& headers) {
+// The part's header lines as "Name:value\n" (pragmaOnly: only the Pragma
+// lines, as "Pragma: value\n"), the optional blanks around the value dropped.
+// The two forms are what the two body modes' cameras are read with.
+std::string HeaderLines(const std::string& headers, bool pragmaOnly) {
     std::string out;
     size_t p = 0;
     while (p < headers.size()) {
         size_t nl = headers.find('\n', p);
         if (nl == std::string::npos) nl = headers.size();
-        if (nl - p > 7 && strncasecmp(headers.c_str() + p, "Pragma:", 7) == 0) out.append(headers, p, nl - p + 1);
+        std::string line = headers.substr(p, nl - p);
         p = nl + 1;
+        size_t colon = line.find(':');
+        if (colon == std::string::npos) continue;
+        std::string name = line.substr(0, colon);
+        size_t b = colon + 1, e = line.size();
+        while (b < e && (line[b] == ' ' || line[b] == '\t')) ++b;
+        while (e > b && (line[e - 1] == ' ' || line[e - 1] == '\t' || line[e - 1] == '\r')) --e;
+        const bool pragma = strcasecmp(name.c_str(), "Pragma") == 0;
+        if (pragmaOnly && !pragma) continue;
+        out += name + (pragmaOnly ? ": " : ":") + line.substr(b, e - b) + "\n";
     }
     return out;
 }
@@ -146,7 +158,10 @@ int MultipartFetcher::NextPart(unsigned int& len, char* text, unsigned int textS
     m_blFailLogged = false;
     m_blHavePart = true;
     size_t need = m_Part.body.size();
-    if (!m_Part.headers.empty()) need = std::max(need, m_Part.headers.size() + 1);
+    if (!m_Part.headers.empty()) {
+        need = std::max(need, HeaderLines(m_Part.headers, false).size() + 1);
+        need = std::max(need, HeaderLines(m_Part.headers, true).size() + 1);
+    }
     m_PartLen = (unsigned int)need;
     len = m_PartLen;
     bodyLen = (int)m_Part.body.size();
@@ -174,9 +189,9 @@ int MultipartFetcher::WriteLines(unsigned char* buf, const std::string& lines) {
     return 0;
 }
 
-int MultipartFetcher::PartHeaders(unsigned char* buf) { return WriteLines(buf, m_Part.headers); }
+int MultipartFetcher::PartHeaders(unsigned char* buf) { return WriteLines(buf, HeaderLines(m_Part.headers, false)); }
 
-int MultipartFetcher::PartPragma(unsigned char* buf) { return WriteLines(buf, PragmaLines(m_Part.headers)); }
+int MultipartFetcher::PartPragma(unsigned char* buf) { return WriteLines(buf, HeaderLines(m_Part.headers, true)); }
 
 void MultipartFetcher::Failed() { Drop(); }
 

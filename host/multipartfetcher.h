@@ -63,8 +63,9 @@ public:
     virtual int NextPart(unsigned int& len, char* text, unsigned int textSize, int& bodyLen);
     // Function 3: len bytes (at most the len of function 2): the body, zero-padded.
     virtual int ReadPart(unsigned char* buf, unsigned int len);
-    // Functions 4 and 5: the part's header lines (all, or only "Pragma"),
-    // NUL-terminated at the start of buf, within the len of function 2.
+    // Functions 4 and 5: the part's header lines, NUL-terminated at the start
+    // of buf, within the len of function 2: every line as "Name:value\n", or
+    // only the Pragma lines as "Pragma: value\n".
     virtual int PartHeaders(unsigned char* buf);
     virtual int PartPragma(unsigned char* buf);
     // Functions 6 and 7: drop the stream; the next NextPart reconnects.

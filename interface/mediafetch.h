@@ -23,10 +23,11 @@ enum MF_FUNC {
     // int (unsigned char* buf, unsigned int len): copies len bytes of the current part (its body,
     // zero-padded up to len); 0 on success.
     MF_FUNC_READ_PART = 3,
-    // int (unsigned char* buf): writes every header line of the current part ("Name: value\n")
-    // NUL-terminated at the start of buf, within the len of function 2; 0 on success.
+    // int (unsigned char* buf): writes every header line of the current part as "Name:value\n"
+    // (blanks around the value dropped), NUL-terminated at the start of buf, within the len of
+    // function 2; 0 on success.
     MF_FUNC_PART_HEADERS = 4,
-    // int (unsigned char* buf): as 4, with only the part's "Pragma" header lines.
+    // int (unsigned char* buf): as 4, with only the part's Pragma lines, as "Pragma: value\n".
     MF_FUNC_PART_PRAGMA = 5,
     // void (): a fetch failed; the stream is dropped and the next function 2 reconnects.
     MF_FUNC_FAILED = 6,

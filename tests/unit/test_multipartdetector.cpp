@@ -156,8 +156,8 @@ TEST_F(MultipartTransport, BodyModesLeaveHeaderLinesInTheBuffer) {
     } rows[] = {
         {0, "Content-Type: image/jpeg\r\nPragma: trigger=input\r\n", "motion=1", "motion=1"},
         {1, "Content-Type: image/jpeg\r\nmotion-event: 1\r\n", jpeg,
-         "Content-Type: image/jpeg\nmotion-event: 1\nContent-Length: 10\n"},
-        {2, "Content-Type: image/jpeg\r\nPragma: trigger=input\r\n", jpeg, "Pragma: trigger=input\n"},
+         "Content-Type:image/jpeg\nmotion-event:1\nContent-Length:10\n"},
+        {2, "Content-Type: image/jpeg\r\nPragma:  trigger=input \r\n", jpeg, "Pragma: trigger=input\n"},
         // "noimage" streams: headers only, no body bytes at all.
         {2, "Pragma: trigger=motion\r\n", "", "Pragma: trigger=motion\n"},
     };
