@@ -252,7 +252,8 @@ TEST_F(MultipartTransport, OneHikVisionStreamServesFourKinds) {
     DET_BASE_ATTR adAttr = rig.Attr();
     adAttr.evtBufHdl = EventBufHandler(&ad.buf);
     HikVisionAD dAD(adAttr);
-    for (DetectorBase* d : std::vector<DetectorBase*>{&md, &dDI, &dTD, &dAD}) ASSERT_EQ(d->Start(), 0);
+    // Followers first: a follower that is not running yet reports parts as quiet.
+    for (DetectorBase* d : std::vector<DetectorBase*>{&dDI, &dTD, &dAD, &md}) ASSERT_EQ(d->Start(), 0);
 
     ASSERT_TRUE(WaitFor([&] { return mdH.Contains({{false, 0}, {true, 100}, {false, 0}}); }));
     EXPECT_TRUE(WaitFor([&] { return rig.bufMap.GetTrig(1); }));
