@@ -10,6 +10,7 @@
 
 #include "camdet/eventdetector.h"
 #include "dupfromox/oxdebuglog.h"
+#include "interface/onvifservice.h"
 #include "tools/monitor/demo.h"
 
 DetectorHandler::DetectorHandler(BRObjectBase* det) { SetHandlerBase(det, GetDetectorFuncTable(), "DetectorHandler"); }
@@ -116,6 +117,8 @@ MiniRecorder::MiniRecorder(const MonitorOptions& opt, StatusPrinter& printer)
     for (const std::string& w : opt.caps) m_Cap.AddApiWord(w);
     for (int c : opt.hasCaps) m_Cap.AddCapability(c);
     for (const auto& t : opt.onvifTopics) m_Cap.SetOnvifTopic(t.first, t.second);
+    if (!opt.onvifDevice.empty())
+        OnvifSetupCameraCap(m_Cap, opt.onvifDevice, opt.user, opt.password, opt.onvifTopics);
     m_Api->SetHttpPort(opt.port);
     if (opt.detPathSet) m_Api->OverrideDetPath(opt.detPath);
     if (opt.detPort > 0) m_Api->OverrideDetPort(opt.detPort);
