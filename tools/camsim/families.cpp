@@ -43,6 +43,23 @@ Response HandlePixord(const Request&, const SimContext&);
 Response HandleMessoaA02(const Request&, const SimContext&);
 Response HandleStarDot(const Request&, const SimContext&);
 
+// Multipart event-stream families (sim_multipart.cpp).
+Response HandleHikVision(const Request&, const SimContext&);
+Response HandlePsia(const Request&, const SimContext&);
+Response HandleSony(const Request&, const SimContext&);
+Response HandleSamsung(const Request&, const SimContext&);
+Response HandleHitron(const Request&, const SimContext&);
+Response HandleAlinking(const Request&, const SimContext&);
+Response HandleLilin(const Request&, const SimContext&);
+Response HandleAcumen(const Request&, const SimContext&);
+Response HandleDLinkV9(const Request&, const SimContext&);
+Response HandleOncam(const Request&, const SimContext&);
+Response HandleEtrovision(const Request&, const SimContext&);
+Response HandlePanasonic(const Request&, const SimContext&);
+Response HandleIpux(const Request&, const SimContext&);
+Response HandleIQeye(const Request&, const SimContext&);
+Response HandleEdimaxPush(const Request&, const SimContext&);
+
 namespace {
 
 // Keys per family, null-terminated.
@@ -84,6 +101,23 @@ const char* const kPixord[] = {"pixordv1", nullptr};
 const char* const kMessoaA02[] = {"messoaa02", "imege", nullptr};
 const char* const kStarDot[] = {"stardot", nullptr};
 
+// Multipart families.
+const char* const kHikVision[] = {"hikvision", "hikvisionv2", "hikvisionv3", nullptr};
+const char* const kPsia[] = {"psia", nullptr};
+const char* const kSony[] = {"sonygen2", "sonygen3", "sonygen4", "sonygen5", "sonygen6", nullptr};
+const char* const kSamsung[] = {"samsung", "samsungv2", nullptr};
+const char* const kHitron[] = {"hitron", "hitronv2", "hitronv3", "eneov2", nullptr};
+const char* const kAlinking[] = {"alinking", "alinking-cmos", nullptr};
+const char* const kLilin[] = {"lilin", nullptr};
+const char* const kAcumen[] = {"acumen", nullptr};
+const char* const kDLinkV9[] = {"dlinkdcsv9v2", nullptr};
+const char* const kOncam[] = {"oncamgrandeye", nullptr};
+const char* const kEtrovision[] = {"etrovision", "etrovisionv2", "etrovisionmp", nullptr};
+const char* const kPanasonic[] = {"panasonicipro", "panasonicipro3m", "panasoniciprodome", nullptr};
+const char* const kIpux[] = {"ipuxfw1", "ipux5m", nullptr};
+const char* const kIQeye[] = {"iqeyev1", "iqeyev2", "iqeyev3", "iqeyev4", nullptr};
+const char* const kEdimaxPush[] = {"edimaxv2", "edimaxv3", nullptr};
+
 const Family kFamilies[] = {
     // Polling families: the status CGIs of the motion and input detectors.
     {"ycam", kYcam, Auth::kBasic, &HandleYcam},
@@ -123,6 +157,21 @@ const Family kFamilies[] = {
     {"messoa-a02", kMessoaA02, Auth::kBasic, &HandleMessoaA02},
     {"stardot", kStarDot, Auth::kBasic, &HandleStarDot},
     // Streaming families: add rows below.
+    {"hikvision", kHikVision, Auth::kDigest, &HandleHikVision},
+    {"psia", kPsia, Auth::kDigest, &HandlePsia},
+    {"sony", kSony, Auth::kBasic, &HandleSony},
+    {"samsung", kSamsung, Auth::kDigest, &HandleSamsung},
+    {"hitron", kHitron, Auth::kBasic, &HandleHitron},
+    {"alinking", kAlinking, Auth::kBasic, &HandleAlinking},
+    {"lilin", kLilin, Auth::kBasic, &HandleLilin},
+    {"acumen", kAcumen, Auth::kBasic, &HandleAcumen},
+    {"dlink-v9", kDLinkV9, Auth::kBasic, &HandleDLinkV9},
+    {"oncam", kOncam, Auth::kBasic, &HandleOncam},
+    {"etrovision", kEtrovision, Auth::kBasic, &HandleEtrovision},
+    {"panasonic", kPanasonic, Auth::kBasic, &HandlePanasonic},
+    {"ipux", kIpux, Auth::kBasic, &HandleIpux},
+    {"iqeye", kIQeye, Auth::kBasic, &HandleIQeye},
+    {"edimax-push", kEdimaxPush, Auth::kBasic, &HandleEdimaxPush},
 };
 
 }  // namespace
