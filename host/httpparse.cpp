@@ -158,6 +158,10 @@ bool HttpResponseHead::OffersBasicOrDigest() const {
 LineTake TakeLine(const char* data, size_t len, bool& skipRest, char* out, int outMax, bool blFull, bool blEnd) {
     LineTake r = {-1, 0};
     if (outMax < 2) return r;
+    if (len == 0) {  // data may then be null (an empty vector's storage)
+        if (blEnd) skipRest = false;
+        return r;
+    }
     if (skipRest) {
         const char* lf = static_cast<const char*>(memchr(data, '\n', len));
         if (lf == nullptr) {
