@@ -240,3 +240,29 @@ TEST(CgiQueryLoop, SharedMotionAndInputPollAsksOncePerInterval) {
     EXPECT_EQ(log.passes[0], std::vector<bool>({true}));
     EXPECT_EQ(log.passes[2], std::vector<bool>({true}));
 }
+
+// Airlive asks once per input, each on its own path, and reports each input
+// from its own answer; an input whose request fails reads quiet.
+TEST(CgiQueryLoop, OwnLoopAsksEachInputOnItsOwnPath) {
+    LogCapture logs;
+    ScriptedPeer peer({Answer(200, "input1=active\n"), Answer(500, "input2=active\n"), Answer(200, "input3=active\n")});
+    CameraRig rig;
+    rig.cap.SetAPI("airlivev2");
+    rig.cap.SetDICnt(3);
+    rig.med.httpPort = peer.Port();
+    StatusLog log;
+    log.Attach(rig, 3);
+    BRObjectBase* di = CreateDetector(DET_TYPE_DI, &rig.med, &rig.api, &rig.buf, &rig.bufMap, &rig.fifo, &rig.cap,
+                                      nullptr, true, DetClassRegistry::Default());
+    ASSERT_NE(di, nullptr);
+    ASSERT_EQ(dynamic_cast<DetectorBase*>(di)->Start(), 0);
+    ASSERT_TRUE(WaitFor([&] { return log.PassCount() >= 1; }));
+    ReleaseDigiInputDet(di);
+
+    std::lock_guard<std::mutex> g(log.m);
+    EXPECT_EQ(log.passes[0], std::vector<bool>({true, false, true}));
+    for (int conn = 0; conn < 3; ++conn) {
+        std::string line = "GET /io/input.cgi?checkactive=" + std::to_string(conn + 1) + " HTTP";
+        EXPECT_EQ(peer.Received(conn).compare(0, line.size(), line), 0) << peer.Received(conn);
+    }
+}
