@@ -384,6 +384,7 @@ struct CamSim::Impl {
         req.query = q == std::string::npos ? std::string() : t.substr(q + 1);
 
         if (req.path.compare(0, 8, "/camsim/") == 0) return Control(conn, req);
+        if (sim->GetFault(kFaultRefuse)) return MHD_NO;  // a kept-alive connection is dropped too
 
         {
             std::lock_guard<std::mutex> g(sim->m_Mutex);

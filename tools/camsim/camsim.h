@@ -68,7 +68,8 @@ enum Fault {
     kFault401,        // 401 with the family's challenge, whatever the credentials
     kFault500,        // 500 Internal Server Error
     kFaultHugeLength, // Content-Length announces 10^12 bytes; the real body follows, then close
-    kFaultRefuse,     // connections are accepted and closed at once, before any byte is read
+    kFaultRefuse,     // connections are closed without an answer: new ones at once, before any
+                      // byte is read; kept-alive ones at their next request
     kFaultCount
 };
 // "stall", "close-mid", "garbage", "401", "500", "huge-length", "refuse".

@@ -185,6 +185,13 @@ void MiniRecorder::ReleaseAll() {
 
 int MiniRecorder::DetectorCount() const { return (int)m_Dets.size(); }
 
+BRObjectBase* MiniRecorder::Detector(int kind) const {
+    for (const Det& d : m_Dets) {
+        if (d.kind == kind) return d.obj;
+    }
+    return nullptr;
+}
+
 // ---------------------------------------------------------------- program
 
 void WaitForEnd(const sigset_t& set, double seconds) {

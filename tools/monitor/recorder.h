@@ -58,6 +58,8 @@ public:
     // Stops and releases every detector (release functions stop first).
     void ReleaseAll();
     int DetectorCount() const;
+    // The detector made for `kind` (DET_TYPE_*), or null.
+    BRObjectBase* Detector(int kind) const;
 
     CamMediator& Mediator() { return m_Mediator; }
     CameraCap& Cap() { return m_Cap; }

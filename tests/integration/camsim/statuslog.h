@@ -1,0 +1,139 @@
+// The status lines of camdet-monitor --json, collected from a pipe by a
+// reader thread so that a test can wait for "this detector now reports that"
+// instead of sleeping.
+#ifndef TESTS_INTEGRATION_CAMSIM_STATUSLOG_H
+#define TESTS_INTEGRATION_CAMSIM_STATUSLOG_H
+
+#include <json/json.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace camtest {
+
+struct StatusEvent {
+    std::string kind;  // "md", "di", "td", "ad"
+    int port;          // -1 when the line has none
+    bool trig;
+    int level;
+};
+
+class StatusLog {
+public:
+    // Reads JSON lines from fd until EOF; owns and closes fd.
+    explicit StatusLog(int fd) : m_Fd(fd), m_Reader([this] { Read(); }) {}
+    ~StatusLog() {
+        if (m_Reader.joinable()) m_Reader.join();
+        close(m_Fd);
+    }
+
+    // True once the latest status of (kind, port) is `trig` (and `level`,
+    // unless it is negative); waits at most `ms`.
+    bool WaitState(const std::string& kind, int port, bool trig, int level, int ms) {
+        std::unique_lock<std::mutex> lk(m_Mutex);
+        return m_Cond.wait_for(lk, std::chrono::milliseconds(ms), [&] {
+            auto it = m_Latest.find(std::make_pair(kind, port));
+            return it != m_Latest.end() && it->second.trig == trig && (level < 0 || it->second.level == level);
+        });
+    }
+    // True once the reader has seen EOF; waits at most `ms`.
+    bool WaitEof(int ms) {
+        std::unique_lock<std::mutex> lk(m_Mutex);
+        return m_Cond.wait_for(lk, std::chrono::milliseconds(ms), [&] { return m_Eof; });
+    }
+    // Class name per kind from the "detector" lines ("" for none).
+    std::map<std::string, std::string> Classes() {
+        std::lock_guard<std::mutex> g(m_Mutex);
+        return m_Classes;
+    }
+    bool WaitClasses(size_t n, int ms) {
+        std::unique_lock<std::mutex> lk(m_Mutex);
+        return m_Cond.wait_for(lk, std::chrono::milliseconds(ms), [&] { return m_Classes.size() >= n || m_Eof; });
+    }
+    std::vector<StatusEvent> Events() {
+        std::lock_guard<std::mutex> g(m_Mutex);
+        return m_Events;
+    }
+    // Events of (kind, port) with trig set.
+    int CountTriggered(const std::string& kind, int port) {
+        std::lock_guard<std::mutex> g(m_Mutex);
+        int n = 0;
+        for (const StatusEvent& e : m_Events) n += (e.kind == kind && e.port == port && e.trig) ? 1 : 0;
+        return n;
+    }
+    std::vector<std::string> BadLines() {
+        std::lock_guard<std::mutex> g(m_Mutex);
+        return m_Bad;
+    }
+    std::string Text() {
+        std::lock_guard<std::mutex> g(m_Mutex);
+        return m_Text;
+    }
+
+private:
+    void Read() {
+        std::string pending;
+        char buf[4096];
+        while (true) {
+            ssize_t n = read(m_Fd, buf, sizeof(buf));
+            if (n <= 0) break;
+            pending.append(buf, (size_t)n);
+            size_t nl;
+            while ((nl = pending.find('\n')) != std::string::npos) {
+                Line(pending.substr(0, nl));
+                pending.erase(0, nl + 1);
+            }
+        }
+        std::lock_guard<std::mutex> g(m_Mutex);
+        m_Eof = true;
+        m_Cond.notify_all();
+    }
+
+    void Line(const std::string& line) {
+        Json::Value v;
+        Json::CharReaderBuilder b;
+        std::unique_ptr<Json::CharReader> r(b.newCharReader());
+        std::string err;
+        std::lock_guard<std::mutex> g(m_Mutex);
+        m_Text += line + "\n";
+        if (!r->parse(line.data(), line.data() + line.size(), &v, &err) || !v.isObject()) {
+            m_Bad.push_back(line);
+            return;
+        }
+        if (v["event"].asString() == "detector") {
+            m_Classes[v["kind"].asString()] = v["class"].isString() ? v["class"].asString() : std::string();
+        } else if (v["event"].asString() == "status") {
+            StatusEvent e;
+            e.kind = v["kind"].asString();
+            e.port = v["port"].isInt() ? v["port"].asInt() : -1;
+            e.trig = v["trig"].asBool();
+            e.level = v["level"].asInt();
+            m_Events.push_back(e);
+            m_Latest[std::make_pair(e.kind, e.port)] = e;
+        } else {
+            m_Bad.push_back(line);
+        }
+        m_Cond.notify_all();
+    }
+
+    int m_Fd;
+    std::mutex m_Mutex;
+    std::condition_variable m_Cond;
+    std::vector<StatusEvent> m_Events;
+    std::map<std::pair<std::string, int>, StatusEvent> m_Latest;
+    std::map<std::string, std::string> m_Classes;
+    std::vector<std::string> m_Bad;
+    std::string m_Text;
+    bool m_Eof = false;
+    std::thread m_Reader;  // last: starts after the members above exist
+};
+
+}  // namespace camtest
+
+#endif  // TESTS_INTEGRATION_CAMSIM_STATUSLOG_H
