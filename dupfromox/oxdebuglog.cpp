@@ -34,7 +34,7 @@ bool FileExists(const std::string& path) {
     return stat(path.c_str(), &st) == 0;
 }
 
-void ArchiveLogs(const std::string& logPath) {
+void ShiftAndCompress(const std::string& logPath) {
     char name[512];
     char next[512];
     for (int i = 9; i >= 0; --i) {
@@ -67,6 +67,27 @@ void ArchiveLogs(const std::string& logPath) {
         syslog(LOG_ERR, "%s:%d:%s(): Failed to archive korvane log %s", kSrc, __LINE__, "OXArchiveLogs", name);
     }
 }
+
+// The file lock no longer covers the path once the log is renamed away: a new
+// file appears there, and its writers lock that one. Should it outgrow the
+// threshold before gzip is done, a second rotation would overwrite "%s.0" and
+// lose it. A lock on the log's directory, a stable object, keeps rotations
+// one at a time across threads and processes; without it (directory not
+// readable) rotation goes on unguarded.
+void ArchiveLogs(const std::string& logPath) {
+    const size_t slash = logPath.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : logPath.substr(0, slash);
+    int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0 && flock(dirFd, LOCK_EX) != 0) {
+        close(dirFd);
+        dirFd = -1;
+    }
+    ShiftAndCompress(logPath);
+    if (dirFd >= 0) {
+        flock(dirFd, LOCK_UN);
+        close(dirFd);
+    }
+}
 }  // namespace
 
 namespace BrellinOwned {
@@ -82,24 +103,40 @@ void OXArchiveLogs() { ArchiveLogs(CurrentPath()); }
 
 void OXPrintf(const char* format, ...) {
     const std::string path = CurrentPath();
-    FILE* fp = fopen(path.c_str(), "a");
-    if (!fp) {
-        syslog(LOG_ERR, "%s:%d:%s(): Open oxlog file failed.", kSrc, __LINE__, "OXPrintf");
-        return;
-    }
-    int lockFd = dup(fileno(fp));
-    if (lockFd < 0) {
-        syslog(LOG_ERR, "%s:%d:%s(): Get oxlog file descriptor failed.", kSrc, __LINE__, "OXPrintf");
-        fclose(fp);
-        return;
-    }
-    fcntl(lockFd, F_SETFD, FD_CLOEXEC);
-    if (flock(lockFd, LOCK_EX) != 0) {
-        fclose(fp);
-        close(lockFd);
-        return;
-    }
-    {
+    // A writer that waited on the lock may find that the file it opened was
+    // rotated away meanwhile: its entry would land in an unlinked file, and
+    // its size check would rotate a file another writer holds. Such a writer
+    // starts over on the file now at the path. Each rotation needs 200 KiB
+    // of new entries, so a few attempts are plenty; past them the entry is
+    // dropped like any entry that cannot be written.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        // "e": helpers started by the host (gzip among them) must not inherit
+        // the log descriptor and with it our lock.
+        FILE* fp = fopen(path.c_str(), "ae");
+        if (!fp) {
+            syslog(LOG_ERR, "%s:%d:%s(): Open oxlog file failed.", kSrc, __LINE__, "OXPrintf");
+            return;
+        }
+        int lockFd = fcntl(fileno(fp), F_DUPFD_CLOEXEC, 0);
+        if (lockFd < 0) {
+            syslog(LOG_ERR, "%s:%d:%s(): Get oxlog file descriptor failed.", kSrc, __LINE__, "OXPrintf");
+            fclose(fp);
+            return;
+        }
+        if (flock(lockFd, LOCK_EX) != 0) {
+            fclose(fp);
+            close(lockFd);
+            return;
+        }
+        struct stat held;
+        struct stat current;
+        if (fstat(lockFd, &held) != 0 || stat(path.c_str(), &current) != 0 || held.st_dev != current.st_dev ||
+            held.st_ino != current.st_ino) {
+            flock(lockFd, LOCK_UN);
+            fclose(fp);
+            close(lockFd);
+            continue;
+        }
         memset(g_TimeBuf, 0, sizeof(g_TimeBuf));
         time_t now = time(nullptr);
         struct tm tmv;
@@ -114,9 +151,10 @@ void OXPrintf(const char* format, ...) {
         fclose(fp);
         struct stat st;
         if (stat(path.c_str(), &st) == 0 && st.st_size > OX_LOG_ROTATE_SIZE) ArchiveLogs(path);
+        flock(lockFd, LOCK_UN);
+        close(lockFd);
+        return;
     }
-    flock(lockFd, LOCK_UN);
-    close(lockFd);
 }
 
 }  // namespace BrellinOwned

@@ -1,0 +1,331 @@
+// The shared log writer: entry format, rotation into gzip archives, and
+// entries that stay whole while threads and processes write at once.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "dupfromox/oxdebuglog.h"
+
+namespace {
+
+const char* const kSrc = "tests/unit/test_oxdebuglog";
+
+bool Exists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+long long SizeOf(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? (long long)st.st_size : -1;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void WriteFile(const std::string& path, const std::string& data) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << data;
+}
+
+// Runs a shell command and returns its output and exit status.
+std::string RunCmd(const std::string& cmd, int* status) {
+    std::string out;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) {
+        *status = -1;
+        return out;
+    }
+    char buf[65536];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof(buf), p)) > 0) out.append(buf, n);
+    int rc = pclose(p);
+    *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    return out;
+}
+
+// Decompresses a gzip archive; fails the test if it is not valid gzip.
+std::string Gunzip(const std::string& path) {
+    int status = 0;
+    RunCmd("gzip -t '" + path + "' 2>&1", &status);
+    EXPECT_EQ(status, 0) << path << " is not a valid gzip file";
+    std::string data = RunCmd("gzip -dc '" + path + "'", &status);
+    EXPECT_EQ(status, 0) << path;
+    return data;
+}
+
+std::string TimeText(time_t t) {
+    struct tm tmv;
+    char buf[128] = {0};
+    if (localtime_r(&t, &tmv)) strftime(buf, sizeof(buf), "%b %e %T", &tmv);
+    return buf;
+}
+
+class OxDebugLogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/oxlogtest.XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        m_Dir = tmpl;
+        m_Log = m_Dir + "/korvane.log";
+        BrellinOwned::OXSetLogPath(m_Log);
+    }
+    void TearDown() override {
+        BrellinOwned::OXSetLogPath("");
+        int status = 0;
+        RunCmd("rm -rf '" + m_Dir + "'", &status);
+    }
+    std::string Archive(int i) const { return m_Log + "." + std::to_string(i) + ".gz"; }
+    std::vector<int> ArchivesPresent() const {
+        std::vector<int> out;
+        for (int i = 0; i < 12; ++i)
+            if (Exists(Archive(i))) out.push_back(i);
+        return out;
+    }
+    // Bytes one OXPrintf("%s", text) adds: measured on a scratch file so the
+    // test holds whatever the locale makes of the time text.
+    long long EntrySize(const std::string& text) {
+        const std::string scratch = m_Dir + "/scratch.log";
+        BrellinOwned::OXSetLogPath(scratch);
+        BrellinOwned::OXPrintf("%s", text.c_str());
+        BrellinOwned::OXSetLogPath(m_Log);
+        long long n = SizeOf(scratch);
+        unlink(scratch.c_str());
+        return n;
+    }
+    // Every line of the log and all its archives, oldest first.
+    std::vector<std::string> AllLines() {
+        std::string all;
+        for (int i = 9; i >= 0; --i)
+            if (Exists(Archive(i))) all += Gunzip(Archive(i));
+        if (Exists(m_Log)) all += ReadFile(m_Log);
+        std::vector<std::string> lines;
+        std::istringstream in(all);
+        std::string line;
+        while (std::getline(in, line)) lines.push_back(line);
+        EXPECT_TRUE(all.empty() || all.back() == '\n') << "the last entry is cut short";
+        return lines;
+    }
+
+    std::string m_Dir;
+    std::string m_Log;
+};
+
+TEST_F(OxDebugLogTest, EntryIsLocalTimeSpaceAndTextUnchanged) {
+    time_t before = time(nullptr);
+    BrellinOwned::OXPrintf("plain %d %s|", 42, "text");
+    BrellinOwned::OXPrintf("no line end is added");
+    time_t after = time(nullptr);
+
+    const std::string content = ReadFile(m_Log);
+    std::set<std::string> stamps;
+    for (time_t t = before; t <= after; ++t) stamps.insert(TimeText(t));
+    bool matched = false;
+    for (const std::string& a : stamps)
+        for (const std::string& b : stamps)
+            if (content == a + " plain 42 text|" + b + " no line end is added") matched = true;
+    EXPECT_TRUE(matched) << "log content: [" << content << "]";
+    // "%b %e %T": the day is padded with a space to two characters.
+    ASSERT_GE(content.size(), 16u);
+    EXPECT_EQ(content[3], ' ');
+    EXPECT_EQ(content[6], ' ');
+    EXPECT_EQ(content[9], ':');
+    EXPECT_EQ(content[12], ':');
+    EXPECT_EQ(content[15], ' ');
+}
+
+TEST_F(OxDebugLogTest, LibraryPrefixNamesUnitLineAndFunction) {
+    const int line = __LINE__ + 1;
+    OXLOG(kSrc, "Cam[%d]: started\n", 7);
+    const std::string content = ReadFile(m_Log);
+    const std::string expected =
+        std::string(" ") + kSrc + ":" + std::to_string(line) + ":TestBody(): Cam[7]: started\n";
+    ASSERT_GT(content.size(), expected.size());
+    EXPECT_EQ(content.substr(content.size() - expected.size()), expected);
+    EXPECT_EQ(content.size(), 15 + expected.size());
+}
+
+TEST_F(OxDebugLogTest, SetLogPathEmptyRestoresDefault) {
+    EXPECT_EQ(BrellinOwned::OXGetLogPath(), m_Log);
+    BrellinOwned::OXSetLogPath("");
+    EXPECT_EQ(BrellinOwned::OXGetLogPath(), std::string(OX_LOG_PATH));
+    BrellinOwned::OXSetLogPath(m_Log);
+}
+
+TEST_F(OxDebugLogTest, RotationThresholdIsStrictlyGreaterThan204800) {
+    struct Case {
+        long long sizeAfterWrite;
+        bool rotated;
+    };
+    const Case cases[] = {{204799, false}, {204800, false}, {204801, true}, {300000, true}};
+    const std::string text = "threshold entry\n";
+    const long long entry = EntrySize(text);
+    ASSERT_GT(entry, (long long)text.size());
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE("size after write " + std::to_string(c.sizeAfterWrite));
+        for (int i : ArchivesPresent()) unlink(Archive(i).c_str());
+        const std::string prefill((size_t)(c.sizeAfterWrite - entry), 'x');
+        WriteFile(m_Log, prefill);
+        BrellinOwned::OXPrintf("%s", text.c_str());
+        if (!c.rotated) {
+            EXPECT_EQ(SizeOf(m_Log), c.sizeAfterWrite);
+            EXPECT_TRUE(ArchivesPresent().empty());
+            continue;
+        }
+        EXPECT_FALSE(Exists(m_Log)) << "the rotated log must not remain";
+        EXPECT_FALSE(Exists(m_Log + ".0")) << "the intermediate must be compressed away";
+        ASSERT_EQ(ArchivesPresent(), std::vector<int>{0});
+        const std::string data = Gunzip(Archive(0));
+        EXPECT_EQ((long long)data.size(), c.sizeAfterWrite);
+        EXPECT_EQ(data.compare(0, prefill.size(), prefill), 0);
+        EXPECT_EQ(data.substr(data.size() - text.size()), text);
+    }
+}
+
+TEST_F(OxDebugLogTest, RotationShiftsArchives) {
+    struct Case {
+        const char* name;
+        std::vector<int> before;
+        std::vector<int> after;
+        // Where each old archive's content ends up; -1: removed.
+        std::map<int, int> moves;
+    };
+    const Case cases[] = {
+        {"all ten present", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9},
+         {{0, 1}, {1, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 6}, {6, 7}, {7, 8}, {8, 9}, {9, -1}}},
+        {"only archive 3", {3}, {0, 4}, {{3, 4}}},
+        {"none", {}, {0}, {}},
+        {"only the oldest", {9}, {0}, {{9, -1}}},
+        {"gap in the middle", {0, 1, 5, 8}, {0, 1, 2, 6, 9}, {{0, 1}, {1, 2}, {5, 6}, {8, 9}}},
+    };
+    const std::string text = "the entry that tips it over\n";
+    const long long entry = EntrySize(text);
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (int i : ArchivesPresent()) unlink(Archive(i).c_str());
+        // The old archives are only renamed, so marker text stands in for gzip.
+        for (int i : c.before) WriteFile(Archive(i), "archive " + std::to_string(i));
+        const std::string prefill((size_t)(OX_LOG_ROTATE_SIZE + 1 - entry), 'y');
+        WriteFile(m_Log, prefill);
+
+        BrellinOwned::OXPrintf("%s", text.c_str());
+
+        EXPECT_FALSE(Exists(m_Log));
+        EXPECT_FALSE(Exists(m_Log + ".0"));
+        EXPECT_EQ(ArchivesPresent(), c.after);
+        for (const auto& mv : c.moves) {
+            if (mv.second < 0) continue;
+            EXPECT_EQ(ReadFile(Archive(mv.second)), "archive " + std::to_string(mv.first))
+                << "archive " << mv.first << " should now be " << mv.second;
+        }
+        const std::string newest = Gunzip(Archive(0));
+        EXPECT_EQ((long long)newest.size(), OX_LOG_ROTATE_SIZE + 1);
+        EXPECT_EQ(newest.compare(0, prefill.size(), prefill), 0);
+        EXPECT_EQ(newest.substr(newest.size() - text.size()), text);
+
+        // The next entry starts a fresh log file.
+        BrellinOwned::OXPrintf("after rotation\n");
+        EXPECT_EQ(SizeOf(m_Log), EntrySize("after rotation\n"));
+    }
+}
+
+// Writer identity and sequence number, then a payload derived from both so a
+// torn or interleaved line cannot pass.
+std::string Payload(int writer, int seq, size_t len) {
+    std::string p;
+    p.reserve(len);
+    unsigned v = (unsigned)writer * 7919u + (unsigned)seq * 104729u;
+    while (p.size() < len) {
+        v = v * 1103515245u + 12345u;
+        p.push_back((char)('a' + (v >> 16) % 26));
+    }
+    return p;
+}
+
+void WriteEntries(int writer, int count, size_t len) {
+    for (int seq = 0; seq < count; ++seq) {
+        const std::string p = Payload(writer, seq, len + (size_t)(seq % 37));
+        BrellinOwned::OXPrintf("W%d S%d %s END\n", writer, seq, p.c_str());
+    }
+}
+
+// Checks that every line is one whole entry and each (writer, seq) occurs once.
+void CheckEntries(const std::vector<std::string>& lines, int writers, int count, size_t len) {
+    std::set<std::pair<int, int>> seen;
+    int bad = 0;
+    for (const std::string& line : lines) {
+        int w = -1, s = -1, off = 0;
+        if (line.size() < 16 || sscanf(line.c_str() + 16, "W%d S%d %n", &w, &s, &off) != 2 || w < 0 ||
+            w >= writers || s < 0 || s >= count) {
+            if (++bad <= 3) ADD_FAILURE() << "malformed line: " << line.substr(0, 120);
+            continue;
+        }
+        const std::string expected = Payload(w, s, len + (size_t)(s % 37)) + " END";
+        if (line.compare(16 + (size_t)off, std::string::npos, expected) != 0) {
+            if (++bad <= 3) ADD_FAILURE() << "torn entry W" << w << " S" << s;
+            continue;
+        }
+        if (!seen.insert(std::make_pair(w, s)).second) ADD_FAILURE() << "duplicate entry W" << w << " S" << s;
+    }
+    EXPECT_EQ(bad, 0);
+    EXPECT_EQ(seen.size(), (size_t)writers * (size_t)count) << "entries were lost";
+}
+
+TEST_F(OxDebugLogTest, ThreadsNeverInterleaveAcrossRotations) {
+    // About 1.1 MB in all: several rotations, well within the ten archives.
+    const int kThreads = 6;
+    const int kEntries = 300;
+    const size_t kLen = 600;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) threads.emplace_back(WriteEntries, t, kEntries, kLen);
+    for (std::thread& th : threads) th.join();
+
+    EXPECT_GE(ArchivesPresent().size(), 3u) << "the test should have crossed several rotations";
+    CheckEntries(AllLines(), kThreads, kEntries, kLen);
+}
+
+TEST_F(OxDebugLogTest, ProcessesNeverInterleaveAcrossRotations) {
+    const int kProcs = 5;
+    const int kEntries = 300;
+    const size_t kLen = 700;
+    std::vector<pid_t> pids;
+    for (int p = 0; p < kProcs; ++p) {
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            WriteEntries(p, kEntries, kLen);
+            _exit(0);
+        }
+        pids.push_back(pid);
+    }
+    for (pid_t pid : pids) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+
+    EXPECT_GE(ArchivesPresent().size(), 3u) << "the test should have crossed several rotations";
+    CheckEntries(AllLines(), kProcs, kEntries, kLen);
+}
+
+}  // namespace
