@@ -219,13 +219,14 @@ int OnvifServiceBase::Call(const std::string& url, const std::string& action, co
         std::string resp;
         int status = 0;
         if (m_Transport->Post(target, action, env, m_User, m_Password, timeout, status, resp) != 0) {
-            OXLOG(kSrc, "No answer from %s to %s\n", LogAddr(target).c_str(), action.c_str());
+            LogFailure("No answer from " + LogAddr(target) + " to " + action);
             return -1;
         }
         OnvifSoap::Fault fault;
         int rc = OnvifSoap::CheckEnvelope(resp.data(), resp.size(), fault);
         if (rc == OVF_SOAP_OK && status >= 200 && status < 300) {
             response.swap(resp);
+            m_LastFailure.clear();
             return 0;
         }
         bool authFailed = status == 401 || (rc == OVF_SOAP_ERR_FAULT && fault.IsAuth());
@@ -234,15 +235,21 @@ int OnvifServiceBase::Call(const std::string& url, const std::string& action, co
             continue;
         }
         if (rc == OVF_SOAP_ERR_FAULT) {
-            OXLOG(kSrc, "SOAP fault from %s to %s: [%s][%s][%s]\n", LogAddr(target).c_str(), action.c_str(),
-                  fault.code.c_str(), fault.subcode.c_str(), fault.reason.substr(0, 200).c_str());
+            LogFailure("SOAP fault from " + LogAddr(target) + " to " + action + ": [" + fault.code + "][" +
+                       fault.subcode + "][" + fault.reason.substr(0, 200) + "]");
         } else {
-            OXLOG(kSrc, "Bad answer from %s to %s: HTTP %d, parse %d\n", LogAddr(target).c_str(), action.c_str(),
-                  status, rc);
+            LogFailure("Bad answer from " + LogAddr(target) + " to " + action + ": HTTP " + std::to_string(status) +
+                       ", parse " + std::to_string(rc));
         }
         return -1;
     }
     return -1;
+}
+
+void OnvifServiceBase::LogFailure(const std::string& text) {
+    if (text == m_LastFailure) return;
+    m_LastFailure = text;
+    OXLOG(kSrc, "%s\n", text.c_str());
 }
 
 // ---------------------------------------------------------------- events

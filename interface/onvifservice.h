@@ -75,6 +75,9 @@ protected:
     int Call(const std::string& url, const std::string& action, const std::string& body, std::string& response,
              const std::string& headerExtra = std::string());
     bool SyncClock();
+    // Logs a failure unless it is the same as the previous one (a camera that
+    // stays down is logged once); a success re-arms it.
+    void LogFailure(const std::string& text);
 
     std::string m_Addr;
     std::string m_Ver1;
@@ -86,6 +89,7 @@ protected:
     long m_ClockOffset;
     bool m_blClockKnown;
     std::shared_ptr<OnvifTransport> m_Transport;
+    std::string m_LastFailure;
 };
 
 // Event service: PullPoint subscriptions.

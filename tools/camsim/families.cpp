@@ -60,9 +60,13 @@ Response HandleIpux(const Request&, const SimContext&);
 Response HandleIQeye(const Request&, const SimContext&);
 Response HandleEdimaxPush(const Request&, const SimContext&);
 
+// ONVIF device (sim_onvif.cpp).
+Response HandleOnvif(const Request&, const SimContext&);
+
 namespace {
 
 // Keys per family, null-terminated.
+const char* const kOnvif[] = {"onvif", "geovision", nullptr};
 const char* const kYcam[] = {"ycamv2", nullptr};
 const char* const kArecont[] = {"arecont", nullptr};
 const char* const kSanyo[] = {"sanyohd2v1", "sanyohd2v2", "sanyohdv5", nullptr};
@@ -172,6 +176,7 @@ const Family kFamilies[] = {
     {"ipux", kIpux, Auth::kBasic, &HandleIpux},
     {"iqeye", kIQeye, Auth::kBasic, &HandleIQeye},
     {"edimax-push", kEdimaxPush, Auth::kBasic, &HandleEdimaxPush},
+    {"onvif", kOnvif, Auth::kNone, &HandleOnvif},  // WS-Security in the SOAP header, no HTTP login
 };
 
 }  // namespace
