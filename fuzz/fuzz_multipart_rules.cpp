@@ -1,0 +1,80 @@
+// Every multipart camera's trigger test on arbitrary parts. The first byte
+// picks the class (HikVision's seven tests follow the catalogue), the second
+// the held inputs; the rest is a sequence of parts separated by NUL bytes,
+// each handed over as the transport does (a zeroed buffer of at least 1024
+// bytes) with the state carried from part to part, and once more to a copy
+// of the state to check that the result depends only on part and state.
+#include <stddef.h>
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "camdet/hikvisiondetector.h"
+#include "camdet/mpvendordetector.h"
+
+namespace {
+
+void Check(bool cond) {
+    if (!cond) abort();
+}
+
+const int kHikTests = 7;
+const int kPorts = 3;
+
+bool Hik(int which, MP_RULE_STATE& st, HIK_PORT_STATE& ps, int port, const char* b, unsigned int n, int& lv) {
+    switch (which) {
+    case 0: return HikHoldTest(b, n, "VMD", st.alert, lv);
+    case 1: return HikHoldPortTest(port, b, n, ps, lv);
+    case 2: return HikEdgeMotionTest(b, n, st.alert, lv);
+    case 3: return HikEdgeInputTest(port, b, n, ps, lv);
+    case 4: return HikLevelMotionTest(b, n, st.alert, lv);
+    case 5: return HikLevelInputTest(port, b, n, ps, lv);
+    default: return HikSampledTamperTest(b, n, st.alert, lv);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 2) return 0;
+    int rows = 0;
+    const MP_CLASS_DEF* table = GetMpClassTable(rows);
+    const int pick = data[0] % (rows + kHikTests);
+    const bool hik = pick >= rows;
+    const MP_CLASS_DEF* def = hik ? nullptr : &table[pick];
+    const bool di = hik ? (pick - rows) % 2 == 1 && pick - rows != 6 : def->kind == DET_TYPE_DI;
+
+    MP_RULE_STATE st;
+    st.flag = data[1] & 1;
+    st.mdParam1 = (data[1] >> 1) & 0x3f;
+    st.mdParam3 = data[1] >> 4;
+    st.api = (data[1] & 2) ? "zaviovga" : "ipux5m";
+    st.channel = (data[1] & 4) ? "1" : "2%s";
+    st.heldPorts.assign(kPorts, false);
+    HIK_PORT_STATE ps(kPorts);
+
+    const std::string rest(reinterpret_cast<const char*>(data + 2), size - 2);
+    size_t p = 0;
+    while (p <= rest.size()) {
+        size_t e = rest.find('\0', p);
+        if (e == std::string::npos) e = rest.size();
+        const std::string part = rest.substr(p, e - p);
+        p = e + 1;
+        std::vector<char> buf(std::max<size_t>(1024, part.size()) + 1, 0);
+        memcpy(buf.data(), part.data(), part.size());
+        const unsigned int cap = (unsigned int)buf.size() - 1;
+        for (int port = di ? 0 : -1; port < (di ? kPorts : 0); ++port) {
+            MP_RULE_STATE st2 = st;
+            HIK_PORT_STATE ps2 = ps;
+            int l1 = 0, l2 = 0;
+            bool t1 = hik ? Hik(pick - rows, st, ps, port, buf.data(), cap, l1) : def->rule(st, port, buf.data(), cap, l1);
+            bool t2 = hik ? Hik(pick - rows, st2, ps2, port, buf.data(), cap, l2)
+                          : def->rule(st2, port, buf.data(), cap, l2);
+            Check(t1 == t2 && l1 == l2);
+        }
+    }
+    return 0;
+}
