@@ -1,0 +1,198 @@
+// Multipart stream cost, two numbers:
+//  1. parts per second through one HikVision detector that feeds three
+//     followers (motion owner; input, tampering and audio followers), the
+//     parts coming from an in-memory stream through the real fetcher, so
+//     only framing, rules and reporting are measured;
+//  2. CPU and resident memory of this process while it holds N concurrent
+//     alert streams (one motion detector each) from a simulated HikVision
+//     camera in a child process that changes its motion state every 100 ms.
+// Numbers only; nothing is asserted.
+//
+//   bench_multipart [--seconds 10] [--streams 200]
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "camdet/hikvisiondetector.h"
+#include "dupfromox/oxdebuglog.h"
+#include "host/camhost.h"
+#include "tests/fixtures/mfscript.h"
+#include "tools/camsim/camsim.h"
+
+namespace {
+
+double Now() {
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+double CpuSeconds() {
+    struct rusage ru;
+    getrusage(RUSAGE_SELF, &ru);
+    return ru.ru_utime.tv_sec + ru.ru_utime.tv_usec / 1e6 + ru.ru_stime.tv_sec + ru.ru_stime.tv_usec / 1e6;
+}
+
+long RssKiB() {
+    std::ifstream in("/proc/self/statm");
+    long pages = 0, rss = 0;
+    in >> pages >> rss;
+    return rss * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+void ResetSharing() {
+    pthread_mutex_lock(&CamDetector::m_Lock);
+    CamDetector::m_SharedDetMap.clear();
+    CamDetector::m_blShareEnabled = false;
+    pthread_mutex_unlock(&CamDetector::m_Lock);
+}
+
+struct Rig {
+    CamMediator med;
+    CameraCap cap;
+    CameraAPI api{&cap};
+    EventBuf buf;
+    EventBufMap bufMap;
+    DET_BASE_ATTR Attr(bool withMap) {
+        DET_BASE_ATTR a;
+        a.camMediatorHdl = CamMediatorHandler(&med);
+        a.pCamApi = &api;
+        a.evtBufHdl = EventBufHandler(&buf);
+        if (withMap) a.evtBufMapHdl = EventBufMapHandler(&bufMap);
+        a.pCamCap = &cap;
+        return a;
+    }
+};
+
+std::string Alert(const char* type, const char* state, int port) {
+    std::string s = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<EventNotificationAlert version=\"2.0\">\r\n";
+    if (port) s += "<inputIOPortID>" + std::to_string(port) + "</inputIOPortID>\r\n";
+    s += std::string("<eventType>") + type + "</eventType>\r\n<eventState>" + state +
+         "</eventState>\r\n</EventNotificationAlert>\r\n";
+    return s;
+}
+
+void PartsPerSecond(double seconds) {
+    ResetSharing();
+    MFScriptScope scope;
+    MFScriptedConn c;
+    const char* types[] = {"VMD", "IO", "shelteralarm", "audioexception", "videoloss"};
+    std::string chunk;
+    for (int i = 0; i < 50; ++i) {
+        const char* t = types[i % 5];
+        chunk += MFPart(Alert(t, i % 3 ? "active" : "inactive", i % 4 + 1),
+                        "Content-Type: application/xml; charset=\"UTF-8\"\r\n");
+    }
+    c.chunks = {chunk};
+    c.loop = true;
+    scope.script->Add(c);
+
+    Rig md, di, td, ad;
+    md.cap.SetAPI("hikvisionv3");
+    md.cap.SetDICnt(4);
+    DET_BASE_ATTR diA = md.Attr(true), tdA = md.Attr(false), adA = md.Attr(false);
+    diA.evtBufMapHdl = EventBufMapHandler(&di.bufMap);
+    tdA.evtBufHdl = EventBufHandler(&td.buf);
+    adA.evtBufHdl = EventBufHandler(&ad.buf);
+    HikVisionV3MD owner(md.Attr(false));
+    HikVisionV3DI f1(diA);
+    HikVisionV3TD f2(tdA);
+    HikVisionAD f3(adA);
+    f1.Start();
+    f2.Start();
+    f3.Start();
+    const double cpu0 = CpuSeconds(), t0 = Now();
+    owner.Start();
+    while (Now() - t0 < seconds) usleep(100000);
+    const int parts = md.buf.GetUpdateCount();
+    const double wall = Now() - t0, cpu = CpuSeconds() - cpu0;
+    owner.Stop();
+    f1.Stop();
+    f2.Stop();
+    f3.Stop();
+    printf("one stream, 1 owner + 3 followers: %d parts in %.1f s = %.0f parts/s (%.1f us CPU per part, followers "
+           "fed %d/%d/%d)\n",
+           parts, wall, parts / wall, parts ? cpu * 1e6 / parts : 0.0, di.bufMap.GetUpdateCount() / 4,
+           td.buf.GetUpdateCount(), ad.buf.GetUpdateCount());
+}
+
+void ConcurrentStreams(int streams, double seconds) {
+    int ready[2];
+    if (pipe(ready) != 0) return;
+    pid_t child = fork();
+    if (child == 0) {
+        close(ready[0]);
+        camsim::Config cfg;
+        cfg.api = "hikvisionv3";
+        cfg.auth = camsim::Auth::kNone;
+        camsim::CamSim sim(cfg);
+        std::string error;
+        int port = sim.Start(error) ? sim.Port() : 0;
+        if (write(ready[1], &port, sizeof(port)) != sizeof(port)) _exit(1);
+        for (bool on = true;; on = !on) {
+            sim.SetMotion(on);
+            usleep(100000);
+        }
+    }
+    close(ready[1]);
+    int port = 0;
+    if (read(ready[0], &port, sizeof(port)) != sizeof(port) || port == 0) {
+        fprintf(stderr, "simulated camera did not start\n");
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        return;
+    }
+    close(ready[0]);
+
+    const long rss0 = RssKiB();
+    std::vector<std::unique_ptr<Rig> > rigs;
+    std::vector<std::unique_ptr<HikVisionV3MD> > dets;
+    for (int i = 0; i < streams; ++i) {
+        rigs.emplace_back(new Rig);
+        rigs.back()->med.httpPort = port;
+        rigs.back()->cap.SetAPI("hikvisionv3");
+        ResetSharing();  // each detector its own stream, as for 200 cameras
+        dets.emplace_back(new HikVisionV3MD(rigs.back()->Attr(false)));
+        dets.back()->Start();
+    }
+    sleep(2);  // let every stream connect before measuring
+    long updates0 = 0;
+    for (auto& r : rigs) updates0 += r->buf.GetUpdateCount();
+    const double cpu0 = CpuSeconds(), t0 = Now();
+    while (Now() - t0 < seconds) usleep(100000);
+    const double wall = Now() - t0, cpu = CpuSeconds() - cpu0;
+    long updates = -updates0;
+    for (auto& r : rigs) updates += r->buf.GetUpdateCount();
+    const long rss = RssKiB();
+    printf("%d concurrent alert streams: %.1f%% of one core, %.0f parts/s in all, RSS +%ld KiB (%.1f KiB per "
+           "stream)\n",
+           streams, 100.0 * cpu / wall, updates / wall, rss - rss0, (double)(rss - rss0) / streams);
+    for (auto& d : dets) d->Stop();
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    double seconds = 10;
+    int streams = 200;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (!strcmp(argv[i], "--seconds")) seconds = atof(argv[i + 1]);
+        else if (!strcmp(argv[i], "--streams")) streams = atoi(argv[i + 1]);
+    }
+    BrellinOwned::OXSetLogPath("/tmp/bench_multipart.log");
+    PartsPerSecond(seconds);
+    ConcurrentStreams(streams, seconds);
+    return 0;
+}
