@@ -1,0 +1,40 @@
+// Fuzzes the readers of ONVIF answers with hostile camera bytes: every
+// reader over the same buffer. A successful pull must stay within the bounds
+// on notifications and items, whatever the camera sends.
+#include <stddef.h>
+#include <stdint.h>
+
+#include <string>
+
+#include "host/onvifsoap.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const char* p = reinterpret_cast<const char*>(data);
+    OVF_EVT_PULL_MSG msg;
+    if (OnvifSoap::ParsePullMessages(p, size, msg) == OVF_SOAP_OK) {
+        if (msg.notifs.size() > kOnvifMaxNotifs) __builtin_trap();
+        for (const OVF_EVT_NOTIF& n : msg.notifs) {
+            if (n.source.size() > kOnvifMaxItems || n.data.size() > kOnvifMaxItems) __builtin_trap();
+            if (n.propOper.empty()) __builtin_trap();  // "@UNKNOWN@" when the camera sent none
+        }
+    }
+    OVF_EVT_PULL_PT pp;
+    OnvifSoap::ParseCreatePullPoint(p, size, pp);
+    std::list<OVF_MED_VDO_SRC_CONF> confs;
+    OnvifSoap::ParseVideoSourceConfigurations(p, size, confs);
+    std::vector<std::string> tokens;
+    OnvifSoap::ParseDigitalInputs(p, size, tokens);
+    OnvifServiceEnt ent;
+    OnvifVersion ver;
+    OnvifSoap::ParseServices(p, size, ent, ver);
+    OnvifSoap::ParseCapabilities(p, size, ent, ver);
+    time_t t;
+    OnvifSoap::ParseSystemDateAndTime(p, size, t);
+    OnvifSoap::Fault f;
+    OnvifSoap::CheckEnvelope(p, size, f);
+    f.IsAuth();
+    std::string raw;
+    OnvifSoap::Base64Decode(std::string(p, size), raw);
+    OnvifSoap::ParseIsoUtc(std::string(p, size), t);
+    return 0;
+}
