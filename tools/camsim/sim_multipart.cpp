@@ -180,8 +180,10 @@ std::string PanaBody(const AlarmState& s, const Request&) {
 }
 
 std::string IpuxBody(const AlarmState& s, const Request&) {
-    std::string h(32, '\0');  // frame header: byte 24 motion level 0..255, byte 27 input bits
-    h[24] = (char)(signed char)(s.motion ? (s.motionLevel * 255 / 100) - 1 : -1);
+    // Frame header: byte 24 the motion level, byte 27 the input bits. The
+    // recorder reads byte 24 signed, so the level stays within 0..127.
+    std::string h(32, '\0');
+    h[24] = (char)(s.motion ? s.motionLevel * 127 / 100 : 0);
     int bits = 0;
     for (size_t i = 0; i < s.inputs.size() && i < 3; ++i) bits |= s.inputs[i] ? 1 << i : 0;
     h[27] = (char)bits;

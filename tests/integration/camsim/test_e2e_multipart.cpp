@@ -114,3 +114,44 @@ TEST(MultipartEndToEnd, HikVisionIsapiStreamServesFourKinds) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every simulated multipart family through camdet-monitor: motion on, then
+// off, must show in the motion detector's status lines.
+TEST(MultipartEndToEnd, EveryMultipartFamilyReportsMotion) {
+    struct {
+        const char* api;
+        const char* cls;
+        int level;  // -1: any
+    } rows[] = {
+        {"hikvision", "HikVisionMD", 100},  {"psia", "PsiaMD", 100},          {"sonygen3", "SonyMD", 100},
+        {"samsung", "SamsungMD", 100},      {"hitron", "HitronMD", 100},      {"eneov2", "EneoMD", 100},
+        {"alinking", "AlinkingMD", 99},     {"lilin", "LilinMD", 100},        {"acumen", "AcumenMD", 100},
+        {"dlinkdcsv9v2", "DLinkV9V2MD", 100}, {"oncamgrandeye", "OncamGrandeyeMD", 100},
+        {"etrovision", "EtrovisionMD", 100}, {"panasonicipro", "PanaMD", 100}, {"ipuxfw1", "IpuxMD", -1},
+        {"iqeyev2", "IQeyeV2MD", 100},      {"iqeyev1", "IQeyeV1MD", 100},    {"edimaxv2", "EdimaxMD", 100},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.api);
+        camsim::Config cfg;
+        cfg.api = r.api;
+        cfg.user = "admin";
+        cfg.password = "pw-9";
+        camsim::CamSim sim(cfg);
+        std::string error;
+        ASSERT_TRUE(sim.Start(error)) << error;
+        Monitor mon({"--json", "--api", r.api, "--port", std::to_string(sim.Port()), "--user", "admin", "--password",
+                     "pw-9", "--kinds", "md"});
+        camtest::StatusLog& log = mon.Log();
+        ASSERT_TRUE(log.WaitClasses(1, kStepMs));
+        EXPECT_EQ(log.Classes()["md"], r.cls);
+        sim.SetMotion(true);
+        EXPECT_TRUE(log.WaitState("md", -1, true, r.level, kStepMs)) << log.Text();
+        sim.SetMotion(false);
+        EXPECT_TRUE(log.WaitState("md", -1, false, 0, kStepMs)) << log.Text();
+        EXPECT_EQ(mon.Terminate(), 0);
+    }
+}
+
+}  // namespace
