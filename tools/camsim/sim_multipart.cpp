@@ -211,6 +211,41 @@ std::string EdimaxHeader(const AlarmState& s, const Request&) {
 }
 
 
+
+// Families whose keys a polling row serves: their stream answers, for that
+// row's handler to hand stream paths to (NotFound for any other path).
+int LevelOf(const AlarmState& s) { return s.motion ? s.motionLevel : 0; }
+
+std::string AirliveBody(const AlarmState& s, const Request&) {
+    // Both forms: level lines, and (while motion is on) the event line whose
+    // id changes with every new motion event.
+    std::string t = "group=1;level=" + std::to_string(LevelOf(s)) + ";threshold=50;\n";
+    if (s.motion) t += "Event: Dynamic motion id=" + std::to_string(s.version) + "\n";
+    return t;
+}
+
+std::string ZavioBody(const AlarmState& s, const Request& r) {
+    const bool vga = r.Header("x-camsim-api") == "zaviovga";
+    const int scale = vga ? 10 : 1;
+    return "group=1;level=" + std::to_string(LevelOf(s) * scale) + ";threshold=" + std::to_string(50 * scale) +
+           ";\ngroup=2;level=0;threshold=" + std::to_string(50 * scale) + ";\n";
+}
+
+std::string EdimaxVPBody(const AlarmState& s, const Request&) {
+    std::string h(32, '\0');  // frame header: window levels at bytes 24..26
+    h[25] = (char)LevelOf(s);
+    return h;
+}
+
+std::string PixordBody(const AlarmState& s, const Request&) { return "level=" + std::to_string(LevelOf(s)) + ";"; }
+
+std::string ObjectSizeBody(const AlarmState& s, const Request&) {
+    return "value=" + std::to_string(LevelOf(s)) + ";objectsize=10;\n";
+}
+
+std::string LevelOneT0Body(const AlarmState& s, const Request&) {
+    return std::string("Group=T0\nTriggered=") + B(s.tamper) + "\n";
+}
 }  // namespace
 
 Response HandleHikVision(const Request& req, const SimContext&) {
@@ -291,6 +326,39 @@ Response HandleIQeye(const Request& req, const SimContext&) {
 Response HandleEdimaxPush(const Request& req, const SimContext&) {
     if (req.path != "/mjpg/motion.cgi") return Response::NotFound();
     return StatusPush(req, &TinyJpeg, &EdimaxHeader, "image/jpeg");
+}
+
+// Stream answers of families served by polling rows (see above).
+Response HandleAirlivePush(const Request& req, const SimContext&) {
+    if (req.path != "/cgi-bin/motion_push.cgi") return Response::NotFound();
+    return StatusPush(req, &AirliveBody, nullptr, "text/plain");
+}
+
+Response HandleZavioPush(const Request& req, const SimContext& ctx) {
+    if (req.path != "/cgi-bin/mdlevel.cgi") return Response::NotFound();
+    Request r = req;
+    r.headers["x-camsim-api"] = ctx.api;
+    return StatusPush(r, &ZavioBody, nullptr, "text/plain");
+}
+
+Response HandleEdimaxVPPush(const Request& req, const SimContext&) {
+    if (req.path != "/cgi-bin/mdlevel_push.cgi") return Response::NotFound();
+    return StatusPush(req, &EdimaxVPBody, nullptr, "application/octet-stream");
+}
+
+Response HandlePixordPush(const Request& req, const SimContext&) {
+    if (req.path != "/cgi-bin/motionlevel.cgi") return Response::NotFound();
+    return StatusPush(req, &PixordBody, nullptr, "text/plain");
+}
+
+Response HandleObjectSizePush(const Request& req, const SimContext&) {
+    if (req.path != "/operator/get_md.cgi") return Response::NotFound();
+    return StatusPush(req, &ObjectSizeBody, nullptr, "text/plain");
+}
+
+Response HandleLevelOneGr4Push(const Request& req, const SimContext&) {
+    if (req.path != "/cgi-bin/admin/eventdata.cgi" || req.Param("group") != "T0") return Response::NotFound();
+    return StatusPush(req, &LevelOneT0Body, nullptr, "text/plain");
 }
 
 }  // namespace camsim

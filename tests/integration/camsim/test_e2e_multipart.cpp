@@ -115,41 +115,75 @@ TEST(MultipartEndToEnd, HikVisionIsapiStreamServesFourKinds) {
 
 }  // namespace
 
+namespace camsim {
+Response HandleAirlivePush(const Request&, const SimContext&);
+Response HandleZavioPush(const Request&, const SimContext&);
+Response HandleEdimaxVPPush(const Request&, const SimContext&);
+Response HandlePixordPush(const Request&, const SimContext&);
+Response HandleObjectSizePush(const Request&, const SimContext&);
+Response HandleLevelOneGr4Push(const Request&, const SimContext&);
+}  // namespace camsim
+
 namespace {
 
-// Every simulated multipart family through camdet-monitor: motion on, then
-// off, must show in the motion detector's status lines.
+// Every simulated multipart family through camdet-monitor: motion (or
+// tampering) on, then off, must show in the detector's status lines.
 TEST(MultipartEndToEnd, EveryMultipartFamilyReportsMotion) {
-    struct {
+    struct Row {
         const char* api;
         const char* cls;
         int level;  // -1: any
+        camsim::HandlerFn stream;  // set: the stream answer of a key a polling row serves
+        const char* kind;
     } rows[] = {
-        {"hikvision", "HikVisionMD", 100},  {"psia", "PsiaMD", 100},          {"sonygen3", "SonyMD", 100},
-        {"samsung", "SamsungMD", 100},      {"hitron", "HitronMD", 100},      {"eneov2", "EneoMD", 100},
-        {"alinking", "AlinkingMD", 99},     {"lilin", "LilinMD", 100},        {"acumen", "AcumenMD", 100},
-        {"dlinkdcsv9v2", "DLinkV9V2MD", 100}, {"oncamgrandeye", "OncamGrandeyeMD", 100},
-        {"etrovision", "EtrovisionMD", 100}, {"panasonicipro", "PanaMD", 100}, {"ipuxfw1", "IpuxMD", -1},
-        {"iqeyev2", "IQeyeV2MD", 100},      {"iqeyev1", "IQeyeV1MD", 100},    {"edimaxv2", "EdimaxMD", 100},
+        {"hikvision", "HikVisionMD", 100, nullptr, "md"},
+        {"psia", "PsiaMD", 100, nullptr, "md"},
+        {"sonygen3", "SonyMD", 100, nullptr, "md"},
+        {"samsung", "SamsungMD", 100, nullptr, "md"},
+        {"hitron", "HitronMD", 100, nullptr, "md"},
+        {"eneov2", "EneoMD", 100, nullptr, "md"},
+        {"alinking", "AlinkingMD", 99, nullptr, "md"},
+        {"lilin", "LilinMD", 100, nullptr, "md"},
+        {"acumen", "AcumenMD", 100, nullptr, "md"},
+        {"dlinkdcsv9v2", "DLinkV9V2MD", 100, nullptr, "md"},
+        {"oncamgrandeye", "OncamGrandeyeMD", 100, nullptr, "md"},
+        {"etrovision", "EtrovisionMD", 100, nullptr, "md"},
+        {"panasonicipro", "PanaMD", 100, nullptr, "md"},
+        {"ipuxfw1", "IpuxMD", -1, nullptr, "md"},
+        {"iqeyev2", "IQeyeV2MD", 100, nullptr, "md"},
+        {"iqeyev1", "IQeyeV1MD", 100, nullptr, "md"},
+        {"edimaxv2", "EdimaxMD", 100, nullptr, "md"},
+        {"airlivev2", "AirliveMD", 100, &camsim::HandleAirlivePush, "md"},
+        {"zaviomega", "ZavioMD", 100, &camsim::HandleZavioPush, "md"},
+        {"zaviovga", "ZavioMD", 100, &camsim::HandleZavioPush, "md"},
+        {"edimaxvp", "EdimaxVPMD", 100, &camsim::HandleEdimaxVPPush, "md"},
+        {"pixordv1", "PixordMD", 100, &camsim::HandlePixordPush, "md"},
+        {"messoaa02", "MessoaA02MD", 100, &camsim::HandleObjectSizePush, "md"},
+        {"imege", "ImegeMD", 100, &camsim::HandleObjectSizePush, "md"},
+        {"level1gr4", "LevelOneGr4TD", 100, &camsim::HandleLevelOneGr4Push, "td"},
     };
-    for (const auto& r : rows) {
+    for (const Row& r : rows) {
         SCOPED_TRACE(r.api);
+        const std::string kind = r.kind ? r.kind : "md";
         camsim::Config cfg;
         cfg.api = r.api;
         cfg.user = "admin";
         cfg.password = "pw-9";
+        cfg.handler = r.stream;
         camsim::CamSim sim(cfg);
         std::string error;
         ASSERT_TRUE(sim.Start(error)) << error;
         Monitor mon({"--json", "--api", r.api, "--port", std::to_string(sim.Port()), "--user", "admin", "--password",
-                     "pw-9", "--kinds", "md"});
+                     "pw-9", "--kinds", kind});
         camtest::StatusLog& log = mon.Log();
         ASSERT_TRUE(log.WaitClasses(1, kStepMs));
-        EXPECT_EQ(log.Classes()["md"], r.cls);
-        sim.SetMotion(true);
-        EXPECT_TRUE(log.WaitState("md", -1, true, r.level, kStepMs)) << log.Text();
-        sim.SetMotion(false);
-        EXPECT_TRUE(log.WaitState("md", -1, false, 0, kStepMs)) << log.Text();
+        EXPECT_EQ(log.Classes()[kind], r.cls);
+        std::function<void(bool)> set = [&](bool on) { sim.SetMotion(on); };
+        if (kind == "td") set = [&](bool on) { sim.SetTamper(on); };
+        set(true);
+        EXPECT_TRUE(log.WaitState(kind, -1, true, r.level, kStepMs)) << log.Text();
+        set(false);
+        EXPECT_TRUE(log.WaitState(kind, -1, false, 0, kStepMs)) << log.Text();
         EXPECT_EQ(mon.Terminate(), 0);
     }
 }
