@@ -189,3 +189,57 @@ TEST(MultipartEndToEnd, EveryMultipartFamilyReportsMotion) {
 }
 
 }  // namespace
+
+namespace {
+
+// Inputs, tampering and audio of the simulated multipart families: input 1
+// is port 0.
+TEST(MultipartEndToEnd, InputTamperingAndAudioFamilies) {
+    struct Row {
+        const char* api;
+        const char* kind;
+        const char* cls;
+        int level;  // -1: any
+    } rows[] = {
+        {"hikvision", "di", "HikVisionDI", 1},   {"hikvisionv2", "td", "HikVisionTD", 100},
+        {"psia", "di", "PsiaDI", -1},            {"sonygen3", "di", "SonyDI", 1},
+        {"samsung", "di", "SamsungDI", 1},       {"samsung", "td", "SamsungTD", 100},
+        {"samsung", "ad", "SamsungAD", 100},     {"hitron", "di", "HitronDI", 100},
+        {"eneov2", "td", "EneoTD", 100},         {"alinking", "di", "AlinkingDI", -1},
+        {"alinking-cmos", "td", "AlinkingTD", 100}, {"lilin", "di", "LilinDI", 1},
+        {"acumen", "di", "AcumenDI", 1},         {"oncamgrandeye", "di", "OncamGrandeyeDI", 100},
+        {"etrovision", "di", "EtrovisionDI", 1}, {"panasonicipro", "di", "PanaDI", 1},
+        {"panasoniciprodome", "di", "PanaProDI", 1}, {"ipuxfw1", "di", "IpuxDI", 1},
+        {"iqeyev2", "di", "IQeyeDI", 1},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::string(r.api) + " " + r.kind);
+        camsim::Config cfg;
+        cfg.api = r.api;
+        cfg.user = "admin";
+        cfg.password = "pw-9";
+        cfg.inputs = 2;
+        camsim::CamSim sim(cfg);
+        std::string error;
+        ASSERT_TRUE(sim.Start(error)) << error;
+        Monitor mon({"--json", "--api", r.api, "--port", std::to_string(sim.Port()), "--user", "admin", "--password",
+                     "pw-9", "--kinds", r.kind, "--di-count", "2"});
+        camtest::StatusLog& log = mon.Log();
+        ASSERT_TRUE(log.WaitClasses(1, kStepMs));
+        EXPECT_EQ(log.Classes()[r.kind], r.cls);
+        const std::string kind = r.kind;
+        const int port = kind == "di" ? 0 : -1;
+        auto set = [&](bool on) {
+            if (kind == "di") sim.SetInput(1, on);
+            else if (kind == "td") sim.SetTamper(on);
+            else sim.SetAudio(on);
+        };
+        set(true);
+        EXPECT_TRUE(log.WaitState(kind, port, true, r.level, kStepMs)) << log.Text();
+        set(false);
+        EXPECT_TRUE(log.WaitState(kind, port, false, -1, kStepMs)) << log.Text();
+        EXPECT_EQ(mon.Terminate(), 0);
+    }
+}
+
+}  // namespace
