@@ -403,6 +403,7 @@ struct CamSim::Impl {
         }
         if (sim->m_Stopping.load()) return MHD_NO;
 
+        sim->m_Answers++;
         SimContext ctx;
         ctx.state = sim->State();
         ctx.api = sim->m_Cfg.api;

@@ -264,6 +264,9 @@ public:
     // Camera requests served (control requests and refused connections not
     // counted), and the target of the last one.
     uint64_t RequestCount() const { return m_Requests.load(); }
+    // Requests that reached the family handler (authenticated, not faulted
+    // away): the answers a client could use.
+    uint64_t AnswerCount() const { return m_Answers.load(); }
     // True once RequestCount() >= n; waits at most `maxMs`.
     bool WaitRequests(uint64_t n, int maxMs) const;
     std::string LastTarget() const;
@@ -286,6 +289,7 @@ private:
     bool m_Faults[kFaultCount];
     std::atomic<bool> m_Stopping{false};
     std::atomic<uint64_t> m_Requests{0};
+    std::atomic<uint64_t> m_Answers{0};
     std::string m_LastTarget;
 
     std::thread m_Scenario;

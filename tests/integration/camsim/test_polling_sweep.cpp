@@ -1,14 +1,14 @@
-// Every camera API key of the polling families, through the real detectors
-// in-process: motion rises and falls, input 1 rises and falls. All cameras run
-// at once, each with its own simulated camera, so the sweep takes about as
-// long as the slowest camera's polls.
+// Every camera API key of the polling families, through the real detectors:
+// motion rises and falls, input 1 rises and falls. All cameras run at once,
+// each with its own simulated camera, so the sweep takes about as long as the
+// slowest camera's polls.
 #include <gtest/gtest.h>
+#include <string.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "camdet/cgiquerydetector.h"
@@ -23,27 +23,34 @@ const int kStepMs = 20000;  // bound of one expected change; all cameras share t
 
 struct KeyCase {
     const char* api;
+    const char* kinds;              // "md", "di" or "md,di": the kinds polled for this key
     std::vector<std::string> caps;  // capability words of the camera API
     int streamFormat;
 };
 
-// The polled camera API keys, as the recorder names them.
+// The polled camera API keys, as the recorder names them, with the kinds the
+// factories answer with a polling detector (the others use event streams).
 const KeyCase kKeys[] = {
-    {"ycamv2", {}, 0},         {"arecont", {}, 0},         {"sanyohd2v1", {}, 0},      {"sanyohd2v2", {}, 0},
-    {"sanyohdv5", {}, 0},      {"messoa", {}, 0},          {"messoa-pro", {}, 0},      {"messoav2", {}, 0},
-    {"messoasdk05", {}, 0},    {"messoasdk05", {"GROUP11"}, 0},                        {"messoa03", {}, 0},
-    {"compro", {}, 0},         {"comproip530", {}, 0},     {"hunt", {}, 0},            {"brickcom", {}, 0},
-    {"brickcomv2", {}, 0},     {"storageoptions", {}, 0},  {"zavioprofile", {}, 0},    {"zaviomegav3", {}, 0},
-    {"zaviomega", {}, 0},      {"zaviomegav2", {}, 0},     {"zaviomegav4", {}, 0},     {"zaviovga", {}, 0},
-    {"canon", {}, 0},          {"canon-v2", {}, 0},        {"foscam", {}, 0},          {"foscam-h264-v2", {}, 0},
-    {"basler", {}, 2},         {"itx", {}, 0},             {"raylios", {}, 0},         {"rayliosv2", {}, 0},
-    {"hisharp", {}, 0},        {"bosch", {}, 0},           {"beward", {}, 0},          {"siemens", {}, 0},
-    {"shany", {}, 0},          {"nexcom", {}, 0},          {"grandstream", {}, 0},     {"truen", {}, 0},
-    {"airlivev1", {}, 0},      {"airlivev2", {}, 0},       {"airlivev3", {}, 0},       {"airlivegen2", {}, 0},
-    {"avipcv2", {}, 0},        {"level1gr5", {}, 0},       {"level1gr1", {}, 0},       {"level1gr4", {"DI_CGI_QUERY"}, 0},
-    {"jvc", {}, 0},            {"jvcvnt", {}, 0},          {"jvcvnh", {}, 0},          {"edimaxvp", {}, 0},
-    {"acti", {}, 0},           {"actitcm", {}, 0},         {"actide", {}, 0},          {"pixordv1", {}, 0},
-    {"messoaa02", {}, 0},      {"imege", {}, 0},           {"stardot", {}, 0},
+    {"ycamv2", "md,di", {}, 0},         {"arecont", "md,di", {}, 0},       {"sanyohd2v1", "md,di", {}, 0},
+    {"sanyohd2v2", "md,di", {}, 0},     {"sanyohdv5", "md,di", {}, 0},     {"messoa", "md,di", {}, 0},
+    {"messoa-pro", "md,di", {}, 0},     {"messoav2", "md,di", {}, 0},      {"messoasdk05", "md,di", {}, 0},
+    {"messoasdk05", "md,di", {"GROUP11"}, 0},                              {"messoa03", "md,di", {}, 0},
+    {"compro", "md,di", {}, 0},         {"comproip530", "md,di", {}, 0},   {"hunt", "md,di", {}, 0},
+    {"brickcom", "md,di", {}, 0},       {"brickcomv2", "md,di", {}, 0},    {"storageoptions", "md,di", {}, 0},
+    {"zavioprofile", "md,di", {}, 0},   {"zaviomegav3", "md", {}, 0},      {"zaviomega", "di", {}, 0},
+    {"zaviomegav2", "di", {}, 0},       {"zaviomegav4", "di", {}, 0},      {"zaviovga", "di", {}, 0},
+    {"canon", "md,di", {}, 0},          {"canon-v2", "di", {}, 0},         {"foscam", "md,di", {}, 0},
+    {"foscam-h264-v2", "md,di", {}, 0}, {"basler", "md,di", {}, 2},        {"itx", "md,di", {}, 0},
+    {"raylios", "md", {}, 0},           {"rayliosv2", "md", {}, 0},        {"hisharp", "md", {}, 0},
+    {"bosch", "md,di", {}, 0},          {"beward", "md,di", {}, 0},        {"siemens", "md,di", {}, 0},
+    {"shany", "md,di", {}, 0},          {"nexcom", "md,di", {}, 0},        {"grandstream", "md", {}, 0},
+    {"truen", "md,di", {}, 0},          {"airlivev1", "di", {}, 0},        {"airlivev2", "di", {}, 0},
+    {"airlivev3", "di", {}, 0},         {"airlivegen2", "di", {}, 0},      {"avipcv2", "di", {}, 0},
+    {"level1gr5", "di", {}, 0},         {"level1gr1", "di", {}, 0},        {"level1gr4", "di", {"DI_CGI_QUERY"}, 0},
+    {"jvc", "di", {}, 0},               {"jvcvnt", "di", {}, 0},           {"jvcvnh", "di", {}, 0},
+    {"edimaxvp", "di", {}, 0},          {"acti", "di", {}, 0},             {"actitcm", "di", {}, 0},
+    {"actide", "di", {}, 0},            {"pixordv1", "di", {}, 0},         {"messoaa02", "di", {}, 0},
+    {"imege", "di", {}, 0},             {"stardot", "di", {}, 0},
 };
 
 struct Pipe {
@@ -76,26 +83,13 @@ MonitorOptions Options(const KeyCase& k, int port, const std::vector<int>& kinds
     return o;
 }
 
-// The kinds for which the factories make a polling detector.
-std::vector<int> PollingKinds(const KeyCase& k) {
-    std::vector<int> kinds;
-    FILE* null = fopen("/dev/null", "w");
-    StatusPrinter printer(null, true);
-    MiniRecorder rec(Options(k, 1, {1, 2}), printer);
-    rec.CreateDetectors();
-    for (int kind : {1, 2}) {
-        if (dynamic_cast<CgiQueryDetector*>(rec.Detector(kind))) kinds.push_back(kind);
-    }
-    rec.ReleaseAll();
-    fclose(null);
-    return kinds;
-}
-
 // Runs one key; returns what went wrong ("" when all went right).
 std::string RunKey(const KeyCase& k) {
     std::string name = std::string(k.api) + (k.caps.empty() ? "" : "+" + k.caps[0]);
-    std::vector<int> kinds = PollingKinds(k);
-    if (kinds.empty()) return name + ": no polling detector made";
+    std::vector<int> kinds;
+    for (const char* kind : {"md", "di"}) {
+        if (strstr(k.kinds, kind)) kinds.push_back(KindFromName(kind));
+    }
 
     camsim::Config cfg;
     cfg.api = k.api;
@@ -112,6 +106,11 @@ std::string RunKey(const KeyCase& k) {
     {
         MiniRecorder rec(Options(k, sim.Port(), kinds), printer);
         rec.CreateDetectors();
+        for (int kind : kinds) {
+            if (!dynamic_cast<CgiQueryDetector*>(rec.Detector(kind)))
+                return name + ": " + KindName(kind) + " detector is " + DetectorClassName(rec.Detector(kind)) +
+                       ", not a polling one";
+        }
         rec.StartAll();
         auto expect = [&](const char* what, const char* kind, int port, bool trig, int level) {
             if (!failure.empty()) return;
@@ -143,20 +142,40 @@ std::string RunKey(const KeyCase& k) {
 
 }  // namespace
 
+// Sharing one poll between the kinds of a camera is per process (a recorder
+// runs one process per camera), so each key runs in a child process of its own.
 TEST(PollingSweep, EveryPolledKeyRisesAndFallsWithTheCamera) {
-    BrellinOwned::OXSetLogPath(std::string(CAMDET_BINARY_DIR) + "/e2e-sweep.log");
-    std::mutex mu;
-    std::vector<std::string> failures;
-    std::vector<std::thread> threads;
+    struct Child {
+        const KeyCase* key;
+        pid_t pid;
+        int fd;
+    };
+    std::vector<Child> children;
     for (const KeyCase& k : kKeys) {
-        threads.emplace_back([&mu, &failures, &k] {
-            std::string f = RunKey(k);
-            if (!f.empty()) {
-                std::lock_guard<std::mutex> g(mu);
-                failures.push_back(f);
-            }
-        });
+        int fds[2];
+        ASSERT_EQ(pipe(fds), 0);
+        fflush(nullptr);
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            close(fds[0]);
+            BrellinOwned::OXSetLogPath(std::string(CAMDET_BINARY_DIR) + "/e2e-sweep-" + k.api + ".log");
+            std::string result = RunKey(k);
+            if (write(fds[1], result.data(), result.size()) < 0) _exit(3);
+            _exit(0);
+        }
+        close(fds[1]);
+        children.push_back(Child{&k, pid, fds[0]});
     }
-    for (std::thread& t : threads) t.join();
-    for (const std::string& f : failures) ADD_FAILURE() << f;
+    for (const Child& c : children) {
+        std::string result;
+        char buf[1024];
+        ssize_t n;
+        while ((n = read(c.fd, buf, sizeof(buf))) > 0) result.append(buf, (size_t)n);
+        close(c.fd);
+        int st = 0;
+        waitpid(c.pid, &st, 0);
+        EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << c.key->api << ": child ended abnormally";
+        EXPECT_EQ(result, "") << result;
+    }
 }

@@ -1,0 +1,270 @@
+// Polling cost: one process runs the real polling detectors for N simulated
+// cameras at their own poll intervals for a fixed time and prints the CPU it
+// spent per 1000 polls and the resident memory each detector added. The
+// cameras live in a child process so that their CPU and memory are not
+// counted. Numbers only; nothing is asserted.
+//
+//   bench_polling [--api KEY] [--cameras 50,200] [--seconds 20] [--kinds md,di]
+//
+// A poll is one answer the camera gave after authentication.
+#include <errno.h>
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "dupfromox/oxdebuglog.h"
+#include "tools/camsim/camsim.h"
+#include "tools/monitor/recorder.h"
+
+namespace {
+
+const char kUser[] = "bench";
+const char kPassword[] = "bench-pass";
+
+double Now() {
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+double CpuSeconds() {
+    struct rusage ru;
+    getrusage(RUSAGE_SELF, &ru);
+    return ru.ru_utime.tv_sec + ru.ru_utime.tv_usec / 1e6 + ru.ru_stime.tv_sec + ru.ru_stime.tv_usec / 1e6;
+}
+
+long RssKib() {
+    FILE* f = fopen("/proc/self/statm", "r");
+    long pages = 0, rss = 0;
+    if (f) {
+        if (fscanf(f, "%ld %ld", &pages, &rss) != 2) rss = 0;
+        fclose(f);
+    }
+    return rss * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+bool ReadAll(int fd, void* buf, size_t n) {
+    char* p = static_cast<char*>(buf);
+    while (n > 0) {
+        ssize_t r = read(fd, p, n);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) return false;
+        p += r;
+        n -= (size_t)r;
+    }
+    return true;
+}
+
+bool WriteAll(int fd, const void* buf, size_t n) {
+    const char* p = static_cast<const char*>(buf);
+    while (n > 0) {
+        ssize_t r = write(fd, p, n);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) return false;
+        p += r;
+        n -= (size_t)r;
+    }
+    return true;
+}
+
+// The cameras' process: N simulators; answers 'c' with the answers served so
+// far and ends on 'q' or when the parent goes away.
+[[noreturn]] void CameraProcess(const std::string& api, int n, int cmdFd, int replyFd) {
+    std::vector<std::unique_ptr<camsim::CamSim> > sims;
+    for (int i = 0; i < n; ++i) {
+        camsim::Config cfg;
+        cfg.api = api;
+        cfg.user = kUser;
+        cfg.password = kPassword;
+        cfg.inputs = 1;
+        sims.emplace_back(new camsim::CamSim(cfg));
+        std::string err;
+        int port = 0;
+        if (sims.back()->Start(err)) port = sims.back()->Port();
+        else fprintf(stderr, "bench_polling: camera %d: %s\n", i, err.c_str());
+        WriteAll(replyFd, &port, sizeof(port));
+    }
+    char cmd;
+    while (ReadAll(cmdFd, &cmd, 1) && cmd == 'c') {
+        uint64_t total = 0;
+        for (auto& s : sims) total += s->AnswerCount();
+        WriteAll(replyFd, &total, sizeof(total));
+    }
+    for (auto& s : sims) s->Stop();
+    _exit(0);
+}
+
+struct Result {
+    int cameras = 0;
+    int detectors = 0;
+    uint64_t polls = 0;
+    double cpu = 0;
+    double seconds = 0;
+    long rssPerDetectorKib = 0;
+};
+
+bool RunOnce(const std::string& api, const std::vector<int>& kinds, int n, double seconds, Result& res) {
+    int cmd[2], reply[2];
+    if (pipe(cmd) != 0 || pipe(reply) != 0) return false;
+    pid_t pid = fork();
+    if (pid < 0) return false;
+    if (pid == 0) {
+        close(cmd[1]);
+        close(reply[0]);
+        CameraProcess(api, n, cmd[0], reply[1]);
+    }
+    close(cmd[0]);
+    close(reply[1]);
+    std::vector<int> ports(n);
+    for (int i = 0; i < n; ++i) {
+        if (!ReadAll(reply[0], &ports[i], sizeof(int)) || ports[i] == 0) {
+            fprintf(stderr, "bench_polling: the camera process failed to start camera %d\n", i);
+            close(cmd[1]);
+            waitpid(pid, nullptr, 0);
+            return false;
+        }
+    }
+    auto answered = [&]() -> uint64_t {
+        uint64_t v = 0;
+        char c = 'c';
+        if (!WriteAll(cmd[1], &c, 1) || !ReadAll(reply[0], &v, sizeof(v))) return 0;
+        return v;
+    };
+
+    FILE* null = fopen("/dev/null", "w");
+    StatusPrinter printer(null, true);
+    const long rssBefore = RssKib();
+    std::vector<std::unique_ptr<MiniRecorder> > recs;
+    int detectors = 0;
+    for (int i = 0; i < n; ++i) {
+        MonitorOptions o;
+        o.api = api;
+        o.port = ports[i];
+        o.user = kUser;
+        o.password = kPassword;
+        o.diCount = 1;
+        o.camId = i + 1;
+        o.kinds = kinds;
+        recs.emplace_back(new MiniRecorder(o, printer));
+        recs.back()->CreateDetectors();
+        detectors += recs.back()->DetectorCount();
+        recs.back()->StartAll();
+    }
+    // Let every detector make its first poll (connections, authentication)
+    // before measuring the steady state.
+    const double warm = Now() + 3.0;
+    while (Now() < warm) usleep(100 * 1000);
+    const uint64_t polls0 = answered();
+    const double cpu0 = CpuSeconds();
+    const double t0 = Now();
+    while (Now() < t0 + seconds) usleep(100 * 1000);
+    const uint64_t polls1 = answered();
+    const double cpu1 = CpuSeconds();
+    const double t1 = Now();
+    const long rssRunning = RssKib();
+    // Stopping joins each detector's thread after its current poll; done in
+    // parallel so that 200 cameras do not take 200 poll intervals.
+    std::vector<std::thread> stoppers;
+    for (auto& r : recs) stoppers.emplace_back([&r] { r->ReleaseAll(); });
+    for (std::thread& t : stoppers) t.join();
+    recs.clear();
+    fclose(null);
+    char q = 'q';
+    WriteAll(cmd[1], &q, 1);
+    close(cmd[1]);
+    close(reply[0]);
+    waitpid(pid, nullptr, 0);
+
+    res.cameras = n;
+    res.detectors = detectors;
+    res.polls = polls1 - polls0;
+    res.cpu = cpu1 - cpu0;
+    res.seconds = t1 - t0;
+    res.rssPerDetectorKib = detectors > 0 ? (rssRunning - rssBefore) / detectors : 0;
+    return true;
+}
+
+std::vector<std::string> Split(const std::string& s, char sep) {
+    std::vector<std::string> out;
+    size_t pos = 0;
+    while (pos <= s.size()) {
+        size_t e = s.find(sep, pos);
+        out.push_back(s.substr(pos, e == std::string::npos ? std::string::npos : e - pos));
+        if (e == std::string::npos) break;
+        pos = e + 1;
+    }
+    return out;
+}
+
+int Usage(const char* why) {
+    fprintf(stderr, "bench_polling: %s\nusage: bench_polling [--api KEY] [--cameras 50,200] [--seconds 20] "
+                    "[--kinds md,di]\n", why);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Brickcom: a Digest login, motion and input polled by separate detectors
+    // every 500 ms. Families whose kinds share one poll share it per process,
+    // so they do not fit a many-camera process.
+    std::string api = "brickcom";
+    std::vector<int> counts = {50, 200};
+    std::vector<int> kinds = {1, 2};
+    double seconds = 20;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (i + 1 >= argc) return Usage(("option " + a + " needs a value").c_str());
+        std::string v = argv[++i];
+        if (a == "--api") {
+            if (!camsim::FindFamily(v)) return Usage(("no simulated camera for API key '" + v + "'").c_str());
+            api = v;
+        } else if (a == "--cameras") {
+            counts.clear();
+            for (const std::string& c : Split(v, ',')) {
+                int n = atoi(c.c_str());
+                if (n < 1 || n > 1000) return Usage("--cameras expects numbers 1-1000");
+                counts.push_back(n);
+            }
+        } else if (a == "--seconds") {
+            seconds = atof(v.c_str());
+            if (!(seconds > 0) || seconds > 3600) return Usage("--seconds expects 0-3600");
+        } else if (a == "--kinds") {
+            kinds.clear();
+            for (const std::string& k : Split(v, ',')) {
+                int kind = KindFromName(k);
+                if (!kind) return Usage("--kinds expects md, di, td, ad");
+                kinds.push_back(kind);
+            }
+        } else {
+            return Usage(("unknown option '" + a + "'").c_str());
+        }
+    }
+    signal(SIGPIPE, SIG_IGN);
+    BrellinOwned::OXSetLogPath("/dev/null");
+
+    printf("%-8s %-9s %-10s %-8s %-9s %-12s %-10s %s\n", "cameras", "detectors", "polls", "seconds", "polls/s",
+           "cpu_s", "cpu_s/1000", "rss_kib/detector");
+    for (int n : counts) {
+        Result r;
+        if (!RunOnce(api, kinds, n, seconds, r)) return 1;
+        printf("%-8d %-9d %-10llu %-8.1f %-9.1f %-12.3f %-10.4f %ld\n", r.cameras, r.detectors,
+               (unsigned long long)r.polls, r.seconds, r.polls / r.seconds, r.cpu,
+               r.polls ? r.cpu / (r.polls / 1000.0) : 0.0, r.rssPerDetectorKib);
+        fflush(stdout);
+    }
+    printf("api %s, kinds", api.c_str());
+    for (int k : kinds) printf(" %s", KindName(k));
+    printf("; cpu is this process only (the cameras run in a child)\n");
+    return 0;
+}
