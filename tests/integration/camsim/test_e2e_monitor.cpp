@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -30,6 +31,7 @@ public:
         if (pipe(fds) != 0) return;
         m_Pid = fork();
         if (m_Pid == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGTERM);  // never outlive a killed test
             dup2(fds[1], 1);
             close(fds[0]);
             close(fds[1]);

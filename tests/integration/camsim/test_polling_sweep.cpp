@@ -4,6 +4,8 @@
 // slowest camera's polls.
 #include <gtest/gtest.h>
 #include <string.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -158,6 +160,8 @@ TEST(PollingSweep, EveryPolledKeyRisesAndFallsWithTheCamera) {
         pid_t pid = fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlive a killed test
+            alarm(240);                        // nor a hang of its own
             close(fds[0]);
             BrellinOwned::OXSetLogPath(std::string(CAMDET_BINARY_DIR) + "/e2e-sweep-" + k.api + ".log");
             std::string result = RunKey(k);
