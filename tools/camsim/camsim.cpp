@@ -410,7 +410,13 @@ struct CamSim::Impl {
         ctx.user = sim->m_Cfg.user;
         ctx.password = sim->m_Cfg.password;
         ctx.inputCount = sim->m_Cfg.inputs;
-        Response r = sim->m_Cfg.handler ? sim->m_Cfg.handler(req, ctx) : sim->m_Family->handle(req, ctx);
+        Response r;
+        if (sim->m_Cfg.handler) {
+            r = sim->m_Cfg.handler(req, ctx);
+        } else {
+            r = sim->m_Family->handle(req, ctx);
+            if (r.status == 404 && sim->m_Family->more) r = sim->m_Family->more(req, ctx);
+        }
 
         if (r.stream) return QueueStream(conn, r);
 

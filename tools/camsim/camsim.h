@@ -14,7 +14,9 @@
 //   1. write the handler in its own file, e.g. tools/camsim/sim_multipart_x.cpp,
 //      as `camsim::Response HandleX(const camsim::Request&, const camsim::SimContext&);`
 //      (only this header is needed; no registration code of its own);
-//   2. add its declaration and one row to the table in families.cpp.
+//   2. add its declaration and one row to the table in families.cpp; when the
+//      family's cameras already have a row (the same API keys), put the
+//      handler in that row's `more` slot instead.
 // tools/CMakeLists.txt globs tools/camsim/sim_*.cpp into the library.
 //
 // Control interface. Requests under "/camsim/" are never authenticated and
@@ -172,6 +174,9 @@ struct Family {
     const char* const* apiKeys;    // camera API keys served, null-terminated
     Auth auth;                     // what the camera asks for (kNone, kBasic or kDigest)
     HandlerFn handle;
+    // Asked when `handle` answers 404: the same camera's other interface
+    // (a polled input CGI beside a pushed motion stream), kept in its own file.
+    HandlerFn more = nullptr;
 };
 
 // The table of families, in table order; the count in `count`.

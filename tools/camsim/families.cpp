@@ -60,6 +60,14 @@ Response HandleIpux(const Request&, const SimContext&);
 Response HandleIQeye(const Request&, const SimContext&);
 Response HandleEdimaxPush(const Request&, const SimContext&);
 
+// Pushed motion of cameras whose inputs are polled (sim_multipart.cpp).
+Response HandleAirlivePush(const Request&, const SimContext&);
+Response HandleZavioPush(const Request&, const SimContext&);
+Response HandleEdimaxVPPush(const Request&, const SimContext&);
+Response HandlePixordPush(const Request&, const SimContext&);
+Response HandleObjectSizePush(const Request&, const SimContext&);
+Response HandleLevelOneGr4Push(const Request&, const SimContext&);
+
 // ONVIF device (sim_onvif.cpp).
 Response HandleOnvif(const Request&, const SimContext&);
 
@@ -135,7 +143,7 @@ const Family kFamilies[] = {
     {"hunt", kHunt, Auth::kBasic, &HandleHunt},
     {"brickcom", kBrickcom, Auth::kDigest, &HandleBrickcom},
     {"storage", kStorage, Auth::kBasic, &HandleStorage},
-    {"zavio", kZavio, Auth::kDigest, &HandleZavio},
+    {"zavio", kZavio, Auth::kDigest, &HandleZavio, &HandleZavioPush},
     {"canon", kCanon, Auth::kBasic, &HandleCanon},
     {"foscam", kFoscam, Auth::kBasic, &HandleFoscam},
     {"foscam-v2", kFoscamV2, Auth::kNone, &HandleFoscamV2},   // login in the query
@@ -150,15 +158,15 @@ const Family kFamilies[] = {
     {"nexcom", kNexcom, Auth::kBasic, &HandleNexcom},
     {"grandstream", kGrandStream, Auth::kDigest, &HandleGrandStream},
     {"truen", kTruen, Auth::kDigest, &HandleTruen},
-    {"airlive", kAirlive, Auth::kBasic, &HandleAirlive},
+    {"airlive", kAirlive, Auth::kBasic, &HandleAirlive, &HandleAirlivePush},
     {"level1gr5", kLevelOneGr5, Auth::kBasic, &HandleLevelOneGr5},
     {"level1gr1", kLevelOneGr1, Auth::kBasic, &HandleLevelOneGr1},
-    {"level1gr4", kLevelOneGr4, Auth::kBasic, &HandleLevelOneGr4},
+    {"level1gr4", kLevelOneGr4, Auth::kBasic, &HandleLevelOneGr4, &HandleLevelOneGr4Push},
     {"jvc", kJvc, Auth::kDigest, &HandleJvc},
-    {"edimax", kEdimax, Auth::kBasic, &HandleEdimax},
+    {"edimax", kEdimax, Auth::kBasic, &HandleEdimax, &HandleEdimaxVPPush},
     {"acti", kActi, Auth::kBasic, &HandleActi},
-    {"pixord", kPixord, Auth::kBasic, &HandlePixord},
-    {"messoa-a02", kMessoaA02, Auth::kBasic, &HandleMessoaA02},
+    {"pixord", kPixord, Auth::kBasic, &HandlePixord, &HandlePixordPush},
+    {"messoa-a02", kMessoaA02, Auth::kBasic, &HandleMessoaA02, &HandleObjectSizePush},
     {"stardot", kStarDot, Auth::kBasic, &HandleStarDot},
     // Streaming families: add rows below.
     {"hikvision", kHikVision, Auth::kDigest, &HandleHikVision},
