@@ -1,0 +1,85 @@
+// The key/value finder the CGI parsers use on camera answers, checked
+// against its contract: a reported value comes from a real key occurrence
+// and stops at the first item separator; "not found" means there is none.
+#include <stddef.h>
+#include <stdint.h>
+#include <string.h>
+
+#include <stdlib.h>
+#include <string>
+
+#include "interface/hostservices.h"
+
+namespace {
+
+void Check(bool cond) {
+    if (!cond) abort();
+}
+
+bool WordChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? (char)(c - 'A' + 'a') : c; }
+
+bool KeyAt(const std::string& text, size_t pos, const std::string& key, bool noCase) {
+    for (size_t i = 0; i < key.size(); ++i) {
+        char a = text[pos + i], b = key[i];
+        if (noCase ? Lower(a) != Lower(b) : a != b) return false;
+    }
+    return true;
+}
+
+const char* const kKvSeps[] = {"=", ":", "= ", "=:"};
+const char* const kItemSeps[] = {"\n", "\r\n", "&", ",;\n", "", nullptr};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 2) return 0;
+    const uint8_t flags = data[0];
+    const bool noCase = flags & 1;
+    const char* kvSep = kKvSeps[(flags >> 1) % 4];
+    const char* itemSep = kItemSeps[(flags >> 3) % 6];
+    const size_t keyLen = data[1] % 12;
+    if (size < 2 + keyLen) return 0;
+    std::string key;
+    for (size_t i = 0; i < keyLen; ++i)
+        if (data[2 + i] != 0) key.push_back((char)data[2 + i]);  // keys are C strings in practice
+    const std::string text((const char*)data + 2 + keyLen, size - 2 - keyLen);
+
+    std::string value = "\x01untouched";
+    const int rc = BrellinOwned::FindKeyVal(text, key, value, kvSep, itemSep, noCase);
+    Check(rc == 0 || rc == -1);
+
+    // Every position where the key stands as a whole word before a separator.
+    size_t first = std::string::npos;
+    if (!key.empty()) {
+        for (size_t pos = 0; pos + key.size() < text.size(); ++pos) {
+            if (!KeyAt(text, pos, key, noCase)) continue;
+            if (pos > 0 && WordChar(text[pos - 1])) continue;
+            const char sep = text[pos + key.size()];
+            if (sep == '\0' || !strchr(kvSep, sep)) continue;
+            first = pos;
+            break;
+        }
+    }
+    if (rc == -1) {
+        Check(first == std::string::npos);
+        Check(value == "\x01untouched");
+        return 0;
+    }
+    Check(first != std::string::npos);
+    // The value is the start of what follows the separator, cut at the first
+    // item separator or NUL, less one trailing CR.
+    const std::string after = text.substr(first + key.size() + 1);
+    Check(after.compare(0, value.size(), value) == 0);
+    Check(value.find('\0') == std::string::npos);
+    if (itemSep && *itemSep) Check(value.find_first_of(itemSep) == std::string::npos);
+    if (value.size() < after.size()) {
+        const char next = after[value.size()];
+        const bool cut = next == '\0' || next == '\r' || (itemSep && *itemSep && strchr(itemSep, next));
+        Check(cut);
+    }
+    return 0;
+}
