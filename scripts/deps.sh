@@ -30,12 +30,17 @@ fi
 
 APT_OPTS=(-y -q -o Dpkg::Options::=--force-confdef -o Dpkg::Options::=--force-confold)
 
+# Prints the packages of the list that are not installed. A name without
+# ":arch" means the machine's own architecture (or an "all" package).
 missing_packages() {
-  local p status
-  for p in "$@"; do
-    status="$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)"
-    [ "$status" = "install ok installed" ] || echo "$p"
-  done
+  dpkg-query -W -f='${binary:Package} ${Architecture} ${Status}\n' "$@" 2>/dev/null |
+    awk -v native="$(dpkg --print-architecture)" -v want="$*" '
+      $3 == "install" && $4 == "ok" && $5 == "installed" {
+        name = $1
+        have[name ~ /:/ ? name : name ":" $2] = 1
+        if ($2 == native || $2 == "all") { sub(":" native "$", "", name); have[name] = 1 }
+      }
+      END { n = split(want, w, " "); for (i = 1; i <= n; i++) if (!(w[i] in have)) print w[i] }'
 }
 
 # The security mirror is sometimes caught half-synced for one architecture
