@@ -52,6 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (rest == 0) Check(pos == len);
         if (rest == 2) Check(in[pos - 2] == '\r' && in[pos - 1] == '\n');
         if (rest == 1 && in[pos - 1] != '\n' && in[pos - 1] != '\r') Check(n == outMax - 1);
+        // CR LF is one line end whenever the LF is in the buffer.
+        if (rest >= 1 && in[pos - 1] == '\r') Check(pos == len || in[pos] != '\n');
     }
     free(out);
     return 0;
