@@ -521,7 +521,7 @@ bool CamSim::Start(std::string& error) {
         m_Impl.get(), &Impl::Access, m_Impl.get(), MHD_OPTION_SOCK_ADDR, (sockaddr*)&addr,
         MHD_OPTION_URI_LOG_CALLBACK, &Impl::UriLog, m_Impl.get(), MHD_OPTION_NOTIFY_COMPLETED, &Impl::Completed,
         m_Impl.get(), MHD_OPTION_DIGEST_AUTH_RANDOM, sizeof(m_Impl->random), m_Impl->random,
-        MHD_OPTION_NONCE_NC_SIZE, (unsigned)4096, MHD_OPTION_THREAD_STACK_SIZE, (size_t)(256 << 10),
+        MHD_OPTION_NONCE_NC_SIZE, (unsigned)64, MHD_OPTION_THREAD_STACK_SIZE, (size_t)(256 << 10),
         MHD_OPTION_CONNECTION_TIMEOUT, (unsigned)60, MHD_OPTION_LISTENING_ADDRESS_REUSE, (unsigned)1,
         MHD_OPTION_END);
     if (!m_Impl->daemon) {

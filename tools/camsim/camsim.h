@@ -25,8 +25,9 @@
 //   GET /camsim/state                  the state as "name=value" lines
 //   GET /camsim/control?motion=1&level=40&tamper=0&audio=1&input2=1&fault_stall=0
 //       applies the assignments in order and answers the new state; inputs
-//       are numbered from 1 as on the camera's housing; an unknown name or a
-//       bad value answers 400 naming it and applies nothing.
+//       are numbered from 1 as on the camera's housing; level (1-100) goes
+//       with motion=1 or changes the level of motion that is on; an unknown
+//       name or a bad value answers 400 naming it and applies nothing.
 //
 // Scenario files, one step per line, "#" starts a comment:
 //   at SECONDS motion on [LEVEL]      LEVEL 1-100, default 100
