@@ -164,7 +164,7 @@ stage_i386() {
       echo
       echo "!!!!!!!! i386 stage SKIPPED: $reason"
       echo
-      record i386 0 0 1 "SKIPPED: $reason"
+      record i386 0 0 1 "$reason"
     else
       record i386 0 1 0 "installing the i386 packages failed: $reason"
     fi
