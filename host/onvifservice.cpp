@@ -1,19 +1,18 @@
-// ONVIF service clients: SOAP 1.2 over libcurl, WS-Security UsernameToken
-// with PasswordDigest, the token's creation time taken from the camera's clock.
-//
-// libcurl is used directly rather than through OXHttpClient: a SOAP exchange
-// needs its own Content-Type with the action, the body of 400/500 answers (the
-// fault says why) and a hard cap on the answer size.
-#include <curl/curl.h>
+// ONVIF service clients: SOAP 1.2 over the recorder's HTTP client
+// (OXHttpClient), WS-Security UsernameToken with PasswordDigest, the token's
+// creation time taken from the camera's clock.
+#include <ctype.h>
 #include <openssl/rand.h>
 #include <stdlib.h>
 #include <string.h>
+#include <strings.h>
 #include <time.h>
 
-#include <mutex>
+#include <vector>
 
 #include "dupfromox/oxdebuglog.h"
 #include "host/onvifsoap.h"
+#include "interface/hostservices.h"
 #include "interface/onvifservice.h"
 
 namespace {
@@ -73,84 +72,143 @@ bool IsXmlName(const std::string& s) {
     return s.compare(0, 3, "xml") != 0;
 }
 
-class CurlOnvifTransport : public OnvifTransport {
+int64_t NowMs() {
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return (int64_t)ts.tv_sec * 1000 + ts.tv_nsec / 1000000;
+}
+
+struct ServiceUrl {
+    bool blHttps = false;
+    std::string host;  // IPv6 literal without brackets
+    int port = 80;
+    std::string path;
+};
+
+bool IsHostName(const std::string& s) {
+    if (s.empty() || s.size() > 255) return false;
+    for (char c : s) {
+        if (!isalnum((unsigned char)c) && c != '-' && c != '.' && c != '_') return false;
+    }
+    return true;
+}
+
+// "http[s]://[user@]host[:port][/path]", host a name, an IPv4 literal or an
+// IPv6 literal in brackets. The address comes from the camera: anything
+// that could break the request line or the Host header is refused.
+bool ParseServiceUrl(const std::string& url, ServiceUrl& out) {
+    for (unsigned char c : url) {
+        if (c <= 0x20 || c >= 0x7f) return false;
+    }
+    size_t pos;
+    if (strncasecmp(url.c_str(), "http://", 7) == 0) {
+        out.blHttps = false;
+        out.port = 80;
+        pos = 7;
+    } else if (strncasecmp(url.c_str(), "https://", 8) == 0) {
+        out.blHttps = true;
+        out.port = 443;
+        pos = 8;
+    } else {
+        return false;
+    }
+    size_t end = url.find_first_of("/?#", pos);
+    if (end == std::string::npos) end = url.size();
+    std::string auth = url.substr(pos, end - pos);
+    size_t at = auth.rfind('@');
+    if (at != std::string::npos) auth.erase(0, at + 1);  // credentials come from SetLogin
+    std::string portText;
+    if (!auth.empty() && auth[0] == '[') {
+        size_t close = auth.find(']');
+        if (close == std::string::npos) return false;
+        out.host = auth.substr(1, close - 1);
+        size_t zone = out.host.find("%25");  // zone id, escaped in a URL
+        if (zone != std::string::npos) out.host.replace(zone, 3, "%");
+        zone = out.host.find('%');
+        if (out.host.substr(0, zone).find_first_not_of("0123456789abcdefABCDEF:.") != std::string::npos ||
+            (zone != std::string::npos && !IsHostName(out.host.substr(zone + 1))))
+            return false;
+        if (close + 1 < auth.size()) {
+            if (auth[close + 1] != ':') return false;
+            portText = auth.substr(close + 2);
+        }
+        if (out.host.find(':') == std::string::npos) return false;
+    } else {
+        size_t colon = auth.find(':');
+        out.host = auth.substr(0, colon);
+        if (colon != std::string::npos) portText = auth.substr(colon + 1);
+        if (!IsHostName(out.host)) return false;
+    }
+    if (!portText.empty()) {
+        if (portText.size() > 5 || portText.find_first_not_of("0123456789") != std::string::npos) return false;
+        out.port = atoi(portText.c_str());
+        if (out.port < 1 || out.port > 65535) return false;
+    }
+    out.path = end < url.size() && url[end] != '#' ? url.substr(end) : "/";
+    size_t frag = out.path.find('#');
+    if (frag != std::string::npos) out.path.erase(frag);
+    if (out.path[0] != '/') out.path.insert(0, "/");
+    return true;
+}
+
+// One SOAP exchange over OXHttpClient. The client is set up again only when
+// the camera, login or action changes, so that a pull loop keeps its
+// connection.
+class HttpOnvifTransport : public OnvifTransport {
 public:
-    CurlOnvifTransport() : m_Curl(nullptr) {
-        static std::once_flag once;
-        std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-    }
-    ~CurlOnvifTransport() override {
-        if (m_Curl) curl_easy_cleanup(m_Curl);
-    }
+    HttpOnvifTransport() : m_Buf(16 * 1024) {}
 
     int Post(const std::string& url, const std::string& action, const std::string& body, const std::string& user,
              const std::string& password, int timeoutSec, int& httpStatus, std::string& response) override {
         httpStatus = 0;
         response.clear();
-        if (!m_Curl) m_Curl = curl_easy_init();
-        if (!m_Curl) return -1;
-        CURL* c = m_Curl;
-        curl_easy_reset(c);  // keeps the connection cache
-        std::string ctype = "Content-Type: application/soap+xml; charset=utf-8";
-        if (!action.empty()) ctype += "; action=\"" + action + "\"";
-        struct curl_slist* hdrs = nullptr;
-        hdrs = curl_slist_append(hdrs, ctype.c_str());
-        hdrs = curl_slist_append(hdrs, "Expect:");
-        Sink sink{&response, false};
-        curl_easy_setopt(c, CURLOPT_URL, url.c_str());
-        curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(c, CURLOPT_NOPROXY, "*");  // cameras are reached directly
-        curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(c, CURLOPT_POST, 1L);
-        curl_easy_setopt(c, CURLOPT_POSTFIELDS, body.data());
-        curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE, (long)body.size());
-        curl_easy_setopt(c, CURLOPT_HTTPHEADER, hdrs);
-        curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &CurlOnvifTransport::Write);
-        curl_easy_setopt(c, CURLOPT_WRITEDATA, &sink);
-        curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, 5L);
-        curl_easy_setopt(c, CURLOPT_TIMEOUT, (long)(timeoutSec > 0 ? timeoutSec : 10));
-        // Cameras carry self-signed certificates.
-        curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 0L);
-        curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 0L);
-        if (!user.empty()) {
-            // Some cameras want HTTP authentication on top of WS-Security.
-            curl_easy_setopt(c, CURLOPT_USERNAME, user.c_str());
-            curl_easy_setopt(c, CURLOPT_PASSWORD, password.c_str());
-            curl_easy_setopt(c, CURLOPT_HTTPAUTH, (long)CURLAUTH_ANY);
+        ServiceUrl u;
+        if (!ParseServiceUrl(url, u) || u.blHttps) return kOnvifPostUnusableAddr;
+        const int total = timeoutSec > 0 ? timeoutSec : 10;
+        // The client's time-out bounds the connect and each wait, and its
+        // wait for the answer head is two of them: half the exchange's time
+        // each keeps the whole near it (connect 5 s of the default 10 s).
+        const int wait = (total + 1) / 2;
+        std::string header = "Content-Type: application/soap+xml; charset=utf-8";
+        if (!action.empty()) header += "; action=\"" + action + "\"";
+        std::string key = u.host + '\n' + std::to_string(u.port) + '\n' + user + '\n' + password + '\n' +
+                          std::to_string(wait) + '\n' + header;
+        if (key != m_Key) {
+            m_Client.Init(u.path, u.host, u.port, user, password, wait, true, true, HTTP_VER_1_1, header);
+            m_Key.swap(key);
+        } else {
+            m_Client.SetPath(u.path);
         }
-        CURLcode rc = curl_easy_perform(c);
-        long status = 0;
-        curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
-        curl_slist_free_all(hdrs);
-        httpStatus = (int)status;
-        if (rc != CURLE_OK || sink.overflow) {
-            response.clear();
-            return -1;
+        const int64_t deadline = NowMs() + (int64_t)total * 1000;
+        if (m_Client.SendRequest(OX_HTTP_POST, body) != 0) return -1;
+        int status = 0;
+        m_Client.CheckResponse(status);  // faults come with 400 or 500; their body says why
+        httpStatus = status;
+        if (status == 0) return Fail(response);
+        for (;;) {
+            const int n = m_Client.ReadData(m_Buf.data(), (int)m_Buf.size());
+            if (n == 0) return 0;
+            if (n < 0 || response.size() + (size_t)n > kOnvifSoapMaxLen || NowMs() > deadline)
+                return Fail(response);
+            response.append(m_Buf.data(), (size_t)n);
         }
-        return 0;
     }
 
 private:
-    struct Sink {
-        std::string* out;
-        bool overflow;
-    };
-    static size_t Write(char* ptr, size_t size, size_t nmemb, void* user) {
-        Sink* s = static_cast<Sink*>(user);
-        size_t n = size * nmemb;
-        if (s->out->size() + n > kOnvifSoapMaxLen) {
-            s->overflow = true;
-            return 0;  // aborts the transfer
-        }
-        s->out->append(ptr, n);
-        return n;
+    int Fail(std::string& response) {
+        response.clear();
+        m_Client.Close();  // no half-read answer on a kept connection
+        return -1;
     }
-    CURL* m_Curl;
+
+    BrellinOwned::OXHttpClient m_Client;
+    std::string m_Key;  // settings m_Client was set up with
+    std::vector<char> m_Buf;
 };
 
 }  // namespace
 
-std::shared_ptr<OnvifTransport> NewCurlOnvifTransport() { return std::make_shared<CurlOnvifTransport>(); }
+std::shared_ptr<OnvifTransport> NewHttpOnvifTransport() { return std::make_shared<HttpOnvifTransport>(); }
 
 // ---------------------------------------------------------------- base
 
@@ -183,7 +241,7 @@ bool OnvifServiceBase::SyncClock() {
     m_blClockKnown = true;  // one attempt per need: a camera without the call keeps offset 0
     const std::string& url = m_DeviceAddr.empty() ? m_Addr : m_DeviceAddr;
     if (url.empty()) return false;
-    if (!m_Transport) m_Transport = NewCurlOnvifTransport();
+    if (!m_Transport) m_Transport = NewHttpOnvifTransport();
     std::string env = OnvifSoap::Envelope("", "<tds:GetSystemDateAndTime/>");
     std::string resp;
     int status = 0;
@@ -200,7 +258,7 @@ int OnvifServiceBase::Call(const std::string& url, const std::string& action, co
                            std::string& response, const std::string& headerExtra) {
     const std::string& target = url.empty() ? m_Addr : url;
     if (target.empty()) return -1;
-    if (!m_Transport) m_Transport = NewCurlOnvifTransport();
+    if (!m_Transport) m_Transport = NewHttpOnvifTransport();
     int timeout = m_TimeoutSec;
     for (int attempt = 0; attempt < 2; ++attempt) {
         std::string header;
@@ -218,7 +276,14 @@ int OnvifServiceBase::Call(const std::string& url, const std::string& action, co
         std::string env = OnvifSoap::Envelope(header, body);
         std::string resp;
         int status = 0;
-        if (m_Transport->Post(target, action, env, m_User, m_Password, timeout, status, resp) != 0) {
+        const int sent = m_Transport->Post(target, action, env, m_User, m_Password, timeout, status, resp);
+        if (sent == kOnvifPostUnusableAddr) {
+            LogFailure(strncasecmp(target.c_str(), "https:", 6) == 0
+                           ? "Cannot reach " + LogAddr(target) + ": https is not supported"
+                           : "Cannot reach " + LogAddr(target) + ": bad address");
+            return -1;
+        }
+        if (sent != 0) {
             LogFailure("No answer from " + LogAddr(target) + " to " + action);
             return -1;
         }

@@ -31,14 +31,19 @@ public:
     virtual ~OnvifTransport() {}
     // POSTs body to url with the SOAP 1.2 content type and action. httpStatus
     // is the HTTP status (0 when none came); response holds the body, capped
-    // at the transport's limit. 0 when a response arrived (any status).
+    // at the transport's limit. 0 when a response arrived (any status);
+    // kOnvifPostUnusableAddr when the transport cannot use the address (not
+    // a valid URL, or a scheme it does not speak); -1 otherwise.
     virtual int Post(const std::string& url, const std::string& action, const std::string& body,
                      const std::string& user, const std::string& password, int timeoutSec, int& httpStatus,
                      std::string& response) = 0;
 };
 
-// libcurl transport; the default of every client.
-std::shared_ptr<OnvifTransport> NewCurlOnvifTransport();
+const int kOnvifPostUnusableAddr = -2;
+
+// Transport over the recorder's HTTP client (plain http only); the default of
+// every client.
+std::shared_ptr<OnvifTransport> NewHttpOnvifTransport();
 
 // Common part of every service client: address, versions, login, clock offset.
 class OnvifServiceBase {
