@@ -9,20 +9,16 @@
 // Numbers only; nothing is asserted.
 //
 //   bench_multipart [--seconds 10] [--streams 200]
-#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bench/benchutil.h"
 #include "camdet/hikvisiondetector.h"
 #include "dupfromox/oxdebuglog.h"
 #include "host/camhost.h"
@@ -31,31 +27,9 @@
 
 namespace {
 
-double Now() {
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec + ts.tv_nsec / 1e9;
-}
-
-double CpuSeconds() {
-    struct rusage ru;
-    getrusage(RUSAGE_SELF, &ru);
-    return ru.ru_utime.tv_sec + ru.ru_utime.tv_usec / 1e6 + ru.ru_stime.tv_sec + ru.ru_stime.tv_usec / 1e6;
-}
-
-long RssKiB() {
-    std::ifstream in("/proc/self/statm");
-    long pages = 0, rss = 0;
-    in >> pages >> rss;
-    return rss * (sysconf(_SC_PAGESIZE) / 1024);
-}
-
-void ResetSharing() {
-    pthread_mutex_lock(&CamDetector::m_Lock);
-    CamDetector::m_SharedDetMap.clear();
-    CamDetector::m_blShareEnabled = false;
-    pthread_mutex_unlock(&CamDetector::m_Lock);
-}
+using bench::CpuSeconds;
+using bench::Now;
+using bench::ResetSharing;
 
 struct Rig {
     CamMediator med;
@@ -127,34 +101,14 @@ void PartsPerSecond(double seconds) {
 }
 
 void ConcurrentStreams(int streams, double seconds) {
-    int ready[2];
-    if (pipe(ready) != 0) return;
-    pid_t child = fork();
-    if (child == 0) {
-        close(ready[0]);
-        camsim::Config cfg;
-        cfg.api = "hikvisionv3";
-        cfg.auth = camsim::Auth::kNone;
-        camsim::CamSim sim(cfg);
-        std::string error;
-        int port = sim.Start(error) ? sim.Port() : 0;
-        if (write(ready[1], &port, sizeof(port)) != sizeof(port)) _exit(1);
-        for (bool on = true;; on = !on) {
-            sim.SetMotion(on);
-            usleep(100000);
-        }
-    }
-    close(ready[1]);
-    int port = 0;
-    if (read(ready[0], &port, sizeof(port)) != sizeof(port) || port == 0) {
-        fprintf(stderr, "simulated camera did not start\n");
-        kill(child, SIGKILL);
-        waitpid(child, nullptr, 0);
-        return;
-    }
-    close(ready[0]);
+    camsim::Config cfg;
+    cfg.api = "hikvisionv3";
+    cfg.auth = camsim::Auth::kNone;
+    bench::CameraChild cam;
+    if (!cam.Start("bench_multipart", cfg, 1, nullptr, 100)) return;
+    const int port = cam.Ports()[0];
 
-    const long rss0 = RssKiB();
+    const long rss0 = bench::RssKib();
     std::vector<std::unique_ptr<Rig> > rigs;
     std::vector<std::unique_ptr<HikVisionV3MD> > dets;
     for (int i = 0; i < streams; ++i) {
@@ -173,13 +127,12 @@ void ConcurrentStreams(int streams, double seconds) {
     const double wall = Now() - t0, cpu = CpuSeconds() - cpu0;
     long updates = -updates0;
     for (auto& r : rigs) updates += r->buf.GetUpdateCount();
-    const long rss = RssKiB();
+    const long rss = bench::RssKib();
     printf("%d concurrent alert streams: %.1f%% of one core, %.0f parts/s in all, RSS +%ld KiB (%.1f KiB per "
            "stream)\n",
            streams, 100.0 * cpu / wall, updates / wall, rss - rss0, (double)(rss - rss0) / streams);
     for (auto& d : dets) d->Stop();
-    kill(child, SIGKILL);
-    waitpid(child, nullptr, 0);
+    cam.Stop();
 }
 
 }  // namespace

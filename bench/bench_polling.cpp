@@ -7,21 +7,16 @@
 //   bench_polling [--api KEY] [--cameras 50,200] [--seconds 20] [--kinds md,di]
 //
 // A poll is one answer the camera gave after authentication.
-#include <errno.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <time.h>
-#include <unistd.h>
 
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "bench/benchutil.h"
 #include "dupfromox/oxdebuglog.h"
 #include "tools/camsim/camsim.h"
 #include "tools/monitor/recorder.h"
@@ -30,79 +25,6 @@ namespace {
 
 const char kUser[] = "bench";
 const char kPassword[] = "bench-pass";
-
-double Now() {
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec + ts.tv_nsec / 1e9;
-}
-
-double CpuSeconds() {
-    struct rusage ru;
-    getrusage(RUSAGE_SELF, &ru);
-    return ru.ru_utime.tv_sec + ru.ru_utime.tv_usec / 1e6 + ru.ru_stime.tv_sec + ru.ru_stime.tv_usec / 1e6;
-}
-
-long RssKib() {
-    FILE* f = fopen("/proc/self/statm", "r");
-    long pages = 0, rss = 0;
-    if (f) {
-        if (fscanf(f, "%ld %ld", &pages, &rss) != 2) rss = 0;
-        fclose(f);
-    }
-    return rss * (sysconf(_SC_PAGESIZE) / 1024);
-}
-
-bool ReadAll(int fd, void* buf, size_t n) {
-    char* p = static_cast<char*>(buf);
-    while (n > 0) {
-        ssize_t r = read(fd, p, n);
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) return false;
-        p += r;
-        n -= (size_t)r;
-    }
-    return true;
-}
-
-bool WriteAll(int fd, const void* buf, size_t n) {
-    const char* p = static_cast<const char*>(buf);
-    while (n > 0) {
-        ssize_t r = write(fd, p, n);
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) return false;
-        p += r;
-        n -= (size_t)r;
-    }
-    return true;
-}
-
-// The cameras' process: N simulators; answers 'c' with the answers served so
-// far and ends on 'q' or when the parent goes away.
-[[noreturn]] void CameraProcess(const std::string& api, int n, int cmdFd, int replyFd) {
-    std::vector<std::unique_ptr<camsim::CamSim> > sims;
-    for (int i = 0; i < n; ++i) {
-        camsim::Config cfg;
-        cfg.api = api;
-        cfg.user = kUser;
-        cfg.password = kPassword;
-        cfg.inputs = 1;
-        sims.emplace_back(new camsim::CamSim(cfg));
-        std::string err;
-        int port = 0;
-        if (sims.back()->Start(err)) port = sims.back()->Port();
-        else fprintf(stderr, "bench_polling: camera %d: %s\n", i, err.c_str());
-        WriteAll(replyFd, &port, sizeof(port));
-    }
-    char cmd;
-    while (ReadAll(cmdFd, &cmd, 1) && cmd == 'c') {
-        uint64_t total = 0;
-        for (auto& s : sims) total += s->AnswerCount();
-        WriteAll(replyFd, &total, sizeof(total));
-    }
-    for (auto& s : sims) s->Stop();
-    _exit(0);
-}
 
 struct Result {
     int cameras = 0;
@@ -114,36 +36,19 @@ struct Result {
 };
 
 bool RunOnce(const std::string& api, const std::vector<int>& kinds, int n, double seconds, Result& res) {
-    int cmd[2], reply[2];
-    if (pipe(cmd) != 0 || pipe(reply) != 0) return false;
-    pid_t pid = fork();
-    if (pid < 0) return false;
-    if (pid == 0) {
-        close(cmd[1]);
-        close(reply[0]);
-        CameraProcess(api, n, cmd[0], reply[1]);
-    }
-    close(cmd[0]);
-    close(reply[1]);
-    std::vector<int> ports(n);
-    for (int i = 0; i < n; ++i) {
-        if (!ReadAll(reply[0], &ports[i], sizeof(int)) || ports[i] == 0) {
-            fprintf(stderr, "bench_polling: the camera process failed to start camera %d\n", i);
-            close(cmd[1]);
-            waitpid(pid, nullptr, 0);
-            return false;
-        }
-    }
-    auto answered = [&]() -> uint64_t {
-        uint64_t v = 0;
-        char c = 'c';
-        if (!WriteAll(cmd[1], &c, 1) || !ReadAll(reply[0], &v, sizeof(v))) return 0;
-        return v;
-    };
+    camsim::Config cfg;
+    cfg.api = api;
+    cfg.user = kUser;
+    cfg.password = kPassword;
+    cfg.inputs = 1;
+    bench::CameraChild cams;
+    if (!cams.Start("bench_polling", cfg, n, [](const camsim::CamSim& s) { return s.AnswerCount(); }, 0))
+        return false;
+    const std::vector<int>& ports = cams.Ports();
 
     FILE* null = fopen("/dev/null", "w");
     StatusPrinter printer(null, true);
-    const long rssBefore = RssKib();
+    const long rssBefore = bench::RssKib();
     std::vector<std::unique_ptr<MiniRecorder> > recs;
     int detectors = 0;
     for (int i = 0; i < n; ++i) {
@@ -162,16 +67,7 @@ bool RunOnce(const std::string& api, const std::vector<int>& kinds, int n, doubl
     }
     // Let every detector make its first poll (connections, authentication)
     // before measuring the steady state.
-    const double warm = Now() + 3.0;
-    while (Now() < warm) usleep(100 * 1000);
-    const uint64_t polls0 = answered();
-    const double cpu0 = CpuSeconds();
-    const double t0 = Now();
-    while (Now() < t0 + seconds) usleep(100 * 1000);
-    const uint64_t polls1 = answered();
-    const double cpu1 = CpuSeconds();
-    const double t1 = Now();
-    const long rssRunning = RssKib();
+    const bench::Window w = cams.Measure(3.0, seconds);
     // Stopping joins each detector's thread after its current poll; done in
     // parallel so that 200 cameras do not take 200 poll intervals.
     std::vector<std::thread> stoppers;
@@ -179,18 +75,14 @@ bool RunOnce(const std::string& api, const std::vector<int>& kinds, int n, doubl
     for (std::thread& t : stoppers) t.join();
     recs.clear();
     fclose(null);
-    char q = 'q';
-    WriteAll(cmd[1], &q, 1);
-    close(cmd[1]);
-    close(reply[0]);
-    waitpid(pid, nullptr, 0);
+    cams.Stop();
 
     res.cameras = n;
     res.detectors = detectors;
-    res.polls = polls1 - polls0;
-    res.cpu = cpu1 - cpu0;
-    res.seconds = t1 - t0;
-    res.rssPerDetectorKib = detectors > 0 ? (rssRunning - rssBefore) / detectors : 0;
+    res.polls = w.count;
+    res.cpu = w.cpu;
+    res.seconds = w.seconds;
+    res.rssPerDetectorKib = detectors > 0 ? (w.rssKib - rssBefore) / detectors : 0;
     return true;
 }
 
