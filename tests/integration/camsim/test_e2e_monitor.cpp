@@ -3,70 +3,24 @@
 // the test waits for the monitor's status lines to follow. No step waits for
 // a fixed time: each waits for the line it expects, up to a generous bound.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "tests/integration/camsim/monitorprocess.h"
 #include "tests/integration/camsim/statuslog.h"
 #include "tools/camsim/camsim.h"
 
+using camtest::MonitorProcess;
 using camtest::StatusLog;
 
 namespace {
 
 const int kStepMs = 15000;  // bound of one expected change (poll intervals are at most 1.5 s)
-
-// camdet-monitor as a child process with its stdout on a pipe.
-class MonitorProcess {
-public:
-    explicit MonitorProcess(const std::vector<std::string>& args) {
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        m_Pid = fork();
-        if (m_Pid == 0) {
-            prctl(PR_SET_PDEATHSIG, SIGTERM);  // never outlive a killed test
-            dup2(fds[1], 1);
-            close(fds[0]);
-            close(fds[1]);
-            std::vector<char*> argv;
-            argv.push_back(const_cast<char*>(CAMDET_MONITOR));
-            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(CAMDET_MONITOR, argv.data());
-            _exit(127);
-        }
-        close(fds[1]);
-        m_Log.reset(new StatusLog(fds[0]));
-    }
-    ~MonitorProcess() {
-        if (m_Pid > 0 && !m_Reaped) {
-            kill(m_Pid, SIGKILL);
-            waitpid(m_Pid, nullptr, 0);
-        }
-    }
-    StatusLog& Log() { return *m_Log; }
-    bool Running() const { return m_Pid > 0; }
-    // SIGTERM and the exit status (-1 when it did not exit normally).
-    int Terminate() {
-        kill(m_Pid, SIGTERM);
-        int st = 0;
-        waitpid(m_Pid, &st, 0);
-        m_Reaped = true;
-        return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    }
-
-private:
-    pid_t m_Pid = -1;
-    bool m_Reaped = false;
-    std::unique_ptr<StatusLog> m_Log;
-};
 
 struct Expect {
     const char* kind;

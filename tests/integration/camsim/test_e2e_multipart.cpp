@@ -3,8 +3,6 @@
 // camera; the camera's alarms go on and off one by one and the monitor's
 // status lines must follow, all four served by one connection.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <functional>
@@ -12,52 +10,15 @@
 #include <string>
 #include <vector>
 
+#include "tests/integration/camsim/monitorprocess.h"
 #include "tests/integration/camsim/statuslog.h"
 #include "tools/camsim/camsim.h"
+
+using camtest::MonitorProcess;
 
 namespace {
 
 const int kStepMs = 15000;
-
-class Monitor {
-public:
-    explicit Monitor(const std::vector<std::string>& args) {
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        m_Pid = fork();
-        if (m_Pid == 0) {
-            dup2(fds[1], 1);
-            close(fds[0]);
-            close(fds[1]);
-            std::vector<char*> argv{const_cast<char*>(CAMDET_MONITOR)};
-            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(CAMDET_MONITOR, argv.data());
-            _exit(127);
-        }
-        close(fds[1]);
-        m_Log.reset(new camtest::StatusLog(fds[0]));
-    }
-    ~Monitor() {
-        if (m_Pid > 0 && !m_Reaped) {
-            kill(m_Pid, SIGKILL);
-            waitpid(m_Pid, nullptr, 0);
-        }
-    }
-    camtest::StatusLog& Log() { return *m_Log; }
-    int Terminate() {
-        kill(m_Pid, SIGTERM);
-        int st = 0;
-        waitpid(m_Pid, &st, 0);
-        m_Reaped = true;
-        return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    }
-
-private:
-    pid_t m_Pid = -1;
-    bool m_Reaped = false;
-    std::unique_ptr<camtest::StatusLog> m_Log;
-};
 
 TEST(MultipartEndToEnd, HikVisionIsapiStreamServesFourKinds) {
     camsim::Config cfg;
@@ -70,8 +31,8 @@ TEST(MultipartEndToEnd, HikVisionIsapiStreamServesFourKinds) {
     ASSERT_TRUE(sim.Start(error)) << error;
     ASSERT_EQ(sim.EffectiveAuth(), camsim::Auth::kDigest);
 
-    Monitor mon({"--json", "--api", "hikvisionv3", "--port", std::to_string(sim.Port()), "--user", "admin",
-                 "--password", "hik12345", "--di-count", "4"});
+    MonitorProcess mon({"--json", "--api", "hikvisionv3", "--port", std::to_string(sim.Port()), "--user", "admin",
+                       "--password", "hik12345", "--di-count", "4"});
     camtest::StatusLog& log = mon.Log();
     ASSERT_TRUE(log.WaitClasses(4, kStepMs));
     std::map<std::string, std::string> classes = log.Classes();
@@ -173,8 +134,8 @@ TEST(MultipartEndToEnd, EveryMultipartFamilyReportsMotion) {
         camsim::CamSim sim(cfg);
         std::string error;
         ASSERT_TRUE(sim.Start(error)) << error;
-        Monitor mon({"--json", "--api", r.api, "--port", std::to_string(sim.Port()), "--user", "admin", "--password",
-                     "pw-9", "--kinds", kind});
+        MonitorProcess mon({"--json", "--api", r.api, "--port", std::to_string(sim.Port()), "--user", "admin",
+                            "--password", "pw-9", "--kinds", kind});
         camtest::StatusLog& log = mon.Log();
         ASSERT_TRUE(log.WaitClasses(1, kStepMs));
         EXPECT_EQ(log.Classes()[kind], r.cls);
@@ -222,8 +183,8 @@ TEST(MultipartEndToEnd, InputTamperingAndAudioFamilies) {
         camsim::CamSim sim(cfg);
         std::string error;
         ASSERT_TRUE(sim.Start(error)) << error;
-        Monitor mon({"--json", "--api", r.api, "--port", std::to_string(sim.Port()), "--user", "admin", "--password",
-                     "pw-9", "--kinds", r.kind, "--di-count", "2"});
+        MonitorProcess mon({"--json", "--api", r.api, "--port", std::to_string(sim.Port()), "--user", "admin",
+                            "--password", "pw-9", "--kinds", r.kind, "--di-count", "2"});
         camtest::StatusLog& log = mon.Log();
         ASSERT_TRUE(log.WaitClasses(1, kStepMs));
         EXPECT_EQ(log.Classes()[r.kind], r.cls);

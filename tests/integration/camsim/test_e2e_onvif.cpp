@@ -7,9 +7,7 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <signal.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -20,52 +18,15 @@
 #include <thread>
 #include <vector>
 
+#include "tests/integration/camsim/monitorprocess.h"
 #include "tests/integration/camsim/statuslog.h"
 #include "tools/camsim/camsim.h"
+
+using camtest::MonitorProcess;
 
 namespace {
 
 const int kStepMs = 15000;
-
-class OnvifMonitor {
-public:
-    explicit OnvifMonitor(const std::vector<std::string>& args) {
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        m_Pid = fork();
-        if (m_Pid == 0) {
-            dup2(fds[1], 1);
-            close(fds[0]);
-            close(fds[1]);
-            std::vector<char*> argv{const_cast<char*>(CAMDET_MONITOR)};
-            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(CAMDET_MONITOR, argv.data());
-            _exit(127);
-        }
-        close(fds[1]);
-        m_Log.reset(new camtest::StatusLog(fds[0]));
-    }
-    ~OnvifMonitor() {
-        if (m_Pid > 0 && !m_Reaped) {
-            kill(m_Pid, SIGKILL);
-            waitpid(m_Pid, nullptr, 0);
-        }
-    }
-    camtest::StatusLog& Log() { return *m_Log; }
-    int Terminate() {
-        kill(m_Pid, SIGTERM);
-        int st = 0;
-        waitpid(m_Pid, &st, 0);
-        m_Reaped = true;
-        return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    }
-
-private:
-    pid_t m_Pid = -1;
-    bool m_Reaped = false;
-    std::unique_ptr<camtest::StatusLog> m_Log;
-};
 
 // GET on the device's ONVIF switch board; its "name=value" lines as a map.
 std::map<std::string, std::string> SimCtl(int port, const std::string& query) {
@@ -130,8 +91,8 @@ TEST(OnvifEndToEnd, FourKindsAndSubscriptionRecovery) {
     int lfd = mkstemp(logPath);
     ASSERT_GE(lfd, 0);
     close(lfd);
-    OnvifMonitor mon({"--json", "--api", "onvif", "--onvif-device", device, "--user", "admin", "--password",
-                      "onvif-Pw1", "--di-count", "2", "--log", logPath});
+    MonitorProcess mon({"--json", "--api", "onvif", "--onvif-device", device, "--user", "admin", "--password",
+                       "onvif-Pw1", "--di-count", "2", "--log", logPath});
     camtest::StatusLog& log = mon.Log();
     ASSERT_TRUE(log.WaitClasses(4, kStepMs));
     std::map<std::string, std::string> classes = log.Classes();
@@ -221,9 +182,9 @@ TEST(OnvifEndToEnd, WrongPasswordNeverTriggers) {
     ASSERT_TRUE(sim.Start(error)) << error;
     sim.SetMotion(true);
     const int port = sim.Port();
-    OnvifMonitor mon({"--json", "--api", "onvif", "--onvif-device",
-                      "http://127.0.0.1:" + std::to_string(port) + "/onvif/device_service", "--user", "admin",
-                      "--password", "wrong", "--kinds", "md", "--log", "/dev/null"});
+    MonitorProcess mon({"--json", "--api", "onvif", "--onvif-device",
+                       "http://127.0.0.1:" + std::to_string(port) + "/onvif/device_service", "--user", "admin",
+                       "--password", "wrong", "--kinds", "md", "--log", "/dev/null"});
     camtest::StatusLog& log = mon.Log();
     ASSERT_TRUE(log.WaitClasses(1, kStepMs));
     // The device refuses every subscription: detection never starts, and the
