@@ -27,8 +27,10 @@
 #include <gtest/gtest.h>
 
 #include "interface/hostservices.h"
+#include "tests/fixtures/testutil.h"
 
 using BrellinOwned::OXHttpClient;
+using camtest::ElapsedMs;
 
 namespace {
 
@@ -37,10 +39,6 @@ const char kDigestUser[] = "viewer";
 const char kDigestPass[] = "d1g-pass";
 const char kBasicUser[] = "admin";
 const char kBasicPass[] = "b4s-pass";
-
-int64_t ElapsedMs(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since).count();
-}
 
 std::string FindProgram(const char* name) {
     const std::string dirs[] = {"/usr/sbin", "/usr/bin", "/sbin", "/bin", "/usr/local/sbin", "/usr/local/bin"};
@@ -76,18 +74,6 @@ std::string ReadFile(const std::string& path) {
     return ss.str();
 }
 
-int FreePort() {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    struct sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof(a);
-    bind(fd, reinterpret_cast<struct sockaddr*>(&a), len);
-    getsockname(fd, reinterpret_cast<struct sockaddr*>(&a), &len);
-    close(fd);
-    return ntohs(a.sin_port);
-}
-
 bool CanConnect(int port) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     struct sockaddr_in a = {};
@@ -111,7 +97,7 @@ public:
         m_Dir = tmpl;
         for (const char* sub : {"/www", "/www/cgi", "/www/digest", "/www/basic"}) mkdir((m_Dir + sub).c_str(), 0755);
         WriteFiles();
-        m_Port = FreePort();
+        m_Port = camtest::FreeLoopbackPort();
         WriteConfig();
         m_Pid = fork();
         if (m_Pid == 0) {

@@ -14,17 +14,15 @@
 #include "dupfromox/oxdebuglog.h"
 #include "interface/hostservices.h"
 #include "tests/fixtures/scriptedpeer.h"
+#include "tests/fixtures/testutil.h"
 
 using BrellinOwned::OXHttpClient;
+using camtest::ElapsedMs;
 using camtest::PeerScript;
 using camtest::PeerStep;
 using camtest::ScriptedPeer;
 
 namespace {
-
-int64_t ElapsedMs(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since).count();
-}
 
 void InitClient(OXHttpClient& c, int port, const std::string& path = "cgi-bin/status", int timeoutSec = 5,
                 bool keepAlive = false, HTTP_VERSION version = HTTP_VER_DEF, const std::string& extra = "") {
@@ -32,17 +30,7 @@ void InitClient(OXHttpClient& c, int port, const std::string& path = "cgi-bin/st
 }
 
 // Reads body lines until the client reports the end (or an error).
-std::vector<std::string> BodyLines(OXHttpClient& c, int max = 64) {
-    std::vector<std::string> lines;
-    std::vector<char> buf(max);
-    for (int guard = 0; guard < 1000; ++guard) {
-        const int n = c.ReadToLineEnd(buf.data(), max);
-        if (n < 0) break;
-        EXPECT_EQ('\0', buf[n]);
-        lines.push_back(std::string(buf.data(), n));
-    }
-    return lines;
-}
+std::vector<std::string> BodyLines(OXHttpClient& c, int max = 64) { return camtest::ReadLines(c, max, 1000); }
 
 // Reads the whole body with ReadData; result is the last return value (0 at
 // a clean end, negative on error).

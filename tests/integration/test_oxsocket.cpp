@@ -13,17 +13,15 @@
 
 #include "interface/hostservices.h"
 #include "tests/fixtures/scriptedpeer.h"
+#include "tests/fixtures/testutil.h"
 
 using BrellinOwned::OXSocket;
+using camtest::ElapsedMs;
 using camtest::PeerScript;
 using camtest::PeerStep;
 using camtest::ScriptedPeer;
 
 namespace {
-
-int64_t ElapsedMs(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since).count();
-}
 
 int OpenFds() {
     int n = 0;
@@ -34,34 +32,11 @@ int OpenFds() {
     return n;
 }
 
-// A loopback port with nobody listening.
-int ClosedPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    struct sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof(a);
-    bind(fd, reinterpret_cast<struct sockaddr*>(&a), len);
-    getsockname(fd, reinterpret_cast<struct sockaddr*>(&a), &len);
-    close(fd);
-    return ntohs(a.sin_port);
-}
-
 // Reads lines until the socket reports the end; the results as text.
-std::vector<std::string> AllLines(OXSocket& s, int max) {
-    std::vector<std::string> lines;
-    std::vector<char> buf(max);
-    for (int guard = 0; guard < 100; ++guard) {
-        const int n = s.ReadToLineEnd(buf.data(), max);
-        if (n < 0) break;
-        EXPECT_EQ('\0', buf[n]);
-        lines.push_back(std::string(buf.data(), n));
-    }
-    return lines;
-}
+std::vector<std::string> AllLines(OXSocket& s, int max) { return camtest::ReadLines(s, max, 100); }
 
 TEST(OXSocket, ConnectFailures) {
-    OXSocket refused("127.0.0.1", ClosedPort(), 2, false);
+    OXSocket refused("127.0.0.1", camtest::FreeLoopbackPort(), 2, false);
     const auto t0 = std::chrono::steady_clock::now();
     EXPECT_EQ(-1, refused.Connect());
     EXPECT_LT(ElapsedMs(t0), 2000) << "a refused connect must not wait for the time-out";
@@ -232,7 +207,7 @@ TEST(OXSocket, ReconnectAndNoDescriptorLeak) {
             char buf[8];
             EXPECT_EQ(2, s.ReadToLineEnd(buf, sizeof(buf)));
         }
-        OXSocket refused("127.0.0.1", ClosedPort(), 1, false);
+        OXSocket refused("127.0.0.1", camtest::FreeLoopbackPort(), 1, false);
         for (int i = 0; i < 20; ++i) EXPECT_EQ(-1, refused.Connect());
         s.Disconnect();
         EXPECT_FALSE(s.IsConnected());
