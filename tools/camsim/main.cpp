@@ -6,11 +6,11 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <time.h>
 
 #include <string>
 
 #include "tools/camsim/camsim.h"
+#include "tools/common/waitend.h"
 
 namespace {
 
@@ -110,11 +110,7 @@ int main(int argc, char** argv) {
     }
 
     sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    signal(SIGPIPE, SIG_IGN);
+    BlockEndSignals(set);
 
     camsim::CamSim sim(cfg);
     std::string error;
@@ -123,23 +119,7 @@ int main(int argc, char** argv) {
     fflush(stdout);
     if (!sc.steps.empty()) sim.RunScenario(sc);
 
-    struct timespec start;
-    clock_gettime(CLOCK_MONOTONIC, &start);
-    while (true) {
-        struct timespec ts = {1, 0};
-        if (duration >= 0) {
-            struct timespec now;
-            clock_gettime(CLOCK_MONOTONIC, &now);
-            double left = duration - ((now.tv_sec - start.tv_sec) + (now.tv_nsec - start.tv_nsec) / 1e9);
-            if (left <= 0) break;
-            if (left < 1) {
-                ts.tv_sec = 0;
-                ts.tv_nsec = (long)(left * 1e9);
-            }
-        }
-        int sig = sigtimedwait(&set, nullptr, &ts);
-        if (sig == SIGINT || sig == SIGTERM) break;
-    }
+    WaitForEnd(set, duration);
     sim.Stop();
     return 0;
 }

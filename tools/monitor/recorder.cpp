@@ -11,6 +11,7 @@
 #include "camdet/eventdetector.h"
 #include "dupfromox/oxdebuglog.h"
 #include "interface/onvifservice.h"
+#include "tools/common/waitend.h"
 #include "tools/monitor/demo.h"
 
 DetectorHandler::DetectorHandler(BRObjectBase* det) { SetHandlerBase(det, GetDetectorFuncTable(), "DetectorHandler"); }
@@ -194,26 +195,6 @@ BRObjectBase* MiniRecorder::Detector(int kind) const {
 
 // ---------------------------------------------------------------- program
 
-void WaitForEnd(const sigset_t& set, double seconds) {
-    struct timespec start;
-    clock_gettime(CLOCK_MONOTONIC, &start);
-    while (true) {
-        struct timespec ts = {1, 0};
-        if (seconds >= 0) {
-            struct timespec now;
-            clock_gettime(CLOCK_MONOTONIC, &now);
-            double left = seconds - ((now.tv_sec - start.tv_sec) + (now.tv_nsec - start.tv_nsec) / 1e9);
-            if (left <= 0) return;
-            if (left < 1) {
-                ts.tv_sec = 0;
-                ts.tv_nsec = (long)(left * 1e9);
-            }
-        }
-        int sig = sigtimedwait(&set, nullptr, &ts);
-        if (sig == SIGINT || sig == SIGTERM) return;
-    }
-}
-
 int RunMonitor(int argc, const char* const* argv) {
     MonitorOptions opt;
     std::string error;
@@ -229,11 +210,7 @@ int RunMonitor(int argc, const char* const* argv) {
 
     // Signals go to sigtimedwait only; the detector threads inherit the mask.
     sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    signal(SIGPIPE, SIG_IGN);
+    BlockEndSignals(set);
 
     StatusPrinter printer(stdout, opt.json);
     if (opt.demo) return RunDemo(opt, printer, set);

@@ -84,10 +84,6 @@ private:
 // Demangled dynamic class name of a detector ("HikVisionV3MD").
 std::string DetectorClassName(BRObjectBase* obj);
 
-// Waits for SIGINT/SIGTERM (blocked in `set`), or until `seconds` have
-// passed (< 0: no limit).
-void WaitForEnd(const sigset_t& set, double seconds);
-
 // Whole program; returns the exit status.
 int RunMonitor(int argc, const char* const* argv);
 
