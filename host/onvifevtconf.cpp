@@ -1,5 +1,5 @@
 // The recorder's ONVIF event configuration: rules per (kind name, topic key)
-// read from a JSON file, with a built-in copy as the fallback.
+// read from a JSON file, with the same file compiled in as the fallback.
 #include "host/onvifevtconf.h"
 
 #include <json/json.h>
@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "dupfromox/oxdebuglog.h"
+#include "host/onvifevtconf_builtin.h"  // generated from host/data/onvifevtconf.json
 #include "interface/hostservices.h"
 #include "interface/onvifservice.h"
 
@@ -20,137 +21,7 @@ namespace {
 
 const char* const kSrc = "host/onvifevtconf";
 
-// Keep identical to host/data/onvifevtconf.json (a unit test compares them).
-const char* const kBuiltin = R"json(
-{
-  "comment": "ONVIF event rules per detection kind and topic key. A topic key is the match topic, ';', then a variant name. trigType: 1 standard (a source stays triggered until it reports a non-triggering value), 2 hold for 5 s after each notification (cameras that never send the clearing notification), 3 momentary (only the current pull decides). Source values: '|'-separated alternatives; @ANY@, @VENDOR_SPECIFIC@, @MD_WIN@, @DI_PORT@ match anything; @VDOSRCTOKEN@ and @VDOSRCCONFTOKEN@ are replaced by the camera's video source tokens. In data values only @ANY@ is a wildcard.",
-  "MotionDetection": {
-    "default": "tns1:RuleEngine/CellMotionDetector/Motion;IsMotion",
-    "keys": [
-      {
-        "key": "tns1:RuleEngine/CellMotionDetector/Motion;IsMotion",
-        "trigType": 1,
-        "source": [
-          {"name": "VideoSourceConfigurationToken", "value": "@VDOSRCCONFTOKEN@"},
-          {"name": "VideoAnalyticsConfigurationToken", "value": "@ANY@"},
-          {"name": "Rule", "value": "@MD_WIN@"}
-        ],
-        "data": [{"name": "IsMotion", "value": "true|1"}]
-      },
-      {
-        "key": "tns1:RuleEngine/CellMotionDetector/Motion;IsMotion;Hold",
-        "trigType": 2,
-        "source": [
-          {"name": "VideoSourceConfigurationToken", "value": "@VDOSRCCONFTOKEN@"},
-          {"name": "VideoAnalyticsConfigurationToken", "value": "@ANY@"},
-          {"name": "Rule", "value": "@MD_WIN@"}
-        ],
-        "data": [{"name": "IsMotion", "value": "true|1"}]
-      },
-      {
-        "key": "tns1:RuleEngine/CellMotionDetector/Motion;AnySource",
-        "trigType": 1,
-        "ignoreSourceNames": true,
-        "source": [
-          {"name": "", "value": "@ANY@"},
-          {"name": "", "value": "@ANY@"},
-          {"name": "", "value": "@MD_WIN@"}
-        ],
-        "data": [{"name": "IsMotion", "value": "true|1"}]
-      },
-      {
-        "key": "tns1:VideoSource/MotionAlarm;State",
-        "trigType": 1,
-        "source": [{"name": "Source", "value": "@VDOSRCTOKEN@"}],
-        "data": [{"name": "State", "value": "true|1"}]
-      },
-      {
-        "key": "tns1:VideoSource/MotionAlarm;State;Hold",
-        "trigType": 2,
-        "source": [{"name": "Source", "value": "@VDOSRCTOKEN@"}],
-        "data": [{"name": "State", "value": "true|1"}]
-      }
-    ]
-  },
-  "DigitalInput": {
-    "default": "tns1:Device/Trigger/DigitalInput;LogicalState",
-    "keys": [
-      {
-        "key": "tns1:Device/Trigger/DigitalInput;LogicalState",
-        "trigType": 1,
-        "source": [{"name": "InputToken", "value": "@DI_PORT@"}],
-        "data": [{"name": "LogicalState", "value": "true|1"}]
-      },
-      {
-        "key": "tns1:Device/Trigger/DigitalInput;AnyName",
-        "trigType": 1,
-        "ignoreSourceNames": true,
-        "ignoreDataNames": true,
-        "source": [{"name": "", "value": "@DI_PORT@"}],
-        "data": [{"name": "", "value": "true|1|active"}]
-      }
-    ]
-  },
-  "TamperingDetection": {
-    "default": "tns1:RuleEngine/TamperDetector/Tamper;IsTamper",
-    "keys": [
-      {
-        "key": "tns1:RuleEngine/TamperDetector/Tamper;IsTamper",
-        "trigType": 1,
-        "source": [
-          {"name": "VideoSourceConfigurationToken", "value": "@VDOSRCCONFTOKEN@"},
-          {"name": "VideoAnalyticsConfigurationToken", "value": "@ANY@"},
-          {"name": "Rule", "value": "@ANY@"}
-        ],
-        "data": [{"name": "IsTamper", "value": "true|1"}]
-      },
-      {
-        "key": "tns1:RuleEngine/TamperDetector/Tamper;IsTamper;Momentary",
-        "trigType": 3,
-        "source": [
-          {"name": "VideoSourceConfigurationToken", "value": "@VDOSRCCONFTOKEN@"},
-          {"name": "VideoAnalyticsConfigurationToken", "value": "@ANY@"},
-          {"name": "Rule", "value": "@ANY@"}
-        ],
-        "data": [{"name": "IsTamper", "value": "true|1"}]
-      },
-      {
-        "key": "tns1:VideoSource/GlobalSceneChange/ImagingService;State",
-        "trigType": 1,
-        "source": [{"name": "Source", "value": "@VDOSRCTOKEN@"}],
-        "data": [{"name": "State", "value": "true|1"}]
-      },
-      {
-        "key": "tns1:VideoSource/GlobalSceneChange/ImagingService;State;Momentary",
-        "trigType": 3,
-        "source": [{"name": "Source", "value": "@VDOSRCTOKEN@"}],
-        "data": [{"name": "State", "value": "true|1"}]
-      },
-      {
-        "key": "tns1:VideoSource/GlobalSceneChange/AnalyticsService;State",
-        "trigType": 1,
-        "source": [{"name": "Source", "value": "@VDOSRCTOKEN@"}],
-        "data": [{"name": "State", "value": "true|1"}]
-      }
-    ]
-  },
-  "AudioDetection": {
-    "default": "tns1:AudioAnalytics/Audio/DetectedSound;IsSoundDetected",
-    "keys": [
-      {
-        "key": "tns1:AudioAnalytics/Audio/DetectedSound;IsSoundDetected",
-        "trigType": 1,
-        "source": [
-          {"name": "AudioSourceConfigurationToken", "value": "@ANY@"},
-          {"name": "AudioAnalyticsConfigurationToken", "value": "@ANY@"},
-          {"name": "Rule", "value": "@ANY@"}
-        ],
-        "data": [{"name": "IsSoundDetected", "value": "true|1"}]
-      }
-    ]
-  }
-}
-)json";
+
 
 bool ReadItemList(const Json::Value& arr, OVF_ITEM_LIST& out, std::string& error) {
     if (arr.isNull()) return true;
@@ -171,7 +42,7 @@ bool ReadItemList(const Json::Value& arr, OVF_ITEM_LIST& out, std::string& error
 
 }  // namespace
 
-const char* OnvifEvtConfBuiltinText() { return kBuiltin + 1; }  // without the leading line feed
+const char* OnvifEvtConfBuiltinText() { return kOnvifEvtConfBuiltin; }
 
 OnvifEvtConf::OnvifEvtConf() {
     const char* env = getenv("CAMDET_ONVIF_EVTCONF");
