@@ -4,6 +4,7 @@
 #ifndef TESTS_UNIT_CGIRULECASES_H
 #define TESTS_UNIT_CGIRULECASES_H
 
+#include <gtest/gtest.h>
 #include <string.h>
 
 #include <fstream>
@@ -62,6 +63,19 @@ inline std::string Describe(const RuleCase& c) {
     if (a.size() > 60) a = a.substr(0, 60) + "...";
     return std::string(c.cls) + " port " + std::to_string(c.port) + " inputs " + std::to_string(c.diCnt) +
            (c.blGroup11 ? " GROUP11" : "") + " answer \"" + a + "\"";
+}
+
+// Each case of a table: the class's test gives this trigger and this level.
+inline void CheckCases(const std::vector<RuleCase>& cases, int kind) {
+    for (const RuleCase& c : cases) {
+        SCOPED_TRACE(Describe(c));
+        const CgiRuleEntry* e = FindCgiRule(c.cls);
+        ASSERT_NE(e, nullptr);
+        EXPECT_EQ(e->kind, kind);
+        int value = 0;
+        EXPECT_EQ(RunRule(*e, LoadAnswer(c.answer), c.port, StateOf(c), value), c.trig);
+        EXPECT_EQ(value, c.value);
+    }
 }
 
 // The tables of test_cgi_motion_rules.cpp and test_cgi_input_rules.cpp.

@@ -186,15 +186,7 @@ const std::vector<RuleCase>& InputCases() {
 }  // namespace cgitest
 
 TEST(CgiInputRules, AnswerGivesTriggerAndLevelPerInput) {
-    for (const RuleCase& c : cgitest::InputCases()) {
-        SCOPED_TRACE(cgitest::Describe(c));
-        const CgiRuleEntry* e = FindCgiRule(c.cls);
-        ASSERT_NE(e, nullptr);
-        EXPECT_EQ(e->kind, DET_TYPE_DI);
-        int value = 0;
-        EXPECT_EQ(cgitest::RunRule(*e, cgitest::LoadAnswer(c.answer), c.port, cgitest::StateOf(c), value), c.trig);
-        EXPECT_EQ(value, c.value);
-    }
+    cgitest::CheckCases(cgitest::InputCases(), DET_TYPE_DI);
 }
 
 // Status bytes: byte 33 (0-based) holds one bit per input.

@@ -178,15 +178,7 @@ const std::vector<RuleCase>& MotionCases() {
 }  // namespace cgitest
 
 TEST(CgiMotionRules, AnswerGivesTriggerAndLevel) {
-    for (const RuleCase& c : cgitest::MotionCases()) {
-        SCOPED_TRACE(cgitest::Describe(c));
-        const CgiRuleEntry* e = FindCgiRule(c.cls);
-        ASSERT_NE(e, nullptr);
-        EXPECT_EQ(e->kind, DET_TYPE_MD);
-        int value = 0;
-        EXPECT_EQ(cgitest::RunRule(*e, cgitest::LoadAnswer(c.answer), c.port, cgitest::StateOf(c), value), c.trig);
-        EXPECT_EQ(value, c.value);
-    }
+    cgitest::CheckCases(cgitest::MotionCases(), DET_TYPE_MD);
 }
 
 // Status bytes: bit value 2 of byte 34 (0-based), whatever the bytes before.
