@@ -12,14 +12,6 @@ const int kFailedPollPauseUs = 100000;
 
 const char* const kUserAgent = "User-Agent: Velmar Korvane\r\n";
 
-class LockGuard {
-public:
-    explicit LockGuard(pthread_mutex_t& m) : m_M(m) { pthread_mutex_lock(&m_M); }
-    ~LockGuard() { pthread_mutex_unlock(&m_M); }
-
-private:
-    pthread_mutex_t& m_M;
-};
 
 // Copies text into buf as a C string of at most len - 1 characters.
 void CopyText(const std::string& text, char* buf, int len) {
@@ -107,12 +99,7 @@ int CgiQueryDetector::DetMain() {
 }
 
 void CgiQueryDetector::FeedFollowers(char* buf, unsigned int len, int result) {
-    LockGuard g(CamDetector::m_Lock);
-    for (std::map<int, CamDetector*>::iterator it = m_SharedDetMap.begin(); it != m_SharedDetMap.end(); ++it) {
-        if (it->second == this) continue;
-        CgiQueryDetector* follower = dynamic_cast<CgiQueryDetector*>(it->second);
-        if (follower) follower->UpdateTrigger(buf, len, result);
-    }
+    ForEachFollower<CgiQueryDetector>([&](CgiQueryDetector* f) { f->UpdateTrigger(buf, len, result); });
 }
 
 int CgiQueryDetector::SendRequest(char* buf, int len) {

@@ -11,14 +11,6 @@ namespace {
 const char* const kSrc = "camdet/eventdetector";
 const size_t kThreadStack = 0x100000;
 
-class MutexGuard {
-public:
-    explicit MutexGuard(pthread_mutex_t& m) : m_M(m) { pthread_mutex_lock(&m_M); }
-    ~MutexGuard() { pthread_mutex_unlock(&m_M); }
-
-private:
-    pthread_mutex_t& m_M;
-};
 }  // namespace
 
 // ---------------------------------------------------------------- DetectorBase
@@ -48,7 +40,7 @@ DetectorBase::DetectorBase(DET_BASE_ATTR attr)
 DetectorBase::~DetectorBase() {
     bool running;
     {
-        MutexGuard g(m_Mutex);
+        ScopedLock g(m_Mutex);
         running = m_blActivated;
     }
     if (running) Stop();
@@ -60,7 +52,7 @@ DetectorBase::~DetectorBase() {
 bool DetectorBase::IsShareEnabled() { return false; }
 
 int DetectorBase::Start() {
-    MutexGuard g(m_Mutex);
+    ScopedLock g(m_Mutex);
     if (m_blActivated) return -1;
     if (m_blThreadStarted) {
         // A previous run ended by itself (follower, unusable record) or was
@@ -82,7 +74,7 @@ int DetectorBase::Stop() {
     pthread_t thread;
     bool joinable;
     {
-        MutexGuard g(m_Mutex);
+        ScopedLock g(m_Mutex);
         m_blActivated = false;
         thread = m_Thread;
         joinable = m_blThreadStarted;
@@ -93,7 +85,7 @@ int DetectorBase::Stop() {
 }
 
 bool DetectorBase::IsActivated() {
-    MutexGuard g(m_Mutex);
+    ScopedLock g(m_Mutex);
     bool active = m_blActivated;
     if (active) {
         if (m_blMDParamChanged) {
@@ -117,7 +109,7 @@ bool DetectorBase::IsActivated() {
 }
 
 void DetectorBase::SetMDParam(int a, int b, int c, int d) {
-    MutexGuard g(m_Mutex);
+    ScopedLock g(m_Mutex);
     m_MDParam[0] = a;
     m_MDParam[1] = b;
     m_MDParam[2] = c;
@@ -126,7 +118,7 @@ void DetectorBase::SetMDParam(int a, int b, int c, int d) {
 }
 
 void DetectorBase::SetDetParam(int kind, const std::map<int, std::string>& params, int arg) {
-    MutexGuard g(m_Mutex);
+    ScopedLock g(m_Mutex);
     switch (kind) {
     case DET_TYPE_MD:
         for (std::map<int, std::string>::const_iterator it = params.begin(); it != params.end(); ++it) {
@@ -172,7 +164,7 @@ void DetectorBase::SetDetParam(int kind, const std::map<int, std::string>& param
 }
 
 void DetectorBase::ResetDIDetStatus() {
-    MutexGuard g(m_Mutex);
+    ScopedLock g(m_Mutex);
     for (int port = 0; port < m_DICnt; ++port) m_Attr.evtBufMapHdl.SetStatus(port, false, 0);
 }
 
@@ -201,7 +193,7 @@ CamDetector::CamDetector(DET_BASE_ATTR attr) : DetectorBase(attr), m_DetType(0) 
 
 CamDetector::~CamDetector() {
     {
-        MutexGuard g(m_Lock);
+        ScopedLock g(m_Lock);
         std::map<int, CamDetector*>::iterator it = m_SharedDetMap.find(m_DetType);
         if (it != m_SharedDetMap.end()) {
             // Only this object's own registration is removed; another detector
@@ -214,13 +206,13 @@ CamDetector::~CamDetector() {
 }
 
 bool CamDetector::IsShareEnabled() {
-    MutexGuard g(m_Lock);
+    ScopedLock g(m_Lock);
     return m_blShareEnabled;
 }
 
 void CamDetector::LinkShareDet(int kind) {
     m_DetType = kind;
-    MutexGuard g(m_Lock);
+    ScopedLock g(m_Lock);
     if (!m_blShareEnabled) {
         m_blShareEnabled = true;
         return;
@@ -229,7 +221,7 @@ void CamDetector::LinkShareDet(int kind) {
 }
 
 bool CamDetector::IsShareFollower() {
-    MutexGuard g(m_Lock);
+    ScopedLock g(m_Lock);
     std::map<int, CamDetector*>::const_iterator it = m_SharedDetMap.find(m_DetType);
     return it != m_SharedDetMap.end() && it->second == this;
 }

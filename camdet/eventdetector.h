@@ -12,6 +12,18 @@
 #include "interface/camerahost.h"
 #include "interface/handlerutils.h"
 
+// Holds a pthread mutex for the scope.
+class ScopedLock {
+public:
+    explicit ScopedLock(pthread_mutex_t& m) : m_M(m) { pthread_mutex_lock(&m_M); }
+    ~ScopedLock() { pthread_mutex_unlock(&m_M); }
+    ScopedLock(const ScopedLock&) = delete;
+    ScopedLock& operator=(const ScopedLock&) = delete;
+
+private:
+    pthread_mutex_t& m_M;
+};
+
 // Construction record of every detector, copied by value. Owns none of the
 // recorder's objects; copies call the same objects.
 struct DET_BASE_ATTR {
@@ -97,6 +109,19 @@ public:
     bool IsShareFollower();
 
     int GetDetType() const { return m_DetType; }
+
+    // The owner's feed: calls fn(follower) for every registered follower of
+    // class T other than this one, in kind order, holding m_Lock (lock order:
+    // m_Lock, then a follower's m_Mutex inside its own calls).
+    template <typename T, typename Fn>
+    void ForEachFollower(Fn fn) {
+        ScopedLock g(m_Lock);
+        for (std::map<int, CamDetector*>::iterator it = m_SharedDetMap.begin(); it != m_SharedDetMap.end(); ++it) {
+            if (it->second == this) continue;
+            T* follower = dynamic_cast<T*>(it->second);
+            if (follower) fn(follower);
+        }
+    }
 
     static pthread_mutex_t m_Lock;
     static std::map<int, CamDetector*> m_SharedDetMap;

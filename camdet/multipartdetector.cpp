@@ -22,9 +22,8 @@ MultipartDetector::~MultipartDetector() { Detach(); }
 
 void MultipartDetector::Detach() {
     Stop();
-    pthread_mutex_lock(&m_Lock);
+    ScopedLock g(m_Lock);
     m_blDetached = true;
-    pthread_mutex_unlock(&m_Lock);
 }
 
 bool MultipartDetector::IsTrig(char*, unsigned int, int&) { return false; }
@@ -71,12 +70,9 @@ int MultipartDetector::DetMain() {
         UpdateTrigger(buf, size, result);
         // Followers read the owner's buffer in place; lock order m_Lock, then
         // each follower's m_Mutex (inside its IsActivated).
-        pthread_mutex_lock(&m_Lock);
-        for (std::map<int, CamDetector*>::iterator it = m_SharedDetMap.begin(); it != m_SharedDetMap.end(); ++it) {
-            MultipartDetector* f = dynamic_cast<MultipartDetector*>(it->second);
-            if (f && f != this && !f->m_blDetached) f->UpdateTrigger(buf, size, result);
-        }
-        pthread_mutex_unlock(&m_Lock);
+        ForEachFollower<MultipartDetector>([&](MultipartDetector* f) {
+            if (!f->m_blDetached) f->UpdateTrigger(buf, size, result);
+        });
     }
 
     ResetDetStatus();

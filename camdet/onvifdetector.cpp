@@ -501,13 +501,8 @@ int OnvifPullPointDetector::DetMain() {
             }
         } else {
             UpdateTrigger(msg.notifs);
-            pthread_mutex_lock(&m_Lock);
-            for (std::map<int, CamDetector*>::iterator it = m_SharedDetMap.begin(); it != m_SharedDetMap.end();
-                 ++it) {
-                OnvifPullPointDetector* f = dynamic_cast<OnvifPullPointDetector*>(it->second);
-                if (f && f != this) f->UpdateTrigger(msg.notifs);
-            }
-            pthread_mutex_unlock(&m_Lock);
+            ForEachFollower<OnvifPullPointDetector>(
+                [&](OnvifPullPointDetector* f) { f->UpdateTrigger(msg.notifs); });
         }
         timer.Delay();
     }
