@@ -4,6 +4,7 @@
 # line "N passed, N failed[, N skipped]". Exit status 0 only if nothing failed.
 #
 # Stages (all by default; pick with CAMDET_STAGES="build asan ..."):
+#   setup  the set-up scripts against stand-ins for dpkg-query and apt-get
 #   build  the normal tree: library, recorder-side library, tools, benchmarks
 #          (compiled, not run), unit and integration tests under ctest
 #   asan   unit tests under AddressSanitizer + UndefinedBehaviorSanitizer
@@ -24,7 +25,7 @@ cd "$ROOT"
 PREFIX="${CAMDET_BUILD_PREFIX:-build}"
 case "$PREFIX" in /*) ;; *) PREFIX="$ROOT/$PREFIX" ;; esac
 JOBS="${CAMDET_JOBS:-2}"
-STAGES="${CAMDET_STAGES:-build asan tsan i386 fuzz}"
+STAGES="${CAMDET_STAGES:-setup build asan tsan i386 fuzz}"
 FUZZ_SECONDS="${CAMDET_FUZZ_SECONDS:-30}"
 START_TIME=$SECONDS
 
@@ -104,6 +105,21 @@ sanitizer_reports() {
 
 # ----------------------------------------------------------------- stages
 
+stage_setup() {
+  banner "setup: the set-up scripts against stand-ins for dpkg-query and apt-get"
+  local log="$PREFIX-setup.log" line
+  mkdir -p "$(dirname "$log")"
+  "$ROOT/tests/scripts/test_setup.sh" 2>&1 | tee "$log"
+  line="$(grep -E '^[0-9]+ passed, [0-9]+ failed$' "$log" | tail -n 1)"
+  if [ -z "$line" ]; then
+    record setup 0 1 0 "tests/scripts/test_setup.sh ended without its summary"
+    return
+  fi
+  local pass fail
+  read -r pass _ fail _ <<<"$line"
+  record setup "$pass" "$fail" 0 "set-up script checks: $pass passed, $fail failed"
+}
+
 stage_build() {
   banner "build: normal tree in $PREFIX"
   if ! configure "$PREFIX" -DCAMDET_BENCH=ON || ! build "$PREFIX"; then
@@ -154,8 +170,10 @@ stage_i386() {
   banner "i386: 32-bit x86 build in $dir"
   local reason errfile rc=0
   errfile="$(mktemp)"
-  "$ROOT/scripts/deps.sh" --i386 2>"$errfile" || rc=$?
-  cat "$errfile" >&2
+  # deps.sh writes everything to stderr; it is shown as it comes and kept
+  # for the skip reason, its last line.
+  "$ROOT/scripts/deps.sh" --i386 2>&1 | tee "$errfile" >&2
+  rc=${PIPESTATUS[0]}
   if [ "$rc" -ne 0 ]; then
     reason="$(grep -v '^deps:' "$errfile" | grep -v '^ ' | tail -n 1)"
     rm -f "$errfile"
@@ -250,14 +268,14 @@ stage_fuzz() {
 
 if [ -z "${CAMDET_DEPS_DONE:-}" ]; then
   banner "dependencies"
+  # deps.sh names its failing step in its last line (on stderr).
   if ! "$ROOT/scripts/deps.sh"; then
-    echo "Installing the build dependencies failed." >&2
     echo "0 passed, 1 failed"
     exit 1
   fi
 fi
 
-for s in build asan tsan i386 fuzz; do
+for s in setup build asan tsan i386 fuzz; do
   if stage_wanted "$s"; then "stage_$s"; fi
 done
 
