@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "bench/benchutil.h"
-#include "camdet/hikvisiondetector.h"
+#include "camdet/vendors/hikvisiondetector.h"
 #include "dupfromox/oxdebuglog.h"
-#include "host/camhost.h"
+#include "host/recorder/camhost.h"
 #include "tests/fixtures/mfscript.h"
 #include "tools/camsim/camsim.h"
 

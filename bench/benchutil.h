@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "camdet/eventdetector.h"
+#include "camdet/core/eventdetector.h"
 #include "tools/camsim/camsim.h"
 
 namespace bench {

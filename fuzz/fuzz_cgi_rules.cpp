@@ -11,8 +11,8 @@
 
 #include <vector>
 
-#include "camdet/cgiquerydetector.h"
-#include "camdet/cgivendordetector.h"
+#include "camdet/transport/cgiquerydetector.h"
+#include "camdet/vendors/cgivendordetector.h"
 
 namespace {
 

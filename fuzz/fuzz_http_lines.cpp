@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "host/httpparse.h"
+#include "host/net/httpparse.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;

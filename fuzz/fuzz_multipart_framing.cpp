@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "host/multipartparser.h"
+#include "host/multipart/multipartparser.h"
 
 using BrellinOwned::MultipartParser;
 using BrellinOwned::MultipartPart;

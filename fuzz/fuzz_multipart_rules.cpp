@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "camdet/hikvisiondetector.h"
-#include "camdet/mpvendordetector.h"
+#include "camdet/vendors/hikvisiondetector.h"
+#include "camdet/vendors/mpvendordetector.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "camdet/onvifdetector.h"
+#include "camdet/transport/onvifdetector.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "host/onvifsoap.h"
+#include "host/onvif/onvifsoap.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const char* p = reinterpret_cast<const char*>(data);

@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "camdet/eventdetector.h"
+#include "camdet/rules/lines.h"
 
 namespace {
 

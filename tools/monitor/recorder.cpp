@@ -8,7 +8,8 @@
 
 #include <typeinfo>
 
-#include "camdet/eventdetector.h"
+#include "camdet/api/entrypoints.h"
+#include "camdet/core/eventdetector.h"
 #include "dupfromox/oxdebuglog.h"
 #include "interface/onvifservice.h"
 #include "tools/common/waitend.h"

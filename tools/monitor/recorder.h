@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "host/camhost.h"
+#include "host/recorder/camhost.h"
 #include "tools/monitor/options.h"
 
 // Calls a detector through the library's function table, as a recorder does.

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "camdet/cgiquerydetector.h"
+#include "camdet/transport/cgiquerydetector.h"
 #include "dupfromox/oxdebuglog.h"
 #include "tests/integration/camsim/statuslog.h"
 #include "tools/camsim/camsim.h"

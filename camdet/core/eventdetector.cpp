@@ -1,0 +1,253 @@
+#include "camdet/core/eventdetector.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include "dupfromox/oxdebuglog.h"
+#include "interface/hostservices.h"
+
+namespace {
+const char* const kSrc = "camdet/eventdetector";
+const size_t kThreadStack = 0x100000;
+
+}  // namespace
+
+// ---------------------------------------------------------------- DetectorBase
+
+DetectorBase::DetectorBase(DET_BASE_ATTR attr)
+    : m_Attr(attr),
+      m_Thread(),
+      m_blActivated(false),
+      m_blMDParamChanged(false),
+      m_blADParamChanged(false),
+      m_blTDParamChanged(false),
+      m_blDIParamChanged(false),
+      m_CamId(0),
+      m_DICnt(0),
+      m_PollIntervalMs(500),
+      m_MDParam{0, 0, 0, 0},
+      m_ADParam(0),
+      m_TDParam(0),
+      m_DIParam(0),
+      m_DIParamArg(0),
+      m_blThreadStarted(false) {
+    m_CamId = m_Attr.camMediatorHdl.Call<int>(CAM_MEDIATOR_FUNC_CAM_ID);
+    m_DICnt = m_Attr.pCamCap ? m_Attr.pCamCap->GetDICnt() : 0;
+    pthread_mutex_init(&m_Mutex, nullptr);
+}
+
+DetectorBase::~DetectorBase() {
+    bool running;
+    {
+        ScopedLock g(m_Mutex);
+        running = m_blActivated;
+    }
+    if (running) Stop();
+    pthread_mutex_lock(&m_Mutex);
+    pthread_mutex_unlock(&m_Mutex);
+    pthread_mutex_destroy(&m_Mutex);
+}
+
+bool DetectorBase::IsShareEnabled() { return false; }
+
+int DetectorBase::Start() {
+    ScopedLock g(m_Mutex);
+    if (m_blActivated) return -1;
+    if (m_blThreadStarted) {
+        // A previous run ended by itself (follower, unusable record) or was
+        // stopped; its thread has finished or is about to.
+        pthread_join(m_Thread, nullptr);
+        m_blThreadStarted = false;
+    }
+    m_blActivated = true;
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, kThreadStack);
+    if (pthread_create(&m_Thread, &attr, &DetectorBase::ThreadFunc, this) == 0) m_blThreadStarted = true;
+    pthread_attr_destroy(&attr);
+    return 0;
+}
+
+int DetectorBase::Stop() {
+    if (!IsActivated()) return -2;
+    pthread_t thread;
+    bool joinable;
+    {
+        ScopedLock g(m_Mutex);
+        m_blActivated = false;
+        thread = m_Thread;
+        joinable = m_blThreadStarted;
+        m_blThreadStarted = false;
+    }
+    if (joinable && !pthread_equal(thread, pthread_self())) pthread_join(thread, nullptr);
+    return 0;
+}
+
+bool DetectorBase::IsActivated() {
+    ScopedLock g(m_Mutex);
+    bool active = m_blActivated;
+    if (active) {
+        if (m_blMDParamChanged) {
+            m_blMDParamChanged = false;
+            ApplyDetParam(DET_TYPE_MD);
+        }
+        if (m_blADParamChanged) {
+            m_blADParamChanged = false;
+            ApplyDetParam(DET_TYPE_AD);
+        }
+        if (m_blTDParamChanged) {
+            m_blTDParamChanged = false;
+            ApplyDetParam(DET_TYPE_TD);
+        }
+        if (m_blDIParamChanged) {
+            m_blDIParamChanged = false;
+            ApplyDetParam(DET_TYPE_DI);
+        }
+    }
+    return active;
+}
+
+void DetectorBase::SetMDParam(int a, int b, int c, int d) {
+    ScopedLock g(m_Mutex);
+    m_MDParam[0] = a;
+    m_MDParam[1] = b;
+    m_MDParam[2] = c;
+    m_MDParam[3] = d;
+    m_blMDParamChanged = true;
+}
+
+void DetectorBase::SetDetParam(int kind, const std::map<int, std::string>& params, int arg) {
+    ScopedLock g(m_Mutex);
+    switch (kind) {
+    case DET_TYPE_MD:
+        for (std::map<int, std::string>::const_iterator it = params.begin(); it != params.end(); ++it) {
+            int v = (int)strtol(it->second.c_str(), nullptr, 10);
+            switch (it->first) {
+            case 1: m_MDParam[0] = v; break;
+            case 3: m_MDParam[1] = v; break;
+            case 4: m_MDParam[2] = v; break;
+            case 2: m_MDParam[3] = v; break;
+            default: continue;
+            }
+            m_blMDParamChanged = true;
+        }
+        break;
+    case DET_TYPE_DI: {
+        std::map<int, std::string>::const_iterator it = params.find(7);
+        if (it != params.end()) {
+            m_DIParam = (int)strtol(it->second.c_str(), nullptr, 10);
+            m_DIParamArg = arg;
+            m_blDIParamChanged = true;
+        }
+        break;
+    }
+    case DET_TYPE_TD: {
+        std::map<int, std::string>::const_iterator it = params.find(6);
+        if (it != params.end()) {
+            m_TDParam = (int)strtol(it->second.c_str(), nullptr, 10);
+            m_blTDParamChanged = true;
+        }
+        break;
+    }
+    case DET_TYPE_AD: {
+        std::map<int, std::string>::const_iterator it = params.find(5);
+        if (it != params.end()) {
+            m_ADParam = (int)strtol(it->second.c_str(), nullptr, 10);
+            m_blADParamChanged = true;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void DetectorBase::ResetDIDetStatus() {
+    ScopedLock g(m_Mutex);
+    for (int port = 0; port < m_DICnt; ++port) m_Attr.evtBufMapHdl.SetStatus(port, false, 0);
+}
+
+void DetectorBase::SleepBySec(int sec) {
+    for (int i = 0; i < sec; ++i) {
+        if (!IsActivated()) return;
+        sleep(1);
+    }
+}
+
+void* DetectorBase::ThreadFunc(void* self) {
+    DetectorBase* det = static_cast<DetectorBase*>(self);
+    const DET_BASE_ATTR& a = det->m_Attr;
+    if (!a.camMediatorHdl.IsValid() || !a.evtBufHdl.IsValid() || !a.pCamApi || !a.pCamCap) return nullptr;
+    long rc = det->DetMain();
+    return reinterpret_cast<void*>(rc);
+}
+
+// ---------------------------------------------------------------- CamDetector
+
+pthread_mutex_t CamDetector::m_Lock = PTHREAD_MUTEX_INITIALIZER;
+std::map<int, CamDetector*> CamDetector::m_SharedDetMap;
+bool CamDetector::m_blShareEnabled = false;
+
+CamDetector::CamDetector(DET_BASE_ATTR attr) : DetectorBase(attr), m_DetType(0) {}
+
+CamDetector::~CamDetector() {
+    {
+        ScopedLock g(m_Lock);
+        std::map<int, CamDetector*>::iterator it = m_SharedDetMap.find(m_DetType);
+        if (it != m_SharedDetMap.end()) {
+            // Only this object's own registration is removed; another detector
+            // of the same kind that never got registered must not drop it.
+            if (it->second == this) m_SharedDetMap.erase(it);
+        } else {
+            m_blShareEnabled = false;
+        }
+    }
+}
+
+bool CamDetector::IsShareEnabled() {
+    ScopedLock g(m_Lock);
+    return m_blShareEnabled;
+}
+
+void CamDetector::LinkShareDet(int kind) {
+    m_DetType = kind;
+    ScopedLock g(m_Lock);
+    if (!m_blShareEnabled) {
+        m_blShareEnabled = true;
+        return;
+    }
+    m_SharedDetMap.insert(std::make_pair(kind, this));
+}
+
+bool CamDetector::IsShareFollower() {
+    ScopedLock g(m_Lock);
+    std::map<int, CamDetector*>::const_iterator it = m_SharedDetMap.find(m_DetType);
+    return it != m_SharedDetMap.end() && it->second == this;
+}
+
+void CamDetector::ResetDetStatus() {
+    m_Attr.evtBufHdl.SetStatus(false, 0);
+    if (m_DetType == DET_TYPE_DI) ResetDIDetStatus();
+}
+
+void CamDetector::ApplyDetParam(int kind) {
+    std::map<int, std::string> params;
+    switch (kind) {
+    case DET_TYPE_MD:
+        params[1] = BrellinOwned::itos(m_MDParam[0]);
+        params[3] = BrellinOwned::itos(m_MDParam[1]);
+        params[4] = BrellinOwned::itos(m_MDParam[2]);
+        params[2] = BrellinOwned::itos(m_MDParam[3]);
+        break;
+    case DET_TYPE_DI: params[7] = BrellinOwned::itos(m_DIParam); break;
+    case DET_TYPE_TD: params[6] = BrellinOwned::itos(m_TDParam); break;
+    case DET_TYPE_AD: params[5] = BrellinOwned::itos(m_ADParam); break;
+    default: break;
+    }
+    if (!m_Attr.pCamApi) return;
+    int ret = m_Attr.pCamApi->ApplyCamDetParam(kind, params, m_DIParamArg);
+    if (ret != 0 && ret != 2) {
+        BrellinOwned::OXPrintf("%s:%d:%s(): Cam[%d]: Failed to apply detect param. Ret:%d\n", kSrc, __LINE__,
+                               "ApplyDetParam", m_CamId, ret);
+    }
+}

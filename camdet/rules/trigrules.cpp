@@ -1,0 +1,154 @@
+#include "camdet/rules/trigrules.h"
+
+#include <ctype.h>
+#include <limits.h>
+#include <stdio.h>
+#include <string.h>
+#include <strings.h>
+
+#include "interface/hostservices.h"
+
+namespace trig {
+
+std::string AnswerText(const char* buf, unsigned int len) {
+    if (!buf) return std::string();
+    const void* nul = memchr(buf, '\0', len);
+    size_t n = nul ? (size_t)((const char*)nul - buf) : (size_t)len;
+    return std::string(buf, n);
+}
+
+bool KeyValue(const char* buf, unsigned int len, const std::string& key, const char* kvSep, const char* itemSep,
+              std::string& value) {
+    value.clear();
+    return BrellinOwned::FindKeyVal(AnswerText(buf, len), key, value, kvSep, itemSep, false) == 0;
+}
+
+bool KeyEquals(const char* buf, unsigned int len, const std::string& key, const char* kvSep, const char* itemSep,
+               std::initializer_list<const char*> texts) {
+    std::string v;
+    if (!KeyValue(buf, len, key, kvSep, itemSep, v)) return false;
+    for (const char* t : texts) {
+        if (v == t) return true;
+    }
+    return false;
+}
+
+bool KeyContains(const char* buf, unsigned int len, const std::string& key, const char* kvSep, const char* itemSep,
+                 std::initializer_list<const char*> texts) {
+    std::string v;
+    if (!KeyValue(buf, len, key, kvSep, itemSep, v)) return false;
+    for (const char* t : texts) {
+        if (v.find(t) != std::string::npos) return true;
+    }
+    return false;
+}
+
+bool Substring(const char* buf, unsigned int len, const std::string& text) {
+    return AnswerText(buf, len).find(text) != std::string::npos;
+}
+
+bool ByteBits(const char* buf, unsigned int len, unsigned int index, unsigned int mask) {
+    if (!buf || index >= len) return false;
+    return ((unsigned char)buf[index] & mask) != 0;
+}
+
+int DecimalOr(const std::string& text, int def) {
+    size_t i = 0;
+    while (i < text.size() && isspace((unsigned char)text[i])) ++i;
+    bool neg = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) neg = text[i++] == '-';
+    if (i >= text.size() || !isdigit((unsigned char)text[i])) return def;
+    long long v = 0;
+    for (; i < text.size() && isdigit((unsigned char)text[i]); ++i) {
+        if (v <= (long long)INT_MAX + 1) v = v * 10 + (text[i] - '0');
+    }
+    if (neg) v = -v;
+    if (v > INT_MAX) return INT_MAX;
+    if (v < INT_MIN) return INT_MIN;
+    return (int)v;
+}
+
+bool Hex32(const std::string& text, unsigned int& out) {
+    size_t i = 0;
+    while (i < text.size() && isspace((unsigned char)text[i])) ++i;
+    if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) i += 2;
+    unsigned long long v = 0;
+    size_t digits = 0;
+    for (; i < text.size() && isxdigit((unsigned char)text[i]); ++i, ++digits) {
+        char c = text[i];
+        int d = isdigit((unsigned char)c) ? c - '0' : (tolower((unsigned char)c) - 'a' + 10);
+        v = v * 16 + (unsigned)d;
+        if (v > 0xffffffffULL) return false;
+    }
+    if (digits == 0) return false;
+    out = (unsigned int)v;
+    return true;
+}
+
+int MessoaProAlarmNo(const char* buf, unsigned int len) {
+    std::string v;
+    if (!KeyValue(buf, len, "Alarm.Status", "=", " ", v) && !KeyValue(buf, len, "Alarm.Status", "=", "\n", v)) {
+        return -1;
+    }
+    return DecimalOr(v, 0);
+}
+
+std::string BoschDecText(const char* buf, unsigned int len) {
+    std::string text = AnswerText(buf, len);
+    size_t result = text.find("<result>");
+    if (result != std::string::npos) text.erase(0, result);
+    size_t open = text.find("dec");
+    if (open == std::string::npos) return std::string();
+    size_t close = text.find("/dec", open + 3);
+    if (close == std::string::npos) return std::string();
+    // Between the ">" after the opening name and the "<" before "/dec".
+    size_t from = open + 4;
+    size_t to = close - 1;
+    std::string out;
+    for (size_t i = from; i < to && i < text.size(); ++i) {
+        if (!isspace((unsigned char)text[i])) out += text[i];
+    }
+    return out;
+}
+
+bool ItxRiseValue(const char* buf, unsigned int len, const char* prefix, std::string& value) {
+    const std::string head = std::string(prefix) + "=";
+    const std::string format = head + "%31s";
+    bool scanned = false;
+    ForEachLine(buf, len, 256, 100, [&](const char* line) {
+        if (strncasecmp(line, head.c_str(), head.size()) != 0) return false;
+        char field[32] = {0};
+        scanned = sscanf(line, format.c_str(), field) == 1;
+        if (scanned) value = field;
+        return true;
+    });
+    return scanned;
+}
+
+bool Messoa03InputAlarm(const char* buf, unsigned int len, int diCnt) {
+    return ForEachLine(buf, len, 256, 0, [&](const char* line) {
+        const char* mode = strstr(line, "Mode ");
+        if (!mode) return false;
+        char c = mode[5];
+        int n = (c >= '0' && c <= '9') ? c - '0' : 0;
+        return n > 0 && n <= diCnt;
+    });
+}
+
+bool Messoa03Motion(const char* buf, unsigned int len, int diCnt) {
+    const std::string needle = "Mode " + BrellinOwned::itos((long long)diCnt + 1);
+    return ForEachLine(buf, len, 256, 0, [&](const char* line) { return strstr(line, needle.c_str()) != nullptr; });
+}
+
+std::string ArecontChannel(const std::string& recorderChannel, bool originNo) {
+    static const char* const kOrigin[4][2] = {{"1", "1"}, {"2", "2"}, {"3", "3"}, {"4", "4"}};
+    // The sensors of a four-lens camera are numbered from another corner.
+    static const char* const kLens[4][2] = {{"1", "3"}, {"2", "2"}, {"3", "4"}, {"4", "1"}};
+    const char* const(*table)[2] = originNo ? kOrigin : kLens;
+    for (int i = 0; i < 4; ++i) {
+        if (recorderChannel == table[i][0]) return table[i][1];
+    }
+    return std::string();
+}
+
+}  // namespace trig

@@ -1,0 +1,62 @@
+// Transport base for cameras that push their events on one long-lived HTTP
+// response cut into parts (multipart server push). The recorder's fetcher does
+// the HTTP work; this class reads part by part, hands each body to the vendor
+// test and reports, for itself and for the detectors that share its stream.
+#ifndef CAMDET_MULTIPARTDETECTOR_H
+#define CAMDET_MULTIPARTDETECTOR_H
+
+#include <string>
+
+#include "camdet/core/eventdetector.h"
+#include "interface/hostservices.h"
+#include "interface/mediafetch.h"
+
+class MultipartDetector : public CamDetector {
+public:
+    // Creates the recorder's fetcher (idle); timeoutSec goes to it when the
+    // stream is opened, version as its "HttpVersion" option.
+    MultipartDetector(DET_BASE_ATTR attr, int timeoutSec, HTTP_VERSION version);
+    // Stops the thread, leaves the owner's walk, releases the fetcher.
+    ~MultipartDetector() override;
+
+    // The worker loop: one fetcher opening, one part per pass.
+    int DetMain() override;
+
+    // 0 when path and port are set; anything else and the detector cannot run.
+    virtual int GetPathPort(std::string& path, int& port) = 0;
+    // Motion-style test over a body buffer: size is the buffer's capacity (the
+    // bytes after the body are zero, and buf[size] is always a zero byte).
+    virtual bool IsTrig(char* buf, unsigned int size, int& level);
+    // Per-port input test, ports from 0.
+    virtual bool IsTrig(int port, char* buf, unsigned int size, int& level);
+
+    // Reads one part into buf (capacity size, grown to the part length when
+    // needed, never shrunk). 0 when a part was read, -1 on any failure.
+    int Detect(char*& buf, unsigned int& size);
+    // Runs the vendor test on a part read with `result` and reports it. Called
+    // by the owner for itself and, under m_Lock, for its followers.
+    void UpdateTrigger(char* buf, unsigned int size, int result);
+    void UpdateDITrigger(char* buf, unsigned int size, int result);
+
+    int GetBodyMode() const { return m_BodyMode; }
+    int GetTimeout() const { return m_Timeout; }
+    HTTP_VERSION GetHttpVersion() const { return m_HttpVersion; }
+    // The options map handed to the fetcher for an HTTP version (empty for an unknown one).
+    static std::map<std::string, std::string> HttpVersionOptions(int version);
+
+protected:
+    // Vendor classes whose destructors free state the tests read call this
+    // first: it stops the thread and, under m_Lock, takes this detector out of
+    // the owner's walk, so no test runs on a half-destroyed object.
+    void Detach();
+
+    MFHandler m_MFHandler;
+    int m_BodyMode;  // 0 body only; 1 header lines (function 4); 2 Pragma lines (function 5)
+    int m_Timeout;
+    HTTP_VERSION m_HttpVersion;
+
+private:
+    bool m_blDetached;  // under m_Lock
+};
+
+#endif  // CAMDET_MULTIPARTDETECTOR_H

@@ -1,0 +1,95 @@
+// The recorder's multipart stream fetcher, published to the detectors through
+// GetMFFuncTable (interface/mediafetch.h): opens the camera's long-lived HTTP
+// response (Basic or Digest login), cuts it into parts with MultipartParser and
+// hands them out one at a time. Reconnects on the next part request after any
+// failure or drop. One owner thread at a time.
+#ifndef HOST_MULTIPARTFETCHER_H
+#define HOST_MULTIPARTFETCHER_H
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "host/multipart/multipartparser.h"
+#include "interface/hostservices.h"
+#include "interface/mediafetch.h"
+
+struct MF_CONNECT_INFO {
+    std::string path, host, user, password;
+    int port = 0;
+    int timeoutSec = 10;
+    HTTP_VERSION version = HTTP_VER_DEF;
+};
+
+// Where the stream bytes come from: the camera over HTTP, or a scripted
+// source in tests.
+class MFByteSource {
+public:
+    virtual ~MFByteSource() {}
+    // Opens the stream: 0 and the response's Content-Type on success.
+    virtual int Connect(const MF_CONNECT_INFO& info, std::string& contentType) = 0;
+    // Bytes read (> 0) as soon as some are there; 0 at the end of the stream;
+    // negative on error or when nothing came within the time-out.
+    virtual int Read(char* buf, int max) = 0;
+    virtual void Close() = 0;
+};
+
+// The camera over OXHttpClient.
+class MFHttpSource : public MFByteSource {
+public:
+    int Connect(const MF_CONNECT_INFO& info, std::string& contentType) override;
+    int Read(char* buf, int max) override;
+    void Close() override;
+
+private:
+    std::unique_ptr<BrellinOwned::OXHttpClient> m_Client;
+};
+
+class MultipartFetcher : public BRObjectBase {
+public:
+    typedef std::function<std::unique_ptr<MFByteSource>()> SourceMaker;
+    // Process-wide: what new fetchers read from (empty: HTTP). For tests and tools.
+    static void SetSourceMaker(SourceMaker maker);
+
+    MultipartFetcher();
+    ~MultipartFetcher() override;
+
+    // Function 0: where to connect; drops a running stream.
+    virtual void Open(char* path, char* host, int port, char* user, char* password, int timeoutSec, int mode);
+    // Function 2: connects when needed and waits (bounded by the time-out) for
+    // the next part. 0 with len = max(body length, header text length + 1);
+    // non-zero on failure, after which the stream is dropped.
+    virtual int NextPart(unsigned int& len, char* text, unsigned int textSize, int& bodyLen);
+    // Function 3: len bytes (at most the len of function 2): the body, zero-padded.
+    virtual int ReadPart(unsigned char* buf, unsigned int len);
+    // Functions 4 and 5: the part's header lines, NUL-terminated at the start
+    // of buf, within the len of function 2: every line as "Name:value\n", or
+    // only the Pragma lines as "Pragma: value\n".
+    virtual int PartHeaders(unsigned char* buf);
+    virtual int PartPragma(unsigned char* buf);
+    // Functions 6 and 7: drop the stream; the next NextPart reconnects.
+    virtual void Failed();
+    virtual void Drop();
+    // Function 10: "HttpVersion".
+    virtual void SetOptions(const std::map<std::string, std::string>& opts);
+
+    int ConnectCount() const { return m_Connects; }
+
+private:
+    int Connect();
+    int WriteLines(unsigned char* buf, const std::string& lines);
+
+    MF_CONNECT_INFO m_Info;
+    bool m_blOpened;
+    std::unique_ptr<MFByteSource> m_Source;
+    bool m_blConnected;
+    bool m_blFailLogged;  // one log line per run of failures
+    BrellinOwned::MultipartParser m_Parser;
+    BrellinOwned::MultipartPart m_Part;
+    bool m_blHavePart;
+    unsigned int m_PartLen;
+    int m_Connects;
+};
+
+#endif  // HOST_MULTIPARTFETCHER_H

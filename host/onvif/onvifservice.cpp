@@ -1,0 +1,443 @@
+// ONVIF service clients: SOAP 1.2 over the recorder's HTTP client
+// (OXHttpClient), WS-Security UsernameToken with PasswordDigest, the token's
+// creation time taken from the camera's clock.
+#include <ctype.h>
+#include <openssl/rand.h>
+#include <stdlib.h>
+#include <string.h>
+#include <strings.h>
+#include <time.h>
+
+#include <vector>
+
+#include "dupfromox/oxdebuglog.h"
+#include "host/onvif/onvifsoap.h"
+#include "interface/hostservices.h"
+#include "interface/onvifservice.h"
+
+namespace {
+
+const char* const kSrc = "host/onvifservice";
+
+// The address without user information, for log lines.
+std::string LogAddr(const std::string& url) {
+    size_t scheme = url.find("://");
+    size_t start = scheme == std::string::npos ? 0 : scheme + 3;
+    size_t slash = url.find('/', start);
+    size_t at = url.find('@', start);
+    if (at != std::string::npos && (slash == std::string::npos || at < slash))
+        return url.substr(0, start) + url.substr(at + 1);
+    return url;
+}
+
+// "PT2S", "PT1M30S", "PT0.5S" -> whole seconds (rounded up); 0 when unreadable.
+int DurationSec(const std::string& d) {
+    if (d.size() < 3 || d.compare(0, 2, "PT") != 0) return 0;
+    double total = 0, num = 0, frac = 0.1;
+    bool inFrac = false;
+    for (size_t i = 2; i < d.size(); ++i) {
+        char c = d[i];
+        if (c >= '0' && c <= '9') {
+            if (inFrac) {
+                num += (c - '0') * frac;
+                frac /= 10;
+            } else {
+                num = num * 10 + (c - '0');
+            }
+            if (num > 86400) return 86400;
+        } else if (c == '.') {
+            inFrac = true;
+        } else {
+            if (c == 'H') total += num * 3600;
+            else if (c == 'M') total += num * 60;
+            else if (c == 'S') total += num;
+            else return 0;
+            num = 0;
+            frac = 0.1;
+            inFrac = false;
+        }
+    }
+    int s = (int)total;
+    return s < total ? s + 1 : s;
+}
+
+bool IsXmlName(const std::string& s) {
+    if (s.empty() || s.size() > 64) return false;
+    for (size_t i = 0; i < s.size(); ++i) {
+        char c = s[i];
+        bool alpha = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+        bool other = (c >= '0' && c <= '9') || c == '-' || c == '.';
+        if (!(alpha || (i > 0 && other))) return false;
+    }
+    return s.compare(0, 3, "xml") != 0;
+}
+
+int64_t NowMs() {
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return (int64_t)ts.tv_sec * 1000 + ts.tv_nsec / 1000000;
+}
+
+struct ServiceUrl {
+    bool blHttps = false;
+    std::string host;  // IPv6 literal without brackets
+    int port = 80;
+    std::string path;
+};
+
+bool IsHostName(const std::string& s) {
+    if (s.empty() || s.size() > 255) return false;
+    for (char c : s) {
+        if (!isalnum((unsigned char)c) && c != '-' && c != '.' && c != '_') return false;
+    }
+    return true;
+}
+
+// "http[s]://[user@]host[:port][/path]", host a name, an IPv4 literal or an
+// IPv6 literal in brackets. The address comes from the camera: anything
+// that could break the request line or the Host header is refused.
+bool ParseServiceUrl(const std::string& url, ServiceUrl& out) {
+    for (unsigned char c : url) {
+        if (c <= 0x20 || c >= 0x7f) return false;
+    }
+    size_t pos;
+    if (strncasecmp(url.c_str(), "http://", 7) == 0) {
+        out.blHttps = false;
+        out.port = 80;
+        pos = 7;
+    } else if (strncasecmp(url.c_str(), "https://", 8) == 0) {
+        out.blHttps = true;
+        out.port = 443;
+        pos = 8;
+    } else {
+        return false;
+    }
+    size_t end = url.find_first_of("/?#", pos);
+    if (end == std::string::npos) end = url.size();
+    std::string auth = url.substr(pos, end - pos);
+    size_t at = auth.rfind('@');
+    if (at != std::string::npos) auth.erase(0, at + 1);  // credentials come from SetLogin
+    std::string portText;
+    if (!auth.empty() && auth[0] == '[') {
+        size_t close = auth.find(']');
+        if (close == std::string::npos) return false;
+        out.host = auth.substr(1, close - 1);
+        size_t zone = out.host.find("%25");  // zone id, escaped in a URL
+        if (zone != std::string::npos) out.host.replace(zone, 3, "%");
+        zone = out.host.find('%');
+        if (out.host.substr(0, zone).find_first_not_of("0123456789abcdefABCDEF:.") != std::string::npos ||
+            (zone != std::string::npos && !IsHostName(out.host.substr(zone + 1))))
+            return false;
+        if (close + 1 < auth.size()) {
+            if (auth[close + 1] != ':') return false;
+            portText = auth.substr(close + 2);
+        }
+        if (out.host.find(':') == std::string::npos) return false;
+    } else {
+        size_t colon = auth.find(':');
+        out.host = auth.substr(0, colon);
+        if (colon != std::string::npos) portText = auth.substr(colon + 1);
+        if (!IsHostName(out.host)) return false;
+    }
+    if (!portText.empty()) {
+        if (portText.size() > 5 || portText.find_first_not_of("0123456789") != std::string::npos) return false;
+        out.port = atoi(portText.c_str());
+        if (out.port < 1 || out.port > 65535) return false;
+    }
+    out.path = end < url.size() && url[end] != '#' ? url.substr(end) : "/";
+    size_t frag = out.path.find('#');
+    if (frag != std::string::npos) out.path.erase(frag);
+    if (out.path[0] != '/') out.path.insert(0, "/");
+    return true;
+}
+
+// One SOAP exchange over OXHttpClient. The client is set up again only when
+// the camera, login or action changes, so that a pull loop keeps its
+// connection.
+class HttpOnvifTransport : public OnvifTransport {
+public:
+    HttpOnvifTransport() : m_Buf(16 * 1024) {}
+
+    int Post(const std::string& url, const std::string& action, const std::string& body, const std::string& user,
+             const std::string& password, int timeoutSec, int& httpStatus, std::string& response) override {
+        httpStatus = 0;
+        response.clear();
+        ServiceUrl u;
+        if (!ParseServiceUrl(url, u) || u.blHttps) return kOnvifPostUnusableAddr;
+        const int total = timeoutSec > 0 ? timeoutSec : 10;
+        // The client's time-out bounds the connect and each wait, and its
+        // wait for the answer head is two of them: half the exchange's time
+        // each keeps the whole near it (connect 5 s of the default 10 s).
+        const int wait = (total + 1) / 2;
+        std::string header = "Content-Type: application/soap+xml; charset=utf-8";
+        if (!action.empty()) header += "; action=\"" + action + "\"";
+        std::string key = u.host + '\n' + std::to_string(u.port) + '\n' + user + '\n' + password + '\n' +
+                          std::to_string(wait) + '\n' + header;
+        if (key != m_Key) {
+            m_Client.Init(u.path, u.host, u.port, user, password, wait, true, true, HTTP_VER_1_1, header);
+            m_Key.swap(key);
+        } else {
+            m_Client.SetPath(u.path);
+        }
+        const int64_t deadline = NowMs() + (int64_t)total * 1000;
+        if (m_Client.SendRequest(OX_HTTP_POST, body) != 0) return -1;
+        int status = 0;
+        m_Client.CheckResponse(status);  // faults come with 400 or 500; their body says why
+        httpStatus = status;
+        if (status == 0) return Fail(response);
+        for (;;) {
+            const int n = m_Client.ReadData(m_Buf.data(), (int)m_Buf.size());
+            if (n == 0) return 0;
+            if (n < 0 || response.size() + (size_t)n > kOnvifSoapMaxLen || NowMs() > deadline)
+                return Fail(response);
+            response.append(m_Buf.data(), (size_t)n);
+        }
+    }
+
+private:
+    int Fail(std::string& response) {
+        response.clear();
+        m_Client.Close();  // no half-read answer on a kept connection
+        return -1;
+    }
+
+    BrellinOwned::OXHttpClient m_Client;
+    std::string m_Key;  // settings m_Client was set up with
+    std::vector<char> m_Buf;
+};
+
+}  // namespace
+
+std::shared_ptr<OnvifTransport> NewHttpOnvifTransport() { return std::make_shared<HttpOnvifTransport>(); }
+
+// ---------------------------------------------------------------- base
+
+OnvifServiceBase::OnvifServiceBase() : m_TimeoutSec(10), m_ClockOffset(0), m_blClockKnown(false) {}
+
+OnvifServiceBase::~OnvifServiceBase() {}
+
+int OnvifServiceBase::UpdateServiceParam(CameraAPI*, const std::string& addr, const std::string& ver1,
+                                         const std::string& ver2) {
+    m_Ver1 = ver1;
+    m_Ver2 = ver2;
+    m_Addr.clear();
+    if (addr.compare(0, 7, "http://") != 0 && addr.compare(0, 8, "https://") != 0) return -1;
+    m_Addr = addr;
+    return 0;
+}
+
+bool OnvifServiceBase::IsSupported() { return !m_Addr.empty(); }
+
+void OnvifServiceBase::SetLogin(const std::string& user, const std::string& password, const std::string& deviceAddr) {
+    m_User = user;
+    m_Password = password;
+    m_DeviceAddr = deviceAddr;
+    m_blClockKnown = false;
+}
+
+void OnvifServiceBase::SetTransport(std::shared_ptr<OnvifTransport> t) { m_Transport = t; }
+
+bool OnvifServiceBase::SyncClock() {
+    m_blClockKnown = true;  // one attempt per need: a camera without the call keeps offset 0
+    const std::string& url = m_DeviceAddr.empty() ? m_Addr : m_DeviceAddr;
+    if (url.empty()) return false;
+    if (!m_Transport) m_Transport = NewHttpOnvifTransport();
+    std::string env = OnvifSoap::Envelope("", "<tds:GetSystemDateAndTime/>");
+    std::string resp;
+    int status = 0;
+    if (m_Transport->Post(url, "http://www.onvif.org/ver10/device/wsdl/GetSystemDateAndTime", env, "", "",
+                          m_TimeoutSec, status, resp) != 0)
+        return false;
+    time_t cam = 0;
+    if (OnvifSoap::ParseSystemDateAndTime(resp.data(), resp.size(), cam) != OVF_SOAP_OK) return false;
+    m_ClockOffset = (long)(cam - time(nullptr));
+    return true;
+}
+
+int OnvifServiceBase::Call(const std::string& url, const std::string& action, const std::string& body,
+                           std::string& response, const std::string& headerExtra) {
+    const std::string& target = url.empty() ? m_Addr : url;
+    if (target.empty()) return -1;
+    if (!m_Transport) m_Transport = NewHttpOnvifTransport();
+    int timeout = m_TimeoutSec;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        std::string header;
+        if (!m_User.empty()) {
+            if (!m_blClockKnown) SyncClock();
+            unsigned char raw[16];
+            if (RAND_bytes(raw, sizeof(raw)) != 1) {
+                for (size_t i = 0; i < sizeof(raw); ++i) raw[i] = (unsigned char)rand();
+            }
+            std::string nonce(reinterpret_cast<char*>(raw), sizeof(raw));
+            header = OnvifSoap::UsernameTokenHeader(m_User, m_Password, nonce,
+                                                    OnvifSoap::IsoUtc(time(nullptr) + m_ClockOffset));
+        }
+        header += headerExtra;
+        std::string env = OnvifSoap::Envelope(header, body);
+        std::string resp;
+        int status = 0;
+        const int sent = m_Transport->Post(target, action, env, m_User, m_Password, timeout, status, resp);
+        if (sent == kOnvifPostUnusableAddr) {
+            LogFailure(strncasecmp(target.c_str(), "https:", 6) == 0
+                           ? "Cannot reach " + LogAddr(target) + ": https is not supported"
+                           : "Cannot reach " + LogAddr(target) + ": bad address");
+            return -1;
+        }
+        if (sent != 0) {
+            LogFailure("No answer from " + LogAddr(target) + " to " + action);
+            return -1;
+        }
+        OnvifSoap::Fault fault;
+        int rc = OnvifSoap::CheckEnvelope(resp.data(), resp.size(), fault);
+        if (rc == OVF_SOAP_OK && status >= 200 && status < 300) {
+            response.swap(resp);
+            m_LastFailure.clear();
+            return 0;
+        }
+        bool authFailed = status == 401 || (rc == OVF_SOAP_ERR_FAULT && fault.IsAuth());
+        if (authFailed && attempt == 0 && !m_User.empty()) {
+            m_blClockKnown = false;  // the camera's clock may have moved
+            continue;
+        }
+        if (rc == OVF_SOAP_ERR_FAULT) {
+            LogFailure("SOAP fault from " + LogAddr(target) + " to " + action + ": [" + fault.code + "][" +
+                       fault.subcode + "][" + fault.reason.substr(0, 200) + "]");
+        } else {
+            LogFailure("Bad answer from " + LogAddr(target) + " to " + action + ": HTTP " + std::to_string(status) +
+                       ", parse " + std::to_string(rc));
+        }
+        return -1;
+    }
+    return -1;
+}
+
+void OnvifServiceBase::LogFailure(const std::string& text) {
+    if (text == m_LastFailure) return;
+    m_LastFailure = text;
+    OXLOG(kSrc, "%s\n", text.c_str());
+}
+
+// ---------------------------------------------------------------- events
+
+int OnvifEventService::CreatePullPointSubscription(const std::string& filter, const std::string& termTime,
+                                                   const OVF_NS_LIST& ns, OVF_EVT_PULL_PT& pp) {
+    std::string body = "<tev:CreatePullPointSubscription";
+    for (OVF_NS_LIST::const_iterator it = ns.begin(); it != ns.end(); ++it) {
+        if (!IsXmlName(it->first)) continue;  // would break the request
+        body += " xmlns:" + it->first + "=\"" + OnvifSoap::XmlEscape(it->second) + "\"";
+    }
+    body += ">";
+    if (!filter.empty()) {
+        body += "<tev:Filter><wsnt:TopicExpression "
+                "Dialect=\"http://www.onvif.org/ver10/tev/topicExpression/ConcreteSet\">";
+        body += OnvifSoap::XmlEscape(filter);
+        body += "</wsnt:TopicExpression></tev:Filter>";
+    }
+    if (!termTime.empty())
+        body += "<tev:InitialTerminationTime>" + OnvifSoap::XmlEscape(termTime) + "</tev:InitialTerminationTime>";
+    body += "</tev:CreatePullPointSubscription>";
+    std::string resp;
+    if (Call("", "http://www.onvif.org/ver10/events/wsdl/EventPortType/CreatePullPointSubscriptionRequest", body,
+             resp) != 0)
+        return -1;
+    OVF_EVT_PULL_PT r;
+    if (OnvifSoap::ParseCreatePullPoint(resp.data(), resp.size(), r) != OVF_SOAP_OK) return -1;
+    pp = r;
+    return 0;
+}
+
+int OnvifEventService::PullMessages(const OVF_EVT_PULL_PT& pp, const std::string& timeout, const std::string& limit,
+                                    OVF_EVT_PULL_MSG& msg) {
+    if (pp.address.empty()) return -1;
+    const char* action = "http://www.onvif.org/ver10/events/wsdl/PullPointSubscription/PullMessagesRequest";
+    std::string header = "<wsa:Action>" + std::string(action) + "</wsa:Action><wsa:To>" +
+                         OnvifSoap::XmlEscape(pp.address) + "</wsa:To>";
+    std::string body = "<tev:PullMessages><tev:Timeout>" + OnvifSoap::XmlEscape(timeout) +
+                       "</tev:Timeout><tev:MessageLimit>" + OnvifSoap::XmlEscape(limit) +
+                       "</tev:MessageLimit></tev:PullMessages>";
+    // The camera may hold the request for the whole pull time-out.
+    int saved = m_TimeoutSec;
+    m_TimeoutSec = saved + DurationSec(timeout);
+    std::string resp;
+    int rc = Call(pp.address, action, body, resp, header);
+    m_TimeoutSec = saved;
+    if (rc != 0) return -1;
+    OVF_EVT_PULL_MSG r;
+    if (OnvifSoap::ParsePullMessages(resp.data(), resp.size(), r) != OVF_SOAP_OK) return -1;
+    msg = r;
+    return 0;
+}
+
+int OnvifEventService::Unsubscribe(const OVF_EVT_PULL_PT& pp) {
+    if (pp.address.empty()) return -1;
+    const char* action = "http://docs.oasis-open.org/wsn/bw-2/SubscriptionManager/UnsubscribeRequest";
+    std::string header = "<wsa:Action>" + std::string(action) + "</wsa:Action><wsa:To>" +
+                         OnvifSoap::XmlEscape(pp.address) + "</wsa:To>";
+    std::string resp;
+    return Call(pp.address, action, "<wsnt:Unsubscribe/>", resp, header) == 0 ? 0 : -1;
+}
+
+// ---------------------------------------------------------------- media, device IO, device
+
+int OnvifMediaService::GetVideoSourceConfigurations(std::list<OVF_MED_VDO_SRC_CONF>& confs) {
+    std::string resp;
+    if (Call("", "http://www.onvif.org/ver10/media/wsdl/GetVideoSourceConfigurations",
+             "<trt:GetVideoSourceConfigurations/>", resp) != 0)
+        return -1;
+    return OnvifSoap::ParseVideoSourceConfigurations(resp.data(), resp.size(), confs) == OVF_SOAP_OK ? 0 : -1;
+}
+
+int OnvifDeviceIoService::GetDigitalInputs(std::vector<std::string>& tokens) {
+    std::string resp;
+    if (Call("", "http://www.onvif.org/ver10/deviceIO/wsdl/GetDigitalInputs", "<tmd:GetDigitalInputs/>", resp) != 0)
+        return -1;
+    return OnvifSoap::ParseDigitalInputs(resp.data(), resp.size(), tokens) == OVF_SOAP_OK ? 0 : -1;
+}
+
+int OnvifDeviceService::GetServiceAddresses(OnvifServiceEnt& ent, OnvifVersion& ver) {
+    std::string resp;
+    if (Call("", "http://www.onvif.org/ver10/device/wsdl/GetServices",
+             "<tds:GetServices><tds:IncludeCapability>false</tds:IncludeCapability></tds:GetServices>", resp) == 0 &&
+        OnvifSoap::ParseServices(resp.data(), resp.size(), ent, ver) == OVF_SOAP_OK) {
+        if (ent.entry[0].empty()) ent.entry[0] = m_Addr;
+        return 0;
+    }
+    // Cameras older than GetServices.
+    resp.clear();
+    if (Call("", "http://www.onvif.org/ver10/device/wsdl/GetCapabilities",
+             "<tds:GetCapabilities><tds:Category>All</tds:Category></tds:GetCapabilities>", resp) != 0)
+        return -1;
+    if (OnvifSoap::ParseCapabilities(resp.data(), resp.size(), ent, ver) != OVF_SOAP_OK) return -1;
+    if (ent.entry[0].empty()) ent.entry[0] = m_Addr;
+    return 0;
+}
+
+int OnvifDeviceService::GetSystemDateAndTime(time_t& utc) {
+    std::string resp;
+    if (Call("", "http://www.onvif.org/ver10/device/wsdl/GetSystemDateAndTime", "<tds:GetSystemDateAndTime/>",
+             resp) != 0)
+        return -1;
+    return OnvifSoap::ParseSystemDateAndTime(resp.data(), resp.size(), utc) == OVF_SOAP_OK ? 0 : -1;
+}
+
+// ---------------------------------------------------------------- topics
+
+std::string GetNoNsTopic(const std::string& topic) {
+    std::string out;
+    out.reserve(topic.size());
+    size_t b = 0, e = topic.size();
+    while (b < e && (topic[b] == ' ' || topic[b] == '\t' || topic[b] == '\r' || topic[b] == '\n')) ++b;
+    while (e > b && (topic[e - 1] == ' ' || topic[e - 1] == '\t' || topic[e - 1] == '\r' || topic[e - 1] == '\n'))
+        --e;
+    size_t start = b;
+    while (start <= e) {
+        size_t slash = topic.find('/', start);
+        if (slash == std::string::npos || slash > e) slash = e;
+        size_t colon = topic.find(':', start);
+        size_t from = (colon != std::string::npos && colon < slash) ? colon + 1 : start;
+        if (start != b) out += '/';
+        out.append(topic, from, slash - from);
+        start = slash + 1;
+    }
+    return out;
+}

@@ -1,0 +1,165 @@
+// The ONVIF SOAP transport over OXHttpClient against scripted loopback
+// cameras: the request it sends for each address form, fault answers read
+// with their status, the answer size cap, a camera asking for HTTP
+// authentication, and addresses it must refuse without connecting.
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "host/onvif/onvifsoap.h"
+#include "interface/onvifservice.h"
+#include "tests/fixtures/scriptedpeer.h"
+
+using camtest::PeerScript;
+using camtest::PeerStep;
+using camtest::ScriptedPeer;
+
+namespace {
+
+const char kAction[] = "http://www.onvif.org/ver10/device/wsdl/GetSystemDateAndTime";
+const char kBody[] = "<env>ask</env>";
+const char kFault[] =
+    "<?xml version=\"1.0\"?><s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\"><s:Body>"
+    "<s:Fault><s:Code><s:Value>s:Sender</s:Value></s:Code></s:Fault></s:Body></s:Envelope>";
+
+std::string Answer(const std::string& statusLine, const std::string& body, const std::string& extra = "") {
+    return statusLine + "\r\nContent-Type: application/soap+xml\r\n" + extra +
+           "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+PeerScript AnswerOnce(const std::string& response) {
+    return PeerScript{PeerStep::RecvUntil("</env>"), PeerStep::Send(response), PeerStep::Stall()};
+}
+
+struct AddrCase {
+    const char* name;
+    bool blIpv6;
+    std::string prefix;  // before the port
+    std::string suffix;  // after the port
+    std::string requestLine;
+};
+
+TEST(OnvifHttpTransport, AddressFormsGiveTheRequest) {
+    const std::vector<AddrCase> cases = {
+        {"path", false, "http://127.0.0.1:", "/onvif/device_service", "POST /onvif/device_service HTTP/1.1"},
+        {"no path", false, "http://127.0.0.1:", "", "POST / HTTP/1.1"},
+        {"query kept, fragment dropped", false, "HTTP://127.0.0.1:", "/onvif/ev?sub=7#x", "POST /onvif/ev?sub=7 HTTP/1.1"},
+        {"user information dropped", false, "http://admin:pw@127.0.0.1:", "/onvif/media", "POST /onvif/media HTTP/1.1"},
+        {"IPv6 literal", true, "http://[::1]:", "/onvif/device_service", "POST /onvif/device_service HTTP/1.1"},
+    };
+    for (const AddrCase& c : cases) {
+        ScriptedPeer peer(AnswerOnce(Answer("HTTP/1.1 200 OK", "<ok/>")), c.blIpv6);
+        ASSERT_TRUE(peer.Listening()) << c.name;
+        auto t = NewHttpOnvifTransport();
+        int status = -1;
+        std::string resp;
+        ASSERT_EQ(0, t->Post(c.prefix + std::to_string(peer.Port()) + c.suffix, kAction, kBody, "", "", 5, status,
+                             resp))
+            << c.name;
+        EXPECT_EQ(200, status) << c.name;
+        EXPECT_EQ("<ok/>", resp) << c.name;
+        const std::string req = peer.Received(0);
+        EXPECT_EQ(0u, req.find(c.requestLine + "\r\n")) << c.name << ": " << req;
+        EXPECT_NE(std::string::npos, req.find("\r\nContent-Type: application/soap+xml; charset=utf-8; action=\"" +
+                                              std::string(kAction) + "\"\r\n"))
+            << c.name;
+        EXPECT_EQ(std::string::npos, req.find("Expect:")) << c.name;
+        EXPECT_EQ(std::string::npos, req.find("Authorization:")) << c.name;
+        EXPECT_EQ(kBody, req.substr(req.size() - strlen(kBody))) << c.name;
+    }
+}
+
+struct AnswerCase {
+    const char* name;
+    std::string response;
+    int rc;
+    int status;
+    std::string body;  // what the caller gets
+};
+
+TEST(OnvifHttpTransport, AnswersGiveStatusAndBody) {
+    const std::string capped(kOnvifSoapMaxLen, 'x');
+    const std::string tooBig(kOnvifSoapMaxLen + 1, 'x');
+    const std::vector<AnswerCase> cases = {
+        {"fault with 500", Answer("HTTP/1.1 500 Internal Server Error", kFault), 0, 500, kFault},
+        {"fault with 400", Answer("HTTP/1.1 400 Bad Request", kFault), 0, 400, kFault},
+        {"401 without a challenge", Answer("HTTP/1.1 401 Unauthorized", kFault), 0, 401, kFault},
+        {"chunked",
+         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\n<ok\r\n2\r\n/>\r\n0\r\n\r\n", 0, 200, "<ok/>"},
+        {"at the cap", Answer("HTTP/1.1 200 OK", capped), 0, 200, capped},
+        {"over the cap", Answer("HTTP/1.1 200 OK", tooBig), -1, 200, ""},
+        {"over the cap, close-delimited", "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + tooBig, -1, 200, ""},
+        {"body cut short", "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n<ok/>", -1, 200, ""},
+        {"garbage", "SSH-2.0-OpenSSH\r\n\r\n", -1, 0, ""},
+    };
+    for (const AnswerCase& c : cases) {
+        ScriptedPeer peer(PeerScript{PeerStep::RecvUntil("</env>"), PeerStep::Send(c.response), PeerStep::Close()});
+        ASSERT_TRUE(peer.Listening()) << c.name;
+        auto t = NewHttpOnvifTransport();
+        int status = -1;
+        std::string resp = "old";
+        EXPECT_EQ(c.rc, t->Post("http://127.0.0.1:" + std::to_string(peer.Port()) + "/onvif", kAction, kBody, "",
+                                "", 5, status, resp))
+            << c.name;
+        EXPECT_EQ(c.status, status) << c.name;
+        EXPECT_TRUE(resp == c.body) << c.name << ": " << resp.size() << " bytes";
+    }
+}
+
+TEST(OnvifHttpTransport, AnswersBasicChallengeAndKeepsTheConnection) {
+    // One connection: a challenge, the request again with credentials, then
+    // a second exchange of the same action.
+    ScriptedPeer peer(PeerScript{
+        PeerStep::RecvUntil("</env>"),
+        PeerStep::Send(Answer("HTTP/1.1 401 Unauthorized", "no", "WWW-Authenticate: Basic realm=\"cam\"\r\n")),
+        PeerStep::RecvUntil("</env>"), PeerStep::Send(Answer("HTTP/1.1 200 OK", "<one/>")),
+        PeerStep::RecvUntil("</env>"), PeerStep::Send(Answer("HTTP/1.1 200 OK", "<two/>")), PeerStep::Stall()});
+    ASSERT_TRUE(peer.Listening());
+    auto t = NewHttpOnvifTransport();
+    const std::string url = "http://127.0.0.1:" + std::to_string(peer.Port()) + "/onvif/event";
+    int status = 0;
+    std::string resp;
+    ASSERT_EQ(0, t->Post(url, kAction, kBody, "admin", "s3cret", 5, status, resp));
+    EXPECT_EQ(200, status);
+    EXPECT_EQ("<one/>", resp);
+    ASSERT_EQ(0, t->Post(url, kAction, kBody, "admin", "s3cret", 5, status, resp));
+    EXPECT_EQ("<two/>", resp);
+    EXPECT_EQ(1, peer.Connections());
+    // base64("admin:s3cret")
+    EXPECT_NE(std::string::npos, peer.Received(0).find("Authorization: Basic YWRtaW46czNjcmV0\r\n"));
+}
+
+TEST(OnvifHttpTransport, RefusesUnusableAddressesWithoutConnecting) {
+    ScriptedPeer peer(AnswerOnce(Answer("HTTP/1.1 200 OK", "<ok/>")));
+    ASSERT_TRUE(peer.Listening());
+    const std::string port = std::to_string(peer.Port());
+    const std::vector<std::string> urls = {
+        "https://127.0.0.1:" + port + "/onvif/device_service",
+        "ftp://127.0.0.1:" + port + "/",
+        "http://",
+        "http://:" + port + "/",
+        "http://127.0.0.1:0/",
+        "http://127.0.0.1:70000/",
+        "http://127.0.0.1:8o/",
+        "http://[::1/",
+        "http://[::1]x/",
+        "http://[127.0.0.1]:" + port + "/",
+        "http://127.0.0.1:" + port + "/a b",
+        "http://127.0.0.1:" + port + "/a\r\nX-Injected: 1",
+        "http://cam\r\nX-Injected: 1/",
+    };
+    auto t = NewHttpOnvifTransport();
+    for (const std::string& url : urls) {
+        int status = -1;
+        std::string resp = "old";
+        EXPECT_EQ(kOnvifPostUnusableAddr, t->Post(url, kAction, kBody, "", "", 5, status, resp)) << url;
+        EXPECT_EQ(0, status) << url;
+        EXPECT_TRUE(resp.empty()) << url;
+    }
+    EXPECT_EQ(0, peer.Connections());
+}
+
+}  // namespace

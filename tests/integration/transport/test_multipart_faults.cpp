@@ -1,0 +1,163 @@
+// A HikVision motion detector on the recorder's real fetcher and HTTP client
+// against scripted loopback cameras that misbehave: the stream drops and
+// comes back, garbage between parts, a part announcing 1 GB, a camera that
+// goes silent. No crash, memory bounded, Stop within its bounded waits.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <future>
+#include <sstream>
+
+#include "camdet/vendors/hikvisiondetector.h"
+#include "host/recorder/camhost.h"
+#include "tests/fixtures/scriptedpeer.h"
+
+using camtest::PeerScript;
+using camtest::PeerStep;
+using camtest::ScriptedPeer;
+
+namespace {
+
+std::string Alert(const char* file) {
+    std::ifstream in(std::string(CAMDET_TEST_DATA) + "/hikvision/" + file, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+std::string Part(const std::string& body) {
+    return "--boundary\r\nContent-Type: application/xml; charset=\"UTF-8\"\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\n\r\n" + body + "\r\n";
+}
+
+const std::string kHead =
+    "HTTP/1.1 200 OK\r\nContent-Type: multipart/mixed; boundary=boundary\r\nConnection: close\r\n\r\n";
+
+bool WaitFor(const std::function<bool()>& cond, int ms) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        if (cond()) return true;
+        usleep(2000);
+    }
+    return cond();
+}
+
+long RssKiB() {
+    std::ifstream in("/proc/self/statm");
+    long pages = 0, rss = 0;
+    in >> pages >> rss;
+    return rss * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+struct Camera {
+    CamMediator med;
+    CameraCap cap;
+    CameraAPI api{&cap};
+    EventBuf buf;
+    std::vector<std::pair<bool, int> > history;
+    std::mutex m;
+    explicit Camera(int port) {
+        med.httpPort = port;
+        med.user = "admin";
+        med.password = "pw";
+        cap.SetAPI("hikvisionv3");
+        buf.SetListener([this](bool t, int l) {
+            std::lock_guard<std::mutex> g(m);
+            if (history.empty() || history.back() != std::make_pair(t, l)) history.push_back({t, l});
+        });
+    }
+    DET_BASE_ATTR Attr() {
+        DET_BASE_ATTR a;
+        a.camMediatorHdl = CamMediatorHandler(&med);
+        a.pCamApi = &api;
+        a.evtBufHdl = EventBufHandler(&buf);
+        a.pCamCap = &cap;
+        return a;
+    }
+    bool Saw(const std::vector<std::pair<bool, int> >& seq) {
+        std::lock_guard<std::mutex> g(m);
+        return std::search(history.begin(), history.end(), seq.begin(), seq.end()) != history.end();
+    }
+};
+
+void ResetSharing() {
+    pthread_mutex_lock(&CamDetector::m_Lock);
+    CamDetector::m_SharedDetMap.clear();
+    CamDetector::m_blShareEnabled = false;
+    pthread_mutex_unlock(&CamDetector::m_Lock);
+}
+
+// Stop() on a detector thread, bounded: false when it did not return in time.
+bool StopsWithin(DetectorBase& d, int seconds) {
+    std::future<int> f = std::async(std::launch::async, [&d] { return d.Stop(); });
+    return f.wait_for(std::chrono::seconds(seconds)) == std::future_status::ready;
+}
+
+TEST(MultipartFaults, StreamDropsStatusClearsAndDetectionResumes) {
+    ResetSharing();
+    ScriptedPeer peer(std::vector<PeerScript>{
+        {PeerStep::RecvRequest(), PeerStep::Send(kHead + Part(Alert("vmd_active.xml"))), PeerStep::Pause(300),
+         PeerStep::Send("--boundary\r\nContent-Length: 400\r\n\r\n<EventNotif"), PeerStep::Close()},
+        {PeerStep::RecvRequest(), PeerStep::Close()},  // camera up but answering nothing
+        {PeerStep::RecvRequest(), PeerStep::Send(kHead + Part(Alert("heartbeat.xml")) + Part(Alert("vmd_active.xml"))),
+         PeerStep::Stall()},
+    });
+    ASSERT_TRUE(peer.Listening());
+    Camera cam(peer.Port());
+    HikVisionV3MD det(cam.Attr());
+    ASSERT_EQ(det.Start(), 0);
+    EXPECT_TRUE(WaitFor([&] { return cam.Saw({{true, 100}, {false, 0}, {true, 100}}); }, 20000));
+    EXPECT_GE(peer.Connections(), 3);
+    // Credentials went to the camera, and the request named the ISAPI stream.
+    EXPECT_NE(peer.Received(0).find("GET /ISAPI/Event/notification/alertStream"), std::string::npos);
+    EXPECT_TRUE(StopsWithin(det, 30));
+    EXPECT_FALSE(cam.buf.GetTrig());
+}
+
+TEST(MultipartFaults, GarbageBetweenPartsIsSkipped) {
+    ResetSharing();
+    ScriptedPeer peer(PeerScript{
+        PeerStep::RecvRequest(),
+        PeerStep::Send(kHead + "\x01\x02\xff garbage\r\n<html>oops</html>\r\n\r\n" + Part(Alert("heartbeat.xml")) +
+                       std::string(10000, 'z') + "\r\n" + Part(Alert("vmd_active.xml"))),
+        PeerStep::Stall()});
+    Camera cam(peer.Port());
+    HikVisionV3MD det(cam.Attr());
+    det.Start();
+    EXPECT_TRUE(WaitFor([&] { return cam.Saw({{true, 100}}); }, 10000));
+    EXPECT_EQ(peer.Connections(), 1);
+    EXPECT_TRUE(StopsWithin(det, 30));
+}
+
+TEST(MultipartFaults, AGigabytePartNeitherCrashesNorGrowsMemory) {
+    ResetSharing();
+    const std::string junk(64 * 1024, 'x');
+    PeerScript huge{PeerStep::RecvRequest(),
+                    PeerStep::Send(kHead + "--boundary\r\nContent-Type: application/xml\r\nContent-Length: 1073741824\r\n\r\n"),
+                    PeerStep::SendRepeat(junk, 200), PeerStep::Close()};
+    PeerScript good{PeerStep::RecvRequest(), PeerStep::Send(kHead + Part(Alert("vmd_active.xml"))), PeerStep::Stall()};
+    ScriptedPeer peer(std::vector<PeerScript>{huge, huge, good});
+    Camera cam(peer.Port());
+    const long before = RssKiB();
+    HikVisionV3MD det(cam.Attr());
+    det.Start();
+    EXPECT_TRUE(WaitFor([&] { return cam.Saw({{true, 100}}); }, 20000));
+    EXPECT_GE(peer.Connections(), 3);
+    EXPECT_LT(RssKiB() - before, 64 * 1024);  // far below the announced gigabyte
+    EXPECT_TRUE(StopsWithin(det, 30));
+}
+
+TEST(MultipartFaults, SilentCameraDoesNotBlockStop) {
+    ResetSharing();
+    ScriptedPeer peer(PeerScript{PeerStep::RecvRequest(), PeerStep::Send(kHead), PeerStep::Stall()});
+    Camera cam(peer.Port());
+    HikVisionV3MD det(cam.Attr());
+    det.Start();
+    ASSERT_TRUE(WaitFor([&] { return peer.Connections() >= 1; }, 5000));
+    EXPECT_TRUE(StopsWithin(det, 30));  // one read time-out (10 s) and the 1 s pause at most
+    EXPECT_FALSE(cam.buf.GetTrig());
+}
+
+}  // namespace

@@ -1,0 +1,312 @@
+// Detector base: parameter store and its lazy application, Start/Stop, the
+// sleep helper, status reset and the process-wide sharing registry.
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "camdet/api/entrypoints.h"
+#include "tests/fixtures/testsupport.h"
+
+namespace {
+
+class ScriptedApi : public CameraAPI {
+public:
+    explicit ScriptedApi(CameraCap* cap) : CameraAPI(cap) {}
+    int ApplyCamDetParam(int kind, std::map<int, std::string>& params, int arg) override {
+        CameraAPI::ApplyCamDetParam(kind, params, arg);
+        return result;
+    }
+    std::atomic<int> result{0};
+};
+
+class TestDetector : public CamDetector {
+public:
+    explicit TestDetector(DET_BASE_ATTR a, bool idle = true) : CamDetector(a), m_Idle(idle) {}
+    ~TestDetector() override { Stop(); }
+    int DetMain() override {
+        ++runs;
+        while (m_Idle && IsActivated()) usleep(500);
+        return 0;
+    }
+    using CamDetector::m_DICnt;
+    using CamDetector::m_DIParam;
+    using CamDetector::m_DIParamArg;
+    using CamDetector::m_MDParam;
+    using CamDetector::m_TDParam;
+    std::atomic<int> runs{0};
+
+private:
+    bool m_Idle;
+};
+
+struct Rig {
+    CamMediator med;
+    CameraCap cap;
+    ScriptedApi api{&cap};
+    EventBuf buf;
+    EventBufMap bufMap;
+    DET_BASE_ATTR Attr() { return MakeAttr(&med, &api, &buf, &bufMap, &cap); }
+};
+
+struct ParamCase {
+    const char* name;
+    int kind;
+    std::map<int, std::string> params;
+    int arg;
+    // What the first IsActivated() after Start sends: empty kind 0 = nothing.
+    int sentKind;
+    std::map<int, std::string> sent;
+    int sentArg;
+};
+
+TEST(DetectorParamTest, StoredValuesAreSentOnceByTheNextIsActivated) {
+    const ParamCase cases[] = {
+        {"MD keys 1-4", 1, {{1, "10"}, {2, "20"}, {3, "30"}, {4, "40"}}, 0, 1,
+         {{1, "10"}, {2, "20"}, {3, "30"}, {4, "40"}}, 0},
+        {"MD ignores other keys", 1, {{2, "5"}, {9, "99"}}, 0, 1, {{1, "0"}, {2, "5"}, {3, "0"}, {4, "0"}}, 0},
+        {"DI key 7 with arg", 2, {{7, "1"}}, 3, 2, {{7, "1"}}, 3},
+        {"DI without key 7", 2, {{6, "1"}}, 3, 0, {}, 0},
+        {"TD key 6", 3, {{6, "55"}}, 9, 3, {{6, "55"}}, 0},
+        {"AD key 5", 4, {{5, "70"}}, 0, 4, {{5, "70"}}, 0},
+        {"leading digits", 3, {{6, "12abc"}}, 0, 3, {{6, "12"}}, 0},
+        {"letters only", 4, {{5, "abc"}}, 0, 4, {{5, "0"}}, 0},
+        {"negative", 4, {{5, "-8"}}, 0, 4, {{5, "-8"}}, 0},
+        {"unknown kind", 7, {{5, "1"}}, 0, 0, {}, 0},
+    };
+    for (const ParamCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig rig;
+        TestDetector det(rig.Attr());
+        det.SetDetParam(c.kind, c.params, c.arg);
+        // Nothing is sent while stopped.
+        EXPECT_FALSE(det.IsActivated());
+        EXPECT_TRUE(rig.api.GetAppliedParams().empty());
+        ASSERT_EQ(0, det.Start());
+        det.IsActivated();
+        det.IsActivated();
+        ASSERT_EQ(0, det.Stop());
+        std::vector<CameraAPI::AppliedParam> applied = rig.api.GetAppliedParams();
+        if (c.sentKind == 0) {
+            EXPECT_TRUE(applied.empty());
+            continue;
+        }
+        ASSERT_EQ(1u, applied.size());
+        EXPECT_EQ(c.sentKind, applied[0].kind);
+        EXPECT_EQ(c.sent, applied[0].params);
+        EXPECT_EQ(c.sentArg, applied[0].arg);
+    }
+}
+
+TEST(DetectorParamTest, SetMDParamMatchesTheKeyedForm) {
+    Rig rig;
+    TestDetector det(rig.Attr());
+    det.SetMDParam(10, 30, 40, 20);
+    ASSERT_EQ(0, det.Start());
+    det.IsActivated();
+    det.Stop();
+    std::vector<CameraAPI::AppliedParam> applied = rig.api.GetAppliedParams();
+    ASSERT_EQ(1u, applied.size());
+    std::map<int, std::string> expect = {{1, "10"}, {2, "20"}, {3, "30"}, {4, "40"}};
+    EXPECT_EQ(expect, applied[0].params);
+}
+
+TEST(DetectorParamTest, PendingKindsAreAppliedInTheOrderMdAdTdDi) {
+    Rig rig;
+    TestDetector det(rig.Attr());
+    det.SetDetParam(2, {{7, "1"}}, 0);
+    det.SetDetParam(3, {{6, "1"}}, 0);
+    det.SetDetParam(4, {{5, "1"}}, 0);
+    det.SetMDParam(1, 1, 1, 1);
+    ASSERT_EQ(0, det.Start());
+    det.IsActivated();
+    det.Stop();
+    std::vector<CameraAPI::AppliedParam> applied = rig.api.GetAppliedParams();
+    ASSERT_EQ(4u, applied.size());
+    EXPECT_EQ(1, applied[0].kind);
+    EXPECT_EQ(4, applied[1].kind);
+    EXPECT_EQ(3, applied[2].kind);
+    EXPECT_EQ(2, applied[3].kind);
+}
+
+TEST(DetectorParamTest, CameraRefusalIsLoggedExceptResultTwo) {
+    const struct {
+        int result;
+        bool logged;
+    } cases[] = {{0, false}, {2, false}, {1, true}, {-1, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.result);
+        Rig rig;
+        rig.med.camId = 17;
+        rig.api.result = c.result;
+        TestDetector det(rig.Attr());
+        LogCapture log;
+        det.SetDetParam(4, {{5, "3"}}, 0);
+        ASSERT_EQ(0, det.Start());
+        det.IsActivated();
+        det.Stop();
+        std::string text = log.Text();
+        std::string line = "camdet/eventdetector:";
+        bool found = text.find("ApplyDetParam(): Cam[17]: Failed to apply detect param. Ret:" +
+                               std::to_string(c.result) + "\n") != std::string::npos &&
+                     text.find(line) != std::string::npos;
+        EXPECT_EQ(c.logged, found) << text;
+        // Not retried: a second pass sends nothing more.
+        EXPECT_EQ(1u, rig.api.GetAppliedParams().size());
+    }
+}
+
+TEST(DetectorLifecycleTest, StartStopResultsAndRestart) {
+    Rig rig;
+    TestDetector det(rig.Attr());
+    EXPECT_EQ(-2, det.Stop());
+    EXPECT_EQ(0, det.Start());
+    EXPECT_EQ(-1, det.Start());
+    ASSERT_TRUE(WaitFor([&] { return det.runs.load() == 1; }));
+    EXPECT_EQ(0, det.Stop());
+    EXPECT_EQ(-2, det.Stop());
+    EXPECT_EQ(0, det.Start());
+    ASSERT_TRUE(WaitFor([&] { return det.runs.load() == 2; }));
+    EXPECT_EQ(0, det.Stop());
+}
+
+TEST(DetectorLifecycleTest, UnusableRecordEndsTheThreadButKeepsTheRunFlag) {
+    Rig rig;
+    DET_BASE_ATTR attr = rig.Attr();
+    attr.pCamApi = nullptr;
+    TestDetector det(attr);
+    EXPECT_EQ(0, det.Start());
+    EXPECT_TRUE(det.IsActivated());
+    EXPECT_EQ(0, det.Stop());
+    EXPECT_EQ(0, det.runs.load());
+}
+
+TEST(DetectorLifecycleTest, SleepBySecReturnsAtOnceWhenStoppedOrZero) {
+    Rig rig;
+    TestDetector det(rig.Attr());
+    auto t0 = std::chrono::steady_clock::now();
+    det.SleepBySec(5);  // stopped
+    ASSERT_EQ(0, det.Start());
+    det.SleepBySec(0);
+    det.SleepBySec(-3);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(900));
+    det.Stop();
+}
+
+TEST(DetectorLifecycleTest, ConstructionReadsCameraIdAndInputCount) {
+    Rig rig;
+    rig.med.camId = 33;
+    rig.cap.SetDICnt(4);
+    TestDetector det(rig.Attr());
+    EXPECT_EQ(33, det.GetCamId());
+    EXPECT_EQ(4, det.m_DICnt);
+
+    // A mediator that cannot be called leaves the id 0 and logs.
+    LogCapture log;
+    DET_BASE_ATTR attr = rig.Attr();
+    attr.camMediatorHdl = CamMediatorHandler();
+    TestDetector det2(attr);
+    EXPECT_EQ(0, det2.GetCamId());
+    EXPECT_NE(std::string::npos, log.Text().find("Failed to run functor with BRObjectBase as NULL"));
+}
+
+TEST(DetectorStatusTest, ResetClearsTheBufferAndEveryInputPort) {
+    Rig rig;
+    rig.cap.SetDICnt(3);
+    TestDetector det(rig.Attr());
+    det.LinkShareDet(DET_TYPE_DI);
+    rig.buf.SetStatus(true, 100);
+    for (int p = 0; p < 3; ++p) rig.bufMap.SetStatus(p, true, 1);
+    det.ResetDetStatus();
+    EXPECT_FALSE(rig.buf.GetTrig());
+    for (int p = 0; p < 3; ++p) EXPECT_FALSE(rig.bufMap.GetTrig(p)) << p;
+    SharingReset::Clear();
+}
+
+TEST(DetectorSharingTest, FirstLinkOwnsLaterKindsFollowOnePerKind) {
+    SharingReset reset;
+    Rig rig;
+    TestDetector owner(rig.Attr()), di(rig.Attr()), td(rig.Attr()), td2(rig.Attr());
+    owner.LinkShareDet(DET_TYPE_MD);
+    EXPECT_TRUE(owner.IsShareEnabled());
+    EXPECT_TRUE(CamDetector::m_SharedDetMap.empty());
+    di.LinkShareDet(DET_TYPE_DI);
+    td.LinkShareDet(DET_TYPE_TD);
+    td2.LinkShareDet(DET_TYPE_TD);
+    ASSERT_EQ(2u, CamDetector::m_SharedDetMap.size());
+    EXPECT_EQ(&di, CamDetector::m_SharedDetMap[DET_TYPE_DI]);
+    EXPECT_EQ(&td, CamDetector::m_SharedDetMap[DET_TYPE_TD]);
+    EXPECT_FALSE(owner.IsShareFollower());
+    EXPECT_TRUE(di.IsShareFollower());
+    EXPECT_FALSE(td2.IsShareFollower());
+    EXPECT_EQ(DET_TYPE_TD, td2.GetDetType());
+}
+
+TEST(DetectorSharingTest, DestructionUnregistersFollowersAndOwnerEndsSharing) {
+    SharingReset reset;
+    Rig rig;
+    TestDetector* owner = new TestDetector(rig.Attr());
+    TestDetector* di = new TestDetector(rig.Attr());
+    TestDetector* ad = new TestDetector(rig.Attr());
+    owner->LinkShareDet(DET_TYPE_MD);
+    di->LinkShareDet(DET_TYPE_DI);
+    ad->LinkShareDet(DET_TYPE_AD);
+    delete di;
+    EXPECT_EQ(0u, CamDetector::m_SharedDetMap.count(DET_TYPE_DI));
+    EXPECT_TRUE(CamDetector::m_blShareEnabled);
+    delete owner;
+    EXPECT_FALSE(CamDetector::m_blShareEnabled);
+    // Followers created before stay registered.
+    EXPECT_EQ(1u, CamDetector::m_SharedDetMap.count(DET_TYPE_AD));
+    delete ad;
+    EXPECT_TRUE(CamDetector::m_SharedDetMap.empty());
+}
+
+TEST(DetectorSharingTest, ReleaseStopsARunningDetectorAndNullsThePointer) {
+    SharingReset reset;
+    Rig rig;
+    TestDetector* det = new TestDetector(rig.Attr());
+    ASSERT_EQ(0, det->Start());
+    ASSERT_TRUE(WaitFor([&] { return det->runs.load() == 1; }));
+    BRObjectBase* obj = det;
+    ReleaseMotionDetBRObj(obj);
+    EXPECT_EQ(nullptr, obj);
+
+    // A non-detector object is left alone; null is fine.
+    EventBuf other;
+    BRObjectBase* o = &other;
+    ReleaseAudioDetBRObj(o);
+    EXPECT_EQ(nullptr, o);
+    other.SetStatus(true, 1);  // still alive
+    EXPECT_TRUE(other.GetTrig());
+    BRObjectBase* none = nullptr;
+    ReleaseDigitalDetBRObj(none);
+    ReleaseTamperingDet(nullptr);
+}
+
+TEST(DetectorConcurrencyTest, RecorderCallsWhileTheThreadRuns) {
+    Rig rig;
+    TestDetector det(rig.Attr());
+    ASSERT_EQ(0, det.Start());
+    std::thread writer([&] {
+        for (int i = 0; i < 200; ++i) {
+            det.SetMDParam(i, i, i, i);
+            det.SetDetParam(3, {{6, std::to_string(i)}}, 0);
+        }
+    });
+    for (int i = 0; i < 200; ++i) det.IsActivated();
+    writer.join();
+    det.IsActivated();
+    det.Stop();
+    std::vector<CameraAPI::AppliedParam> applied = rig.api.GetAppliedParams();
+    ASSERT_FALSE(applied.empty());
+    // The last values written are the last ones sent.
+    std::string lastMd, lastTd;
+    for (const auto& a : applied) {
+        if (a.kind == 1) lastMd = a.params.at(1);
+        if (a.kind == 3) lastTd = a.params.at(6);
+    }
+    EXPECT_EQ("199", lastMd);
+    EXPECT_EQ("199", lastTd);
+}
+
+}  // namespace

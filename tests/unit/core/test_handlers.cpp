@@ -1,0 +1,169 @@
+// Function tables and handlers: typed calls by ID, and the three failure
+// lines with their default results.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "camdet/api/entrypoints.h"
+#include "camdet/core/eventdetector.h"
+#include "dupfromox/oxdebuglog.h"
+#include "host/recorder/camhost.h"
+#include "tests/fixtures/testsupport.h"
+
+namespace {
+
+const char* kNullMsg = "Error: Failed to run functor with BRObjectBase as NULL.";
+const char* kNotRegMsg =
+    "Error: Some Functor is not registered properly. Check the template argument list and Function ID.";
+const char* kDowncastMsg = "Error: Failed to downcast BRObjectBase.";
+
+class Other : public BRObjectBase {};
+
+// A detector whose thread does nothing but wait for Stop.
+class IdleDetector : public CamDetector {
+public:
+    explicit IdleDetector(DET_BASE_ATTR a) : CamDetector(a) {}
+    ~IdleDetector() override { Stop(); }
+    int DetMain() override {
+        while (IsActivated()) usleep(1000);
+        return 0;
+    }
+};
+
+class PlainDetector : public DetectorBase {
+public:
+    explicit PlainDetector(DET_BASE_ATTR a) : DetectorBase(a) {}
+    int DetMain() override { return 0; }
+    void ApplyDetParam(int) override {}
+};
+
+class DetHandler : public BRSlotHandler<6> {
+public:
+    explicit DetHandler(BRObjectBase* o) { SetHandlerBase(o, GetDetectorFuncTable(), "DetHandler"); }
+};
+
+TEST(HandlerTest, DefaultConstructedHandlerIsInvalidAndLogsNullObject) {
+    LogCapture log;
+    EventBufHandler h;
+    EXPECT_FALSE(h.IsValid());
+    EXPECT_EQ(0, h.SetStatus(true, 100));
+    std::string text = log.Text();
+    EXPECT_NE(std::string::npos, text.find("interface/handlerutils:")) << text;
+    EXPECT_NE(std::string::npos, text.find(kNullMsg)) << text;
+}
+
+TEST(HandlerTest, CallsReachTheRecorderObject) {
+    EventBuf buf;
+    EventBufHandler h(&buf);
+    ASSERT_TRUE(h.IsValid());
+    EXPECT_EQ(0, h.SetStatus(true, 42));
+    EXPECT_TRUE(buf.GetTrig());
+    EXPECT_EQ(42, buf.GetValue());
+
+    CamMediator med;
+    med.host = "10.1.2.3";
+    med.httpPort = 8080;
+    CamMediatorHandler mh(&med);
+    EXPECT_EQ("10.1.2.3", mh.GetString(CAM_MEDIATOR_FUNC_HOST));
+    EXPECT_EQ(8080, mh.GetInt(CAM_MEDIATOR_FUNC_HTTP_PORT));
+}
+
+TEST(HandlerTest, CopiedHandlerCallsTheSameObject) {
+    EventBufMap map;
+    EventBufMapHandler a(&map);
+    EventBufMapHandler b = a;
+    b.SetStatus(3, true, 1);
+    EXPECT_TRUE(map.GetTrig(3));
+    EXPECT_EQ(1, map.GetUpdateCount());
+}
+
+struct FailureCase {
+    const char* name;
+    int id;
+    bool wrongSignature;
+    bool wrongObject;
+    const char* message;
+    const char* handlerName;  // expected "[%s]" field, or null when absent
+};
+
+TEST(HandlerTest, FailuresLogTheFixedLineAndYieldDefaults) {
+    const FailureCase cases[] = {
+        {"ID 2 typed as int", 2, true, false, kNotRegMsg, "DetHandler"},
+        {"absent ID", 6, false, false, kNotRegMsg, "DetHandler"},
+        {"object of another class", 0, false, true, kDowncastMsg, nullptr},
+    };
+    CamMediator med;
+    CameraCap cap;
+    CameraAPI api(&cap);
+    EventBuf buf;
+    DET_BASE_ATTR attr = MakeAttr(&med, &api, &buf, nullptr, &cap);
+    for (const FailureCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        IdleDetector det(attr);
+        Other other;
+        DetHandler h(c.wrongObject ? static_cast<BRObjectBase*>(&other) : &det);
+        LogCapture log;
+        if (c.wrongSignature) {
+            EXPECT_EQ(0, h.Call<int>(c.id));
+        } else if (c.id >= 6) {
+            EXPECT_FALSE(h.Call<bool>(c.id));
+        } else {
+            EXPECT_EQ(0, h.Call<int>(c.id));
+        }
+        std::string text = log.Text();
+        EXPECT_NE(std::string::npos, text.find(c.message)) << text;
+        if (c.handlerName) {
+            EXPECT_NE(std::string::npos, text.find(std::string("[") + c.handlerName + "]")) << text;
+        }
+        // The detector was never called: it is not running.
+        EXPECT_FALSE(det.IsActivated());
+    }
+}
+
+TEST(HandlerTest, DetectorTableDrivesStartStopAndSharing) {
+    CamMediator med;
+    CameraCap cap;
+    CameraAPI api(&cap);
+    EventBuf buf;
+    DET_BASE_ATTR attr = MakeAttr(&med, &api, &buf, nullptr, &cap);
+    IdleDetector det(attr);
+    DetHandler h(&det);
+    EXPECT_EQ(0, h.Call<int>(0));
+    EXPECT_EQ(-1, h.Call<int>(0));
+    EXPECT_TRUE(h.Call<bool>(2));
+    EXPECT_EQ(0, h.Call<int>(1));
+    EXPECT_EQ(-2, h.Call<int>(1));
+    EXPECT_FALSE(h.Call<bool>(2));
+
+    // ID 4 goes to the most derived override.
+    SharingReset reset;
+    det.LinkShareDet(DET_TYPE_MD);
+    EXPECT_TRUE(h.Call<bool>(4));
+    PlainDetector plain(attr);
+    DetHandler hp(&plain);
+    EXPECT_FALSE(hp.Call<bool>(4));
+}
+
+TEST(HandlerTest, SetDetParamThroughTheTable) {
+    CamMediator med;
+    CameraCap cap;
+    CameraAPI api(&cap);
+    EventBuf buf;
+    DET_BASE_ATTR attr = MakeAttr(&med, &api, &buf, nullptr, &cap);
+    IdleDetector det(attr);
+    DetHandler h(&det);
+    std::map<int, std::string> p = {{6, "7"}};
+    h.Call<void, int, const std::map<int, std::string>&, int>(5, DET_TYPE_TD, p, 0);
+    h.Call<void, int, int, int, int>(3, 1, 2, 3, 4);
+    ASSERT_EQ(0, det.Start());
+    ASSERT_TRUE(det.IsActivated());
+    det.Stop();
+    std::vector<CameraAPI::AppliedParam> applied = api.GetAppliedParams();
+    ASSERT_EQ(2u, applied.size());
+    EXPECT_EQ(DET_TYPE_MD, applied[0].kind);
+    EXPECT_EQ(DET_TYPE_TD, applied[1].kind);
+    EXPECT_EQ("7", applied[1].params[6]);
+}
+
+}  // namespace

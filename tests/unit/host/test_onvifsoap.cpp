@@ -1,0 +1,248 @@
+// ONVIF answers as cameras send them: different prefixes for the same
+// namespaces, default namespaces, white space, messages with and without a
+// property operation, several notifications per pull, faults, and hostile
+// input that must fail cleanly.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "host/onvif/onvifsoap.h"
+#include "interface/onvifservice.h"
+
+namespace {
+
+std::string Answer(const std::string& name) {
+    std::ifstream in(std::string(CAMDET_TEST_DATA) + "/onvif/" + name, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    EXPECT_FALSE(ss.str().empty()) << name;
+    return ss.str();
+}
+
+std::string Items(const OVF_ITEM_LIST& items) {
+    std::string s;
+    for (const auto& it : items) s += it.first + "=" + it.second + ";";
+    return s;
+}
+
+// One line per notification: topic|operation|source|data
+std::string Describe(const OVF_EVT_PULL_MSG& msg) {
+    std::string s;
+    for (const OVF_EVT_NOTIF& n : msg.notifs)
+        s += n.topic + "|" + n.propOper + "|" + Items(n.source) + "|" + Items(n.data) + "\n";
+    return s;
+}
+
+TEST(OnvifSoapPull, CamerasAnswers) {
+    struct {
+        const char* file;
+        const char* notifs;
+        const char* termTime;
+    } rows[] = {
+        {"pull_motion_changed.xml",
+         "tns1:RuleEngine/CellMotionDetector/Motion|Changed|VideoSourceConfigurationToken=VideoSourceConfig_1;"
+         "VideoAnalyticsConfigurationToken=VideoAnalyticsConfig_1;Rule=MyMotionDetectorRule;|IsMotion=true;\n",
+         "2024-05-01T10:01:02Z"},
+        {"pull_other_prefixes.xml",
+         "tns1:VideoSource/MotionAlarm|Initialized|Source=VideoSource_1;|State=false;\n"
+         "tns1:Device/Trigger/DigitalInput|Initialized|InputToken=DI_0;|LogicalState=true;\n",
+         "2024-05-01T10:01:02.123Z"},
+        {"pull_no_property_default_ns.xml",
+         "tns1:AudioAnalytics/Audio/DetectedSound|@UNKNOWN@|AudioSourceConfigurationToken=AudioSrcCfg&1;"
+         "AudioAnalyticsConfigurationToken=AudioAnalytics_1;Rule=Detector;|IsSoundDetected=1;\n",
+         "2024-05-01T10:01:02Z"},
+        {"pull_empty.xml", "", "2024-05-01T10:01:04Z"},
+        {"pull_several.xml",
+         "tns1:RuleEngine/TamperDetector/Tamper|Changed|VideoSourceConfigurationToken=vsc0;"
+         "VideoAnalyticsConfigurationToken=va0;Rule=Tamper;|IsTamper=true;\n"
+         "tns1:Device/Trigger/DigitalInput|Changed|InputToken=DI_1;|LogicalState=true;\n"
+         "tnsvendor:Monitoring/Heartbeat|@UNKNOWN@||Alive=true;\n"
+         "tns1:RuleEngine/CellMotionDetector/Motion|Deleted|VideoSourceConfigurationToken=vsc0;"
+         "VideoAnalyticsConfigurationToken=va0;Rule=Cell;|IsMotion=false;\n",
+         "2024-05-01T10:01:02Z"},
+        {"pull_soap11.xml",
+         "tns1:VideoSource/GlobalSceneChange/ImagingService|Changed|Source=VideoSource_1;|State=true;\n",
+         "2024-05-01T10:01:02Z"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.file);
+        std::string a = Answer(r.file);
+        OVF_EVT_PULL_MSG msg;
+        ASSERT_EQ(OnvifSoap::ParsePullMessages(a.data(), a.size(), msg), OVF_SOAP_OK);
+        EXPECT_EQ(Describe(msg), r.notifs);
+        EXPECT_EQ(msg.terminationTime, r.termTime);
+    }
+}
+
+TEST(OnvifSoapPull, FailuresLeaveTheOutputAlone) {
+    struct {
+        const char* file;
+        int rc;
+    } rows[] = {
+        {"fault_not_authorized.xml", OVF_SOAP_ERR_FAULT},
+        {"fault_soap11.xml", OVF_SOAP_ERR_FAULT},
+        {"truncated_pull.xml", OVF_SOAP_ERR_XML},
+        {"not_soap.xml", OVF_SOAP_ERR_SHAPE},
+        {"create_pullpoint.xml", OVF_SOAP_ERR_SHAPE},  // another operation's answer
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.file);
+        std::string a = Answer(r.file);
+        OVF_EVT_PULL_MSG msg;
+        msg.currentTime = "kept";
+        msg.notifs.push_back(OVF_EVT_NOTIF());
+        EXPECT_EQ(OnvifSoap::ParsePullMessages(a.data(), a.size(), msg), r.rc);
+        EXPECT_EQ(msg.currentTime, "kept");
+        EXPECT_EQ(msg.notifs.size(), 1u);
+    }
+}
+
+TEST(OnvifSoapFault, CodesAndAuthentication) {
+    OnvifSoap::Fault f;
+    std::string a = Answer("fault_not_authorized.xml");
+    ASSERT_EQ(OnvifSoap::CheckEnvelope(a.data(), a.size(), f), OVF_SOAP_ERR_FAULT);
+    EXPECT_EQ(f.code, "SOAP-ENV:Sender");
+    EXPECT_EQ(f.subcode, "ter:NotAuthorized");
+    EXPECT_EQ(f.reason, "Sender not Authorized");
+    EXPECT_TRUE(f.IsAuth());
+
+    a = Answer("fault_soap11.xml");
+    ASSERT_EQ(OnvifSoap::CheckEnvelope(a.data(), a.size(), f), OVF_SOAP_ERR_FAULT);
+    EXPECT_EQ(f.code, "soap:Client");
+    EXPECT_EQ(f.reason, "Unknown subscription");
+    EXPECT_FALSE(f.IsAuth());
+
+    a = Answer("pull_empty.xml");
+    EXPECT_EQ(OnvifSoap::CheckEnvelope(a.data(), a.size(), f), OVF_SOAP_OK);
+}
+
+TEST(OnvifSoapHostile, FailsCleanly) {
+    std::string deep = "<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\"><s:Body>";
+    for (int i = 0; i < 100000; ++i) deep += "<a>";
+    std::string hugeText = Answer("pull_motion_changed.xml");
+    size_t at = hugeText.find("tns1:RuleEngine");
+    hugeText.insert(at, std::string(kOnvifSoapMaxLen, 'x'));
+    std::string manyNotifs = Answer("pull_motion_changed.xml");
+    size_t nm = manyNotifs.find("<wsnt:NotificationMessage>");
+    size_t nmEnd = manyNotifs.find("</wsnt:NotificationMessage>") + strlen("</wsnt:NotificationMessage>");
+    std::string one = manyNotifs.substr(nm, nmEnd - nm);
+    std::string repeated;
+    for (size_t i = 0; i < kOnvifMaxNotifs + 50; ++i) repeated += one;
+    manyNotifs.replace(nm, nmEnd - nm, repeated);
+    std::string nul = Answer("pull_empty.xml");
+    nul[60] = '\0';
+
+    struct {
+        const char* name;
+        std::string text;
+        int rc;
+    } rows[] = {
+        {"empty", "", OVF_SOAP_ERR_XML},
+        {"deep nesting", deep, OVF_SOAP_ERR_XML},
+        {"huge topic text", hugeText, OVF_SOAP_ERR_SIZE},
+        {"embedded NUL", nul, OVF_SOAP_ERR_XML},
+        {"unclosed attribute", "<s:Envelope xmlns:s=\"x", OVF_SOAP_ERR_XML},
+        // Entities are never expanded: the document is just not an envelope.
+        {"entity bomb", "<!DOCTYPE a [<!ENTITY a \"aaaa\"><!ENTITY b \"&a;&a;&a;\">]><a>&b;</a>", OVF_SOAP_ERR_SHAPE},
+        {"envelope without body",
+         "<e:Envelope xmlns:e=\"http://www.w3.org/2003/05/soap-envelope\"/>", OVF_SOAP_ERR_SHAPE},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        OVF_EVT_PULL_MSG msg;
+        int rc = OnvifSoap::ParsePullMessages(r.text.data(), r.text.size(), msg);
+        EXPECT_NE(rc, OVF_SOAP_OK);
+        EXPECT_EQ(rc, r.rc);
+        EXPECT_TRUE(msg.notifs.empty());
+    }
+    // A camera sending more than it was asked for is cut at the bound.
+    OVF_EVT_PULL_MSG msg;
+    ASSERT_EQ(OnvifSoap::ParsePullMessages(manyNotifs.data(), manyNotifs.size(), msg), OVF_SOAP_OK);
+    EXPECT_EQ(msg.notifs.size(), kOnvifMaxNotifs);
+}
+
+TEST(OnvifSoapOther, SubscriptionAndServiceAnswers) {
+    std::string a = Answer("create_pullpoint.xml");
+    OVF_EVT_PULL_PT pp;
+    ASSERT_EQ(OnvifSoap::ParseCreatePullPoint(a.data(), a.size(), pp), OVF_SOAP_OK);
+    EXPECT_EQ(pp.address, "http://192.0.2.10/onvif/Subscription?Idx=7");
+    EXPECT_EQ(pp.terminationTime, "2024-05-01T10:01:00Z");
+    a = Answer("create_pullpoint_no_address.xml");
+    ASSERT_EQ(OnvifSoap::ParseCreatePullPoint(a.data(), a.size(), pp), OVF_SOAP_OK);
+    EXPECT_EQ(pp.address, "");
+
+    a = Answer("video_source_configurations.xml");
+    std::list<OVF_MED_VDO_SRC_CONF> confs;
+    ASSERT_EQ(OnvifSoap::ParseVideoSourceConfigurations(a.data(), a.size(), confs), OVF_SOAP_OK);
+    ASSERT_EQ(confs.size(), 2u);
+    EXPECT_EQ(confs.front().field[0], "VideoSourceConfig_1");
+    EXPECT_EQ(confs.front().field[2], "VideoSource_1");
+    EXPECT_EQ(confs.back().field[0], "VideoSourceConfig_2");
+    EXPECT_EQ(confs.back().field[2], "VideoSource_2");
+    EXPECT_EQ(confs.back().field[5], "640");
+
+    a = Answer("digital_inputs.xml");
+    std::vector<std::string> tokens;
+    ASSERT_EQ(OnvifSoap::ParseDigitalInputs(a.data(), a.size(), tokens), OVF_SOAP_OK);
+    EXPECT_EQ(tokens, (std::vector<std::string>{"DI_0", "DI_1", "DI_0"}));
+
+    OnvifServiceEnt ent;
+    OnvifVersion ver;
+    a = Answer("services.xml");
+    ASSERT_EQ(OnvifSoap::ParseServices(a.data(), a.size(), ent, ver), OVF_SOAP_OK);
+    EXPECT_EQ(ent.entry[0], "http://192.0.2.10/onvif/device_service");
+    EXPECT_EQ(ent.entry[1], "http://192.0.2.10/onvif/Media");  // not Media2
+    EXPECT_EQ(ent.entry[3], "http://192.0.2.10/onvif/Events");
+    EXPECT_EQ(ent.entry[5], "http://192.0.2.10/onvif/DeviceIO");
+    EXPECT_EQ(ent.entry[2], "");
+    EXPECT_EQ(ver.major, "2");
+    EXPECT_EQ(ver.minor, "60");
+
+    a = Answer("capabilities.xml");
+    ASSERT_EQ(OnvifSoap::ParseCapabilities(a.data(), a.size(), ent, ver), OVF_SOAP_OK);
+    EXPECT_EQ(ent.entry[1], "http://192.0.2.11/onvif/media_service");
+    EXPECT_EQ(ent.entry[3], "http://192.0.2.11/onvif/event_service");
+    EXPECT_EQ(ent.entry[5], "http://192.0.2.11/onvif/deviceio_service");
+    EXPECT_EQ(ver.major, "2");
+    EXPECT_EQ(ver.minor, "2");
+
+    a = Answer("system_date_and_time.xml");
+    time_t t = 0;
+    ASSERT_EQ(OnvifSoap::ParseSystemDateAndTime(a.data(), a.size(), t), OVF_SOAP_OK);
+    EXPECT_EQ(OnvifSoap::IsoUtc(t), "2024-05-01T10:20:30Z");
+}
+
+TEST(OnvifSoapSecurity, PasswordDigestAndTimes) {
+    // Digest of a fixed nonce, time and password, computed independently
+    // (printf 'NONCE0123456789A2024-05-01T10:00:00Zsecret' | sha1sum | xxd -r -p | base64).
+    EXPECT_EQ(OnvifSoap::PasswordDigest("NONCE0123456789A", "2024-05-01T10:00:00Z", "secret"),
+              "i1mWEtfe7wzdVdcwtkvoC20KOpo=");
+    std::string raw;
+    ASSERT_TRUE(OnvifSoap::Base64Decode(OnvifSoap::Base64("ab\x01\xff"), raw));
+    EXPECT_EQ(raw, std::string("ab\x01\xff"));
+    EXPECT_FALSE(OnvifSoap::Base64Decode("abc", raw));
+    time_t t;
+    ASSERT_TRUE(OnvifSoap::ParseIsoUtc("2024-05-01T10:00:00.250Z", t));
+    EXPECT_EQ(OnvifSoap::IsoUtc(t), "2024-05-01T10:00:00Z");
+    EXPECT_FALSE(OnvifSoap::ParseIsoUtc("2024-05-01 10:00:00", t));
+    std::string h = OnvifSoap::UsernameTokenHeader("a<b", "pw", "n", "c");
+    EXPECT_NE(h.find("<wsse:Username>a&lt;b</wsse:Username>"), std::string::npos);
+    EXPECT_EQ(h.find("pw"), std::string::npos);  // the password itself never travels
+}
+
+TEST(OnvifTopic, NoNamespaceForm) {
+    struct {
+        const char* in;
+        const char* out;
+    } rows[] = {
+        {"tns1:RuleEngine/CellMotionDetector/Motion", "RuleEngine/CellMotionDetector/Motion"},
+        {"  tns1:Device/tnsaxis:IO/Port\n", "Device/IO/Port"},
+        {"RuleEngine/Motion", "RuleEngine/Motion"},
+        {"a:b:c/d", "b:c/d"},
+        {"", ""},
+    };
+    for (const auto& r : rows) EXPECT_EQ(GetNoNsTopic(r.in), r.out) << r.in;
+}
+
+}  // namespace

@@ -1,0 +1,416 @@
+// ONVIF matching and trigger rules: which notifications a detector takes,
+// how the per-source cache holds state across pulls, the hold and momentary
+// rules, and the DI token map. Pure functions and detectors without threads.
+#include <gtest/gtest.h>
+
+#include "camdet/transport/onvifdetector.h"
+#include "tests/fixtures/testsupport.h"
+
+namespace {
+
+typedef OnvifPullPointDetector::OVF_EVT_INFO Info;
+
+const char* const kMdKey = "tns1:RuleEngine/CellMotionDetector/Motion;IsMotion";
+const char* const kDiKey = "tns1:Device/Trigger/DigitalInput;LogicalState";
+const char* const kTdKey = "tns1:RuleEngine/TamperDetector/Tamper;IsTamper";
+const char* const kTdMomentaryKey = "tns1:RuleEngine/TamperDetector/Tamper;IsTamper;Momentary";
+const char* const kMdHoldKey = "tns1:RuleEngine/CellMotionDetector/Motion;IsMotion;Hold";
+
+OVF_EVT_NOTIF Notif(const std::string& topic, const std::string& op, OVF_ITEM_LIST src, OVF_ITEM_LIST data) {
+    OVF_EVT_NOTIF n;
+    n.topic = topic;
+    n.propOper = op;
+    n.source = src;
+    n.data = data;
+    return n;
+}
+
+OVF_EVT_NOTIF Motion(const std::string& rule, const std::string& isMotion, const std::string& op = "Changed",
+                     const std::string& analytics = "va0") {
+    return Notif("tns1:RuleEngine/CellMotionDetector/Motion", op,
+                 {{"VideoSourceConfigurationToken", "vsc0"}, {"VideoAnalyticsConfigurationToken", analytics},
+                  {"Rule", rule}},
+                 {{"IsMotion", isMotion}});
+}
+
+OVF_EVT_NOTIF Input(const std::string& token, const std::string& state) {
+    return Notif("tns1:Device/Trigger/DigitalInput", "Changed", {{"InputToken", token}}, {{"LogicalState", state}});
+}
+
+OVF_EVT_NOTIF Tamper(const std::string& state) {
+    return Notif("tns1:RuleEngine/TamperDetector/Tamper", "Changed",
+                 {{"VideoSourceConfigurationToken", "vsc0"}, {"VideoAnalyticsConfigurationToken", "va0"},
+                  {"Rule", "t"}},
+                 {{"IsTamper", state}});
+}
+
+Info MdInfo() {
+    Info info;
+    info.Init(kMdKey, DET_TYPE_MD, OnvifPullPointDetector::m_EvtConf);
+    std::list<OVF_MED_VDO_SRC_CONF> confs(1);
+    confs.front().field[0] = "vsc0";
+    confs.front().field[2] = "vs0";
+    EXPECT_EQ(OnvifMatch::ReplaceVdoSrcToken(info, confs, ""), 0);
+    return info;
+}
+
+TEST(OnvifMatch, WhichNotificationsBelongToTheDetector) {
+    Info names = MdInfo();
+    Info noNames = MdInfo();
+    noNames.blSrcNameIgnored = true;
+    noNames.blDataNameIgnored = true;
+    OVF_EVT_NOTIF extraSource = Motion("r", "true");
+    extraSource.source.push_back({"Extra", "x"});
+    OVF_EVT_NOTIF noData = Motion("r", "true");
+    noData.data.clear();
+    OVF_EVT_NOTIF renamedSource = Motion("r", "true");
+    renamedSource.source.front().first = "VideoSourceToken";
+    OVF_EVT_NOTIF renamedData = Motion("r", "true");
+    renamedData.data.front().first = "State";
+    OVF_EVT_NOTIF otherPrefix = Motion("r", "true");
+    otherPrefix.topic = "ns7:RuleEngine/ns7:CellMotionDetector/Motion";
+    OVF_EVT_NOTIF otherTopic = Motion("r", "true");
+    otherTopic.topic = "tns1:RuleEngine/CellMotionDetector/Motion/Extra";
+    OVF_EVT_NOTIF otherSource = Motion("r", "true");
+    otherSource.source.front().second = "vsc1";
+
+    struct {
+        const char* name;
+        OVF_EVT_NOTIF n;
+        bool withNames;
+        bool withoutNames;
+    } rows[] = {
+        {"exact", Motion("r", "true"), true, true},
+        {"any rule, any analytics token", Motion("other", "false", "Changed", "zz"), true, true},
+        {"data values are not looked at", Motion("r", "maybe"), true, true},
+        {"Initialized", Motion("r", "true", "Initialized"), true, true},
+        {"Deleted", Motion("r", "true", "Deleted"), true, true},
+        {"no property operation", Motion("r", "true", "@UNKNOWN@"), true, true},
+        {"unknown operation", Motion("r", "true", "Modified"), false, false},
+        {"other prefix", otherPrefix, true, true},
+        {"other topic", otherTopic, false, false},
+        {"one source item more", extraSource, false, false},
+        {"data item missing", noData, false, false},
+        {"source item renamed", renamedSource, false, true},
+        {"data item renamed", renamedData, false, true},
+        {"other video source configuration", otherSource, false, false},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        EXPECT_EQ(OnvifMatch::IsNotifiedMsgFound(names, r.n), r.withNames);
+        EXPECT_EQ(OnvifMatch::IsNotifiedMsgFound(noNames, r.n), r.withoutNames);
+    }
+}
+
+TEST(OnvifMatch, KeyWithoutMatchTopicTakesNothing) {
+    OnvifEvtConf conf("/nonexistent");
+    std::string error;
+    ASSERT_TRUE(conf.LoadText(R"({"MotionDetection": {"keys": [
+        {"key": "NoSemicolon", "trigType": 1, "data": [{"name": "IsMotion", "value": "true"}]}]}})",
+                              error))
+        << error;
+    Info info;
+    info.Init("NoSemicolon", DET_TYPE_MD, conf);
+    EXPECT_EQ(info.matchTopic, "");
+    EXPECT_EQ(info.trigType, 1);
+    OVF_EVT_NOTIF empty = Notif("", "Changed", {}, {{"IsMotion", "true"}});
+    OVF_EVT_NOTIF named = Notif("NoSemicolon", "Changed", {}, {{"IsMotion", "true"}});
+    EXPECT_FALSE(OnvifMatch::IsNotifiedMsgFound(info, empty));
+    EXPECT_FALSE(OnvifMatch::IsNotifiedMsgFound(info, named));
+    // And an unknown kind leaves the record as it was.
+    Info untouched;
+    untouched.Init(kMdKey, 9, OnvifPullPointDetector::m_EvtConf);
+    EXPECT_EQ(untouched.trigType, 0);
+    EXPECT_TRUE(untouched.matchTopic.empty());
+}
+
+TEST(OnvifMatch, CacheEntriesPerSource) {
+    Info info = MdInfo();
+    OVF_EVT_CACHE cache;
+    int level = 0;
+    // Differ only in the analytics token (@ANY@): one entry.
+    OnvifMatch::IsStandardTrig(info, cache, {Motion("r", "true", "Changed", "a1")}, level);
+    OnvifMatch::IsStandardTrig(info, cache, {Motion("r", "false", "Changed", "a2")}, level);
+    ASSERT_EQ(cache.size(), 1u);
+    EXPECT_EQ(cache[0].data.front().second, "false");
+    EXPECT_EQ(cache[0].topicParts, (std::vector<std::string>{"tns1:RuleEngine", "CellMotionDetector", "Motion"}));
+    // Another rule (@MD_WIN@ is not @ANY@): its own entry.
+    OnvifMatch::IsStandardTrig(info, cache, {Motion("r2", "true")}, level);
+    EXPECT_EQ(cache.size(), 2u);
+    // The cache compares the topic as sent: another prefix is another source.
+    OVF_EVT_NOTIF other = Motion("r", "true");
+    other.topic = "ns7:RuleEngine/CellMotionDetector/Motion";
+    EXPECT_EQ(OnvifMatch::FindEvtStatus(info, cache, other), cache.size());
+}
+
+TEST(OnvifMatch, StandardRuleHoldsStateAcrossPulls) {
+    Info info = MdInfo();
+    OVF_EVT_CACHE cache;
+    // Each step: the notifications of one pull and the expected (trigger, level).
+    struct Step {
+        const char* name;
+        OVF_NOTIF_LIST notifs;
+        bool trig;
+    } steps[] = {
+        {"nothing yet", {}, false},
+        {"initialized triggering", {Motion("a", "true", "Initialized")}, true},
+        {"empty pull keeps it", {}, true},
+        {"unrelated topic keeps it", {Input("DI_0", "false")}, true},
+        {"second source quiet", {Motion("b", "false")}, true},
+        {"first source clears, second still quiet", {Motion("a", "false")}, false},
+        {"empty pull stays quiet", {}, false},
+        {"second source triggers with 1", {Motion("b", "1")}, true},
+        {"one batch: b off then a on", {Motion("b", "0"), Motion("a", "true")}, true},
+        {"a off", {Motion("a", "false")}, false},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.name);
+        int level = -1;
+        EXPECT_EQ(OnvifMatch::IsStandardTrig(info, cache, s.notifs, level), s.trig);
+        EXPECT_EQ(level, s.trig ? 100 : 0);
+    }
+}
+
+TEST(OnvifMatch, DataRule) {
+    Info info;
+    info.trigValue.data = {{"A", "on|1"}, {"B", "@ANY@"}};
+    EXPECT_TRUE(OnvifMatch::IsStandardEvtTrig(info, {}));
+    EXPECT_TRUE(OnvifMatch::IsStandardEvtTrig(info, {{"A", "on"}, {"B", "whatever"}}));
+    EXPECT_TRUE(OnvifMatch::IsStandardEvtTrig(info, {{"A", "1"}, {"B", ""}}));
+    EXPECT_FALSE(OnvifMatch::IsStandardEvtTrig(info, {{"A", "o"}, {"B", "x"}}));
+    EXPECT_FALSE(OnvifMatch::IsStandardEvtTrig(info, {{"A", "on"}, {"B", "x"}, {"C", "x"}}));
+    // Data wildcards are only @ANY@.
+    info.trigValue.data = {{"A", "@MD_WIN@"}};
+    EXPECT_FALSE(OnvifMatch::IsStandardEvtTrig(info, {{"A", "x"}}));
+}
+
+TEST(OnvifMatch, VideoSourcePlaceholders) {
+    std::list<OVF_MED_VDO_SRC_CONF> confs(2);
+    confs.front().field[0] = "c1";
+    confs.front().field[2] = "s1";
+    confs.back().field[0] = "c2";
+    confs.back().field[2] = "s2";
+    struct {
+        const char* confToken;
+        const char* src;
+        const char* conf;
+    } rows[] = {
+        {"c2", "s2", "c2"},
+        {"", "s1", "c1"},         // nothing configured: the first one
+        {"missing", "s1", "c1"},  // configured one not offered: the first one
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.confToken);
+        Info info;
+        info.trigValue.source = {{"S", "@VDOSRCTOKEN@|x"}, {"C", "@VDOSRCCONFTOKEN@"}, {"R", "@ANY@"}};
+        ASSERT_TRUE(OnvifMatch::HasVdoSrcPlaceholder(info));
+        ASSERT_EQ(OnvifMatch::ReplaceVdoSrcToken(info, confs, r.confToken), 0);
+        EXPECT_EQ(info.trigValue.source.front().second, std::string(r.src) + "|x");
+        EXPECT_EQ((++info.trigValue.source.begin())->second, r.conf);
+        EXPECT_FALSE(OnvifMatch::HasVdoSrcPlaceholder(info));
+    }
+    Info info;
+    info.trigValue.source = {{"S", "@VDOSRCTOKEN@"}};
+    EXPECT_EQ(OnvifMatch::ReplaceVdoSrcToken(info, {}, "c1"), -1);
+    EXPECT_EQ(info.trigValue.source.front().second, "@VDOSRCTOKEN@");
+}
+
+TEST(OnvifMatch, TopicNamespacesAndTokens) {
+    OVF_NS_LIST ns = OnvifMatch::ParseTopicNs("tns1@http://www.onvif.org/ver10/topics,broken,tnsx@a@b,");
+    ASSERT_EQ(ns.size(), 2u);
+    EXPECT_EQ(ns.front(), std::make_pair(std::string("tns1"), std::string("http://www.onvif.org/ver10/topics")));
+    EXPECT_EQ(ns.back(), std::make_pair(std::string("tnsx"), std::string("a@b")));
+    std::map<std::string, int> m = OnvifMatch::TokenPortMap({"DI_0", "DI_1", "DI_0", "DI_2"});
+    EXPECT_EQ(m, (std::map<std::string, int>{{"DI_0", 0}, {"DI_1", 1}, {"DI_2", 3}}));
+}
+
+// ---------------------------------------------------------------- kind classes
+
+struct OnvifRig {
+    SharingReset sharing;
+    LogCapture log;
+    CameraRig rig;
+    OnvifRig(int diCount = 1) {
+        rig.cap.SetAPI("onvif");
+        rig.cap.SetDICnt(diCount);
+        rig.cap.SetOnvifTopic(DET_TYPE_MD, kMdKey);
+        rig.cap.SetOnvifTopic(DET_TYPE_DI, kDiKey);
+        rig.cap.SetOnvifTopic(DET_TYPE_TD, kTdKey);
+    }
+};
+
+TEST(OnvifKinds, HoldRuleWithInjectedClock) {
+    OnvifRig r;
+    r.rig.cap.SetOnvifTopic(DET_TYPE_MD, kMdHoldKey);
+    OnvifMD md(r.rig.Attr());
+    ASSERT_EQ(md.EvtInfo().trigType, 2);
+    // No media service: the placeholder stays and the constructor says so.
+    EXPECT_NE(r.log.Text().find("Failed to assign video source for MD."), std::string::npos);
+    std::list<OVF_MED_VDO_SRC_CONF> confs(1);
+    confs.front().field[0] = "vsc0";
+    ASSERT_EQ(OnvifMatch::ReplaceVdoSrcToken(md.EvtInfo(), confs, ""), 0);
+    time_t now = 1000;
+    md.SetClock([&now] { return now; });
+    struct Step {
+        time_t at;
+        OVF_NOTIF_LIST notifs;
+        bool trig;
+    } steps[] = {
+        {1000, {Motion("a", "true")}, true},
+        {1004, {}, true},
+        {1005, {}, false},  // 5 s after the notification
+        {1006, {}, false},
+        {1010, {Motion("a", "true")}, true},
+        {1013, {Motion("a", "true")}, true},  // restarts the period
+        {1017, {}, true},
+        {1018, {}, false},
+        {1020, {Motion("a", "false")}, false},
+        {1021, {Motion("b", "true")}, true},  // a new source appends an entry and a stamp
+        {1026, {}, false},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.at);
+        now = s.at;
+        int level = -1;
+        EXPECT_EQ(md.IsTrig(s.notifs, level), s.trig);
+        EXPECT_EQ(level, s.trig ? 100 : 0);
+    }
+    EXPECT_EQ(md.StatusCache().size(), 2u);
+}
+
+TEST(OnvifKinds, MomentaryAndStandardTampering) {
+    OnvifRig r;
+    r.rig.cap.SetOnvifTopic(DET_TYPE_TD, kTdMomentaryKey);
+    OnvifTD momentary(r.rig.Attr());
+    ASSERT_EQ(momentary.EvtInfo().trigType, 3);
+    EXPECT_NE(r.log.Text().find("Failed to assign video source for tampering detection."), std::string::npos);
+    SharingReset::Clear();
+    r.rig.cap.SetOnvifTopic(DET_TYPE_TD, kTdKey);
+    OnvifTD standard(r.rig.Attr());
+    for (OnvifTD* td : {&momentary, &standard}) {
+        std::list<OVF_MED_VDO_SRC_CONF> confs(1);
+        confs.front().field[0] = "vsc0";
+        ASSERT_EQ(OnvifMatch::ReplaceVdoSrcToken(td->EvtInfo(), confs, ""), 0);
+    }
+    struct Step {
+        OVF_NOTIF_LIST notifs;
+        bool momentaryTrig;
+        bool standardTrig;
+    } steps[] = {
+        {{Tamper("true")}, true, true},
+        {{}, false, true},
+        {{Tamper("false"), Tamper("true")}, true, true},
+        {{Tamper("false")}, false, false},
+    };
+    int i = 0;
+    for (const Step& s : steps) {
+        SCOPED_TRACE(i++);
+        int level;
+        EXPECT_EQ(momentary.IsTrig(s.notifs, level), s.momentaryTrig);
+        EXPECT_TRUE(momentary.StatusCache().empty());
+        EXPECT_EQ(standard.IsTrig(s.notifs, level), s.standardTrig);
+    }
+}
+
+TEST(OnvifKinds, DigitalInputsByToken) {
+    OnvifRig r(3);
+    OnvifDI di(r.rig.Attr(true));
+    ASSERT_EQ(di.EvtInfo().trigType, 1);
+    di.TokenPortMap() = OnvifMatch::TokenPortMap({"DI_0", "DI_1", "DI_2"});
+    struct Step {
+        const char* name;
+        OVF_NOTIF_LIST notifs;
+        std::map<int, bool> ports;
+    } steps[] = {
+        {"initial", {}, {{0, false}, {1, false}, {2, false}}},
+        {"port 1 on", {Input("DI_1", "true")}, {{0, false}, {1, true}, {2, false}}},
+        {"held", {}, {{0, false}, {1, true}, {2, false}}},
+        {"unknown token changes nothing", {Input("DI_9", "true")}, {{0, false}, {1, true}, {2, false}}},
+        {"port 2 on, port 1 off", {Input("DI_2", "1"), Input("DI_1", "false")}, {{0, false}, {1, false}, {2, true}}},
+        {"port 2 off", {Input("DI_2", "false")}, {{0, false}, {1, false}, {2, false}}},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.name);
+        EXPECT_EQ(di.IsTrig(s.notifs), s.ports);
+    }
+
+    // While stopped, a pull clears every port instead of reporting.
+    r.rig.bufMap.SetStatus(1, true, 100);
+    di.UpdateTrigger({Input("DI_1", "true")});
+    EXPECT_FALSE(r.rig.bufMap.GetTrig(1));
+}
+
+TEST(OnvifKinds, DigitalInputsWithoutTokens) {
+    OnvifRig r(2);
+    // Capability 7 absent: no device IO call, no token map.
+    OnvifDI di(r.rig.Attr(true));
+    ASSERT_TRUE(di.TokenPortMap().empty());
+    EXPECT_EQ(di.IsTrig({Input("DI_5", "true")}), (std::map<int, bool>{{0, true}, {1, false}}));
+    EXPECT_EQ(di.IsTrig({}), (std::map<int, bool>{{0, true}, {1, false}}));
+    EXPECT_EQ(di.IsTrig({Input("DI_5", "false")}), (std::map<int, bool>{{0, false}, {1, false}}));
+    // A rule type the DI class does not know: every port quiet.
+    di.EvtInfo().trigType = 2;
+    EXPECT_EQ(di.IsTrig({Input("DI_5", "true")}), (std::map<int, bool>{{0, false}, {1, false}}));
+}
+
+TEST(OnvifKinds, UnknownKeyNeverTriggers) {
+    OnvifRig r;
+    r.rig.cap.SetOnvifTopic(DET_TYPE_AD, "tns1:AudioAnalytics/Audio/DetectedSound;NoSuchVariant");
+    OnvifAD ad(r.rig.Attr());
+    EXPECT_EQ(ad.EvtInfo().trigType, 0);
+    int level = -1;
+    OVF_EVT_NOTIF n = Notif("tns1:AudioAnalytics/Audio/DetectedSound", "Changed", {}, {});
+    EXPECT_FALSE(ad.IsTrig({n}, level));
+    EXPECT_EQ(level, 0);
+}
+
+// ---------------------------------------------------------------- configuration
+
+TEST(OnvifEvtConf, ShippedFileLoadsAndIsTheFallback) {
+    LogCapture log;
+    OnvifEvtConf file(std::string(CAMDET_TEST_DATA) + "/../../host/onvif/data/onvifevtconf.json");
+    EXPECT_EQ(log.Text(), "");
+    OnvifEvtConf builtin("/nonexistent/onvifevtconf.json");
+    EXPECT_NE(log.Text().find("using the built-in rules"), std::string::npos);
+    for (const char* kind : {"MotionDetection", "DigitalInput", "TamperingDetection", "AudioDetection"}) {
+        SCOPED_TRACE(kind);
+        ASSERT_FALSE(file.GetKeys(kind).empty());
+        EXPECT_EQ(file.GetKeys(kind), builtin.GetKeys(kind));
+    }
+    // Every rule type the detectors know is reachable.
+    EXPECT_EQ(file.GetTrigType("MotionDetection", kMdHoldKey), 2);
+    EXPECT_EQ(file.GetTrigType("TamperingDetection", kTdMomentaryKey), 3);
+    EXPECT_EQ(file.GetTrigType("TamperingDetection", "tns1:VideoSource/GlobalSceneChange/ImagingService;State"), 1);
+    EXPECT_EQ(file.GetTrigType("MotionDetection", "tns1:VideoSource/MotionAlarm;State"), 1);
+}
+
+TEST(OnvifEvtConf, BadFilesFallBackWithOneLine) {
+    struct {
+        const char* name;
+        const char* text;
+    } rows[] = {
+        {"not JSON", "{ \"MotionDetection\": "},
+        {"no keys", "{\"MotionDetection\": {\"default\": \"x\"}}"},
+        {"trigType text", "{\"MotionDetection\": {\"keys\": [{\"key\": \"a;b\", \"trigType\": \"1\"}]}}"},
+        {"item without value", "{\"MotionDetection\": {\"keys\": [{\"key\": \"a;b\", \"trigType\": 1, "
+                               "\"source\": [{\"name\": \"x\"}]}]}}"},
+        {"empty", ""},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        char path[] = "/tmp/onvifevtconf-XXXXXX";
+        int fd = mkstemp(path);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(write(fd, r.text, strlen(r.text)), (ssize_t)strlen(r.text));
+        close(fd);
+        LogCapture log;
+        OnvifEvtConf conf(path);
+        unlink(path);
+        std::string text = log.Text();
+        EXPECT_NE(text.find("host/onvifevtconf:"), std::string::npos);
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1);
+        EXPECT_EQ(conf.GetTrigType("MotionDetection", kMdKey), 1);  // defaults in use
+    }
+}
+
+}  // namespace

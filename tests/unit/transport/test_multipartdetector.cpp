@@ -1,0 +1,321 @@
+// The multipart transport with the recorder's real fetcher over scripted
+// streams: buffer growth, what the vendor test receives, body modes, options,
+// stream sharing, drops and hostile parts.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <vector>
+
+#include "camdet/vendors/hikvisiondetector.h"
+#include "tests/fixtures/mfscript.h"
+#include "tests/fixtures/testsupport.h"
+
+namespace {
+
+// Records what the transport hands to a vendor test.
+class ProbeDetector : public MultipartDetector {
+public:
+    ProbeDetector(DET_BASE_ATTR a, int mode = 0, HTTP_VERSION v = HTTP_VER_DEF, int kind = 0)
+        : MultipartDetector(a, 1, v) {
+        m_BodyMode = mode;
+        if (kind) m_DetType = kind;
+    }
+    ~ProbeDetector() override { Detach(); }
+    int GetPathPort(std::string& path, int& port) override {
+        path = "/probe";
+        port = 8080;
+        return 0;
+    }
+    struct Seen {
+        unsigned int size;
+        std::string text;      // up to the first zero byte
+        bool zeroAfterText;    // every byte after the text, up to and including buf[size], is zero
+    };
+    bool IsTrig(char* buf, unsigned int size, int& level) override {
+        Seen s;
+        s.size = size;
+        s.text = std::string(buf, strnlen(buf, size));
+        s.zeroAfterText = true;
+        for (unsigned int i = (unsigned int)s.text.size(); i <= size; ++i) s.zeroAfterText &= buf[i] == 0;
+        std::lock_guard<std::mutex> g(m_SeenMutex);
+        m_Seen.push_back(s);
+        level = 42;
+        return s.text.find("motion=1") != std::string::npos;
+    }
+    bool IsTrig(int port, char*, unsigned int, int& level) override {
+        ++diCalls;
+        level = 1;
+        return port == 0;
+    }
+    std::vector<Seen> SeenParts() {
+        std::lock_guard<std::mutex> g(m_SeenMutex);
+        return m_Seen;
+    }
+    std::atomic<int> diCalls{0};
+
+private:
+    std::mutex m_SeenMutex;
+    std::vector<Seen> m_Seen;
+};
+
+// Status history of one event buffer.
+struct History {
+    std::mutex m;
+    std::vector<std::pair<bool, int> > v;
+    void Attach(EventBuf& buf) {
+        buf.SetListener([this](bool t, int l) {
+            std::lock_guard<std::mutex> g(m);
+            v.push_back({t, l});
+        });
+    }
+    std::vector<std::pair<bool, int> > Get() {
+        std::lock_guard<std::mutex> g(m);
+        return v;
+    }
+    // The distinct states in order (repeats collapsed).
+    std::vector<std::pair<bool, int> > Changes() {
+        std::vector<std::pair<bool, int> > out;
+        for (auto& s : Get())
+            if (out.empty() || out.back() != s) out.push_back(s);
+        return out;
+    }
+    bool Contains(const std::vector<std::pair<bool, int> >& seq) {
+        std::vector<std::pair<bool, int> > c = Changes();
+        return std::search(c.begin(), c.end(), seq.begin(), seq.end()) != c.end();
+    }
+};
+
+class MultipartTransport : public ::testing::Test {
+protected:
+    SharingReset sharing;
+    LogCapture log;
+    MFScriptScope scope;
+    CameraRig rig;
+};
+
+TEST_F(MultipartTransport, BufferGrowsToTheLargestPartAndNeverShrinks) {
+    MFScriptedConn c;
+    c.chunks = {MFPart(std::string(100, 'a')), MFPart("motion=1" + std::string(2992, 'b')), MFPart("motion=0"),
+                MFPart(std::string(1024, 'c'))};
+    c.end = MFScriptedConn::STALL;
+    scope.script->Add(c);
+    ProbeDetector det(rig.Attr());
+    ASSERT_EQ(det.Start(), 0);
+    ASSERT_TRUE(WaitFor([&] { return det.SeenParts().size() >= 4; }));
+    det.Stop();
+    std::vector<ProbeDetector::Seen> seen = det.SeenParts();
+    ASSERT_GE(seen.size(), 4u);
+    EXPECT_EQ(seen[0].size, 1024u);
+    EXPECT_EQ(seen[0].text, std::string(100, 'a'));
+    EXPECT_EQ(seen[1].size, 3000u);
+    EXPECT_EQ(seen[2].size, 3000u);  // kept for later, smaller parts
+    EXPECT_EQ(seen[2].text, "motion=0");
+    EXPECT_EQ(seen[3].size, 3000u);
+    for (const auto& s : seen) EXPECT_TRUE(s.zeroAfterText);
+    // A test that reads its whole capacity still finds a terminator.
+    EXPECT_EQ(seen[3].text, std::string(1024, 'c'));
+    ASSERT_EQ(scope.script->Connects().size(), 1u);
+    EXPECT_EQ(scope.script->Connects()[0].path, "/probe");
+    EXPECT_EQ(scope.script->Connects()[0].port, 8080);
+    EXPECT_EQ(scope.script->Connects()[0].timeoutSec, 1);
+}
+
+TEST_F(MultipartTransport, HttpVersionOptionReachesTheConnection) {
+    EXPECT_EQ(MultipartDetector::HttpVersionOptions(2).at("HttpVersion"), "HTTP_VER_1_1");
+    EXPECT_EQ(MultipartDetector::HttpVersionOptions(1).at("HttpVersion"), "HTTP_VER_1_0");
+    EXPECT_EQ(MultipartDetector::HttpVersionOptions(0).at("HttpVersion"), "HTTP_VER_DEF");
+    EXPECT_TRUE(MultipartDetector::HttpVersionOptions(7).empty());
+
+    MFScriptedConn c;
+    c.chunks = {MFPart("x")};
+    c.end = MFScriptedConn::STALL;
+    scope.script->Add(c);
+    rig.med.user = "admin";
+    rig.med.password = "s3cret";
+    rig.med.host = "127.0.0.1";
+    ProbeDetector det(rig.Attr(), 0, HTTP_VER_1_1);
+    det.Start();
+    ASSERT_TRUE(WaitFor([&] { return !det.SeenParts().empty(); }));
+    det.Stop();
+    MF_CONNECT_INFO info = scope.script->Connects().at(0);
+    EXPECT_EQ(info.version, HTTP_VER_1_1);
+    EXPECT_EQ(info.user, "admin");
+    EXPECT_EQ(info.password, "s3cret");
+    EXPECT_EQ(info.host, "127.0.0.1");
+    EXPECT_EQ(log.Text().find("s3cret"), std::string::npos);
+}
+
+TEST_F(MultipartTransport, BodyModesLeaveHeaderLinesInTheBuffer) {
+    const std::string jpeg("\xff\xd8\xff\xe0JFIF\x00\x01", 10);
+    struct {
+        int mode;
+        std::string headers;
+        std::string body;
+        std::string seen;
+    } rows[] = {
+        {0, "Content-Type: image/jpeg\r\nPragma: trigger=input\r\n", "motion=1", "motion=1"},
+        {1, "Content-Type: image/jpeg\r\nmotion-event: 1\r\n", jpeg,
+         "Content-Type:image/jpeg\nmotion-event:1\nContent-Length:10\n"},
+        {2, "Content-Type: image/jpeg\r\nPragma:  trigger=input \r\n", jpeg, "Pragma: trigger=input\n"},
+        // "noimage" streams: headers only, no body bytes at all.
+        {2, "Pragma: trigger=motion\r\n", "", "Pragma: trigger=motion\n"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.mode);
+        MFScriptScope local;
+        MFScriptedConn c;
+        c.chunks = {MFPart(r.body, r.headers)};
+        c.end = MFScriptedConn::STALL;
+        local.script->Add(c);
+        ProbeDetector det(rig.Attr(), r.mode);
+        det.Start();
+        ASSERT_TRUE(WaitFor([&] { return !det.SeenParts().empty(); }));
+        det.Stop();
+        EXPECT_EQ(det.SeenParts()[0].text, r.seen);
+    }
+}
+
+TEST_F(MultipartTransport, FetcherNeverWritesPastTheLengthItReported) {
+    MultipartFetcher f;
+    char path[] = "/p", host[] = "127.0.0.1", user[] = "", pass[] = "";
+    MFScriptedConn c;
+    c.chunks = {MFPart("ab", "Pragma: trigger=input\r\nX-Long-Header: " + std::string(300, 'h') + "\r\n")};
+    c.end = MFScriptedConn::STALL;
+    scope.script->Add(c);
+    f.Open(path, host, 80, user, pass, 1, 1);
+    unsigned int len = 0;
+    char text[128];
+    int bodyLen = -1;
+    ASSERT_EQ(f.NextPart(len, text, sizeof(text), bodyLen), 0);
+    EXPECT_EQ(bodyLen, 2);
+    std::vector<unsigned char> buf(len + 16, 0xEE);
+    EXPECT_NE(f.ReadPart(buf.data(), len + 1), 0);  // more than reported
+    ASSERT_EQ(f.ReadPart(buf.data(), len), 0);
+    EXPECT_EQ(buf[0], 'a');
+    ASSERT_EQ(f.PartHeaders(buf.data()), 0);
+    ASSERT_EQ(f.PartPragma(buf.data()), 0);
+    for (size_t i = len; i < buf.size(); ++i) ASSERT_EQ(buf[i], 0xEE) << i;
+    EXPECT_STREQ(reinterpret_cast<char*>(buf.data()), "Pragma: trigger=input\n");
+}
+
+TEST_F(MultipartTransport, DiWithoutPortsReportsNothingAndFailuresResetPorts) {
+    rig.cap.SetDICnt(0);
+    MFScriptedConn c;
+    c.chunks = {MFPart("a"), MFPart("b")};
+    c.end = MFScriptedConn::STALL;
+    scope.script->Add(c);
+    {
+        ProbeDetector det(rig.Attr(true), 0, HTTP_VER_DEF, DET_TYPE_DI);
+        det.Start();
+        ASSERT_TRUE(WaitFor([&] { return scope.script->Connects().size() >= 1; }));
+        det.Stop();
+        EXPECT_EQ(det.diCalls, 0);
+        EXPECT_EQ(rig.bufMap.GetUpdateCount(), 0);
+    }
+    rig.cap.SetDICnt(2);
+    ProbeDetector det(rig.Attr(true), 0, HTTP_VER_DEF, DET_TYPE_DI);
+    det.UpdateTrigger(nullptr, 0, -1);  // a failed read: every port reset
+    EXPECT_EQ(rig.bufMap.GetUpdateCount(), 2);
+    EXPECT_FALSE(rig.bufMap.GetTrig(0));
+}
+
+// One alert stream for four HikVision detectors: the owner reads, the
+// followers are fed the same parts under the sharing lock.
+TEST_F(MultipartTransport, OneHikVisionStreamServesFourKinds) {
+    CameraRig di, td, ad;
+    rig.cap.SetAPI("hikvisionv3");
+    rig.cap.SetDICnt(2);
+    History mdH, tdH, adH;
+    mdH.Attach(rig.buf);
+    tdH.Attach(td.buf);
+    adH.Attach(ad.buf);
+    auto part = [](const char* f) {
+        std::ifstream in(std::string(CAMDET_TEST_DATA) + "/hikvision/" + f, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return MFPart(ss.str(), "Content-Type: application/xml; charset=\"UTF-8\"\r\n");
+    };
+    MFScriptedConn c;
+    c.chunks = {part("heartbeat.xml"), part("vmd_active.xml"), part("io2_active.xml"), part("shelter_active.xml"),
+                part("audio_active.xml"), part("vmd_inactive.xml")};
+    c.end = MFScriptedConn::STALL;
+    scope.script->Add(c);
+
+    HikVisionV3MD md(rig.Attr());
+    DET_BASE_ATTR diAttr = rig.Attr(true);
+    diAttr.evtBufHdl = EventBufHandler(&di.buf);
+    HikVisionV3DI dDI(diAttr);
+    DET_BASE_ATTR tdAttr = rig.Attr();
+    tdAttr.evtBufHdl = EventBufHandler(&td.buf);
+    HikVisionV3TD dTD(tdAttr);
+    DET_BASE_ATTR adAttr = rig.Attr();
+    adAttr.evtBufHdl = EventBufHandler(&ad.buf);
+    HikVisionAD dAD(adAttr);
+    // Followers first: a follower that is not running yet reports parts as quiet.
+    for (DetectorBase* d : std::vector<DetectorBase*>{&dDI, &dTD, &dAD, &md}) ASSERT_EQ(d->Start(), 0);
+
+    ASSERT_TRUE(WaitFor([&] { return mdH.Contains({{false, 0}, {true, 100}, {false, 0}}); }));
+    EXPECT_TRUE(WaitFor([&] { return rig.bufMap.GetTrig(1); }));
+    EXPECT_FALSE(rig.bufMap.GetTrig(0));
+    EXPECT_TRUE(tdH.Contains({{false, 0}, {true, 100}}));
+    EXPECT_TRUE(adH.Contains({{false, 0}, {true, 100}}));
+    EXPECT_EQ(scope.script->Connects().size(), 1u);  // one stream for all four
+    EXPECT_EQ(scope.script->Connects()[0].path, "/ISAPI/Event/notification/alertStream");
+    for (DetectorBase* d : std::vector<DetectorBase*>{&dAD, &dTD, &dDI, &md}) d->Stop();
+    EXPECT_FALSE(rig.buf.GetTrig());  // status cleared on the way out
+}
+
+// The stream drops and the camera stays away for a while: the status is
+// cleared while down and detection resumes on the next connection.
+TEST_F(MultipartTransport, StreamDropsAndComesBack) {
+    History h;
+    h.Attach(rig.buf);
+    MFScriptedConn up;
+    up.chunks = {MFPart("motion=1")};
+    up.end = MFScriptedConn::CLOSE;  // closed mid-stream
+    MFScriptedConn down;
+    down.connectRc = -1;
+    MFScriptedConn midPart;
+    midPart.chunks = {"--boundary\r\nContent-Length: 50\r\n\r\nmotion=1 and the li"};
+    midPart.end = MFScriptedConn::FAIL;
+    MFScriptedConn back = up;
+    back.end = MFScriptedConn::STALL;
+    for (const MFScriptedConn& c : {up, down, midPart, back}) scope.script->Add(c);
+    ProbeDetector det(rig.Attr());
+    det.Start();
+    ASSERT_TRUE(WaitFor([&] { return scope.script->Connects().size() >= 4 && h.Get().back().first; }, 10000));
+    det.Stop();
+    EXPECT_TRUE(h.Contains({{true, 42}, {false, 0}, {true, 42}}));
+    // The truncated part never reached the test.
+    for (const auto& s : det.SeenParts()) EXPECT_EQ(s.text, "motion=1");
+    // One line for the run of failures, not one per attempt.
+    std::string text = log.Text();
+    size_t lines = 0;
+    for (size_t p = text.find("host/multipartfetcher"); p != std::string::npos;
+         p = text.find("host/multipartfetcher", p + 1))
+        ++lines;
+    EXPECT_GE(lines, 1u);
+    EXPECT_LE(lines, 3u);
+}
+
+TEST_F(MultipartTransport, AGigabytePartIsAFailureNotAnAllocation) {
+    History h;
+    h.Attach(rig.buf);
+    MFScriptedConn huge;
+    huge.chunks = {MFPart("motion=1"), "--boundary\r\nContent-Length: 1073741824\r\n\r\n", std::string(4096, 'x')};
+    huge.end = MFScriptedConn::STALL;
+    MFScriptedConn garbage;
+    garbage.chunks = {"\x01\x02 junk\r\n\r\n<html>not a part</html>\r\n" + MFPart("motion=1")};
+    garbage.end = MFScriptedConn::STALL;
+    scope.script->Add(huge);
+    scope.script->Add(garbage);
+    ProbeDetector det(rig.Attr());
+    det.Start();
+    ASSERT_TRUE(WaitFor([&] { return scope.script->Connects().size() >= 2 && det.SeenParts().size() >= 2; }, 10000));
+    det.Stop();
+    for (const auto& s : det.SeenParts()) EXPECT_LE(s.size, 1024u);
+    EXPECT_TRUE(h.Contains({{true, 42}, {false, 0}, {true, 42}}));
+}
+
+}  // namespace

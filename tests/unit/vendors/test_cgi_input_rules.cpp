@@ -1,0 +1,321 @@
+// Input tests of the polled camera families, per input port, grouped per
+// family; then the checks that hold for every polled class (every test has
+// alarm and quiet cases here, hostile answers never raise a crash or depend
+// on anything but the answer, and the factories build every class).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <random>
+#include <set>
+
+#include "camdet/api/entrypoints.h"
+#include "camdet/factory/detfactory.h"
+#include "tests/unit/vendors/cgirulecases.h"
+#include "tests/fixtures/testsupport.h"
+
+using cgitest::kUntouched;
+using cgitest::RuleCase;
+
+namespace cgitest {
+
+const std::vector<RuleCase>& InputCases() {
+    static const std::vector<RuleCase> cases = {
+        // Airlive: one answer per input, named by its number from 1.
+        {"AirliveDI", "input1=active\n", true, 1, 0},
+        {"AirliveDI", "input1=active\n", false, 0, 1, 2},
+        {"AirliveDI", "input2=active\n", true, 1, 1, 2},
+        {"AirliveDI", "input1=inactive\n", false, 0, 0},
+
+        // LevelOne: group 5 compares with the camera API's alarm value.
+        {"LevelOneGr5DI", "Di_Stats=1\n", true, 100, 0, 2, false, "1"},
+        {"LevelOneGr5DI", "Di_Stats=1\n", true, 100, 1, 2, false, "1"},
+        {"LevelOneGr5DI", "Di_Stats=0\n", false, 0, 0, 1, false, "1"},
+        {"LevelOneGr5DI", "Di_Stats=0\n", true, 100, 0, 1, false, "0"},
+        {"LevelOneGr5DI", "Di_Stats=11\n", false, 0, 0, 1, false, "1"},
+        {"LevelOneGr1DI", "input_1=1\ninput_2=0\n", true, 1, 0, 2},
+        {"LevelOneGr1DI", "input_1=1\ninput_2=0\n", false, 0, 1, 2},
+        {"LevelOneGr4DICgiQuery", "Input1=active\n", true, 100, 0, 2},
+        {"LevelOneGr4DICgiQuery", "Input1=active\n", true, 100, 1, 2},
+        {"LevelOneGr4DICgiQuery", "Input1=inactive\nInput2=active\n", false, 0, 1, 2},
+
+        // Ycam: input 0's status stands for every input.
+        {"YcamV2DI", "gpio.input_0.status=1;", true, 100, 0},
+        {"YcamV2DI", "gpio.input_0.status=1;", true, 100, 1, 2},
+        {"YcamV2DI", "gpio.input_0.status=0;", false, 0, 0},
+
+        // JVC: the contact state ends at a space.
+        {"JvcDI", "peripheral.input_pin.pin(1).status=make&200 ", true, 1, 0},
+        {"JvcDI", "peripheral.input_pin.pin(1).status=make&200", true, 1, 0},
+        {"JvcDI", "peripheral.input_pin.pin(1).status=break&200 ", false, 0, 0},
+        {"JvcDI", "peripheral.input_pin.pin(2).status=make&200 ", true, 1, 1, 2},
+        {"JvcDI", "peripheral.input_pin.pin(1).status=make&200 ", false, 0, 1, 2},
+
+        // Edimax and Pixord: active low, inputs numbered from 0.
+        {"EdimaxVPDI", "TriggerInStatus0=low\nTriggerInStatus1=high\n", true, 100, 0, 2},
+        {"EdimaxVPDI", "TriggerInStatus0=low\nTriggerInStatus1=high\n", false, 0, 1, 2},
+        {"PixordDI", "Input.I00.Status=low\nInput.I01.Status=high\n", true, 1, 0, 2},
+        {"PixordDI", "Input.I00.Status=low\nInput.I01.Status=high\n", false, 0, 1, 2},
+        {"PixordDI", "Input.I01.Status=low\n", true, 1, 1, 2},
+
+        // ACTi: a clear bit of the hex mask is an input in alarm.
+        {"ActiDI", "DIO_STATUS=3\n", false, 0, 0, 2},
+        {"ActiDI", "DIO_STATUS=3\n", false, 0, 1, 2},
+        {"ActiDI", "DIO_STATUS=0\n", true, 1, 0, 2},
+        {"ActiDI", "DIO_STATUS=0\n", true, 1, 1, 2},
+        {"ActiDI", "DIO_STATUS=2\n", true, 1, 0, 2},
+        {"ActiDI", "DIO_STATUS=2\n", false, 0, 1, 2},
+        {"ActiDI", "DIO_STATUS: 0x01\n", false, 0, 0, 2},
+        {"ActiDI", "DIO_STATUS: 0x01\n", true, 1, 1, 2},
+        {"ActiDI", "DIO_STATUS 0F\n", false, 0, 1, 2},
+        {"ActiDI", "DIO_STATUS=3\n", true, 1, 2, 4},  // no bit for a third input
+        {"ActiDI", "DIO_STATUS=123456789\n", false, 0, 0, 2},
+        {"ActiDI", "DIO_STATUS=zz\n", false, 0, 0, 2},
+        {"ActiDI", "DIO_STATUS=\n", false, 0, 0, 2},
+
+        // Arecont: one auxiliary input for all.
+        {"ArecontDI", "auxin=on\n", true, 1, 0},
+        {"ArecontDI", "auxin=on\n", true, 1, 1, 2},
+        {"ArecontDI", "auxin=off\n", false, 0, 0},
+        {"ArecontDI", "mdresult=on\n", false, 0, 0},
+
+        // Messoa: "Mode 1" input, "Mode 3" input and motion.
+        {"MessoaDI", "Mode 1\n", true, 1, 0},
+        {"MessoaDI", "Mode 3\n", true, 1, 1, 2},
+        {"MessoaDI", "Mode 2\n", false, 0, 0},
+        {"MessoaProDI", "Alarm.Status=1\n", true, 1, 0},
+        {"MessoaProDI", "Alarm.Status=40 \n", true, 1, 0},
+        {"MessoaProDI", "Alarm.Status=3\n", true, 1, 0},
+        {"MessoaProDI", "Alarm.Status=2\n", false, 0, 0},
+        {"MessoaProDI", "Alarm.Status=4\n", false, 0, 0},
+
+        // MessoaSDK05: a one-input camera has no input number in its key.
+        {"MessoaSDK05DI", "alarm_status=on\n", true, 1, 0, 1},
+        {"MessoaSDK05DI", "alarm_0_status=on\n", false, 0, 0, 1},
+        {"MessoaSDK05DI", "alarm_0_status=off\nalarm_1_status=on\n", false, 0, 0, 2},
+        {"MessoaSDK05DI", "alarm_0_status=off\nalarm_1_status=on\n", true, 1, 1, 2},
+        {"MessoaSDK05DI", "{\"system.external_alarm_input1.status\":[\"ok\",\"on\"]}", true, 100, 0, 1, true},
+        {"MessoaSDK05DI", "{\"system.external_alarm_input1.status\":[\"ok\",\"off\"]}", false, 0, 0, 1, true},
+        {"MessoaSDK05DI", "alarm_status=on\n", false, 0, 0, 1, true},
+
+        // Messoa A02 and Imege: input 1 bare, the others with "_<n>".
+        {"MessoaA02DI", "surveillance.eventdido.di_current_state=1\n", true, 100, 0, 1},
+        {"MessoaA02DI",
+         "surveillance.eventdido.di_current_state=0\nsurveillance.eventdido.di_current_state_2=1\n", false, 0, 0, 2},
+        {"MessoaA02DI",
+         "surveillance.eventdido.di_current_state=0\nsurveillance.eventdido.di_current_state_2=1\n", true, 100, 1, 2},
+        {"MessoaA02DI", "surveillance.eventdido.di_current_state_2=1\n", false, 0, 0, 2},
+        {"ImegeDI", "surveillance.eventdido.di_current_state=1\n", true, 100, 0, 1},
+        {"ImegeDI", "surveillance.eventdido.di_current_state=0\n", false, 0, 0, 1},
+
+        // Messoa03: modes 1..inputs raise every input.
+        {"Messoa03DI", "Mode 1\n", true, 1, 0, 1},
+        {"Messoa03DI", "Mode 2\n", false, 0, 0, 1},
+        {"Messoa03DI", "Mode 0\nMode \n", false, 0, 0, 1},
+        {"Messoa03DI", "@messoa/messoa03_input2_of_2.txt", true, 1, 0, 2},
+        {"Messoa03DI", "@messoa/messoa03_input2_of_2.txt", true, 1, 1, 2},
+        {"Messoa03DI", "@messoa/messoa03_input2_of_2.txt", false, 0, 0, 1},
+
+        // Compro and Hunt: a word per input.
+        {"ComproDI", "IO.InPort0=Enable\nIO.InPort1=Disable\n", true, 1, 0, 2},
+        {"ComproDI", "IO.InPort0=Enable\nIO.InPort1=Disable\n", false, 0, 1, 2},
+        {"HuntDI", "Input1Trig=1<br>Input2Trig=0<br>", true, 1, 0, 2},
+        {"HuntDI", "Input1Trig=1<br>Input2Trig=0<br>", false, 0, 1, 2},
+
+        // Brickcom and StarDot: an input reading 0 is in alarm.
+        {"BrickcomDI", "di1.status=0\ndi2.status=1\n", true, 1, 0, 2},
+        {"BrickcomDI", "di1.status=0\ndi2.status=1\n", false, 0, 1, 2},
+        {"StarDotDI", "trigger1=0\n", true, 100, 0},
+        {"StarDotDI", "trigger1=0\n", true, 100, 1, 2},
+        {"StarDotDI", "trigger1=1\n", false, 0, 0},
+
+        // Storage Options and Foscam share "alarm_status".
+        {"StorageDI", "var alarm_status=2;", true, 1, 0},
+        {"StorageDI", "var alarm_status=3;", true, 1, 0},
+        {"StorageDI", "var alarm_status=1;", false, 0, 0},
+        {"FoscamDI", "var alarm_status=2;", true, 1, 0},
+        {"FoscamDI", "var alarm_status=3;", false, 0, 0},
+        {"FoscamV2DI", "<CGI_Result>\n  <IOAlarm>2</IOAlarm>\n", true, 100, 0},
+        {"FoscamV2DI", "<CGI_Result>\n  <IOAlarm>1</IOAlarm>\n", false, 0, 0},
+
+        // Zavio: "inputN:1", one request per input.
+        {"ZavioDI", "input1:1\n", true, 1, 0},
+        {"ZavioDI", "input1:0\n", false, 0, 0},
+        {"ZavioDI", "input2:1\n", true, 1, 1, 2},
+        {"ZavioDI", "input1=1\n", false, 0, 0},
+
+        // Canon: "i.N:=1".
+        {"CanonDI", "i.1:=1\ni.2:=0\n", true, 1, 0, 2},
+        {"CanonDI", "i.1:=1\ni.2:=0\n", false, 0, 1, 2},
+
+        // Basler: the second action's return value.
+        {"BaslerMp4DI", "Return_0=0\nReturn_1=1\n", true, 1, 0},
+        {"BaslerMp4DI", "Return_1=0\n", false, 0, 0},
+
+        // Itx: the first inputs' flags; the level is left as it was.
+        {"ItxDI", "@itx/status_input2.txt", true, kUntouched, 0, 2},
+        {"ItxDI", "@itx/status_input2.txt", true, kUntouched, 1, 2},
+        {"ItxDI", "@itx/status_input2.txt", false, kUntouched, 0, 1},
+        {"ItxDI", "@itx/status_motion3.txt", false, kUntouched, 0, 4},
+
+        // Bosch: the dec element; the level is left as it was.
+        {"BoschDI", "@bosch/rcp_flag_set.xml", true, kUntouched, 0},
+        {"BoschDI", "@bosch/rcp_flag_clear.xml", false, kUntouched, 0},
+        {"BoschDI", "@bosch/rcp_error.xml", false, kUntouched, 0},
+
+        // Beward and Siemens: a word anywhere.
+        {"BewardDI", "SensorAlarm=1\n", true, 1, 0},
+        {"BewardDI", "MotionDetection=1\n", false, 0, 0},
+        {"SiemensDI", "HTTP/1.1 200 OK\r\n\r\nAlarm\r\n", true, 1, 0},
+        {"SiemensDI", "HTTP/1.1 200 OK\r\n\r\nMotion\r\n", false, 0, 0},
+
+        // Shany and Nexcom: status words shared with motion.
+        {"ShanyDI", "getalarmstatus=00001 ", true, 1, 0},
+        {"ShanyDI", "getalarmstatus=00003 ", true, 1, 0},
+        {"ShanyDI", "getalarmstatus=00002 ", false, 0, 0},
+        {"NexcomDI", "alarmstatus=1\n", true, 1, 0},
+        {"NexcomDI", "alarmstatus=3\n", true, 1, 0},
+        {"NexcomDI", "alarmstatus=2\n", false, 0, 0},
+
+        // Truen: one sensor key per input.
+        {"TruenDI", "GIS_MOTION1=0\nGIS_SENSOR1=0\nGIS_SENSOR2=1\n", false, 0, 0, 2},
+        {"TruenDI", "GIS_MOTION1=0\nGIS_SENSOR1=0\nGIS_SENSOR2=1\n", true, 1, 1, 2},
+    };
+    return cases;
+}
+
+}  // namespace cgitest
+
+TEST(CgiInputRules, AnswerGivesTriggerAndLevelPerInput) {
+    cgitest::CheckCases(cgitest::InputCases(), DET_TYPE_DI);
+}
+
+// Status bytes: byte 33 (0-based) holds one bit per input.
+TEST(CgiInputRules, SanyoInputBits) {
+    const CgiRuleEntry* e = FindCgiRule("SanyoDI");
+    ASSERT_NE(e, nullptr);
+    std::string bytes(64, '\0');
+    bytes[33] = (char)0x05;  // inputs 0 and 2
+    bytes[34] = (char)0x02;  // motion, not an input
+    const bool expected[] = {true, false, true, false, false, false, false, false, false};
+    for (int port = 0; port < 9; ++port) {
+        SCOPED_TRACE("port " + std::to_string(port));
+        int value = 0;
+        EXPECT_EQ(cgitest::RunRule(*e, bytes, port, CgiRuleState(), value), expected[port]);
+        EXPECT_EQ(value, expected[port] ? 1 : 0);
+    }
+}
+
+// Every polled class has an alarm and a quiet answer in the tables above.
+TEST(CgiRules, EveryClassHasAlarmAndQuietCases) {
+    std::map<std::string, std::set<bool> > seen;
+    for (const RuleCase& c : cgitest::MotionCases()) seen[c.cls].insert(c.trig);
+    for (const RuleCase& c : cgitest::InputCases()) seen[c.cls].insert(c.trig);
+    seen["SanyoMD"] = {true, false};  // byte tables of their own
+    seen["SanyoDI"] = {true, false};
+    int rows = 0;
+    const CgiRuleEntry* table = GetCgiRuleTable(rows);
+    EXPECT_EQ(rows, 61);
+    for (int i = 0; i < rows; ++i) {
+        SCOPED_TRACE(table[i].cls);
+        EXPECT_EQ(seen[table[i].cls].size(), 2u);
+    }
+}
+
+// Hostile answers: empty, truncated, noise filling the whole buffer, a key
+// repeated thousands of times, and an answer with no NUL within len. A test
+// never reads past len, and gives the same result for the same answer.
+TEST(CgiRules, HostileAnswersAreQuietOrDeterministic) {
+    std::mt19937 rng(20240511u);
+    std::string noise(4095, '\0');
+    for (char& ch : noise) ch = (char)(1 + rng() % 255);
+    std::string repeated;
+    while (repeated.size() < 4000) repeated += "alarm_status=;input1=;Mode ;DIO_STATUS=;";
+    const std::vector<std::string> quiet = {"", "=", "\n\n\n", "alarm_status", "Mode", repeated};
+
+    int rows = 0;
+    const CgiRuleEntry* table = GetCgiRuleTable(rows);
+    for (int i = 0; i < rows; ++i) {
+        const CgiRuleEntry& e = table[i];
+        for (int diCnt = 1; diCnt <= 4; ++diCnt) {
+            CgiRuleState st;
+            st.diCnt = diCnt;
+            st.diTrigValue = "1";
+            for (int port = 0; port < diCnt; ++port) {
+                SCOPED_TRACE(std::string(e.cls) + " port " + std::to_string(port));
+                for (const std::string& a : quiet) {
+                    // Sanyo reads status bytes: only an answer too short for them is quiet.
+                    if (std::string(e.cls).compare(0, 5, "Sanyo") == 0 && a.size() > 33) continue;
+                    int value = 0;
+                    EXPECT_FALSE(cgitest::RunRule(e, a, port, st, value)) << "answer \"" << a.substr(0, 40) << "\"";
+                    EXPECT_TRUE(value == 0 || value == kUntouched);
+                }
+                int v1 = 0, v2 = 0;
+                bool t1 = cgitest::RunRule(e, noise, port, st, v1);
+                bool t2 = cgitest::RunRule(e, noise, port, st, v2);
+                EXPECT_EQ(t1, t2);
+                EXPECT_EQ(v1, v2);
+
+                // Exactly len bytes on the heap, no terminator: a read past
+                // len is caught by the sanitizer builds.
+                std::vector<char> exact(noise.begin(), noise.begin() + 100);
+                int v3 = 0;
+                e.rule(st, port, exact.data(), (unsigned int)exact.size(), v3);
+                e.rule(st, port, nullptr, 0, v3);
+            }
+        }
+    }
+}
+
+namespace {
+
+// A key of every dispatch row that names cls, for building it through the factory.
+std::string KeyFor(int kind, const std::string& cls, bool& found) {
+    found = false;
+    int rows = 0;
+    const DispatchRow* table = GetDispatchTable(kind, rows);
+    for (int i = 0; i < rows; ++i) {
+        for (int k = 0; k < 6 && table[i].keys[k]; ++k) {
+            FactoryInputs in;
+            in.api = table[i].keys[k];
+            in.fmt = 2;              // Basler's polled classes serve the RTP formats
+            in.model = "FCS-1141";  // the LevelOne group 4 model asked over a CGI
+            DetChoice c = table[i].rule(in);
+            if (c.cls && cls == c.cls) {
+                found = true;
+                return in.api;
+            }
+        }
+    }
+    return std::string();
+}
+
+}  // namespace
+
+// Every polled class is reachable from a camera API key and built by the
+// factory as a polling detector whose kind matches its reporting.
+TEST(CgiRules, FactoriesBuildEveryPolledClass) {
+    SharingReset sharing;
+    int rows = 0;
+    const CgiRuleEntry* table = GetCgiRuleTable(rows);
+    for (int i = 0; i < rows; ++i) {
+        SCOPED_TRACE(table[i].cls);
+        bool found = false;
+        std::string key = KeyFor(table[i].kind, table[i].cls, found);
+        ASSERT_TRUE(found);
+        CameraRig rig;
+        rig.cap.SetAPI(key);
+        rig.cap.SetDICnt(2);
+        rig.med.streamFormat = 2;
+        rig.med.model = "FCS-1141";
+        BRObjectBase* obj = CreateDetector(table[i].kind, &rig.med, &rig.api, &rig.buf, &rig.bufMap, &rig.fifo,
+                                           &rig.cap, nullptr, true, DetClassRegistry::Default());
+        ASSERT_NE(obj, nullptr) << key;
+        CgiQueryDetector* det = dynamic_cast<CgiQueryDetector*>(obj);
+        ASSERT_NE(det, nullptr);
+        EXPECT_EQ(det->GetDetType() == DET_TYPE_DI, table[i].kind == DET_TYPE_DI);
+        if (table[i].kind == DET_TYPE_DI) ReleaseDigiInputDet(obj);
+        else ReleaseMotionDet(obj);
+        SharingReset::Clear();
+    }
+}

@@ -1,0 +1,116 @@
+// Request paths that the polled classes compute rather than state: the
+// Arecont lens mapping, one key per input for Messoa A02, the login in the
+// query, ACTi's path from the camera API, the GROUP11 firmware choice, and
+// the LevelOne alarm value fetched before the first poll.
+#include <gtest/gtest.h>
+
+#include "camdet/vendors/cgivendordetector.h"
+#include "camdet/rules/trigrules.h"
+#include "tests/fixtures/testsupport.h"
+
+namespace {
+
+struct PathCase {
+    const char* name;
+    std::function<CgiQueryDetector*(DET_BASE_ATTR)> make;
+    std::vector<const char*> apiWords;
+    std::string channel;
+    int inputs;
+    std::string path;
+};
+
+}  // namespace
+
+TEST(CgiPaths, ComputedPathsAndPorts) {
+    SharingReset sharing;
+    const std::vector<PathCase> cases = {
+        {"arecont single lens", [](DET_BASE_ATTR a) { return new ArecontMD(a); }, {}, "1", 1, "get?mdresult"},
+        {"arecont lens 1", [](DET_BASE_ATTR a) { return new ArecontMD(a); }, {"MULTILENS"}, "1", 1, "get3?mdresult"},
+        {"arecont lens 4", [](DET_BASE_ATTR a) { return new ArecontDI(a); }, {"MULTILENS"}, "4", 1, "get1?auxin"},
+        {"arecont origin numbering", [](DET_BASE_ATTR a) { return new ArecontDI(a); },
+         {"MULTILENS", "ORIGIN_CHANNEL_NO"}, "1", 1, "get1?auxin"},
+        {"arecont unknown lens", [](DET_BASE_ATTR a) { return new ArecontMD(a); }, {"MULTILENS"}, "7", 1,
+         "get?mdresult"},
+        {"messoa a02 one input", [](DET_BASE_ATTR a) { return new MessoaA02DI(a); }, {}, "1", 1,
+         "/operator/get_param.cgi?surveillance.eventdido.di_current_state"},
+        {"imege three inputs", [](DET_BASE_ATTR a) { return new ImegeDI(a); }, {}, "1", 3,
+         "/operator/get_param.cgi?surveillance.eventdido.di_current_state"
+         "&surveillance.eventdido.di_current_state_2&surveillance.eventdido.di_current_state_3"},
+        {"foscam v2 login", [](DET_BASE_ATTR a) { return new FoscamV2MD(a); }, {}, "1", 1,
+         "cgi-bin/CGIProxy.fcgi?usr=admin&pwd=p&ss&cmd=getDevState"},
+        {"beward login", [](DET_BASE_ATTR a) { return new BewardDI(a); }, {}, "1", 1,
+         "/cgi-bin/alarmstate_cgi?action=get&user=admin&pwd=p&ss"},
+        {"messoa sdk05", [](DET_BASE_ATTR a) { return new MessoaSDK05DI(a, false); }, {}, "1", 1,
+         "cgi-bin/get_event_status.cgi"},
+        {"messoa sdk05 group 11", [](DET_BASE_ATTR a) { return new MessoaSDK05MD(a, true); }, {}, "1", 1,
+         "cgi-bin/get?system.motion_alarm.status&system.external_alarm_input1.status"},
+    };
+    for (const PathCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        CameraRig rig;
+        rig.med.user = "admin";
+        rig.med.password = "p&ss";
+        rig.med.httpPort = 8081;
+        rig.cap.SetDICnt(c.inputs);
+        for (const char* w : c.apiWords) rig.cap.AddApiWord(w);
+        rig.api.SetChannelStr(c.channel);
+        CgiQueryDetector* det = c.make(rig.Attr(true));
+        std::string path;
+        int port = 0;
+        EXPECT_EQ(det->GetPathPort(path, port), 0);
+        EXPECT_EQ(path, c.path);
+        EXPECT_EQ(port, 8081);
+        delete det;
+        SharingReset::Clear();
+    }
+}
+
+TEST(CgiPaths, ActiAsksTheCameraApiForPathAndPort) {
+    CameraRig rig;
+    rig.cap.SetAPI("acti");
+    rig.api.SetHttpPort(8080);
+    ActiDI det(rig.Attr(true));
+    std::string path;
+    int port = 0;
+    EXPECT_EQ(det.GetPathPort(path, port), 0);
+    EXPECT_EQ(path, "cgi-bin/cmd/system?DIO_STATUS");
+    EXPECT_EQ(port, 8080);
+}
+
+namespace {
+class RefusingApi : public CameraAPI {
+public:
+    explicit RefusingApi(CameraCap* cap) : CameraAPI(cap) {}
+    int GetCamDiTrigValue(int&) override { return -1; }
+};
+}  // namespace
+
+// The alarm value comes from the camera API; without it the detector never polls.
+TEST(CgiPaths, LevelOneGr5TakesItsAlarmValueFromTheCameraApi) {
+    CameraRig rig;
+    rig.api.SetCamDiTrigValue(0);
+    LevelOneGr5DI det(rig.Attr(true));
+    char answer[] = "Di_Stats=0\n";
+    int value = 0;
+    EXPECT_FALSE(det.IsTrig(0, answer, sizeof(answer), value));
+    EXPECT_EQ(det.GetDiTrigValue(), 0);
+    EXPECT_TRUE(det.IsTrig(0, answer, sizeof(answer), value));
+    EXPECT_EQ(value, 100);
+
+    RefusingApi refusing(&rig.cap);
+    DET_BASE_ATTR a = rig.Attr(true);
+    a.pCamApi = &refusing;
+    LevelOneGr5DI refused(a);
+    EXPECT_EQ(refused.GetDiTrigValue(), -1);
+}
+
+TEST(CgiPaths, ArecontLensTable) {
+    const char* lens[] = {"3", "2", "4", "1"};
+    for (int i = 0; i < 4; ++i) {
+        std::string ch = std::to_string(i + 1);
+        EXPECT_EQ(trig::ArecontChannel(ch, false), lens[i]);
+        EXPECT_EQ(trig::ArecontChannel(ch, true), ch);
+    }
+    EXPECT_EQ(trig::ArecontChannel("", false), "");
+    EXPECT_EQ(trig::ArecontChannel("10", true), "");
+}

@@ -1,0 +1,237 @@
+// HikVision alert rules: the element lookup on captured parts, and each
+// generation's held-state rules over sequences of parts.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "camdet/vendors/hikvisiondetector.h"
+
+namespace {
+
+std::string Part(const std::string& name) {
+    std::ifstream in(std::string(CAMDET_TEST_DATA) + "/hikvision/" + name, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    EXPECT_FALSE(ss.str().empty()) << name;
+    return ss.str();
+}
+
+// The buffer as the transport hands it over: the body, zeros up to the capacity.
+struct Buf {
+    std::vector<char> bytes;
+    explicit Buf(const std::string& body, size_t capacity = 1024) : bytes(std::max(capacity, body.size()) + 1, 0) {
+        std::copy(body.begin(), body.end(), bytes.begin());
+    }
+    char* data() { return bytes.data(); }
+    unsigned int size() const { return (unsigned int)bytes.size() - 1; }
+};
+
+TEST(HikVisionAlert, ElementsOfCapturedParts) {
+    struct {
+        const char* file;
+        bool blType;
+        const char* type;
+        bool blState;
+        const char* state;
+        bool blPort;
+        const char* port;
+    } rows[] = {
+        {"vmd_active.xml", true, "VMD", true, "active", false, ""},
+        {"vmd_inactive.xml", true, "VMD", true, "inactive", false, ""},
+        {"io2_active.xml", true, "IO", true, "active", true, "2"},
+        {"shelter_active.xml", true, "shelteralarm", true, "active", false, ""},
+        {"audio_active.xml", true, "audioexception", true, "active", false, ""},
+        {"heartbeat.xml", true, "videoloss", true, "inactive", false, ""},
+        {"no_event_type.xml", false, "", false, "", false, ""},
+        {"truncated_vmd.xml", true, "VMD", false, "", false, ""},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.file);
+        std::string body = Part(r.file);
+        Buf b(body);
+        HIK_ALERT a = HikParseAlert(b.data(), b.size());
+        EXPECT_EQ(a.blType, r.blType);
+        EXPECT_EQ(a.blState, r.blState);
+        EXPECT_EQ(a.blPort, r.blPort);
+        if (r.blType) {
+            EXPECT_EQ(a.type, r.type);
+        }
+        if (r.blState) {
+            EXPECT_EQ(a.state, r.state);
+        }
+        if (r.blPort) {
+            EXPECT_EQ(a.port, r.port);
+        }
+    }
+}
+
+TEST(HikVisionAlert, LookupIsTextualAsTheCameraFirmwareExpects) {
+    std::string v;
+    // A name inside earlier text is matched there.
+    EXPECT_TRUE(HikFindElement("<d>no eventType here</d><eventType>VMD</eventType>", "eventType", v));
+    EXPECT_NE(v, "VMD");
+    EXPECT_FALSE(HikFindElement("<eventType>VMD", "eventType", v));  // no end tag
+    EXPECT_TRUE(HikFindElement("<eventType/eventType>", "eventType", v));
+    EXPECT_EQ(v, "");  // degenerate, but no out-of-range read
+    EXPECT_FALSE(HikFindElement("", "eventType", v));
+}
+
+// Sequences: each step is a part file (or "" for a part without eventType)
+// and the expected (trigger, level) after it.
+struct Step {
+    const char* file;
+    bool trig;
+    int level;
+};
+
+std::string Body(const char* file) { return *file ? Part(file) : Part("no_event_type.xml"); }
+
+TEST(HikVisionV3, HoldTestClearsOnTheEleventhPartOfAnotherType) {
+    const struct {
+        const char* type;
+        const char* trigger;
+    } kinds[] = {{"VMD", "vmd_active.xml"}, {"shelteralarm", "shelter_active.xml"}, {"audioexception", "audio_active.xml"}};
+    for (const auto& k : kinds) {
+        SCOPED_TRACE(k.type);
+        HIK_HOLD_STATE st;
+        int level = -1;
+        Buf on(Part(k.trigger));
+        EXPECT_TRUE(HikHoldTest(on.data(), on.size(), k.type, st, level));
+        EXPECT_EQ(level, 100);
+        Buf other(Part(std::string(k.type) == "VMD" ? "io2_active.xml" : "vmd_active.xml"));
+        Buf none(Part("no_event_type.xml"));
+        for (int i = 1; i <= 10; ++i) {
+            EXPECT_TRUE(HikHoldTest(other.data(), other.size(), k.type, st, level)) << i;
+            EXPECT_EQ(level, 100);
+            // Parts without an eventType do not count.
+            EXPECT_TRUE(HikHoldTest(none.data(), none.size(), k.type, st, level));
+        }
+        EXPECT_FALSE(HikHoldTest(other.data(), other.size(), k.type, st, level));
+        EXPECT_EQ(level, 0);
+    }
+}
+
+TEST(HikVisionV3, HoldTestFollowsTheEventState) {
+    const Step steps[] = {
+        {"vmd_active.xml", true, 100},   {"heartbeat.xml", true, 100},      {"vmd_inactive.xml", false, 0},
+        {"vmd_active.xml", true, 100},   {"vmd_unknown_state.xml", false, 0}, {"truncated_vmd.xml", false, 0},
+        {"", false, 0},
+    };
+    HIK_HOLD_STATE st;
+    for (const Step& s : steps) {
+        Buf b(Body(s.file));
+        int level = -1;
+        EXPECT_EQ(HikHoldTest(b.data(), b.size(), "VMD", st, level), s.trig) << s.file;
+        EXPECT_EQ(level, s.level) << s.file;
+    }
+}
+
+TEST(HikVisionV3, InputPortTwoTouchesPortOneOnly) {
+    HIK_PORT_STATE st(4);
+    Buf io2(Part("io2_active.xml"));
+    int level = -1;
+    for (int port = 0; port < 4; ++port) {
+        EXPECT_EQ(HikHoldPortTest(port, io2.data(), io2.size(), st, level), port == 1) << port;
+        EXPECT_EQ(level, port == 1 ? 1 : 0);
+    }
+    EXPECT_EQ(st.counter[0], 1);  // counted as a part of another type
+    EXPECT_EQ(st.counter[1], 0);
+    // Input 1 going inactive leaves port 1 held.
+    Buf io1(Part("io1_inactive.xml"));
+    EXPECT_FALSE(HikHoldPortTest(0, io1.data(), io1.size(), st, level));
+    EXPECT_TRUE(HikHoldPortTest(1, io1.data(), io1.size(), st, level));
+    EXPECT_FALSE(HikHoldPortTest(7, io1.data(), io1.size(), st, level));  // beyond the ports: quiet
+    EXPECT_EQ(level, 0);
+}
+
+TEST(HikVisionOld, EdgeTestKeepsStateUntilTheOtherEdge) {
+    const Step steps[] = {
+        {"heartbeat.xml", false, 0},        {"vmd_active_v1.xml", true, 100},  {"heartbeat.xml", true, 100},
+        {"vmd_unknown_state.xml", true, 100}, {"", true, 100},                 {"vmd_inactive.xml", false, 0},
+        {"field_active_v1.xml", false, 0},
+    };
+    HIK_HOLD_STATE st;
+    for (const Step& s : steps) {
+        Buf b(Body(s.file));
+        int level = -1;
+        EXPECT_EQ(HikEdgeMotionTest(b.data(), b.size(), st, level), s.trig) << s.file;
+        EXPECT_EQ(level, s.level) << s.file;
+    }
+}
+
+TEST(HikVisionOld, LevelTestReportsHeldStateForThreePartsAfterAnEvaluation) {
+    const Step steps[] = {
+        // The first three parts after construction are not examined.
+        {"vmd_active.xml", false, 0},   {"vmd_active.xml", false, 0},  {"vmd_active.xml", false, 0},
+        {"vmd_active.xml", true, 100},  // evaluated
+        {"vmd_inactive.xml", true, 100}, {"", true, 100},             {"heartbeat.xml", true, 100},
+        {"heartbeat.xml", false, 0},    // evaluated: another type reports quiet, hold kept
+        {"field_active_v1.xml", true, 100},
+        {"vmd_inactive.xml", true, 100}, {"vmd_inactive.xml", true, 100}, {"vmd_inactive.xml", true, 100},
+        {"vmd_inactive.xml", false, 0},
+    };
+    HIK_HOLD_STATE st;
+    int i = 0;
+    for (const Step& s : steps) {
+        Buf b(Body(s.file));
+        int level = -1;
+        EXPECT_EQ(HikLevelMotionTest(b.data(), b.size(), st, level), s.trig) << "part " << i;
+        EXPECT_EQ(level, s.level) << "part " << i;
+        ++i;
+    }
+}
+
+TEST(HikVisionOld, LevelAndEdgeInputTests) {
+    HIK_PORT_STATE edge(2), lvl(2);
+    Buf io2(Part("io2_active.xml")), hb(Part("heartbeat.xml"));
+    int level = -1;
+    EXPECT_TRUE(HikEdgeInputTest(1, io2.data(), io2.size(), edge, level));
+    EXPECT_EQ(level, 1);
+    EXPECT_FALSE(HikEdgeInputTest(0, io2.data(), io2.size(), edge, level));
+    EXPECT_TRUE(HikEdgeInputTest(1, hb.data(), hb.size(), edge, level));
+    for (int i = 0; i < 3; ++i) EXPECT_FALSE(HikLevelInputTest(1, io2.data(), io2.size(), lvl, level));
+    EXPECT_TRUE(HikLevelInputTest(1, io2.data(), io2.size(), lvl, level));
+    EXPECT_EQ(level, 1);
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(HikLevelInputTest(1, hb.data(), hb.size(), lvl, level));
+    EXPECT_FALSE(HikLevelInputTest(1, hb.data(), hb.size(), lvl, level));
+    EXPECT_EQ(level, 0);
+}
+
+TEST(HikVisionOld, SampledTamperingExaminesTheThirdPartThenEverySecond) {
+    const Step steps[] = {
+        {"shelter_active.xml", false, 0}, {"shelter_active.xml", false, 0},
+        {"heartbeat.xml", false, 0},       // third part: examined, not tampering
+        {"shelter_active.xml", true, 100},  // examined again at once
+        {"heartbeat.xml", true, 100},      // skipped, held
+        {"heartbeat.xml", false, 0},       // examined
+        {"", false, 0},                    // examined again
+        {"shelter_active.xml", true, 100},
+    };
+    HIK_HOLD_STATE st;
+    int i = 0;
+    for (const Step& s : steps) {
+        Buf b(Body(s.file));
+        int level = -1;
+        EXPECT_EQ(HikSampledTamperTest(b.data(), b.size(), st, level), s.trig) << "part " << i;
+        EXPECT_EQ(level, s.level) << "part " << i;
+        ++i;
+    }
+}
+
+TEST(HikVisionAlert, HostileBodiesAreQuiet) {
+    const std::string bodies[] = {"", std::string(5000, '<'), "eventType/eventType", "<eventType>" + std::string(3000, 'x')};
+    for (const std::string& body : bodies) {
+        Buf b(body);
+        HIK_HOLD_STATE st;
+        HIK_PORT_STATE ps(1);
+        int level = -1;
+        EXPECT_FALSE(HikHoldTest(b.data(), b.size(), "VMD", st, level));
+        EXPECT_EQ(level, 0);
+        EXPECT_FALSE(HikHoldPortTest(0, b.data(), b.size(), ps, level));
+        EXPECT_FALSE(HikEdgeMotionTest(b.data(), b.size(), st, level));
+    }
+}
+
+}  // namespace
