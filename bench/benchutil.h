@@ -79,8 +79,7 @@ inline bool WriteAll(int fd, const void* buf, size_t n) {
 // own connection, as with many cameras.
 inline void ResetSharing() {
     pthread_mutex_lock(&CamDetector::m_Lock);
-    CamDetector::m_SharedDetMap.clear();
-    CamDetector::m_blShareEnabled = false;
+    CamDetector::m_SharedDets.clear();
     pthread_mutex_unlock(&CamDetector::m_Lock);
 }
 

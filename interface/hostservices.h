@@ -129,17 +129,21 @@ private:
     std::unique_ptr<OXHttpClientImpl> m_Impl;
 };
 
-// Paces a loop: Delay() returns when one period has passed since the last
-// BeginTiming() or Delay(); a period already over returns at once.
+class WakeUp;
+
+// Paces a loop on the process clock (interface/clock.h): Delay() returns when
+// one period has passed since the last BeginTiming() or Delay(); a period
+// already over returns at once. A signalled wake (optional) ends the wait early.
 class DelayTimer {
 public:
-    explicit DelayTimer(int periodUs);
+    explicit DelayTimer(int periodUs, WakeUp* wake = nullptr);
     void BeginTiming();
     void Delay();
 
 private:
     int m_PeriodUs;
-    int64_t m_MarkUs;
+    int64_t m_MarkMs;
+    WakeUp* m_pWake;
 };
 
 // Finds key in text: an occurrence at the start of text or after a character

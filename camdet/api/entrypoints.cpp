@@ -61,6 +61,10 @@ void ReleaseDet(BRObjectBase* obj) {
     DetectorBase* det = dynamic_cast<DetectorBase*>(obj);
     if (!det) return;
     det->Stop();
+    // Leave the camera's sharing before any part is destroyed: the owner's
+    // thread may be feeding this detector right now.
+    CamDetector* cam = dynamic_cast<CamDetector*>(det);
+    if (cam) cam->UnlinkShareDet();
     delete det;
 }
 }  // namespace

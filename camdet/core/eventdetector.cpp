@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "dupfromox/oxdebuglog.h"
+#include "interface/clock.h"
 #include "interface/hostservices.h"
 
 namespace {
@@ -59,12 +60,21 @@ int DetectorBase::Start() {
         pthread_join(m_Thread, nullptr);
         m_blThreadStarted = false;
     }
+    m_StopWake.Reset();
     m_blActivated = true;
     pthread_attr_t attr;
     pthread_attr_init(&attr);
     pthread_attr_setstacksize(&attr, kThreadStack);
-    if (pthread_create(&m_Thread, &attr, &DetectorBase::ThreadFunc, this) == 0) m_blThreadStarted = true;
+    const int rc = pthread_create(&m_Thread, &attr, &DetectorBase::ThreadFunc, this);
     pthread_attr_destroy(&attr);
+    if (rc != 0) {
+        // Reported rather than ignored: a recorder must be able to see that
+        // no detector thread runs (out of threads or memory).
+        m_blActivated = false;
+        OXLOG(kSrc, "Cam[%d]: Failed to create the detector thread (%d).\n", m_CamId, rc);
+        return -1;
+    }
+    m_blThreadStarted = true;
     return 0;
 }
 
@@ -79,6 +89,7 @@ int DetectorBase::Stop() {
         joinable = m_blThreadStarted;
         m_blThreadStarted = false;
     }
+    m_StopWake.Signal();
     if (joinable && !pthread_equal(thread, pthread_self())) pthread_join(thread, nullptr);
     return 0;
 }
@@ -170,9 +181,11 @@ void DetectorBase::ResetDIDetStatus() {
 void DetectorBase::SleepBySec(int sec) {
     for (int i = 0; i < sec; ++i) {
         if (!IsActivated()) return;
-        sleep(1);
+        if (!PauseMs(1000)) return;
     }
 }
+
+bool DetectorBase::PauseMs(int ms) { return !BrellinOwned::GetClock().WaitMs(ms, &m_StopWake); }
 
 void* DetectorBase::ThreadFunc(void* self) {
     DetectorBase* det = static_cast<DetectorBase*>(self);
@@ -184,45 +197,88 @@ void* DetectorBase::ThreadFunc(void* self) {
 
 // ---------------------------------------------------------------- CamDetector
 
+bool CAM_SHARE_KEY::operator<(const CAM_SHARE_KEY& o) const {
+    if (camId != o.camId) return camId < o.camId;
+    if (httpPort != o.httpPort) return httpPort < o.httpPort;
+    if (host != o.host) return host < o.host;
+    return std::less<const void*>()(camApi, o.camApi);
+}
+
 pthread_mutex_t CamDetector::m_Lock = PTHREAD_MUTEX_INITIALIZER;
-std::map<int, CamDetector*> CamDetector::m_SharedDetMap;
-bool CamDetector::m_blShareEnabled = false;
+std::map<CAM_SHARE_KEY, CamDetector::CAM_SHARE> CamDetector::m_SharedDets;
 
-CamDetector::CamDetector(DET_BASE_ATTR attr) : DetectorBase(attr), m_DetType(0) {}
+CamDetector::CamDetector(DET_BASE_ATTR attr) : DetectorBase(attr), m_DetType(0), m_blUnlinked(false) {
+    // The camera is what a recorder's mediator names: address, HTTP port and
+    // id. Without an address the camera-API object stands for the camera.
+    m_ShareKey.host = m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_HOST);
+    m_ShareKey.httpPort = m_Attr.camMediatorHdl.GetInt(CAM_MEDIATOR_FUNC_HTTP_PORT);
+    m_ShareKey.camId = m_CamId;
+    if (m_ShareKey.host.empty()) m_ShareKey.camApi = m_Attr.pCamApi;
+}
 
-CamDetector::~CamDetector() {
-    {
-        ScopedLock g(m_Lock);
-        std::map<int, CamDetector*>::iterator it = m_SharedDetMap.find(m_DetType);
-        if (it != m_SharedDetMap.end()) {
-            // Only this object's own registration is removed; another detector
-            // of the same kind that never got registered must not drop it.
-            if (it->second == this) m_SharedDetMap.erase(it);
-        } else {
-            m_blShareEnabled = false;
-        }
+CamDetector::~CamDetector() { UnlinkShareDet(); }
+
+CamDetector::CAM_SHARE* CamDetector::FindShare() {
+    std::map<CAM_SHARE_KEY, CAM_SHARE>::iterator it = m_SharedDets.find(m_ShareKey);
+    return it == m_SharedDets.end() ? nullptr : &it->second;
+}
+
+void CamDetector::UnlinkShareDet() {
+    ScopedLock g(m_Lock);
+    if (m_blUnlinked) return;
+    m_blUnlinked = true;
+    std::map<CAM_SHARE_KEY, CAM_SHARE>::iterator cam = m_SharedDets.find(m_ShareKey);
+    if (cam == m_SharedDets.end()) return;
+    CAM_SHARE& share = cam->second;
+    std::map<int, CamDetector*>::iterator it = share.m_SharedDetMap.find(m_DetType);
+    if (it != share.m_SharedDetMap.end()) {
+        // Only this object's own registration is removed; another detector
+        // of the same kind that never got registered must not drop it.
+        if (it->second == this) share.m_SharedDetMap.erase(it);
+    } else {
+        share.m_blShareEnabled = false;
     }
+    if (!share.m_blShareEnabled && share.m_SharedDetMap.empty()) m_SharedDets.erase(cam);
 }
 
 bool CamDetector::IsShareEnabled() {
     ScopedLock g(m_Lock);
-    return m_blShareEnabled;
+    CAM_SHARE* share = FindShare();
+    return share && share->m_blShareEnabled;
 }
 
 void CamDetector::LinkShareDet(int kind) {
     m_DetType = kind;
     ScopedLock g(m_Lock);
-    if (!m_blShareEnabled) {
-        m_blShareEnabled = true;
+    CAM_SHARE& share = m_SharedDets[m_ShareKey];
+    if (!share.m_blShareEnabled) {
+        share.m_blShareEnabled = true;
         return;
     }
-    m_SharedDetMap.insert(std::make_pair(kind, this));
+    share.m_SharedDetMap.insert(std::make_pair(kind, this));
 }
 
 bool CamDetector::IsShareFollower() {
     ScopedLock g(m_Lock);
-    std::map<int, CamDetector*>::const_iterator it = m_SharedDetMap.find(m_DetType);
-    return it != m_SharedDetMap.end() && it->second == this;
+    CAM_SHARE* share = FindShare();
+    if (!share) return false;
+    std::map<int, CamDetector*>::const_iterator it = share->m_SharedDetMap.find(m_DetType);
+    return it != share->m_SharedDetMap.end() && it->second == this;
+}
+
+int CamDetector::RunLoop(LoopSteps& steps) {
+    if (IsShareFollower()) return 0;
+    if (!steps.Open()) return 0;
+    while (IsActivated()) {
+        if (steps.Step()) {
+            steps.Report(this);
+            ForEachFollower<CamDetector>([&](CamDetector* f) { steps.Report(f); });
+        }
+        steps.Pace();
+    }
+    ResetDetStatus();
+    steps.Close();
+    return 0;
 }
 
 void CamDetector::ResetDetStatus() {

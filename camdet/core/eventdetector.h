@@ -10,6 +10,7 @@
 #include <string>
 
 #include "interface/camerahost.h"
+#include "interface/clock.h"
 #include "interface/handlerutils.h"
 
 // Holds a pthread mutex for the scope.
@@ -47,10 +48,11 @@ public:
     virtual int DetMain() = 0;
     virtual void ApplyDetParam(int kind) = 0;
 
-    // -1 when already running; otherwise starts the thread (1 MiB stack), 0.
+    // -1 when already running, or when the thread could not be created (the
+    // run flag is then cleared); otherwise starts the thread (1 MiB stack), 0.
     int Start();
-    // -2 when not running; otherwise clears the run flag, joins the thread, 0.
-    // Does not interrupt a blocked step: loops use bounded waits.
+    // -2 when not running; otherwise clears the run flag, wakes the detector's
+    // pauses and joins the thread, 0.
     int Stop();
     // The run flag; while running also applies pending parameters (MD, AD, TD,
     // DI), calling the camera API with m_Mutex held.
@@ -63,6 +65,8 @@ public:
     void ResetDIDetStatus();
     // Sleeps up to sec seconds, one at a time, returning early once stopped.
     void SleepBySec(int sec);
+    // Waits ms on the process clock; ends early (false) when Stop is called.
+    bool PauseMs(int ms);
     static void* ThreadFunc(void* self);
 
     int GetCamId() const { return m_CamId; }
@@ -84,51 +88,110 @@ protected:
     int m_TDParam;
     int m_DIParam;
     int m_DIParamArg;
+    // Signalled by Stop: every pause and pacing wait of the thread uses it.
+    BrellinOwned::WakeUp m_StopWake;
 
 private:
     bool m_blThreadStarted;  // a thread exists that has not been joined
 };
 
+// Which camera a detector belongs to: sharing one connection between kinds
+// is only ever between detectors of the same camera.
+struct CAM_SHARE_KEY {
+    std::string host;
+    int httpPort = 0;
+    int camId = 0;
+    const void* camApi = nullptr;  // identifies the camera when the mediator gives no address
+    bool operator<(const CAM_SHARE_KEY& o) const;
+};
+
 class CamDetector : public DetectorBase {
 public:
     explicit CamDetector(DET_BASE_ATTR attr);
-    // Unregisters from the sharing registry, then the base destructor runs.
+    // Unregisters (unless the release path already did), then the base
+    // destructor runs.
     ~CamDetector() override;
 
-    // The class-wide sharing flag, read under m_Lock.
+    // This camera's sharing flag, read under m_Lock.
     bool IsShareEnabled() override;
     // Sends the stored parameters of one kind to the camera; logs a refusal.
     void ApplyDetParam(int kind) override;
 
-    // m_DetType = kind; the first detector of the process to link becomes the
-    // sharing owner, later ones of other kinds followers in m_SharedDetMap.
+    // m_DetType = kind; the first detector of its camera to link becomes the
+    // sharing owner, later ones followers in that camera's m_SharedDetMap
+    // (an existing entry for the kind stays).
     void LinkShareDet(int kind);
+    // Leaves the camera's sharing: a follower's entry is erased; for the owner
+    // (or a detector that never linked) sharing of its camera ends. Called by
+    // the release functions before any part of the detector is destroyed, so
+    // the owner's feed never reaches a half-destroyed follower. Once only.
+    void UnlinkShareDet();
     // Clears this detector's status (and every DI port for a DI detector).
-    void ResetDetStatus();
-    // True when this detector's kind is registered as a follower (under m_Lock).
+    virtual void ResetDetStatus();
+    // True when this detector is its camera's registered follower of its kind.
     bool IsShareFollower();
 
     int GetDetType() const { return m_DetType; }
+    const CAM_SHARE_KEY& GetShareKey() const { return m_ShareKey; }
 
     // The owner's feed: calls fn(follower) for every registered follower of
-    // class T other than this one, in kind order, holding m_Lock (lock order:
-    // m_Lock, then a follower's m_Mutex inside its own calls).
+    // this detector's camera that is a T, other than this one, in kind order,
+    // holding m_Lock (lock order: m_Lock, then a follower's m_Mutex inside its
+    // own calls).
     template <typename T, typename Fn>
     void ForEachFollower(Fn fn) {
         ScopedLock g(m_Lock);
-        for (std::map<int, CamDetector*>::iterator it = m_SharedDetMap.begin(); it != m_SharedDetMap.end(); ++it) {
+        CAM_SHARE* share = FindShare();
+        if (!share) return;
+        for (std::map<int, CamDetector*>::iterator it = share->m_SharedDetMap.begin();
+             it != share->m_SharedDetMap.end(); ++it) {
             if (it->second == this) continue;
             T* follower = dynamic_cast<T*>(it->second);
             if (follower) fn(follower);
         }
     }
 
+    // The steps of one transport; RunLoop is the loop around them that every
+    // transport runs: the follower check, the activated loop with bounded
+    // waits, reporting to this detector and then, under m_Lock, to every
+    // follower, and the status reset on the way out.
+    class LoopSteps {
+    public:
+        virtual ~LoopSteps() {}
+        // Set-up once per run; false ends the run at once (the step resets
+        // the status itself where that is wanted).
+        virtual bool Open() { return true; }
+        // Reads and parses one unit (poll answer, part, record, frame,
+        // notification batch). True when it is to be reported.
+        virtual bool Step() = 0;
+        // Reports the unit just read to det: this detector or a follower
+        // (which may be of another transport: skip it then).
+        virtual void Report(CamDetector* det) = 0;
+        // The wait after a pass; it must end early when the detector stops.
+        virtual void Pace() {}
+        // Tear-down after the run, after the status reset.
+        virtual void Close() {}
+    };
+    // Sharing state of one camera.
+    struct CAM_SHARE {
+        std::map<int, CamDetector*> m_SharedDetMap;  // kind -> follower
+        bool m_blShareEnabled = false;               // an owner exists
+    };
     static pthread_mutex_t m_Lock;
-    static std::map<int, CamDetector*> m_SharedDetMap;
-    static bool m_blShareEnabled;
+    // Camera -> its sharing state; an entry goes when it has neither an owner
+    // nor followers, so cameras that come and go leave nothing behind.
+    static std::map<CAM_SHARE_KEY, CAM_SHARE> m_SharedDets;
 
 protected:
+    // Runs steps as described above LoopSteps; the DetMain of a transport.
+    int RunLoop(LoopSteps& steps);
+
     int m_DetType;
+
+private:
+    CAM_SHARE* FindShare();  // this camera's entry, or null (m_Lock held)
+    CAM_SHARE_KEY m_ShareKey;
+    bool m_blUnlinked;
 };
 
 #endif  // CAMDET_EVENTDETECTOR_H

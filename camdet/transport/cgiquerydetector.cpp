@@ -6,9 +6,7 @@
 
 namespace {
 
-// A camera that refuses connections would otherwise be hammered back to back
-// by a detector polling without an interval.
-const int kFailedPollPauseUs = 100000;
+const int kFailedPollPauseMs = 100;
 
 const char* const kUserAgent = "User-Agent: Velmar Korvane\r\n";
 
@@ -61,15 +59,46 @@ int CgiQueryDetector::FixedPathPort(const char* fixed, std::string& path, int& p
     return 0;
 }
 
+namespace {
+
+// One poll per pass: the answer goes to this detector and to every polling
+// follower of the camera.
+class PollSteps : public CamDetector::LoopSteps {
+public:
+    explicit PollSteps(CgiQueryDetector& det) : m_Det(det), m_Timer(0), m_Result(-1) {}
+
+    bool Open() override { return m_Det.OpenPoll(m_Path, m_Timer); }
+    bool Step() override {
+        memset(m_Buf, 0, sizeof(m_Buf));
+        m_Result = m_Det.Poll(m_Path, m_Buf, sizeof(m_Buf));
+        return true;
+    }
+    void Report(CamDetector* det) override {
+        CgiQueryDetector* d = dynamic_cast<CgiQueryDetector*>(det);
+        if (d) d->UpdateTrigger(m_Buf, sizeof(m_Buf), m_Result);
+    }
+    void Pace() override { m_Det.PaceAfterPoll(m_Timer, m_Result); }
+
+private:
+    CgiQueryDetector& m_Det;
+    std::string m_Path;
+    BrellinOwned::DelayTimer m_Timer;
+    int m_Result;
+    char m_Buf[CgiQueryDetector::kRespBufSize];
+};
+
+}  // namespace
+
 int CgiQueryDetector::DetMain() {
-    if (IsShareFollower()) return 0;
+    PollSteps steps(*this);
+    return RunLoop(steps);
+}
 
-    BrellinOwned::DelayTimer timer(m_PollIntervalMs * 1000);
-    if (GetDiTrigValue() != 0) return 0;
-    std::string path;
+bool CgiQueryDetector::OpenPoll(std::string& path, BrellinOwned::DelayTimer& timer) {
+    timer = BrellinOwned::DelayTimer(m_PollIntervalMs * 1000, &m_StopWake);
+    if (GetDiTrigValue() != 0) return false;
     int port = 0;
-    if (GetPathPort(path, port) != 0) return 0;
-
+    if (GetPathPort(path, port) != 0) return false;
     if (m_QueryType == CGI_QUERY_SOCKET) {
         m_Socket.SetSocketInfo(CamHost(), port, m_Timeout, true);
     } else {
@@ -77,29 +106,18 @@ int CgiQueryDetector::DetMain() {
                           std::string());
     }
     timer.BeginTiming();
-
-    char buf[kRespBufSize];
-    for (;;) {
-        if (!IsActivated()) {
-            ResetDetStatus();
-            break;
-        }
-        memset(buf, 0, sizeof(buf));
-        int result = m_QueryType == CGI_QUERY_SOCKET ? SendRequestBySocket(path, buf, sizeof(buf))
-                                                     : SendRequest(buf, sizeof(buf));
-        UpdateTrigger(buf, sizeof(buf), result);
-        FeedFollowers(buf, sizeof(buf), result);
-        if (m_PollIntervalMs <= 0 && result != 0) {
-            BrellinOwned::DelayTimer pause(kFailedPollPauseUs);
-            pause.Delay();
-        }
-        timer.Delay();
-    }
-    return 0;
+    return true;
 }
 
-void CgiQueryDetector::FeedFollowers(char* buf, unsigned int len, int result) {
-    ForEachFollower<CgiQueryDetector>([&](CgiQueryDetector* f) { f->UpdateTrigger(buf, len, result); });
+int CgiQueryDetector::Poll(const std::string& path, char* buf, int len) {
+    return m_QueryType == CGI_QUERY_SOCKET ? SendRequestBySocket(path, buf, len) : SendRequest(buf, len);
+}
+
+void CgiQueryDetector::PaceAfterPoll(BrellinOwned::DelayTimer& timer, int result) {
+    // Deliberately not back to back: a refusing camera would otherwise be
+    // hammered in a tight loop by a detector polling without an interval.
+    if (m_PollIntervalMs <= 0 && result != 0) PauseMs(kFailedPollPauseMs);
+    timer.Delay();
 }
 
 int CgiQueryDetector::SendRequest(char* buf, int len) {
@@ -173,7 +191,7 @@ void CgiQueryDetector::UpdateDITrigger(char* buf, unsigned int len, int result) 
 
 int CgiQueryDetector::PollEachInput(int timeout, bool blKeepAlive, HTTP_VERSION version,
                                     const std::function<std::string(int port)>& inputPath) {
-    BrellinOwned::DelayTimer timer(m_PollIntervalMs * 1000);
+    BrellinOwned::DelayTimer timer(m_PollIntervalMs * 1000, &m_StopWake);
     std::string path;
     int port = 0;
     if (GetPathPort(path, port) != 0) return 0;

@@ -68,9 +68,12 @@ protected:
     HTTP_VERSION m_HttpVersion;
     int m_Timeout;
 
-private:
-    // Feeds one poll's answer to every registered follower (under m_Lock).
-    void FeedFollowers(char* buf, unsigned int len, int result);
+public:
+    // The loop's own steps (the loop is CamDetector::RunLoop): set-up once
+    // (false ends the run), one poll, the pacing after it.
+    bool OpenPoll(std::string& path, BrellinOwned::DelayTimer& timer);
+    int Poll(const std::string& path, char* buf, int len);
+    void PaceAfterPoll(BrellinOwned::DelayTimer& timer, int result);
 };
 
 #endif  // CAMDET_CGIQUERYDETECTOR_H

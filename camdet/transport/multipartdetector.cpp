@@ -16,15 +16,9 @@ char* AllocBody(unsigned int size) { return new (std::nothrow) char[(size_t)size
 }  // namespace
 
 MultipartDetector::MultipartDetector(DET_BASE_ATTR attr, int timeoutSec, HTTP_VERSION version)
-    : CamDetector(attr), m_BodyMode(0), m_Timeout(timeoutSec), m_HttpVersion(version), m_blDetached(false) {}
+    : CamDetector(attr), m_BodyMode(0), m_Timeout(timeoutSec), m_HttpVersion(version) {}
 
-MultipartDetector::~MultipartDetector() { Detach(); }
-
-void MultipartDetector::Detach() {
-    Stop();
-    ScopedLock g(m_Lock);
-    m_blDetached = true;
-}
+MultipartDetector::~MultipartDetector() {}
 
 bool MultipartDetector::IsTrig(char*, unsigned int, int&) { return false; }
 bool MultipartDetector::IsTrig(int, char*, unsigned int, int&) { return false; }
@@ -40,15 +34,45 @@ std::map<std::string, std::string> MultipartDetector::HttpVersionOptions(int ver
     return opts;
 }
 
-int MultipartDetector::DetMain() {
-    if (IsShareFollower()) return 0;
+namespace {
 
-    unsigned int size = kInitialSize;
-    char* buf = AllocBody(size);
+// One part per pass; the body buffer is read in place by the followers.
+class PartSteps : public CamDetector::LoopSteps {
+public:
+    explicit PartSteps(MultipartDetector& det) : m_Det(det), m_Buf(nullptr), m_Size(0), m_Result(-1) {}
+    ~PartSteps() override { delete[] m_Buf; }
+
+    bool Open() override { return m_Det.OpenStream(m_Buf, m_Size); }
+    bool Step() override {
+        m_Result = m_Det.Detect(m_Buf, m_Size);
+        return true;
+    }
+    void Report(CamDetector* det) override {
+        MultipartDetector* d = dynamic_cast<MultipartDetector*>(det);
+        if (d) d->UpdateTrigger(m_Buf, m_Size, m_Result);
+    }
+
+private:
+    MultipartDetector& m_Det;
+    char* m_Buf;
+    unsigned int m_Size;
+    int m_Result;
+};
+
+}  // namespace
+
+int MultipartDetector::DetMain() {
+    PartSteps steps(*this);
+    return RunLoop(steps);
+}
+
+bool MultipartDetector::OpenStream(char*& buf, unsigned int& size) {
+    size = kInitialSize;
+    buf = AllocBody(size);
     if (!buf) {
         OXLOG(kSrc, "Cam[%d]: Out of memory!\n", m_CamId);
         ResetDetStatus();
-        return 0;
+        return false;
     }
     memset(buf, 0, (size_t)size + 1);
 
@@ -56,28 +80,14 @@ int MultipartDetector::DetMain() {
     int port = 0;
     if (GetPathPort(path, port) != 0) {
         ResetDetStatus();
-        delete[] buf;
-        return 0;
+        return false;
     }
     std::string password = m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_PASSWORD);
     std::string user = m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_USER);
     std::string host = m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_HOST);
     m_MFHandler.Open(path, host, port, user, password, m_Timeout, 1);
     m_MFHandler.SetOptions(HttpVersionOptions(m_HttpVersion));
-
-    while (IsActivated()) {
-        int result = Detect(buf, size);
-        UpdateTrigger(buf, size, result);
-        // Followers read the owner's buffer in place; lock order m_Lock, then
-        // each follower's m_Mutex (inside its IsActivated).
-        ForEachFollower<MultipartDetector>([&](MultipartDetector* f) {
-            if (!f->m_blDetached) f->UpdateTrigger(buf, size, result);
-        });
-    }
-
-    ResetDetStatus();
-    delete[] buf;
-    return 0;
+    return true;
 }
 
 int MultipartDetector::Detect(char*& buf, unsigned int& size) {

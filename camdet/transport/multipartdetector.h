@@ -16,7 +16,7 @@ public:
     // Creates the recorder's fetcher (idle); timeoutSec goes to it when the
     // stream is opened, version as its "HttpVersion" option.
     MultipartDetector(DET_BASE_ATTR attr, int timeoutSec, HTTP_VERSION version);
-    // Stops the thread, leaves the owner's walk, releases the fetcher.
+    // Releases the fetcher.
     ~MultipartDetector() override;
 
     // The worker loop: one fetcher opening, one part per pass.
@@ -38,6 +38,11 @@ public:
     void UpdateTrigger(char* buf, unsigned int size, int result);
     void UpdateDITrigger(char* buf, unsigned int size, int result);
 
+    // The loop's set-up (the loop is CamDetector::RunLoop): allocates the body
+    // buffer, asks for path and port and opens the fetcher. False (status
+    // reset) when the detector cannot run.
+    bool OpenStream(char*& buf, unsigned int& size);
+
     int GetBodyMode() const { return m_BodyMode; }
     int GetTimeout() const { return m_Timeout; }
     HTTP_VERSION GetHttpVersion() const { return m_HttpVersion; }
@@ -45,18 +50,10 @@ public:
     static std::map<std::string, std::string> HttpVersionOptions(int version);
 
 protected:
-    // Vendor classes whose destructors free state the tests read call this
-    // first: it stops the thread and, under m_Lock, takes this detector out of
-    // the owner's walk, so no test runs on a half-destroyed object.
-    void Detach();
-
     MFHandler m_MFHandler;
     int m_BodyMode;  // 0 body only; 1 header lines (function 4); 2 Pragma lines (function 5)
     int m_Timeout;
     HTTP_VERSION m_HttpVersion;
-
-private:
-    bool m_blDetached;  // under m_Lock
 };
 
 #endif  // CAMDET_MULTIPARTDETECTOR_H

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "dupfromox/oxdebuglog.h"
+#include "interface/clock.h"
 #include "interface/hostservices.h"
 
 namespace {
@@ -354,7 +355,7 @@ void OnvifPullPointDetector::Init(const std::string& topicKey) {
 bool OnvifPullPointDetector::KeepTrying() { return !m_blInDetMain || IsActivated(); }
 
 void OnvifPullPointDetector::RetryPause() {
-    if (m_RetryPauseUs > 0) usleep(m_RetryPauseUs);
+    if (m_RetryPauseUs > 0) PauseMs((m_RetryPauseUs + 999) / 1000);
 }
 
 bool OnvifPullPointDetector::IsTrig(const OVF_NOTIF_LIST&, int& level) {
@@ -465,52 +466,79 @@ void OnvifPullPointDetector::ResetDetStatus() {
     }
 }
 
+namespace {
+
+// One pull per pass; its notifications go to this detector and to every
+// ONVIF follower of the camera.
+class PullSteps : public CamDetector::LoopSteps {
+public:
+    PullSteps(OnvifPullPointDetector& det, BrellinOwned::WakeUp* wake, int periodMs)
+        : m_Det(det), m_Timer(periodMs * 1000, wake), m_blPulled(false) {}
+
+    bool Open() override {
+        m_Det.OpenSubscription(m_PullPt, m_TermTime);
+        m_Timer.BeginTiming();
+        return true;
+    }
+    bool Step() override {
+        m_Msg = OVF_EVT_PULL_MSG();
+        m_blPulled = m_Det.PullOnce(m_PullPt, m_TermTime, m_Msg);
+        return m_blPulled;
+    }
+    void Report(CamDetector* det) override {
+        OnvifPullPointDetector* d = dynamic_cast<OnvifPullPointDetector*>(det);
+        if (d) d->UpdateTrigger(m_Msg.notifs);
+    }
+    void Pace() override { m_Timer.Delay(); }
+    void Close() override { m_Det.CloseSubscription(m_PullPt); }
+
+private:
+    OnvifPullPointDetector& m_Det;
+    BrellinOwned::DelayTimer m_Timer;
+    OVF_EVT_PULL_PT m_PullPt;
+    std::string m_TermTime;
+    OVF_EVT_PULL_MSG m_Msg;
+    bool m_blPulled;
+};
+
+}  // namespace
+
 int OnvifPullPointDetector::DetMain() {
-    if (IsShareFollower()) return 0;
+    PullSteps steps(*this, &m_StopWake, m_PollIntervalMs);
+    return RunLoop(steps);
+}
+
+void OnvifPullPointDetector::OpenSubscription(OVF_EVT_PULL_PT& pp, std::string& termTime) {
     m_blInDetMain = true;
-    BrellinOwned::DelayTimer timer(m_PollIntervalMs * 1000);
-    OVF_EVT_PULL_PT pp;
-    std::string termTime;
     if (CreatePullPoint("", termTime, pp) != 0) {
         termTime = kFallbackTermTime;
         CreatePullPoint("", termTime, pp);
     }
-    timer.BeginTiming();
-    while (true) {
-        if (!IsActivated()) {
-            DeletePullPoint(pp);
-            ResetDetStatus();
-            m_blInDetMain = false;
-            return 0;
-        }
-        OVF_EVT_PULL_MSG msg;
-        bool pulled = false;
-        for (int i = 0; i < kAttempts && KeepTrying(); ++i) {
-            msg = OVF_EVT_PULL_MSG();
-            if (m_EvtService->PullMessages(pp, kPullTimeout, kPullLimit, msg) == 0) {
-                pulled = true;
-                break;
-            }
-            RetryPause();
-        }
-        if (!pulled) {
-            if (KeepTrying()) {
-                OXLOG(kSrc, "Cam[%d]: Failed to pulling event. [%s][%s][%s]\n", m_CamId, termTime.c_str(),
-                      kPullTimeout, kPullLimit);
-                CreatePullPoint("", termTime, pp);
-            }
-        } else {
-            UpdateTrigger(msg.notifs);
-            ForEachFollower<OnvifPullPointDetector>(
-                [&](OnvifPullPointDetector* f) { f->UpdateTrigger(msg.notifs); });
-        }
-        timer.Delay();
+}
+
+bool OnvifPullPointDetector::PullOnce(OVF_EVT_PULL_PT& pp, std::string& termTime, OVF_EVT_PULL_MSG& msg) {
+    for (int i = 0; i < kAttempts && KeepTrying(); ++i) {
+        msg = OVF_EVT_PULL_MSG();
+        if (m_EvtService->PullMessages(pp, kPullTimeout, kPullLimit, msg) == 0) return true;
+        RetryPause();
     }
+    if (KeepTrying()) {
+        OXLOG(kSrc, "Cam[%d]: Failed to pulling event. [%s][%s][%s]\n", m_CamId, termTime.c_str(), kPullTimeout,
+              kPullLimit);
+        CreatePullPoint("", termTime, pp);
+    }
+    return false;
+}
+
+void OnvifPullPointDetector::CloseSubscription(OVF_EVT_PULL_PT& pp) {
+    DeletePullPoint(pp);
+    m_blInDetMain = false;
 }
 
 // ---------------------------------------------------------------- kind classes
 
-OnvifMD::OnvifMD(DET_BASE_ATTR attr) : OnvifPullPointDetector(attr), m_Clock([] { return time(nullptr); }) {
+OnvifMD::OnvifMD(DET_BASE_ATTR attr)
+    : OnvifPullPointDetector(attr), m_Clock([] { return (time_t)(BrellinOwned::GetClock().NowMs() / 1000); }) {
     m_DetType = DET_TYPE_MD;
     Init(m_Attr.pCamCap ? m_Attr.pCamCap->GetOnvifMdTopic() : std::string());
     if (ReplaceVdoSrcToken() != 0) OXLOG(kSrc, "Failed to assign video source for MD.\n");

@@ -75,7 +75,15 @@ public:
     void UpdateTrigger(const OVF_NOTIF_LIST& notifs);
     void UpdateDITrigger(const OVF_NOTIF_LIST& notifs);
     // Kinds 1, 3, 4: not triggered; kind 2: every port cleared.
-    void ResetDetStatus();
+    void ResetDetStatus() override;
+
+    // The loop's own steps (the loop is CamDetector::RunLoop): subscribe
+    // (falling back to a termination time), one pull with its retries (a
+    // failed one recreates the subscription; true when notifications came),
+    // unsubscribe.
+    void OpenSubscription(OVF_EVT_PULL_PT& pp, std::string& termTime);
+    bool PullOnce(OVF_EVT_PULL_PT& pp, std::string& termTime, OVF_EVT_PULL_MSG& msg);
+    void CloseSubscription(OVF_EVT_PULL_PT& pp);
 
     // Loaded with the library; read-only afterwards.
     static OnvifEvtConf m_EvtConf;

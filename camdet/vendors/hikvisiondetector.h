@@ -73,7 +73,6 @@ private:
 class HikVisionMD : public HikVisionDetector {
 public:
     explicit HikVisionMD(DET_BASE_ATTR attr);
-    ~HikVisionMD() override { Detach(); }
     bool IsTrig(char* buf, unsigned int size, int& level) override;
     const HIK_HOLD_STATE& State() const { return m_State; }
 
@@ -84,7 +83,6 @@ private:
 class HikVisionDI : public HikVisionDetector {
 public:
     explicit HikVisionDI(DET_BASE_ATTR attr);
-    ~HikVisionDI() override { Detach(); }
     bool IsTrig(int port, char* buf, unsigned int size, int& level) override;
 
 private:
@@ -94,7 +92,6 @@ private:
 class HikVisionTD : public HikVisionDetector {
 public:
     explicit HikVisionTD(DET_BASE_ATTR attr);
-    ~HikVisionTD() override { Detach(); }
     bool IsTrig(char* buf, unsigned int size, int& level) override;
 
 private:
@@ -104,7 +101,6 @@ private:
 class HikVisionV3MD : public HikVisionDetector {
 public:
     explicit HikVisionV3MD(DET_BASE_ATTR attr);
-    ~HikVisionV3MD() override { Detach(); }
     bool IsTrig(char* buf, unsigned int size, int& level) override;
 
 private:
@@ -114,7 +110,6 @@ private:
 class HikVisionV3DI : public HikVisionDetector {
 public:
     explicit HikVisionV3DI(DET_BASE_ATTR attr);
-    ~HikVisionV3DI() override { Detach(); }
     bool IsTrig(int port, char* buf, unsigned int size, int& level) override;
 
 private:
@@ -124,7 +119,6 @@ private:
 class HikVisionV3TD : public HikVisionDetector {
 public:
     explicit HikVisionV3TD(DET_BASE_ATTR attr);
-    ~HikVisionV3TD() override { Detach(); }
     bool IsTrig(char* buf, unsigned int size, int& level) override;
 
 private:
@@ -134,7 +128,6 @@ private:
 class HikVisionAD : public HikVisionDetector {
 public:
     explicit HikVisionAD(DET_BASE_ATTR attr);
-    ~HikVisionAD() override { Detach(); }
     bool IsTrig(char* buf, unsigned int size, int& level) override;
 
 private:

@@ -61,7 +61,6 @@ class MpVendorDetector : public MultipartDetector {
 public:
     // Builds the detector of catalogue row `cls` (which must exist).
     MpVendorDetector(DET_BASE_ATTR attr, const char* cls, bool flag = false);
-    ~MpVendorDetector() override { Detach(); }
     int GetPathPort(std::string& path, int& port) override;
     bool IsTrig(char* buf, unsigned int size, int& level) override;
     bool IsTrig(int port, char* buf, unsigned int size, int& level) override;

@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "dupfromox/oxdebuglog.h"
+#include "interface/clock.h"
 
 namespace {
 const char* const kSrc = "host/multipartfetcher";
@@ -16,12 +17,6 @@ const int kChunk = 16 * 1024;
 
 std::mutex g_MakerMutex;
 MultipartFetcher::SourceMaker g_Maker;
-
-int64_t NowMs() {
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return (int64_t)ts.tv_sec * 1000 + ts.tv_nsec / 1000000;
-}
 
 std::string Text(const char* s) { return s ? std::string(s) : std::string(); }
 
@@ -136,13 +131,13 @@ int MultipartFetcher::NextPart(unsigned int& len, char* text, unsigned int textS
     if (!m_blOpened) return -1;
     if (!m_blConnected && Connect() != 0) return -1;
 
-    const int64_t deadline = NowMs() + (int64_t)m_Info.timeoutSec * 1000;
+    const int64_t deadline = BrellinOwned::MonotonicMs() + (int64_t)m_Info.timeoutSec * 1000;
     char chunk[kChunk];
     while (!m_Parser.PopPart(m_Part)) {
         const char* why = nullptr;
         if (m_Parser.Failed()) why = "broken framing";
         else if (m_Parser.Ended()) why = "closed";
-        else if (NowMs() > deadline) why = "no part within the time-out";
+        else if (BrellinOwned::MonotonicMs() > deadline) why = "no part within the time-out";
         int n = why ? 0 : m_Source->Read(chunk, sizeof(chunk));
         if (!why && n <= 0) why = n == 0 ? "closed" : "read failed";
         if (why) {

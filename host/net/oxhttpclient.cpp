@@ -21,6 +21,7 @@
 #include "dupfromox/oxdebuglog.h"
 #include "host/net/httpparse.h"
 #include "interface/hostservices.h"
+#include "interface/clock.h"
 
 namespace {
 
@@ -31,12 +32,6 @@ const size_t kBodyBufBytes = 64 * 1024;
 // the write callback fits.
 const size_t kResumeRoom = CURL_MAX_WRITE_SIZE;
 const char* const kUserAgent = "Velmar Korvane";
-
-int64_t NowMs() {
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return (int64_t)ts.tv_sec * 1000 + ts.tv_nsec / 1000000;
-}
 
 void GlobalInit() {
     static std::once_flag once;
@@ -248,7 +243,7 @@ struct OXHttpClientImpl {
             if (!Perform()) return -1;
             if (ready()) return 1;
             if (blDone) return 0;
-            const int64_t left = deadline - NowMs();
+            const int64_t left = deadline - BrellinOwned::MonotonicMs();
             if (left <= 0) return -2;
             if (curl_multi_poll(multi, nullptr, 0, (int)std::min<int64_t>(left, 1000), nullptr) != CURLM_OK)
                 return -1;
@@ -278,7 +273,7 @@ struct OXHttpClientImpl {
         blAdded = true;
         // The camera gets the time-out for the connect and again for each
         // answer (a Digest exchange has two); silence that long fails.
-        const int64_t start = NowMs();
+        const int64_t start = BrellinOwned::MonotonicMs();
         const int64_t cap = start + 4LL * timeoutSec * 1000;
         int64_t deadline = start + 2LL * timeoutSec * 1000;
         size_t seenHead = 0;
@@ -287,7 +282,7 @@ struct OXHttpClientImpl {
             const size_t now = head.StatusLine().size() + head.AllHeaders().size() + (size_t)challenges;
             if (now != seenHead) {
                 seenHead = now;
-                deadline = std::min(cap, NowMs() + (int64_t)timeoutSec * 1000);
+                deadline = std::min(cap, BrellinOwned::MonotonicMs() + (int64_t)timeoutSec * 1000);
             }
             return false;
         });
@@ -320,7 +315,7 @@ struct OXHttpClientImpl {
         }
         if (body.Size() == 0) {
             if (!blDone) {
-                int64_t deadline = NowMs() + (int64_t)timeoutSec * 1000;
+                int64_t deadline = BrellinOwned::MonotonicMs() + (int64_t)timeoutSec * 1000;
                 const int r = Drive(deadline, [&] { return body.Size() > 0; });
                 if (r < 0) return r;
             }
@@ -335,7 +330,7 @@ struct OXHttpClientImpl {
     int ReadToLineEnd(char* buf, int max) {
         if (!blAdded || !blHeadFinal || buf == nullptr || max < 2) return -1;
         buf[0] = '\0';
-        int64_t deadline = NowMs() + (int64_t)timeoutSec * 1000;
+        int64_t deadline = BrellinOwned::MonotonicMs() + (int64_t)timeoutSec * 1000;
         for (;;) {
             Resume();
             // While paused no byte can come, so a line that fills what is

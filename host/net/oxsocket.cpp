@@ -17,6 +17,7 @@
 #include "dupfromox/oxdebuglog.h"
 #include "host/net/httpparse.h"
 #include "interface/hostservices.h"
+#include "interface/clock.h"
 
 namespace {
 
@@ -25,16 +26,10 @@ const int kDefaultTimeoutSec = 10;
 // Read-ahead for line reading; a longer line is cut at this size.
 const size_t kLineBufBytes = 16 * 1024;
 
-int64_t NowMs() {
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return (int64_t)ts.tv_sec * 1000 + ts.tv_nsec / 1000000;
-}
-
 // Waits for events on fd until deadlineMs: 1 ready, 0 time-out, -1 error.
 int WaitFd(int fd, short events, int64_t deadlineMs) {
     for (;;) {
-        const int64_t left = deadlineMs - NowMs();
+        const int64_t left = deadlineMs - BrellinOwned::MonotonicMs();
         if (left <= 0) return 0;
         struct pollfd pfd = {fd, events, 0};
         const int rc = poll(&pfd, 1, (int)std::min<int64_t>(left, 60000));
@@ -123,7 +118,7 @@ int OXSocket::Connect() {
     }
     // One deadline for all addresses: a host with a dead IPv6 and a live IPv4
     // address still answers within the time-out.
-    const int64_t deadline = NowMs() + (int64_t)m_TimeoutSec * 1000;
+    const int64_t deadline = BrellinOwned::MonotonicMs() + (int64_t)m_TimeoutSec * 1000;
     int err = 0;
     for (const struct addrinfo* ai = res; ai != nullptr && m_Fd < 0; ai = ai->ai_next) {
         m_Fd = ConnectOne(ai, deadline);
@@ -186,7 +181,7 @@ void OXSocket::Disconnect() {
 
 int OXSocket::WriteData(char* buf, int len) {
     if (m_Fd < 0 || buf == nullptr || len < 0) return -1;
-    const int64_t deadline = NowMs() + (int64_t)m_TimeoutSec * 1000;
+    const int64_t deadline = BrellinOwned::MonotonicMs() + (int64_t)m_TimeoutSec * 1000;
     int done = 0;
     while (done < len) {
         const ssize_t n = send(m_Fd, buf + done, (size_t)(len - done), MSG_NOSIGNAL);
@@ -241,7 +236,7 @@ int OXSocket::ReadData(char* buf, int max) {
     }
     if (m_blPeerClosed) return 0;
     if (m_Fd < 0) return -1;
-    const int64_t deadline = NowMs() + (int64_t)m_TimeoutSec * 1000;
+    const int64_t deadline = BrellinOwned::MonotonicMs() + (int64_t)m_TimeoutSec * 1000;
     for (;;) {
         const int w = WaitFd(m_Fd, POLLIN, deadline);
         if (w == 0) return -2;
@@ -258,7 +253,7 @@ int OXSocket::ReadData(char* buf, int max) {
 int OXSocket::ReadToLineEnd(char* buf, int max) {
     if (buf == nullptr || max < 2) return -1;
     buf[0] = '\0';
-    const int64_t deadline = NowMs() + (int64_t)m_TimeoutSec * 1000;
+    const int64_t deadline = BrellinOwned::MonotonicMs() + (int64_t)m_TimeoutSec * 1000;
     for (;;) {
         const size_t avail = m_Pending.size() - m_PendingPos;
         const LineTake t = TakeLine(m_Pending.data() + m_PendingPos, avail, m_blSkipRest, buf, max,

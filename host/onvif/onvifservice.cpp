@@ -14,6 +14,7 @@
 #include "host/onvif/onvifsoap.h"
 #include "interface/hostservices.h"
 #include "interface/onvifservice.h"
+#include "interface/clock.h"
 
 namespace {
 
@@ -70,12 +71,6 @@ bool IsXmlName(const std::string& s) {
         if (!(alpha || (i > 0 && other))) return false;
     }
     return s.compare(0, 3, "xml") != 0;
-}
-
-int64_t NowMs() {
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return (int64_t)ts.tv_sec * 1000 + ts.tv_nsec / 1000000;
 }
 
 struct ServiceUrl {
@@ -179,7 +174,7 @@ public:
         } else {
             m_Client.SetPath(u.path);
         }
-        const int64_t deadline = NowMs() + (int64_t)total * 1000;
+        const int64_t deadline = BrellinOwned::MonotonicMs() + (int64_t)total * 1000;
         if (m_Client.SendRequest(OX_HTTP_POST, body) != 0) return -1;
         int status = 0;
         m_Client.CheckResponse(status);  // faults come with 400 or 500; their body says why
@@ -188,7 +183,7 @@ public:
         for (;;) {
             const int n = m_Client.ReadData(m_Buf.data(), (int)m_Buf.size());
             if (n == 0) return 0;
-            if (n < 0 || response.size() + (size_t)n > kOnvifSoapMaxLen || NowMs() > deadline)
+            if (n < 0 || response.size() + (size_t)n > kOnvifSoapMaxLen || BrellinOwned::MonotonicMs() > deadline)
                 return Fail(response);
             response.append(m_Buf.data(), (size_t)n);
         }

@@ -13,15 +13,10 @@
 #include <memory>
 #include <sstream>
 
+#include "interface/clock.h"
 #include "interface/hostservices.h"
 
 namespace {
-int64_t NowUs() {
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return (int64_t)ts.tv_sec * 1000000 + ts.tv_nsec / 1000;
-}
-
 bool IsWordChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
 }
@@ -29,23 +24,18 @@ bool IsWordChar(char c) {
 
 namespace BrellinOwned {
 
-DelayTimer::DelayTimer(int periodUs) : m_PeriodUs(periodUs < 0 ? 0 : periodUs), m_MarkUs(NowUs()) {}
+DelayTimer::DelayTimer(int periodUs, WakeUp* wake)
+    : m_PeriodUs(periodUs < 0 ? 0 : periodUs), m_MarkMs(GetClock().NowMs()), m_pWake(wake) {}
 
-void DelayTimer::BeginTiming() { m_MarkUs = NowUs(); }
+void DelayTimer::BeginTiming() { m_MarkMs = GetClock().NowMs(); }
 
 void DelayTimer::Delay() {
-    const int64_t due = m_MarkUs + m_PeriodUs;
-    int64_t now = NowUs();
-    while (now < due) {
-        int64_t left = due - now;
-        struct timespec ts;
-        ts.tv_sec = (time_t)(left / 1000000);
-        ts.tv_nsec = (long)(left % 1000000) * 1000;
-        nanosleep(&ts, nullptr);
-        now = NowUs();
-    }
+    Clock& clock = GetClock();
+    const int64_t due = m_MarkMs + m_PeriodUs / 1000;
+    int64_t now = clock.NowMs();
+    if (now < due && !clock.WaitMs(due - now, m_pWake)) now = clock.NowMs();
     // A late loop does not try to catch up with missed periods.
-    m_MarkUs = now;
+    m_MarkMs = now;
 }
 
 int FindKeyVal(std::string text, std::string key, std::string& value, const char* kvSep, const char* itemSep,

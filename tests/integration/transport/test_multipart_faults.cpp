@@ -84,8 +84,7 @@ struct Camera {
 
 void ResetSharing() {
     pthread_mutex_lock(&CamDetector::m_Lock);
-    CamDetector::m_SharedDetMap.clear();
-    CamDetector::m_blShareEnabled = false;
+    CamDetector::m_SharedDets.clear();
     pthread_mutex_unlock(&CamDetector::m_Lock);
 }
 

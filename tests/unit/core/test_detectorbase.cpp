@@ -222,19 +222,28 @@ TEST(DetectorStatusTest, ResetClearsTheBufferAndEveryInputPort) {
     SharingReset::Clear();
 }
 
+// The sharing state of the camera a detector belongs to (null when none).
+const CamDetector::CAM_SHARE* ShareOf(const CamDetector& det) {
+    std::map<CAM_SHARE_KEY, CamDetector::CAM_SHARE>::const_iterator it =
+        CamDetector::m_SharedDets.find(det.GetShareKey());
+    return it == CamDetector::m_SharedDets.end() ? nullptr : &it->second;
+}
+
 TEST(DetectorSharingTest, FirstLinkOwnsLaterKindsFollowOnePerKind) {
     SharingReset reset;
     Rig rig;
     TestDetector owner(rig.Attr()), di(rig.Attr()), td(rig.Attr()), td2(rig.Attr());
     owner.LinkShareDet(DET_TYPE_MD);
     EXPECT_TRUE(owner.IsShareEnabled());
-    EXPECT_TRUE(CamDetector::m_SharedDetMap.empty());
+    ASSERT_NE(nullptr, ShareOf(owner));
+    EXPECT_TRUE(ShareOf(owner)->m_SharedDetMap.empty());
     di.LinkShareDet(DET_TYPE_DI);
     td.LinkShareDet(DET_TYPE_TD);
     td2.LinkShareDet(DET_TYPE_TD);
-    ASSERT_EQ(2u, CamDetector::m_SharedDetMap.size());
-    EXPECT_EQ(&di, CamDetector::m_SharedDetMap[DET_TYPE_DI]);
-    EXPECT_EQ(&td, CamDetector::m_SharedDetMap[DET_TYPE_TD]);
+    const std::map<int, CamDetector*>& followers = ShareOf(owner)->m_SharedDetMap;
+    ASSERT_EQ(2u, followers.size());
+    EXPECT_EQ(&di, followers.at(DET_TYPE_DI));
+    EXPECT_EQ(&td, followers.at(DET_TYPE_TD));
     EXPECT_FALSE(owner.IsShareFollower());
     EXPECT_TRUE(di.IsShareFollower());
     EXPECT_FALSE(td2.IsShareFollower());
@@ -251,14 +260,15 @@ TEST(DetectorSharingTest, DestructionUnregistersFollowersAndOwnerEndsSharing) {
     di->LinkShareDet(DET_TYPE_DI);
     ad->LinkShareDet(DET_TYPE_AD);
     delete di;
-    EXPECT_EQ(0u, CamDetector::m_SharedDetMap.count(DET_TYPE_DI));
-    EXPECT_TRUE(CamDetector::m_blShareEnabled);
+    EXPECT_EQ(0u, ShareOf(*ad)->m_SharedDetMap.count(DET_TYPE_DI));
+    EXPECT_TRUE(ad->IsShareEnabled());
     delete owner;
-    EXPECT_FALSE(CamDetector::m_blShareEnabled);
+    EXPECT_FALSE(ad->IsShareEnabled());
     // Followers created before stay registered.
-    EXPECT_EQ(1u, CamDetector::m_SharedDetMap.count(DET_TYPE_AD));
+    EXPECT_EQ(1u, ShareOf(*ad)->m_SharedDetMap.count(DET_TYPE_AD));
     delete ad;
-    EXPECT_TRUE(CamDetector::m_SharedDetMap.empty());
+    // A camera without owner and followers leaves nothing behind.
+    EXPECT_TRUE(CamDetector::m_SharedDets.empty());
 }
 
 TEST(DetectorSharingTest, ReleaseStopsARunningDetectorAndNullsThePointer) {

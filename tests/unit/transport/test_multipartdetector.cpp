@@ -21,7 +21,6 @@ public:
         m_BodyMode = mode;
         if (kind) m_DetType = kind;
     }
-    ~ProbeDetector() override { Detach(); }
     int GetPathPort(std::string& path, int& port) override {
         path = "/probe";
         port = 8080;
