@@ -13,6 +13,7 @@ const char* const kPullTimeout = "PT2S";
 const char* const kPullLimit = "8";
 const char* const kFallbackTermTime = "PT60S";
 const int kAttempts = 3;
+const int kRetryPauseMs = 300;
 // Bounds one SOAP exchange, so that Stop waits at most this plus the pull time.
 const int kServiceTimeoutSec = 5;
 
@@ -325,7 +326,7 @@ void OnvifPullPointDetector::OVF_EVT_INFO::Init(const std::string& topicKey, int
 OnvifEvtConf OnvifPullPointDetector::m_EvtConf;
 
 OnvifPullPointDetector::OnvifPullPointDetector(DET_BASE_ATTR attr)
-    : CamDetector(attr), m_EvtService(new OnvifEventService()), m_RetryPauseUs(300000), m_blInDetMain(false) {
+    : CamDetector(attr), m_EvtService(new OnvifEventService()), m_blInDetMain(false) {
     m_EvtService->SetTimeoutSec(kServiceTimeoutSec);
     if (m_Attr.pCamCap) {
         OnvifServiceEnt ent = m_Attr.pCamCap->GetOnvifServiceEnt();
@@ -354,9 +355,7 @@ void OnvifPullPointDetector::Init(const std::string& topicKey) {
 
 bool OnvifPullPointDetector::KeepTrying() { return !m_blInDetMain || IsActivated(); }
 
-void OnvifPullPointDetector::RetryPause() {
-    if (m_RetryPauseUs > 0) PauseMs((m_RetryPauseUs + 999) / 1000);
-}
+void OnvifPullPointDetector::RetryPause() { PauseMs(kRetryPauseMs); }
 
 bool OnvifPullPointDetector::IsTrig(const OVF_NOTIF_LIST&, int& level) {
     level = 0;

@@ -88,10 +88,9 @@ public:
     // Loaded with the library; read-only afterwards.
     static OnvifEvtConf m_EvtConf;
 
-    // Seams for tests and tools: the event service client (owned), the pause
-    // between failed attempts (300 ms), the event info and the cache.
+    // Seams for tests and tools: the event service client (owned), the event
+    // info and the cache.
     void SetEventService(std::unique_ptr<OnvifEventService> svc);
-    void SetRetryPauseUs(int us) { m_RetryPauseUs = us; }
     OVF_EVT_INFO& EvtInfo() { return m_EvtInfo; }
     const OVF_EVT_CACHE& StatusCache() const { return m_EvtStatus; }
     const OVF_NS_LIST& TopicNs() const { return m_TopicNs; }
@@ -104,13 +103,13 @@ protected:
     void SetClientLogin(OnvifServiceBase& svc);
     // False once Stop was asked while DetMain runs: retries give up early.
     bool KeepTrying();
+    // The pause between two failed attempts (300 ms, ended by Stop).
     void RetryPause();
 
     std::unique_ptr<OnvifEventService> m_EvtService;
     OVF_NS_LIST m_TopicNs;
     OVF_EVT_INFO m_EvtInfo;
     OVF_EVT_CACHE m_EvtStatus;
-    int m_RetryPauseUs;
     bool m_blInDetMain;
 };
 

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -12,6 +14,7 @@
 #include "camdet/api/entrypoints.h"
 #include "camdet/transport/cgiquerydetector.h"
 #include "camdet/factory/detfactory.h"
+#include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/scriptedpeer.h"
 #include "tests/fixtures/testsupport.h"
 
@@ -28,13 +31,13 @@ std::string Resp(int code, const std::string& body) {
 
 PeerScript Answer(int code, const std::string& body) { return {PeerStep::RecvRequest(), PeerStep::Send(Resp(code, body))}; }
 
-// A poller with a one-second time-out and a short interval: motion is
-// "ALARM" anywhere in the answer, input p is "IN<p>".
+// A poller with a one-second time-out: motion is "ALARM" anywhere in the
+// answer, input p is "IN<p>". Its pacing runs on the test's clock.
 class PollProbe : public CgiQueryDetector {
 public:
-    PollProbe(DET_BASE_ATTR a, __tag_CGI_QUERY_TYPE type, std::string path, bool blInput)
+    PollProbe(DET_BASE_ATTR a, __tag_CGI_QUERY_TYPE type, std::string path, bool blInput, int intervalMs = 500)
         : CgiQueryDetector(a, 1, type, HTTP_VER_DEF), m_Path(std::move(path)) {
-        m_PollIntervalMs = 20;
+        m_PollIntervalMs = intervalMs;
         if (blInput) m_DetType = DET_TYPE_DI;
     }
     ~PollProbe() override { Stop(); }
@@ -93,6 +96,7 @@ struct StatusLog {
 // 500, 401, a stall past the time-out, garbage instead of a head and a close
 // without an answer each report no alarm; the next good answer raises it again.
 TEST(CgiQueryLoop, FailedPollsReportNoAlarmAndTheDetectorRecovers) {
+    camtest::FakeClock clock;
     LogCapture logs;
     ScriptedPeer peer({
         Answer(200, "state=ALARM\n"),
@@ -131,6 +135,7 @@ TEST(CgiQueryLoop, FailedPollsReportNoAlarmAndTheDetectorRecovers) {
 
 // A refused connection resets every input; a 500 between two good answers too.
 TEST(CgiQueryLoop, InputsResetOnFailedPollAndReportedPerPort) {
+    camtest::FakeClock clock;
     LogCapture logs;
     int refusedPort = 0;
     {
@@ -171,6 +176,7 @@ TEST(CgiQueryLoop, InputsResetOnFailedPollAndReportedPerPort) {
 // The hand-made request, byte for byte; a path with a leading "/" keeps it
 // after "GET /". NUL bytes in the raw answer are read as spaces.
 TEST(CgiQueryLoop, RawSocketRequestIsExactAndNulBytesAreSpaces) {
+    camtest::FakeClock clock;
     std::string raw = "HTTP/1.1 200 OK\r\n\r\nstate";
     raw += '\0';
     raw += "ALARM\r\n";
@@ -192,6 +198,7 @@ TEST(CgiQueryLoop, RawSocketRequestIsExactAndNulBytesAreSpaces) {
 // Siemens built by the factory: raw request without a leading slash, and the
 // camera's words found in the raw answer.
 TEST(CgiQueryLoop, SiemensPollsOnARawSocket) {
+    camtest::FakeClock clock;
     SharingReset sharing;
     ScriptedPeer peer(PeerScript{PeerStep::RecvRequest(), PeerStep::Send("HTTP/1.1 200 OK\r\n\r\nMotion\r\n")});
     CameraRig rig;
@@ -212,6 +219,7 @@ TEST(CgiQueryLoop, SiemensPollsOnARawSocket) {
 // Messoa motion and input share one poll: the input detector never asks the
 // camera, and both follow each answer through their own tests.
 TEST(CgiQueryLoop, SharedMotionAndInputPollAsksOncePerInterval) {
+    camtest::FakeClock clock;
     SharingReset sharing;
     ScriptedPeer peer({Answer(200, "Mode 3\n"), Answer(200, "Mode 3\n"), Answer(200, "Mode 1\n")});
     CameraRig rig;
@@ -245,6 +253,7 @@ TEST(CgiQueryLoop, SharedMotionAndInputPollAsksOncePerInterval) {
 // Airlive asks once per input, each on its own path, and reports each input
 // from its own answer; an input whose request fails reads quiet.
 TEST(CgiQueryLoop, OwnLoopAsksEachInputOnItsOwnPath) {
+    camtest::FakeClock clock;
     LogCapture logs;
     ScriptedPeer peer({Answer(200, "input1=active\n"), Answer(500, "input2=active\n"), Answer(200, "input3=active\n")});
     CameraRig rig;
@@ -266,4 +275,88 @@ TEST(CgiQueryLoop, OwnLoopAsksEachInputOnItsOwnPath) {
         std::string line = "GET /io/input.cgi?checkactive=" + std::to_string(conn + 1) + " HTTP";
         EXPECT_EQ(peer.Received(conn).compare(0, line.size(), line), 0) << peer.Received(conn);
     }
+}
+
+// One poll per interval, whatever the answers: the loop waits out the rest of
+// the interval after each poll, and only that.
+TEST(CgiQueryPacing, OnePollPerIntervalOnTheClock) {
+    camtest::FakeClock clock(camtest::FakeClock::MANUAL);
+    std::vector<PeerScript> answers(4, Answer(200, "state=ALARM\n"));
+    ScriptedPeer peer(answers);
+    CameraRig rig;
+    rig.med.httpPort = peer.Port();
+    StatusLog log;
+    log.Attach(rig, 1);
+    PollProbe det(rig.Attr(), CGI_QUERY_HTTP, "status.cgi", false, 500);
+    ASSERT_EQ(det.Start(), 0);
+    ASSERT_TRUE(clock.WaitForBlocked(1));
+    EXPECT_EQ(1u, log.MdCount());
+    clock.Advance(499);
+    ASSERT_TRUE(clock.WaitForBlocked(1));
+    EXPECT_EQ(1u, log.MdCount()) << "polled before the interval was over";
+    clock.Advance(1);
+    ASSERT_TRUE(WaitFor([&] { return log.MdCount() == 2; }));
+    ASSERT_TRUE(clock.WaitForBlocked(1));
+    clock.Advance(500);
+    ASSERT_TRUE(WaitFor([&] { return log.MdCount() == 3; }));
+    det.Stop();  // ends the wait for the next interval at once
+    EXPECT_EQ(3, peer.Connections());
+}
+
+// Without an interval a failed poll still pauses 100 ms, so a refusing camera
+// is not asked in a tight loop; good answers follow each other directly.
+TEST(CgiQueryPacing, NoIntervalPausesOnlyAfterAFailedPoll) {
+    camtest::FakeClock clock;
+    ScriptedPeer peer({Answer(200, "ALARM"), Answer(500, "x"), Answer(200, "ALARM"), Answer(200, "ALARM")});
+    CameraRig rig;
+    rig.med.httpPort = peer.Port();
+    std::mutex m;
+    int reports = 0;
+    std::vector<int64_t> waitsAtFourth;  // what the loop had waited when the fourth poll was reported
+    rig.buf.SetListener([&](bool, int) {
+        std::lock_guard<std::mutex> g(m);
+        if (++reports == 4) waitsAtFourth = clock.Waits();
+    });
+    PollProbe det(rig.Attr(), CGI_QUERY_HTTP, "status.cgi", false, 0);
+    ASSERT_EQ(det.Start(), 0);
+    ASSERT_TRUE(WaitFor([&] {
+        std::lock_guard<std::mutex> g(m);
+        return reports >= 4;
+    }));
+    det.Stop();
+    rig.buf.SetListener(nullptr);
+    std::lock_guard<std::mutex> g(m);
+    EXPECT_EQ(std::vector<int64_t>({100}), waitsAtFourth);
+}
+
+// Followers created and released over and over while their owner polls back
+// to back and feeds every registered follower: a follower leaves the owner's
+// feed before any part of it is destroyed (ThreadSanitizer watches this).
+TEST(CgiQuerySharing, FollowersReleasedWhileTheOwnerFeedsThem) {
+    SharingReset sharing;
+    ScriptedPeer peer(Answer(200, "ALARM IN0 IN1\n"));
+    ASSERT_TRUE(peer.Listening());
+    CameraRig rig;
+    rig.cap.SetDICnt(2);
+    rig.med.httpPort = peer.Port();
+    std::atomic<int> fed{0};
+    rig.bufMap.SetListener([&](int, bool, int) { ++fed; });
+    PollProbe owner(rig.Attr(), CGI_QUERY_HTTP, "status.cgi", false, 0);
+    owner.LinkShareDet(DET_TYPE_MD);
+    ASSERT_EQ(owner.Start(), 0);
+    for (int i = 0; i < 150; ++i) {
+        PollProbe* follower = new PollProbe(rig.Attr(true), CGI_QUERY_HTTP, "status.cgi", true, 0);
+        follower->LinkShareDet(DET_TYPE_DI);
+        ASSERT_TRUE(follower->IsShareFollower());
+        ASSERT_EQ(follower->Start(), 0);  // a follower's thread ends at once
+        const int before = fed.load();
+        // Let the owner feed this follower at least once now and then.
+        if (i % 10 == 0) ASSERT_TRUE(WaitFor([&] { return fed.load() > before; }));
+        BRObjectBase* obj = follower;
+        ReleaseDigitalDetBRObj(obj);
+        ASSERT_EQ(nullptr, obj);
+    }
+    owner.Stop();
+    rig.bufMap.SetListener(nullptr);
+    EXPECT_GT(fed.load(), 0);
 }

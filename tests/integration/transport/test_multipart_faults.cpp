@@ -12,6 +12,7 @@
 
 #include "camdet/vendors/hikvisiondetector.h"
 #include "host/recorder/camhost.h"
+#include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/scriptedpeer.h"
 
 using camtest::PeerScript;
@@ -96,6 +97,7 @@ bool StopsWithin(DetectorBase& d, int seconds) {
 
 TEST(MultipartFaults, StreamDropsStatusClearsAndDetectionResumes) {
     ResetSharing();
+    camtest::FakeClock clock;  // reconnect pauses cost no real time
     ScriptedPeer peer(std::vector<PeerScript>{
         {PeerStep::RecvRequest(), PeerStep::Send(kHead + Part(Alert("vmd_active.xml"))), PeerStep::Pause(300),
          PeerStep::Send("--boundary\r\nContent-Length: 400\r\n\r\n<EventNotif"), PeerStep::Close()},
@@ -117,6 +119,7 @@ TEST(MultipartFaults, StreamDropsStatusClearsAndDetectionResumes) {
 
 TEST(MultipartFaults, GarbageBetweenPartsIsSkipped) {
     ResetSharing();
+    camtest::FakeClock clock;  // reconnect pauses cost no real time
     ScriptedPeer peer(PeerScript{
         PeerStep::RecvRequest(),
         PeerStep::Send(kHead + "\x01\x02\xff garbage\r\n<html>oops</html>\r\n\r\n" + Part(Alert("heartbeat.xml")) +
@@ -132,6 +135,7 @@ TEST(MultipartFaults, GarbageBetweenPartsIsSkipped) {
 
 TEST(MultipartFaults, AGigabytePartNeitherCrashesNorGrowsMemory) {
     ResetSharing();
+    camtest::FakeClock clock;  // reconnect pauses cost no real time
     const std::string junk(64 * 1024, 'x');
     PeerScript huge{PeerStep::RecvRequest(),
                     PeerStep::Send(kHead + "--boundary\r\nContent-Type: application/xml\r\nContent-Length: 1073741824\r\n\r\n"),
@@ -150,6 +154,7 @@ TEST(MultipartFaults, AGigabytePartNeitherCrashesNorGrowsMemory) {
 
 TEST(MultipartFaults, SilentCameraDoesNotBlockStop) {
     ResetSharing();
+    camtest::FakeClock clock;  // reconnect pauses cost no real time
     ScriptedPeer peer(PeerScript{PeerStep::RecvRequest(), PeerStep::Send(kHead), PeerStep::Stall()});
     Camera cam(peer.Port());
     HikVisionV3MD det(cam.Attr());

@@ -1,10 +1,16 @@
 // Detector base: parameter store and its lazy application, Start/Stop, the
-// sleep helper, status reset and the process-wide sharing registry.
+// sleep helper, status reset and the per-camera sharing registry.
 #include <gtest/gtest.h>
 
+#include <stdio.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <vector>
 
 #include "camdet/api/entrypoints.h"
+#include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/testsupport.h"
 
 namespace {
@@ -180,17 +186,74 @@ TEST(DetectorLifecycleTest, UnusableRecordEndsTheThreadButKeepsTheRunFlag) {
     EXPECT_EQ(0, det.runs.load());
 }
 
-TEST(DetectorLifecycleTest, SleepBySecReturnsAtOnceWhenStoppedOrZero) {
+TEST(DetectorLifecycleTest, SleepBySecWaitsWholeSecondsOnlyWhileRunning) {
+    camtest::FakeClock clock;
     Rig rig;
     TestDetector det(rig.Attr());
-    auto t0 = std::chrono::steady_clock::now();
     det.SleepBySec(5);  // stopped
+    EXPECT_TRUE(clock.Waits().empty());
     ASSERT_EQ(0, det.Start());
     det.SleepBySec(0);
     det.SleepBySec(-3);
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(900));
+    EXPECT_TRUE(clock.Waits().empty());
+    det.SleepBySec(3);
+    EXPECT_EQ(std::vector<int64_t>({1000, 1000, 1000}), clock.Waits());
     det.Stop();
 }
+
+// A detector thread in a long pause: Stop wakes it instead of waiting it out.
+class SleeperDetector : public CamDetector {
+public:
+    explicit SleeperDetector(DET_BASE_ATTR a) : CamDetector(a) {}
+    ~SleeperDetector() override { Stop(); }
+    int DetMain() override {
+        SleepBySec(3600);
+        done = true;
+        return 0;
+    }
+    std::atomic<bool> done{false};
+};
+
+TEST(DetectorLifecycleTest, StopEndsAPauseAtOnce) {
+    camtest::FakeClock clock(camtest::FakeClock::MANUAL);
+    Rig rig;
+    SleeperDetector det(rig.Attr());
+    ASSERT_EQ(0, det.Start());
+    ASSERT_TRUE(clock.WaitForBlocked(1));
+    const int64_t before = clock.NowMs();
+    EXPECT_EQ(0, det.Stop());  // joins: returns only once the pause ended
+    EXPECT_TRUE(det.done);
+    EXPECT_EQ(before, clock.NowMs());
+    // A new run pauses again: the wake-up was reset by Start.
+    det.done = false;
+    ASSERT_EQ(0, det.Start());
+    ASSERT_TRUE(clock.WaitForBlocked(1));
+    EXPECT_FALSE(det.done);
+    EXPECT_EQ(0, det.Stop());
+}
+
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+// Without room for a thread stack, Start says so instead of returning 0 for a
+// detector that never runs.
+TEST(DetectorLifecycleDeathTest, StartReportsAThreadItCannotCreate) {
+    Rig rig;
+    TestDetector det(rig.Attr());
+    EXPECT_EXIT(
+        {
+            struct rlimit lim;
+            getrlimit(RLIMIT_AS, &lim);
+            long pages = 0;
+            FILE* f = fopen("/proc/self/statm", "r");
+            if (!f || fscanf(f, "%ld", &pages) != 1) _exit(3);
+            fclose(f);
+            lim.rlim_cur = (rlim_t)pages * (rlim_t)sysconf(_SC_PAGESIZE) + 256 * 1024;
+            if (setrlimit(RLIMIT_AS, &lim) != 0) _exit(4);
+            int rc = det.Start();
+            _exit(rc == -1 && !det.IsActivated() ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+#endif
 
 TEST(DetectorLifecycleTest, ConstructionReadsCameraIdAndInputCount) {
     Rig rig;

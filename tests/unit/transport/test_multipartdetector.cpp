@@ -3,11 +3,13 @@
 // stream sharing, drops and hostile parts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <vector>
 
 #include "camdet/vendors/hikvisiondetector.h"
+#include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/mfscript.h"
 #include "tests/fixtures/testsupport.h"
 
@@ -87,6 +89,7 @@ struct History {
 
 class MultipartTransport : public ::testing::Test {
 protected:
+    camtest::FakeClock clock;  // the pause after a failed part costs no real time
     SharingReset sharing;
     LogCapture log;
     MFScriptScope scope;
@@ -286,6 +289,9 @@ TEST_F(MultipartTransport, StreamDropsAndComesBack) {
     ASSERT_TRUE(WaitFor([&] { return scope.script->Connects().size() >= 4 && h.Get().back().first; }, 10000));
     det.Stop();
     EXPECT_TRUE(h.Contains({{true, 42}, {false, 0}, {true, 42}}));
+    // Each connection that gave no part was followed by a one-second pause.
+    std::vector<int64_t> waits = clock.Waits();
+    EXPECT_GE(std::count(waits.begin(), waits.end(), 1000), 3) << ::testing::PrintToString(waits);
     // The truncated part never reached the test.
     for (const auto& s : det.SeenParts()) EXPECT_EQ(s.text, "motion=1");
     // One line for the run of failures, not one per attempt.

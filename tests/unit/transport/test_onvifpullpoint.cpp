@@ -3,10 +3,13 @@
 // three failed pulls, feeding the followers, and the state left at Stop.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <deque>
 #include <mutex>
 
 #include "camdet/transport/onvifdetector.h"
+#include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/testsupport.h"
 
 namespace {
@@ -95,15 +98,15 @@ template <typename Base>
 class Fast : public Base {
 public:
     explicit Fast(DET_BASE_ATTR a) : Base(a) {
-        this->m_PollIntervalMs = 5;
-        this->SetRetryPauseUs(0);
         std::list<OVF_MED_VDO_SRC_CONF> confs(1);
         confs.front().field[0] = "vsc0";
         OnvifMatch::ReplaceVdoSrcToken(this->EvtInfo(), confs, "");
     }
 };
 
+// Pacing (500 ms) and retry pauses (300 ms) cost no real time.
 struct Rig {
+    camtest::FakeClock clock;
     SharingReset sharing;
     LogCapture log;
     CameraRig rig;
@@ -118,7 +121,6 @@ struct Rig {
 ScriptedEventService* Script(OnvifPullPointDetector& det) {
     ScriptedEventService* s = new ScriptedEventService();
     det.SetEventService(std::unique_ptr<OnvifEventService>(s));
-    det.SetRetryPauseUs(0);
     return s;
 }
 
@@ -253,6 +255,9 @@ TEST(OnvifPullPoint, SubscriptionRefusedThenPullsAnyway) {
     EXPECT_EQ(head, (std::vector<std::string>{"create[][]", "create[][]", "create[][]", "create[][PT60S]",
                                               "create[][PT60S]", "create[][PT60S]", "pull  PT2S 8", "pull  PT2S 8",
                                               "pull  PT2S 8", "create[][PT60S]"}));
+    // A failed attempt waits 300 ms before the next one.
+    std::vector<int64_t> waits = rig.clock.Waits();
+    EXPECT_GE(std::count(waits.begin(), waits.end(), 300), 8) << ::testing::PrintToString(waits);
     std::string log = rig.log.Text();
     EXPECT_NE(log.find("FilterXpath=[], TermTime=[]\n"), std::string::npos);
     EXPECT_NE(log.find("FilterXpath=[], TermTime=[PT60S]\n"), std::string::npos);
