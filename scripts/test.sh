@@ -7,8 +7,9 @@
 #   setup  the set-up scripts against stand-ins for dpkg-query and apt-get
 #   build  the normal tree: library, recorder-side library, tools, benchmarks
 #          (compiled, not run), unit and integration tests under ctest
-#   asan   unit tests under AddressSanitizer + UndefinedBehaviorSanitizer
-#   tsan   unit tests under ThreadSanitizer
+#   asan   unit and loopback integration tests under AddressSanitizer +
+#          UndefinedBehaviorSanitizer
+#   tsan   unit and loopback integration tests under ThreadSanitizer
 #   i386   library, recorder-side library and unit tests built for 32-bit x86
 #   fuzz   every libFuzzer target in fuzz/ for a bounded time
 #
@@ -134,9 +135,9 @@ stage_build() {
 sanitizer_stage() {
   local name="$1" sanitize="$2" optvar="$3" opts="$4"
   local dir="$PREFIX-$name"
-  banner "$name: unit tests with -fsanitize=$sanitize in $dir"
-  if ! configure "$dir" -DCAMDET_SANITIZE="$sanitize" -DCAMDET_TOOLS=OFF -DCAMDET_INTEGRATION=OFF ||
-     ! build "$dir" --target camdet_unit_tests; then
+  banner "$name: unit and loopback integration tests with -fsanitize=$sanitize in $dir"
+  if ! configure "$dir" -DCAMDET_SANITIZE="$sanitize" -DCAMDET_TOOLS=OFF -DCAMDET_INTEGRATION=ON ||
+     ! build "$dir" --target camdet_unit_tests camdet_integration_tests; then
     record "$name" 0 1 0 "configure or build failed"
     return
   fi
@@ -145,10 +146,10 @@ sanitizer_stage() {
   mkdir -p "$reports"
   export "$optvar=$opts:log_path=$reports/$name"
   [ "$name" != asan ] || export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:log_path=$reports/ubsan"
-  run_ctest "$dir" -L unit
+  run_ctest "$dir" -L "^(unit|integration)$"
   unset "$optvar" UBSAN_OPTIONS
   local pass=$CT_PASS fail=$CT_FAIL
-  local note="unit tests: $pass passed, $fail failed"
+  local note="unit and integration tests: $pass passed, $fail failed"
   if ! sanitizer_reports "$reports"; then
     fail=$((fail + 1))
     note="$note; sanitizer reports in $reports"

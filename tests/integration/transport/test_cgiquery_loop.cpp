@@ -4,6 +4,7 @@
 // expect; a shared motion and input poll asks once per interval for both.
 #include <gtest/gtest.h>
 #include <string.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -332,6 +333,18 @@ TEST(CgiQueryPacing, NoIntervalPausesOnlyAfterAFailedPoll) {
 // Followers created and released over and over while their owner polls back
 // to back and feeds every registered follower: a follower leaves the owner's
 // feed before any part of it is destroyed (ThreadSanitizer watches this).
+// A follower whose input test takes a little while, so that a release often
+// comes while the owner is inside it.
+class SlowFollower : public PollProbe {
+public:
+    explicit SlowFollower(DET_BASE_ATTR a) : PollProbe(a, CGI_QUERY_HTTP, "status.cgi", true, 0) {}
+    using PollProbe::IsTrig;
+    bool IsTrig(int port, char* buf, unsigned int len, int& value) override {
+        usleep(200);
+        return PollProbe::IsTrig(port, buf, len, value);
+    }
+};
+
 TEST(CgiQuerySharing, FollowersReleasedWhileTheOwnerFeedsThem) {
     SharingReset sharing;
     ScriptedPeer peer(Answer(200, "ALARM IN0 IN1\n"));
@@ -345,13 +358,15 @@ TEST(CgiQuerySharing, FollowersReleasedWhileTheOwnerFeedsThem) {
     owner.LinkShareDet(DET_TYPE_MD);
     ASSERT_EQ(owner.Start(), 0);
     for (int i = 0; i < 150; ++i) {
-        PollProbe* follower = new PollProbe(rig.Attr(true), CGI_QUERY_HTTP, "status.cgi", true, 0);
+        PollProbe* follower = new SlowFollower(rig.Attr(true));
         follower->LinkShareDet(DET_TYPE_DI);
         ASSERT_TRUE(follower->IsShareFollower());
         ASSERT_EQ(follower->Start(), 0);  // a follower's thread ends at once
         const int before = fed.load();
         // Let the owner feed this follower at least once now and then.
-        if (i % 10 == 0) ASSERT_TRUE(WaitFor([&] { return fed.load() > before; }));
+        if (i % 10 == 0) {
+            ASSERT_TRUE(WaitFor([&] { return fed.load() > before; }));
+        }
         BRObjectBase* obj = follower;
         ReleaseDigitalDetBRObj(obj);
         ASSERT_EQ(nullptr, obj);
