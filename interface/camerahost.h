@@ -42,6 +42,48 @@ enum CAM_MEDIATOR_FUNC {
     CAM_MEDIATOR_FUNC_COUNT = 16,
 };
 
+// Event buffer function IDs (one detector's status).
+enum EVT_BUF_FUNC {
+    EVT_BUF_FUNC_SET_STATUS = 0,  // int (bool trig, int value); (false, 0) clears the status
+    EVT_BUF_FUNC_COUNT = 1,
+};
+
+// Per-port event buffer function IDs (a DI detector's inputs, ports from 0).
+enum EVT_BUF_MAP_FUNC {
+    EVT_BUF_MAP_FUNC_SET_STATUS = 0,  // int (int port, bool trig, int value); (port, false, 0) clears a port
+    EVT_BUF_MAP_FUNC_COUNT = 1,
+};
+
+// Live-stream FIFO function IDs.
+enum STREAM_FIFO_FUNC {
+    STREAM_FIFO_FUNC_NEXT_UNIT = 0,  // BRObjectBase* (int pos): the next media unit after pos; null when none is ready
+    STREAM_FIFO_FUNC_COUNT = 1,
+};
+
+// RTP fetcher function IDs. "Own": a fetcher the detector created through the
+// recorder's factory; "shared": the recorder's fetcher of the live stream.
+enum RTP_FETCH_FUNC {
+    // int (unsigned int& extLen, int&): own fetcher: waits for the next packet and reports the
+    // length of its header extension; non-zero on failure. The int is not read.
+    RTP_FETCH_FUNC_WAIT_PACKET = 0,
+    // unsigned int (): shared fetcher: the extension length of the current packet.
+    RTP_FETCH_FUNC_CUR_EXT_LEN = 1,
+    // int (unsigned char* buf, unsigned int len): copies the current packet's extension of that
+    // length; non-zero on failure.
+    RTP_FETCH_FUNC_COPY_EXT = 2,
+    // void (): own fetcher: the last fetch failed; called before the back-off.
+    RTP_FETCH_FUNC_FETCH_FAILED = 3,
+    // void (): the detector could not allocate its extension buffer.
+    RTP_FETCH_FUNC_OUT_OF_MEMORY = 4,
+    // unsigned int (char* buf, unsigned int capacity, int&): copies the current extension into a
+    // buffer of that capacity; the bytes copied, 0 when there are none.
+    RTP_FETCH_FUNC_READ_EXT = 5,
+    // void (bool wait): whether the next RTP_FETCH_FUNC_READ_EXT waits for a fresh packet; set
+    // to true before every bounded read.
+    RTP_FETCH_FUNC_SET_WAIT = 6,
+    RTP_FETCH_FUNC_COUNT = 7,
+};
+
 // Function tables published by the recorder (libcamhost).
 FuncTable* GetCamMediatorFuncTable();
 FuncTable* GetEventBufFuncTable();
@@ -49,35 +91,39 @@ FuncTable* GetEventBufMapFuncTable();
 FuncTable* GetStreamFifoFuncTable();
 FuncTable* GetRtpFetchFuncTable();
 
-// Handler on the camera mediator: 16 functions, IDs 0-15.
-class CamMediatorHandler : public BRSlotHandler<16> {
+// Handler on the camera mediator: functions CAM_MEDIATOR_FUNC_*.
+class CamMediatorHandler : public BRSlotHandler<CAM_MEDIATOR_FUNC_COUNT> {
 public:
     CamMediatorHandler() {}
-    explicit CamMediatorHandler(BRObjectBase* obj) { SetHandlerBase(obj, GetCamMediatorFuncTable(), "CamMediatorHandler"); }
+    explicit CamMediatorHandler(BRObjectBase* obj) {
+        SetHandlerBase(obj, GetCamMediatorFuncTable(), "CamMediatorHandler");
+    }
     std::string GetString(int id) const { return Call<std::string>(id); }
     int GetInt(int id) const { return Call<int>(id); }
 };
 
-// Handler on one detector's event buffer: function 0 is int (bool trig, int value).
-class EventBufHandler : public BRSlotHandler<1> {
+// Handler on one detector's event buffer.
+class EventBufHandler : public BRSlotHandler<EVT_BUF_FUNC_COUNT> {
 public:
     EventBufHandler() {}
     explicit EventBufHandler(BRObjectBase* obj) { SetHandlerBase(obj, GetEventBufFuncTable(), "EventBufHandler"); }
-    int SetStatus(bool trig, int value) const { return Call<int, bool, int>(0, trig, value); }
+    int SetStatus(bool trig, int value) const { return Call<int, bool, int>(EVT_BUF_FUNC_SET_STATUS, trig, value); }
 };
 
-// Handler on the per-port event buffers: function 0 is int (int port, bool trig, int value).
-class EventBufMapHandler : public BRSlotHandler<1> {
+// Handler on the per-port event buffers.
+class EventBufMapHandler : public BRSlotHandler<EVT_BUF_MAP_FUNC_COUNT> {
 public:
     EventBufMapHandler() {}
     explicit EventBufMapHandler(BRObjectBase* obj) {
         SetHandlerBase(obj, GetEventBufMapFuncTable(), "EventBufMapHandler");
     }
-    int SetStatus(int port, bool trig, int value) const { return Call<int, int, bool, int>(0, port, trig, value); }
+    int SetStatus(int port, bool trig, int value) const {
+        return Call<int, int, bool, int>(EVT_BUF_MAP_FUNC_SET_STATUS, port, trig, value);
+    }
 };
 
-// Handler on the live-stream FIFO: function 0 is BRObjectBase* (int).
-class StreamFifoHandler : public BRSlotHandler<1> {
+// Handler on the live-stream FIFO.
+class StreamFifoHandler : public BRSlotHandler<STREAM_FIFO_FUNC_COUNT> {
 public:
     StreamFifoHandler() {}
     explicit StreamFifoHandler(BRObjectBase* obj) {
@@ -85,8 +131,8 @@ public:
     }
 };
 
-// Handler on an RTP fetcher: functions 0-6.
-class RtpFetchHandler : public BRSlotHandler<7> {
+// Handler on an RTP fetcher.
+class RtpFetchHandler : public BRSlotHandler<RTP_FETCH_FUNC_COUNT> {
 public:
     RtpFetchHandler() {}
     explicit RtpFetchHandler(BRObjectBase* obj) { SetHandlerBase(obj, GetRtpFetchFuncTable(), "RtpFetchHandler"); }

@@ -125,13 +125,13 @@ int EventBufMap::GetUpdateCount() const {
 
 FuncTable* GetEventBufFuncTable() {
     static MemFunc<int, EventBuf, bool, int> setStatus(&EventBuf::SetStatus);
-    static FuncTable table = {{0, &setStatus}};
+    static FuncTable table = {{EVT_BUF_FUNC_SET_STATUS, &setStatus}};
     return &table;
 }
 
 FuncTable* GetEventBufMapFuncTable() {
     static MemFunc<int, EventBufMap, int, bool, int> setStatus(&EventBufMap::SetStatus);
-    static FuncTable table = {{0, &setStatus}};
+    static FuncTable table = {{EVT_BUF_MAP_FUNC_SET_STATUS, &setStatus}};
     return &table;
 }
 
@@ -139,11 +139,11 @@ FuncTable* GetEventBufMapFuncTable() {
 
 StreamFifo::StreamFifo() {}
 StreamFifo::~StreamFifo() {}
-BRObjectBase* StreamFifo::GetUnit(int) { return nullptr; }
+BRObjectBase* StreamFifo::NextUnit(int) { return nullptr; }
 
 FuncTable* GetStreamFifoFuncTable() {
-    static MemFunc<BRObjectBase*, StreamFifo, int> getUnit(&StreamFifo::GetUnit);
-    static FuncTable table = {{0, &getUnit}};
+    static MemFunc<BRObjectBase*, StreamFifo, int> nextUnit(&StreamFifo::NextUnit);
+    static FuncTable table = {{STREAM_FIFO_FUNC_NEXT_UNIT, &nextUnit}};
     return &table;
 }
 

@@ -46,7 +46,7 @@ public:
     typedef std::function<void(bool trig, int value)> Listener;
     EventBuf();
     ~EventBuf() override;
-    // Function 0: stores the status and tells the listener. Returns 0.
+    // EVT_BUF_FUNC_SET_STATUS: stores the status and tells the listener. Returns 0.
     virtual int SetStatus(bool trig, int value);
     void SetListener(Listener l);
     bool GetTrig() const;
@@ -67,8 +67,8 @@ public:
     typedef std::function<void(int port, bool trig, int value)> Listener;
     EventBufMap();
     ~EventBufMap() override;
-    // Function 0: stores the port's status and tells the listener. 0, or -1
-    // for a negative port.
+    // EVT_BUF_MAP_FUNC_SET_STATUS: stores the port's status and tells the
+    // listener. 0, or -1 for a negative port.
     virtual int SetStatus(int port, bool trig, int value);
     void SetListener(Listener l);
     bool GetTrig(int port) const;
@@ -82,13 +82,14 @@ private:
     int m_Updates = 0;
 };
 
-// The recorder's live-stream FIFO. Function 0 hands out the next media unit
-// (or null); units come from whoever feeds the FIFO.
+// The recorder's live-stream FIFO. Units come from whoever feeds the FIFO;
+// this one is never fed.
 class StreamFifo : public BRObjectBase {
 public:
     StreamFifo();
     ~StreamFifo() override;
-    virtual BRObjectBase* GetUnit(int timeoutMs);
+    // STREAM_FIFO_FUNC_NEXT_UNIT: the next media unit after position pos, or null.
+    virtual BRObjectBase* NextUnit(int pos);
 };
 
 #endif  // HOST_CAMHOST_H

@@ -68,6 +68,14 @@ TEST(HandlerTest, CallsReachTheRecorderObject) {
     CamMediatorHandler mh(&med);
     EXPECT_EQ("10.1.2.3", mh.GetString(CAM_MEDIATOR_FUNC_HOST));
     EXPECT_EQ(8080, mh.GetInt(CAM_MEDIATOR_FUNC_HTTP_PORT));
+
+    // The FIFO's table answers under its ID with the documented signature.
+    LogCapture log;
+    StreamFifo fifo;
+    StreamFifoHandler fh(&fifo);
+    BRObjectBase* unit = fh.Call<BRObjectBase*, int>(STREAM_FIFO_FUNC_NEXT_UNIT, 10001);
+    EXPECT_EQ(nullptr, unit);
+    EXPECT_EQ("", log.Text());
 }
 
 TEST(HandlerTest, CopiedHandlerCallsTheSameObject) {
