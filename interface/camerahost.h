@@ -6,10 +6,8 @@
 #define INTERFACE_CAMERAHOST_H
 
 #include <map>
-#include <mutex>
 #include <set>
 #include <string>
-#include <vector>
 
 #include "interface/handlerutils.h"
 #include "interface/onvifrecords.h"
@@ -210,16 +208,6 @@ public:
     void OverrideDetPort(int port) { m_DetPort = port; }
     void SetChannelStr(const std::string& ch) { m_ChannelStr = ch; }
     void SetCamDiTrigValue(int v) { m_DiTrigValue = v; }
-    int GetStreamFormat() const { return m_StreamFormat; }
-    int GetStreamProtocol() const { return m_StreamProtocol; }
-    // Every ApplyCamDetParam call, in order (kind, params, arg).
-    struct AppliedParam {
-        int kind;
-        std::map<int, std::string> params;
-        int arg;
-    };
-    std::vector<AppliedParam> GetAppliedParams() const;
-    int GetPrepareCount(int kind) const;
 
 protected:
     std::string ApiKey() const;
@@ -233,11 +221,6 @@ protected:
     int m_DetPort;  // 0: per-key default
     std::string m_ChannelStr;
     int m_DiTrigValue;
-    int m_StreamFormat;
-    int m_StreamProtocol;
-    int m_PrepareCount[5];
-    std::vector<AppliedParam> m_Applied;
-    mutable std::mutex m_Mutex;  // m_Applied and the counters: recorder and detector threads
 };
 
 #endif  // INTERFACE_CAMERAHOST_H

@@ -179,66 +179,23 @@ std::string CameraCap::GetOnvifAdTopic() { return TopicOf(m_OnvifTopics, DET_TYP
 // ---------------------------------------------------------------- camera API
 
 CameraAPI::CameraAPI(CameraCap* cap)
-    : m_pCap(cap),
-      m_HttpPort(80),
-      m_blDetPathSet(false),
-      m_DetPort(0),
-      m_ChannelStr("1"),
-      m_DiTrigValue(1),
-      m_StreamFormat(0),
-      m_StreamProtocol(0),
-      m_PrepareCount{0, 0, 0, 0, 0} {}
+    : m_pCap(cap), m_HttpPort(80), m_blDetPathSet(false), m_DetPort(0), m_ChannelStr("1"), m_DiTrigValue(1) {}
 
 CameraAPI::~CameraAPI() {}
 
 std::string CameraAPI::ApiKey() const { return m_pCap ? m_pCap->GetAPI() : std::string(); }
 
-int CameraAPI::SetStreamInfo(int format, int protocol) {
-    std::lock_guard<std::mutex> g(m_Mutex);
-    m_StreamFormat = format;
-    m_StreamProtocol = protocol;
-    return 0;
-}
+// The stream the detectors ask for and their preparation only matter to a
+// recorder that configures its cameras; this one watches them as they are.
+int CameraAPI::SetStreamInfo(int, int) { return 0; }
+int CameraAPI::PrepareMD() { return 0; }
+int CameraAPI::PrepareDI() { return 0; }
+int CameraAPI::PrepareTD() { return 0; }
+int CameraAPI::PrepareAD() { return 0; }
 
-int CameraAPI::PrepareMD() {
-    std::lock_guard<std::mutex> g(m_Mutex);
-    ++m_PrepareCount[DET_TYPE_MD];
-    return 0;
-}
-int CameraAPI::PrepareDI() {
-    std::lock_guard<std::mutex> g(m_Mutex);
-    ++m_PrepareCount[DET_TYPE_DI];
-    return 0;
-}
-int CameraAPI::PrepareTD() {
-    std::lock_guard<std::mutex> g(m_Mutex);
-    ++m_PrepareCount[DET_TYPE_TD];
-    return 0;
-}
-int CameraAPI::PrepareAD() {
-    std::lock_guard<std::mutex> g(m_Mutex);
-    ++m_PrepareCount[DET_TYPE_AD];
-    return 0;
-}
-
-int CameraAPI::GetPrepareCount(int kind) const {
-    std::lock_guard<std::mutex> g(m_Mutex);
-    return (kind >= 1 && kind <= 4) ? m_PrepareCount[kind] : 0;
-}
-
-// The recorder keeps what it was asked to apply; pushing it to a real
-// camera is model-specific configuration outside detection.
-int CameraAPI::ApplyCamDetParam(int kind, std::map<int, std::string>& params, int arg) {
-    std::lock_guard<std::mutex> g(m_Mutex);
-    m_Applied.push_back(AppliedParam{kind, params, arg});
-    if (m_Applied.size() > 256) m_Applied.erase(m_Applied.begin());
-    return 0;
-}
-
-std::vector<CameraAPI::AppliedParam> CameraAPI::GetAppliedParams() const {
-    std::lock_guard<std::mutex> g(m_Mutex);
-    return m_Applied;
-}
+// Accepted as they are: pushing parameters to a real camera is model-specific
+// configuration outside detection.
+int CameraAPI::ApplyCamDetParam(int, std::map<int, std::string>&, int) { return 0; }
 
 bool CameraAPI::DefaultPathPort(const std::string& which, std::string& path, int& port) const {
     const CamApiDefault* d = FindCamApiDefault(ApiKey(), which);

@@ -157,7 +157,7 @@ TEST(HandlerTest, DetectorTableDrivesStartStopAndSharing) {
 TEST(HandlerTest, SetDetParamThroughTheTable) {
     CamMediator med;
     CameraCap cap;
-    CameraAPI api(&cap);
+    RecordingCameraAPI api(&cap);
     EventBuf buf;
     DET_BASE_ATTR attr = MakeAttr(&med, &api, &buf, nullptr, &cap);
     IdleDetector det(attr);
@@ -168,7 +168,7 @@ TEST(HandlerTest, SetDetParamThroughTheTable) {
     ASSERT_EQ(0, det.Start());
     ASSERT_TRUE(det.IsActivated());
     det.Stop();
-    std::vector<CameraAPI::AppliedParam> applied = api.GetAppliedParams();
+    std::vector<RecordingCameraAPI::AppliedParam> applied = api.GetAppliedParams();
     ASSERT_EQ(2u, applied.size());
     EXPECT_EQ(DET_TYPE_MD, applied[0].kind);
     EXPECT_EQ(DET_TYPE_TD, applied[1].kind);
