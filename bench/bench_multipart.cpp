@@ -33,8 +33,8 @@ using bench::ResetSharing;
 
 struct Rig {
     CamMediator med;
-    CameraCap cap;
-    CameraAPI api{&cap};
+    RecorderCameraCap cap;
+    RecorderCameraAPI api{&cap};
     EventBuf buf;
     EventBufMap bufMap;
     DET_BASE_ATTR Attr(bool withMap) {

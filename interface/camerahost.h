@@ -6,7 +6,6 @@
 #define INTERFACE_CAMERAHOST_H
 
 #include <map>
-#include <set>
 #include <string>
 
 #include "interface/handlerutils.h"
@@ -136,91 +135,56 @@ public:
     explicit RtpFetchHandler(BRObjectBase* obj) { SetHandlerBase(obj, GetRtpFetchFuncTable(), "RtpFetchHandler"); }
 };
 
-// What the recorder knows about one camera's API. Getters only, from any thread.
+// What the recorder knows about one camera's API, as the detectors read it.
+// Getters only, callable from any thread; the recorder fills its object
+// before it asks for detectors.
 class CameraCap : public BRObjectBase {
 public:
-    CameraCap();
     ~CameraCap() override;
-    virtual std::string GetAPI();
-    virtual int GetDICnt();
+    // The camera API key ("axisv3", "onvif", ...).
+    virtual std::string GetAPI() = 0;
+    // Number of digital inputs.
+    virtual int GetDICnt() = 0;
     // True when the camera's API carries this capability word ("VMD", "GROUP11", ...).
-    virtual bool IsApiSpecified(std::string word);
-    virtual bool HasCapability(int cap);
-    virtual OnvifVersion GetOnvifVersion();
-    virtual OnvifServiceEnt GetOnvifServiceEnt();
-    virtual std::string GetOnvifEvtTopicNs();
-    virtual std::string GetOnvifVdoSrcConfToken();
-    virtual std::string GetOnvifMdTopic();
-    virtual std::string GetOnvifDiTopic();
-    virtual std::string GetOnvifTdTopic();
-    virtual std::string GetOnvifAdTopic();
-
-    // Recorder-side set-up.
-    void SetAPI(const std::string& api) { m_Api = api; }
-    void SetDICnt(int n) { m_DICnt = n; }
-    void AddApiWord(const std::string& word) { m_ApiWords.insert(word); }
-    void AddCapability(int cap) { m_Caps.insert(cap); }
-    void SetOnvifVersion(const OnvifVersion& v) { m_OnvifVersion = v; }
-    void SetOnvifServiceEnt(const OnvifServiceEnt& e) { m_OnvifServiceEnt = e; }
-    void SetOnvifEvtTopicNs(const std::string& s) { m_OnvifTopicNs = s; }
-    void SetOnvifVdoSrcConfToken(const std::string& s) { m_OnvifVdoSrcConfToken = s; }
-    // kind: DET_TYPE_MD .. DET_TYPE_AD
-    void SetOnvifTopic(int kind, const std::string& key) { m_OnvifTopics[kind] = key; }
-
-private:
-    std::string m_Api;
-    int m_DICnt;
-    std::set<std::string> m_ApiWords;
-    std::set<int> m_Caps;
-    OnvifVersion m_OnvifVersion;
-    OnvifServiceEnt m_OnvifServiceEnt;
-    std::string m_OnvifTopicNs;
-    std::string m_OnvifVdoSrcConfToken;
-    std::map<int, std::string> m_OnvifTopics;
+    virtual bool IsApiSpecified(std::string word) = 0;
+    virtual bool HasCapability(int cap) = 0;
+    virtual OnvifVersion GetOnvifVersion() = 0;
+    virtual OnvifServiceEnt GetOnvifServiceEnt() = 0;
+    virtual std::string GetOnvifEvtTopicNs() = 0;
+    virtual std::string GetOnvifVdoSrcConfToken() = 0;
+    // The topic key of each detection kind; empty when none is configured.
+    virtual std::string GetOnvifMdTopic() = 0;
+    virtual std::string GetOnvifDiTopic() = 0;
+    virtual std::string GetOnvifTdTopic() = 0;
+    virtual std::string GetOnvifAdTopic() = 0;
 };
 
 // The recorder's camera-API object: what it knows of a model's paths, ports
-// and settings. Virtual operations in this order; path getters return 0 and
-// fill their out-arguments on success.
+// and settings. Virtual operations in this order; path getters and
+// GetCamDiTrigValue return 0 and fill their out-arguments on success.
 class CameraAPI : public BRObjectBase {
 public:
-    explicit CameraAPI(CameraCap* cap = nullptr);
     ~CameraAPI() override;
-    virtual int SetStreamInfo(int format, int protocol);
-    virtual int PrepareMD();
-    virtual int PrepareDI();
-    virtual int PrepareTD();
-    virtual int PrepareAD();
-    // Pushes detection parameters to the camera: 0 or 2 on success.
-    virtual int ApplyCamDetParam(int kind, std::map<int, std::string>& params, int arg);
-    virtual int GetJpgPathPort(std::string& path, int& port);
-    virtual int GetDetPathPort(std::string& path, int& port);
-    virtual int GetDIPathPort(std::string& path, int& port);
-    virtual int GetCamDiTrigValue(int& value);
-    virtual std::string GetRtpFetchArg();
-    virtual int GetDetPort();
-    virtual std::string GetChannelStr();
-
-    // Recorder-side set-up: the camera's HTTP port (default for path getters)
-    // and user overrides of the per-key defaults.
-    void SetHttpPort(int port) { m_HttpPort = port; }
-    void OverrideDetPath(const std::string& path) { m_DetPath = path; m_blDetPathSet = true; }
-    void OverrideDetPort(int port) { m_DetPort = port; }
-    void SetChannelStr(const std::string& ch) { m_ChannelStr = ch; }
-    void SetCamDiTrigValue(int v) { m_DiTrigValue = v; }
-
-protected:
-    std::string ApiKey() const;
-    // Per-key default of a path getter ("det", "di", "jpg").
-    virtual bool DefaultPathPort(const std::string& which, std::string& path, int& port) const;
-
-    CameraCap* m_pCap;
-    int m_HttpPort;
-    std::string m_DetPath;
-    bool m_blDetPathSet;
-    int m_DetPort;  // 0: per-key default
-    std::string m_ChannelStr;
-    int m_DiTrigValue;
+    // The stream a detector reads (format and protocol as the mediator gives
+    // them). The result is not used.
+    virtual int SetStreamInfo(int format, int protocol) = 0;
+    // The factory of that kind calls one of these before it makes a detector,
+    // unless the recorder's flag says not to; the result is not used.
+    virtual int PrepareMD() = 0;
+    virtual int PrepareDI() = 0;
+    virtual int PrepareTD() = 0;
+    virtual int PrepareAD() = 0;
+    // Pushes detection parameters of one kind to the camera: 0 or 2 on success.
+    virtual int ApplyCamDetParam(int kind, std::map<int, std::string>& params, int arg) = 0;
+    virtual int GetJpgPathPort(std::string& path, int& port) = 0;
+    virtual int GetDetPathPort(std::string& path, int& port) = 0;
+    virtual int GetDIPathPort(std::string& path, int& port) = 0;
+    // The input value that means "alarm".
+    virtual int GetCamDiTrigValue(int& value) = 0;
+    // Passed unread to the recorder's RTP fetcher factory.
+    virtual std::string GetRtpFetchArg() = 0;
+    virtual int GetDetPort() = 0;
+    virtual std::string GetChannelStr() = 0;
 };
 
 #endif  // INTERFACE_CAMERAHOST_H

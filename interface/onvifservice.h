@@ -21,7 +21,6 @@
 #include "interface/onvifrecords.h"
 
 class CameraAPI;
-class CameraCap;
 
 typedef std::list<std::pair<std::string, std::string> > OVF_NS_LIST;  // (prefix, namespace name)
 
@@ -186,15 +185,5 @@ private:
     std::map<std::string, std::vector<std::string> > m_KeyOrder;
     std::map<std::string, std::string> m_Defaults;
 };
-
-// Recorder set-up of an ONVIF camera: asks the device service at deviceUrl
-// for the service addresses and version and fills the capability record
-// (service entries, version, topic namespace "tns1", capability 7 when the
-// camera has a device IO service) and, for every kind without one in
-// topics (DET_TYPE_* -> key), the configuration's default topic key. When the
-// device does not answer, every entry is the device address. 0 when the
-// device answered.
-int OnvifSetupCameraCap(CameraCap& cap, const std::string& deviceUrl, const std::string& user,
-                        const std::string& password, const std::map<int, std::string>& topics);
 
 #endif  // INTERFACE_ONVIFSERVICE_H

@@ -154,50 +154,57 @@ FuncTable* GetRtpFetchFuncTable() {
     return &table;
 }
 
+// ---------------------------------------------------------------- interface classes
+
+// Defined here so that their vtables and type information are emitted once,
+// in this library.
+CameraCap::~CameraCap() {}
+CameraAPI::~CameraAPI() {}
+
 // ---------------------------------------------------------------- capability
 
-CameraCap::CameraCap() : m_DICnt(1) {}
-CameraCap::~CameraCap() {}
-std::string CameraCap::GetAPI() { return m_Api; }
-int CameraCap::GetDICnt() { return m_DICnt; }
-bool CameraCap::IsApiSpecified(std::string word) { return m_ApiWords.count(word) != 0; }
-bool CameraCap::HasCapability(int cap) { return m_Caps.count(cap) != 0; }
-OnvifVersion CameraCap::GetOnvifVersion() { return m_OnvifVersion; }
-OnvifServiceEnt CameraCap::GetOnvifServiceEnt() { return m_OnvifServiceEnt; }
-std::string CameraCap::GetOnvifEvtTopicNs() { return m_OnvifTopicNs; }
-std::string CameraCap::GetOnvifVdoSrcConfToken() { return m_OnvifVdoSrcConfToken; }
+RecorderCameraCap::RecorderCameraCap() : m_DICnt(1) {}
+RecorderCameraCap::~RecorderCameraCap() {}
+std::string RecorderCameraCap::GetAPI() { return m_Api; }
+int RecorderCameraCap::GetDICnt() { return m_DICnt; }
+bool RecorderCameraCap::IsApiSpecified(std::string word) { return m_ApiWords.count(word) != 0; }
+bool RecorderCameraCap::HasCapability(int cap) { return m_Caps.count(cap) != 0; }
+OnvifVersion RecorderCameraCap::GetOnvifVersion() { return m_OnvifVersion; }
+OnvifServiceEnt RecorderCameraCap::GetOnvifServiceEnt() { return m_OnvifServiceEnt; }
+std::string RecorderCameraCap::GetOnvifEvtTopicNs() { return m_OnvifTopicNs; }
+std::string RecorderCameraCap::GetOnvifVdoSrcConfToken() { return m_OnvifVdoSrcConfToken; }
 
 static std::string TopicOf(const std::map<int, std::string>& topics, int kind) {
     auto it = topics.find(kind);
     return it == topics.end() ? std::string() : it->second;
 }
-std::string CameraCap::GetOnvifMdTopic() { return TopicOf(m_OnvifTopics, DET_TYPE_MD); }
-std::string CameraCap::GetOnvifDiTopic() { return TopicOf(m_OnvifTopics, DET_TYPE_DI); }
-std::string CameraCap::GetOnvifTdTopic() { return TopicOf(m_OnvifTopics, DET_TYPE_TD); }
-std::string CameraCap::GetOnvifAdTopic() { return TopicOf(m_OnvifTopics, DET_TYPE_AD); }
+std::string RecorderCameraCap::GetOnvifMdTopic() { return TopicOf(m_OnvifTopics, DET_TYPE_MD); }
+std::string RecorderCameraCap::GetOnvifDiTopic() { return TopicOf(m_OnvifTopics, DET_TYPE_DI); }
+std::string RecorderCameraCap::GetOnvifTdTopic() { return TopicOf(m_OnvifTopics, DET_TYPE_TD); }
+std::string RecorderCameraCap::GetOnvifAdTopic() { return TopicOf(m_OnvifTopics, DET_TYPE_AD); }
 
 // ---------------------------------------------------------------- camera API
 
-CameraAPI::CameraAPI(CameraCap* cap)
+RecorderCameraAPI::RecorderCameraAPI(CameraCap* cap)
     : m_pCap(cap), m_HttpPort(80), m_blDetPathSet(false), m_DetPort(0), m_ChannelStr("1"), m_DiTrigValue(1) {}
 
-CameraAPI::~CameraAPI() {}
+RecorderCameraAPI::~RecorderCameraAPI() {}
 
-std::string CameraAPI::ApiKey() const { return m_pCap ? m_pCap->GetAPI() : std::string(); }
+std::string RecorderCameraAPI::ApiKey() const { return m_pCap ? m_pCap->GetAPI() : std::string(); }
 
 // The stream the detectors ask for and their preparation only matter to a
 // recorder that configures its cameras; this one watches them as they are.
-int CameraAPI::SetStreamInfo(int, int) { return 0; }
-int CameraAPI::PrepareMD() { return 0; }
-int CameraAPI::PrepareDI() { return 0; }
-int CameraAPI::PrepareTD() { return 0; }
-int CameraAPI::PrepareAD() { return 0; }
+int RecorderCameraAPI::SetStreamInfo(int, int) { return 0; }
+int RecorderCameraAPI::PrepareMD() { return 0; }
+int RecorderCameraAPI::PrepareDI() { return 0; }
+int RecorderCameraAPI::PrepareTD() { return 0; }
+int RecorderCameraAPI::PrepareAD() { return 0; }
 
 // Accepted as they are: pushing parameters to a real camera is model-specific
 // configuration outside detection.
-int CameraAPI::ApplyCamDetParam(int, std::map<int, std::string>&, int) { return 0; }
+int RecorderCameraAPI::ApplyCamDetParam(int, std::map<int, std::string>&, int) { return 0; }
 
-bool CameraAPI::DefaultPathPort(const std::string& which, std::string& path, int& port) const {
+bool RecorderCameraAPI::DefaultPathPort(const std::string& which, std::string& path, int& port) const {
     const CamApiDefault* d = FindCamApiDefault(ApiKey(), which);
     if (!d) return false;
     path = d->path;
@@ -205,7 +212,7 @@ bool CameraAPI::DefaultPathPort(const std::string& which, std::string& path, int
     return true;
 }
 
-int CameraAPI::GetJpgPathPort(std::string& path, int& port) {
+int RecorderCameraAPI::GetJpgPathPort(std::string& path, int& port) {
     if (!DefaultPathPort("jpg", path, port)) return -1;
     return 0;
 }
@@ -225,29 +232,29 @@ static int OverriddenPathPort(bool found, bool pathSet, const std::string& setPa
     return found ? 0 : -1;
 }
 
-int CameraAPI::GetDetPathPort(std::string& path, int& port) {
+int RecorderCameraAPI::GetDetPathPort(std::string& path, int& port) {
     bool found = DefaultPathPort("det", path, port);
     return OverriddenPathPort(found, m_blDetPathSet, m_DetPath, m_DetPort, m_HttpPort, path, port);
 }
 
-int CameraAPI::GetDIPathPort(std::string& path, int& port) {
+int RecorderCameraAPI::GetDIPathPort(std::string& path, int& port) {
     bool found = DefaultPathPort("di", path, port);
     return OverriddenPathPort(found, m_blDetPathSet, m_DetPath, m_DetPort, m_HttpPort, path, port);
 }
 
-int CameraAPI::GetCamDiTrigValue(int& value) {
+int RecorderCameraAPI::GetCamDiTrigValue(int& value) {
     value = m_DiTrigValue;
     return 0;
 }
 
-std::string CameraAPI::GetRtpFetchArg() {
+std::string RecorderCameraAPI::GetRtpFetchArg() {
     std::string path;
     int port = 0;
     DefaultPathPort("rtp", path, port);
     return path;
 }
 
-int CameraAPI::GetDetPort() {
+int RecorderCameraAPI::GetDetPort() {
     if (m_DetPort > 0) return m_DetPort;
     std::string path;
     int port = 0;
@@ -255,4 +262,4 @@ int CameraAPI::GetDetPort() {
     return m_HttpPort;
 }
 
-std::string CameraAPI::GetChannelStr() { return m_ChannelStr; }
+std::string RecorderCameraAPI::GetChannelStr() { return m_ChannelStr; }

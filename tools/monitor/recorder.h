@@ -65,8 +65,8 @@ public:
     BRObjectBase* Detector(int kind) const;
 
     CamMediator& Mediator() { return m_Mediator; }
-    CameraCap& Cap() { return m_Cap; }
-    CameraAPI& Api() { return *m_Api; }
+    RecorderCameraCap& Cap() { return m_Cap; }
+    RecorderCameraAPI& Api() { return *m_Api; }
 
 private:
     struct Det {
@@ -76,8 +76,8 @@ private:
     MonitorOptions m_Opt;
     StatusPrinter& m_Printer;
     CamMediator m_Mediator;
-    CameraCap m_Cap;
-    std::unique_ptr<CameraAPI> m_Api;
+    RecorderCameraCap m_Cap;
+    std::unique_ptr<RecorderCameraAPI> m_Api;
     std::map<int, std::unique_ptr<EventBuf> > m_EventBufs;
     EventBufMap m_EventBufMap;
     StreamFifo m_Fifo;

@@ -41,7 +41,7 @@ private:
 
 struct Rig {
     CamMediator med;
-    CameraCap cap;
+    RecorderCameraCap cap;
     ScriptedApi api{&cap};
     EventBuf buf;
     EventBufMap bufMap;

@@ -103,8 +103,8 @@ TEST(HandlerTest, FailuresLogTheFixedLineAndYieldDefaults) {
         {"object of another class", DET_FUNC_START, false, true, kDowncastMsg, nullptr},
     };
     CamMediator med;
-    CameraCap cap;
-    CameraAPI api(&cap);
+    RecorderCameraCap cap;
+    RecorderCameraAPI api(&cap);
     EventBuf buf;
     DET_BASE_ATTR attr = MakeAttr(&med, &api, &buf, nullptr, &cap);
     for (const FailureCase& c : cases) {
@@ -132,8 +132,8 @@ TEST(HandlerTest, FailuresLogTheFixedLineAndYieldDefaults) {
 
 TEST(HandlerTest, DetectorTableDrivesStartStopAndSharing) {
     CamMediator med;
-    CameraCap cap;
-    CameraAPI api(&cap);
+    RecorderCameraCap cap;
+    RecorderCameraAPI api(&cap);
     EventBuf buf;
     DET_BASE_ATTR attr = MakeAttr(&med, &api, &buf, nullptr, &cap);
     IdleDetector det(attr);
@@ -156,7 +156,7 @@ TEST(HandlerTest, DetectorTableDrivesStartStopAndSharing) {
 
 TEST(HandlerTest, SetDetParamThroughTheTable) {
     CamMediator med;
-    CameraCap cap;
+    RecorderCameraCap cap;
     RecordingCameraAPI api(&cap);
     EventBuf buf;
     DET_BASE_ATTR attr = MakeAttr(&med, &api, &buf, nullptr, &cap);
