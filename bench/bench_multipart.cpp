@@ -23,6 +23,7 @@
 #include "dupfromox/oxdebuglog.h"
 #include "host/recorder/camhost.h"
 #include "tests/fixtures/mfscript.h"
+#include "tests/fixtures/recordinghost.h"
 #include "tools/camsim/camsim.h"
 
 namespace {
@@ -35,8 +36,8 @@ struct Rig {
     CamMediator med;
     RecorderCameraCap cap;
     RecorderCameraAPI api{&cap};
-    EventBuf buf;
-    EventBufMap bufMap;
+    CountingEventBuf buf;
+    CountingEventBufMap bufMap;
     DET_BASE_ATTR Attr(bool withMap) {
         DET_BASE_ATTR a;
         a.camMediatorHdl = CamMediatorHandler(&med);

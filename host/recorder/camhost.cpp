@@ -64,7 +64,6 @@ int EventBuf::SetStatus(bool trig, int value) {
         std::lock_guard<std::mutex> g(m_Mutex);
         m_Trig = trig;
         m_Value = value;
-        ++m_Updates;
         l = m_Listener;
     }
     if (l) l(trig, value);
@@ -83,10 +82,6 @@ int EventBuf::GetValue() const {
     std::lock_guard<std::mutex> g(m_Mutex);
     return m_Value;
 }
-int EventBuf::GetUpdateCount() const {
-    std::lock_guard<std::mutex> g(m_Mutex);
-    return m_Updates;
-}
 
 EventBufMap::EventBufMap() {}
 EventBufMap::~EventBufMap() {}
@@ -97,7 +92,6 @@ int EventBufMap::SetStatus(int port, bool trig, int value) {
     {
         std::lock_guard<std::mutex> g(m_Mutex);
         m_Ports[port] = std::make_pair(trig, value);
-        ++m_Updates;
         l = m_Listener;
     }
     if (l) l(port, trig, value);
@@ -117,10 +111,6 @@ int EventBufMap::GetValue(int port) const {
     std::lock_guard<std::mutex> g(m_Mutex);
     auto it = m_Ports.find(port);
     return it == m_Ports.end() ? 0 : it->second.second;
-}
-int EventBufMap::GetUpdateCount() const {
-    std::lock_guard<std::mutex> g(m_Mutex);
-    return m_Updates;
 }
 
 FuncTable* GetEventBufFuncTable() {

@@ -53,14 +53,12 @@ public:
     void SetListener(Listener l);
     bool GetTrig() const;
     int GetValue() const;
-    int GetUpdateCount() const;
 
 private:
     mutable std::mutex m_Mutex;
     Listener m_Listener;
     bool m_Trig = false;
     int m_Value = 0;
-    int m_Updates = 0;
 };
 
 // Per-port input status. Thread-safe.
@@ -75,13 +73,11 @@ public:
     void SetListener(Listener l);
     bool GetTrig(int port) const;
     int GetValue(int port) const;
-    int GetUpdateCount() const;
 
 private:
     mutable std::mutex m_Mutex;
     Listener m_Listener;
     std::map<int, std::pair<bool, int> > m_Ports;
-    int m_Updates = 0;
 };
 
 // The recorder's live-stream FIFO. Units come from whoever feeds the FIFO;

@@ -79,7 +79,7 @@ TEST(HandlerTest, CallsReachTheRecorderObject) {
 }
 
 TEST(HandlerTest, CopiedHandlerCallsTheSameObject) {
-    EventBufMap map;
+    CountingEventBufMap map;
     EventBufMapHandler a(&map);
     EventBufMapHandler b = a;
     b.SetStatus(3, true, 1);
