@@ -74,8 +74,6 @@ public:
     // MF_FUNC_OPTIONS: "HttpVersion".
     virtual void SetOptions(const std::map<std::string, std::string>& opts);
 
-    int ConnectCount() const { return m_Connects; }
-
 private:
     int Connect();
     int WriteLines(unsigned char* buf, const std::string& lines);
@@ -89,7 +87,6 @@ private:
     BrellinOwned::MultipartPart m_Part;
     bool m_blHavePart;
     unsigned int m_PartLen;
-    int m_Connects;
 };
 
 #endif  // HOST_MULTIPARTFETCHER_H
