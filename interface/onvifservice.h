@@ -67,8 +67,6 @@ public:
     void SetTransport(std::shared_ptr<OnvifTransport> t);
     void SetTimeoutSec(int sec) { m_TimeoutSec = sec; }
     const std::string& GetAddress() const { return m_Addr; }
-    // Camera clock minus local clock, seconds; valid after the first call.
-    long GetClockOffset() const { return m_ClockOffset; }
 
 protected:
     // One SOAP call to url (the service address when empty). body is the
@@ -90,7 +88,7 @@ protected:
     std::string m_Password;
     std::string m_DeviceAddr;
     int m_TimeoutSec;
-    long m_ClockOffset;
+    long m_ClockOffset;  // camera clock minus local clock, seconds
     bool m_blClockKnown;
     std::shared_ptr<OnvifTransport> m_Transport;
     std::string m_LastFailure;
