@@ -9,8 +9,6 @@
 #ifndef INTERFACE_ONVIFSERVICE_H
 #define INTERFACE_ONVIFSERVICE_H
 
-#include <time.h>
-
 #include <list>
 #include <map>
 #include <memory>
@@ -122,16 +120,6 @@ class OnvifDeviceIoService : public OnvifServiceBase {
 public:
     // 0 and the digital input tokens in the camera's order.
     virtual int GetDigitalInputs(std::vector<std::string>& tokens);
-};
-
-// Device service: what a recorder asks when it adds a camera.
-class OnvifDeviceService : public OnvifServiceBase {
-public:
-    // Service addresses and the device's ONVIF version: GetServices, or
-    // GetCapabilities on cameras that do not know it. 0 on success.
-    virtual int GetServiceAddresses(OnvifServiceEnt& ent, OnvifVersion& ver);
-    // Camera UTC time; 0 on success.
-    virtual int GetSystemDateAndTime(time_t& utc);
 };
 
 // The topic without namespace prefixes ("tns1:A/tnsx:B" -> "A/B"), surrounding

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "host/onvif/onvifsetup.h"
 #include "host/onvif/onvifsoap.h"
 #include "interface/onvifservice.h"
 #include "tests/fixtures/onvifprobe.h"
