@@ -23,6 +23,7 @@
 #include "dupfromox/oxdebuglog.h"
 #include "host/recorder/camhost.h"
 #include "tests/fixtures/mfscript.h"
+#include "tests/fixtures/recordinghost.h"
 #include "tools/camsim/camsim.h"
 
 namespace {
@@ -33,10 +34,10 @@ using bench::ResetSharing;
 
 struct Rig {
     CamMediator med;
-    CameraCap cap;
-    CameraAPI api{&cap};
-    EventBuf buf;
-    EventBufMap bufMap;
+    RecorderCameraCap cap;
+    RecorderCameraAPI api{&cap};
+    CountingEventBuf buf;
+    CountingEventBufMap bufMap;
     DET_BASE_ATTR Attr(bool withMap) {
         DET_BASE_ATTR a;
         a.camMediatorHdl = CamMediatorHandler(&med);

@@ -6,10 +6,7 @@
 #define INTERFACE_CAMERAHOST_H
 
 #include <map>
-#include <mutex>
-#include <set>
 #include <string>
-#include <vector>
 
 #include "interface/handlerutils.h"
 #include "interface/onvifrecords.h"
@@ -42,6 +39,48 @@ enum CAM_MEDIATOR_FUNC {
     CAM_MEDIATOR_FUNC_COUNT = 16,
 };
 
+// Event buffer function IDs (one detector's status).
+enum EVT_BUF_FUNC {
+    EVT_BUF_FUNC_SET_STATUS = 0,  // int (bool trig, int value); (false, 0) clears the status
+    EVT_BUF_FUNC_COUNT = 1,
+};
+
+// Per-port event buffer function IDs (a DI detector's inputs, ports from 0).
+enum EVT_BUF_MAP_FUNC {
+    EVT_BUF_MAP_FUNC_SET_STATUS = 0,  // int (int port, bool trig, int value); (port, false, 0) clears a port
+    EVT_BUF_MAP_FUNC_COUNT = 1,
+};
+
+// Live-stream FIFO function IDs.
+enum STREAM_FIFO_FUNC {
+    STREAM_FIFO_FUNC_NEXT_UNIT = 0,  // BRObjectBase* (int pos): the next media unit after pos; null when none is ready
+    STREAM_FIFO_FUNC_COUNT = 1,
+};
+
+// RTP fetcher function IDs. "Own": a fetcher the detector created through the
+// recorder's factory; "shared": the recorder's fetcher of the live stream.
+enum RTP_FETCH_FUNC {
+    // int (unsigned int& extLen, int&): own fetcher: waits for the next packet and reports the
+    // length of its header extension; non-zero on failure. The int is not read.
+    RTP_FETCH_FUNC_WAIT_PACKET = 0,
+    // unsigned int (): shared fetcher: the extension length of the current packet.
+    RTP_FETCH_FUNC_CUR_EXT_LEN = 1,
+    // int (unsigned char* buf, unsigned int len): copies the current packet's extension of that
+    // length; non-zero on failure.
+    RTP_FETCH_FUNC_COPY_EXT = 2,
+    // void (): own fetcher: the last fetch failed; called before the back-off.
+    RTP_FETCH_FUNC_FETCH_FAILED = 3,
+    // void (): the detector could not allocate its extension buffer.
+    RTP_FETCH_FUNC_OUT_OF_MEMORY = 4,
+    // unsigned int (char* buf, unsigned int capacity, int&): copies the current extension into a
+    // buffer of that capacity; the bytes copied, 0 when there are none.
+    RTP_FETCH_FUNC_READ_EXT = 5,
+    // void (bool wait): whether the next RTP_FETCH_FUNC_READ_EXT waits for a fresh packet; set
+    // to true before every bounded read.
+    RTP_FETCH_FUNC_SET_WAIT = 6,
+    RTP_FETCH_FUNC_COUNT = 7,
+};
+
 // Function tables published by the recorder (libcamhost).
 FuncTable* GetCamMediatorFuncTable();
 FuncTable* GetEventBufFuncTable();
@@ -49,35 +88,39 @@ FuncTable* GetEventBufMapFuncTable();
 FuncTable* GetStreamFifoFuncTable();
 FuncTable* GetRtpFetchFuncTable();
 
-// Handler on the camera mediator: 16 functions, IDs 0-15.
-class CamMediatorHandler : public BRSlotHandler<16> {
+// Handler on the camera mediator: functions CAM_MEDIATOR_FUNC_*.
+class CamMediatorHandler : public BRSlotHandler<CAM_MEDIATOR_FUNC_COUNT> {
 public:
     CamMediatorHandler() {}
-    explicit CamMediatorHandler(BRObjectBase* obj) { SetHandlerBase(obj, GetCamMediatorFuncTable(), "CamMediatorHandler"); }
+    explicit CamMediatorHandler(BRObjectBase* obj) {
+        SetHandlerBase(obj, GetCamMediatorFuncTable(), "CamMediatorHandler");
+    }
     std::string GetString(int id) const { return Call<std::string>(id); }
     int GetInt(int id) const { return Call<int>(id); }
 };
 
-// Handler on one detector's event buffer: function 0 is int (bool trig, int value).
-class EventBufHandler : public BRSlotHandler<1> {
+// Handler on one detector's event buffer.
+class EventBufHandler : public BRSlotHandler<EVT_BUF_FUNC_COUNT> {
 public:
     EventBufHandler() {}
     explicit EventBufHandler(BRObjectBase* obj) { SetHandlerBase(obj, GetEventBufFuncTable(), "EventBufHandler"); }
-    int SetStatus(bool trig, int value) const { return Call<int, bool, int>(0, trig, value); }
+    int SetStatus(bool trig, int value) const { return Call<int, bool, int>(EVT_BUF_FUNC_SET_STATUS, trig, value); }
 };
 
-// Handler on the per-port event buffers: function 0 is int (int port, bool trig, int value).
-class EventBufMapHandler : public BRSlotHandler<1> {
+// Handler on the per-port event buffers.
+class EventBufMapHandler : public BRSlotHandler<EVT_BUF_MAP_FUNC_COUNT> {
 public:
     EventBufMapHandler() {}
     explicit EventBufMapHandler(BRObjectBase* obj) {
         SetHandlerBase(obj, GetEventBufMapFuncTable(), "EventBufMapHandler");
     }
-    int SetStatus(int port, bool trig, int value) const { return Call<int, int, bool, int>(0, port, trig, value); }
+    int SetStatus(int port, bool trig, int value) const {
+        return Call<int, int, bool, int>(EVT_BUF_MAP_FUNC_SET_STATUS, port, trig, value);
+    }
 };
 
-// Handler on the live-stream FIFO: function 0 is BRObjectBase* (int).
-class StreamFifoHandler : public BRSlotHandler<1> {
+// Handler on the live-stream FIFO.
+class StreamFifoHandler : public BRSlotHandler<STREAM_FIFO_FUNC_COUNT> {
 public:
     StreamFifoHandler() {}
     explicit StreamFifoHandler(BRObjectBase* obj) {
@@ -85,113 +128,63 @@ public:
     }
 };
 
-// Handler on an RTP fetcher: functions 0-6.
-class RtpFetchHandler : public BRSlotHandler<7> {
+// Handler on an RTP fetcher.
+class RtpFetchHandler : public BRSlotHandler<RTP_FETCH_FUNC_COUNT> {
 public:
     RtpFetchHandler() {}
     explicit RtpFetchHandler(BRObjectBase* obj) { SetHandlerBase(obj, GetRtpFetchFuncTable(), "RtpFetchHandler"); }
 };
 
-// What the recorder knows about one camera's API. Getters only, from any thread.
+// What the recorder knows about one camera's API, as the detectors read it.
+// Getters only, callable from any thread; the recorder fills its object
+// before it asks for detectors.
 class CameraCap : public BRObjectBase {
 public:
-    CameraCap();
     ~CameraCap() override;
-    virtual std::string GetAPI();
-    virtual int GetDICnt();
+    // The camera API key ("axisv3", "onvif", ...).
+    virtual std::string GetAPI() = 0;
+    // Number of digital inputs.
+    virtual int GetDICnt() = 0;
     // True when the camera's API carries this capability word ("VMD", "GROUP11", ...).
-    virtual bool IsApiSpecified(std::string word);
-    virtual bool HasCapability(int cap);
-    virtual OnvifVersion GetOnvifVersion();
-    virtual OnvifServiceEnt GetOnvifServiceEnt();
-    virtual std::string GetOnvifEvtTopicNs();
-    virtual std::string GetOnvifVdoSrcConfToken();
-    virtual std::string GetOnvifMdTopic();
-    virtual std::string GetOnvifDiTopic();
-    virtual std::string GetOnvifTdTopic();
-    virtual std::string GetOnvifAdTopic();
-
-    // Recorder-side set-up.
-    void SetAPI(const std::string& api) { m_Api = api; }
-    void SetDICnt(int n) { m_DICnt = n; }
-    void AddApiWord(const std::string& word) { m_ApiWords.insert(word); }
-    void AddCapability(int cap) { m_Caps.insert(cap); }
-    void SetOnvifVersion(const OnvifVersion& v) { m_OnvifVersion = v; }
-    void SetOnvifServiceEnt(const OnvifServiceEnt& e) { m_OnvifServiceEnt = e; }
-    void SetOnvifEvtTopicNs(const std::string& s) { m_OnvifTopicNs = s; }
-    void SetOnvifVdoSrcConfToken(const std::string& s) { m_OnvifVdoSrcConfToken = s; }
-    // kind: DET_TYPE_MD .. DET_TYPE_AD
-    void SetOnvifTopic(int kind, const std::string& key) { m_OnvifTopics[kind] = key; }
-
-private:
-    std::string m_Api;
-    int m_DICnt;
-    std::set<std::string> m_ApiWords;
-    std::set<int> m_Caps;
-    OnvifVersion m_OnvifVersion;
-    OnvifServiceEnt m_OnvifServiceEnt;
-    std::string m_OnvifTopicNs;
-    std::string m_OnvifVdoSrcConfToken;
-    std::map<int, std::string> m_OnvifTopics;
+    virtual bool IsApiSpecified(std::string word) = 0;
+    virtual bool HasCapability(int cap) = 0;
+    virtual OnvifVersion GetOnvifVersion() = 0;
+    virtual OnvifServiceEnt GetOnvifServiceEnt() = 0;
+    virtual std::string GetOnvifEvtTopicNs() = 0;
+    virtual std::string GetOnvifVdoSrcConfToken() = 0;
+    // The topic key of each detection kind; empty when none is configured.
+    virtual std::string GetOnvifMdTopic() = 0;
+    virtual std::string GetOnvifDiTopic() = 0;
+    virtual std::string GetOnvifTdTopic() = 0;
+    virtual std::string GetOnvifAdTopic() = 0;
 };
 
 // The recorder's camera-API object: what it knows of a model's paths, ports
-// and settings. Virtual operations in this order; path getters return 0 and
-// fill their out-arguments on success.
+// and settings. Virtual operations in this order; path getters and
+// GetCamDiTrigValue return 0 and fill their out-arguments on success.
 class CameraAPI : public BRObjectBase {
 public:
-    explicit CameraAPI(CameraCap* cap = nullptr);
     ~CameraAPI() override;
-    virtual int SetStreamInfo(int format, int protocol);
-    virtual int PrepareMD();
-    virtual int PrepareDI();
-    virtual int PrepareTD();
-    virtual int PrepareAD();
-    // Pushes detection parameters to the camera: 0 or 2 on success.
-    virtual int ApplyCamDetParam(int kind, std::map<int, std::string>& params, int arg);
-    virtual int GetJpgPathPort(std::string& path, int& port);
-    virtual int GetDetPathPort(std::string& path, int& port);
-    virtual int GetDIPathPort(std::string& path, int& port);
-    virtual int GetCamDiTrigValue(int& value);
-    virtual std::string GetRtpFetchArg();
-    virtual int GetDetPort();
-    virtual std::string GetChannelStr();
-
-    // Recorder-side set-up: the camera's HTTP port (default for path getters)
-    // and user overrides of the per-key defaults.
-    void SetHttpPort(int port) { m_HttpPort = port; }
-    void OverrideDetPath(const std::string& path) { m_DetPath = path; m_blDetPathSet = true; }
-    void OverrideDetPort(int port) { m_DetPort = port; }
-    void SetChannelStr(const std::string& ch) { m_ChannelStr = ch; }
-    void SetCamDiTrigValue(int v) { m_DiTrigValue = v; }
-    int GetStreamFormat() const { return m_StreamFormat; }
-    int GetStreamProtocol() const { return m_StreamProtocol; }
-    // Every ApplyCamDetParam call, in order (kind, params, arg).
-    struct AppliedParam {
-        int kind;
-        std::map<int, std::string> params;
-        int arg;
-    };
-    std::vector<AppliedParam> GetAppliedParams() const;
-    int GetPrepareCount(int kind) const;
-
-protected:
-    std::string ApiKey() const;
-    // Per-key default of a path getter ("det", "di", "jpg").
-    virtual bool DefaultPathPort(const std::string& which, std::string& path, int& port) const;
-
-    CameraCap* m_pCap;
-    int m_HttpPort;
-    std::string m_DetPath;
-    bool m_blDetPathSet;
-    int m_DetPort;  // 0: per-key default
-    std::string m_ChannelStr;
-    int m_DiTrigValue;
-    int m_StreamFormat;
-    int m_StreamProtocol;
-    int m_PrepareCount[5];
-    std::vector<AppliedParam> m_Applied;
-    mutable std::mutex m_Mutex;  // m_Applied and the counters: recorder and detector threads
+    // The stream a detector reads (format and protocol as the mediator gives
+    // them). The result is not used.
+    virtual int SetStreamInfo(int format, int protocol) = 0;
+    // The factory of that kind calls one of these before it makes a detector,
+    // unless the recorder's flag says not to; the result is not used.
+    virtual int PrepareMD() = 0;
+    virtual int PrepareDI() = 0;
+    virtual int PrepareTD() = 0;
+    virtual int PrepareAD() = 0;
+    // Pushes detection parameters of one kind to the camera: 0 or 2 on success.
+    virtual int ApplyCamDetParam(int kind, std::map<int, std::string>& params, int arg) = 0;
+    virtual int GetJpgPathPort(std::string& path, int& port) = 0;
+    virtual int GetDetPathPort(std::string& path, int& port) = 0;
+    virtual int GetDIPathPort(std::string& path, int& port) = 0;
+    // The input value that means "alarm".
+    virtual int GetCamDiTrigValue(int& value) = 0;
+    // Passed unread to the recorder's RTP fetcher factory.
+    virtual std::string GetRtpFetchArg() = 0;
+    virtual int GetDetPort() = 0;
+    virtual std::string GetChannelStr() = 0;
 };
 
 #endif  // INTERFACE_CAMERAHOST_H

@@ -9,8 +9,6 @@
 #ifndef INTERFACE_ONVIFSERVICE_H
 #define INTERFACE_ONVIFSERVICE_H
 
-#include <time.h>
-
 #include <list>
 #include <map>
 #include <memory>
@@ -21,7 +19,6 @@
 #include "interface/onvifrecords.h"
 
 class CameraAPI;
-class CameraCap;
 
 typedef std::list<std::pair<std::string, std::string> > OVF_NS_LIST;  // (prefix, namespace name)
 
@@ -68,8 +65,6 @@ public:
     void SetTransport(std::shared_ptr<OnvifTransport> t);
     void SetTimeoutSec(int sec) { m_TimeoutSec = sec; }
     const std::string& GetAddress() const { return m_Addr; }
-    // Camera clock minus local clock, seconds; valid after the first call.
-    long GetClockOffset() const { return m_ClockOffset; }
 
 protected:
     // One SOAP call to url (the service address when empty). body is the
@@ -91,7 +86,7 @@ protected:
     std::string m_Password;
     std::string m_DeviceAddr;
     int m_TimeoutSec;
-    long m_ClockOffset;
+    long m_ClockOffset;  // camera clock minus local clock, seconds
     bool m_blClockKnown;
     std::shared_ptr<OnvifTransport> m_Transport;
     std::string m_LastFailure;
@@ -125,16 +120,6 @@ class OnvifDeviceIoService : public OnvifServiceBase {
 public:
     // 0 and the digital input tokens in the camera's order.
     virtual int GetDigitalInputs(std::vector<std::string>& tokens);
-};
-
-// Device service: what a recorder asks when it adds a camera.
-class OnvifDeviceService : public OnvifServiceBase {
-public:
-    // Service addresses and the device's ONVIF version: GetServices, or
-    // GetCapabilities on cameras that do not know it. 0 on success.
-    virtual int GetServiceAddresses(OnvifServiceEnt& ent, OnvifVersion& ver);
-    // Camera UTC time; 0 on success.
-    virtual int GetSystemDateAndTime(time_t& utc);
 };
 
 // The topic without namespace prefixes ("tns1:A/tnsx:B" -> "A/B"), surrounding
@@ -186,15 +171,5 @@ private:
     std::map<std::string, std::vector<std::string> > m_KeyOrder;
     std::map<std::string, std::string> m_Defaults;
 };
-
-// Recorder set-up of an ONVIF camera: asks the device service at deviceUrl
-// for the service addresses and version and fills the capability record
-// (service entries, version, topic namespace "tns1", capability 7 when the
-// camera has a device IO service) and, for every kind without one in
-// topics (DET_TYPE_* -> key), the configuration's default topic key. When the
-// device does not answer, every entry is the device address. 0 when the
-// device answered.
-int OnvifSetupCameraCap(CameraCap& cap, const std::string& deviceUrl, const std::string& user,
-                        const std::string& password, const std::map<int, std::string>& topics);
 
 #endif  // INTERFACE_ONVIFSERVICE_H

@@ -1,6 +1,7 @@
 #include "camdet/api/entrypoints.h"
 
 #include "camdet/factory/detfactory.h"
+#include "interface/detectorfuncs.h"
 
 // ---------------------------------------------------------------- function table
 
@@ -13,12 +14,12 @@ std::map<int, MemFuncBase*> GenDetectorFuncTable() {
     static MemFunc<void, DetectorBase, int, const std::map<int, std::string>&, int> setDetParam(
         &DetectorBase::SetDetParam);
     std::map<int, MemFuncBase*> table;
-    table[0] = &start;
-    table[1] = &stop;
-    table[2] = &isActivated;
-    table[3] = &setMDParam;
-    table[4] = &isShareEnabled;
-    table[5] = &setDetParam;
+    table[DET_FUNC_START] = &start;
+    table[DET_FUNC_STOP] = &stop;
+    table[DET_FUNC_IS_ACTIVATED] = &isActivated;
+    table[DET_FUNC_SET_MD_PARAM] = &setMDParam;
+    table[DET_FUNC_IS_SHARE_ENABLED] = &isShareEnabled;
+    table[DET_FUNC_SET_DET_PARAM] = &setDetParam;
     return table;
 }
 

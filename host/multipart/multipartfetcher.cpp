@@ -78,8 +78,7 @@ MultipartFetcher::MultipartFetcher()
       m_blConnected(false),
       m_blFailLogged(false),
       m_blHavePart(false),
-      m_PartLen(0),
-      m_Connects(0) {}
+      m_PartLen(0) {}
 
 MultipartFetcher::~MultipartFetcher() { Drop(); }
 
@@ -108,7 +107,6 @@ int MultipartFetcher::Connect() {
         m_Source = g_Maker ? g_Maker() : std::unique_ptr<MFByteSource>();
     }
     if (!m_Source) m_Source.reset(new MFHttpSource());
-    ++m_Connects;
     std::string contentType;
     int rc = m_Source->Connect(m_Info, contentType);
     if (rc != 0) {

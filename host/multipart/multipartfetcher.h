@@ -55,26 +55,24 @@ public:
     MultipartFetcher();
     ~MultipartFetcher() override;
 
-    // Function 0: where to connect; drops a running stream.
+    // MF_FUNC_OPEN: where to connect; drops a running stream.
     virtual void Open(char* path, char* host, int port, char* user, char* password, int timeoutSec, int mode);
-    // Function 2: connects when needed and waits (bounded by the time-out) for
-    // the next part. 0 with len = max(body length, header text length + 1);
-    // non-zero on failure, after which the stream is dropped.
+    // MF_FUNC_NEXT_PART: connects when needed and waits (bounded by the
+    // time-out) for the next part. 0 with len = max(body length, header text
+    // length + 1); non-zero on failure, after which the stream is dropped.
     virtual int NextPart(unsigned int& len, char* text, unsigned int textSize, int& bodyLen);
-    // Function 3: len bytes (at most the len of function 2): the body, zero-padded.
+    // MF_FUNC_READ_PART: len bytes (at most the len of MF_FUNC_NEXT_PART): the body, zero-padded.
     virtual int ReadPart(unsigned char* buf, unsigned int len);
-    // Functions 4 and 5: the part's header lines, NUL-terminated at the start
-    // of buf, within the len of function 2: every line as "Name:value\n", or
-    // only the Pragma lines as "Pragma: value\n".
+    // MF_FUNC_PART_HEADERS and MF_FUNC_PART_PRAGMA: the part's header lines,
+    // NUL-terminated at the start of buf, within the len of MF_FUNC_NEXT_PART:
+    // every line as "Name:value\n", or only the Pragma lines as "Pragma: value\n".
     virtual int PartHeaders(unsigned char* buf);
     virtual int PartPragma(unsigned char* buf);
-    // Functions 6 and 7: drop the stream; the next NextPart reconnects.
+    // MF_FUNC_FAILED and MF_FUNC_DROP: drop the stream; the next NextPart reconnects.
     virtual void Failed();
     virtual void Drop();
-    // Function 10: "HttpVersion".
+    // MF_FUNC_OPTIONS: "HttpVersion".
     virtual void SetOptions(const std::map<std::string, std::string>& opts);
-
-    int ConnectCount() const { return m_Connects; }
 
 private:
     int Connect();
@@ -89,7 +87,6 @@ private:
     BrellinOwned::MultipartPart m_Part;
     bool m_blHavePart;
     unsigned int m_PartLen;
-    int m_Connects;
 };
 
 #endif  // HOST_MULTIPARTFETCHER_H

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dupfromox/oxdebuglog.h"
+#include "host/onvif/onvifsetup.h"
 #include "host/onvif/onvifsoap.h"
 #include "interface/hostservices.h"
 #include "interface/onvifservice.h"

@@ -1,14 +1,13 @@
-// What a recorder does when it adds an ONVIF camera: find its services and
-// choose its event topics.
+#include "host/onvif/onvifsetup.h"
+
 #include "dupfromox/oxdebuglog.h"
-#include "interface/camerahost.h"
 #include "interface/onvifservice.h"
 
 namespace {
 const char* const kSrc = "host/onvifsetup";
 }
 
-int OnvifSetupCameraCap(CameraCap& cap, const std::string& deviceUrl, const std::string& user,
+int OnvifSetupCameraCap(RecorderCameraCap& cap, const std::string& deviceUrl, const std::string& user,
                         const std::string& password, const std::map<int, std::string>& topics) {
     OnvifDeviceService dev;
     OnvifServiceEnt ent;

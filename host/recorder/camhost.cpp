@@ -64,7 +64,6 @@ int EventBuf::SetStatus(bool trig, int value) {
         std::lock_guard<std::mutex> g(m_Mutex);
         m_Trig = trig;
         m_Value = value;
-        ++m_Updates;
         l = m_Listener;
     }
     if (l) l(trig, value);
@@ -83,10 +82,6 @@ int EventBuf::GetValue() const {
     std::lock_guard<std::mutex> g(m_Mutex);
     return m_Value;
 }
-int EventBuf::GetUpdateCount() const {
-    std::lock_guard<std::mutex> g(m_Mutex);
-    return m_Updates;
-}
 
 EventBufMap::EventBufMap() {}
 EventBufMap::~EventBufMap() {}
@@ -97,7 +92,6 @@ int EventBufMap::SetStatus(int port, bool trig, int value) {
     {
         std::lock_guard<std::mutex> g(m_Mutex);
         m_Ports[port] = std::make_pair(trig, value);
-        ++m_Updates;
         l = m_Listener;
     }
     if (l) l(port, trig, value);
@@ -118,20 +112,16 @@ int EventBufMap::GetValue(int port) const {
     auto it = m_Ports.find(port);
     return it == m_Ports.end() ? 0 : it->second.second;
 }
-int EventBufMap::GetUpdateCount() const {
-    std::lock_guard<std::mutex> g(m_Mutex);
-    return m_Updates;
-}
 
 FuncTable* GetEventBufFuncTable() {
     static MemFunc<int, EventBuf, bool, int> setStatus(&EventBuf::SetStatus);
-    static FuncTable table = {{0, &setStatus}};
+    static FuncTable table = {{EVT_BUF_FUNC_SET_STATUS, &setStatus}};
     return &table;
 }
 
 FuncTable* GetEventBufMapFuncTable() {
     static MemFunc<int, EventBufMap, int, bool, int> setStatus(&EventBufMap::SetStatus);
-    static FuncTable table = {{0, &setStatus}};
+    static FuncTable table = {{EVT_BUF_MAP_FUNC_SET_STATUS, &setStatus}};
     return &table;
 }
 
@@ -139,11 +129,11 @@ FuncTable* GetEventBufMapFuncTable() {
 
 StreamFifo::StreamFifo() {}
 StreamFifo::~StreamFifo() {}
-BRObjectBase* StreamFifo::GetUnit(int) { return nullptr; }
+BRObjectBase* StreamFifo::NextUnit(int) { return nullptr; }
 
 FuncTable* GetStreamFifoFuncTable() {
-    static MemFunc<BRObjectBase*, StreamFifo, int> getUnit(&StreamFifo::GetUnit);
-    static FuncTable table = {{0, &getUnit}};
+    static MemFunc<BRObjectBase*, StreamFifo, int> nextUnit(&StreamFifo::NextUnit);
+    static FuncTable table = {{STREAM_FIFO_FUNC_NEXT_UNIT, &nextUnit}};
     return &table;
 }
 
@@ -154,93 +144,57 @@ FuncTable* GetRtpFetchFuncTable() {
     return &table;
 }
 
+// ---------------------------------------------------------------- interface classes
+
+// Defined here so that their vtables and type information are emitted once,
+// in this library.
+CameraCap::~CameraCap() {}
+CameraAPI::~CameraAPI() {}
+
 // ---------------------------------------------------------------- capability
 
-CameraCap::CameraCap() : m_DICnt(1) {}
-CameraCap::~CameraCap() {}
-std::string CameraCap::GetAPI() { return m_Api; }
-int CameraCap::GetDICnt() { return m_DICnt; }
-bool CameraCap::IsApiSpecified(std::string word) { return m_ApiWords.count(word) != 0; }
-bool CameraCap::HasCapability(int cap) { return m_Caps.count(cap) != 0; }
-OnvifVersion CameraCap::GetOnvifVersion() { return m_OnvifVersion; }
-OnvifServiceEnt CameraCap::GetOnvifServiceEnt() { return m_OnvifServiceEnt; }
-std::string CameraCap::GetOnvifEvtTopicNs() { return m_OnvifTopicNs; }
-std::string CameraCap::GetOnvifVdoSrcConfToken() { return m_OnvifVdoSrcConfToken; }
+RecorderCameraCap::RecorderCameraCap() : m_DICnt(1) {}
+RecorderCameraCap::~RecorderCameraCap() {}
+std::string RecorderCameraCap::GetAPI() { return m_Api; }
+int RecorderCameraCap::GetDICnt() { return m_DICnt; }
+bool RecorderCameraCap::IsApiSpecified(std::string word) { return m_ApiWords.count(word) != 0; }
+bool RecorderCameraCap::HasCapability(int cap) { return m_Caps.count(cap) != 0; }
+OnvifVersion RecorderCameraCap::GetOnvifVersion() { return m_OnvifVersion; }
+OnvifServiceEnt RecorderCameraCap::GetOnvifServiceEnt() { return m_OnvifServiceEnt; }
+std::string RecorderCameraCap::GetOnvifEvtTopicNs() { return m_OnvifTopicNs; }
+std::string RecorderCameraCap::GetOnvifVdoSrcConfToken() { return m_OnvifVdoSrcConfToken; }
 
 static std::string TopicOf(const std::map<int, std::string>& topics, int kind) {
     auto it = topics.find(kind);
     return it == topics.end() ? std::string() : it->second;
 }
-std::string CameraCap::GetOnvifMdTopic() { return TopicOf(m_OnvifTopics, DET_TYPE_MD); }
-std::string CameraCap::GetOnvifDiTopic() { return TopicOf(m_OnvifTopics, DET_TYPE_DI); }
-std::string CameraCap::GetOnvifTdTopic() { return TopicOf(m_OnvifTopics, DET_TYPE_TD); }
-std::string CameraCap::GetOnvifAdTopic() { return TopicOf(m_OnvifTopics, DET_TYPE_AD); }
+std::string RecorderCameraCap::GetOnvifMdTopic() { return TopicOf(m_OnvifTopics, DET_TYPE_MD); }
+std::string RecorderCameraCap::GetOnvifDiTopic() { return TopicOf(m_OnvifTopics, DET_TYPE_DI); }
+std::string RecorderCameraCap::GetOnvifTdTopic() { return TopicOf(m_OnvifTopics, DET_TYPE_TD); }
+std::string RecorderCameraCap::GetOnvifAdTopic() { return TopicOf(m_OnvifTopics, DET_TYPE_AD); }
 
 // ---------------------------------------------------------------- camera API
 
-CameraAPI::CameraAPI(CameraCap* cap)
-    : m_pCap(cap),
-      m_HttpPort(80),
-      m_blDetPathSet(false),
-      m_DetPort(0),
-      m_ChannelStr("1"),
-      m_DiTrigValue(1),
-      m_StreamFormat(0),
-      m_StreamProtocol(0),
-      m_PrepareCount{0, 0, 0, 0, 0} {}
+RecorderCameraAPI::RecorderCameraAPI(CameraCap* cap)
+    : m_pCap(cap), m_HttpPort(80), m_blDetPathSet(false), m_DetPort(0), m_ChannelStr("1"), m_DiTrigValue(1) {}
 
-CameraAPI::~CameraAPI() {}
+RecorderCameraAPI::~RecorderCameraAPI() {}
 
-std::string CameraAPI::ApiKey() const { return m_pCap ? m_pCap->GetAPI() : std::string(); }
+std::string RecorderCameraAPI::ApiKey() const { return m_pCap ? m_pCap->GetAPI() : std::string(); }
 
-int CameraAPI::SetStreamInfo(int format, int protocol) {
-    std::lock_guard<std::mutex> g(m_Mutex);
-    m_StreamFormat = format;
-    m_StreamProtocol = protocol;
-    return 0;
-}
+// The stream the detectors ask for and their preparation only matter to a
+// recorder that configures its cameras; this one watches them as they are.
+int RecorderCameraAPI::SetStreamInfo(int, int) { return 0; }
+int RecorderCameraAPI::PrepareMD() { return 0; }
+int RecorderCameraAPI::PrepareDI() { return 0; }
+int RecorderCameraAPI::PrepareTD() { return 0; }
+int RecorderCameraAPI::PrepareAD() { return 0; }
 
-int CameraAPI::PrepareMD() {
-    std::lock_guard<std::mutex> g(m_Mutex);
-    ++m_PrepareCount[DET_TYPE_MD];
-    return 0;
-}
-int CameraAPI::PrepareDI() {
-    std::lock_guard<std::mutex> g(m_Mutex);
-    ++m_PrepareCount[DET_TYPE_DI];
-    return 0;
-}
-int CameraAPI::PrepareTD() {
-    std::lock_guard<std::mutex> g(m_Mutex);
-    ++m_PrepareCount[DET_TYPE_TD];
-    return 0;
-}
-int CameraAPI::PrepareAD() {
-    std::lock_guard<std::mutex> g(m_Mutex);
-    ++m_PrepareCount[DET_TYPE_AD];
-    return 0;
-}
+// Accepted as they are: pushing parameters to a real camera is model-specific
+// configuration outside detection.
+int RecorderCameraAPI::ApplyCamDetParam(int, std::map<int, std::string>&, int) { return 0; }
 
-int CameraAPI::GetPrepareCount(int kind) const {
-    std::lock_guard<std::mutex> g(m_Mutex);
-    return (kind >= 1 && kind <= 4) ? m_PrepareCount[kind] : 0;
-}
-
-// The recorder keeps what it was asked to apply; pushing it to a real
-// camera is model-specific configuration outside detection.
-int CameraAPI::ApplyCamDetParam(int kind, std::map<int, std::string>& params, int arg) {
-    std::lock_guard<std::mutex> g(m_Mutex);
-    m_Applied.push_back(AppliedParam{kind, params, arg});
-    if (m_Applied.size() > 256) m_Applied.erase(m_Applied.begin());
-    return 0;
-}
-
-std::vector<CameraAPI::AppliedParam> CameraAPI::GetAppliedParams() const {
-    std::lock_guard<std::mutex> g(m_Mutex);
-    return m_Applied;
-}
-
-bool CameraAPI::DefaultPathPort(const std::string& which, std::string& path, int& port) const {
+bool RecorderCameraAPI::DefaultPathPort(const std::string& which, std::string& path, int& port) const {
     const CamApiDefault* d = FindCamApiDefault(ApiKey(), which);
     if (!d) return false;
     path = d->path;
@@ -248,7 +202,7 @@ bool CameraAPI::DefaultPathPort(const std::string& which, std::string& path, int
     return true;
 }
 
-int CameraAPI::GetJpgPathPort(std::string& path, int& port) {
+int RecorderCameraAPI::GetJpgPathPort(std::string& path, int& port) {
     if (!DefaultPathPort("jpg", path, port)) return -1;
     return 0;
 }
@@ -268,29 +222,29 @@ static int OverriddenPathPort(bool found, bool pathSet, const std::string& setPa
     return found ? 0 : -1;
 }
 
-int CameraAPI::GetDetPathPort(std::string& path, int& port) {
+int RecorderCameraAPI::GetDetPathPort(std::string& path, int& port) {
     bool found = DefaultPathPort("det", path, port);
     return OverriddenPathPort(found, m_blDetPathSet, m_DetPath, m_DetPort, m_HttpPort, path, port);
 }
 
-int CameraAPI::GetDIPathPort(std::string& path, int& port) {
+int RecorderCameraAPI::GetDIPathPort(std::string& path, int& port) {
     bool found = DefaultPathPort("di", path, port);
     return OverriddenPathPort(found, m_blDetPathSet, m_DetPath, m_DetPort, m_HttpPort, path, port);
 }
 
-int CameraAPI::GetCamDiTrigValue(int& value) {
+int RecorderCameraAPI::GetCamDiTrigValue(int& value) {
     value = m_DiTrigValue;
     return 0;
 }
 
-std::string CameraAPI::GetRtpFetchArg() {
+std::string RecorderCameraAPI::GetRtpFetchArg() {
     std::string path;
     int port = 0;
     DefaultPathPort("rtp", path, port);
     return path;
 }
 
-int CameraAPI::GetDetPort() {
+int RecorderCameraAPI::GetDetPort() {
     if (m_DetPort > 0) return m_DetPort;
     std::string path;
     int port = 0;
@@ -298,4 +252,4 @@ int CameraAPI::GetDetPort() {
     return m_HttpPort;
 }
 
-std::string CameraAPI::GetChannelStr() { return m_ChannelStr; }
+std::string RecorderCameraAPI::GetChannelStr() { return m_ChannelStr; }

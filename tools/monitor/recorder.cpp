@@ -11,7 +11,7 @@
 #include "camdet/api/entrypoints.h"
 #include "camdet/core/eventdetector.h"
 #include "dupfromox/oxdebuglog.h"
-#include "interface/onvifservice.h"
+#include "host/onvif/onvifsetup.h"
 #include "tools/common/waitend.h"
 #include "tools/monitor/demo.h"
 
@@ -104,7 +104,7 @@ std::string DetectorClassName(BRObjectBase* obj) {
 }
 
 MiniRecorder::MiniRecorder(const MonitorOptions& opt, StatusPrinter& printer)
-    : m_Opt(opt), m_Printer(printer), m_Api(new CameraAPI(&m_Cap)) {
+    : m_Opt(opt), m_Printer(printer), m_Api(new RecorderCameraAPI(&m_Cap)) {
     m_Mediator.user = opt.user;
     m_Mediator.password = opt.password;
     m_Mediator.model = opt.model;

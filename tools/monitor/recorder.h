@@ -14,20 +14,23 @@
 #include <vector>
 
 #include "host/recorder/camhost.h"
+#include "interface/detectorfuncs.h"
 #include "tools/monitor/options.h"
 
 // Calls a detector through the library's function table, as a recorder does.
-class DetectorHandler : public BRSlotHandler<6> {
+class DetectorHandler : public BRSlotHandler<DET_FUNC_COUNT> {
 public:
     DetectorHandler() {}
     explicit DetectorHandler(BRObjectBase* det);
-    int Start() const { return Call<int>(0); }
-    int Stop() const { return Call<int>(1); }
-    bool IsActivated() const { return Call<bool>(2); }
-    void SetMDParam(int a, int b, int c, int d) const { Call<void, int, int, int, int>(3, a, b, c, d); }
-    bool IsShareEnabled() const { return Call<bool>(4); }
+    int Start() const { return Call<int>(DET_FUNC_START); }
+    int Stop() const { return Call<int>(DET_FUNC_STOP); }
+    bool IsActivated() const { return Call<bool>(DET_FUNC_IS_ACTIVATED); }
+    void SetMDParam(int a, int b, int c, int d) const {
+        Call<void, int, int, int, int>(DET_FUNC_SET_MD_PARAM, a, b, c, d);
+    }
+    bool IsShareEnabled() const { return Call<bool>(DET_FUNC_IS_SHARE_ENABLED); }
     void SetDetParam(int kind, const std::map<int, std::string>& p, int arg) const {
-        Call<void, int, const std::map<int, std::string>&, int>(5, kind, p, arg);
+        Call<void, int, const std::map<int, std::string>&, int>(DET_FUNC_SET_DET_PARAM, kind, p, arg);
     }
 };
 
@@ -62,8 +65,8 @@ public:
     BRObjectBase* Detector(int kind) const;
 
     CamMediator& Mediator() { return m_Mediator; }
-    CameraCap& Cap() { return m_Cap; }
-    CameraAPI& Api() { return *m_Api; }
+    RecorderCameraCap& Cap() { return m_Cap; }
+    RecorderCameraAPI& Api() { return *m_Api; }
 
 private:
     struct Det {
@@ -73,8 +76,8 @@ private:
     MonitorOptions m_Opt;
     StatusPrinter& m_Printer;
     CamMediator m_Mediator;
-    CameraCap m_Cap;
-    std::unique_ptr<CameraAPI> m_Api;
+    RecorderCameraCap m_Cap;
+    std::unique_ptr<RecorderCameraAPI> m_Api;
     std::map<int, std::unique_ptr<EventBuf> > m_EventBufs;
     EventBufMap m_EventBufMap;
     StreamFifo m_Fifo;

@@ -54,8 +54,8 @@ long RssKiB() {
 
 struct Camera {
     CamMediator med;
-    CameraCap cap;
-    CameraAPI api{&cap};
+    RecorderCameraCap cap;
+    RecorderCameraAPI api{&cap};
     EventBuf buf;
     std::vector<std::pair<bool, int> > history;
     std::mutex m;

@@ -15,11 +15,11 @@
 
 namespace {
 
-class ScriptedApi : public CameraAPI {
+class ScriptedApi : public RecordingCameraAPI {
 public:
-    explicit ScriptedApi(CameraCap* cap) : CameraAPI(cap) {}
+    explicit ScriptedApi(CameraCap* cap) : RecordingCameraAPI(cap) {}
     int ApplyCamDetParam(int kind, std::map<int, std::string>& params, int arg) override {
-        CameraAPI::ApplyCamDetParam(kind, params, arg);
+        RecordingCameraAPI::ApplyCamDetParam(kind, params, arg);
         return result;
     }
     std::atomic<int> result{0};
@@ -47,7 +47,7 @@ private:
 
 struct Rig {
     CamMediator med;
-    CameraCap cap;
+    RecorderCameraCap cap;
     ScriptedApi api{&cap};
     EventBuf buf;
     EventBufMap bufMap;
@@ -91,7 +91,7 @@ TEST(DetectorParamTest, StoredValuesAreSentOnceByTheNextIsActivated) {
         det.IsActivated();
         det.IsActivated();
         ASSERT_EQ(0, det.Stop());
-        std::vector<CameraAPI::AppliedParam> applied = rig.api.GetAppliedParams();
+        std::vector<RecordingCameraAPI::AppliedParam> applied = rig.api.GetAppliedParams();
         if (c.sentKind == 0) {
             EXPECT_TRUE(applied.empty());
             continue;
@@ -110,7 +110,7 @@ TEST(DetectorParamTest, SetMDParamMatchesTheKeyedForm) {
     ASSERT_EQ(0, det.Start());
     det.IsActivated();
     det.Stop();
-    std::vector<CameraAPI::AppliedParam> applied = rig.api.GetAppliedParams();
+    std::vector<RecordingCameraAPI::AppliedParam> applied = rig.api.GetAppliedParams();
     ASSERT_EQ(1u, applied.size());
     std::map<int, std::string> expect = {{1, "10"}, {2, "20"}, {3, "30"}, {4, "40"}};
     EXPECT_EQ(expect, applied[0].params);
@@ -126,7 +126,7 @@ TEST(DetectorParamTest, PendingKindsAreAppliedInTheOrderMdAdTdDi) {
     ASSERT_EQ(0, det.Start());
     det.IsActivated();
     det.Stop();
-    std::vector<CameraAPI::AppliedParam> applied = rig.api.GetAppliedParams();
+    std::vector<RecordingCameraAPI::AppliedParam> applied = rig.api.GetAppliedParams();
     ASSERT_EQ(4u, applied.size());
     EXPECT_EQ(1, applied[0].kind);
     EXPECT_EQ(4, applied[1].kind);
@@ -370,7 +370,7 @@ TEST(DetectorConcurrencyTest, RecorderCallsWhileTheThreadRuns) {
     writer.join();
     det.IsActivated();
     det.Stop();
-    std::vector<CameraAPI::AppliedParam> applied = rig.api.GetAppliedParams();
+    std::vector<RecordingCameraAPI::AppliedParam> applied = rig.api.GetAppliedParams();
     ASSERT_FALSE(applied.empty());
     // The last values written are the last ones sent.
     std::string lastMd, lastTd;

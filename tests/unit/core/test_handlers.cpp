@@ -9,6 +9,7 @@
 #include "camdet/core/eventdetector.h"
 #include "dupfromox/oxdebuglog.h"
 #include "host/recorder/camhost.h"
+#include "interface/detectorfuncs.h"
 #include "tests/fixtures/testsupport.h"
 
 namespace {
@@ -38,7 +39,7 @@ public:
     void ApplyDetParam(int) override {}
 };
 
-class DetHandler : public BRSlotHandler<6> {
+class DetHandler : public BRSlotHandler<DET_FUNC_COUNT> {
 public:
     explicit DetHandler(BRObjectBase* o) { SetHandlerBase(o, GetDetectorFuncTable(), "DetHandler"); }
 };
@@ -67,10 +68,18 @@ TEST(HandlerTest, CallsReachTheRecorderObject) {
     CamMediatorHandler mh(&med);
     EXPECT_EQ("10.1.2.3", mh.GetString(CAM_MEDIATOR_FUNC_HOST));
     EXPECT_EQ(8080, mh.GetInt(CAM_MEDIATOR_FUNC_HTTP_PORT));
+
+    // The FIFO's table answers under its ID with the documented signature.
+    LogCapture log;
+    StreamFifo fifo;
+    StreamFifoHandler fh(&fifo);
+    BRObjectBase* unit = fh.Call<BRObjectBase*, int>(STREAM_FIFO_FUNC_NEXT_UNIT, 10001);
+    EXPECT_EQ(nullptr, unit);
+    EXPECT_EQ("", log.Text());
 }
 
 TEST(HandlerTest, CopiedHandlerCallsTheSameObject) {
-    EventBufMap map;
+    CountingEventBufMap map;
     EventBufMapHandler a(&map);
     EventBufMapHandler b = a;
     b.SetStatus(3, true, 1);
@@ -89,13 +98,13 @@ struct FailureCase {
 
 TEST(HandlerTest, FailuresLogTheFixedLineAndYieldDefaults) {
     const FailureCase cases[] = {
-        {"ID 2 typed as int", 2, true, false, kNotRegMsg, "DetHandler"},
-        {"absent ID", 6, false, false, kNotRegMsg, "DetHandler"},
-        {"object of another class", 0, false, true, kDowncastMsg, nullptr},
+        {"ID 2 typed as int", DET_FUNC_IS_ACTIVATED, true, false, kNotRegMsg, "DetHandler"},
+        {"absent ID", DET_FUNC_COUNT, false, false, kNotRegMsg, "DetHandler"},
+        {"object of another class", DET_FUNC_START, false, true, kDowncastMsg, nullptr},
     };
     CamMediator med;
-    CameraCap cap;
-    CameraAPI api(&cap);
+    RecorderCameraCap cap;
+    RecorderCameraAPI api(&cap);
     EventBuf buf;
     DET_BASE_ATTR attr = MakeAttr(&med, &api, &buf, nullptr, &cap);
     for (const FailureCase& c : cases) {
@@ -106,7 +115,7 @@ TEST(HandlerTest, FailuresLogTheFixedLineAndYieldDefaults) {
         LogCapture log;
         if (c.wrongSignature) {
             EXPECT_EQ(0, h.Call<int>(c.id));
-        } else if (c.id >= 6) {
+        } else if (c.id >= DET_FUNC_COUNT) {
             EXPECT_FALSE(h.Call<bool>(c.id));
         } else {
             EXPECT_EQ(0, h.Call<int>(c.id));
@@ -123,43 +132,43 @@ TEST(HandlerTest, FailuresLogTheFixedLineAndYieldDefaults) {
 
 TEST(HandlerTest, DetectorTableDrivesStartStopAndSharing) {
     CamMediator med;
-    CameraCap cap;
-    CameraAPI api(&cap);
+    RecorderCameraCap cap;
+    RecorderCameraAPI api(&cap);
     EventBuf buf;
     DET_BASE_ATTR attr = MakeAttr(&med, &api, &buf, nullptr, &cap);
     IdleDetector det(attr);
     DetHandler h(&det);
-    EXPECT_EQ(0, h.Call<int>(0));
-    EXPECT_EQ(-1, h.Call<int>(0));
-    EXPECT_TRUE(h.Call<bool>(2));
-    EXPECT_EQ(0, h.Call<int>(1));
-    EXPECT_EQ(-2, h.Call<int>(1));
-    EXPECT_FALSE(h.Call<bool>(2));
+    EXPECT_EQ(0, h.Call<int>(DET_FUNC_START));
+    EXPECT_EQ(-1, h.Call<int>(DET_FUNC_START));
+    EXPECT_TRUE(h.Call<bool>(DET_FUNC_IS_ACTIVATED));
+    EXPECT_EQ(0, h.Call<int>(DET_FUNC_STOP));
+    EXPECT_EQ(-2, h.Call<int>(DET_FUNC_STOP));
+    EXPECT_FALSE(h.Call<bool>(DET_FUNC_IS_ACTIVATED));
 
     // ID 4 goes to the most derived override.
     SharingReset reset;
     det.LinkShareDet(DET_TYPE_MD);
-    EXPECT_TRUE(h.Call<bool>(4));
+    EXPECT_TRUE(h.Call<bool>(DET_FUNC_IS_SHARE_ENABLED));
     PlainDetector plain(attr);
     DetHandler hp(&plain);
-    EXPECT_FALSE(hp.Call<bool>(4));
+    EXPECT_FALSE(hp.Call<bool>(DET_FUNC_IS_SHARE_ENABLED));
 }
 
 TEST(HandlerTest, SetDetParamThroughTheTable) {
     CamMediator med;
-    CameraCap cap;
-    CameraAPI api(&cap);
+    RecorderCameraCap cap;
+    RecordingCameraAPI api(&cap);
     EventBuf buf;
     DET_BASE_ATTR attr = MakeAttr(&med, &api, &buf, nullptr, &cap);
     IdleDetector det(attr);
     DetHandler h(&det);
     std::map<int, std::string> p = {{6, "7"}};
-    h.Call<void, int, const std::map<int, std::string>&, int>(5, DET_TYPE_TD, p, 0);
-    h.Call<void, int, int, int, int>(3, 1, 2, 3, 4);
+    h.Call<void, int, const std::map<int, std::string>&, int>(DET_FUNC_SET_DET_PARAM, DET_TYPE_TD, p, 0);
+    h.Call<void, int, int, int, int>(DET_FUNC_SET_MD_PARAM, 1, 2, 3, 4);
     ASSERT_EQ(0, det.Start());
     ASSERT_TRUE(det.IsActivated());
     det.Stop();
-    std::vector<CameraAPI::AppliedParam> applied = api.GetAppliedParams();
+    std::vector<RecordingCameraAPI::AppliedParam> applied = api.GetAppliedParams();
     ASSERT_EQ(2u, applied.size());
     EXPECT_EQ(DET_TYPE_MD, applied[0].kind);
     EXPECT_EQ(DET_TYPE_TD, applied[1].kind);

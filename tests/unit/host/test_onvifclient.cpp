@@ -7,8 +7,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "host/onvif/onvifsetup.h"
 #include "host/onvif/onvifsoap.h"
 #include "interface/onvifservice.h"
+#include "tests/fixtures/onvifprobe.h"
 #include "tests/fixtures/testsupport.h"
 
 namespace {
@@ -67,7 +69,7 @@ std::string ClockAnswer(time_t cam) {
 TEST(OnvifClient, TokenOnTheCamerasClockAndRetryAfterAuthFault) {
     LogCapture log;
     auto t = std::make_shared<ScriptedTransport>();
-    OnvifEventService ev;
+    OnvifProbe<OnvifEventService> ev;
     ASSERT_EQ(ev.UpdateServiceParam(nullptr, "http://127.0.0.1:8080/onvif/events", "2", "60"), 0);
     ev.SetLogin("admin", "S3cr&t", "http://127.0.0.1:8080/onvif/device_service");
     ev.SetTransport(t);
@@ -107,7 +109,7 @@ TEST(OnvifClient, TokenOnTheCamerasClockAndRetryAfterAuthFault) {
         ASSERT_TRUE(OnvifSoap::ParseIsoUtc(created, c));
         EXPECT_NEAR((double)(c - now), 3600.0, 5.0);
     }
-    EXPECT_NEAR((double)ev.GetClockOffset(), 3600.0, 5.0);
+    EXPECT_NEAR((double)ev.ClockOffset(), 3600.0, 5.0);
     EXPECT_EQ(log.Text(), "");  // a fault that the retry cured is not logged
 }
 

@@ -78,9 +78,9 @@ TEST(CgiPaths, ActiAsksTheCameraApiForPathAndPort) {
 }
 
 namespace {
-class RefusingApi : public CameraAPI {
+class RefusingApi : public RecorderCameraAPI {
 public:
-    explicit RefusingApi(CameraCap* cap) : CameraAPI(cap) {}
+    explicit RefusingApi(CameraCap* cap) : RecorderCameraAPI(cap) {}
     int GetCamDiTrigValue(int&) override { return -1; }
 };
 }  // namespace
