@@ -12,15 +12,8 @@
 #include "camdet/rules/trigrules.h"
 
 using BrellinOwned::itos;
-using trig::KeyContains;
-using trig::KeyEquals;
-using trig::Report;
-using trig::Substring;
 
 namespace {
-
-const int kInput = 1;
-const int kInput100 = 100;  // some families report an input at 100
 
 CgiRuleState Held(int diCnt, bool blGroup11 = false, const std::string& trigValue = std::string()) {
     CgiRuleState s;
@@ -31,7 +24,6 @@ CgiRuleState Held(int diCnt, bool blGroup11 = false, const std::string& trigValu
 }
 
 std::string N(int port) { return itos((long long)port + 1); }
-std::string P(int port) { return itos(port); }
 
 // Seconds Airlive and JVC wait for each input's answer.
 const int kOwnLoopTimeout = 30;
@@ -39,10 +31,6 @@ const int kOwnLoopTimeout = 30;
 }  // namespace
 
 // ---------------------------------------------------------------- Airlive
-
-bool cgirule::AirliveDI(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
-    return Report(KeyEquals(buf, len, "input" + N(port), "=", "\n", {"active"}), kInput, value);
-}
 
 AirliveDI::AirliveDI(DET_BASE_ATTR attr) : CgiQueryDetector(attr, 10, CGI_QUERY_HTTP, HTTP_VER_DEF) {
     m_PollIntervalMs = 1000;
@@ -62,13 +50,6 @@ bool AirliveDI::IsTrig(int port, char* buf, unsigned int len, int& value) {
 
 // ---------------------------------------------------------------- LevelOne
 
-// What an input in alarm reads differs per model; the camera API knows it.
-bool cgirule::LevelOneGr5DI(const CgiRuleState& st, int, const char* buf, unsigned int len, int& value) {
-    std::string v;
-    bool hit = trig::KeyValue(buf, len, "Di_Stats", "=", "\n", v) && v == st.diTrigValue;
-    return Report(hit, kInput100, value);
-}
-
 LevelOneGr5DI::LevelOneGr5DI(DET_BASE_ATTR attr) : CgiQueryDetector(attr, 10, CGI_QUERY_HTTP, HTTP_VER_DEF) {
     m_DetType = DET_TYPE_DI;
 }
@@ -85,10 +66,6 @@ bool LevelOneGr5DI::IsTrig(int port, char* buf, unsigned int len, int& value) {
     return cgirule::LevelOneGr5DI(Held(m_DICnt, false, m_DiTrigValue), port, buf, len, value);
 }
 
-bool cgirule::LevelOneGr1DI(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
-    return Report(KeyEquals(buf, len, "input_" + N(port), "=", "\n", {"1"}), kInput, value);
-}
-
 LevelOneGr1DI::LevelOneGr1DI(DET_BASE_ATTR attr) : CgiQueryDetector(attr, 10, CGI_QUERY_HTTP, HTTP_VER_DEF) {
     m_PollIntervalMs = 1000;
     m_DetType = DET_TYPE_DI;
@@ -96,11 +73,6 @@ LevelOneGr1DI::LevelOneGr1DI(DET_BASE_ATTR attr) : CgiQueryDetector(attr, 10, CG
 int LevelOneGr1DI::GetPathPort(std::string& path, int& port) { return FixedPathPort("io/query_io.cgi", path, port); }
 bool LevelOneGr1DI::IsTrig(int port, char* buf, unsigned int len, int& value) {
     return cgirule::LevelOneGr1DI(Held(m_DICnt), port, buf, len, value);
-}
-
-// Only input 1 is asked for; it stands for every input.
-bool cgirule::LevelOneGr4DICgiQuery(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
-    return Report(KeyEquals(buf, len, "Input1", "=", "\n", {"active"}), kInput100, value);
 }
 
 LevelOneGr4DICgiQuery::LevelOneGr4DICgiQuery(DET_BASE_ATTR attr)
@@ -116,10 +88,6 @@ bool LevelOneGr4DICgiQuery::IsTrig(int port, char* buf, unsigned int len, int& v
 
 // ---------------------------------------------------------------- Ycam
 
-bool cgirule::YcamV2DI(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
-    return Report(KeyEquals(buf, len, "gpio.input_0.status", "=", ";", {"1"}), kInput100, value);
-}
-
 YcamV2DI::YcamV2DI(DET_BASE_ATTR attr) : CgiQueryDetector(attr, 10, CGI_QUERY_HTTP, HTTP_VER_DEF) {
     m_DetType = DET_TYPE_DI;
 }
@@ -131,12 +99,6 @@ bool YcamV2DI::IsTrig(int port, char* buf, unsigned int len, int& value) {
 }
 
 // ---------------------------------------------------------------- JVC
-
-// "peripheral.input_pin.pin(1).status=make&200": the contact is made.
-bool cgirule::JvcDI(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
-    return Report(KeyEquals(buf, len, "peripheral.input_pin.pin(" + N(port) + ").status", "=", " ", {"make&200"}),
-                  kInput, value);
-}
 
 JvcDI::JvcDI(DET_BASE_ATTR attr) : CgiQueryDetector(attr, 10, CGI_QUERY_HTTP, HTTP_VER_DEF) {
     m_PollIntervalMs = 1000;
@@ -157,11 +119,6 @@ bool JvcDI::IsTrig(int port, char* buf, unsigned int len, int& value) {
 
 // ---------------------------------------------------------------- Edimax
 
-// Inputs are active low.
-bool cgirule::EdimaxVPDI(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
-    return Report(KeyEquals(buf, len, "TriggerInStatus" + P(port), "=", "\n", {"low"}), kInput100, value);
-}
-
 EdimaxVPDI::EdimaxVPDI(DET_BASE_ATTR attr) : CgiQueryDetector(attr, 10, CGI_QUERY_HTTP, HTTP_VER_DEF) {
     m_PollIntervalMs = 1000;
     m_DetType = DET_TYPE_DI;
@@ -174,20 +131,6 @@ bool EdimaxVPDI::IsTrig(int port, char* buf, unsigned int len, int& value) {
 }
 
 // ---------------------------------------------------------------- ACTi
-
-// DIO_STATUS is a hex mask of the input levels; a clear bit is an input in
-// alarm. Only two inputs have a bit: from the third on the mask is empty, so
-// they always read in alarm. A value without digits or wider than 32 bits
-// reads as no alarm.
-bool cgirule::ActiDI(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
-    std::string v;
-    unsigned int mask = 0;
-    if (!trig::KeyValue(buf, len, "DIO_STATUS", " :=", "\n", v) || !trig::Hex32(v, mask)) {
-        return Report(false, kInput, value);
-    }
-    unsigned int bit = port == 0 ? 0x1 : port == 1 ? 0x2 : 0x0;
-    return Report((mask & bit) == 0, kInput, value);
-}
 
 ActiDI::ActiDI(DET_BASE_ATTR attr) : CgiQueryDetector(attr, 10, CGI_QUERY_HTTP, HTTP_VER_DEF) {
     m_PollIntervalMs = 1000;
@@ -203,10 +146,6 @@ bool ActiDI::IsTrig(int port, char* buf, unsigned int len, int& value) {
 }
 
 // ---------------------------------------------------------------- Arecont
-
-bool cgirule::ArecontDI(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
-    return Report(KeyContains(buf, len, "auxin", "=", "\n", {"on"}), kInput, value);
-}
 
 ArecontDI::ArecontDI(DET_BASE_ATTR attr) : CgiQueryDetector(attr, 10, CGI_QUERY_HTTP, HTTP_VER_DEF) {
     m_PollIntervalMs = 1000;
@@ -228,12 +167,6 @@ bool ArecontDI::IsTrig(int port, char* buf, unsigned int len, int& value) {
 
 // ---------------------------------------------------------------- Sanyo
 
-// Status bytes, not text: byte 33 holds one bit per input.
-bool cgirule::SanyoDI(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
-    bool hit = port >= 0 && port < 8 && trig::ByteBits(buf, len, 33, 1u << port);
-    return Report(hit, kInput, value);
-}
-
 SanyoDI::SanyoDI(DET_BASE_ATTR attr) : CgiQueryDetector(attr, 10, CGI_QUERY_HTTP, HTTP_VER_DEF) {
     m_PollIntervalMs = 1000;
     LinkShareDet(DET_TYPE_DI);
@@ -244,11 +177,6 @@ bool SanyoDI::IsTrig(int port, char* buf, unsigned int len, int& value) {
 }
 
 // ---------------------------------------------------------------- Pixord
-
-// "Input.I00.Status=low": inputs numbered from 0 behind a fixed "0", active low.
-bool cgirule::PixordDI(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
-    return Report(KeyEquals(buf, len, "Input.I0" + P(port) + ".Status", "=", "\n", {"low"}), kInput, value);
-}
 
 PixordDI::PixordDI(DET_BASE_ATTR attr) : CgiQueryDetector(attr, 10, CGI_QUERY_HTTP, HTTP_VER_DEF) {
     m_PollIntervalMs = 1000;
@@ -263,11 +191,6 @@ bool PixordDI::IsTrig(int port, char* buf, unsigned int len, int& value) {
 
 // ---------------------------------------------------------------- Messoa
 
-// "Mode 1" is the input, "Mode 3" input and motion together.
-bool cgirule::MessoaDI(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
-    return Report(KeyEquals(buf, len, "Mode", " ", "\n", {"1", "3"}), kInput, value);
-}
-
 MessoaDI::MessoaDI(DET_BASE_ATTR attr) : CgiQueryDetector(attr, 10, CGI_QUERY_HTTP, HTTP_VER_DEF) {
     LinkShareDet(DET_TYPE_DI);
 }
@@ -278,12 +201,6 @@ bool MessoaDI::IsTrig(int port, char* buf, unsigned int len, int& value) {
     return cgirule::MessoaDI(Held(m_DICnt), port, buf, len, value);
 }
 
-// Alarm number 40 is the input on newer firmware.
-bool cgirule::MessoaProDI(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
-    int alarm = trig::MessoaProAlarmNo(buf, len);
-    return Report(alarm == 1 || alarm == 3 || alarm == 40, kInput, value);
-}
-
 MessoaProDI::MessoaProDI(DET_BASE_ATTR attr) : CgiQueryDetector(attr, 10, CGI_QUERY_HTTP, HTTP_VER_DEF) {
     LinkShareDet(DET_TYPE_DI);
 }
@@ -292,16 +209,6 @@ int MessoaProDI::GetPathPort(std::string& path, int& port) {
 }
 bool MessoaProDI::IsTrig(int port, char* buf, unsigned int len, int& value) {
     return cgirule::MessoaProDI(Held(m_DICnt), port, buf, len, value);
-}
-
-// A one-input camera names its input "alarm_status", others "alarm_<p>_status".
-bool cgirule::MessoaSDK05DI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value) {
-    if (st.blGroup11) {
-        return Report(Substring(buf, len, "\"system.external_alarm_input1.status\":[\"ok\",\"on\"]"), kInput100,
-                      value);
-    }
-    std::string key = st.diCnt == 1 ? std::string("alarm_status") : "alarm_" + P(port) + "_status";
-    return Report(KeyContains(buf, len, key, "=", "\n", {"on"}), kInput, value);
 }
 
 MessoaSDK05DI::MessoaSDK05DI(DET_BASE_ATTR attr, bool blGroup11)
@@ -316,13 +223,6 @@ int MessoaSDK05DI::GetPathPort(std::string& path, int& port) {
 }
 bool MessoaSDK05DI::IsTrig(int port, char* buf, unsigned int len, int& value) {
     return cgirule::MessoaSDK05DI(Held(m_DICnt, m_blGroup11), port, buf, len, value);
-}
-
-// Input 1 is "di_current_state", the others "di_current_state_<n>".
-bool cgirule::MessoaA02DI(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
-    std::string key = "surveillance.eventdido.di_current_state";
-    if (port > 0) key += "_" + N(port);
-    return Report(KeyEquals(buf, len, key, "=", "\n", {"1"}), kInput100, value);
 }
 
 namespace {
@@ -346,10 +246,6 @@ bool MessoaA02DI::IsTrig(int port, char* buf, unsigned int len, int& value) {
     return cgirule::MessoaA02DI(Held(m_DICnt), port, buf, len, value);
 }
 
-bool cgirule::Messoa03DI(const CgiRuleState& st, int, const char* buf, unsigned int len, int& value) {
-    return Report(trig::Messoa03InputAlarm(buf, len, st.diCnt), kInput, value);
-}
-
 Messoa03DI::Messoa03DI(DET_BASE_ATTR attr) : CgiQueryDetector(attr, 10, CGI_QUERY_HTTP, HTTP_VER_DEF) {
     LinkShareDet(DET_TYPE_DI);
 }
@@ -361,11 +257,6 @@ bool Messoa03DI::IsTrig(int port, char* buf, unsigned int len, int& value) {
 }
 
 // ---------------------------------------------------------------- Compro
-
-// An enabled input port is one in alarm.
-bool cgirule::ComproDI(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
-    return Report(Substring(buf, len, "IO.InPort" + P(port) + "=Enable"), kInput, value);
-}
 
 ComproDI::ComproDI(DET_BASE_ATTR attr) : CgiQueryDetector(attr, 10, CGI_QUERY_HTTP, HTTP_VER_DEF) {
     m_PollIntervalMs = 1000;
@@ -380,10 +271,6 @@ bool ComproDI::IsTrig(int port, char* buf, unsigned int len, int& value) {
 
 // ---------------------------------------------------------------- Hunt
 
-bool cgirule::HuntDI(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
-    return Report(Substring(buf, len, "Input" + N(port) + "Trig=1"), kInput, value);
-}
-
 HuntDI::HuntDI(DET_BASE_ATTR attr) : CgiQueryDetector(attr, 10, CGI_QUERY_HTTP, HTTP_VER_DEF) {
     m_PollIntervalMs = 1000;
     m_DetType = DET_TYPE_DI;
@@ -394,11 +281,6 @@ bool HuntDI::IsTrig(int port, char* buf, unsigned int len, int& value) {
 }
 
 // ---------------------------------------------------------------- Brickcom
-
-// Inputs are active low: "di1.status=0" is an alarm.
-bool cgirule::BrickcomDI(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
-    return Report(KeyEquals(buf, len, "di" + N(port) + ".status", "=", "\n", {"0"}), kInput, value);
-}
 
 BrickcomDI::BrickcomDI(DET_BASE_ATTR attr) : CgiQueryDetector(attr, 10, CGI_QUERY_HTTP, HTTP_VER_DEF) {
     m_PollIntervalMs = 500;
@@ -413,11 +295,6 @@ bool BrickcomDI::IsTrig(int port, char* buf, unsigned int len, int& value) {
 
 // ---------------------------------------------------------------- Storage Options
 
-// alarm_status: 1 motion, 2 input, 3 both.
-bool cgirule::StorageDI(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
-    return Report(KeyEquals(buf, len, "alarm_status", "=", ";", {"2", "3"}), kInput, value);
-}
-
 StorageDI::StorageDI(DET_BASE_ATTR attr) : CgiQueryDetector(attr, 10, CGI_QUERY_HTTP, HTTP_VER_DEF) {
     m_PollIntervalMs = 1000;
     LinkShareDet(DET_TYPE_DI);
@@ -428,10 +305,6 @@ bool StorageDI::IsTrig(int port, char* buf, unsigned int len, int& value) {
 }
 
 // ---------------------------------------------------------------- Zavio
-
-bool cgirule::ZavioDI(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
-    return Report(KeyEquals(buf, len, "input" + N(port), ":", "\n", {"1"}), kInput, value);
-}
 
 ZavioDI::ZavioDI(DET_BASE_ATTR attr) : CgiQueryDetector(attr, 10, CGI_QUERY_HTTP, HTTP_VER_1_1) {
     m_PollIntervalMs = 1000;
@@ -451,10 +324,6 @@ bool ZavioDI::IsTrig(int port, char* buf, unsigned int len, int& value) {
 
 // ---------------------------------------------------------------- Canon
 
-bool cgirule::CanonDI(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
-    return Report(KeyEquals(buf, len, "i." + N(port) + ":", "=", "\n", {"1"}), kInput, value);
-}
-
 CanonDI::CanonDI(DET_BASE_ATTR attr) : CgiQueryDetector(attr, 10, CGI_QUERY_HTTP, HTTP_VER_DEF) {
     m_PollIntervalMs = 1000;
     LinkShareDet(DET_TYPE_DI);
@@ -466,11 +335,6 @@ bool CanonDI::IsTrig(int port, char* buf, unsigned int len, int& value) {
 
 // ---------------------------------------------------------------- Foscam
 
-// alarm_status: 1 motion, 2 input.
-bool cgirule::FoscamDI(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
-    return Report(KeyEquals(buf, len, "alarm_status", "=", ";", {"2"}), kInput, value);
-}
-
 FoscamDI::FoscamDI(DET_BASE_ATTR attr) : CgiQueryDetector(attr, 10, CGI_QUERY_HTTP, HTTP_VER_DEF) {
     m_PollIntervalMs = 1500;
     m_DetType = DET_TYPE_DI;
@@ -478,10 +342,6 @@ FoscamDI::FoscamDI(DET_BASE_ATTR attr) : CgiQueryDetector(attr, 10, CGI_QUERY_HT
 int FoscamDI::GetPathPort(std::string& path, int& port) { return FixedPathPort("get_status.cgi", path, port); }
 bool FoscamDI::IsTrig(int port, char* buf, unsigned int len, int& value) {
     return cgirule::FoscamDI(Held(m_DICnt), port, buf, len, value);
-}
-
-bool cgirule::FoscamV2DI(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
-    return Report(KeyEquals(buf, len, "IOAlarm", ">", "\n", {"2</IOAlarm>"}), kInput100, value);
 }
 
 FoscamV2DI::FoscamV2DI(DET_BASE_ATTR attr) : CgiQueryDetector(attr, 10, CGI_QUERY_HTTP, HTTP_VER_DEF) {
@@ -500,10 +360,6 @@ bool FoscamV2DI::IsTrig(int port, char* buf, unsigned int len, int& value) {
 
 // ---------------------------------------------------------------- Basler
 
-bool cgirule::BaslerMp4DI(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
-    return Report(KeyEquals(buf, len, "Return_1", "=", "\n", {"1"}), kInput, value);
-}
-
 BaslerMp4DI::BaslerMp4DI(DET_BASE_ATTR attr) : CgiQueryDetector(attr, 10, CGI_QUERY_HTTP, HTTP_VER_DEF) {
     m_DetType = DET_TYPE_DI;
 }
@@ -518,14 +374,6 @@ bool BaslerMp4DI::IsTrig(int port, char* buf, unsigned int len, int& value) {
 
 // ---------------------------------------------------------------- Itx
 
-// rise_alarm holds one flag character per input; any raised input raises all.
-// The level is left as it was.
-bool cgirule::ItxDI(const CgiRuleState& st, int, const char* buf, unsigned int len, int&) {
-    std::string v;
-    if (!trig::ItxRiseValue(buf, len, "rise_alarm", v) || st.diCnt <= 0) return false;
-    return v.substr(0, (size_t)st.diCnt).find('1') != std::string::npos;
-}
-
 ItxDI::ItxDI(DET_BASE_ATTR attr) : CgiQueryDetector(attr, 10, CGI_QUERY_HTTP, HTTP_VER_DEF) {
     m_PollIntervalMs = 1000;
     LinkShareDet(DET_TYPE_DI);
@@ -538,11 +386,6 @@ bool ItxDI::IsTrig(int port, char* buf, unsigned int len, int& value) {
 }
 
 // ---------------------------------------------------------------- Imege
-
-// The same firmware as Messoa A02.
-bool cgirule::ImegeDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value) {
-    return cgirule::MessoaA02DI(st, port, buf, len, value);
-}
 
 ImegeDI::ImegeDI(DET_BASE_ATTR attr) : CgiQueryDetector(attr, 10, CGI_QUERY_HTTP, HTTP_VER_DEF) {
     m_PollIntervalMs = 1000;
@@ -559,11 +402,6 @@ bool ImegeDI::IsTrig(int port, char* buf, unsigned int len, int& value) {
 
 // ---------------------------------------------------------------- StarDot
 
-// trigger1 reads 0 while the contact is closed.
-bool cgirule::StarDotDI(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
-    return Report(KeyEquals(buf, len, "trigger1", "=", "\n", {"0"}), kInput100, value);
-}
-
 StarDotDI::StarDotDI(DET_BASE_ATTR attr) : CgiQueryDetector(attr, 10, CGI_QUERY_HTTP, HTTP_VER_DEF) {
     m_PollIntervalMs = 1000;
     m_DetType = DET_TYPE_DI;
@@ -574,11 +412,6 @@ bool StarDotDI::IsTrig(int port, char* buf, unsigned int len, int& value) {
 }
 
 // ---------------------------------------------------------------- Bosch
-
-// The level is left as it was.
-bool cgirule::BoschDI(const CgiRuleState&, int, const char* buf, unsigned int len, int&) {
-    return trig::BoschDecText(buf, len) == "1";
-}
 
 BoschDI::BoschDI(DET_BASE_ATTR attr) : CgiQueryDetector(attr, 10, CGI_QUERY_HTTP, HTTP_VER_DEF) {
     m_DetType = DET_TYPE_DI;
@@ -591,10 +424,6 @@ bool BoschDI::IsTrig(int port, char* buf, unsigned int len, int& value) {
 }
 
 // ---------------------------------------------------------------- Beward
-
-bool cgirule::BewardDI(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
-    return Report(Substring(buf, len, "SensorAlarm"), kInput, value);
-}
 
 BewardDI::BewardDI(DET_BASE_ATTR attr) : CgiQueryDetector(attr, 10, CGI_QUERY_HTTP, HTTP_VER_DEF) {
     m_PollIntervalMs = 1000;
@@ -612,11 +441,6 @@ bool BewardDI::IsTrig(int port, char* buf, unsigned int len, int& value) {
 
 // ---------------------------------------------------------------- Siemens
 
-// Asked on a raw socket without authentication; the whole answer is searched.
-bool cgirule::SiemensDI(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
-    return Report(Substring(buf, len, "Alarm"), kInput, value);
-}
-
 SiemensDI::SiemensDI(DET_BASE_ATTR attr) : CgiQueryDetector(attr, 1, CGI_QUERY_SOCKET, HTTP_VER_DEF) {
     m_PollIntervalMs = 0;
     LinkShareDet(DET_TYPE_DI);
@@ -630,11 +454,6 @@ bool SiemensDI::IsTrig(int port, char* buf, unsigned int len, int& value) {
 
 // ---------------------------------------------------------------- Shany
 
-// getalarmstatus=NNNNN: 00001 input, 00002 motion, 00003 both.
-bool cgirule::ShanyDI(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
-    return Report(KeyContains(buf, len, "getalarmstatus", "=", " ", {"00001", "00003"}), kInput, value);
-}
-
 ShanyDI::ShanyDI(DET_BASE_ATTR attr) : CgiQueryDetector(attr, 10, CGI_QUERY_HTTP, HTTP_VER_DEF) {
     m_PollIntervalMs = 1000;
     LinkShareDet(DET_TYPE_DI);
@@ -645,11 +464,6 @@ bool ShanyDI::IsTrig(int port, char* buf, unsigned int len, int& value) {
 }
 
 // ---------------------------------------------------------------- Nexcom
-
-// alarmstatus: 1 input, 2 motion, 3 both.
-bool cgirule::NexcomDI(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
-    return Report(KeyEquals(buf, len, "alarmstatus", "=", "\n", {"1", "3"}), kInput, value);
-}
 
 NexcomDI::NexcomDI(DET_BASE_ATTR attr) : CgiQueryDetector(attr, 10, CGI_QUERY_HTTP, HTTP_VER_DEF) {
     m_PollIntervalMs = 1000;
@@ -663,10 +477,6 @@ bool NexcomDI::IsTrig(int port, char* buf, unsigned int len, int& value) {
 }
 
 // ---------------------------------------------------------------- Truen
-
-bool cgirule::TruenDI(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
-    return Report(KeyEquals(buf, len, "GIS_SENSOR" + N(port), "=", "\n", {"1"}), kInput, value);
-}
 
 TruenDI::TruenDI(DET_BASE_ATTR attr) : CgiQueryDetector(attr, 10, CGI_QUERY_HTTP, HTTP_VER_DEF) {
     m_PollIntervalMs = 1000;
