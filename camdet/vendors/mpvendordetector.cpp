@@ -2,6 +2,10 @@
 
 #include <string.h>
 
+static_assert((int)RULE_KIND_MD == (int)DET_TYPE_MD && (int)RULE_KIND_DI == (int)DET_TYPE_DI &&
+                  (int)RULE_KIND_TD == (int)DET_TYPE_TD && (int)RULE_KIND_AD == (int)DET_TYPE_AD,
+              "rule kinds are the detection kinds");
+
 namespace {
 
 const MP_CLASS_DEF kMpClasses[] = {
