@@ -6,8 +6,6 @@
 // fetched before the first poll.
 #include <gtest/gtest.h>
 
-#include "camdet/api/entrypoints.h"
-#include "camdet/factory/detfactory.h"
 #include "camdet/vendors/cgivendordetector.h"
 #include "camdet/rules/trigrules.h"
 #include "tests/fixtures/testsupport.h"
@@ -182,57 +180,4 @@ TEST(CgiPaths, ArecontLensTable) {
     }
     EXPECT_EQ(trig::ArecontChannel("", false), "");
     EXPECT_EQ(trig::ArecontChannel("10", true), "");
-}
-
-namespace {
-
-// A key of every dispatch row that names cls, for building it through the factory.
-std::string KeyFor(int kind, const std::string& cls, bool& found) {
-    found = false;
-    int rows = 0;
-    const DispatchRow* table = GetDispatchTable(kind, rows);
-    for (int i = 0; i < rows; ++i) {
-        for (int k = 0; k < 6 && table[i].keys[k]; ++k) {
-            FactoryInputs in;
-            in.api = table[i].keys[k];
-            in.fmt = 2;              // Basler's polled classes serve the RTP formats
-            in.model = "FCS-1141";  // the LevelOne group 4 model asked over a CGI
-            DetChoice c = table[i].rule(in);
-            if (c.cls && cls == c.cls) {
-                found = true;
-                return in.api;
-            }
-        }
-    }
-    return std::string();
-}
-
-}  // namespace
-
-// Every polled class is reachable from a camera API key and built by the
-// factory as a polling detector whose kind matches its reporting.
-TEST(CgiRules, FactoriesBuildEveryPolledClass) {
-    SharingReset sharing;
-    int rows = 0;
-    const CgiRuleEntry* table = GetCgiRuleTable(rows);
-    for (int i = 0; i < rows; ++i) {
-        SCOPED_TRACE(table[i].cls);
-        bool found = false;
-        std::string key = KeyFor(table[i].kind, table[i].cls, found);
-        ASSERT_TRUE(found);
-        CameraRig rig;
-        rig.cap.SetAPI(key);
-        rig.cap.SetDICnt(2);
-        rig.med.streamFormat = 2;
-        rig.med.model = "FCS-1141";
-        BRObjectBase* obj = CreateDetector(table[i].kind, &rig.med, &rig.api, &rig.buf, &rig.bufMap, &rig.fifo,
-                                           &rig.cap, nullptr, true, DetClassRegistry::Default());
-        ASSERT_NE(obj, nullptr) << key;
-        CgiQueryDetector* det = dynamic_cast<CgiQueryDetector*>(obj);
-        ASSERT_NE(det, nullptr);
-        EXPECT_EQ(det->GetDetType() == DET_TYPE_DI, table[i].kind == RULE_KIND_DI);
-        if (table[i].kind == RULE_KIND_DI) ReleaseDigiInputDet(obj);
-        else ReleaseMotionDet(obj);
-        SharingReset::Clear();
-    }
 }

@@ -2,7 +2,7 @@
 // stream sharing, as the rows give them.
 #include <gtest/gtest.h>
 
-#include "camdet/factory/detfactory.h"
+#include "camdet/factory/detclasses.h"
 #include "camdet/vendors/mpvendordetector.h"
 #include "tests/fixtures/testsupport.h"
 
@@ -11,7 +11,7 @@ namespace {
 // Construction values and where each class takes its path and port.
 TEST(MpVendorClasses, ConstructionValuesAndPathSources) {
     struct {
-        const char* cls;
+        const DetClassDef& cls;
         int timeout;
         HTTP_VERSION version;
         int bodyMode;
@@ -20,34 +20,30 @@ TEST(MpVendorClasses, ConstructionValuesAndPathSources) {
         const char* path;
         int port;
     } rows[] = {
-        {"PanaMD", 20, HTTP_VER_DEF, 0, DET_TYPE_MD, "panasonicipro", "/cgi-bin/eventstatus.cgi?push=1", 8080},
-        {"PanaProDI", 20, HTTP_VER_DEF, 0, DET_TYPE_DI, "panasoniciprodome", "/cgi-bin/eventstatus.cgi?push=1", 8080},
-        {"PixordMD", 60, HTTP_VER_DEF, 0, DET_TYPE_MD, "pixordv1", "/cgi-bin/motionlevel.cgi?push=1", 8080},
-        {"ZavioMD", 10, HTTP_VER_1_1, 0, DET_TYPE_MD, "zaviomega", "/cgi-bin/mdlevel.cgi?push=1", 8080},
-        {"EdimaxMD", 10, HTTP_VER_DEF, 1, DET_TYPE_MD, "edimaxv2", "/mjpg/motion.cgi?push=1", 8080},
-        {"IQeyeV1MD", 10, HTTP_VER_DEF, 2, DET_TYPE_MD, "iqeyev1", "now.jpg?snap=spush&pragma=motion", 8080},
-        {"IQeyeDI", 10, HTTP_VER_DEF, 2, DET_TYPE_DI, "iqeyev2", "now.jpg?snap=spush&pragma=trigger&noimage", 8080},
-        {"SamsungDI", 10, HTTP_VER_DEF, 0, DET_TYPE_DI, "samsung", "/cgi-bin/control.cgi?msubmenu=input&action=monitor",
+        {detclass::PanaMD, 20, HTTP_VER_DEF, 0, DET_TYPE_MD, "panasonicipro", "/cgi-bin/eventstatus.cgi?push=1", 8080},
+        {detclass::PanaProDI, 20, HTTP_VER_DEF, 0, DET_TYPE_DI, "panasoniciprodome", "/cgi-bin/eventstatus.cgi?push=1",
          8080},
-        {"LilinMD", 10, HTTP_VER_DEF, 0, DET_TYPE_MD, "lilin", "getalarmmotion", 9000},  // GetDetPort
-        {"IpuxDI", 10, HTTP_VER_DEF, 0, DET_TYPE_DI, "ipuxfw1", "/cgi-bin/eventstream.cgi", 8080},
+        {detclass::PixordMD, 60, HTTP_VER_DEF, 0, DET_TYPE_MD, "pixordv1", "/cgi-bin/motionlevel.cgi?push=1", 8080},
+        {detclass::ZavioMD, 10, HTTP_VER_1_1, 0, DET_TYPE_MD, "zaviomega", "/cgi-bin/mdlevel.cgi?push=1", 8080},
+        {detclass::EdimaxMD, 10, HTTP_VER_DEF, 1, DET_TYPE_MD, "edimaxv2", "/mjpg/motion.cgi?push=1", 8080},
+        {detclass::IQeyeV1MD, 10, HTTP_VER_DEF, 2, DET_TYPE_MD, "iqeyev1", "now.jpg?snap=spush&pragma=motion", 8080},
+        {detclass::IQeyeDI, 10, HTTP_VER_DEF, 2, DET_TYPE_DI, "iqeyev2", "now.jpg?snap=spush&pragma=trigger&noimage",
+         8080},
+        {detclass::SamsungDI, 10, HTTP_VER_DEF, 0, DET_TYPE_DI, "samsung",
+         "/cgi-bin/control.cgi?msubmenu=input&action=monitor", 8080},
+        {detclass::LilinMD, 10, HTTP_VER_DEF, 0, DET_TYPE_MD, "lilin", "getalarmmotion", 9000},  // GetDetPort
+        {detclass::IpuxDI, 10, HTTP_VER_DEF, 0, DET_TYPE_DI, "ipuxfw1", "/cgi-bin/eventstream.cgi", 8080},
     };
     for (const auto& r : rows) {
-        SCOPED_TRACE(r.cls);
+        SCOPED_TRACE(r.cls.name);
         SharingReset sharing;
         CameraRig rig;
         rig.med.httpPort = 8080;
         rig.med.streamFormat = 2;
         rig.cap.SetAPI(r.api);
-        if (std::string(r.cls) == "LilinMD") rig.api.OverrideDetPort(9000);
+        if (&r.cls == &detclass::LilinMD) rig.api.OverrideDetPort(9000);
         rig.api.SetHttpPort(8080);
-        const DetClassEntry* e = nullptr;
-        int n = 0;
-        const DetClassEntry* t = GetDetClassTable(n);
-        for (int i = 0; i < n; ++i)
-            if (std::string(t[i].cls) == r.cls) e = &t[i];
-        ASSERT_NE(e, nullptr);
-        BRObjectBase* obj = e->make(rig.Attr(true), DetChoice());
+        BRObjectBase* obj = r.cls.make(rig.Attr(true), DetArgs());
         MpVendorDetector* d = dynamic_cast<MpVendorDetector*>(obj);
         ASSERT_NE(d, nullptr);
         EXPECT_EQ(d->GetTimeout(), r.timeout);
@@ -59,7 +55,7 @@ TEST(MpVendorClasses, ConstructionValuesAndPathSources) {
         EXPECT_EQ(d->GetPathPort(path, port), 0);
         EXPECT_EQ(path, r.path);
         EXPECT_EQ(port, r.port);
-        if (std::string(r.cls) == "IpuxDI") {
+        if (&r.cls == &detclass::IpuxDI) {
             EXPECT_EQ(rig.api.GetStreamProtocol(), 2);
         }
         delete obj;
