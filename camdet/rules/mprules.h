@@ -15,8 +15,8 @@
 // What a class test reads besides the part: inputs the detector refreshes
 // before every test, and the held state the test keeps between parts.
 struct MP_RULE_STATE {
-    int mdParam1 = 0;      // the recorder's motion parameter key 3
-    int mdParam3 = 0;      // the recorder's motion parameter key 2
+    int mdParam1 = 0;      // m_MDParam[1] (motion parameter key 3)
+    int mdParam3 = 0;      // m_MDParam[3] (motion parameter key 2)
     std::string api;       // camera API key
     std::string channel;   // the mediator's channel text (function 2)
     bool flag = false;     // AirliveMD: VMD mode; Panasonic inputs: "ALARM2_DO"

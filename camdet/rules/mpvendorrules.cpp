@@ -21,47 +21,47 @@ int Bump(int& c) {
     return v;
 }
 
-bool PortHeld(MP_RULE_STATE& st, int port, bool present, bool on, int& lv) {
-    if (port < 0 || (size_t)port >= st.heldPorts.size()) return Report(false, 1, lv);
+bool PortHeld(MP_RULE_STATE& st, int port, bool present, bool on, int& level) {
+    if (port < 0 || (size_t)port >= st.heldPorts.size()) return Report(false, 1, level);
     if (present) st.heldPorts[port] = on;
-    return Report(st.heldPorts[port], 1, lv);
+    return Report(st.heldPorts[port], 1, level);
 }
 
 // Sets or clears a held flag from a key's value: "on" sets, any other value
 // clears, an absent key keeps.
-bool HeldKey(const char* b, unsigned int n, const std::string& key, bool& on) {
+bool HeldKey(const char* buf, unsigned int size, const std::string& key, bool& on) {
     std::string v;
-    if (!trig::KeyValue(b, n, key, "=", "\n", v)) return false;
+    if (!trig::KeyValue(buf, size, key, "=", "\n", v)) return false;
     on = v == "on";
     return true;
 }
 
 // PSIA alert streams count parts like the older HikVision level test.
-bool PsiaMotion(MP_RULE_STATE& st, const char* b, unsigned int n, int& lv) {
+bool PsiaMotion(MP_RULE_STATE& st, const char* buf, unsigned int size, int& level) {
     if (Bump(st.alert.counter) <= 2) {
-        lv = st.alert.level;
+        level = st.alert.level;
         return st.alert.trig;
     }
-    lv = 0;
-    const HIK_ALERT a = HikParseAlert(b, n);
+    level = 0;
+    const HIK_ALERT a = HikParseAlert(buf, size);
     if (!a.blType || a.type != "VMD") return false;
     st.alert.trig = a.blState && a.state == "active";
     st.alert.level = st.alert.trig ? 100 : 0;
     st.alert.counter = 0;
-    lv = st.alert.level;
+    level = st.alert.level;
     return st.alert.trig;
 }
 
 // One counter for all ports; every port's test advances it. While the held
 // flag is reported the level is left as the previous test wrote it.
-bool PsiaInputTest(MP_RULE_STATE& st, const char* b, unsigned int n, int& lv) {
+bool PsiaInputTest(MP_RULE_STATE& st, const char* buf, unsigned int size, int& level) {
     if (Bump(st.alert.counter) <= 2) return st.alert.trig;
-    lv = 0;
-    const HIK_ALERT a = HikParseAlert(b, n);
+    level = 0;
+    const HIK_ALERT a = HikParseAlert(buf, size);
     if (!a.blType || a.type != "IO") return false;
     st.alert.trig = a.blState && a.state == "active";
     st.alert.counter = 0;
-    return Report(st.alert.trig, 1, lv);
+    return Report(st.alert.trig, 1, level);
 }
 
 int PanaTerminal(const MP_RULE_STATE& st, int port) { return port + ((port > 0 && st.flag) ? 2 : 1); }
