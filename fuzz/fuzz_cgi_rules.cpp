@@ -11,8 +11,7 @@
 
 #include <vector>
 
-#include "camdet/transport/cgiquerydetector.h"
-#include "camdet/vendors/cgivendordetector.h"
+#include "camdet/rules/cgirules.h"
 
 namespace {
 
@@ -21,7 +20,7 @@ void Check(bool cond) {
 }
 
 void RunAll(const CgiRuleEntry& e, const CgiRuleState& st, const char* buf, unsigned int len) {
-    int ports = e.kind == DET_TYPE_DI ? st.diCnt : 1;
+    int ports = e.kind == RULE_KIND_DI ? st.diCnt : 1;
     for (int port = 0; port < ports; ++port) {
         int v1 = 0, v2 = 0;
         bool t1 = e.rule(st, port, buf, len, v1);
@@ -44,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const char* answer = reinterpret_cast<const char*>(data + 1);
     size_t n = size - 1;
 
-    static char loopBuf[CgiQueryDetector::kRespBufSize];
+    static char loopBuf[kCgiAnswerBufSize];
     memset(loopBuf, 0, sizeof(loopBuf));
     memcpy(loopBuf, answer, n < sizeof(loopBuf) - 1 ? n : sizeof(loopBuf) - 1);
     RunAll(e, st, loopBuf, sizeof(loopBuf));

@@ -1,6 +1,7 @@
-// The key/value finder the CGI parsers use on camera answers, checked
-// against its contract: the first occurrence of the key as a whole word
-// before a separator gives the value; "not found" means there is none.
+// The recorder's key/value finder, checked against its contract: the first
+// occurrence of the key as a whole word before a separator gives the value;
+// "not found" means there is none. The rules' own copy of the lookup must
+// agree with it on every case-sensitive call.
 #include <stddef.h>
 #include <stdint.h>
 #include <stdlib.h>
@@ -8,6 +9,7 @@
 
 #include <string>
 
+#include "camdet/rules/trigrules.h"
 #include "interface/hostservices.h"
 
 namespace {
@@ -51,6 +53,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string value = "\x01untouched";
     const int rc = BrellinOwned::FindKeyVal(text, key, value, kvSep, itemSep, noCase);
     Check(rc == 0 || rc == -1);
+    if (!noCase) {
+        std::string ours = "\x01untouched";
+        Check(trig::FindKeyValue(text, key, kvSep, itemSep, ours) == (rc == 0));
+        Check(ours == value);
+    }
 
     // The first position where the key stands as a whole word before a separator.
     size_t first = std::string::npos;

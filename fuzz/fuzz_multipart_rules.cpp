@@ -1,5 +1,5 @@
 // Every multipart camera's trigger test on arbitrary parts. The first byte
-// picks the class (HikVision's seven tests follow the catalogue), the second
+// picks the class (HikVision's seven tests follow the class tests), the second
 // the held inputs; the rest is a sequence of parts separated by NUL bytes,
 // each handed over as the transport does (a zeroed buffer of at least 1024
 // bytes) with the state carried from part to part, and once more to a copy
@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "camdet/vendors/hikvisiondetector.h"
-#include "camdet/vendors/mpvendordetector.h"
+#include "camdet/rules/hikrules.h"
+#include "camdet/rules/mprules.h"
 
 namespace {
 
@@ -41,11 +41,11 @@ bool Hik(int which, MP_RULE_STATE& st, HIK_PORT_STATE& ps, int port, const char*
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
     int rows = 0;
-    const MP_CLASS_DEF* table = GetMpClassTable(rows);
+    const MpRuleEntry* table = GetMpRuleTable(rows);
     const int pick = data[0] % (rows + kHikTests);
     const bool hik = pick >= rows;
-    const MP_CLASS_DEF* def = hik ? nullptr : &table[pick];
-    const bool di = hik ? (pick - rows) % 2 == 1 && pick - rows != 6 : def->kind == DET_TYPE_DI;
+    const MpRuleEntry* def = hik ? nullptr : &table[pick];
+    const bool di = hik ? (pick - rows) % 2 == 1 && pick - rows != 6 : def->kind == RULE_KIND_DI;
 
     MP_RULE_STATE st;
     st.flag = data[1] & 1;

@@ -34,26 +34,26 @@ std::map<int, MemFuncBase*>* GetDetectorFuncTable() { return &g_DetectorFuncTabl
 BRObjectBase* NewMotionDet(BRObjectBase* camMediator, BRObjectBase* cameraApi, BRObjectBase* eventBuf,
                            BRObjectBase* streamFifo, BRObjectBase* cameraCap, BRObjectBase* rtpFetch, bool flag) {
     return CreateDetector(DET_TYPE_MD, camMediator, cameraApi, eventBuf, nullptr, streamFifo, cameraCap, rtpFetch,
-                          flag, DetClassRegistry::Default());
+                          flag);
 }
 
 BRObjectBase* NewDigiInputDet(BRObjectBase* camMediator, BRObjectBase* cameraApi, BRObjectBase* eventBuf,
                               BRObjectBase* eventBufMap, BRObjectBase* streamFifo, BRObjectBase* cameraCap,
                               BRObjectBase* rtpFetch, bool flag) {
     return CreateDetector(DET_TYPE_DI, camMediator, cameraApi, eventBuf, eventBufMap, streamFifo, cameraCap,
-                          rtpFetch, flag, DetClassRegistry::Default());
+                          rtpFetch, flag);
 }
 
 BRObjectBase* NewTamperingDet(BRObjectBase* camMediator, BRObjectBase* cameraApi, BRObjectBase* eventBuf,
                               BRObjectBase* streamFifo, BRObjectBase* cameraCap, BRObjectBase* rtpFetch, bool flag) {
     return CreateDetector(DET_TYPE_TD, camMediator, cameraApi, eventBuf, nullptr, streamFifo, cameraCap, rtpFetch,
-                          flag, DetClassRegistry::Default());
+                          flag);
 }
 
 BRObjectBase* NewAudioDet(BRObjectBase* camMediator, BRObjectBase* cameraApi, BRObjectBase* eventBuf,
                           BRObjectBase* streamFifo, BRObjectBase* cameraCap, BRObjectBase* rtpFetch, bool flag) {
     return CreateDetector(DET_TYPE_AD, camMediator, cameraApi, eventBuf, nullptr, streamFifo, cameraCap, rtpFetch,
-                          flag, DetClassRegistry::Default());
+                          flag);
 }
 
 namespace {

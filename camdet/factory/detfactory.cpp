@@ -1,302 +1,339 @@
 #include "camdet/factory/detfactory.h"
 
-#include <string.h>
-
 namespace {
 
-DetChoice C(const char* cls, bool b = false, int kind = 0, int group = 0) {
+DetChoice Choose(const DetClassDef& def, bool b = false, int kind = 0, int group = 0) {
     DetChoice c;
-    c.cls = cls;
-    c.b = b;
-    c.kind = kind;
-    c.group = group;
+    c.def = &def;
+    c.args.b = b;
+    c.args.kind = kind;
+    c.args.group = group;
     return c;
 }
 const DetChoice kNone;
 
 bool Api(const FactoryInputs& in, const char* word) { return in.cap && in.cap->IsApiSpecified(word); }
 
-// Rows with no condition create the class with the record only.
-#define PLAIN(cls) [](const FactoryInputs&) { return C(cls); }
+// ---------------------------------------------------------------- conditions
 
-// ------------------------------------------------------------------ motion
-
-// PanaJpgDIMD function group for DI: the two models force group 2.
-const DispatchRow kMotionRows[] = {
-    {{"acti", "actitcm", "actide"}, PLAIN("ActiMD")},
-    {{"axisv3", "axisv3s", "axisv5s"}, PLAIN("AxisMD")},
-    {{"axisv5"},
-     [](const FactoryInputs& in) {
-         return in.fmt == 1 ? C("AxisJpgDetector", in.sf, 1) : C("AxisMp4Detector", in.sf, 1);
-     }},
-    {{"level1gr2"}, PLAIN("LevelOneGr2MD")},
-    {{"level1gr4"}, PLAIN("LevelOneGr4MD")},
-    // Matches only for JPEG; with another format no later key equals it.
-    {{"panasonicfw1"}, [](const FactoryInputs& in) { return in.fmt == 1 ? C("PanaJpgDIMD", in.sf, 1, 0) : kNone; }},
-    {{"panasonicfw3", "panasonicfw4", "panasonicmp"},
-     [](const FactoryInputs& in) { return C("PanaJpgDIMD", in.fmt == 1 && in.sf, 1, 0); }},
-    {{"panasonicipro", "panasonicipro3m"}, PLAIN("PanaMD")},
-    {{"panasoniciprodome"}, PLAIN("PanaProMD")},
-    {{"ipuxfw1", "ipux5m"},
-     [](const FactoryInputs& in) { return (in.fmt == 1 && in.sf) ? C("IpuxStmFifoMD") : C("IpuxMD"); }},
-    {{"vivotek2"}, [](const FactoryInputs& in) { return in.fmt == 1 ? C("VivotekJpgDetector", in.sf, 1, 0) : kNone; }},
-    {{"vivotek7v1"}, [](const FactoryInputs& in) { return in.fmt == 2 ? C("VivotekMp4Detector", false, 1, 1) : kNone; }},
-    {{"vivotek7v2"},
-     [](const FactoryInputs& in) {
-         if (in.fmt == 1) return C("VivotekJpgDetector", in.sf, 1, 2);
-         if (in.fmt == 2) return C("VivotekMp4Detector", false, 1, 2);
-         return kNone;
-     }},
-    {{"vivotek8"},
-     [](const FactoryInputs& in) {
-         return in.fmt == 1 ? C("VivotekJpgDetector", in.sf, 1, 3) : C("VivotekMp4Detector", false, 1, 3);
-     }},
-    {{"vivotekvs"},
-     [](const FactoryInputs& in) {
-         if (in.fmt == 1) return C("VivotekJpgDetector", in.sf, 1, 4);
-         if (in.fmt == 2 || in.fmt == 3) return C("VivotekMp4Detector", false, 1, 4);
-         return kNone;
-     }},
-    {{"ycam", "ycamv3"}, PLAIN("YcamMD")},
-    {{"ycamv2"}, PLAIN("YcamV2MD")},
-    {{"iqeyev1", "iqeyev3", "iqeyev4"}, PLAIN("IQeyeV1MD")},
-    {{"iqeyev2"}, PLAIN("IQeyeV2MD")},
-    {{"jvc", "jvcvnt", "jvcvnh"}, [](const FactoryInputs& in) { return C("JvcJpgMD", in.fmt == 1 && in.sf); }},
-    {{"sonygen3", "sonygen4", "sonygen5", "sonygen6"}, PLAIN("SonyMD")},
-    {{"mobotix"}, PLAIN("MobotixMD")},
-    {{"edimaxv2", "edimaxv3"}, PLAIN("EdimaxMD")},
-    {{"edimaxvp"}, PLAIN("EdimaxVPMD")},
-    {{"dlinknipca", "dlinknipcav2", "dlinknipcav3", "dlinknipcav4"}, PLAIN("DLinkMD")},
-    {{"dlinkdcsv9v2"}, PLAIN("DLinkV9V2MD")},
-    {{"dahua"}, PLAIN("DahuaMD")},
-    {{"airlivev1", "airlivev2", "airlivev3", "airlivegen2", "avipcv2"},
-     [](const FactoryInputs& in) { return C("AirliveMD", Api(in, "VMD")); }},
-    {{"arecont"}, PLAIN("ArecontMD")},
-    {{"hikvision", "hikvisionv2"}, PLAIN("HikVisionMD")},
-    {{"hikvisionv3"}, PLAIN("HikVisionV3MD")},
-    {{"etrovision", "etrovisionv2", "etrovisionmp"}, PLAIN("EtrovisionMD")},
-    {{"sanyohd2v1", "sanyohd2v2", "sanyohdv5"}, PLAIN("SanyoMD")},
-    {{"pixordv1"}, PLAIN("PixordMD")},
-    {{"psia"}, PLAIN("PsiaMD")},
-    {{"messoa"}, PLAIN("MessoaMD")},
-    {{"messoa-pro", "messoav2"}, PLAIN("MessoaProMD")},
-    {{"messoasdk05"}, [](const FactoryInputs& in) { return C("MessoaSDK05MD", Api(in, "GROUP11")); }},
-    {{"messoaa02"}, PLAIN("MessoaA02MD")},
-    {{"messoa03"}, PLAIN("Messoa03MD")},
-    {{"brickcom", "brickcomv2"}, PLAIN("BrickcomMD")},
-    {{"compro", "comproip530"}, PLAIN("ComproMD")},
-    {{"hunt"}, PLAIN("HuntMD")},
-    {{"storageoptions"}, PLAIN("StorageMD")},
-    {{"zaviomega", "zaviomegav2", "zaviomegav4", "zaviovga"}, PLAIN("ZavioMD")},
-    {{"zavioprofile", "zaviomegav3"}, PLAIN("ZavioV3MD")},
-    {{"canon"}, PLAIN("CanonMD")},
-    {{"foscam"}, PLAIN("FoscamMD")},
-    {{"foscam-h264-v2"}, PLAIN("FoscamV2MD")},
-    {{"basler"},
-     [](const FactoryInputs& in) {
-         if (in.fmt == 1) return C("BaslerJpgMD", in.sf);
-         if (in.fmt == 2 || in.fmt == 3) return C("BaslerMp4MD");
-         return kNone;
-     }},
-    {{"itx"}, PLAIN("ItxMD")},
-    {{"samsung", "samsungv2"}, PLAIN("SamsungMD")},
-    {{"eneov2"}, PLAIN("EneoMD")},
-    {{"imege"}, PLAIN("ImegeMD")},
-    {{"stardot"}, PLAIN("StarDotStmFifoMD")},
-    {{"raylios"}, PLAIN("RayliosMD")},
-    {{"rayliosv2"}, PLAIN("RayliosV2MD")},
-    {{"hitron", "hitronv2", "hitronv3"}, PLAIN("HitronMD")},
-    {{"avtech", "avtechp", "avtechv2"}, PLAIN("AVTECHMD")},
-    {{"everfocus"}, PLAIN("EverFocusMD")},
-    {{"alinking", "alinking-cmos"}, PLAIN("AlinkingMD")},
-    {{"hisharp"}, PLAIN("HiSharpMD")},
-    {{"lilin"}, PLAIN("LilinMD")},
-    {{"bosch"}, PLAIN("BoschMD")},
-    {{"beward"}, PLAIN("BewardMD")},
-    {{"siemens"}, PLAIN("SiemensMD")},
-    {{"shany"}, PLAIN("ShanyMD")},
-    {{"oncamgrandeye"}, PLAIN("OncamGrandeyeMD")},
-    {{"acumen"}, PLAIN("AcumenMD")},
-    {{"nexcom"}, PLAIN("NexcomMD")},
-    {{"grandstream"}, PLAIN("GrandStreamMD")},
-    {{"truen"}, PLAIN("TruenMD")},
-    {{"onvif", "geovision"}, PLAIN("OnvifMD")},
-};
-
-// ------------------------------------------------------------------ digital input
-
-const DispatchRow kDigitalRows[] = {
-    {{"acti", "actitcm", "actide"}, PLAIN("ActiDI")},
-    {{"axisv3", "axisv3s", "axisv5s"}, PLAIN("AxisDI")},
-    {{"axisv5"},
-     [](const FactoryInputs& in) {
-         if (Api(in, "DI_CGI_QUERY")) return C("AxisDI");
-         return in.fmt == 1 ? C("AxisJpgDetector", in.sf, 2) : C("AxisMp4Detector", in.sf, 2);
-     }},
-    {{"panasonicfw1", "panasonicfw3", "panasonicfw4", "panasonicmp"},
-     [](const FactoryInputs& in) {
-         bool sf = in.fmt == 1 && in.sf;
-         if (in.model == "BB-HCM701" || in.model == "BB-HCM705") return C("PanaJpgDIMD", sf, 2, 2);
-         if (in.fmt == 1) return C("PanaJpgDIMD", sf, 2, 0);
-         if (in.fmt == 2) return C("PanaJpgDIMD", sf, 2, 1);
-         return kNone;
-     }},
-    {{"panasonicipro", "panasonicipro3m"}, PLAIN("PanaDI")},
-    {{"panasoniciprodome"}, PLAIN("PanaProDI")},
-    {{"ipuxfw1", "ipux5m"},
-     [](const FactoryInputs& in) { return (in.fmt == 1 && in.sf) ? C("IpuxStmFifoDI") : C("IpuxDI"); }},
-    {{"vivotek2", "vivotek7v1"}, PLAIN("Vivotek2DI")},
-    {{"vivotek8"}, [](const FactoryInputs&) { return C("Vivotek8DI", false, 2, 3); }},
-    {{"vivotek7v2"}, [](const FactoryInputs&) { return C("Vivotek8DI", false, 2, 2); }},
-    {{"vivotekvs"}, [](const FactoryInputs&) { return C("Vivotek8DI", false, 2, 4); }},
-    {{"level1gr1"}, PLAIN("LevelOneGr1DI")},
-    {{"level1gr4"},
-     [](const FactoryInputs& in) {
-         if (in.model == "FCS-1141" || Api(in, "DI_CGI_QUERY")) return C("LevelOneGr4DICgiQuery");
-         return C("LevelOneGr4DI");
-     }},
-    {{"level1gr5"}, PLAIN("LevelOneGr5DI")},
-    {{"iqeyev2", "iqeyev3", "iqeyev4"}, PLAIN("IQeyeDI")},
-    {{"jvc", "jvcvnt", "jvcvnh"}, PLAIN("JvcDI")},
-    {{"sonygen2", "sonygen3", "sonygen4", "sonygen5", "sonygen6"}, PLAIN("SonyDI")},
-    {{"mobotix"}, PLAIN("MobotixDI")},
-    {{"airlivev1", "airlivev2", "airlivev3", "airlivegen2", "avipcv2"}, PLAIN("AirliveDI")},
-    {{"dlinknipca", "dlinknipcav2", "dlinknipcav3"}, PLAIN("DLinkDI")},
-    {{"dahua"}, PLAIN("DahuaDI")},
-    {{"hikvision", "hikvisionv2"}, PLAIN("HikVisionDI")},
-    {{"hikvisionv3"}, PLAIN("HikVisionV3DI")},
-    {{"etrovision", "etrovisionv2", "etrovisionmp"}, PLAIN("EtrovisionDI")},
-    {{"sanyohd2v1", "sanyohd2v2", "sanyohdv5"}, PLAIN("SanyoDI")},
-    {{"pixordv1"}, PLAIN("PixordDI")},
-    {{"psia"}, PLAIN("PsiaDI")},
-    {{"messoa"}, PLAIN("MessoaDI")},
-    {{"messoa-pro", "messoav2"}, PLAIN("MessoaProDI")},
-    {{"messoasdk05"}, [](const FactoryInputs& in) { return C("MessoaSDK05DI", Api(in, "GROUP11")); }},
-    {{"messoaa02"}, PLAIN("MessoaA02DI")},
-    {{"messoa03"}, PLAIN("Messoa03DI")},
-    {{"brickcom", "brickcomv2"}, PLAIN("BrickcomDI")},
-    {{"compro", "comproip530"}, PLAIN("ComproDI")},
-    {{"hunt"}, PLAIN("HuntDI")},
-    {{"storageoptions"}, PLAIN("StorageDI")},
-    {{"zaviomega", "zaviomegav2", "zaviomegav4", "zaviovga", "zavioprofile"}, PLAIN("ZavioDI")},
-    {{"canon", "canon-v2"}, PLAIN("CanonDI")},
-    {{"foscam"}, PLAIN("FoscamDI")},
-    {{"foscam-h264-v2"}, PLAIN("FoscamV2DI")},
-    {{"basler"},
-     [](const FactoryInputs& in) {
-         if (in.fmt == 1) return C("BaslerJpgDI", in.sf);
-         if (in.fmt == 2 || in.fmt == 3) return C("BaslerMp4DI");
-         return kNone;
-     }},
-    {{"itx"}, PLAIN("ItxDI")},
-    {{"samsung", "samsungv2"}, PLAIN("SamsungDI")},
-    {{"eneov2"}, PLAIN("EneoDI")},
-    {{"imege"}, PLAIN("ImegeDI")},
-    {{"stardot"}, PLAIN("StarDotDI")},
-    {{"ycamv2"}, PLAIN("YcamV2DI")},
-    {{"hitron", "hitronv2", "hitronv3"}, PLAIN("HitronDI")},
-    {{"edimaxvp"}, PLAIN("EdimaxVPDI")},
-    {{"avtech", "avtechp", "avtechv2"}, PLAIN("AVTECHDI")},
-    {{"everfocus"}, PLAIN("EverFocusDI")},
-    {{"alinking", "alinking-cmos"}, PLAIN("AlinkingDI")},
-    {{"lilin"}, PLAIN("LilinDI")},
-    {{"lilinv2"}, PLAIN("LilinV2DI")},
-    {{"bosch"}, PLAIN("BoschDI")},
-    {{"beward"}, PLAIN("BewardDI")},
-    {{"siemens"}, PLAIN("SiemensDI")},
-    {{"shany"}, PLAIN("ShanyDI")},
-    {{"arecont"}, PLAIN("ArecontDI")},
-    {{"oncamgrandeye"}, PLAIN("OncamGrandeyeDI")},
-    {{"acumen"}, PLAIN("AcumenDI")},
-    {{"nexcom"}, PLAIN("NexcomDI")},
-    {{"truen"}, PLAIN("TruenDI")},
-    {{"onvif"}, PLAIN("OnvifDI")},
-};
-
-// ------------------------------------------------------------------ tampering
-
-const DispatchRow kTamperingRows[] = {
-    {{"axisv5"},
-     [](const FactoryInputs& in) {
-         return in.fmt == 1 ? C("AxisJpgDetector", in.sf, 3) : C("AxisMp4Detector", in.sf, 3);
-     }},
-    {{"vivotek8"},
-     [](const FactoryInputs& in) {
-         return in.fmt == 1 ? C("VivotekJpgDetector", in.sf, 3, 3) : C("VivotekMp4Detector", false, 3, 3);
-     }},
-    {{"samsung"}, PLAIN("SamsungTD")},
-    {{"eneov2"}, PLAIN("EneoTD")},
-    {{"level1gr4"}, PLAIN("LevelOneGr4TD")},
-    {{"hikvisionv2"}, PLAIN("HikVisionTD")},
-    {{"hikvisionv3"}, PLAIN("HikVisionV3TD")},
-    {{"alinking-cmos"}, PLAIN("AlinkingTD")},
-    {{"dahua"}, PLAIN("DahuaTD")},
-    {{"onvif"}, PLAIN("OnvifTD")},
-};
-
-// ------------------------------------------------------------------ audio
-
-const DispatchRow kAudioRows[] = {
-    {{"axisv5"},
-     [](const FactoryInputs& in) {
-         return in.fmt == 1 ? C("AxisJpgDetector", in.sf, 4) : C("AxisMp4Detector", in.sf, 4);
-     }},
-    {{"samsung"}, PLAIN("SamsungAD")},
-    {{"dlinknipcav3"}, PLAIN("DLinkAD")},
-    {{"hikvisionv3"}, PLAIN("HikVisionAD")},
-    {{"onvif"}, PLAIN("OnvifAD")},
-};
-
-#undef PLAIN
-
-template <size_t N>
-const DispatchRow* Table(const DispatchRow (&rows)[N], int& count) {
-    count = (int)N;
-    return rows;
+// JPEG streams carry the events in markers, the other formats in RTP header
+// extensions; the kind is the factory's.
+DetChoice AxisV5(const FactoryInputs& in) {
+    return in.fmt == 1 ? Choose(detclass::AxisJpgDetector, in.sf, in.kind)
+                       : Choose(detclass::AxisMp4Detector, in.sf, in.kind);
 }
+// Cameras whose inputs are asked over a CGI say so in their capabilities.
+DetChoice AxisV5Input(const FactoryInputs& in) {
+    return Api(in, "DI_CGI_QUERY") ? Choose(detclass::AxisDI) : AxisV5(in);
+}
+
+// The first firmware carries motion in JPEG markers only.
+DetChoice PanaFw1Motion(const FactoryInputs& in) {
+    return in.fmt == 1 ? Choose(detclass::PanaJpgDIMD, in.sf, in.kind, 0) : kNone;
+}
+DetChoice PanaJpgMotion(const FactoryInputs& in) {
+    return Choose(detclass::PanaJpgDIMD, in.fmt == 1 && in.sf, in.kind, 0);
+}
+// Two models report their inputs as function group 2 whatever the format.
+DetChoice PanaJpgInput(const FactoryInputs& in) {
+    const bool sf = in.fmt == 1 && in.sf;
+    if (in.model == "BB-HCM701" || in.model == "BB-HCM705") return Choose(detclass::PanaJpgDIMD, sf, in.kind, 2);
+    if (in.fmt == 1) return Choose(detclass::PanaJpgDIMD, sf, in.kind, 0);
+    if (in.fmt == 2) return Choose(detclass::PanaJpgDIMD, sf, in.kind, 1);
+    return kNone;
+}
+
+DetChoice IpuxMotion(const FactoryInputs& in) {
+    return (in.fmt == 1 && in.sf) ? Choose(detclass::IpuxStmFifoMD) : Choose(detclass::IpuxMD);
+}
+DetChoice IpuxInput(const FactoryInputs& in) {
+    return (in.fmt == 1 && in.sf) ? Choose(detclass::IpuxStmFifoDI) : Choose(detclass::IpuxDI);
+}
+
+// Vivotek function groups: 0 vivotek2, 1 vivotek7v1, 2 vivotek7v2, 3 vivotek8, 4 vivotekvs.
+DetChoice Vivotek2Motion(const FactoryInputs& in) {
+    return in.fmt == 1 ? Choose(detclass::VivotekJpgDetector, in.sf, in.kind, 0) : kNone;
+}
+DetChoice Vivotek7v1Motion(const FactoryInputs& in) {
+    return in.fmt == 2 ? Choose(detclass::VivotekMp4Detector, false, in.kind, 1) : kNone;
+}
+DetChoice Vivotek7v2Motion(const FactoryInputs& in) {
+    if (in.fmt == 1) return Choose(detclass::VivotekJpgDetector, in.sf, in.kind, 2);
+    if (in.fmt == 2) return Choose(detclass::VivotekMp4Detector, false, in.kind, 2);
+    return kNone;
+}
+// Any format but JPEG is taken for RTP.
+DetChoice Vivotek8(const FactoryInputs& in) {
+    return in.fmt == 1 ? Choose(detclass::VivotekJpgDetector, in.sf, in.kind, 3)
+                       : Choose(detclass::VivotekMp4Detector, false, in.kind, 3);
+}
+DetChoice VivotekVsMotion(const FactoryInputs& in) {
+    if (in.fmt == 1) return Choose(detclass::VivotekJpgDetector, in.sf, in.kind, 4);
+    if (in.fmt == 2 || in.fmt == 3) return Choose(detclass::VivotekMp4Detector, false, in.kind, 4);
+    return kNone;
+}
+template <int Group>
+DetChoice Vivotek8Input(const FactoryInputs&) {
+    return Choose(detclass::Vivotek8DI, false, DET_TYPE_DI, Group);
+}
+
+DetChoice JvcMotion(const FactoryInputs& in) { return Choose(detclass::JvcJpgMD, in.fmt == 1 && in.sf); }
+
+// "VMD" cameras send event ids instead of level lines.
+DetChoice AirliveMotion(const FactoryInputs& in) { return Choose(detclass::AirliveMD, Api(in, "VMD")); }
+
+// "GROUP11" firmware has another CGI and answer.
+DetChoice MessoaSDK05Motion(const FactoryInputs& in) {
+    return Choose(detclass::MessoaSDK05MD, Api(in, "GROUP11"));
+}
+DetChoice MessoaSDK05Input(const FactoryInputs& in) {
+    return Choose(detclass::MessoaSDK05DI, Api(in, "GROUP11"));
+}
+
+// No detector for the formats other than JPEG and RTP.
+DetChoice BaslerMotion(const FactoryInputs& in) {
+    if (in.fmt == 1) return Choose(detclass::BaslerJpgMD, in.sf);
+    if (in.fmt == 2 || in.fmt == 3) return Choose(detclass::BaslerMp4MD);
+    return kNone;
+}
+DetChoice BaslerInput(const FactoryInputs& in) {
+    if (in.fmt == 1) return Choose(detclass::BaslerJpgDI, in.sf);
+    if (in.fmt == 2 || in.fmt == 3) return Choose(detclass::BaslerMp4DI);
+    return kNone;
+}
+
+// One model, and cameras that say so, answer their inputs over a CGI.
+DetChoice LevelOneGr4Input(const FactoryInputs& in) {
+    if (in.model == "FCS-1141" || Api(in, "DI_CGI_QUERY")) return Choose(detclass::LevelOneGr4DICgiQuery);
+    return Choose(detclass::LevelOneGr4DI);
+}
+
+// ---------------------------------------------------------------- the table
+
+#define CLASS(Name) DetPick{&detclass::Name, nullptr}
+#define CHOOSE(Fn) DetPick{nullptr, &Fn}
+#define NONE DetPick{nullptr, nullptr}
+
+const DispatchRow kRows[] = {
+    // {{keys},
+    //  motion,                    input,                     tampering,                 audio}
+    {{"acti", "actitcm", "actide"},
+        CLASS(ActiMD),             CLASS(ActiDI),             NONE,                      NONE},
+    {{"axisv3", "axisv3s", "axisv5s"},
+        CLASS(AxisMD),             CLASS(AxisDI),             NONE,                      NONE},
+    {{"axisv5"},
+        CHOOSE(AxisV5),            CHOOSE(AxisV5Input),       CHOOSE(AxisV5),            CHOOSE(AxisV5)},
+    {{"level1gr1"},
+        NONE,                      CLASS(LevelOneGr1DI),      NONE,                      NONE},
+    {{"level1gr2"},
+        CLASS(LevelOneGr2MD),      NONE,                      NONE,                      NONE},
+    {{"level1gr4"},
+        CLASS(LevelOneGr4MD),      CHOOSE(LevelOneGr4Input),  CLASS(LevelOneGr4TD),      NONE},
+    {{"level1gr5"},
+        NONE,                      CLASS(LevelOneGr5DI),      NONE,                      NONE},
+    {{"panasonicfw1"},
+        CHOOSE(PanaFw1Motion),     CHOOSE(PanaJpgInput),      NONE,                      NONE},
+    {{"panasonicfw3", "panasonicfw4", "panasonicmp"},
+        CHOOSE(PanaJpgMotion),     CHOOSE(PanaJpgInput),      NONE,                      NONE},
+    {{"panasonicipro", "panasonicipro3m"},
+        CLASS(PanaMD),             CLASS(PanaDI),             NONE,                      NONE},
+    {{"panasoniciprodome"},
+        CLASS(PanaProMD),          CLASS(PanaProDI),          NONE,                      NONE},
+    {{"ipuxfw1", "ipux5m"},
+        CHOOSE(IpuxMotion),        CHOOSE(IpuxInput),         NONE,                      NONE},
+    {{"vivotek2"},
+        CHOOSE(Vivotek2Motion),    CLASS(Vivotek2DI),         NONE,                      NONE},
+    {{"vivotek7v1"},
+        CHOOSE(Vivotek7v1Motion),  CLASS(Vivotek2DI),         NONE,                      NONE},
+    {{"vivotek7v2"},
+        CHOOSE(Vivotek7v2Motion),  CHOOSE(Vivotek8Input<2>),  NONE,                      NONE},
+    {{"vivotek8"},
+        CHOOSE(Vivotek8),          CHOOSE(Vivotek8Input<3>),  CHOOSE(Vivotek8),          NONE},
+    {{"vivotekvs"},
+        CHOOSE(VivotekVsMotion),   CHOOSE(Vivotek8Input<4>),  NONE,                      NONE},
+    {{"ycam", "ycamv3"},
+        CLASS(YcamMD),             NONE,                      NONE,                      NONE},
+    {{"ycamv2"},
+        CLASS(YcamV2MD),           CLASS(YcamV2DI),           NONE,                      NONE},
+    {{"iqeyev1"},
+        CLASS(IQeyeV1MD),          NONE,                      NONE,                      NONE},
+    {{"iqeyev2"},
+        CLASS(IQeyeV2MD),          CLASS(IQeyeDI),            NONE,                      NONE},
+    {{"iqeyev3", "iqeyev4"},
+        CLASS(IQeyeV1MD),          CLASS(IQeyeDI),            NONE,                      NONE},
+    {{"jvc", "jvcvnt", "jvcvnh"},
+        CHOOSE(JvcMotion),         CLASS(JvcDI),              NONE,                      NONE},
+    // The oldest generation reports inputs only.
+    {{"sonygen2"},
+        NONE,                      CLASS(SonyDI),             NONE,                      NONE},
+    {{"sonygen3", "sonygen4", "sonygen5", "sonygen6"},
+        CLASS(SonyMD),             CLASS(SonyDI),             NONE,                      NONE},
+    {{"mobotix"},
+        CLASS(MobotixMD),          CLASS(MobotixDI),          NONE,                      NONE},
+    {{"edimaxv2", "edimaxv3"},
+        CLASS(EdimaxMD),           NONE,                      NONE,                      NONE},
+    {{"edimaxvp"},
+        CLASS(EdimaxVPMD),         CLASS(EdimaxVPDI),         NONE,                      NONE},
+    {{"dlinknipca", "dlinknipcav2"},
+        CLASS(DLinkMD),            CLASS(DLinkDI),            NONE,                      NONE},
+    {{"dlinknipcav3"},
+        CLASS(DLinkMD),            CLASS(DLinkDI),            NONE,                      CLASS(DLinkAD)},
+    {{"dlinknipcav4"},
+        CLASS(DLinkMD),            NONE,                      NONE,                      NONE},
+    {{"dlinkdcsv9v2"},
+        CLASS(DLinkV9V2MD),        NONE,                      NONE,                      NONE},
+    {{"dahua"},
+        CLASS(DahuaMD),            CLASS(DahuaDI),            CLASS(DahuaTD),            NONE},
+    {{"airlivev1", "airlivev2", "airlivev3", "airlivegen2", "avipcv2"},
+        CHOOSE(AirliveMotion),     CLASS(AirliveDI),          NONE,                      NONE},
+    {{"arecont"},
+        CLASS(ArecontMD),          CLASS(ArecontDI),          NONE,                      NONE},
+    {{"hikvision"},
+        CLASS(HikVisionMD),        CLASS(HikVisionDI),        NONE,                      NONE},
+    {{"hikvisionv2"},
+        CLASS(HikVisionMD),        CLASS(HikVisionDI),        CLASS(HikVisionTD),        NONE},
+    {{"hikvisionv3"},
+        CLASS(HikVisionV3MD),      CLASS(HikVisionV3DI),      CLASS(HikVisionV3TD),      CLASS(HikVisionAD)},
+    {{"etrovision", "etrovisionv2", "etrovisionmp"},
+        CLASS(EtrovisionMD),       CLASS(EtrovisionDI),       NONE,                      NONE},
+    {{"sanyohd2v1", "sanyohd2v2", "sanyohdv5"},
+        CLASS(SanyoMD),            CLASS(SanyoDI),            NONE,                      NONE},
+    {{"pixordv1"},
+        CLASS(PixordMD),           CLASS(PixordDI),           NONE,                      NONE},
+    {{"psia"},
+        CLASS(PsiaMD),             CLASS(PsiaDI),             NONE,                      NONE},
+    {{"messoa"},
+        CLASS(MessoaMD),           CLASS(MessoaDI),           NONE,                      NONE},
+    {{"messoa-pro", "messoav2"},
+        CLASS(MessoaProMD),        CLASS(MessoaProDI),        NONE,                      NONE},
+    {{"messoasdk05"},
+        CHOOSE(MessoaSDK05Motion), CHOOSE(MessoaSDK05Input),  NONE,                      NONE},
+    {{"messoaa02"},
+        CLASS(MessoaA02MD),        CLASS(MessoaA02DI),        NONE,                      NONE},
+    {{"messoa03"},
+        CLASS(Messoa03MD),         CLASS(Messoa03DI),         NONE,                      NONE},
+    {{"brickcom", "brickcomv2"},
+        CLASS(BrickcomMD),         CLASS(BrickcomDI),         NONE,                      NONE},
+    {{"compro", "comproip530"},
+        CLASS(ComproMD),           CLASS(ComproDI),           NONE,                      NONE},
+    {{"hunt"},
+        CLASS(HuntMD),             CLASS(HuntDI),             NONE,                      NONE},
+    {{"storageoptions"},
+        CLASS(StorageMD),          CLASS(StorageDI),          NONE,                      NONE},
+    {{"zaviomega", "zaviomegav2", "zaviomegav4", "zaviovga"},
+        CLASS(ZavioMD),            CLASS(ZavioDI),            NONE,                      NONE},
+    {{"zavioprofile"},
+        CLASS(ZavioV3MD),          CLASS(ZavioDI),            NONE,                      NONE},
+    {{"zaviomegav3"},
+        CLASS(ZavioV3MD),          NONE,                      NONE,                      NONE},
+    {{"canon"},
+        CLASS(CanonMD),            CLASS(CanonDI),            NONE,                      NONE},
+    {{"canon-v2"},
+        NONE,                      CLASS(CanonDI),            NONE,                      NONE},
+    {{"foscam"},
+        CLASS(FoscamMD),           CLASS(FoscamDI),           NONE,                      NONE},
+    {{"foscam-h264-v2"},
+        CLASS(FoscamV2MD),         CLASS(FoscamV2DI),         NONE,                      NONE},
+    {{"basler"},
+        CHOOSE(BaslerMotion),      CHOOSE(BaslerInput),       NONE,                      NONE},
+    {{"itx"},
+        CLASS(ItxMD),              CLASS(ItxDI),              NONE,                      NONE},
+    {{"samsung"},
+        CLASS(SamsungMD),          CLASS(SamsungDI),          CLASS(SamsungTD),          CLASS(SamsungAD)},
+    {{"samsungv2"},
+        CLASS(SamsungMD),          CLASS(SamsungDI),          NONE,                      NONE},
+    {{"eneov2"},
+        CLASS(EneoMD),             CLASS(EneoDI),             CLASS(EneoTD),             NONE},
+    {{"imege"},
+        CLASS(ImegeMD),            CLASS(ImegeDI),            NONE,                      NONE},
+    {{"stardot"},
+        CLASS(StarDotStmFifoMD),   CLASS(StarDotDI),          NONE,                      NONE},
+    {{"raylios"},
+        CLASS(RayliosMD),          NONE,                      NONE,                      NONE},
+    {{"rayliosv2"},
+        CLASS(RayliosV2MD),        NONE,                      NONE,                      NONE},
+    {{"hitron", "hitronv2", "hitronv3"},
+        CLASS(HitronMD),           CLASS(HitronDI),           NONE,                      NONE},
+    {{"avtech", "avtechp", "avtechv2"},
+        CLASS(AVTECHMD),           CLASS(AVTECHDI),           NONE,                      NONE},
+    {{"everfocus"},
+        CLASS(EverFocusMD),        CLASS(EverFocusDI),        NONE,                      NONE},
+    {{"alinking"},
+        CLASS(AlinkingMD),         CLASS(AlinkingDI),         NONE,                      NONE},
+    {{"alinking-cmos"},
+        CLASS(AlinkingMD),         CLASS(AlinkingDI),         CLASS(AlinkingTD),         NONE},
+    {{"hisharp"},
+        CLASS(HiSharpMD),          NONE,                      NONE,                      NONE},
+    {{"lilin"},
+        CLASS(LilinMD),            CLASS(LilinDI),            NONE,                      NONE},
+    {{"lilinv2"},
+        NONE,                      CLASS(LilinV2DI),          NONE,                      NONE},
+    {{"bosch"},
+        CLASS(BoschMD),            CLASS(BoschDI),            NONE,                      NONE},
+    {{"beward"},
+        CLASS(BewardMD),           CLASS(BewardDI),           NONE,                      NONE},
+    {{"siemens"},
+        CLASS(SiemensMD),          CLASS(SiemensDI),          NONE,                      NONE},
+    {{"shany"},
+        CLASS(ShanyMD),            CLASS(ShanyDI),            NONE,                      NONE},
+    {{"oncamgrandeye"},
+        CLASS(OncamGrandeyeMD),    CLASS(OncamGrandeyeDI),    NONE,                      NONE},
+    {{"acumen"},
+        CLASS(AcumenMD),           CLASS(AcumenDI),           NONE,                      NONE},
+    {{"nexcom"},
+        CLASS(NexcomMD),           CLASS(NexcomDI),           NONE,                      NONE},
+    {{"grandstream"},
+        CLASS(GrandStreamMD),      NONE,                      NONE,                      NONE},
+    {{"truen"},
+        CLASS(TruenMD),            CLASS(TruenDI),            NONE,                      NONE},
+    {{"onvif"},
+        CLASS(OnvifMD),            CLASS(OnvifDI),            CLASS(OnvifTD),            CLASS(OnvifAD)},
+    // Served as ONVIF for motion only; there is no generic ONVIF fallback.
+    {{"geovision"},
+        CLASS(OnvifMD),            NONE,                      NONE,                      NONE},
+};
+
+#undef CLASS
+#undef CHOOSE
+#undef NONE
+
+const DetPick kNoPick = {nullptr, nullptr};
 
 }  // namespace
 
-const DispatchRow* GetDispatchTable(int kind, int& rows) {
+const DispatchRow* GetDispatchTable(int& rows) {
+    rows = (int)(sizeof(kRows) / sizeof(kRows[0]));
+    return kRows;
+}
+
+const DetPick& PickOf(const DispatchRow& row, int kind) {
     switch (kind) {
-    case DET_TYPE_MD: return Table(kMotionRows, rows);
-    case DET_TYPE_DI: return Table(kDigitalRows, rows);
-    case DET_TYPE_TD: return Table(kTamperingRows, rows);
-    case DET_TYPE_AD: return Table(kAudioRows, rows);
-    default: rows = 0; return nullptr;
+    case DET_TYPE_MD: return row.md;
+    case DET_TYPE_DI: return row.di;
+    case DET_TYPE_TD: return row.td;
+    case DET_TYPE_AD: return row.ad;
+    default: return kNoPick;
     }
 }
 
-DetChoice ChooseDetector(int kind, const FactoryInputs& in) {
-    int rows = 0;
-    const DispatchRow* table = GetDispatchTable(kind, rows);
-    for (int r = 0; r < rows; ++r) {
-        for (const char* const* key = table[r].keys; *key; ++key) {
-            if (in.api == *key) return table[r].rule(in);
+DetChoice ChooseDetector(const FactoryInputs& in) {
+    for (const DispatchRow& row : kRows) {
+        for (const char* const* key = row.keys; *key; ++key) {
+            if (in.api != *key) continue;
+            const DetPick& pick = PickOf(row, in.kind);
+            if (pick.cond) return pick.cond(in);
+            DetChoice c;
+            c.def = pick.def;
+            return c;
         }
     }
     return kNone;
 }
 
-BRObjectBase* DetClassRegistry::Create(const DetChoice& choice, const DET_BASE_ATTR& attr) const {
-    if (!choice.cls) return nullptr;
-    int rows = 0;
-    const DetClassEntry* table = GetDetClassTable(rows);
-    for (int i = 0; i < rows; ++i) {
-        if (strcmp(table[i].cls, choice.cls) == 0) return table[i].make(attr, choice);
-    }
-    return nullptr;
-}
-
-const DetClassRegistry& DetClassRegistry::Default() {
-    static const DetClassRegistry registry;
-    return registry;
-}
-
-BRObjectBase* CreateDetector(int kind, BRObjectBase* camMediator, BRObjectBase* cameraApi, BRObjectBase* eventBuf,
-                             BRObjectBase* eventBufMap, BRObjectBase* streamFifo, BRObjectBase* cameraCap,
-                             BRObjectBase* rtpFetch, bool flag, const DetClassRegistry& registry) {
-    DET_BASE_ATTR attr;
+bool MakeDetAttr(int kind, BRObjectBase* camMediator, BRObjectBase* cameraApi, BRObjectBase* eventBuf,
+                 BRObjectBase* eventBufMap, BRObjectBase* streamFifo, BRObjectBase* cameraCap, BRObjectBase* rtpFetch,
+                 DET_BASE_ATTR& attr) {
+    attr = DET_BASE_ATTR();
     attr.camMediatorHdl = CamMediatorHandler(camMediator);
     attr.pCamApi = cameraApi ? dynamic_cast<CameraAPI*>(cameraApi) : nullptr;
     attr.evtBufHdl = EventBufHandler(eventBuf);
@@ -305,18 +342,33 @@ BRObjectBase* CreateDetector(int kind, BRObjectBase* camMediator, BRObjectBase* 
     attr.pCamCap = cameraCap ? dynamic_cast<CameraCap*>(cameraCap) : nullptr;
     if (rtpFetch) attr.rtpFetchHdl = RtpFetchHandler(rtpFetch);
 
-    if (!attr.camMediatorHdl.IsValid() || !attr.pCamApi || !attr.evtBufHdl.IsValid()) return nullptr;
-    if (kind == DET_TYPE_DI && !attr.evtBufMapHdl.IsValid()) return nullptr;
-    if (!attr.pCamCap) return nullptr;
-    if (kind == DET_TYPE_DI && attr.pCamCap->GetDICnt() <= 0) return nullptr;
+    if (!attr.camMediatorHdl.IsValid() || !attr.pCamApi || !attr.evtBufHdl.IsValid()) return false;
+    if (kind == DET_TYPE_DI && !attr.evtBufMapHdl.IsValid()) return false;
+    if (!attr.pCamCap) return false;
+    if (kind == DET_TYPE_DI && attr.pCamCap->GetDICnt() <= 0) return false;
+    return true;
+}
 
+FactoryInputs ReadFactoryInputs(int kind, const DET_BASE_ATTR& attr) {
     FactoryInputs in;
+    in.kind = kind;
     in.cap = attr.pCamCap;
     in.sf = attr.streamFifoHdl.IsValid();
-    in.api = attr.pCamCap->GetAPI();
+    if (attr.pCamCap) in.api = attr.pCamCap->GetAPI();
     if (kind == DET_TYPE_DI) in.model = attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_MODEL);
     in.fmt = attr.camMediatorHdl.GetInt(CAM_MEDIATOR_FUNC_STREAM_FORMAT);
+    return in;
+}
 
+BRObjectBase* CreateDetector(int kind, BRObjectBase* camMediator, BRObjectBase* cameraApi, BRObjectBase* eventBuf,
+                             BRObjectBase* eventBufMap, BRObjectBase* streamFifo, BRObjectBase* cameraCap,
+                             BRObjectBase* rtpFetch, bool flag) {
+    DET_BASE_ATTR attr;
+    if (!MakeDetAttr(kind, camMediator, cameraApi, eventBuf, eventBufMap, streamFifo, cameraCap, rtpFetch, attr)) {
+        return nullptr;
+    }
+
+    const FactoryInputs in = ReadFactoryInputs(kind, attr);
     if (!flag) {
         switch (kind) {
         case DET_TYPE_MD: attr.pCamApi->PrepareMD(); break;
@@ -326,5 +378,7 @@ BRObjectBase* CreateDetector(int kind, BRObjectBase* camMediator, BRObjectBase* 
         default: break;
         }
     }
-    return registry.Create(ChooseDetector(kind, in), attr);
+    const DetChoice choice = ChooseDetector(in);
+    if (!choice.def || !choice.def->make) return nullptr;
+    return choice.def->make(attr, choice.args);
 }

@@ -1,23 +1,22 @@
-// Camera-API dispatch: the four factory tables (key rows in comparison order,
-// each with the condition that picks a class and its extra arguments) and the
-// registry that turns a class name into a constructed detector.
+// Camera-API dispatch: one table with a row per group of camera API keys,
+// each row giving what the motion, input, tampering and audio factories
+// create for its keys, and the factory algorithm over it.
 #ifndef CAMDET_DETFACTORY_H
 #define CAMDET_DETFACTORY_H
 
 #include <string>
 
-#include "camdet/core/eventdetector.h"
+#include "camdet/factory/detclasses.h"
 
-// What a row decided: the class and its extra constructor arguments.
+// What a row decided for one factory: the class and its extra arguments.
 struct DetChoice {
-    const char* cls = nullptr;  // null: the factory yields no detector
-    bool b = false;             // stream-FIFO flag or capability flag
-    int kind = 0;               // detection kind passed to multi-kind classes
-    int group = 0;              // VIVO_FUNC_GR / PANA_FUNC_GR value
+    const DetClassDef* def = nullptr;  // null: the factory yields no detector
+    DetArgs args;
 };
 
 // The values a factory reads before choosing.
 struct FactoryInputs {
+    int kind = 0;  // the factory's detection kind (1-4)
     std::string api;
     int fmt = 0;
     bool sf = false;
@@ -25,60 +24,49 @@ struct FactoryInputs {
     CameraCap* cap = nullptr;
 };
 
-typedef DetChoice (*DetRule)(const FactoryInputs&);
+// A choice that depends on the stream format, the model or the capabilities.
+typedef DetChoice (*DetCondition)(const FactoryInputs& in);
+
+// What a row gives one factory: a class created with the record alone, or a
+// condition that decides the class and its extra arguments; neither: no
+// detector of that kind for these keys.
+struct DetPick {
+    const DetClassDef* def;
+    DetCondition cond;
+};
 
 struct DispatchRow {
-    const char* keys[6];  // null-terminated
-    DetRule rule;
+    const char* keys[6];  // null-terminated; every key is in exactly one row
+    DetPick md, di, td, ad;
 };
 
-// The table of one detection kind (1-4), in comparison order; rows counts them.
-const DispatchRow* GetDispatchTable(int kind, int& rows);
+// The table; rows counts it.
+const DispatchRow* GetDispatchTable(int& rows);
+// A row's pick for a detection kind (1-4).
+const DetPick& PickOf(const DispatchRow& row, int kind);
+// The row whose key equals in.api exactly decides for in.kind; no such row,
+// or a condition that excludes the inputs: no class.
+DetChoice ChooseDetector(const FactoryInputs& in);
 
-// Walks the kind's table: the first equal key decides (null class when the
-// row's condition says so, or when no key is equal).
-DetChoice ChooseDetector(int kind, const FactoryInputs& in);
+// The construction record from a factory's arguments and its checks: false
+// (nothing logged, nothing called on the camera) when a recorder object is
+// missing, or for DI when the camera has no input. eventBufMap is read by the
+// DI factory only.
+bool MakeDetAttr(int kind, BRObjectBase* camMediator, BRObjectBase* cameraApi, BRObjectBase* eventBuf,
+                 BRObjectBase* eventBufMap, BRObjectBase* streamFifo, BRObjectBase* cameraCap, BRObjectBase* rtpFetch,
+                 DET_BASE_ATTR& attr);
 
-typedef BRObjectBase* (*DetMaker)(const DET_BASE_ATTR& attr, const DetChoice& choice);
+// The values the factory of `kind` reads from a checked record: the API key,
+// the stream-FIFO flag, the model (DI only) and the stream format, in that
+// order. A mediator function that cannot be called logs and reads as 0 or "".
+FactoryInputs ReadFactoryInputs(int kind, const DET_BASE_ATTR& attr);
 
-struct DetClassEntry {
-    const char* cls;
-    DetMaker make;
-};
-
-// Class name -> constructor. The default registry lists every class built so
-// far; a class not listed yields null.
-class DetClassRegistry {
-public:
-    virtual ~DetClassRegistry() {}
-    virtual BRObjectBase* Create(const DetChoice& choice, const DET_BASE_ATTR& attr) const;
-    static const DetClassRegistry& Default();
-};
-
-// The whole factory algorithm for one kind, with the given class registry.
-// eventBufMap is used by the DI factory only.
+// The whole factory algorithm for one kind: the record, the inputs, the
+// camera API's preparation for the kind (unless flag), then the class the
+// table chooses, created with `new` and not started; null when the record
+// fails its checks or the table gives no built class.
 BRObjectBase* CreateDetector(int kind, BRObjectBase* camMediator, BRObjectBase* cameraApi, BRObjectBase* eventBuf,
                              BRObjectBase* eventBufMap, BRObjectBase* streamFifo, BRObjectBase* cameraCap,
-                             BRObjectBase* rtpFetch, bool flag, const DetClassRegistry& registry);
-
-// Registry rows live in detclasses.cpp; constructor shapes as makers.
-template <typename T>
-BRObjectBase* MakeDet(const DET_BASE_ATTR& attr, const DetChoice&) {
-    return new T(attr);
-}
-template <typename T>
-BRObjectBase* MakeDetB(const DET_BASE_ATTR& attr, const DetChoice& c) {
-    return new T(attr, c.b);
-}
-template <typename T>
-BRObjectBase* MakeDetBKind(const DET_BASE_ATTR& attr, const DetChoice& c) {
-    return new T(attr, c.b, c.kind);
-}
-template <typename T>
-BRObjectBase* MakeDetBKindGroup(const DET_BASE_ATTR& attr, const DetChoice& c) {
-    return new T(attr, c.b, c.kind, c.group);
-}
-
-const DetClassEntry* GetDetClassTable(int& rows);
+                             BRObjectBase* rtpFetch, bool flag);
 
 #endif  // CAMDET_DETFACTORY_H

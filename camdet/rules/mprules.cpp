@@ -4,7 +4,6 @@
 #include <string.h>
 
 #include "camdet/rules/trigrules.h"
-#include "interface/hostservices.h"
 
 namespace mprule {
 
@@ -103,10 +102,10 @@ bool ObjectSizeLines(const char* buf, unsigned int size, int& level) {
         const std::string line = text.substr(p, nl - p);
         p = nl + 1;
         std::string v, o;
-        if (BrellinOwned::FindKeyVal(line, "value", v, "=", ";", false) != 0) continue;
+        if (!trig::FindKeyValue(line, "value", "=", ";", v)) continue;
         int value = trig::DecimalOr(v, 0);
         if (value > 0) level = value;
-        if (BrellinOwned::FindKeyVal(line, "objectsize", o, "=", ";", false) != 0) continue;
+        if (!trig::FindKeyValue(line, "objectsize", "=", ";", o)) continue;
         if (value > 0 && value >= trig::DecimalOr(o, 0)) {
             level = value;
             return true;

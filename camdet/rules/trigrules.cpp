@@ -6,9 +6,13 @@
 #include <string.h>
 #include <strings.h>
 
-#include "interface/hostservices.h"
-
 namespace trig {
+
+namespace {
+bool IsWordChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+}  // namespace
 
 std::string AnswerText(const char* buf, unsigned int len) {
     if (!buf) return std::string();
@@ -17,10 +21,32 @@ std::string AnswerText(const char* buf, unsigned int len) {
     return std::string(buf, n);
 }
 
+bool FindKeyValue(const std::string& text, const std::string& key, const char* kvSep, const char* itemSep,
+                  std::string& value) {
+    if (key.empty() || !kvSep || !*kvSep) return false;
+    const char* items = itemSep ? itemSep : "";
+    const size_t klen = key.size();
+    for (size_t pos = 0; pos + klen < text.size(); ++pos) {
+        if (text.compare(pos, klen, key) != 0) continue;
+        if (pos > 0 && IsWordChar(text[pos - 1])) continue;
+        char sep = text[pos + klen];
+        if (sep == '\0' || !strchr(kvSep, sep)) continue;
+        size_t start = pos + klen + 1;
+        size_t end = *items ? text.find_first_of(items, start) : std::string::npos;
+        if (end == std::string::npos) end = text.size();
+        value = text.substr(start, end - start);
+        size_t nul = value.find('\0');
+        if (nul != std::string::npos) value.erase(nul);
+        if (!value.empty() && value[value.size() - 1] == '\r') value.erase(value.size() - 1);
+        return true;
+    }
+    return false;
+}
+
 bool KeyValue(const char* buf, unsigned int len, const std::string& key, const char* kvSep, const char* itemSep,
               std::string& value) {
     value.clear();
-    return BrellinOwned::FindKeyVal(AnswerText(buf, len), key, value, kvSep, itemSep, false) == 0;
+    return FindKeyValue(AnswerText(buf, len), key, kvSep, itemSep, value);
 }
 
 bool KeyEquals(const char* buf, unsigned int len, const std::string& key, const char* kvSep, const char* itemSep,
@@ -136,7 +162,7 @@ bool Messoa03InputAlarm(const char* buf, unsigned int len, int diCnt) {
 }
 
 bool Messoa03Motion(const char* buf, unsigned int len, int diCnt) {
-    const std::string needle = "Mode " + BrellinOwned::itos((long long)diCnt + 1);
+    const std::string needle = "Mode " + std::to_string((long long)diCnt + 1);
     return ForEachLine(buf, len, 256, 0, [&](const char* line) { return strstr(line, needle.c_str()) != nullptr; });
 }
 

@@ -15,8 +15,15 @@ namespace trig {
 // The answer as text: up to the first NUL, at most len bytes.
 std::string AnswerText(const char* buf, unsigned int len);
 
-// Key lookup in the answer (the recorder's FindKeyVal): key, then one of the
-// kvSep characters, value up to the first itemSep character. True when found.
+// Key lookup with the recorder's FindKeyVal contract (case-sensitive): the
+// first occurrence of key at the start of text or after a character that is
+// not a letter, digit or underscore, followed by one kvSep character; value is
+// what follows up to the first itemSep character (or the end), cut at a NUL,
+// less one trailing "\r". The rules keep their own copy so that they need
+// nothing from the recorder; a unit test holds the two to the same answers.
+bool FindKeyValue(const std::string& text, const std::string& key, const char* kvSep, const char* itemSep,
+                  std::string& value);
+// The same lookup in the answer text (up to its first NUL); value is cleared first.
 bool KeyValue(const char* buf, unsigned int len, const std::string& key, const char* kvSep, const char* itemSep,
               std::string& value);
 // The key is found and its value equals one of the texts.

@@ -1,603 +1,176 @@
-// The camera families that are polled over a CGI: one class per model family
-// and detection kind, each a request path and port, a few construction
-// settings and a trigger test. The tests are pure functions (cgirule::<Class>)
-// of the answer and the detector's small held state, so that tables and
-// fuzzers reach them without a thread; each class's IsTrig calls its own.
+// Cameras that report their alarm state only when asked over a CGI. Each
+// class is one row of the catalogue in cgivendordetector.cpp: its kind, the
+// request path (fixed or computed) and where the port comes from, the
+// transport settings (time-out, query type, HTTP version, poll interval),
+// whether the motion and input detector of a camera share one poll, the
+// per-input path of the cameras that answer for one input per request, and
+// its trigger test (camdet/rules/cgirules.h). One generic class builds the
+// detector from its row; each named class is a macro line, so that the
+// recorder sees the class name of its row.
 #ifndef CAMDET_CGIVENDORDETECTOR_H
 #define CAMDET_CGIVENDORDETECTOR_H
 
 #include <string>
 
+#include "camdet/rules/cgirules.h"
 #include "camdet/transport/cgiquerydetector.h"
 
-// What a trigger test may know besides the answer.
-struct CgiRuleState {
-    int diCnt = 1;            // the camera's input count
-    bool blGroup11 = false;   // MessoaSDK05: the camera API specifies "GROUP11"
-    std::string diTrigValue;  // LevelOneGr5DI: what an input in alarm reads
+class CgiVendorDetector;
+
+// Where a class's request port comes from.
+enum CGI_PORT_SRC {
+    CGI_PORT_HTTP = 0,        // the mediator's HTTP port
+    CGI_PORT_CAM_API_DI = 1,  // path and port both from CameraAPI::GetDIPathPort (its result ignored)
 };
 
-// A trigger test: true when the answer reports the alarm; value is the level
-// (written by every test except ItxDI and BoschDI, which leave it alone).
-typedef bool (*CgiTrigRule)(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-
-struct CgiRuleEntry {
-    const char* cls;  // class name
-    int kind;         // DET_TYPE_MD or DET_TYPE_DI
-    CgiTrigRule rule;
+// How a class asks its camera.
+enum CGI_LOOP {
+    CGI_LOOP_POLL = 0,            // the transport's loop: one answer per poll serves every input
+    CGI_LOOP_EACH_INPUT = 1,      // one request per input on a kept-alive connection, 30 s time-out,
+                                  // default HTTP version
+    CGI_LOOP_EACH_INPUT_NEW = 2,  // one request per input on a new connection, the row's time-out and version
 };
 
-// Every polling vendor's test, motion classes first, each in catalogue order.
-const CgiRuleEntry* GetCgiRuleTable(int& rows);
-// The entry of one class, or null.
-const CgiRuleEntry* FindCgiRule(const std::string& cls);
+// A request path computed from the detector (login, input count, lens, firmware).
+typedef std::string (*CgiPathFn)(const CgiVendorDetector& det);
+// The request path of one 0-based input for the per-input loops.
+typedef std::string (*CgiInputPathFn)(int port);
 
-namespace cgirule {
-// Motion tests (port is ignored).
-bool YcamV2MD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ArecontMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool SanyoMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool MessoaMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool MessoaProMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool MessoaSDK05MD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool Messoa03MD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ComproMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool HuntMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool BrickcomMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool StorageMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ZavioV3MD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool CanonMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool FoscamMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool FoscamV2MD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool BaslerMp4MD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ItxMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool RayliosMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool RayliosV2MD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool HiSharpMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool BoschMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool BewardMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool SiemensMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ShanyMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool NexcomMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool GrandStreamMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool TruenMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-// Input tests for 0-based input port.
-bool AirliveDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool LevelOneGr5DI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool LevelOneGr1DI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool LevelOneGr4DICgiQuery(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool YcamV2DI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool JvcDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool EdimaxVPDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ActiDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ArecontDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool SanyoDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool PixordDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool MessoaDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool MessoaProDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool MessoaSDK05DI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool MessoaA02DI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool Messoa03DI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ComproDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool HuntDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool BrickcomDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool StorageDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ZavioDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool CanonDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool FoscamDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool FoscamV2DI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool BaslerMp4DI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ItxDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ImegeDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool StarDotDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool BoschDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool BewardDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool SiemensDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ShanyDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool NexcomDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool TruenDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-}  // namespace cgirule
+struct CGI_CLASS_DEF {
+    const char* cls;
+    int kind;                   // DET_TYPE_MD or DET_TYPE_DI
+    const char* path;           // fixed request path; null when computed
+    CgiPathFn pathFn;           // computed path; null for a fixed one
+    CGI_PORT_SRC portSrc;
+    int timeout;                // seconds, to the HTTP client or the socket
+    __tag_CGI_QUERY_TYPE query;
+    HTTP_VERSION version;
+    int pollMs;                 // poll interval; 0 polls back to back
+    bool shared;                // motion and input detector share one poll
+    CGI_LOOP loop;
+    CgiInputPathFn inputPath;   // per-input loops; also their first request path
+    CgiTrigRule rule;           // the class's test (cgirules.h)
+};
 
-// ---------------------------------------------------------------- motion
+// The catalogue, motion classes first; rows counts it.
+const CGI_CLASS_DEF* GetCgiClassTable(int& rows);
+// The row of a class name, or null.
+const CGI_CLASS_DEF* FindCgiClass(const char* cls);
 
-class YcamV2MD : public CgiQueryDetector {
+class CgiVendorDetector : public CgiQueryDetector {
 public:
-    explicit YcamV2MD(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(char* buf, unsigned int len, int& value) override;
-};
+    // Builds the detector of catalogue row `cls` (which must exist);
+    // blGroup11: the camera API specifies "GROUP11" (MessoaSDK05 firmware).
+    CgiVendorDetector(DET_BASE_ATTR attr, const char* cls, bool blGroup11 = false);
 
-class ArecontMD : public CgiQueryDetector {
-public:
-    explicit ArecontMD(DET_BASE_ATTR attr);
+    // The row's own loop for the per-input cameras, else the transport's.
+    int DetMain() override;
     int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
+    // The row's test for a motion row; the transport's default otherwise.
     bool IsTrig(char* buf, unsigned int len, int& value) override;
-};
+    // The row's test for an input row; the transport's default otherwise.
+    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
 
-class SanyoMD : public CgiQueryDetector {
-public:
-    explicit SanyoMD(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(char* buf, unsigned int len, int& value) override;
-};
-
-class MessoaMD : public CgiQueryDetector {
-public:
-    explicit MessoaMD(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(char* buf, unsigned int len, int& value) override;
-};
-
-class MessoaProMD : public CgiQueryDetector {
-public:
-    explicit MessoaProMD(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(char* buf, unsigned int len, int& value) override;
-};
-
-class MessoaSDK05MD : public CgiQueryDetector {
-public:
-    MessoaSDK05MD(DET_BASE_ATTR attr, bool blGroup11);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(char* buf, unsigned int len, int& value) override;
+    const CGI_CLASS_DEF& Def() const { return *m_Def; }
 
 private:
+    friend struct CgiPaths;  // the computed paths read the login, inputs and lens
+
+    CgiRuleState RuleState() const;
+
+    const CGI_CLASS_DEF* m_Def;
     bool m_blGroup11;
 };
 
-class Messoa03MD : public CgiQueryDetector {
-public:
-    explicit Messoa03MD(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(char* buf, unsigned int len, int& value) override;
-};
+#define CGI_VENDOR_CLASS(Name)                                                  \
+    class Name : public CgiVendorDetector {                                     \
+    public:                                                                     \
+        explicit Name(DET_BASE_ATTR attr) : CgiVendorDetector(attr, #Name) {}   \
+    }
 
-class ComproMD : public CgiQueryDetector {
-public:
-    explicit ComproMD(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(char* buf, unsigned int len, int& value) override;
-};
+// ---------------------------------------------------------------- motion
 
-class HuntMD : public CgiQueryDetector {
-public:
-    explicit HuntMD(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(char* buf, unsigned int len, int& value) override;
-};
+CGI_VENDOR_CLASS(YcamV2MD);
+CGI_VENDOR_CLASS(ArecontMD);
+CGI_VENDOR_CLASS(SanyoMD);
+CGI_VENDOR_CLASS(MessoaMD);
+CGI_VENDOR_CLASS(MessoaProMD);
+CGI_VENDOR_CLASS(Messoa03MD);
+CGI_VENDOR_CLASS(ComproMD);
+CGI_VENDOR_CLASS(HuntMD);
+CGI_VENDOR_CLASS(BrickcomMD);
+CGI_VENDOR_CLASS(StorageMD);
+CGI_VENDOR_CLASS(ZavioV3MD);
+CGI_VENDOR_CLASS(CanonMD);
+CGI_VENDOR_CLASS(FoscamMD);
+CGI_VENDOR_CLASS(FoscamV2MD);
+CGI_VENDOR_CLASS(BaslerMp4MD);
+CGI_VENDOR_CLASS(ItxMD);
+CGI_VENDOR_CLASS(RayliosMD);
+CGI_VENDOR_CLASS(RayliosV2MD);
+CGI_VENDOR_CLASS(HiSharpMD);
+CGI_VENDOR_CLASS(BoschMD);
+CGI_VENDOR_CLASS(BewardMD);
+CGI_VENDOR_CLASS(SiemensMD);
+CGI_VENDOR_CLASS(ShanyMD);
+CGI_VENDOR_CLASS(NexcomMD);
+CGI_VENDOR_CLASS(GrandStreamMD);
+CGI_VENDOR_CLASS(TruenMD);
 
-class BrickcomMD : public CgiQueryDetector {
+// The factory passes IsApiSpecified("GROUP11"): newer firmware, another path
+// and answer.
+class MessoaSDK05MD : public CgiVendorDetector {
 public:
-    explicit BrickcomMD(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(char* buf, unsigned int len, int& value) override;
-};
-
-class StorageMD : public CgiQueryDetector {
-public:
-    explicit StorageMD(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(char* buf, unsigned int len, int& value) override;
-};
-
-class ZavioV3MD : public CgiQueryDetector {
-public:
-    explicit ZavioV3MD(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(char* buf, unsigned int len, int& value) override;
-};
-
-class CanonMD : public CgiQueryDetector {
-public:
-    explicit CanonMD(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(char* buf, unsigned int len, int& value) override;
-};
-
-class FoscamMD : public CgiQueryDetector {
-public:
-    explicit FoscamMD(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(char* buf, unsigned int len, int& value) override;
-};
-
-class FoscamV2MD : public CgiQueryDetector {
-public:
-    explicit FoscamV2MD(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(char* buf, unsigned int len, int& value) override;
-};
-
-class BaslerMp4MD : public CgiQueryDetector {
-public:
-    explicit BaslerMp4MD(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(char* buf, unsigned int len, int& value) override;
-};
-
-class ItxMD : public CgiQueryDetector {
-public:
-    explicit ItxMD(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(char* buf, unsigned int len, int& value) override;
-};
-
-class RayliosMD : public CgiQueryDetector {
-public:
-    explicit RayliosMD(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(char* buf, unsigned int len, int& value) override;
-};
-
-class RayliosV2MD : public CgiQueryDetector {
-public:
-    explicit RayliosV2MD(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(char* buf, unsigned int len, int& value) override;
-};
-
-class HiSharpMD : public CgiQueryDetector {
-public:
-    explicit HiSharpMD(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(char* buf, unsigned int len, int& value) override;
-};
-
-class BoschMD : public CgiQueryDetector {
-public:
-    explicit BoschMD(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(char* buf, unsigned int len, int& value) override;
-};
-
-class BewardMD : public CgiQueryDetector {
-public:
-    explicit BewardMD(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(char* buf, unsigned int len, int& value) override;
-};
-
-class SiemensMD : public CgiQueryDetector {
-public:
-    explicit SiemensMD(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(char* buf, unsigned int len, int& value) override;
-};
-
-class ShanyMD : public CgiQueryDetector {
-public:
-    explicit ShanyMD(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(char* buf, unsigned int len, int& value) override;
-};
-
-class NexcomMD : public CgiQueryDetector {
-public:
-    explicit NexcomMD(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(char* buf, unsigned int len, int& value) override;
-};
-
-class GrandStreamMD : public CgiQueryDetector {
-public:
-    explicit GrandStreamMD(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(char* buf, unsigned int len, int& value) override;
-};
-
-class TruenMD : public CgiQueryDetector {
-public:
-    explicit TruenMD(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(char* buf, unsigned int len, int& value) override;
+    MessoaSDK05MD(DET_BASE_ATTR attr, bool blGroup11) : CgiVendorDetector(attr, "MessoaSDK05MD", blGroup11) {}
 };
 
 // ---------------------------------------------------------------- input
 
-class AirliveDI : public CgiQueryDetector {
+CGI_VENDOR_CLASS(AirliveDI);
+CGI_VENDOR_CLASS(LevelOneGr1DI);
+CGI_VENDOR_CLASS(LevelOneGr4DICgiQuery);
+CGI_VENDOR_CLASS(YcamV2DI);
+CGI_VENDOR_CLASS(JvcDI);
+CGI_VENDOR_CLASS(EdimaxVPDI);
+CGI_VENDOR_CLASS(ActiDI);
+CGI_VENDOR_CLASS(ArecontDI);
+CGI_VENDOR_CLASS(SanyoDI);
+CGI_VENDOR_CLASS(PixordDI);
+CGI_VENDOR_CLASS(MessoaDI);
+CGI_VENDOR_CLASS(MessoaProDI);
+CGI_VENDOR_CLASS(MessoaA02DI);
+CGI_VENDOR_CLASS(Messoa03DI);
+CGI_VENDOR_CLASS(ComproDI);
+CGI_VENDOR_CLASS(HuntDI);
+CGI_VENDOR_CLASS(BrickcomDI);
+CGI_VENDOR_CLASS(StorageDI);
+CGI_VENDOR_CLASS(ZavioDI);
+CGI_VENDOR_CLASS(CanonDI);
+CGI_VENDOR_CLASS(FoscamDI);
+CGI_VENDOR_CLASS(FoscamV2DI);
+CGI_VENDOR_CLASS(BaslerMp4DI);
+CGI_VENDOR_CLASS(ItxDI);
+CGI_VENDOR_CLASS(ImegeDI);
+CGI_VENDOR_CLASS(StarDotDI);
+CGI_VENDOR_CLASS(BoschDI);
+CGI_VENDOR_CLASS(BewardDI);
+CGI_VENDOR_CLASS(SiemensDI);
+CGI_VENDOR_CLASS(ShanyDI);
+CGI_VENDOR_CLASS(NexcomDI);
+CGI_VENDOR_CLASS(TruenDI);
+
+// See MessoaSDK05MD.
+class MessoaSDK05DI : public CgiVendorDetector {
 public:
-    explicit AirliveDI(DET_BASE_ATTR attr);
-    int DetMain() override;
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
+    MessoaSDK05DI(DET_BASE_ATTR attr, bool blGroup11) : CgiVendorDetector(attr, "MessoaSDK05DI", blGroup11) {}
 };
 
-class LevelOneGr5DI : public CgiQueryDetector {
+// What an input in alarm reads differs per model: the camera API tells it
+// before the first poll, and without it the detector never polls.
+class LevelOneGr5DI : public CgiVendorDetector {
 public:
-    explicit LevelOneGr5DI(DET_BASE_ATTR attr);
+    explicit LevelOneGr5DI(DET_BASE_ATTR attr) : CgiVendorDetector(attr, "LevelOneGr5DI") {}
     int GetDiTrigValue() override;
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
-};
-
-class LevelOneGr1DI : public CgiQueryDetector {
-public:
-    explicit LevelOneGr1DI(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
-};
-
-class LevelOneGr4DICgiQuery : public CgiQueryDetector {
-public:
-    explicit LevelOneGr4DICgiQuery(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
-};
-
-class YcamV2DI : public CgiQueryDetector {
-public:
-    explicit YcamV2DI(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
-};
-
-class JvcDI : public CgiQueryDetector {
-public:
-    explicit JvcDI(DET_BASE_ATTR attr);
-    int DetMain() override;
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
-};
-
-class EdimaxVPDI : public CgiQueryDetector {
-public:
-    explicit EdimaxVPDI(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
-};
-
-class ActiDI : public CgiQueryDetector {
-public:
-    explicit ActiDI(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
-};
-
-class ArecontDI : public CgiQueryDetector {
-public:
-    explicit ArecontDI(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
-};
-
-class SanyoDI : public CgiQueryDetector {
-public:
-    explicit SanyoDI(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
-};
-
-class PixordDI : public CgiQueryDetector {
-public:
-    explicit PixordDI(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
-};
-
-class MessoaDI : public CgiQueryDetector {
-public:
-    explicit MessoaDI(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
-};
-
-class MessoaProDI : public CgiQueryDetector {
-public:
-    explicit MessoaProDI(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
-};
-
-class MessoaSDK05DI : public CgiQueryDetector {
-public:
-    MessoaSDK05DI(DET_BASE_ATTR attr, bool blGroup11);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
-
-private:
-    bool m_blGroup11;
-};
-
-class MessoaA02DI : public CgiQueryDetector {
-public:
-    explicit MessoaA02DI(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
-};
-
-class Messoa03DI : public CgiQueryDetector {
-public:
-    explicit Messoa03DI(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
-};
-
-class ComproDI : public CgiQueryDetector {
-public:
-    explicit ComproDI(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
-};
-
-class HuntDI : public CgiQueryDetector {
-public:
-    explicit HuntDI(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
-};
-
-class BrickcomDI : public CgiQueryDetector {
-public:
-    explicit BrickcomDI(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
-};
-
-class StorageDI : public CgiQueryDetector {
-public:
-    explicit StorageDI(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
-};
-
-class ZavioDI : public CgiQueryDetector {
-public:
-    explicit ZavioDI(DET_BASE_ATTR attr);
-    int DetMain() override;
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
-};
-
-class CanonDI : public CgiQueryDetector {
-public:
-    explicit CanonDI(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
-};
-
-class FoscamDI : public CgiQueryDetector {
-public:
-    explicit FoscamDI(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
-};
-
-class FoscamV2DI : public CgiQueryDetector {
-public:
-    explicit FoscamV2DI(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
-};
-
-class BaslerMp4DI : public CgiQueryDetector {
-public:
-    explicit BaslerMp4DI(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
-};
-
-class ItxDI : public CgiQueryDetector {
-public:
-    explicit ItxDI(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
-};
-
-class ImegeDI : public CgiQueryDetector {
-public:
-    explicit ImegeDI(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
-};
-
-class StarDotDI : public CgiQueryDetector {
-public:
-    explicit StarDotDI(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
-};
-
-class BoschDI : public CgiQueryDetector {
-public:
-    explicit BoschDI(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
-};
-
-class BewardDI : public CgiQueryDetector {
-public:
-    explicit BewardDI(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
-};
-
-class SiemensDI : public CgiQueryDetector {
-public:
-    explicit SiemensDI(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
-};
-
-class ShanyDI : public CgiQueryDetector {
-public:
-    explicit ShanyDI(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
-};
-
-class NexcomDI : public CgiQueryDetector {
-public:
-    explicit NexcomDI(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
-};
-
-class TruenDI : public CgiQueryDetector {
-public:
-    explicit TruenDI(DET_BASE_ATTR attr);
-    int GetPathPort(std::string& path, int& port) override;
-    using CgiQueryDetector::IsTrig;
-    bool IsTrig(int port, char* buf, unsigned int len, int& value) override;
 };
 
 #endif  // CAMDET_CGIVENDORDETECTOR_H

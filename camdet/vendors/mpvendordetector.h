@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "camdet/vendors/hikvisiondetector.h"
+#include "camdet/rules/mprules.h"
 #include "camdet/transport/multipartdetector.h"
 
 // Where a class's request path and port come from.
@@ -20,23 +20,6 @@ enum MP_PATH_SRC {
     MP_PATH_CAM_API_ONLY = 4,  // GetDetPathPort alone
 };
 
-// What a rule reads besides the part: inputs refreshed before every test,
-// and the held state it keeps between parts.
-struct MP_RULE_STATE {
-    int mdParam1 = 0;      // m_MDParam[1]
-    int mdParam3 = 0;      // m_MDParam[3]
-    std::string api;       // camera API key
-    std::string channel;   // the mediator's channel text (function 2)
-    bool flag = false;     // AirliveMD: VMD mode; Panasonic inputs: "ALARM2_DO"
-    bool held = false;
-    std::vector<bool> heldPorts;
-    HIK_HOLD_STATE alert;  // PSIA alert counting
-    int lastId = -1;       // AirliveMD: last event id (-1: none seen since construction)
-};
-
-// port is -1 for the whole-camera test.
-typedef bool (*MpTrigRule)(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-
 struct MP_CLASS_DEF {
     const char* cls;
     int kind;
@@ -46,7 +29,7 @@ struct MP_CLASS_DEF {
     int timeoutSec;
     HTTP_VERSION version;
     int bodyMode;
-    MpTrigRule rule;
+    MpTrigRule rule;  // the class's test (mprules.h)
     int inputs;  // MP_IN_* the rule reads besides the part
 };
 

@@ -206,7 +206,7 @@ TEST(CgiQueryLoop, SiemensPollsOnARawSocket) {
     rig.cap.SetAPI("siemens");
     rig.med.httpPort = peer.Port();
     BRObjectBase* md = CreateDetector(DET_TYPE_MD, &rig.med, &rig.api, &rig.buf, nullptr, &rig.fifo, &rig.cap,
-                                      nullptr, true, DetClassRegistry::Default());
+                                      nullptr, true);
     ASSERT_NE(md, nullptr);
     DetectorBase* det = dynamic_cast<DetectorBase*>(md);
     ASSERT_EQ(det->Start(), 0);
@@ -230,10 +230,10 @@ TEST(CgiQueryLoop, SharedMotionAndInputPollAsksOncePerInterval) {
     StatusLog log;
     log.Attach(rig, 1);
     BRObjectBase* md = CreateDetector(DET_TYPE_MD, &rig.med, &rig.api, &rig.buf, nullptr, &rig.fifo, &rig.cap,
-                                      nullptr, true, DetClassRegistry::Default());
+                                      nullptr, true);
     EventBuf diBuf;
     BRObjectBase* di = CreateDetector(DET_TYPE_DI, &rig.med, &rig.api, &diBuf, &rig.bufMap, &rig.fifo, &rig.cap,
-                                      nullptr, true, DetClassRegistry::Default());
+                                      nullptr, true);
     ASSERT_NE(md, nullptr);
     ASSERT_NE(di, nullptr);
     ASSERT_EQ(dynamic_cast<DetectorBase*>(di)->Start(), 0);
@@ -264,7 +264,7 @@ TEST(CgiQueryLoop, OwnLoopAsksEachInputOnItsOwnPath) {
     StatusLog log;
     log.Attach(rig, 3);
     BRObjectBase* di = CreateDetector(DET_TYPE_DI, &rig.med, &rig.api, &rig.buf, &rig.bufMap, &rig.fifo, &rig.cap,
-                                      nullptr, true, DetClassRegistry::Default());
+                                      nullptr, true);
     ASSERT_NE(di, nullptr);
     ASSERT_EQ(dynamic_cast<DetectorBase*>(di)->Start(), 0);
     ASSERT_TRUE(WaitFor([&] { return log.PassCount() >= 1; }));

@@ -1,250 +1,17 @@
-// The multipart catalogue: each class's rule over camera parts, its held
-// state over sequences, and its construction values and path source.
+// The multipart catalogue's classes: construction values, path sources and
+// stream sharing, as the rows give them.
 #include <gtest/gtest.h>
 
-#include <vector>
-
-#include "camdet/factory/detfactory.h"
-#include "camdet/rules/mprules.h"
+#include "camdet/factory/detclasses.h"
 #include "camdet/vendors/mpvendordetector.h"
 #include "tests/fixtures/testsupport.h"
 
 namespace {
 
-struct Inputs {
-    int mdParam1 = 0, mdParam3 = 0;
-    const char* api = "";
-    const char* channel = "1";
-    bool flag = false;
-};
-
-struct RuleCase {
-    const char* cls;
-    int port;  // -1: whole camera
-    std::string body;
-    bool trig;
-    int level;
-    Inputs in;
-};
-
-std::string Bin(std::initializer_list<std::pair<int, int> > bytes, size_t len = 32) {
-    std::string s(len, '\x00');
-    for (auto& b : bytes) s[b.first] = (char)b.second;
-    return s;
-}
-
-bool RunRule(const RuleCase& c, MP_RULE_STATE& st, int& level, unsigned int capacity = 1024) {
-    const MP_CLASS_DEF* d = FindMpClass(c.cls);
-    EXPECT_NE(d, nullptr) << c.cls;
-    if (!d) return false;
-    std::vector<char> buf(std::max<size_t>(capacity, c.body.size()) + 1, 0);
-    std::copy(c.body.begin(), c.body.end(), buf.begin());
-    st.mdParam1 = c.in.mdParam1;
-    st.mdParam3 = c.in.mdParam3;
-    st.api = c.in.api;
-    st.channel = c.in.channel;
-    st.flag = c.in.flag;
-    if (st.heldPorts.empty()) st.heldPorts.assign(4, false);
-    level = -7;
-    return d->rule(st, c.port, buf.data(), (unsigned int)buf.size() - 1, level);
-}
-
-TEST(MpVendorRules, OnePartGivesThisTriggerAndLevel) {
-    Inputs vga;
-    vga.api = "zaviovga";
-    Inputs p3;
-    p3.mdParam3 = 20;
-    Inputs p1;
-    p1.mdParam1 = 40;
-    Inputs ipux5m = p1;
-    ipux5m.api = "ipux5m";
-    Inputs ch2;
-    ch2.channel = "2";
-    Inputs alarm2;
-    alarm2.flag = true;
-    Inputs vmd;
-    vmd.flag = true;
-    const RuleCase cases[] = {
-        {"LevelOneGr4TD", -1, "Group=T0\nTriggered=1\n", true, 100, {}},
-        {"LevelOneGr4TD", -1, "Group=T0\nTriggered=0\n", false, 0, {}},
-        {"IQeyeV1MD", -1, "Pragma: trigger=motion,input\n", true, 100, {}},
-        {"IQeyeV1MD", -1, "Pragma: trigger=none\n", false, 0, {}},
-        {"IQeyeV2MD", -1, "window=0;level=10;threshold=30\nwindow=1;level=55;threshold=30\n", true, 55, {}},
-        {"IQeyeV2MD", -1, "window=0;level=10;threshold=30\nwindow=1;level=12\n", false, 12, {}},
-        {"IQeyeDI", 3, "Pragma: trigger=input\n", true, 1, {}},
-        {"SonyMD", -1, "MDWin1=0\nMDWin2=1\n", true, 100, {}},
-        {"SonyMD", -1, "MDWin1=0\nMDWin2=2\n", false, 0, {}},
-        {"SonyDI", 0, "Sensor1=1\nSensor2=0\n", true, 1, {}},
-        {"SonyDI", 1, "Sensor1=1\nSensor2=0\n", false, 0, {}},
-        {"MessoaA02MD", -1, "value=5;objectsize=10;\nvalue=30;objectsize=20;\n", true, 30, {}},
-        {"ImegeMD", -1, "value=5;objectsize=10;\n", false, 5, {}},
-        {"ImegeMD", -1, "", false, 0, {}},
-        {"SamsungMD", -1, "motion:H\n", true, 100, {}},
-        {"SamsungMD", -1, "motion:L\n", false, 0, {}},
-        {"SamsungAD", -1, "audio:H\n", true, 100, {}},
-        {"SamsungTD", -1, "tampering:H\r\n", true, 100, {}},
-        {"SamsungDI", 0, "IO01:H\nIO02:L\n", true, 1, {}},
-        {"SamsungDI", 1, "IO01:H\nIO02:L\n", false, 0, {}},
-        {"HitronMD", -1, "motion=1\nalarm=0\n", true, 100, {}},
-        {"HitronDI", 2, "motion=1\nalarm=1\n", true, 100, {}},
-        {"EneoMD", -1, "motion=0\n", false, 0, {}},
-        {"EneoDI", 0, "alarm=1\n", true, 100, {}},
-        {"EneoTD", -1, "tampering=1\n", true, 100, {}},
-        {"AlinkingMD", -1, "\nMotion.M0.Status=\"1\";\n", true, 99, {}},
-        {"AlinkingMD", -1, "Motion.M0.Status=\"0\";\nMotion.M0.Status=\"1\";\n", false, 0, {}},
-        {"AlinkingTD", -1, "Blind.B0.Status=\"1\";\n", true, 100, {}},
-        {"AlinkingTD", -1, "Input.I0.Status=\"1\";\n", false, 0, {}},
-        {"AlinkingDI", 1, "Input.I0.Status=\"1\";\n", true, -7, {}},  // level left alone
-        {"DLinkV9V2MD", -1, Bin({{0, 1}}), true, 100, {}},
-        {"DLinkV9V2MD", -1, Bin({{5, 1}}), false, 0, {}},
-        {"DLinkV9V2DI", 1, "Trigger1=0&Trigger2=1", true, 1, {}},
-        {"DLinkV9V2DI", 0, "Trigger1=0&Trigger2=1", false, 0, {}},
-        {"LilinMD", -1, "MotionDetect=1\r\nAlarmInputDetect=0\r\n", true, 100, {}},
-        {"LilinDI", 0, "MotionDetect=1\r\nAlarmInputDetect=1\r\n", true, 1, {}},
-        {"AcumenMD", -1, "MotionDetect=1\n", true, 100, {}},
-        {"AcumenDI", 3, "AlarmInputDetect=0\n", false, 0, {}},
-        {"OncamGrandeyeMD", -1, "alarm=1\n", true, 100, {}},
-        {"OncamGrandeyeDI", 0, "state0:L\n", true, 100, {}},
-        {"OncamGrandeyeDI", 0, "state0:H\n", false, 0, {}},
-        {"AirliveMD", -1, "group=1;level=80;threshold=50;\n", true, 80, {}},
-        {"AirliveMD", -1, "group=1;level=20;threshold=50;\n", false, 20, {}},
-        {"AirliveMD", -1, "Event: Dynamic motion id=17\n", true, 100, vmd},
-        {"EdimaxMD", -1, "Content-Type:image/jpeg\nmotion-event:1\n", true, 100, {}},
-        {"EdimaxMD", -1, "Content-Type:image/jpeg\nmotion-event:0\n", false, 0, {}},
-        {"EdimaxVPMD", -1, Bin({{24, 5}, {25, 33}, {26, 7}}), true, 33, p3},
-        {"EdimaxVPMD", -1, Bin({{24, 5}, {25, 10}, {26, 7}}), false, 10, p3},
-        {"EtrovisionMD", -1, "md1=on\n", true, 100, {}},
-        {"EtrovisionDI", 1, "input1=off\ninput2=on\n", true, 1, {}},
-        {"PixordMD", -1, "level=55;", true, 55, p1},
-        {"PixordMD", -1, "level=35;", false, 35, p1},
-        {"PanaMD", -1, "motiondetect F\nmotiondetect T\n", true, 100, {}},
-        {"PanaMD", -1, "motiondetect ch2T\n", true, 100, ch2},
-        {"PanaMD", -1, "motiondetect T\n", false, 0, ch2},
-        {"PanaDI", 0, "terminal1 I L\nterminal2 I H\n", true, 1, {}},
-        {"PanaDI", 1, "terminal2 I L\nterminal3 I H\n", true, 1, {}},
-        {"PanaDI", 1, "terminal2 I L\nterminal3 I H\n", false, 0, alarm2},  // reads terminal 3
-        {"PanaProMD", -1, "motiondetect T\n", true, 100, {}},
-        {"PanaProDI", 0, "terminal1 I L\n", true, 1, {}},
-        {"IpuxMD", -1, Bin({{24, 127}}), true, 50, p1},
-        {"IpuxMD", -1, Bin({{24, -1}}), false, 0, p1},
-        {"IpuxMD", -1, Bin({{24, 90}}), true, 90, ipux5m},
-        {"IpuxDI", 2, Bin({{27, 0x04}}), true, 1, {}},
-        {"IpuxDI", 2, Bin({{27, 0x08}}), false, 0, {}},
-        {"ZavioMD", -1, "group=1;level=1500;threshold=900;\n", true, 100, vga},
-        {"ZavioMD", -1, "group=1;level=30;threshold=50;\ngroup=2;level=45;threshold=50;\n", false, 45, {}},
-        {"ZavioMD", -1, "group=1;level=30;threshold=50;\ngroup=2;level=60;threshold=50;\n", true, 60, {}},
-    };
-    for (const RuleCase& c : cases) {
-        MP_RULE_STATE st;
-        int level = 0;
-        EXPECT_EQ(RunRule(c, st, level), c.trig) << c.cls << " port " << c.port << ": " << c.body;
-        EXPECT_EQ(level, c.level) << c.cls << " port " << c.port << ": " << c.body;
-    }
-}
-
-// Rules with held state, over a sequence of parts.
-struct SeqStep {
-    std::string body;
-    bool trig;
-};
-
-TEST(MpVendorRules, HeldStateOverSequences) {
-    struct {
-        const char* cls;
-        int port;
-        Inputs in;
-        std::vector<SeqStep> steps;
-    } rows[] = {
-        {"EtrovisionMD", -1, {}, {{"md1=on\n", true}, {"input1=on\n", true}, {"md1=off\n", false}, {"x\n", false}}},
-        {"EtrovisionDI", 0, {}, {{"input1=on\n", true}, {"md1=on\n", true}, {"input1=idle\n", false}}},
-        {"PanaProMD", -1, {}, {{"motiondetect T\n", true}, {"motiondetect X\n", true}, {"", true},
-                               {"motiondetect F\nmotiondetect T\n", false}}},
-        {"PanaProDI", 1, {}, {{"terminal2 I L\n", true}, {"terminal1 I H\n", true}, {"terminal2 I H\n", false}}},
-        // The same event id twice is one event.
-        {"AirliveMD", -1, Inputs{0, 0, "", "1", true},
-         {{"Dynamic id=3\n", true}, {"Dynamic id=3\n", false}, {"Static id=4\n", false}, {"Dynamic id=4\n", true}}},
-        // PSIA motion: three parts reported unexamined after each evaluation.
-        {"PsiaMD", -1, {},
-         {{"<eventType>VMD</eventType><eventState>active</eventState>", false},
-          {"<eventType>VMD</eventType><eventState>active</eventState>", false},
-          {"<eventType>VMD</eventType><eventState>active</eventState>", false},
-          {"<eventType>VMD</eventType><eventState>active</eventState>", true},
-          {"<eventType>VMD</eventType><eventState>inactive</eventState>", true},
-          {"", true},
-          {"<eventType>IO</eventType>", true},
-          {"<eventType>fielddetection</eventType><eventState>active</eventState>", false}}},
-    };
-    for (const auto& r : rows) {
-        MP_RULE_STATE st;
-        int i = 0;
-        for (const SeqStep& s : r.steps) {
-            int level = 0;
-            RuleCase c{r.cls, r.port, s.body, s.trig, 0, r.in};
-            EXPECT_EQ(RunRule(c, st, level), s.trig) << r.cls << " step " << i;
-            ++i;
-        }
-    }
-}
-
-TEST(MpVendorRules, PsiaInputKeepsOneCounterForAllPorts) {
-    MP_RULE_STATE st;
-    st.heldPorts.assign(2, false);
-    const MP_CLASS_DEF* d = FindMpClass("PsiaDI");
-    ASSERT_NE(d, nullptr);
-    std::string io = "<eventType>IO</eventType><eventState>active</eventState>";
-    std::vector<char> buf(io.begin(), io.end());
-    buf.push_back(0);
-    int level = 0;
-    // Two ports per part: the counter passes 2 during the second part.
-    EXPECT_FALSE(d->rule(st, 0, buf.data(), (unsigned)io.size(), level));
-    EXPECT_FALSE(d->rule(st, 1, buf.data(), (unsigned)io.size(), level));
-    EXPECT_FALSE(d->rule(st, 0, buf.data(), (unsigned)io.size(), level));
-    EXPECT_TRUE(d->rule(st, 1, buf.data(), (unsigned)io.size(), level));  // no port check
-    EXPECT_EQ(level, 1);
-    level = 55;
-    EXPECT_TRUE(d->rule(st, 0, buf.data(), (unsigned)io.size(), level));
-    EXPECT_EQ(level, 55);  // untouched while the held flag is reported
-}
-
-TEST(MpVendorRules, HostileAndTruncatedPartsAreQuiet) {
-    int rows = 0;
-    const MP_CLASS_DEF* table = GetMpClassTable(rows);
-    ASSERT_EQ(rows, 43);
-    const std::string bodies[] = {"", std::string(3000, '='), "motion", "Pragma: trigger", std::string(600, '\n'),
-                                  "group=%n;level=%n", "%s%s%s%n\n"};
-    for (int i = 0; i < rows; ++i) {
-        for (const std::string& body : bodies) {
-            for (unsigned int cap : {0u, 1u, 26u, 1024u}) {
-                std::vector<char> buf(std::max<size_t>(cap, body.size()) + 1, 0);
-                std::copy(body.begin(), body.end(), buf.begin());
-                MP_RULE_STATE st;
-                st.heldPorts.assign(1, false);
-                st.channel = "%s%n";
-                int level = 0;
-                bool t = table[i].rule(st, table[i].kind == DET_TYPE_DI ? 0 : -1, buf.data(),
-                                       (unsigned int)buf.size() - 1, level);
-                EXPECT_FALSE(t && body.empty() && table[i].kind != DET_TYPE_DI) << table[i].cls;
-            }
-        }
-    }
-}
-
-TEST(MpVendorRules, IpuxScaleAndZavioVga) {
-    EXPECT_EQ(mprule::IpuxLevel(127, 255), 50);
-    EXPECT_EQ(mprule::IpuxLevel(-1, 255), 0);
-    EXPECT_EQ(mprule::IpuxLevel(255, 100), 100);
-    int level = 0;
-    std::string z = "group=1;level=1500;threshold=900;\n";
-    std::vector<char> b(z.begin(), z.end());
-    b.push_back(0);
-    EXPECT_TRUE(mprule::GroupLevelLines(b.data(), (unsigned)z.size(), true, level));
-    EXPECT_EQ(level, 100);
-}
-
 // Construction values and where each class takes its path and port.
 TEST(MpVendorClasses, ConstructionValuesAndPathSources) {
     struct {
-        const char* cls;
+        const DetClassDef& cls;
         int timeout;
         HTTP_VERSION version;
         int bodyMode;
@@ -253,34 +20,30 @@ TEST(MpVendorClasses, ConstructionValuesAndPathSources) {
         const char* path;
         int port;
     } rows[] = {
-        {"PanaMD", 20, HTTP_VER_DEF, 0, DET_TYPE_MD, "panasonicipro", "/cgi-bin/eventstatus.cgi?push=1", 8080},
-        {"PanaProDI", 20, HTTP_VER_DEF, 0, DET_TYPE_DI, "panasoniciprodome", "/cgi-bin/eventstatus.cgi?push=1", 8080},
-        {"PixordMD", 60, HTTP_VER_DEF, 0, DET_TYPE_MD, "pixordv1", "/cgi-bin/motionlevel.cgi?push=1", 8080},
-        {"ZavioMD", 10, HTTP_VER_1_1, 0, DET_TYPE_MD, "zaviomega", "/cgi-bin/mdlevel.cgi?push=1", 8080},
-        {"EdimaxMD", 10, HTTP_VER_DEF, 1, DET_TYPE_MD, "edimaxv2", "/mjpg/motion.cgi?push=1", 8080},
-        {"IQeyeV1MD", 10, HTTP_VER_DEF, 2, DET_TYPE_MD, "iqeyev1", "now.jpg?snap=spush&pragma=motion", 8080},
-        {"IQeyeDI", 10, HTTP_VER_DEF, 2, DET_TYPE_DI, "iqeyev2", "now.jpg?snap=spush&pragma=trigger&noimage", 8080},
-        {"SamsungDI", 10, HTTP_VER_DEF, 0, DET_TYPE_DI, "samsung", "/cgi-bin/control.cgi?msubmenu=input&action=monitor",
+        {detclass::PanaMD, 20, HTTP_VER_DEF, 0, DET_TYPE_MD, "panasonicipro", "/cgi-bin/eventstatus.cgi?push=1", 8080},
+        {detclass::PanaProDI, 20, HTTP_VER_DEF, 0, DET_TYPE_DI, "panasoniciprodome", "/cgi-bin/eventstatus.cgi?push=1",
          8080},
-        {"LilinMD", 10, HTTP_VER_DEF, 0, DET_TYPE_MD, "lilin", "getalarmmotion", 9000},  // GetDetPort
-        {"IpuxDI", 10, HTTP_VER_DEF, 0, DET_TYPE_DI, "ipuxfw1", "/cgi-bin/eventstream.cgi", 8080},
+        {detclass::PixordMD, 60, HTTP_VER_DEF, 0, DET_TYPE_MD, "pixordv1", "/cgi-bin/motionlevel.cgi?push=1", 8080},
+        {detclass::ZavioMD, 10, HTTP_VER_1_1, 0, DET_TYPE_MD, "zaviomega", "/cgi-bin/mdlevel.cgi?push=1", 8080},
+        {detclass::EdimaxMD, 10, HTTP_VER_DEF, 1, DET_TYPE_MD, "edimaxv2", "/mjpg/motion.cgi?push=1", 8080},
+        {detclass::IQeyeV1MD, 10, HTTP_VER_DEF, 2, DET_TYPE_MD, "iqeyev1", "now.jpg?snap=spush&pragma=motion", 8080},
+        {detclass::IQeyeDI, 10, HTTP_VER_DEF, 2, DET_TYPE_DI, "iqeyev2", "now.jpg?snap=spush&pragma=trigger&noimage",
+         8080},
+        {detclass::SamsungDI, 10, HTTP_VER_DEF, 0, DET_TYPE_DI, "samsung",
+         "/cgi-bin/control.cgi?msubmenu=input&action=monitor", 8080},
+        {detclass::LilinMD, 10, HTTP_VER_DEF, 0, DET_TYPE_MD, "lilin", "getalarmmotion", 9000},  // GetDetPort
+        {detclass::IpuxDI, 10, HTTP_VER_DEF, 0, DET_TYPE_DI, "ipuxfw1", "/cgi-bin/eventstream.cgi", 8080},
     };
     for (const auto& r : rows) {
-        SCOPED_TRACE(r.cls);
+        SCOPED_TRACE(r.cls.name);
         SharingReset sharing;
         CameraRig rig;
         rig.med.httpPort = 8080;
         rig.med.streamFormat = 2;
         rig.cap.SetAPI(r.api);
-        if (std::string(r.cls) == "LilinMD") rig.api.OverrideDetPort(9000);
+        if (&r.cls == &detclass::LilinMD) rig.api.OverrideDetPort(9000);
         rig.api.SetHttpPort(8080);
-        const DetClassEntry* e = nullptr;
-        int n = 0;
-        const DetClassEntry* t = GetDetClassTable(n);
-        for (int i = 0; i < n; ++i)
-            if (std::string(t[i].cls) == r.cls) e = &t[i];
-        ASSERT_NE(e, nullptr);
-        BRObjectBase* obj = e->make(rig.Attr(true), DetChoice());
+        BRObjectBase* obj = r.cls.make(rig.Attr(true), DetArgs());
         MpVendorDetector* d = dynamic_cast<MpVendorDetector*>(obj);
         ASSERT_NE(d, nullptr);
         EXPECT_EQ(d->GetTimeout(), r.timeout);
@@ -292,28 +55,50 @@ TEST(MpVendorClasses, ConstructionValuesAndPathSources) {
         EXPECT_EQ(d->GetPathPort(path, port), 0);
         EXPECT_EQ(path, r.path);
         EXPECT_EQ(port, r.port);
-        if (std::string(r.cls) == "IpuxDI") {
+        if (&r.cls == &detclass::IpuxDI) {
             EXPECT_EQ(rig.api.GetStreamProtocol(), 2);
         }
         delete obj;
     }
 }
 
-TEST(MpVendorClasses, OnlySharedClassesLinkTheStream) {
+// Each row's class links stream sharing exactly when its row says so, and
+// reports as the row's kind either way.
+TEST(MpVendorClasses, SharingAndKindFollowTheRow) {
     int rows = 0;
     const MP_CLASS_DEF* table = GetMpClassTable(rows);
-    int shared = 0;
-    for (int i = 0; i < rows; ++i) shared += table[i].shared;
-    EXPECT_EQ(shared, 26);
+    for (int i = 0; i < rows; ++i) {
+        SCOPED_TRACE(table[i].cls);
+        SharingReset sharing;
+        CameraRig rig;
+        MpVendorDetector d(rig.Attr(true), table[i].cls);
+        EXPECT_EQ(&d.Def(), &table[i]);
+        EXPECT_EQ(d.IsShareEnabled(), table[i].shared);
+        EXPECT_EQ(d.GetDetType(), table[i].kind);
+    }
+    // Two kinds of one shared camera: the second follows the first's stream.
     SharingReset sharing;
     CameraRig rig;
-    {
-        SamsungMD notShared(rig.Attr());
-        EXPECT_FALSE(notShared.IsShareEnabled());
-        HitronMD owner(rig.Attr());
-        HitronDI follower(rig.Attr(true));
-        EXPECT_TRUE(owner.IsShareEnabled());
-        EXPECT_TRUE(follower.IsShareFollower());
+    HitronMD owner(rig.Attr());
+    HitronDI follower(rig.Attr(true));
+    EXPECT_FALSE(owner.IsShareFollower());
+    EXPECT_TRUE(follower.IsShareFollower());
+}
+
+// A row points at its class's test in the rules table, not at a copy.
+TEST(MpVendorClasses, EveryRowUsesItsClassTestFromTheRules) {
+    int rows = 0;
+    const MP_CLASS_DEF* table = GetMpClassTable(rows);
+    int ruleRows = 0;
+    GetMpRuleTable(ruleRows);
+    EXPECT_EQ(rows, ruleRows);  // and no rule without a row
+    for (int i = 0; i < rows; ++i) {
+        SCOPED_TRACE(table[i].cls);
+        const MpRuleEntry* e = FindMpRule(table[i].cls);
+        ASSERT_NE(e, nullptr);
+        EXPECT_EQ(e->rule, table[i].rule);
+        EXPECT_EQ((int)e->kind, table[i].kind);
+        EXPECT_EQ(FindMpClass(table[i].cls), &table[i]);  // names are unique
     }
 }
 

@@ -1,8 +1,8 @@
 // Shared harness of the polled-camera trigger tables: runs a class's test on
 // an answer laid out as the polling loop lays it out (a zeroed 4096-byte
 // buffer holding at most 4095 characters).
-#ifndef TESTS_UNIT_CGIRULECASES_H
-#define TESTS_UNIT_CGIRULECASES_H
+#ifndef TESTS_UNIT_RULES_CGIRULECASES_H
+#define TESTS_UNIT_RULES_CGIRULECASES_H
 
 #include <gtest/gtest.h>
 #include <string.h>
@@ -12,8 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "camdet/transport/cgiquerydetector.h"
-#include "camdet/vendors/cgivendordetector.h"
+#include "camdet/rules/cgirules.h"
 
 namespace cgitest {
 
@@ -50,7 +49,7 @@ inline CgiRuleState StateOf(const RuleCase& c) {
 
 // Runs the class's test on bytes as the loop would hand them over.
 inline bool RunRule(const CgiRuleEntry& e, const std::string& bytes, int port, const CgiRuleState& st, int& value) {
-    char buf[CgiQueryDetector::kRespBufSize];
+    char buf[kCgiAnswerBufSize];
     memset(buf, 0, sizeof(buf));
     size_t n = bytes.size() < sizeof(buf) - 1 ? bytes.size() : sizeof(buf) - 1;
     memcpy(buf, bytes.data(), n);
@@ -66,7 +65,7 @@ inline std::string Describe(const RuleCase& c) {
 }
 
 // Each case of a table: the class's test gives this trigger and this level.
-inline void CheckCases(const std::vector<RuleCase>& cases, int kind) {
+inline void CheckCases(const std::vector<RuleCase>& cases, RULE_KIND kind) {
     for (const RuleCase& c : cases) {
         SCOPED_TRACE(Describe(c));
         const CgiRuleEntry* e = FindCgiRule(c.cls);
@@ -84,4 +83,4 @@ const std::vector<RuleCase>& InputCases();
 
 }  // namespace cgitest
 
-#endif  // TESTS_UNIT_CGIRULECASES_H
+#endif  // TESTS_UNIT_RULES_CGIRULECASES_H

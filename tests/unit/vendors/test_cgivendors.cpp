@@ -1,7 +1,9 @@
-// Request paths that the polled classes compute rather than state: the
-// Arecont lens mapping, one key per input for Messoa A02, the login in the
-// query, ACTi's path from the camera API, the GROUP11 firmware choice, and
-// the LevelOne alarm value fetched before the first poll.
+// The polled classes as their rows make them: the test each row points at,
+// sharing and kind, and the request paths they compute rather than state
+// (the Arecont lens mapping, one key per input for Messoa A02, the login in
+// the query, ACTi's path from the camera API, the GROUP11 firmware choice,
+// the first input of the per-input loops), and the LevelOne alarm value
+// fetched before the first poll.
 #include <gtest/gtest.h>
 
 #include "camdet/vendors/cgivendordetector.h"
@@ -20,6 +22,66 @@ struct PathCase {
 };
 
 }  // namespace
+
+// A row points at its class's test in the rules table, not at a copy.
+TEST(CgiVendorRows, EveryRowUsesItsClassTestFromTheRules) {
+    int rows = 0;
+    const CGI_CLASS_DEF* table = GetCgiClassTable(rows);
+    int ruleRows = 0;
+    GetCgiRuleTable(ruleRows);
+    EXPECT_EQ(rows, ruleRows);  // and no rule without a row
+    for (int i = 0; i < rows; ++i) {
+        SCOPED_TRACE(table[i].cls);
+        const CgiRuleEntry* e = FindCgiRule(table[i].cls);
+        ASSERT_NE(e, nullptr);
+        EXPECT_EQ(e->rule, table[i].rule);
+        EXPECT_EQ((int)e->kind, table[i].kind);
+        EXPECT_EQ(FindCgiClass(table[i].cls), &table[i]);  // names are unique
+        // A row has one way to its first request path.
+        EXPECT_EQ(1, (table[i].path != nullptr) + (table[i].pathFn != nullptr) + (table[i].inputPath != nullptr) +
+                         (table[i].portSrc == CGI_PORT_CAM_API_DI));
+        EXPECT_EQ(table[i].inputPath != nullptr, table[i].loop != CGI_LOOP_POLL);
+    }
+}
+
+// Each row's class shares its poll exactly when its row says so; an input
+// class reports per port either way, a motion class that does not share
+// reports through the whole-camera test.
+TEST(CgiVendorRows, SharingAndKindFollowTheRow) {
+    int rows = 0;
+    const CGI_CLASS_DEF* table = GetCgiClassTable(rows);
+    for (int i = 0; i < rows; ++i) {
+        SCOPED_TRACE(table[i].cls);
+        SharingReset sharing;
+        CameraRig rig;
+        CgiVendorDetector d(rig.Attr(true), table[i].cls);
+        EXPECT_EQ(&d.Def(), &table[i]);
+        EXPECT_EQ(d.IsShareEnabled(), table[i].shared);
+        EXPECT_EQ(d.GetDetType(), table[i].shared || table[i].kind == DET_TYPE_DI ? table[i].kind : 0);
+    }
+}
+
+// The class answers through its row's test, in the form of its kind only.
+TEST(CgiVendorRows, OnlyTheKindsFormTests) {
+    SharingReset sharing;
+    CameraRig rig;
+    rig.cap.SetDICnt(2);
+    char motion[] = "alarmstatus=3\n";  // Nexcom: motion and input together
+    NexcomMD md(rig.Attr(true));
+    SharingReset::Clear();
+    NexcomDI di(rig.Attr(true));
+    int value = -1;
+    EXPECT_TRUE(md.IsTrig(motion, sizeof(motion), value));
+    EXPECT_EQ(value, 100);
+    value = -1;
+    EXPECT_FALSE(md.IsTrig(1, motion, sizeof(motion), value));
+    EXPECT_EQ(value, -1);
+    EXPECT_TRUE(di.IsTrig(1, motion, sizeof(motion), value));
+    EXPECT_EQ(value, 1);
+    value = -1;
+    EXPECT_FALSE(di.IsTrig(motion, sizeof(motion), value));
+    EXPECT_EQ(value, -1);
+}
 
 TEST(CgiPaths, ComputedPathsAndPorts) {
     SharingReset sharing;
@@ -44,6 +106,11 @@ TEST(CgiPaths, ComputedPathsAndPorts) {
          "cgi-bin/get_event_status.cgi"},
         {"messoa sdk05 group 11", [](DET_BASE_ATTR a) { return new MessoaSDK05MD(a, true); }, {}, "1", 1,
          "cgi-bin/get?system.motion_alarm.status&system.external_alarm_input1.status"},
+        {"airlive first input", [](DET_BASE_ATTR a) { return new AirliveDI(a); }, {}, "1", 2,
+         "io/input.cgi?checkactive=1"},
+        {"jvc first input", [](DET_BASE_ATTR a) { return new JvcDI(a); }, {}, "1", 2,
+         "/api/param?peripheral.input_pin.pin(1).status"},
+        {"zavio first input", [](DET_BASE_ATTR a) { return new ZavioDI(a); }, {}, "1", 2, "cgi-bin/admin/input?check=1"},
     };
     for (const PathCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -3,7 +3,7 @@
 // answers next to the alarms.
 #include <gtest/gtest.h>
 
-#include "tests/unit/vendors/cgirulecases.h"
+#include "tests/unit/rules/cgirulecases.h"
 
 using cgitest::RuleCase;
 
@@ -178,7 +178,7 @@ const std::vector<RuleCase>& MotionCases() {
 }  // namespace cgitest
 
 TEST(CgiMotionRules, AnswerGivesTriggerAndLevel) {
-    cgitest::CheckCases(cgitest::MotionCases(), DET_TYPE_MD);
+    cgitest::CheckCases(cgitest::MotionCases(), RULE_KIND_MD);
 }
 
 // Status bytes: bit value 2 of byte 34 (0-based), whatever the bytes before.

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <vector>
 
-#include "camdet/vendors/hikvisiondetector.h"
+#include "camdet/rules/hikrules.h"
 
 namespace {
 

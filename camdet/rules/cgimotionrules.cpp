@@ -1,0 +1,214 @@
+// Motion tests of the polled camera families.
+//
+// Wire format: one GET per poll; the answer is plain text, mostly
+// "key=value" items separated by line ends or ";" (Ycam "motion_0.status=1;",
+// Foscam "var alarm_status=1;", Canon "m.1:=1"), XML for Foscam V2 and
+// Bosch, a JSON array for Raylios, "group=..;level=..;threshold=..;" lines
+// for Zavio V3, binary status bytes for Sanyo, and a raw HTTP answer for
+// Siemens. Tests read at most the 4095 characters the loop keeps.
+#include <stdio.h>
+
+#include <json/json.h>
+
+#include <memory>
+
+#include "camdet/rules/cgirules.h"
+#include "camdet/rules/trigrules.h"
+
+using trig::KeyContains;
+using trig::KeyEquals;
+using trig::Report;
+using trig::Substring;
+
+namespace {
+
+const int kMotion = 100;
+
+// Parses the answer as JSON with the recorder's reader settings: comments
+// dropped, nesting bounded so that a hostile answer cannot exhaust the
+// detector thread's stack.
+bool ParseJson(const std::string& text, Json::Value& root) {
+    Json::CharReaderBuilder builder;
+    builder["collectComments"] = false;
+    builder["stackLimit"] = 200;
+    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    std::string errs;
+    return reader->parse(text.data(), text.data() + text.size(), &root, &errs);
+}
+
+// Element 0 of a JSON array: its `level` member as the value, triggered when
+// its `bound` member is below it. Anything else reads 0 and quiet.
+bool JsonLevelAboveBound(const char* buf, unsigned int len, const char* level, const char* bound, int& value) {
+    value = 0;
+    Json::Value root;
+    if (!ParseJson(trig::AnswerText(buf, len), root)) return false;
+    if (!root.isArray() || root.size() == 0) return false;
+    const Json::Value& first = root[0u];
+    if (!first.isObject()) return false;
+    auto asInt = [](const Json::Value& v) {
+        return (v.isNumeric() || v.isBool()) && v.isConvertibleTo(Json::intValue) ? v.asInt() : 0;
+    };
+    int lv = asInt(first[level]);
+    int bd = asInt(first[bound]);
+    value = lv;
+    return bd < lv;
+}
+
+}  // namespace
+
+bool cgirule::YcamV2MD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+    return Report(KeyEquals(buf, len, "motion_0.status", "=", ";", {"1"}), kMotion, value);
+}
+
+bool cgirule::ArecontMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+    std::string v;
+    bool hit = trig::KeyValue(buf, len, "mdresult", "=", "\n", v) && v.find("no motion") == std::string::npos;
+    return Report(hit, kMotion, value);
+}
+
+// Status bytes, not text: bit value 2 of byte 34 is the motion flag.
+bool cgirule::SanyoMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+    return Report(trig::ByteBits(buf, len, 34, 0x02), kMotion, value);
+}
+
+// "Mode 2" is motion, "Mode 3" motion and input together.
+bool cgirule::MessoaMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+    return Report(KeyEquals(buf, len, "Mode", " ", "\n", {"2", "3"}), kMotion, value);
+}
+
+bool cgirule::MessoaProMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+    int alarm = trig::MessoaProAlarmNo(buf, len);
+    return Report(alarm == 2 || alarm == 3, kMotion, value);
+}
+
+// GROUP11 firmware answers JSON-like "name":["ok","on"] pairs; older ones key=value.
+bool cgirule::MessoaSDK05MD(const CgiRuleState& st, int, const char* buf, unsigned int len, int& value) {
+    if (st.blGroup11) {
+        return Report(Substring(buf, len, "\"system.motion_alarm.status\":[\"ok\",\"on\"]"), kMotion, value);
+    }
+    return Report(KeyContains(buf, len, "motion_status", "=", "\n", {"on"}), kMotion, value);
+}
+
+// Modes 1..inputs are the inputs; the mode after them is motion.
+bool cgirule::Messoa03MD(const CgiRuleState& st, int, const char* buf, unsigned int len, int& value) {
+    return Report(trig::Messoa03Motion(buf, len, st.diCnt), kMotion, value);
+}
+
+// "Region:-1" means no region moved; region 0 is a real region.
+bool cgirule::ComproMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+    std::string v;
+    return Report(trig::KeyValue(buf, len, "Region", ":", "\n", v) && v != "-1", kMotion, value);
+}
+
+// Items end with "<br>" (any of its characters ends the value).
+bool cgirule::HuntMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+    std::string v;
+    return Report(trig::KeyValue(buf, len, "Motion0_Status", "=", "<br>", v) && v != "0", kMotion, value);
+}
+
+// The camera has four windows, but only the first three are watched.
+bool cgirule::BrickcomMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+    for (int window = 1; window <= 3; ++window) {
+        if (KeyEquals(buf, len, "window" + std::to_string(window), "=", "\n", {"1"})) {
+            return Report(true, kMotion, value);
+        }
+    }
+    return Report(false, kMotion, value);
+}
+
+// alarm_status: 1 motion, 2 input, 3 both.
+bool cgirule::StorageMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+    return Report(KeyEquals(buf, len, "alarm_status", "=", ";", {"1", "3"}), kMotion, value);
+}
+
+// One "group=G;level=L;threshold=T;" line per motion window; the level is
+// reported even while no window is above its threshold.
+bool cgirule::ZavioV3MD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+    int highest = 0;
+    int hitLevel = 0;
+    bool hit = trig::ForEachLine(buf, len, 256, 0, [&](const char* line) {
+        int group = 0, level = 0, threshold = 0;
+        int n = sscanf(line, "group=%d;level=%d;threshold=%d;", &group, &level, &threshold);
+        if (n >= 2 && level > highest) highest = level;
+        if (n == 3 && level > threshold) {
+            hitLevel = level;
+            return true;
+        }
+        return false;
+    });
+    value = hit ? hitLevel : highest;
+    return hit;
+}
+
+bool cgirule::CanonMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+    return Report(KeyEquals(buf, len, "m.1:", "=", "\n", {"1"}), kMotion, value);
+}
+
+// alarm_status: 1 motion, 2 input.
+bool cgirule::FoscamMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+    return Report(KeyEquals(buf, len, "alarm_status", "=", ";", {"1"}), kMotion, value);
+}
+
+// XML items on their own lines; the rest of the line is the value.
+bool cgirule::FoscamV2MD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+    return Report(KeyEquals(buf, len, "motionDetectAlarm", ">", "\n", {"2</motionDetectAlarm>"}), kMotion, value);
+}
+
+bool cgirule::BaslerMp4MD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+    return Report(KeyEquals(buf, len, "Return_1", "=", "\n", {"1"}), kMotion, value);
+}
+
+// rise_motion holds one flag character per motion window; four are watched.
+bool cgirule::ItxMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+    std::string v;
+    bool hit = trig::ItxRiseValue(buf, len, "rise_motion", v) && v.substr(0, 4).find('1') != std::string::npos;
+    return Report(hit, kMotion, value);
+}
+
+// [{"level":L,"cfg":C,...}]: motion while the configured bound is below the level.
+bool cgirule::RayliosMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+    return JsonLevelAboveBound(buf, len, "level", "cfg", value);
+}
+
+bool cgirule::RayliosV2MD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+    return JsonLevelAboveBound(buf, len, "strength", "threshold", value);
+}
+
+// The camera reports a motion amount; any amount is motion.
+bool cgirule::HiSharpMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+    std::string v;
+    value = trig::KeyValue(buf, len, "MotionValue", "=", "\n", v) ? trig::DecimalOr(v, 0) : 0;
+    return value >= 1;
+}
+
+bool cgirule::BoschMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+    return Report(trig::BoschDecText(buf, len) == "1", kMotion, value);
+}
+
+bool cgirule::BewardMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+    return Report(Substring(buf, len, "MotionDetection"), kMotion, value);
+}
+
+// Asked on a raw socket without authentication; the whole answer is searched.
+bool cgirule::SiemensMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+    return Report(Substring(buf, len, "Motion"), kMotion, value);
+}
+
+// getalarmstatus=NNNNN: 00002 motion, 00001 input, 00003 both.
+bool cgirule::ShanyMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+    return Report(KeyContains(buf, len, "getalarmstatus", "=", " ", {"00002", "00003"}), kMotion, value);
+}
+
+// alarmstatus: 1 input, 2 motion, 3 both.
+bool cgirule::NexcomMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+    return Report(KeyEquals(buf, len, "alarmstatus", "=", "\n", {"2", "3"}), kMotion, value);
+}
+
+// The camera spells it "statu".
+bool cgirule::GrandStreamMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+    return Report(KeyEquals(buf, len, "md_alarm_statu", "=", "\n", {"1"}), kMotion, value);
+}
+
+bool cgirule::TruenMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+    return Report(KeyEquals(buf, len, "GIS_MOTION1", "=", "\n", {"1"}), kMotion, value);
+}
