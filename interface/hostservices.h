@@ -35,6 +35,8 @@ class OXSocket {
 public:
     OXSocket();
     // timeoutSec bounds connect and every read or write (0 or less: 10 s);
+    // every wait also ends, as a failure, when the calling thread's wake-up
+    // (interface/clock.h) is signalled;
     // blKeepAlive turns SO_KEEPALIVE on. host is a name or an IPv4/IPv6 literal.
     OXSocket(std::string host, int port, int timeoutSec, bool blKeepAlive);
     ~OXSocket();
@@ -105,8 +107,11 @@ public:
     // Sends the request and waits for the response headers (following an
     // authentication challenge). GET ignores data; POST sends it as the body.
     // An unread body of the previous request is dropped. The wait ends after
-    // the time-out without a byte from the camera (at most four time-outs in
-    // all). 0 on success, negative on failure (connect, time-out, no response).
+    // one time-out without a header line from the camera, the connect
+    // included; each header line starts the time-out again, up to four
+    // time-outs in all. 0 on success, negative on failure (connect, time-out,
+    // no response). Every wait of this client also ends, as a failure, when
+    // the calling thread's wake-up (interface/clock.h) is signalled.
     int SendRequest(OX_HTTP_METHOD method, std::string data);
     // status = the response status code; 0 when it is 2xx, negative otherwise.
     int CheckResponse(int& status);

@@ -237,15 +237,32 @@ struct OXHttpClientImpl {
     }
 
     // Drives the transfer until ready() holds (1), it ended (0), the deadline
-    // passed (-2) or libcurl failed (-1). deadline may be moved by ready().
+    // passed (-2), the thread's wake-up was signalled (-3: a stopped
+    // detector) or libcurl failed (-1). deadline may be moved by ready().
     int Drive(int64_t& deadline, const std::function<bool()>& ready) {
+        BrellinOwned::WakeUp* wake = BrellinOwned::CurrentWakeUp();
         for (;;) {
             if (!Perform()) return -1;
             if (ready()) return 1;
             if (blDone) return 0;
-            const int64_t left = deadline - BrellinOwned::MonotonicMs();
-            if (left <= 0) return -2;
-            if (curl_multi_poll(multi, nullptr, 0, (int)std::min<int64_t>(left, 1000), nullptr) != CURLM_OK)
+            int64_t until = deadline;
+            struct curl_waitfd extra = {};
+            unsigned int nextra = 0;
+            int64_t slice = 1000;
+            if (wake && wake->IsSignalled()) {
+                const int64_t grace = BrellinOwned::WakeGrace::Until();
+                if (grace == 0) return -3;
+                until = std::min(until, grace);  // one last short exchange on the way out
+            } else if (wake) {
+                extra.fd = wake->Fd();
+                extra.events = CURL_WAIT_POLLIN;
+                if (extra.fd >= 0) nextra = 1;
+                else slice = 100;  // out of descriptors: look at the wake-up now and then
+            }
+            const int64_t left = until - BrellinOwned::MonotonicMs();
+            if (left <= 0) return until < deadline ? -3 : -2;
+            if (curl_multi_poll(multi, nextra ? &extra : nullptr, nextra, (int)std::min(left, slice), nullptr) !=
+                CURLM_OK)
                 return -1;
         }
     }
@@ -271,11 +288,12 @@ struct OXHttpClientImpl {
             return -1;
         }
         blAdded = true;
-        // The camera gets the time-out for the connect and again for each
-        // answer (a Digest exchange has two); silence that long fails.
+        // One time-out without a byte from the camera, connect included; every
+        // part of an answer (a Digest exchange has two) starts it again, up to
+        // four time-outs in all.
         const int64_t start = BrellinOwned::MonotonicMs();
         const int64_t cap = start + 4LL * timeoutSec * 1000;
-        int64_t deadline = start + 2LL * timeoutSec * 1000;
+        int64_t deadline = start + (int64_t)timeoutSec * 1000;
         size_t seenHead = 0;
         const int r = Drive(deadline, [&] {
             if (blHeadFinal) return true;
@@ -291,7 +309,9 @@ struct OXHttpClientImpl {
             blFailLogged = false;
             return 0;
         }
-        if (r == -2) {
+        if (r == -3) {
+            // Stopped by the caller's detector: not the camera's fault, no log line.
+        } else if (r == -2) {
             LogFailure("no answer within the time-out");
         } else if (r == 0) {
             LogFailure(errBuf[0] != '\0' ? errBuf : curl_easy_strerror(doneCode));

@@ -26,16 +26,15 @@ const int kDefaultTimeoutSec = 10;
 // Read-ahead for line reading; a longer line is cut at this size.
 const size_t kLineBufBytes = 16 * 1024;
 
-// Waits for events on fd until deadlineMs: 1 ready, 0 time-out, -1 error.
+// Waits for events on fd until deadlineMs: 1 ready, 0 time-out, -1 error or
+// the thread's wake-up (a stopped detector: errno ECANCELED).
 int WaitFd(int fd, short events, int64_t deadlineMs) {
-    for (;;) {
-        const int64_t left = deadlineMs - BrellinOwned::MonotonicMs();
-        if (left <= 0) return 0;
-        struct pollfd pfd = {fd, events, 0};
-        const int rc = poll(&pfd, 1, (int)std::min<int64_t>(left, 60000));
-        if (rc > 0) return 1;
-        if (rc < 0 && errno != EINTR) return -1;
+    const int rc = BrellinOwned::WaitFdOrWake(fd, events, deadlineMs);
+    if (rc == -2) {
+        errno = ECANCELED;
+        return -1;
     }
+    return rc;
 }
 
 // Non-blocking connect to one address, bounded by deadlineMs. The descriptor
@@ -120,13 +119,14 @@ int OXSocket::Connect() {
     // address still answers within the time-out.
     const int64_t deadline = BrellinOwned::MonotonicMs() + (int64_t)m_TimeoutSec * 1000;
     int err = 0;
-    for (const struct addrinfo* ai = res; ai != nullptr && m_Fd < 0; ai = ai->ai_next) {
+    for (const struct addrinfo* ai = res; ai != nullptr && m_Fd < 0 && err != ECANCELED; ai = ai->ai_next) {
         m_Fd = ConnectOne(ai, deadline);
         if (m_Fd < 0) err = errno;
     }
     freeaddrinfo(res);
     if (m_Fd < 0) {
-        if (!m_blFailLogged) {
+        // A stopped detector is not a camera fault.
+        if (!m_blFailLogged && err != ECANCELED) {
             OXLOG(kSrc, "Failed to connect to %s:%d: %s\n", m_Host.c_str(), m_Port, strerror(err));
             m_blFailLogged = true;
         }
