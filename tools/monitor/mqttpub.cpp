@@ -6,6 +6,8 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <mutex>
 
 #include "tools/monitor/options.h"
@@ -125,7 +127,6 @@ bool MqttPublisher::Start(std::string& error) {
     mosquitto_int_option(m_Mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
     mosquitto_connect_callback_set(m_Mosq, &OnConnectCb);
     mosquitto_disconnect_callback_set(m_Mosq, &OnDisconnectCb);
-    mosquitto_reconnect_delay_set(m_Mosq, 1, 30, true);
     // Queue while the broker is away; the table is republished on connect anyway.
     mosquitto_max_inflight_messages_set(m_Mosq, 1000);
     const std::string avail = AvailabilityTopic();
@@ -147,19 +148,59 @@ bool MqttPublisher::Start(std::string& error) {
             return false;
         }
     }
+    // Our own network thread rather than mosquitto_loop_start: the library's
+    // loop gives up when the very first connection is refused, and a broker
+    // that is down at start must be waited for like one that went away.
+    mosquitto_threaded_set(m_Mosq, true);
+    m_Stop = false;
+    m_Thread = std::thread([this] { Run(); });
+    m_Started = true;
+    return true;
+}
+
+bool MqttPublisher::Pause(int seconds) {
+    std::unique_lock<std::mutex> lk(m_Mutex);
+    return !m_StopCond.wait_for(lk, std::chrono::seconds(seconds), [&] { return m_Stop; });
+}
+
+void MqttPublisher::Run() {
+    int delay = 1;
     int rc = mosquitto_connect_async(m_Mosq, m_S.host.c_str(), m_S.port, kKeepAliveSec);
+    const int firstErrno = errno;
     if (rc != MOSQ_ERR_SUCCESS) {
         std::lock_guard<std::mutex> g(m_Mutex);
         m_DownReported = true;
-        Say(std::string("broker unreachable (") + (rc == MOSQ_ERR_ERRNO ? strerror(errno) : mosquitto_strerror(rc)) +
+        Say(std::string("broker unreachable (") +
+            (rc == MOSQ_ERR_ERRNO ? strerror(firstErrno) : mosquitto_strerror(rc)) +
             "); publishing once it is up, retrying in the background");
     }
-    if (mosquitto_loop_start(m_Mosq) != MOSQ_ERR_SUCCESS) {
-        error = "MQTT: cannot start the network thread";
-        return false;
+    while (true) {
+        {
+            std::lock_guard<std::mutex> g(m_Mutex);
+            if (m_Stop) break;
+        }
+        if (rc == MOSQ_ERR_SUCCESS) rc = mosquitto_loop(m_Mosq, 1000, 1);
+        {
+            std::lock_guard<std::mutex> g(m_Mutex);
+            if (m_Stop) break;
+            if (m_Connected) delay = 1;
+        }
+        if (rc == MOSQ_ERR_SUCCESS) continue;
+        {
+            std::lock_guard<std::mutex> g(m_Mutex);
+            const bool was = m_Connected || m_JustLost;
+            m_Connected = false;
+            m_JustLost = false;
+            if (!m_DownReported) {
+                m_DownReported = true;
+                Say(was ? "connection lost; reconnecting in the background"
+                        : "broker unreachable; retrying in the background");
+            }
+        }
+        if (!Pause(delay)) break;
+        delay = std::min(delay * 2, 30);
+        rc = mosquitto_reconnect_async(m_Mosq);
     }
-    m_Started = true;
-    return true;
 }
 
 void MqttPublisher::Stop() {
@@ -171,15 +212,18 @@ void MqttPublisher::Stop() {
             connected = m_Connected;
         }
         if (connected) {
-            int mid = 0;
             const std::string avail = AvailabilityTopic();
-            mosquitto_publish(m_Mosq, &mid, avail.c_str(), 7, "offline", kQos, true);
+            mosquitto_publish(m_Mosq, nullptr, avail.c_str(), 7, "offline", kQos, true);
             // A moment for the network thread to send it; bounded.
             for (int i = 0; i < 20 && mosquitto_want_write(m_Mosq); ++i) usleep(50 * 1000);
-            usleep(100 * 1000);
         }
         mosquitto_disconnect(m_Mosq);
-        mosquitto_loop_stop(m_Mosq, true);
+        {
+            std::lock_guard<std::mutex> g(m_Mutex);
+            m_Stop = true;
+        }
+        m_StopCond.notify_all();
+        m_Thread.join();
         m_Started = false;
     }
     mosquitto_destroy(m_Mosq);
@@ -278,12 +322,8 @@ void MqttPublisher::OnConnect(int rc) {
     for (const auto& kv : all) Publish(kv.first, kv.second);
 }
 
-void MqttPublisher::OnDisconnect(int rc) {
+void MqttPublisher::OnDisconnect(int) {
     std::lock_guard<std::mutex> g(m_Mutex);
-    const bool was = m_Connected;
+    m_JustLost = m_Connected;
     m_Connected = false;
-    if (rc != 0 && !m_DownReported) {
-        m_DownReported = true;
-        Say(was ? "connection lost; reconnecting in the background" : "broker unreachable; retrying in the background");
-    }
 }

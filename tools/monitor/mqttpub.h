@@ -16,9 +16,11 @@
 
 #include <stdio.h>
 
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tools/monitor/statusboard.h"
@@ -50,8 +52,9 @@ public:
     MqttPublisher& operator=(const MqttPublisher&) = delete;
 
     // Starts the network thread and the first connection attempt; a broker
-    // that is down is retried in the background (1 s to 30 s apart). False
-    // only for settings the library refuses (TLS files, out of memory).
+    // that is down or goes away is retried in the background (1 s to 30 s
+    // apart), with one line per outage. False only for settings the library
+    // refuses (TLS files, out of memory).
     bool Start(std::string& error);
     // Publishes "offline", disconnects and joins the network thread; waits at
     // most about two seconds for the broker.
@@ -77,6 +80,8 @@ private:
     void Publish(const std::string& topic, const std::string& payload);
     std::vector<std::pair<std::string, std::string> > DiscoveryOf(const BoardCamera& cam) const;
     void Say(const std::string& line);
+    void Run();             // the network thread
+    bool Pause(int seconds);  // false once stopping
 
     MqttSettings m_S;
     FILE* m_Log;
@@ -89,6 +94,10 @@ private:
     bool m_Connected = false;
     bool m_EverConnected = false;
     bool m_DownReported = false;
+    bool m_JustLost = false;  // the connection that just ended had been up
+    bool m_Stop = false;
+    std::condition_variable m_StopCond;
+    std::thread m_Thread;
 };
 
 #endif  // TOOLS_MONITOR_MQTTPUB_H
