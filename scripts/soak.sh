@@ -130,11 +130,11 @@ for ts, cam, what, st in events:
         if st == "on": opened[key] = t(ts)
         elif key in opened: faults[cam].append((opened.pop(key), t(ts)))
 for (cam, what), since in opened.items(): faults[cam].append((since, 1e12))
-mq = collections.defaultdict(list)      # topic -> [(time, trig)]
+mq = collections.defaultdict(list)      # topic -> [(time of the change in the payload, trig)]
 for l in open(d + "/mqtt.log", errors="replace"):
     p = l.split(" ", 2)
-    if len(p) == 3 and p[2].startswith("{"):
-        mq[p[1]].append((t(p[0]), '"trig":true' in p[2]))
+    if len(p) == 3 and p[2].startswith("{") and '"time":"' in p[2]:
+        mq[p[1]].append((t(p[2].split('"time":"')[1]), '"trig":true' in p[2]))
 topic = {"motion": "md", "tamper": "td", "audio": "ad", "input1": "di/0", "input2": "di/1"}
 changes = [(t(ts), cam, what, st == "on") for ts, cam, what, st in events if not what.startswith("fault-")]
 last = changes[-1][0] if changes else 0
