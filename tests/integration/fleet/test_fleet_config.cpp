@@ -64,6 +64,8 @@ struct BadCase {
     const char* words;   // must appear in the message
 };
 
+void PrintTo(const BadCase& c, std::ostream* os) { *os << c.name; }
+
 const BadCase kBad[] = {
     {"not_yaml", "cameras:\n  a: [\n", 3, "not valid YAML"},
     {"no_cameras", "other: 1\n", 1, "unknown top-level key 'other'"},
