@@ -8,6 +8,7 @@
 
 #include <stdint.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 
@@ -20,7 +21,7 @@ int64_t MonotonicMs();
 // stopped, so that no pause and no network wait outlasts Stop. Thread-safe.
 class WakeUp {
 public:
-    WakeUp() : m_blSignalled(false), m_Fd(-1) {}
+    WakeUp() : m_blSignalled(false), m_Fd(-1), m_pWaiterMutex(nullptr), m_pWaiterCond(nullptr) {}
     ~WakeUp();
     WakeUp(const WakeUp&) = delete;
     WakeUp& operator=(const WakeUp&) = delete;
@@ -28,19 +29,27 @@ public:
     // Ends every wait on it, now and until Reset.
     void Signal();
     void Reset();
-    bool IsSignalled() const;
+    // Lock-free, so a waiter may ask while holding its own mutex.
+    bool IsSignalled() const { return m_blSignalled.load(std::memory_order_acquire); }
     // Waits up to ms on the real clock; true when signalled.
     bool WaitRealMs(int64_t ms);
     // A descriptor that polls readable while signalled, for waits on sockets
     // (made on first use, so threads that never wait on the network need none).
     // -1 when none could be made.
     int Fd();
+    // A condition-variable waiter elsewhere (one at a time): Signal locks its
+    // mutex and notifies it. Attach and Detach without holding that mutex; the
+    // waiter tests IsSignalled() under it before each wait.
+    void AttachWaiter(std::mutex* m, std::condition_variable* cond);
+    void DetachWaiter();
 
 private:
     mutable std::mutex m_Mutex;
     std::condition_variable m_Cond;
-    bool m_blSignalled;
+    std::atomic<bool> m_blSignalled;
     int m_Fd;
+    std::mutex* m_pWaiterMutex;
+    std::condition_variable* m_pWaiterCond;
 };
 
 // The wake-up of the calling thread (a detector thread's stop wake-up, or

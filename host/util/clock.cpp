@@ -31,7 +31,12 @@ void WakeUp::Signal() {
             ssize_t n = write(m_Fd, &one, sizeof(one));
             (void)n;  // an eventfd counter this small cannot overflow
         }
-        m_blSignalled = true;
+        m_blSignalled.store(true, std::memory_order_release);
+        // Lock order: this wake-up's mutex, then the waiter's.
+        if (m_pWaiterMutex) {
+            std::lock_guard<std::mutex> w(*m_pWaiterMutex);
+            m_pWaiterCond->notify_all();
+        }
     }
     m_Cond.notify_all();
 }
@@ -43,7 +48,25 @@ void WakeUp::Reset() {
         ssize_t n = read(m_Fd, &v, sizeof(v));
         (void)n;
     }
-    m_blSignalled = false;
+    m_blSignalled.store(false, std::memory_order_release);
+}
+
+bool WakeUp::WaitRealMs(int64_t ms) {
+    std::unique_lock<std::mutex> g(m_Mutex);
+    if (ms > 0) m_Cond.wait_for(g, std::chrono::milliseconds(ms), [this] { return IsSignalled(); });
+    return IsSignalled();
+}
+
+void WakeUp::AttachWaiter(std::mutex* m, std::condition_variable* cond) {
+    std::lock_guard<std::mutex> g(m_Mutex);
+    m_pWaiterMutex = m;
+    m_pWaiterCond = cond;
+}
+
+void WakeUp::DetachWaiter() {
+    std::lock_guard<std::mutex> g(m_Mutex);
+    m_pWaiterMutex = nullptr;
+    m_pWaiterCond = nullptr;
 }
 
 int WakeUp::Fd() {
@@ -52,17 +75,6 @@ int WakeUp::Fd() {
         m_Fd = eventfd(m_blSignalled ? 1 : 0, EFD_CLOEXEC | EFD_NONBLOCK);
     }
     return m_Fd;
-}
-
-bool WakeUp::IsSignalled() const {
-    std::lock_guard<std::mutex> g(m_Mutex);
-    return m_blSignalled;
-}
-
-bool WakeUp::WaitRealMs(int64_t ms) {
-    std::unique_lock<std::mutex> g(m_Mutex);
-    if (ms > 0) m_Cond.wait_for(g, std::chrono::milliseconds(ms), [this] { return m_blSignalled; });
-    return m_blSignalled;
 }
 
 namespace {
