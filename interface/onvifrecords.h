@@ -27,10 +27,14 @@ struct OVF_EVT_PULL_PT {
     std::string address;
     std::string currentTime;
     std::string terminationTime;
+    // Seconds from currentTime to terminationTime by the camera's own clock;
+    // -1 when the camera did not give both.
+    int termSecondsLeft = -1;
     void Clear() {
         address.clear();
         currentTime.clear();
         terminationTime.clear();
+        termSecondsLeft = -1;
     }
 };
 
@@ -47,6 +51,7 @@ struct OVF_EVT_NOTIF {
 struct OVF_EVT_PULL_MSG {
     std::string currentTime;
     std::string terminationTime;
+    int termSecondsLeft = -1;  // as in OVF_EVT_PULL_PT
     std::list<OVF_EVT_NOTIF> notifs;
 };
 

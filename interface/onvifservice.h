@@ -106,6 +106,9 @@ public:
     virtual int PullMessages(const OVF_EVT_PULL_PT& pp, const std::string& timeout, const std::string& limit,
                              OVF_EVT_PULL_MSG& msg);
     virtual int Unsubscribe(const OVF_EVT_PULL_PT& pp);
+    // Extends the subscription by termTime ("PT60S"); 0 and pp's times
+    // updated when the camera agreed.
+    virtual int Renew(OVF_EVT_PULL_PT& pp, const std::string& termTime);
 };
 
 // Media service (ver10).

@@ -270,6 +270,11 @@ bool CamDetector::IsShareFollower() {
     return it != share->m_SharedDetMap.end() && it->second == this;
 }
 
+void CamDetector::ClearHeldStateOfCamera() {
+    ClearHeldState();
+    ForEachFollower<CamDetector>([](CamDetector* f) { f->ClearHeldState(); });
+}
+
 int CamDetector::RunLoop(LoopSteps& steps) {
     if (IsShareFollower()) return 0;
     if (!steps.Open()) return 0;

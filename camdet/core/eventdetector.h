@@ -128,6 +128,13 @@ public:
     void UnlinkShareDet();
     // Clears this detector's status (and every DI port for a DI detector).
     virtual void ResetDetStatus();
+    // Forgets what the detector's rules hold from earlier answers (a held
+    // trigger, counters, a transport's cache): called when the camera's stream
+    // or subscription is opened again, so that nothing from before the drop is
+    // reported as if the camera had said it again. Owner thread only.
+    virtual void ClearHeldState() {}
+    // ClearHeldState on this detector and on every follower of its camera.
+    void ClearHeldStateOfCamera();
     // True when this detector is its camera's registered follower of its kind.
     bool IsShareFollower();
 

@@ -16,7 +16,7 @@ char* AllocBody(unsigned int size) { return new (std::nothrow) char[(size_t)size
 }  // namespace
 
 MultipartDetector::MultipartDetector(DET_BASE_ATTR attr, int timeoutSec, HTTP_VERSION version)
-    : CamDetector(attr), m_BodyMode(0), m_Timeout(timeoutSec), m_HttpVersion(version) {}
+    : CamDetector(attr), m_BodyMode(0), m_Timeout(timeoutSec), m_HttpVersion(version), m_blReopening(false) {}
 
 MultipartDetector::~MultipartDetector() {}
 
@@ -91,6 +91,20 @@ bool MultipartDetector::OpenStream(char*& buf, unsigned int& size) {
 }
 
 int MultipartDetector::Detect(char*& buf, unsigned int& size) {
+    const int rc = ReadOnePart(buf, size);
+    if (rc != 0) {
+        // Every failure drops the stream: the next part comes on a new connection.
+        m_blReopening = true;
+    } else if (m_blReopening) {
+        // A held state from before the drop must not be reported as new:
+        // a camera still in alarm says so again on the new connection.
+        m_blReopening = false;
+        ClearHeldStateOfCamera();
+    }
+    return rc;
+}
+
+int MultipartDetector::ReadOnePart(char*& buf, unsigned int& size) {
     unsigned int len = 0;
     char text[128];
     text[0] = '\0';

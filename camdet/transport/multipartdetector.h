@@ -31,7 +31,9 @@ public:
     virtual bool IsTrig(int port, char* buf, unsigned int size, int& level);
 
     // Reads one part into buf (capacity size, grown to the part length when
-    // needed, never shrunk). 0 when a part was read, -1 on any failure.
+    // needed, never shrunk). 0 when a part was read, -1 on any failure. The
+    // first part after a failure comes on a new connection: the camera's held
+    // states are cleared before it is tested.
     int Detect(char*& buf, unsigned int& size);
     // Runs the vendor test on a part read with `result` and reports it. Called
     // by the owner for itself and, under m_Lock, for its followers.
@@ -54,6 +56,10 @@ protected:
     int m_BodyMode;  // 0 body only; 1 header lines (function 4); 2 Pragma lines (function 5)
     int m_Timeout;
     HTTP_VERSION m_HttpVersion;
+
+private:
+    int ReadOnePart(char*& buf, unsigned int& size);
+    bool m_blReopening;  // owner thread: the stream was dropped since the last part
 };
 
 #endif  // CAMDET_MULTIPARTDETECTOR_H

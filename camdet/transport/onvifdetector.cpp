@@ -1,6 +1,9 @@
 #include "camdet/transport/onvifdetector.h"
 
+#include <stdlib.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include "dupfromox/oxdebuglog.h"
 #include "interface/clock.h"
@@ -16,6 +19,11 @@ const int kAttempts = 3;
 const int kRetryPauseMs = 300;
 // Within the 200 ms a stop may take.
 const int kUnsubscribeGraceMs = 150;
+// Gaps between failed subscriptions: doubled from the first up to the last.
+const int kFirstBackoffMs = 1000;
+const int kMaxBackoffMs = 30000;
+// A pull may be held for its wait (PT2S) and retried: renewals leave this much.
+const int kRenewMarginMs = 5000;
 // Bounds one SOAP exchange, so that Stop waits at most this plus the pull time.
 const int kServiceTimeoutSec = 5;
 
@@ -359,6 +367,8 @@ bool OnvifPullPointDetector::KeepTrying() { return !m_blInDetMain || IsActivated
 
 void OnvifPullPointDetector::RetryPause() { PauseMs(kRetryPauseMs); }
 
+void OnvifPullPointDetector::ClearHeldState() { m_EvtStatus.clear(); }
+
 bool OnvifPullPointDetector::IsTrig(const OVF_NOTIF_LIST&, int& level) {
     level = 0;
     return false;
@@ -474,33 +484,40 @@ namespace {
 class PullSteps : public CamDetector::LoopSteps {
 public:
     PullSteps(OnvifPullPointDetector& det, BrellinOwned::WakeUp* wake, int periodMs)
-        : m_Det(det), m_Timer(periodMs * 1000, wake), m_blPulled(false) {}
+        : m_Det(det), m_Timer(periodMs * 1000, wake) {}
 
     bool Open() override {
-        m_Det.OpenSubscription(m_PullPt, m_TermTime);
+        m_Det.OpenSubscription(m_Sub);
         m_Timer.BeginTiming();
         return true;
     }
     bool Step() override {
         m_Msg = OVF_EVT_PULL_MSG();
-        m_blPulled = m_Det.PullOnce(m_PullPt, m_TermTime, m_Msg);
-        return m_blPulled;
+        return m_Det.PullOnce(m_Sub, m_Msg);
     }
     void Report(CamDetector* det) override {
         OnvifPullPointDetector* d = dynamic_cast<OnvifPullPointDetector*>(det);
         if (d) d->UpdateTrigger(m_Msg.notifs);
     }
-    void Pace() override { m_Timer.Delay(); }
-    void Close() override { m_Det.CloseSubscription(m_PullPt); }
+    void Pace() override {
+        const int64_t waitMs = m_Det.PauseBeforeNextPull(m_Sub);
+        if (waitMs < 0) {
+            m_Timer.Delay();
+        } else {
+            if (waitMs > 0) m_Det.PauseMs((int)waitMs);
+            m_Timer.BeginTiming();
+        }
+    }
+    void Close() override { m_Det.CloseSubscription(m_Sub.pp); }
 
 private:
     OnvifPullPointDetector& m_Det;
     BrellinOwned::DelayTimer m_Timer;
-    OVF_EVT_PULL_PT m_PullPt;
-    std::string m_TermTime;
+    OnvifPullPointDetector::OVF_SUBSCRIPTION m_Sub;
     OVF_EVT_PULL_MSG m_Msg;
-    bool m_blPulled;
 };
+
+int64_t NowMs() { return BrellinOwned::GetClock().NowMs(); }
 
 }  // namespace
 
@@ -509,26 +526,89 @@ int OnvifPullPointDetector::DetMain() {
     return RunLoop(steps);
 }
 
-void OnvifPullPointDetector::OpenSubscription(OVF_EVT_PULL_PT& pp, std::string& termTime) {
+void OnvifPullPointDetector::OpenSubscription(OVF_SUBSCRIPTION& sub) {
     m_blInDetMain = true;
-    if (CreatePullPoint("", termTime, pp) != 0) {
-        termTime = kFallbackTermTime;
-        CreatePullPoint("", termTime, pp);
+    if (CreatePullPoint("", sub.termTime, sub.pp) != 0) {
+        sub.termTime = kFallbackTermTime;
+        if (CreatePullPoint("", sub.termTime, sub.pp) != 0) {
+            SubscriptionFailed(sub);
+            return;
+        }
     }
+    Subscribed(sub);
 }
 
-bool OnvifPullPointDetector::PullOnce(OVF_EVT_PULL_PT& pp, std::string& termTime, OVF_EVT_PULL_MSG& msg) {
+void OnvifPullPointDetector::Subscribed(OVF_SUBSCRIPTION& sub) {
+    // Deliberately not the plain loop: a camera that refuses subscriptions
+    // is asked with growing gaps instead of several times a second forever.
+    sub.blActive = !sub.pp.address.empty();
+    if (!sub.blActive) {
+        SubscriptionFailed(sub);
+        return;
+    }
+    sub.backoffMs = 0;
+    ScheduleRenewal(sub, sub.pp.termSecondsLeft);
+    // What the camera said on the old subscription is not repeated on this one.
+    ClearHeldStateOfCamera();
+}
+
+void OnvifPullPointDetector::SubscriptionFailed(OVF_SUBSCRIPTION& sub) {
+    sub.blActive = false;
+    sub.backoffMs = sub.backoffMs == 0 ? kFirstBackoffMs : std::min(sub.backoffMs * 2, kMaxBackoffMs);
+    sub.nextCreateMs = NowMs() + sub.backoffMs;
+}
+
+void OnvifPullPointDetector::ScheduleRenewal(OVF_SUBSCRIPTION& sub, int secondsLeft) {
+    // Renewed at half its remaining time, and early enough that a pull held
+    // for its whole wait still ends before the subscription would: a camera
+    // that enforces its termination time never drops it between two pulls.
+    if (secondsLeft <= 0) return;
+    const int64_t leftMs = (int64_t)secondsLeft * 1000;
+    sub.renewAtMs = NowMs() + std::max<int64_t>(0, std::min(leftMs / 2, leftMs - kRenewMarginMs));
+}
+
+bool OnvifPullPointDetector::PullOnce(OVF_SUBSCRIPTION& sub, OVF_EVT_PULL_MSG& msg) {
+    sub.blFullBatch = false;
+    if (!sub.blActive) {
+        if (NowMs() < sub.nextCreateMs) return false;
+        if (CreatePullPoint("", sub.termTime, sub.pp) == 0) Subscribed(sub);
+        else SubscriptionFailed(sub);
+        if (!sub.blActive) return false;
+    }
+    if (sub.renewAtMs != 0 && NowMs() >= sub.renewAtMs) {
+        sub.renewAtMs = 0;
+        const std::string term = sub.termTime.empty() ? std::string(kFallbackTermTime) : sub.termTime;
+        if (m_EvtService->Renew(sub.pp, term) == 0) {
+            ScheduleRenewal(sub, sub.pp.termSecondsLeft);
+        } else if (KeepTrying()) {
+            if (CreatePullPoint("", sub.termTime, sub.pp) == 0) Subscribed(sub);
+            else SubscriptionFailed(sub);
+            if (!sub.blActive) return false;
+        }
+    }
     for (int i = 0; i < kAttempts && KeepTrying(); ++i) {
         msg = OVF_EVT_PULL_MSG();
-        if (m_EvtService->PullMessages(pp, kPullTimeout, kPullLimit, msg) == 0) return true;
+        if (m_EvtService->PullMessages(sub.pp, kPullTimeout, kPullLimit, msg) == 0) {
+            ScheduleRenewal(sub, msg.termSecondsLeft);
+            // A full batch means more are waiting: the next pull follows at once.
+            sub.blFullBatch = (int)msg.notifs.size() >= atoi(kPullLimit);
+            return true;
+        }
         RetryPause();
     }
     if (KeepTrying()) {
-        OXLOG(kSrc, "Cam[%d]: Failed to pulling event. [%s][%s][%s]\n", m_CamId, termTime.c_str(), kPullTimeout,
+        OXLOG(kSrc, "Cam[%d]: Failed to pulling event. [%s][%s][%s]\n", m_CamId, sub.termTime.c_str(), kPullTimeout,
               kPullLimit);
-        CreatePullPoint("", termTime, pp);
+        if (CreatePullPoint("", sub.termTime, sub.pp) == 0) Subscribed(sub);
+        else SubscriptionFailed(sub);
     }
     return false;
+}
+
+int64_t OnvifPullPointDetector::PauseBeforeNextPull(const OVF_SUBSCRIPTION& sub) {
+    if (!sub.blActive) return std::max<int64_t>(0, sub.nextCreateMs - NowMs());
+    if (sub.blFullBatch) return 0;
+    return -1;
 }
 
 void OnvifPullPointDetector::CloseSubscription(OVF_EVT_PULL_PT& pp) {
@@ -553,6 +633,11 @@ bool OnvifMD::IsTrig(const OVF_NOTIF_LIST& notifs, int& level) {
     if (m_EvtInfo.trigType == 1) return IsStandardTrig(notifs, level);
     if (m_EvtInfo.trigType == 2) return IsPanasonicTrig(notifs, level);
     return false;
+}
+
+void OnvifMD::ClearHeldState() {
+    OnvifPullPointDetector::ClearHeldState();
+    m_TimeStamps.clear();
 }
 
 bool OnvifMD::IsPanasonicTrig(const OVF_NOTIF_LIST& notifs, int& level) {

@@ -76,13 +76,28 @@ public:
     void UpdateDITrigger(const OVF_NOTIF_LIST& notifs);
     // Kinds 1, 3, 4: not triggered; kind 2: every port cleared.
     void ResetDetStatus() override;
+    // The status cache: a new subscription starts from what the camera sends on it.
+    void ClearHeldState() override;
 
+    // The subscription the loop keeps.
+    struct OVF_SUBSCRIPTION {
+        OVF_EVT_PULL_PT pp;
+        std::string termTime;      // what was asked for ("" or "PT60S")
+        bool blActive = false;     // subscribed, with an address
+        int backoffMs = 0;         // gap before the next subscription attempt (0: none failed)
+        int64_t nextCreateMs = 0;  // process clock
+        int64_t renewAtMs = 0;     // process clock; 0: the camera named no termination time
+        bool blFullBatch = false;  // the last pull brought as many as asked for
+    };
     // The loop's own steps (the loop is CamDetector::RunLoop): subscribe
-    // (falling back to a termination time), one pull with its retries (a
-    // failed one recreates the subscription; true when notifications came),
+    // (falling back to a termination time); one pull with its retries (true
+    // when it answered), renewing the subscription before it lapses and
+    // recreating it when pulls fail, failed subscriptions asked again with
+    // growing gaps; the wait before the next pull (-1: the poll interval);
     // unsubscribe.
-    void OpenSubscription(OVF_EVT_PULL_PT& pp, std::string& termTime);
-    bool PullOnce(OVF_EVT_PULL_PT& pp, std::string& termTime, OVF_EVT_PULL_MSG& msg);
+    void OpenSubscription(OVF_SUBSCRIPTION& sub);
+    bool PullOnce(OVF_SUBSCRIPTION& sub, OVF_EVT_PULL_MSG& msg);
+    int64_t PauseBeforeNextPull(const OVF_SUBSCRIPTION& sub);
     void CloseSubscription(OVF_EVT_PULL_PT& pp);
 
     // Loaded with the library; read-only afterwards.
@@ -105,6 +120,9 @@ protected:
     bool KeepTrying();
     // The pause between two failed attempts (300 ms, ended by Stop).
     void RetryPause();
+    void Subscribed(OVF_SUBSCRIPTION& sub);
+    void SubscriptionFailed(OVF_SUBSCRIPTION& sub);
+    void ScheduleRenewal(OVF_SUBSCRIPTION& sub, int secondsLeft);
 
     std::unique_ptr<OnvifEventService> m_EvtService;
     OVF_NS_LIST m_TopicNs;
@@ -120,6 +138,7 @@ public:
     using OnvifPullPointDetector::IsTrig;
     bool IsTrig(const OVF_NOTIF_LIST& notifs, int& level) override;
     bool IsPanasonicTrig(const OVF_NOTIF_LIST& notifs, int& level);
+    void ClearHeldState() override;
     // The clock of the hold rule (time(nullptr) by default).
     void SetClock(std::function<time_t()> clock) { m_Clock = clock; }
 

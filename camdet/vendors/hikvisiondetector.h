@@ -26,6 +26,7 @@ public:
     explicit HikVisionMD(DET_BASE_ATTR attr);
     bool IsTrig(char* buf, unsigned int size, int& level) override;
     const HIK_HOLD_STATE& State() const { return m_State; }
+    void ClearHeldState() override { m_State = HIK_HOLD_STATE(); }
 
 private:
     HIK_HOLD_STATE m_State;
@@ -35,6 +36,7 @@ class HikVisionDI : public HikVisionDetector {
 public:
     explicit HikVisionDI(DET_BASE_ATTR attr);
     bool IsTrig(int port, char* buf, unsigned int size, int& level) override;
+    void ClearHeldState() override { m_State = HIK_PORT_STATE(m_DICnt); }
 
 private:
     HIK_PORT_STATE m_State;
@@ -44,6 +46,7 @@ class HikVisionTD : public HikVisionDetector {
 public:
     explicit HikVisionTD(DET_BASE_ATTR attr);
     bool IsTrig(char* buf, unsigned int size, int& level) override;
+    void ClearHeldState() override { m_State = HIK_HOLD_STATE(); }
 
 private:
     HIK_HOLD_STATE m_State;
@@ -53,6 +56,7 @@ class HikVisionV3MD : public HikVisionDetector {
 public:
     explicit HikVisionV3MD(DET_BASE_ATTR attr);
     bool IsTrig(char* buf, unsigned int size, int& level) override;
+    void ClearHeldState() override { m_State = HIK_HOLD_STATE(); }
 
 private:
     HIK_HOLD_STATE m_State;
@@ -62,6 +66,7 @@ class HikVisionV3DI : public HikVisionDetector {
 public:
     explicit HikVisionV3DI(DET_BASE_ATTR attr);
     bool IsTrig(int port, char* buf, unsigned int size, int& level) override;
+    void ClearHeldState() override { m_State = HIK_PORT_STATE(m_DICnt); }
 
 private:
     HIK_PORT_STATE m_State;
@@ -71,6 +76,7 @@ class HikVisionV3TD : public HikVisionDetector {
 public:
     explicit HikVisionV3TD(DET_BASE_ATTR attr);
     bool IsTrig(char* buf, unsigned int size, int& level) override;
+    void ClearHeldState() override { m_State = HIK_HOLD_STATE(); }
 
 private:
     HIK_HOLD_STATE m_State;
@@ -80,6 +86,7 @@ class HikVisionAD : public HikVisionDetector {
 public:
     explicit HikVisionAD(DET_BASE_ATTR attr);
     bool IsTrig(char* buf, unsigned int size, int& level) override;
+    void ClearHeldState() override { m_State = HIK_HOLD_STATE(); }
 
 private:
     HIK_HOLD_STATE m_State;

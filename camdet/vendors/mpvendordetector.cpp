@@ -167,6 +167,12 @@ MpVendorDetector::MpVendorDetector(DET_BASE_ATTR attr, const char* cls, bool fla
     if (m_Attr.pCamCap) m_State.api = m_Attr.pCamCap->GetAPI();
 }
 
+void MpVendorDetector::ClearHeldState() {
+    m_State.held = false;
+    m_State.heldPorts.assign(m_State.heldPorts.size(), false);
+    m_State.alert = HIK_HOLD_STATE();
+}
+
 int MpVendorDetector::GetPathPort(std::string& path, int& port) {
     CameraAPI* api = m_Attr.pCamApi;
     switch (m_Def->src) {

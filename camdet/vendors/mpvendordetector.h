@@ -47,6 +47,9 @@ public:
     int GetPathPort(std::string& path, int& port) override;
     bool IsTrig(char* buf, unsigned int size, int& level) override;
     bool IsTrig(int port, char* buf, unsigned int size, int& level) override;
+    // The held trigger and ports and the alert counting; the last event id
+    // stays, since a camera that repeats it has said nothing new.
+    void ClearHeldState() override;
     const MP_CLASS_DEF& Def() const { return *m_Def; }
 
 private:

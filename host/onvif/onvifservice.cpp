@@ -374,6 +374,21 @@ int OnvifEventService::Unsubscribe(const OVF_EVT_PULL_PT& pp) {
     return Call(pp.address, action, "<wsnt:Unsubscribe/>", resp, header) == 0 ? 0 : -1;
 }
 
+int OnvifEventService::Renew(OVF_EVT_PULL_PT& pp, const std::string& termTime) {
+    if (pp.address.empty()) return -1;
+    const char* action = "http://docs.oasis-open.org/wsn/bw-2/SubscriptionManager/RenewRequest";
+    std::string header = "<wsa:Action>" + std::string(action) + "</wsa:Action><wsa:To>" +
+                         OnvifSoap::XmlEscape(pp.address) + "</wsa:To>";
+    std::string body = "<wsnt:Renew><wsnt:TerminationTime>" + OnvifSoap::XmlEscape(termTime) +
+                       "</wsnt:TerminationTime></wsnt:Renew>";
+    std::string resp;
+    if (Call(pp.address, action, body, resp, header) != 0) return -1;
+    OVF_EVT_PULL_PT r = pp;
+    if (OnvifSoap::ParseRenew(resp.data(), resp.size(), r) != OVF_SOAP_OK) return -1;
+    pp = r;
+    return 0;
+}
+
 // ---------------------------------------------------------------- media, device IO, device
 
 int OnvifMediaService::GetVideoSourceConfigurations(std::list<OVF_MED_VDO_SRC_CONF>& confs) {

@@ -179,6 +179,16 @@ int CheckEnvelope(const char* buf, size_t len, Fault& fault) {
     return OVF_SOAP_ERR_FAULT;
 }
 
+namespace {
+// Seconds between two times of the camera's own clock; -1 unless both parse.
+int SecondsBetween(const std::string& from, const std::string& to) {
+    time_t a = 0, b = 0;
+    if (!ParseIsoUtc(from, a) || !ParseIsoUtc(to, b) || b < a) return -1;
+    const time_t d = b - a;
+    return d > 0x7fffffff ? 0x7fffffff : (int)d;
+}
+}  // namespace
+
 int ParsePullMessages(const char* buf, size_t len, OVF_EVT_PULL_MSG& out) {
     XMLDocument doc;
     int rc;
@@ -189,6 +199,7 @@ int ParsePullMessages(const char* buf, size_t len, OVF_EVT_PULL_MSG& out) {
     OVF_EVT_PULL_MSG msg;
     msg.currentTime = TextOf(Child(resp, kNsEvents, "CurrentTime"));
     msg.terminationTime = TextOf(Child(resp, kNsEvents, "TerminationTime"));
+    msg.termSecondsLeft = SecondsBetween(msg.currentTime, msg.terminationTime);
     for (const XMLElement* nm = resp->FirstChildElement(); nm; nm = nm->NextSiblingElement()) {
         if (!Is(nm, kNsWsnt, "NotificationMessage")) continue;
         if (msg.notifs.size() >= kOnvifMaxNotifs) break;
@@ -226,7 +237,21 @@ int ParseCreatePullPoint(const char* buf, size_t len, OVF_EVT_PULL_PT& pp) {
     r.address = TextOf(addr);
     r.currentTime = TextOf(Find(resp, kNsWsnt, "CurrentTime"));
     r.terminationTime = TextOf(Find(resp, kNsWsnt, "TerminationTime"));
+    r.termSecondsLeft = SecondsBetween(r.currentTime, r.terminationTime);
     pp = r;
+    return OVF_SOAP_OK;
+}
+
+int ParseRenew(const char* buf, size_t len, OVF_EVT_PULL_PT& pp) {
+    XMLDocument doc;
+    int rc;
+    const XMLElement* body = OpenBody(doc, buf, len, rc);
+    if (!body) return rc;
+    const XMLElement* resp = Child(body, kNsWsnt, "RenewResponse");
+    if (!resp) return OVF_SOAP_ERR_SHAPE;
+    pp.currentTime = TextOf(Child(resp, kNsWsnt, "CurrentTime"));
+    pp.terminationTime = TextOf(Child(resp, kNsWsnt, "TerminationTime"));
+    pp.termSecondsLeft = SecondsBetween(pp.currentTime, pp.terminationTime);
     return OVF_SOAP_OK;
 }
 

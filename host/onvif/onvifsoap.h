@@ -63,6 +63,8 @@ int CheckEnvelope(const char* buf, size_t len, Fault& fault);
 
 int ParsePullMessages(const char* buf, size_t len, OVF_EVT_PULL_MSG& msg);
 int ParseCreatePullPoint(const char* buf, size_t len, OVF_EVT_PULL_PT& pp);
+// A RenewResponse: pp's current and termination time (its address stays).
+int ParseRenew(const char* buf, size_t len, OVF_EVT_PULL_PT& pp);
 // Fields: [0] token, [1] name, [2] source token, [3] use count, [4] "x,y",
 // [5] width, [6] height.
 int ParseVideoSourceConfigurations(const char* buf, size_t len, std::list<OVF_MED_VDO_SRC_CONF>& confs);

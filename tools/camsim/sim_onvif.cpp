@@ -247,6 +247,11 @@ struct Device {
     int failPulls = 0;
     uint64_t pulls = 0;
     uint64_t failedPulls = 0;
+    uint64_t renewals = 0;
+    // 0: a pull keeps a subscription alive for another minute; else
+    // subscriptions last this long unless renewed (a device that enforces its
+    // termination times), and that is also the default termination time.
+    int strictTermSec = 0;
 };
 
 const size_t kMaxSubscriptions = 64;
@@ -367,6 +372,10 @@ Response DeviceService(const Request& req, const SimContext& ctx, const std::str
 
 Response CreateSubscription(const Request& req, const std::string& key) {
     int termSec = 60;
+    {
+        std::lock_guard<std::mutex> g(g_Mutex);
+        if (g_Devices[key].strictTermSec > 0) termSec = g_Devices[key].strictTermSec;
+    }
     std::string term = TagText(req.body, "InitialTerminationTime");
     if (!term.empty()) {
         int d = Duration(term);
@@ -425,6 +434,15 @@ Response Subscription(const Request& req, const SimContext& ctx, const std::stri
         d.unsubscribed.push_back(id);
         return Soap("<wsnt:UnsubscribeResponse/>");
     }
+    if (op == "Renew") {
+        if (it == d.subs.end()) return SoapFault(400, "Sender", "wsrf-rw:ResourceUnknownFault", "No such subscription");
+        int termSec = d.strictTermSec > 0 ? d.strictTermSec : Duration(TagText(req.body, "TerminationTime"));
+        if (termSec <= 0) termSec = 60;
+        it->second.expires = now + termSec;
+        ++d.renewals;
+        return Soap("<wsnt:RenewResponse><wsnt:TerminationTime>" + Iso(it->second.expires) +
+                    "</wsnt:TerminationTime><wsnt:CurrentTime>" + Iso(now) + "</wsnt:CurrentTime></wsnt:RenewResponse>");
+    }
     if (op != "PullMessages") return SoapFault(400, "Sender", "ter:ActionNotSupported", "Unknown operation " + op);
     ++d.pulls;
     if (it == d.subs.end()) {
@@ -436,8 +454,9 @@ Response Subscription(const Request& req, const SimContext& ctx, const std::stri
         ++d.failedPulls;
         return SoapFault(500, "Receiver", "ter:Action", "Pull failed");
     }
-    // A pull keeps the subscription alive for another minute.
-    it->second.expires = std::max(it->second.expires, now + 60);
+    // A pull keeps the subscription alive for another minute, unless the
+    // device enforces its termination times.
+    if (d.strictTermSec == 0) it->second.expires = std::max(it->second.expires, now + 60);
     int timeoutMs = std::min(std::max(Duration(TagText(req.body, "Timeout")), 0), 60) * 1000;
     int limit = std::min(std::max(atoi(TagText(req.body, "MessageLimit").c_str()), 1), 1000);
     (void)ctx;
@@ -475,11 +494,13 @@ Response SimControl(const Request& req, const std::string& key) {
     if (req.HasParam("refuse_subscribe")) d.refuseSubscribe = req.Param("refuse_subscribe") == "1";
     if (req.HasParam("fail_pulls")) d.failPulls = atoi(req.Param("fail_pulls").c_str());
     if (req.HasParam("drop_subscriptions")) d.subs.clear();
+    if (req.HasParam("strict_term_sec")) d.strictTermSec = std::max(0, atoi(req.Param("strict_term_sec").c_str()));
     std::ostringstream o;
     o << "subscriptions=" << d.subs.size() << "\ncreated=" << d.created << "\nunsubscribed=";
     for (size_t i = 0; i < d.unsubscribed.size(); ++i) o << (i ? "," : "") << d.unsubscribed[i];
     o << "\npulls=" << d.pulls << "\nfailed_pulls=" << d.failedPulls << "\nrefuse_subscribe="
-      << (d.refuseSubscribe ? 1 : 0) << "\nfail_pulls=" << d.failPulls << "\n";
+      << (d.refuseSubscribe ? 1 : 0) << "\nfail_pulls=" << d.failPulls << "\nrenewals=" << d.renewals
+      << "\nstrict_term_sec=" << d.strictTermSec << "\n";
     return Response::Text(o.str());
 }
 

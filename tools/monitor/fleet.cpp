@@ -280,13 +280,20 @@ FleetChange Fleet::Apply(const std::vector<FleetCamera>& cams) {
 
     std::vector<std::unique_ptr<Running> > made(toCreate.size());
     std::vector<std::string> errors(toCreate.size());
-    ParallelFor(toCreate.size(), kCreateWorkers, [&](size_t i) { made[i] = Create(*toCreate[i], errors[i]); });
+    BrellinOwned::WakeUp* wake = m_CreationWake;
+    ParallelFor(toCreate.size(), kCreateWorkers, [&](size_t i) {
+        if (wake && wake->IsSignalled()) return;  // ending: no more cameras
+        BrellinOwned::SetCurrentWakeUp(wake);
+        made[i] = Create(*toCreate[i], errors[i]);
+        BrellinOwned::SetCurrentWakeUp(nullptr);
+    });
     for (size_t i = 0; i < toCreate.size(); ++i) {
         const std::string& name = toCreate[i]->name;
         if (made[i]) {
             m_Cams[name] = std::move(made[i]);
             continue;
         }
+        if (wake && wake->IsSignalled()) continue;  // left out on the way out, not a failure
         ch.failed++;
         if (m_Sinks.board) m_Sinks.board->RemoveCamera(name);
         if (m_Sinks.mqtt) m_Sinks.mqtt->RemoveCamera(name);
@@ -308,6 +315,7 @@ int RunFleet(const MonitorOptions& opt) {
     // SIGHUP joins the end signals: all three go to sigtimedwait below only.
     sigset_t set;
     BlockEndSignals(set);
+    const sigset_t endSet = set;
     sigaddset(&set, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
 
@@ -360,12 +368,22 @@ int RunFleet(const MonitorOptions& opt) {
     sinks.board = board.get();
     sinks.mqtt = mqtt.get();
     std::unique_ptr<Fleet> fleet(new Fleet(sinks));
-    FleetChange ch = fleet->Apply(cams);
+    FleetChange ch;
+    bool ended = false;
+    {
+        // Creating cameras may talk to silent ones for long: an end signal
+        // meanwhile makes every creation give up.
+        EndSignalWatch watch(endSet);
+        fleet->SetCreationWake(watch.Wake());
+        ch = fleet->Apply(cams);
+        fleet->SetCreationWake(nullptr);
+        ended = watch.Finish();
+    }
     fprintf(stderr, "%s\n", Summary(opt.config, ch, fleet->Count()).c_str());
 
     struct timespec start;
     clock_gettime(CLOCK_MONOTONIC, &start);
-    while (true) {
+    while (!ended) {
         struct timespec ts = {1, 0};
         if (opt.duration >= 0) {
             struct timespec now;
@@ -385,7 +403,13 @@ int RunFleet(const MonitorOptions& opt) {
             fprintf(stderr, "camdet-monitor: %s; the running cameras stay as they are\n", error.c_str());
             continue;
         }
-        ch = fleet->Apply(next);
+        {
+            EndSignalWatch watch(endSet);
+            fleet->SetCreationWake(watch.Wake());
+            ch = fleet->Apply(next);
+            fleet->SetCreationWake(nullptr);
+            ended = watch.Finish();
+        }
         fprintf(stderr, "%s\n", Summary(opt.config, ch, fleet->Count()).c_str());
     }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "interface/clock.h"
 #include "tools/monitor/fleetconfig.h"
 
 class StatusBoard;
@@ -47,6 +48,10 @@ public:
     // others are not touched. Creation and release run on a few threads at
     // once, so that one slow camera does not hold up the rest.
     FleetChange Apply(const std::vector<FleetCamera>& cams);
+    // While set, the creating threads give this wake-up to the recorder's
+    // clients, and once it is signalled the cameras not created yet are left
+    // out (the program is ending).
+    void SetCreationWake(BrellinOwned::WakeUp* wake) { m_CreationWake = wake; }
     // Releases every camera (stopping first), a few at a time.
     void ReleaseAll();
     size_t Count() const;
@@ -62,6 +67,7 @@ private:
     std::map<std::string, std::unique_ptr<Running> > m_Cams;
     std::map<std::string, int> m_CamIds;  // kept for the process's life: a camera's id never changes
     int m_NextCamId = 1;
+    BrellinOwned::WakeUp* m_CreationWake = nullptr;
 };
 
 // Raises the soft open-files limit to the hard limit (one descriptor per

@@ -236,9 +236,14 @@ int RunMonitor(int argc, const char* const* argv) {
     StatusPrinter printer(stdout, opt.json);
     if (opt.demo) return RunDemo(opt, printer, set);
 
+    // The camera's set-up and the detectors' creation may talk to a silent
+    // camera for a long time: an end signal meanwhile makes them give up.
+    EndSignalWatch watch(set);
+    BrellinOwned::SetCurrentWakeUp(watch.Wake());
     MiniRecorder rec(opt, printer);
     rec.CreateDetectors();
-    if (opt.dryRun) {
+    BrellinOwned::SetCurrentWakeUp(nullptr);
+    if (watch.Finish() || opt.dryRun) {
         rec.ReleaseAll();
         return 0;
     }

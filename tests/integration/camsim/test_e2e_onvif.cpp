@@ -171,6 +171,31 @@ TEST(OnvifEndToEnd, FourKindsAndSubscriptionRecovery) {
     EXPECT_EQ(logText.find("onvif-Pw1"), std::string::npos);  // never the password
 }
 
+// A device that enforces a three-second termination time: the one
+// subscription is renewed before every lapse and no pull fails.
+TEST(OnvifEndToEnd, EnforcedTerminationTimeIsRenewed) {
+    camsim::Config cfg;
+    cfg.api = "onvif";
+    cfg.inputs = 0;
+    camsim::CamSim sim(cfg);
+    std::string error;
+    ASSERT_TRUE(sim.Start(error)) << error;
+    const int port = sim.Port();
+    SimCtl(port, "strict_term_sec=3");
+    MonitorProcess mon({"--json", "--api", "onvif", "--kinds", "md", "--onvif-device",
+                        "http://127.0.0.1:" + std::to_string(port) + "/onvif/device_service"});
+    camtest::StatusLog& log = mon.Log();
+    ASSERT_TRUE(log.WaitState("md", -1, false, 0, kStepMs)) << log.Text();
+    ASSERT_TRUE(WaitSim(port, [](std::map<std::string, std::string>& s) { return atoi(s["renewals"].c_str()) >= 4; },
+                        kStepMs));
+    sim.SetMotion(true);
+    ASSERT_TRUE(log.WaitState("md", -1, true, 100, kStepMs)) << log.Text();
+    std::map<std::string, std::string> st = SimCtl(port, "");
+    EXPECT_EQ(st["created"], "1");
+    EXPECT_EQ(st["failed_pulls"], "0");
+    EXPECT_EQ(mon.Terminate(), 0);
+}
+
 TEST(OnvifEndToEnd, WrongPasswordNeverTriggers) {
     camsim::Config cfg;
     cfg.api = "onvif";

@@ -168,6 +168,18 @@ TEST(OnvifSoapOther, SubscriptionAndServiceAnswers) {
     ASSERT_EQ(OnvifSoap::ParseCreatePullPoint(a.data(), a.size(), pp), OVF_SOAP_OK);
     EXPECT_EQ(pp.address, "http://192.0.2.10/onvif/Subscription?Idx=7");
     EXPECT_EQ(pp.terminationTime, "2024-05-01T10:01:00Z");
+    EXPECT_EQ(pp.termSecondsLeft, 60);  // by the camera's own clock
+    a = Answer("renew.xml");
+    ASSERT_EQ(OnvifSoap::ParseRenew(a.data(), a.size(), pp), OVF_SOAP_OK);
+    EXPECT_EQ(pp.address, "http://192.0.2.10/onvif/Subscription?Idx=7");  // kept
+    EXPECT_EQ(pp.terminationTime, "2024-05-01T10:02:30Z");
+    EXPECT_EQ(pp.termSecondsLeft, 60);
+    a = Answer("pull_motion_changed.xml");
+    OVF_EVT_PULL_MSG msg;
+    ASSERT_EQ(OnvifSoap::ParsePullMessages(a.data(), a.size(), msg), OVF_SOAP_OK);
+    EXPECT_EQ(msg.termSecondsLeft, 60);
+    a = Answer("pull_empty.xml");
+    ASSERT_NE(OnvifSoap::ParseRenew(a.data(), a.size(), pp), OVF_SOAP_OK);  // not a renewal
     a = Answer("create_pullpoint_no_address.xml");
     ASSERT_EQ(OnvifSoap::ParseCreatePullPoint(a.data(), a.size(), pp), OVF_SOAP_OK);
     EXPECT_EQ(pp.address, "");

@@ -268,6 +268,61 @@ TEST_F(MultipartTransport, OneHikVisionStreamServesFourKinds) {
     EXPECT_FALSE(rig.buf.GetTrig());  // status cleared on the way out
 }
 
+// Motion and input 2 active, then the stream drops and comes back carrying
+// only heartbeats: neither the held motion nor the held input may rise again,
+// since the camera has not said them again.
+TEST_F(MultipartTransport, HeldStatesFromBeforeADropAreNotReportedAgain) {
+    rig.cap.SetAPI("hikvisionv3");
+    rig.cap.SetDICnt(2);
+    History mdH;
+    mdH.Attach(rig.buf);
+    auto part = [](const char* f) {
+        std::ifstream in(std::string(CAMDET_TEST_DATA) + "/hikvision/" + f, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return MFPart(ss.str(), "Content-Type: application/xml; charset=\"UTF-8\"\r\n");
+    };
+    MFScriptedConn before;
+    before.chunks = {part("vmd_active.xml"), part("io2_active.xml")};
+    before.end = MFScriptedConn::CLOSE;
+    MFScriptedConn after;
+    for (int i = 0; i < 12; ++i) after.chunks.push_back(part("heartbeat.xml"));
+    after.end = MFScriptedConn::STALL;
+    scope.script->Add(before);
+    scope.script->Add(after);
+
+    CameraRig di;
+    std::mutex m;
+    std::vector<bool> port1;  // every report of input 2
+    rig.bufMap.SetListener([&](int port, bool t, int) {
+        std::lock_guard<std::mutex> g(m);
+        if (port == 1) port1.push_back(t);
+    });
+    HikVisionV3MD md(rig.Attr());
+    DET_BASE_ATTR diAttr = rig.Attr(true);
+    diAttr.evtBufHdl = EventBufHandler(&di.buf);
+    HikVisionV3DI dDI(diAttr);
+    ASSERT_EQ(dDI.Start(), 0);
+    ASSERT_EQ(md.Start(), 0);
+    // Two parts, the drop, then twelve heartbeats on the new connection: more
+    // than the ten parts a held state survives.
+    ASSERT_TRUE(WaitFor([&] { return scope.script->Connects().size() >= 2 && mdH.Get().size() >= 15; }));
+    md.Stop();
+    dDI.Stop();
+    rig.bufMap.SetListener(nullptr);
+    std::vector<std::pair<bool, int> > changes = mdH.Changes();
+    ASSERT_GE(changes.size(), 2u);
+    EXPECT_EQ(changes[0], std::make_pair(true, 100));
+    EXPECT_EQ(std::count(changes.begin(), changes.end(), std::make_pair(true, 100)), 1)
+        << "motion rose again after the reconnect";
+    std::lock_guard<std::mutex> g(m);
+    auto rise = std::find(port1.begin(), port1.end(), true);
+    ASSERT_NE(rise, port1.end()) << "input 2 never rose";
+    auto fall = std::find(rise, port1.end(), false);
+    ASSERT_NE(fall, port1.end()) << "input 2 was not cleared by the drop";
+    EXPECT_EQ(std::find(fall, port1.end(), true), port1.end()) << "input 2 rose again after the reconnect";
+}
+
 // The stream drops and the camera stays away for a while: the status is
 // cleared while down and detection resumes on the next connection.
 TEST_F(MultipartTransport, StreamDropsAndComesBack) {

@@ -215,8 +215,9 @@ TEST(OnvifPullPoint, DetectorThreadPullsRecreatesAndFeedsFollowers) {
     ASSERT_EQ(md.Start(), 0);
     ASSERT_TRUE(WaitFor([&] { return s->Called("pull http://127.0.0.1/sub/2 PT2S 8") && s->PullsLeft() == 0; }));
     ASSERT_TRUE(WaitFor([&] { return !rig.rig.buf.GetTrig(); }));
-    EXPECT_TRUE(tdBuf.GetTrig());  // the follower keeps its source's state
-    EXPECT_EQ(tdBuf.GetValue(), 100);
+    // The new subscription starts from what the camera says on it: the
+    // tampering it did not repeat is no longer held by the follower.
+    EXPECT_FALSE(tdBuf.GetTrig());
     EXPECT_TRUE(tdService->Calls().empty());  // followers never talk to the camera
 
     std::vector<std::string> calls = s->Calls();
@@ -239,29 +240,185 @@ TEST(OnvifPullPoint, DetectorThreadPullsRecreatesAndFeedsFollowers) {
     rig.rig.buf.SetListener(nullptr);
 }
 
-TEST(OnvifPullPoint, SubscriptionRefusedThenPullsAnyway) {
+// A camera that refuses every subscription is asked again with growing
+// gaps (up to 30 s), and never pulled without a subscription.
+TEST(OnvifPullPoint, RefusedSubscriptionsAreAskedWithGrowingGaps) {
     Rig rig;
     Fast<OnvifMD> md(rig.rig.Attr());
     ScriptedEventService* s = Script(md);
-    s->createResults = {-1, -1, -1, -1, -1, -1};
-    s->pullResults = {-1, -1, -1};
+    s->createResults = std::deque<int>(40, -1);
     ASSERT_EQ(md.Start(), 0);
-    // Three refusals, three more with "PT60S", then pulls on an empty address
-    // fail and the subscription is tried again with "PT60S".
-    ASSERT_TRUE(WaitFor([&] { return s->Calls().size() >= 10; }));
+    ASSERT_TRUE(WaitFor([&] { return s->Calls().size() >= 30; }));
     md.Stop();
     std::vector<std::string> calls = s->Calls();
-    std::vector<std::string> head(calls.begin(), calls.begin() + 10);
+    std::vector<std::string> head(calls.begin(), calls.begin() + 7);
     EXPECT_EQ(head, (std::vector<std::string>{"create[][]", "create[][]", "create[][]", "create[][PT60S]",
-                                              "create[][PT60S]", "create[][PT60S]", "pull  PT2S 8", "pull  PT2S 8",
-                                              "pull  PT2S 8", "create[][PT60S]"}));
-    // A failed attempt waits 300 ms before the next one.
-    std::vector<int64_t> waits = rig.clock.Waits();
-    EXPECT_GE(std::count(waits.begin(), waits.end(), 300), 8) << ::testing::PrintToString(waits);
+                                              "create[][PT60S]", "create[][PT60S]", "create[][PT60S]"}));
+    for (const std::string& c : calls) EXPECT_EQ(c.find("pull"), std::string::npos) << c;
+    // Between attempts of one try 300 ms; between tries 1, 2, 4 ... 30 s.
+    std::vector<int64_t> gaps;
+    for (int64_t w : rig.clock.Waits())
+        if (w >= 1000) gaps.push_back(w);
+    ASSERT_GE(gaps.size(), 7u) << ::testing::PrintToString(rig.clock.Waits());
+    EXPECT_EQ(std::vector<int64_t>({1000, 2000, 4000, 8000, 16000, 30000, 30000}),
+              std::vector<int64_t>(gaps.begin(), gaps.begin() + 7));
     std::string log = rig.log.Text();
     EXPECT_NE(log.find("FilterXpath=[], TermTime=[]\n"), std::string::npos);
     EXPECT_NE(log.find("FilterXpath=[], TermTime=[PT60S]\n"), std::string::npos);
-    EXPECT_NE(log.find("Failed to pulling event. [PT60S][PT2S][8]"), std::string::npos);
+}
+
+// After a refused subscription succeeds, the gaps start again from the first.
+TEST(OnvifPullPoint, ASuccessfulSubscriptionEndsTheBackOff) {
+    Rig rig;
+    Fast<OnvifMD> md(rig.rig.Attr());
+    ScriptedEventService* s = Script(md);
+    // Two failed tries (6 + 3 attempts), then a subscription whose pulls fail
+    // three times, then refusals again.
+    s->createResults = {-1, -1, -1, -1, -1, -1, -1, -1, -1, 0, -1, -1, -1, -1, -1, -1};
+    s->pullResults = {-1, -1, -1};
+    ASSERT_EQ(md.Start(), 0);
+    ASSERT_TRUE(WaitFor([&] { return s->Calls().size() >= 20; }));
+    md.Stop();
+    std::vector<int64_t> gaps;
+    for (int64_t w : rig.clock.Waits())
+        if (w >= 1000) gaps.push_back(w);
+    ASSERT_GE(gaps.size(), 3u) << ::testing::PrintToString(rig.clock.Waits());
+    EXPECT_EQ(std::vector<int64_t>({1000, 2000, 1000}), std::vector<int64_t>(gaps.begin(), gaps.begin() + 3));
+}
+
+// A scripted camera that queues 20 notifications a second: full batches are
+// pulled back to back, so every notification arrives, in order, and the
+// newest within one pull of being queued.
+class BusyEventService : public ScriptedEventService {
+public:
+    explicit BusyEventService(camtest::FakeClock& clock) : m_Clock(clock) {}
+    int PullMessages(const OVF_EVT_PULL_PT&, const std::string&, const std::string& limit,
+                     OVF_EVT_PULL_MSG& msg) override {
+        std::lock_guard<std::mutex> g(mu);
+        const int64_t now = m_Clock.NowMs();
+        if (m_Start < 0) m_Start = now;
+        // Everything the camera queued up to now, one every 50 ms, for 30 s.
+        while (m_Queued < 600 && m_Start + m_Queued * 50 <= now) {
+            m_Queue.push_back({m_Queued, m_Start + m_Queued * 50});
+            ++m_Queued;
+        }
+        const size_t n = std::min(m_Queue.size(), (size_t)atoi(limit.c_str()));
+        for (size_t i = 0; i < n; ++i) {
+            msg.notifs.push_back(Motion(m_Queue.front().first % 2 ? "true" : "false"));
+            msg.notifs.back().utcTime = std::to_string(m_Queue.front().first);
+            lag = std::max(lag, now - m_Queue.front().second);
+            m_Queue.pop_front();
+        }
+        ++pulls;
+        backlogAfterPull = m_Queue.size();
+        maxBacklog = std::max(maxBacklog, backlogAfterPull);
+        return 0;
+    }
+    int64_t lag = 0;             // longest time a notification waited in the camera
+    size_t backlogAfterPull = 0;
+    size_t maxBacklog = 0;
+    int pulls = 0;
+
+private:
+    camtest::FakeClock& m_Clock;
+    int64_t m_Start = -1;
+    int m_Queued = 0;
+    std::deque<std::pair<int, int64_t> > m_Queue;
+};
+
+// Records every notification it is handed, in order.
+class RecordingMD : public OnvifMD {
+public:
+    explicit RecordingMD(DET_BASE_ATTR a) : OnvifMD(a) {}
+    using OnvifMD::IsTrig;
+    bool IsTrig(const OVF_NOTIF_LIST& notifs, int& level) override {
+        std::lock_guard<std::mutex> g(mu);
+        for (const OVF_EVT_NOTIF& n : notifs) seen.push_back(atoi(n.utcTime.c_str()));
+        return OnvifMD::IsTrig(notifs, level);
+    }
+    std::vector<int> Seen() {
+        std::lock_guard<std::mutex> g(mu);
+        return seen;
+    }
+
+private:
+    std::mutex mu;
+    std::vector<int> seen;
+};
+
+TEST(OnvifPullPoint, ABusyCameraIsPulledAsFastAsItQueues) {
+    Rig rig;
+    RecordingMD md(rig.rig.Attr());
+    BusyEventService* s = new BusyEventService(rig.clock);
+    md.SetEventService(std::unique_ptr<OnvifEventService>(s));
+    ASSERT_EQ(md.Start(), 0);
+    ASSERT_TRUE(WaitFor([&] { return md.Seen().size() >= 600; }, 30000));
+    md.Stop();
+    std::vector<int> seen = md.Seen();
+    ASSERT_EQ(600u, seen.size());
+    for (int i = 0; i < 600; ++i) ASSERT_EQ(i, seen[i]);
+    std::lock_guard<std::mutex> g(s->mu);
+    // Never more waiting than one batch, and none longer than one pull interval.
+    EXPECT_LE(s->maxBacklog, 8u);
+    EXPECT_LE(s->lag, 500);
+}
+
+// A camera that enforces a short termination time: the subscription is
+// renewed before it lapses, so no pull ever meets a lapsed subscription.
+class ExpiringEventService : public ScriptedEventService {
+public:
+    explicit ExpiringEventService(camtest::FakeClock& clock) : m_Clock(clock) {}
+    int CreatePullPointSubscription(const std::string& filter, const std::string& termTime, const OVF_NS_LIST& ns,
+                                    OVF_EVT_PULL_PT& pp) override {
+        int rc = ScriptedEventService::CreatePullPointSubscription(filter, termTime, ns, pp);
+        std::lock_guard<std::mutex> g(mu);
+        m_Expires = m_Clock.NowMs() + 3000;
+        pp.termSecondsLeft = 3;
+        return rc;
+    }
+    int Renew(OVF_EVT_PULL_PT& pp, const std::string& termTime) override {
+        std::lock_guard<std::mutex> g(mu);
+        calls.push_back("renew " + pp.address + " " + termTime);
+        if (m_Clock.NowMs() >= m_Expires) return -1;
+        m_Expires = m_Clock.NowMs() + 3000;
+        pp.termSecondsLeft = 3;
+        return 0;
+    }
+    int PullMessages(const OVF_EVT_PULL_PT& pp, const std::string& timeout, const std::string& limit,
+                     OVF_EVT_PULL_MSG& msg) override {
+        {
+            std::lock_guard<std::mutex> g(mu);
+            ++pulls;
+            if (m_Clock.NowMs() >= m_Expires) ++lapsedPulls;
+        }
+        return ScriptedEventService::PullMessages(pp, timeout, limit, msg);
+    }
+    int pulls = 0;
+    int lapsedPulls = 0;
+
+private:
+    camtest::FakeClock& m_Clock;
+    int64_t m_Expires = 0;
+};
+
+TEST(OnvifPullPoint, AShortTerminationTimeIsRenewedBeforeItLapses) {
+    Rig rig;
+    OnvifMD md(rig.rig.Attr());
+    ExpiringEventService* s = new ExpiringEventService(rig.clock);
+    md.SetEventService(std::unique_ptr<OnvifEventService>(s));
+    ASSERT_EQ(md.Start(), 0);
+    ASSERT_TRUE(WaitFor([&] {
+        std::lock_guard<std::mutex> g(s->mu);
+        return s->pulls >= 120;  // a minute of pulls at 500 ms
+    }));
+    md.Stop();
+    std::lock_guard<std::mutex> g(s->mu);
+    EXPECT_EQ(0, s->lapsedPulls);
+    EXPECT_EQ(1, std::count_if(s->calls.begin(), s->calls.end(),
+                               [](const std::string& c) { return c.compare(0, 6, "create") == 0; }));
+    EXPECT_GE(std::count_if(s->calls.begin(), s->calls.end(),
+                            [](const std::string& c) { return c.compare(0, 5, "renew") == 0; }),
+              20);
 }
 
 }  // namespace
