@@ -1,0 +1,119 @@
+// Stop and release never wait on a camera: for every transport, a camera that
+// is silent, one that drips a byte now and then, and one that stalls in the
+// middle of a body. Each detector is released while its thread waits on such
+// a camera; the release must return within 200 ms (a bound loose enough for
+// a loaded machine, far below any of the time-outs involved).
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "camdet/api/entrypoints.h"
+#include "camdet/factory/detfactory.h"
+#include "tests/fixtures/scriptedpeer.h"
+#include "tests/fixtures/testsupport.h"
+
+using camtest::PeerScript;
+using camtest::PeerStep;
+using camtest::ScriptedPeer;
+
+namespace {
+
+const int kStopBoundMs = 200;
+
+// A camera that answers nothing at all.
+PeerScript Silent() { return {PeerStep::Stall()}; }
+
+// A camera that takes the request and then sends `bytes` one byte at a time,
+// 300 ms apart: never silent long enough for a time-out.
+PeerScript Dripping(const std::string& bytes) {
+    PeerScript s{PeerStep::RecvRequest()};
+    for (char c : bytes) {
+        s.push_back(PeerStep::Send(std::string(1, c)));
+        s.push_back(PeerStep::Pause(300));
+    }
+    s.push_back(PeerStep::Stall());
+    return s;
+}
+
+// A camera that sends `head` and the first bytes of a body, then stalls.
+PeerScript MidBody(const std::string& head, const std::string& partialBody) {
+    return {PeerStep::RecvRequest(), PeerStep::Send(head + partialBody), PeerStep::Stall()};
+}
+
+const std::string kHttpHead = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 4000\r\n\r\n";
+const std::string kStreamHead =
+    "HTTP/1.1 200 OK\r\nContent-Type: multipart/mixed; boundary=boundary\r\n\r\n"
+    "--boundary\r\nContent-Type: application/xml\r\nContent-Length: 900\r\n\r\n";
+const std::string kSoapHead = "HTTP/1.1 200 OK\r\nContent-Type: application/soap+xml\r\nContent-Length: 3000\r\n\r\n";
+
+struct Transport {
+    const char* name;
+    const char* api;
+    int kind;
+    std::string head;  // what a stalling camera sends before it stalls
+    std::string body;
+};
+
+const Transport kTransports[] = {
+    {"polling over HTTP", "brickcom", DET_TYPE_MD, kHttpHead, "window1=0\nwindow2="},
+    {"polling on a raw socket", "siemens", DET_TYPE_MD, "HTTP/1.1 200 OK\r\n", "Mot"},
+    {"multipart stream", "hikvisionv3", DET_TYPE_MD, kStreamHead, "<EventNotificationAlert><eventType>VM"},
+    {"ONVIF pull point", "onvif", DET_TYPE_AD, kSoapHead, "<?xml version=\"1.0\"?><s:Envelope"},
+};
+
+struct Camera {
+    const char* name;
+    std::function<PeerScript(const Transport&)> script;
+    size_t sentBeforeRelease;  // bytes the camera has sent on its latest connection when the release starts
+};
+
+const Camera kCameras[] = {
+    {"silent", [](const Transport&) { return Silent(); }, 0},
+    {"dripping", [](const Transport& t) { return Dripping(t.head + t.body); }, 1},
+    {"stalled mid-body", [](const Transport& t) { return MidBody(t.head, t.body); }, 1},
+};
+
+int64_t ReleaseMs(int kind, BRObjectBase* det) {
+    const auto t0 = std::chrono::steady_clock::now();
+    switch (kind) {
+    case DET_TYPE_MD: ReleaseMotionDetBRObj(det); break;
+    case DET_TYPE_DI: ReleaseDigitalDetBRObj(det); break;
+    case DET_TYPE_TD: ReleaseTamperingDetBRObj(det); break;
+    default: ReleaseAudioDetBRObj(det); break;
+    }
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
+}
+
+TEST(StopLatency, ReleaseNeverWaitsOnTheCamera) {
+    for (const Transport& t : kTransports) {
+        for (const Camera& c : kCameras) {
+            SCOPED_TRACE(std::string(t.name) + ", " + c.name);
+            SharingReset sharing;
+            LogCapture log;
+            ScriptedPeer peer(c.script(t));
+            ASSERT_TRUE(peer.Listening());
+            CameraRig rig;
+            rig.cap.SetAPI(t.api);
+            rig.med.httpPort = peer.Port();
+            OnvifServiceEnt ent;
+            for (std::string& e : ent.entry) e = "http://127.0.0.1:" + std::to_string(peer.Port()) + "/onvif/x";
+            rig.cap.SetOnvifServiceEnt(ent);
+            BRObjectBase* det = CreateDetector(t.kind, &rig.med, &rig.api, &rig.buf, &rig.bufMap, &rig.fifo,
+                                               &rig.cap, nullptr, true);
+            ASSERT_NE(nullptr, det);
+            ASSERT_EQ(0, dynamic_cast<DetectorBase*>(det)->Start());
+            // Released while its thread waits on the camera mid-exchange.
+            ASSERT_TRUE(WaitFor([&] {
+                const int n = peer.Connections();
+                return n >= 1 && peer.Sent(n - 1) >= c.sentBeforeRelease;
+            }));
+            const int64_t ms = ReleaseMs(t.kind, det);
+            EXPECT_LE(ms, kStopBoundMs);
+        }
+    }
+}
+
+}  // namespace
