@@ -53,9 +53,11 @@ public:
     StatusLog& Log() { return *m_Log; }
     bool Running() const { return m_Pid > 0; }
     // SIGTERM and the exit status (-1 when it did not exit normally).
-    int Terminate() {
+    int Terminate() { return Signal(SIGTERM); }
+    // Sends sig, waits for the exit; its status (-1 when it did not exit normally).
+    int Signal(int sig) {
         if (m_Pid <= 0) return -1;
-        kill(m_Pid, SIGTERM);
+        kill(m_Pid, sig);
         int st = 0;
         waitpid(m_Pid, &st, 0);
         m_Reaped = true;

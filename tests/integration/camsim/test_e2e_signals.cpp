@@ -1,0 +1,90 @@
+// camdet-monitor ends within a second of SIGINT or SIGTERM whatever its
+// cameras do: while it is still setting a silent camera up, and while its
+// detectors wait on silent cameras (one camera, and a fleet).
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "tests/fixtures/scriptedpeer.h"
+#include "tests/integration/camsim/monitorprocess.h"
+
+using camtest::MonitorProcess;
+using camtest::PeerStep;
+using camtest::ScriptedPeer;
+
+namespace {
+
+const int64_t kEndBoundMs = 1000;
+
+bool WaitConnections(const ScriptedPeer& peer, int n) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (std::chrono::steady_clock::now() < end) {
+        if (peer.Connections() >= n) return true;
+        usleep(10000);
+    }
+    return false;
+}
+
+// Signals the monitor and returns how long it took to exit (status in `rc`).
+int64_t EndMs(MonitorProcess& mon, int sig, int& rc) {
+    const auto t0 = std::chrono::steady_clock::now();
+    rc = mon.Signal(sig);
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
+}
+
+std::string Port(const ScriptedPeer& p) { return std::to_string(p.Port()); }
+
+TEST(MonitorSignals, EndsWhileSettingUpASilentOnvifCamera) {
+    ScriptedPeer silent(camtest::PeerScript{PeerStep::Stall()});
+    for (int sig : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(sig == SIGINT ? "SIGINT" : "SIGTERM");
+        const int before = silent.Connections();
+        MonitorProcess mon({"--json", "--api", "onvif", "--log", "/dev/null", "--onvif-device",
+                            "http://127.0.0.1:" + Port(silent) + "/onvif/device_service"});
+        ASSERT_TRUE(WaitConnections(silent, before + 1));
+        int rc = -1;
+        EXPECT_LE(EndMs(mon, sig, rc), kEndBoundMs);
+        EXPECT_EQ(0, rc);
+    }
+}
+
+TEST(MonitorSignals, EndsWhileDetectorsWaitOnSilentCameras) {
+    struct Row {
+        const char* api;
+        int connections;  // of the camera once every detector thread waits on it
+    } rows[] = {{"brickcom", 1}, {"hikvisionv3", 1}, {"messoa", 1}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.api);
+        ScriptedPeer silent(camtest::PeerScript{PeerStep::Stall()});
+        MonitorProcess mon({"--json", "--api", r.api, "--port", Port(silent), "--log", "/dev/null"});
+        ASSERT_TRUE(WaitConnections(silent, r.connections));
+        int rc = -1;
+        EXPECT_LE(EndMs(mon, SIGTERM, rc), kEndBoundMs);
+        EXPECT_EQ(0, rc);
+    }
+}
+
+TEST(MonitorSignals, AFleetOfSilentCamerasEndsAtOnce) {
+    ScriptedPeer a(camtest::PeerScript{PeerStep::Stall()}), b(camtest::PeerScript{PeerStep::Stall()});
+    char path[] = "/tmp/camdet-signals-XXXXXX";
+    int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    const std::string yaml = "cameras:\n  poll:\n    api: brickcom\n    port: " + Port(a) +
+                             "\n  stream:\n    api: hikvisionv3\n    port: " + Port(b) + "\n";
+    ASSERT_EQ((ssize_t)yaml.size(), write(fd, yaml.data(), yaml.size()));
+    close(fd);
+    MonitorProcess mon({"--json", "--config", path, "--log", "/dev/null"});
+    ASSERT_TRUE(WaitConnections(a, 1));
+    ASSERT_TRUE(WaitConnections(b, 1));
+    int rc = -1;
+    EXPECT_LE(EndMs(mon, SIGINT, rc), kEndBoundMs);
+    EXPECT_EQ(0, rc);
+    unlink(path);
+}
+
+}  // namespace
