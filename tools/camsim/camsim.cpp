@@ -193,6 +193,8 @@ bool StreamWriter::Alive() const {
 
 AlarmState StreamWriter::State() const { return m_Sim->State(); }
 
+std::vector<AlarmState> StreamWriter::StatesAfter(uint64_t version) const { return m_Sim->StatesAfter(version); }
+
 bool StreamWriter::Write(const std::string& bytes) { return Write(bytes.data(), bytes.size()); }
 
 bool StreamWriter::Write(const char* data, size_t len) {
@@ -550,7 +552,18 @@ void CamSim::Stop() {
 
 void CamSim::Changed() {
     m_State.version++;
+    // Kept for families that report every change, not only the latest state.
+    m_History.push_back(m_State);
+    if (m_History.size() > kHistory) m_History.pop_front();
     m_Cond.notify_all();
+}
+
+std::vector<AlarmState> CamSim::StatesAfter(uint64_t version) const {
+    std::lock_guard<std::mutex> g(m_Mutex);
+    std::vector<AlarmState> out;
+    for (const AlarmState& st : m_History)
+        if (st.version > version) out.push_back(st);
+    return out;
 }
 
 void CamSim::SetMotion(bool on, int level) {

@@ -45,6 +45,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -147,6 +148,8 @@ public:
     // unchanged). False when the stream should end.
     bool WaitChange(uint64_t& seen, int maxMs);
     AlarmState State() const;
+    // The states after `version`, oldest first (see CamSim::StatesAfter).
+    std::vector<AlarmState> StatesAfter(uint64_t version) const;
     bool Alive() const;
 
     struct Channel;  // internal: the queue between producer and server
@@ -252,6 +255,9 @@ public:
     AlarmState State() const;
     // Waits until the version differs from `seen` or `maxMs` passes; the current version.
     uint64_t WaitChange(uint64_t seen, int maxMs) const;
+    // Every state after `version`, oldest first: the last 1024 changes are
+    // kept, for families whose cameras report each change as an event.
+    std::vector<AlarmState> StatesAfter(uint64_t version) const;
 
     // Applies "name=value&name=value" as the control endpoint does. False
     // (nothing applied) with `error` naming the bad item.
@@ -292,6 +298,8 @@ private:
     mutable std::mutex m_Mutex;
     mutable std::condition_variable m_Cond;
     AlarmState m_State;
+    static const size_t kHistory = 1024;
+    std::deque<AlarmState> m_History;
     bool m_Faults[kFaultCount];
     std::atomic<bool> m_Stopping{false};
     std::atomic<uint64_t> m_Requests{0};

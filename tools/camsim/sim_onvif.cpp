@@ -248,6 +248,8 @@ struct Device {
     uint64_t pulls = 0;
     uint64_t failedPulls = 0;
     uint64_t renewals = 0;
+    uint64_t queued = 0;     // notifications put in subscribers' queues
+    uint64_t delivered = 0;  // notifications handed out in pull answers
     // 0: a pull keeps a subscription alive for another minute; else
     // subscriptions last this long unless renewed (a device that enforces its
     // termination times), and that is also the default termination time.
@@ -406,18 +408,29 @@ Response CreateSubscription(const Request& req, const std::string& key) {
 
 // Takes up to `limit` messages (after adding what the state brings); false
 // when the subscription is gone.
-bool TakeMessages(const std::string& key, int id, const AlarmState& st, int limit, std::vector<std::string>& out,
+// Every change since the subscriber's last one becomes its events, as a
+// camera queues them (a change and its reversal between two pulls are two
+// events, not none).
+bool TakeMessages(const std::string& key, int id, const StreamWriter& w, int limit, std::vector<std::string>& out,
                   time_t& expires) {
     std::lock_guard<std::mutex> g(g_Mutex);
     Device& d = g_Devices[key];
     auto it = d.subs.find(id);
     if (it == d.subs.end()) return false;
-    Notify(it->second, st);
-    while ((int)out.size() < limit && !it->second.pending.empty()) {
-        out.push_back(it->second.pending.front());
-        it->second.pending.pop_front();
+    Subscription& sub = it->second;
+    const size_t before = sub.pending.size();
+    if (!sub.initialized) {
+        Notify(sub, w.State());
+    } else {
+        for (const AlarmState& st : w.StatesAfter(sub.last.version)) Notify(sub, st);
     }
-    expires = it->second.expires;
+    d.queued += sub.pending.size() - std::min(before, sub.pending.size());
+    while ((int)out.size() < limit && !sub.pending.empty()) {
+        out.push_back(sub.pending.front());
+        sub.pending.pop_front();
+        ++d.delivered;
+    }
+    expires = sub.expires;
     return true;
 }
 
@@ -469,7 +482,7 @@ Response Subscription(const Request& req, const SimContext& ctx, const std::stri
         std::vector<std::string> msgs;
         time_t expires = 0;
         while (true) {
-            if (!TakeMessages(key, id, w.State(), limit, msgs, expires)) break;
+            if (!TakeMessages(key, id, w, limit, msgs, expires)) break;
             if (!msgs.empty()) break;
             auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
                                                                               std::chrono::steady_clock::now());
@@ -500,7 +513,8 @@ Response SimControl(const Request& req, const std::string& key) {
     for (size_t i = 0; i < d.unsubscribed.size(); ++i) o << (i ? "," : "") << d.unsubscribed[i];
     o << "\npulls=" << d.pulls << "\nfailed_pulls=" << d.failedPulls << "\nrefuse_subscribe="
       << (d.refuseSubscribe ? 1 : 0) << "\nfail_pulls=" << d.failPulls << "\nrenewals=" << d.renewals
-      << "\nstrict_term_sec=" << d.strictTermSec << "\n";
+      << "\nstrict_term_sec=" << d.strictTermSec << "\nqueued=" << d.queued << "\ndelivered=" << d.delivered
+      << "\n";
     return Response::Text(o.str());
 }
 
