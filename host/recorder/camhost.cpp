@@ -125,18 +125,6 @@ FuncTable* GetEventBufMapFuncTable() {
     return &table;
 }
 
-// ---------------------------------------------------------------- stream FIFO
-
-StreamFifo::StreamFifo() {}
-StreamFifo::~StreamFifo() {}
-BRObjectBase* StreamFifo::NextUnit(int) { return nullptr; }
-
-FuncTable* GetStreamFifoFuncTable() {
-    static MemFunc<BRObjectBase*, StreamFifo, int> nextUnit(&StreamFifo::NextUnit);
-    static FuncTable table = {{STREAM_FIFO_FUNC_NEXT_UNIT, &nextUnit}};
-    return &table;
-}
-
 // The RTP fetcher publishes its functions when it is built; until then the
 // table is empty and every slot reports "not registered".
 FuncTable* GetRtpFetchFuncTable() {
