@@ -283,6 +283,32 @@ TEST_F(JpgHdrTransport, FetchedFramesAndTheBackOffAfterAFailure) {
     EXPECT_GE(seconds.size(), 15u);
 }
 
+// A 20 MB frame is more than the recorder's fetcher holds for one part: the
+// stream breaks, the detector backs off and reads the next connection's frames.
+TEST_F(JpgHdrTransport, HugeFrameBreaksTheStreamAndDetectionResumes) {
+    camtest::FakeClock clock;
+    MFScriptScope scope;
+    MFScriptedConn huge;
+    huge.contentType = "multipart/x-mixed-replace; boundary=myboundary";
+    const std::vector<unsigned char> f = ReadJpeg("axis_comment.jpg");
+    std::string big(f.begin(), f.end());
+    big.resize(20u * 1024 * 1024, '\0');
+    huge.chunks = {"--myboundary\r\nContent-Type: image/jpeg\r\nContent-Length: " + std::to_string(big.size()) +
+                   "\r\n\r\n", big};
+    MFScriptedConn good = huge;
+    good.chunks = {JpegPart(f)};
+    good.end = MFScriptedConn::STALL;
+    scope.script->Add(huge);
+    scope.script->Add(good);
+    ProbeJpg det(rig.Attr(), 0xFE, false);
+    det.SetDataIds(kAxisIds, 2);
+    ASSERT_EQ(det.Start(), 0);
+    ASSERT_TRUE(WaitFor([&] { return rig.buf.GetTrig(); }, 20000));
+    det.Stop();
+    EXPECT_EQ(det.Payloads(), 1u);
+    EXPECT_EQ(scope.script->Connects().size(), 2u);
+}
+
 TEST_F(JpgHdrTransport, FollowerNeverFetches) {
     camtest::FakeClock clock;
     MFScriptScope scope;
