@@ -193,7 +193,8 @@ public:
         unsigned char* data = mu.Data();
         unsigned long len = mu.Length();
         // A unit beyond what one length can say is no frame of ours.
-        Parse(len <= 0xFFFFFFFFul ? reinterpret_cast<char*>(data) : nullptr, (unsigned int)len);
+        const bool fits = (unsigned long long)len <= 0xFFFFFFFFull;
+        Parse(fits ? reinterpret_cast<char*>(data) : nullptr, fits ? (unsigned int)len : 0);
         ReleaseMediaUnit(unit);
         return true;
     }
