@@ -49,19 +49,25 @@ const std::string kStreamHead =
     "--boundary\r\nContent-Type: application/xml\r\nContent-Length: 900\r\n\r\n";
 const std::string kSoapHead = "HTTP/1.1 200 OK\r\nContent-Type: application/soap+xml\r\nContent-Length: 3000\r\n\r\n";
 
+const std::string kMjpegHead =
+    "HTTP/1.1 200 OK\r\nContent-Type: multipart/x-mixed-replace; boundary=frame\r\n\r\n"
+    "--frame\r\nContent-Type: image/jpeg\r\nContent-Length: 5000\r\n\r\n";
+
 struct Transport {
     const char* name;
     const char* api;
     int kind;
+    int streamFormat;
     std::string head;  // what a stalling camera sends before it stalls
     std::string body;
 };
 
 const Transport kTransports[] = {
-    {"polling over HTTP", "brickcom", DET_TYPE_MD, kHttpHead, "window1=0\nwindow2="},
-    {"polling on a raw socket", "siemens", DET_TYPE_MD, "HTTP/1.1 200 OK\r\n", "Mot"},
-    {"multipart stream", "hikvisionv3", DET_TYPE_MD, kStreamHead, "<EventNotificationAlert><eventType>VM"},
-    {"ONVIF pull point", "onvif", DET_TYPE_AD, kSoapHead, "<?xml version=\"1.0\"?><s:Envelope"},
+    {"polling over HTTP", "brickcom", DET_TYPE_MD, 0, kHttpHead, "window1=0\nwindow2="},
+    {"polling on a raw socket", "siemens", DET_TYPE_MD, 0, "HTTP/1.1 200 OK\r\n", "Mot"},
+    {"multipart stream", "hikvisionv3", DET_TYPE_MD, 0, kStreamHead, "<EventNotificationAlert><eventType>VM"},
+    {"ONVIF pull point", "onvif", DET_TYPE_AD, 0, kSoapHead, "<?xml version=\"1.0\"?><s:Envelope"},
+    {"JPEG frames fetched by the detector", "axisv5", DET_TYPE_MD, 1, kMjpegHead, "\xff\xd8\xff\xfe\x00\x10\x0a\x03"},
 };
 
 struct Camera {
@@ -98,10 +104,13 @@ TEST(StopLatency, ReleaseNeverWaitsOnTheCamera) {
             CameraRig rig;
             rig.cap.SetAPI(t.api);
             rig.med.httpPort = peer.Port();
+            rig.api.SetHttpPort(peer.Port());  // where the camera-API object's paths point
+            rig.med.streamFormat = t.streamFormat;
             OnvifServiceEnt ent;
             for (std::string& e : ent.entry) e = "http://127.0.0.1:" + std::to_string(peer.Port()) + "/onvif/x";
             rig.cap.SetOnvifServiceEnt(ent);
-            BRObjectBase* det = CreateDetector(t.kind, &rig.med, &rig.api, &rig.buf, &rig.bufMap, &rig.fifo,
+            // No stream FIFO: detectors that could read frames from it fetch their own.
+            BRObjectBase* det = CreateDetector(t.kind, &rig.med, &rig.api, &rig.buf, &rig.bufMap, nullptr,
                                                &rig.cap, nullptr, true);
             ASSERT_NE(nullptr, det);
             ASSERT_EQ(0, dynamic_cast<DetectorBase*>(det)->Start());
