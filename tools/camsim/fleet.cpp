@@ -1,4 +1,5 @@
 #include "tools/camsim/fleet.h"
+#include "tools/common/isotime.h"
 
 #include <errno.h>
 #include <stdlib.h>
@@ -12,17 +13,6 @@
 namespace camsim {
 
 namespace {
-
-std::string IsoNow() {
-    struct timeval tv;
-    gettimeofday(&tv, nullptr);
-    struct tm tmv;
-    gmtime_r(&tv.tv_sec, &tmv);
-    char buf[64];
-    size_t n = strftime(buf, sizeof(buf), "%Y-%m-%dT%H:%M:%S", &tmv);
-    snprintf(buf + n, sizeof(buf) - n, ".%03dZ", (int)(tv.tv_usec / 1000));
-    return buf;
-}
 
 }  // namespace
 
@@ -129,7 +119,7 @@ bool Fleet::Sleep(double seconds) {
 void Fleet::Log(const std::string& camera, const std::string& what, bool on) {
     if (!m_Opt.eventLog) return;
     std::lock_guard<std::mutex> g(m_Mutex);
-    fprintf(m_Opt.eventLog, "%s %s %s %s\n", IsoNow().c_str(), camera.c_str(), what.c_str(), on ? "on" : "off");
+    fprintf(m_Opt.eventLog, "%s %s %s %s\n", NowIso().c_str(), camera.c_str(), what.c_str(), on ? "on" : "off");
     fflush(m_Opt.eventLog);
 }
 

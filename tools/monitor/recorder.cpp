@@ -20,17 +20,6 @@ DetectorHandler::DetectorHandler(BRObjectBase* det) { SetHandlerBase(det, GetDet
 
 // ---------------------------------------------------------------- printer
 
-std::string NowIso() {
-    struct timeval tv;
-    gettimeofday(&tv, nullptr);
-    struct tm tmv;
-    gmtime_r(&tv.tv_sec, &tmv);
-    char buf[64];
-    size_t n = strftime(buf, sizeof(buf), "%Y-%m-%dT%H:%M:%S", &tmv);
-    snprintf(buf + n, sizeof(buf) - n, ".%03dZ", (int)(tv.tv_usec / 1000));
-    return buf;
-}
-
 std::string JsonString(const std::string& s) {
     std::string out = "\"";
     for (unsigned char c : s) {

@@ -16,6 +16,7 @@
 
 #include "host/recorder/camhost.h"
 #include "interface/detectorfuncs.h"
+#include "tools/common/isotime.h"
 #include "tools/monitor/options.h"
 
 // Calls a detector through the library's function table, as a recorder does.
@@ -102,8 +103,6 @@ private:
 // Demangled dynamic class name of a detector ("HikVisionV3MD").
 std::string DetectorClassName(BRObjectBase* obj);
 
-// ISO 8601 UTC time with milliseconds: "2024-05-01T12:00:00.123Z".
-std::string NowIso();
 // `s` as a JSON string literal, quotes included.
 std::string JsonString(const std::string& s);
 
