@@ -30,6 +30,8 @@ enum HTTP_MAP_KEY {
 
 namespace BrellinOwned {
 
+class WakeUp;
+
 // Blocking TCP client with bounded waits. Not thread-safe; one owner thread.
 class OXSocket {
 public:
@@ -47,8 +49,9 @@ public:
     // Writes all len bytes: len on success, -1 on failure.
     int WriteData(char* buf, int len);
     // Waits up to the time-out for data; returns the bytes read (at most max),
-    // 0 when the peer closed, negative on error or time-out. Bytes read ahead
-    // by ReadToLineEnd come first. Not NUL-terminated.
+    // 0 when the peer closed, negative on error or time-out (errno EAGAIN
+    // after a time-out). Bytes read ahead by ReadToLineEnd come first. Not
+    // NUL-terminated.
     int ReadData(char* buf, int max);
     // Reads one line into buf (NUL-terminated, at most max - 1 characters; a
     // longer line, or one past 16 KiB, is cut and its rest skipped). LF or
@@ -59,6 +62,9 @@ public:
     // TCP keep-alive: on/off, idle seconds, interval seconds, probe count. 0 on
     // success, -1 on values out of range. Kept for later connects as well.
     int SetKeepAliveOpt(int on, int idleSec, int intervalSec, int count);
+    // A wake-up (borrowed, may be null) that ends every wait early, as a
+    // failure, once signalled: a detector's Stop need not sit out a time-out.
+    void SetWake(WakeUp* wake) { m_pWake = wake; }
     void Disconnect();
     bool IsConnected() const { return m_Fd >= 0; }
 
@@ -78,6 +84,7 @@ private:
     bool m_blPeerClosed;  // end of stream seen; m_Pending holds the last bytes
     bool m_blFailLogged;  // one log line per run of failed connects
     int m_KeepAliveIdle, m_KeepAliveInterval, m_KeepAliveCount;  // 0: system default
+    WakeUp* m_pWake = nullptr;
 };
 
 struct OXHttpClientImpl;
@@ -124,12 +131,13 @@ public:
     int ReadToLineEnd(char* buf, int max);
     // Drops the connection; the next SendRequest connects anew.
     void Close();
+    // A wake-up (borrowed, may be null) that ends every wait early, as a
+    // failure, once signalled.
+    void SetWake(WakeUp* wake);
 
 private:
     std::unique_ptr<OXHttpClientImpl> m_Impl;
 };
-
-class WakeUp;
 
 // Paces a loop on the process clock (interface/clock.h): Delay() returns when
 // one period has passed since the last BeginTiming() or Delay(); a period

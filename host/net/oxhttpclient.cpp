@@ -75,6 +75,7 @@ struct OXHttpClientImpl {
     CURLcode doneCode = CURLE_OK;
     uint64_t bodyBytesIn = 0;
     bool blFailLogged = false;
+    WakeUp* wake = nullptr;  // ends waits early once signalled
 
     ~OXHttpClientImpl() { Release(); }
 
@@ -243,9 +244,11 @@ struct OXHttpClientImpl {
             if (!Perform()) return -1;
             if (ready()) return 1;
             if (blDone) return 0;
+            if (wake && wake->IsSignalled()) return -1;
             const int64_t left = deadline - BrellinOwned::MonotonicMs();
             if (left <= 0) return -2;
-            if (curl_multi_poll(multi, nullptr, 0, (int)std::min<int64_t>(left, 1000), nullptr) != CURLM_OK)
+            if (curl_multi_poll(multi, nullptr, 0, (int)std::min<int64_t>(left, wake ? 100 : 1000), nullptr) !=
+                CURLM_OK)
                 return -1;
         }
     }
@@ -414,5 +417,7 @@ int OXHttpClient::ReadData(char* buf, int max) { return m_Impl->ReadData(buf, ma
 int OXHttpClient::ReadToLineEnd(char* buf, int max) { return m_Impl->ReadToLineEnd(buf, max); }
 
 void OXHttpClient::Close() { m_Impl->Release(); }
+
+void OXHttpClient::SetWake(WakeUp* wake) { m_Impl->wake = wake; }
 
 }  // namespace BrellinOwned

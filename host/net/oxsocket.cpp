@@ -26,13 +26,21 @@ const int kDefaultTimeoutSec = 10;
 // Read-ahead for line reading; a longer line is cut at this size.
 const size_t kLineBufBytes = 16 * 1024;
 
-// Waits for events on fd until deadlineMs: 1 ready, 0 time-out, -1 error.
-int WaitFd(int fd, short events, int64_t deadlineMs) {
+// Slices of a wait that a wake-up can end.
+const int64_t kWakeSliceMs = 100;
+
+// Waits for events on fd until deadlineMs: 1 ready, 0 time-out, -1 error or
+// woken.
+int WaitFd(int fd, short events, int64_t deadlineMs, BrellinOwned::WakeUp* wake) {
     for (;;) {
+        if (wake && wake->IsSignalled()) {
+            errno = EINTR;
+            return -1;
+        }
         const int64_t left = deadlineMs - BrellinOwned::MonotonicMs();
         if (left <= 0) return 0;
         struct pollfd pfd = {fd, events, 0};
-        const int rc = poll(&pfd, 1, (int)std::min<int64_t>(left, 60000));
+        const int rc = poll(&pfd, 1, (int)std::min<int64_t>(left, wake ? kWakeSliceMs : 60000));
         if (rc > 0) return 1;
         if (rc < 0 && errno != EINTR) return -1;
     }
@@ -40,7 +48,7 @@ int WaitFd(int fd, short events, int64_t deadlineMs) {
 
 // Non-blocking connect to one address, bounded by deadlineMs. The descriptor
 // or -1 (errno set).
-int ConnectOne(const struct addrinfo* ai, int64_t deadlineMs) {
+int ConnectOne(const struct addrinfo* ai, int64_t deadlineMs, BrellinOwned::WakeUp* wake) {
     int fd = socket(ai->ai_family, ai->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, ai->ai_protocol);
     if (fd < 0) return -1;
     if (connect(fd, ai->ai_addr, ai->ai_addrlen) == 0) return fd;
@@ -50,7 +58,7 @@ int ConnectOne(const struct addrinfo* ai, int64_t deadlineMs) {
         errno = e;
         return -1;
     }
-    const int w = WaitFd(fd, POLLOUT, deadlineMs);
+    const int w = WaitFd(fd, POLLOUT, deadlineMs, wake);
     int err = 0;
     socklen_t len = sizeof(err);
     if (w == 1 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) == 0 && err == 0) return fd;
@@ -121,7 +129,7 @@ int OXSocket::Connect() {
     const int64_t deadline = BrellinOwned::MonotonicMs() + (int64_t)m_TimeoutSec * 1000;
     int err = 0;
     for (const struct addrinfo* ai = res; ai != nullptr && m_Fd < 0; ai = ai->ai_next) {
-        m_Fd = ConnectOne(ai, deadline);
+        m_Fd = ConnectOne(ai, deadline, m_pWake);
         if (m_Fd < 0) err = errno;
     }
     freeaddrinfo(res);
@@ -191,7 +199,7 @@ int OXSocket::WriteData(char* buf, int len) {
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (WaitFd(m_Fd, POLLOUT, deadline) == 1) continue;
+            if (WaitFd(m_Fd, POLLOUT, deadline, m_pWake) == 1) continue;
         }
         return -1;
     }
@@ -208,7 +216,7 @@ int OXSocket::FillBuffer(int64_t deadlineMs) {
     const size_t used = m_Pending.size();
     if (used >= kLineBufBytes) return -1;
     for (;;) {
-        const int w = WaitFd(m_Fd, POLLIN, deadlineMs);
+        const int w = WaitFd(m_Fd, POLLIN, deadlineMs, m_pWake);
         if (w == 0) return -2;
         if (w < 0) return -1;
         m_Pending.resize(kLineBufBytes);
@@ -235,11 +243,17 @@ int OXSocket::ReadData(char* buf, int max) {
         return (int)k;
     }
     if (m_blPeerClosed) return 0;
-    if (m_Fd < 0) return -1;
+    if (m_Fd < 0) {
+        errno = ENOTCONN;
+        return -1;
+    }
     const int64_t deadline = BrellinOwned::MonotonicMs() + (int64_t)m_TimeoutSec * 1000;
     for (;;) {
-        const int w = WaitFd(m_Fd, POLLIN, deadline);
-        if (w == 0) return -2;
+        const int w = WaitFd(m_Fd, POLLIN, deadline, m_pWake);
+        if (w == 0) {
+            errno = EAGAIN;  // nothing came: callers tell this from a broken connection
+            return -2;
+        }
         if (w < 0) return -1;
         const ssize_t n = recv(m_Fd, buf, (size_t)max, 0);
         if (n >= 0) {
