@@ -104,7 +104,8 @@ public:
     // path may start with "/" or not; extraHeader holds extra request header
     // lines ("Name: value", several separated by "\r\n"), or is empty.
     // timeoutSec 0 or less means 10 s. blAuth: answer Basic or Digest
-    // challenges with user and password. blKeepAlive: keep the connection for
+    // challenges with user and password; false: Digest only, so that the
+    // password never goes out in clear text. blKeepAlive: keep the connection for
     // the next request and send TCP keep-alive probes. Drops any open exchange.
     void Init(std::string path, std::string host, int port, std::string user, std::string password,
               int timeoutSec, bool blAuth, bool blKeepAlive, HTTP_VERSION version, std::string extraHeader);
