@@ -304,3 +304,31 @@ TEST(BinStreamLoop, DahuaKindsShareOneStream) {
     ReleaseDigiInputDet(dets[1]);
     ReleaseTamperingDet(dets[2]);
 }
+
+// A stream that goes silent with a long read time-out (Dahua's 60 s) does
+// not hold Stop: the read ends as soon as the detector is stopped, and the
+// status it had raised is cleared for it and its follower.
+TEST(BinStreamLoop, StopEndsAStalledReadAndClearsEveryStatus) {
+    SharingReset sharing;
+    ScriptedPeer peer(StreamThenStall("Code=VideoMotion;action=Start;index=0\r\n"
+                                      "Code=AlarmLocal;action=Start;index=0\r\n"));
+    CameraRig rig;
+    rig.cap.SetAPI("dahua");
+    rig.cap.SetDICnt(1);
+    rig.med.httpPort = peer.Port();
+    BRObjectBase* md =
+        CreateDetector(DET_TYPE_MD, &rig.med, &rig.api, &rig.buf, nullptr, nullptr, &rig.cap, nullptr, true);
+    CountingEventBuf diBuf;
+    BRObjectBase* di =
+        CreateDetector(DET_TYPE_DI, &rig.med, &rig.api, &diBuf, &rig.bufMap, nullptr, &rig.cap, nullptr, true);
+    ASSERT_NE(nullptr, md);
+    ASSERT_NE(nullptr, di);
+    ASSERT_EQ(0, dynamic_cast<DetectorBase*>(di)->Start());
+    ASSERT_EQ(0, dynamic_cast<DetectorBase*>(md)->Start());
+    ASSERT_TRUE(WaitFor([&] { return rig.buf.GetTrig() && rig.bufMap.GetTrig(0); }, 10000));
+    // The owner now waits in a read that would last a minute.
+    ReleaseMotionDet(md);
+    EXPECT_FALSE(rig.buf.GetTrig());
+    EXPECT_FALSE(rig.bufMap.GetTrig(0));  // nothing feeds the follower any more
+    ReleaseDigiInputDet(di);
+}
