@@ -2,12 +2,13 @@
 // clock and the waits on it, behind one seam. The real clock is the default;
 // tests install a fake one so that pacing, pauses and back-offs run without
 // waiting. Network waits (poll on a socket) always run on real time, measured
-// with MonotonicMs.
+// with MonotonicMs, and end early when the thread's wake-up is signalled.
 #ifndef INTERFACE_CLOCK_H
 #define INTERFACE_CLOCK_H
 
 #include <stdint.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 
@@ -17,25 +18,68 @@ namespace BrellinOwned {
 int64_t MonotonicMs();
 
 // A wake-up that ends waits early: a detector signals its own when it is
-// stopped, so that no pause outlasts Stop. Thread-safe.
+// stopped, so that no pause and no network wait outlasts Stop. Thread-safe.
 class WakeUp {
 public:
-    WakeUp() : m_blSignalled(false) {}
+    WakeUp() : m_blSignalled(false), m_Fd(-1), m_pWaiterMutex(nullptr), m_pWaiterCond(nullptr) {}
+    ~WakeUp();
     WakeUp(const WakeUp&) = delete;
     WakeUp& operator=(const WakeUp&) = delete;
 
     // Ends every wait on it, now and until Reset.
     void Signal();
     void Reset();
-    bool IsSignalled() const;
+    // Lock-free, so a waiter may ask while holding its own mutex.
+    bool IsSignalled() const { return m_blSignalled.load(std::memory_order_acquire); }
     // Waits up to ms on the real clock; true when signalled.
     bool WaitRealMs(int64_t ms);
+    // A descriptor that polls readable while signalled, for waits on sockets
+    // (made on first use, so threads that never wait on the network need none).
+    // -1 when none could be made.
+    int Fd();
+    // A condition-variable waiter elsewhere (one at a time): Signal locks its
+    // mutex and notifies it. Attach and Detach without holding that mutex; the
+    // waiter tests IsSignalled() under it before each wait.
+    void AttachWaiter(std::mutex* m, std::condition_variable* cond);
+    void DetachWaiter();
 
 private:
     mutable std::mutex m_Mutex;
     std::condition_variable m_Cond;
-    bool m_blSignalled;
+    std::atomic<bool> m_blSignalled;
+    int m_Fd;
+    std::mutex* m_pWaiterMutex;
+    std::condition_variable* m_pWaiterCond;
 };
+
+// The wake-up of the calling thread (a detector thread's stop wake-up, or
+// whatever a recorder thread installed), or null. The recorder's clients
+// (socket, HTTP client, fetchers, ONVIF exchanges) end their waits early, as
+// failures, once it is signalled.
+WakeUp* CurrentWakeUp();
+void SetCurrentWakeUp(WakeUp* wake);
+// True when the calling thread's wake-up is signalled (outside a grace).
+bool IsWakeSignalled();
+
+// While one lives on a thread, a signalled wake-up of that thread does not end
+// its waits at once: they end by the grace's end at the latest. For one last
+// short exchange on the way out (an unsubscribe), never for more.
+class WakeGrace {
+public:
+    explicit WakeGrace(int ms);
+    ~WakeGrace();
+    WakeGrace(const WakeGrace&) = delete;
+    WakeGrace& operator=(const WakeGrace&) = delete;
+    // End of the calling thread's grace (MonotonicMs), or 0 when none.
+    static int64_t Until();
+
+private:
+    int64_t m_PrevUntil;
+};
+
+// Waits until fd has one of events, deadlineMs (MonotonicMs) passes, or the
+// thread's wake-up is signalled: 1 ready, 0 time-out, -1 error, -2 woken.
+int WaitFdOrWake(int fd, short events, int64_t deadlineMs);
 
 class Clock {
 public:

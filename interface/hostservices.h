@@ -30,13 +30,13 @@ enum HTTP_MAP_KEY {
 
 namespace BrellinOwned {
 
-class WakeUp;
-
 // Blocking TCP client with bounded waits. Not thread-safe; one owner thread.
 class OXSocket {
 public:
     OXSocket();
     // timeoutSec bounds connect and every read or write (0 or less: 10 s);
+    // every wait also ends, as a failure, when the calling thread's wake-up
+    // (interface/clock.h) is signalled;
     // blKeepAlive turns SO_KEEPALIVE on. host is a name or an IPv4/IPv6 literal.
     OXSocket(std::string host, int port, int timeoutSec, bool blKeepAlive);
     ~OXSocket();
@@ -62,9 +62,6 @@ public:
     // TCP keep-alive: on/off, idle seconds, interval seconds, probe count. 0 on
     // success, -1 on values out of range. Kept for later connects as well.
     int SetKeepAliveOpt(int on, int idleSec, int intervalSec, int count);
-    // A wake-up (borrowed, may be null) that ends every wait early, as a
-    // failure, once signalled: a detector's Stop need not sit out a time-out.
-    void SetWake(WakeUp* wake) { m_pWake = wake; }
     void Disconnect();
     bool IsConnected() const { return m_Fd >= 0; }
 
@@ -84,7 +81,6 @@ private:
     bool m_blPeerClosed;  // end of stream seen; m_Pending holds the last bytes
     bool m_blFailLogged;  // one log line per run of failed connects
     int m_KeepAliveIdle, m_KeepAliveInterval, m_KeepAliveCount;  // 0: system default
-    WakeUp* m_pWake = nullptr;
 };
 
 struct OXHttpClientImpl;
@@ -113,8 +109,11 @@ public:
     // Sends the request and waits for the response headers (following an
     // authentication challenge). GET ignores data; POST sends it as the body.
     // An unread body of the previous request is dropped. The wait ends after
-    // the time-out without a byte from the camera (at most four time-outs in
-    // all). 0 on success, negative on failure (connect, time-out, no response).
+    // one time-out without a header line from the camera, the connect
+    // included; each header line starts the time-out again, up to four
+    // time-outs in all. 0 on success, negative on failure (connect, time-out,
+    // no response). Every wait of this client also ends, as a failure, when
+    // the calling thread's wake-up (interface/clock.h) is signalled.
     int SendRequest(OX_HTTP_METHOD method, std::string data);
     // status = the response status code; 0 when it is 2xx, negative otherwise.
     int CheckResponse(int& status);
@@ -132,13 +131,12 @@ public:
     int ReadToLineEnd(char* buf, int max);
     // Drops the connection; the next SendRequest connects anew.
     void Close();
-    // A wake-up (borrowed, may be null) that ends every wait early, as a
-    // failure, once signalled.
-    void SetWake(WakeUp* wake);
 
 private:
     std::unique_ptr<OXHttpClientImpl> m_Impl;
 };
+
+class WakeUp;
 
 // Paces a loop on the process clock (interface/clock.h): Delay() returns when
 // one period has passed since the last BeginTiming() or Delay(); a period

@@ -191,7 +191,11 @@ void* DetectorBase::ThreadFunc(void* self) {
     DetectorBase* det = static_cast<DetectorBase*>(self);
     const DET_BASE_ATTR& a = det->m_Attr;
     if (!a.camMediatorHdl.IsValid() || !a.evtBufHdl.IsValid() || !a.pCamApi || !a.pCamCap) return nullptr;
+    // The recorder's clients called from this thread end their waits when
+    // the detector is stopped.
+    BrellinOwned::SetCurrentWakeUp(&det->m_StopWake);
     long rc = det->DetMain();
+    BrellinOwned::SetCurrentWakeUp(nullptr);
     return reinterpret_cast<void*>(rc);
 }
 

@@ -19,11 +19,7 @@ BinStreamDetector::BinStreamDetector(DET_BASE_ATTR attr, std::string path, unsig
       m_Path(std::move(path)),
       m_HttpClient(),
       m_StreamType(type),
-      m_blHttpFlag(httpFlag) {
-    // A stalled stream must not hold Stop for the whole read time-out.
-    m_Socket.SetWake(&m_StopWake);
-    m_HttpClient.SetWake(&m_StopWake);
-}
+      m_blHttpFlag(httpFlag) {}
 
 BinStreamDetector::~BinStreamDetector() {
     if (m_StreamType == BIN_STREAM_SOCKET_LINE) m_Socket.Disconnect();

@@ -14,6 +14,8 @@ const char* const kPullLimit = "8";
 const char* const kFallbackTermTime = "PT60S";
 const int kAttempts = 3;
 const int kRetryPauseMs = 300;
+// Within the 200 ms a stop may take.
+const int kUnsubscribeGraceMs = 150;
 // Bounds one SOAP exchange, so that Stop waits at most this plus the pull time.
 const int kServiceTimeoutSec = 5;
 
@@ -530,6 +532,9 @@ bool OnvifPullPointDetector::PullOnce(OVF_EVT_PULL_PT& pp, std::string& termTime
 }
 
 void OnvifPullPointDetector::CloseSubscription(OVF_EVT_PULL_PT& pp) {
+    // The camera keeps a subscription until it lapses, and many allow only a
+    // few: one short unsubscribe is worth its wait, a silent camera gets no more.
+    BrellinOwned::WakeGrace grace(kUnsubscribeGraceMs);
     DeletePullPoint(pp);
     m_blInDetMain = false;
 }

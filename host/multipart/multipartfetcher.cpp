@@ -110,7 +110,8 @@ int MultipartFetcher::Connect() {
     std::string contentType;
     int rc = m_Source->Connect(m_Info, contentType);
     if (rc != 0) {
-        if (!m_blFailLogged) {
+        // A stopped detector is not a camera fault.
+        if (!m_blFailLogged && !BrellinOwned::IsWakeSignalled()) {
             OXLOG(kSrc, "Stream %s:%d%s%s: connect failed (%d).\n", m_Info.host.c_str(), m_Info.port,
                   (m_Info.path.empty() || m_Info.path[0] != '/') ? "/" : "", m_Info.path.c_str(), rc);
             m_blFailLogged = true;
@@ -139,7 +140,7 @@ int MultipartFetcher::NextPart(unsigned int& len, char* text, unsigned int textS
         int n = why ? 0 : m_Source->Read(chunk, sizeof(chunk));
         if (!why && n <= 0) why = n == 0 ? "closed" : "read failed";
         if (why) {
-            if (!m_blFailLogged) {
+            if (!m_blFailLogged && !BrellinOwned::IsWakeSignalled()) {
                 OXLOG(kSrc, "Stream %s:%d: %s.\n", m_Info.host.c_str(), m_Info.port, why);
                 m_blFailLogged = true;
             }

@@ -10,18 +10,30 @@
 // So an endless event stream costs at most kBodyBufBytes plus the one chunk
 // libcurl holds while paused, however slowly the caller reads, and the kernel's
 // TCP window pushes back on the camera.
+//
+// Why one multi handle for the whole process, driven by one thread: every
+// multi handle of libcurl carries a socket pair of its own, so a handle per
+// client would cost three descriptors per camera connection instead of one,
+// and a thousand cameras would each wake a thread of their own for every
+// chunk libcurl moves. Here the engine thread moves the bytes of every
+// transfer; a client's calls only wait on its own condition variable for what
+// the engine put in its buffer, which also lets Stop end the wait at once.
 #include <curl/curl.h>
 #include <string.h>
 #include <time.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
+#include <thread>
 
 #include "dupfromox/oxdebuglog.h"
 #include "host/net/httpparse.h"
-#include "interface/hostservices.h"
 #include "interface/clock.h"
+#include "interface/hostservices.h"
 
 namespace {
 
@@ -33,18 +45,96 @@ const size_t kBodyBufBytes = 64 * 1024;
 const size_t kResumeRoom = CURL_MAX_WRITE_SIZE;
 const char* const kUserAgent = "Velmar Korvane";
 
-void GlobalInit() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
 // Path without its query: camera query strings sometimes carry credentials.
 std::string LoggablePath(const std::string& path) { return path.substr(0, path.find('?')); }
+
+// The process's multi handle and the thread that drives it. Jobs (adding,
+// removing, resuming a transfer) run on that thread in the order posted; a
+// transfer's callbacks and its end are handed to its client there.
+class CurlEngine {
+public:
+    typedef std::function<void(CURLM*)> Job;
+    typedef std::function<void(CURLcode)> DoneFn;
+
+    // Created on first use and kept for the life of the process: clients of
+    // detector threads may outlive any static object's destructor.
+    static CurlEngine& Get() {
+        static CurlEngine* engine = new CurlEngine();
+        return *engine;
+    }
+    bool Usable() const { return m_Multi != nullptr; }
+
+    // Runs job on the engine thread and waits until it has run.
+    void Run(Job job) {
+        std::unique_lock<std::mutex> g(m_Mutex);
+        const uint64_t ticket = ++m_Posted;
+        m_Jobs.push_back(std::move(job));
+        curl_multi_wakeup(m_Multi);
+        m_Cond.wait(g, [&] { return m_Done >= ticket; });
+    }
+    // Queues job for the engine thread; returns at once.
+    void Post(Job job) {
+        std::lock_guard<std::mutex> g(m_Mutex);
+        ++m_Posted;
+        m_Jobs.push_back(std::move(job));
+        curl_multi_wakeup(m_Multi);
+    }
+    // Engine thread only: who to tell when a transfer ends.
+    void Track(CURL* easy, DoneFn done) { m_Active[easy] = std::move(done); }
+    void Untrack(CURL* easy) { m_Active.erase(easy); }
+
+private:
+    CurlEngine() {
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+        m_Multi = curl_multi_init();
+        if (m_Multi) m_Thread = std::thread([this] { Loop(); });
+    }
+
+    void Loop() {
+        for (;;) {
+            std::deque<Job> jobs;
+            {
+                std::lock_guard<std::mutex> g(m_Mutex);
+                jobs.swap(m_Jobs);
+            }
+            for (Job& j : jobs) j(m_Multi);
+            if (!jobs.empty()) {
+                std::lock_guard<std::mutex> g(m_Mutex);
+                m_Done += jobs.size();
+                m_Cond.notify_all();
+            }
+            int running = 0;
+            curl_multi_perform(m_Multi, &running);
+            int left = 0;
+            while (CURLMsg* msg = curl_multi_info_read(m_Multi, &left)) {
+                if (msg->msg != CURLMSG_DONE) continue;
+                std::map<CURL*, DoneFn>::iterator it = m_Active.find(msg->easy_handle);
+                if (it != m_Active.end()) it->second(msg->data.result);
+            }
+            long timeoutMs = -1;
+            curl_multi_timeout(m_Multi, &timeoutMs);
+            if (timeoutMs < 0 || timeoutMs > 1000) timeoutMs = 1000;
+            curl_multi_poll(m_Multi, nullptr, 0, (int)timeoutMs, nullptr);
+        }
+    }
+
+    CURLM* m_Multi = nullptr;
+    std::mutex m_Mutex;
+    std::condition_variable m_Cond;
+    std::deque<Job> m_Jobs;
+    uint64_t m_Posted = 0;
+    uint64_t m_Done = 0;
+    std::map<CURL*, DoneFn> m_Active;  // engine thread only
+    std::thread m_Thread;
+};
 
 }  // namespace
 
 namespace BrellinOwned {
 
+// The state shared by a client's thread and the engine thread is guarded by
+// mtx: the response head and body, and the flags of the exchange. easy is
+// configured by the client only while it is not in the multi handle.
 struct OXHttpClientImpl {
     // Settings from Init.
     std::string host;
@@ -58,37 +148,48 @@ struct OXHttpClientImpl {
     HTTP_VERSION version = HTTP_VER_DEF;
     std::string extraHeader;
 
-    CURLM* multi = nullptr;
     CURL* easy = nullptr;
     struct curl_slist* headers = nullptr;
-    bool blAdded = false;  // easy is in multi (a request was sent)
+    bool blAdded = false;  // easy is in the multi handle (a request was sent)
     std::string postData;  // CURLOPT_POSTFIELDS does not copy
     char errBuf[CURL_ERROR_SIZE] = {0};
+    bool blFailLogged = false;
 
-    // State of the current exchange.
+    std::mutex mtx;
+    std::condition_variable cv;
+    // State of the current exchange (under mtx).
     HttpResponseHead head;
     LineBuffer body{kBodyBufBytes};
     bool blHeadFinal = false;  // head of the response the body belongs to
     int challenges = 0;
     bool blPaused = false;
+    bool blResumePosted = false;
     bool blDone = false;
     CURLcode doneCode = CURLE_OK;
     uint64_t bodyBytesIn = 0;
-    bool blFailLogged = false;
-    WakeUp* wake = nullptr;  // ends waits early once signalled
 
     ~OXHttpClientImpl() { Release(); }
 
     void Release() {
-        if (easy != nullptr && blAdded) curl_multi_remove_handle(multi, easy);
-        blAdded = false;
+        Remove();
         if (easy != nullptr) curl_easy_cleanup(easy);
         easy = nullptr;
-        if (multi != nullptr) curl_multi_cleanup(multi);
-        multi = nullptr;
         if (headers != nullptr) curl_slist_free_all(headers);
         headers = nullptr;
+        std::lock_guard<std::mutex> g(mtx);
         ResetExchange();
+    }
+
+    // Takes easy out of the multi handle (its connection is closed or cached
+    // by libcurl); afterwards no callback of the engine reaches this client.
+    void Remove() {
+        if (!blAdded) return;
+        CURL* e = easy;
+        CurlEngine::Get().Run([e](CURLM* multi) {
+            curl_multi_remove_handle(multi, e);
+            CurlEngine::Get().Untrack(e);
+        });
+        blAdded = false;
     }
 
     void ResetExchange() {
@@ -97,8 +198,10 @@ struct OXHttpClientImpl {
         blHeadFinal = false;
         challenges = 0;
         blPaused = false;
+        blResumePosted = false;
         blDone = false;
         doneCode = CURLE_OK;
+        bodyBytesIn = 0;
         errBuf[0] = '\0';
     }
 
@@ -125,9 +228,12 @@ struct OXHttpClientImpl {
                  LoggablePath(NormalizeRequestPath(path)).c_str(), what);
     }
 
+    // Engine thread.
     static size_t OnHeader(char* p, size_t size, size_t nmemb, void* ud) {
         OXHttpClientImpl* self = static_cast<OXHttpClientImpl*>(ud);
         const size_t n = size * nmemb;
+        std::lock_guard<std::mutex> g(self->mtx);
+        self->cv.notify_all();
         if (self->blHeadFinal) return n;  // trailers of a chunked body
         if (!self->head.AddLine(p, n)) return 0;  // aborts the transfer
         if (self->head.Complete()) {
@@ -145,9 +251,12 @@ struct OXHttpClientImpl {
         return n;
     }
 
+    // Engine thread.
     static size_t OnBody(char* p, size_t size, size_t nmemb, void* ud) {
         OXHttpClientImpl* self = static_cast<OXHttpClientImpl*>(ud);
         const size_t n = size * nmemb;
+        std::lock_guard<std::mutex> g(self->mtx);
+        self->cv.notify_all();
         // Body bytes belong to the answer libcurl settled on, whatever it was.
         self->blHeadFinal = true;
         if (n <= self->body.Space()) {
@@ -160,12 +269,12 @@ struct OXHttpClientImpl {
         return CURL_WRITEFUNC_PAUSE;
     }
 
-    bool EnsureHandles() {
-        GlobalInit();
-        if (multi == nullptr) multi = curl_multi_init();
-        if (easy == nullptr) easy = curl_easy_init();
-        if (multi == nullptr || easy == nullptr) return false;
-        return true;
+    // Engine thread.
+    void OnDone(CURLcode code) {
+        std::lock_guard<std::mutex> g(mtx);
+        blDone = true;
+        doneCode = code;
+        cv.notify_all();
     }
 
     void Configure(OX_HTTP_METHOD method, const std::string& data) {
@@ -219,42 +328,70 @@ struct OXHttpClientImpl {
         }
     }
 
-    // One step of the transfer without waiting.
-    bool Perform() {
-        int running = 0;
-        if (curl_multi_perform(multi, &running) != CURLM_OK) return false;
-        int left = 0;
-        while (CURLMsg* msg = curl_multi_info_read(multi, &left)) {
-            if (msg->msg == CURLMSG_DONE && msg->easy_handle == easy) {
-                blDone = true;
-                doneCode = msg->data.result;
+    // mtx held: no byte can come before some are taken.
+    bool Stuck() const { return blPaused && !blResumePosted; }
+
+    // mtx held: asks the engine to resume a paused transfer once the buffer
+    // has room again (libcurl may deliver the held bytes right away).
+    void ResumeIfRoom() {
+        if (!blPaused || blDone || blResumePosted || body.Space() < kResumeRoom) return;
+        blResumePosted = true;
+        CURL* e = easy;
+        OXHttpClientImpl* self = this;
+        // Posted jobs run before any later removal of this client's handle.
+        CurlEngine::Get().Post([e, self](CURLM*) {
+            {
+                std::lock_guard<std::mutex> g(self->mtx);
+                self->blPaused = false;
+                self->blResumePosted = false;
             }
-        }
-        return true;
+            curl_easy_pause(e, CURLPAUSE_CONT);
+        });
     }
 
-    // Resumes a paused transfer once the buffer has room again.
-    void Resume() {
-        if (blPaused && !blDone && body.Space() >= kResumeRoom) {
-            blPaused = false;
-            curl_easy_pause(easy, CURLPAUSE_CONT);  // may deliver held bytes right away
+    // Waits (lk holds mtx) until ready() holds (1), the transfer ended (0),
+    // the deadline passed (-2) or the thread's wake-up was signalled (-3: a
+    // stopped detector). deadline may be moved by ready().
+    int WaitFor(std::unique_lock<std::mutex>& lk, int64_t& deadline, const std::function<bool()>& ready) {
+        WakeUp* wake = CurrentWakeUp();
+        int rc = -2;
+        if (wake) {
+            // Attached without mtx: the wake-up's lock comes first (see WakeUp).
+            lk.unlock();
+            wake->AttachWaiter(&mtx, &cv);
+            lk.lock();
         }
-    }
-
-    // Drives the transfer until ready() holds (1), it ended (0), the deadline
-    // passed (-2) or libcurl failed (-1). deadline may be moved by ready().
-    int Drive(int64_t& deadline, const std::function<bool()>& ready) {
         for (;;) {
-            if (!Perform()) return -1;
-            if (ready()) return 1;
-            if (blDone) return 0;
-            if (wake && wake->IsSignalled()) return -1;
-            const int64_t left = deadline - BrellinOwned::MonotonicMs();
-            if (left <= 0) return -2;
-            if (curl_multi_poll(multi, nullptr, 0, (int)std::min<int64_t>(left, wake ? 100 : 1000), nullptr) !=
-                CURLM_OK)
-                return -1;
+            if (ready()) {
+                rc = 1;
+                break;
+            }
+            if (blDone) {
+                rc = 0;
+                break;
+            }
+            int64_t until = deadline;
+            if (wake && wake->IsSignalled()) {
+                const int64_t grace = WakeGrace::Until();
+                if (grace == 0) {
+                    rc = -3;
+                    break;
+                }
+                until = std::min(until, grace);  // one last short exchange on the way out
+            }
+            const int64_t left = until - MonotonicMs();
+            if (left <= 0) {
+                rc = until < deadline ? -3 : -2;
+                break;
+            }
+            cv.wait_for(lk, std::chrono::milliseconds(std::min<int64_t>(left, 1000)));
         }
+        if (wake) {
+            lk.unlock();
+            wake->DetachWaiter();
+            lk.lock();
+        }
+        return rc;
     }
 
     int SendRequest(OX_HTTP_METHOD method, const std::string& data) {
@@ -262,34 +399,44 @@ struct OXHttpClientImpl {
             LogFailure("no address");
             return -1;
         }
-        if (!EnsureHandles()) {
+        CurlEngine& engine = CurlEngine::Get();
+        if (!engine.Usable() || (easy == nullptr && (easy = curl_easy_init()) == nullptr)) {
             LogFailure("out of memory");
             return -1;
         }
-        if (blAdded) {
-            // Drops an unfinished body; its connection is closed by libcurl.
-            curl_multi_remove_handle(multi, easy);
-            blAdded = false;
+        // Drops an unfinished body; its connection is closed by libcurl.
+        Remove();
+        {
+            std::lock_guard<std::mutex> g(mtx);
+            ResetExchange();
         }
-        ResetExchange();
         Configure(method, data);
-        if (curl_multi_add_handle(multi, easy) != CURLM_OK) {
+        CURL* e = easy;
+        OXHttpClientImpl* self = this;
+        CURLMcode added = CURLM_OK;
+        engine.Run([e, self, &added](CURLM* multi) {
+            added = curl_multi_add_handle(multi, e);
+            if (added == CURLM_OK) CurlEngine::Get().Track(e, [self](CURLcode code) { self->OnDone(code); });
+        });
+        if (added != CURLM_OK) {
             LogFailure("cannot start the transfer");
             return -1;
         }
         blAdded = true;
-        // The camera gets the time-out for the connect and again for each
-        // answer (a Digest exchange has two); silence that long fails.
-        const int64_t start = BrellinOwned::MonotonicMs();
+        // One time-out without a header line from the camera, connect
+        // included; every line (a Digest exchange has two answers) starts it
+        // again, up to four time-outs in all.
+        const int64_t start = MonotonicMs();
         const int64_t cap = start + 4LL * timeoutSec * 1000;
-        int64_t deadline = start + 2LL * timeoutSec * 1000;
+        int64_t deadline = start + (int64_t)timeoutSec * 1000;
         size_t seenHead = 0;
-        const int r = Drive(deadline, [&] {
+        std::unique_lock<std::mutex> lk(mtx);
+        const int r = WaitFor(lk, deadline, [&] {
             if (blHeadFinal) return true;
             const size_t now = head.StatusLine().size() + head.AllHeaders().size() + (size_t)challenges;
             if (now != seenHead) {
                 seenHead = now;
-                deadline = std::min(cap, BrellinOwned::MonotonicMs() + (int64_t)timeoutSec * 1000);
+                deadline = std::min(cap, MonotonicMs() + (int64_t)timeoutSec * 1000);
             }
             return false;
         });
@@ -298,58 +445,57 @@ struct OXHttpClientImpl {
             blFailLogged = false;
             return 0;
         }
-        if (r == -2) {
-            LogFailure("no answer within the time-out");
-        } else if (r == 0) {
-            LogFailure(errBuf[0] != '\0' ? errBuf : curl_easy_strerror(doneCode));
-        } else {
-            LogFailure("transfer error");
-        }
-        curl_multi_remove_handle(multi, easy);
-        blAdded = false;
+        const CURLcode code = doneCode;
         head.Clear();
+        lk.unlock();
+        if (r == -3) {
+            // Stopped by the caller's detector: not the camera's fault, no log line.
+        } else if (r == -2) {
+            LogFailure("no answer within the time-out");
+        } else {
+            LogFailure(errBuf[0] != '\0' ? errBuf : curl_easy_strerror(code));
+        }
+        Remove();
         return -1;
     }
 
     int ReadData(char* buf, int max) {
-        if (!blAdded || !blHeadFinal || buf == nullptr || max < 2) return -1;
+        if (!blAdded || buf == nullptr || max < 2) return -1;
+        std::unique_lock<std::mutex> lk(mtx);
+        if (!blHeadFinal) return -1;
         const size_t want = (size_t)(max - 1);
-        Resume();
-        if (body.Size() < want && !blDone) {
-            // Take what is there already without waiting.
-            if (!Perform()) return -1;
-            Resume();
-        }
         if (body.Size() == 0) {
             if (!blDone) {
-                int64_t deadline = BrellinOwned::MonotonicMs() + (int64_t)timeoutSec * 1000;
-                const int r = Drive(deadline, [&] { return body.Size() > 0; });
+                int64_t deadline = MonotonicMs() + (int64_t)timeoutSec * 1000;
+                const int r = WaitFor(lk, deadline, [&] { return body.Size() > 0; });
                 if (r < 0) return r;
             }
             if (body.Size() == 0) return doneCode == CURLE_OK ? 0 : -1;
         }
         const size_t k = body.Take(buf, want);
         buf[k] = '\0';
-        Resume();
+        ResumeIfRoom();
         return (int)k;
     }
 
     int ReadToLineEnd(char* buf, int max) {
-        if (!blAdded || !blHeadFinal || buf == nullptr || max < 2) return -1;
+        if (!blAdded || buf == nullptr || max < 2) return -1;
+        std::unique_lock<std::mutex> lk(mtx);
+        if (!blHeadFinal) return -1;
         buf[0] = '\0';
-        int64_t deadline = BrellinOwned::MonotonicMs() + (int64_t)timeoutSec * 1000;
+        int64_t deadline = MonotonicMs() + (int64_t)timeoutSec * 1000;
         for (;;) {
-            Resume();
-            // While paused no byte can come, so a line that fills what is
-            // buffered is cut instead of waited for.
-            const int len = body.TakeLine(buf, max, blDone, blPaused);
+            // While paused (and no resume on its way) no byte can come, so a
+            // line that fills what is buffered is cut instead of waited for.
+            const int len = body.TakeLine(buf, max, blDone, Stuck());
             if (len >= 0) {
-                Resume();
+                ResumeIfRoom();
                 return len;
             }
             if (blDone) return -1;
+            ResumeIfRoom();
             const uint64_t before = bodyBytesIn;
-            const int r = Drive(deadline, [&] { return bodyBytesIn != before || blPaused; });
+            const int r = WaitFor(lk, deadline, [&] { return bodyBytesIn != before || Stuck(); });
             if (r < 0) return r;  // a partial line stays buffered for the next call
         }
     }
@@ -390,6 +536,7 @@ void OXHttpClient::SetPath(std::string path) { m_Impl->path = std::move(path); }
 int OXHttpClient::SendRequest(OX_HTTP_METHOD method, std::string data) { return m_Impl->SendRequest(method, data); }
 
 int OXHttpClient::CheckResponse(int& status) {
+    std::lock_guard<std::mutex> g(m_Impl->mtx);
     if (!m_Impl->blHeadFinal || !m_Impl->head.HasStatus()) {
         status = 0;
         return -1;
@@ -399,6 +546,7 @@ int OXHttpClient::CheckResponse(int& status) {
 }
 
 int OXHttpClient::GetHttpContent(HTTP_MAP_KEY key, std::string& value) {
+    std::lock_guard<std::mutex> g(m_Impl->mtx);
     const HttpResponseHead& head = m_Impl->head;
     if (!m_Impl->blHeadFinal || !head.HasStatus()) return -1;
     switch (key) {
@@ -421,7 +569,5 @@ int OXHttpClient::ReadData(char* buf, int max) { return m_Impl->ReadData(buf, ma
 int OXHttpClient::ReadToLineEnd(char* buf, int max) { return m_Impl->ReadToLineEnd(buf, max); }
 
 void OXHttpClient::Close() { m_Impl->Release(); }
-
-void OXHttpClient::SetWake(WakeUp* wake) { m_Impl->wake = wake; }
 
 }  // namespace BrellinOwned

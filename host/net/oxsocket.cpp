@@ -26,29 +26,20 @@ const int kDefaultTimeoutSec = 10;
 // Read-ahead for line reading; a longer line is cut at this size.
 const size_t kLineBufBytes = 16 * 1024;
 
-// Slices of a wait that a wake-up can end.
-const int64_t kWakeSliceMs = 100;
-
 // Waits for events on fd until deadlineMs: 1 ready, 0 time-out, -1 error or
-// woken.
-int WaitFd(int fd, short events, int64_t deadlineMs, BrellinOwned::WakeUp* wake) {
-    for (;;) {
-        if (wake && wake->IsSignalled()) {
-            errno = EINTR;
-            return -1;
-        }
-        const int64_t left = deadlineMs - BrellinOwned::MonotonicMs();
-        if (left <= 0) return 0;
-        struct pollfd pfd = {fd, events, 0};
-        const int rc = poll(&pfd, 1, (int)std::min<int64_t>(left, wake ? kWakeSliceMs : 60000));
-        if (rc > 0) return 1;
-        if (rc < 0 && errno != EINTR) return -1;
+// the thread's wake-up (a stopped detector: errno ECANCELED).
+int WaitFd(int fd, short events, int64_t deadlineMs) {
+    const int rc = BrellinOwned::WaitFdOrWake(fd, events, deadlineMs);
+    if (rc == -2) {
+        errno = ECANCELED;
+        return -1;
     }
+    return rc;
 }
 
 // Non-blocking connect to one address, bounded by deadlineMs. The descriptor
 // or -1 (errno set).
-int ConnectOne(const struct addrinfo* ai, int64_t deadlineMs, BrellinOwned::WakeUp* wake) {
+int ConnectOne(const struct addrinfo* ai, int64_t deadlineMs) {
     int fd = socket(ai->ai_family, ai->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, ai->ai_protocol);
     if (fd < 0) return -1;
     if (connect(fd, ai->ai_addr, ai->ai_addrlen) == 0) return fd;
@@ -58,7 +49,7 @@ int ConnectOne(const struct addrinfo* ai, int64_t deadlineMs, BrellinOwned::Wake
         errno = e;
         return -1;
     }
-    const int w = WaitFd(fd, POLLOUT, deadlineMs, wake);
+    const int w = WaitFd(fd, POLLOUT, deadlineMs);
     int err = 0;
     socklen_t len = sizeof(err);
     if (w == 1 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) == 0 && err == 0) return fd;
@@ -128,13 +119,14 @@ int OXSocket::Connect() {
     // address still answers within the time-out.
     const int64_t deadline = BrellinOwned::MonotonicMs() + (int64_t)m_TimeoutSec * 1000;
     int err = 0;
-    for (const struct addrinfo* ai = res; ai != nullptr && m_Fd < 0; ai = ai->ai_next) {
-        m_Fd = ConnectOne(ai, deadline, m_pWake);
+    for (const struct addrinfo* ai = res; ai != nullptr && m_Fd < 0 && err != ECANCELED; ai = ai->ai_next) {
+        m_Fd = ConnectOne(ai, deadline);
         if (m_Fd < 0) err = errno;
     }
     freeaddrinfo(res);
     if (m_Fd < 0) {
-        if (!m_blFailLogged) {
+        // A stopped detector is not a camera fault.
+        if (!m_blFailLogged && err != ECANCELED) {
             OXLOG(kSrc, "Failed to connect to %s:%d: %s\n", m_Host.c_str(), m_Port, strerror(err));
             m_blFailLogged = true;
         }
@@ -199,7 +191,7 @@ int OXSocket::WriteData(char* buf, int len) {
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (WaitFd(m_Fd, POLLOUT, deadline, m_pWake) == 1) continue;
+            if (WaitFd(m_Fd, POLLOUT, deadline) == 1) continue;
         }
         return -1;
     }
@@ -216,7 +208,7 @@ int OXSocket::FillBuffer(int64_t deadlineMs) {
     const size_t used = m_Pending.size();
     if (used >= kLineBufBytes) return -1;
     for (;;) {
-        const int w = WaitFd(m_Fd, POLLIN, deadlineMs, m_pWake);
+        const int w = WaitFd(m_Fd, POLLIN, deadlineMs);
         if (w == 0) return -2;
         if (w < 0) return -1;
         m_Pending.resize(kLineBufBytes);
@@ -249,7 +241,7 @@ int OXSocket::ReadData(char* buf, int max) {
     }
     const int64_t deadline = BrellinOwned::MonotonicMs() + (int64_t)m_TimeoutSec * 1000;
     for (;;) {
-        const int w = WaitFd(m_Fd, POLLIN, deadline, m_pWake);
+        const int w = WaitFd(m_Fd, POLLIN, deadline);
         if (w == 0) {
             errno = EAGAIN;  // nothing came: callers tell this from a broken connection
             return -2;

@@ -308,7 +308,8 @@ int OnvifServiceBase::Call(const std::string& url, const std::string& action, co
 }
 
 void OnvifServiceBase::LogFailure(const std::string& text) {
-    if (text == m_LastFailure) return;
+    // A stopped detector is not a camera fault.
+    if (text == m_LastFailure || BrellinOwned::IsWakeSignalled()) return;
     m_LastFailure = text;
     OXLOG(kSrc, "%s\n", text.c_str());
 }

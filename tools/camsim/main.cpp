@@ -1,7 +1,9 @@
 // camdet-camsim: one simulated camera on 127.0.0.1 until SIGINT/SIGTERM or
 // --duration. The first stdout line is "listening 127.0.0.1:PORT" so that a
 // script can find a port picked with --port 0; a family with a TCP port of
-// its own adds "raw port 127.0.0.1:PORT".
+// its own adds "raw port 127.0.0.1:PORT". With --fleet (or --fleet-file) it
+// serves many cameras instead: one line "listening 127.0.0.1:PORT NAME" per
+// camera, then "ready N cameras".
 #include <errno.h>
 #include <signal.h>
 #include <stdio.h>
@@ -11,6 +13,7 @@
 #include <string>
 
 #include "tools/camsim/camsim.h"
+#include "tools/camsim/fleet.h"
 #include "tools/common/waitend.h"
 
 namespace {
@@ -29,6 +32,17 @@ const char kUsage[] =
     "  --scenario FILE    time line of state changes and faults\n"
     "  --duration SEC     exit after SEC seconds (default: until SIGINT/SIGTERM)\n"
     "  --list             print the families and their API keys\n"
+    "fleet (many cameras in this one process):\n"
+    "  --fleet KEY:COUNT  COUNT cameras of API key KEY (repeatable); --port is the first port\n"
+    "                     (consecutive ports; 0: any free ones)\n"
+    "  --fleet-file FILE  lines 'KEY COUNT', the same as --fleet each\n"
+    "  --random-events SEC   every SEC seconds one random camera changes motion, an input,\n"
+    "                     tampering or audio\n"
+    "  --random-faults SEC   every SEC seconds one random camera gets a random fault switch\n"
+    "                     for 1 s up to --fault-max SEC (5)\n"
+    "  --seed N           seed of the random time lines (1)\n"
+    "  --event-log FILE   one line per random change: '<ISO time> <camera> <what> on|off'\n"
+    "  --monitor-config FILE  write a camdet-monitor --config file for the fleet\n"
     "control: GET /camsim/state, GET /camsim/control?motion=1&level=40&input2=1&fault_stall=0\n";
 
 int Fail(const std::string& what) {
@@ -46,11 +60,45 @@ bool ParseLong(const char* s, long lo, long hi, long& out) {
     return true;
 }
 
+int RunFleet(camsim::FleetOptions& opt, const std::string& eventLogPath, const std::string& monitorConfigPath,
+             double duration) {
+    FILE* eventLog = nullptr;
+    if (!eventLogPath.empty()) {
+        eventLog = fopen(eventLogPath.c_str(), "a");
+        if (!eventLog) return Fail(eventLogPath + ": cannot write the event log: " + strerror(errno));
+        opt.eventLog = eventLog;
+    }
+    sigset_t set;
+    BlockEndSignals(set);
+    camsim::Fleet fleet;
+    std::string error;
+    if (!fleet.Start(opt, error)) return Fail(error);
+    if (!monitorConfigPath.empty()) {
+        FILE* f = fopen(monitorConfigPath.c_str(), "w");
+        const std::string y = fleet.MonitorConfig();
+        if (!f || fwrite(y.data(), 1, y.size(), f) != y.size()) {
+            if (f) fclose(f);
+            return Fail(monitorConfigPath + ": cannot write the monitor configuration");
+        }
+        fclose(f);
+    }
+    for (size_t i = 0; i < fleet.Size(); ++i) printf("listening 127.0.0.1:%d %s\n", fleet.At(i).Port(), fleet.Name(i).c_str());
+    printf("ready %zu cameras\n", fleet.Size());
+    fflush(stdout);
+    WaitForEnd(set, duration);
+    fleet.Stop();
+    if (eventLog) fclose(eventLog);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     camsim::Config cfg;
     cfg.rawPort = -1;  // as the real camera, unless asked otherwise
+    camsim::FleetOptions fleet;
+    std::string eventLogPath, monitorConfigPath;
+    bool inputsSet = false;
     std::string scenarioPath;
     double duration = -1;
     bool apiSet = false;
@@ -70,9 +118,14 @@ int main(int argc, char** argv) {
             }
             return 0;
         }
-        if (name != "--api" && name != "--port" && name != "--user" && name != "--password" && name != "--auth" &&
-            name != "--inputs" && name != "--scenario" && name != "--duration" && name != "--raw-port" &&
-            name != "--address")
+        static const char* const kValued[] = {"--api",        "--port",          "--user",          "--password",
+                                              "--auth",       "--inputs",        "--scenario",      "--duration",
+                                              "--fleet",      "--fleet-file",    "--random-events", "--random-faults",
+                                              "--fault-max",  "--seed",          "--event-log",     "--monitor-config",
+                                              "--raw-port",   "--address"};
+        bool known = false;
+        for (const char* k : kValued) known = known || name == k;
+        if (!known)
             return Fail("unknown option '" + name + "' (see --help)");
         if (i + 1 >= argc) return Fail("option " + name + " needs a value");
         const char* v = argv[++i];
@@ -102,8 +155,32 @@ int main(int argc, char** argv) {
         } else if (name == "--inputs") {
             if (!ParseLong(v, 0, 64, n)) return Fail(std::string("--inputs: expects 0-64 (got '") + v + "')");
             cfg.inputs = (int)n;
+            inputsSet = true;
         } else if (name == "--scenario") {
             scenarioPath = v;
+        } else if (name == "--fleet") {
+            camsim::FleetRow row;
+            std::string why;
+            if (!camsim::ParseFleetRow(v, row, why)) return Fail("--fleet: " + why);
+            fleet.rows.push_back(row);
+        } else if (name == "--fleet-file") {
+            std::string why;
+            if (!camsim::LoadFleetFile(v, fleet.rows, why)) return Fail(why);
+        } else if (name == "--random-events" || name == "--random-faults" || name == "--fault-max") {
+            char* end = nullptr;
+            errno = 0;
+            double sec = strtod(v, &end);
+            if (errno || !*v || *end || !(sec > 0) || sec > 1e6)
+                return Fail(name + ": expects a number of seconds (got '" + v + "')");
+            (name == "--random-events" ? fleet.eventEvery : name == "--random-faults" ? fleet.faultEvery
+                                                                                        : fleet.faultMaxSec) = sec;
+        } else if (name == "--seed") {
+            if (!ParseLong(v, 0, 2147483647L, n)) return Fail(std::string("--seed: expects 0-2147483647 (got '") + v + "')");
+            fleet.seed = (uint32_t)n;
+        } else if (name == "--event-log") {
+            eventLogPath = v;
+        } else if (name == "--monitor-config") {
+            monitorConfigPath = v;
         } else if (name == "--duration") {
             char* end = nullptr;
             errno = 0;
@@ -112,6 +189,17 @@ int main(int argc, char** argv) {
                 return Fail(std::string("--duration: expects a number of seconds (got '") + v + "')");
         }
     }
+    if (!fleet.rows.empty()) {
+        if (apiSet || !scenarioPath.empty()) return Fail("--fleet does not go with --api or --scenario");
+        fleet.basePort = cfg.port;
+        fleet.user = cfg.user;
+        fleet.password = cfg.password;
+        fleet.auth = cfg.auth;
+        if (inputsSet) fleet.inputs = cfg.inputs;
+        return RunFleet(fleet, eventLogPath, monitorConfigPath, duration);
+    }
+    if (fleet.eventEvery > 0 || fleet.faultEvery > 0 || !eventLogPath.empty() || !monitorConfigPath.empty())
+        return Fail("--random-events, --random-faults, --event-log and --monitor-config go with --fleet");
     if (!apiSet) return Fail("missing required option --api KEY (see --help)");
 
     camsim::Scenario sc;

@@ -1,6 +1,7 @@
 #include "tools/monitor/options.h"
 
 #include <errno.h>
+#include <ctype.h>
 #include <stdlib.h>
 
 namespace {
@@ -37,7 +38,31 @@ std::vector<std::string> Split(const std::string& text, char sep) {
     return out;
 }
 
+const char* const kCameraValued[] = {
+    "api",  "host",      "port",      "user",     "password",     "model",        "cam-id",
+    "di-count", "cap",   "has-cap",   "stream-format", "stream-protocol", "kinds", "det-path",
+    "det-port", "md-param", "det-param", "onvif-device", "onvif-topic"};
+const char* const kCameraFlags[] = {"fifo", "no-prepare"};
+const char* const kProcessValued[] = {"duration", "log", "config", "mqtt", "mqtt-user", "mqtt-password",
+                                      "mqtt-cafile", "mqtt-node", "http"};
+
+template <size_t N>
+bool OneOf(const char* const (&names)[N], const std::string& name) {
+    for (const char* n : names) {
+        if (name == n) return true;
+    }
+    return false;
+}
+
 }  // namespace
+
+bool IsCameraOption(const std::string& name) { return OneOf(kCameraValued, name) || OneOf(kCameraFlags, name); }
+
+bool IsCameraFlag(const std::string& name) { return OneOf(kCameraFlags, name); }
+
+bool IsRepeatableOption(const std::string& name) {
+    return name == "cap" || name == "has-cap" || name == "det-param" || name == "onvif-topic";
+}
 
 int KindFromName(const std::string& name) {
     if (name == "md") return 1;
@@ -59,6 +84,7 @@ const char* KindName(int kind) {
 
 const char* MonitorUsage() {
     return "usage: camdet-monitor --api KEY [options]\n"
+           "       camdet-monitor --config FILE [--json] [--mqtt URL] [--http ADDR:PORT]\n"
            "       camdet-monitor --demo [--json] [--duration SEC]\n"
            "  --api KEY            camera API key (hikvisionv3, onvif, axisv3, ...)\n"
            "  --host ADDR          camera address (127.0.0.1)\n"
@@ -83,7 +109,15 @@ const char* MonitorUsage() {
            "  --json               one JSON object per line\n"
            "  --log FILE           write the library log to FILE\n"
            "  --dry-run            create the detectors, print them, release them\n"
-           "  --demo               watch a built-in simulated camera\n";
+           "  --demo               watch a built-in simulated camera\n"
+           "  --config FILE        cameras from a YAML file (map 'cameras:' of name -> these options);\n"
+           "                       SIGHUP re-reads it\n"
+           "  --mqtt URL           publish every change to mqtt://HOST:PORT (mqtts:// for TLS)\n"
+           "  --mqtt-user NAME, --mqtt-password TEXT   broker login (or CAMDET_MQTT_PASSWORD)\n"
+           "  --mqtt-cafile FILE   CA certificates for mqtts://\n"
+           "  --mqtt-node NAME     this process's name on the broker (host name)\n"
+           "  --http ADDR:PORT     live status page, /api/cameras and /metrics (ADDR 127.0.0.1 when\n"
+           "                       only PORT is given)\n";
 }
 
 bool ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& opt, std::string& error) {
@@ -98,12 +132,8 @@ bool ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& opt,
         if (name == "--demo") { opt.demo = true; continue; }
         if (name == "--help" || name == "-h") { opt.help = true; continue; }
 
-        static const char* const kValued[] = {
-            "--api", "--host", "--port", "--user", "--password", "--model", "--cam-id", "--di-count", "--cap",
-            "--has-cap", "--stream-format", "--stream-protocol", "--kinds", "--det-path", "--det-port",
-            "--md-param", "--det-param", "--duration", "--log", "--onvif-device", "--onvif-topic"};
-        bool known = false;
-        for (const char* k : kValued) known = known || name == k;
+        const std::string bare = name.compare(0, 2, "--") == 0 ? name.substr(2) : std::string();
+        const bool known = OneOf(kCameraValued, bare) || OneOf(kProcessValued, bare);
         if (!known) {
             error = "unknown option '" + name + "'";
             return false;
@@ -195,10 +225,40 @@ bool ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& opt,
             int kind = eq == std::string::npos ? 0 : KindFromName(v.substr(0, eq));
             if (!kind) return bad("expects KIND=KEY with KIND one of md, di, td, ad");
             opt.onvifTopics[kind] = v.substr(eq + 1);
+        } else if (name == "--config") {
+            if (v.empty()) return bad("expects a file path");
+            opt.config = v;
+        } else if (name == "--mqtt") {
+            if (v.compare(0, 7, "mqtt://") != 0 && v.compare(0, 8, "mqtts://") != 0)
+                return bad("expects mqtt://HOST:PORT or mqtts://HOST:PORT");
+            opt.mqttUrl = v;
+        } else if (name == "--mqtt-user") {
+            opt.mqttUser = v;
+        } else if (name == "--mqtt-password") {
+            opt.mqttPassword = v;
+        } else if (name == "--mqtt-cafile") {
+            if (v.empty()) return bad("expects a file path");
+            opt.mqttCaFile = v;
+        } else if (name == "--mqtt-node") {
+            bool ok = !v.empty() && v.size() <= 64;
+            for (char c : v) ok = ok && (isalnum((unsigned char)c) || c == '-' || c == '_');
+            if (!ok) return bad("expects up to 64 letters, digits, '-' or '_'");
+            opt.mqttNode = v;
+        } else if (name == "--http") {
+            if (v.empty()) return bad("expects ADDR:PORT or PORT");
+            opt.httpAddr = v;
         }
     }
     if (opt.help) return true;
-    if (!apiSet && !opt.demo) {
+    if (!opt.config.empty() && (apiSet || opt.demo || opt.dryRun)) {
+        error = "--config takes the cameras from the file; it does not go with --api, --demo or --dry-run";
+        return false;
+    }
+    if (opt.config.empty() && (!opt.mqttUrl.empty() || !opt.httpAddr.empty())) {
+        error = "--mqtt and --http go with --config FILE";
+        return false;
+    }
+    if (!apiSet && !opt.demo && opt.config.empty()) {
         error = "missing required option --api KEY";
         return false;
     }

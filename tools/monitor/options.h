@@ -42,6 +42,15 @@ struct MonitorOptions {
     std::string onvifDevice;
     std::map<int, std::string> onvifTopics;  // kind -> topic key
     bool help = false;
+
+    // Whole-process settings (never per camera).
+    std::string config;        // --config FILE: the cameras come from this YAML file
+    std::string mqttUrl;       // --mqtt mqtt://HOST:PORT (mqtts:// for TLS)
+    std::string mqttUser;
+    std::string mqttPassword;  // also from CAMDET_MQTT_PASSWORD
+    std::string mqttCaFile;
+    std::string mqttNode;      // this process's name on the broker (default: the host name)
+    std::string httpAddr;      // --http ADDR:PORT or PORT (then 127.0.0.1)
 };
 
 // Parses argv. On a bad or missing option returns false and sets error to a
@@ -49,6 +58,14 @@ struct MonitorOptions {
 bool ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& opt, std::string& error);
 
 const char* MonitorUsage();
+
+// True for the long option names (without dashes) a camera of a --config file
+// may set: the per-camera options of the command line.
+bool IsCameraOption(const std::string& name);
+// True for the camera options that take no value (--fifo, --no-prepare).
+bool IsCameraFlag(const std::string& name);
+// True for the camera options that may be given more than once.
+bool IsRepeatableOption(const std::string& name);
 
 // "md" -> 1 ... "ad" -> 4; 0 for anything else.
 int KindFromName(const std::string& name);

@@ -14,12 +14,11 @@
 #include "host/onvif/onvifsetup.h"
 #include "tools/common/waitend.h"
 #include "tools/monitor/demo.h"
+#include "tools/monitor/fleet.h"
 
 DetectorHandler::DetectorHandler(BRObjectBase* det) { SetHandlerBase(det, GetDetectorFuncTable(), "DetectorHandler"); }
 
 // ---------------------------------------------------------------- printer
-
-namespace {
 
 std::string NowIso() {
     struct timeval tv;
@@ -49,17 +48,30 @@ std::string JsonString(const std::string& s) {
     return out + "\"";
 }
 
-}  // namespace
+void StatusPrinter::SetObserver(Observer o) {
+    std::lock_guard<std::mutex> g(m_Mutex);
+    m_Observer = std::move(o);
+}
+
+void StatusPrinter::Emit(const std::string& line) {
+    std::unique_lock<std::mutex> out;
+    if (m_OutLock) out = std::unique_lock<std::mutex>(*m_OutLock);
+    fputs(line.c_str(), m_Out);
+    fflush(m_Out);
+}
 
 void StatusPrinter::Detector(int kind, const char* cls) {
     std::lock_guard<std::mutex> g(m_Mutex);
+    std::string line;
     if (m_Json) {
-        fprintf(m_Out, "{\"event\":\"detector\",\"kind\":\"%s\",\"class\":%s}\n", KindName(kind),
-                cls ? JsonString(cls).c_str() : "null");
+        line = "{\"event\":\"detector\",";
+        if (!m_Camera.empty()) line += "\"camera\":" + JsonString(m_Camera) + ",";
+        line += std::string("\"kind\":\"") + KindName(kind) + "\",\"class\":" + (cls ? JsonString(cls) : "null") + "}\n";
     } else {
-        fprintf(m_Out, "detector %s: %s\n", KindName(kind), cls ? cls : "(none for this camera)");
+        if (!m_Camera.empty()) line = m_Camera + ": ";
+        line += std::string("detector ") + KindName(kind) + ": " + (cls ? cls : "(none for this camera)") + "\n";
     }
-    fflush(m_Out);
+    Emit(line);
 }
 
 void StatusPrinter::Status(int kind, int port, bool trig, int level) {
@@ -69,26 +81,32 @@ void StatusPrinter::Status(int kind, int port, bool trig, int level) {
     if (it != m_Last.end() && it->second.first == trig && it->second.second == level) return;
     m_Last[key] = std::make_pair(trig, level);
     const std::string now = NowIso();
+    char buf[256];
     if (m_Json) {
         char portText[16];
         if (port < 0) snprintf(portText, sizeof(portText), "null");
         else snprintf(portText, sizeof(portText), "%d", port);
-        fprintf(m_Out, "{\"event\":\"status\",\"time\":\"%s\",\"kind\":\"%s\",\"port\":%s,\"trig\":%s,\"level\":%d}\n",
-                now.c_str(), KindName(kind), portText, trig ? "true" : "false", level);
-    } else if (port < 0) {
-        fprintf(m_Out, "%s %s %s level %d\n", now.c_str(), KindName(kind), trig ? "TRIGGERED" : "quiet", level);
+        snprintf(buf, sizeof(buf), "\"time\":\"%s\",\"kind\":\"%s\",\"port\":%s,\"trig\":%s,\"level\":%d}\n",
+                 now.c_str(), KindName(kind), portText, trig ? "true" : "false", level);
+        std::string line = "{\"event\":\"status\",";
+        if (!m_Camera.empty()) line += "\"camera\":" + JsonString(m_Camera) + ",";
+        Emit(line + buf);
     } else {
-        fprintf(m_Out, "%s %s port %d %s level %d\n", now.c_str(), KindName(kind), port,
-                trig ? "TRIGGERED" : "quiet", level);
+        if (port < 0)
+            snprintf(buf, sizeof(buf), "%s %s %s level %d\n", now.c_str(), KindName(kind), trig ? "TRIGGERED" : "quiet",
+                     level);
+        else
+            snprintf(buf, sizeof(buf), "%s %s port %d %s level %d\n", now.c_str(), KindName(kind), port,
+                     trig ? "TRIGGERED" : "quiet", level);
+        Emit(m_Camera.empty() ? std::string(buf) : m_Camera + ": " + buf);
     }
-    fflush(m_Out);
+    if (m_Observer) m_Observer(kind, port, trig, level, now);
 }
 
 void StatusPrinter::Note(const std::string& text) {
     std::lock_guard<std::mutex> g(m_Mutex);
     if (m_Json) return;
-    fprintf(m_Out, "%s\n", text.c_str());
-    fflush(m_Out);
+    Emit(text + "\n");
 }
 
 // ---------------------------------------------------------------- recorder
@@ -207,6 +225,8 @@ int RunMonitor(int argc, const char* const* argv) {
         fputs(MonitorUsage(), stdout);
         return 0;
     }
+    RaiseOpenFilesLimit();
+    if (!opt.config.empty()) return RunFleet(opt);
     if (!opt.logFile.empty()) BrellinOwned::OXSetLogPath(opt.logFile);
 
     // Signals go to sigtimedwait only; the detector threads inherit the mask.

@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <stdio.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -35,18 +36,31 @@ public:
 };
 
 // Serialises the output lines; reports a (kind, port) only when its
-// (trigger, level) differs from what it last reported.
+// (trigger, level) differs from what it last reported. A printer of a camera
+// of a fleet puts the camera's name in every line; printers of one fleet share
+// one output lock so that their lines never interleave.
 class StatusPrinter {
 public:
+    // Told of every change after its line is printed, under the printer's lock.
+    typedef std::function<void(int kind, int port, bool trig, int level, const std::string& isoTime)> Observer;
+
     StatusPrinter(FILE* out, bool json) : m_Out(out), m_Json(json) {}
+    StatusPrinter(FILE* out, bool json, const std::string& camera, std::mutex* outLock)
+        : m_Out(out), m_Json(json), m_Camera(camera), m_OutLock(outLock) {}
     void Detector(int kind, const char* cls);
     void Status(int kind, int port, bool trig, int level);  // port < 0: none
     void Note(const std::string& text);                      // readable mode only
+    void SetObserver(Observer o);
 
 private:
+    void Emit(const std::string& line);  // m_Mutex held
+
     std::mutex m_Mutex;
     FILE* m_Out;
     bool m_Json;
+    std::string m_Camera;
+    std::mutex* m_OutLock = nullptr;
+    Observer m_Observer;
     std::map<std::pair<int, int>, std::pair<bool, int> > m_Last;
 };
 
@@ -86,6 +100,11 @@ private:
 
 // Demangled dynamic class name of a detector ("HikVisionV3MD").
 std::string DetectorClassName(BRObjectBase* obj);
+
+// ISO 8601 UTC time with milliseconds: "2024-05-01T12:00:00.123Z".
+std::string NowIso();
+// `s` as a JSON string literal, quotes included.
+std::string JsonString(const std::string& s);
 
 // Whole program; returns the exit status.
 int RunMonitor(int argc, const char* const* argv);

@@ -88,7 +88,6 @@ int ActiMD::NewSocket(BrellinOwned::OXSocket*& sock) {
     if (api->GetDetPathPort(path, port) != 0) return -1;
     sock = new BrellinOwned::OXSocket(m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_HOST), port,
                                       kSocketTimeoutSec, false);
-    sock->SetWake(&m_StopWake);
     if (ConnectWithAuth(sock) != 0) {
         ReleaseSocket(sock);
         return -1;

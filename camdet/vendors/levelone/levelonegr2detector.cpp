@@ -60,7 +60,6 @@ int LevelOneGr2MD::GetMotionWin() {
                                       m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_USER),
                                       m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_PASSWORD), 5, true, true,
                                       HTTP_VER_DEF, std::string());
-    client.SetWake(&m_StopWake);
     if (client.SendRequest(OX_HTTP_GET, "?") != 0) return -1;
     int status = 0;
     if (client.CheckResponse(status) != 0) return -1;
@@ -76,7 +75,6 @@ int LevelOneGr2MD::GetMotionWin() {
 int LevelOneGr2MD::ReadLine(char* buf, unsigned int len) {
     memset(buf, 0, len);
     BrellinOwned::OXSocket sock(m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_HOST), kLevelPort, 5, true);
-    sock.SetWake(&m_StopWake);
     if (sock.Connect() != 0) return -1;
     return sock.ReadToLineEnd(buf, (int)len) < 0 ? -1 : 0;
 }

@@ -18,14 +18,14 @@ class PollSteps : public CamDetector::LoopSteps {
 public:
     PollSteps(CamDetector* self, const DET_BASE_ATTR& attr, const char* path, int periodUs,
               BrellinOwned::WakeUp* wake, std::function<void(bool ok, char* buf)> report)
-        : m_Self(self), m_Attr(attr), m_Path(path), m_pWake(wake), m_Timer(periodUs, wake), m_Report(std::move(report)) {}
+        : m_Self(self), m_Attr(attr), m_Path(path), m_Timer(periodUs, wake), m_Report(std::move(report)) {}
 
     bool Open() override {
         m_Timer.BeginTiming();
         return true;
     }
     bool Step() override {
-        m_blOk = MobotixQuery(m_Attr, m_Path, m_Buf, sizeof(m_Buf), m_pWake) == 0;
+        m_blOk = MobotixQuery(m_Attr, m_Path, m_Buf, sizeof(m_Buf)) == 0;
         return true;
     }
     void Report(CamDetector* det) override {
@@ -37,7 +37,6 @@ private:
     CamDetector* m_Self;
     const DET_BASE_ATTR& m_Attr;
     const char* m_Path;
-    BrellinOwned::WakeUp* m_pWake;
     BrellinOwned::DelayTimer m_Timer;
     std::function<void(bool, char*)> m_Report;
     bool m_blOk = false;
@@ -46,8 +45,7 @@ private:
 
 }  // namespace
 
-int MobotixQuery(const DET_BASE_ATTR& attr, const std::string& path, char* buf, unsigned int len,
-                 BrellinOwned::WakeUp* wake) {
+int MobotixQuery(const DET_BASE_ATTR& attr, const std::string& path, char* buf, unsigned int len) {
     memset(buf, 0, len);
     // A new client for every poll: the camera closes its event list answers.
     BrellinOwned::OXHttpClient client;
@@ -56,7 +54,6 @@ int MobotixQuery(const DET_BASE_ATTR& attr, const std::string& path, char* buf, 
                 attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_USER),
                 attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_PASSWORD), 10, true, true, HTTP_VER_DEF,
                 std::string());
-    client.SetWake(wake);
     if (client.SendRequest(OX_HTTP_GET, "?") != 0) return -1;
     int status = 0;
     if (client.CheckResponse(status) != 0) return -1;

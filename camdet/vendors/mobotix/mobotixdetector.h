@@ -13,9 +13,7 @@
 
 // One query of a Mobotix event list: the first line of the answer in buf
 // (1024 bytes, zeroed first). 0 when a line of at least one character came.
-// wake (may be null) ends the exchange early.
-int MobotixQuery(const DET_BASE_ATTR& attr, const std::string& path, char* buf, unsigned int len,
-                 BrellinOwned::WakeUp* wake);
+int MobotixQuery(const DET_BASE_ATTR& attr, const std::string& path, char* buf, unsigned int len);
 
 class MobotixMD : public CamDetector {
 public:

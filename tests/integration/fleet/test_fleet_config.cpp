@@ -1,0 +1,191 @@
+// The --config file: settings mean what their command-line options mean, a
+// bad file is one line naming file, line and problem (exit 2), a port already
+// in use is one line (exit 1), and SIGHUP starts, restarts and releases
+// cameras while the others keep running untouched.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "tests/fixtures/testutil.h"
+#include "tests/integration/fleet/fleetharness.h"
+#include "tools/camsim/fleet.h"
+#include "tools/monitor/fleetconfig.h"
+
+using fleettest::Child;
+using fleettest::FleetLog;
+
+namespace {
+
+const int kWaitMs = 20000;
+
+TEST(FleetConfig, SettingsReadAsTheirOptions) {
+    const char* text =
+        "cameras:\n"
+        "  front-door:\n"
+        "    api: hikvisionv3\n"
+        "    host: 192.0.2.10\n"
+        "    port: 8080\n"
+        "    user: admin\n"
+        "    password: secret\n"
+        "    kinds: [md, di]\n"
+        "    di-count: 2\n"
+        "    cap: [A, B]\n"
+        "    md-param: [1, 2, 3, 4]\n"
+        "    fifo: true\n"
+        "  yard:\n"
+        "    api: onvif\n"
+        "    onvif-device: http://192.0.2.20/onvif/device_service\n"
+        "    onvif-topic: [md=motion, di=input]\n";
+    std::vector<FleetCamera> cams;
+    std::string err;
+    ASSERT_TRUE(ParseFleetConfig(text, "f.yaml", cams, err)) << err;
+    ASSERT_EQ(2u, cams.size());
+    const MonitorOptions& a = cams[0].opt;
+    EXPECT_EQ("front-door", cams[0].name);
+    EXPECT_EQ("hikvisionv3", a.api);
+    EXPECT_EQ("192.0.2.10", a.host);
+    EXPECT_EQ(8080, a.port);
+    EXPECT_EQ("secret", a.password);
+    EXPECT_EQ((std::vector<int>{1, 2}), a.kinds);
+    EXPECT_EQ(2, a.diCount);
+    EXPECT_EQ((std::vector<std::string>{"A", "B"}), a.caps);
+    EXPECT_TRUE(a.mdParamSet);
+    EXPECT_EQ(3, a.mdParam[2]);
+    EXPECT_TRUE(a.fifo);
+    EXPECT_FALSE(cams[0].camIdGiven);
+    EXPECT_EQ("yard", cams[1].name);
+    EXPECT_EQ("input", cams[1].opt.onvifTopics.at(2));
+}
+
+struct BadCase {
+    const char* name;
+    const char* text;
+    int line;            // 0: no line in the message
+    const char* words;   // must appear in the message
+};
+
+void PrintTo(const BadCase& c, std::ostream* os) { *os << c.name; }
+
+const BadCase kBad[] = {
+    {"not_yaml", "cameras:\n  a: [\n", 3, "not valid YAML"},
+    {"no_cameras", "other: 1\n", 1, "unknown top-level key 'other'"},
+    {"empty_cameras", "cameras: {}\n", 1, "'cameras' must map"},
+    {"camera_not_map", "cameras:\n  a: 5\n", 2, "expected a map of settings"},
+    {"bad_name", "cameras:\n  'a b':\n    api: truen\n", 2, "bad camera name"},
+    {"no_api", "cameras:\n  a:\n    port: 80\n", 2, "has no 'api'"},
+    {"unknown_key", "cameras:\n  a:\n    api: truen\n    colour: red\n", 4, "unknown camera setting 'colour'"},
+    {"process_option", "cameras:\n  a:\n    api: truen\n    mqtt: mqtt://x:1\n", 4, "unknown camera setting 'mqtt'"},
+    {"bad_port", "cameras:\n  a:\n    api: truen\n    port: 70000\n", 4, "'port' expects a port number"},
+    {"bad_kind", "cameras:\n  a:\n    api: truen\n    kinds: [md, xx]\n", 4, "'kinds'"},
+    {"list_for_scalar", "cameras:\n  a:\n    api: truen\n    host: [a, b]\n", 4, "takes one value"},
+    {"map_value", "cameras:\n  a:\n    api: truen\n    host: {x: 1}\n", 4, "not a map"},
+    {"no_value", "cameras:\n  a:\n    api: truen\n    host:\n", 4, "has no value"},
+    {"bad_flag", "cameras:\n  a:\n    api: truen\n    fifo: maybe\n", 4, "true or false"},
+    {"duplicate_setting", "cameras:\n  a:\n    api: truen\n    api: onvif\n", 4, "appears twice"},
+};
+
+class FleetConfigBad : public ::testing::TestWithParam<BadCase> {};
+
+TEST_P(FleetConfigBad, OneLineNamingFileLineAndProblem) {
+    const BadCase& c = GetParam();
+    std::vector<FleetCamera> cams;
+    std::string err;
+    EXPECT_FALSE(ParseFleetConfig(c.text, "cams.yaml", cams, err));
+    EXPECT_TRUE(cams.empty());
+    EXPECT_EQ(std::string::npos, err.find('\n')) << err;
+    const std::string prefix = c.line ? "cams.yaml:" + std::to_string(c.line) + ": " : "cams.yaml: ";
+    EXPECT_EQ(0u, err.find(prefix)) << err;
+    EXPECT_NE(std::string::npos, err.find(c.words)) << err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FleetConfigBad, ::testing::ValuesIn(kBad),
+                         [](const ::testing::TestParamInfo<BadCase>& i) { return std::string(i.param.name); });
+
+TEST(FleetCli, BadFileAndBusyPortAreOneLine) {
+    const std::string bad = fleettest::TempPath("bad.yaml");
+    fleettest::WriteFile(bad, "cameras:\n  a:\n    api: truen\n    port: nope\n");
+    const std::string errPath = fleettest::TempPath("cli.err");
+    {
+        Child mon({CAMDET_MONITOR, "--config", bad, "--json"}, errPath);
+        mon.Read([](const std::string&) {});
+        EXPECT_EQ(2, mon.Wait());
+    }
+    std::string text = fleettest::ReadFile(errPath);
+    EXPECT_EQ(1, std::count(text.begin(), text.end(), '\n')) << text;
+    EXPECT_NE(std::string::npos, text.find(bad + ":4: camera 'a': 'port'")) << text;
+
+    // Someone else holds the status page's port.
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    struct sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof(a);
+    ASSERT_EQ(0, bind(fd, reinterpret_cast<struct sockaddr*>(&a), len));
+    ASSERT_EQ(0, listen(fd, 1));
+    getsockname(fd, reinterpret_cast<struct sockaddr*>(&a), &len);
+    const std::string good = fleettest::TempPath("good.yaml");
+    fleettest::WriteFile(good, "cameras:\n  a:\n    api: truen\n    port: 1\n");
+    {
+        Child mon({CAMDET_MONITOR, "--config", good, "--http", "127.0.0.1:" + std::to_string(ntohs(a.sin_port))},
+                  errPath);
+        mon.Read([](const std::string&) {});
+        EXPECT_EQ(1, mon.Wait());
+    }
+    close(fd);
+    text = fleettest::ReadFile(errPath);
+    EXPECT_EQ(1, std::count(text.begin(), text.end(), '\n')) << text;
+    EXPECT_NE(std::string::npos, text.find("Address already in use")) << text;
+}
+
+TEST(FleetReload, SighupStartsRestartsAndReleases) {
+    camsim::FleetOptions fo;
+    fo.rows = {{"truen", 3}, {"hikvisionv3", 1}};
+    fo.user = "admin";
+    fo.password = "pw-reload";
+    camsim::Fleet sims;
+    std::string err;
+    ASSERT_TRUE(sims.Start(fo, err)) << err;
+    auto entry = [&](size_t i, const char* extra) {
+        return "  " + sims.Name(i) + ":\n    api: " + sims.At(i).GetConfig().api + "\n    port: " +
+               std::to_string(sims.At(i).Port()) + "\n    user: admin\n    password: pw-reload\n    kinds: [md]\n" +
+               extra;
+    };
+    const std::string config = fleettest::TempPath("reload.yaml");
+    // truen-1 stays, truen-2 goes, truen-3 changes, hikvisionv3-1 is new.
+    fleettest::WriteFile(config, "cameras:\n" + entry(0, "") + entry(1, "") + entry(2, ""));
+    FleetLog log;
+    const std::string errPath = fleettest::TempPath("reload.err");
+    Child mon({CAMDET_MONITOR, "--config", config, "--json", "--log", fleettest::TempPath("reload-lib.log")},
+              errPath);
+    mon.Read([&](const std::string& l) { log.Line(l); });
+    for (size_t i = 0; i < 3; ++i) ASSERT_TRUE(log.WaitState(sims.Name(i), "md", -1, false, kWaitMs)) << i;
+
+    fleettest::WriteFile(config, "cameras:\n" + entry(0, "") + entry(2, "    model: changed\n") + entry(3, ""));
+    // A broken file first: one line, and nothing changes.
+    const std::string good = fleettest::ReadFile(config);
+    fleettest::WriteFile(config, "cameras:\n  x: [\n");
+    mon.Kill(SIGHUP);
+    ASSERT_TRUE(fleettest::Eventually(kWaitMs, [&] {
+        return fleettest::ReadFile(errPath).find("the running cameras stay as they are") != std::string::npos;
+    }));
+    fleettest::WriteFile(config, good);
+    mon.Kill(SIGHUP);
+    ASSERT_TRUE(log.WaitDetectors(sims.Name(3), 1, kWaitMs)) << log.Text();
+    ASSERT_TRUE(log.WaitDetectors(sims.Name(2), 2, kWaitMs)) << log.Text();  // restarted: created again
+    ASSERT_TRUE(fleettest::Eventually(kWaitMs, [&] {
+        return fleettest::ReadFile(errPath).find("1 started, 1 restarted, 1 released, 1 unchanged") != std::string::npos;
+    })) << fleettest::ReadFile(errPath);
+    EXPECT_EQ(1, log.Detectors(sims.Name(0)));  // untouched
+
+    // The kept, the changed and the new camera all follow their cameras; the
+    // released one no longer reports.
+    for (size_t i : {0, 2, 3}) sims.At(i).SetMotion(true);
+    sims.At(1).SetMotion(true);
+    for (size_t i : {0, 2, 3}) EXPECT_TRUE(log.WaitState(sims.Name(i), "md", -1, true, kWaitMs)) << sims.Name(i);
+    EXPECT_FALSE(log.WaitState(sims.Name(1), "md", -1, true, 0));
+    mon.Kill(SIGTERM);
+    EXPECT_EQ(0, mon.Wait());
+    EXPECT_TRUE(log.Bad().empty()) << log.Bad().front();
+}
+
+}  // namespace

@@ -1,0 +1,221 @@
+// End to end over MQTT: a real mosquitto broker on a loopback port, a fleet
+// of simulated cameras of three transports (polling, multipart, ONVIF) in
+// this process, and the built camdet-monitor --config --mqtt. A libmosquitto
+// client in the test sees every change with its topic and payload, the
+// discovery messages, the retained state after a broker restart, and the last
+// will when the monitor is killed. The monitor starts before the broker, so
+// a broker that is down at start is covered as well.
+#include <gtest/gtest.h>
+#include <json/json.h>
+#include <mosquitto.h>
+
+#include "tests/fixtures/testutil.h"
+#include "tests/integration/fleet/fleetharness.h"
+#include "tools/camsim/fleet.h"
+
+using fleettest::Child;
+using fleettest::FleetLog;
+
+namespace {
+
+const int kWaitMs = 20000;  // bound of one expected change
+
+// A subscriber to "camdet/#" and "homeassistant/#" keeping the latest payload
+// of every topic and whether it came retained.
+class Subscriber {
+public:
+    explicit Subscriber(int port) {
+        mosquitto_lib_init();
+        m_Mosq = mosquitto_new(nullptr, true, this);
+        mosquitto_message_callback_set(m_Mosq, [](struct mosquitto*, void* ud, const struct mosquitto_message* m) {
+            static_cast<Subscriber*>(ud)->OnMessage(m);
+        });
+        mosquitto_connect_callback_set(m_Mosq, [](struct mosquitto* mq, void*, int rc) {
+            if (rc == 0) {
+                mosquitto_subscribe(mq, nullptr, "camdet/#", 1);
+                mosquitto_subscribe(mq, nullptr, "homeassistant/#", 1);
+            }
+        });
+        mosquitto_connect_async(m_Mosq, "127.0.0.1", port, 10);
+        mosquitto_loop_start(m_Mosq);
+    }
+    ~Subscriber() {
+        mosquitto_disconnect(m_Mosq);
+        mosquitto_loop_stop(m_Mosq, true);
+        mosquitto_destroy(m_Mosq);
+    }
+    // Waits until `topic`'s latest payload satisfies `ok`.
+    bool Wait(const std::string& topic, const std::function<bool(const std::string&)>& ok, int ms) {
+        std::unique_lock<std::mutex> lk(m_Mutex);
+        return m_Cond.wait_for(lk, std::chrono::milliseconds(ms), [&] {
+            auto it = m_Latest.find(topic);
+            return it != m_Latest.end() && ok(it->second);
+        });
+    }
+    bool WaitTrig(const std::string& topic, bool trig, int level, int ms) {
+        return Wait(topic, [&](const std::string& p) {
+            Json::Value v;
+            std::istringstream in(p);
+            if (!Json::parseFromStream(Json::CharReaderBuilder(), in, &v, nullptr) || !v.isObject()) return false;
+            // Exactly the three fields, the time in ISO form.
+            return v.size() == 3 && v["trig"].isBool() && v["trig"].asBool() == trig && v["level"].asInt() == level &&
+                   v["time"].isString() && v["time"].asString().size() == 24 && v["time"].asString().back() == 'Z';
+        }, ms);
+    }
+    std::string Latest(const std::string& topic) {
+        std::lock_guard<std::mutex> g(m_Mutex);
+        return m_Latest.count(topic) ? m_Latest[topic] : std::string();
+    }
+    std::vector<std::string> TopicsWithPrefix(const std::string& prefix) {
+        std::lock_guard<std::mutex> g(m_Mutex);
+        std::vector<std::string> out;
+        for (const auto& kv : m_Latest) {
+            if (kv.first.compare(0, prefix.size(), prefix) == 0 && !kv.second.empty()) out.push_back(kv.first);
+        }
+        return out;
+    }
+
+private:
+    void OnMessage(const struct mosquitto_message* m) {
+        std::lock_guard<std::mutex> g(m_Mutex);
+        m_Latest[m->topic] = std::string(static_cast<const char*>(m->payload), (size_t)m->payloadlen);
+        m_Cond.notify_all();
+    }
+    struct mosquitto* m_Mosq;
+    std::mutex m_Mutex;
+    std::condition_variable m_Cond;
+    std::map<std::string, std::string> m_Latest;
+};
+
+class Broker {
+public:
+    explicit Broker(int port) : m_Port(port) { Start(); }
+    void Start() {
+        const std::string conf = fleettest::TempPath("mosquitto.conf");
+        fleettest::WriteFile(conf, "listener " + std::to_string(m_Port) +
+                                       " 127.0.0.1\nallow_anonymous true\npersistence false\n");
+        m_Proc.reset(new Child({"/usr/sbin/mosquitto", "-c", conf}, fleettest::TempPath("mosquitto.err"), false));
+    }
+    void Stop() {
+        m_Proc->Kill(SIGTERM);
+        m_Proc->Wait();
+        m_Proc.reset();
+    }
+    bool Up() {
+        return fleettest::Eventually(10000, [&] {
+            int fd = socket(AF_INET, SOCK_STREAM, 0);
+            struct sockaddr_in a = {};
+            a.sin_family = AF_INET;
+            a.sin_port = htons((uint16_t)m_Port);
+            a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            bool ok = connect(fd, reinterpret_cast<struct sockaddr*>(&a), sizeof(a)) == 0;
+            close(fd);
+            return ok;
+        });
+    }
+
+private:
+    int m_Port;
+    std::unique_ptr<Child> m_Proc;
+};
+
+TEST(FleetMqtt, ChangesDiscoveryRestartAndLastWill) {
+    camsim::FleetOptions fo;
+    fo.rows = {{"truen", 2}, {"hikvisionv3", 2}, {"onvif", 1}};
+    fo.user = "admin";
+    fo.password = "fleet-Pw1";
+    fo.inputs = 2;
+    camsim::Fleet sims;
+    std::string err;
+    ASSERT_TRUE(sims.Start(fo, err)) << err;
+    const std::string config = fleettest::TempPath("mqtt.yaml");
+    fleettest::WriteFile(config, sims.MonitorConfig());
+
+    const int port = camtest::FreeLoopbackPort();
+    const std::string monErr = fleettest::TempPath("mqtt-monitor.err");
+    FleetLog log;
+    Child mon({CAMDET_MONITOR, "--config", config, "--json", "--mqtt", "mqtt://127.0.0.1:" + std::to_string(port),
+               "--mqtt-node", "testnode", "--log", fleettest::TempPath("mqtt-lib.log")},
+              monErr);
+    mon.Read([&](const std::string& l) { log.Line(l); });
+
+    // The broker is down at start: one line says so, and the cameras run.
+    ASSERT_TRUE(fleettest::Eventually(kWaitMs, [&] {
+        return fleettest::ReadFile(monErr).find("broker unreachable") != std::string::npos;
+    })) << fleettest::ReadFile(monErr);
+    ASSERT_TRUE(log.WaitState("truen-1", "md", -1, false, kWaitMs)) << log.Text();
+
+    Broker broker(port);
+    ASSERT_TRUE(broker.Up());
+    std::unique_ptr<Subscriber> sub(new Subscriber(port));
+    const std::string avail = "camdet/node/testnode/availability";
+    ASSERT_TRUE(sub->Wait(avail, [](const std::string& p) { return p == "online"; }, kWaitMs));
+
+    // Discovery: one binary sensor per detector (and per input port), each
+    // pointing at its state topic and the process's availability.
+    for (size_t i = 0; i < sims.Size(); ++i) {
+        const std::string cam = sims.Name(i);
+        const std::string topic = "homeassistant/binary_sensor/camdet_" + cam + "/md/config";
+        ASSERT_TRUE(sub->Wait(topic, [](const std::string& p) { return !p.empty(); }, kWaitMs)) << cam;
+        Json::Value v;
+        std::istringstream in(sub->Latest(topic));
+        ASSERT_TRUE(Json::parseFromStream(Json::CharReaderBuilder(), in, &v, nullptr));
+        EXPECT_EQ("camdet/" + cam + "/md", v["state_topic"].asString());
+        EXPECT_EQ(avail, v["availability_topic"].asString());
+        EXPECT_EQ("motion", v["device_class"].asString());
+        EXPECT_EQ("camdet_" + cam + "_md", v["unique_id"].asString());
+        EXPECT_TRUE(sub->Wait("homeassistant/binary_sensor/camdet_" + cam + "/di_1/config",
+                              [](const std::string& p) { return !p.empty(); }, kWaitMs))
+            << cam;
+    }
+    // No credential anywhere in what was published.
+    for (const std::string& t : sub->TopicsWithPrefix("")) EXPECT_EQ(std::string::npos, sub->Latest(t).find("fleet-Pw1"));
+
+    // Every change of every camera arrives with its topic and payload.
+    for (size_t i = 0; i < sims.Size(); ++i) {
+        sims.At(i).SetMotion(true, 100);
+        sims.At(i).SetInput(2, true);
+    }
+    for (size_t i = 0; i < sims.Size(); ++i) {
+        const std::string cam = sims.Name(i);
+        EXPECT_TRUE(sub->WaitTrig("camdet/" + cam + "/md", true, 100, kWaitMs)) << cam << sub->Latest("camdet/" + cam + "/md");
+        // Input levels are 1 or 100 depending on the family.
+        EXPECT_TRUE(sub->Wait("camdet/" + cam + "/di/1",
+                              [](const std::string& p) { return p.find("\"trig\":true") != std::string::npos; }, kWaitMs))
+            << cam << sub->Latest("camdet/" + cam + "/di/1");
+    }
+    // Tampering on the multipart camera (the polling family has none).
+    sims.At(2).SetTamper(true);
+    EXPECT_TRUE(sub->WaitTrig("camdet/" + sims.Name(2) + "/td", true, 100, kWaitMs));
+
+    // The broker restarts without persistence; the monitor reconnects and a
+    // new client gets the current state retained.
+    sub.reset();
+    broker.Stop();
+    broker.Start();
+    ASSERT_TRUE(broker.Up());
+    sub.reset(new Subscriber(port));
+    for (size_t i = 0; i < sims.Size(); ++i)
+        EXPECT_TRUE(sub->WaitTrig("camdet/" + sims.Name(i) + "/md", true, 100, kWaitMs)) << sims.Name(i);
+    EXPECT_TRUE(sub->Wait(avail, [](const std::string& p) { return p == "online"; }, kWaitMs));
+    EXPECT_TRUE(sub->Wait("homeassistant/binary_sensor/camdet_" + sims.Name(0) + "/md/config",
+                          [](const std::string& p) { return !p.empty(); }, kWaitMs));
+
+    // Changes after the restart flow as before.
+    sims.At(0).SetMotion(false);
+    EXPECT_TRUE(sub->WaitTrig("camdet/" + sims.Name(0) + "/md", false, 0, kWaitMs));
+
+    // Killed without a goodbye: the broker publishes the last will.
+    mon.Kill(SIGKILL);
+    mon.Wait();
+    EXPECT_TRUE(sub->Wait(avail, [](const std::string& p) { return p == "offline"; }, kWaitMs));
+    EXPECT_TRUE(log.Bad().empty()) << log.Bad().front();
+    // One line for the outage at start, not one per retry.
+    const std::string errText = fleettest::ReadFile(monErr);
+    size_t n = 0;
+    for (size_t p = errText.find("unreachable"); p != std::string::npos; p = errText.find("unreachable", p + 1)) ++n;
+    EXPECT_EQ(1u, n) << errText;
+    broker.Stop();
+}
+
+}  // namespace

@@ -1,0 +1,209 @@
+// The status page in a real browser: headless Chromium (driven over its
+// DevTools pipe) loads the page of camdet-monitor --config --http, the test
+// reads the rendered DOM, changes a simulated camera and sees the page follow
+// without a reload. It keeps a screenshot (build/status-page.png; also at
+// $CAMDET_SCREENSHOT_OUT when set, which is how docs/status-page.png is made).
+#include <fcntl.h>
+#include <stdlib.h>
+#include <gtest/gtest.h>
+#include <json/json.h>
+#include <poll.h>
+
+#include "tests/fixtures/testutil.h"
+#include "tests/integration/fleet/fleetharness.h"
+#include "tools/camsim/fleet.h"
+
+using fleettest::Child;
+
+namespace {
+
+const int kWaitMs = 20000;
+
+std::string Base64Decode(const std::string& in) {
+    static const std::string kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    int val = 0, bits = -8;
+    for (char c : in) {
+        size_t d = kAlphabet.find(c);
+        if (d == std::string::npos) continue;
+        val = (val << 6) + (int)d;
+        bits += 6;
+        if (bits >= 0) {
+            out += (char)((val >> bits) & 0xFF);
+            bits -= 8;
+        }
+    }
+    return out;
+}
+
+// Headless Chromium with --remote-debugging-pipe: commands go to its fd 3,
+// answers come from its fd 4, each a JSON text ended by a NUL byte.
+class Browser {
+public:
+    Browser() {
+        int toChrome[2], fromChrome[2];
+        if (pipe(toChrome) != 0 || pipe(fromChrome) != 0) return;
+        m_Profile = fleettest::TempPath("chromium-profile");
+        m_Pid = fork();
+        if (m_Pid == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            dup2(toChrome[0], 3);
+            dup2(fromChrome[1], 4);
+            int devnull = open("/dev/null", O_WRONLY);
+            dup2(devnull, 1);
+            dup2(devnull, 2);
+            const std::string profile = "--user-data-dir=" + m_Profile;
+            execlp("chromium", "chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
+                   "--no-first-run", "--disable-background-networking", "--disable-component-update",
+                   "--disable-sync", "--hide-scrollbars", profile.c_str(), "--remote-debugging-pipe",
+                   "--window-size=1280,720", "about:blank", (char*)nullptr);
+            _exit(127);
+        }
+        close(toChrome[0]);
+        close(fromChrome[1]);
+        m_Out = toChrome[1];
+        m_In = fromChrome[0];
+    }
+    ~Browser() {
+        if (m_Pid > 0) {
+            Call("Browser.close", Json::Value(Json::objectValue), false);
+            kill(m_Pid, SIGKILL);
+            waitpid(m_Pid, nullptr, 0);
+        }
+        if (m_Out >= 0) close(m_Out);
+        if (m_In >= 0) close(m_In);
+        if (!m_Profile.empty()) system(("rm -rf '" + m_Profile + "'").c_str());
+    }
+
+    // Sends a command (to the attached page when `onPage`) and returns its
+    // "result"; a null value on error or after kWaitMs without an answer.
+    Json::Value Call(const std::string& method, const Json::Value& params, bool onPage = true) {
+        Json::Value msg;
+        const int id = ++m_Id;
+        msg["id"] = id;
+        msg["method"] = method;
+        msg["params"] = params;
+        if (onPage && !m_Session.empty()) msg["sessionId"] = m_Session;
+        Json::StreamWriterBuilder w;
+        w["indentation"] = "";
+        const std::string text = Json::writeString(w, msg);
+        if (write(m_Out, text.c_str(), text.size() + 1) != (ssize_t)text.size() + 1) return Json::Value();
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
+        while (std::chrono::steady_clock::now() < end) {
+            size_t nul;
+            while ((nul = m_Buf.find('\0')) != std::string::npos) {
+                Json::Value v;
+                std::istringstream in(m_Buf.substr(0, nul));
+                m_Buf.erase(0, nul + 1);
+                if (!Json::parseFromStream(Json::CharReaderBuilder(), in, &v, nullptr)) continue;
+                if (v["id"].isInt() && v["id"].asInt() == id) return v.isMember("error") ? Json::Value() : v["result"];
+            }
+            struct pollfd p = {m_In, POLLIN, 0};
+            if (poll(&p, 1, 500) <= 0) continue;
+            char buf[65536];
+            ssize_t n = read(m_In, buf, sizeof(buf));
+            if (n <= 0) return Json::Value();
+            m_Buf.append(buf, (size_t)n);
+        }
+        return Json::Value();
+    }
+
+    bool Open(const std::string& url) {
+        Json::Value p;
+        p["url"] = url;
+        Json::Value t = Call("Target.createTarget", p, false);
+        if (!t.isObject()) return false;
+        Json::Value a;
+        a["targetId"] = t["targetId"];
+        a["flatten"] = true;
+        Json::Value s = Call("Target.attachToTarget", a, false);
+        if (!s.isObject()) return false;
+        m_Session = s["sessionId"].asString();
+        return !m_Session.empty();
+    }
+
+    // The value of a JavaScript expression in the page, as a string.
+    std::string Eval(const std::string& expr) {
+        Json::Value p;
+        p["expression"] = expr;
+        p["returnByValue"] = true;
+        Json::Value r = Call("Runtime.evaluate", p);
+        const Json::Value& v = r["result"]["value"];
+        if (v.isString()) return v.asString();
+        if (v.isNull()) return "null";
+        Json::StreamWriterBuilder w;
+        w["indentation"] = "";
+        return Json::writeString(w, v);
+    }
+
+    bool WaitEval(const std::string& expr, const std::string& want) {
+        return fleettest::Eventually(kWaitMs, [&] { return Eval(expr) == want; });
+    }
+
+    std::string Screenshot() {
+        Json::Value p;
+        p["format"] = "png";
+        Json::Value r = Call("Page.captureScreenshot", p);
+        return r.isObject() ? Base64Decode(r["data"].asString()) : std::string();
+    }
+
+private:
+    pid_t m_Pid = -1;
+    int m_Out = -1, m_In = -1, m_Id = 0;
+    std::string m_Buf, m_Session, m_Profile;
+};
+
+TEST(StatusPage, FollowsChangesLiveInChromium) {
+    camsim::FleetOptions fo;
+    fo.rows = {{"truen", 2}, {"hikvisionv3", 2}, {"onvif", 1}};
+    fo.user = "admin";
+    fo.password = "page-Pw1";
+    fo.inputs = 2;
+    camsim::Fleet sims;
+    std::string err;
+    ASSERT_TRUE(sims.Start(fo, err)) << err;
+    const std::string config = fleettest::TempPath("page.yaml");
+    fleettest::WriteFile(config, sims.MonitorConfig());
+    const int port = camtest::FreeLoopbackPort();
+    const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/";
+    Child mon({CAMDET_MONITOR, "--config", config, "--http", "127.0.0.1:" + std::to_string(port), "--log",
+               fleettest::TempPath("page-lib.log")},
+              fleettest::TempPath("page-monitor.err"));
+    mon.Read([](const std::string&) {});
+    ASSERT_TRUE(fleettest::Eventually(kWaitMs, [&] {
+        return fleettest::ReadFile(fleettest::TempPath("page-monitor.err")).find("status page on") != std::string::npos;
+    }));
+
+    Browser b;
+    ASSERT_TRUE(b.Open(url));
+    const std::string md = "document.getElementById('det-truen-1-md')";
+    ASSERT_TRUE(b.WaitEval(md + "?.dataset.trig", "false")) << b.Eval("document.body.innerText");
+    ASSERT_TRUE(b.WaitEval("document.getElementById('live').dataset.state", "live"));
+    EXPECT_EQ("5", b.Eval("String(document.querySelectorAll('#rows tr').length)"));
+    // A marker that a reload would wipe out.
+    b.Eval("window.__probe = 'same page'");
+
+    sims.At(0).SetMotion(true, 100);
+    sims.At(2).SetTamper(true);
+    sims.At(3).SetInput(2, true);
+    EXPECT_TRUE(b.WaitEval(md + ".dataset.trig", "true"));
+    EXPECT_TRUE(b.WaitEval(md + ".dataset.level", "100"));
+    EXPECT_TRUE(b.WaitEval("document.getElementById('det-hikvisionv3-1-td').dataset.trig", "true"));
+    EXPECT_TRUE(b.WaitEval("document.getElementById('det-hikvisionv3-2-di-1').dataset.trig", "true"));
+    EXPECT_NE(std::string::npos, b.Eval(md + ".textContent").find("TRIGGERED 100"));
+    EXPECT_EQ("same page", b.Eval("window.__probe"));
+    EXPECT_EQ("1", b.Eval("String(performance.getEntriesByType('navigation').length)"));
+
+    // A camera that stops answering shows up as in error, with its last line.
+    sims.At(1).SetFault(camsim::kFaultRefuse, true);
+    EXPECT_TRUE(b.WaitEval("document.querySelector('#cam-truen-2 .state').dataset.state", "error"));
+    EXPECT_EQ(std::string::npos, b.Eval("document.body.innerHTML").find("page-Pw1"));
+
+    const std::string png = b.Screenshot();
+    ASSERT_GT(png.size(), 8u);
+    EXPECT_EQ(std::string("\x89PNG", 4), png.substr(0, 4));
+    fleettest::WriteFile(std::string(CAMDET_BINARY_DIR) + "/status-page.png", png);
+    if (const char* out = getenv("CAMDET_SCREENSHOT_OUT")) fleettest::WriteFile(out, png);
+}
+
+}  // namespace

@@ -1,0 +1,416 @@
+#include "tools/monitor/fleet.h"
+
+#include <errno.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <set>
+#include <thread>
+
+#include "dupfromox/oxdebuglog.h"
+#include "tools/common/waitend.h"
+#include "tools/monitor/mqttpub.h"
+#include "tools/monitor/recorder.h"
+#include "tools/monitor/statusboard.h"
+#include "tools/monitor/statusserver.h"
+
+namespace {
+
+// Creation may wait on a camera (ONVIF set-up), release on a detector's
+// current exchange: a few at once keep one slow camera from holding up the rest.
+const int kCreateWorkers = 8;
+const int kReleaseWorkers = 32;
+// Shutdown waits this long for the detectors, then gives up on them.
+const int kShutdownLimitSec = 60;
+
+// Runs fn(0..n-1) on up to `workers` threads; returns when all are done.
+void ParallelFor(size_t n, int workers, const std::function<void(size_t)>& fn) {
+    if (n == 0) return;
+    std::atomic<size_t> next{0};
+    auto work = [&] {
+        for (size_t i; (i = next.fetch_add(1)) < n;) fn(i);
+    };
+    const size_t count = std::min<size_t>(n, (size_t)workers);
+    std::vector<std::thread> threads;
+    for (size_t t = 1; t < count; ++t) threads.emplace_back(work);
+    work();
+    for (std::thread& t : threads) t.join();
+}
+
+// "host:port" of an http:// URL (ONVIF device address); empty when it has none.
+std::string UrlAddress(const std::string& url) {
+    size_t start = url.find("://");
+    if (start == std::string::npos) return std::string();
+    start += 3;
+    size_t end = url.find('/', start);
+    std::string hp = url.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    size_t at = hp.rfind('@');
+    if (at != std::string::npos) hp = hp.substr(at + 1);
+    if (hp.find(':') == std::string::npos) hp += url.compare(0, 8, "https://") == 0 ? ":443" : ":80";
+    return hp;
+}
+
+// Follows the library's log file and hands every new line to the board.
+class LogWatch {
+public:
+    LogWatch(const std::string& path, StatusBoard& board) : m_Path(path), m_Board(board) {
+        m_Thread = std::thread([this] { Run(); });
+    }
+    ~LogWatch() {
+        {
+            std::lock_guard<std::mutex> g(m_Mutex);
+            m_Stop = true;
+        }
+        m_Cond.notify_all();
+        m_Thread.join();
+        if (m_File) fclose(m_File);
+    }
+
+private:
+    void Open(bool atEnd) {
+        if (m_File) fclose(m_File);
+        m_File = fopen(m_Path.c_str(), "rb");
+        m_Pending.clear();
+        m_Ino = 0;
+        if (!m_File) return;
+        struct stat st;
+        if (fstat(fileno(m_File), &st) == 0) m_Ino = st.st_ino;
+        if (atEnd) fseek(m_File, 0, SEEK_END);
+    }
+
+    void Run() {
+        Open(true);
+        int ticks = 0;
+        std::unique_lock<std::mutex> lk(m_Mutex);
+        while (!m_Stop) {
+            m_Cond.wait_for(lk, std::chrono::milliseconds(250));
+            if (m_Stop) break;
+            lk.unlock();
+            // A rotated or new file is read from its start.
+            struct stat st;
+            if (stat(m_Path.c_str(), &st) == 0 && (!m_File || st.st_ino != m_Ino || st.st_size < ftell(m_File)))
+                Open(false);
+            if (m_File) {
+                char buf[8192];
+                size_t n;
+                while ((n = fread(buf, 1, sizeof(buf), m_File)) > 0) {
+                    m_Pending.append(buf, n);
+                    size_t nl;
+                    while ((nl = m_Pending.find('\n')) != std::string::npos) {
+                        m_Board.LogLine(m_Pending.substr(0, nl));
+                        m_Pending.erase(0, nl + 1);
+                    }
+                    if (m_Pending.size() > 64 * 1024) m_Pending.clear();  // no line is that long
+                }
+                clearerr(m_File);
+            }
+            if (++ticks % 4 == 0) m_Board.Tick();
+            lk.lock();
+        }
+    }
+
+    std::string m_Path;
+    StatusBoard& m_Board;
+    FILE* m_File = nullptr;
+    ino_t m_Ino = 0;
+    std::string m_Pending;
+    std::mutex m_Mutex;
+    std::condition_variable m_Cond;
+    bool m_Stop = false;
+    std::thread m_Thread;  // last
+};
+
+std::string NodeName() {
+    char host[256] = {0};
+    if (gethostname(host, sizeof(host) - 1) != 0 || !host[0]) return "camdet";
+    std::string out;
+    for (const char* p = host; *p && out.size() < 64; ++p)
+        out += (isalnum((unsigned char)*p) || *p == '-' || *p == '_') ? *p : '_';
+    return out;
+}
+
+std::string Summary(const std::string& file, const FleetChange& c, size_t running) {
+    std::string s = "camdet-monitor: " + file + ": " + std::to_string(running) + " cameras running";
+    std::vector<std::string> parts;
+    if (c.started) parts.push_back(std::to_string(c.started) + " started");
+    if (c.restarted) parts.push_back(std::to_string(c.restarted) + " restarted");
+    if (c.released) parts.push_back(std::to_string(c.released) + " released");
+    if (c.unchanged) parts.push_back(std::to_string(c.unchanged) + " unchanged");
+    if (c.failed) parts.push_back(std::to_string(c.failed) + " could not be created");
+    for (size_t i = 0; i < parts.size(); ++i) s += (i ? ", " : " (") + parts[i];
+    return s + (parts.empty() ? "" : ")");
+}
+
+}  // namespace
+
+struct Fleet::Running {
+    FleetCamera cfg;
+    BoardCamera board;
+    std::unique_ptr<StatusPrinter> printer;
+    std::unique_ptr<MiniRecorder> rec;
+};
+
+void RaiseOpenFilesLimit() {
+    struct rlimit rl;
+    if (getrlimit(RLIMIT_NOFILE, &rl) == 0 && rl.rlim_cur < rl.rlim_max) {
+        rl.rlim_cur = rl.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &rl);
+    }
+}
+
+Fleet::Fleet(const FleetSinks& sinks) : m_Sinks(sinks) {}
+
+Fleet::~Fleet() { ReleaseAll(); }
+
+size_t Fleet::Count() const { return m_Cams.size(); }
+
+std::vector<std::string> Fleet::Names() const {
+    std::vector<std::string> out;
+    for (const auto& kv : m_Cams) out.push_back(kv.first);
+    return out;
+}
+
+std::unique_ptr<Fleet::Running> Fleet::Create(const FleetCamera& cam, std::string& error) {
+    std::unique_ptr<Running> r(new Running());
+    r->cfg = cam;
+    MonitorOptions opt = cam.opt;
+    if (!cam.camIdGiven) opt.camId = m_CamIds.at(cam.name);
+
+    BoardCamera& b = r->board;
+    b.name = cam.name;
+    b.api = opt.api;
+    b.camId = opt.camId;
+    if (!opt.onvifDevice.empty()) {
+        b.address = UrlAddress(opt.onvifDevice);
+    } else {
+        b.address = opt.host + ":" + std::to_string(opt.port);
+    }
+    if (opt.detPort > 0) b.alsoAddresses.push_back(opt.host + ":" + std::to_string(opt.detPort));
+    if (!opt.password.empty()) b.secrets.push_back(opt.password);
+    if (!opt.user.empty()) b.secrets.push_back(opt.user);
+
+    r->printer.reset(new StatusPrinter(m_Sinks.out, m_Sinks.json, cam.name, &m_OutLock));
+    StatusBoard* board = m_Sinks.board;
+    MqttPublisher* mqtt = m_Sinks.mqtt;
+    const std::string name = cam.name;
+    r->printer->SetObserver([board, mqtt, name](int kind, int port, bool trig, int level, const std::string& t) {
+        if (board) board->Status(name, kind, port, trig, level, t);
+        if (mqtt) mqtt->Status(name, kind, port, trig, level, t);
+    });
+    r->rec.reset(new MiniRecorder(opt, *r->printer));
+    r->rec->CreateDetectors();
+    if (r->rec->DetectorCount() == 0) {
+        error = "no detector for camera API key '" + opt.api + "'";
+        return nullptr;
+    }
+    for (int kind : opt.kinds) {
+        BRObjectBase* det = r->rec->Detector(kind);
+        if (!det) continue;
+        BoardDetector d;
+        d.kind = kind;
+        d.cls = DetectorClassName(det);
+        if (kind == 2) {
+            for (int p = 0; p < opt.diCount; ++p) {
+                d.port = p;
+                b.detectors.push_back(d);
+            }
+        } else {
+            b.detectors.push_back(d);
+        }
+    }
+    if (board) board->AddCamera(b);
+    if (mqtt) mqtt->AddCamera(b);
+    r->rec->StartAll();
+    return r;
+}
+
+void Fleet::Release(std::vector<std::unique_ptr<Running> >& cams) {
+    ParallelFor(cams.size(), kReleaseWorkers, [&](size_t i) {
+        cams[i]->rec->ReleaseAll();
+        cams[i].reset();
+    });
+    cams.clear();
+}
+
+FleetChange Fleet::Apply(const std::vector<FleetCamera>& cams) {
+    FleetChange ch;
+    std::set<std::string> wanted;
+    std::vector<const FleetCamera*> toCreate;
+    std::vector<std::unique_ptr<Running> > toRelease;
+    std::vector<std::string> forget;
+    for (const FleetCamera& c : cams) {
+        wanted.insert(c.name);
+        auto it = m_Cams.find(c.name);
+        if (it == m_Cams.end()) {
+            toCreate.push_back(&c);
+            ch.started++;
+        } else if (it->second->cfg.args != c.args) {
+            toRelease.push_back(std::move(it->second));
+            m_Cams.erase(it);
+            toCreate.push_back(&c);
+            ch.restarted++;
+        } else {
+            ch.unchanged++;
+        }
+        if (!m_CamIds.count(c.name)) m_CamIds[c.name] = m_NextCamId++;
+    }
+    for (auto it = m_Cams.begin(); it != m_Cams.end();) {
+        if (wanted.count(it->first)) {
+            ++it;
+            continue;
+        }
+        forget.push_back(it->first);
+        toRelease.push_back(std::move(it->second));
+        it = m_Cams.erase(it);
+        ch.released++;
+    }
+    Release(toRelease);
+    for (const std::string& n : forget) {
+        if (m_Sinks.board) m_Sinks.board->RemoveCamera(n);
+        if (m_Sinks.mqtt) m_Sinks.mqtt->RemoveCamera(n);
+    }
+
+    std::vector<std::unique_ptr<Running> > made(toCreate.size());
+    std::vector<std::string> errors(toCreate.size());
+    ParallelFor(toCreate.size(), kCreateWorkers, [&](size_t i) { made[i] = Create(*toCreate[i], errors[i]); });
+    for (size_t i = 0; i < toCreate.size(); ++i) {
+        const std::string& name = toCreate[i]->name;
+        if (made[i]) {
+            m_Cams[name] = std::move(made[i]);
+            continue;
+        }
+        ch.failed++;
+        if (m_Sinks.board) m_Sinks.board->RemoveCamera(name);
+        if (m_Sinks.mqtt) m_Sinks.mqtt->RemoveCamera(name);
+        std::lock_guard<std::mutex> g(m_OutLock);
+        fprintf(m_Sinks.err, "camdet-monitor: camera '%s': %s; the others run\n", name.c_str(), errors[i].c_str());
+        fflush(m_Sinks.err);
+    }
+    return ch;
+}
+
+void Fleet::ReleaseAll() {
+    std::vector<std::unique_ptr<Running> > all;
+    for (auto& kv : m_Cams) all.push_back(std::move(kv.second));
+    m_Cams.clear();
+    Release(all);
+}
+
+int RunFleet(const MonitorOptions& opt) {
+    // SIGHUP joins the end signals: all three go to sigtimedwait below only.
+    sigset_t set;
+    BlockEndSignals(set);
+    sigaddset(&set, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+
+    std::vector<FleetCamera> cams;
+    std::string error;
+    if (!LoadFleetConfig(opt.config, cams, error)) {
+        fprintf(stderr, "camdet-monitor: %s\n", error.c_str());
+        return 2;
+    }
+    if (!opt.logFile.empty()) BrellinOwned::OXSetLogPath(opt.logFile);
+
+    std::unique_ptr<StatusBoard> board;
+    std::unique_ptr<StatusServer> server;
+    std::unique_ptr<LogWatch> logWatch;
+    if (!opt.httpAddr.empty()) {
+        board.reset(new StatusBoard());
+        server.reset(new StatusServer(*board));
+        if (!server->Start(opt.httpAddr, error)) {
+            fprintf(stderr, "camdet-monitor: %s\n", error.c_str());
+            return 1;
+        }
+        fprintf(stderr, "camdet-monitor: status page on http://%s/\n",
+                (opt.httpAddr.find(':') == std::string::npos ? "127.0.0.1:" + std::to_string(server->Port())
+                 : opt.httpAddr.substr(0, opt.httpAddr.rfind(':') + 1) + std::to_string(server->Port()))
+                    .c_str());
+        logWatch.reset(new LogWatch(BrellinOwned::OXGetLogPath(), *board));
+    }
+
+    std::unique_ptr<MqttPublisher> mqtt;
+    if (!opt.mqttUrl.empty()) {
+        MqttSettings ms;
+        if (!ParseMqttUrl(opt.mqttUrl, ms, error)) {
+            fprintf(stderr, "camdet-monitor: %s\n", error.c_str());
+            return 2;
+        }
+        ms.user = opt.mqttUser;
+        ms.password = opt.mqttPassword;
+        if (ms.password.empty() && getenv("CAMDET_MQTT_PASSWORD")) ms.password = getenv("CAMDET_MQTT_PASSWORD");
+        ms.caFile = opt.mqttCaFile;
+        ms.node = opt.mqttNode.empty() ? NodeName() : opt.mqttNode;
+        mqtt.reset(new MqttPublisher(ms, stderr));
+        if (!mqtt->Start(error)) {
+            fprintf(stderr, "camdet-monitor: %s\n", error.c_str());
+            return 1;
+        }
+    }
+
+    FleetSinks sinks;
+    sinks.json = opt.json;
+    sinks.board = board.get();
+    sinks.mqtt = mqtt.get();
+    std::unique_ptr<Fleet> fleet(new Fleet(sinks));
+    FleetChange ch = fleet->Apply(cams);
+    fprintf(stderr, "%s\n", Summary(opt.config, ch, fleet->Count()).c_str());
+
+    struct timespec start;
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    while (true) {
+        struct timespec ts = {1, 0};
+        if (opt.duration >= 0) {
+            struct timespec now;
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            double left = opt.duration - ((now.tv_sec - start.tv_sec) + (now.tv_nsec - start.tv_nsec) / 1e9);
+            if (left <= 0) break;
+            if (left < 1) {
+                ts.tv_sec = 0;
+                ts.tv_nsec = (long)(left * 1e9);
+            }
+        }
+        int sig = sigtimedwait(&set, nullptr, &ts);
+        if (sig == SIGINT || sig == SIGTERM) break;
+        if (sig != SIGHUP) continue;
+        std::vector<FleetCamera> next;
+        if (!LoadFleetConfig(opt.config, next, error)) {
+            fprintf(stderr, "camdet-monitor: %s; the running cameras stay as they are\n", error.c_str());
+            continue;
+        }
+        ch = fleet->Apply(next);
+        fprintf(stderr, "%s\n", Summary(opt.config, ch, fleet->Count()).c_str());
+    }
+
+    // A detector stuck in an exchange must not keep the process alive forever.
+    std::mutex doneMutex;
+    std::condition_variable doneCond;
+    bool done = false;
+    std::thread watchdog([&] {
+        std::unique_lock<std::mutex> lk(doneMutex);
+        if (!doneCond.wait_for(lk, std::chrono::seconds(kShutdownLimitSec), [&] { return done; })) {
+            fprintf(stderr, "camdet-monitor: detectors did not stop within %d s; exiting without them\n",
+                    kShutdownLimitSec);
+            fflush(nullptr);
+            _exit(1);
+        }
+    });
+    fleet.reset();
+    logWatch.reset();
+    if (mqtt) mqtt->Stop();
+    if (server) server->Stop();
+    {
+        std::lock_guard<std::mutex> g(doneMutex);
+        done = true;
+    }
+    doneCond.notify_all();
+    watchdog.join();
+    return 0;
+}
