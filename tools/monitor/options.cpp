@@ -4,6 +4,8 @@
 #include <ctype.h>
 #include <stdlib.h>
 
+#include "host/media/streamfifo.h"
+
 namespace {
 
 bool ParseInt(const std::string& text, long lo, long hi, int& out) {
@@ -41,7 +43,7 @@ std::vector<std::string> Split(const std::string& text, char sep) {
 const char* const kCameraValued[] = {
     "api",  "host",      "port",      "user",     "password",     "model",        "cam-id",
     "di-count", "cap",   "has-cap",   "stream-format", "stream-protocol", "kinds", "det-path",
-    "det-port", "md-param", "det-param", "onvif-device", "onvif-topic"};
+    "det-port", "md-param", "det-param", "onvif-device", "onvif-topic", "fifo-url"};
 const char* const kCameraFlags[] = {"fifo", "no-prepare"};
 const char* const kProcessValued[] = {"duration", "log", "config", "mqtt", "mqtt-user", "mqtt-password",
                                       "mqtt-cafile", "mqtt-node", "http"};
@@ -98,6 +100,7 @@ const char* MonitorUsage() {
            "  --stream-format N    stream format code (0)\n"
            "  --stream-protocol N  stream protocol code (1)\n"
            "  --fifo               give the detectors a stream FIFO\n"
+           "  --fifo-url URL       feed that FIFO from an MJPEG URL (with --user, --password)\n"
            "  --no-prepare         do not let the factories prepare the camera\n"
            "  --kinds LIST         comma list of md,di,td,ad (all)\n"
            "  --det-path P, --det-port N    override the camera-API path and port\n"
@@ -147,7 +150,16 @@ bool ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& opt,
             error = "option " + name + ": " + what + " (got '" + v + "')";
             return false;
         };
-        if (name == "--api") {
+        if (name == "--fifo-url") {
+            StreamFifoFeeder::Source src;
+            std::string why;
+            if (!StreamFifoFeeder::ParseUrl(v, src, why)) {
+                error = "option --fifo-url: " + why;  // the URL may carry a login: not echoed
+                return false;
+            }
+            opt.fifoUrl = v;
+            opt.fifo = true;
+        } else if (name == "--api") {
             if (v.empty()) return bad("expects a camera API key");
             opt.api = v;
             apiSet = true;

@@ -434,7 +434,7 @@ TEST(DispatchRecord, RecordCarriesTheRecorderObjects) {
 }
 
 TEST(DispatchRecord, UnknownOrUnbuiltClassYieldsNullFromTheExportedFactory) {
-    for (const char* api : {"no-such-camera", "axisv3"}) {
+    for (const char* api : {"no-such-camera", "avtech"}) {
         SCOPED_TRACE(api);
         CameraRig rig;
         rig.cap.SetAPI(api);
