@@ -1,7 +1,8 @@
 // The own-loop cameras' readers on arbitrary bytes: the ACTi event header
 // (only a 12-byte header reads, and the payload to read stays within 256
 // bytes), the Mobotix counter tests, and the LevelOne GR2 window lines and
-// region-level lines. The first byte picks the reader.
+// region-level lines, and the stream-FIFO frame tests of Ipux and StarDot.
+// The first byte picks the reader.
 #include <stddef.h>
 #include <stdint.h>
 #include <stdlib.h>
@@ -25,7 +26,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Exact-size copy so that any read past the end is caught.
     std::vector<unsigned char> bytes(data + 1, data + size);
     const unsigned int len = (unsigned int)bytes.size();
-    switch (data[0] % 4) {
+    switch (data[0] % 5) {
+    case 4: {
+        int value = -7;
+        const unsigned char* u = bytes.empty() ? nullptr : bytes.data();
+        const bool m = IpuxFifoMotion(u, len, (data[0] & 8) ? 100 : 255, data[0] >> 4, value);
+        Check(value <= 100 && (len > 24 || value == -7) && (!m || value > data[0] >> 4));
+        IpuxFifoInput(u, len, value);
+        Check(StarDotFifoMotion(u, len, value) == (value == 100));
+        break;
+    }
     case 0: {
         ACTI_EVENT_HEADER h = {0, 0};
         const bool read = ActiReadHeader(bytes.empty() ? nullptr : bytes.data(), len, h);

@@ -16,6 +16,7 @@
 #include "camdet/vendors/levelone/levelonegr2detector.h"
 #include "camdet/vendors/mobotix/mobotixdetector.h"
 #include "camdet/vendors/mpvendordetector.h"
+#include "camdet/vendors/stmfifo/stmfifodetector.h"
 #include "camdet/vendors/vivotekdi.h"
 
 // The constructor arguments a dispatch row may decide besides the record.
@@ -230,6 +231,9 @@ CAMDET_DET_CLASS(ActiMD, MakeDet);
 CAMDET_DET_CLASS(MobotixMD, MakeDet);
 CAMDET_DET_CLASS(MobotixDI, MakeDet);
 CAMDET_DET_CLASS(LevelOneGr2MD, MakeDet);
+CAMDET_DET_CLASS(IpuxStmFifoMD, MakeDet);
+CAMDET_DET_CLASS(IpuxStmFifoDI, MakeDet);
+CAMDET_DET_CLASS(StarDotStmFifoMD, MakeDet);
 
 // ---------------------------------------------------------------- not built yet
 // Their transports or loops do not exist yet, so the factories yield no
@@ -239,9 +243,6 @@ CAMDET_DET_CLASS(LevelOneGr2MD, MakeDet);
 
 CAMDET_DET_NOT_BUILT(AxisMp4Detector);     // (attr, sf, kind)
 CAMDET_DET_NOT_BUILT(VivotekMp4Detector);  // (attr, VIVO_FUNC_GR, kind)
-CAMDET_DET_NOT_BUILT(IpuxStmFifoMD);
-CAMDET_DET_NOT_BUILT(IpuxStmFifoDI);
-CAMDET_DET_NOT_BUILT(StarDotStmFifoMD);
 CAMDET_DET_NOT_BUILT(AVTECHMD);
 CAMDET_DET_NOT_BUILT(AVTECHDI);
 

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "camdet/rules/mprules.h"
 #include "camdet/rules/trigrules.h"
 
 namespace {
@@ -172,5 +173,35 @@ bool LevelOneGr2Trig(const char* buf, unsigned int len, const LEVELONE_MOTION_WI
         if (level > highest) highest = level;
     }
     value = (highest < 1000 ? highest : 1000) / 10;
+    return false;
+}
+
+// ---------------------------------------------------------------- stream FIFO frames
+
+bool IpuxFifoMotion(const unsigned char* unit, unsigned int len, int scale, int mdParam1, int& value) {
+    if (!unit || len <= 24) return false;
+    const int level = mprule::IpuxLevel((int)(signed char)unit[24], scale);
+    value = level;
+    return mdParam1 < level;
+}
+
+bool IpuxFifoInput(const unsigned char* unit, unsigned int len, int& value) {
+    const bool hit = unit && len >= 28 && (unit[27] & 0x07) != 0;
+    return trig::Report(hit, 1, value);
+}
+
+bool StarDotFifoMotion(const unsigned char* unit, unsigned int len, int& value) {
+    value = 0;
+    if (!unit || len < 32 + 4) return false;
+    // i: the position of the "0", from 32 before the end towards the start.
+    const unsigned int first = len - 32;
+    const unsigned int last = len >= 199 ? len - 199 : 3;
+    for (unsigned int i = first; i >= last && i >= 3; --i) {
+        if (memcmp(unit + i - 3, "SDM0", 4) != 0) continue;
+        for (unsigned int j = i + 1; j <= i + 32 && j + 1 < len; ++j) {
+            if (unit[j] != 0) return trig::Report(true, 100, value);
+        }
+        return false;
+    }
     return false;
 }

@@ -80,4 +80,20 @@ void LevelOneGr2ParseWindowLine(const char* line, LEVELONE_MOTION_WIN win[LEVELO
 bool LevelOneGr2Trig(const char* buf, unsigned int len, const LEVELONE_MOTION_WIN win[LEVELONE_WIN_COUNT],
                      int& value);
 
+// ---------------------------------------------------------------- stream FIFO frames
+
+// Ipux motion: byte 24 of the frame, signed; on cameras of scale 255 (all
+// but the 5 MP ones, scale 100) rescaled to 0..99. value is the level capped
+// at 100; triggered when mdParam1 (motion parameter key 3) is below it. A
+// frame of 24 bytes or less is quiet and leaves value alone.
+bool IpuxFifoMotion(const unsigned char* unit, unsigned int len, int scale, int mdParam1, int& value);
+// Ipux inputs: any of the three low bits of byte 27 puts every input in
+// alarm (value 1); shorter frames are quiet.
+bool IpuxFifoInput(const unsigned char* unit, unsigned int len, int& value);
+// StarDot motion: a "SDM0" block whose "0" lies 32 to 199 bytes before the
+// end of the frame (the last one searching backwards from 32); triggered
+// (100) when a byte of the 32 after it, within the frame and before its
+// last byte, is not zero.
+bool StarDotFifoMotion(const unsigned char* unit, unsigned int len, int& value);
+
 #endif  // CAMDET_RULES_OWNLOOPRULES_H

@@ -89,6 +89,10 @@ void RawLevelOneGr2(RawConn&);
 void RawLevelOneGr4(RawConn&);
 void RawActi(RawConn&);
 
+// Frames for a recorder's stream FIFO (sim_fifoframes.cpp).
+Response HandleIpuxMjpeg(const Request&, const SimContext&);
+Response HandleStarDotMjpeg(const Request&, const SimContext&);
+
 namespace {
 
 // Keys per family, null-terminated.
@@ -200,7 +204,7 @@ const Family kFamilies[] = {
     {"acti", kActi, Auth::kBasic, &HandleActi, nullptr, &RawActi, 6001},
     {"pixord", kPixord, Auth::kBasic, &HandlePixord, &HandlePixordPush},
     {"messoa-a02", kMessoaA02, Auth::kBasic, &HandleMessoaA02, &HandleObjectSizePush},
-    {"stardot", kStarDot, Auth::kBasic, &HandleStarDot},
+    {"stardot", kStarDot, Auth::kBasic, &HandleStarDot, &HandleStarDotMjpeg},
     // Streaming families: add rows below.
     {"hikvision", kHikVision, Auth::kDigest, &HandleHikVision},
     {"psia", kPsia, Auth::kDigest, &HandlePsia},
@@ -214,7 +218,7 @@ const Family kFamilies[] = {
     {"oncam", kOncam, Auth::kBasic, &HandleOncam},
     {"etrovision", kEtrovision, Auth::kBasic, &HandleEtrovision},
     {"panasonic", kPanasonic, Auth::kBasic, &HandlePanasonic},
-    {"ipux", kIpux, Auth::kBasic, &HandleIpux},
+    {"ipux", kIpux, Auth::kBasic, &HandleIpux, &HandleIpuxMjpeg},
     {"iqeye", kIQeye, Auth::kBasic, &HandleIQeye},
     {"edimax-push", kEdimaxPush, Auth::kBasic, &HandleEdimaxPush},
     {"axis", kAxis, Auth::kDigest, &HandleAxis},

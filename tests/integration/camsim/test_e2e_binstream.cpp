@@ -207,3 +207,59 @@ TEST(BinStreamEndToEnd, LineRecordAndWindowFamilies) {
 }
 
 }  // namespace
+
+namespace {
+
+// Ipux and StarDot through the stream FIFO that --fifo-url feeds from the
+// camera's MJPEG stream: the detectors ask the camera nothing themselves.
+TEST(BinStreamEndToEnd, IpuxAndStarDotFramesThroughTheStreamFifo) {
+    struct Row {
+        const char* api;
+        const char* path;
+        const char* kinds;
+        std::vector<Step> (*steps)(camsim::CamSim& sim);
+    } rows[] = {
+        {"ipux5m", "/video.mjpg", "md,di",
+         [](camsim::CamSim& sim) {
+             return std::vector<Step>{
+                 {"motion on", [&sim] { sim.SetMotion(true, 70); }, "md", -1, true, 70},
+                 {"input 1 on", [&sim] { sim.SetInput(1, true); }, "di", 0, true, 1},
+                 {"motion off", [&sim] { sim.SetMotion(false); }, "md", -1, false, 0},
+                 {"input 1 off", [&sim] { sim.SetInput(1, false); }, "di", 0, false, 0},
+             };
+         }},
+        {"stardot", "/jpeg.cgi", "md",
+         [](camsim::CamSim& sim) {
+             return std::vector<Step>{
+                 {"motion on", [&sim] { sim.SetMotion(true); }, "md", -1, true, 100},
+                 {"motion off", [&sim] { sim.SetMotion(false); }, "md", -1, false, 0},
+             };
+         }},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.api);
+        camsim::Config cfg;
+        cfg.api = r.api;
+        cfg.user = "admin";
+        cfg.password = "pw-9";
+        cfg.inputs = 2;
+        camsim::CamSim sim(cfg);
+        std::string error;
+        ASSERT_TRUE(sim.Start(error)) << error;
+        const std::string url = "http://127.0.0.1:" + std::to_string(sim.Port()) + r.path;
+        MonitorProcess mon({"--json", "--api", r.api, "--port", std::to_string(sim.Port()), "--user", "admin",
+                            "--password", "pw-9", "--stream-format", "1", "--fifo-url", url, "--kinds", r.kinds,
+                            "--di-count", "2", "--md-param", "0,10,0,0"});
+        camtest::StatusLog& log = mon.Log();
+        const std::string kinds = r.kinds;
+        ASSERT_TRUE(log.WaitClasses(kinds == "md" ? 1 : 2, kStepMs));
+        EXPECT_EQ(std::string(r.api) == "stardot" ? "StarDotStmFifoMD" : "IpuxStmFifoMD", log.Classes()["md"]);
+        if (kinds != "md") EXPECT_EQ("IpuxStmFifoDI", log.Classes()["di"]);
+        RunSteps(log, r.steps(sim));
+        // Only the recorder's feeder asked the camera: its challenge and its request.
+        EXPECT_EQ(2u, sim.RequestCount());
+        EXPECT_EQ(0, mon.Terminate());
+    }
+}
+
+}  // namespace

@@ -198,3 +198,81 @@ TEST(LevelOneGr2Rules, RegionLevelsAgainstEnabledWindows) {
         EXPECT_EQ(c.value, value);
     }
 }
+
+TEST(StreamFifoRules, IpuxFrameHeaderLevelsAndInputs) {
+    struct Case {
+        const char* name;
+        size_t len;
+        int byte24;
+        int scale;
+        int mdParam1;
+        bool trig;
+        int value;  // -7: left alone
+    };
+    const Case cases[] = {
+        {"5 MP camera, level 60 above 50", 32, 60, 100, 50, true, 60},
+        {"5 MP camera, level 50 not above 50", 32, 50, 100, 50, false, 50},
+        {"a signed byte: 150 reads as -106", 32, 150, 100, 0, false, -106},
+        {"above 100 is capped", 32, 120, 100, 99, true, 100},
+        {"scale 255: 127 becomes 50", 32, 127, 255, 49, true, 50},
+        {"scale 255: 0 becomes 0", 32, 0, 255, 0, false, 0},
+        {"24 bytes are too few", 24, 99, 100, 0, false, -7},
+        {"25 bytes are enough", 25, 99, 100, 0, true, 99},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<unsigned char> unit(c.len, 0);
+        if (c.len > 24) unit[24] = (unsigned char)c.byte24;
+        int value = -7;
+        EXPECT_EQ(c.trig, IpuxFifoMotion(unit.data(), (unsigned int)unit.size(), c.scale, c.mdParam1, value));
+        EXPECT_EQ(c.value, value);
+    }
+    std::vector<unsigned char> unit(28, 0);
+    int value = -7;
+    EXPECT_FALSE(IpuxFifoInput(unit.data(), 28, value));
+    unit[27] = 0x08;  // not one of the three input bits
+    EXPECT_FALSE(IpuxFifoInput(unit.data(), 28, value));
+    unit[27] = 0x04;
+    EXPECT_TRUE(IpuxFifoInput(unit.data(), 28, value));
+    EXPECT_EQ(1, value);
+    EXPECT_FALSE(IpuxFifoInput(unit.data(), 27, value));
+}
+
+TEST(StreamFifoRules, StarDotMotionBlockNearTheEnd) {
+    // A frame of n bytes with "SDM0" ending `back` bytes before the end and
+    // the byte `flagAt` after the "0" set.
+    auto frame = [](size_t n, size_t back, int flagAt) {
+        std::vector<unsigned char> f(n, 0);
+        const size_t zero = n - back;
+        memcpy(&f[zero - 3], "SDM0", 4);
+        if (flagAt > 0) f[zero + (size_t)flagAt] = 1;
+        return f;
+    };
+    struct Case {
+        const char* name;
+        std::vector<unsigned char> f;
+        bool trig;
+    };
+    std::vector<unsigned char> lastByteOnly = frame(300, 32, 0);
+    lastByteOnly.back() = 1;
+    const Case cases[] = {
+        {"block 32 before the end, flag set", frame(300, 32, 5), true},
+        {"block 199 before the end", frame(300, 199, 32), true},
+        {"block 200 before the end is not looked at", frame(300, 200, 1), false},
+        {"block 31 before the end is not looked at", frame(300, 31, 1), false},
+        {"block without a flag", frame(300, 100, 0), false},
+        {"only the last byte set", lastByteOnly, false},
+        {"a flag 33 after the block is not its own", frame(300, 120, 33), false},
+        {"short frame", frame(40, 32, 3), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        int value = -7;
+        EXPECT_EQ(c.trig, StarDotFifoMotion(c.f.data(), (unsigned int)c.f.size(), value));
+        EXPECT_EQ(c.trig ? 100 : 0, value);
+    }
+    int value = -7;
+    EXPECT_FALSE(StarDotFifoMotion(nullptr, 300, value));
+    const unsigned char tiny[] = {'S', 'D', 'M', '0'};
+    EXPECT_FALSE(StarDotFifoMotion(tiny, 4, value));
+}
