@@ -49,8 +49,9 @@ public:
     // Writes all len bytes: len on success, -1 on failure.
     int WriteData(char* buf, int len);
     // Waits up to the time-out for data; returns the bytes read (at most max),
-    // 0 when the peer closed, negative on error or time-out. Bytes read ahead
-    // by ReadToLineEnd come first. Not NUL-terminated.
+    // 0 when the peer closed, negative on error or time-out (errno EAGAIN
+    // after a time-out). Bytes read ahead by ReadToLineEnd come first. Not
+    // NUL-terminated.
     int ReadData(char* buf, int max);
     // Reads one line into buf (NUL-terminated, at most max - 1 characters; a
     // longer line, or one past 16 KiB, is cut and its rest skipped). LF or
@@ -99,7 +100,8 @@ public:
     // path may start with "/" or not; extraHeader holds extra request header
     // lines ("Name: value", several separated by "\r\n"), or is empty.
     // timeoutSec 0 or less means 10 s. blAuth: answer Basic or Digest
-    // challenges with user and password. blKeepAlive: keep the connection for
+    // challenges with user and password; false: Digest only, so that the
+    // password never goes out in clear text. blKeepAlive: keep the connection for
     // the next request and send TCP keep-alive probes. Drops any open exchange.
     void Init(std::string path, std::string host, int port, std::string user, std::string password,
               int timeoutSec, bool blAuth, bool blKeepAlive, HTTP_VERSION version, std::string extraHeader);

@@ -286,6 +286,8 @@ int CamDetector::RunLoop(LoopSteps& steps) {
         steps.Pace();
     }
     ResetDetStatus();
+    // Nothing feeds the followers any more: no alarm of theirs may stay set.
+    ForEachFollower<CamDetector>([](CamDetector* f) { f->ResetDetStatus(); });
     steps.Close();
     return 0;
 }

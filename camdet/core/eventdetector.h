@@ -161,7 +161,8 @@ public:
     // The steps of one transport; RunLoop is the loop around them that every
     // transport runs: the follower check, the activated loop with bounded
     // waits, reporting to this detector and then, under m_Lock, to every
-    // follower, and the status reset on the way out.
+    // follower, and the status reset (this detector's and the followers') on
+    // the way out.
     class LoopSteps {
     public:
         virtual ~LoopSteps() {}

@@ -8,10 +8,15 @@
 
 #include "camdet/core/eventdetector.h"
 #include "camdet/transport/onvifdetector.h"
+#include "camdet/vendors/acti/actidetector.h"
+#include "camdet/vendors/binvendordetector.h"
 #include "camdet/vendors/cgivendordetector.h"
 #include "camdet/vendors/hikvisiondetector.h"
 #include "camdet/vendors/jpgvendordetector.h"
+#include "camdet/vendors/levelone/levelonegr2detector.h"
+#include "camdet/vendors/mobotix/mobotixdetector.h"
 #include "camdet/vendors/mpvendordetector.h"
+#include "camdet/vendors/stmfifo/stmfifodetector.h"
 #include "camdet/vendors/vivotekdi.h"
 
 // The constructor arguments a dispatch row may decide besides the record.
@@ -205,36 +210,41 @@ CAMDET_DET_CLASS(OnvifDI, MakeDet);
 CAMDET_DET_CLASS(OnvifTD, MakeDet);
 CAMDET_DET_CLASS(OnvifAD, MakeDet);
 
-// ---------------------------------------------------------------- not built yet
-// Their transports (binary and line streams, JPEG markers, RTP header
-// extensions, own loops) do not exist yet, so the factories yield no detector
-// for them. When a class is built, include its header above and replace its
-// line by CAMDET_DET_CLASS with its constructor shape; the dispatch rows and
-// the extra arguments they decide stay as they are.
+// ---------------------------------------------------------------- binary and line streams
 
-CAMDET_DET_NOT_BUILT(ActiMD);
+CAMDET_DET_CLASS(DahuaMD, MakeDet);
+CAMDET_DET_CLASS(DahuaDI, MakeDet);
+CAMDET_DET_CLASS(DahuaTD, MakeDet);
+CAMDET_DET_CLASS(DLinkMD, MakeDet);
+CAMDET_DET_CLASS(DLinkDI, MakeDet);
+CAMDET_DET_CLASS(DLinkAD, MakeDet);
+CAMDET_DET_CLASS(LilinV2DI, MakeDet);
+CAMDET_DET_CLASS(LevelOneGr4MD, MakeDet);
+CAMDET_DET_CLASS(LevelOneGr4DI, MakeDet);
+CAMDET_DET_CLASS(EverFocusMD, MakeDet);
+CAMDET_DET_CLASS(EverFocusDI, MakeDet);
+CAMDET_DET_CLASS(YcamMD, MakeDet);
+
+// ---------------------------------------------------------------- own loops
+
+CAMDET_DET_CLASS(ActiMD, MakeDet);
+CAMDET_DET_CLASS(MobotixMD, MakeDet);
+CAMDET_DET_CLASS(MobotixDI, MakeDet);
+CAMDET_DET_CLASS(LevelOneGr2MD, MakeDet);
+CAMDET_DET_CLASS(IpuxStmFifoMD, MakeDet);
+CAMDET_DET_CLASS(IpuxStmFifoDI, MakeDet);
+CAMDET_DET_CLASS(StarDotStmFifoMD, MakeDet);
+
+// ---------------------------------------------------------------- not built yet
+// Their transports or loops do not exist yet, so the factories yield no
+// detector for them. When a class is built, include its header above and
+// replace its line by CAMDET_DET_CLASS with its constructor shape; the
+// dispatch rows and the extra arguments they decide stay as they are.
+
 CAMDET_DET_NOT_BUILT(AxisMp4Detector);     // (attr, sf, kind)
 CAMDET_DET_NOT_BUILT(VivotekMp4Detector);  // (attr, VIVO_FUNC_GR, kind)
-CAMDET_DET_NOT_BUILT(LevelOneGr2MD);
-CAMDET_DET_NOT_BUILT(LevelOneGr4MD);
-CAMDET_DET_NOT_BUILT(LevelOneGr4DI);
-CAMDET_DET_NOT_BUILT(IpuxStmFifoMD);
-CAMDET_DET_NOT_BUILT(IpuxStmFifoDI);
-CAMDET_DET_NOT_BUILT(YcamMD);
-CAMDET_DET_NOT_BUILT(MobotixMD);
-CAMDET_DET_NOT_BUILT(MobotixDI);
-CAMDET_DET_NOT_BUILT(DLinkMD);
-CAMDET_DET_NOT_BUILT(DLinkDI);
-CAMDET_DET_NOT_BUILT(DLinkAD);
-CAMDET_DET_NOT_BUILT(DahuaMD);
-CAMDET_DET_NOT_BUILT(DahuaDI);
-CAMDET_DET_NOT_BUILT(DahuaTD);
-CAMDET_DET_NOT_BUILT(StarDotStmFifoMD);
 CAMDET_DET_NOT_BUILT(AVTECHMD);
 CAMDET_DET_NOT_BUILT(AVTECHDI);
-CAMDET_DET_NOT_BUILT(EverFocusMD);
-CAMDET_DET_NOT_BUILT(EverFocusDI);
-CAMDET_DET_NOT_BUILT(LilinV2DI);
 
 }  // namespace detclass
 

@@ -145,6 +145,13 @@ bool HttpResponseHead::FindHeader(const std::string& name, std::string& value) c
     return false;
 }
 
+bool HttpResponseHead::OffersDigest() const {
+    for (const auto& f : m_Fields) {
+        if (EqualNoCase(f.first, "WWW-Authenticate") && HasAuthScheme(f.second, "Digest")) return true;
+    }
+    return false;
+}
+
 bool HttpResponseHead::OffersBasicOrDigest() const {
     for (const auto& f : m_Fields) {
         if (!EqualNoCase(f.first, "WWW-Authenticate")) continue;

@@ -42,6 +42,8 @@ public:
     bool FindHeader(const std::string& name, std::string& value) const;
     // True when a WWW-Authenticate header offers Basic or Digest.
     bool OffersBasicOrDigest() const;
+    // True when a WWW-Authenticate field offers Digest.
+    bool OffersDigest() const;
 
 private:
     std::string m_StatusLine;

@@ -205,7 +205,10 @@ struct OXHttpClientImpl {
         errBuf[0] = '\0';
     }
 
-    bool HasCredentials() const { return blAuth && !user.empty(); }
+    // blAuth false still answers Digest, which never shows the password;
+    // only Basic is left out.
+    bool HasCredentials() const { return !user.empty(); }
+    bool AnswersChallenge() const { return blAuth ? head.OffersBasicOrDigest() : head.OffersDigest(); }
 
     std::string Url() const {
         std::string h = host;
@@ -238,7 +241,7 @@ struct OXHttpClientImpl {
             if (code >= 100 && code < 200) {
                 // Interim answer; the real one follows.
             } else if (code == 401 && self->challenges == 0 && self->HasCredentials() &&
-                       self->head.OffersBasicOrDigest()) {
+                       self->AnswersChallenge()) {
                 // libcurl answers the challenge on its own and skips this body.
                 ++self->challenges;
             } else {
@@ -299,7 +302,8 @@ struct OXHttpClientImpl {
             curl_easy_setopt(easy, CURLOPT_TCP_KEEPINTVL, 10L);
         }
         if (HasCredentials()) {
-            curl_easy_setopt(easy, CURLOPT_HTTPAUTH, (long)(CURLAUTH_BASIC | CURLAUTH_DIGEST));
+            curl_easy_setopt(easy, CURLOPT_HTTPAUTH,
+                             blAuth ? (long)(CURLAUTH_BASIC | CURLAUTH_DIGEST) : (long)CURLAUTH_DIGEST);
             curl_easy_setopt(easy, CURLOPT_USERNAME, user.c_str());
             curl_easy_setopt(easy, CURLOPT_PASSWORD, password.c_str());
         } else {

@@ -235,11 +235,17 @@ int OXSocket::ReadData(char* buf, int max) {
         return (int)k;
     }
     if (m_blPeerClosed) return 0;
-    if (m_Fd < 0) return -1;
+    if (m_Fd < 0) {
+        errno = ENOTCONN;
+        return -1;
+    }
     const int64_t deadline = BrellinOwned::MonotonicMs() + (int64_t)m_TimeoutSec * 1000;
     for (;;) {
         const int w = WaitFd(m_Fd, POLLIN, deadline);
-        if (w == 0) return -2;
+        if (w == 0) {
+            errno = EAGAIN;  // nothing came: callers tell this from a broken connection
+            return -2;
+        }
         if (w < 0) return -1;
         const ssize_t n = recv(m_Fd, buf, (size_t)max, 0);
         if (n >= 0) {

@@ -10,6 +10,8 @@ const CamApiDefault kDefaults[] = {
     {"acti", "det", "", 6001},
     {"actitcm", "det", "", 6001},
     {"actide", "det", "", 6001},
+    // LevelOne GR4 pushes its motion and input lines on a TCP port of its own.
+    {"level1gr4", "det", "", 4000},
     {"axisv3", "det", "axis-cgi/motion/motiondata.cgi", 0},
     {"axisv5", "jpg", "axis-cgi/mjpg/video.cgi", 0},
     {"axisv3s", "det", "axis-cgi/motion/motiondata.cgi", 0},

@@ -516,7 +516,11 @@ bool CamSim::Start(std::string& error) {
     memset(&addr, 0, sizeof(addr));
     addr.sin_family = AF_INET;
     addr.sin_port = htons((uint16_t)m_Cfg.port);
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (inet_pton(AF_INET, m_Cfg.address.c_str(), &addr.sin_addr) != 1 ||
+        (ntohl(addr.sin_addr.s_addr) >> 24) != 127) {
+        error = "address must be a loopback address 127.x.y.z (got '" + m_Cfg.address + "')";
+        return false;
+    }
     m_Stopping = false;
     m_Impl->daemon = MHD_start_daemon(
         MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_THREAD_PER_CONNECTION | MHD_USE_POLL, 0, &Impl::Accept,
@@ -527,11 +531,17 @@ bool CamSim::Start(std::string& error) {
         MHD_OPTION_CONNECTION_TIMEOUT, (unsigned)60, MHD_OPTION_LISTENING_ADDRESS_REUSE, (unsigned)1,
         MHD_OPTION_END);
     if (!m_Impl->daemon) {
-        error = "cannot listen on 127.0.0.1:" + std::to_string(m_Cfg.port);
+        error = "cannot listen on " + m_Cfg.address + ":" + std::to_string(m_Cfg.port);
         return false;
     }
     const MHD_DaemonInfo* info = MHD_get_daemon_info(m_Impl->daemon, MHD_DAEMON_INFO_BIND_PORT);
     m_Port = info ? info->port : m_Cfg.port;
+    if (m_Family->raw && !StartRaw(error)) {
+        MHD_stop_daemon(m_Impl->daemon);
+        m_Impl->daemon = nullptr;
+        m_Port = 0;
+        return false;
+    }
     return true;
 }
 
@@ -543,6 +553,7 @@ void CamSim::Stop() {
         m_Cond.notify_all();
     }
     if (m_Scenario.joinable()) m_Scenario.join();
+    StopRaw();
     if (m_Impl && m_Impl->daemon) {
         MHD_stop_daemon(m_Impl->daemon);
         m_Impl->daemon = nullptr;
@@ -570,6 +581,7 @@ void CamSim::SetMotion(bool on, int level) {
     std::lock_guard<std::mutex> g(m_Mutex);
     int lv = on ? (level < 0 ? 100 : (level < 1 ? 1 : (level > 100 ? 100 : level))) : 0;
     if (m_State.motion == on && m_State.motionLevel == lv) return;
+    if (on && !m_State.motion) m_State.motionEvents++;
     m_State.motion = on;
     m_State.motionLevel = lv;
     Changed();
@@ -593,6 +605,7 @@ bool CamSim::SetInput(int n, bool on) {
     std::lock_guard<std::mutex> g(m_Mutex);
     if (n < 1 || n > (int)m_State.inputs.size()) return false;
     if (m_State.inputs[n - 1] != on) {
+        if (on) m_State.inputEvents++;
         m_State.inputs[n - 1] = on;
         Changed();
     }

@@ -89,6 +89,8 @@ struct AlarmState {
     bool audio = false;
     std::vector<bool> inputs;  // index 0 is input 1
     uint64_t version = 0;      // increases by one with every change
+    uint32_t motionEvents = 0;  // times motion went on (cameras that count alarms)
+    uint32_t inputEvents = 0;   // times an input went on
 
     // Input n (from 1); false outside the configured range.
     bool Input(int n) const { return n >= 1 && n <= (int)inputs.size() && inputs[n - 1]; }
@@ -172,6 +174,36 @@ struct SimContext {
 
 typedef Response (*HandlerFn)(const Request& req, const SimContext& ctx);
 
+// One TCP connection to a family's own port (cameras that speak a protocol
+// of their own beside HTTP). Used only on the connection's own thread.
+class RawConn {
+public:
+    // Sends bytes. The garbage fault replaces them, close-mid sends half and
+    // closes, stall holds them back until it goes off. False once the client
+    // has gone, the connection was closed or the simulator is stopping.
+    bool Write(const std::string& bytes);
+    // Appends received bytes to out until it holds n of them: false when the
+    // client closes, the simulator stops or maxMs pass first.
+    bool ReadExact(size_t n, std::string& out, int maxMs);
+    // As StreamWriter::WaitChange.
+    bool WaitChange(uint64_t& seen, int maxMs);
+    AlarmState State() const;
+    bool Alive() const;
+    // The snapshot taken when the connection was accepted (login, API key).
+    const SimContext& Context() const { return m_Ctx; }
+
+    RawConn(CamSim* sim, int fd, const SimContext& ctx) : m_Sim(sim), m_Fd(fd), m_Ctx(ctx) {}
+
+private:
+    CamSim* m_Sim;
+    int m_Fd;
+    SimContext m_Ctx;
+    bool m_blClosed = false;
+};
+
+// Serves one connection of a family's own port; returns when it is to close.
+typedef void (*RawFn)(RawConn& conn);
+
 // One row of the family table.
 struct Family {
     const char* name;              // short family name, e.g. "foscam"
@@ -181,6 +213,10 @@ struct Family {
     // Asked when `handle` answers 404: the same camera's other interface
     // (a polled input CGI beside a pushed motion stream), kept in its own file.
     HandlerFn more = nullptr;
+    // The camera's own TCP port besides HTTP (null: none), and the port
+    // number its cameras use (0: any free one).
+    RawFn raw = nullptr;
+    int rawPort = 0;
 };
 
 // The table of families, in table order; the count in `count`.
@@ -216,6 +252,8 @@ struct Config {
     Auth auth = Auth::kFamily;
     int inputs = 4;           // number of alarm inputs, 0-64
     int port = 0;             // 0: any free port
+    int rawPort = 0;          // the family's own port: 0 any free one, -1 the one its cameras use
+    std::string address = "127.0.0.1";  // loopback address to bind (any of 127.0.0.0/8)
     std::string realm = "camsim";
     // Set: answers every camera request instead of the family row's handler
     // (tests of the server itself); `api` must still name a family.
@@ -240,6 +278,8 @@ public:
     void Stop();
     // The bound port after Start, else 0.
     int Port() const { return m_Port; }
+    // The family's own bound port after Start, else 0.
+    int RawPort() const { return m_RawPort; }
     const Config& GetConfig() const { return m_Cfg; }
     const Family* GetFamily() const { return m_Family; }
     Auth EffectiveAuth() const;
@@ -286,9 +326,17 @@ public:
     // Internal: used by the server glue and StreamWriter.
     struct Impl;
 
+    // Internal: the family's own port (rawport.cpp).
+    struct RawServer;
+
 private:
     friend class StreamWriter;
+    friend class RawConn;
     void Changed();  // m_Mutex held
+    bool StartRaw(std::string& error);
+    void StopRaw();
+    std::shared_ptr<RawServer> m_Raw;  // shared_ptr: the type is complete only in rawport.cpp
+    int m_RawPort = 0;
 
     Config m_Cfg;
     const Family* m_Family;

@@ -78,6 +78,21 @@ Response HandlePanasonicJpeg(const Request&, const SimContext&);
 // ONVIF device (sim_onvif.cpp).
 Response HandleOnvif(const Request&, const SimContext&);
 
+// Binary and line event streams, own-loop families (sim_binstream.cpp).
+Response HandleDahua(const Request&, const SimContext&);
+Response HandleDLinkNotify(const Request&, const SimContext&);
+Response HandleEverFocus(const Request&, const SimContext&);
+Response HandleYcamArm(const Request&, const SimContext&);
+Response HandleMobotix(const Request&, const SimContext&);
+Response HandleLevelOneGr2(const Request&, const SimContext&);
+void RawLevelOneGr2(RawConn&);
+void RawLevelOneGr4(RawConn&);
+void RawActi(RawConn&);
+
+// Frames for a recorder's stream FIFO (sim_fifoframes.cpp).
+Response HandleIpuxMjpeg(const Request&, const SimContext&);
+Response HandleStarDotMjpeg(const Request&, const SimContext&);
+
 namespace {
 
 // Keys per family, null-terminated.
@@ -137,6 +152,14 @@ const char* const kIpux[] = {"ipuxfw1", "ipux5m", nullptr};
 const char* const kIQeye[] = {"iqeyev1", "iqeyev2", "iqeyev3", "iqeyev4", nullptr};
 const char* const kEdimaxPush[] = {"edimaxv2", "edimaxv3", nullptr};
 
+// Binary and line streams, own loops.
+const char* const kDahua[] = {"dahua", nullptr};
+const char* const kDLinkNotify[] = {"dlinknipca", "dlinknipcav2", "dlinknipcav3", "dlinknipcav4", nullptr};
+const char* const kEverFocus[] = {"everfocus", nullptr};
+const char* const kYcamArm[] = {"ycam", "ycamv3", nullptr};
+const char* const kMobotix[] = {"mobotix", nullptr};
+const char* const kLevelOneGr2[] = {"level1gr2", nullptr};
+
 // JPEG-frame families.
 const char* const kAxis[] = {"axisv3", "axisv3s", "axisv5", "axisv5s", nullptr};
 const char* const kVivotek[] = {"vivotek2", "vivotek7v1", "vivotek7v2", "vivotek8", "vivotekvs", nullptr};
@@ -173,13 +196,15 @@ const Family kFamilies[] = {
     {"airlive", kAirlive, Auth::kBasic, &HandleAirlive, &HandleAirlivePush},
     {"level1gr5", kLevelOneGr5, Auth::kBasic, &HandleLevelOneGr5},
     {"level1gr1", kLevelOneGr1, Auth::kBasic, &HandleLevelOneGr1},
-    {"level1gr4", kLevelOneGr4, Auth::kBasic, &HandleLevelOneGr4, &HandleLevelOneGr4Push},
+    // Motion and input lines on a TCP port of its own.
+    {"level1gr4", kLevelOneGr4, Auth::kBasic, &HandleLevelOneGr4, &HandleLevelOneGr4Push, &RawLevelOneGr4, 4000},
     {"jvc", kJvc, Auth::kDigest, &HandleJvc, &HandleJvcJpeg},
     {"edimax", kEdimax, Auth::kBasic, &HandleEdimax, &HandleEdimaxVPPush},
-    {"acti", kActi, Auth::kBasic, &HandleActi},
+    // Motion on a binary event connection of its own.
+    {"acti", kActi, Auth::kBasic, &HandleActi, nullptr, &RawActi, 6001},
     {"pixord", kPixord, Auth::kBasic, &HandlePixord, &HandlePixordPush},
     {"messoa-a02", kMessoaA02, Auth::kBasic, &HandleMessoaA02, &HandleObjectSizePush},
-    {"stardot", kStarDot, Auth::kBasic, &HandleStarDot},
+    {"stardot", kStarDot, Auth::kBasic, &HandleStarDot, &HandleStarDotMjpeg},
     // Streaming families: add rows below.
     {"hikvision", kHikVision, Auth::kDigest, &HandleHikVision},
     {"psia", kPsia, Auth::kDigest, &HandlePsia},
@@ -193,13 +218,20 @@ const Family kFamilies[] = {
     {"oncam", kOncam, Auth::kBasic, &HandleOncam},
     {"etrovision", kEtrovision, Auth::kBasic, &HandleEtrovision},
     {"panasonic", kPanasonic, Auth::kBasic, &HandlePanasonic},
-    {"ipux", kIpux, Auth::kBasic, &HandleIpux},
+    {"ipux", kIpux, Auth::kBasic, &HandleIpux, &HandleIpuxMjpeg},
     {"iqeye", kIQeye, Auth::kBasic, &HandleIQeye},
     {"edimax-push", kEdimaxPush, Auth::kBasic, &HandleEdimaxPush},
     {"axis", kAxis, Auth::kDigest, &HandleAxis},
     {"vivotek", kVivotek, Auth::kBasic, &HandleVivotek},
     {"panasonic-jpeg", kPanasonicJpeg, Auth::kBasic, &HandlePanasonicJpeg},
     {"onvif", kOnvif, Auth::kNone, &HandleOnvif},  // WS-Security in the SOAP header, no HTTP login
+    {"dahua", kDahua, Auth::kDigest, &HandleDahua},
+    {"dlink", kDLinkNotify, Auth::kBasic, &HandleDLinkNotify},
+    {"everfocus", kEverFocus, Auth::kBasic, &HandleEverFocus},
+    {"ycam-arm", kYcamArm, Auth::kBasic, &HandleYcamArm},
+    {"mobotix", kMobotix, Auth::kBasic, &HandleMobotix},
+    // Region levels on the fixed port 19999.
+    {"level1gr2", kLevelOneGr2, Auth::kBasic, &HandleLevelOneGr2, nullptr, &RawLevelOneGr2, 19999},
 };
 
 }  // namespace

@@ -1,8 +1,9 @@
 // camdet-camsim: one simulated camera on 127.0.0.1 until SIGINT/SIGTERM or
 // --duration. The first stdout line is "listening 127.0.0.1:PORT" so that a
-// script can find a port picked with --port 0. With --fleet (or
-// --fleet-file) it serves many cameras instead: one line
-// "listening 127.0.0.1:PORT NAME" per camera, then "ready N cameras".
+// script can find a port picked with --port 0; a family with a TCP port of
+// its own adds "raw port 127.0.0.1:PORT". With --fleet (or --fleet-file) it
+// serves many cameras instead: one line "listening 127.0.0.1:PORT NAME" per
+// camera, then "ready N cameras".
 #include <errno.h>
 #include <signal.h>
 #include <stdio.h>
@@ -21,6 +22,9 @@ const char kUsage[] =
     "usage: camdet-camsim --api KEY [options]\n"
     "  --api KEY          camera API key to simulate (--list shows them)\n"
     "  --port N           TCP port on 127.0.0.1 (0: any free one; default 0)\n"
+    "  --raw-port N       the camera's own TCP port besides HTTP, where its family has one\n"
+    "                     (0: any free one; default: the port its cameras use)\n"
+    "  --address A        loopback address to listen on (default 127.0.0.1)\n"
     "  --user NAME        login the camera asks for (none: no authentication)\n"
     "  --password TEXT\n"
     "  --auth MODE        basic, digest or none (default: what the family uses)\n"
@@ -91,6 +95,7 @@ int RunFleet(camsim::FleetOptions& opt, const std::string& eventLogPath, const s
 
 int main(int argc, char** argv) {
     camsim::Config cfg;
+    cfg.rawPort = -1;  // as the real camera, unless asked otherwise
     camsim::FleetOptions fleet;
     std::string eventLogPath, monitorConfigPath;
     bool inputsSet = false;
@@ -116,7 +121,8 @@ int main(int argc, char** argv) {
         static const char* const kValued[] = {"--api",        "--port",          "--user",          "--password",
                                               "--auth",       "--inputs",        "--scenario",      "--duration",
                                               "--fleet",      "--fleet-file",    "--random-events", "--random-faults",
-                                              "--fault-max",  "--seed",          "--event-log",     "--monitor-config"};
+                                              "--fault-max",  "--seed",          "--event-log",     "--monitor-config",
+                                              "--raw-port",   "--address"};
         bool known = false;
         for (const char* k : kValued) known = known || name == k;
         if (!known)
@@ -131,6 +137,11 @@ int main(int argc, char** argv) {
         } else if (name == "--port") {
             if (!ParseLong(v, 0, 65535, n)) return Fail(std::string("--port: expects 0-65535 (got '") + v + "')");
             cfg.port = (int)n;
+        } else if (name == "--raw-port") {
+            if (!ParseLong(v, 0, 65535, n)) return Fail(std::string("--raw-port: expects 0-65535 (got '") + v + "')");
+            cfg.rawPort = (int)n;
+        } else if (name == "--address") {
+            cfg.address = v;
         } else if (name == "--user") {
             cfg.user = v;
         } else if (name == "--password") {
@@ -203,7 +214,8 @@ int main(int argc, char** argv) {
     camsim::CamSim sim(cfg);
     std::string error;
     if (!sim.Start(error)) return Fail(error);
-    printf("listening 127.0.0.1:%d\n", sim.Port());
+    printf("listening %s:%d\n", cfg.address.c_str(), sim.Port());
+    if (sim.RawPort() > 0) printf("raw port %s:%d\n", cfg.address.c_str(), sim.RawPort());
     fflush(stdout);
     if (!sc.steps.empty()) sim.RunScenario(sc);
 

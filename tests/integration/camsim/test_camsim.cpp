@@ -508,3 +508,101 @@ TEST(CamSimStream, StopEndsOpenStreams) {
     EXPECT_EQ(g_StreamsEnded.load(), 3);
     for (int fd : fds) close(fd);
 }
+
+namespace {
+
+int ConnectTo(const char* address, int port) {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons((uint16_t)port);
+    inet_pton(AF_INET, address, &a.sin_addr);
+    if (connect(fd, (sockaddr*)&a, sizeof(a)) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+std::string Le32(uint32_t v) {
+    std::string s(4, '\0');
+    for (int i = 0; i < 4; ++i) s[(size_t)i] = (char)(v >> (8 * i));
+    return s;
+}
+
+}  // namespace
+
+// The ACTi event connection: a wrong login is answered with a non-zero word
+// and closed; a good one gets 0, then a motion header (with or without its
+// payload) twice a second while motion is on.
+TEST(CamSimRawPort, ActiLoginAndEventHeaders) {
+    Config cfg;
+    cfg.api = "acti";
+    cfg.user = "admin";
+    cfg.password = "pw";
+    CamSim sim(cfg);
+    std::string error;
+    ASSERT_TRUE(sim.Start(error)) << error;
+    ASSERT_GT(sim.RawPort(), 0);
+    ASSERT_NE(sim.RawPort(), 6001);  // tests take any free port
+
+    auto login = [](const std::string& user, const std::string& pw) {
+        std::string p(128, '\0');
+        p.replace(0, user.size(), user);
+        p.replace(32, 4, Le32(1));
+        p.replace(64, pw.size(), pw);
+        return p;
+    };
+    int fd = Connect(sim.RawPort());
+    ASSERT_GE(fd, 0);
+    const std::string bad = login("admin", "nope");
+    send(fd, bad.data(), bad.size(), MSG_NOSIGNAL);
+    EXPECT_EQ(Le32(1), ReadN(fd, 128).substr(0, 4));
+    EXPECT_EQ("", ReadSome(fd));  // closed
+    close(fd);
+
+    fd = Connect(sim.RawPort());
+    ASSERT_GE(fd, 0);
+    const std::string good = login("admin", "pw");
+    send(fd, good.data(), good.size(), MSG_NOSIGNAL);
+    EXPECT_EQ(std::string(128, '\0'), ReadN(fd, 128));
+    sim.SetMotion(true);
+    const std::string first = ReadN(fd, 12);
+    EXPECT_EQ(Le32(0x10039), first.substr(4, 4));
+    const std::string second = ReadN(fd, 12);
+    EXPECT_EQ(Le32(0x10039), second.substr(4, 4));
+    // One of the two carries 16 payload bytes.
+    EXPECT_TRUE(first.substr(8, 4) == Le32(16) || second.substr(8, 4) == Le32(16));
+    close(fd);
+    sim.Stop();
+}
+
+// LevelOne GR2's region levels come from the fixed port 19999: a simulator
+// on an address of its own can use it without meeting another; the refuse
+// fault closes the connection before the line.
+TEST(CamSimRawPort, FixedPortOnAnAddressOfItsOwn) {
+    Config cfg;
+    cfg.api = "level1gr2";
+    cfg.rawPort = -1;
+    cfg.address = "127.0.83." + std::to_string(2 + getpid() % 250);
+    CamSim sim(cfg);
+    std::string error;
+    if (!sim.Start(error)) GTEST_SKIP() << error;  // another run holds this address
+    EXPECT_EQ(19999, sim.RawPort());
+    sim.SetMotion(true, 42);
+    int fd = ConnectTo(cfg.address.c_str(), 19999);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ("R1=420,R2=0,R3=0\n", ReadSome(fd));
+    close(fd);
+    sim.SetFault(kFaultRefuse, true);
+    fd = ConnectTo(cfg.address.c_str(), 19999);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ("", ReadSome(fd));
+    close(fd);
+
+    Config bad = cfg;
+    bad.address = "10.0.0.1";
+    CamSim other(bad);
+    EXPECT_FALSE(other.Start(error));
+    EXPECT_NE(std::string::npos, error.find("loopback")) << error;
+}

@@ -177,6 +177,9 @@ TEST(DispatchTable, EveryRowCreatesTheClassItsDefinitionNames) {
                     if (MpVendorDetector* v = dynamic_cast<MpVendorDetector*>(obj)) {
                         EXPECT_STREQ(c.def->name, v->Def().cls);
                     }
+                    if (BinVendorDetector* v = dynamic_cast<BinVendorDetector*>(obj)) {
+                        EXPECT_STREQ(c.def->name, v->Def().cls);
+                    }
                     CheckObservableArgs(obj, c);
                     Release(kind, obj);
                 }
@@ -431,7 +434,7 @@ TEST(DispatchRecord, RecordCarriesTheRecorderObjects) {
 }
 
 TEST(DispatchRecord, UnknownOrUnbuiltClassYieldsNullFromTheExportedFactory) {
-    for (const char* api : {"no-such-camera", "dahua"}) {
+    for (const char* api : {"no-such-camera", "avtech"}) {
         SCOPED_TRACE(api);
         CameraRig rig;
         rig.cap.SetAPI(api);

@@ -1,0 +1,207 @@
+#include "camdet/transport/binstreamdetector.h"
+
+#include <string.h>
+
+#include <new>
+
+#include "dupfromox/oxdebuglog.h"
+
+namespace {
+const char* const kSrc = "camdet/binstreamdetector";
+}  // namespace
+
+BinStreamDetector::BinStreamDetector(DET_BASE_ATTR attr, std::string path, unsigned int bufSize,
+                                     __tag_BIN_STREAM_TYPE type, int timeoutSec, bool httpFlag)
+    : CamDetector(attr),
+      m_Socket(),
+      m_Timeout(timeoutSec),
+      m_BufSize(bufSize),
+      m_Path(std::move(path)),
+      m_HttpClient(),
+      m_StreamType(type),
+      m_blHttpFlag(httpFlag) {}
+
+BinStreamDetector::~BinStreamDetector() {
+    if (m_StreamType == BIN_STREAM_SOCKET_LINE) m_Socket.Disconnect();
+}
+
+bool BinStreamDetector::IsTrig(char*, unsigned int, int&) { return false; }
+bool BinStreamDetector::IsTrig(int, char*, unsigned int, int&) { return false; }
+
+int BinStreamDetector::FailureBudget(int timeoutSec) {
+    const int n = timeoutSec > 0 ? 60 / timeoutSec - 1 : 0;
+    return n > 0 ? n : 20;
+}
+
+namespace {
+
+// One record or line per pass, read into one buffer that the followers read
+// in place. The buffer has a spare byte, so that a record as long as the
+// buffer is still zero-terminated and the HTTP client (which terminates what
+// it reads) never writes past it.
+class StreamSteps : public CamDetector::LoopSteps {
+public:
+    explicit StreamSteps(BinStreamDetector& det)
+        : m_Det(det),
+          m_Buf(nullptr),
+          m_Size(det.GetBufSize()),
+          m_Budget(BinStreamDetector::FailureBudget(det.GetTimeout())) {}
+    ~StreamSteps() override { delete[] m_Buf; }
+
+    bool Open() override {
+        m_Buf = new (std::nothrow) char[(size_t)m_Size + 1];
+        if (!m_Buf) {
+            OXLOG(kSrc, "Cam[%d]: Out of memory!\n", m_Det.GetCamId());
+            m_Det.ResetDetStatus();
+            return false;
+        }
+        memset(m_Buf, 0, (size_t)m_Size + 1);
+        m_Det.OpenStream();
+        return true;
+    }
+
+    bool Step() override {
+        if (!m_blConnected) {
+            if (m_Det.Connect() != 0) {
+                m_Det.SleepBySec(1);
+                return false;
+            }
+            m_blConnected = true;
+        }
+        if (m_Det.GetStreamType() == BIN_STREAM_HTTP_RECORD) {
+            if (m_Det.ReadUnit(m_Buf) == (int)m_Size) return true;
+            Reset();
+            return false;
+        }
+        // Empty lines are read past within the pass (each read is bounded
+        // by the time-out, and there are at most 31 of them).
+        for (;;) {
+            const int n = m_Det.ReadUnit(m_Buf);
+            if (n > 0) {
+                m_Empty = m_Failures = 0;
+                return true;
+            }
+            if (n == 0) {
+                if (m_Empty >= BinStreamDetector::kMaxEmptyLines) {
+                    Reset();
+                    return false;
+                }
+                ++m_Empty;
+                if (!m_Det.IsActivated()) return false;
+                continue;
+            }
+            if (m_Failures >= m_Budget) {
+                Reset();
+                return false;
+            }
+            // Nothing came: the line read last is evaluated again.
+            ++m_Failures;
+            return true;
+        }
+    }
+
+    void Report(CamDetector* det) override {
+        BinStreamDetector* d = dynamic_cast<BinStreamDetector*>(det);
+        if (d) d->UpdateTrigger(m_Buf, m_Size);
+    }
+
+private:
+    void Reset() {
+        m_Det.ResetStream(m_Buf);
+        m_Empty = m_Failures = 0;
+        m_blConnected = false;
+    }
+
+    BinStreamDetector& m_Det;
+    char* m_Buf;
+    const unsigned int m_Size;
+    const int m_Budget;
+    bool m_blConnected = false;
+    int m_Empty = 0;
+    int m_Failures = 0;
+};
+
+}  // namespace
+
+int BinStreamDetector::DetMain() {
+    StreamSteps steps(*this);
+    return RunLoop(steps);
+}
+
+void BinStreamDetector::OpenStream() {
+    const std::string host = m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_HOST);
+    if (m_StreamType == BIN_STREAM_SOCKET_LINE) {
+        std::string path;
+        int port = 0;
+        // Only the port matters; a camera API without one leaves it 0 and
+        // every connect fails (once logged by the socket).
+        if (m_Attr.pCamApi) m_Attr.pCamApi->GetDetPathPort(path, port);
+        m_Socket.SetSocketInfo(host, port, m_Timeout, true);
+        return;
+    }
+    m_HttpClient.Init(m_Path, host, m_Attr.camMediatorHdl.GetInt(CAM_MEDIATOR_FUNC_HTTP_PORT),
+                      m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_USER),
+                      m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_PASSWORD), m_Timeout, m_blHttpFlag, true,
+                      HTTP_VER_DEF, std::string());
+}
+
+int BinStreamDetector::Connect() {
+    if (m_StreamType == BIN_STREAM_SOCKET_LINE) return m_Socket.Connect() == 0 ? 0 : -1;
+    if (m_HttpClient.SendRequest(OX_HTTP_GET, "?") != 0) return -1;
+    int status = 0;
+    if (m_HttpClient.CheckResponse(status) != 0) return -1;
+    std::string statusLine;
+    if (m_HttpClient.GetHttpContent(HTTP_MAP_STATUS_LINE, statusLine) != 0) return -1;
+    if (BrellinOwned::String2StrList(statusLine, " :;=").empty()) return -1;
+    return 0;
+}
+
+int BinStreamDetector::ReadUnit(char* buf) {
+    switch (m_StreamType) {
+    case BIN_STREAM_HTTP_RECORD: {
+        // The client hands over what has arrived, so a record may come in
+        // pieces; a piece that does not come within the time-out ends it short.
+        unsigned int got = 0;
+        while (got < m_BufSize) {
+            const int n = m_HttpClient.ReadData(buf + got, (int)(m_BufSize - got) + 1);
+            if (n <= 0) break;
+            got += (unsigned int)n;
+        }
+        return (int)got;
+    }
+    case BIN_STREAM_HTTP_LINE: return m_HttpClient.ReadToLineEnd(buf, (int)m_BufSize);
+    case BIN_STREAM_SOCKET_LINE: return m_Socket.ReadToLineEnd(buf, (int)m_BufSize);
+    }
+    // No vendor builds another type; nothing can be read from it.
+    return -1;
+}
+
+void BinStreamDetector::ResetStream(char* buf) {
+    memset(buf, 0, (size_t)m_BufSize + 1);
+    m_Attr.evtBufHdl.SetStatus(false, 0);
+    ResetDIDetStatus();
+    ForEachFollower<BinStreamDetector>([](BinStreamDetector* f) { f->ResetDetStatus(); });
+}
+
+void BinStreamDetector::UpdateTrigger(char* buf, unsigned int size) {
+    if (m_DetType == DET_TYPE_DI) {
+        UpdateDITrigger(buf, size);
+        return;
+    }
+    int value = 0;
+    bool trig = false;
+    if (IsActivated() && buf) trig = IsTrig(buf, size, value);
+    m_Attr.evtBufHdl.SetStatus(trig, value);
+}
+
+void BinStreamDetector::UpdateDITrigger(char* buf, unsigned int size) {
+    if (!IsActivated() || !buf) {
+        ResetDIDetStatus();
+        return;
+    }
+    int value = 0;
+    for (int port = 0; port < m_DICnt; ++port) {
+        bool trig = IsTrig(port, buf, size, value);
+        m_Attr.evtBufMapHdl.SetStatus(port, trig, value);
+    }
+}

@@ -1,0 +1,108 @@
+#include "camdet/vendors/mobotix/mobotixdetector.h"
+
+#include <string.h>
+
+#include <functional>
+
+#include "interface/hostservices.h"
+
+namespace {
+
+const char* const kMotionPath = "/control/event.jpg?output=alarmupdate";
+const char* const kInputPath = "/control/event.jpg?output=alarmupdate&filter=SI";
+const unsigned int kLineSize = 1024;
+
+// One query per pass, paced by the poll interval; the answer goes to this
+// detector only (the classes do not share).
+class PollSteps : public CamDetector::LoopSteps {
+public:
+    PollSteps(CamDetector* self, const DET_BASE_ATTR& attr, const char* path, int periodUs,
+              BrellinOwned::WakeUp* wake, std::function<void(bool ok, char* buf)> report)
+        : m_Self(self), m_Attr(attr), m_Path(path), m_Timer(periodUs, wake), m_Report(std::move(report)) {}
+
+    bool Open() override {
+        m_Timer.BeginTiming();
+        return true;
+    }
+    bool Step() override {
+        m_blOk = MobotixQuery(m_Attr, m_Path, m_Buf, sizeof(m_Buf)) == 0;
+        return true;
+    }
+    void Report(CamDetector* det) override {
+        if (det == m_Self) m_Report(m_blOk, m_Buf);
+    }
+    void Pace() override { m_Timer.Delay(); }
+
+private:
+    CamDetector* m_Self;
+    const DET_BASE_ATTR& m_Attr;
+    const char* m_Path;
+    BrellinOwned::DelayTimer m_Timer;
+    std::function<void(bool, char*)> m_Report;
+    bool m_blOk = false;
+    char m_Buf[kLineSize];
+};
+
+}  // namespace
+
+int MobotixQuery(const DET_BASE_ATTR& attr, const std::string& path, char* buf, unsigned int len) {
+    memset(buf, 0, len);
+    // A new client for every poll: the camera closes its event list answers.
+    BrellinOwned::OXHttpClient client;
+    client.Init(path, attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_HOST),
+                attr.camMediatorHdl.GetInt(CAM_MEDIATOR_FUNC_HTTP_PORT),
+                attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_USER),
+                attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_PASSWORD), 10, true, true, HTTP_VER_DEF,
+                std::string());
+    if (client.SendRequest(OX_HTTP_GET, "?") != 0) return -1;
+    int status = 0;
+    if (client.CheckResponse(status) != 0) return -1;
+    return client.ReadToLineEnd(buf, (int)len) >= 1 ? 0 : -1;
+}
+
+MobotixMD::MobotixMD(DET_BASE_ATTR attr) : CamDetector(attr), m_AlarmCounter(0), m_PirCounter(0) {
+    m_PollIntervalMs = 1000;
+}
+
+bool MobotixMD::IsTrig(char* buf, unsigned int len, int& value) {
+    MOBOTIX_COUNTERS c;
+    c.alarm = m_AlarmCounter;
+    c.pir = m_PirCounter;
+    const bool trig = MobotixMotion(buf, len, m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_MODEL), c, value);
+    m_AlarmCounter = c.alarm;
+    m_PirCounter = c.pir;
+    return trig;
+}
+
+int MobotixMD::DetMain() {
+    PollSteps steps(this, m_Attr, kMotionPath, m_PollIntervalMs * 1000, &m_StopWake, [this](bool ok, char* buf) {
+        int value = 0;
+        const bool trig = ok && IsTrig(buf, kLineSize, value);
+        m_Attr.evtBufHdl.SetStatus(trig, trig ? value : 0);
+    });
+    return RunLoop(steps);
+}
+
+MobotixDI::MobotixDI(DET_BASE_ATTR attr) : CamDetector(attr), m_AlarmCounter(0) {
+    m_PollIntervalMs = 1000;
+    m_DetType = DET_TYPE_DI;
+}
+
+bool MobotixDI::IsTrig(int, char* buf, unsigned int len, int& value) {
+    return MobotixInput(buf, len, m_AlarmCounter, value);
+}
+
+int MobotixDI::DetMain() {
+    PollSteps steps(this, m_Attr, kInputPath, m_PollIntervalMs * 1000, &m_StopWake, [this](bool ok, char* buf) {
+        if (!ok) {
+            ResetDIDetStatus();
+            return;
+        }
+        for (int port = 0; port < m_DICnt; ++port) {
+            int value = 0;
+            const bool trig = IsTrig(port, buf, kLineSize, value);
+            m_Attr.evtBufMapHdl.SetStatus(port, trig, value);
+        }
+    });
+    return RunLoop(steps);
+}

@@ -1,0 +1,150 @@
+#include "camdet/vendors/stmfifo/stmfifodetector.h"
+
+#include <functional>
+
+#include "camdet/rules/ownlooprules.h"
+#include "dupfromox/oxdebuglog.h"
+#include "interface/hostservices.h"
+#include "interface/mediaunit.h"
+
+namespace {
+
+const char* const kSrc = "camdet/stmfifodetector";
+const int kFirstFifoPos = 10001;
+
+// One frame per poll interval from the FIFO. test(data, len) runs on every
+// frame with data; report(tested) after every pass, for this detector only.
+class FifoSteps : public CamDetector::LoopSteps {
+public:
+    typedef std::function<void(char* data, unsigned int len)> TestFn;
+    typedef std::function<void(bool tested)> ReportFn;
+
+    FifoSteps(CamDetector& det, const StreamFifoHandler& fifo, int periodMs, BrellinOwned::WakeUp* wake,
+              TestFn test, ReportFn report)
+        : m_Det(det),
+          m_Fifo(fifo),
+          m_Timer(periodMs * 1000, wake),
+          m_Test(std::move(test)),
+          m_Report(std::move(report)),
+          m_Pos(kFirstFifoPos) {}
+
+    bool Open() override {
+        if (!m_Fifo.IsValid()) {
+            OXLOG(kSrc, "Cam[%d]: Null stream fifo.\n", m_Det.GetCamId());
+            m_Det.ResetDetStatus();
+            return false;
+        }
+        m_Timer.BeginTiming();
+        return true;
+    }
+    bool Step() override {
+        m_blTested = false;
+        BRObjectBase* unit = m_Fifo.Call<BRObjectBase*, int>(STREAM_FIFO_FUNC_NEXT_UNIT, m_Pos);
+        if (unit) {
+            MediaUnitHandler mu(unit);
+            m_Pos = mu.Position();
+            unsigned char* data = mu.Data();
+            const unsigned long len = mu.Length();
+            // A unit beyond what one length can say is no frame of ours.
+            if (data && len && len <= 0xFFFFFFFFul) {
+                m_Test(reinterpret_cast<char*>(data), (unsigned int)len);
+                m_blTested = true;
+            }
+            ReleaseMediaUnit(unit);
+        }
+        return true;
+    }
+    void Report(CamDetector* det) override {
+        if (det == &m_Det) m_Report(m_blTested);
+    }
+    void Pace() override { m_Timer.Delay(); }
+
+private:
+    CamDetector& m_Det;
+    const StreamFifoHandler& m_Fifo;
+    BrellinOwned::DelayTimer m_Timer;
+    TestFn m_Test;
+    ReportFn m_Report;
+    int m_Pos;
+    bool m_blTested = false;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------- Ipux
+
+IpuxStmFifoMD::IpuxStmFifoMD(DET_BASE_ATTR attr)
+    : CamDetector(attr), m_LevelScale(m_Attr.pCamCap && m_Attr.pCamCap->GetAPI() == "ipux5m" ? 100 : 255) {
+    m_PollIntervalMs = 1000;
+}
+
+bool IpuxStmFifoMD::IsTrig(char* buf, unsigned int len, int& value) {
+    int param;
+    {
+        ScopedLock g(m_Mutex);
+        param = m_MDParam[1];
+    }
+    return IpuxFifoMotion(reinterpret_cast<unsigned char*>(buf), len, m_LevelScale, param, value);
+}
+
+int IpuxStmFifoMD::DetMain() {
+    bool trig = false;
+    int value = 0;
+    FifoSteps steps(
+        *this, m_Attr.streamFifoHdl, m_PollIntervalMs, &m_StopWake,
+        [&](char* data, unsigned int len) { trig = IsTrig(data, len, value); },
+        [&](bool tested) {
+            // No frame this pass: no motion.
+            m_Attr.evtBufHdl.SetStatus(tested && trig, tested ? value : 0);
+            trig = false;
+            value = 0;
+        });
+    return RunLoop(steps);
+}
+
+IpuxStmFifoDI::IpuxStmFifoDI(DET_BASE_ATTR attr) : CamDetector(attr) {
+    m_PollIntervalMs = 1000;
+    m_DetType = DET_TYPE_DI;
+}
+
+bool IpuxStmFifoDI::IsTrig(int, char* buf, unsigned int len, int& value) {
+    return IpuxFifoInput(reinterpret_cast<unsigned char*>(buf), len, value);
+}
+
+int IpuxStmFifoDI::DetMain() {
+    // Inputs are reported only for a frame that was tested, while the unit
+    // is still held; a pass without one leaves them as they were.
+    FifoSteps steps(
+        *this, m_Attr.streamFifoHdl, m_PollIntervalMs, &m_StopWake,
+        [this](char* data, unsigned int len) {
+            for (int port = 0; port < m_DICnt; ++port) {
+                int value = 0;
+                const bool trig = IsTrig(port, data, len, value);
+                m_Attr.evtBufMapHdl.SetStatus(port, trig, value);
+            }
+        },
+        [](bool) {});
+    return RunLoop(steps);
+}
+
+// ---------------------------------------------------------------- StarDot
+
+StarDotStmFifoMD::StarDotStmFifoMD(DET_BASE_ATTR attr) : CamDetector(attr) { m_PollIntervalMs = 1000; }
+
+bool StarDotStmFifoMD::IsTrig(char* buf, unsigned int len, int& value) {
+    return StarDotFifoMotion(reinterpret_cast<unsigned char*>(buf), len, value);
+}
+
+int StarDotStmFifoMD::DetMain() {
+    bool trig = false;
+    int value = 0;
+    FifoSteps steps(
+        *this, m_Attr.streamFifoHdl, m_PollIntervalMs, &m_StopWake,
+        [&](char* data, unsigned int len) { trig = IsTrig(data, len, value); },
+        [&](bool tested) {
+            m_Attr.evtBufHdl.SetStatus(tested && trig, tested ? value : 0);
+            trig = false;
+            value = 0;
+        });
+    return RunLoop(steps);
+}

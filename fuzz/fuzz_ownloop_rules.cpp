@@ -1,0 +1,92 @@
+// The own-loop cameras' readers on arbitrary bytes: the ACTi event header
+// (only a 12-byte header reads, and the payload to read stays within 256
+// bytes), the Mobotix counter tests, and the LevelOne GR2 window lines and
+// region-level lines, and the stream-FIFO frame tests of Ipux and StarDot.
+// The first byte picks the reader.
+#include <stddef.h>
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "camdet/rules/ownlooprules.h"
+
+namespace {
+
+void Check(bool cond) {
+    if (!cond) abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 1) return 0;
+    // Exact-size copy so that any read past the end is caught.
+    std::vector<unsigned char> bytes(data + 1, data + size);
+    const unsigned int len = (unsigned int)bytes.size();
+    switch (data[0] % 5) {
+    case 4: {
+        int value = -7;
+        const unsigned char* u = bytes.empty() ? nullptr : bytes.data();
+        const bool m = IpuxFifoMotion(u, len, (data[0] & 8) ? 100 : 255, data[0] >> 4, value);
+        Check(value <= 100 && (len > 24 || value == -7) && (!m || value > data[0] >> 4));
+        IpuxFifoInput(u, len, value);
+        Check(StarDotFifoMotion(u, len, value) == (value == 100));
+        break;
+    }
+    case 0: {
+        ACTI_EVENT_HEADER h = {0, 0};
+        const bool read = ActiReadHeader(bytes.empty() ? nullptr : bytes.data(), len, h);
+        Check(read == (len == ACTI_HEADER_SIZE));
+        if (read) {
+            Check(ActiPayloadToRead(h) <= ACTI_MAX_PAYLOAD);
+            int value = -1;
+            const bool m = ActiIsMotion(h, ACTI_MOTION_EVENT, value);
+            Check(m == (h.code == ACTI_MOTION_EVENT) && value == (m ? 100 : 0));
+        }
+        Check(ActiLoginAccepted(bytes.empty() ? nullptr : bytes.data(), len) == (len >= 4 && bytes[0] == 0 &&
+                                                                                  bytes[1] == 0 && bytes[2] == 0 &&
+                                                                                  bytes[3] == 0));
+        break;
+    }
+    case 1: {
+        std::vector<char> line(bytes.begin(), bytes.end());
+        line.push_back('\0');
+        MOBOTIX_COUNTERS c;
+        int value = -1;
+        const std::string model = len > 0 && (bytes[0] & 1) ? "M12" : "M24";
+        const bool t = MobotixMotion(line.data(), (unsigned int)line.size(), model, c, value);
+        Check(value == (t ? 100 : 0));
+        // The same line again: each counter takes the line's value once (the
+        // image counter first, then the PIR counter), so a third time is quiet.
+        MobotixMotion(line.data(), (unsigned int)line.size(), model, c, value);
+        Check(!MobotixMotion(line.data(), (unsigned int)line.size(), model, c, value));
+        int32_t in = 0;
+        MobotixInput(line.data(), (unsigned int)line.size(), in, value);
+        Check(!MobotixInput(line.data(), (unsigned int)line.size(), in, value));
+        break;
+    }
+    default: {
+        std::string text(bytes.begin(), bytes.end());
+        LEVELONE_MOTION_WIN w[LEVELONE_WIN_COUNT];
+        memset(w, 0, sizeof(w));
+        // Window lines, then the same bytes as a level line against them.
+        size_t p = 0;
+        while (p <= text.size()) {
+            size_t nl = text.find('\n', p);
+            if (nl == std::string::npos) nl = text.size();
+            LevelOneGr2ParseWindowLine(text.substr(p, nl - p).c_str(), w);
+            p = nl + 1;
+        }
+        std::vector<char> line(bytes.begin(), bytes.end());
+        line.push_back('\0');
+        int value = -1;
+        LevelOneGr2Trig(line.data(), (unsigned int)line.size(), w, value);
+        Check(value <= 100);
+        break;
+    }
+    }
+    return 0;
+}

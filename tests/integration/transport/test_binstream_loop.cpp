@@ -1,0 +1,334 @@
+// The binary- and line-stream loop's real thread against scripted cameras on
+// loopback: the failure budget from the time-out, the empty-line limit, short
+// records, the connect back-off, overlong lines, and one Dahua stream shared
+// by motion, inputs and tampering.
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include <atomic>
+#include <deque>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <utility>
+#include <vector>
+
+#include "camdet/api/entrypoints.h"
+#include "camdet/factory/detfactory.h"
+#include "camdet/transport/binstreamdetector.h"
+#include "tests/fixtures/fakeclock.h"
+#include "tests/fixtures/scriptedpeer.h"
+#include "tests/fixtures/testsupport.h"
+
+using camtest::PeerScript;
+using camtest::PeerStep;
+using camtest::ScriptedPeer;
+
+namespace {
+
+typedef std::vector<std::pair<bool, int> > Statuses;
+
+const char kHead[] = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n";
+
+// A stream reader whose motion is "ALARM" anywhere in the line, or bit 0 of
+// byte 4 of a record (value 100).
+class StreamProbe : public BinStreamDetector {
+public:
+    StreamProbe(DET_BASE_ATTR a, __tag_BIN_STREAM_TYPE type, unsigned int size, int timeout)
+        : BinStreamDetector(a, "events", size, type, timeout, true) {}
+    ~StreamProbe() override { Stop(); }
+    bool IsTrig(char* buf, unsigned int size, int& value) override {
+        bool t = GetStreamType() == BIN_STREAM_HTTP_RECORD ? size > 4 && (buf[4] & 1)
+                                                          : strstr(buf, "ALARM") != nullptr;
+        value = t ? 100 : 0;
+        return t;
+    }
+};
+
+// Reads come from a script instead of the connection (the connection itself
+// is real): n > 0 copies a line "ALARM" (or "quiet" for n == 1) and returns
+// its length; 0 and negative values are returned as they are. When the
+// script runs out the reader waits briefly and reports a time-out.
+class ScriptedReads : public StreamProbe {
+public:
+    ScriptedReads(DET_BASE_ATTR a, int timeout, std::vector<int> reads)
+        : StreamProbe(a, BIN_STREAM_HTTP_LINE, 64, timeout), m_Reads(reads.begin(), reads.end()) {}
+    int ReadUnit(char* buf) override {
+        int r;
+        {
+            std::lock_guard<std::mutex> g(m_M);
+            if (m_Reads.empty()) {
+                m_blDone = true;
+                r = -2;
+            } else {
+                r = m_Reads.front();
+                m_Reads.pop_front();
+            }
+        }
+        if (m_blDone) {
+            m_StopWake.WaitRealMs(60000);  // until Stop
+            return r;
+        }
+        if (r > 0) {
+            const char* text = r == 1 ? "quiet" : "ALARM";
+            strcpy(buf, text);
+            return (int)strlen(text);
+        }
+        return r;
+    }
+    bool Done() {
+        std::lock_guard<std::mutex> g(m_M);
+        return m_blDone;
+    }
+
+private:
+    std::mutex m_M;
+    std::deque<int> m_Reads;
+    bool m_blDone = false;
+};
+
+// Every motion status the detector writes, in order.
+struct MdLog {
+    std::mutex m;
+    std::vector<std::pair<bool, int> > md;
+    void Attach(CountingEventBuf& buf) {
+        buf.SetListener([this](bool t, int v) {
+            std::lock_guard<std::mutex> g(m);
+            md.push_back(std::make_pair(t, v));
+        });
+    }
+    size_t Count() {
+        std::lock_guard<std::mutex> g(m);
+        return md.size();
+    }
+    std::vector<std::pair<bool, int> > Get() {
+        std::lock_guard<std::mutex> g(m);
+        return md;
+    }
+};
+
+PeerScript StreamThenStall(const std::string& body) {
+    return {PeerStep::RecvRequest(), PeerStep::Send(kHead + body), PeerStep::Stall()};
+}
+
+std::string ReadData(const std::string& rel) {
+    std::ifstream in(std::string(CAMDET_TEST_DATA) + "/" + rel, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+}  // namespace
+
+// Time-out 3 gives a budget of 19 failed reads, time-out 60 (and a time-out
+// that divides to nothing) 20: each failure re-evaluates the last line on the
+// same connection; the one after the budget resets the status and reconnects.
+TEST(BinStreamLoop, ReadFailuresWithinTheBudgetReevaluateTheLastLine) {
+    struct Case {
+        int timeout;
+        int budget;
+    };
+    for (const Case& c : {Case{3, 19}, Case{60, 20}, Case{0, 20}}) {
+        SCOPED_TRACE("timeout " + std::to_string(c.timeout));
+        EXPECT_EQ(c.budget, BinStreamDetector::FailureBudget(c.timeout));
+        camtest::FakeClock clock;
+        ScriptedPeer peer({StreamThenStall(""), StreamThenStall("")});
+        CameraRig rig;
+        rig.med.httpPort = peer.Port();
+        MdLog log;
+        log.Attach(rig.buf);
+        std::vector<int> reads = {5};
+        reads.insert(reads.end(), (size_t)c.budget + 1, -2);
+        reads.push_back(1);
+        ScriptedReads det(rig.Attr(), c.timeout, reads);
+        ASSERT_EQ(det.Start(), 0);
+        ASSERT_TRUE(WaitFor([&] { return det.Done(); }, 10000));
+        det.Stop();
+        const std::vector<std::pair<bool, int> > md = log.Get();
+        // The line, then budget re-evaluations of it, the reset, the quiet
+        // line read on the new connection.
+        ASSERT_GE(md.size(), (size_t)c.budget + 3);
+        for (int i = 0; i <= c.budget; ++i) EXPECT_EQ(std::make_pair(true, 100), md[(size_t)i]) << i;
+        EXPECT_EQ(std::make_pair(false, 0), md[(size_t)c.budget + 1]);
+        EXPECT_EQ(std::make_pair(false, 0), md[(size_t)c.budget + 2]);
+        EXPECT_EQ(2, peer.Connections());
+    }
+}
+
+// 30 empty lines in a row are read past without a report; the 31st resets
+// the status and the stream is opened anew.
+TEST(BinStreamLoop, ThirtyEmptyLinesAreSkippedTheThirtyFirstReconnects) {
+    camtest::FakeClock clock;
+    const std::string thirty(30, '\n');
+    ScriptedPeer peer({StreamThenStall("ALARM\r\n" + thirty + "ALARM\n" + thirty + "\r\nquiet\n"),
+                       StreamThenStall("ALARM\n")});
+    CameraRig rig;
+    rig.med.httpPort = peer.Port();
+    MdLog log;
+    log.Attach(rig.buf);
+    StreamProbe det(rig.Attr(), BIN_STREAM_HTTP_LINE, 64, 1);
+    ASSERT_EQ(det.Start(), 0);
+    ASSERT_TRUE(WaitFor([&] { return log.Count() >= 4; }, 10000));
+    const int connections = peer.Connections();
+    det.Stop();
+    const std::vector<std::pair<bool, int> > md = log.Get();
+    ASSERT_GE(md.size(), 4u);
+    EXPECT_EQ(std::make_pair(true, 100), md[0]);
+    EXPECT_EQ(std::make_pair(true, 100), md[1]);   // after 30 empty lines, same connection
+    EXPECT_EQ(std::make_pair(false, 0), md[2]);    // the 31st empty line: reset; "quiet" never read
+    EXPECT_EQ(std::make_pair(true, 100), md[3]);   // the new connection's line
+    EXPECT_EQ(2, connections);
+    EXPECT_EQ(std::make_pair(false, 0), md.back());  // stopping clears
+}
+
+// A record cut short by a close, and one that stops mid-record (the
+// time-out ends it), each reset the status and reconnect.
+TEST(BinStreamLoop, ShortRecordsResetAndReconnect) {
+    camtest::FakeClock clock;
+    const std::string alarm("\0\0\0\0\x01\0\0\0", 8);
+    const std::string quiet(8, '\0');
+    ScriptedPeer peer({
+        {PeerStep::RecvRequest(), PeerStep::Send(kHead + alarm + alarm.substr(0, 5)), PeerStep::Close()},
+        StreamThenStall(quiet + alarm.substr(0, 3)),
+        StreamThenStall(alarm),
+    });
+    CameraRig rig;
+    rig.med.httpPort = peer.Port();
+    MdLog log;
+    log.Attach(rig.buf);
+    StreamProbe det(rig.Attr(), BIN_STREAM_HTTP_RECORD, 8, 1);
+    ASSERT_EQ(det.Start(), 0);
+    ASSERT_TRUE(WaitFor([&] { return log.Count() >= 5; }, 10000));
+    det.Stop();
+    const std::vector<std::pair<bool, int> > md = log.Get();
+    const std::vector<std::pair<bool, int> > want = {
+        {true, 100}, {false, 0},   // a record, then 5 bytes and the close
+        {false, 0}, {false, 0},    // a quiet record, then 3 bytes and silence
+        {true, 100}};
+    ASSERT_GE(md.size(), want.size());
+    EXPECT_EQ(want, Statuses(md.begin(), md.begin() + 5));
+    EXPECT_EQ(3, peer.Connections());
+}
+
+// A refused stream (500, then a closed port) waits one second on the
+// detector's clock before each new attempt and reports nothing meanwhile.
+TEST(BinStreamLoop, FailedConnectWaitsOneSecondAndRetries) {
+    camtest::FakeClock clock;
+    ScriptedPeer peer({
+        {PeerStep::RecvRequest(), PeerStep::Send("HTTP/1.0 500 Oops\r\n\r\n"), PeerStep::Close()},
+        {PeerStep::Close()},
+        StreamThenStall("ALARM\n"),
+    });
+    CameraRig rig;
+    rig.med.httpPort = peer.Port();
+    MdLog log;
+    log.Attach(rig.buf);
+    StreamProbe det(rig.Attr(), BIN_STREAM_HTTP_LINE, 64, 1);
+    ASSERT_EQ(det.Start(), 0);
+    ASSERT_TRUE(WaitFor([&] { return log.Count() >= 1; }, 10000));
+    const std::vector<int64_t> waits = clock.Waits();
+    det.Stop();
+    EXPECT_EQ(std::make_pair(true, 100), log.Get()[0]);  // nothing before the stream came
+    EXPECT_EQ(3, peer.Connections());
+    ASSERT_EQ(2u, waits.size());
+    EXPECT_EQ(1000, waits[0]);
+    EXPECT_EQ(1000, waits[1]);
+}
+
+// A line of 1 MB without a line end is cut at the buffer size and its rest
+// skipped, over HTTP and over a plain TCP connection; the next line counts.
+TEST(BinStreamLoop, MegabyteLinesAreCutAndTheStreamGoesOn) {
+    const std::string huge(1 << 20, 'A');
+    for (__tag_BIN_STREAM_TYPE type : {BIN_STREAM_HTTP_LINE, BIN_STREAM_SOCKET_LINE}) {
+        SCOPED_TRACE(type);
+        camtest::FakeClock clock;
+        const std::string body = huge + "ALARM\nALARM\n";
+        ScriptedPeer peer(type == BIN_STREAM_HTTP_LINE
+                              ? StreamThenStall(body)
+                              : PeerScript{PeerStep::Send(body), PeerStep::Stall()});
+        CameraRig rig;
+        rig.med.httpPort = peer.Port();
+        rig.api.OverrideDetPort(peer.Port());
+        MdLog log;
+        log.Attach(rig.buf);
+        StreamProbe det(rig.Attr(), type, 64, 2);
+        ASSERT_EQ(det.Start(), 0);
+        ASSERT_TRUE(WaitFor([&] { return log.Count() >= 2; }, 20000));
+        det.Stop();
+        const std::vector<std::pair<bool, int> > md = log.Get();
+        // The cut piece is quiet; the "ALARM" glued to its end went with the
+        // skipped rest, the next line is read whole.
+        EXPECT_EQ(std::make_pair(false, 0), md[0]);
+        EXPECT_EQ(std::make_pair(true, 100), md[1]);
+        EXPECT_EQ(1, peer.Connections());
+    }
+}
+
+// Motion, inputs and tampering of one Dahua camera from one event-manager
+// stream, as the camera sends it (multipart text parts, heartbeats, a
+// leading CRLF), delivered in small pieces: only the owner connects.
+TEST(BinStreamLoop, DahuaKindsShareOneStream) {
+    camtest::FakeClock clock;
+    SharingReset sharing;
+    const std::string capture = ReadData("dahua/eventmanager_stream.txt");
+    ASSERT_FALSE(capture.empty());
+    PeerScript script = {PeerStep::RecvRequest(),
+                         PeerStep::Send("HTTP/1.1 200 OK\r\nContent-Type: multipart/x-mixed-replace; "
+                                        "boundary=myboundary\r\nConnection: close\r\n\r\n")};
+    for (size_t i = 0; i < capture.size(); i += 7) script.push_back(PeerStep::Send(capture.substr(i, 7)));
+    script.push_back(PeerStep::Stall());
+    ScriptedPeer peer(script);
+    CameraRig rig;
+    rig.cap.SetAPI("dahua");
+    rig.cap.SetDICnt(2);
+    rig.med.httpPort = peer.Port();
+    CountingEventBuf tdBuf, diBuf;
+    std::vector<BRObjectBase*> dets = {
+        CreateDetector(DET_TYPE_MD, &rig.med, &rig.api, &rig.buf, nullptr, nullptr, &rig.cap, nullptr, true),
+        CreateDetector(DET_TYPE_DI, &rig.med, &rig.api, &diBuf, &rig.bufMap, nullptr, &rig.cap, nullptr, true),
+        CreateDetector(DET_TYPE_TD, &rig.med, &rig.api, &tdBuf, nullptr, nullptr, &rig.cap, nullptr, true)};
+    std::atomic<bool> sawMotion{false}, sawInput2{false}, sawTamper{false};
+    rig.buf.SetListener([&](bool t, int) { sawMotion = sawMotion || t; });
+    rig.bufMap.SetListener([&](int port, bool t, int) { sawInput2 = sawInput2 || (port == 1 && t); });
+    tdBuf.SetListener([&](bool t, int) { sawTamper = sawTamper || t; });
+    for (BRObjectBase* d : dets) {
+        ASSERT_NE(nullptr, d);
+        ASSERT_EQ(0, dynamic_cast<DetectorBase*>(d)->Start());
+    }
+    // The capture ends with every event stopped.
+    ASSERT_TRUE(WaitFor([&] { return sawMotion && sawInput2 && sawTamper && !rig.buf.GetTrig() &&
+                                     !tdBuf.GetTrig() && !rig.bufMap.GetTrig(1); }, 10000));
+    EXPECT_FALSE(rig.bufMap.GetTrig(0));
+    EXPECT_EQ(1, peer.Connections());
+    ReleaseMotionDet(dets[0]);
+    ReleaseDigiInputDet(dets[1]);
+    ReleaseTamperingDet(dets[2]);
+}
+
+// A stream that goes silent with a long read time-out (Dahua's 60 s) does
+// not hold Stop: the read ends as soon as the detector is stopped, and the
+// status it had raised is cleared for it and its follower.
+TEST(BinStreamLoop, StopEndsAStalledReadAndClearsEveryStatus) {
+    SharingReset sharing;
+    ScriptedPeer peer(StreamThenStall("Code=VideoMotion;action=Start;index=0\r\n"
+                                      "Code=AlarmLocal;action=Start;index=0\r\n"));
+    CameraRig rig;
+    rig.cap.SetAPI("dahua");
+    rig.cap.SetDICnt(1);
+    rig.med.httpPort = peer.Port();
+    BRObjectBase* md =
+        CreateDetector(DET_TYPE_MD, &rig.med, &rig.api, &rig.buf, nullptr, nullptr, &rig.cap, nullptr, true);
+    CountingEventBuf diBuf;
+    BRObjectBase* di =
+        CreateDetector(DET_TYPE_DI, &rig.med, &rig.api, &diBuf, &rig.bufMap, nullptr, &rig.cap, nullptr, true);
+    ASSERT_NE(nullptr, md);
+    ASSERT_NE(nullptr, di);
+    ASSERT_EQ(0, dynamic_cast<DetectorBase*>(di)->Start());
+    ASSERT_EQ(0, dynamic_cast<DetectorBase*>(md)->Start());
+    ASSERT_TRUE(WaitFor([&] { return rig.buf.GetTrig() && rig.bufMap.GetTrig(0); }, 10000));
+    // The owner now waits in a read that would last a minute.
+    ReleaseMotionDet(md);
+    EXPECT_FALSE(rig.buf.GetTrig());
+    EXPECT_FALSE(rig.bufMap.GetTrig(0));  // nothing feeds the follower any more
+    ReleaseDigiInputDet(di);
+}

@@ -1,0 +1,153 @@
+// The stream-FIFO classes' own loops over the recorder's FIFO: the newest
+// frame per poll interval, motion reported after every pass (quiet when no
+// frame came), inputs only after a tested frame and reset on stop, and a
+// detector without a FIFO that does not run.
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <utility>
+#include <vector>
+
+#include "camdet/vendors/stmfifo/stmfifodetector.h"
+#include "tests/fixtures/fakeclock.h"
+#include "tests/fixtures/testsupport.h"
+
+namespace {
+
+typedef std::vector<std::pair<bool, int> > Statuses;
+
+struct MdLog {
+    std::mutex m;
+    Statuses md;
+    void Attach(CountingEventBuf& buf) {
+        buf.SetListener([this](bool t, int v) {
+            std::lock_guard<std::mutex> g(m);
+            md.push_back(std::make_pair(t, v));
+        });
+    }
+    Statuses Get() {
+        std::lock_guard<std::mutex> g(m);
+        return md;
+    }
+};
+
+std::vector<unsigned char> IpuxFrame(int level, int inputBits) {
+    std::vector<unsigned char> f(64, 0);
+    f[0] = 0xFF;
+    f[1] = 0xD8;
+    f[24] = (unsigned char)level;
+    f[27] = (unsigned char)inputBits;
+    return f;
+}
+
+std::vector<unsigned char> StarDotFrame(bool motion) {
+    std::vector<unsigned char> f(200, 0);
+    const size_t zero = f.size() - 37;
+    memcpy(&f[zero - 3], "SDM0", 4);
+    if (motion) f[zero + 10] = 1;
+    return f;
+}
+
+// Pushes a frame and waits (really) until the detector has taken a pass
+// after it, told by the clock's waits.
+void PushAndPass(camtest::FakeClock& clock, StreamFifo& fifo, const std::vector<unsigned char>& f) {
+    fifo.Push(f.data(), f.size());
+    const size_t waits = clock.Waits().size();
+    ASSERT_TRUE(WaitFor([&] { return clock.Waits().size() >= waits + 2; }));
+}
+
+}  // namespace
+
+TEST(StreamFifoLoop, IpuxMotionFromTheNewestFrameAndQuietWithoutOne) {
+    camtest::FakeClock clock;
+    CameraRig rig;
+    rig.cap.SetAPI("ipux5m");
+    DET_BASE_ATTR a = rig.Attr();
+    a.streamFifoHdl = StreamFifoHandler(&rig.fifo);
+    MdLog log;
+    log.Attach(rig.buf);
+    IpuxStmFifoMD det(a);
+    EXPECT_EQ(100, det.GetLevelScale());
+    det.SetMDParam(0, 50, 0, 0);
+    // Two frames before the start: the first pass reads the newest.
+    rig.fifo.Push(IpuxFrame(20, 0).data(), 64);
+    rig.fifo.Push(IpuxFrame(60, 0).data(), 64);
+    ASSERT_EQ(0, det.Start());
+    ASSERT_TRUE(WaitFor([&] { return log.Get().size() >= 3; }));
+    PushAndPass(clock, rig.fifo, IpuxFrame(40, 0));
+    det.Stop();
+    const Statuses md = log.Get();
+    EXPECT_EQ(std::make_pair(true, 60), md[0]);
+    // Passes without a new frame are quiet; the next frame is read once.
+    size_t at40 = 1;
+    while (at40 < md.size() && md[at40] == std::make_pair(false, 0)) ++at40;
+    ASSERT_LT(at40, md.size());
+    EXPECT_GE(at40, 3u);
+    EXPECT_EQ(std::make_pair(false, 40), md[at40]);  // not above key 3
+    for (size_t i = at40 + 1; i < md.size(); ++i) EXPECT_EQ(std::make_pair(false, 0), md[i]) << i;
+    // Paced once a second.
+    for (int64_t w : clock.Waits()) EXPECT_EQ(1000, w);
+}
+
+TEST(StreamFifoLoop, IpuxInputsOnlyAfterATestedFrameAndResetOnStop) {
+    camtest::FakeClock clock;
+    CameraRig rig;
+    rig.cap.SetAPI("ipuxfw1");
+    rig.cap.SetDICnt(3);
+    DET_BASE_ATTR a = rig.Attr(true);
+    a.streamFifoHdl = StreamFifoHandler(&rig.fifo);
+    IpuxStmFifoDI det(a);
+    EXPECT_EQ(DET_TYPE_DI, det.GetDetType());
+    ASSERT_EQ(0, det.Start());
+    // Passes without frames report nothing.
+    ASSERT_TRUE(WaitFor([&] { return clock.Waits().size() >= 3; }));
+    EXPECT_EQ(0, rig.bufMap.GetUpdateCount());
+    PushAndPass(clock, rig.fifo, IpuxFrame(0, 0x02));
+    for (int port = 0; port < 3; ++port) EXPECT_TRUE(rig.bufMap.GetTrig(port)) << port;
+    const int updates = rig.bufMap.GetUpdateCount();
+    EXPECT_EQ(3, updates);
+    det.Stop();
+    for (int port = 0; port < 3; ++port) EXPECT_FALSE(rig.bufMap.GetTrig(port)) << port;
+}
+
+TEST(StreamFifoLoop, StarDotMotionBlockInTheFrame) {
+    camtest::FakeClock clock;
+    CameraRig rig;
+    rig.cap.SetAPI("stardot");
+    DET_BASE_ATTR a = rig.Attr();
+    a.streamFifoHdl = StreamFifoHandler(&rig.fifo);
+    IpuxStmFifoMD ipux(a);
+    EXPECT_EQ(255, ipux.GetLevelScale());
+    MdLog log;
+    log.Attach(rig.buf);
+    StarDotStmFifoMD det(a);
+    ASSERT_EQ(0, det.Start());
+    PushAndPass(clock, rig.fifo, StarDotFrame(true));
+    PushAndPass(clock, rig.fifo, StarDotFrame(false));
+    det.Stop();
+    // Each frame is read once; the passes between are quiet.
+    const Statuses md = log.Get();
+    int hits = 0;
+    for (const auto& st : md) {
+        if (st.first) {
+            EXPECT_EQ(100, st.second);
+            ++hits;
+        } else {
+            EXPECT_EQ(0, st.second);
+        }
+    }
+    EXPECT_EQ(1, hits);
+}
+
+TEST(StreamFifoLoop, WithoutAFifoTheDetectorDoesNotRun) {
+    camtest::FakeClock clock;
+    LogCapture logs;
+    CameraRig rig;
+    rig.buf.SetStatus(true, 100);
+    StarDotStmFifoMD det(rig.Attr());  // no FIFO handler
+    ASSERT_EQ(0, det.Start());
+    ASSERT_TRUE(WaitFor([&] { return !rig.buf.GetTrig(); }));
+    det.Stop();
+    EXPECT_NE(std::string::npos, logs.Text().find("Null stream fifo."));
+    EXPECT_TRUE(clock.Waits().empty());
+}
