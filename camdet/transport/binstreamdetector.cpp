@@ -67,6 +67,9 @@ public:
                 return false;
             }
             m_blConnected = true;
+            // What the rules held from the old connection is not said again
+            // on this one; a camera still in alarm repeats it.
+            m_Det.ClearHeldStateOfCamera();
         }
         if (m_Det.GetStreamType() == BIN_STREAM_HTTP_RECORD) {
             if (m_Det.ReadUnit(m_Buf) == (int)m_Size) return true;

@@ -87,6 +87,12 @@ void BinVendorDetector::RefreshInputs() {
     m_State.adParam = m_ADParam;
 }
 
+void BinVendorDetector::ClearHeldState() {
+    m_State.held = false;
+    m_State.heldPorts.assign(m_State.heldPorts.size(), false);
+    m_State.level = 0;
+}
+
 bool BinVendorDetector::IsTrig(char* buf, unsigned int size, int& value) {
     RefreshInputs();
     return m_Def->rule(m_State, -1, buf, size, value);

@@ -41,6 +41,9 @@ public:
     BinVendorDetector(DET_BASE_ATTR attr, const char* cls);
     bool IsTrig(char* buf, unsigned int size, int& value) override;
     bool IsTrig(int port, char* buf, unsigned int size, int& value) override;
+    // The held alarm, ports and level; which lines the camera sends (D-Link's
+    // flag and level lines) stays known.
+    void ClearHeldState() override;
     const BIN_CLASS_DEF& Def() const { return *m_Def; }
 
 private:

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include <algorithm>
 #include <atomic>
 #include <deque>
 #include <fstream>
@@ -331,4 +332,36 @@ TEST(BinStreamLoop, StopEndsAStalledReadAndClearsEveryStatus) {
     EXPECT_FALSE(rig.buf.GetTrig());
     EXPECT_FALSE(rig.bufMap.GetTrig(0));  // nothing feeds the follower any more
     ReleaseDigiInputDet(di);
+}
+
+// Motion starts, the stream drops and comes back with heartbeats only: the
+// held motion from before the drop is not raised again on the new stream.
+TEST(BinStreamLoop, HeldMotionFromBeforeADropIsNotRaisedAgain) {
+    camtest::FakeClock clock;
+    SharingReset sharing;
+    ScriptedPeer peer(std::vector<PeerScript>{
+        {PeerStep::RecvRequest(), PeerStep::Send(std::string(kHead) + "Code=VideoMotion;action=Start;index=0\r\n"),
+         PeerStep::Close()},
+        StreamThenStall("Heartbeat\r\nHeartbeat\r\nHeartbeat\r\nHeartbeat\r\nHeartbeat\r\n")});
+    CameraRig rig;
+    rig.cap.SetAPI("dahua");
+    rig.med.httpPort = peer.Port();
+    MdLog log;
+    log.Attach(rig.buf);
+    BRObjectBase* md =
+        CreateDetector(DET_TYPE_MD, &rig.med, &rig.api, &rig.buf, nullptr, nullptr, &rig.cap, nullptr, true);
+    ASSERT_NE(nullptr, md);
+    ASSERT_EQ(0, dynamic_cast<DetectorBase*>(md)->Start());
+    ASSERT_TRUE(WaitFor([&] {
+        if (peer.Connections() < 2) return false;
+        std::vector<std::pair<bool, int> > v = log.Get();
+        return std::count(v.begin(), v.end(), std::make_pair(false, 0)) >= 6;  // the reset and five heartbeats
+    }));
+    ReleaseMotionDet(md);
+    std::vector<std::pair<bool, int> > v = log.Get();
+    auto rise = std::find(v.begin(), v.end(), std::make_pair(true, 100));
+    ASSERT_NE(rise, v.end());
+    auto fall = std::find(rise, v.end(), std::make_pair(false, 0));
+    ASSERT_NE(fall, v.end());
+    EXPECT_EQ(std::find(fall, v.end(), std::make_pair(true, 100)), v.end()) << "motion rose again after the drop";
 }
