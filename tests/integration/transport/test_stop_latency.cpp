@@ -26,10 +26,12 @@ const int kStopBoundMs = 200;
 // A camera that answers nothing at all.
 PeerScript Silent() { return {PeerStep::Stall()}; }
 
-// A camera that takes the request and then sends `bytes` one byte at a time,
-// 300 ms apart: never silent long enough for a time-out.
-PeerScript Dripping(const std::string& bytes) {
-    PeerScript s{PeerStep::RecvRequest()};
+// A camera that takes the request (when the client speaks first) and then
+// sends `bytes` one byte at a time, 300 ms apart: never silent long enough for
+// a time-out.
+PeerScript Dripping(const std::string& bytes, bool request) {
+    PeerScript s;
+    if (request) s.push_back(PeerStep::RecvRequest());
     for (char c : bytes) {
         s.push_back(PeerStep::Send(std::string(1, c)));
         s.push_back(PeerStep::Pause(300));
@@ -39,8 +41,12 @@ PeerScript Dripping(const std::string& bytes) {
 }
 
 // A camera that sends `head` and the first bytes of a body, then stalls.
-PeerScript MidBody(const std::string& head, const std::string& partialBody) {
-    return {PeerStep::RecvRequest(), PeerStep::Send(head + partialBody), PeerStep::Stall()};
+PeerScript MidBody(const std::string& head, const std::string& partialBody, bool request) {
+    PeerScript s;
+    if (request) s.push_back(PeerStep::RecvRequest());
+    s.push_back(PeerStep::Send(head + partialBody));
+    s.push_back(PeerStep::Stall());
+    return s;
 }
 
 const std::string kHttpHead = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 4000\r\n\r\n";
@@ -60,7 +66,10 @@ struct Transport {
     int streamFormat;
     std::string head;  // what a stalling camera sends before it stalls
     std::string body;
+    bool request = true;  // the client speaks first with an HTTP request
 };
+
+const std::string kRecord(308, '\0');
 
 const Transport kTransports[] = {
     {"polling over HTTP", "brickcom", DET_TYPE_MD, 0, kHttpHead, "window1=0\nwindow2="},
@@ -68,6 +77,12 @@ const Transport kTransports[] = {
     {"multipart stream", "hikvisionv3", DET_TYPE_MD, 0, kStreamHead, "<EventNotificationAlert><eventType>VM"},
     {"ONVIF pull point", "onvif", DET_TYPE_AD, 0, kSoapHead, "<?xml version=\"1.0\"?><s:Envelope"},
     {"JPEG frames fetched by the detector", "axisv5", DET_TYPE_MD, 1, kMjpegHead, "\xff\xd8\xff\xfe\x00\x10\x0a\x03"},
+    {"text lines over HTTP", "dahua", DET_TYPE_MD, 0, "HTTP/1.1 200 OK\r\n\r\n", "Code=VideoMotion;act"},
+    {"binary records over HTTP", "everfocus", DET_TYPE_MD, 0, "HTTP/1.1 200 OK\r\n\r\n", kRecord.substr(0, 100)},
+    {"text lines over TCP", "level1gr4", DET_TYPE_MD, 0, "", "R1 00 1A", false},
+    {"ACTi event connection", "acti", DET_TYPE_MD, 0, "", std::string("ACTi\0\0", 6), false},
+    {"alarm counter polls", "mobotix", DET_TYPE_MD, 0, kHttpHead, "alarmcount"},
+    {"motion windows, then region lines", "level1gr2", DET_TYPE_MD, 0, kHttpHead, "Motion.M0.Enab"},
 };
 
 struct Camera {
@@ -78,8 +93,8 @@ struct Camera {
 
 const Camera kCameras[] = {
     {"silent", [](const Transport&) { return Silent(); }, 0},
-    {"dripping", [](const Transport& t) { return Dripping(t.head + t.body); }, 1},
-    {"stalled mid-body", [](const Transport& t) { return MidBody(t.head, t.body); }, 1},
+    {"dripping", [](const Transport& t) { return Dripping(t.head + t.body, t.request); }, 1},
+    {"stalled mid-body", [](const Transport& t) { return MidBody(t.head, t.body, t.request); }, 1},
 };
 
 int64_t ReleaseMs(int kind, BRObjectBase* det) {
@@ -105,6 +120,7 @@ TEST(StopLatency, ReleaseNeverWaitsOnTheCamera) {
             rig.cap.SetAPI(t.api);
             rig.med.httpPort = peer.Port();
             rig.api.SetHttpPort(peer.Port());  // where the camera-API object's paths point
+            rig.api.OverrideDetPort(peer.Port());
             rig.med.streamFormat = t.streamFormat;
             OnvifServiceEnt ent;
             for (std::string& e : ent.entry) e = "http://127.0.0.1:" + std::to_string(peer.Port()) + "/onvif/x";
