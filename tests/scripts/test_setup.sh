@@ -6,6 +6,10 @@
 # check and ends with "N passed, N failed"; exits non-zero if any failed.
 set -uo pipefail
 
+# The caller's settings must not reach the scripts under test: CI runs this
+# with CAMDET_DEPS_DONE=1, which would skip the very step being tested.
+unset CAMDET_DEPS_DONE CAMDET_STAGES CAMDET_BUILD_PREFIX CAMDET_I386_PACKAGES
+
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 STANDINS="$ROOT/tests/scripts/standins"
 WORK="$(mktemp -d)" || { echo "setup tests: mktemp failed" >&2; exit 1; }
