@@ -8,32 +8,16 @@
 #include <gtest/gtest.h>
 
 #include "host/rtsp/rtpext.h"
+#include "tests/fixtures/rtppackets.h"
 
 namespace {
 
-typedef std::vector<uint8_t> Bytes;
+using camtest::Bytes;
+using camtest::Frame;
+using camtest::Str;
 
-// An RTP packet: csrcs CSRC entries, an extension of extWords words when
-// ext, payload bytes and pad padding bytes (the last one the count).
 Bytes Packet(unsigned csrcs, bool ext, uint16_t profile, unsigned extWords, size_t payload, unsigned pad) {
-    Bytes p;
-    p.push_back((uint8_t)(0x80 | (pad ? 0x20 : 0) | (ext ? 0x10 : 0) | (csrcs & 0x0F)));
-    p.push_back(0x80 | 96);
-    p.push_back(0x12);
-    p.push_back(0x34);
-    for (int i = 0; i < 4; ++i) p.push_back((uint8_t)(0x10 + i));  // timestamp
-    for (int i = 0; i < 4; ++i) p.push_back((uint8_t)(0xA0 + i));  // SSRC
-    for (unsigned c = 0; c < csrcs * 4; ++c) p.push_back((uint8_t)(0xC0 + c));
-    if (ext) {
-        p.push_back((uint8_t)(profile >> 8));
-        p.push_back((uint8_t)profile);
-        p.push_back((uint8_t)(extWords >> 8));
-        p.push_back((uint8_t)extWords);
-        for (unsigned i = 0; i < extWords * 4; ++i) p.push_back((uint8_t)('a' + i % 26));
-    }
-    for (size_t i = 0; i < payload; ++i) p.push_back(0x55);
-    for (unsigned i = 0; i < pad; ++i) p.push_back(i + 1 == pad ? (uint8_t)pad : 0);
-    return p;
+    return camtest::RtpPacket(csrcs, ext, profile, extWords, payload, pad);
 }
 
 TEST(RtpPacket, LayoutOfWellFormedPackets) {
@@ -133,16 +117,6 @@ TEST(RtpPacket, EveryTruncationStaysInsideThePacket) {
 
 // ---------------------------------------------------------------- splitter
 
-std::string Frame(int channel, const Bytes& data, size_t announced = 0) {
-    const size_t n = announced ? announced : data.size();
-    std::string s = "$";
-    s += (char)channel;
-    s += (char)(n >> 8);
-    s += (char)(n & 0xFF);
-    s.append(data.begin(), data.end());
-    return s;
-}
-
 struct Unit {
     RTSP_UNIT::Kind kind;
     int channel;
@@ -178,8 +152,6 @@ std::vector<Unit> SplitAll(const std::string& stream, size_t chunk, size_t* skip
     if (skipped) *skipped = skip;
     return out;
 }
-
-std::string Str(const Bytes& b) { return std::string(b.begin(), b.end()); }
 
 TEST(RtspSplit, FramesAndMessagesAtEveryCutPoint) {
     const Bytes a = Packet(0, true, 0xBEDE, 1, 40, 0);
