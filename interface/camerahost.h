@@ -143,8 +143,10 @@ public:
         return Call<int, unsigned int&, int&>(RTP_FETCH_FUNC_WAIT_PACKET, extLen, arg);
     }
     unsigned int CurExtLen() const { return Call<unsigned int>(RTP_FETCH_FUNC_CUR_EXT_LEN); }
+    // Non-zero also when the slot cannot be called (the call logs why).
     int CopyExt(unsigned char* buf, unsigned int len) const {
-        return Call<int, unsigned char*, unsigned int>(RTP_FETCH_FUNC_COPY_EXT, buf, len);
+        const int rc = Call<int, unsigned char*, unsigned int>(RTP_FETCH_FUNC_COPY_EXT, buf, len);
+        return Callable<int, unsigned char*, unsigned int>(RTP_FETCH_FUNC_COPY_EXT) ? rc : -1;
     }
     void FetchFailed() const { Call<void>(RTP_FETCH_FUNC_FETCH_FAILED); }
     void OutOfMemory() const { Call<void>(RTP_FETCH_FUNC_OUT_OF_MEMORY); }

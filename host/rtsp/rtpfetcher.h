@@ -65,7 +65,7 @@ public:
     virtual void SetWait(bool wait);
 
     // How long a live read waits for a fresh packet.
-    static const int kFreshWaitMs = 1000;
+    static constexpr int kFreshWaitMs = 1000;
 
     // For the recorder's status and for tests.
     uint64_t PacketCount() const { return m_Packets.load(); }
