@@ -8,6 +8,7 @@
 
 #include "camdet/core/eventdetector.h"
 #include "camdet/transport/onvifdetector.h"
+#include "camdet/vendors/avtechdetector.h"
 #include "camdet/vendors/cgivendordetector.h"
 #include "camdet/vendors/hikvisiondetector.h"
 #include "camdet/vendors/mpvendordetector.h"
@@ -167,6 +168,11 @@ CAMDET_DET_CLASS(OnvifDI, MakeDet);
 CAMDET_DET_CLASS(OnvifTD, MakeDet);
 CAMDET_DET_CLASS(OnvifAD, MakeDet);
 
+// ---------------------------------------------------------------- RTP header extensions
+
+CAMDET_DET_CLASS(AVTECHMD, MakeDet);
+CAMDET_DET_CLASS(AVTECHDI, MakeDet);
+
 // ---------------------------------------------------------------- not built yet
 // Their transports (binary and line streams, JPEG markers, RTP header
 // extensions, own loops) do not exist yet, so the factories yield no detector
@@ -202,8 +208,6 @@ CAMDET_DET_NOT_BUILT(DahuaTD);
 CAMDET_DET_NOT_BUILT(BaslerJpgMD);         // (attr, sf)
 CAMDET_DET_NOT_BUILT(BaslerJpgDI);         // (attr, sf)
 CAMDET_DET_NOT_BUILT(StarDotStmFifoMD);
-CAMDET_DET_NOT_BUILT(AVTECHMD);
-CAMDET_DET_NOT_BUILT(AVTECHDI);
 CAMDET_DET_NOT_BUILT(EverFocusMD);
 CAMDET_DET_NOT_BUILT(EverFocusDI);
 CAMDET_DET_NOT_BUILT(LilinV2DI);
