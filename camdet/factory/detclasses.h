@@ -11,7 +11,9 @@
 #include "camdet/vendors/avtechdetector.h"
 #include "camdet/vendors/cgivendordetector.h"
 #include "camdet/vendors/hikvisiondetector.h"
+#include "camdet/vendors/jpgvendordetector.h"
 #include "camdet/vendors/mpvendordetector.h"
+#include "camdet/vendors/vivotekdi.h"
 
 // The constructor arguments a dispatch row may decide besides the record.
 struct DetArgs {
@@ -36,6 +38,26 @@ BRObjectBase* MakeDet(const DET_BASE_ATTR& attr, const DetArgs&) {
 template <typename T>
 BRObjectBase* MakeDetB(const DET_BASE_ATTR& attr, const DetArgs& args) {
     return new T(attr, args.b);
+}
+// (attr, flag, kind): Axis over frames or RTP.
+template <typename T>
+BRObjectBase* MakeDetBKind(const DET_BASE_ATTR& attr, const DetArgs& args) {
+    return new T(attr, args.b, args.kind);
+}
+// (attr, flag, VIVO_FUNC_GR, kind)
+template <typename T>
+BRObjectBase* MakeDetBGroupKind(const DET_BASE_ATTR& attr, const DetArgs& args) {
+    return new T(attr, args.b, (VIVO_FUNC_GR)args.group, args.kind);
+}
+// (attr, flag, kind, PANA_FUNC_GR)
+template <typename T>
+BRObjectBase* MakeDetBKindGroup(const DET_BASE_ATTR& attr, const DetArgs& args) {
+    return new T(attr, args.b, args.kind, (PANA_FUNC_GR)args.group);
+}
+// (attr, VIVO_FUNC_GR)
+template <typename T>
+BRObjectBase* MakeDetGroup(const DET_BASE_ATTR& attr, const DetArgs& args) {
+    return new T(attr, (VIVO_FUNC_GR)args.group);
 }
 
 // detclass::Name, made from class ::Name with the given constructor shape.
@@ -109,6 +131,22 @@ CAMDET_DET_CLASS(ShanyDI, MakeDet);
 CAMDET_DET_CLASS(NexcomDI, MakeDet);
 CAMDET_DET_CLASS(TruenDI, MakeDet);
 
+// ---------------------------------------------------------------- Axis and Vivotek
+
+CAMDET_DET_CLASS(AxisMD, MakeDet);
+CAMDET_DET_CLASS(AxisDI, MakeDet);
+CAMDET_DET_CLASS(AxisJpgDetector, MakeDetBKind);
+CAMDET_DET_CLASS(VivotekJpgDetector, MakeDetBGroupKind);
+CAMDET_DET_CLASS(Vivotek2DI, MakeDet);
+CAMDET_DET_CLASS(Vivotek8DI, MakeDetGroup);
+
+// ---------------------------------------------------------------- JPEG header segments
+
+CAMDET_DET_CLASS(PanaJpgDIMD, MakeDetBKindGroup);
+CAMDET_DET_CLASS(JvcJpgMD, MakeDetB);
+CAMDET_DET_CLASS(BaslerJpgMD, MakeDetB);
+CAMDET_DET_CLASS(BaslerJpgDI, MakeDetB);
+
 // ---------------------------------------------------------------- multipart streams
 
 CAMDET_DET_CLASS(HikVisionMD, MakeDet);
@@ -181,22 +219,14 @@ CAMDET_DET_CLASS(AVTECHDI, MakeDet);
 // the extra arguments they decide stay as they are.
 
 CAMDET_DET_NOT_BUILT(ActiMD);
-CAMDET_DET_NOT_BUILT(AxisMD);
-CAMDET_DET_NOT_BUILT(AxisDI);
-CAMDET_DET_NOT_BUILT(AxisJpgDetector);     // (attr, sf, kind)
 CAMDET_DET_NOT_BUILT(AxisMp4Detector);     // (attr, sf, kind)
-CAMDET_DET_NOT_BUILT(VivotekJpgDetector);  // (attr, sf, VIVO_FUNC_GR, kind)
 CAMDET_DET_NOT_BUILT(VivotekMp4Detector);  // (attr, VIVO_FUNC_GR, kind)
-CAMDET_DET_NOT_BUILT(Vivotek2DI);
-CAMDET_DET_NOT_BUILT(Vivotek8DI);          // (attr, VIVO_FUNC_GR)
-CAMDET_DET_NOT_BUILT(PanaJpgDIMD);         // (attr, sf, kind, PANA_FUNC_GR)
 CAMDET_DET_NOT_BUILT(LevelOneGr2MD);
 CAMDET_DET_NOT_BUILT(LevelOneGr4MD);
 CAMDET_DET_NOT_BUILT(LevelOneGr4DI);
 CAMDET_DET_NOT_BUILT(IpuxStmFifoMD);
 CAMDET_DET_NOT_BUILT(IpuxStmFifoDI);
 CAMDET_DET_NOT_BUILT(YcamMD);
-CAMDET_DET_NOT_BUILT(JvcJpgMD);            // (attr, sf)
 CAMDET_DET_NOT_BUILT(MobotixMD);
 CAMDET_DET_NOT_BUILT(MobotixDI);
 CAMDET_DET_NOT_BUILT(DLinkMD);
@@ -205,8 +235,6 @@ CAMDET_DET_NOT_BUILT(DLinkAD);
 CAMDET_DET_NOT_BUILT(DahuaMD);
 CAMDET_DET_NOT_BUILT(DahuaDI);
 CAMDET_DET_NOT_BUILT(DahuaTD);
-CAMDET_DET_NOT_BUILT(BaslerJpgMD);         // (attr, sf)
-CAMDET_DET_NOT_BUILT(BaslerJpgDI);         // (attr, sf)
 CAMDET_DET_NOT_BUILT(StarDotStmFifoMD);
 CAMDET_DET_NOT_BUILT(EverFocusMD);
 CAMDET_DET_NOT_BUILT(EverFocusDI);

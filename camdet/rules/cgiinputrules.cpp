@@ -8,7 +8,9 @@
 // mask ("DIO_STATUS=0x02") for ACTi, binary status bytes for Sanyo, and a
 // raw HTTP answer for Siemens. Inputs are numbered from 0 ("p") or from 1
 // ("n") as each camera does.
+#include "camdet/rules/axisrules.h"
 #include "camdet/rules/cgirules.h"
+#include "camdet/rules/vivotekrules.h"
 #include "camdet/rules/trigrules.h"
 
 using trig::KeyContains;
@@ -25,6 +27,16 @@ std::string N(int port) { return std::to_string((long long)port + 1); }
 std::string P(int port) { return std::to_string(port); }
 
 }  // namespace
+
+// The request names one port; the answer's "input<n>=active" line is read
+// whatever n is.
+bool cgirule::AxisDI(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+    return axisrule::InputActive(buf, len, value);
+}
+
+bool cgirule::Vivotek2DI(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
+    return vivorule::Vivotek2Input(port, buf, len, value);
+}
 
 bool cgirule::AirliveDI(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
     return Report(KeyEquals(buf, len, "input" + N(port), "=", "\n", {"active"}), kInput, value);

@@ -66,6 +66,8 @@ bool NexcomMD(const CgiRuleState& st, int port, const char* buf, unsigned int le
 bool GrandStreamMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
 bool TruenMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
 // Input tests for 0-based input port.
+bool AxisDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool Vivotek2DI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
 bool AirliveDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
 bool LevelOneGr5DI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
 bool LevelOneGr1DI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);

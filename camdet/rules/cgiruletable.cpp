@@ -35,6 +35,8 @@ const CgiRuleEntry kCgiRules[] = {
     MOTION(NexcomMD),
     MOTION(GrandStreamMD),
     MOTION(TruenMD),
+    INPUT(AxisDI),
+    INPUT(Vivotek2DI),
     INPUT(AirliveDI),
     INPUT(LevelOneGr5DI),
     INPUT(LevelOneGr1DI),

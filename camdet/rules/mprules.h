@@ -81,6 +81,7 @@ int IpuxLevel(int v, int scale);
 
 // ---------------------------------------------------------------- class tests
 
+bool AxisMD(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
 bool LevelOneGr4TD(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
 bool IQeyeV1MD(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
 bool IQeyeV2MD(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);

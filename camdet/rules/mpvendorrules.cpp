@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "camdet/rules/axisrules.h"
 #include "camdet/rules/mprules.h"
 #include "camdet/rules/trigrules.h"
 
@@ -69,6 +70,10 @@ int PanaTerminal(const MP_RULE_STATE& st, int port) { return port + ((port > 0 &
 }  // namespace
 
 namespace mprule {
+
+bool AxisMD(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
+    return axisrule::MotionLevelLines(buf, size, level);
+}
 
 bool LevelOneGr4TD(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
     return Report(trig::Substring(buf, size, "Triggered=1"), 100, level);
@@ -282,6 +287,7 @@ namespace {
 #define AUDIO(Cls) {#Cls, RULE_KIND_AD, &mprule::Cls}
 
 const MpRuleEntry kMpRules[] = {
+    MOTION(AxisMD),
     TAMPER(LevelOneGr4TD),
     MOTION(IQeyeV1MD),
     MOTION(IQeyeV2MD),

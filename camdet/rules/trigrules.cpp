@@ -73,6 +73,16 @@ bool Substring(const char* buf, unsigned int len, const std::string& text) {
     return AnswerText(buf, len).find(text) != std::string::npos;
 }
 
+bool BytesContain(const char* buf, unsigned int len, const char* pattern) {
+    if (!buf || !pattern) return false;
+    const size_t n = strlen(pattern);
+    if (n == 0 || n > len) return false;
+    for (size_t i = 0; i + n <= len; ++i) {
+        if (buf[i] == pattern[0] && memcmp(buf + i, pattern, n) == 0) return true;
+    }
+    return false;
+}
+
 bool ByteBits(const char* buf, unsigned int len, unsigned int index, unsigned int mask) {
     if (!buf || index >= len) return false;
     return ((unsigned char)buf[index] & mask) != 0;

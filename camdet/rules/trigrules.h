@@ -34,6 +34,9 @@ bool KeyContains(const char* buf, unsigned int len, const std::string& key, cons
                  std::initializer_list<const char*> texts);
 // The answer contains the text.
 bool Substring(const char* buf, unsigned int len, const std::string& text);
+// The len bytes of buf (NUL bytes included, no terminator needed) contain
+// the bytes of pattern; false for an empty pattern or a null buffer.
+bool BytesContain(const char* buf, unsigned int len, const char* pattern);
 // Byte `index` of the buffer (0-based) has a bit of mask set; false when the
 // buffer is shorter.
 bool ByteBits(const char* buf, unsigned int len, unsigned int index, unsigned int mask);

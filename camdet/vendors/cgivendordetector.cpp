@@ -49,6 +49,8 @@ struct CgiPaths {
     }
 
     // The per-input loops: inputs numbered from 1 on the camera.
+    static std::string AxisInput(int port) { return "axis-cgi/io/input.cgi?checkactive=" + std::to_string(port + 1); }
+    static std::string Vivotek2Input(int port) { return "cgi-bin/getdi.cgi?di" + std::to_string(port + 1); }
     static std::string AirliveInput(int port) { return "io/input.cgi?checkactive=" + std::to_string(port + 1); }
     static std::string JvcInput(int port) {
         return "/api/param?peripheral.input_pin.pin(" + std::to_string(port + 1) + ").status";
@@ -137,6 +139,13 @@ const CGI_CLASS_DEF kCgiClasses[] = {
      10, CGI_QUERY_HTTP, HTTP_VER_DEF, 1000, true, CGI_LOOP_POLL, nullptr, &cgirule::TruenMD},
 
     // ---------------------------------------------------------------- input
+    // Answers for one input per request.
+    {"AxisDI", DET_TYPE_DI, nullptr, nullptr, CGI_PORT_HTTP,
+     10, CGI_QUERY_HTTP, HTTP_VER_DEF, 1000, false, CGI_LOOP_EACH_INPUT, &CgiPaths::AxisInput, &cgirule::AxisDI},
+    // Answers for one input per request: "DI<n>=H" while in alarm.
+    {"Vivotek2DI", DET_TYPE_DI, nullptr, nullptr, CGI_PORT_HTTP,
+     10, CGI_QUERY_HTTP, HTTP_VER_DEF, 1000, false, CGI_LOOP_EACH_INPUT, &CgiPaths::Vivotek2Input,
+     &cgirule::Vivotek2DI},
     // Answers for one input per request.
     {"AirliveDI", DET_TYPE_DI, nullptr, nullptr, CGI_PORT_HTTP,
      10, CGI_QUERY_HTTP, HTTP_VER_DEF, 1000, false, CGI_LOOP_EACH_INPUT, &CgiPaths::AirliveInput,

@@ -126,6 +126,8 @@ public:
 
 // ---------------------------------------------------------------- input
 
+CGI_VENDOR_CLASS(AxisDI);
+CGI_VENDOR_CLASS(Vivotek2DI);
 CGI_VENDOR_CLASS(AirliveDI);
 CGI_VENDOR_CLASS(LevelOneGr1DI);
 CGI_VENDOR_CLASS(LevelOneGr4DICgiQuery);

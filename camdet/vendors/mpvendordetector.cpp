@@ -9,6 +9,8 @@ static_assert((int)RULE_KIND_MD == (int)DET_TYPE_MD && (int)RULE_KIND_DI == (int
 namespace {
 
 const MP_CLASS_DEF kMpClasses[] = {
+    // Motion-level lines "group=0;level=12;threshold=20;" from the path the camera API names.
+    {"AxisMD", DET_TYPE_MD, false, MP_PATH_CAM_API, nullptr, 10, HTTP_VER_DEF, 0, &mprule::AxisMD, 0},
     // ---- fixed path, the mediator's HTTP port
     {"LevelOneGr4TD", DET_TYPE_TD, false, MP_PATH_HTTP_PORT, "/cgi-bin/admin/eventdata.cgi?action=monitor&group=T0", 10,
      HTTP_VER_DEF, 0, &mprule::LevelOneGr4TD, 0},

@@ -61,6 +61,7 @@ private:
         explicit Name(DET_BASE_ATTR attr) : MpVendorDetector(attr, #Name) {}    \
     }
 
+MP_VENDOR_CLASS(AxisMD);
 MP_VENDOR_CLASS(LevelOneGr4TD);
 MP_VENDOR_CLASS(IQeyeV1MD);
 MP_VENDOR_CLASS(IQeyeV2MD);

@@ -125,18 +125,6 @@ FuncTable* GetEventBufMapFuncTable() {
     return &table;
 }
 
-// ---------------------------------------------------------------- stream FIFO
-
-StreamFifo::StreamFifo() {}
-StreamFifo::~StreamFifo() {}
-BRObjectBase* StreamFifo::NextUnit(int) { return nullptr; }
-
-FuncTable* GetStreamFifoFuncTable() {
-    static MemFunc<BRObjectBase*, StreamFifo, int> nextUnit(&StreamFifo::NextUnit);
-    static FuncTable table = {{STREAM_FIFO_FUNC_NEXT_UNIT, &nextUnit}};
-    return &table;
-}
-
 // ---------------------------------------------------------------- interface classes
 
 // Defined here so that their vtables and type information are emitted once,
@@ -195,11 +183,6 @@ bool RecorderCameraAPI::DefaultPathPort(const std::string& which, std::string& p
     return true;
 }
 
-int RecorderCameraAPI::GetJpgPathPort(std::string& path, int& port) {
-    if (!DefaultPathPort("jpg", path, port)) return -1;
-    return 0;
-}
-
 // Per-key default, then the user's overrides of path and port.
 static int OverriddenPathPort(bool found, bool pathSet, const std::string& setPath, int setPort, int httpPort,
                               std::string& path, int& port) {
@@ -213,6 +196,12 @@ static int OverriddenPathPort(bool found, bool pathSet, const std::string& setPa
     }
     if (found && port <= 0) port = httpPort;
     return found ? 0 : -1;
+}
+
+// The user's detection path and port stand for the frame stream as well.
+int RecorderCameraAPI::GetJpgPathPort(std::string& path, int& port) {
+    bool found = DefaultPathPort("jpg", path, port);
+    return OverriddenPathPort(found, m_blDetPathSet, m_DetPath, m_DetPort, m_HttpPort, path, port);
 }
 
 int RecorderCameraAPI::GetDetPathPort(std::string& path, int& port) {

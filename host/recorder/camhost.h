@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "host/media/streamfifo.h"
 #include "interface/camerahost.h"
 
 // The camera's identity and login as the recorder holds it. Setters from the
@@ -78,16 +79,6 @@ private:
     mutable std::mutex m_Mutex;
     Listener m_Listener;
     std::map<int, std::pair<bool, int> > m_Ports;
-};
-
-// The recorder's live-stream FIFO. Units come from whoever feeds the FIFO;
-// this one is never fed.
-class StreamFifo : public BRObjectBase {
-public:
-    StreamFifo();
-    ~StreamFifo() override;
-    // STREAM_FIFO_FUNC_NEXT_UNIT: the next media unit after position pos, or null.
-    virtual BRObjectBase* NextUnit(int pos);
 };
 
 // The recorder's capability record of one camera. The set-up calls come from

@@ -68,6 +68,13 @@ Response HandlePixordPush(const Request&, const SimContext&);
 Response HandleObjectSizePush(const Request&, const SimContext&);
 Response HandleLevelOneGr4Push(const Request&, const SimContext&);
 
+// Events in JPEG frames, with the same cameras' polled inputs (sim_jpeg.cpp).
+Response HandleAxis(const Request&, const SimContext&);
+Response HandleVivotek(const Request&, const SimContext&);
+Response HandleBaslerJpeg(const Request&, const SimContext&);
+Response HandleJvcJpeg(const Request&, const SimContext&);
+Response HandlePanasonicJpeg(const Request&, const SimContext&);
+
 // ONVIF device (sim_onvif.cpp).
 Response HandleOnvif(const Request&, const SimContext&);
 
@@ -130,6 +137,11 @@ const char* const kIpux[] = {"ipuxfw1", "ipux5m", nullptr};
 const char* const kIQeye[] = {"iqeyev1", "iqeyev2", "iqeyev3", "iqeyev4", nullptr};
 const char* const kEdimaxPush[] = {"edimaxv2", "edimaxv3", nullptr};
 
+// JPEG-frame families.
+const char* const kAxis[] = {"axisv3", "axisv3s", "axisv5", "axisv5s", nullptr};
+const char* const kVivotek[] = {"vivotek2", "vivotek7v1", "vivotek7v2", "vivotek8", "vivotekvs", nullptr};
+const char* const kPanasonicJpeg[] = {"panasonicfw1", "panasonicfw3", "panasonicfw4", "panasonicmp", nullptr};
+
 const Family kFamilies[] = {
     // Polling families: the status CGIs of the motion and input detectors.
     {"ycam", kYcam, Auth::kBasic, &HandleYcam},
@@ -147,7 +159,7 @@ const Family kFamilies[] = {
     {"canon", kCanon, Auth::kBasic, &HandleCanon},
     {"foscam", kFoscam, Auth::kBasic, &HandleFoscam},
     {"foscam-v2", kFoscamV2, Auth::kNone, &HandleFoscamV2},   // login in the query
-    {"basler", kBasler, Auth::kBasic, &HandleBasler},
+    {"basler", kBasler, Auth::kBasic, &HandleBasler, &HandleBaslerJpeg},
     {"itx", kItx, Auth::kDigest, &HandleItx},
     {"raylios", kRaylios, Auth::kBasic, &HandleRaylios},
     {"hisharp", kHiSharp, Auth::kBasic, &HandleHiSharp},
@@ -162,7 +174,7 @@ const Family kFamilies[] = {
     {"level1gr5", kLevelOneGr5, Auth::kBasic, &HandleLevelOneGr5},
     {"level1gr1", kLevelOneGr1, Auth::kBasic, &HandleLevelOneGr1},
     {"level1gr4", kLevelOneGr4, Auth::kBasic, &HandleLevelOneGr4, &HandleLevelOneGr4Push},
-    {"jvc", kJvc, Auth::kDigest, &HandleJvc},
+    {"jvc", kJvc, Auth::kDigest, &HandleJvc, &HandleJvcJpeg},
     {"edimax", kEdimax, Auth::kBasic, &HandleEdimax, &HandleEdimaxVPPush},
     {"acti", kActi, Auth::kBasic, &HandleActi},
     {"pixord", kPixord, Auth::kBasic, &HandlePixord, &HandlePixordPush},
@@ -184,6 +196,9 @@ const Family kFamilies[] = {
     {"ipux", kIpux, Auth::kBasic, &HandleIpux},
     {"iqeye", kIQeye, Auth::kBasic, &HandleIQeye},
     {"edimax-push", kEdimaxPush, Auth::kBasic, &HandleEdimaxPush},
+    {"axis", kAxis, Auth::kDigest, &HandleAxis},
+    {"vivotek", kVivotek, Auth::kBasic, &HandleVivotek},
+    {"panasonic-jpeg", kPanasonicJpeg, Auth::kBasic, &HandlePanasonicJpeg},
     {"onvif", kOnvif, Auth::kNone, &HandleOnvif},  // WS-Security in the SOAP header, no HTTP login
 };
 

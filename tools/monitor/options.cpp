@@ -3,6 +3,8 @@
 #include <errno.h>
 #include <stdlib.h>
 
+#include "host/media/streamfifo.h"
+
 namespace {
 
 bool ParseInt(const std::string& text, long lo, long hi, int& out) {
@@ -72,6 +74,7 @@ const char* MonitorUsage() {
            "  --stream-format N    stream format code (0)\n"
            "  --stream-protocol N  stream protocol code (1)\n"
            "  --fifo               give the detectors a stream FIFO\n"
+           "  --fifo-url URL       feed that FIFO from an MJPEG URL (with --user, --password)\n"
            "  --no-prepare         do not let the factories prepare the camera\n"
            "  --kinds LIST         comma list of md,di,td,ad (all)\n"
            "  --det-path P, --det-port N    override the camera-API path and port\n"
@@ -101,7 +104,7 @@ bool ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& opt,
         static const char* const kValued[] = {
             "--api", "--host", "--port", "--user", "--password", "--model", "--cam-id", "--di-count", "--cap",
             "--has-cap", "--stream-format", "--stream-protocol", "--kinds", "--det-path", "--det-port",
-            "--md-param", "--det-param", "--duration", "--log", "--onvif-device", "--onvif-topic"};
+            "--md-param", "--det-param", "--duration", "--log", "--onvif-device", "--onvif-topic", "--fifo-url"};
         bool known = false;
         for (const char* k : kValued) known = known || name == k;
         if (!known) {
@@ -117,7 +120,16 @@ bool ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& opt,
             error = "option " + name + ": " + what + " (got '" + v + "')";
             return false;
         };
-        if (name == "--api") {
+        if (name == "--fifo-url") {
+            StreamFifoFeeder::Source src;
+            std::string why;
+            if (!StreamFifoFeeder::ParseUrl(v, src, why)) {
+                error = "option --fifo-url: " + why;  // the URL may carry a login: not echoed
+                return false;
+            }
+            opt.fifoUrl = v;
+            opt.fifo = true;
+        } else if (name == "--api") {
             if (v.empty()) return bad("expects a camera API key");
             opt.api = v;
             apiSet = true;

@@ -26,6 +26,7 @@ struct MonitorOptions {
     int streamFormat = 0;
     int streamProtocol = 1;
     bool fifo = false;
+    std::string fifoUrl;  // MJPEG URL that feeds the FIFO (implies fifo)
     bool noPrepare = false;
     std::vector<int> kinds = {1, 2, 3, 4};  // DET_TYPE_* in the order given
     bool detPathSet = false;

@@ -159,6 +159,17 @@ void MiniRecorder::CreateDetectors() {
 }
 
 void MiniRecorder::StartAll() {
+    if (!m_Opt.fifoUrl.empty() && !m_Feeder) {
+        StreamFifoFeeder::Source src;
+        std::string why;
+        StreamFifoFeeder::ParseUrl(m_Opt.fifoUrl, src, why);
+        if (src.user.empty() && src.password.empty()) {
+            src.user = m_Opt.user;
+            src.password = m_Opt.password;
+        }
+        m_Feeder.reset(new StreamFifoFeeder(m_Fifo, src));
+        if (!m_Feeder->Start()) m_Printer.Note("the FIFO feeder could not start");
+    }
     for (const Det& d : m_Dets) {
         DetectorHandler h(d.obj);
         if (m_Opt.mdParamSet && d.kind == 1)
@@ -183,6 +194,8 @@ void MiniRecorder::ReleaseAll() {
         }
     }
     m_Dets.clear();
+    // The FIFO outlives the detectors that read it; its feeder goes last.
+    if (m_Feeder) m_Feeder->Stop();
 }
 
 int MiniRecorder::DetectorCount() const { return (int)m_Dets.size(); }

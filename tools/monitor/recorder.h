@@ -81,6 +81,7 @@ private:
     std::map<int, std::unique_ptr<EventBuf> > m_EventBufs;
     EventBufMap m_EventBufMap;
     StreamFifo m_Fifo;
+    std::unique_ptr<StreamFifoFeeder> m_Feeder;  // --fifo-url
     std::vector<Det> m_Dets;
 };
 

@@ -52,6 +52,7 @@ public:
     // Only valid when Running().
     StatusLog& Log() { return *m_Log; }
     bool Running() const { return m_Pid > 0; }
+    pid_t Pid() const { return m_Pid; }
     // SIGTERM and the exit status (-1 when it did not exit normally).
     int Terminate() {
         if (m_Pid <= 0) return -1;

@@ -18,6 +18,18 @@ namespace cgitest {
 
 const std::vector<RuleCase>& InputCases() {
     static const std::vector<RuleCase> cases = {
+        // Axis: one answer per input; whichever input line it carries is read.
+        {"AxisDI", "input1=active\n", true, 1, 0},
+        {"AxisDI", "input2=active\n", true, 1, 1, 2},
+        {"AxisDI", "input1=inactive\n", false, 0, 0},
+        {"AxisDI", "\ninput1=active\n", false, 0, 0},
+
+        // Vivotek: one answer per input, "H" while in alarm.
+        {"Vivotek2DI", "DI1=H\n", true, 1, 0},
+        {"Vivotek2DI", "DI1=L\nDI2=H\n", true, 1, 1, 2},
+        {"Vivotek2DI", "DI1=L\nDI2=H\n", false, 0, 0, 2},
+        {"Vivotek2DI", "DI1=HIGH\n", false, 0, 0},
+
         // Airlive: one answer per input, named by its number from 1.
         {"AirliveDI", "input1=active\n", true, 1, 0},
         {"AirliveDI", "input1=active\n", false, 0, 1, 2},

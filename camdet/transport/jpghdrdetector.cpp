@@ -1,0 +1,272 @@
+#include "camdet/transport/jpghdrdetector.h"
+
+#include <string.h>
+
+#include <new>
+
+#include "dupfromox/oxdebuglog.h"
+#include "interface/hostservices.h"
+#include "interface/mediaunit.h"
+
+namespace {
+const char* const kSrc = "camdet/jpghdrdetector";
+const int kFirstFifoPos = 10001;
+const unsigned int kMarkerLimit = 0xFFFF;
+const int kFetchTimeoutSec = 10;
+const int kFetchMode = 1;
+const int kNoFrameSec = 10;
+const int kCopyFailSec = 3;
+const int kBackoffSec = 5;
+
+// Grows buf to exactly need bytes when it holds fewer; cap 0 when that fails.
+bool Grow(char*& buf, unsigned int& cap, unsigned int need) {
+    if (buf && cap >= need) return true;
+    delete[] buf;
+    buf = new (std::nothrow) char[need ? need : 1];
+    cap = buf ? need : 0;
+    return buf != nullptr;
+}
+}  // namespace
+
+JpgHdrDetector::JpgHdrDetector(DET_BASE_ATTR attr, int marker, bool byFifo)
+    : CamDetector(attr), m_blByFifo(byFifo), m_Marker(marker), m_DataIdCnt(0), m_pDataIds(nullptr), m_MFHandler() {
+    m_PollIntervalMs = 100;
+}
+
+JpgHdrDetector::~JpgHdrDetector() { delete[] m_pDataIds; }
+
+bool JpgHdrDetector::IsTrig(char*, unsigned int, int&) { return false; }
+bool JpgHdrDetector::IsTrig(int, char*, unsigned int, int&) { return false; }
+
+void JpgHdrDetector::SetDataIds(const int* ids, unsigned int cnt) {
+    delete[] m_pDataIds;
+    m_pDataIds = nullptr;
+    m_DataIdCnt = 0;
+    if (!ids || cnt == 0) return;
+    m_pDataIds = new int[cnt];
+    memcpy(m_pDataIds, ids, cnt * sizeof(int));
+    m_DataIdCnt = cnt;
+}
+
+bool JpgHdrDetector::DetectDataId(jpeg_marker_struct*& m) {
+    for (jpeg_marker_struct* s = m; s; s = s->next) {
+        if (s->data_length < m_DataIdCnt) continue;
+        unsigned int i = 0;
+        while (i < m_DataIdCnt && (int)s->data[i] == m_pDataIds[i]) ++i;
+        if (i == m_DataIdCnt) {
+            m = s;
+            return true;
+        }
+    }
+    return false;
+}
+
+int JpgHdrDetector::Detect(char* img, unsigned int len, char*& out, unsigned int& cap, unsigned int& payloadLen) {
+    if (!img || len == 0) {
+        OXLOG(kSrc, "Cam[%d]: Wrong parameters!\n", m_CamId);
+        return -1;
+    }
+    // Only plain data lives between setjmp and a jump back: nothing here
+    // owns a resource that a long jump would skip.
+    struct jpeg_decompress_struct cinfo;
+    VELMAR_JPEG_ERR_MGR err;
+    SetJpegExit(reinterpret_cast<jpeg_common_struct*>(&cinfo), &err);
+    jpeg_create_decompress(&cinfo);
+    if (setjmp(err.setjmp_buffer)) {
+        jpeg_abort_decompress(&cinfo);
+        jpeg_destroy_decompress(&cinfo);
+        return -1;
+    }
+    SetJpegSrcInfo(&cinfo, reinterpret_cast<unsigned char*>(img), len);
+    jpeg_save_markers(&cinfo, m_Marker, kMarkerLimit);
+    jpeg_read_header(&cinfo, TRUE);
+
+    jpeg_marker_struct* m = cinfo.marker_list;
+    int rc = -1;
+    if (m && m->marker == m_Marker && (m_DataIdCnt == 0 || DetectDataId(m))) {
+        if (Grow(out, cap, m->data_length)) {
+            memcpy(out, m->data, m->data_length);
+            payloadLen = m->data_length;
+            rc = 0;
+        }
+    }
+    jpeg_abort_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return rc;
+}
+
+int JpgHdrDetector::FetchImage(char*& buf, unsigned int& cap, unsigned int& size) {
+    char text[128];
+    text[0] = '\0';
+    int bodyLen = 0;
+    if (m_MFHandler.NextPart(size, text, sizeof(text), bodyLen) != 0) {
+        SleepBySec(kNoFrameSec);
+        return -1;
+    }
+    if (size > cap || !buf) {
+        if (!Grow(buf, cap, size)) {
+            OXLOG(kSrc, "Cam[%d]: Out of memory!\n", m_CamId);
+            m_MFHandler.Drop();
+            return -1;
+        }
+    }
+    if (m_MFHandler.ReadPart(reinterpret_cast<unsigned char*>(buf), size) != 0) {
+        SleepBySec(kCopyFailSec);
+        return -1;
+    }
+    return 0;
+}
+
+void JpgHdrDetector::UpdateTrigger(char* payload, unsigned int len, int result) {
+    if (m_DetType == DET_TYPE_DI) {
+        UpdateDITrigger(payload, len, result);
+        return;
+    }
+    int value = 0;
+    bool trig = false;
+    if (IsActivated() && result == 0 && payload) trig = IsTrig(payload, len, value);
+    m_Attr.evtBufHdl.SetStatus(trig, value);
+}
+
+void JpgHdrDetector::UpdateDITrigger(char* payload, unsigned int len, int result) {
+    if (!IsActivated() || result != 0 || !payload) {
+        ResetDIDetStatus();
+        return;
+    }
+    int value = 0;
+    for (int port = 0; port < m_DICnt; ++port) {
+        bool trig = IsTrig(port, payload, len, value);
+        m_Attr.evtBufMapHdl.SetStatus(port, trig, value);
+    }
+}
+
+namespace {
+
+// What both loops share: the payload buffer the followers read in place,
+// and the pacing of one frame per polling period.
+class FrameSteps : public CamDetector::LoopSteps {
+public:
+    FrameSteps(JpgHdrDetector& det, int periodMs, BrellinOwned::WakeUp* wake)
+        : m_Det(det), m_Timer(periodMs * 1000, wake), m_Out(nullptr), m_Cap(0), m_Len(0), m_Result(-1) {}
+    ~FrameSteps() override { delete[] m_Out; }
+    void Report(CamDetector* det) override {
+        JpgHdrDetector* d = dynamic_cast<JpgHdrDetector*>(det);
+        if (d) d->UpdateTrigger(m_Out, m_Len, m_Result);
+    }
+    void Pace() override { m_Timer.Delay(); }
+
+protected:
+    void Parse(char* img, unsigned int len) {
+        m_Len = 0;
+        m_Result = (img && len) ? m_Det.Detect(img, len, m_Out, m_Cap, m_Len) : -1;
+    }
+
+    JpgHdrDetector& m_Det;
+    BrellinOwned::DelayTimer m_Timer;
+    char* m_Out;
+    unsigned int m_Cap;
+    unsigned int m_Len;
+    int m_Result;
+};
+
+// Frames from the recorder's live-stream FIFO. An empty FIFO is not a
+// failure: the status stays and the next period asks again.
+class FifoSteps : public FrameSteps {
+public:
+    FifoSteps(JpgHdrDetector& det, const StreamFifoHandler& fifo, int camId, int periodMs, BrellinOwned::WakeUp* wake)
+        : FrameSteps(det, periodMs, wake), m_Fifo(fifo), m_CamId(camId), m_Pos(kFirstFifoPos) {}
+
+    bool Open() override {
+        if (!m_Fifo.IsValid()) {
+            OXLOG(kSrc, "Cam[%d]: Null stream fifo.\n", m_CamId);
+            m_Det.ResetDetStatus();
+            return false;
+        }
+        m_Timer.BeginTiming();
+        return true;
+    }
+    bool Step() override {
+        BRObjectBase* unit = m_Fifo.Call<BRObjectBase*, int>(STREAM_FIFO_FUNC_NEXT_UNIT, m_Pos);
+        if (!unit) return false;
+        MediaUnitHandler mu(unit);
+        m_Pos = mu.Position();
+        unsigned char* data = mu.Data();
+        unsigned long len = mu.Length();
+        // A unit beyond what one length can say is no frame of ours.
+        Parse(len <= 0xFFFFFFFFul ? reinterpret_cast<char*>(data) : nullptr, (unsigned int)len);
+        ReleaseMediaUnit(unit);
+        return true;
+    }
+
+private:
+    const StreamFifoHandler& m_Fifo;
+    int m_CamId;
+    int m_Pos;
+};
+
+// Frames fetched by the detector itself through the recorder's media fetch.
+class FetchSteps : public FrameSteps {
+public:
+    FetchSteps(JpgHdrDetector& det, int periodMs, BrellinOwned::WakeUp* wake, MFHandler& mf, const std::string& path,
+               const std::string& host, int port, const std::string& user, const std::string& password)
+        : FrameSteps(det, periodMs, wake),
+          m_MF(mf),
+          m_Path(path),
+          m_Host(host),
+          m_Port(port),
+          m_User(user),
+          m_Password(password),
+          m_Img(nullptr),
+          m_ImgCap(0) {}
+    ~FetchSteps() override { delete[] m_Img; }
+
+    bool Open() override {
+        m_MF.Open(m_Path, m_Host, m_Port, m_User, m_Password, kFetchTimeoutSec, kFetchMode);
+        m_Timer.BeginTiming();
+        return true;
+    }
+    bool Step() override {
+        unsigned int size = 0;
+        if (m_Det.FetchImage(m_Img, m_ImgCap, size) != 0) {
+            m_MF.Failed();
+            m_Det.SleepBySec(kBackoffSec);
+            m_Len = 0;
+            m_Result = -1;
+        } else {
+            Parse(m_Img, size);
+        }
+        return true;
+    }
+
+private:
+    MFHandler& m_MF;
+    std::string m_Path, m_Host;
+    int m_Port;
+    std::string m_User, m_Password;
+    char* m_Img;
+    unsigned int m_ImgCap;
+};
+
+}  // namespace
+
+int JpgHdrDetector::DetMain() { return m_blByFifo ? DetMainByFifo() : DetMainByMFetch(); }
+
+int JpgHdrDetector::DetMainByFifo() {
+    FifoSteps steps(*this, m_Attr.streamFifoHdl, m_CamId, m_PollIntervalMs, &m_StopWake);
+    return RunLoop(steps);
+}
+
+int JpgHdrDetector::DetMainByMFetch() {
+    if (IsShareFollower()) return 0;
+    std::string path;
+    int port = 80;
+    if (GetPathPort(path, port) != 0) {
+        ResetDetStatus();
+        return 0;
+    }
+    const std::string password = m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_PASSWORD);
+    const std::string user = m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_USER);
+    const std::string host = m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_HOST);
+    FetchSteps steps(*this, m_PollIntervalMs, &m_StopWake, m_MFHandler, path, host, port, user, password);
+    return RunLoop(steps);
+}

@@ -1,0 +1,48 @@
+// JpgHdrDetector::Detect on arbitrary bytes: libjpeg's header parser behind
+// the recorder's error exit and memory source. The first byte picks the
+// marker code and whether the Axis data-id prefix is wanted; the rest is the
+// frame, in a buffer of exactly its length. Detect must answer 0 with a
+// payload inside its buffer, or -1, and never read beyond the frame.
+#include <stddef.h>
+#include <stdint.h>
+#include <stdlib.h>
+
+#include <vector>
+
+#include "camdet/transport/jpghdrdetector.h"
+
+namespace {
+
+class FuzzJpg : public JpgHdrDetector {
+public:
+    FuzzJpg(int marker) : JpgHdrDetector(DET_BASE_ATTR(), marker, true) {}
+    int GetPathPort(std::string&, int&) override { return -1; }
+};
+
+void Check(bool cond) {
+    if (!cond) abort();
+}
+
+const int kMarkers[] = {0xFE, 0xE0, 0xE1, 0xE2};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 2) return 0;
+    static FuzzJpg* dets[4][2];
+    const int m = data[0] & 3;
+    const int ids = (data[0] >> 2) & 1;
+    if (!dets[m][ids]) {
+        dets[m][ids] = new FuzzJpg(kMarkers[m]);
+        static const int kAxisIds[] = {0x0A, 0x03};
+        if (ids) dets[m][ids]->SetDataIds(kAxisIds, 2);
+    }
+    std::vector<char> frame(data + 1, data + size);
+    char* out = nullptr;
+    unsigned int cap = 0, len = 0;
+    int rc = dets[m][ids]->Detect(frame.data(), (unsigned int)frame.size(), out, cap, len);
+    Check(rc == 0 || rc == -1);
+    if (rc == 0) Check(len <= cap && len <= frame.size());
+    delete[] out;
+    return 0;
+}

@@ -1,0 +1,178 @@
+// The JPEG-frame vendor classes as the factories build them: marker, stream
+// source, kind and group from the camera's key, format and model; the Axis
+// data-id prefix only on the camera's first detector; the path each class
+// asks the camera API for; and each class's test on a real frame's payload.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "camdet/api/entrypoints.h"
+#include "camdet/vendors/jpgvendordetector.h"
+#include "camdet/vendors/vivotekdi.h"
+#include "tests/fixtures/testsupport.h"
+
+namespace {
+
+struct Made {
+    BRObjectBase* obj = nullptr;
+    int kind = 0;
+    ~Made() {
+        switch (kind) {
+        case 1: ReleaseMotionDetBRObj(obj); break;
+        case 2: ReleaseDigitalDetBRObj(obj); break;
+        case 3: ReleaseTamperingDetBRObj(obj); break;
+        case 4: ReleaseAudioDetBRObj(obj); break;
+        }
+    }
+};
+
+void Make(Made& m, CameraRig& rig, int kind, bool fifo) {
+    StreamFifo* sf = fifo ? &rig.fifo : nullptr;
+    m.kind = kind;
+    switch (kind) {
+    case 1: m.obj = MotionDetFactory(&rig.med, &rig.api, &rig.buf, sf, &rig.cap, nullptr, true); break;
+    case 2: m.obj = DigitalDetFactory(&rig.med, &rig.api, &rig.buf, &rig.bufMap, sf, &rig.cap, nullptr, true); break;
+    case 3: m.obj = TamperingDetFactory(&rig.med, &rig.api, &rig.buf, sf, &rig.cap, nullptr, true); break;
+    case 4: m.obj = AudioDetFactory(&rig.med, &rig.api, &rig.buf, sf, &rig.cap, nullptr, true); break;
+    }
+}
+
+TEST(JpgVendors, FactoriesSetMarkerSourceKindAndGroup) {
+    struct Row {
+        const char* api;
+        int fmt;
+        const char* model;
+        int kind;
+        bool fifo;
+        int marker;
+        bool byFifo;
+        int detType;
+        int group;  // -1: not a row class
+    } rows[] = {
+        {"vivotek2", 1, "", 1, true, 0xE0, true, 1, 0},
+        {"vivotek8", 1, "", 3, false, 0xE2, false, 3, 3},
+        {"vivotekvs", 1, "", 1, true, 0xE2, true, 1, 4},
+        {"basler", 1, "", 2, true, 0xE1, true, 2, 0},
+        {"jvc", 1, "", 1, true, 0xFE, true, 0, 0},
+        {"jvcvnh", 2, "", 1, true, 0xFE, false, 0, 0},  // not a JPEG stream: no FIFO
+        {"panasonicfw3", 2, "", 1, true, 0xFE, false, 1, 0},
+        {"panasonicfw4", 0, "BB-HCM705", 2, true, 0xFE, false, 2, 2},
+        {"panasonicmp", 2, "", 2, false, 0xFE, false, 2, 1},
+        {"axisv5", 1, "", 4, true, 0xFE, true, 4, -1},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::string(r.api) + " kind " + std::to_string(r.kind));
+        SharingReset sharing;
+        CameraRig rig;
+        rig.cap.SetAPI(r.api);
+        rig.med.streamFormat = r.fmt;
+        rig.med.model = r.model;
+        Made m;
+        Make(m, rig, r.kind, r.fifo);
+        JpgHdrDetector* d = dynamic_cast<JpgHdrDetector*>(m.obj);
+        ASSERT_NE(d, nullptr);
+        EXPECT_EQ(d->GetMarker(), r.marker);
+        EXPECT_EQ(d->IsByFifo(), r.byFifo);
+        EXPECT_EQ(d->GetDetType(), r.detType);
+        JpgVendorDetector* v = dynamic_cast<JpgVendorDetector*>(d);
+        if (r.group >= 0) {
+            ASSERT_NE(v, nullptr);
+            EXPECT_EQ(v->GetGroup(), r.group);
+        }
+    }
+}
+
+TEST(JpgVendors, AxisPrefixOnlyOnTheCamerasFirstDetector) {
+    SharingReset sharing;
+    CameraRig rig;
+    rig.cap.SetAPI("axisv5");
+    rig.med.streamFormat = 1;
+    Made first, second;
+    Make(first, rig, 1, false);
+    Make(second, rig, 3, false);
+    EXPECT_EQ(dynamic_cast<JpgHdrDetector*>(first.obj)->GetDataIdCnt(), 2u);
+    EXPECT_EQ(dynamic_cast<JpgHdrDetector*>(second.obj)->GetDataIdCnt(), 0u);
+    EXPECT_TRUE(dynamic_cast<CamDetector*>(second.obj)->IsShareFollower());
+}
+
+TEST(JpgVendors, PathsFromTheCameraApi) {
+    SharingReset sharing;
+    LogCapture log;
+    CameraRig rig;
+    rig.cap.SetAPI("axisv5");
+    AxisJpgDetector axis(rig.Attr(), false, 1);
+    std::string path;
+    int port = 0;
+    ASSERT_EQ(axis.GetPathPort(path, port), 0);
+    EXPECT_EQ(path, "axis-cgi/mjpg/video.cgi");
+    rig.cap.SetAPI("no-such-camera");  // no frame path for this key
+    EXPECT_EQ(axis.GetPathPort(path, port), -1);
+    EXPECT_NE(log.Text().find("Failed to get det path & port."), std::string::npos);
+
+    rig.cap.SetAPI("basler");
+    BaslerJpgMD basler(rig.Attr(), false);
+    ASSERT_EQ(basler.GetPathPort(path, port), 0);
+    EXPECT_EQ(path, "cgi-bin/mjpeg");
+    EXPECT_EQ(rig.api.GetStreamFormat(), 1);
+    EXPECT_EQ(rig.api.GetStreamProtocol(), 2);
+}
+
+TEST(JpgVendors, EachClassReadsItsFramesPayload) {
+    SharingReset sharing;
+    CameraRig rig;
+    rig.cap.SetDICnt(2);
+    int value = -1;
+    std::ifstream in(std::string(CAMDET_TEST_DATA) + "/jpeg/basler_app1.jpg", std::ios::binary);
+    std::vector<char> img((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    BaslerJpgMD md(rig.Attr(), true);
+    BaslerJpgDI di(rig.Attr(true), true);
+    char* out = nullptr;
+    unsigned int cap = 0, len = 0;
+    ASSERT_EQ(md.Detect(img.data(), (unsigned int)img.size(), out, cap, len), 0);
+    EXPECT_TRUE(md.IsTrig(out, len, value));
+    EXPECT_EQ(value, 42);
+    EXPECT_TRUE(di.IsTrig(1, out, len, value));
+    EXPECT_EQ(value, 1);
+    delete[] out;
+
+    SharingReset again;
+    JvcJpgMD jvc(rig.Attr(), true);
+    PanaJpgDIMD pana(rig.Attr(true), true, 2, PANA_FUNC_GR_0);
+    for (auto& c : {std::make_pair("jvc_comment.jpg", (JpgHdrDetector*)&jvc),
+                    std::make_pair("pana_comment.jpg", (JpgHdrDetector*)&pana)}) {
+        std::ifstream f(std::string(CAMDET_TEST_DATA) + "/jpeg/" + c.first, std::ios::binary);
+        std::vector<char> b((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+        out = nullptr;
+        cap = len = 0;
+        ASSERT_EQ(c.second->Detect(b.data(), (unsigned int)b.size(), out, cap, len), 0) << c.first;
+        value = -1;
+        EXPECT_TRUE(c.second == &jvc ? jvc.IsTrig(out, len, value) : pana.IsTrig(1, out, len, value)) << c.first;
+        EXPECT_EQ(value, c.second == &jvc ? 100 : 1);
+        delete[] out;
+    }
+}
+
+TEST(JpgVendors, Vivotek8InputsOfAVideoServerChannel) {
+    CameraRig rig;
+    rig.cap.SetDICnt(4);
+    rig.med.channel = "3";
+    Vivotek8DI vs(rig.Attr(true), VIVO_FUNC_GR_4);
+    EXPECT_EQ(vs.GetDiOffset(), 2);
+    EXPECT_EQ(vs.GetDICnt(), 1);
+    int value = 0;
+    char answer[] = "di0=0\ndi1=0\ndi2=1\n";
+    EXPECT_TRUE(vs.IsTrig(0, answer, sizeof(answer), value));
+    Vivotek8DI cam(rig.Attr(true), VIVO_FUNC_GR_3);
+    EXPECT_EQ(cam.GetDICnt(), 4);
+    EXPECT_FALSE(cam.IsTrig(0, answer, sizeof(answer), value));
+    EXPECT_TRUE(cam.IsTrig(2, answer, sizeof(answer), value));
+    std::string path;
+    int port = 0;
+    ASSERT_EQ(cam.GetPathPort(path, port), 0);
+    EXPECT_EQ(path, "cgi-bin/dido/getdi.cgi?");
+}
+
+}  // namespace
