@@ -8,11 +8,11 @@
 
 #include "camdet/core/eventdetector.h"
 #include "camdet/transport/onvifdetector.h"
-#include "camdet/vendors/avtechdetector.h"
 #include "camdet/vendors/cgivendordetector.h"
 #include "camdet/vendors/hikvisiondetector.h"
 #include "camdet/vendors/jpgvendordetector.h"
 #include "camdet/vendors/mpvendordetector.h"
+#include "camdet/vendors/rtpvendordetector.h"
 #include "camdet/vendors/vivotekdi.h"
 
 // The constructor arguments a dispatch row may decide besides the record.
@@ -53,6 +53,11 @@ BRObjectBase* MakeDetBGroupKind(const DET_BASE_ATTR& attr, const DetArgs& args) 
 template <typename T>
 BRObjectBase* MakeDetBKindGroup(const DET_BASE_ATTR& attr, const DetArgs& args) {
     return new T(attr, args.b, args.kind, (PANA_FUNC_GR)args.group);
+}
+// (attr, VIVO_FUNC_GR, kind): Vivotek over RTP.
+template <typename T>
+BRObjectBase* MakeDetGroupKind(const DET_BASE_ATTR& attr, const DetArgs& args) {
+    return new T(attr, (VIVO_FUNC_GR)args.group, args.kind);
 }
 // (attr, VIVO_FUNC_GR)
 template <typename T>
@@ -208,6 +213,8 @@ CAMDET_DET_CLASS(OnvifAD, MakeDet);
 
 // ---------------------------------------------------------------- RTP header extensions
 
+CAMDET_DET_CLASS(AxisMp4Detector, MakeDetBKind);
+CAMDET_DET_CLASS(VivotekMp4Detector, MakeDetGroupKind);
 CAMDET_DET_CLASS(AVTECHMD, MakeDet);
 CAMDET_DET_CLASS(AVTECHDI, MakeDet);
 
@@ -219,8 +226,6 @@ CAMDET_DET_CLASS(AVTECHDI, MakeDet);
 // the extra arguments they decide stay as they are.
 
 CAMDET_DET_NOT_BUILT(ActiMD);
-CAMDET_DET_NOT_BUILT(AxisMp4Detector);     // (attr, sf, kind)
-CAMDET_DET_NOT_BUILT(VivotekMp4Detector);  // (attr, VIVO_FUNC_GR, kind)
 CAMDET_DET_NOT_BUILT(LevelOneGr2MD);
 CAMDET_DET_NOT_BUILT(LevelOneGr4MD);
 CAMDET_DET_NOT_BUILT(LevelOneGr4DI);
