@@ -28,6 +28,7 @@ RtpFetcher::RtpFetcher(const RTSP_CLIENT_CONF& conf)
       m_blLive(false),
       m_blHaveNewest(false),
       m_NewestSeq(0),
+      m_LastExtMs(0),
       m_blHeld(false),
       m_LastReadSeq(0),
       m_blWaitFresh(false),
@@ -66,13 +67,17 @@ void RtpFetcher::LogStreaming(const RtspClient& client) {
 void RtpFetcher::Publish(const uint8_t* pkt, size_t, const RTP_PACKET_INFO& info) {
     const uint8_t* ext = info.hasExt ? pkt + info.extOffset : nullptr;
     if (m_blLive) {
+        const int64_t now = BrellinOwned::MonotonicMs();
         {
             std::lock_guard<std::mutex> g(m_Mutex);
-            // assign reuses the capacity: no allocation once the largest
-            // extension has been seen.
-            m_Newest.assign(ext, ext + info.extLen);
-            m_blHaveNewest = true;
-            ++m_NewestSeq;
+            if (info.hasExt || !m_blHaveNewest || now - m_LastExtMs >= kExtHoldMs) {
+                // assign reuses the capacity: no allocation once the largest
+                // extension has been seen.
+                m_Newest.assign(ext, ext + info.extLen);
+                if (info.hasExt) m_LastExtMs = now;
+                m_blHaveNewest = true;
+                ++m_NewestSeq;
+            }
         }
         m_Cond.notify_all();
         return;
@@ -200,6 +205,7 @@ void RtpFetcher::LiveLoop() {
             // reading a state the camera may have left long ago.
             std::lock_guard<std::mutex> g(m_Mutex);
             m_blHaveNewest = false;
+            m_LastExtMs = 0;
         }
         m_Cond.notify_all();
         if (!m_blStop.load()) PauseLive(kLiveFirstBackoffMs);

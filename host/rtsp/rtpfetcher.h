@@ -8,7 +8,10 @@
 //    fetch then reads the connection on the caller's thread;
 //  - live (StartLive): the recorder's fetcher of the camera's live stream; a
 //    thread of its own keeps the session up, reconnecting with a back-off,
-//    and the current packet is always the newest one. Detectors only sample it.
+//    and detectors only sample its newest packet. Cameras put the extension
+//    on some packets only (the first of a frame): the newest packet that
+//    carried one stays the current packet while extensions keep coming
+//    (within kExtHoldMs), so a sample never falls between two of them.
 #ifndef HOST_RTPFETCHER_H
 #define HOST_RTPFETCHER_H
 
@@ -66,6 +69,8 @@ public:
 
     // How long a live read waits for a fresh packet.
     static constexpr int kFreshWaitMs = 1000;
+    // How long the last extension of a live stream outlives packets without one.
+    static constexpr int kExtHoldMs = 2000;
 
     // For the recorder's status and for tests.
     uint64_t PacketCount() const { return m_Packets.load(); }
@@ -98,6 +103,7 @@ private:
     std::vector<uint8_t> m_Newest;
     bool m_blHaveNewest;
     uint64_t m_NewestSeq;
+    int64_t m_LastExtMs;  // when the last extension came (0: none on this connection)
 
     // The caller's current packet and read position, guarded by m_ReadMutex
     // (one reader at a time in practice; the lock keeps two safe).

@@ -303,4 +303,30 @@ TEST(RtpFetcherPeer, LiveFetcherReconnectsAndKeepsTheNewestPacket) {
     EXPECT_EQ(std::string::npos, text.find("s3cret"));
 }
 
+TEST(RtpFetcherPeer, LiveFetcherKeepsTheLastExtensionBetweenPacketsWithout) {
+    const std::string plain = Frame(4, camtest::RtpPacket(0, false, 0, 0, 40, 0));
+    ScriptedPeer withExt(Steps({SetUpSteps(), {PeerStep::Send(VideoFrame("A") + plain + plain + plain), PeerStep::Stall()}}));
+    ScriptedPeer without(Steps({SetUpSteps(), {PeerStep::Send(plain + plain), PeerStep::Stall()}}));
+    unsigned char buf[16];
+
+    RtpFetcher a(Conf(withExt.Port(), 30));
+    ASSERT_TRUE(a.StartLive());
+    ASSERT_TRUE(a.WaitPackets(4, 10000));
+    RtpFetchHandler ha(&a);
+    EXPECT_EQ(camtest::ExtAsExposed(0xABAC, "A").size(), ha.CurExtLen());
+
+    // A stream whose packets carry no extension has a current packet all the
+    // same: an empty extension, which copies; no stream has none.
+    RtpFetcher b(Conf(without.Port(), 30));
+    RtpFetchHandler hb(&b);
+    EXPECT_EQ(0u, hb.CurExtLen());
+    EXPECT_NE(0, hb.CopyExt(buf, 0));
+    ASSERT_TRUE(b.StartLive());
+    ASSERT_TRUE(b.WaitPackets(2, 10000));
+    EXPECT_EQ(0u, hb.CurExtLen());
+    EXPECT_EQ(0, hb.CopyExt(buf, 0));
+    a.StopLive();
+    b.StopLive();
+}
+
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "host/rtsp/rtspclient.h"
 #include "host/rtsp/rtspmsg.h"
 
 namespace {
@@ -166,6 +167,40 @@ TEST(RtspHeaders, TransportAndSession) {
     EXPECT_EQ(60, timeout);
     ParseSession("abc;Timeout=0", id, timeout);
     EXPECT_EQ(60, timeout);
+}
+
+TEST(RtspUrl, PartsOfTheStreamUrl) {
+    struct Case {
+        std::string url;
+        std::string host;
+        int port;
+        std::string path, user, password;
+    } cases[] = {
+        {"rtsp://192.0.2.7/axis-media/media.amp?videocodec=h264", "192.0.2.7", 554,
+         "/axis-media/media.amp?videocodec=h264", "", ""},
+        {"rtsp://cam.example:8554", "cam.example", 8554, "/", "", ""},
+        {"rtsp://admin:p%40ss:word@10.0.0.2:10554/live.sdp", "10.0.0.2", 10554, "/live.sdp", "admin", "p@ss:word"},
+        {"rtsp://viewer@[2001:db8::1]:554/s", "2001:db8::1", 554, "/s", "viewer", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.url);
+        RTSP_CLIENT_CONF conf;
+        std::string why;
+        ASSERT_TRUE(ParseRtspUrl(c.url, conf, why)) << why;
+        EXPECT_EQ(c.host, conf.host);
+        EXPECT_EQ(c.port, conf.port);
+        EXPECT_EQ(c.path, conf.path);
+        EXPECT_EQ(c.user, conf.user);
+        EXPECT_EQ(c.password, conf.password);
+    }
+    for (const std::string bad : {"http://cam/x", "rtsp://", "rtsp://u:secret@/x", "rtsp://cam:0/x",
+                                  "rtsp://cam:99999/x", "rtsp://cam:12ab/x", "rtsp://[::1/x"}) {
+        RTSP_CLIENT_CONF conf;
+        std::string why;
+        EXPECT_FALSE(ParseRtspUrl(bad, conf, why)) << bad;
+        EXPECT_FALSE(why.empty());
+        EXPECT_EQ(std::string::npos, why.find("secret"));
+    }
 }
 
 }  // namespace
