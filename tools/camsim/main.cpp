@@ -1,6 +1,7 @@
 // camdet-camsim: one simulated camera on 127.0.0.1 until SIGINT/SIGTERM or
 // --duration. The first stdout line is "listening 127.0.0.1:PORT" so that a
-// script can find a port picked with --port 0.
+// script can find a port picked with --port 0; cameras that also stream RTP
+// add "rtsp URL" as the second.
 #include <errno.h>
 #include <signal.h>
 #include <stdio.h>
@@ -18,6 +19,7 @@ const char kUsage[] =
     "usage: camdet-camsim --api KEY [options]\n"
     "  --api KEY          camera API key to simulate (--list shows them)\n"
     "  --port N           TCP port on 127.0.0.1 (0: any free one; default 0)\n"
+    "  --rtsp-port N      RTSP port of cameras that stream RTP (0: any free one; default 0)\n"
     "  --user NAME        login the camera asks for (none: no authentication)\n"
     "  --password TEXT\n"
     "  --auth MODE        basic, digest or none (default: what the family uses)\n"
@@ -66,7 +68,7 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (name != "--api" && name != "--port" && name != "--user" && name != "--password" && name != "--auth" &&
-            name != "--inputs" && name != "--scenario" && name != "--duration")
+            name != "--inputs" && name != "--scenario" && name != "--duration" && name != "--rtsp-port")
             return Fail("unknown option '" + name + "' (see --help)");
         if (i + 1 >= argc) return Fail("option " + name + " needs a value");
         const char* v = argv[++i];
@@ -78,6 +80,9 @@ int main(int argc, char** argv) {
         } else if (name == "--port") {
             if (!ParseLong(v, 0, 65535, n)) return Fail(std::string("--port: expects 0-65535 (got '") + v + "')");
             cfg.port = (int)n;
+        } else if (name == "--rtsp-port") {
+            if (!ParseLong(v, 0, 65535, n)) return Fail(std::string("--rtsp-port: expects 0-65535 (got '") + v + "')");
+            cfg.rtspPort = (int)n;
         } else if (name == "--user") {
             cfg.user = v;
         } else if (name == "--password") {
@@ -116,6 +121,7 @@ int main(int argc, char** argv) {
     std::string error;
     if (!sim.Start(error)) return Fail(error);
     printf("listening 127.0.0.1:%d\n", sim.Port());
+    if (sim.RtspPort() > 0) printf("rtsp %s\n", sim.RtspUrl().c_str());
     fflush(stdout);
     if (!sc.steps.empty()) sim.RunScenario(sc);
 
