@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include "host/media/streamfifo.h"
+#include "host/rtsp/rtspclient.h"
 
 namespace {
 
@@ -75,6 +76,8 @@ const char* MonitorUsage() {
            "  --stream-protocol N  stream protocol code (1)\n"
            "  --fifo               give the detectors a stream FIFO\n"
            "  --fifo-url URL       feed that FIFO from an MJPEG URL (with --user, --password)\n"
+           "  --rtsp URL           give the detectors a shared RTP fetcher on that RTSP stream\n"
+           "                       (login from the URL or --user, --password; --stream-format 2 unless given)\n"
            "  --no-prepare         do not let the factories prepare the camera\n"
            "  --kinds LIST         comma list of md,di,td,ad (all)\n"
            "  --det-path P, --det-port N    override the camera-API path and port\n"
@@ -104,7 +107,7 @@ bool ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& opt,
         static const char* const kValued[] = {
             "--api", "--host", "--port", "--user", "--password", "--model", "--cam-id", "--di-count", "--cap",
             "--has-cap", "--stream-format", "--stream-protocol", "--kinds", "--det-path", "--det-port",
-            "--md-param", "--det-param", "--duration", "--log", "--onvif-device", "--onvif-topic", "--fifo-url"};
+            "--md-param", "--det-param", "--duration", "--log", "--onvif-device", "--onvif-topic", "--fifo-url", "--rtsp"};
         bool known = false;
         for (const char* k : kValued) known = known || name == k;
         if (!known) {
@@ -129,6 +132,14 @@ bool ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& opt,
             }
             opt.fifoUrl = v;
             opt.fifo = true;
+        } else if (name == "--rtsp") {
+            RTSP_CLIENT_CONF conf;
+            std::string why;
+            if (!ParseRtspUrl(v, conf, why)) {
+                error = "option --rtsp: " + why;  // the URL may carry a login: not echoed
+                return false;
+            }
+            opt.rtspUrl = v;
         } else if (name == "--api") {
             if (v.empty()) return bad("expects a camera API key");
             opt.api = v;
@@ -157,6 +168,7 @@ bool ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& opt,
             opt.hasCaps.push_back(n);
         } else if (name == "--stream-format") {
             if (!ParseInt(v, -2147483647L, 2147483647L, opt.streamFormat)) return bad("expects an integer");
+            opt.streamFormatSet = true;
         } else if (name == "--stream-protocol") {
             if (!ParseInt(v, -2147483647L, 2147483647L, opt.streamProtocol)) return bad("expects an integer");
         } else if (name == "--kinds") {
@@ -209,6 +221,8 @@ bool ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& opt,
             opt.onvifTopics[kind] = v.substr(eq + 1);
         }
     }
+    // An RTSP stream carries the events of the RTP variants.
+    if (!opt.rtspUrl.empty() && !opt.streamFormatSet) opt.streamFormat = 2;
     if (opt.help) return true;
     if (!apiSet && !opt.demo) {
         error = "missing required option --api KEY";

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "host/recorder/camhost.h"
+#include "host/rtsp/rtpfetcher.h"
 #include "interface/detectorfuncs.h"
 #include "tools/monitor/options.h"
 
@@ -82,6 +83,7 @@ private:
     EventBufMap m_EventBufMap;
     StreamFifo m_Fifo;
     std::unique_ptr<StreamFifoFeeder> m_Feeder;  // --fifo-url
+    std::unique_ptr<RtpFetcher> m_RtpFetch;      // --rtsp: the shared fetcher of the live stream
     std::vector<Det> m_Dets;
 };
 
