@@ -544,6 +544,7 @@ bool CamSim::Start(std::string& error) {
 
 int CamSim::RtspPort() const { return m_Rtsp ? m_Rtsp->Port() : 0; }
 std::string CamSim::RtspUrl() const { return m_Rtsp ? m_Rtsp->Url() : std::string(); }
+int CamSim::RtspConnections() const { return m_Rtsp ? m_Rtsp->Connections() : 0; }
 int CamSim::RtspSessions() const { return m_Rtsp ? m_Rtsp->Sessions() : 0; }
 uint64_t CamSim::RtpPacketsSent() const { return m_Rtsp ? m_Rtsp->PacketsSent() : 0; }
 

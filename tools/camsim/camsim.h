@@ -260,9 +260,11 @@ public:
     // The bound port after Start, else 0.
     int Port() const { return m_Port; }
     // RTP families: the RTSP server's port and stream URL after Start (0 and
-    // "" for the others), the sessions that reached PLAY, the packets sent.
+    // "" for the others), the connections it took (refused ones not
+    // counted), the sessions that reached PLAY, the packets sent.
     int RtspPort() const;
     std::string RtspUrl() const;
+    int RtspConnections() const;
     int RtspSessions() const;
     uint64_t RtpPacketsSent() const;
     const Config& GetConfig() const { return m_Cfg; }
