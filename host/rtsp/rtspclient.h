@@ -29,10 +29,8 @@ struct RTSP_CLIENT_CONF {
     bool blKeepAlive = true;      // GET_PARAMETER at half the session time-out
 };
 
-// Fills host, port (554 when absent), path (with any query) and, when the
-// URL has them, user and password (percent-decoded) from
-// rtsp://[user[:password]@]host[:port][/path]. False with why set (never
-// quoting the login) for anything else.
+// Host, port and path of conf from the URL (see the other ParseRtspUrl),
+// and its login when it has one; conf's login stays otherwise.
 bool ParseRtspUrl(const std::string& url, RTSP_CLIENT_CONF& conf, std::string& why);
 
 // Results of Open and NextPacket.

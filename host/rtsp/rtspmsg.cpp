@@ -1,5 +1,6 @@
 #include "host/rtsp/rtspmsg.h"
 
+#include <ctype.h>
 #include <openssl/evp.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -104,6 +105,20 @@ std::string ResolveControl(const std::string& control, const std::string& base) 
     if (control[0] == '/') return UrlOrigin(base) + control;
     if (!base.empty() && base.back() == '/') return base + control;
     return base + "/" + control;
+}
+
+
+std::string PercentDecode(const std::string& s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '%' && i + 2 < s.size() && isxdigit((unsigned char)s[i + 1]) && isxdigit((unsigned char)s[i + 2])) {
+            out += (char)strtol(s.substr(i + 1, 2).c_str(), nullptr, 16);
+            i += 2;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
 }
 
 }  // namespace
@@ -308,4 +323,63 @@ void ParseSession(const std::string& value, std::string& id, int& timeoutSec) {
     if (t == std::string::npos) return;
     long v = strtol(rest.c_str() + t + 8, nullptr, 10);
     if (v > 0 && v <= 3600) timeoutSec = (int)v;
+}
+
+// ---------------------------------------------------------------- URLs
+
+bool ParseRtspUrl(const std::string& url, RTSP_URL_PARTS& out, std::string& why) {
+    if (url.compare(0, 7, "rtsp://") != 0) {
+        why = "expects an rtsp:// URL";
+        return false;
+    }
+    const size_t start = 7;
+    const size_t slash = url.find('/', start);
+    std::string authority = url.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+    const std::string path = slash == std::string::npos ? "/" : url.substr(slash);
+    const size_t at = authority.rfind('@');
+    std::string user, password;
+    const bool login = at != std::string::npos;
+    if (login) {
+        const std::string info = authority.substr(0, at);
+        const size_t colon = info.find(':');
+        user = PercentDecode(info.substr(0, colon));
+        if (colon != std::string::npos) password = PercentDecode(info.substr(colon + 1));
+        authority = authority.substr(at + 1);
+    }
+    std::string host = authority;
+    int port = 554;
+    size_t portSep = std::string::npos;
+    if (!host.empty() && host[0] == '[') {
+        const size_t close = host.find(']');
+        if (close == std::string::npos) {
+            why = "an IPv6 address without its closing bracket";
+            return false;
+        }
+        if (close + 1 < host.size()) portSep = close + 1;
+        host = authority.substr(1, close - 1);
+    } else {
+        portSep = host.find(':');
+        if (portSep != std::string::npos) host = authority.substr(0, portSep);
+    }
+    if (portSep != std::string::npos) {
+        const std::string p = authority.substr(portSep + 1);
+        char* end = nullptr;
+        const long v = strtol(p.c_str(), &end, 10);
+        if (authority[portSep] != ':' || p.empty() || *end != '\0' || v < 1 || v > 65535) {
+            why = "the port must be 1-65535";
+            return false;
+        }
+        port = (int)v;
+    }
+    if (host.empty()) {
+        why = "the URL names no host";
+        return false;
+    }
+    out.host = host;
+    out.port = port;
+    out.path = path;
+    out.blLogin = login;
+    out.user = user;
+    out.password = password;
+    return true;
 }

@@ -1,6 +1,7 @@
 // The text side of an RTSP session: responses and server requests, the
 // authentication challenge and our answer to it (Basic, or Digest with MD5 and
-// qop "auth"), the SDP of DESCRIBE and the Session and Transport headers.
+// qop "auth"), the SDP of DESCRIBE, the Session and Transport headers and the
+// stream's URL.
 // Pure functions of their arguments; the RTSP client does the I/O.
 #ifndef HOST_RTSPMSG_H
 #define HOST_RTSPMSG_H
@@ -69,5 +70,16 @@ bool FindSdpMedia(const std::string& sdp, const std::string& type, const std::st
 bool ParseInterleaved(const std::string& transport, int& rtp, int& rtcp);
 // Session header: the id before ';' and "timeout=N" (seconds; 60 when absent).
 void ParseSession(const std::string& value, std::string& id, int& timeoutSec);
+
+struct RTSP_URL_PARTS {
+    std::string host;  // without brackets for IPv6
+    int port = 554;
+    std::string path;  // from the first '/', query included; "/" when absent
+    bool blLogin = false;
+    std::string user, password;  // percent-decoded
+};
+// Splits rtsp://[user[:password]@]host[:port][/path]. False with why set
+// (never quoting the login) for anything else.
+bool ParseRtspUrl(const std::string& url, RTSP_URL_PARTS& out, std::string& why);
 
 #endif  // HOST_RTSPMSG_H
