@@ -217,10 +217,4 @@ TEST_F(RtpTransport, SetUpChecksKeepTheLoopFromRunning) {
     }
 }
 
-TEST_F(RtpTransport, SharedFetcherIsChosenByAnEmptyPathAndPortZero) {
-    EXPECT_TRUE(RtpHdrDetector::IsShareFetcher("", 0));
-    EXPECT_FALSE(RtpHdrDetector::IsShareFetcher("live", 0));
-    EXPECT_FALSE(RtpHdrDetector::IsShareFetcher("", 554));
-}
-
 }  // namespace
