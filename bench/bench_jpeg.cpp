@@ -14,6 +14,7 @@
 
 #include "bench/benchutil.h"
 #include "camdet/vendors/jpgvendordetector.h"
+#include "dupfromox/oxdebuglog.h"
 #include "host/recorder/camhost.h"
 #include "tests/fixtures/recordinghost.h"
 #include "tools/camsim/jpegframe.h"
@@ -115,6 +116,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; ++i) {
         if (!strcmp(argv[i], "--seconds")) seconds = atof(argv[++i]);
     }
+    BrellinOwned::OXSetLogPath("/dev/null");
     const std::vector<unsigned char> frame = camsim::MakeJpegFrame(1920, 1080, 0, {{0xFE, kText}}, true, 85);
     if (frame.empty()) {
         fprintf(stderr, "bench_jpeg: could not make the frame\n");

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "camdet/transport/jpghdrdetector.h"
+#include "dupfromox/oxdebuglog.h"
 
 namespace {
 
@@ -33,6 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int m = data[0] & 3;
     const int ids = (data[0] >> 2) & 1;
     if (!dets[m][ids]) {
+        // Detectors without recorder objects log that they cannot name their camera.
+        BrellinOwned::OXSetLogPath("/dev/null");
         dets[m][ids] = new FuzzJpg(kMarkers[m]);
         static const int kAxisIds[] = {0x0A, 0x03};
         if (ids) dets[m][ids]->SetDataIds(kAxisIds, 2);

@@ -46,5 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (axisrule::StreamTrig(1, p, n, level)) Check(level >= 0 && level <= 999);
     axisrule::MotionLevelLines(p, n, level);
     axisrule::InputActive(p, n, level);
+    if (vivorule::Vivotek2Input(port + 1, p, n, level)) Check(level == 1);
+    if (vivorule::Vivotek8Input(port + 1, st.group, p, n, level)) Check(level == 1);
     return 0;
 }

@@ -18,6 +18,9 @@ const int kNoFrameSec = 10;
 const int kCopyFailSec = 3;
 const int kBackoffSec = 5;
 
+// A length a frame length (unsigned int) can hold; always so where long is 32 bits.
+bool FitsLength(unsigned long long len) { return len <= 0xFFFFFFFFull; }
+
 // Grows buf to exactly need bytes when it holds fewer; cap 0 when that fails.
 bool Grow(char*& buf, unsigned int& cap, unsigned int need) {
     if (buf && cap >= need) return true;
@@ -193,7 +196,8 @@ public:
         unsigned char* data = mu.Data();
         unsigned long len = mu.Length();
         // A unit beyond what one length can say is no frame of ours.
-        Parse(len <= 0xFFFFFFFFul ? reinterpret_cast<char*>(data) : nullptr, (unsigned int)len);
+        const bool fits = FitsLength(len);
+        Parse(fits ? reinterpret_cast<char*>(data) : nullptr, fits ? (unsigned int)len : 0);
         ReleaseMediaUnit(unit);
         return true;
     }

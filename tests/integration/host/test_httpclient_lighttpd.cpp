@@ -26,7 +26,10 @@
 
 #include <gtest/gtest.h>
 
+#include "camdet/transport/jpghdrdetector.h"
+#include "host/media/streamfifo.h"
 #include "interface/hostservices.h"
+#include "tests/fixtures/testsupport.h"
 #include "tests/fixtures/testutil.h"
 
 using BrellinOwned::OXHttpClient;
@@ -170,6 +173,14 @@ private:
                   "\"$QUERY_STRING\"\n"
                   "if [ -n \"$CONTENT_LENGTH\" ]; then head -c \"$CONTENT_LENGTH\"; fi\nprintf '\\r\\n'\n");
         WriteFile(www + "/static.txt", "0123456789\n");
+        // An MJPEG stream of two real frames, as a camera sends it, then the end.
+        std::string mjpeg;
+        for (const char* f : {"no_markers.jpg", "axis_comment.jpg"}) {
+            const std::string frame = ReadFile(std::string(CAMDET_TEST_DATA) + "/jpeg/" + f);
+            mjpeg += "--myboundary\r\nContent-Type: image/jpeg\r\nContent-Length: " + std::to_string(frame.size()) +
+                     "\r\n\r\n" + frame + "\r\n";
+        }
+        WriteFile(www + "/digest/video.mjpg", mjpeg + "--myboundary--\r\n");
         WriteFile(m_Dir + "/htdigest", std::string(kDigestUser) + ":" + kRealm + ":" +
                                            Md5Hex(std::string(kDigestUser) + ":" + kRealm + ":" + kDigestPass) + "\n");
         // Basic against an htpasswd file when the tool is there, else plain.
@@ -198,7 +209,8 @@ private:
           << "server.errorlog = \"" << m_Dir << "/error.log\"\n"
           << "server.stream-response-body = 2\n"
           << "server.feature-flags = (\"auth.delay-invalid-creds\" => \"disable\")\n"
-          << "mimetype.assign = (\".txt\" => \"text/plain\")\n"
+          << "mimetype.assign = (\".txt\" => \"text/plain\", "
+          << "\".mjpg\" => \"multipart/x-mixed-replace; boundary=myboundary\")\n"
           << "cgi.assign = (\".sh\" => \"/bin/sh\")\n"
           << "auth.backend = \"htdigest\"\n"
           << "auth.backend.htdigest.userfile = \"" << m_Dir << "/htdigest\"\n"
@@ -399,6 +411,42 @@ TEST_F(HttpClientLighttpd, ManyClientsOnManyThreads) {
     for (auto& th : threads) th.join();
     EXPECT_EQ(120, ok.load());
     EXPECT_EQ(0, bad.load());
+}
+
+// The recorder's MJPEG feeder logs in with Digest, cuts lighttpd's stream into
+// frames and fills the FIFO; the JPEG header of the frame it holds carries
+// the camera's comment segment.
+TEST_F(HttpClientLighttpd, MjpegFramesThroughTheStreamFifoFeeder) {
+    LogCapture log;  // the detector below has no recorder objects to name its camera
+    StreamFifo fifo;
+    StreamFifoFeeder::Source src;
+    src.host = "127.0.0.1";
+    src.port = Port();
+    src.path = "/digest/video.mjpg";
+    src.user = kDigestUser;
+    src.password = kDigestPass;
+    StreamFifoFeeder feeder(fifo, src);
+    ASSERT_TRUE(feeder.Start());
+    for (int i = 0; i < 500 && feeder.Frames() < 2; ++i) usleep(10000);
+    feeder.Stop();
+    ASSERT_GE(feeder.Frames(), 2u);
+
+    class Axis : public JpgHdrDetector {
+    public:
+        Axis() : JpgHdrDetector(DET_BASE_ATTR(), 0xFE, true) {}
+        int GetPathPort(std::string&, int&) override { return -1; }
+    } det;
+    const int ids[] = {0x0A, 0x03};
+    det.SetDataIds(ids, 2);
+    BRObjectBase* unit = fifo.NextUnit(10001);
+    ASSERT_NE(unit, nullptr);
+    MediaUnitHandler mu(unit);
+    char* out = nullptr;
+    unsigned int cap = 0, len = 0;
+    ASSERT_EQ(det.Detect(reinterpret_cast<char*>(mu.Data()), (unsigned int)mu.Length(), out, cap, len), 0);
+    EXPECT_EQ(std::string(out + 2, len - 2), "M0:1;ML0:050;M1:0;ML1:030;T0:1;A0:0;IO0:0;IO1:1;");
+    delete[] out;
+    ReleaseMediaUnit(unit);
 }
 
 }  // namespace

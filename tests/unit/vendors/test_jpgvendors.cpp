@@ -176,3 +176,28 @@ TEST(JpgVendors, Vivotek8InputsOfAVideoServerChannel) {
 }
 
 }  // namespace
+
+namespace {
+
+// The monitor's --det-path and --det-port stand for the frame stream too.
+TEST(JpgVendors, UserOverridesAnswerTheFramePathAsWell) {
+    RecorderCameraCap cap;
+    cap.SetAPI("axisv5");
+    RecorderCameraAPI api(&cap);
+    api.SetHttpPort(8081);
+    std::string path;
+    int port = 0;
+    ASSERT_EQ(api.GetJpgPathPort(path, port), 0);
+    EXPECT_EQ(path, "axis-cgi/mjpg/video.cgi");
+    EXPECT_EQ(port, 8081);
+    api.OverrideDetPath("axis-cgi/mjpg/video.cgi?fps=4");
+    api.OverrideDetPort(9000);
+    ASSERT_EQ(api.GetJpgPathPort(path, port), 0);
+    EXPECT_EQ(path, "axis-cgi/mjpg/video.cgi?fps=4");
+    EXPECT_EQ(port, 9000);
+    cap.SetAPI("no-such-camera");
+    RecorderCameraAPI plain(&cap);
+    EXPECT_EQ(plain.GetJpgPathPort(path, port), -1);
+}
+
+}  // namespace
