@@ -110,7 +110,8 @@ void Through(RtpFetcher& fetcher, bench::CameraChild& child, bool detectors, dou
         cam.dets.push_back({1, MotionDetFactory(&cam.med, &cam.api, &cam.bufs[1], nullptr, &cam.cap, &fetcher, true)});
         cam.dets.push_back(
             {2, DigitalDetFactory(&cam.med, &cam.api, &cam.bufs[2], &cam.bufMap, nullptr, &cam.cap, &fetcher, true)});
-        cam.dets.push_back({3, TamperingDetFactory(&cam.med, &cam.api, &cam.bufs[3], nullptr, &cam.cap, &fetcher, true)});
+        cam.dets.push_back(
+            {3, TamperingDetFactory(&cam.med, &cam.api, &cam.bufs[3], nullptr, &cam.cap, &fetcher, true)});
         cam.dets.push_back({4, AudioDetFactory(&cam.med, &cam.api, &cam.bufs[4], nullptr, &cam.cap, &fetcher, true)});
         for (auto& d : cam.dets) dynamic_cast<DetectorBase*>(d.second)->Start();
     }

@@ -39,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         m.CSeq();
     }
     SDP_MEDIA media;
-    if (FindSdpMedia(text, "video", "rtsp://cam:554/base", media)) Check(!media.control.empty() && media.type == "video");
+    if (FindSdpMedia(text, "video", "rtsp://cam:554/base", media))
+        Check(!media.control.empty() && media.type == "video");
     int rtp = -1, rtcp = -1;
     if (ParseInterleaved(text, rtp, rtcp)) Check(rtp >= 0 && rtp <= 255 && rtcp >= 0 && rtcp <= 256);
     std::string id;

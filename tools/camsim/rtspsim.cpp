@@ -61,8 +61,8 @@ std::string Md5Hex(const std::string& text) {
 
 std::string Base64(const std::string& in) {
     std::string out(4 * ((in.size() + 2) / 3) + 1, '\0');
-    int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(&out[0]), reinterpret_cast<const unsigned char*>(in.data()),
-                            (int)in.size());
+    int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(&out[0]),
+                            reinterpret_cast<const unsigned char*>(in.data()), (int)in.size());
     out.resize(n > 0 ? n : 0);
     return out;
 }
@@ -105,7 +105,8 @@ bool TakeRequest(std::string& in, RtspRequest& req) {
             const size_t a = line.find(' ');
             const size_t b = line.find(' ', a + 1);
             r.method = line.substr(0, a);
-            if (a != std::string::npos) r.uri = line.substr(a + 1, b == std::string::npos ? std::string::npos : b - a - 1);
+            if (a != std::string::npos)
+                r.uri = line.substr(a + 1, b == std::string::npos ? std::string::npos : b - a - 1);
             continue;
         }
         const size_t colon = line.find(':');
@@ -360,7 +361,9 @@ void RtspSim::Serve(Conn* c) {
     auto handle = [&](const RtspRequest& req) -> bool {
         const std::string& m = req.method;
         if (m == "OPTIONS")
-            return SendAll(c->fd, Answer("200 OK", req, "Public: OPTIONS, DESCRIBE, SETUP, PLAY, TEARDOWN, GET_PARAMETER\r\n"), m_Stop);
+            return SendAll(
+                c->fd, Answer("200 OK", req, "Public: OPTIONS, DESCRIBE, SETUP, PLAY, TEARDOWN, GET_PARAMETER\r\n"),
+                m_Stop);
         if (m == "TEARDOWN") {
             SendAll(c->fd, Answer("200 OK", req), m_Stop);
             return false;
@@ -369,7 +372,8 @@ void RtspSim::Serve(Conn* c) {
             return SendAll(c->fd, Answer("200 OK", req, c->session.empty() ? "" : "Session: " + c->session + "\r\n"),
                            m_Stop);
         }
-        if (m != "DESCRIBE" && m != "SETUP" && m != "PLAY") return SendAll(c->fd, Answer("501 Not Implemented", req), m_Stop);
+        if (m != "DESCRIBE" && m != "SETUP" && m != "PLAY")
+            return SendAll(c->fd, Answer("501 Not Implemented", req), m_Stop);
         if (m_Sim.GetFault(kFault500)) return SendAll(c->fd, Answer("500 Internal Server Error", req), m_Stop);
         const int auth = m_Sim.GetFault(kFault401) ? 1 : checkAuth(req);
         if (auth != 0) return SendAll(c->fd, challenge(req, auth == 2), m_Stop);
@@ -379,8 +383,8 @@ void RtspSim::Serve(Conn* c) {
                                     m_Family.name + " camsim\r\nt=0 0\r\na=control:*\r\n"
                                     "m=video 0 RTP/AVP 96\r\na=rtpmap:96 H264/90000\r\n"
                                     "a=fmtp:96 packetization-mode=1\r\na=control:trackID=1\r\n";
-            return SendAll(c->fd, Answer("200 OK", req, "Content-Base: " + base + "/\r\nContent-Type: application/sdp\r\n", sdp),
-                           m_Stop);
+            const std::string headers = "Content-Base: " + base + "/\r\nContent-Type: application/sdp\r\n";
+            return SendAll(c->fd, Answer("200 OK", req, headers, sdp), m_Stop);
         }
         if (m == "SETUP") {
             const std::string t = req.Header("transport");

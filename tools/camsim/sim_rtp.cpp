@@ -27,7 +27,8 @@ const char* B(bool v) { return v ? "1" : "0"; }
 std::string AxisExt(const AlarmState& s) {
     char level[8];
     snprintf(level, sizeof(level), "%03d", Level(s));
-    std::string t = std::string("M0:") + B(s.motion) + ";ML0:" + level + ";T0:" + B(s.tamper) + ";A0:" + B(s.audio) + ";";
+    std::string t =
+        std::string("M0:") + B(s.motion) + ";ML0:" + level + ";T0:" + B(s.tamper) + ";A0:" + B(s.audio) + ";";
     for (size_t i = 0; i < s.inputs.size(); ++i) t += "IO" + std::to_string(i) + ":" + B(s.inputs[i]) + ";";
     return t;
 }

@@ -107,7 +107,8 @@ bool ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& opt,
         static const char* const kValued[] = {
             "--api", "--host", "--port", "--user", "--password", "--model", "--cam-id", "--di-count", "--cap",
             "--has-cap", "--stream-format", "--stream-protocol", "--kinds", "--det-path", "--det-port",
-            "--md-param", "--det-param", "--duration", "--log", "--onvif-device", "--onvif-topic", "--fifo-url", "--rtsp"};
+            "--md-param", "--det-param", "--duration", "--log", "--onvif-device", "--onvif-topic", "--fifo-url",
+            "--rtsp"};
         bool known = false;
         for (const char* k : kValued) known = known || name == k;
         if (!known) {

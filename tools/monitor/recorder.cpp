@@ -180,7 +180,8 @@ void MiniRecorder::StartAll() {
         m_Feeder.reset(new StreamFifoFeeder(m_Fifo, src));
         if (!m_Feeder->Start()) m_Printer.Note("the FIFO feeder could not start");
     }
-    if (m_RtpFetch && !m_RtpFetch->IsLive() && !m_RtpFetch->StartLive()) m_Printer.Note("the RTP fetcher could not start");
+    if (m_RtpFetch && !m_RtpFetch->IsLive() && !m_RtpFetch->StartLive())
+        m_Printer.Note("the RTP fetcher could not start");
     for (const Det& d : m_Dets) {
         DetectorHandler h(d.obj);
         if (m_Opt.mdParamSet && d.kind == 1)

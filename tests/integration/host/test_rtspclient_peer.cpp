@@ -305,7 +305,8 @@ TEST(RtpFetcherPeer, LiveFetcherReconnectsAndKeepsTheNewestPacket) {
 
 TEST(RtpFetcherPeer, LiveFetcherKeepsTheLastExtensionBetweenPacketsWithout) {
     const std::string plain = Frame(4, camtest::RtpPacket(0, false, 0, 0, 40, 0));
-    ScriptedPeer withExt(Steps({SetUpSteps(), {PeerStep::Send(VideoFrame("A") + plain + plain + plain), PeerStep::Stall()}}));
+    ScriptedPeer withExt(
+        Steps({SetUpSteps(), {PeerStep::Send(VideoFrame("A") + plain + plain + plain), PeerStep::Stall()}}));
     ScriptedPeer without(Steps({SetUpSteps(), {PeerStep::Send(plain + plain), PeerStep::Stall()}}));
     unsigned char buf[16];
 

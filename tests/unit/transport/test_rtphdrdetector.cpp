@@ -130,7 +130,8 @@ TEST_F(RtpTransport, SharedFetcherIsSampledEveryPass) {
     EXPECT_EQ(std::make_pair(false, 0), got.back());
     const std::vector<std::string> seen = det.Seen();
     ASSERT_GE(seen.size(), 4u);
-    EXPECT_EQ((std::vector<std::string>{"ON", "off", "", "ON2"}), std::vector<std::string>(seen.begin(), seen.begin() + 4));
+    EXPECT_EQ((std::vector<std::string>{"ON", "off", "", "ON2"}),
+              std::vector<std::string>(seen.begin(), seen.begin() + 4));
     // The shared fetcher is only sampled: one pause per pass, no back-off, and
     // it is never told of failures (they are not its own).
     for (int64_t w : clock.Waits()) EXPECT_EQ(RtpHdrDetector::kPassPauseMs, w);
