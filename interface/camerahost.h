@@ -58,22 +58,25 @@ enum STREAM_FIFO_FUNC {
 };
 
 // RTP fetcher function IDs. "Own": a fetcher the detector created through the
-// recorder's factory; "shared": the recorder's fetcher of the live stream.
+// recorder's factory (interface/rtpfetch.h); "shared": the recorder's fetcher
+// of the live stream. The "current packet" is the one function 0 waited for
+// (own) or the newest one the stream delivered, taken by function 1 (shared).
 enum RTP_FETCH_FUNC {
     // int (unsigned int& extLen, int&): own fetcher: waits for the next packet and reports the
     // length of its header extension; non-zero on failure. The int is not read.
     RTP_FETCH_FUNC_WAIT_PACKET = 0,
     // unsigned int (): shared fetcher: the extension length of the current packet.
     RTP_FETCH_FUNC_CUR_EXT_LEN = 1,
-    // int (unsigned char* buf, unsigned int len): copies the current packet's extension of that
-    // length; non-zero on failure.
+    // int (unsigned char* buf, unsigned int len): copies len bytes of the current packet's
+    // extension; non-zero on failure (no current packet, or len beyond its extension).
     RTP_FETCH_FUNC_COPY_EXT = 2,
     // void (): own fetcher: the last fetch failed; called before the back-off.
     RTP_FETCH_FUNC_FETCH_FAILED = 3,
     // void (): the detector could not allocate its extension buffer.
     RTP_FETCH_FUNC_OUT_OF_MEMORY = 4,
-    // unsigned int (char* buf, unsigned int capacity, int&): copies the current extension into a
-    // buffer of that capacity; the bytes copied, 0 when there are none.
+    // unsigned int (char* buf, unsigned int capacity, int&): copies the current extension (at most
+    // capacity bytes of it) into buf; with the wait flag set it first waits, bounded, for a packet
+    // newer than the last one read. The bytes copied, 0 when there are none. The int is not read.
     RTP_FETCH_FUNC_READ_EXT = 5,
     // void (bool wait): whether the next RTP_FETCH_FUNC_READ_EXT waits for a fresh packet; set
     // to true before every bounded read.
@@ -128,11 +131,29 @@ public:
     }
 };
 
-// Handler on an RTP fetcher.
+// Handler on an RTP fetcher: functions RTP_FETCH_FUNC_*. An extension is
+// handed out as on the wire: its 4-byte head (the profile-defined 16 bits and
+// the count of 32-bit words) followed by those words; a packet without one
+// has length 0.
 class RtpFetchHandler : public BRSlotHandler<RTP_FETCH_FUNC_COUNT> {
 public:
     RtpFetchHandler() {}
     explicit RtpFetchHandler(BRObjectBase* obj) { SetHandlerBase(obj, GetRtpFetchFuncTable(), "RtpFetchHandler"); }
+    int WaitPacket(unsigned int& extLen, int& arg) const {
+        return Call<int, unsigned int&, int&>(RTP_FETCH_FUNC_WAIT_PACKET, extLen, arg);
+    }
+    unsigned int CurExtLen() const { return Call<unsigned int>(RTP_FETCH_FUNC_CUR_EXT_LEN); }
+    // Non-zero also when the slot cannot be called (the call logs why).
+    int CopyExt(unsigned char* buf, unsigned int len) const {
+        const int rc = Call<int, unsigned char*, unsigned int>(RTP_FETCH_FUNC_COPY_EXT, buf, len);
+        return Callable<int, unsigned char*, unsigned int>(RTP_FETCH_FUNC_COPY_EXT) ? rc : -1;
+    }
+    void FetchFailed() const { Call<void>(RTP_FETCH_FUNC_FETCH_FAILED); }
+    void OutOfMemory() const { Call<void>(RTP_FETCH_FUNC_OUT_OF_MEMORY); }
+    unsigned int ReadExt(char* buf, unsigned int capacity, int& arg) const {
+        return Call<unsigned int, char*, unsigned int, int&>(RTP_FETCH_FUNC_READ_EXT, buf, capacity, arg);
+    }
+    void SetWait(bool wait) const { Call<void, bool>(RTP_FETCH_FUNC_SET_WAIT, wait); }
 };
 
 // What the recorder knows about one camera's API, as the detectors read it.

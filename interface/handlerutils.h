@@ -219,6 +219,13 @@ public:
         return Invoke<R, A...>(none, std::forward<P>(args)...);
     }
     const FunctorBase& Slot(int id) const { return m_Slots[id]; }
+    // Whether Call<R, A...>(id, ...) reaches a registered functor of that
+    // signature (it may still find an object of another class).
+    template <typename R, typename... A>
+    bool Callable(int id) const {
+        if (id < 0 || id >= N || !m_Slots[id].m_pObj || !m_Slots[id].m_pFunc) return false;
+        return dynamic_cast<MemFuncInterface<R, A...>*>(m_Slots[id].m_pFunc) != nullptr;
+    }
 
 protected:
     void RegisterTable() override {

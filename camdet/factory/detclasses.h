@@ -16,6 +16,7 @@
 #include "camdet/vendors/levelone/levelonegr2detector.h"
 #include "camdet/vendors/mobotix/mobotixdetector.h"
 #include "camdet/vendors/mpvendordetector.h"
+#include "camdet/vendors/rtpvendordetector.h"
 #include "camdet/vendors/stmfifo/stmfifodetector.h"
 #include "camdet/vendors/vivotekdi.h"
 
@@ -31,7 +32,7 @@ typedef BRObjectBase* (*DetMaker)(const DET_BASE_ATTR& attr, const DetArgs& args
 
 struct DetClassDef {
     const char* name;  // the class name
-    DetMaker make;     // null: the class is not built yet, the factory yields no detector
+    DetMaker make;
 };
 
 // Constructor shapes.
@@ -58,6 +59,11 @@ template <typename T>
 BRObjectBase* MakeDetBKindGroup(const DET_BASE_ATTR& attr, const DetArgs& args) {
     return new T(attr, args.b, args.kind, (PANA_FUNC_GR)args.group);
 }
+// (attr, VIVO_FUNC_GR, kind): Vivotek over RTP.
+template <typename T>
+BRObjectBase* MakeDetGroupKind(const DET_BASE_ATTR& attr, const DetArgs& args) {
+    return new T(attr, (VIVO_FUNC_GR)args.group, args.kind);
+}
 // (attr, VIVO_FUNC_GR)
 template <typename T>
 BRObjectBase* MakeDetGroup(const DET_BASE_ATTR& attr, const DetArgs& args) {
@@ -66,8 +72,6 @@ BRObjectBase* MakeDetGroup(const DET_BASE_ATTR& attr, const DetArgs& args) {
 
 // detclass::Name, made from class ::Name with the given constructor shape.
 #define CAMDET_DET_CLASS(Name, Maker) inline constexpr DetClassDef Name{#Name, &Maker< ::Name>}
-// detclass::Name for a class that does not exist yet.
-#define CAMDET_DET_NOT_BUILT(Name) inline constexpr DetClassDef Name{#Name, nullptr}
 
 namespace detclass {
 
@@ -235,16 +239,12 @@ CAMDET_DET_CLASS(IpuxStmFifoMD, MakeDet);
 CAMDET_DET_CLASS(IpuxStmFifoDI, MakeDet);
 CAMDET_DET_CLASS(StarDotStmFifoMD, MakeDet);
 
-// ---------------------------------------------------------------- not built yet
-// Their transports or loops do not exist yet, so the factories yield no
-// detector for them. When a class is built, include its header above and
-// replace its line by CAMDET_DET_CLASS with its constructor shape; the
-// dispatch rows and the extra arguments they decide stay as they are.
+// ---------------------------------------------------------------- RTP header extensions
 
-CAMDET_DET_NOT_BUILT(AxisMp4Detector);     // (attr, sf, kind)
-CAMDET_DET_NOT_BUILT(VivotekMp4Detector);  // (attr, VIVO_FUNC_GR, kind)
-CAMDET_DET_NOT_BUILT(AVTECHMD);
-CAMDET_DET_NOT_BUILT(AVTECHDI);
+CAMDET_DET_CLASS(AxisMp4Detector, MakeDetBKind);
+CAMDET_DET_CLASS(VivotekMp4Detector, MakeDetGroupKind);
+CAMDET_DET_CLASS(AVTECHMD, MakeDet);
+CAMDET_DET_CLASS(AVTECHDI, MakeDet);
 
 }  // namespace detclass
 

@@ -379,6 +379,6 @@ BRObjectBase* CreateDetector(int kind, BRObjectBase* camMediator, BRObjectBase* 
         }
     }
     const DetChoice choice = ChooseDetector(in);
-    if (!choice.def || !choice.def->make) return nullptr;
+    if (!choice.def) return nullptr;
     return choice.def->make(attr, choice.args);
 }

@@ -125,13 +125,6 @@ FuncTable* GetEventBufMapFuncTable() {
     return &table;
 }
 
-// The RTP fetcher publishes its functions when it is built; until then the
-// table is empty and every slot reports "not registered".
-FuncTable* GetRtpFetchFuncTable() {
-    static FuncTable table;
-    return &table;
-}
-
 // ---------------------------------------------------------------- interface classes
 
 // Defined here so that their vtables and type information are emitted once,

@@ -4,6 +4,7 @@
 // client is still there and whether the simulator is stopping, which bounds
 // Stop().
 #include "tools/camsim/camsim.h"
+#include "tools/camsim/rtspsim.h"
 
 #include <arpa/inet.h>
 #include <errno.h>
@@ -542,8 +543,22 @@ bool CamSim::Start(std::string& error) {
         m_Port = 0;
         return false;
     }
+    if (const RtpFamily* rtp = FindRtpFamily(m_Cfg.api)) {
+        m_Rtsp.reset(new RtspSim(*this, *rtp));
+        if (!m_Rtsp->Start(m_Cfg.rtspPort, error)) {
+            m_Rtsp.reset();
+            Stop();
+            return false;
+        }
+    }
     return true;
 }
+
+int CamSim::RtspPort() const { return m_Rtsp ? m_Rtsp->Port() : 0; }
+std::string CamSim::RtspUrl() const { return m_Rtsp ? m_Rtsp->Url() : std::string(); }
+int CamSim::RtspConnections() const { return m_Rtsp ? m_Rtsp->Connections() : 0; }
+int CamSim::RtspSessions() const { return m_Rtsp ? m_Rtsp->Sessions() : 0; }
+uint64_t CamSim::RtpPacketsSent() const { return m_Rtsp ? m_Rtsp->PacketsSent() : 0; }
 
 void CamSim::Stop() {
     m_Stopping = true;
@@ -554,6 +569,7 @@ void CamSim::Stop() {
     }
     if (m_Scenario.joinable()) m_Scenario.join();
     StopRaw();
+    if (m_Rtsp) m_Rtsp->Stop();
     if (m_Impl && m_Impl->daemon) {
         MHD_stop_daemon(m_Impl->daemon);
         m_Impl->daemon = nullptr;

@@ -29,6 +29,11 @@
 //       with motion=1 or changes the level of motion that is on; an unknown
 //       name or a bad value answers 400 naming it and applies nothing.
 //
+// RTP families. tools/camsim/sim_rtp.cpp holds a second table, of the
+// families whose cameras also stream RTP with their events in the header
+// extension; for their API keys an RTSP server (rtspsim.h) runs beside the
+// HTTP one, on its own port, with the same login, state and fault switches.
+//
 // Scenario files, one step per line, "#" starts a comment:
 //   at SECONDS motion on [LEVEL]      LEVEL 1-100, default 100
 //   at SECONDS motion off
@@ -203,6 +208,18 @@ private:
 
 // Serves one connection of a family's own port; returns when it is to close.
 typedef void (*RawFn)(RawConn& conn);
+// One row of the RTP family table.
+struct RtpFamily {
+    const char* name;
+    const char* const* apiKeys;  // null-terminated
+    const char* path;            // the stream's path ("/axis-media/media.amp")
+    uint16_t profile;            // the extension's profile-defined 16 bits
+    // The extension's data for a state (padded to whole words by the server).
+    std::string (*ext)(const AlarmState& s);
+};
+const RtpFamily* RtpFamilyTable(size_t& count);
+// The row serving `apiKey`, or null.
+const RtpFamily* FindRtpFamily(const std::string& apiKey);
 
 // One row of the family table.
 struct Family {
@@ -258,7 +275,11 @@ struct Config {
     // Set: answers every camera request instead of the family row's handler
     // (tests of the server itself); `api` must still name a family.
     HandlerFn handler = nullptr;
+    int rtspPort = 0;          // RTP families: the RTSP server's port (0: any free one)
+    int rtpFramesPerSec = 10;  // frames of four packets; 0: as fast as the client reads
 };
+
+class RtspSim;
 
 class CamSim {
 public:
@@ -280,6 +301,14 @@ public:
     int Port() const { return m_Port; }
     // The family's own bound port after Start, else 0.
     int RawPort() const { return m_RawPort; }
+    // RTP families: the RTSP server's port and stream URL after Start (0 and
+    // "" for the others), the connections it took (refused ones not
+    // counted), the sessions that reached PLAY, the packets sent.
+    int RtspPort() const;
+    std::string RtspUrl() const;
+    int RtspConnections() const;
+    int RtspSessions() const;
+    uint64_t RtpPacketsSent() const;
     const Config& GetConfig() const { return m_Cfg; }
     const Family* GetFamily() const { return m_Family; }
     Auth EffectiveAuth() const;
@@ -342,6 +371,7 @@ private:
     const Family* m_Family;
     int m_Port = 0;
     std::unique_ptr<Impl> m_Impl;
+    std::unique_ptr<RtspSim> m_Rtsp;
 
     mutable std::mutex m_Mutex;
     mutable std::condition_variable m_Cond;

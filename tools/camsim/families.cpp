@@ -75,6 +75,9 @@ Response HandleBaslerJpeg(const Request&, const SimContext&);
 Response HandleJvcJpeg(const Request&, const SimContext&);
 Response HandlePanasonicJpeg(const Request&, const SimContext&);
 
+// Events in the RTP header extension; nothing over HTTP (sim_rtp.cpp).
+Response HandleAvtech(const Request&, const SimContext&);
+
 // ONVIF device (sim_onvif.cpp).
 Response HandleOnvif(const Request&, const SimContext&);
 
@@ -165,6 +168,9 @@ const char* const kAxis[] = {"axisv3", "axisv3s", "axisv5", "axisv5s", nullptr};
 const char* const kVivotek[] = {"vivotek2", "vivotek7v1", "vivotek7v2", "vivotek8", "vivotekvs", nullptr};
 const char* const kPanasonicJpeg[] = {"panasonicfw1", "panasonicfw3", "panasonicfw4", "panasonicmp", nullptr};
 
+// RTP-extension families (their RTSP side is in sim_rtp.cpp's own table).
+const char* const kAvtech[] = {"avtech", "avtechp", "avtechv2", nullptr};
+
 const Family kFamilies[] = {
     // Polling families: the status CGIs of the motion and input detectors.
     {"ycam", kYcam, Auth::kBasic, &HandleYcam},
@@ -224,6 +230,7 @@ const Family kFamilies[] = {
     {"axis", kAxis, Auth::kDigest, &HandleAxis},
     {"vivotek", kVivotek, Auth::kBasic, &HandleVivotek},
     {"panasonic-jpeg", kPanasonicJpeg, Auth::kBasic, &HandlePanasonicJpeg},
+    {"avtech", kAvtech, Auth::kBasic, &HandleAvtech},
     {"onvif", kOnvif, Auth::kNone, &HandleOnvif},  // WS-Security in the SOAP header, no HTTP login
     {"dahua", kDahua, Auth::kDigest, &HandleDahua},
     {"dlink", kDLinkNotify, Auth::kBasic, &HandleDLinkNotify},

@@ -3,7 +3,8 @@
 // script can find a port picked with --port 0; a family with a TCP port of
 // its own adds "raw port 127.0.0.1:PORT". With --fleet (or --fleet-file) it
 // serves many cameras instead: one line "listening 127.0.0.1:PORT NAME" per
-// camera, then "ready N cameras".
+// camera, then "ready N cameras". Cameras that also stream RTP add
+// "rtsp URL".
 #include <errno.h>
 #include <signal.h>
 #include <stdio.h>
@@ -25,6 +26,7 @@ const char kUsage[] =
     "  --raw-port N       the camera's own TCP port besides HTTP, where its family has one\n"
     "                     (0: any free one; default: the port its cameras use)\n"
     "  --address A        loopback address to listen on (default 127.0.0.1)\n"
+    "  --rtsp-port N      RTSP port of cameras that stream RTP (0: any free one; default 0)\n"
     "  --user NAME        login the camera asks for (none: no authentication)\n"
     "  --password TEXT\n"
     "  --auth MODE        basic, digest or none (default: what the family uses)\n"
@@ -122,7 +124,7 @@ int main(int argc, char** argv) {
                                               "--auth",       "--inputs",        "--scenario",      "--duration",
                                               "--fleet",      "--fleet-file",    "--random-events", "--random-faults",
                                               "--fault-max",  "--seed",          "--event-log",     "--monitor-config",
-                                              "--raw-port",   "--address"};
+                                              "--raw-port",   "--address",       "--rtsp-port"};
         bool known = false;
         for (const char* k : kValued) known = known || name == k;
         if (!known)
@@ -142,6 +144,9 @@ int main(int argc, char** argv) {
             cfg.rawPort = (int)n;
         } else if (name == "--address") {
             cfg.address = v;
+        } else if (name == "--rtsp-port") {
+            if (!ParseLong(v, 0, 65535, n)) return Fail(std::string("--rtsp-port: expects 0-65535 (got '") + v + "')");
+            cfg.rtspPort = (int)n;
         } else if (name == "--user") {
             cfg.user = v;
         } else if (name == "--password") {
@@ -216,6 +221,7 @@ int main(int argc, char** argv) {
     if (!sim.Start(error)) return Fail(error);
     printf("listening %s:%d\n", cfg.address.c_str(), sim.Port());
     if (sim.RawPort() > 0) printf("raw port %s:%d\n", cfg.address.c_str(), sim.RawPort());
+    if (sim.RtspPort() > 0) printf("rtsp %s\n", sim.RtspUrl().c_str());
     fflush(stdout);
     if (!sc.steps.empty()) sim.RunScenario(sc);
 

@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include "host/media/streamfifo.h"
+#include "host/rtsp/rtspclient.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ std::vector<std::string> Split(const std::string& text, char sep) {
 const char* const kCameraValued[] = {
     "api",  "host",      "port",      "user",     "password",     "model",        "cam-id",
     "di-count", "cap",   "has-cap",   "stream-format", "stream-protocol", "kinds", "det-path",
-    "det-port", "md-param", "det-param", "onvif-device", "onvif-topic", "fifo-url"};
+    "det-port", "md-param", "det-param", "onvif-device", "onvif-topic", "fifo-url", "rtsp"};
 const char* const kCameraFlags[] = {"fifo", "no-prepare"};
 const char* const kProcessValued[] = {"duration", "log", "config", "mqtt", "mqtt-user", "mqtt-password",
                                       "mqtt-cafile", "mqtt-node", "http"};
@@ -101,6 +102,8 @@ const char* MonitorUsage() {
            "  --stream-protocol N  stream protocol code (1)\n"
            "  --fifo               give the detectors a stream FIFO\n"
            "  --fifo-url URL       feed that FIFO from an MJPEG URL (with --user, --password)\n"
+           "  --rtsp URL           give the detectors a shared RTP fetcher on that RTSP stream\n"
+           "                       (login from the URL or --user, --password; --stream-format 2 unless given)\n"
            "  --no-prepare         do not let the factories prepare the camera\n"
            "  --kinds LIST         comma list of md,di,td,ad (all)\n"
            "  --det-path P, --det-port N    override the camera-API path and port\n"
@@ -159,6 +162,14 @@ bool ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& opt,
             }
             opt.fifoUrl = v;
             opt.fifo = true;
+        } else if (name == "--rtsp") {
+            RTSP_CLIENT_CONF conf;
+            std::string why;
+            if (!ParseRtspUrl(v, conf, why)) {
+                error = "option --rtsp: " + why;  // the URL may carry a login: not echoed
+                return false;
+            }
+            opt.rtspUrl = v;
         } else if (name == "--api") {
             if (v.empty()) return bad("expects a camera API key");
             opt.api = v;
@@ -187,6 +198,7 @@ bool ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& opt,
             opt.hasCaps.push_back(n);
         } else if (name == "--stream-format") {
             if (!ParseInt(v, -2147483647L, 2147483647L, opt.streamFormat)) return bad("expects an integer");
+            opt.streamFormatSet = true;
         } else if (name == "--stream-protocol") {
             if (!ParseInt(v, -2147483647L, 2147483647L, opt.streamProtocol)) return bad("expects an integer");
         } else if (name == "--kinds") {
@@ -261,6 +273,8 @@ bool ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& opt,
             opt.httpAddr = v;
         }
     }
+    // An RTSP stream carries the events of the RTP variants.
+    if (!opt.rtspUrl.empty() && !opt.streamFormatSet) opt.streamFormat = 2;
     if (opt.help) return true;
     if (!opt.config.empty() && (apiSet || opt.demo || opt.dryRun)) {
         error = "--config takes the cameras from the file; it does not go with --api, --demo or --dry-run";

@@ -24,9 +24,11 @@ struct MonitorOptions {
     std::vector<std::string> caps;
     std::vector<int> hasCaps;
     int streamFormat = 0;
+    bool streamFormatSet = false;
     int streamProtocol = 1;
     bool fifo = false;
     std::string fifoUrl;  // MJPEG URL that feeds the FIFO (implies fifo)
+    std::string rtspUrl;  // RTSP stream of the recorder's shared RTP fetcher
     bool noPrepare = false;
     std::vector<int> kinds = {1, 2, 3, 4};  // DET_TYPE_* in the order given
     bool detPathSet = false;

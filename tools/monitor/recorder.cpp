@@ -132,6 +132,15 @@ MiniRecorder::MiniRecorder(const MonitorOptions& opt, StatusPrinter& printer)
     if (opt.detPathSet) m_Api->OverrideDetPath(opt.detPath);
     if (opt.detPort > 0) m_Api->OverrideDetPort(opt.detPort);
 
+    if (!opt.rtspUrl.empty()) {
+        RTSP_CLIENT_CONF conf;
+        conf.user = opt.user;
+        conf.password = opt.password;
+        std::string why;
+        ParseRtspUrl(opt.rtspUrl, conf, why);  // checked with the options; a login in the URL wins
+        m_RtpFetch.reset(new RtpFetcher(conf));
+    }
+
     StatusPrinter* p = &m_Printer;
     m_EventBufMap.SetListener([p](int port, bool trig, int value) { p->Status(2, port, trig, value); });
 }
@@ -147,17 +156,18 @@ void MiniRecorder::CreateDetectors() {
             buf->SetListener([p, kind](bool trig, int value) { p->Status(kind, -1, trig, value); });
         }
         BRObjectBase* fifo = m_Opt.fifo ? &m_Fifo : nullptr;
+        BRObjectBase* rtp = m_RtpFetch.get();
         BRObjectBase* det = nullptr;
         switch (kind) {
-        case 1: det = MotionDetFactory(&m_Mediator, m_Api.get(), buf, fifo, &m_Cap, nullptr, m_Opt.noPrepare); break;
+        case 1: det = MotionDetFactory(&m_Mediator, m_Api.get(), buf, fifo, &m_Cap, rtp, m_Opt.noPrepare); break;
         case 2:
-            det = DigitalDetFactory(&m_Mediator, m_Api.get(), buf, &m_EventBufMap, fifo, &m_Cap, nullptr,
+            det = DigitalDetFactory(&m_Mediator, m_Api.get(), buf, &m_EventBufMap, fifo, &m_Cap, rtp,
                                     m_Opt.noPrepare);
             break;
         case 3:
-            det = TamperingDetFactory(&m_Mediator, m_Api.get(), buf, fifo, &m_Cap, nullptr, m_Opt.noPrepare);
+            det = TamperingDetFactory(&m_Mediator, m_Api.get(), buf, fifo, &m_Cap, rtp, m_Opt.noPrepare);
             break;
-        case 4: det = AudioDetFactory(&m_Mediator, m_Api.get(), buf, fifo, &m_Cap, nullptr, m_Opt.noPrepare); break;
+        case 4: det = AudioDetFactory(&m_Mediator, m_Api.get(), buf, fifo, &m_Cap, rtp, m_Opt.noPrepare); break;
         }
         std::string cls = DetectorClassName(det);
         m_Printer.Detector(kind, det ? cls.c_str() : nullptr);
@@ -177,6 +187,8 @@ void MiniRecorder::StartAll() {
         m_Feeder.reset(new StreamFifoFeeder(m_Fifo, src));
         if (!m_Feeder->Start()) m_Printer.Note("the FIFO feeder could not start");
     }
+    if (m_RtpFetch && !m_RtpFetch->IsLive() && !m_RtpFetch->StartLive())
+        m_Printer.Note("the RTP fetcher could not start");
     for (const Det& d : m_Dets) {
         DetectorHandler h(d.obj);
         if (m_Opt.mdParamSet && d.kind == 1)
@@ -203,6 +215,8 @@ void MiniRecorder::ReleaseAll() {
     m_Dets.clear();
     // The FIFO outlives the detectors that read it; its feeder goes last.
     if (m_Feeder) m_Feeder->Stop();
+    // So does the shared RTP fetcher.
+    if (m_RtpFetch) m_RtpFetch->StopLive();
 }
 
 int MiniRecorder::DetectorCount() const { return (int)m_Dets.size(); }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "host/recorder/camhost.h"
+#include "host/rtsp/rtpfetcher.h"
 #include "interface/detectorfuncs.h"
 #include "tools/common/isotime.h"
 #include "tools/monitor/options.h"
@@ -97,6 +98,7 @@ private:
     EventBufMap m_EventBufMap;
     StreamFifo m_Fifo;
     std::unique_ptr<StreamFifoFeeder> m_Feeder;  // --fifo-url
+    std::unique_ptr<RtpFetcher> m_RtpFetch;      // --rtsp: the shared fetcher of the live stream
     std::vector<Det> m_Dets;
 };
 

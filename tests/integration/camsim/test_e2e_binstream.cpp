@@ -254,7 +254,9 @@ TEST(BinStreamEndToEnd, IpuxAndStarDotFramesThroughTheStreamFifo) {
         const std::string kinds = r.kinds;
         ASSERT_TRUE(log.WaitClasses(kinds == "md" ? 1 : 2, kStepMs));
         EXPECT_EQ(std::string(r.api) == "stardot" ? "StarDotStmFifoMD" : "IpuxStmFifoMD", log.Classes()["md"]);
-        if (kinds != "md") EXPECT_EQ("IpuxStmFifoDI", log.Classes()["di"]);
+        if (kinds != "md") {
+            EXPECT_EQ("IpuxStmFifoDI", log.Classes()["di"]);
+        }
         RunSteps(log, r.steps(sim));
         // Only the recorder's feeder asked the camera: its challenge and its request.
         EXPECT_EQ(2u, sim.RequestCount());

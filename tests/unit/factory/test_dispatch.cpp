@@ -93,7 +93,7 @@ DetChoice Chosen(int kind, CameraRig& rig, bool sf) {
 
 // The extra arguments the created object shows: the GROUP11 firmware's path
 // and the VMD mode's event-id test. Other flags have no observable effect on
-// the classes built so far.
+// the classes.
 void CheckObservableArgs(BRObjectBase* obj, const DetChoice& c) {
     if (c.def == &detclass::MessoaSDK05MD || c.def == &detclass::MessoaSDK05DI) {
         std::string path;
@@ -131,8 +131,7 @@ TEST(DispatchTable, EveryKeyIsInExactlyOneRow) {
 }
 
 // Every key, kind and camera through the real factory: the object created is
-// the class its definition names, a kind the row gives nothing (or a class not
-// built yet) yields null, the camera is prepared once per call, and the object
+// the class its definition names, a kind the row gives nothing yields null, the camera is prepared once per call, and the object
 // reports as the factory's kind.
 TEST(DispatchTable, EveryRowCreatesTheClassItsDefinitionNames) {
     LogCapture log;
@@ -156,7 +155,7 @@ TEST(DispatchTable, EveryRowCreatesTheClassItsDefinitionNames) {
                     }
                     BRObjectBase* obj = Create(kind, rig, cam.sf);
                     EXPECT_EQ(1, rig.api.GetPrepareCount(kind));
-                    if (!c.def || !c.def->make) {
+                    if (!c.def) {
                         EXPECT_EQ(nullptr, obj);
                         continue;
                     }
@@ -320,14 +319,9 @@ TEST(DispatchConditions, FormatModelAndCapabilitiesDecide) {
         if (cls.find("Detector") != std::string::npos || cls == "PanaJpgDIMD") {
             EXPECT_EQ(c.kind, choice.args.kind);
         }
-        // A built class is created; a class not built yet gives null.
-        if (choice.def->make) {
-            ASSERT_NE(nullptr, obj);
-            EXPECT_EQ(cls, ClassName(obj));
-            Release(c.kind, obj);
-        } else {
-            EXPECT_EQ(nullptr, obj);
-        }
+        ASSERT_NE(nullptr, obj);
+        EXPECT_EQ(cls, ClassName(obj));
+        Release(c.kind, obj);
     }
 }
 
@@ -433,8 +427,8 @@ TEST(DispatchRecord, RecordCarriesTheRecorderObjects) {
     EXPECT_FALSE(attr.streamFifoHdl.IsValid());
 }
 
-TEST(DispatchRecord, UnknownOrUnbuiltClassYieldsNullFromTheExportedFactory) {
-    for (const char* api : {"no-such-camera", "avtech"}) {
+TEST(DispatchRecord, UnknownCameraYieldsNullFromTheExportedFactory) {
+    for (const char* api : {"no-such-camera", ""}) {
         SCOPED_TRACE(api);
         CameraRig rig;
         rig.cap.SetAPI(api);

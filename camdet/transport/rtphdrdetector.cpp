@@ -1,0 +1,167 @@
+#include "camdet/transport/rtphdrdetector.h"
+
+#include <new>
+
+#include "dupfromox/oxdebuglog.h"
+#include "interface/rtpfetch.h"
+
+namespace {
+
+const char* const kSrc = "camdet/rtphdrdetector";
+// The stream protocol the fetchers speak: RTP over RTSP.
+const int kRtpOverRtsp = 1;
+// What an own fetcher is asked for: the RTP over the RTSP connection of the
+// video track, kept alive, with the fetcher's own time-out.
+const bool kOwnOverUdp = false;
+const int kOwnMediaVideo = 2;
+const bool kOwnKeepAlive = true;
+const int kOwnTimeoutSec = 0;
+
+// One packet per pass; the followers read the owner's buffer during the
+// locked feed.
+class ExtSteps : public CamDetector::LoopSteps {
+public:
+    explicit ExtSteps(RtpHdrDetector& det) : m_Det(det) {}
+    ~ExtSteps() override {
+        delete[] m_Buf;
+        if (m_pOwn) ReleaseRtpFetch(m_pOwn);
+    }
+
+    bool Open() override { return m_Det.OpenFetcher(m_Fetch, m_blShared, m_pOwn); }
+    bool Step() override {
+        m_Len = 0;
+        m_Result = m_Det.FetchExtData(m_Buf, m_Cap, m_Len, m_Fetch, m_blShared);
+        if (m_Result == RET_RTPHDR_OK || m_Result == RET_RTPHDR_NO_DATA) return true;
+        // Nothing to report; an own fetcher gets its session dropped and a
+        // back-off before the pass pause.
+        if (!m_blShared) {
+            m_Fetch.FetchFailed();
+            m_Det.SleepBySec(RtpHdrDetector::kOwnFailSec);
+        }
+        return false;
+    }
+    void Report(CamDetector* det) override {
+        RtpHdrDetector* d = dynamic_cast<RtpHdrDetector*>(det);
+        if (d) d->UpdateTrigger(m_Buf, m_Len, m_Result);
+    }
+    // An own fetcher's wait paces packets with data; the shared one is only sampled.
+    void Pace() override {
+        if (m_blShared || m_Result != RET_RTPHDR_OK) m_Det.PauseMs(RtpHdrDetector::kPassPauseMs);
+    }
+    void Close() override {
+        delete[] m_Buf;
+        m_Buf = nullptr;
+        m_Cap = 0;
+        // The recorder's shared fetcher is never released here.
+        if (m_pOwn) ReleaseRtpFetch(m_pOwn);
+    }
+
+private:
+    RtpHdrDetector& m_Det;
+    RtpFetchHandler m_Fetch;
+    bool m_blShared = false;
+    BRObjectBase* m_pOwn = nullptr;
+    char* m_Buf = nullptr;
+    unsigned int m_Cap = 0;
+    unsigned int m_Len = 0;
+    __tag_RET_RTPHDR m_Result = RET_RTPHDR_FAIL;
+};
+
+}  // namespace
+
+RtpHdrDetector::RtpHdrDetector(DET_BASE_ATTR attr) : CamDetector(attr) {}
+
+RtpHdrDetector::~RtpHdrDetector() {}
+
+bool RtpHdrDetector::IsTrig(char*, unsigned int, int&) { return false; }
+
+bool RtpHdrDetector::IsTrig(int, char*, unsigned int, int&) { return false; }
+
+bool RtpHdrDetector::IsShareFetcher(const std::string& path, int port) { return path.empty() && port == 0; }
+
+int RtpHdrDetector::DetMain() {
+    ExtSteps steps(*this);
+    return RunLoop(steps);
+}
+
+bool RtpHdrDetector::OpenFetcher(RtpFetchHandler& h, bool& shared, BRObjectBase*& own) {
+    if (m_Attr.camMediatorHdl.GetInt(CAM_MEDIATOR_FUNC_STREAM_PROTOCOL) != kRtpOverRtsp) {
+        OXLOG(kSrc, "Cam[%d]: Wrong protocol.\n", m_CamId);
+        return false;
+    }
+    std::string path;
+    int port = 0;
+    if (GetPathPort(path, port) != 0) return false;
+    if (IsShareFetcher(path, port)) {
+        h = m_Attr.rtpFetchHdl;
+        shared = true;
+    } else {
+        const std::string host = m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_HOST);
+        const std::string user = m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_USER);
+        const std::string password = m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_PASSWORD);
+        const std::string arg = m_Attr.pCamApi ? m_Attr.pCamApi->GetRtpFetchArg() : std::string();
+        own = RtpFetchFactory(host, port, path, user, password, kOwnOverUdp, arg, kOwnMediaVideo, kOwnKeepAlive,
+                              kOwnTimeoutSec);
+        h = RtpFetchHandler(own);
+        shared = false;
+    }
+    if (!h.IsValid()) {
+        OXLOG(kSrc, "Cam[%d]: Failed to new RtpFetcher.\n", m_Attr.camMediatorHdl.GetInt(CAM_MEDIATOR_FUNC_CAM_ID));
+        return false;
+    }
+    return true;
+}
+
+__tag_RET_RTPHDR RtpHdrDetector::FetchExtData(char*& buf, unsigned int& cap, unsigned int& len, RtpFetchHandler& h,
+                                              bool shared) {
+    if (shared) {
+        // A packet without an extension is not told apart here: copying its
+        // zero bytes succeeds and the tests see an empty extension.
+        len = h.CurExtLen();
+    } else {
+        int unused = 0;
+        if (h.WaitPacket(len, unused) != 0) return RET_RTPHDR_FAIL;
+        if (len == 0) return RET_RTPHDR_NO_DATA;
+    }
+    if (cap < len) {
+        delete[] buf;
+        buf = new (std::nothrow) char[len];
+        if (!buf) {
+            OXLOG(kSrc, "Cam[%d]: Out of memory!\n", m_CamId);
+            cap = 0;
+            h.OutOfMemory();
+            return RET_RTPHDR_NO_MEM;
+        }
+        cap = len;
+    }
+    if (h.CopyExt(reinterpret_cast<unsigned char*>(buf), len) != 0) return RET_RTPHDR_FAIL;
+    return RET_RTPHDR_OK;
+}
+
+void RtpHdrDetector::UpdateTrigger(char* data, unsigned int len, __tag_RET_RTPHDR result) {
+    if (m_DetType == DET_TYPE_DI) {
+        UpdateDITrigger(data, len, result);
+        return;
+    }
+    if (!IsActivated()) {
+        m_Attr.evtBufHdl.SetStatus(false, 0);
+        return;
+    }
+    // A packet without data says nothing about motion: the last status stays.
+    if (result != RET_RTPHDR_OK) return;
+    int value = 0;
+    const bool trig = IsTrig(data, len, value);
+    m_Attr.evtBufHdl.SetStatus(trig, value);
+}
+
+void RtpHdrDetector::UpdateDITrigger(char* data, unsigned int len, __tag_RET_RTPHDR) {
+    if (!IsActivated()) {
+        ResetDIDetStatus();
+        return;
+    }
+    int value = 0;
+    for (int port = 0; port < m_DICnt; ++port) {
+        const bool trig = IsTrig(port, data, len, value);
+        m_Attr.evtBufMapHdl.SetStatus(port, trig, value);
+    }
+}

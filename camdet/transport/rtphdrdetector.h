@@ -1,0 +1,66 @@
+// Transport base for cameras that carry their event state in the RTP header
+// extension of their video packets. The detector reads the extension of one
+// packet per pass, from the recorder's fetcher of the live stream (shared:
+// the vendor names an empty path and port 0) or from a fetcher of its own,
+// hands it to the vendor's tests and reports, for itself and for the RTP
+// detectors of the same camera that follow it.
+#ifndef CAMDET_RTPHDRDETECTOR_H
+#define CAMDET_RTPHDRDETECTOR_H
+
+#include <string>
+
+#include "camdet/core/eventdetector.h"
+
+// Result of one fetch.
+enum __tag_RET_RTPHDR {
+    RET_RTPHDR_OK = 0,       // extension data copied into the buffer
+    RET_RTPHDR_FAIL = 1,     // the fetcher failed to deliver or copy a packet
+    RET_RTPHDR_NO_DATA = 2,  // a packet came without extension data
+    RET_RTPHDR_NO_MEM = 3,   // the buffer cannot be grown
+};
+
+class RtpHdrDetector : public CamDetector {
+public:
+    explicit RtpHdrDetector(DET_BASE_ATTR attr);
+    ~RtpHdrDetector() override;
+
+    // The worker loop (CamDetector::RunLoop): returns at once for a follower,
+    // and without running when the stream protocol is not RTP over RTSP (1),
+    // the vendor has no path or no fetcher can be had.
+    int DetMain() override;
+
+    // 0 when path and port are set; an empty path with port 0 selects the
+    // recorder's shared fetcher.
+    virtual int GetPathPort(std::string& path, int& port) = 0;
+    // Whole-camera test over one extension (len bytes, not NUL-terminated).
+    virtual bool IsTrig(char* data, unsigned int len, int& value);
+    // Per-input test, ports from 0.
+    virtual bool IsTrig(int port, char* data, unsigned int len, int& value);
+    // One packet's extension into buf (capacity cap, grown to the extension's
+    // length when needed, never shrunk; the caller frees it with delete[]);
+    // len is its length. shared tells which fetcher h is.
+    virtual __tag_RET_RTPHDR FetchExtData(char*& buf, unsigned int& cap, unsigned int& len, RtpFetchHandler& h,
+                                          bool shared);
+
+    // True exactly for an empty path with port 0.
+    static bool IsShareFetcher(const std::string& path, int port);
+
+    // Reports one fetch (RET_RTPHDR_OK or RET_RTPHDR_NO_DATA) for this
+    // detector. Stopped: the status is cleared. Whole-camera kinds report only
+    // an extension that was copied; an input detector tests every port, an
+    // empty extension included.
+    void UpdateTrigger(char* data, unsigned int len, __tag_RET_RTPHDR result);
+    void UpdateDITrigger(char* data, unsigned int len, __tag_RET_RTPHDR result);
+
+    // The loop's set-up: the protocol check, the path, and the fetcher bound
+    // to h (own: created here, to be released through ReleaseRtpFetch).
+    // False when the loop is not to run.
+    bool OpenFetcher(RtpFetchHandler& h, bool& shared, BRObjectBase*& own);
+
+    // Pacing: between passes with the shared fetcher and after passes without
+    // data; the back-off after a failed own fetch comes first.
+    static constexpr int kPassPauseMs = 300;
+    static constexpr int kOwnFailSec = 5;
+};
+
+#endif  // CAMDET_RTPHDRDETECTOR_H

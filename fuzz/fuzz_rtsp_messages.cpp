@@ -1,0 +1,58 @@
+// What a camera's RTSP server says to the client, on arbitrary bytes: the
+// message parser (the input split at its first blank line into head and
+// body), the challenge the client would answer and its Authorization value,
+// the SDP track search with the control URL made absolute, the Session and
+// Transport headers, and the stream URL parser. Links the recorder's pure
+// message unit and libcrypto (MD5), nothing else.
+#include <stddef.h>
+#include <stdint.h>
+#include <stdlib.h>
+
+#include <string>
+
+#include "host/rtsp/rtspmsg.h"
+
+namespace {
+void Check(bool cond) {
+    if (!cond) abort();
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    size_t blank = text.find("\r\n\r\n");
+    const size_t headLen = blank == std::string::npos ? text.size() : blank + 4;
+    RTSP_MESSAGE m;
+    if (ParseRtspMessage(text.data(), headLen, text.data() + headLen, text.size() - headLen, m)) {
+        Check(m.blResponse ? (m.status >= 100 && m.status <= 999) : !m.method.empty());
+        const RTSP_CHALLENGE ch = ParseChallenges(m.Headers("WWW-Authenticate"));
+        unsigned nc = 0;
+        const std::string auth = AuthorizationValue(ch, "user", "secret", "DESCRIBE", "rtsp://h/s", nc, "0a4f113b");
+        Check((ch.scheme == RTSP_CHALLENGE::NONE) == auth.empty());
+        if (ch.scheme == RTSP_CHALLENGE::BASIC) Check(auth.compare(0, 6, "Basic ") == 0);
+        if (ch.scheme == RTSP_CHALLENGE::DIGEST) {
+            // The answer is an MD5 whatever the challenge held.
+            const std::string r = DigestResponse("user", "secret", ch.realm, ch.nonce, "DESCRIBE", "rtsp://h/s",
+                                                 ch.blQopAuth, "00000001", "0a4f113b");
+            Check(r.size() == 32 && auth.find("response=\"" + r + "\"") != std::string::npos);
+        }
+        m.CSeq();
+    }
+    SDP_MEDIA media;
+    if (FindSdpMedia(text, "video", "rtsp://cam:554/base", media))
+        Check(!media.control.empty() && media.type == "video");
+    int rtp = -1, rtcp = -1;
+    if (ParseInterleaved(text, rtp, rtcp)) Check(rtp >= 0 && rtp <= 255 && rtcp >= 0 && rtcp <= 256);
+    std::string id;
+    int timeout = 0;
+    ParseSession(text, id, timeout);
+    Check(timeout >= 1 && timeout <= 3600);
+    RTSP_URL_PARTS url;
+    std::string why;
+    if (ParseRtspUrl(text, url, why)) {
+        Check(!url.host.empty() && url.port >= 1 && url.port <= 65535 && !url.path.empty() && url.path[0] == '/');
+    } else {
+        Check(!why.empty());
+    }
+    return 0;
+}

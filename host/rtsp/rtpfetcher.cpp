@@ -1,0 +1,352 @@
+#include "host/rtsp/rtpfetcher.h"
+
+#include <string.h>
+
+#include <algorithm>
+#include <chrono>
+#include <new>
+
+#include "dupfromox/oxdebuglog.h"
+#include "host/rtsp/rtpext.h"
+#include "interface/rtpfetch.h"
+
+namespace {
+
+const char* const kSrc = "host/rtpfetcher";
+const size_t kLiveStack = 256 * 1024;
+// The live thread's read slice: how soon it sees StopLive.
+const int kLiveSliceMs = 200;
+// Reconnect back-off of the live stream: doubles from the first to the last.
+const int kLiveFirstBackoffMs = 1000;
+const int kLiveMaxBackoffMs = 10000;
+
+}  // namespace
+
+RtpFetcher::RtpFetcher(const RTSP_CLIENT_CONF& conf)
+    : m_Conf(conf),
+      m_Client(conf),
+      m_blLive(false),
+      m_blHaveNewest(false),
+      m_NewestSeq(0),
+      m_LastExtMs(0),
+      m_blHeld(false),
+      m_LastReadSeq(0),
+      m_blWaitFresh(false),
+      m_Thread(),
+      m_blThread(false),
+      m_blStop(false),
+      m_Packets(0),
+      m_Malformed(0),
+      m_Connects(0),
+      m_blFailLogged(false) {
+    m_Url = m_Client.Url();
+    if (m_Conf.timeoutSec <= 0) m_Conf.timeoutSec = 10;
+}
+
+RtpFetcher::~RtpFetcher() {
+    StopLive();
+    m_Client.Close();
+}
+
+// ---------------------------------------------------------------- logging
+
+void RtpFetcher::LogFailure(const RtspClient& client) {
+    if (m_blFailLogged) return;
+    m_blFailLogged = true;
+    OXLOG(kSrc, "RTSP %s: %s\n", m_Url.c_str(), client.LastError().c_str());
+}
+
+void RtpFetcher::LogStreaming(const RtspClient& client) {
+    OXLOG(kSrc, "RTSP %s: streaming (session %s)%s\n", m_Url.c_str(), client.SessionId().c_str(),
+          m_blFailLogged ? " again" : "");
+    m_blFailLogged = false;
+}
+
+// ---------------------------------------------------------------- packets
+
+void RtpFetcher::Publish(const uint8_t* pkt, size_t, const RTP_PACKET_INFO& info) {
+    const uint8_t* ext = info.hasExt ? pkt + info.extOffset : nullptr;
+    if (m_blLive) {
+        const int64_t now = BrellinOwned::MonotonicMs();
+        {
+            std::lock_guard<std::mutex> g(m_Mutex);
+            if (info.hasExt || !m_blHaveNewest || now - m_LastExtMs >= kExtHoldMs) {
+                // assign reuses the capacity: no allocation once the largest
+                // extension has been seen.
+                m_Newest.assign(ext, ext + info.extLen);
+                if (info.hasExt) m_LastExtMs = now;
+                m_blHaveNewest = true;
+                ++m_NewestSeq;
+            }
+        }
+        m_Cond.notify_all();
+        return;
+    }
+    std::lock_guard<std::mutex> g(m_ReadMutex);
+    m_Held.assign(ext, ext + info.extLen);
+    m_blHeld = true;
+}
+
+int RtpFetcher::FetchOwn() {
+    if (!m_Client.IsOpen()) {
+        {
+            std::lock_guard<std::mutex> g(m_ReadMutex);
+            m_blHeld = false;
+        }
+        ++m_Connects;
+        if (m_Client.Open() != RTSP_OK) {
+            LogFailure(m_Client);
+            return -1;
+        }
+        LogStreaming(m_Client);
+    }
+    const int64_t deadline = BrellinOwned::MonotonicMs() + (int64_t)m_Conf.timeoutSec * 1000;
+    for (;;) {
+        const int64_t left = deadline - BrellinOwned::MonotonicMs();
+        if (left <= 0) {
+            // Bytes keep coming but none makes a packet: treat it as lost.
+            m_Client.Close();
+            if (!m_blFailLogged) {
+                m_blFailLogged = true;
+                OXLOG(kSrc, "RTSP %s: no well-formed packet within %d s\n", m_Url.c_str(), m_Conf.timeoutSec);
+            }
+            return -1;
+        }
+        const uint8_t* pkt = nullptr;
+        size_t len = 0;
+        const int rc = m_Client.NextPacket(pkt, len, (int)left);
+        if (rc == 0) continue;
+        if (rc < 0) {
+            LogFailure(m_Client);
+            return -1;
+        }
+        RTP_PACKET_INFO info;
+        if (ParseRtpPacket(pkt, len, info) != RTP_PARSE_OK) {
+            ++m_Malformed;
+            continue;
+        }
+        ++m_Packets;
+        Publish(pkt, len, info);
+        return 0;
+    }
+}
+
+// ---------------------------------------------------------------- live mode
+
+bool RtpFetcher::StartLive() {
+    if (m_blThread) return false;
+    m_blLive = true;
+    m_blStop = false;
+    m_StopWake.Reset();
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, kLiveStack);
+    const int rc = pthread_create(&m_Thread, &attr, &RtpFetcher::LiveThread, this);
+    pthread_attr_destroy(&attr);
+    if (rc != 0) {
+        OXLOG(kSrc, "RTSP %s: cannot start the stream thread (%d)\n", m_Url.c_str(), rc);
+        return false;
+    }
+    m_blThread = true;
+    return true;
+}
+
+void RtpFetcher::StopLive() {
+    if (!m_blThread) return;
+    m_blStop = true;
+    m_StopWake.Signal();
+    m_Cond.notify_all();
+    pthread_join(m_Thread, nullptr);
+    m_blThread = false;
+}
+
+void* RtpFetcher::LiveThread(void* self) {
+    static_cast<RtpFetcher*>(self)->LiveLoop();
+    return nullptr;
+}
+
+void RtpFetcher::PauseLive(int ms) { BrellinOwned::GetClock().WaitMs(ms, &m_StopWake); }
+
+void RtpFetcher::LiveLoop() {
+    RtspClient& client = m_Client;
+    client.SetAbortFlag(&m_blStop);
+    int backoff = kLiveFirstBackoffMs;
+    while (!m_blStop.load()) {
+        ++m_Connects;
+        if (client.Open() != RTSP_OK) {
+            if (m_blStop.load()) break;
+            LogFailure(client);
+            PauseLive(backoff);
+            backoff = std::min(backoff * 2, kLiveMaxBackoffMs);
+            continue;
+        }
+        LogStreaming(client);
+        backoff = kLiveFirstBackoffMs;
+        while (!m_blStop.load()) {
+            const uint8_t* pkt = nullptr;
+            size_t len = 0;
+            const int rc = client.NextPacket(pkt, len, kLiveSliceMs);
+            if (rc == 0) continue;
+            if (rc < 0) {
+                if (!m_blStop.load()) LogFailure(client);
+                break;
+            }
+            RTP_PACKET_INFO info;
+            if (ParseRtpPacket(pkt, len, info) != RTP_PARSE_OK) {
+                ++m_Malformed;
+                continue;
+            }
+            ++m_Packets;
+            Publish(pkt, len, info);
+        }
+        client.Close();
+        {
+            // A lost stream has no current packet: a detector must not keep
+            // reading a state the camera may have left long ago.
+            std::lock_guard<std::mutex> g(m_Mutex);
+            m_blHaveNewest = false;
+            m_LastExtMs = 0;
+        }
+        m_Cond.notify_all();
+        if (!m_blStop.load()) PauseLive(kLiveFirstBackoffMs);
+    }
+    client.Close();
+    client.SetAbortFlag(nullptr);
+}
+
+bool RtpFetcher::WaitPackets(uint64_t n, int ms) {
+    std::unique_lock<std::mutex> g(m_Mutex);
+    return m_Cond.wait_for(g, std::chrono::milliseconds(ms), [&] { return m_Packets.load() >= n; });
+}
+
+// ---------------------------------------------------------------- functions
+
+int RtpFetcher::WaitPacket(unsigned int& extLen, int&) {
+    extLen = 0;
+    if (m_blLive) {
+        const unsigned int n = CurExtLen();
+        std::lock_guard<std::mutex> g(m_ReadMutex);
+        if (!m_blHeld) return -1;
+        extLen = n;
+        return 0;
+    }
+    if (FetchOwn() != 0) return -1;
+    std::lock_guard<std::mutex> g(m_ReadMutex);
+    extLen = (unsigned int)m_Held.size();
+    return 0;
+}
+
+unsigned int RtpFetcher::CurExtLen() {
+    std::lock_guard<std::mutex> r(m_ReadMutex);
+    if (m_blLive) {
+        std::lock_guard<std::mutex> g(m_Mutex);
+        m_blHeld = m_blHaveNewest;
+        if (m_blHeld) {
+            m_Held.assign(m_Newest.begin(), m_Newest.end());
+            m_LastReadSeq = m_NewestSeq;
+        }
+    }
+    return m_blHeld ? (unsigned int)m_Held.size() : 0;
+}
+
+int RtpFetcher::CopyExt(unsigned char* buf, unsigned int len) {
+    std::lock_guard<std::mutex> g(m_ReadMutex);
+    if (!m_blHeld || len > m_Held.size() || (len > 0 && !buf)) return -1;
+    if (len > 0) memcpy(buf, m_Held.data(), len);
+    return 0;
+}
+
+void RtpFetcher::FetchFailed() {
+    if (!m_blLive) m_Client.Close();
+}
+
+void RtpFetcher::OutOfMemory() {
+    OXLOG(kSrc, "RTSP %s: a detector has no memory for the header extension\n", m_Url.c_str());
+}
+
+void RtpFetcher::SetWait(bool wait) {
+    std::lock_guard<std::mutex> g(m_ReadMutex);
+    m_blWaitFresh = wait;
+}
+
+unsigned int RtpFetcher::ReadExt(char* buf, unsigned int capacity, int&) {
+    bool wait;
+    {
+        std::lock_guard<std::mutex> g(m_ReadMutex);
+        wait = m_blWaitFresh;
+    }
+    if (!m_blLive) {
+        if (wait && FetchOwn() != 0) return 0;
+    } else {
+        std::lock_guard<std::mutex> r(m_ReadMutex);
+        std::unique_lock<std::mutex> g(m_Mutex);
+        if (wait) {
+            // A network wait: real time, bounded, ended early by StopLive.
+            const uint64_t last = m_LastReadSeq;
+            m_Cond.wait_for(g, std::chrono::milliseconds(kFreshWaitMs),
+                            [&] { return m_blStop.load() || (m_blHaveNewest && m_NewestSeq != last); });
+            if (!m_blHaveNewest || m_NewestSeq == last) return 0;
+        }
+        m_blHeld = m_blHaveNewest;
+        if (m_blHeld) {
+            m_Held.assign(m_Newest.begin(), m_Newest.end());
+            m_LastReadSeq = m_NewestSeq;
+        }
+    }
+    std::lock_guard<std::mutex> r(m_ReadMutex);
+    if (!m_blHeld || !buf) return 0;
+    const size_t n = std::min<size_t>(capacity, m_Held.size());
+    if (n > 0) memcpy(buf, m_Held.data(), n);
+    return (unsigned int)n;
+}
+
+// ---------------------------------------------------------------- table and factory
+
+FuncTable* GetRtpFetchFuncTable() {
+    static MemFunc<int, RtpFetcher, unsigned int&, int&> waitPacket(&RtpFetcher::WaitPacket);
+    static MemFunc<unsigned int, RtpFetcher> curExtLen(&RtpFetcher::CurExtLen);
+    static MemFunc<int, RtpFetcher, unsigned char*, unsigned int> copyExt(&RtpFetcher::CopyExt);
+    static MemFunc<void, RtpFetcher> fetchFailed(&RtpFetcher::FetchFailed);
+    static MemFunc<void, RtpFetcher> outOfMemory(&RtpFetcher::OutOfMemory);
+    static MemFunc<unsigned int, RtpFetcher, char*, unsigned int, int&> readExt(&RtpFetcher::ReadExt);
+    static MemFunc<void, RtpFetcher, bool> setWait(&RtpFetcher::SetWait);
+    static FuncTable table = {
+        {RTP_FETCH_FUNC_WAIT_PACKET, &waitPacket}, {RTP_FETCH_FUNC_CUR_EXT_LEN, &curExtLen},
+        {RTP_FETCH_FUNC_COPY_EXT, &copyExt},       {RTP_FETCH_FUNC_FETCH_FAILED, &fetchFailed},
+        {RTP_FETCH_FUNC_OUT_OF_MEMORY, &outOfMemory}, {RTP_FETCH_FUNC_READ_EXT, &readExt},
+        {RTP_FETCH_FUNC_SET_WAIT, &setWait},
+    };
+    return &table;
+}
+
+BRObjectBase* RtpFetchFactory(std::string host, int port, std::string path, std::string user, std::string password,
+                              bool blOverUdp, std::string arg, int media, bool blKeepAlive, int timeoutSec) {
+    if (host.empty() || port <= 0 || port > 65535) {
+        OXLOG(kSrc, "No RTP fetcher for %s:%d: invalid address\n", host.c_str(), port);
+        return nullptr;
+    }
+    if (blOverUdp) {
+        OXLOG(kSrc, "No RTP fetcher for %s:%d: only RTP over the RTSP connection is offered\n", host.c_str(), port);
+        return nullptr;
+    }
+    if (media != 1 && media != 2) {
+        OXLOG(kSrc, "No RTP fetcher for %s:%d: unknown media %d\n", host.c_str(), port, media);
+        return nullptr;
+    }
+    RTSP_CLIENT_CONF conf;
+    conf.host = host;
+    conf.port = port;
+    conf.path = path;
+    conf.query = arg;
+    conf.user = user;
+    conf.password = password;
+    conf.media = media == 1 ? "audio" : "video";
+    conf.blKeepAlive = blKeepAlive;
+    conf.timeoutSec = timeoutSec > 0 ? timeoutSec : 10;
+    return new (std::nothrow) RtpFetcher(conf);
+}
+
+void ReleaseRtpFetch(BRObjectBase*& obj) {
+    delete dynamic_cast<RtpFetcher*>(obj);
+    obj = nullptr;
+}

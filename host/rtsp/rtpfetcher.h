@@ -1,0 +1,126 @@
+// The recorder's RTP fetcher, published to the detectors through
+// GetRtpFetchFuncTable (functions RTP_FETCH_FUNC_*, interface/camerahost.h).
+// It reads one track of the camera's RTSP stream (RtspClient) and keeps the
+// header extension of the current packet.
+//
+// Two ways to run it:
+//  - own (RtpFetchFactory): idle until the first fetch, which connects; every
+//    fetch then reads the connection on the caller's thread;
+//  - live (StartLive): the recorder's fetcher of the camera's live stream; a
+//    thread of its own keeps the session up, reconnecting with a back-off,
+//    and detectors only sample its newest packet. Cameras put the extension
+//    on some packets only (the first of a frame): the newest packet that
+//    carried one stays the current packet while extensions keep coming
+//    (within kExtHoldMs), so a sample never falls between two of them.
+#ifndef HOST_RTPFETCHER_H
+#define HOST_RTPFETCHER_H
+
+#include <pthread.h>
+#include <stdint.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "host/rtsp/rtpext.h"
+#include "host/rtsp/rtspclient.h"
+#include "interface/camerahost.h"
+#include "interface/clock.h"
+
+class RtpFetcher : public BRObjectBase {
+public:
+    explicit RtpFetcher(const RTSP_CLIENT_CONF& conf);
+    // Stops the live thread, ends the session.
+    ~RtpFetcher() override;
+    RtpFetcher(const RtpFetcher&) = delete;
+    RtpFetcher& operator=(const RtpFetcher&) = delete;
+
+    // Live mode: starts the thread that keeps the stream. False when it cannot
+    // be created (logged) or runs already.
+    bool StartLive();
+    // Ends the live thread within one wait slice and closes the session.
+    void StopLive();
+
+    // RTP_FETCH_FUNC_WAIT_PACKET (own): connects when needed and waits, up to
+    // the time-out, for the next well-formed packet; it becomes the current
+    // one. 0 and its extension length; -1 on failure (the session is then
+    // closed and the next call reconnects). Live: the length of the current
+    // packet, -1 without one.
+    virtual int WaitPacket(unsigned int& extLen, int& unused);
+    // RTP_FETCH_FUNC_CUR_EXT_LEN: takes the newest packet as the current one
+    // (live) and returns its extension length; 0 without one.
+    virtual unsigned int CurExtLen();
+    // RTP_FETCH_FUNC_COPY_EXT: 0 when len bytes of the current extension were
+    // copied; -1 without a current packet or for len beyond its extension.
+    virtual int CopyExt(unsigned char* buf, unsigned int len);
+    // RTP_FETCH_FUNC_FETCH_FAILED: own: drops the session (the next fetch reconnects).
+    virtual void FetchFailed();
+    // RTP_FETCH_FUNC_OUT_OF_MEMORY: logged; nothing is held for the caller.
+    virtual void OutOfMemory();
+    // RTP_FETCH_FUNC_READ_EXT: with the wait flag, first a packet newer than
+    // the last one read (live: waits up to kFreshWaitMs; own: reads the next
+    // one); copies at most capacity bytes of its extension. The bytes copied,
+    // 0 when there are none.
+    virtual unsigned int ReadExt(char* buf, unsigned int capacity, int& unused);
+    // RTP_FETCH_FUNC_SET_WAIT.
+    virtual void SetWait(bool wait);
+
+    // How long a live read waits for a fresh packet.
+    static constexpr int kFreshWaitMs = 1000;
+    // How long the last extension of a live stream outlives packets without one.
+    static constexpr int kExtHoldMs = 2000;
+
+    // For the recorder's status and for tests.
+    uint64_t PacketCount() const { return m_Packets.load(); }
+    uint64_t MalformedCount() const { return m_Malformed.load(); }
+    int ConnectCount() const { return m_Connects.load(); }
+    bool IsLive() const { return m_blLive; }
+    const std::string& Url() const { return m_Url; }
+    // Live: waits (really) up to ms until n packets have arrived in all.
+    bool WaitPackets(uint64_t n, int ms);
+
+private:
+    static void* LiveThread(void* self);
+    void LiveLoop();
+    // Own mode: the next well-formed packet into m_Held.
+    int FetchOwn();
+    // Keeps a packet's extension as the newest (live) or as the held one (own).
+    void Publish(const uint8_t* pkt, size_t len, const RTP_PACKET_INFO& info);
+    void LogFailure(const RtspClient& client);
+    void LogStreaming(const RtspClient& client);
+    void PauseLive(int ms);
+
+    RTSP_CLIENT_CONF m_Conf;
+    std::string m_Url;
+    RtspClient m_Client;  // own mode: the caller's thread; live mode: the live thread
+    bool m_blLive;
+
+    // Newest packet of the live stream, guarded by m_Mutex.
+    std::mutex m_Mutex;
+    std::condition_variable m_Cond;
+    std::vector<uint8_t> m_Newest;
+    bool m_blHaveNewest;
+    uint64_t m_NewestSeq;
+    int64_t m_LastExtMs;  // when the last extension came (0: none on this connection)
+
+    // The caller's current packet and read position, guarded by m_ReadMutex
+    // (one reader at a time in practice; the lock keeps two safe).
+    std::mutex m_ReadMutex;
+    std::vector<uint8_t> m_Held;
+    bool m_blHeld;
+    uint64_t m_LastReadSeq;
+    bool m_blWaitFresh;
+
+    pthread_t m_Thread;
+    bool m_blThread;
+    std::atomic<bool> m_blStop;
+    BrellinOwned::WakeUp m_StopWake;
+    std::atomic<uint64_t> m_Packets;
+    std::atomic<uint64_t> m_Malformed;
+    std::atomic<int> m_Connects;
+    bool m_blFailLogged;  // one log line per run of failures
+};
+
+#endif  // HOST_RTPFETCHER_H

@@ -1,0 +1,271 @@
+// End to end over events carried in RTP header extensions: camdet-monitor
+// --json --rtsp watches simulated Axis, Vivotek and AVTECH cameras through
+// the recorder's shared fetcher of their live stream; one stream serves every
+// kind of a camera; the camera's RTSP faults (refusal, drops, lengths that
+// run past their packet, garbage, a stall) cost bounded memory, detection
+// resumes and the monitor still stops. In process: a detector with a fetcher
+// of its own against the simulator's RTSP server, and its back-off.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "camdet/vendors/rtpvendordetector.h"
+#include "tests/fixtures/fakeclock.h"
+#include "tests/fixtures/testsupport.h"
+#include "tests/integration/camsim/monitorprocess.h"
+#include "tests/integration/camsim/statuslog.h"
+#include "tools/camsim/camsim.h"
+
+using camtest::MonitorProcess;
+
+namespace {
+
+const int kStepMs = 15000;
+
+struct Step {
+    const char* what;
+    std::function<void()> change;
+    const char* kind;
+    int port;
+    bool trig;
+    int level;
+};
+
+void RunSteps(camtest::StatusLog& log, const std::vector<Step>& steps) {
+    for (const Step& s : steps) {
+        s.change();
+        EXPECT_TRUE(log.WaitState(s.kind, s.port, s.trig, s.level, kStepMs)) << s.what << "\n" << log.Text();
+    }
+}
+
+camsim::Config Cam(const char* api) {
+    camsim::Config cfg;
+    cfg.api = api;
+    cfg.user = "admin";
+    cfg.password = "pw-9";
+    cfg.inputs = 2;
+    return cfg;
+}
+
+// The monitor on the simulator's stream; the login in the URL.
+std::vector<std::string> Args(const camsim::CamSim& sim, const char* api, std::vector<std::string> more) {
+    std::string url = sim.RtspUrl();
+    url.insert(7, "admin:pw-9@");
+    std::vector<std::string> a = {"--json", "--api", api, "--port", std::to_string(sim.Port()), "--rtsp", url};
+    a.insert(a.end(), more.begin(), more.end());
+    return a;
+}
+
+long RssKiB(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.compare(0, 6, "VmRSS:") == 0) return atol(line.c_str() + 6);
+    }
+    return -1;
+}
+
+TEST(RtpEndToEnd, AxisStreamServesFourKinds) {
+    camsim::CamSim sim(Cam("axisv5"));
+    std::string error;
+    ASSERT_TRUE(sim.Start(error)) << error;
+    ASSERT_GT(sim.RtspPort(), 0);
+    MonitorProcess mon(Args(sim, "axisv5", {"--di-count", "2"}));
+    camtest::StatusLog& log = mon.Log();
+    ASSERT_TRUE(log.WaitClasses(4, kStepMs));
+    for (auto& c : log.Classes()) EXPECT_EQ(c.second, "AxisMp4Detector") << c.first;
+    RunSteps(log, {
+                      {"motion on at 40", [&] { sim.SetMotion(true, 40); }, "md", -1, true, 40},
+                      {"input 2 on", [&] { sim.SetInput(2, true); }, "di", 1, true, 100},
+                      {"tamper on", [&] { sim.SetTamper(true); }, "td", -1, true, 100},
+                      {"audio on", [&] { sim.SetAudio(true); }, "ad", -1, true, 100},
+                      {"motion at 75", [&] { sim.SetMotion(true, 75); }, "md", -1, true, 75},
+                      {"motion off", [&] { sim.SetMotion(false); }, "md", -1, false, 0},
+                      {"input 2 off", [&] { sim.SetInput(2, false); }, "di", 1, false, 0},
+                      {"tamper off", [&] { sim.SetTamper(false); }, "td", -1, false, 0},
+                      {"audio off", [&] { sim.SetAudio(false); }, "ad", -1, false, 0},
+                  });
+    EXPECT_EQ(log.CountTriggered("di", 0), 0);
+    // One RTSP session for the four detectors, none of them over HTTP.
+    EXPECT_EQ(sim.RtspSessions(), 1);
+    EXPECT_EQ(sim.RequestCount(), 0u);
+    EXPECT_EQ(mon.Terminate(), 0);
+    EXPECT_TRUE(log.BadLines().empty());
+}
+
+TEST(RtpEndToEnd, VivotekMotionAndTampering) {
+    camsim::CamSim sim(Cam("vivotek8"));
+    std::string error;
+    ASSERT_TRUE(sim.Start(error)) << error;
+    MonitorProcess mon(Args(sim, "vivotek8", {"--kinds", "md,td"}));
+    camtest::StatusLog& log = mon.Log();
+    ASSERT_TRUE(log.WaitClasses(2, kStepMs));
+    EXPECT_EQ(log.Classes()["md"], "VivotekMp4Detector");
+    EXPECT_EQ(log.Classes()["td"], "VivotekMp4Detector");
+    RunSteps(log, {
+                      {"motion on at 70", [&] { sim.SetMotion(true, 70); }, "md", -1, true, 70},
+                      {"tamper on", [&] { sim.SetTamper(true); }, "td", -1, true, 100},
+                      {"motion off", [&] { sim.SetMotion(false); }, "md", -1, false, 0},
+                      {"tamper off", [&] { sim.SetTamper(false); }, "td", -1, false, 0},
+                  });
+    EXPECT_EQ(sim.RtspSessions(), 1);
+    EXPECT_EQ(mon.Terminate(), 0);
+}
+
+TEST(RtpEndToEnd, AvtechMotionAndInputs) {
+    camsim::CamSim sim(Cam("avtech"));
+    std::string error;
+    ASSERT_TRUE(sim.Start(error)) << error;
+    // The login from --user and --password this time.
+    MonitorProcess mon({"--json", "--api", "avtech", "--rtsp", sim.RtspUrl(), "--user", "admin", "--password",
+                        "pw-9", "--kinds", "md,di", "--di-count", "2"});
+    camtest::StatusLog& log = mon.Log();
+    ASSERT_TRUE(log.WaitClasses(2, kStepMs));
+    EXPECT_EQ(log.Classes()["md"], "AVTECHMD");
+    EXPECT_EQ(log.Classes()["di"], "AVTECHDI");
+    RunSteps(log, {
+                      {"motion on", [&] { sim.SetMotion(true, 30); }, "md", -1, true, 100},
+                      // One alarm word for all inputs: every port reports it.
+                      {"input 1 on", [&] { sim.SetInput(1, true); }, "di", 0, true, 100},
+                      {"input 1 on, port 1 too", [] {}, "di", 1, true, 100},
+                      {"motion off", [&] { sim.SetMotion(false); }, "md", -1, false, 0},
+                      {"input 1 off", [&] { sim.SetInput(1, false); }, "di", 0, false, 0},
+                  });
+    EXPECT_EQ(mon.Terminate(), 0);
+}
+
+TEST(RtpEndToEnd, RtspFaultsCostBoundedMemoryAndDetectionResumes) {
+    camsim::CamSim sim(Cam("avtechp"));
+    std::string error;
+    ASSERT_TRUE(sim.Start(error)) << error;
+    sim.SetFault(camsim::kFaultRefuse, true);
+    LogCapture libLog;  // only its temporary file: the monitor writes its log there
+    MonitorProcess mon(Args(sim, "avtechp", {"--kinds", "md", "--log", libLog.Path()}));
+    camtest::StatusLog& log = mon.Log();
+    ASSERT_TRUE(log.WaitClasses(1, kStepMs));
+    sim.SetMotion(true);
+    // Refused: the fetcher says so and tries again later; then it gets in. (A
+    // connection closed before its request was read may arrive as a reset,
+    // seen by the receive or already by the send.)
+    const std::string failed = "RTSP " + sim.RtspUrl() + ": ";
+    auto refusedLogged = [&] {
+        const std::string t = libLog.Text();
+        return t.find(failed + "the server closed the connection") != std::string::npos ||
+               t.find(failed + "receive failed") != std::string::npos ||
+               t.find(failed + "send failed") != std::string::npos;
+    };
+    ASSERT_TRUE(WaitFor(refusedLogged, kStepMs)) << libLog.Text();
+    EXPECT_EQ(log.CountTriggered("md", -1), 0);
+    sim.SetFault(camsim::kFaultRefuse, false);
+    ASSERT_TRUE(log.WaitState("md", -1, true, 100, 30000)) << log.Text();
+    EXPECT_NE(std::string::npos, libLog.Text().find("streaming (session"));
+
+    struct Fault {
+        camsim::Fault fault;
+        const char* what;
+    } faults[] = {
+        {camsim::kFaultCloseMid, "the connection dropped mid-frame"},
+        {camsim::kFaultHugeLength, "interleaved lengths running past their packets"},
+        {camsim::kFaultGarbage, "garbage instead of packets"},
+        {camsim::kFaultStall, "a stall"},
+    };
+    bool motion = true;
+    for (const Fault& f : faults) {
+        SCOPED_TRACE(f.what);
+        const int sessions = sim.RtspSessions();
+        const int connections = sim.RtspConnections();
+        const uint64_t packets = sim.RtpPacketsSent();
+        sim.SetFault(f.fault, true);
+        switch (f.fault) {
+        case camsim::kFaultHugeLength:
+            // The frames stay readable: the packets after each broken one are found again.
+            motion = !motion;
+            sim.SetMotion(motion);
+            EXPECT_TRUE(log.WaitState("md", -1, motion, motion ? 100 : 0, kStepMs)) << log.Text();
+            break;
+        case camsim::kFaultCloseMid:
+            ASSERT_TRUE(WaitFor([&] { return sim.RtspSessions() > sessions + 1; }, 30000)) << "no reconnects";
+            break;
+        case camsim::kFaultGarbage:
+            ASSERT_TRUE(WaitFor([&] { return sim.RtpPacketsSent() >= packets + 40; }, 30000));
+            break;
+        default:
+            // Silent past the fetcher's time-out: it gives up and connects anew.
+            ASSERT_TRUE(WaitFor([&] { return sim.RtspConnections() > connections; }, 30000)) << "no reconnect";
+            break;
+        }
+        sim.SetFault(f.fault, false);
+        motion = !motion;
+        sim.SetMotion(motion);
+        EXPECT_TRUE(log.WaitState("md", -1, motion, motion ? 100 : 0, 30000)) << log.Text();
+    }
+    EXPECT_LT(RssKiB(mon.Pid()), 64 * 1024);
+    // The monitor stops while the camera stalls: every wait is bounded.
+    sim.SetFault(camsim::kFaultStall, true);
+    EXPECT_EQ(mon.Terminate(), 0);
+    EXPECT_TRUE(log.BadLines().empty());
+}
+
+// ---------------------------------------------------------------- own fetcher, in process
+
+// AVTECH motion from a fetcher of the detector's own on the simulator's stream.
+class OwnFetchAvtech : public AvtechDetector {
+public:
+    OwnFetchAvtech(DET_BASE_ATTR a, const std::string& path, int port)
+        : AvtechDetector(a, DET_TYPE_MD), m_Path(path), m_Port(port) {}
+    int GetPathPort(std::string& path, int& port) override {
+        path = m_Path;
+        port = m_Port;
+        return 0;
+    }
+
+private:
+    std::string m_Path;
+    int m_Port;
+};
+
+TEST(RtpEndToEnd, OwnFetcherBacksOffAfterAFailedFetch) {
+    camtest::FakeClock clock;  // the back-off is counted, not waited
+    SharingReset sharing;
+    LogCapture log;
+    camsim::CamSim sim(Cam("avtech"));
+    std::string error;
+    ASSERT_TRUE(sim.Start(error)) << error;
+    CameraRig rig;
+    rig.med.user = "admin";
+    rig.med.password = "pw-9";
+    std::mutex m;
+    std::vector<std::pair<bool, int> > seen;
+    rig.buf.SetListener([&](bool t, int l) {
+        std::lock_guard<std::mutex> g(m);
+        seen.push_back({t, l});
+    });
+    auto last = [&] {
+        std::lock_guard<std::mutex> g(m);
+        return seen.empty() ? std::make_pair(false, -1) : seen.back();
+    };
+    OwnFetchAvtech det(rig.Attr(), "/live/h264", sim.RtspPort());
+    ASSERT_EQ(0, det.Start());
+    sim.SetMotion(true);
+    ASSERT_TRUE(WaitFor([&] { return last() == std::make_pair(true, 100); }, 10000));
+    sim.SetFault(camsim::kFaultCloseMid, true);
+    ASSERT_TRUE(WaitFor([&] { return sim.RtspSessions() >= 3; }, 20000));
+    sim.SetFault(camsim::kFaultCloseMid, false);
+    sim.SetMotion(false);
+    ASSERT_TRUE(WaitFor([&] { return last() == std::make_pair(false, 0); }, 10000));
+    det.Stop();
+    // A failed fetch: five one-second steps, then the pass pause.
+    const std::vector<int64_t> waits = clock.Waits();
+    const std::vector<int64_t> backoff = {1000, 1000, 1000, 1000, 1000, RtpHdrDetector::kPassPauseMs};
+    EXPECT_NE(waits.end(), std::search(waits.begin(), waits.end(), backoff.begin(), backoff.end()));
+    EXPECT_NE(std::string::npos, log.Text().find("streaming (session"));
+    EXPECT_EQ(std::string::npos, log.Text().find("pw-9"));
+}
+
+}  // namespace

@@ -1,0 +1,333 @@
+// The RTSP client and the RTP fetcher against scripted RTSP servers on
+// loopback: the requests they send, the answers they accept, and the camera's
+// faults - refusal, error answers, login loops, a stale nonce, a connection
+// dropped mid-frame, an interleaved length that runs past its packet, silence
+// and garbage. The fetcher is reached through RtpFetchHandler, as detectors do.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "host/rtsp/rtpext.h"
+#include "host/rtsp/rtpfetcher.h"
+#include "host/rtsp/rtspclient.h"
+#include "interface/rtpfetch.h"
+#include "tests/fixtures/fakeclock.h"
+#include "tests/fixtures/rtppackets.h"
+#include "tests/fixtures/scriptedpeer.h"
+#include "tests/fixtures/testsupport.h"
+#include "tests/fixtures/testutil.h"
+
+using camtest::Bytes;
+using camtest::Frame;
+using camtest::PeerScript;
+using camtest::PeerStep;
+using camtest::ScriptedPeer;
+
+namespace {
+
+const std::string kSdp =
+    "v=0\r\no=- 1 1 IN IP4 127.0.0.1\r\ns=cam\r\nt=0 0\r\n"
+    "m=audio 0 RTP/AVP 0\r\na=control:track0\r\n"
+    "m=video 0 RTP/AVP 96\r\na=rtpmap:96 H264/90000\r\na=control:track1\r\n";
+
+std::string Answer(const std::string& status, const std::string& headers = std::string(),
+                   const std::string& body = std::string()) {
+    std::string s = "RTSP/1.0 " + status + "\r\n" + headers;
+    if (!body.empty()) s += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+    return s + "\r\n" + body;
+}
+
+const std::string kDescribe200 = Answer("200 OK", "Content-Type: application/sdp\r\n", kSdp);
+const std::string kSetup200 =
+    Answer("200 OK", "Transport: RTP/AVP/TCP;unicast;interleaved=4-5\r\nSession: 5A5A;timeout=60\r\n");
+const std::string kPlay200 = Answer("200 OK", "Session: 5A5A\r\n");
+
+PeerScript Steps(std::initializer_list<std::vector<PeerStep> > parts) {
+    PeerScript s;
+    for (const auto& p : parts) s.insert(s.end(), p.begin(), p.end());
+    return s;
+}
+
+std::vector<PeerStep> SetUpSteps() {
+    return {PeerStep::RecvRequest(), PeerStep::Send(kDescribe200), PeerStep::RecvRequest(),
+            PeerStep::Send(kSetup200), PeerStep::RecvRequest(), PeerStep::Send(kPlay200)};
+}
+
+// A video packet on the set-up channel whose extension carries text.
+std::string VideoFrame(const std::string& extText, uint16_t seq = 1) {
+    return Frame(4, camtest::RtpPacket(0, true, 0xABAC, 0, 40, 0, extText, seq));
+}
+
+RTSP_CLIENT_CONF Conf(int port, int timeoutSec = 2) {
+    RTSP_CLIENT_CONF c;
+    c.host = "127.0.0.1";
+    c.port = port;
+    c.path = "live";
+    c.timeoutSec = timeoutSec;
+    return c;
+}
+
+// The extension text of the next packet, or why there is none.
+std::string NextExt(RtspClient& client, int waitMs = 3000) {
+    const uint8_t* pkt = nullptr;
+    size_t len = 0;
+    const int rc = client.NextPacket(pkt, len, waitMs);
+    if (rc != 1) return "rc " + std::to_string(rc);
+    RTP_PACKET_INFO info;
+    if (ParseRtpPacket(pkt, len, info) != RTP_PARSE_OK || !info.hasExt) return "no extension";
+    std::string text(reinterpret_cast<const char*>(pkt) + info.extOffset + 4, info.extLen - 4);
+    return text.substr(0, text.find('\0'));
+}
+
+TEST(RtspClientPeer, SetsUpTheVideoTrackAndReadsItsPackets) {
+    const std::string serverPing = "GET_PARAMETER rtsp://127.0.0.1/live RTSP/1.0\r\nCSeq: 9\r\n\r\n";
+    const Bytes rtcp = {0x80, 200, 0, 1, 0, 0, 0, 1};
+    ScriptedPeer peer(Steps({SetUpSteps(),
+                             {PeerStep::Send(VideoFrame("first") + Frame(5, rtcp) + serverPing + VideoFrame("second")),
+                              PeerStep::Stall()}}));
+    ASSERT_TRUE(peer.Listening());
+    RtspClient client(Conf(peer.Port()));
+    ASSERT_EQ(RTSP_OK, client.Open()) << client.LastError();
+    EXPECT_EQ("5A5A", client.SessionId());
+    EXPECT_EQ("first", NextExt(client));
+    EXPECT_EQ("second", NextExt(client));
+    EXPECT_EQ("rc 0", NextExt(client, 50));
+    client.Close();
+    ASSERT_TRUE(peer.WaitFinished(0, 5000));
+
+    const std::string url = "rtsp://127.0.0.1:" + std::to_string(peer.Port()) + "/live";
+    const std::string sent = peer.Received(0);
+    EXPECT_NE(std::string::npos, sent.find("DESCRIBE " + url + " RTSP/1.0\r\n"));
+    EXPECT_NE(std::string::npos, sent.find("Accept: application/sdp\r\n"));
+    EXPECT_NE(std::string::npos, sent.find("SETUP " + url + "/track1 RTSP/1.0\r\n"));
+    EXPECT_NE(std::string::npos, sent.find("Transport: RTP/AVP/TCP;unicast;interleaved=0-1\r\n"));
+    EXPECT_NE(std::string::npos, sent.find("PLAY " + url + " RTSP/1.0\r\n"));
+    EXPECT_NE(std::string::npos, sent.find("Session: 5A5A\r\n"));
+    // The server's ping is answered with its own sequence number.
+    EXPECT_NE(std::string::npos, sent.find("RTSP/1.0 200 OK\r\nCSeq: 9\r\n"));
+    EXPECT_NE(std::string::npos, sent.find("TEARDOWN " + url + " RTSP/1.0\r\n"));
+    EXPECT_EQ(std::string::npos, sent.find("Authorization"));
+}
+
+TEST(RtspClientPeer, SetUpFaults) {
+    const std::string digest401 =
+        Answer("401 Unauthorized", "WWW-Authenticate: Digest realm=\"cam\", nonce=\"N1\", qop=\"auth\"\r\n");
+    const std::string udpSetup = Answer("200 OK", "Transport: RTP/AVP;unicast;client_port=5000-5001\r\nSession: 1\r\n");
+    const std::string noVideo =
+        Answer("200 OK", "Content-Type: application/sdp\r\n", "v=0\r\nm=audio 0 RTP/AVP 0\r\na=control:a\r\n");
+    struct Case {
+        const char* what;
+        PeerScript script;
+        bool login;
+        int want;
+        int status;
+    } cases[] = {
+        {"error answer", {PeerStep::RecvRequest(), PeerStep::Send(Answer("500 Internal Server Error"))}, true,
+         RTSP_ERR_STATUS, 500},
+        {"login asked, none configured", {PeerStep::RecvRequest(), PeerStep::Send(digest401)}, false, RTSP_ERR_AUTH,
+         401},
+        {"login refused",
+         {PeerStep::RecvRequest(), PeerStep::Send(digest401), PeerStep::RecvRequest(), PeerStep::Send(digest401),
+          PeerStep::Stall()},
+         true, RTSP_ERR_AUTH, 401},
+        {"no RTP over the connection",
+         {PeerStep::RecvRequest(), PeerStep::Send(kDescribe200), PeerStep::RecvRequest(), PeerStep::Send(udpSetup)},
+         true, RTSP_ERR_PROTOCOL, 200},
+        {"no video track", {PeerStep::RecvRequest(), PeerStep::Send(noVideo)}, true, RTSP_ERR_PROTOCOL, 200},
+        {"no answer", {PeerStep::RecvRequest(), PeerStep::Stall()}, true, RTSP_ERR_TIMEOUT, 0},
+        {"closed mid-answer", {PeerStep::RecvRequest(), PeerStep::Send(kDescribe200.substr(0, 30))}, true,
+         RTSP_ERR_CLOSED, 0},
+        {"garbage, then closed", {PeerStep::RecvRequest(), PeerStep::Send(std::string(3000, '\x17'))}, true,
+         RTSP_ERR_CLOSED, 0},
+    };
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedPeer peer(c.script);
+        RTSP_CLIENT_CONF conf = Conf(peer.Port(), 1);
+        if (c.login) {
+            conf.user = "viewer";
+            conf.password = "s3cret";
+        }
+        RtspClient client(conf);
+        EXPECT_EQ(c.want, client.Open());
+        EXPECT_EQ(c.status, client.LastStatus());
+        EXPECT_FALSE(client.IsOpen());
+        EXPECT_FALSE(client.LastError().empty());
+        EXPECT_EQ(std::string::npos, client.LastError().find("s3cret"));
+    }
+
+    RtspClient refused(Conf(camtest::FreeLoopbackPort()));
+    EXPECT_EQ(RTSP_ERR_CONNECT, refused.Open());
+}
+
+TEST(RtspClientPeer, AnswersAStaleNonceAgain) {
+    const std::string first =
+        Answer("401 Unauthorized", "WWW-Authenticate: Digest realm=\"cam\", nonce=\"N1\", qop=\"auth\"\r\n");
+    const std::string stale = Answer(
+        "401 Unauthorized", "WWW-Authenticate: Digest realm=\"cam\", nonce=\"N2\", qop=\"auth\", stale=true\r\n");
+    ScriptedPeer peer(Steps({{PeerStep::RecvRequest(), PeerStep::Send(first), PeerStep::RecvRequest(),
+                              PeerStep::Send(stale)},
+                             SetUpSteps(),
+                             {PeerStep::Stall()}}));
+    RTSP_CLIENT_CONF conf = Conf(peer.Port());
+    conf.user = "viewer";
+    conf.password = "s3cret";
+    RtspClient client(conf);
+    ASSERT_EQ(RTSP_OK, client.Open()) << client.LastError();
+    const std::string sent = peer.Received(0);
+    const size_t third = sent.find("DESCRIBE", sent.find("DESCRIBE", sent.find("DESCRIBE") + 1) + 1);
+    ASSERT_NE(std::string::npos, third);
+    EXPECT_NE(std::string::npos, sent.find("nonce=\"N2\"", third));
+    // The later requests of the session keep answering the current nonce.
+    EXPECT_NE(std::string::npos, sent.find("nc=00000002", sent.find("SETUP")));
+}
+
+TEST(RtspClientPeer, StreamFaults) {
+    const Bytes a = camtest::RtpPacket(0, true, 0xABAC, 0, 30, 0, "A", 1);
+    const Bytes b = camtest::RtpPacket(0, true, 0xABAC, 0, 30, 0, "B", 2);
+    struct Case {
+        const char* what;
+        std::vector<PeerStep> stream;
+        std::vector<std::string> want;  // extension texts, then the final result
+    } cases[] = {
+        {"dropped mid-frame",
+         {PeerStep::Send(VideoFrame("one") + VideoFrame("two").substr(0, 20)), PeerStep::Close()},
+         {"one", "rc " + std::to_string(RTSP_ERR_CLOSED)}},
+        {"a length past its packet",
+         {PeerStep::Send(Frame(4, a, a.size() + 6) + Frame(4, b) + VideoFrame("after")), PeerStep::Stall()},
+         {"A", "after", "rc 0"}},
+        {"silence", {PeerStep::Stall()}, {"rc " + std::to_string(RTSP_ERR_TIMEOUT)}},
+        {"garbage that never resynchronises",
+         {PeerStep::SendRepeat(std::string(4096, '\x17'), 100), PeerStep::Stall()},
+         {"rc " + std::to_string(RTSP_ERR_PROTOCOL)}},
+        {"an endless message head",
+         {PeerStep::Send("RTSP/1.0 200 OK\r\nX-Pad: " + std::string(kRtspMaxHead, 'x')), PeerStep::Stall()},
+         {"rc " + std::to_string(RTSP_ERR_PROTOCOL)}},
+    };
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedPeer peer(Steps({SetUpSteps(), c.stream}));
+        RtspClient client(Conf(peer.Port(), 1));
+        ASSERT_EQ(RTSP_OK, client.Open()) << client.LastError();
+        std::vector<std::string> got;
+        for (size_t i = 0; i < c.want.size(); ++i) {
+            // Short waits: a silent stream answers "none yet" until its time-out.
+            std::string r = NextExt(client, 200);
+            while (r == "rc 0" && c.want[i] != "rc 0") r = NextExt(client, 200);
+            got.push_back(r);
+        }
+        EXPECT_EQ(c.want, got);
+    }
+}
+
+// ---------------------------------------------------------------- fetcher
+
+TEST(RtpFetcherPeer, OwnFetcherThroughTheHandler) {
+    ScriptedPeer peer(std::vector<PeerScript>{
+        Steps({SetUpSteps(), {PeerStep::Send(VideoFrame("M0:1;") + VideoFrame("M0:0;")), PeerStep::Close()}}),
+        Steps({SetUpSteps(), {PeerStep::Send(VideoFrame("again") + VideoFrame("and a longer text")),
+                              PeerStep::Stall()}})});
+    BRObjectBase* obj = RtpFetchFactory("127.0.0.1", peer.Port(), "live", "", "", false, "codec=h264", 2, true, 2);
+    ASSERT_NE(nullptr, obj);
+    RtpFetchHandler h(obj);
+    unsigned int len = 0;
+    int unused = 0;
+    ASSERT_EQ(0, h.WaitPacket(len, unused));
+    const std::string want = camtest::ExtAsExposed(0xABAC, "M0:1;");
+    ASSERT_EQ(want.size(), len);
+    std::vector<unsigned char> buf(len);
+    ASSERT_EQ(0, h.CopyExt(buf.data(), len));
+    EXPECT_EQ(want, std::string(buf.begin(), buf.end()));
+    EXPECT_NE(0, h.CopyExt(buf.data(), len + 1));
+    ASSERT_EQ(0, h.WaitPacket(len, unused));
+    // The camera drops the connection: the fetch fails, the next one reconnects.
+    EXPECT_NE(0, h.WaitPacket(len, unused));
+    h.FetchFailed();
+    ASSERT_EQ(0, h.WaitPacket(len, unused));
+    EXPECT_EQ(camtest::ExtAsExposed(0xABAC, "again").size(), len);
+    // A bounded read takes the next packet and copies what fits.
+    char small[8];
+    h.SetWait(true);
+    EXPECT_EQ(sizeof(small), h.ReadExt(small, sizeof(small), unused));
+    EXPECT_EQ(camtest::ExtAsExposed(0xABAC, "and a longer text").substr(0, 8), std::string(small, 8));
+    ReleaseRtpFetch(obj);
+    EXPECT_EQ(nullptr, obj);
+    EXPECT_NE(std::string::npos, peer.Received(0).find("/live?codec=h264 RTSP/1.0"));
+}
+
+TEST(RtpFetcherPeer, FactoryRefusesWhatItCannotFetch) {
+    EXPECT_EQ(nullptr, RtpFetchFactory("", 554, "x", "", "", false, "", 2, true, 0));
+    EXPECT_EQ(nullptr, RtpFetchFactory("127.0.0.1", 0, "x", "", "", false, "", 2, true, 0));
+    EXPECT_EQ(nullptr, RtpFetchFactory("127.0.0.1", 554, "x", "", "", true, "", 2, true, 0));
+    EXPECT_EQ(nullptr, RtpFetchFactory("127.0.0.1", 554, "x", "", "", false, "", 3, true, 0));
+    BRObjectBase* none = nullptr;
+    ReleaseRtpFetch(none);
+}
+
+TEST(RtpFetcherPeer, LiveFetcherReconnectsAndKeepsTheNewestPacket) {
+    camtest::FakeClock clock;  // the reconnect back-off costs no time
+    LogCapture log;
+    std::string later;
+    for (int i = 0; i < 20; ++i) later += VideoFrame("later", (uint16_t)(100 + i));
+    ScriptedPeer peer(std::vector<PeerScript>{
+        Steps({SetUpSteps(), {PeerStep::Send(VideoFrame("early")), PeerStep::Close()}}),
+        {PeerStep::RecvRequest(), PeerStep::Send(Answer("503 Service Unavailable"))},
+        Steps({SetUpSteps(), {PeerStep::Send(later), PeerStep::Stall()}})});
+    RTSP_CLIENT_CONF conf = Conf(peer.Port());
+    conf.user = "viewer";
+    conf.password = "s3cret";
+    RtpFetcher fetcher(conf);
+    ASSERT_TRUE(fetcher.StartLive());
+    ASSERT_TRUE(fetcher.WaitPackets(21, 10000));
+    RtpFetchHandler h(&fetcher);
+    const std::string want = camtest::ExtAsExposed(0xABAC, "later");
+    ASSERT_EQ(want.size(), h.CurExtLen());
+    std::vector<unsigned char> buf(want.size());
+    ASSERT_EQ(0, h.CopyExt(buf.data(), (unsigned int)buf.size()));
+    EXPECT_EQ(want, std::string(buf.begin(), buf.end()));
+    EXPECT_EQ(3, fetcher.ConnectCount());
+    // Nothing newer comes: a bounded read gives nothing.
+    int unused = 0;
+    h.SetWait(true);
+    EXPECT_EQ(0u, h.ReadExt(reinterpret_cast<char*>(buf.data()), (unsigned int)buf.size(), unused));
+    h.SetWait(false);
+    EXPECT_EQ(want.size(), h.ReadExt(reinterpret_cast<char*>(buf.data()), (unsigned int)buf.size(), unused));
+    fetcher.StopLive();
+    EXPECT_TRUE(peer.WaitFinished(2, 5000));
+    // One line per failure and per recovery, naming the stream, never the login.
+    const std::string text = log.Text();
+    EXPECT_NE(std::string::npos, text.find(fetcher.Url() + ": the server closed the connection"));
+    EXPECT_EQ(std::string::npos, text.find("status 503")) << "a failure run is logged once";
+    EXPECT_NE(std::string::npos, text.find("streaming (session 5A5A) again"));
+    EXPECT_EQ(std::string::npos, text.find("s3cret"));
+}
+
+TEST(RtpFetcherPeer, LiveFetcherKeepsTheLastExtensionBetweenPacketsWithout) {
+    const std::string plain = Frame(4, camtest::RtpPacket(0, false, 0, 0, 40, 0));
+    ScriptedPeer withExt(
+        Steps({SetUpSteps(), {PeerStep::Send(VideoFrame("A") + plain + plain + plain), PeerStep::Stall()}}));
+    ScriptedPeer without(Steps({SetUpSteps(), {PeerStep::Send(plain + plain), PeerStep::Stall()}}));
+    unsigned char buf[16];
+
+    RtpFetcher a(Conf(withExt.Port(), 30));
+    ASSERT_TRUE(a.StartLive());
+    ASSERT_TRUE(a.WaitPackets(4, 10000));
+    RtpFetchHandler ha(&a);
+    EXPECT_EQ(camtest::ExtAsExposed(0xABAC, "A").size(), ha.CurExtLen());
+
+    // A stream whose packets carry no extension has a current packet all the
+    // same: an empty extension, which copies; no stream has none.
+    RtpFetcher b(Conf(without.Port(), 30));
+    RtpFetchHandler hb(&b);
+    EXPECT_EQ(0u, hb.CurExtLen());
+    EXPECT_NE(0, hb.CopyExt(buf, 0));
+    ASSERT_TRUE(b.StartLive());
+    ASSERT_TRUE(b.WaitPackets(2, 10000));
+    EXPECT_EQ(0u, hb.CurExtLen());
+    EXPECT_EQ(0, hb.CopyExt(buf, 0));
+    a.StopLive();
+    b.StopLive();
+}
+
+}  // namespace

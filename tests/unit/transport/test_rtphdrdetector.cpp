@@ -1,0 +1,221 @@
+// The RTP header-extension transport over a scripted shared fetcher: what the
+// vendor tests receive per pass, which results report and which leave the
+// status, the pacing, the followers of other kinds, and the set-up checks
+// that keep the loop from running.
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "camdet/transport/rtphdrdetector.h"
+#include "tests/fixtures/fakeclock.h"
+#include "tests/fixtures/scriptedrtpfetch.h"
+#include "tests/fixtures/testsupport.h"
+
+namespace {
+
+// Motion-style test: triggered by "ON", level the extension's length. Input
+// test: port p is triggered by "IN<p>" and then sets the level to 1.
+class ProbeRtp : public RtpHdrDetector {
+public:
+    ProbeRtp(DET_BASE_ATTR a, int kind, const std::string& path = std::string(), int port = 0, int pathRc = 0)
+        : RtpHdrDetector(a), m_Path(path), m_Port(port), m_PathRc(pathRc) {
+        LinkShareDet(kind);
+    }
+    int GetPathPort(std::string& path, int& port) override {
+        path = m_Path;
+        port = m_Port;
+        return m_PathRc;
+    }
+    bool IsTrig(char* data, unsigned int len, int& value) override {
+        const std::string text(data ? data : "", len);
+        Record(text);
+        value = (int)len;
+        return text.find("ON") != std::string::npos;
+    }
+    bool IsTrig(int port, char* data, unsigned int len, int& value) override {
+        const std::string text(data ? data : "", len);
+        if (port == 0) Record(text);
+        if (text.find("IN" + std::to_string(port)) == std::string::npos) return false;
+        value = 1;
+        return true;
+    }
+    std::vector<std::string> Seen() {
+        std::lock_guard<std::mutex> g(m_Mutex);
+        return m_Seen;
+    }
+
+private:
+    void Record(const std::string& t) {
+        std::lock_guard<std::mutex> g(m_Mutex);
+        m_Seen.push_back(t);
+    }
+    std::string m_Path;
+    int m_Port;
+    int m_PathRc;
+    std::mutex m_Mutex;
+    std::vector<std::string> m_Seen;
+};
+
+typedef std::vector<std::pair<bool, int> > States;
+
+struct History {
+    std::mutex m;
+    States all;
+    std::map<int, States> ports;
+    void Attach(EventBuf& buf) {
+        buf.SetListener([this](bool t, int l) {
+            std::lock_guard<std::mutex> g(m);
+            all.push_back({t, l});
+        });
+    }
+    void Attach(EventBufMap& map) {
+        map.SetListener([this](int p, bool t, int l) {
+            std::lock_guard<std::mutex> g(m);
+            ports[p].push_back({t, l});
+        });
+    }
+    States Get() {
+        std::lock_guard<std::mutex> g(m);
+        return all;
+    }
+    States Port(int p) {
+        std::lock_guard<std::mutex> g(m);
+        return ports[p];
+    }
+};
+
+class RtpTransport : public ::testing::Test {
+protected:
+    RtpTransport() { rig.med.camId = 7; }
+    DET_BASE_ATTR SharedAttr(bool withMap = false) {
+        DET_BASE_ATTR a = rig.Attr(withMap);
+        a.rtpFetchHdl = RtpFetchHandler(&fetch);
+        return a;
+    }
+    // Runs det until the script is used up and one more pass has found nothing.
+    void RunScript(DetectorBase& det) {
+        ASSERT_EQ(0, det.Start());
+        ASSERT_TRUE(WaitFor([&] { return fetch.Left() == 0; }));
+        const int after = fetch.Get(fetch.curLenCalls);
+        ASSERT_TRUE(WaitFor([&] { return fetch.Get(fetch.curLenCalls) > after; }));
+        det.Stop();
+    }
+
+    camtest::FakeClock clock;
+    SharingReset sharing;
+    LogCapture log;
+    CameraRig rig;
+    ScriptedRtpFetch fetch;
+};
+
+TEST_F(RtpTransport, SharedFetcherIsSampledEveryPass) {
+    History h;
+    h.Attach(rig.buf);
+    fetch.Packet("ON");
+    fetch.Packet("off");
+    fetch.NoExtension();
+    fetch.Failure();
+    fetch.Packet("ON2");
+    ProbeRtp det(SharedAttr(), DET_TYPE_MD);
+    RunScript(det);
+
+    // A packet without an extension is sampled as an empty one; a failed
+    // fetch reports nothing; the stop clears the status.
+    const States want = {{true, 2}, {false, 3}, {false, 0}, {true, 3}};
+    const States got = h.Get();
+    ASSERT_GE(got.size(), want.size() + 1);
+    EXPECT_EQ(want, States(got.begin(), got.begin() + want.size()));
+    EXPECT_EQ(std::make_pair(false, 0), got.back());
+    const std::vector<std::string> seen = det.Seen();
+    ASSERT_GE(seen.size(), 4u);
+    EXPECT_EQ((std::vector<std::string>{"ON", "off", "", "ON2"}),
+              std::vector<std::string>(seen.begin(), seen.begin() + 4));
+    // The shared fetcher is only sampled: one pause per pass, no back-off, and
+    // it is never told of failures (they are not its own).
+    for (int64_t w : clock.Waits()) EXPECT_EQ(RtpHdrDetector::kPassPauseMs, w);
+    EXPECT_EQ(0, fetch.Get(fetch.failedCalls));
+    EXPECT_EQ(0, fetch.Get(fetch.waitCalls));
+}
+
+TEST_F(RtpTransport, FollowersOfOtherKindsGetTheSameExtension) {
+    rig.cap.SetDICnt(3);
+    History md, di;
+    md.Attach(rig.buf);
+    di.Attach(rig.bufMap);
+    CountingEventBuf tdBuf;
+    History td;
+    td.Attach(tdBuf);
+    fetch.Packet("ON IN1");
+    fetch.NoExtension();
+
+    ProbeRtp owner(SharedAttr(), DET_TYPE_MD);
+    ProbeRtp input(SharedAttr(true), DET_TYPE_DI);
+    DET_BASE_ATTR tdAttr = SharedAttr();
+    tdAttr.evtBufHdl = EventBufHandler(&tdBuf);
+    ProbeRtp tamper(tdAttr, DET_TYPE_TD);
+    ASSERT_EQ(0, input.Start());
+    ASSERT_EQ(0, tamper.Start());
+    RunScript(owner);
+
+    const States mdGot = md.Get(), tdGot = td.Get();
+    ASSERT_GE(mdGot.size(), 2u);
+    ASSERT_GE(tdGot.size(), 2u);
+    EXPECT_EQ(States({{true, 6}, {false, 0}}), States(mdGot.begin(), mdGot.begin() + 2));
+    EXPECT_EQ(States({{true, 6}, {false, 0}}), States(tdGot.begin(), tdGot.begin() + 2));
+    // Every input is tested on every pass, the empty extension included; the
+    // level is set once per pass, not per port; the owner's exit clears them.
+    EXPECT_EQ(States({{false, 0}, {false, 0}, {false, 0}}), di.Port(0));
+    EXPECT_EQ(States({{true, 1}, {false, 0}, {false, 0}}), di.Port(1));
+    EXPECT_EQ(States({{false, 1}, {false, 0}, {false, 0}}), di.Port(2));
+    // Followers never fetch: they test exactly what the owner read.
+    EXPECT_EQ(owner.Seen(), tamper.Seen());
+    input.Stop();
+    tamper.Stop();
+}
+
+TEST_F(RtpTransport, SetUpChecksKeepTheLoopFromRunning) {
+    struct Case {
+        const char* what;
+        int protocol;
+        bool withFetcher;
+        std::string path;
+        int port;
+        int pathRc;
+        const char* logged;  // null: nothing from the transport
+    } cases[] = {
+        {"stream protocol not RTP over RTSP", 2, true, "", 0, 0, "Cam[7]: Wrong protocol.\n"},
+        {"no path", 1, true, "", 0, -1, nullptr},
+        {"no shared fetcher from the recorder", 1, false, "", 0, 0, "Cam[7]: Failed to new RtpFetcher.\n"},
+        {"an own fetcher the factory refuses", 1, true, "live", 0, 0, "Cam[7]: Failed to new RtpFetcher.\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        LogCapture caseLog;
+        CameraRig r;
+        r.med.camId = 7;
+        r.med.streamProtocol = c.protocol;
+        DET_BASE_ATTR a = r.Attr();
+        if (c.withFetcher) a.rtpFetchHdl = RtpFetchHandler(&fetch);
+        {
+            ProbeRtp det(a, DET_TYPE_MD, c.path, c.port, c.pathRc);
+            ASSERT_EQ(0, det.Start());
+            // The thread ends by itself; Stop joins it.
+            ASSERT_EQ(0, det.Stop());
+        }
+        const std::string text = caseLog.Text();
+        if (c.logged) {
+            EXPECT_NE(std::string::npos, text.find("camdet/rtphdrdetector:")) << text;
+            EXPECT_NE(std::string::npos, text.find(c.logged)) << text;
+        } else {
+            EXPECT_EQ(std::string::npos, text.find("camdet/rtphdrdetector:")) << text;
+        }
+        // The status is not touched and the fetcher not asked.
+        EXPECT_EQ(0, r.buf.GetUpdateCount());
+        EXPECT_EQ(0, fetch.Get(fetch.curLenCalls));
+        SharingReset::Clear();
+    }
+}
+
+}  // namespace

@@ -1,0 +1,187 @@
+// The RTP-extension vendor classes as the factories build them on the
+// recorder's shared fetcher (a scripted one here): one Axis stream serving
+// four kinds, Axis's own bounded read into its fixed buffer, Vivotek's
+// application data by kind, AVTECH's words for motion and every input.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "camdet/api/entrypoints.h"
+#include "camdet/vendors/rtpvendordetector.h"
+#include "tests/fixtures/fakeclock.h"
+#include "tests/fixtures/rtppackets.h"
+#include "tests/fixtures/scriptedrtpfetch.h"
+#include "tests/fixtures/testsupport.h"
+
+namespace {
+
+typedef std::vector<std::pair<bool, int> > States;
+
+// The status history of every kind and port of one camera.
+struct Watch {
+    std::mutex m;
+    std::map<std::pair<int, int>, States> seen;  // (kind, port) -> statuses; port -1: whole camera
+    void Add(int kind, int port, bool t, int l) {
+        std::lock_guard<std::mutex> g(m);
+        seen[{kind, port}].push_back({t, l});
+    }
+    States Of(int kind, int port = -1) {
+        std::lock_guard<std::mutex> g(m);
+        return seen[{kind, port}];
+    }
+    // The first status of (kind, port), or (false, -1) when there is none.
+    std::pair<bool, int> First(int kind, int port = -1) {
+        States s = Of(kind, port);
+        return s.empty() ? std::make_pair(false, -1) : s.front();
+    }
+};
+
+// One camera's recorder objects with an event buffer per kind, its detectors
+// made by the factories on a scripted shared fetcher.
+class RtpCamera {
+public:
+    RtpCamera(const char* api, int fmt, int inputs) {
+        rig.cap.SetAPI(api);
+        rig.cap.SetDICnt(inputs);
+        rig.med.streamFormat = fmt;
+        rig.med.camId = 3;
+        for (int k = 1; k <= 4; ++k) {
+            if (k == DET_TYPE_DI) continue;
+            bufs[k].SetListener([this, k](bool t, int l) { watch.Add(k, -1, t, l); });
+        }
+        rig.bufMap.SetListener([this](int p, bool t, int l) { watch.Add(DET_TYPE_DI, p, t, l); });
+    }
+    ~RtpCamera() {
+        for (auto& d : dets) {
+            switch (d.first) {
+            case 1: ReleaseMotionDetBRObj(d.second); break;
+            case 2: ReleaseDigitalDetBRObj(d.second); break;
+            case 3: ReleaseTamperingDetBRObj(d.second); break;
+            case 4: ReleaseAudioDetBRObj(d.second); break;
+            }
+        }
+    }
+    BRObjectBase* Make(int kind) {
+        BRObjectBase* o = nullptr;
+        EventBuf* b = &bufs[kind];
+        switch (kind) {
+        case 1: o = MotionDetFactory(&rig.med, &rig.api, b, nullptr, &rig.cap, &fetch, true); break;
+        case 2: o = DigitalDetFactory(&rig.med, &rig.api, b, &rig.bufMap, nullptr, &rig.cap, &fetch, true); break;
+        case 3: o = TamperingDetFactory(&rig.med, &rig.api, b, nullptr, &rig.cap, &fetch, true); break;
+        case 4: o = AudioDetFactory(&rig.med, &rig.api, b, nullptr, &rig.cap, &fetch, true); break;
+        }
+        if (o) dets.push_back({kind, o});
+        return o;
+    }
+    // Starts the followers first, then the owner (the first made), and
+    // stops them all once the script is used up.
+    void Run() {
+        for (size_t i = dets.size(); i-- > 0;) ASSERT_EQ(0, dynamic_cast<DetectorBase*>(dets[i].second)->Start());
+        ASSERT_TRUE(WaitFor([&] { return fetch.Left() == 0; }));
+        const int reads = fetch.Get(fetch.readCalls) + fetch.Get(fetch.curLenCalls);
+        ASSERT_TRUE(WaitFor([&] { return fetch.Get(fetch.readCalls) + fetch.Get(fetch.curLenCalls) > reads; }));
+        for (auto& d : dets) dynamic_cast<DetectorBase*>(d.second)->Stop();
+    }
+
+    camtest::FakeClock clock;
+    SharingReset sharing;
+    CameraRig rig;
+    std::map<int, EventBuf> bufs;
+    ScriptedRtpFetch fetch;
+    Watch watch;
+    std::vector<std::pair<int, BRObjectBase*> > dets;
+};
+
+TEST(RtpVendors, AxisStreamServesFourKinds) {
+    RtpCamera cam("axisv5", 2, 2);
+    for (int k = 1; k <= 4; ++k) {
+        BRObjectBase* o = cam.Make(k);
+        ASSERT_NE(nullptr, dynamic_cast<AxisMp4Detector*>(o)) << k;
+    }
+    cam.fetch.Packet(camtest::ExtAsExposed(0xABAC, "M0:1;ML0:050;M1:0;ML1:030;T0:1;A0:0;IO0:0;IO1:1;"));
+    cam.Run();
+    EXPECT_EQ(std::make_pair(true, 40), cam.watch.First(DET_TYPE_MD));
+    EXPECT_EQ(std::make_pair(true, 100), cam.watch.First(DET_TYPE_TD));
+    EXPECT_EQ(std::make_pair(false, 0), cam.watch.First(DET_TYPE_AD));
+    EXPECT_EQ(std::make_pair(false, 0), cam.watch.First(DET_TYPE_DI, 0));
+    EXPECT_EQ(std::make_pair(true, 100), cam.watch.First(DET_TYPE_DI, 1));
+    // A bounded read for a fresh packet every pass, into the fixed buffer;
+    // no fresh packet leaves motion as it was and clears the inputs.
+    EXPECT_EQ(cam.fetch.Get(cam.fetch.readCalls), cam.fetch.Get(cam.fetch.waitTrueCalls));
+    EXPECT_EQ(AxisMp4Detector::kExtBufSize, cam.fetch.Get(cam.fetch.lastReadCapacity));
+    const States md = cam.watch.Of(DET_TYPE_MD);
+    ASSERT_GE(md.size(), 2u);
+    EXPECT_EQ(std::make_pair(false, 0), md.back()) << "cleared when stopped, not before";
+    EXPECT_EQ(2u, md.size());
+    const States in1 = cam.watch.Of(DET_TYPE_DI, 1);
+    ASSERT_GE(in1.size(), 2u);
+    EXPECT_EQ(std::make_pair(false, 0), in1[1]);
+}
+
+TEST(RtpVendors, AxisReadsNoFurtherThanItsBuffer) {
+    RtpCamera cam("axisv5", 2, 1);
+    ASSERT_NE(nullptr, cam.Make(DET_TYPE_TD));
+    std::string text = "M0:0;" + std::string(AxisMp4Detector::kExtBufSize, ' ') + "T0:1;";
+    cam.fetch.Packet(camtest::ExtAsExposed(0xABAC, text));
+    cam.Run();
+    EXPECT_EQ(std::make_pair(false, 0), cam.watch.First(DET_TYPE_TD));
+}
+
+// Vivotek application data: the codec tag, a zero byte 5 bytes on, the block
+// count 15 bytes after the tag, then the block.
+std::string VivotekData(bool present, bool trigger, int level, bool tamper) {
+    std::string block(8, '\0');
+    block[0] = (char)((present ? 0x80 : 0) | (trigger ? 0x40 : 0) | ((level & 0x7f) >> 1));
+    block[1] = (char)((level & 1) << 7);
+    block[4] = 0x18;
+    block[6] = (char)(tamper ? 0x80 : 0);
+    return std::string("h264\x01\x00", 6) + "123456789" + (char)(block.size() / 4) + block;
+}
+
+TEST(RtpVendors, VivotekApplicationDataByKind) {
+    RtpCamera cam("vivotek8", 2, 1);
+    BRObjectBase* md = cam.Make(DET_TYPE_MD);
+    BRObjectBase* td = cam.Make(DET_TYPE_TD);
+    ASSERT_NE(nullptr, dynamic_cast<VivotekMp4Detector*>(md));
+    EXPECT_EQ(VIVO_FUNC_GR_3, dynamic_cast<VivotekMp4Detector*>(md)->m_FuncGr);
+    ASSERT_NE(nullptr, dynamic_cast<VivotekMp4Detector*>(td));
+    cam.fetch.Packet(camtest::ExtAsExposed(0x5656, VivotekData(true, true, 70, false)));
+    cam.fetch.Packet(camtest::ExtAsExposed(0x5656, VivotekData(true, false, 20, true)));
+    cam.Run();
+    // The owner clears its own status and its followers' when it stops.
+    EXPECT_EQ(States({{true, 70}, {false, 20}, {false, 0}}), cam.watch.Of(DET_TYPE_MD));
+    EXPECT_EQ(States({{false, 0}, {true, 100}, {false, 0}}), cam.watch.Of(DET_TYPE_TD));
+}
+
+TEST(RtpVendors, VivotekLogsAKindWithoutATest) {
+    LogCapture log;
+    SharingReset sharing;
+    CameraRig rig;
+    VivotekMp4Detector det(rig.Attr(), VIVO_FUNC_GR_4, DET_TYPE_AD);
+    const std::string data = VivotekData(true, true, 70, true);
+    int value = -1;
+    EXPECT_FALSE(det.IsTrig(const_cast<char*>(data.data()), (unsigned int)data.size(), value));
+    EXPECT_EQ(0, value);
+    EXPECT_NE(std::string::npos, log.Text().find("CheckTrigValInAppData(): Unknown detection type 4\n"));
+}
+
+TEST(RtpVendors, AvtechMotionAndEveryInput) {
+    RtpCamera cam("avtechv2", 0, 3);
+    ASSERT_NE(nullptr, dynamic_cast<AVTECHMD*>(cam.Make(DET_TYPE_MD)));
+    ASSERT_NE(nullptr, dynamic_cast<AVTECHDI*>(cam.Make(DET_TYPE_DI)));
+    const std::string trailer = "CH01;AVTECH-EVT-0001";
+    cam.fetch.Packet(camtest::ExtAsExposed(0x4156, "MOTION;ALARM;" + trailer));
+    cam.fetch.NoExtension();
+    cam.fetch.Packet(camtest::ExtAsExposed(0x4156, "NORMAL;ALARM;" + trailer));
+    cam.Run();
+    // A packet without an extension reads as quiet on the shared fetcher.
+    EXPECT_EQ(States({{true, 100}, {false, 0}, {false, 0}, {false, 0}}), cam.watch.Of(DET_TYPE_MD));
+    for (int port = 0; port < 3; ++port)
+        EXPECT_EQ(States({{true, 100}, {false, 0}, {true, 100}, {false, 0}}), cam.watch.Of(DET_TYPE_DI, port))
+            << port;
+}
+
+}  // namespace
