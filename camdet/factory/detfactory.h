@@ -64,7 +64,7 @@ FactoryInputs ReadFactoryInputs(int kind, const DET_BASE_ATTR& attr);
 // The whole factory algorithm for one kind: the record, the inputs, the
 // camera API's preparation for the kind (unless flag), then the class the
 // table chooses, created with `new` and not started; null when the record
-// fails its checks or the table gives no built class.
+// fails its checks or the table gives no class.
 BRObjectBase* CreateDetector(int kind, BRObjectBase* camMediator, BRObjectBase* cameraApi, BRObjectBase* eventBuf,
                              BRObjectBase* eventBufMap, BRObjectBase* streamFifo, BRObjectBase* cameraCap,
                              BRObjectBase* rtpFetch, bool flag);

@@ -51,7 +51,8 @@ RtpFetcher::~RtpFetcher() {
 // ---------------------------------------------------------------- logging
 
 void RtpFetcher::LogFailure(const RtspClient& client) {
-    if (m_blFailLogged) return;
+    // A detector that is being stopped ended the wait: no failure of the camera.
+    if (m_blFailLogged || BrellinOwned::IsWakeSignalled()) return;
     m_blFailLogged = true;
     OXLOG(kSrc, "RTSP %s: %s\n", m_Url.c_str(), client.LastError().c_str());
 }
@@ -278,13 +279,24 @@ unsigned int RtpFetcher::ReadExt(char* buf, unsigned int capacity, int&) {
     if (!m_blLive) {
         if (wait && FetchOwn() != 0) return 0;
     } else {
+        // A stopped detector's wake-up ends the wait too (attached without
+        // m_Mutex: the wake-up's lock comes first).
+        BrellinOwned::WakeUp* wake = wait ? BrellinOwned::CurrentWakeUp() : nullptr;
+        struct Attached {
+            BrellinOwned::WakeUp* w;
+            ~Attached() {
+                if (w) w->DetachWaiter();
+            }
+        } attached{wake};
+        if (wake) wake->AttachWaiter(&m_Mutex, &m_Cond);
         std::lock_guard<std::mutex> r(m_ReadMutex);
         std::unique_lock<std::mutex> g(m_Mutex);
         if (wait) {
             // A network wait: real time, bounded, ended early by StopLive.
             const uint64_t last = m_LastReadSeq;
-            m_Cond.wait_for(g, std::chrono::milliseconds(kFreshWaitMs),
-                            [&] { return m_blStop.load() || (m_blHaveNewest && m_NewestSeq != last); });
+            m_Cond.wait_for(g, std::chrono::milliseconds(kFreshWaitMs), [&] {
+                return m_blStop.load() || (wake && wake->IsSignalled()) || (m_blHaveNewest && m_NewestSeq != last);
+            });
             if (!m_blHaveNewest || m_NewestSeq == last) return 0;
         }
         m_blHeld = m_blHaveNewest;

@@ -31,7 +31,11 @@ const int kMaxAuthAttempts = 3;
 
 int64_t Now() { return BrellinOwned::MonotonicMs(); }
 
-bool Aborted(const std::atomic<bool>* abort) { return abort && abort->load(); }
+// The fetcher's flag, or a stopped detector on whose thread the client runs
+// (an own fetcher): either ends every wait within one slice.
+bool Aborted(const std::atomic<bool>* abort) {
+    return (abort && abort->load()) || BrellinOwned::IsWakeSignalled();
+}
 
 std::string HostForUrl(const std::string& host) {
     if (host.find(':') != std::string::npos && host.front() != '[') return "[" + host + "]";

@@ -12,6 +12,8 @@
 
 #include "camdet/api/entrypoints.h"
 #include "camdet/factory/detfactory.h"
+#include "camdet/vendors/rtpvendordetector.h"
+#include "host/rtsp/rtpfetcher.h"
 #include "tests/fixtures/scriptedpeer.h"
 #include "tests/fixtures/testsupport.h"
 
@@ -137,6 +139,78 @@ TEST(StopLatency, ReleaseNeverWaitsOnTheCamera) {
             }));
             const int64_t ms = ReleaseMs(t.kind, det);
             EXPECT_LE(ms, kStopBoundMs);
+        }
+    }
+}
+
+// ---------------------------------------------------------------- RTP header extensions
+
+// The first answer a stalling RTSP camera starts: its SDP.
+const Transport kRtsp = {"RTSP", "avtech", DET_TYPE_MD, 2,
+                         "RTSP/1.0 200 OK\r\nCSeq: 1\r\nContent-Type: application/sdp\r\nContent-Length: 400\r\n\r\n",
+                         "v=0\r\no=- 1 1 IN IP4 127.0.0.1\r\ns=live"};
+
+// AVTECH reading the camera through a fetcher of its own, on its own thread.
+class OwnFetchAvtech : public AvtechDetector {
+public:
+    OwnFetchAvtech(DET_BASE_ATTR a, int port) : AvtechDetector(a, DET_TYPE_MD), m_Port(port) {}
+    int GetPathPort(std::string& path, int& port) override {
+        path = "/live";
+        port = m_Port;
+        return 0;
+    }
+
+private:
+    int m_Port;
+};
+
+TEST(StopLatency, RtpDetectorsNeverWaitOnTheCamera) {
+    for (const Camera& c : kCameras) {
+        SCOPED_TRACE(c.name);
+        {
+            SCOPED_TRACE("own fetcher");
+            SharingReset sharing;
+            LogCapture log;
+            ScriptedPeer peer(c.script(kRtsp));
+            ASSERT_TRUE(peer.Listening());
+            CameraRig rig;
+            rig.med.password = "pw-stop";
+            OwnFetchAvtech* det = new OwnFetchAvtech(rig.Attr(), peer.Port());
+            ASSERT_EQ(0, det->Start());
+            ASSERT_TRUE(WaitFor([&] { return peer.Connections() >= 1 && peer.Sent(0) >= c.sentBeforeRelease; }));
+            EXPECT_LE(ReleaseMs(DET_TYPE_MD, det), kStopBoundMs);
+            // A stop is no failure of the camera.
+            EXPECT_EQ(std::string::npos, log.Text().find("aborted")) << log.Text();
+        }
+        {
+            // The Axis class waits for a fresh packet of the recorder's live
+            // fetcher, which waits on the camera.
+            SCOPED_TRACE("the recorder's live fetcher");
+            SharingReset sharing;
+            LogCapture log;
+            ScriptedPeer peer(c.script(kRtsp));
+            ASSERT_TRUE(peer.Listening());
+            RTSP_CLIENT_CONF conf;
+            conf.host = "127.0.0.1";
+            conf.port = peer.Port();
+            conf.path = "/axis-media/media.amp";
+            RtpFetcher* fetch = new RtpFetcher(conf);
+            ASSERT_TRUE(fetch->StartLive());
+            CameraRig rig;
+            rig.cap.SetAPI("axisv5");
+            rig.med.streamFormat = 2;
+            BRObjectBase* det = CreateDetector(DET_TYPE_MD, &rig.med, &rig.api, &rig.buf, nullptr, nullptr, &rig.cap,
+                                               fetch, true);
+            ASSERT_NE(nullptr, dynamic_cast<AxisMp4Detector*>(det));
+            ASSERT_EQ(0, dynamic_cast<DetectorBase*>(det)->Start());
+            ASSERT_TRUE(WaitFor([&] { return peer.Connections() >= 1 && peer.Sent(0) >= c.sentBeforeRelease; }));
+            EXPECT_LE(ReleaseMs(DET_TYPE_MD, det), kStopBoundMs);
+            // The recorder's own stop of its fetcher is bounded the same way.
+            const auto t0 = std::chrono::steady_clock::now();
+            delete fetch;
+            EXPECT_LE(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0)
+                          .count(),
+                      kStopBoundMs);
         }
     }
 }
