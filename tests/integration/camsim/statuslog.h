@@ -4,11 +4,13 @@
 #ifndef TESTS_INTEGRATION_CAMSIM_STATUSLOG_H
 #define TESTS_INTEGRATION_CAMSIM_STATUSLOG_H
 
+#include <gtest/gtest.h>
 #include <json/json.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -133,6 +135,24 @@ private:
     bool m_Eof = false;
     std::thread m_Reader;  // last: starts after the members above exist
 };
+
+// A change made on the simulated camera and the status line it must bring.
+struct Step {
+    const char* what;
+    std::function<void()> change;
+    const char* kind;
+    int port;
+    bool trig;
+    int level;
+};
+
+// Makes each change in turn and waits up to stepMs for its status line.
+inline void RunSteps(StatusLog& log, const std::vector<Step>& steps, int stepMs = 15000) {
+    for (const Step& s : steps) {
+        s.change();
+        EXPECT_TRUE(log.WaitState(s.kind, s.port, s.trig, s.level, stepMs)) << s.what << "\n" << log.Text();
+    }
+}
 
 }  // namespace camtest
 

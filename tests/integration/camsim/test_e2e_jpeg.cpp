@@ -18,26 +18,12 @@
 #include "tools/camsim/camsim.h"
 
 using camtest::MonitorProcess;
+using camtest::RunSteps;
+using camtest::Step;
 
 namespace {
 
 const int kStepMs = 15000;
-
-struct Step {
-    const char* what;
-    std::function<void()> change;
-    const char* kind;
-    int port;
-    bool trig;
-    int level;
-};
-
-void RunSteps(camtest::StatusLog& log, const std::vector<Step>& steps) {
-    for (const Step& s : steps) {
-        s.change();
-        EXPECT_TRUE(log.WaitState(s.kind, s.port, s.trig, s.level, kStepMs)) << s.what << "\n" << log.Text();
-    }
-}
 
 std::vector<std::string> Args(const camsim::CamSim& sim, const char* api, std::vector<std::string> more) {
     std::vector<std::string> a = {"--json", "--api", api, "--port", std::to_string(sim.Port()), "--user", "admin",

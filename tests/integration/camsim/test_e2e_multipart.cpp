@@ -41,15 +41,7 @@ TEST(MultipartEndToEnd, HikVisionIsapiStreamServesFourKinds) {
     EXPECT_EQ(classes["td"], "HikVisionV3TD");
     EXPECT_EQ(classes["ad"], "HikVisionAD");
 
-    struct Step {
-        const char* what;
-        std::function<void()> change;
-        const char* kind;
-        int port;
-        bool trig;
-        int level;
-    };
-    const Step steps[] = {
+    const std::vector<camtest::Step> steps = {
         {"motion on", [&] { sim.SetMotion(true); }, "md", -1, true, 100},
         {"motion off", [&] { sim.SetMotion(false); }, "md", -1, false, 0},
         {"input 2 on", [&] { sim.SetInput(2, true); }, "di", 1, true, 1},
@@ -59,10 +51,7 @@ TEST(MultipartEndToEnd, HikVisionIsapiStreamServesFourKinds) {
         {"audio on", [&] { sim.SetAudio(true); }, "ad", -1, true, 100},
         {"audio off", [&] { sim.SetAudio(false); }, "ad", -1, false, 0},
     };
-    for (const Step& s : steps) {
-        s.change();
-        EXPECT_TRUE(log.WaitState(s.kind, s.port, s.trig, s.level, kStepMs)) << s.what << "\n" << log.Text();
-    }
+    camtest::RunSteps(log, steps, kStepMs);
     // Input 2 is port 1 only; the others never rose.
     EXPECT_EQ(log.CountTriggered("di", 0), 0);
     EXPECT_EQ(log.CountTriggered("di", 2), 0);

@@ -105,27 +105,17 @@ TEST(OnvifEndToEnd, FourKindsAndSubscriptionRecovery) {
     ASSERT_TRUE(log.WaitState("md", -1, false, 0, kStepMs)) << log.Text();
     ASSERT_TRUE(log.WaitState("di", 1, false, 0, kStepMs)) << log.Text();
 
-    struct Step {
-        const char* name;
-        std::function<void()> act;
-        const char* kind;
-        int port;
-        bool trig;
-    } steps[] = {
-        {"motion on", [&] { sim.SetMotion(true); }, "md", -1, true},
-        {"motion off", [&] { sim.SetMotion(false); }, "md", -1, false},
-        {"input 2 on: port 1 by its token", [&] { sim.SetInput(2, true); }, "di", 1, true},
-        {"input 2 off", [&] { sim.SetInput(2, false); }, "di", 1, false},
-        {"tampering on", [&] { sim.SetTamper(true); }, "td", -1, true},
-        {"tampering off", [&] { sim.SetTamper(false); }, "td", -1, false},
-        {"audio on", [&] { sim.SetAudio(true); }, "ad", -1, true},
-        {"audio off", [&] { sim.SetAudio(false); }, "ad", -1, false},
+    const std::vector<camtest::Step> steps = {
+        {"motion on", [&] { sim.SetMotion(true); }, "md", -1, true, 100},
+        {"motion off", [&] { sim.SetMotion(false); }, "md", -1, false, 0},
+        {"input 2 on: port 1 by its token", [&] { sim.SetInput(2, true); }, "di", 1, true, 100},
+        {"input 2 off", [&] { sim.SetInput(2, false); }, "di", 1, false, 0},
+        {"tampering on", [&] { sim.SetTamper(true); }, "td", -1, true, 100},
+        {"tampering off", [&] { sim.SetTamper(false); }, "td", -1, false, 0},
+        {"audio on", [&] { sim.SetAudio(true); }, "ad", -1, true, 100},
+        {"audio off", [&] { sim.SetAudio(false); }, "ad", -1, false, 0},
     };
-    for (const Step& s : steps) {
-        SCOPED_TRACE(s.name);
-        s.act();
-        ASSERT_TRUE(log.WaitState(s.kind, s.port, s.trig, s.trig ? 100 : 0, kStepMs)) << log.Text();
-    }
+    camtest::RunSteps(log, steps, kStepMs);
     EXPECT_EQ(log.CountTriggered("di", 0), 0);  // input 1 never went on
 
     // One subscription serves the four detectors.
