@@ -196,9 +196,7 @@ void Records(double seconds) {
 
 int main(int argc, char** argv) {
     double seconds = 5;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (!strcmp(argv[i], "--seconds")) seconds = atof(argv[i + 1]);
-    }
+    if (!bench::ParseNumberOptions(argc, argv, {{"--seconds", &seconds}})) return 2;
     BrellinOwned::OXSetLogPath("/tmp/bench_binstream.log");
     Lines(seconds);
     Records(seconds);

@@ -113,9 +113,7 @@ void FifoFramesPerSecond(const std::vector<unsigned char>& frame, double seconds
 
 int main(int argc, char** argv) {
     double seconds = 5;
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (!strcmp(argv[i], "--seconds")) seconds = atof(argv[++i]);
-    }
+    if (!bench::ParseNumberOptions(argc, argv, {{"--seconds", &seconds}})) return 2;
     BrellinOwned::OXSetLogPath("/dev/null");
     const std::vector<unsigned char> frame = camsim::MakeJpegFrame(1920, 1080, 0, {{0xFE, kText}}, true, 85);
     if (frame.empty()) {

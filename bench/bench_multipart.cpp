@@ -140,11 +140,9 @@ void ConcurrentStreams(int streams, double seconds) {
 
 int main(int argc, char** argv) {
     double seconds = 10;
-    int streams = 200;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (!strcmp(argv[i], "--seconds")) seconds = atof(argv[i + 1]);
-        else if (!strcmp(argv[i], "--streams")) streams = atoi(argv[i + 1]);
-    }
+    double streamCount = 200;
+    if (!bench::ParseNumberOptions(argc, argv, {{"--seconds", &seconds}, {"--streams", &streamCount}})) return 2;
+    const int streams = (int)streamCount;
     BrellinOwned::OXSetLogPath("/tmp/bench_multipart.log");
     PartsPerSecond(seconds);
     ConcurrentStreams(streams, seconds);

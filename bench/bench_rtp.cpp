@@ -148,9 +148,7 @@ void Through(RtpFetcher& fetcher, bench::CameraChild& child, bool detectors, dou
 
 int main(int argc, char** argv) {
     double seconds = 5;
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (!strcmp(argv[i], "--seconds")) seconds = atof(argv[++i]);
-    }
+    if (!bench::ParseNumberOptions(argc, argv, {{"--seconds", &seconds}})) return 2;
     BrellinOwned::OXSetLogPath("/dev/null");
     ParseRate(seconds);
 

@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <stdint.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/select.h>
 #include <sys/wait.h>
@@ -22,6 +23,35 @@
 #include "tools/camsim/camsim.h"
 
 namespace bench {
+
+// Reads "--NAME VALUE" options into the numbers named in `opts`; a value must
+// be a positive number. An unknown option, a missing or bad value: one line
+// on stderr naming it, and false.
+struct NumberOption {
+    const char* name;  // with the dashes
+    double* value;
+};
+inline bool ParseNumberOptions(int argc, char** argv, const std::vector<NumberOption>& opts) {
+    const char* prog = argc > 0 ? argv[0] : "bench";
+    for (int i = 1; i < argc; i += 2) {
+        const NumberOption* hit = nullptr;
+        for (const NumberOption& o : opts) {
+            if (std::string(argv[i]) == o.name) hit = &o;
+        }
+        if (!hit) {
+            fprintf(stderr, "%s: unknown option '%s'\n", prog, argv[i]);
+            return false;
+        }
+        char* end = nullptr;
+        const double v = i + 1 < argc ? strtod(argv[i + 1], &end) : 0;
+        if (i + 1 >= argc || end == argv[i + 1] || *end != '\0' || !(v > 0)) {
+            fprintf(stderr, "%s: option %s expects a positive number\n", prog, argv[i]);
+            return false;
+        }
+        *hit->value = v;
+    }
+    return true;
+}
 
 inline double Now() {
     struct timespec ts;
