@@ -106,18 +106,18 @@ MHD_Result Access(void* cls, MHD_Connection* conn, const char* url, const char* 
 }
 
 // "ADDR:PORT", "[V6]:PORT" or "PORT" -> a bound, listening socket, or -1.
-int Listen(const std::string& spec, int& port, std::string& error) {
-    std::string host = "127.0.0.1", portText = spec;
-    size_t colon = spec.rfind(':');
+int Listen(const std::string& addrText, int& port, std::string& error) {
+    std::string host = "127.0.0.1", portText = addrText;
+    size_t colon = addrText.rfind(':');
     if (colon != std::string::npos) {
-        host = spec.substr(0, colon);
-        portText = spec.substr(colon + 1);
+        host = addrText.substr(0, colon);
+        portText = addrText.substr(colon + 1);
         if (host.size() >= 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
     }
     char* end = nullptr;
     long p = strtol(portText.c_str(), &end, 10);
     if (portText.empty() || *end || p < 0 || p > 65535 || host.empty()) {
-        error = "--http " + spec + ": expects ADDR:PORT or PORT";
+        error = "--http " + addrText + ": expects ADDR:PORT or PORT";
         return -1;
     }
     struct addrinfo hints;
@@ -128,19 +128,19 @@ int Listen(const std::string& spec, int& port, std::string& error) {
     struct addrinfo* res = nullptr;
     int gai = getaddrinfo(host.c_str(), portText.c_str(), &hints, &res);
     if (gai != 0 || !res) {
-        error = "--http " + spec + ": cannot resolve '" + host + "': " + gai_strerror(gai);
+        error = "--http " + addrText + ": cannot resolve '" + host + "': " + gai_strerror(gai);
         return -1;
     }
     int fd = socket(res->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
-        error = "--http " + spec + ": " + strerror(errno);
+        error = "--http " + addrText + ": " + strerror(errno);
         freeaddrinfo(res);
         return -1;
     }
     int one = 1;
     setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof(one));
     if (bind(fd, res->ai_addr, res->ai_addrlen) != 0 || listen(fd, 32) != 0) {
-        error = "--http " + spec + ": " + strerror(errno);
+        error = "--http " + addrText + ": " + strerror(errno);
         close(fd);
         freeaddrinfo(res);
         return -1;
