@@ -4,10 +4,12 @@
 #define TESTS_INTEGRATION_CAMSIM_MONITORPROCESS_H
 
 #include <signal.h>
+#include <stdlib.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,6 +55,15 @@ public:
     StatusLog& Log() { return *m_Log; }
     bool Running() const { return m_Pid > 0; }
     pid_t Pid() const { return m_Pid; }
+    // Its resident memory (KiB), -1 when it cannot be read.
+    long RssKiB() const {
+        std::ifstream in("/proc/" + std::to_string(m_Pid) + "/status");
+        std::string line;
+        while (std::getline(in, line)) {
+            if (line.compare(0, 6, "VmRSS:") == 0) return atol(line.c_str() + 6);
+        }
+        return -1;
+    }
     // SIGTERM and the exit status (-1 when it did not exit normally).
     int Terminate() { return Signal(SIGTERM); }
     // Sends sig, waits for the exit; its status (-1 when it did not exit normally).

@@ -41,15 +41,6 @@ camsim::Config Cam(const char* api) {
     return cfg;
 }
 
-long RssKiB(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.compare(0, 6, "VmRSS:") == 0) return atol(line.c_str() + 6);
-    }
-    return -1;
-}
-
 TEST(JpegEndToEnd, AxisFramesServeFourKindsFromOneStream) {
     camsim::CamSim sim(Cam("axisv5"));
     std::string error;
@@ -188,7 +179,7 @@ TEST(JpegEndToEnd, FifoStreamFaultsCostBoundedMemoryAndDetectionResumes) {
     ASSERT_TRUE(sim.WaitRequests(4, 30000)) << "no reconnect after the 20 MB frame";
     EXPECT_TRUE(log.WaitState("md", -1, false, 0, kStepMs)) << log.Text();  // plain frames again
     EXPECT_TRUE(log.WaitState("md", -1, true, 80, kStepMs)) << log.Text();
-    EXPECT_LT(RssKiB(mon.Pid()), 64 * 1024) << "a 20 MB frame must not be held";
+    EXPECT_LT(mon.RssKiB(), 64 * 1024) << "a 20 MB frame must not be held";
 
     const uint64_t before = sim.RequestCount();
     sim.SetFault(camsim::kFaultCloseMid, true);

@@ -48,15 +48,6 @@ std::vector<std::string> Args(const camsim::CamSim& sim, const char* api, std::v
     return a;
 }
 
-long RssKiB(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.compare(0, 6, "VmRSS:") == 0) return atol(line.c_str() + 6);
-    }
-    return -1;
-}
-
 TEST(RtpEndToEnd, AxisStreamServesFourKinds) {
     camsim::CamSim sim(Cam("axisv5"));
     std::string error;
@@ -191,7 +182,7 @@ TEST(RtpEndToEnd, RtspFaultsCostBoundedMemoryAndDetectionResumes) {
         sim.SetMotion(motion);
         EXPECT_TRUE(log.WaitState("md", -1, motion, motion ? 100 : 0, 30000)) << log.Text();
     }
-    EXPECT_LT(RssKiB(mon.Pid()), 64 * 1024);
+    EXPECT_LT(mon.RssKiB(), 64 * 1024);
     // The monitor stops while the camera stalls: every wait is bounded.
     sim.SetFault(camsim::kFaultStall, true);
     EXPECT_EQ(mon.Terminate(), 0);
