@@ -220,8 +220,18 @@ stage_i386() {
     record i386 0 1 0 "the build did not produce 32-bit x86 binaries"
     return
   fi
-  run_ctest "$dir" -L unit
-  record i386 "$CT_PASS" "$CT_FAIL" 0 "unit tests: $CT_PASS passed, $CT_FAIL failed"
+  if [ "${#emu[@]}" -eq 0 ]; then
+    run_ctest "$dir" -L unit
+    record i386 "$CT_PASS" "$CT_FAIL" 0 "unit tests: $CT_PASS passed, $CT_FAIL failed"
+    return
+  fi
+  # qemu-user can deadlock a child forked while other guest threads run (the
+  # child hangs in qemu before it reaches exec). The log rotation's test forks
+  # gzip from six writing threads; it runs natively in the other stages.
+  local forks='^OxDebugLogTest\.ThreadsNeverInterleaveAcrossRotations$'
+  run_ctest "$dir" -L unit -E "$forks"
+  record i386 "$CT_PASS" "$CT_FAIL" 1 \
+    "unit tests: $CT_PASS passed, $CT_FAIL failed, 1 left out under qemu-user (threads forking gzip)"
 }
 
 stage_fuzz() {
