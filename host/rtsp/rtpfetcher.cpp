@@ -65,6 +65,17 @@ void RtpFetcher::LogStreaming(const RtspClient& client) {
 
 // ---------------------------------------------------------------- packets
 
+bool RtpFetcher::TakePacket(const uint8_t* pkt, size_t len) {
+    RTP_PACKET_INFO info;
+    if (ParseRtpPacket(pkt, len, info) != RTP_PARSE_OK) {
+        ++m_Malformed;
+        return false;
+    }
+    ++m_Packets;
+    Publish(pkt, len, info);
+    return true;
+}
+
 void RtpFetcher::Publish(const uint8_t* pkt, size_t, const RTP_PACKET_INFO& info) {
     const uint8_t* ext = info.hasExt ? pkt + info.extOffset : nullptr;
     if (m_blLive) {
@@ -121,14 +132,7 @@ int RtpFetcher::FetchOwn() {
             LogFailure(m_Client);
             return -1;
         }
-        RTP_PACKET_INFO info;
-        if (ParseRtpPacket(pkt, len, info) != RTP_PARSE_OK) {
-            ++m_Malformed;
-            continue;
-        }
-        ++m_Packets;
-        Publish(pkt, len, info);
-        return 0;
+        if (TakePacket(pkt, len)) return 0;
     }
 }
 
@@ -192,13 +196,7 @@ void RtpFetcher::LiveLoop() {
                 if (!m_blStop.load()) LogFailure(client);
                 break;
             }
-            RTP_PACKET_INFO info;
-            if (ParseRtpPacket(pkt, len, info) != RTP_PARSE_OK) {
-                ++m_Malformed;
-                continue;
-            }
-            ++m_Packets;
-            Publish(pkt, len, info);
+            TakePacket(pkt, len);
         }
         client.Close();
         {

@@ -86,6 +86,8 @@ private:
     void LiveLoop();
     // Own mode: the next well-formed packet into m_Held.
     int FetchOwn();
+    // Counts a packet and, when it parses, publishes it; false for a malformed one.
+    bool TakePacket(const uint8_t* pkt, size_t len);
     // Keeps a packet's extension as the newest (live) or as the held one (own).
     void Publish(const uint8_t* pkt, size_t len, const RTP_PACKET_INFO& info);
     void LogFailure(const RtspClient& client);
