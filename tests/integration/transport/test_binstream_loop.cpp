@@ -20,6 +20,7 @@
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/scriptedpeer.h"
 #include "tests/fixtures/testsupport.h"
+#include "tests/fixtures/statushistory.h"
 
 using camtest::PeerScript;
 using camtest::PeerStep;
@@ -88,25 +89,7 @@ private:
     bool m_blDone = false;
 };
 
-// Every motion status the detector writes, in order.
-struct MdLog {
-    std::mutex m;
-    std::vector<std::pair<bool, int> > md;
-    void Attach(CountingEventBuf& buf) {
-        buf.SetListener([this](bool t, int v) {
-            std::lock_guard<std::mutex> g(m);
-            md.push_back(std::make_pair(t, v));
-        });
-    }
-    size_t Count() {
-        std::lock_guard<std::mutex> g(m);
-        return md.size();
-    }
-    std::vector<std::pair<bool, int> > Get() {
-        std::lock_guard<std::mutex> g(m);
-        return md;
-    }
-};
+using camtest::StatusHistory;
 
 PeerScript StreamThenStall(const std::string& body) {
     return {PeerStep::RecvRequest(), PeerStep::Send(kHead + body), PeerStep::Stall()};
@@ -136,7 +119,7 @@ TEST(BinStreamLoop, ReadFailuresWithinTheBudgetReevaluateTheLastLine) {
         ScriptedPeer peer({StreamThenStall(""), StreamThenStall("")});
         CameraRig rig;
         rig.med.httpPort = peer.Port();
-        MdLog log;
+        StatusHistory log;
         log.Attach(rig.buf);
         std::vector<int> reads = {5};
         reads.insert(reads.end(), (size_t)c.budget + 1, -2);
@@ -165,7 +148,7 @@ TEST(BinStreamLoop, ThirtyEmptyLinesAreSkippedTheThirtyFirstReconnects) {
                        StreamThenStall("ALARM\n")});
     CameraRig rig;
     rig.med.httpPort = peer.Port();
-    MdLog log;
+    StatusHistory log;
     log.Attach(rig.buf);
     StreamProbe det(rig.Attr(), BIN_STREAM_HTTP_LINE, 64, 1);
     ASSERT_EQ(det.Start(), 0);
@@ -195,7 +178,7 @@ TEST(BinStreamLoop, ShortRecordsResetAndReconnect) {
     });
     CameraRig rig;
     rig.med.httpPort = peer.Port();
-    MdLog log;
+    StatusHistory log;
     log.Attach(rig.buf);
     StreamProbe det(rig.Attr(), BIN_STREAM_HTTP_RECORD, 8, 1);
     ASSERT_EQ(det.Start(), 0);
@@ -222,7 +205,7 @@ TEST(BinStreamLoop, FailedConnectWaitsOneSecondAndRetries) {
     });
     CameraRig rig;
     rig.med.httpPort = peer.Port();
-    MdLog log;
+    StatusHistory log;
     log.Attach(rig.buf);
     StreamProbe det(rig.Attr(), BIN_STREAM_HTTP_LINE, 64, 1);
     ASSERT_EQ(det.Start(), 0);
@@ -250,7 +233,7 @@ TEST(BinStreamLoop, MegabyteLinesAreCutAndTheStreamGoesOn) {
         CameraRig rig;
         rig.med.httpPort = peer.Port();
         rig.api.OverrideDetPort(peer.Port());
-        MdLog log;
+        StatusHistory log;
         log.Attach(rig.buf);
         StreamProbe det(rig.Attr(), type, 64, 2);
         ASSERT_EQ(det.Start(), 0);
@@ -346,7 +329,7 @@ TEST(BinStreamLoop, HeldMotionFromBeforeADropIsNotRaisedAgain) {
     CameraRig rig;
     rig.cap.SetAPI("dahua");
     rig.med.httpPort = peer.Port();
-    MdLog log;
+    StatusHistory log;
     log.Attach(rig.buf);
     BRObjectBase* md =
         CreateDetector(DET_TYPE_MD, &rig.med, &rig.api, &rig.buf, nullptr, nullptr, &rig.cap, nullptr, true);

@@ -16,6 +16,7 @@
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/scriptedpeer.h"
 #include "tests/fixtures/testsupport.h"
+#include "tests/fixtures/statushistory.h"
 
 using camtest::PeerScript;
 using camtest::PeerStep;
@@ -46,24 +47,7 @@ PeerScript Concat(PeerScript a, const PeerScript& b) {
     return a;
 }
 
-struct MdLog {
-    std::mutex m;
-    std::vector<std::pair<bool, int> > md;
-    void Attach(CountingEventBuf& buf) {
-        buf.SetListener([this](bool t, int v) {
-            std::lock_guard<std::mutex> g(m);
-            md.push_back(std::make_pair(t, v));
-        });
-    }
-    size_t Count() {
-        std::lock_guard<std::mutex> g(m);
-        return md.size();
-    }
-    std::vector<std::pair<bool, int> > Get() {
-        std::lock_guard<std::mutex> g(m);
-        return md;
-    }
-};
+using camtest::StatusHistory;
 
 void ActiRig(CameraRig& rig, int port) {
     rig.cap.SetAPI("acti");
@@ -83,7 +67,7 @@ TEST(ActiLoop, LoginThenEventHeadersWithAndWithoutPayload) {
                                        PeerStep::Send(kMotionWithPayload + kOther), PeerStep::Stall()}));
     CameraRig rig;
     ActiRig(rig, peer.Port());
-    MdLog log;
+    StatusHistory log;
     log.Attach(rig.buf);
     ActiMD det(rig.Attr());
     ASSERT_EQ(0, det.Start());
@@ -108,7 +92,7 @@ TEST(ActiLoop, KeepAliveAtMostEveryTwentySeconds) {
     ScriptedPeer peer(Concat(Login(), {PeerStep::RecvUntil("ACTi"), PeerStep::Send(kMotion), PeerStep::Stall()}));
     CameraRig rig;
     ActiRig(rig, peer.Port());
-    MdLog log;
+    StatusHistory log;
     log.Attach(rig.buf);
     ActiMD det(rig.Attr());
     ASSERT_EQ(0, det.Start());
@@ -137,7 +121,7 @@ TEST(ActiLoop, ReconnectsAfterABrokenConnection) {
                        Concat(Login(), {PeerStep::Send(kMotion), PeerStep::Stall()})});
     CameraRig rig;
     ActiRig(rig, peer.Port());
-    MdLog log;
+    StatusHistory log;
     log.Attach(rig.buf);
     ActiMD det(rig.Attr());
     ASSERT_EQ(0, det.Start());
@@ -164,7 +148,7 @@ TEST(ActiLoop, LoginAnsweredWithGarbageOrNeverIsRetried) {
         ScriptedPeer peer(bad);
         CameraRig rig;
         ActiRig(rig, peer.Port());
-        MdLog log;
+        StatusHistory log;
         log.Attach(rig.buf);
         ActiMD det(rig.Attr());
         ASSERT_EQ(0, det.Start());
@@ -199,7 +183,7 @@ TEST(MobotixLoop, CounterChangesAcrossPollsAndFailures) {
                        Answer("ox_md_ima;alarmcounter=7;")});
     CameraRig rig;
     rig.med.model = "M24M";
-    MdLog log;
+    StatusHistory log;
     log.Attach(rig.buf);
     rig.med.httpPort = peer.Port();
     MobotixMD det(rig.Attr());

@@ -12,6 +12,7 @@
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/mfscript.h"
 #include "tests/fixtures/testsupport.h"
+#include "tests/fixtures/statushistory.h"
 
 namespace {
 
@@ -60,32 +61,7 @@ private:
     std::vector<Seen> m_Seen;
 };
 
-// Status history of one event buffer.
-struct History {
-    std::mutex m;
-    std::vector<std::pair<bool, int> > v;
-    void Attach(EventBuf& buf) {
-        buf.SetListener([this](bool t, int l) {
-            std::lock_guard<std::mutex> g(m);
-            v.push_back({t, l});
-        });
-    }
-    std::vector<std::pair<bool, int> > Get() {
-        std::lock_guard<std::mutex> g(m);
-        return v;
-    }
-    // The distinct states in order (repeats collapsed).
-    std::vector<std::pair<bool, int> > Changes() {
-        std::vector<std::pair<bool, int> > out;
-        for (auto& s : Get())
-            if (out.empty() || out.back() != s) out.push_back(s);
-        return out;
-    }
-    bool Contains(const std::vector<std::pair<bool, int> >& seq) {
-        std::vector<std::pair<bool, int> > c = Changes();
-        return std::search(c.begin(), c.end(), seq.begin(), seq.end()) != c.end();
-    }
-};
+using camtest::StatusHistory;
 
 class MultipartTransport : public ::testing::Test {
 protected:
@@ -228,7 +204,7 @@ TEST_F(MultipartTransport, OneHikVisionStreamServesFourKinds) {
     CameraRig di, td, ad;
     rig.cap.SetAPI("hikvisionv3");
     rig.cap.SetDICnt(2);
-    History mdH, tdH, adH;
+    StatusHistory mdH, tdH, adH;
     mdH.Attach(rig.buf);
     tdH.Attach(td.buf);
     adH.Attach(ad.buf);
@@ -274,7 +250,7 @@ TEST_F(MultipartTransport, OneHikVisionStreamServesFourKinds) {
 TEST_F(MultipartTransport, HeldStatesFromBeforeADropAreNotReportedAgain) {
     rig.cap.SetAPI("hikvisionv3");
     rig.cap.SetDICnt(2);
-    History mdH;
+    StatusHistory mdH;
     mdH.Attach(rig.buf);
     auto part = [](const char* f) {
         std::ifstream in(std::string(CAMDET_TEST_DATA) + "/hikvision/" + f, std::ios::binary);
@@ -326,7 +302,7 @@ TEST_F(MultipartTransport, HeldStatesFromBeforeADropAreNotReportedAgain) {
 // The stream drops and the camera stays away for a while: the status is
 // cleared while down and detection resumes on the next connection.
 TEST_F(MultipartTransport, StreamDropsAndComesBack) {
-    History h;
+    StatusHistory h;
     h.Attach(rig.buf);
     MFScriptedConn up;
     up.chunks = {MFPart("motion=1")};
@@ -360,7 +336,7 @@ TEST_F(MultipartTransport, StreamDropsAndComesBack) {
 }
 
 TEST_F(MultipartTransport, AGigabytePartIsAFailureNotAnAllocation) {
-    History h;
+    StatusHistory h;
     h.Attach(rig.buf);
     MFScriptedConn huge;
     huge.chunks = {MFPart("motion=1"), "--boundary\r\nContent-Length: 1073741824\r\n\r\n", std::string(4096, 'x')};

@@ -12,6 +12,7 @@
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/scriptedrtpfetch.h"
 #include "tests/fixtures/testsupport.h"
+#include "tests/fixtures/statushistory.h"
 
 namespace {
 
@@ -58,33 +59,8 @@ private:
     std::vector<std::string> m_Seen;
 };
 
-typedef std::vector<std::pair<bool, int> > States;
-
-struct History {
-    std::mutex m;
-    States all;
-    std::map<int, States> ports;
-    void Attach(EventBuf& buf) {
-        buf.SetListener([this](bool t, int l) {
-            std::lock_guard<std::mutex> g(m);
-            all.push_back({t, l});
-        });
-    }
-    void Attach(EventBufMap& map) {
-        map.SetListener([this](int p, bool t, int l) {
-            std::lock_guard<std::mutex> g(m);
-            ports[p].push_back({t, l});
-        });
-    }
-    States Get() {
-        std::lock_guard<std::mutex> g(m);
-        return all;
-    }
-    States Port(int p) {
-        std::lock_guard<std::mutex> g(m);
-        return ports[p];
-    }
-};
+using camtest::States;
+using camtest::StatusHistory;
 
 class RtpTransport : public ::testing::Test {
 protected:
@@ -111,7 +87,7 @@ protected:
 };
 
 TEST_F(RtpTransport, SharedFetcherIsSampledEveryPass) {
-    History h;
+    StatusHistory h;
     h.Attach(rig.buf);
     fetch.Packet("ON");
     fetch.Packet("off");
@@ -141,11 +117,11 @@ TEST_F(RtpTransport, SharedFetcherIsSampledEveryPass) {
 
 TEST_F(RtpTransport, FollowersOfOtherKindsGetTheSameExtension) {
     rig.cap.SetDICnt(3);
-    History md, di;
+    StatusHistory md, di;
     md.Attach(rig.buf);
     di.Attach(rig.bufMap);
     CountingEventBuf tdBuf;
-    History td;
+    StatusHistory td;
     td.Attach(tdBuf);
     fetch.Packet("ON IN1");
     fetch.NoExtension();
