@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "camdet/transport/onvifdetector.h"
+#include "camdet/rules/onvifrules.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 typedef std::list<std::pair<std::string, std::string> > OVF_ITEM_LIST;
+typedef std::list<std::pair<std::string, std::string> > OVF_NS_LIST;  // (prefix, namespace name)
 
 // The camera's ONVIF service addresses: 0 device, 1 media, 2 imaging,
 // 3 events, 4 PTZ, 5 device IO.

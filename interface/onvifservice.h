@@ -20,8 +20,6 @@
 
 class CameraAPI;
 
-typedef std::list<std::pair<std::string, std::string> > OVF_NS_LIST;  // (prefix, namespace name)
-
 // One SOAP exchange, swappable so that tests can script the camera.
 class OnvifTransport {
 public:

@@ -7,7 +7,6 @@
 #define CAMDET_DETCLASSES_H
 
 #include "camdet/core/eventdetector.h"
-#include "camdet/transport/onvifdetector.h"
 #include "camdet/vendors/acti/actidetector.h"
 #include "camdet/vendors/binvendordetector.h"
 #include "camdet/vendors/cgivendordetector.h"
@@ -16,6 +15,7 @@
 #include "camdet/vendors/levelone/levelonegr2detector.h"
 #include "camdet/vendors/mobotix/mobotixdetector.h"
 #include "camdet/vendors/mpvendordetector.h"
+#include "camdet/vendors/onvif.h"
 #include "camdet/vendors/rtpvendordetector.h"
 #include "camdet/vendors/stmfifo/stmfifodetector.h"
 #include "camdet/vendors/vivotekdi.h"

@@ -1,43 +1,28 @@
-// ONVIF event detection: a PullPoint subscription per detector thread,
-// notifications matched against the recorder's event configuration into a
-// per-source status cache, and the four kind classes that turn the cache into
-// triggers.
-//
-// Wire format (ONVIF event service, PullPoint interface): each pull answers
-// NotificationMessage elements, each a topic ("tns1:RuleEngine/
-// CellMotionDetector/Motion"), a PropertyOperation ("Initialized", "Changed",
-// "Deleted", or none for plain events) and Source and Data SimpleItems
-// (Name, Value). A property event is sent once when its value changes, so
-// the cache keeps each source's last data between pulls.
+// The ONVIF pull-point transport: a PullPoint subscription per detector
+// thread, pulled at the poll interval, renewed before it lapses and recreated
+// when pulls fail; every pull's notifications matched (camdet/rules/
+// onvifrules) against the recorder's event configuration into a per-source
+// status cache and reported to this detector and its ONVIF followers. The kind
+// classes on top are in camdet/vendors/onvif.
 #ifndef CAMDET_ONVIFDETECTOR_H
 #define CAMDET_ONVIFDETECTOR_H
 
 #include <stdint.h>
-#include <time.h>
 
-#include <functional>
-#include <list>
 #include <map>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "camdet/core/eventdetector.h"
+#include "camdet/rules/onvifrules.h"
 #include "interface/onvifrecords.h"
 #include "interface/onvifservice.h"
 
-typedef std::list<OVF_EVT_NOTIF> OVF_NOTIF_LIST;
-typedef std::vector<OVF_EVT_TOPIC> OVF_EVT_CACHE;
-
 class OnvifPullPointDetector : public CamDetector {
 public:
-    // What this detector's kind and topic key mean.
-    struct OVF_EVT_INFO {
-        std::string matchTopic;  // the topic key before its first ";"
-        OVF_EVT_TOPIC trigValue;  // source and data patterns; topic parts unused
-        int32_t trigType = 0;     // 1 standard, 2 hold (MD), 3 momentary (TD); else never triggers
-        bool blSrcNameIgnored = false;
-        bool blDataNameIgnored = false;
+    // What this detector's kind and topic key mean (the fields are the rules'
+    // OnvifMatch::Info).
+    struct OVF_EVT_INFO : OnvifMatch::Info {
         // Fills the record from the configuration for kind 1-4; any other kind
         // leaves it untouched.
         void Init(const std::string& topicKey, int kind, const OnvifEvtConf& conf);
@@ -116,6 +101,9 @@ protected:
     void Init(const std::string& topicKey);
     // Gives the camera's login to a service client.
     void SetClientLogin(OnvifServiceBase& svc);
+    // Points a service client at service entry `entry` of the camera (its
+    // time-out, the ONVIF version, the login). Needs the capability record.
+    void SetUpClient(OnvifServiceBase& svc, int entry);
     // False once Stop was asked while DetMain runs: retries give up early.
     bool KeepTrying();
     // The pause between two failed attempts (300 ms, ended by Stop).
@@ -130,96 +118,5 @@ protected:
     OVF_EVT_CACHE m_EvtStatus;
     bool m_blInDetMain;
 };
-
-// Motion: trigger type 1 standard, 2 held for 5 s after each notification.
-class OnvifMD : public OnvifPullPointDetector {
-public:
-    explicit OnvifMD(DET_BASE_ATTR attr);
-    using OnvifPullPointDetector::IsTrig;
-    bool IsTrig(const OVF_NOTIF_LIST& notifs, int& level) override;
-    bool IsPanasonicTrig(const OVF_NOTIF_LIST& notifs, int& level);
-    void ClearHeldState() override;
-    // The clock of the hold rule (time(nullptr) by default).
-    void SetClock(std::function<time_t()> clock) { m_Clock = clock; }
-
-protected:
-    std::vector<time_t> m_TimeStamps;  // one per cache entry, same order
-    std::function<time_t()> m_Clock;
-};
-
-// Digital inputs: ports found through the device IO tokens, or port 0 alone.
-class OnvifDI : public OnvifPullPointDetector {
-public:
-    explicit OnvifDI(DET_BASE_ATTR attr);
-    using OnvifPullPointDetector::IsTrig;
-    std::map<int, bool> IsTrig(const OVF_NOTIF_LIST& notifs) override;
-    // Lists the camera's digital inputs: token i is port i. -1 when the
-    // device IO service is not offered.
-    int BuildTokenPortMap();
-    void SetPortTrigMap(const OVF_NOTIF_LIST& notifs, std::map<int, bool>& portMap);
-    void SetSpecificPortTrig(const OVF_EVT_TOPIC& entry, std::map<int, bool>& portMap);
-    std::map<std::string, int>& TokenPortMap() { return m_TokenPortMap; }
-
-protected:
-    std::map<std::string, int> m_TokenPortMap;
-};
-
-// Tampering: trigger type 1 standard, 3 momentary (only the current pull).
-class OnvifTD : public OnvifPullPointDetector {
-public:
-    explicit OnvifTD(DET_BASE_ATTR attr);
-    using OnvifPullPointDetector::IsTrig;
-    bool IsTrig(const OVF_NOTIF_LIST& notifs, int& level) override;
-};
-
-// Audio: trigger type 1 standard.
-class OnvifAD : public OnvifPullPointDetector {
-public:
-    explicit OnvifAD(DET_BASE_ATTR attr);
-    using OnvifPullPointDetector::IsTrig;
-    bool IsTrig(const OVF_NOTIF_LIST& notifs, int& level) override;
-};
-
-// The matching and trigger rules as pure functions of the event info, the
-// status cache and the notifications of one pull: no thread, no camera, the
-// clock passed in. The detector members above call these.
-namespace OnvifMatch {
-
-typedef OnvifPullPointDetector::OVF_EVT_INFO Info;
-
-// The "|" alternatives of a pattern value.
-std::vector<std::string> SplitAlternatives(const std::string& pattern);
-bool HasAlternative(const std::string& pattern, const char* alt);
-bool IsNotifiedMsgFound(const Info& info, const OVF_EVT_NOTIF& notif);
-// Index of the notification's cache entry, or cache.size().
-size_t FindEvtStatus(const Info& info, const OVF_EVT_CACHE& cache, const OVF_EVT_NOTIF& notif);
-bool IsStandardEvtTrig(const Info& info, const OVF_ITEM_LIST& data);
-// Replaces the data of the notification's cache entry or appends an entry;
-// returns its index and whether it was appended.
-size_t UpdateEvtStatus(const Info& info, OVF_EVT_CACHE& cache, const OVF_EVT_NOTIF& notif, bool& appended);
-bool IsStandardTrig(const Info& info, OVF_EVT_CACHE& cache, const OVF_NOTIF_LIST& notifs, int& level);
-// Hold rule: a triggering entry stays triggered for less than holdSec after
-// its last notification; stamps run parallel to the cache.
-bool IsPanasonicTrig(const Info& info, OVF_EVT_CACHE& cache, std::vector<time_t>& stamps,
-                     const OVF_NOTIF_LIST& notifs, time_t now, int& level, double holdSec = 5.0);
-// Standard rule, then the cache is emptied.
-bool IsMomentaryTrig(const Info& info, OVF_EVT_CACHE& cache, const OVF_NOTIF_LIST& notifs, int& level);
-void SetSpecificPortTrig(const Info& info, const std::map<std::string, int>& tokenPortMap,
-                         const OVF_EVT_TOPIC& entry, std::map<int, bool>& portMap);
-void SetPortTrigMap(const Info& info, OVF_EVT_CACHE& cache, const std::map<std::string, int>& tokenPortMap,
-                    const OVF_NOTIF_LIST& notifs, std::map<int, bool>& portMap);
-// The whole DI rule: ports 0 .. diCnt - 1 start false.
-std::map<int, bool> DITrig(const Info& info, OVF_EVT_CACHE& cache, const std::map<std::string, int>& tokenPortMap,
-                           int diCnt, const OVF_NOTIF_LIST& notifs);
-// Token i is port i; the first occurrence of a token wins.
-std::map<std::string, int> TokenPortMap(const std::vector<std::string>& tokens);
-// Splits "p1@ns1,p2@ns2" into (prefix, name) pairs; items without "@" dropped.
-OVF_NS_LIST ParseTopicNs(const std::string& text);
-// Replaces the first placeholder of each source pattern. -1 when confs is
-// empty (patterns untouched).
-int ReplaceVdoSrcToken(Info& info, const std::list<OVF_MED_VDO_SRC_CONF>& confs, const std::string& confToken);
-bool HasVdoSrcPlaceholder(const Info& info);
-
-}  // namespace OnvifMatch
 
 #endif  // CAMDET_ONVIFDETECTOR_H

@@ -4,7 +4,6 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -157,14 +156,6 @@ struct Fleet::Running {
     std::unique_ptr<StatusPrinter> printer;
     std::unique_ptr<MiniRecorder> rec;
 };
-
-void RaiseOpenFilesLimit() {
-    struct rlimit rl;
-    if (getrlimit(RLIMIT_NOFILE, &rl) == 0 && rl.rlim_cur < rl.rlim_max) {
-        rl.rlim_cur = rl.rlim_max;
-        setrlimit(RLIMIT_NOFILE, &rl);
-    }
-}
 
 Fleet::Fleet(const FleetSinks& sinks) : m_Sinks(sinks) {}
 

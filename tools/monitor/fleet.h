@@ -70,10 +70,6 @@ private:
     BrellinOwned::WakeUp* m_CreationWake = nullptr;
 };
 
-// Raises the soft open-files limit to the hard limit (one descriptor per
-// camera connection adds up).
-void RaiseOpenFilesLimit();
-
 // The whole --config program; returns the exit status.
 int RunFleet(const MonitorOptions& opt);
 

@@ -1,3 +1,3 @@
-#include "tools/monitor/recorder.h"
+#include "tools/monitor/monitor.h"
 
 int main(int argc, char** argv) { return RunMonitor(argc, argv); }

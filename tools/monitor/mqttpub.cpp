@@ -10,8 +10,8 @@
 #include <chrono>
 #include <mutex>
 
+#include "tools/common/jsonstring.h"
 #include "tools/monitor/options.h"
-#include "tools/monitor/recorder.h"
 
 namespace {
 

@@ -1,41 +1,19 @@
 #include "tools/monitor/recorder.h"
 
 #include <cxxabi.h>
-#include <signal.h>
+#include <stdio.h>
 #include <stdlib.h>
-#include <sys/time.h>
-#include <time.h>
 
 #include <typeinfo>
 
 #include "camdet/api/entrypoints.h"
 #include "camdet/core/eventdetector.h"
-#include "dupfromox/oxdebuglog.h"
 #include "host/onvif/onvifsetup.h"
-#include "tools/common/waitend.h"
-#include "tools/monitor/demo.h"
-#include "tools/monitor/fleet.h"
+#include "tools/common/jsonstring.h"
 
 DetectorHandler::DetectorHandler(BRObjectBase* det) { SetHandlerBase(det, GetDetectorFuncTable(), "DetectorHandler"); }
 
 // ---------------------------------------------------------------- printer
-
-std::string JsonString(const std::string& s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += (char)c;
-        } else if (c < 0x20) {
-            char esc[8];
-            snprintf(esc, sizeof(esc), "\\u%04x", c);
-            out += esc;
-        } else {
-            out += (char)c;
-        }
-    }
-    return out + "\"";
-}
 
 void StatusPrinter::SetObserver(Observer o) {
     std::lock_guard<std::mutex> g(m_Mutex);
@@ -226,49 +204,4 @@ BRObjectBase* MiniRecorder::Detector(int kind) const {
         if (d.kind == kind) return d.obj;
     }
     return nullptr;
-}
-
-// ---------------------------------------------------------------- program
-
-int RunMonitor(int argc, const char* const* argv) {
-    MonitorOptions opt;
-    std::string error;
-    if (!ParseMonitorOptions(argc, argv, opt, error)) {
-        fprintf(stderr, "camdet-monitor: %s (see --help)\n", error.c_str());
-        return 2;
-    }
-    if (opt.help) {
-        fputs(MonitorUsage(), stdout);
-        return 0;
-    }
-    RaiseOpenFilesLimit();
-    if (!opt.config.empty()) return RunFleet(opt);
-    if (!opt.logFile.empty()) BrellinOwned::OXSetLogPath(opt.logFile);
-
-    // Signals go to sigtimedwait only; the detector threads inherit the mask.
-    sigset_t set;
-    BlockEndSignals(set);
-
-    StatusPrinter printer(stdout, opt.json);
-    if (opt.demo) return RunDemo(opt, printer, set);
-
-    // The camera's set-up and the detectors' creation may talk to a silent
-    // camera for a long time: an end signal meanwhile makes them give up.
-    EndSignalWatch watch(set);
-    BrellinOwned::SetCurrentWakeUp(watch.Wake());
-    MiniRecorder rec(opt, printer);
-    rec.CreateDetectors();
-    BrellinOwned::SetCurrentWakeUp(nullptr);
-    if (watch.Finish() || opt.dryRun) {
-        rec.ReleaseAll();
-        return 0;
-    }
-    if (rec.DetectorCount() == 0) {
-        fprintf(stderr, "camdet-monitor: no detector for camera API key '%s'\n", opt.api.c_str());
-        return 1;
-    }
-    rec.StartAll();
-    WaitForEnd(set, opt.duration);
-    rec.ReleaseAll();
-    return 0;
 }

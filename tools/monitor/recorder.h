@@ -105,10 +105,4 @@ private:
 // Demangled dynamic class name of a detector ("HikVisionV3MD").
 std::string DetectorClassName(BRObjectBase* obj);
 
-// `s` as a JSON string literal, quotes included.
-std::string JsonString(const std::string& s);
-
-// Whole program; returns the exit status.
-int RunMonitor(int argc, const char* const* argv);
-
 #endif  // TOOLS_MONITOR_RECORDER_H

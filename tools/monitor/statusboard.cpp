@@ -6,8 +6,9 @@
 #include <algorithm>
 #include <chrono>
 
+#include "tools/common/isotime.h"
+#include "tools/common/jsonstring.h"
 #include "tools/monitor/options.h"
-#include "tools/monitor/recorder.h"
 
 namespace {
 

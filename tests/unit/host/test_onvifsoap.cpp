@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "camdet/rules/onvifrules.h"
 #include "host/onvif/onvifsoap.h"
 #include "interface/onvifservice.h"
 
@@ -255,6 +256,11 @@ TEST(OnvifTopic, NoNamespaceForm) {
         {"", ""},
     };
     for (const auto& r : rows) EXPECT_EQ(GetNoNsTopic(r.in), r.out) << r.in;
+    // The rules' own copy (they link nothing of the recorder's) must agree
+    // with it, also on what no camera should send.
+    const char* const odd[] = {"tns1:A/", "/x:B", ":A", "a:/b:", "  ", "\t:\n", "a//b", "x:y:z/:/w", "tns1:A/B\r\n/C"};
+    for (const auto& r : rows) EXPECT_EQ(OnvifMatch::NoNsTopic(r.in), r.out) << r.in;
+    for (const char* in : odd) EXPECT_EQ(OnvifMatch::NoNsTopic(in), GetNoNsTopic(in)) << in;
 }
 
 }  // namespace

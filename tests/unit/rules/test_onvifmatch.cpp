@@ -3,7 +3,8 @@
 // rules, and the DI token map. Pure functions and detectors without threads.
 #include <gtest/gtest.h>
 
-#include "camdet/transport/onvifdetector.h"
+#include "camdet/rules/onvifrules.h"
+#include "camdet/vendors/onvif.h"
 #include "tests/fixtures/testsupport.h"
 
 namespace {

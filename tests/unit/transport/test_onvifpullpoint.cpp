@@ -8,7 +8,7 @@
 #include <deque>
 #include <mutex>
 
-#include "camdet/transport/onvifdetector.h"
+#include "camdet/vendors/onvif.h"
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/testsupport.h"
 
