@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 
+#include "interface/camservices.h"
 #include "interface/handlerutils.h"
 #include "interface/onvifrecords.h"
 
@@ -206,6 +207,12 @@ public:
     virtual std::string GetRtpFetchArg() = 0;
     virtual int GetDetPort() = 0;
     virtual std::string GetChannelStr() = 0;
+    // The clock and the connections of this camera, for each of its
+    // detectors and their clients (borrowed; they outlive the detectors).
+    // On the camera-API object because that is the object that talks to the
+    // camera; appended after the operations above, whose slots stay. Default:
+    // BrellinOwned::DefaultCameraServices().
+    virtual BrellinOwned::CameraServices& GetServices();
 };
 
 #endif  // INTERFACE_CAMERAHOST_H

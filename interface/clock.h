@@ -1,8 +1,11 @@
 // Time as the detectors and the recorder's clients see it: one monotonic
-// clock and the waits on it, behind one seam. The real clock is the default;
-// tests install a fake one so that pacing, pauses and back-offs run without
-// waiting. Network waits (poll on a socket) always run on real time, measured
-// with MonotonicMs, and end early when the thread's wake-up is signalled.
+// clock and every wait on it (pauses, pacing, a socket, a condition another
+// thread signals), behind one seam. Nothing reads a global clock: a detector
+// takes its clock from its camera's services (interface/camservices.h), a
+// recorder client from its construction, the real clock being the default.
+// Tests hand in a fake one, so that pauses, back-offs and network time-outs
+// are counted rather than waited. Every wait ends early when the calling
+// thread's wake-up is signalled.
 #ifndef INTERFACE_CLOCK_H
 #define INTERFACE_CLOCK_H
 
@@ -77,10 +80,6 @@ private:
     int64_t m_PrevUntil;
 };
 
-// Waits until fd has one of events, deadlineMs (MonotonicMs) passes, or the
-// thread's wake-up is signalled: 1 ready, 0 time-out, -1 error, -2 woken.
-int WaitFdOrWake(int fd, short events, int64_t deadlineMs);
-
 class Clock {
 public:
     virtual ~Clock() {}
@@ -89,13 +88,18 @@ public:
     // Waits ms milliseconds (nothing for 0 or less), ending early when wake
     // (may be null) is signalled. True when it ended early.
     virtual bool WaitMs(int64_t ms, WakeUp* wake) = 0;
+    // Waits until fd has one of events, deadlineMs (on this clock) passes or
+    // the calling thread's wake-up is signalled (see WakeGrace): 1 ready,
+    // 0 time-out, -1 error, -2 woken.
+    virtual int WaitFd(int fd, short events, int64_t deadlineMs) = 0;
+    // One bounded wait on cond (lk holds its mutex): returns when notified,
+    // when deadlineMs (on this clock) passes, or spuriously. Callers test
+    // their condition, the deadline and their wake-up around it in a loop.
+    virtual void WaitCond(std::unique_lock<std::mutex>& lk, std::condition_variable& cond, int64_t deadlineMs) = 0;
 };
 
-// The process clock: the real one unless a test installed another.
-Clock& GetClock();
-// Installs clock as the process clock (null: the real one again). For tests;
-// call it while no detector or client is waiting.
-void SetClock(Clock* clock);
+// The real monotonic clock. Never destroyed.
+Clock& RealClock();
 
 }  // namespace BrellinOwned
 

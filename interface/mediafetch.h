@@ -10,6 +10,10 @@
 
 #include "interface/handlerutils.h"
 
+namespace BrellinOwned {
+class CameraServices;
+}
+
 // Fetcher function IDs and their signatures.
 enum MF_FUNC {
     // void (char* path, char* host, int port, char* user, char* password, int timeoutSec, int mode):
@@ -41,17 +45,22 @@ enum MF_FUNC {
 
 // Published by the recorder (libcamhost).
 FuncTable* GetMFFuncTable();
-// Creates an idle fetcher (null when the recorder cannot make one). The
-// caller owns it and gives it back through ReleaseMediaFetch.
-BRObjectBase* MediaFetchFactory();
+// Creates an idle fetcher (null when the recorder cannot make one) that
+// connects and waits through services (borrowed, outliving the fetcher; null:
+// the recorder's defaults). The caller owns it and gives it back through
+// ReleaseMediaFetch.
+BRObjectBase* MediaFetchFactory(BrellinOwned::CameraServices* services = nullptr);
 // Destroys a fetcher from MediaFetchFactory (closing its stream); obj becomes null.
 void ReleaseMediaFetch(BRObjectBase*& obj);
 
 // Owning handler: construction creates the recorder's fetcher (idle, no stream
-// yet), destruction releases it. One owner thread at a time.
+// yet) on the camera's services, destruction releases it. One owner thread at
+// a time.
 class MFHandler : public BRSlotHandler<MF_FUNC_COUNT> {
 public:
-    MFHandler() { SetHandlerBase(MediaFetchFactory(), GetMFFuncTable(), "MFHandler"); }
+    explicit MFHandler(BrellinOwned::CameraServices& services) {
+        SetHandlerBase(MediaFetchFactory(&services), GetMFFuncTable(), "MFHandler");
+    }
     ~MFHandler() override {
         BRObjectBase* obj = m_pObj;
         m_pObj = nullptr;

@@ -13,6 +13,10 @@ const size_t kThreadStack = 0x100000;
 
 }  // namespace
 
+BrellinOwned::CameraServices& ServicesOf(const DET_BASE_ATTR& attr) {
+    return attr.pCamApi ? attr.pCamApi->GetServices() : BrellinOwned::DefaultCameraServices();
+}
+
 // ---------------------------------------------------------------- DetectorBase
 
 DetectorBase::DetectorBase(DET_BASE_ATTR attr)
@@ -31,6 +35,8 @@ DetectorBase::DetectorBase(DET_BASE_ATTR attr)
       m_TDParam(0),
       m_DIParam(0),
       m_DIParamArg(0),
+      m_Services(ServicesOf(attr)),
+      m_Clock(m_Services.GetClock()),
       m_blThreadStarted(false) {
     m_CamId = m_Attr.camMediatorHdl.Call<int>(CAM_MEDIATOR_FUNC_CAM_ID);
     m_DICnt = m_Attr.pCamCap ? m_Attr.pCamCap->GetDICnt() : 0;
@@ -185,7 +191,7 @@ void DetectorBase::SleepBySec(int sec) {
     }
 }
 
-bool DetectorBase::PauseMs(int ms) { return !BrellinOwned::GetClock().WaitMs(ms, &m_StopWake); }
+bool DetectorBase::PauseMs(int ms) { return !m_Clock.WaitMs(ms, &m_StopWake); }
 
 void* DetectorBase::ThreadFunc(void* self) {
     DetectorBase* det = static_cast<DetectorBase*>(self);

@@ -37,6 +37,10 @@ struct DET_BASE_ATTR {
     RtpFetchHandler rtpFetchHdl;
 };
 
+// The camera's services (clock, connections) as its camera-API object gives
+// them; the recorder's defaults when the record has no camera-API object.
+BrellinOwned::CameraServices& ServicesOf(const DET_BASE_ATTR& attr);
+
 class DetectorBase : public BRObjectBase {
 public:
     explicit DetectorBase(DET_BASE_ATTR attr);
@@ -65,11 +69,14 @@ public:
     void ResetDIDetStatus();
     // Sleeps up to sec seconds, one at a time, returning early once stopped.
     void SleepBySec(int sec);
-    // Waits ms on the process clock; ends early (false) when Stop is called.
+    // Waits ms on the camera's clock; ends early (false) when Stop is called.
     bool PauseMs(int ms);
     static void* ThreadFunc(void* self);
 
     int GetCamId() const { return m_CamId; }
+    // The camera's services and clock, taken once at construction.
+    BrellinOwned::CameraServices& Services() const { return m_Services; }
+    BrellinOwned::Clock& GetClock() const { return m_Clock; }
 
 protected:
     DET_BASE_ATTR m_Attr;
@@ -90,6 +97,8 @@ protected:
     int m_DIParamArg;
     // Signalled by Stop: every pause and pacing wait of the thread uses it.
     BrellinOwned::WakeUp m_StopWake;
+    BrellinOwned::CameraServices& m_Services;
+    BrellinOwned::Clock& m_Clock;
 
 private:
     bool m_blThreadStarted;  // a thread exists that has not been joined

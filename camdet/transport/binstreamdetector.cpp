@@ -13,16 +13,16 @@ const char* const kSrc = "camdet/binstreamdetector";
 BinStreamDetector::BinStreamDetector(DET_BASE_ATTR attr, std::string path, unsigned int bufSize,
                                      __tag_BIN_STREAM_TYPE type, int timeoutSec, bool httpFlag)
     : CamDetector(attr),
-      m_Socket(),
+      m_Socket(Services().NewSocket()),
       m_Timeout(timeoutSec),
       m_BufSize(bufSize),
       m_Path(std::move(path)),
-      m_HttpClient(),
+      m_HttpClient(Services().NewHttpClient()),
       m_StreamType(type),
       m_blHttpFlag(httpFlag) {}
 
 BinStreamDetector::~BinStreamDetector() {
-    if (m_StreamType == BIN_STREAM_SOCKET_LINE) m_Socket.Disconnect();
+    if (m_StreamType == BIN_STREAM_SOCKET_LINE) m_Socket->Disconnect();
 }
 
 bool BinStreamDetector::IsTrig(char*, unsigned int, int&) { return false; }
@@ -139,22 +139,22 @@ void BinStreamDetector::OpenStream() {
         // Only the port matters; a camera API without one leaves it 0 and
         // every connect fails (once logged by the socket).
         if (m_Attr.pCamApi) m_Attr.pCamApi->GetDetPathPort(path, port);
-        m_Socket.SetSocketInfo(host, port, m_Timeout, true);
+        m_Socket->SetSocketInfo(host, port, m_Timeout, true);
         return;
     }
-    m_HttpClient.Init(m_Path, host, m_Attr.camMediatorHdl.GetInt(CAM_MEDIATOR_FUNC_HTTP_PORT),
+    m_HttpClient->Init(m_Path, host, m_Attr.camMediatorHdl.GetInt(CAM_MEDIATOR_FUNC_HTTP_PORT),
                       m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_USER),
                       m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_PASSWORD), m_Timeout, m_blHttpFlag, true,
                       HTTP_VER_DEF, std::string());
 }
 
 int BinStreamDetector::Connect() {
-    if (m_StreamType == BIN_STREAM_SOCKET_LINE) return m_Socket.Connect() == 0 ? 0 : -1;
-    if (m_HttpClient.SendRequest(OX_HTTP_GET, "?") != 0) return -1;
+    if (m_StreamType == BIN_STREAM_SOCKET_LINE) return m_Socket->Connect() == 0 ? 0 : -1;
+    if (m_HttpClient->SendRequest(OX_HTTP_GET, "?") != 0) return -1;
     int status = 0;
-    if (m_HttpClient.CheckResponse(status) != 0) return -1;
+    if (m_HttpClient->CheckResponse(status) != 0) return -1;
     std::string statusLine;
-    if (m_HttpClient.GetHttpContent(HTTP_MAP_STATUS_LINE, statusLine) != 0) return -1;
+    if (m_HttpClient->GetHttpContent(HTTP_MAP_STATUS_LINE, statusLine) != 0) return -1;
     if (BrellinOwned::String2StrList(statusLine, " :;=").empty()) return -1;
     return 0;
 }
@@ -166,14 +166,14 @@ int BinStreamDetector::ReadUnit(char* buf) {
         // pieces; a piece that does not come within the time-out ends it short.
         unsigned int got = 0;
         while (got < m_BufSize) {
-            const int n = m_HttpClient.ReadData(buf + got, (int)(m_BufSize - got) + 1);
+            const int n = m_HttpClient->ReadData(buf + got, (int)(m_BufSize - got) + 1);
             if (n <= 0) break;
             got += (unsigned int)n;
         }
         return (int)got;
     }
-    case BIN_STREAM_HTTP_LINE: return m_HttpClient.ReadToLineEnd(buf, (int)m_BufSize);
-    case BIN_STREAM_SOCKET_LINE: return m_Socket.ReadToLineEnd(buf, (int)m_BufSize);
+    case BIN_STREAM_HTTP_LINE: return m_HttpClient->ReadToLineEnd(buf, (int)m_BufSize);
+    case BIN_STREAM_SOCKET_LINE: return m_Socket->ReadToLineEnd(buf, (int)m_BufSize);
     }
     // No vendor builds another type; nothing can be read from it.
     return -1;

@@ -8,6 +8,7 @@
 #ifndef CAMDET_BINSTREAMDETECTOR_H
 #define CAMDET_BINSTREAMDETECTOR_H
 
+#include <memory>
 #include <string>
 
 #include "camdet/core/eventdetector.h"
@@ -65,11 +66,13 @@ public:
     void ResetStream(char* buf);
 
 protected:
-    BrellinOwned::OXSocket m_Socket;
+    // The recorder's clients through its interfaces, made by the camera's
+    // services: a test hands in scripted ones.
+    std::unique_ptr<BrellinOwned::CamSocket> m_Socket;
     int m_Timeout;
     unsigned int m_BufSize;
     std::string m_Path;
-    BrellinOwned::OXHttpClient m_HttpClient;
+    std::unique_ptr<BrellinOwned::CamHttpClient> m_HttpClient;
     __tag_BIN_STREAM_TYPE m_StreamType;
     bool m_blHttpFlag;
 };

@@ -23,15 +23,15 @@ void CopyText(const std::string& text, char* buf, int len) {
 
 CgiQueryDetector::CgiQueryDetector(DET_BASE_ATTR attr, int timeout, __tag_CGI_QUERY_TYPE type, HTTP_VERSION version)
     : CamDetector(attr),
-      m_HttpClient(),
-      m_Socket(),
+      m_HttpClient(Services().NewHttpClient()),
+      m_Socket(Services().NewSocket()),
       m_QueryType(type),
       m_DiTrigValue(),
       m_HttpVersion(version),
       m_Timeout(timeout) {}
 
 CgiQueryDetector::~CgiQueryDetector() {
-    if (m_QueryType == CGI_QUERY_SOCKET) m_Socket.Disconnect();
+    if (m_QueryType == CGI_QUERY_SOCKET) m_Socket->Disconnect();
 }
 
 int CgiQueryDetector::GetDiTrigValue() {
@@ -95,14 +95,14 @@ int CgiQueryDetector::DetMain() {
 }
 
 bool CgiQueryDetector::OpenPoll(std::string& path, BrellinOwned::DelayTimer& timer) {
-    timer = BrellinOwned::DelayTimer(m_PollIntervalMs * 1000, &m_StopWake);
+    timer = BrellinOwned::DelayTimer(m_PollIntervalMs * 1000, &m_StopWake, &m_Clock);
     if (GetDiTrigValue() != 0) return false;
     int port = 0;
     if (GetPathPort(path, port) != 0) return false;
     if (m_QueryType == CGI_QUERY_SOCKET) {
-        m_Socket.SetSocketInfo(CamHost(), port, m_Timeout, true);
+        m_Socket->SetSocketInfo(CamHost(), port, m_Timeout, true);
     } else {
-        m_HttpClient.Init(path, CamHost(), port, CamUser(), CamPassword(), m_Timeout, true, true, m_HttpVersion,
+        m_HttpClient->Init(path, CamHost(), port, CamUser(), CamPassword(), m_Timeout, true, true, m_HttpVersion,
                           std::string());
     }
     timer.BeginTiming();
@@ -122,37 +122,37 @@ void CgiQueryDetector::PaceAfterPoll(BrellinOwned::DelayTimer& timer, int result
 
 int CgiQueryDetector::SendRequest(char* buf, int len) {
     if (!buf || len <= 0) return -1;
-    if (m_HttpClient.SendRequest(OX_HTTP_GET, "?") != 0) return -1;
+    if (m_HttpClient->SendRequest(OX_HTTP_GET, "?") != 0) return -1;
     int status = 0;
-    if (m_HttpClient.CheckResponse(status) != 0) return -1;
+    if (m_HttpClient->CheckResponse(status) != 0) return -1;
     std::string statusLine;
-    if (m_HttpClient.GetHttpContent(HTTP_MAP_STATUS_LINE, statusLine) != 0) return -1;
+    if (m_HttpClient->GetHttpContent(HTTP_MAP_STATUS_LINE, statusLine) != 0) return -1;
     CopyText(statusLine, buf, len);
     if (BrellinOwned::String2StrList(buf, " :;=").empty()) return -1;
     // The body replaces the status line entirely, so no byte of it can be
     // mistaken for answer data by the byte-offset tests.
     memset(buf, 0, (size_t)len);
-    if (m_HttpClient.ReadData(buf, len) < 0) return -1;
+    if (m_HttpClient->ReadData(buf, len) < 0) return -1;
     return 0;
 }
 
 int CgiQueryDetector::SendRequestBySocket(const std::string& path, char* buf, int len) {
     if (!buf || len <= 1) return -1;
-    if (m_Socket.Connect() < 0) return -1;
+    if (m_Socket->Connect() < 0) return -1;
     // The path is appended to "GET /" as it is, so a leading "/" doubles.
     std::string req = "GET /" + path + " HTTP/1.1\r\n";
     req += kUserAgent;
     req += "Host: " + CamHost() + "\r\n";
     req += "\r\n";
     CopyText(req, buf, len);
-    if (m_Socket.WriteData(buf, (int)strlen(buf)) <= 0) return -1;
+    if (m_Socket->WriteData(buf, (int)strlen(buf)) <= 0) return -1;
     return GetSocketResponse(buf, len) < 0 ? -1 : 0;
 }
 
 int CgiQueryDetector::GetSocketResponse(char* buf, int len) {
     if (!buf || len <= 1) return -1;
     memset(buf, 0, (size_t)len);
-    int n = m_Socket.ReadData(buf, len - 1);
+    int n = m_Socket->ReadData(buf, len - 1);
     if (n < 0) return -1;
     if (n > len - 1) n = len - 1;
     for (int i = 0; i < n; ++i) {
@@ -191,11 +191,11 @@ void CgiQueryDetector::UpdateDITrigger(char* buf, unsigned int len, int result) 
 
 int CgiQueryDetector::PollEachInput(int timeout, bool blKeepAlive, HTTP_VERSION version,
                                     const std::function<std::string(int port)>& inputPath) {
-    BrellinOwned::DelayTimer timer(m_PollIntervalMs * 1000, &m_StopWake);
+    BrellinOwned::DelayTimer timer(m_PollIntervalMs * 1000, &m_StopWake, &m_Clock);
     std::string path;
     int port = 0;
     if (GetPathPort(path, port) != 0) return 0;
-    m_HttpClient.Init(path, CamHost(), port, CamUser(), CamPassword(), timeout, true, blKeepAlive, version,
+    m_HttpClient->Init(path, CamHost(), port, CamUser(), CamPassword(), timeout, true, blKeepAlive, version,
                       std::string());
     timer.BeginTiming();
 
@@ -210,7 +210,7 @@ int CgiQueryDetector::PollEachInput(int timeout, bool blKeepAlive, HTTP_VERSION 
             // up to the whole time-out.
             if (in > 0 && !IsActivated()) break;
             memset(buf, 0, sizeof(buf));
-            m_HttpClient.SetPath(inputPath(in));
+            m_HttpClient->SetPath(inputPath(in));
             int value = 0;
             bool trig = false;
             if (SendRequest(buf, sizeof(buf)) == 0) trig = IsTrig(in, buf, sizeof(buf), value);

@@ -6,6 +6,7 @@
 #define CAMDET_CGIQUERYDETECTOR_H
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "camdet/core/eventdetector.h"
@@ -61,8 +62,10 @@ protected:
     int PollEachInput(int timeout, bool blKeepAlive, HTTP_VERSION version,
                       const std::function<std::string(int port)>& inputPath);
 
-    BrellinOwned::OXHttpClient m_HttpClient;
-    BrellinOwned::OXSocket m_Socket;
+    // The recorder's clients through its interfaces, made by the camera's
+    // services: a test hands in scripted ones.
+    std::unique_ptr<BrellinOwned::CamHttpClient> m_HttpClient;
+    std::unique_ptr<BrellinOwned::CamSocket> m_Socket;
     __tag_CGI_QUERY_TYPE m_QueryType;
     std::string m_DiTrigValue;
     HTTP_VERSION m_HttpVersion;

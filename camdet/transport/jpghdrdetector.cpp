@@ -32,7 +32,7 @@ bool Grow(char*& buf, unsigned int& cap, unsigned int need) {
 }  // namespace
 
 JpgHdrDetector::JpgHdrDetector(DET_BASE_ATTR attr, int marker, bool byFifo)
-    : CamDetector(attr), m_blByFifo(byFifo), m_Marker(marker), m_DataIdCnt(0), m_pDataIds(nullptr), m_MFHandler() {
+    : CamDetector(attr), m_blByFifo(byFifo), m_Marker(marker), m_DataIdCnt(0), m_pDataIds(nullptr), m_MFHandler(Services()) {
     m_PollIntervalMs = 100;
 }
 
@@ -150,7 +150,7 @@ namespace {
 class FrameSteps : public CamDetector::LoopSteps {
 public:
     FrameSteps(JpgHdrDetector& det, int periodMs, BrellinOwned::WakeUp* wake)
-        : m_Det(det), m_Timer(periodMs * 1000, wake), m_Out(nullptr), m_Cap(0), m_Len(0), m_Result(-1) {}
+        : m_Det(det), m_Timer(periodMs * 1000, wake, &det.GetClock()), m_Out(nullptr), m_Cap(0), m_Len(0), m_Result(-1) {}
     ~FrameSteps() override { delete[] m_Out; }
     void Report(CamDetector* det) override {
         JpgHdrDetector* d = dynamic_cast<JpgHdrDetector*>(det);

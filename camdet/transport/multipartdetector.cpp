@@ -16,7 +16,7 @@ char* AllocBody(unsigned int size) { return new (std::nothrow) char[(size_t)size
 }  // namespace
 
 MultipartDetector::MultipartDetector(DET_BASE_ATTR attr, int timeoutSec, HTTP_VERSION version)
-    : CamDetector(attr), m_BodyMode(0), m_Timeout(timeoutSec), m_HttpVersion(version), m_blReopening(false) {}
+    : CamDetector(attr), m_MFHandler(Services()), m_BodyMode(0), m_Timeout(timeoutSec), m_HttpVersion(version), m_blReopening(false) {}
 
 MultipartDetector::~MultipartDetector() {}
 

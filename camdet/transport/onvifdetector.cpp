@@ -209,7 +209,7 @@ namespace {
 class PullSteps : public CamDetector::LoopSteps {
 public:
     PullSteps(OnvifPullPointDetector& det, BrellinOwned::WakeUp* wake, int periodMs)
-        : m_Det(det), m_Timer(periodMs * 1000, wake) {}
+        : m_Det(det), m_Timer(periodMs * 1000, wake, &det.GetClock()) {}
 
     bool Open() override {
         m_Det.OpenSubscription(m_Sub);
@@ -241,8 +241,6 @@ private:
     OnvifPullPointDetector::OVF_SUBSCRIPTION m_Sub;
     OVF_EVT_PULL_MSG m_Msg;
 };
-
-int64_t NowMs() { return BrellinOwned::GetClock().NowMs(); }
 
 }  // namespace
 
@@ -280,7 +278,7 @@ void OnvifPullPointDetector::Subscribed(OVF_SUBSCRIPTION& sub) {
 void OnvifPullPointDetector::SubscriptionFailed(OVF_SUBSCRIPTION& sub) {
     sub.blActive = false;
     sub.backoffMs = sub.backoffMs == 0 ? kFirstBackoffMs : std::min(sub.backoffMs * 2, kMaxBackoffMs);
-    sub.nextCreateMs = NowMs() + sub.backoffMs;
+    sub.nextCreateMs = GetClock().NowMs() + sub.backoffMs;
 }
 
 void OnvifPullPointDetector::ScheduleRenewal(OVF_SUBSCRIPTION& sub, int secondsLeft) {
@@ -289,18 +287,18 @@ void OnvifPullPointDetector::ScheduleRenewal(OVF_SUBSCRIPTION& sub, int secondsL
     // that enforces its termination time never drops it between two pulls.
     if (secondsLeft <= 0) return;
     const int64_t leftMs = (int64_t)secondsLeft * 1000;
-    sub.renewAtMs = NowMs() + std::max<int64_t>(0, std::min(leftMs / 2, leftMs - kRenewMarginMs));
+    sub.renewAtMs = GetClock().NowMs() + std::max<int64_t>(0, std::min(leftMs / 2, leftMs - kRenewMarginMs));
 }
 
 bool OnvifPullPointDetector::PullOnce(OVF_SUBSCRIPTION& sub, OVF_EVT_PULL_MSG& msg) {
     sub.blFullBatch = false;
     if (!sub.blActive) {
-        if (NowMs() < sub.nextCreateMs) return false;
+        if (GetClock().NowMs() < sub.nextCreateMs) return false;
         if (CreatePullPoint("", sub.termTime, sub.pp) == 0) Subscribed(sub);
         else SubscriptionFailed(sub);
         if (!sub.blActive) return false;
     }
-    if (sub.renewAtMs != 0 && NowMs() >= sub.renewAtMs) {
+    if (sub.renewAtMs != 0 && GetClock().NowMs() >= sub.renewAtMs) {
         sub.renewAtMs = 0;
         const std::string term = sub.termTime.empty() ? std::string(kFallbackTermTime) : sub.termTime;
         if (m_EvtService->Renew(sub.pp, term) == 0) {
@@ -331,7 +329,7 @@ bool OnvifPullPointDetector::PullOnce(OVF_SUBSCRIPTION& sub, OVF_EVT_PULL_MSG& m
 }
 
 int64_t OnvifPullPointDetector::PauseBeforeNextPull(const OVF_SUBSCRIPTION& sub) {
-    if (!sub.blActive) return std::max<int64_t>(0, sub.nextCreateMs - NowMs());
+    if (!sub.blActive) return std::max<int64_t>(0, sub.nextCreateMs - GetClock().NowMs());
     if (sub.blFullBatch) return 0;
     return -1;
 }

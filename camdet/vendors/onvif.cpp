@@ -28,7 +28,7 @@ const char* const kSrc = "camdet/onvifdetector";
 }  // namespace
 
 OnvifMD::OnvifMD(DET_BASE_ATTR attr)
-    : OnvifPullPointDetector(attr), m_Clock([] { return (time_t)(BrellinOwned::GetClock().NowMs() / 1000); }) {
+    : OnvifPullPointDetector(attr), m_Clock([this] { return (time_t)(GetClock().NowMs() / 1000); }) {
     m_DetType = DET_TYPE_MD;
     Init(m_Attr.pCamCap ? m_Attr.pCamCap->GetOnvifMdTopic() : std::string());
     if (ReplaceVdoSrcToken() != 0) OXLOG(kSrc, "Failed to assign video source for MD.\n");

@@ -27,11 +27,11 @@ bool Vivotek8DI::IsTrig(int port, char* buf, unsigned int len, int& value) {
 }
 
 int Vivotek8DI::DetMain() {
-    BrellinOwned::DelayTimer timer(m_PollIntervalMs * 1000, &m_StopWake);
+    BrellinOwned::DelayTimer timer(m_PollIntervalMs * 1000, &m_StopWake, &m_Clock);
     std::string path;
     int port = 0;
     if (GetPathPort(path, port) != 0) return 0;
-    m_HttpClient.Init(path, CamHost(), port, CamUser(), CamPassword(), kLoopTimeout, true, true, HTTP_VER_DEF,
+    m_HttpClient->Init(path, CamHost(), port, CamUser(), CamPassword(), kLoopTimeout, true, true, HTTP_VER_DEF,
                       std::string());
     timer.BeginTiming();
     char buf[1024];

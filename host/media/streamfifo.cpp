@@ -108,15 +108,16 @@ int StreamFifo::NewestPosition() const {
 }
 
 bool StreamFifo::WaitNewer(int pos, int ms) {
-    const int64_t end = BrellinOwned::GetClock().NowMs() + ms;
+    BrellinOwned::Clock& clock = BrellinOwned::RealClock();
+    const int64_t end = clock.NowMs() + ms;
     for (;;) {
         {
             std::unique_lock<std::mutex> g(m_Mutex);
             if (!m_Units.empty() && m_Units.back().position != pos) return true;
         }
-        const int64_t left = end - BrellinOwned::GetClock().NowMs();
+        const int64_t left = end - clock.NowMs();
         if (left <= 0) return false;
-        BrellinOwned::GetClock().WaitMs(left < 10 ? left : 10, nullptr);
+        clock.WaitMs(left < 10 ? left : 10, nullptr);
     }
 }
 
@@ -170,8 +171,8 @@ bool StreamFifoFeeder::ParseUrl(const std::string& url, Source& src, std::string
     return true;
 }
 
-StreamFifoFeeder::StreamFifoFeeder(StreamFifo& fifo, const Source& src)
-    : m_Fifo(fifo), m_Src(src), m_blRun(false), m_Frames(0), m_Connects(0) {}
+StreamFifoFeeder::StreamFifoFeeder(StreamFifo& fifo, const Source& src, BrellinOwned::CameraServices& services)
+    : m_Fifo(fifo), m_Src(src), m_Services(services), m_blRun(false), m_Frames(0), m_Connects(0) {}
 
 StreamFifoFeeder::~StreamFifoFeeder() { Stop(); }
 
@@ -196,7 +197,7 @@ void StreamFifoFeeder::Stop() {
 }
 
 void StreamFifoFeeder::Run() {
-    MultipartFetcher fetcher;
+    MultipartFetcher fetcher(m_Services);
     fetcher.Open(const_cast<char*>(m_Src.path.c_str()), const_cast<char*>(m_Src.host.c_str()), m_Src.port,
                  const_cast<char*>(m_Src.user.c_str()), const_cast<char*>(m_Src.password.c_str()), m_Src.timeoutSec,
                  1);
@@ -210,7 +211,7 @@ void StreamFifoFeeder::Run() {
         if (fetcher.NextPart(len, type, sizeof(type), bodyLen) != 0) {
             connected = false;
             // The fetcher logs the failure once per run of failures.
-            if (BrellinOwned::GetClock().WaitMs(backoffMs, &m_StopWake)) break;
+            if (m_Services.GetClock().WaitMs(backoffMs, &m_StopWake)) break;
             backoffMs = backoffMs * 2 > kMaxBackoffMs ? kMaxBackoffMs : backoffMs * 2;
             continue;
         }

@@ -64,7 +64,7 @@ public:
     size_t Bytes() const;
     // Position of the newest unit (0 before the first).
     int NewestPosition() const;
-    // Waits until a unit newer than pos is there, or ms pass on the process
+    // Waits until a unit newer than pos is there, or ms pass on the real
     // clock; true when there is one. For tools and tests.
     bool WaitNewer(int pos, int ms);
 
@@ -99,7 +99,9 @@ public:
     // it is not such a URL.
     static bool ParseUrl(const std::string& url, Source& src, std::string& why);
 
-    StreamFifoFeeder(StreamFifo& fifo, const Source& src);
+    // Connects and waits through services (borrowed; they outlive the feeder).
+    StreamFifoFeeder(StreamFifo& fifo, const Source& src,
+                     BrellinOwned::CameraServices& services = BrellinOwned::DefaultCameraServices());
     ~StreamFifoFeeder();  // stops
     // Starts the thread; false when it could not be created.
     bool Start();
@@ -113,6 +115,7 @@ private:
     void Run();
     StreamFifo& m_Fifo;
     Source m_Src;
+    BrellinOwned::CameraServices& m_Services;
     std::thread m_Thread;
     std::atomic<bool> m_blRun;
     BrellinOwned::WakeUp m_StopWake;

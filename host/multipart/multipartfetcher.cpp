@@ -48,7 +48,7 @@ std::string HeaderLines(const std::string& headers, bool pragmaOnly) {
 // ---------------------------------------------------------------- HTTP source
 
 int MFHttpSource::Connect(const MF_CONNECT_INFO& info, std::string& contentType) {
-    m_Client.reset(new BrellinOwned::OXHttpClient());
+    m_Client = m_Services.NewHttpClient();
     m_Client->Init(info.path, info.host, info.port, info.user, info.password, info.timeoutSec,
                    !info.user.empty() || !info.password.empty(), true, info.version, std::string());
     if (m_Client->SendRequest(OX_HTTP_GET, std::string()) != 0) return -1;
@@ -73,8 +73,9 @@ void MultipartFetcher::SetSourceMaker(SourceMaker maker) {
     g_Maker = maker;
 }
 
-MultipartFetcher::MultipartFetcher()
-    : m_blOpened(false),
+MultipartFetcher::MultipartFetcher(BrellinOwned::CameraServices& services)
+    : m_Services(services),
+      m_blOpened(false),
       m_blConnected(false),
       m_blFailLogged(false),
       m_blHavePart(false),
@@ -106,7 +107,7 @@ int MultipartFetcher::Connect() {
         std::lock_guard<std::mutex> g(g_MakerMutex);
         m_Source = g_Maker ? g_Maker() : std::unique_ptr<MFByteSource>();
     }
-    if (!m_Source) m_Source.reset(new MFHttpSource());
+    if (!m_Source) m_Source.reset(new MFHttpSource(m_Services));
     std::string contentType;
     int rc = m_Source->Connect(m_Info, contentType);
     if (rc != 0) {
@@ -130,13 +131,14 @@ int MultipartFetcher::NextPart(unsigned int& len, char* text, unsigned int textS
     if (!m_blOpened) return -1;
     if (!m_blConnected && Connect() != 0) return -1;
 
-    const int64_t deadline = BrellinOwned::MonotonicMs() + (int64_t)m_Info.timeoutSec * 1000;
+    BrellinOwned::Clock& clock = m_Services.GetClock();
+    const int64_t deadline = clock.NowMs() + (int64_t)m_Info.timeoutSec * 1000;
     char chunk[kChunk];
     while (!m_Parser.PopPart(m_Part)) {
         const char* why = nullptr;
         if (m_Parser.Failed()) why = "broken framing";
         else if (m_Parser.Ended()) why = "closed";
-        else if (BrellinOwned::MonotonicMs() > deadline) why = "no part within the time-out";
+        else if (clock.NowMs() > deadline) why = "no part within the time-out";
         int n = why ? 0 : m_Source->Read(chunk, sizeof(chunk));
         if (!why && n <= 0) why = n == 0 ? "closed" : "read failed";
         if (why) {
@@ -217,7 +219,9 @@ FuncTable* GetMFFuncTable() {
     return &table;
 }
 
-BRObjectBase* MediaFetchFactory() { return new (std::nothrow) MultipartFetcher(); }
+BRObjectBase* MediaFetchFactory(BrellinOwned::CameraServices* services) {
+    return new (std::nothrow) MultipartFetcher(services ? *services : BrellinOwned::DefaultCameraServices());
+}
 
 void ReleaseMediaFetch(BRObjectBase*& obj) {
     delete dynamic_cast<MultipartFetcher*>(obj);

@@ -35,15 +35,17 @@ public:
     virtual void Close() = 0;
 };
 
-// The camera over OXHttpClient.
+// The camera over the HTTP client of its services.
 class MFHttpSource : public MFByteSource {
 public:
+    explicit MFHttpSource(BrellinOwned::CameraServices& services) : m_Services(services) {}
     int Connect(const MF_CONNECT_INFO& info, std::string& contentType) override;
     int Read(char* buf, int max) override;
     void Close() override;
 
 private:
-    std::unique_ptr<BrellinOwned::OXHttpClient> m_Client;
+    BrellinOwned::CameraServices& m_Services;
+    std::unique_ptr<BrellinOwned::CamHttpClient> m_Client;
 };
 
 class MultipartFetcher : public BRObjectBase {
@@ -52,7 +54,8 @@ public:
     // Process-wide: what new fetchers read from (empty: HTTP). For tests and tools.
     static void SetSourceMaker(SourceMaker maker);
 
-    MultipartFetcher();
+    // Connects and waits through services (borrowed; they outlive the fetcher).
+    explicit MultipartFetcher(BrellinOwned::CameraServices& services);
     ~MultipartFetcher() override;
 
     // MF_FUNC_OPEN: where to connect; drops a running stream.
@@ -78,6 +81,7 @@ private:
     int Connect();
     int WriteLines(unsigned char* buf, const std::string& lines);
 
+    BrellinOwned::CameraServices& m_Services;
     MF_CONNECT_INFO m_Info;
     bool m_blOpened;
     std::unique_ptr<MFByteSource> m_Source;

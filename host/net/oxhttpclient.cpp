@@ -36,6 +36,7 @@
 
 #include "dupfromox/oxdebuglog.h"
 #include "host/net/httpparse.h"
+#include "host/net/streamreader.h"
 #include "interface/clock.h"
 #include "interface/hostservices.h"
 
@@ -44,6 +45,8 @@ namespace {
 const char* const kSrc = "host/oxhttpclient";
 const int kDefaultTimeoutSec = 10;
 const size_t kBodyBufBytes = 64 * 1024;
+// Read-ahead of line reading; a longer line is cut at this size.
+const size_t kLineBufBytes = 16 * 1024;
 // A paused transfer resumes once a chunk of the largest size libcurl hands
 // the write callback fits.
 const size_t kResumeRoom = CURL_MAX_WRITE_SIZE;
@@ -205,8 +208,13 @@ namespace BrellinOwned {
 
 // The state shared by a client's thread and the engine thread is guarded by
 // mtx: the response head and body, and the flags of the exchange. easy is
-// configured by the client only while it is not in the multi handle.
-struct OXHttpClientImpl {
+// configured by the client only while it is not in the multi handle. The
+// client's thread reads the body through the shared readers, with the body
+// buffer as their byte source.
+struct OXHttpClientImpl : public ByteSource {
+    explicit OXHttpClientImpl(Clock& c) : clock(c), reader(*this, c, kLineBufBytes) {}
+
+    Clock& clock;
     // Settings from Init.
     std::string host;
     int port = 80;
@@ -239,7 +247,9 @@ struct OXHttpClientImpl {
     CURLcode doneCode = CURLE_OK;
     uint64_t bodyBytesIn = 0;
 
-    ~OXHttpClientImpl() { Release(); }
+    StreamReader reader;  // client thread only
+
+    ~OXHttpClientImpl() override { Release(); }
 
     void Release() {
         Remove();
@@ -247,6 +257,7 @@ struct OXHttpClientImpl {
         easy = nullptr;
         if (headers != nullptr) curl_slist_free_all(headers);
         headers = nullptr;
+        reader.Reset();
         std::lock_guard<std::mutex> g(mtx);
         ResetExchange();
     }
@@ -399,9 +410,6 @@ struct OXHttpClientImpl {
         }
     }
 
-    // mtx held: no byte can come before some are taken.
-    bool Stuck() const { return blPaused && !blResumePosted; }
-
     // mtx held: asks the engine to resume a paused transfer once the buffer
     // has room again (libcurl may deliver the held bytes right away).
     void ResumeIfRoom() {
@@ -442,20 +450,21 @@ struct OXHttpClientImpl {
                 break;
             }
             int64_t until = deadline;
+            const int64_t now = clock.NowMs();
             if (wake && wake->IsSignalled()) {
                 const int64_t grace = WakeGrace::Until();
                 if (grace == 0) {
                     rc = -3;
                     break;
                 }
-                until = std::min(until, grace);  // one last short exchange on the way out
+                // One last short exchange on the way out (the grace runs on real time).
+                until = std::min(until, now + (grace - MonotonicMs()));
             }
-            const int64_t left = until - MonotonicMs();
-            if (left <= 0) {
+            if (until - now <= 0) {
                 rc = until < deadline ? -3 : -2;
                 break;
             }
-            cv.wait_for(lk, std::chrono::milliseconds(std::min<int64_t>(left, 1000)));
+            clock.WaitCond(lk, cv, until);
         }
         if (wake) {
             lk.unlock();
@@ -477,6 +486,7 @@ struct OXHttpClientImpl {
         }
         // Drops an unfinished body; its connection is closed by libcurl.
         Remove();
+        reader.Reset();
         {
             std::lock_guard<std::mutex> g(mtx);
             ResetExchange();
@@ -497,7 +507,7 @@ struct OXHttpClientImpl {
         // One time-out without a header line from the camera, connect
         // included; every line (a Digest exchange has two answers) starts it
         // again, up to four time-outs in all.
-        const int64_t start = MonotonicMs();
+        const int64_t start = clock.NowMs();
         const int64_t cap = start + 4LL * timeoutSec * 1000;
         int64_t deadline = start + (int64_t)timeoutSec * 1000;
         size_t seenHead = 0;
@@ -507,7 +517,7 @@ struct OXHttpClientImpl {
             const size_t now = head.StatusLine().size() + head.AllHeaders().size() + (size_t)challenges;
             if (now != seenHead) {
                 seenHead = now;
-                deadline = std::min(cap, MonotonicMs() + (int64_t)timeoutSec * 1000);
+                deadline = std::min(cap, clock.NowMs() + (int64_t)timeoutSec * 1000);
             }
             return false;
         });
@@ -530,54 +540,47 @@ struct OXHttpClientImpl {
         return -1;
     }
 
-    int ReadData(char* buf, int max) {
-        if (!blAdded || buf == nullptr || max < 2) return -1;
+    // The body as the readers' byte source (client thread).
+    int Receive(char* buf, size_t max, int64_t deadlineMs) override {
         std::unique_lock<std::mutex> lk(mtx);
-        if (!blHeadFinal) return -1;
-        const size_t want = (size_t)(max - 1);
-        if (body.Size() == 0) {
-            if (!blDone) {
-                int64_t deadline = MonotonicMs() + (int64_t)timeoutSec * 1000;
-                const int r = WaitFor(lk, deadline, [&] { return body.Size() > 0; });
-                if (r < 0) return r;
-            }
-            if (body.Size() == 0) return doneCode == CURLE_OK ? 0 : -1;
+        if (body.Size() == 0 && !blDone) {
+            int64_t deadline = deadlineMs;
+            const int r = WaitFor(lk, deadline, [&] { return body.Size() > 0; });
+            if (r == -2) return kTimedOut;
+            if (r < 0) return kError;
         }
-        const size_t k = body.Take(buf, want);
-        buf[k] = '\0';
+        if (body.Size() == 0) return doneCode == CURLE_OK ? kEnd : kBrokenEnd;
+        const size_t k = body.Take(buf, max);
         ResumeIfRoom();
         return (int)k;
     }
 
+    // False when no response head has settled (no request, or it failed).
+    bool BodyReadable() {
+        if (!blAdded) return false;
+        std::lock_guard<std::mutex> g(mtx);
+        return blHeadFinal;
+    }
+
+    int ReadData(char* buf, int max) {
+        if (!BodyReadable()) return -1;
+        return reader.ReadText(buf, max, (int64_t)timeoutSec * 1000);
+    }
+
     int ReadToLineEnd(char* buf, int max) {
-        if (!blAdded || buf == nullptr || max < 2) return -1;
-        std::unique_lock<std::mutex> lk(mtx);
-        if (!blHeadFinal) return -1;
-        buf[0] = '\0';
-        int64_t deadline = MonotonicMs() + (int64_t)timeoutSec * 1000;
-        for (;;) {
-            // While paused (and no resume on its way) no byte can come, so a
-            // line that fills what is buffered is cut instead of waited for.
-            const int len = body.TakeLine(buf, max, blDone, Stuck());
-            if (len >= 0) {
-                ResumeIfRoom();
-                return len;
-            }
-            if (blDone) return -1;
-            ResumeIfRoom();
-            const uint64_t before = bodyBytesIn;
-            const int r = WaitFor(lk, deadline, [&] { return bodyBytesIn != before || Stuck(); });
-            if (r < 0) return r;  // a partial line stays buffered for the next call
-        }
+        if (!BodyReadable()) return -1;
+        return reader.ReadLine(buf, max, (int64_t)timeoutSec * 1000);
     }
 };
 
-OXHttpClient::OXHttpClient() : m_Impl(new OXHttpClientImpl) {}
+OXHttpClient::OXHttpClient() : OXHttpClient(RealClock()) {}
+
+OXHttpClient::OXHttpClient(Clock& clock) : m_Impl(new OXHttpClientImpl(clock)) {}
 
 OXHttpClient::OXHttpClient(std::string host, int port, std::string path, std::string user, std::string password,
                            int timeoutSec, bool blAuth, bool blKeepAlive, HTTP_VERSION version,
                            std::string extraHeader)
-    : m_Impl(new OXHttpClientImpl) {
+    : m_Impl(new OXHttpClientImpl(RealClock())) {
     Init(std::move(path), std::move(host), port, std::move(user), std::move(password), timeoutSec, blAuth,
          blKeepAlive, version, std::move(extraHeader));
 }

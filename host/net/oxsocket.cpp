@@ -15,9 +15,9 @@
 #include <algorithm>
 
 #include "dupfromox/oxdebuglog.h"
-#include "host/net/httpparse.h"
-#include "interface/hostservices.h"
+#include "host/net/streamreader.h"
 #include "interface/clock.h"
+#include "interface/hostservices.h"
 
 namespace {
 
@@ -26,10 +26,10 @@ const int kDefaultTimeoutSec = 10;
 // Read-ahead for line reading; a longer line is cut at this size.
 const size_t kLineBufBytes = 16 * 1024;
 
-// Waits for events on fd until deadlineMs: 1 ready, 0 time-out, -1 error or
-// the thread's wake-up (a stopped detector: errno ECANCELED).
-int WaitFd(int fd, short events, int64_t deadlineMs) {
-    const int rc = BrellinOwned::WaitFdOrWake(fd, events, deadlineMs);
+// Waits for events on fd until deadlineMs on clock: 1 ready, 0 time-out, -1
+// error or the thread's wake-up (a stopped detector: errno ECANCELED).
+int WaitFd(BrellinOwned::Clock& clock, int fd, short events, int64_t deadlineMs) {
+    const int rc = clock.WaitFd(fd, events, deadlineMs);
     if (rc == -2) {
         errno = ECANCELED;
         return -1;
@@ -39,7 +39,7 @@ int WaitFd(int fd, short events, int64_t deadlineMs) {
 
 // Non-blocking connect to one address, bounded by deadlineMs. The descriptor
 // or -1 (errno set).
-int ConnectOne(const struct addrinfo* ai, int64_t deadlineMs) {
+int ConnectOne(BrellinOwned::Clock& clock, const struct addrinfo* ai, int64_t deadlineMs) {
     int fd = socket(ai->ai_family, ai->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, ai->ai_protocol);
     if (fd < 0) return -1;
     if (connect(fd, ai->ai_addr, ai->ai_addrlen) == 0) return fd;
@@ -49,7 +49,7 @@ int ConnectOne(const struct addrinfo* ai, int64_t deadlineMs) {
         errno = e;
         return -1;
     }
-    const int w = WaitFd(fd, POLLOUT, deadlineMs);
+    const int w = WaitFd(clock, fd, POLLOUT, deadlineMs);
     int err = 0;
     socklen_t len = sizeof(err);
     if (w == 1 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) == 0 && err == 0) return fd;
@@ -62,14 +62,41 @@ int ConnectOne(const struct addrinfo* ai, int64_t deadlineMs) {
 
 namespace BrellinOwned {
 
-OXSocket::OXSocket()
-    : m_Port(0),
+// The connected descriptor as the readers' byte source.
+struct OXSocketSource : public ByteSource {
+    OXSocketSource(Clock& clock, const int& fd) : m_Clock(clock), m_Fd(fd) {}
+    int Receive(char* buf, size_t max, int64_t deadlineMs) override {
+        if (m_Fd < 0) {
+            errno = ENOTCONN;
+            return kError;
+        }
+        for (;;) {
+            const int w = WaitFd(m_Clock, m_Fd, POLLIN, deadlineMs);
+            if (w == 0) {
+                errno = EAGAIN;  // nothing came: callers tell this from a broken connection
+                return kTimedOut;
+            }
+            if (w < 0) return kError;
+            const ssize_t n = recv(m_Fd, buf, max, 0);
+            if (n > 0) return (int)n;
+            if (n == 0) return kEnd;
+            if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) return kError;
+        }
+    }
+    Clock& m_Clock;
+    const int& m_Fd;
+};
+
+OXSocket::OXSocket() : OXSocket(RealClock()) {}
+
+OXSocket::OXSocket(Clock& clock)
+    : m_Clock(clock),
+      m_Port(0),
       m_TimeoutSec(kDefaultTimeoutSec),
       m_blKeepAlive(false),
       m_Fd(-1),
-      m_PendingPos(0),
-      m_blSkipRest(false),
-      m_blPeerClosed(false),
+      m_Source(new OXSocketSource(clock, m_Fd)),
+      m_Reader(new StreamReader(*m_Source, clock, kLineBufBytes)),
       m_blFailLogged(false),
       m_KeepAliveIdle(0),
       m_KeepAliveInterval(0),
@@ -81,6 +108,7 @@ OXSocket::OXSocket(std::string host, int port, int timeoutSec, bool blKeepAlive)
 
 OXSocket::~OXSocket() { Disconnect(); }
 
+int64_t OXSocket::DeadlineMs() const { return m_Clock.NowMs() + (int64_t)m_TimeoutSec * 1000; }
 void OXSocket::SetSocketInfo(std::string host, int port, int timeoutSec, bool blKeepAlive) {
     m_Host = std::move(host);
     m_Port = port;
@@ -117,10 +145,10 @@ int OXSocket::Connect() {
     }
     // One deadline for all addresses: a host with a dead IPv6 and a live IPv4
     // address still answers within the time-out.
-    const int64_t deadline = BrellinOwned::MonotonicMs() + (int64_t)m_TimeoutSec * 1000;
+    const int64_t deadline = DeadlineMs();
     int err = 0;
     for (const struct addrinfo* ai = res; ai != nullptr && m_Fd < 0 && err != ECANCELED; ai = ai->ai_next) {
-        m_Fd = ConnectOne(ai, deadline);
+        m_Fd = ConnectOne(m_Clock, ai, deadline);
         if (m_Fd < 0) err = errno;
     }
     freeaddrinfo(res);
@@ -173,15 +201,12 @@ void OXSocket::Disconnect() {
         close(m_Fd);
         m_Fd = -1;
     }
-    m_Pending.clear();
-    m_PendingPos = 0;
-    m_blSkipRest = false;
-    m_blPeerClosed = false;
+    m_Reader->Reset();
 }
 
 int OXSocket::WriteData(char* buf, int len) {
     if (m_Fd < 0 || buf == nullptr || len < 0) return -1;
-    const int64_t deadline = BrellinOwned::MonotonicMs() + (int64_t)m_TimeoutSec * 1000;
+    const int64_t deadline = DeadlineMs();
     int done = 0;
     while (done < len) {
         const ssize_t n = send(m_Fd, buf + done, (size_t)(len - done), MSG_NOSIGNAL);
@@ -191,91 +216,17 @@ int OXSocket::WriteData(char* buf, int len) {
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (WaitFd(m_Fd, POLLOUT, deadline) == 1) continue;
+            if (WaitFd(m_Clock, m_Fd, POLLOUT, deadline) == 1) continue;
         }
         return -1;
     }
     return len;
 }
 
-int OXSocket::FillBuffer(int64_t deadlineMs) {
-    if (m_Fd < 0) return -1;
-    // Keep the unread bytes at the front so the room at the tail is contiguous.
-    if (m_PendingPos > 0) {
-        m_Pending.erase(m_Pending.begin(), m_Pending.begin() + (ptrdiff_t)m_PendingPos);
-        m_PendingPos = 0;
-    }
-    const size_t used = m_Pending.size();
-    if (used >= kLineBufBytes) return -1;
-    for (;;) {
-        const int w = WaitFd(m_Fd, POLLIN, deadlineMs);
-        if (w == 0) return -2;
-        if (w < 0) return -1;
-        m_Pending.resize(kLineBufBytes);
-        const ssize_t n = recv(m_Fd, m_Pending.data() + used, kLineBufBytes - used, 0);
-        m_Pending.resize(used + (n > 0 ? (size_t)n : 0));
-        if (n > 0) return (int)n;
-        if (n == 0) return 0;
-        if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) return -1;
-    }
-}
-
-int OXSocket::ReadData(char* buf, int max) {
-    if (buf == nullptr || max <= 0) return -1;
-    // Bytes left over from line reading come first.
-    if (m_PendingPos < m_Pending.size()) {
-        const size_t k = std::min((size_t)max, m_Pending.size() - m_PendingPos);
-        memcpy(buf, m_Pending.data() + m_PendingPos, k);
-        m_PendingPos += k;
-        if (m_PendingPos == m_Pending.size()) {
-            m_Pending.clear();
-            m_PendingPos = 0;
-        }
-        m_blSkipRest = false;
-        return (int)k;
-    }
-    if (m_blPeerClosed) return 0;
-    if (m_Fd < 0) {
-        errno = ENOTCONN;
-        return -1;
-    }
-    const int64_t deadline = BrellinOwned::MonotonicMs() + (int64_t)m_TimeoutSec * 1000;
-    for (;;) {
-        const int w = WaitFd(m_Fd, POLLIN, deadline);
-        if (w == 0) {
-            errno = EAGAIN;  // nothing came: callers tell this from a broken connection
-            return -2;
-        }
-        if (w < 0) return -1;
-        const ssize_t n = recv(m_Fd, buf, (size_t)max, 0);
-        if (n >= 0) {
-            if (n == 0) m_blPeerClosed = true;
-            return (int)n;
-        }
-        if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) return -1;
-    }
-}
+int OXSocket::ReadData(char* buf, int max) { return m_Reader->ReadData(buf, max, (int64_t)m_TimeoutSec * 1000); }
 
 int OXSocket::ReadToLineEnd(char* buf, int max) {
-    if (buf == nullptr || max < 2) return -1;
-    buf[0] = '\0';
-    const int64_t deadline = BrellinOwned::MonotonicMs() + (int64_t)m_TimeoutSec * 1000;
-    for (;;) {
-        const size_t avail = m_Pending.size() - m_PendingPos;
-        const LineTake t = TakeLine(m_Pending.data() + m_PendingPos, avail, m_blSkipRest, buf, max,
-                                    avail >= kLineBufBytes, m_blPeerClosed);
-        m_PendingPos += t.consumed;
-        if (m_PendingPos == m_Pending.size()) {
-            m_Pending.clear();
-            m_PendingPos = 0;
-        }
-        if (t.length >= 0) return t.length;
-        if (m_blPeerClosed) return -1;
-        // A time-out keeps a partial line buffered for the next call.
-        const int n = FillBuffer(deadline);
-        if (n == 0) m_blPeerClosed = true;
-        if (n < 0) return n;
-    }
+    return m_Reader->ReadLine(buf, max, (int64_t)m_TimeoutSec * 1000);
 }
 
 }  // namespace BrellinOwned

@@ -131,6 +131,7 @@ FuncTable* GetEventBufMapFuncTable() {
 // in this library.
 CameraCap::~CameraCap() {}
 CameraAPI::~CameraAPI() {}
+BrellinOwned::CameraServices& CameraAPI::GetServices() { return BrellinOwned::DefaultCameraServices(); }
 
 // ---------------------------------------------------------------- capability
 
@@ -235,3 +236,7 @@ int RecorderCameraAPI::GetDetPort() {
 }
 
 std::string RecorderCameraAPI::GetChannelStr() { return m_ChannelStr; }
+
+BrellinOwned::CameraServices& RecorderCameraAPI::GetServices() {
+    return m_pServices ? *m_pServices : CameraAPI::GetServices();
+}

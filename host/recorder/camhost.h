@@ -145,6 +145,12 @@ public:
     std::string GetRtpFetchArg() override;
     int GetDetPort() override;
     std::string GetChannelStr() override;
+    // The services set by SetServices, or the default ones.
+    BrellinOwned::CameraServices& GetServices() override;
+    // Gives this camera's detectors other services (borrowed; null: the
+    // default). Set before detectors are created: each takes them at its
+    // construction.
+    void SetServices(BrellinOwned::CameraServices* services) { m_pServices = services; }
 
     // The camera's HTTP port: the port of every default without its own.
     void SetHttpPort(int port) { m_HttpPort = port; }
@@ -169,6 +175,7 @@ private:
     int m_DetPort;  // 0: per-key default
     std::string m_ChannelStr;
     int m_DiTrigValue;
+    BrellinOwned::CameraServices* m_pServices = nullptr;
 };
 
 #endif  // HOST_CAMHOST_H

@@ -22,7 +22,7 @@ const int kLiveMaxBackoffMs = 10000;
 
 }  // namespace
 
-RtpFetcher::RtpFetcher(const RTSP_CLIENT_CONF& conf)
+RtpFetcher::RtpFetcher(const RTSP_CLIENT_CONF& conf, BrellinOwned::Clock& clock)
     : m_Conf(conf),
       m_Client(conf),
       m_blLive(false),
@@ -35,6 +35,7 @@ RtpFetcher::RtpFetcher(const RTSP_CLIENT_CONF& conf)
       m_Thread(),
       m_blThread(false),
       m_blStop(false),
+      m_Clock(clock),
       m_Packets(0),
       m_Malformed(0),
       m_Connects(0),
@@ -170,7 +171,7 @@ void* RtpFetcher::LiveThread(void* self) {
     return nullptr;
 }
 
-void RtpFetcher::PauseLive(int ms) { BrellinOwned::GetClock().WaitMs(ms, &m_StopWake); }
+void RtpFetcher::PauseLive(int ms) { m_Clock.WaitMs(ms, &m_StopWake); }
 
 void RtpFetcher::LiveLoop() {
     RtspClient& client = m_Client;

@@ -31,7 +31,9 @@
 
 class RtpFetcher : public BRObjectBase {
 public:
-    explicit RtpFetcher(const RTSP_CLIENT_CONF& conf);
+    // The live stream's reconnect back-off waits on clock (borrowed); the
+    // RTSP exchanges themselves run on the real clock.
+    explicit RtpFetcher(const RTSP_CLIENT_CONF& conf, BrellinOwned::Clock& clock = BrellinOwned::RealClock());
     // Stops the live thread, ends the session.
     ~RtpFetcher() override;
     RtpFetcher(const RtpFetcher&) = delete;
@@ -119,6 +121,7 @@ private:
     bool m_blThread;
     std::atomic<bool> m_blStop;
     BrellinOwned::WakeUp m_StopWake;
+    BrellinOwned::Clock& m_Clock;
     std::atomic<uint64_t> m_Packets;
     std::atomic<uint64_t> m_Malformed;
     std::atomic<int> m_Connects;

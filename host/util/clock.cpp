@@ -1,4 +1,4 @@
-// The real clock and the process clock seam.
+// The real clock, the wake-ups and the waits on them.
 #include "interface/clock.h"
 
 #include <errno.h>
@@ -79,7 +79,11 @@ int WakeUp::Fd() {
 
 namespace {
 
-class RealClock : public Clock {
+// Waits until fd has one of events, deadlineMs (MonotonicMs) passes, or the
+// thread's wake-up is signalled: 1 ready, 0 time-out, -1 error, -2 woken.
+int WaitFdOrWake(int fd, short events, int64_t deadlineMs);
+
+class RealClockImpl : public Clock {
 public:
     int64_t NowMs() override { return MonotonicMs(); }
     bool WaitMs(int64_t ms, WakeUp* wake) override {
@@ -92,17 +96,25 @@ public:
         }
         return false;
     }
+    int WaitFd(int fd, short events, int64_t deadlineMs) override { return WaitFdOrWake(fd, events, deadlineMs); }
+    void WaitCond(std::unique_lock<std::mutex>& lk, std::condition_variable& cond, int64_t deadlineMs) override {
+        // Slices of a second at most: a caller looks at its wake-up between them.
+        const int64_t left = std::min<int64_t>(deadlineMs - MonotonicMs(), 1000);
+        if (left > 0) cond.wait_for(lk, std::chrono::milliseconds(left));
+    }
 };
 
-RealClock g_RealClock;
-std::atomic<Clock*> g_Clock{&g_RealClock};
 
 thread_local WakeUp* t_Wake = nullptr;
 thread_local int64_t t_GraceUntil = 0;
 
 }  // namespace
 
-Clock& GetClock() { return *g_Clock.load(std::memory_order_acquire); }
+Clock& RealClock() {
+    // Never destroyed: detector threads may outlive any static object's destructor.
+    static Clock* clock = new RealClockImpl();
+    return *clock;
+}
 
 WakeUp* CurrentWakeUp() { return t_Wake; }
 
@@ -118,6 +130,8 @@ WakeGrace::WakeGrace(int ms) : m_PrevUntil(t_GraceUntil) {
 WakeGrace::~WakeGrace() { t_GraceUntil = m_PrevUntil; }
 
 int64_t WakeGrace::Until() { return t_GraceUntil; }
+
+namespace {
 
 int WaitFdOrWake(int fd, short events, int64_t deadlineMs) {
     WakeUp* wake = t_Wake;
@@ -146,6 +160,6 @@ int WaitFdOrWake(int fd, short events, int64_t deadlineMs) {
     }
 }
 
-void SetClock(Clock* clock) { g_Clock.store(clock ? clock : &g_RealClock, std::memory_order_release); }
+}  // namespace
 
 }  // namespace BrellinOwned

@@ -24,13 +24,18 @@ bool IsWordChar(char c) {
 
 namespace BrellinOwned {
 
-DelayTimer::DelayTimer(int periodUs, WakeUp* wake)
-    : m_PeriodUs(periodUs < 0 ? 0 : periodUs), m_MarkMs(GetClock().NowMs()), m_pWake(wake) {}
+DelayTimer::DelayTimer(int periodUs, WakeUp* wake, Clock* clock)
+    : m_PeriodUs(periodUs < 0 ? 0 : periodUs),
+      m_MarkMs(0),
+      m_pWake(wake),
+      m_pClock(clock ? clock : &RealClock()) {
+    m_MarkMs = m_pClock->NowMs();
+}
 
-void DelayTimer::BeginTiming() { m_MarkMs = GetClock().NowMs(); }
+void DelayTimer::BeginTiming() { m_MarkMs = m_pClock->NowMs(); }
 
 void DelayTimer::Delay() {
-    Clock& clock = GetClock();
+    Clock& clock = *m_pClock;
     const int64_t due = m_MarkMs + m_PeriodUs / 1000;
     int64_t now = clock.NowMs();
     if (now < due && !clock.WaitMs(due - now, m_pWake)) now = clock.NowMs();

@@ -16,7 +16,7 @@ const int kSocketTimeoutSec = 1;
 
 // Reads up to len bytes, as many reads as the camera needs to send them;
 // the bytes read (fewer when a read fails or the peer closes).
-unsigned int ReadUpTo(BrellinOwned::OXSocket* sock, unsigned char* buf, unsigned int len, int& lastRc) {
+unsigned int ReadUpTo(BrellinOwned::CamSocket* sock, unsigned char* buf, unsigned int len, int& lastRc) {
     unsigned int got = 0;
     lastRc = 0;
     while (got < len) {
@@ -59,7 +59,7 @@ public:
 
 private:
     ActiMD& m_Det;
-    BrellinOwned::OXSocket* m_Sock = nullptr;
+    BrellinOwned::CamSocket* m_Sock = nullptr;
     bool m_Trig = false;
     int m_Value = 0;
 };
@@ -77,7 +77,7 @@ int ActiMD::DetMain() {
     return RunLoop(steps);
 }
 
-int ActiMD::NewSocket(BrellinOwned::OXSocket*& sock) {
+int ActiMD::NewSocket(BrellinOwned::CamSocket*& sock) {
     ReleaseSocket(sock);
     CameraAPI* api = m_Attr.pCamApi;
     if (!api) return -1;
@@ -86,17 +86,17 @@ int ActiMD::NewSocket(BrellinOwned::OXSocket*& sock) {
     std::string path;
     int port = 0;
     if (api->GetDetPathPort(path, port) != 0) return -1;
-    sock = new BrellinOwned::OXSocket(m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_HOST), port,
-                                      kSocketTimeoutSec, false);
+    sock = Services().NewSocket().release();
+    sock->SetSocketInfo(m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_HOST), port, kSocketTimeoutSec, false);
     if (ConnectWithAuth(sock) != 0) {
         ReleaseSocket(sock);
         return -1;
     }
-    m_LastLiveTime = BrellinOwned::GetClock().NowMs();
+    m_LastLiveTime = m_Clock.NowMs();
     return 0;
 }
 
-int ActiMD::ConnectWithAuth(BrellinOwned::OXSocket* sock) {
+int ActiMD::ConnectWithAuth(BrellinOwned::CamSocket* sock) {
     if (!sock) return -1;
     if (sock->Connect() != 0) return -1;
     if (sock->SetKeepAliveOpt(1, 5, 5, 3) != 0) return -1;
@@ -114,9 +114,9 @@ int ActiMD::ConnectWithAuth(BrellinOwned::OXSocket* sock) {
     return -1;
 }
 
-int ActiMD::SendLiveReq(BrellinOwned::OXSocket* sock) {
+int ActiMD::SendLiveReq(BrellinOwned::CamSocket* sock) {
     if (!sock) return -1;
-    const int64_t now = BrellinOwned::GetClock().NowMs();
+    const int64_t now = m_Clock.NowMs();
     if (now - m_LastLiveTime < kLiveIntervalMs) return 0;
     unsigned char packet[ACTI_HEADER_SIZE];
     ActiLivePacket(m_LiveCmd, packet);
@@ -125,7 +125,7 @@ int ActiMD::SendLiveReq(BrellinOwned::OXSocket* sock) {
     return 0;
 }
 
-int ActiMD::Detect(BrellinOwned::OXSocket* sock, bool& trig, int& value) {
+int ActiMD::Detect(BrellinOwned::CamSocket* sock, bool& trig, int& value) {
     trig = false;
     value = 0;
     if (!sock) return -1;
@@ -148,7 +148,7 @@ int ActiMD::Detect(BrellinOwned::OXSocket* sock, bool& trig, int& value) {
     return 0;
 }
 
-int ActiMD::ReleaseSocket(BrellinOwned::OXSocket*& sock) {
+int ActiMD::ReleaseSocket(BrellinOwned::CamSocket*& sock) {
     delete sock;  // disconnects
     sock = nullptr;
     return 0;

@@ -26,18 +26,18 @@ public:
 
     // A new connection (any old one is deleted): the camera API's stream
     // set-up and detection port, connect and login. 0, or -1 (sock null).
-    int NewSocket(BrellinOwned::OXSocket*& sock);
+    int NewSocket(BrellinOwned::CamSocket*& sock);
     // Connect, keep-alive options, login packet and answer: 0 or -1.
-    int ConnectWithAuth(BrellinOwned::OXSocket* sock);
+    int ConnectWithAuth(BrellinOwned::CamSocket* sock);
     // The keep-alive packet when 20 s have passed since the last one (or
     // the login): 0, or -1 when it could not be written.
-    int SendLiveReq(BrellinOwned::OXSocket* sock);
+    int SendLiveReq(BrellinOwned::CamSocket* sock);
     // Reads one event header and drops its payload: 0 (trig and value set,
     // or quiet when nothing came within the time-out), -1 when the
     // connection is broken (read error, short header or payload).
-    int Detect(BrellinOwned::OXSocket* sock, bool& trig, int& value);
+    int Detect(BrellinOwned::CamSocket* sock, bool& trig, int& value);
     // Deletes the socket; sock becomes null. 0.
-    int ReleaseSocket(BrellinOwned::OXSocket*& sock);
+    int ReleaseSocket(BrellinOwned::CamSocket*& sock);
 
     int32_t GetEventCode() const { return m_EventCode; }
 
@@ -46,7 +46,7 @@ public:
 protected:
     int32_t m_EventCode;
     int32_t m_LiveCmd;
-    int64_t m_LastLiveTime;  // process clock (ms) of the last keep-alive or login
+    int64_t m_LastLiveTime;  // camera clock (ms) of the last keep-alive or login
 };
 
 #endif  // CAMDET_ACTIDETECTOR_H

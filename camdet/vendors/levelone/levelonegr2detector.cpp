@@ -17,7 +17,7 @@ const int kMaxWindowLines = 4096;
 class LevelSteps : public CamDetector::LoopSteps {
 public:
     LevelSteps(LevelOneGr2MD& det, int periodUs, BrellinOwned::WakeUp* wake, std::function<void(bool, int)> report)
-        : m_Det(det), m_Timer(periodUs, wake), m_Report(std::move(report)) {}
+        : m_Det(det), m_Timer(periodUs, wake, &det.GetClock()), m_Report(std::move(report)) {}
 
     bool Open() override {
         if (m_Det.GetMotionWin() != 0) return false;
@@ -55,17 +55,18 @@ int LevelOneGr2MD::DetMain() {
 }
 
 int LevelOneGr2MD::GetMotionWin() {
-    BrellinOwned::OXHttpClient client(m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_HOST),
-                                      m_Attr.camMediatorHdl.GetInt(CAM_MEDIATOR_FUNC_HTTP_PORT), kWindowPath,
-                                      m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_USER),
-                                      m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_PASSWORD), 5, true, true,
-                                      HTTP_VER_DEF, std::string());
-    if (client.SendRequest(OX_HTTP_GET, "?") != 0) return -1;
+    std::unique_ptr<BrellinOwned::CamHttpClient> client = Services().NewHttpClient();
+    client->Init(kWindowPath, m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_HOST),
+                 m_Attr.camMediatorHdl.GetInt(CAM_MEDIATOR_FUNC_HTTP_PORT),
+                 m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_USER),
+                 m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_PASSWORD), 5, true, true, HTTP_VER_DEF,
+                 std::string());
+    if (client->SendRequest(OX_HTTP_GET, "?") != 0) return -1;
     int status = 0;
-    if (client.CheckResponse(status) != 0) return -1;
+    if (client->CheckResponse(status) != 0) return -1;
     memset(m_MotionWin, 0, sizeof(m_MotionWin));
     char line[kLineSize];
-    for (int i = 0; i < kMaxWindowLines && client.ReadToLineEnd(line, (int)sizeof(line)) >= 0; ++i) {
+    for (int i = 0; i < kMaxWindowLines && client->ReadToLineEnd(line, (int)sizeof(line)) >= 0; ++i) {
         LevelOneGr2ParseWindowLine(line, m_MotionWin);
         if (!IsActivated()) break;
     }
@@ -74,9 +75,10 @@ int LevelOneGr2MD::GetMotionWin() {
 
 int LevelOneGr2MD::ReadLine(char* buf, unsigned int len) {
     memset(buf, 0, len);
-    BrellinOwned::OXSocket sock(m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_HOST), kLevelPort, 5, true);
-    if (sock.Connect() != 0) return -1;
-    return sock.ReadToLineEnd(buf, (int)len) < 0 ? -1 : 0;
+    std::unique_ptr<BrellinOwned::CamSocket> sock = Services().NewSocket();
+    sock->SetSocketInfo(m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_HOST), kLevelPort, 5, true);
+    if (sock->Connect() != 0) return -1;
+    return sock->ReadToLineEnd(buf, (int)len) < 0 ? -1 : 0;
 }
 
 bool LevelOneGr2MD::IsTrig(char* buf, unsigned int len, int& value) {

@@ -18,7 +18,7 @@ class PollSteps : public CamDetector::LoopSteps {
 public:
     PollSteps(CamDetector* self, const DET_BASE_ATTR& attr, const char* path, int periodUs,
               BrellinOwned::WakeUp* wake, std::function<void(bool ok, char* buf)> report)
-        : m_Self(self), m_Attr(attr), m_Path(path), m_Timer(periodUs, wake), m_Report(std::move(report)) {}
+        : m_Self(self), m_Attr(attr), m_Path(path), m_Timer(periodUs, wake, &self->GetClock()), m_Report(std::move(report)) {}
 
     bool Open() override {
         m_Timer.BeginTiming();
@@ -48,16 +48,16 @@ private:
 int MobotixQuery(const DET_BASE_ATTR& attr, const std::string& path, char* buf, unsigned int len) {
     memset(buf, 0, len);
     // A new client for every poll: the camera closes its event list answers.
-    BrellinOwned::OXHttpClient client;
-    client.Init(path, attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_HOST),
+    std::unique_ptr<BrellinOwned::CamHttpClient> client = ServicesOf(attr).NewHttpClient();
+    client->Init(path, attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_HOST),
                 attr.camMediatorHdl.GetInt(CAM_MEDIATOR_FUNC_HTTP_PORT),
                 attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_USER),
                 attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_PASSWORD), 10, true, true, HTTP_VER_DEF,
                 std::string());
-    if (client.SendRequest(OX_HTTP_GET, "?") != 0) return -1;
+    if (client->SendRequest(OX_HTTP_GET, "?") != 0) return -1;
     int status = 0;
-    if (client.CheckResponse(status) != 0) return -1;
-    return client.ReadToLineEnd(buf, (int)len) >= 1 ? 0 : -1;
+    if (client->CheckResponse(status) != 0) return -1;
+    return client->ReadToLineEnd(buf, (int)len) >= 1 ? 0 : -1;
 }
 
 MobotixMD::MobotixMD(DET_BASE_ATTR attr) : CamDetector(attr), m_AlarmCounter(0), m_PirCounter(0) {

@@ -23,7 +23,7 @@ public:
               TestFn test, ReportFn report)
         : m_Det(det),
           m_Fifo(fifo),
-          m_Timer(periodMs * 1000, wake),
+          m_Timer(periodMs * 1000, wake, &det.GetClock()),
           m_Test(std::move(test)),
           m_Report(std::move(report)),
           m_Pos(kFirstFifoPos) {}

@@ -215,6 +215,7 @@ TEST(RtpEndToEnd, OwnFetcherBacksOffAfterAFailedFetch) {
     std::string error;
     ASSERT_TRUE(sim.Start(error)) << error;
     CameraRig rig;
+    rig.UseClock(clock);
     rig.med.user = "admin";
     rig.med.password = "pw-9";
     std::mutex m;

@@ -277,7 +277,7 @@ TEST(RtpFetcherPeer, LiveFetcherReconnectsAndKeepsTheNewestPacket) {
     RTSP_CLIENT_CONF conf = Conf(peer.Port());
     conf.user = "viewer";
     conf.password = "s3cret";
-    RtpFetcher fetcher(conf);
+    RtpFetcher fetcher(conf, clock);
     ASSERT_TRUE(fetcher.StartLive());
     ASSERT_TRUE(fetcher.WaitPackets(21, 10000));
     RtpFetchHandler h(&fetcher);

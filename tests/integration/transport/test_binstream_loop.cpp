@@ -118,6 +118,7 @@ TEST(BinStreamLoop, ReadFailuresWithinTheBudgetReevaluateTheLastLine) {
         camtest::FakeClock clock;
         ScriptedPeer peer({StreamThenStall(""), StreamThenStall("")});
         CameraRig rig;
+        rig.UseClock(clock);
         rig.med.httpPort = peer.Port();
         StatusHistory log;
         log.Attach(rig.buf);
@@ -147,6 +148,7 @@ TEST(BinStreamLoop, ThirtyEmptyLinesAreSkippedTheThirtyFirstReconnects) {
     ScriptedPeer peer({StreamThenStall("ALARM\r\n" + thirty + "ALARM\n" + thirty + "\r\nquiet\n"),
                        StreamThenStall("ALARM\n")});
     CameraRig rig;
+    rig.UseClock(clock);
     rig.med.httpPort = peer.Port();
     StatusHistory log;
     log.Attach(rig.buf);
@@ -177,6 +179,7 @@ TEST(BinStreamLoop, ShortRecordsResetAndReconnect) {
         StreamThenStall(alarm),
     });
     CameraRig rig;
+    rig.UseClock(clock);
     rig.med.httpPort = peer.Port();
     StatusHistory log;
     log.Attach(rig.buf);
@@ -204,6 +207,7 @@ TEST(BinStreamLoop, FailedConnectWaitsOneSecondAndRetries) {
         StreamThenStall("ALARM\n"),
     });
     CameraRig rig;
+    rig.UseClock(clock);
     rig.med.httpPort = peer.Port();
     StatusHistory log;
     log.Attach(rig.buf);
@@ -231,6 +235,7 @@ TEST(BinStreamLoop, MegabyteLinesAreCutAndTheStreamGoesOn) {
                               ? StreamThenStall(body)
                               : PeerScript{PeerStep::Send(body), PeerStep::Stall()});
         CameraRig rig;
+        rig.UseClock(clock);
         rig.med.httpPort = peer.Port();
         rig.api.OverrideDetPort(peer.Port());
         StatusHistory log;
@@ -263,6 +268,7 @@ TEST(BinStreamLoop, DahuaKindsShareOneStream) {
     script.push_back(PeerStep::Stall());
     ScriptedPeer peer(script);
     CameraRig rig;
+    rig.UseClock(clock);
     rig.cap.SetAPI("dahua");
     rig.cap.SetDICnt(2);
     rig.med.httpPort = peer.Port();
@@ -327,6 +333,7 @@ TEST(BinStreamLoop, HeldMotionFromBeforeADropIsNotRaisedAgain) {
          PeerStep::Close()},
         StreamThenStall("Heartbeat\r\nHeartbeat\r\nHeartbeat\r\nHeartbeat\r\nHeartbeat\r\n")});
     CameraRig rig;
+    rig.UseClock(clock);
     rig.cap.SetAPI("dahua");
     rig.med.httpPort = peer.Port();
     StatusHistory log;

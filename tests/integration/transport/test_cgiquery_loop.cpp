@@ -114,6 +114,7 @@ TEST(CgiQueryLoop, FailedPollsReportNoAlarmAndTheDetectorRecovers) {
     });
     ASSERT_TRUE(peer.Listening());
     CameraRig rig;
+    rig.UseClock(clock);
     rig.med.httpPort = peer.Port();
     StatusLog log;
     log.Attach(rig, 1);
@@ -145,6 +146,7 @@ TEST(CgiQueryLoop, InputsResetOnFailedPollAndReportedPerPort) {
     }
     {
         CameraRig rig;
+        rig.UseClock(clock);
         rig.cap.SetDICnt(3);
         rig.med.httpPort = refusedPort;
         for (int p = 0; p < 3; ++p) rig.bufMap.SetStatus(p, true, 1);
@@ -160,6 +162,7 @@ TEST(CgiQueryLoop, InputsResetOnFailedPollAndReportedPerPort) {
 
     ScriptedPeer peer({Answer(200, "IN0 IN2\n"), Answer(500, "IN0 IN1 IN2"), Answer(200, "IN1\n")});
     CameraRig rig;
+    rig.UseClock(clock);
     rig.cap.SetDICnt(3);
     rig.med.httpPort = peer.Port();
     StatusLog log;
@@ -183,6 +186,7 @@ TEST(CgiQueryLoop, RawSocketRequestIsExactAndNulBytesAreSpaces) {
     raw += "ALARM\r\n";
     ScriptedPeer peer(PeerScript{PeerStep::RecvRequest(), PeerStep::Send(raw)});
     CameraRig rig;
+    rig.UseClock(clock);
     rig.med.httpPort = peer.Port();
     StatusLog log;
     log.Attach(rig, 1);
@@ -203,6 +207,7 @@ TEST(CgiQueryLoop, SiemensPollsOnARawSocket) {
     SharingReset sharing;
     ScriptedPeer peer(PeerScript{PeerStep::RecvRequest(), PeerStep::Send("HTTP/1.1 200 OK\r\n\r\nMotion\r\n")});
     CameraRig rig;
+    rig.UseClock(clock);
     rig.cap.SetAPI("siemens");
     rig.med.httpPort = peer.Port();
     BRObjectBase* md = CreateDetector(DET_TYPE_MD, &rig.med, &rig.api, &rig.buf, nullptr, &rig.fifo, &rig.cap,
@@ -224,6 +229,7 @@ TEST(CgiQueryLoop, SharedMotionAndInputPollAsksOncePerInterval) {
     SharingReset sharing;
     ScriptedPeer peer({Answer(200, "Mode 3\n"), Answer(200, "Mode 3\n"), Answer(200, "Mode 1\n")});
     CameraRig rig;
+    rig.UseClock(clock);
     rig.cap.SetAPI("messoa");
     rig.cap.SetDICnt(1);
     rig.med.httpPort = peer.Port();
@@ -258,6 +264,7 @@ TEST(CgiQueryLoop, OwnLoopAsksEachInputOnItsOwnPath) {
     LogCapture logs;
     ScriptedPeer peer({Answer(200, "input1=active\n"), Answer(500, "input2=active\n"), Answer(200, "input3=active\n")});
     CameraRig rig;
+    rig.UseClock(clock);
     rig.cap.SetAPI("airlivev2");
     rig.cap.SetDICnt(3);
     rig.med.httpPort = peer.Port();
@@ -285,6 +292,7 @@ TEST(CgiQueryPacing, OnePollPerIntervalOnTheClock) {
     std::vector<PeerScript> answers(4, Answer(200, "state=ALARM\n"));
     ScriptedPeer peer(answers);
     CameraRig rig;
+    rig.UseClock(clock);
     rig.med.httpPort = peer.Port();
     StatusLog log;
     log.Attach(rig, 1);
@@ -310,6 +318,7 @@ TEST(CgiQueryPacing, NoIntervalPausesOnlyAfterAFailedPoll) {
     camtest::FakeClock clock;
     ScriptedPeer peer({Answer(200, "ALARM"), Answer(500, "x"), Answer(200, "ALARM"), Answer(200, "ALARM")});
     CameraRig rig;
+    rig.UseClock(clock);
     rig.med.httpPort = peer.Port();
     std::mutex m;
     int reports = 0;

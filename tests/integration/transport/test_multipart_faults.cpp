@@ -12,6 +12,7 @@
 
 #include "camdet/vendors/hikvisiondetector.h"
 #include "host/recorder/camhost.h"
+#include "host/net/recorderservices.h"
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/scriptedpeer.h"
 
@@ -57,9 +58,11 @@ struct Camera {
     RecorderCameraCap cap;
     RecorderCameraAPI api{&cap};
     EventBuf buf;
+    std::unique_ptr<BrellinOwned::RecorderServices> services;
     std::vector<std::pair<bool, int> > history;
     std::mutex m;
-    explicit Camera(int port) {
+    Camera(int port, BrellinOwned::Clock& clock) : services(new BrellinOwned::RecorderServices(clock)) {
+        api.SetServices(services.get());
         med.httpPort = port;
         med.user = "admin";
         med.password = "pw";
@@ -106,7 +109,7 @@ TEST(MultipartFaults, StreamDropsStatusClearsAndDetectionResumes) {
          PeerStep::Stall()},
     });
     ASSERT_TRUE(peer.Listening());
-    Camera cam(peer.Port());
+    Camera cam(peer.Port(), clock);
     HikVisionV3MD det(cam.Attr());
     ASSERT_EQ(det.Start(), 0);
     EXPECT_TRUE(WaitFor([&] { return cam.Saw({{true, 100}, {false, 0}, {true, 100}}); }, 20000));
@@ -125,7 +128,7 @@ TEST(MultipartFaults, GarbageBetweenPartsIsSkipped) {
         PeerStep::Send(kHead + "\x01\x02\xff garbage\r\n<html>oops</html>\r\n\r\n" + Part(Alert("heartbeat.xml")) +
                        std::string(10000, 'z') + "\r\n" + Part(Alert("vmd_active.xml"))),
         PeerStep::Stall()});
-    Camera cam(peer.Port());
+    Camera cam(peer.Port(), clock);
     HikVisionV3MD det(cam.Attr());
     det.Start();
     EXPECT_TRUE(WaitFor([&] { return cam.Saw({{true, 100}}); }, 10000));
@@ -142,7 +145,7 @@ TEST(MultipartFaults, AGigabytePartNeitherCrashesNorGrowsMemory) {
                     PeerStep::SendRepeat(junk, 200), PeerStep::Close()};
     PeerScript good{PeerStep::RecvRequest(), PeerStep::Send(kHead + Part(Alert("vmd_active.xml"))), PeerStep::Stall()};
     ScriptedPeer peer(std::vector<PeerScript>{huge, huge, good});
-    Camera cam(peer.Port());
+    Camera cam(peer.Port(), clock);
     const long before = RssKiB();
     HikVisionV3MD det(cam.Attr());
     det.Start();
@@ -156,7 +159,7 @@ TEST(MultipartFaults, SilentCameraDoesNotBlockStop) {
     ResetSharing();
     camtest::FakeClock clock;  // reconnect pauses cost no real time
     ScriptedPeer peer(PeerScript{PeerStep::RecvRequest(), PeerStep::Send(kHead), PeerStep::Stall()});
-    Camera cam(peer.Port());
+    Camera cam(peer.Port(), clock);
     HikVisionV3MD det(cam.Attr());
     det.Start();
     ASSERT_TRUE(WaitFor([&] { return peer.Connections() >= 1; }, 5000));

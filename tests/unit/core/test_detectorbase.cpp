@@ -52,6 +52,11 @@ struct Rig {
     EventBuf buf;
     EventBufMap bufMap;
     DET_BASE_ATTR Attr() { return MakeAttr(&med, &api, &buf, &bufMap, &cap); }
+    void UseClock(BrellinOwned::Clock& clock) {
+        services.reset(new BrellinOwned::RecorderServices(clock));
+        api.SetServices(services.get());
+    }
+    std::unique_ptr<BrellinOwned::RecorderServices> services;
 };
 
 struct ParamCase {
@@ -189,6 +194,7 @@ TEST(DetectorLifecycleTest, UnusableRecordEndsTheThreadButKeepsTheRunFlag) {
 TEST(DetectorLifecycleTest, SleepBySecWaitsWholeSecondsOnlyWhileRunning) {
     camtest::FakeClock clock;
     Rig rig;
+    rig.UseClock(clock);
     TestDetector det(rig.Attr());
     det.SleepBySec(5);  // stopped
     EXPECT_TRUE(clock.Waits().empty());
@@ -217,6 +223,7 @@ public:
 TEST(DetectorLifecycleTest, StopEndsAPauseAtOnce) {
     camtest::FakeClock clock(camtest::FakeClock::MANUAL);
     Rig rig;
+    rig.UseClock(clock);
     SleeperDetector det(rig.Attr());
     ASSERT_EQ(0, det.Start());
     ASSERT_TRUE(clock.WaitForBlocked(1));

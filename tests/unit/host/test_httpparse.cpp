@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "host/net/httpparse.h"
+#include "tests/fixtures/fakeclock.h"
+#include "tests/fixtures/fakenet.h"
 
 using BrellinOwned::HttpResponseHead;
 using BrellinOwned::LineBuffer;
@@ -259,3 +261,37 @@ TEST(HttpParse, RequestPathAndHeaderText) {
 }
 
 }  // namespace
+
+// The connections' reader over a scripted stream: the same lines whatever the
+// reads' sizes, a pause past the time-out is a time-out that leaves the
+// caller's last line as it was (a loop evaluates it again), and the partial
+// line it interrupted is completed by the next read.
+TEST(StreamReader, LinesAtEveryReadSizeAndTimeOutsKeepTheCallersLine) {
+    const std::string stream = "line1\r\nline2\n\r\n" + std::string(30, 'x') + "\r\nend\rx\nlast";
+    const std::vector<std::string> expected = {"line1", "line2", "", std::string(15, 'x'), "end\rx", "last"};
+    for (size_t chunk = 1; chunk <= stream.size(); ++chunk) {
+        camtest::FakeClock clock;
+        camtest::FakeNet net(clock);
+        net.Add(camtest::FakeConn().Send(stream.substr(0, 9)).Pause(2500).Send(stream.substr(9)).Close().Chunk(chunk));
+        camtest::FakeSocket s(net);
+        s.SetSocketInfo("cam", 1, 1, false);
+        ASSERT_EQ(0, s.Connect());
+        std::vector<std::string> lines;
+        int timeOuts = 0;
+        char buf[16];
+        for (;;) {
+            const std::string before = buf;
+            const int n = s.ReadToLineEnd(buf, sizeof(buf));
+            if (n >= 0) {
+                lines.push_back(buf);
+                continue;
+            }
+            if (n == -1) break;
+            ++timeOuts;
+            EXPECT_EQ(before, buf) << "chunk " << chunk;
+        }
+        EXPECT_EQ(expected, lines) << "chunk " << chunk;
+        EXPECT_EQ(2, timeOuts) << "a 2.5 s pause is two 1 s time-outs; chunk " << chunk;
+        EXPECT_EQ(0, s.ReadData(buf, sizeof(buf))) << "closed after the last line";
+    }
+}

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/media/streamfifo.h"
+#include "host/net/recorderservices.h"
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/mfscript.h"
 #include "tests/fixtures/testsupport.h"
@@ -134,7 +135,8 @@ TEST(StreamFifoFeeder, FramesInTextAndGarbageOutReconnectsAfterADrop) {
     src.path = "/video";
     src.user = "admin";
     src.password = "s3cret-pw";
-    StreamFifoFeeder feeder(fifo, src);
+    BrellinOwned::RecorderServices services(clock);
+    StreamFifoFeeder feeder(fifo, src, services);
     ASSERT_TRUE(feeder.Start());
     ASSERT_TRUE(WaitFor([&] { return feeder.Frames() >= 3; }));
     feeder.Stop();

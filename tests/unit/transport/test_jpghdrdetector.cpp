@@ -205,6 +205,7 @@ TEST_F(JpgHdrTransport, UnknownMarkerCodeIsAFailureNotACrash) {
 
 TEST_F(JpgHdrTransport, FifoFramesReachTheOwnerAndItsFollowers) {
     camtest::FakeClock clock;
+    rig.UseClock(clock);
     StreamFifo fifo;
     CameraRig rig2;  // same camera (same mediator values), other buffers
     DET_BASE_ATTR a = rig.Attr();
@@ -235,6 +236,7 @@ TEST_F(JpgHdrTransport, FifoFramesReachTheOwnerAndItsFollowers) {
 
 TEST_F(JpgHdrTransport, EmptyFifoWaitsOnePeriodAndLeavesTheStatus) {
     camtest::FakeClock clock;
+    rig.UseClock(clock);
     StreamFifo fifo;
     DET_BASE_ATTR a = rig.Attr();
     a.streamFifoHdl = StreamFifoHandler(&fifo);
@@ -259,6 +261,7 @@ std::string JpegPart(const std::vector<unsigned char>& f) {
 
 TEST_F(JpgHdrTransport, FetchedFramesAndTheBackOffAfterAFailure) {
     camtest::FakeClock clock;
+    rig.UseClock(clock);
     MFScriptScope scope;
     MFScriptedConn c;
     c.contentType = "multipart/x-mixed-replace; boundary=myboundary";
@@ -287,6 +290,7 @@ TEST_F(JpgHdrTransport, FetchedFramesAndTheBackOffAfterAFailure) {
 // stream breaks, the detector backs off and reads the next connection's frames.
 TEST_F(JpgHdrTransport, HugeFrameBreaksTheStreamAndDetectionResumes) {
     camtest::FakeClock clock;
+    rig.UseClock(clock);
     MFScriptScope scope;
     MFScriptedConn huge;
     huge.contentType = "multipart/x-mixed-replace; boundary=myboundary";
@@ -311,6 +315,7 @@ TEST_F(JpgHdrTransport, HugeFrameBreaksTheStreamAndDetectionResumes) {
 
 TEST_F(JpgHdrTransport, FollowerNeverFetches) {
     camtest::FakeClock clock;
+    rig.UseClock(clock);
     MFScriptScope scope;
     ProbeJpg owner(rig.Attr(), 0xFE, false, DET_TYPE_MD);
     CameraRig other;

@@ -70,6 +70,7 @@ protected:
     LogCapture log;
     MFScriptScope scope;
     CameraRig rig;
+    void SetUp() override { rig.UseClock(clock); }
 };
 
 TEST_F(MultipartTransport, BufferGrowsToTheLargestPartAndNeverShrinks) {
@@ -155,7 +156,7 @@ TEST_F(MultipartTransport, BodyModesLeaveHeaderLinesInTheBuffer) {
 }
 
 TEST_F(MultipartTransport, FetcherNeverWritesPastTheLengthItReported) {
-    MultipartFetcher f;
+    MultipartFetcher f(BrellinOwned::DefaultCameraServices());
     char path[] = "/p", host[] = "127.0.0.1", user[] = "", pass[] = "";
     MFScriptedConn c;
     c.chunks = {MFPart("ab", "Pragma: trigger=input\r\nX-Long-Header: " + std::string(300, 'h') + "\r\n")};

@@ -111,6 +111,7 @@ struct Rig {
     LogCapture log;
     CameraRig rig;
     Rig() {
+        rig.UseClock(clock);
         rig.cap.SetAPI("onvif");
         rig.cap.SetOnvifTopic(DET_TYPE_MD, "tns1:RuleEngine/CellMotionDetector/Motion;IsMotion");
         rig.cap.SetOnvifTopic(DET_TYPE_TD, "tns1:RuleEngine/TamperDetector/Tamper;IsTamper");

@@ -82,7 +82,7 @@ protected:
     camtest::FakeClock clock;
     SharingReset sharing;
     LogCapture log;
-    CameraRig rig;
+    CameraRig rig{clock};
     ScriptedRtpFetch fetch;
 };
 

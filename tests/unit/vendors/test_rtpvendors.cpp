@@ -88,7 +88,7 @@ public:
 
     camtest::FakeClock clock;
     SharingReset sharing;
-    CameraRig rig;
+    CameraRig rig{clock};
     std::map<int, EventBuf> bufs;
     ScriptedRtpFetch fetch;
     Watch watch;

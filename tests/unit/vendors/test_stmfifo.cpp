@@ -61,6 +61,7 @@ void PushAndPass(camtest::FakeClock& clock, StreamFifo& fifo, const std::vector<
 TEST(StreamFifoLoop, IpuxMotionFromTheNewestFrameAndQuietWithoutOne) {
     camtest::FakeClock clock;
     CameraRig rig;
+    rig.UseClock(clock);
     rig.cap.SetAPI("ipux5m");
     DET_BASE_ATTR a = rig.Attr();
     a.streamFifoHdl = StreamFifoHandler(&rig.fifo);
@@ -92,6 +93,7 @@ TEST(StreamFifoLoop, IpuxMotionFromTheNewestFrameAndQuietWithoutOne) {
 TEST(StreamFifoLoop, IpuxInputsOnlyAfterATestedFrameAndResetOnStop) {
     camtest::FakeClock clock;
     CameraRig rig;
+    rig.UseClock(clock);
     rig.cap.SetAPI("ipuxfw1");
     rig.cap.SetDICnt(3);
     DET_BASE_ATTR a = rig.Attr(true);
@@ -113,6 +115,7 @@ TEST(StreamFifoLoop, IpuxInputsOnlyAfterATestedFrameAndResetOnStop) {
 TEST(StreamFifoLoop, StarDotMotionBlockInTheFrame) {
     camtest::FakeClock clock;
     CameraRig rig;
+    rig.UseClock(clock);
     rig.cap.SetAPI("stardot");
     DET_BASE_ATTR a = rig.Attr();
     a.streamFifoHdl = StreamFifoHandler(&rig.fifo);
@@ -143,6 +146,7 @@ TEST(StreamFifoLoop, WithoutAFifoTheDetectorDoesNotRun) {
     camtest::FakeClock clock;
     LogCapture logs;
     CameraRig rig;
+    rig.UseClock(clock);
     rig.buf.SetStatus(true, 100);
     StarDotStmFifoMD det(rig.Attr());  // no FIFO handler
     ASSERT_EQ(0, det.Start());
