@@ -63,7 +63,9 @@ TEST(FleetConfig, SettingsReadAsTheirOptions) {
 // "$${" is a plain "${", other '$' stay; a password file (relative to the
 // configuration's directory) gives its text without the line end.
 TEST(FleetConfig, EnvironmentAndPasswordFile) {
-    const std::string pwPath = fleettest::TempPath("cam-pw");
+    const std::string dir = fleettest::TempPath("envdir");
+    mkdir(dir.c_str(), 0700);
+    const std::string pwPath = dir + "/cam-pw";
     fleettest::WriteFile(pwPath, "s3cret$$x\r\n");
     setenv("CAMDET_T_API", "truen", 1);
     setenv("CAMDET_T_N", "7", 1);
@@ -74,14 +76,14 @@ TEST(FleetConfig, EnvironmentAndPasswordFile) {
                              "    api: ${CAMDET_T_API}\n"
                              "    host: cam-${CAMDET_T_N}.example\n"
                              "    user: $${literal}\n"
-                             "    password-file: " + pwPath.substr(pwPath.rfind('/') + 1) + "\n"
+                             "    password-file: cam-pw\n"
                              "    kinds: [md, '${CAMDET_T_KIND}']\n"
                              "  b:\n"
                              "    api: truen\n"
                              "    password: pa$$word${CAMDET_T_EMPTY}\n";
     std::vector<FleetCamera> cams;
     std::string err;
-    ASSERT_TRUE(ParseFleetConfig(text, fleettest::TempPath("env.yaml"), cams, err)) << err;
+    ASSERT_TRUE(ParseFleetConfig(text, dir + "/env.yaml", cams, err)) << err;
     ASSERT_EQ(2u, cams.size());
     EXPECT_EQ("truen", cams[0].opt.api);
     EXPECT_EQ("cam-7.example", cams[0].opt.host);
@@ -93,7 +95,7 @@ TEST(FleetConfig, EnvironmentAndPasswordFile) {
     // A changed secret is a changed camera to a reload.
     const std::vector<std::string> before = cams[0].args;
     fleettest::WriteFile(pwPath, "other\n");
-    ASSERT_TRUE(ParseFleetConfig(text, fleettest::TempPath("env.yaml"), cams, err)) << err;
+    ASSERT_TRUE(ParseFleetConfig(text, dir + "/env.yaml", cams, err)) << err;
     EXPECT_NE(before, cams[0].args);
 }
 
