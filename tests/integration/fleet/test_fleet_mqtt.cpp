@@ -270,10 +270,12 @@ TEST(FleetMqtt, ShardsShareOneBroker) {
     for (size_t i = 0; i < sims.Size(); ++i)
         EXPECT_TRUE(sub.WaitTrig("camdet/" + sims.Name(i) + "/md", true, 100, kWaitMs)) << sims.Name(i);
     for (int k = 1; k <= 2; ++k) {
-        const std::string text = fleettest::ReadFile(fleettest::TempPath("shard" + std::to_string(k) + ".err"));
-        EXPECT_NE(std::string::npos, text.find("shard " + std::to_string(k) + "/2 of 6 cameras: " +
-                                               std::to_string(perShard[k]) + " cameras running"))
-            << text;
+        const std::string path = fleettest::TempPath("shard" + std::to_string(k) + ".err");
+        const std::string want =
+            "shard " + std::to_string(k) + "/2 of 6 cameras: " + std::to_string(perShard[k]) + " cameras running";
+        EXPECT_TRUE(fleettest::Eventually(kWaitMs, [&] {
+            return fleettest::ReadFile(path).find(want) != std::string::npos;
+        })) << fleettest::ReadFile(path);
     }
     for (auto& m : mons) {
         m->Kill(SIGTERM);
