@@ -269,14 +269,6 @@ TEST(FleetMqtt, ShardsShareOneBroker) {
     EXPECT_GT(perShard[2], 0);
     for (size_t i = 0; i < sims.Size(); ++i)
         EXPECT_TRUE(sub.WaitTrig("camdet/" + sims.Name(i) + "/md", true, 100, kWaitMs)) << sims.Name(i);
-    for (int k = 1; k <= 2; ++k) {
-        const std::string path = fleettest::TempPath("shard" + std::to_string(k) + ".err");
-        const std::string want =
-            "shard " + std::to_string(k) + "/2 of 6 cameras: " + std::to_string(perShard[k]) + " cameras running";
-        EXPECT_TRUE(fleettest::Eventually(kWaitMs, [&] {
-            return fleettest::ReadFile(path).find(want) != std::string::npos;
-        })) << fleettest::ReadFile(path);
-    }
     for (auto& m : mons) {
         m->Kill(SIGTERM);
         EXPECT_EQ(0, m->Wait());
