@@ -10,6 +10,8 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <mutex>
 
 #include "interface/hostservices.h"
@@ -19,6 +21,7 @@ const char* const kSrc = "dupfromox/oxdebuglog";
 
 std::mutex g_PathMutex;
 std::string g_LogPath = OX_LOG_PATH;
+std::atomic<BrellinOwned::OXLogSink> g_Sink{nullptr};
 
 // Used only while the file lock is held: every call opens the file anew, and
 // flocks on separate opens conflict within one process as well as across.
@@ -101,7 +104,27 @@ std::string OXGetLogPath() { return CurrentPath(); }
 
 void OXArchiveLogs() { ArchiveLogs(CurrentPath()); }
 
+void OXSetLogSink(OXLogSink sink) { g_Sink.store(sink); }
+
 void OXPrintf(const char* format, ...) {
+    if (OXLogSink sink = g_Sink.load()) {
+        char entry[4096];
+        time_t now = time(nullptr);
+        struct tm tmv;
+        size_t n = 0;
+        if (localtime_r(&now, &tmv)) n = strftime(entry, sizeof(entry), "%b %e %T ", &tmv);
+        va_list ap;
+        va_start(ap, format);
+        int w = vsnprintf(entry + n, sizeof(entry) - n, format, ap);
+        va_end(ap);
+        n = w < 0 ? n : std::min(sizeof(entry) - 1, n + (size_t)w);
+        if (n == 0 || entry[n - 1] != '\n') {  // cut short, or a caller without its line end
+            if (n == sizeof(entry) - 1) --n;
+            entry[n++] = '\n';
+        }
+        sink(entry, n);
+        return;
+    }
     const std::string path = CurrentPath();
     // A writer that waited on the lock may find that the file it opened was
     // rotated away meanwhile: its entry would land in an unlinked file, and

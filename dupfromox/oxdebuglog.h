@@ -3,6 +3,8 @@
 #ifndef DUPFROMOX_OXDEBUGLOG_H
 #define DUPFROMOX_OXDEBUGLOG_H
 
+#include <stddef.h>
+
 #include <string>
 
 #define OX_LOG_PATH "/var/log/korvane.log"
@@ -18,6 +20,11 @@ void OXArchiveLogs();
 // path restores the default. Takes effect for the next entry.
 void OXSetLogPath(const std::string& path);
 std::string OXGetLogPath();
+// Hands every entry (time stamp, text) to `sink` instead of writing the file;
+// null restores the file. The sink is called on the logging thread, with no
+// lock held, and must not block; `entry` ends with a line end.
+typedef void (*OXLogSink)(const char* entry, size_t len);
+void OXSetLogSink(OXLogSink sink);
 
 }  // namespace BrellinOwned
 

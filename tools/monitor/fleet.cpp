@@ -4,7 +4,6 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -16,8 +15,10 @@
 
 #include "dupfromox/oxdebuglog.h"
 #include "tools/common/waitend.h"
+#include "tools/monitor/librarylog.h"
 #include "tools/monitor/mqttpub.h"
 #include "tools/monitor/recorder.h"
+#include "tools/monitor/shard.h"
 #include "tools/monitor/statusboard.h"
 #include "tools/monitor/statusserver.h"
 
@@ -29,6 +30,8 @@ const int kCreateWorkers = 8;
 const int kReleaseWorkers = 32;
 // Shutdown waits this long for the detectors, then gives up on them.
 const int kShutdownLimitSec = 60;
+// The library's last lines get this long to reach stderr at the end.
+const int kLogFlushMs = 200;
 
 // Runs fn(0..n-1) on up to `workers` threads; returns when all are done.
 void ParallelFor(size_t n, int workers, const std::function<void(size_t)>& fn) {
@@ -57,77 +60,11 @@ std::string UrlAddress(const std::string& url) {
     return hp;
 }
 
-// Follows the library's log file and hands every new line to the board.
-class LogWatch {
-public:
-    LogWatch(const std::string& path, StatusBoard& board) : m_Path(path), m_Board(board) {
-        m_Thread = std::thread([this] { Run(); });
-    }
-    ~LogWatch() {
-        {
-            std::lock_guard<std::mutex> g(m_Mutex);
-            m_Stop = true;
-        }
-        m_Cond.notify_all();
-        m_Thread.join();
-        if (m_File) fclose(m_File);
-    }
-
-private:
-    void Open(bool atEnd) {
-        if (m_File) fclose(m_File);
-        m_File = fopen(m_Path.c_str(), "rb");
-        m_Pending.clear();
-        m_Ino = 0;
-        if (!m_File) return;
-        struct stat st;
-        if (fstat(fileno(m_File), &st) == 0) m_Ino = st.st_ino;
-        if (atEnd) fseek(m_File, 0, SEEK_END);
-    }
-
-    void Run() {
-        Open(true);
-        int ticks = 0;
-        std::unique_lock<std::mutex> lk(m_Mutex);
-        while (!m_Stop) {
-            m_Cond.wait_for(lk, std::chrono::milliseconds(250));
-            if (m_Stop) break;
-            lk.unlock();
-            // A rotated or new file is read from its start.
-            struct stat st;
-            if (stat(m_Path.c_str(), &st) == 0 && (!m_File || st.st_ino != m_Ino || st.st_size < ftell(m_File)))
-                Open(false);
-            if (m_File) {
-                char buf[8192];
-                size_t n;
-                while ((n = fread(buf, 1, sizeof(buf), m_File)) > 0) {
-                    m_Pending.append(buf, n);
-                    size_t nl;
-                    while ((nl = m_Pending.find('\n')) != std::string::npos) {
-                        m_Board.LogLine(m_Pending.substr(0, nl));
-                        m_Pending.erase(0, nl + 1);
-                    }
-                    if (m_Pending.size() > 64 * 1024) m_Pending.clear();  // no line is that long
-                }
-                clearerr(m_File);
-            }
-            if (++ticks % 4 == 0) m_Board.Tick();
-            lk.lock();
-        }
-    }
-
-    std::string m_Path;
-    StatusBoard& m_Board;
-    FILE* m_File = nullptr;
-    ino_t m_Ino = 0;
-    std::string m_Pending;
-    std::mutex m_Mutex;
-    std::condition_variable m_Cond;
-    bool m_Stop = false;
-    std::thread m_Thread;  // last
-};
-
-std::string NodeName() {
+// The default name on the broker: the host's, or the shard's, which stays
+// the same when the shard moves to another machine and differs between shards
+// on one machine (it is also the client id).
+std::string NodeName(const MonitorOptions& opt) {
+    if (opt.shards) return "shard-" + std::to_string(opt.shard);
     char host[256] = {0};
     if (gethostname(host, sizeof(host) - 1) != 0 || !host[0]) return "camdet";
     std::string out;
@@ -136,8 +73,12 @@ std::string NodeName() {
     return out;
 }
 
-std::string Summary(const std::string& file, const FleetChange& c, size_t running) {
-    std::string s = "camdet-monitor: " + file + ": " + std::to_string(running) + " cameras running";
+std::string Summary(const MonitorOptions& opt, const FleetChange& c, size_t running, size_t inFile) {
+    std::string s = "camdet-monitor: " + opt.config + ": ";
+    if (opt.shards)
+        s += "shard " + std::to_string(opt.shard) + "/" + std::to_string(opt.shards) + " of " +
+             std::to_string(inFile) + " cameras: ";
+    s += std::to_string(running) + " cameras running";
     std::vector<std::string> parts;
     if (c.started) parts.push_back(std::to_string(c.started) + " started");
     if (c.restarted) parts.push_back(std::to_string(c.restarted) + " restarted");
@@ -149,6 +90,11 @@ std::string Summary(const std::string& file, const FleetChange& c, size_t runnin
 }
 
 }  // namespace
+
+std::string CameraAddress(const MonitorOptions& opt) {
+    if (!opt.onvifDevice.empty()) return UrlAddress(opt.onvifDevice);
+    return opt.host + ":" + std::to_string(opt.port);
+}
 
 struct Fleet::Running {
     FleetCamera cfg;
@@ -179,11 +125,7 @@ std::unique_ptr<Fleet::Running> Fleet::Create(const FleetCamera& cam, std::strin
     b.name = cam.name;
     b.api = opt.api;
     b.camId = opt.camId;
-    if (!opt.onvifDevice.empty()) {
-        b.address = UrlAddress(opt.onvifDevice);
-    } else {
-        b.address = opt.host + ":" + std::to_string(opt.port);
-    }
+    b.address = CameraAddress(opt);
     if (opt.detPort > 0) b.alsoAddresses.push_back(opt.host + ":" + std::to_string(opt.detPort));
     if (!opt.password.empty()) b.secrets.push_back(opt.password);
     if (!opt.user.empty()) b.secrets.push_back(opt.user);
@@ -316,7 +258,10 @@ int RunFleet(const MonitorOptions& opt) {
         fprintf(stderr, "camdet-monitor: %s\n", error.c_str());
         return 2;
     }
-    if (!opt.logFile.empty()) BrellinOwned::OXSetLogPath(opt.logFile);
+    size_t inFile = cams.size();
+    if (opt.shards) cams = CamerasOfShard(cams, opt.shard, opt.shards);
+    const bool logToStderr = opt.logFile == "-";
+    if (!opt.logFile.empty()) UseLibraryLog(opt.logFile);
 
     std::unique_ptr<StatusBoard> board;
     std::unique_ptr<StatusServer> server;
@@ -332,7 +277,8 @@ int RunFleet(const MonitorOptions& opt) {
                 (opt.httpAddr.find(':') == std::string::npos ? "127.0.0.1:" + std::to_string(server->Port())
                  : opt.httpAddr.substr(0, opt.httpAddr.rfind(':') + 1) + std::to_string(server->Port()))
                     .c_str());
-        logWatch.reset(new LogWatch(BrellinOwned::OXGetLogPath(), *board));
+        board->SetScope(opt.shard, opt.shards, inFile);
+        logWatch.reset(new LogWatch(logToStderr ? std::string() : BrellinOwned::OXGetLogPath(), *board));
     }
 
     std::unique_ptr<MqttPublisher> mqtt;
@@ -346,7 +292,7 @@ int RunFleet(const MonitorOptions& opt) {
         ms.password = opt.mqttPassword;
         if (ms.password.empty() && getenv("CAMDET_MQTT_PASSWORD")) ms.password = getenv("CAMDET_MQTT_PASSWORD");
         ms.caFile = opt.mqttCaFile;
-        ms.node = opt.mqttNode.empty() ? NodeName() : opt.mqttNode;
+        ms.node = opt.mqttNode.empty() ? NodeName(opt) : opt.mqttNode;
         mqtt.reset(new MqttPublisher(ms, stderr));
         if (!mqtt->Start(error)) {
             fprintf(stderr, "camdet-monitor: %s\n", error.c_str());
@@ -354,6 +300,10 @@ int RunFleet(const MonitorOptions& opt) {
         }
     }
 
+    if (board && logToStderr) {
+        StatusBoard* b = board.get();
+        SetLibraryLogObserver([b](const std::string& line) { b->LogLine(line); });
+    }
     FleetSinks sinks;
     sinks.json = opt.json;
     sinks.board = board.get();
@@ -370,7 +320,7 @@ int RunFleet(const MonitorOptions& opt) {
         fleet->SetCreationWake(nullptr);
         ended = watch.Finish();
     }
-    fprintf(stderr, "%s\n", Summary(opt.config, ch, fleet->Count()).c_str());
+    fprintf(stderr, "%s\n", Summary(opt, ch, fleet->Count(), inFile).c_str());
 
     struct timespec start;
     clock_gettime(CLOCK_MONOTONIC, &start);
@@ -394,6 +344,9 @@ int RunFleet(const MonitorOptions& opt) {
             fprintf(stderr, "camdet-monitor: %s; the running cameras stay as they are\n", error.c_str());
             continue;
         }
+        inFile = next.size();
+        if (opt.shards) next = CamerasOfShard(next, opt.shard, opt.shards);
+        if (board) board->SetScope(opt.shard, opt.shards, inFile);
         {
             EndSignalWatch watch(endSet);
             fleet->SetCreationWake(watch.Wake());
@@ -401,7 +354,7 @@ int RunFleet(const MonitorOptions& opt) {
             fleet->SetCreationWake(nullptr);
             ended = watch.Finish();
         }
-        fprintf(stderr, "%s\n", Summary(opt.config, ch, fleet->Count()).c_str());
+        fprintf(stderr, "%s\n", Summary(opt, ch, fleet->Count(), inFile).c_str());
     }
 
     // A detector stuck in an exchange must not keep the process alive forever.
@@ -418,6 +371,7 @@ int RunFleet(const MonitorOptions& opt) {
         }
     });
     fleet.reset();
+    SetLibraryLogObserver(nullptr);
     logWatch.reset();
     if (mqtt) mqtt->Stop();
     if (server) server->Stop();
@@ -427,5 +381,6 @@ int RunFleet(const MonitorOptions& opt) {
     }
     doneCond.notify_all();
     watchdog.join();
+    FlushLibraryLog(kLogFlushMs);
     return 0;
 }

@@ -70,6 +70,10 @@ private:
     BrellinOwned::WakeUp* m_CreationWake = nullptr;
 };
 
+// "host:port" of a camera as the page shows it (an ONVIF camera's device
+// address, without a login).
+std::string CameraAddress(const MonitorOptions& opt);
+
 // The whole --config program; returns the exit status.
 int RunFleet(const MonitorOptions& opt);
 

@@ -10,7 +10,12 @@
 //       di-count: 2
 //
 // A setting is checked exactly as its command-line option is, so a file and a
-// command line can never disagree on what a value means.
+// command line can never disagree on what a value means. In every value
+// "${NAME}" is the environment variable NAME ("$${" a plain "${"), and
+// "password-file: PATH" (relative to the file's directory) reads the password
+// from a file, so that secrets need not sit in the file; a variable that is
+// not set or a password file that cannot be read is an error of its line, and
+// no message echoes a value taken from the environment.
 #ifndef TOOLS_MONITOR_FLEETCONFIG_H
 #define TOOLS_MONITOR_FLEETCONFIG_H
 
@@ -26,6 +31,7 @@ struct FleetCamera {
     std::vector<std::string> args;
     MonitorOptions opt;
     bool camIdGiven = false;  // "cam-id" set in the file
+    int line = 0;             // of its name in the file
 };
 
 // Camera names: 1-64 letters, digits, '-' and '_' (they become MQTT topic

@@ -1,8 +1,10 @@
 #include "tools/monitor/options.h"
 
-#include <errno.h>
 #include <ctype.h>
+#include <errno.h>
+#include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "host/media/streamfifo.h"
 #include "host/rtsp/rtspclient.h"
@@ -44,10 +46,31 @@ std::vector<std::string> Split(const std::string& text, char sep) {
 const char* const kCameraValued[] = {
     "api",  "host",      "port",      "user",     "password",     "model",        "cam-id",
     "di-count", "cap",   "has-cap",   "stream-format", "stream-protocol", "kinds", "det-path",
-    "det-port", "md-param", "det-param", "onvif-device", "onvif-topic", "fifo-url", "rtsp"};
+    "det-port", "md-param", "det-param", "onvif-device", "onvif-topic", "fifo-url", "rtsp", "password-file"};
 const char* const kCameraFlags[] = {"fifo", "no-prepare"};
 const char* const kProcessValued[] = {"duration", "log", "config", "mqtt", "mqtt-user", "mqtt-password",
-                                      "mqtt-cafile", "mqtt-node", "http"};
+                                      "mqtt-cafile", "mqtt-node", "http", "check-config", "shard"};
+
+// The options without a value and what they set.
+bool MonitorOptions::*FlagOf(const std::string& name) {
+    static const struct {
+        const char* name;
+        bool MonitorOptions::*field;
+    } kFlags[] = {
+        {"--fifo", &MonitorOptions::fifo},
+        {"--no-prepare", &MonitorOptions::noPrepare},
+        {"--json", &MonitorOptions::json},
+        {"--dry-run", &MonitorOptions::dryRun},
+        {"--demo", &MonitorOptions::demo},
+        {"--help", &MonitorOptions::help},
+        {"-h", &MonitorOptions::help},
+        {"--version", &MonitorOptions::version},
+    };
+    for (const auto& f : kFlags) {
+        if (name == f.name) return f.field;
+    }
+    return nullptr;
+}
 
 template <size_t N>
 bool OneOf(const char* const (&names)[N], const std::string& name) {
@@ -85,14 +108,47 @@ const char* KindName(int kind) {
     }
 }
 
+bool ReadSecretFile(const std::string& path, std::string& secret, std::string& why) {
+    const size_t kMax = 1024;  // no camera takes a longer password; more is the wrong file
+    FILE* f = path.empty() ? nullptr : fopen(path.c_str(), "rbe");
+    if (!f) {
+        why = "cannot read '" + path + "': " + (path.empty() ? "no path" : strerror(errno));
+        return false;
+    }
+    char buf[kMax + 2];
+    const size_t n = fread(buf, 1, sizeof(buf), f);
+    const bool failed = ferror(f) != 0;
+    const int err = errno;
+    fclose(f);
+    if (failed) {
+        why = "cannot read '" + path + "': " + strerror(err);
+        return false;
+    }
+    std::string text(buf, n);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    if (n > kMax + 1 || text.size() > kMax) {
+        why = "'" + path + "' is longer than " + std::to_string(kMax) + " bytes";
+        return false;
+    }
+    if (text.empty()) {
+        why = "'" + path + "' is empty";
+        return false;
+    }
+    secret = text;
+    return true;
+}
+
 const char* MonitorUsage() {
     return "usage: camdet-monitor --api KEY [options]\n"
-           "       camdet-monitor --config FILE [--json] [--mqtt URL] [--http ADDR:PORT]\n"
+           "       camdet-monitor --config FILE [--shard K/N] [--json] [--mqtt URL] [--http ADDR:PORT]\n"
+           "       camdet-monitor --check-config FILE [--shard K/N]\n"
            "       camdet-monitor --demo [--json] [--duration SEC]\n"
+           "  (every --opt VALUE may also be written --opt=VALUE)\n"
            "  --api KEY            camera API key (hikvisionv3, onvif, axisv3, ...)\n"
            "  --host ADDR          camera address (127.0.0.1)\n"
            "  --port N             camera HTTP port (80)\n"
            "  --user NAME, --password TEXT   camera login\n"
+           "  --password-file FILE the camera password from a file (without its line end)\n"
            "  --model TEXT         camera model\n"
            "  --cam-id N           camera id (1)\n"
            "  --di-count N         number of alarm inputs (1)\n"
@@ -113,42 +169,53 @@ const char* MonitorUsage() {
            "  --onvif-topic KIND=KEY        ONVIF topic key per kind (repeatable)\n"
            "  --duration SEC       stop after SEC seconds (default: until SIGINT/SIGTERM)\n"
            "  --json               one JSON object per line\n"
-           "  --log FILE           write the library log to FILE\n"
+           "  --log FILE           write the library log to FILE ('-': stderr, for the journal)\n"
            "  --dry-run            create the detectors, print them, release them\n"
            "  --demo               watch a built-in simulated camera\n"
            "  --config FILE        cameras from a YAML file (map 'cameras:' of name -> these options);\n"
-           "                       SIGHUP re-reads it\n"
+           "                       SIGHUP re-reads it; ${NAME} in a value is taken from the environment\n"
+           "  --shard K/N          run only the cameras of shard K of N of the file (by camera name)\n"
+           "  --check-config FILE  check the file, list its cameras (of the shard) and exit: 0 good, 2 bad\n"
            "  --mqtt URL           publish every change to mqtt://HOST:PORT (mqtts:// for TLS)\n"
            "  --mqtt-user NAME, --mqtt-password TEXT   broker login (or CAMDET_MQTT_PASSWORD)\n"
            "  --mqtt-cafile FILE   CA certificates for mqtts://\n"
-           "  --mqtt-node NAME     this process's name on the broker (host name)\n"
+           "  --mqtt-node NAME     this process's name on the broker (host name; shard-K with --shard)\n"
            "  --http ADDR:PORT     live status page, /api/cameras and /metrics (ADDR 127.0.0.1 when\n"
-           "                       only PORT is given)\n";
+           "                       only PORT is given)\n"
+           "  --version            print the version and exit\n";
 }
 
 bool ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& opt, std::string& error) {
     bool apiSet = false;
+    bool passwordSet = false, passwordFileSet = false;
     for (int i = 1; i < argc; ++i) {
-        const std::string name = argv[i];
-        // Flags without a value.
-        if (name == "--fifo") { opt.fifo = true; continue; }
-        if (name == "--no-prepare") { opt.noPrepare = true; continue; }
-        if (name == "--json") { opt.json = true; continue; }
-        if (name == "--dry-run") { opt.dryRun = true; continue; }
-        if (name == "--demo") { opt.demo = true; continue; }
-        if (name == "--help" || name == "-h") { opt.help = true; continue; }
+        std::string name = argv[i];
+        // "--opt=value" is "--opt value".
+        const size_t eq = name.compare(0, 2, "--") == 0 ? name.find('=') : std::string::npos;
+        const bool inlineValue = eq != std::string::npos;
+        const std::string given = inlineValue ? name.substr(eq + 1) : std::string();
+        if (inlineValue) name.erase(eq);
 
+        bool MonitorOptions::*flag = FlagOf(name);
+        if (flag) {
+            if (inlineValue) {
+                error = "option " + name + " takes no value";
+                return false;
+            }
+            opt.*flag = true;
+            continue;
+        }
         const std::string bare = name.compare(0, 2, "--") == 0 ? name.substr(2) : std::string();
         const bool known = OneOf(kCameraValued, bare) || OneOf(kProcessValued, bare);
         if (!known) {
             error = "unknown option '" + name + "'";
             return false;
         }
-        if (i + 1 >= argc) {
+        if (!inlineValue && i + 1 >= argc) {
             error = "option " + name + " needs a value";
             return false;
         }
-        const std::string v = argv[++i];
+        const std::string v = inlineValue ? given : argv[++i];
         auto bad = [&](const char* what) {
             error = "option " + name + ": " + what + " (got '" + v + "')";
             return false;
@@ -183,6 +250,14 @@ bool ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& opt,
             opt.user = v;
         } else if (name == "--password") {
             opt.password = v;
+            passwordSet = true;
+        } else if (name == "--password-file") {
+            std::string why;
+            if (!ReadSecretFile(v, opt.password, why)) {
+                error = "option --password-file: " + why;
+                return false;
+            }
+            passwordFileSet = true;
         } else if (name == "--model") {
             opt.model = v;
         } else if (name == "--cam-id") {
@@ -271,11 +346,31 @@ bool ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& opt,
         } else if (name == "--http") {
             if (v.empty()) return bad("expects ADDR:PORT or PORT");
             opt.httpAddr = v;
+        } else if (name == "--check-config") {
+            if (v.empty()) return bad("expects a file path");
+            opt.checkConfig = v;
+        } else if (name == "--shard") {
+            const std::vector<std::string> kn = Split(v, '/');
+            if (kn.size() != 2 || !ParseInt(kn[1], 1, 1000, opt.shards) || !ParseInt(kn[0], 1, opt.shards, opt.shard))
+                return bad("expects K/N with 1 <= K <= N <= 1000");
         }
     }
     // An RTSP stream carries the events of the RTP variants.
     if (!opt.rtspUrl.empty() && !opt.streamFormatSet) opt.streamFormat = 2;
-    if (opt.help) return true;
+    if (opt.help || opt.version) return true;
+    if (passwordSet && passwordFileSet) {
+        error = "give --password or --password-file, not both";
+        return false;
+    }
+    if (!opt.checkConfig.empty() && (!opt.config.empty() || apiSet || opt.demo || opt.dryRun ||
+                                     !opt.mqttUrl.empty() || !opt.httpAddr.empty())) {
+        error = "--check-config FILE only reads the file; it goes with --shard alone";
+        return false;
+    }
+    if (opt.shards && opt.config.empty() && opt.checkConfig.empty()) {
+        error = "--shard goes with --config FILE or --check-config FILE";
+        return false;
+    }
     if (!opt.config.empty() && (apiSet || opt.demo || opt.dryRun)) {
         error = "--config takes the cameras from the file; it does not go with --api, --demo or --dry-run";
         return false;
@@ -284,7 +379,7 @@ bool ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& opt,
         error = "--mqtt and --http go with --config FILE";
         return false;
     }
-    if (!apiSet && !opt.demo && opt.config.empty()) {
+    if (!apiSet && !opt.demo && opt.config.empty() && opt.checkConfig.empty()) {
         error = "missing required option --api KEY";
         return false;
     }

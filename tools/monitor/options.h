@@ -45,6 +45,7 @@ struct MonitorOptions {
     std::string onvifDevice;
     std::map<int, std::string> onvifTopics;  // kind -> topic key
     bool help = false;
+    bool version = false;
 
     // Whole-process settings (never per camera).
     std::string config;        // --config FILE: the cameras come from this YAML file
@@ -54,10 +55,14 @@ struct MonitorOptions {
     std::string mqttCaFile;
     std::string mqttNode;      // this process's name on the broker (default: the host name)
     std::string httpAddr;      // --http ADDR:PORT or PORT (then 127.0.0.1)
+    std::string checkConfig;   // --check-config FILE: validate, list the cameras, exit
+    int shard = 0;             // --shard K/N: run the cameras of shard K (1..N) of N; 0: all
+    int shards = 0;
 };
 
-// Parses argv. On a bad or missing option returns false and sets error to a
-// one-line message naming it.
+// Parses argv; every long option may also be given as "--opt=value". On a bad
+// or missing option returns false and sets error to a one-line message naming
+// it.
 bool ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& opt, std::string& error);
 
 const char* MonitorUsage();
@@ -69,6 +74,11 @@ bool IsCameraOption(const std::string& name);
 bool IsCameraFlag(const std::string& name);
 // True for the camera options that may be given more than once.
 bool IsRepeatableOption(const std::string& name);
+
+// Reads a secret (a password) from the file at `path`: its text without the
+// line ends at its end. False with `why` (naming the path, never the content)
+// when it cannot be read, is empty or is longer than a password can be.
+bool ReadSecretFile(const std::string& path, std::string& secret, std::string& why);
 
 // "md" -> 1 ... "ad" -> 4; 0 for anything else.
 int KindFromName(const std::string& name);

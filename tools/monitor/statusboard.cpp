@@ -206,12 +206,39 @@ std::string StatusBoard::CameraJson(const Cam& c) const {
     return j + "]}";
 }
 
+void StatusBoard::SetScope(int shard, int shards, size_t fileCameras) {
+    std::lock_guard<std::mutex> g(m_Mutex);
+    if (shard == m_Shard && shards == m_Shards && fileCameras == m_FileCameras) return;
+    m_Shard = shard;
+    m_Shards = shards;
+    m_FileCameras = fileCameras;
+    m_ScopeVersion = ++m_Version;
+    m_Cond.notify_all();
+}
+
+std::string StatusBoard::ScopeFields() const {
+    return "\"shard\":" +
+           (m_Shards ? "{\"index\":" + std::to_string(m_Shard) + ",\"count\":" + std::to_string(m_Shards) + "}"
+                     : std::string("null")) +
+           ",\"fileCameras\":" + std::to_string(m_FileCameras);
+}
+
+std::string StatusBoard::ScopeJson() {
+    std::lock_guard<std::mutex> g(m_Mutex);
+    return "{" + ScopeFields() + "}";
+}
+
+uint64_t StatusBoard::ScopeVersion() {
+    std::lock_guard<std::mutex> g(m_Mutex);
+    return m_ScopeVersion;
+}
+
 std::string StatusBoard::CamerasJson() {
     std::lock_guard<std::mutex> g(m_Mutex);
     std::vector<const Cam*> list;
     for (const auto& kv : m_Cams) list.push_back(&kv.second);
     std::sort(list.begin(), list.end(), [](const Cam* a, const Cam* b) { return a->order < b->order; });
-    std::string j = "{\"version\":" + std::to_string(m_Version) + ",\"cameras\":[";
+    std::string j = "{\"version\":" + std::to_string(m_Version) + "," + ScopeFields() + ",\"cameras\":[";
     for (size_t i = 0; i < list.size(); ++i) j += (i ? "," : "") + CameraJson(*list[i]);
     return j + "]}";
 }

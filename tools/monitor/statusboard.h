@@ -53,9 +53,17 @@ public:
     void LogLine(const std::string& line);
     // Re-evaluates the time-based states; call about once a second.
     void Tick();
+    // What part of its configuration file the process runs: shard `shard` of
+    // `shards` (0 of 0: the whole file), and how many cameras the file has.
+    void SetScope(int shard, int shards, size_t fileCameras);
 
-    // {"cameras":[...]} in configuration order.
+    // {"shard":{"index":K,"count":N} or null,"fileCameras":M,"cameras":[...]},
+    // the cameras in configuration order.
     std::string CamerasJson();
+    // The scope alone, {"shard":...,"fileCameras":M}, and a number that
+    // changes with it.
+    std::string ScopeJson();
+    uint64_t ScopeVersion();
     // Prometheus text exposition format.
     std::string Metrics();
     // Waits up to `ms` for a change after `seen`; fills `changed` with the JSON
@@ -92,6 +100,7 @@ private:
     std::string StateOf(const Cam& c, int64_t nowMs) const;
     std::string CameraJson(const Cam& c) const;
     Cam* ForLine(const std::string& line);  // m_Mutex held
+    std::string ScopeFields() const;        // m_Mutex held
 
     std::mutex m_Mutex;
     std::condition_variable m_Cond;
@@ -99,6 +108,9 @@ private:
     std::map<std::string, uint64_t> m_Removed;  // name -> version of removal
     uint64_t m_Version = 0;
     size_t m_NextOrder = 0;
+    int m_Shard = 0, m_Shards = 0;
+    size_t m_FileCameras = 0;
+    uint64_t m_ScopeVersion = 0;
 };
 
 #endif  // TOOLS_MONITOR_STATUSBOARD_H

@@ -1,7 +1,11 @@
 // The status page: static HTML whose script takes a snapshot and then the
 // per-camera changes from /events, so it never reloads. Rows and detector
 // chips carry ids ("cam-NAME", "det-NAME-KIND[-PORT]") and data-* states so
-// that tools (and the browser test) can read them.
+// that tools (and the browser test) can read them. Rows are in camera-name
+// order (numbers in names counted as numbers); from kFailingFirstAt cameras
+// on, every camera that is not "ok" comes first, where a glance finds it. The
+// filter box keeps the rows whose name, key, address or state hold every word
+// typed.
 #include "tools/monitor/statusserver.h"
 
 const char* StatusPageHtml() {
@@ -37,6 +41,8 @@ const char* StatusPageHtml() {
   .det .when { opacity:.75; margin-left:4px; }
   .num { font-variant-numeric:tabular-nums; }
   .err { color:var(--err); font-family:ui-monospace, monospace; font-size:12px; max-width:520px; word-break:break-all; }
+  #filter { font:inherit; padding:4px 8px; border:1px solid var(--line); border-radius:4px; min-width:220px; }
+  #shown:empty { display:none; }
 </style>
 </head>
 <body>
@@ -45,6 +51,10 @@ const char* StatusPageHtml() {
   <span class="stat"><b id="n-cams">0</b> cameras</span>
   <span class="stat"><b id="n-trig">0</b> triggered</span>
   <span class="stat"><b id="n-err">0</b> in error</span>
+  <span class="stat" id="scope" hidden>shard <b id="shard"></b> of <b id="shards"></b>,
+    <b id="n-file"></b> cameras in the file</span>
+  <input id="filter" type="search" placeholder="Filter cameras" title="Words of the name, key, address or state" autocomplete="off">
+  <span class="stat" id="shown"></span>
   <span id="live" data-state="connecting">connecting</span>
 </header>
 <main>
@@ -55,8 +65,11 @@ const char* StatusPageHtml() {
 </main>
 <script>
 "use strict";
+const kFailingFirstAt = 50;
 const cams = new Map();
-const order = [];
+let sorted = [];  // names in row order
+let failingFirst = false;
+const names = new Intl.Collator(undefined, {numeric: true});
 function hhmmss(iso) {
   if (!iso) return "";
   const d = new Date(iso);
@@ -68,10 +81,22 @@ function el(tag, cls, text) {
   if (text !== undefined) e.textContent = text;
   return e;
 }
+function rowOf(name) { return document.getElementById("cam-" + name); }
 function detId(cam, d) { return "det-" + cam + "-" + d.kind + (d.port === null ? "" : "-" + d.port); }
+function failing(c) { return c.state !== "ok"; }
+function cmp(a, b) {
+  if (failingFirst && failing(a) !== failing(b)) return failing(a) ? -1 : 1;
+  return names.compare(a.name, b.name) || (a.name < b.name ? -1 : a.name > b.name ? 1 : 0);
+}
+function terms() { return document.getElementById("filter").value.toLowerCase().split(/\s+/).filter(t => t); }
+function matches(c, ts) {
+  const text = (c.name + " " + c.api + " " + c.address + " " + c.state).toLowerCase();
+  return ts.every(t => text.includes(t));
+}
 function row(c) {
   const tr = el("tr");
   tr.id = "cam-" + c.name;
+  tr.hidden = !matches(c, terms());
   const who = el("td");
   who.append(el("div", "name", c.name), el("div", "sub", c.api + " \u00b7 " + c.address));
   const st = el("td");
@@ -97,17 +122,53 @@ function row(c) {
   tr.append(who, st, dets, rec, parse, err);
   return tr;
 }
+// Puts every row in its place; needed when the order itself changes.
+function resort() {
+  failingFirst = cams.size >= kFailingFirstAt;
+  sorted = [...cams.keys()].sort((a, b) => cmp(cams.get(a), cams.get(b)));
+  document.getElementById("rows").append(...sorted.map(rowOf));
+}
 function put(c) {
   const tbody = document.getElementById("rows");
-  const old = document.getElementById("cam-" + c.name);
-  const tr = row(c);
-  if (old) old.replaceWith(tr); else { tbody.append(tr); order.push(c.name); }
+  const old = cams.get(c.name);
   cams.set(c.name, c);
+  const tr = row(c);
+  if (old) rowOf(c.name).replaceWith(tr); else tbody.append(tr);
+  if (failingFirst !== (cams.size >= kFailingFirstAt)) return resort();
+  if (old && (!failingFirst || failing(old) === failing(c))) return;  // same place
+  if (old) sorted.splice(sorted.indexOf(c.name), 1);
+  let lo = 0, hi = sorted.length;
+  while (lo < hi) {
+    const mid = (lo + hi) >> 1;
+    if (cmp(cams.get(sorted[mid]), c) < 0) lo = mid + 1; else hi = mid;
+  }
+  sorted.splice(lo, 0, c.name);
+  tbody.insertBefore(tr, lo + 1 < sorted.length ? rowOf(sorted[lo + 1]) : null);
 }
 function drop(name) {
-  const old = document.getElementById("cam-" + name);
+  const old = rowOf(name);
   if (old) old.remove();
-  cams.delete(name);
+  if (!cams.delete(name)) return;
+  sorted.splice(sorted.indexOf(name), 1);
+  if (failingFirst !== (cams.size >= kFailingFirstAt)) resort();
+}
+function filter() {
+  const ts = terms();
+  let shown = 0;
+  for (const c of cams.values()) {
+    const tr = rowOf(c.name);
+    tr.hidden = !matches(c, ts);
+    if (!tr.hidden) shown++;
+  }
+  document.getElementById("shown").textContent = ts.length ? shown + " shown" : "";
+}
+function scope(s) {
+  const box = document.getElementById("scope");
+  box.hidden = !s.shard;
+  if (!s.shard) return;
+  document.getElementById("shard").textContent = s.shard.index;
+  document.getElementById("shards").textContent = s.shard.count;
+  document.getElementById("n-file").textContent = s.fileCameras;
 }
 function totals() {
   let trig = 0, err = 0;
@@ -118,21 +179,30 @@ function totals() {
   document.getElementById("n-cams").textContent = cams.size;
   document.getElementById("n-trig").textContent = trig;
   document.getElementById("n-err").textContent = err;
+  if (terms().length) filter();
 }
 function live(state, text) {
   const l = document.getElementById("live");
   l.dataset.state = state;
   l.textContent = text;
 }
+document.getElementById("filter").addEventListener("input", filter);
 const es = new EventSource("events");
 es.addEventListener("snapshot", ev => {
   const all = JSON.parse(ev.data);
-  document.getElementById("rows").replaceChildren();
+  const tbody = document.getElementById("rows");
+  tbody.replaceChildren();
   cams.clear();
-  for (const c of all.cameras) put(c);
+  for (const c of all.cameras) {
+    cams.set(c.name, c);
+    tbody.append(row(c));
+  }
+  resort();
+  scope(all);
   totals();
   live("live", "live");
 });
+es.addEventListener("scope", ev => scope(JSON.parse(ev.data)));
 es.addEventListener("camera", ev => { put(JSON.parse(ev.data)); totals(); });
 es.addEventListener("removed", ev => { drop(ev.data); totals(); });
 es.onerror = () => live("lost", "reconnecting");

@@ -25,6 +25,7 @@ const int kKeepAliveSlices = 15;  // a comment line every 15 s keeps proxies fro
 struct EventStream {
     StatusServer* srv;
     uint64_t seen = 0;
+    uint64_t scopeSeen = 0;
     bool started = false;
     int idle = 0;
     std::string buf;
@@ -40,6 +41,7 @@ ssize_t EventReader(void* cls, uint64_t, char* out, size_t max) {
         if (!es->started) {
             // The version first: a change after it is sent again, never lost.
             es->seen = es->srv->Board().Version();
+            es->scopeSeen = es->srv->Board().ScopeVersion();
             es->buf = "retry: 2000\nevent: snapshot\ndata: " + es->srv->Board().CamerasJson() + "\n\n";
             es->started = true;
             break;
@@ -48,6 +50,11 @@ ssize_t EventReader(void* cls, uint64_t, char* out, size_t max) {
         if (es->srv->Board().WaitChanges(es->seen, kSliceMs, changed, removed)) {
             for (const std::string& c : changed) es->buf += "event: camera\ndata: " + c + "\n\n";
             for (const std::string& r : removed) es->buf += "event: removed\ndata: " + r + "\n\n";
+            const uint64_t scope = es->srv->Board().ScopeVersion();
+            if (scope != es->scopeSeen) {
+                es->scopeSeen = scope;
+                es->buf += "event: scope\ndata: " + es->srv->Board().ScopeJson() + "\n\n";
+            }
             es->idle = 0;
         } else if (++es->idle >= kKeepAliveSlices) {
             es->buf = ": keep-alive\n\n";

@@ -1,7 +1,8 @@
 // The fleet's status page over HTTP (libmicrohttpd):
 //   GET /             the page: every camera and detector, updated live from /events
 //   GET /events       server-sent events: one "camera" event (the camera's JSON) per
-//                     change, "removed" with a name when a camera goes
+//                     change, "removed" with a name when a camera goes, "scope" when
+//                     the shard or the number of cameras in the file changes
 //   GET /api/cameras  everything as one JSON document
 //   GET /metrics      Prometheus text format
 // Read-only; nothing it serves holds a credential (see StatusBoard).

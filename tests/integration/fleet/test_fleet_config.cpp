@@ -4,6 +4,8 @@
 // cameras while the others keep running untouched.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 
 #include "tests/fixtures/testutil.h"
@@ -57,11 +59,52 @@ TEST(FleetConfig, SettingsReadAsTheirOptions) {
     EXPECT_EQ("input", cams[1].opt.onvifTopics.at(2));
 }
 
+// ${NAME} takes the environment's value anywhere in a value or list item,
+// "$${" is a plain "${", other '$' stay; a password file (relative to the
+// configuration's directory) gives its text without the line end.
+TEST(FleetConfig, EnvironmentAndPasswordFile) {
+    const std::string dir = fleettest::TempPath("envdir");
+    mkdir(dir.c_str(), 0700);
+    const std::string pwPath = dir + "/cam-pw";
+    fleettest::WriteFile(pwPath, "s3cret$$x\r\n");
+    setenv("CAMDET_T_API", "truen", 1);
+    setenv("CAMDET_T_N", "7", 1);
+    setenv("CAMDET_T_KIND", "td", 1);
+    setenv("CAMDET_T_EMPTY", "", 1);
+    const std::string text = "cameras:\n"
+                             "  a:\n"
+                             "    api: ${CAMDET_T_API}\n"
+                             "    host: cam-${CAMDET_T_N}.example\n"
+                             "    user: $${literal}\n"
+                             "    password-file: cam-pw\n"
+                             "    kinds: [md, '${CAMDET_T_KIND}']\n"
+                             "  b:\n"
+                             "    api: truen\n"
+                             "    password: pa$$word${CAMDET_T_EMPTY}\n";
+    std::vector<FleetCamera> cams;
+    std::string err;
+    ASSERT_TRUE(ParseFleetConfig(text, dir + "/env.yaml", cams, err)) << err;
+    ASSERT_EQ(2u, cams.size());
+    EXPECT_EQ("truen", cams[0].opt.api);
+    EXPECT_EQ("cam-7.example", cams[0].opt.host);
+    EXPECT_EQ("${literal}", cams[0].opt.user);
+    EXPECT_EQ("s3cret$$x", cams[0].opt.password);
+    EXPECT_EQ((std::vector<int>{1, 3}), cams[0].opt.kinds);
+    EXPECT_EQ("pa$$word", cams[1].opt.password);
+
+    // A changed secret is a changed camera to a reload.
+    const std::vector<std::string> before = cams[0].args;
+    fleettest::WriteFile(pwPath, "other\n");
+    ASSERT_TRUE(ParseFleetConfig(text, dir + "/env.yaml", cams, err)) << err;
+    EXPECT_NE(before, cams[0].args);
+}
+
 struct BadCase {
     const char* name;
     const char* text;
     int line;            // 0: no line in the message
     const char* words;   // must appear in the message
+    const char* absent = nullptr;  // must not appear (a value from the environment)
 };
 
 void PrintTo(const BadCase& c, std::ostream* os) { *os << c.name; }
@@ -82,9 +125,34 @@ const BadCase kBad[] = {
     {"no_value", "cameras:\n  a:\n    api: truen\n    host:\n", 4, "has no value"},
     {"bad_flag", "cameras:\n  a:\n    api: truen\n    fifo: maybe\n", 4, "true or false"},
     {"duplicate_setting", "cameras:\n  a:\n    api: truen\n    api: onvif\n", 4, "appears twice"},
+    {"env_unset", "cameras:\n  a:\n    api: truen\n    host: ${CAMDET_T_UNSET}\n", 4,
+     "'host': environment variable 'CAMDET_T_UNSET' is not set"},
+    {"env_unset_in_list", "cameras:\n  a:\n    api: truen\n    kinds:\n      - md\n      - ${CAMDET_T_UNSET}\n", 6,
+     "'kinds': environment variable 'CAMDET_T_UNSET'"},
+    {"env_bad_name", "cameras:\n  a:\n    api: truen\n    host: ${CAMDET T}\n", 4, "a '${' without a NAME}"},
+    {"env_unclosed", "cameras:\n  a:\n    api: truen\n    host: x${HOME\n", 4, "a '${' without a NAME}"},
+    {"env_value_not_echoed", "cameras:\n  a:\n    api: truen\n    port: ${CAMDET_T_BAD_PORT}\n", 4,
+     "'port' expects a port number 1-65535 (the value from the environment)", "Hidden"},
+    {"password_file_missing", "cameras:\n  a:\n    api: truen\n    password-file: ${CAMDET_T_DIR}/nope\n", 4,
+     "'password-file' cannot read '"},
+    {"password_file_empty", "cameras:\n  a:\n    api: truen\n    password-file: ${CAMDET_T_DIR}/empty\n", 4,
+     "/empty' is empty"},
+    {"password_file_list", "cameras:\n  a:\n    api: truen\n    password-file: [a, b]\n", 4, "takes one value"},
+    {"password_and_file", "cameras:\n  a:\n    api: truen\n    password: x\n    password-file: /p\n", 5,
+     "'password' and 'password-file' both given"},
 };
 
-class FleetConfigBad : public ::testing::TestWithParam<BadCase> {};
+class FleetConfigBad : public ::testing::TestWithParam<BadCase> {
+public:
+    static void SetUpTestSuite() {
+        const std::string dir = fleettest::TempPath("pwdir");
+        mkdir(dir.c_str(), 0700);
+        fleettest::WriteFile(dir + "/empty", "\n");
+        setenv("CAMDET_T_DIR", dir.c_str(), 1);
+        setenv("CAMDET_T_BAD_PORT", "70000Hidden", 1);
+        unsetenv("CAMDET_T_UNSET");
+    }
+};
 
 TEST_P(FleetConfigBad, OneLineNamingFileLineAndProblem) {
     const BadCase& c = GetParam();
@@ -96,6 +164,9 @@ TEST_P(FleetConfigBad, OneLineNamingFileLineAndProblem) {
     const std::string prefix = c.line ? "cams.yaml:" + std::to_string(c.line) + ": " : "cams.yaml: ";
     EXPECT_EQ(0u, err.find(prefix)) << err;
     EXPECT_NE(std::string::npos, err.find(c.words)) << err;
+    if (c.absent) {
+        EXPECT_EQ(std::string::npos, err.find(c.absent)) << err;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, FleetConfigBad, ::testing::ValuesIn(kBad),

@@ -12,6 +12,7 @@
 #include "tests/fixtures/testutil.h"
 #include "tests/integration/fleet/fleetharness.h"
 #include "tools/camsim/fleet.h"
+#include "tools/monitor/shard.h"
 
 using fleettest::Child;
 using fleettest::FleetLog;
@@ -215,6 +216,63 @@ TEST(FleetMqtt, ChangesDiscoveryRestartAndLastWill) {
     size_t n = 0;
     for (size_t p = errText.find("unreachable"); p != std::string::npos; p = errText.find("unreachable", p + 1)) ++n;
     EXPECT_EQ(1u, n) << errText;
+    broker.Stop();
+}
+
+// Two shards of one file against one broker: each camera is published once,
+// by the monitor of its shard, whose own node name (the default) its
+// discovery message points at.
+TEST(FleetMqtt, ShardsShareOneBroker) {
+    camsim::FleetOptions fo;
+    fo.rows = {{"truen", 6}};
+    fo.user = "admin";
+    fo.password = "shard-Pw1";
+    camsim::Fleet sims;
+    std::string err;
+    ASSERT_TRUE(sims.Start(fo, err)) << err;
+    const std::string config = fleettest::TempPath("shards.yaml");
+    fleettest::WriteFile(config, sims.MonitorConfig());
+    const int port = camtest::FreeLoopbackPort();
+    Broker broker(port);
+    ASSERT_TRUE(broker.Up());
+    Subscriber sub(port);
+
+    std::vector<std::unique_ptr<Child> > mons;
+    for (int k = 1; k <= 2; ++k) {
+        const std::string n = std::to_string(k);
+        mons.emplace_back(new Child({CAMDET_MONITOR, "--config=" + config, "--shard=" + n + "/2", "--mqtt",
+                                     "mqtt://127.0.0.1:" + std::to_string(port), "--log",
+                                     fleettest::TempPath("shard" + n + "-lib.log")},
+                                    fleettest::TempPath("shard" + n + ".err")));
+        mons.back()->Read([](const std::string&) {});
+    }
+    for (const char* node : {"shard-1", "shard-2"}) {
+        EXPECT_TRUE(sub.Wait("camdet/node/" + std::string(node) + "/availability",
+                             [](const std::string& p) { return p == "online"; }, kWaitMs))
+            << node;
+    }
+    int perShard[3] = {0, 0, 0};
+    for (size_t i = 0; i < sims.Size(); ++i) {
+        const std::string cam = sims.Name(i);
+        const int shard = ShardOf(cam, 2);
+        perShard[shard]++;
+        const std::string topic = "homeassistant/binary_sensor/camdet_" + cam + "/md/config";
+        ASSERT_TRUE(sub.Wait(topic, [](const std::string& p) { return !p.empty(); }, kWaitMs)) << cam;
+        Json::Value v;
+        std::istringstream in(sub.Latest(topic));
+        ASSERT_TRUE(Json::parseFromStream(Json::CharReaderBuilder(), in, &v, nullptr));
+        EXPECT_EQ("camdet/node/shard-" + std::to_string(shard) + "/availability", v["availability_topic"].asString())
+            << cam;
+        sims.At(i).SetMotion(true, 100);
+    }
+    EXPECT_GT(perShard[1], 0);
+    EXPECT_GT(perShard[2], 0);
+    for (size_t i = 0; i < sims.Size(); ++i)
+        EXPECT_TRUE(sub.WaitTrig("camdet/" + sims.Name(i) + "/md", true, 100, kWaitMs)) << sims.Name(i);
+    for (auto& m : mons) {
+        m->Kill(SIGTERM);
+        EXPECT_EQ(0, m->Wait());
+    }
     broker.Stop();
 }
 

@@ -1,8 +1,10 @@
 // The status page in a real browser: headless Chromium (driven over its
 // DevTools pipe) loads the page of camdet-monitor --config --http, the test
 // reads the rendered DOM, changes a simulated camera and sees the page follow
-// without a reload. It keeps a screenshot (build/status-page.png; also at
-// $CAMDET_SCREENSHOT_OUT when set, which is how docs/status-page.png is made).
+// without a reload; with 60 cameras (one shard of a file of 120) it checks
+// the order, failing cameras first, and the filter box. Each test keeps a
+// screenshot (build/status-page.png, build/status-page-60.png; also at
+// $CAMDET_SCREENSHOT_OUT when set, which is how the ones in docs/ are made).
 #include <fcntl.h>
 #include <stdlib.h>
 #include <gtest/gtest.h>
@@ -12,6 +14,7 @@
 #include "tests/fixtures/testutil.h"
 #include "tests/integration/fleet/fleetharness.h"
 #include "tools/camsim/fleet.h"
+#include "tools/monitor/shard.h"
 
 using fleettest::Child;
 
@@ -147,11 +150,31 @@ public:
         return r.isObject() ? Base64Decode(r["data"].asString()) : std::string();
     }
 
+    // Types into the focused element, as a person does.
+    void Type(const std::string& text) {
+        Json::Value p;
+        p["text"] = text;
+        Call("Input.insertText", p);
+    }
+
 private:
     pid_t m_Pid = -1;
     int m_Out = -1, m_In = -1, m_Id = 0;
     std::string m_Buf, m_Session, m_Profile;
 };
+
+// The names of the rows in page order (only the visible ones when asked).
+const std::string kRowNames = "Array.from(document.querySelectorAll('#rows tr')).map(r => r.id.slice(4)).join(' ')";
+const std::string kShownNames =
+    "Array.from(document.querySelectorAll('#rows tr')).filter(r => !r.hidden).map(r => r.id.slice(4)).join(' ')";
+
+void KeepScreenshot(Browser& b, const std::string& name) {
+    const std::string png = b.Screenshot();
+    ASSERT_GT(png.size(), 8u);
+    EXPECT_EQ(std::string("\x89PNG", 4), png.substr(0, 4));
+    fleettest::WriteFile(std::string(CAMDET_BINARY_DIR) + "/" + name, png);
+    if (const char* out = getenv("CAMDET_SCREENSHOT_OUT")) fleettest::WriteFile(out, png);
+}
 
 TEST(StatusPage, FollowsChangesLiveInChromium) {
     camsim::FleetOptions fo;
@@ -180,6 +203,10 @@ TEST(StatusPage, FollowsChangesLiveInChromium) {
     ASSERT_TRUE(b.WaitEval(md + "?.dataset.trig", "false")) << b.Eval("document.body.innerText");
     ASSERT_TRUE(b.WaitEval("document.getElementById('live').dataset.state", "live"));
     EXPECT_EQ("5", b.Eval("String(document.querySelectorAll('#rows tr').length)"));
+    // By name, not in the file's order; below 50 cameras a failing one keeps its place.
+    const std::string byName = "hikvisionv3-1 hikvisionv3-2 onvif-1 truen-1 truen-2";
+    EXPECT_EQ(byName, b.Eval(kRowNames));
+    EXPECT_EQ("true", b.Eval("document.getElementById('scope').hidden"));
     // A marker that a reload would wipe out.
     b.Eval("window.__probe = 'same page'");
 
@@ -198,12 +225,88 @@ TEST(StatusPage, FollowsChangesLiveInChromium) {
     sims.At(1).SetFault(camsim::kFaultRefuse, true);
     EXPECT_TRUE(b.WaitEval("document.querySelector('#cam-truen-2 .state').dataset.state", "error"));
     EXPECT_EQ(std::string::npos, b.Eval("document.body.innerHTML").find("page-Pw1"));
+    EXPECT_EQ(byName, b.Eval(kRowNames));
+    KeepScreenshot(b, "status-page.png");
+}
 
-    const std::string png = b.Screenshot();
-    ASSERT_GT(png.size(), 8u);
-    EXPECT_EQ(std::string("\x89PNG", 4), png.substr(0, 4));
-    fleettest::WriteFile(std::string(CAMDET_BINARY_DIR) + "/status-page.png", png);
-    if (const char* out = getenv("CAMDET_SCREENSHOT_OUT")) fleettest::WriteFile(out, png);
+// One shard of a file of 120 cameras runs 60 of them: the page says so, puts
+// every camera that is not "ok" first and the rest by name (numbers counted
+// as numbers), and the filter box keeps the rows that hold every word typed.
+// The library's lines go to stderr (--log -) and still make cameras "error".
+TEST(StatusPage, SixtyCamerasFailingFirstAndFiltered) {
+    std::vector<std::string> mine, others;
+    for (int i = 1; mine.size() < 60 || others.size() < 60; ++i) {
+        const std::string name = "cam-" + std::to_string(i);
+        std::vector<std::string>& list = ShardOf(name, 2) == 1 ? mine : others;
+        if (list.size() < 60) list.push_back(name);
+    }
+    camsim::FleetOptions fo;
+    fo.rows = {{"truen", 60}};
+    fo.user = "admin";
+    fo.password = "page60-Pw";
+    camsim::Fleet sims;
+    std::string err;
+    ASSERT_TRUE(sims.Start(fo, err)) << err;
+    // The file lists the cameras highest number first, the other shard's in between.
+    std::string text = "cameras:\n";
+    for (size_t i = 60; i-- > 0;) {
+        text += "  " + mine[i] + ":\n    api: truen\n    port: " + std::to_string(sims.At(i).Port()) +
+                "\n    user: admin\n    password: page60-Pw\n    kinds: [md]\n";
+        text += "  " + others[i] + ":\n    api: truen\n    port: 1\n";
+    }
+    const std::string config = fleettest::TempPath("page60.yaml");
+    fleettest::WriteFile(config, text);
+    const int port = camtest::FreeLoopbackPort();
+    const std::string monErr = fleettest::TempPath("page60-monitor.err");
+    Child mon({CAMDET_MONITOR, "--config", config, "--shard", "1/2", "--http", "127.0.0.1:" + std::to_string(port),
+               "--log", "-"},
+              monErr);
+    mon.Read([](const std::string&) {});
+    ASSERT_TRUE(fleettest::Eventually(kWaitMs, [&] {
+        return fleettest::ReadFile(monErr).find("status page on") != std::string::npos;
+    }));
+    Browser b;
+    ASSERT_TRUE(b.Open("http://127.0.0.1:" + std::to_string(port) + "/"));
+    ASSERT_TRUE(b.WaitEval("document.getElementById('live').dataset.state", "live"));
+    EXPECT_EQ("60", b.Eval("String(document.querySelectorAll('#rows tr').length)"));
+    EXPECT_EQ("shard 1 of 2, 120 cameras in the file",
+              b.Eval("document.getElementById('scope').innerText.replace(/\\s+/g, ' ').trim()"));
+    // "mine" is in name order already: cam-N by N.
+    auto join = [](const std::vector<std::string>& v) {
+        std::string s;
+        for (const std::string& n : v) s += (s.empty() ? "" : " ") + n;
+        return s;
+    };
+    ASSERT_TRUE(b.WaitEval("String(document.querySelectorAll('#rows .state[data-state=\"ok\"]').length)", "60"))
+        << b.Eval(kRowNames);
+    EXPECT_EQ(join(mine), b.Eval(kRowNames));
+
+    // Three cameras stop answering: they come first, by name among themselves.
+    const size_t failing[] = {47, 3, 22};
+    for (size_t i : failing) sims.At(i).SetFault(camsim::kFaultRefuse, true);
+    std::vector<std::string> want{mine[3], mine[22], mine[47]};
+    for (size_t i = 0; i < mine.size(); ++i) {
+        if (i != 3 && i != 22 && i != 47) want.push_back(mine[i]);
+    }
+    EXPECT_TRUE(b.WaitEval(kRowNames, join(want))) << b.Eval(kRowNames);
+    EXPECT_NE(std::string::npos, fleettest::ReadFile(monErr).find("Request to 127.0.0.1:"));  // the library's line
+    sims.At(0).SetMotion(true, 100);
+    EXPECT_TRUE(b.WaitEval("document.getElementById('det-" + mine[0] + "-md').dataset.trig", "true"));
+    KeepScreenshot(b, "status-page-60.png");
+
+    // Filtering by part of a name, then by state and name together.
+    b.Eval("document.getElementById('filter').focus()");
+    b.Type("cam-1");
+    std::vector<std::string> shown;
+    for (const std::string& n : want) {
+        if (n.compare(0, 5, "cam-1") == 0) shown.push_back(n);
+    }
+    EXPECT_TRUE(b.WaitEval(kShownNames, join(shown)));
+    EXPECT_EQ(std::to_string(shown.size()) + " shown", b.Eval("document.getElementById('shown').textContent"));
+    b.Eval("document.getElementById('filter').select()");
+    b.Type("ERROR " + mine[22]);
+    EXPECT_TRUE(b.WaitEval(kShownNames, mine[22]));
+    EXPECT_EQ(std::string::npos, b.Eval("document.body.innerHTML").find("page60-Pw"));
 }
 
 }  // namespace

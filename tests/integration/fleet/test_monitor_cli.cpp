@@ -1,0 +1,260 @@
+// The monitor as a service meets it: "--opt=value" beside "--opt value",
+// --version, --check-config (the cameras of the file or of a shard, or the one
+// line naming the problem), the systemd unit's command lines, and the
+// library's log on stderr (--log -), which never holds up the thread that logs.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <atomic>
+#include <regex>
+#include <set>
+
+#include "dupfromox/oxdebuglog.h"
+#include "tests/fixtures/testutil.h"
+#include "tests/integration/fleet/fleetharness.h"
+#include "tools/monitor/librarylog.h"
+#include "tools/monitor/options.h"
+
+using fleettest::Child;
+
+namespace {
+
+struct OptCase {
+    std::vector<const char*> args;
+    const char* error;  // part of the error; null: accepted
+    std::function<bool(const MonitorOptions&)> check;
+};
+
+TEST(MonitorOptions, InlineValuesReadAsSeparateOnes) {
+    const std::string secret = fleettest::TempPath("opt-secret");
+    fleettest::WriteFile(secret, "from-file\n");
+    const std::string secretOpt = "--password-file=" + secret;
+    const OptCase kCases[] = {
+        {{"--api=truen", "--port=8080"}, nullptr, [](const MonitorOptions& o) { return o.api == "truen" && o.port == 8080; }},
+        // Only the first '=' splits: the value keeps the rest.
+        {{"--api", "truen", "--password=a=b"}, nullptr, [](const MonitorOptions& o) { return o.password == "a=b"; }},
+        {{"--api", "truen", "--user="}, nullptr, [](const MonitorOptions& o) { return o.user.empty(); }},
+        {{"--config=c.yaml", "--shard=2/3", "--mqtt-node=n1"}, nullptr,
+         [](const MonitorOptions& o) { return o.shard == 2 && o.shards == 3 && o.mqttNode == "n1"; }},
+        {{"--api", "truen", secretOpt.c_str()}, nullptr,
+         [](const MonitorOptions& o) { return o.password == "from-file"; }},
+        // Bad values are named as with a space.
+        {{"--api", "truen", "--port=70000"}, "option --port: expects a port number", nullptr},
+        {{"--api", "truen", "--json=yes"}, "option --json takes no value", nullptr},
+        {{"--bogus=1"}, "unknown option '--bogus'", nullptr},
+        {{"--config", "c.yaml", "--shard=0/3"}, "option --shard: expects K/N", nullptr},
+        {{"--api", "truen", "--shard=1/2"}, "--shard goes with --config", nullptr},
+        {{"--check-config", "c.yaml", "--config", "c.yaml"}, "--check-config FILE only reads the file", nullptr},
+        {{"--api", "truen", "--password", "x", "--password-file", secret.c_str()}, "not both", nullptr},
+    };
+    for (const OptCase& c : kCases) {
+        std::vector<const char*> argv{"camdet-monitor"};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        std::string joined;
+        for (const char* a : c.args) joined += std::string(" ") + a;
+        MonitorOptions opt;
+        std::string err;
+        const bool ok = ParseMonitorOptions((int)argv.size(), argv.data(), opt, err);
+        if (c.error) {
+            EXPECT_FALSE(ok) << joined;
+            EXPECT_NE(std::string::npos, err.find(c.error)) << joined << ": " << err;
+            EXPECT_EQ(std::string::npos, err.find('\n')) << err;
+        } else {
+            ASSERT_TRUE(ok) << joined << ": " << err;
+            EXPECT_TRUE(c.check(opt)) << joined;
+        }
+    }
+}
+
+// Runs the monitor to its end; stdout lines and the text of stderr.
+int RunToEnd(const std::vector<std::string>& args, std::vector<std::string>& out, std::string& err,
+               const char* name = "cli") {
+    std::vector<std::string> argv{CAMDET_MONITOR};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const std::string errPath = fleettest::TempPath(std::string(name) + ".err");
+    std::mutex m;
+    int rc;
+    {
+        Child mon(argv, errPath);
+        mon.Read([&](const std::string& l) {
+            std::lock_guard<std::mutex> g(m);
+            out.push_back(l);
+        });
+        rc = mon.Wait();
+    }
+    err = fleettest::ReadFile(errPath);
+    return rc;
+}
+
+TEST(MonitorCli, VersionIsOneLine) {
+    std::vector<std::string> out;
+    std::string err;
+    EXPECT_EQ(0, RunToEnd({"--version"}, out, err));
+    ASSERT_EQ(1u, out.size()) << err;
+    EXPECT_TRUE(std::regex_match(out[0], std::regex("camdet-monitor [0-9]+\\.[0-9]+\\.[0-9]+"))) << out[0];
+}
+
+TEST(MonitorCli, CheckConfigListsTheCamerasOfEachShard) {
+    const std::string pw = fleettest::TempPath("check-pw");
+    fleettest::WriteFile(pw, "Pw-from-file\n");
+    std::string text = "cameras:\n";
+    std::set<std::string> all;
+    for (int i = 1; i <= 30; ++i) {
+        const std::string name = "cam-" + std::to_string(i);
+        all.insert(name);
+        text += "  " + name + ":\n    api: hikvisionv3\n    host: ${CAMDET_CHECK_HOST}\n    port: " +
+                std::to_string(8000 + i) + "\n    user: admin\n" +
+                (i % 2 ? "    password: Pw-in-file\n" : "    password-file: " + pw + "\n");
+    }
+    const std::string config = fleettest::TempPath("check.yaml");
+    fleettest::WriteFile(config, text);
+    setenv("CAMDET_CHECK_HOST", "192.0.2.77", 1);
+
+    std::vector<std::string> out;
+    std::string err;
+    ASSERT_EQ(0, RunToEnd({"--check-config", config}, out, err)) << err;
+    ASSERT_EQ(31u, out.size()) << err;
+    EXPECT_EQ("cam-1 hikvisionv3 192.0.2.77:8001 md,di,td,ad", out[0]);
+    EXPECT_EQ(config + ": 30 cameras", out.back());
+    for (const std::string& l : out) EXPECT_EQ(std::string::npos, l.find("Pw-")) << l;
+    EXPECT_TRUE(err.empty()) << err;
+
+    // The shards of the file, as their monitors would take them: each camera once.
+    std::multiset<std::string> seen;
+    for (int k = 1; k <= 3; ++k) {
+        out.clear();
+        ASSERT_EQ(0, RunToEnd({"--check-config", config, "--shard", std::to_string(k) + "/3"}, out, err)) << err;
+        ASSERT_FALSE(out.empty());
+        EXPECT_NE(std::string::npos, out.back().find(" of 30 cameras in shard " + std::to_string(k) + "/3"))
+            << out.back();
+        for (size_t i = 0; i + 1 < out.size(); ++i) seen.insert(out[i].substr(0, out[i].find(' ')));
+    }
+    EXPECT_EQ(std::multiset<std::string>(all.begin(), all.end()), seen);
+
+    // A key no detector has is found here, not only camera by camera at run
+    // time: one line naming file and line, exit status 2.
+    fleettest::WriteFile(config, "cameras:\n  a:\n    api: truen\n  b:\n    api: no-such-key\n");
+    out.clear();
+    EXPECT_EQ(2, RunToEnd({"--check-config", config}, out, err));
+    EXPECT_EQ("camdet-monitor: " + config + ":4: camera 'b': unknown camera API key 'no-such-key'\n", err);
+    EXPECT_TRUE(out.empty());
+}
+
+// The systemd unit in dist/: its start and reload command lines, with the
+// variables a machine's environment file sets, run as they stand.
+TEST(MonitorCli, TheServiceUnitsCommandLinesRun) {
+    const std::string unitPath = std::string(CAMDET_SOURCE_DIR) + "/dist/camdet-monitor@.service";
+    std::string unit = fleettest::ReadFile(unitPath);
+    ASSERT_FALSE(unit.empty()) << unitPath;
+    for (size_t p; (p = unit.find("\\\n")) != std::string::npos;) unit.replace(p, 2, " ");
+    const std::string config = fleettest::TempPath("unit.yaml");
+    fleettest::WriteFile(config, "cameras:\n  a:\n    api: truen\n    port: 1\n  b:\n    api: truen\n    port: 1\n"
+                                 "  c:\n    api: truen\n    port: 1\n");
+    const std::map<std::string, std::string> vars = {
+        {"/usr/local/bin/camdet-monitor", CAMDET_MONITOR},
+        {"/etc/camdet/cameras.yaml", config},
+        {"%i", "2"},
+        {"${CAMDET_SHARDS}", "3"},
+        {"${CAMDET_MQTT}", "mqtt://127.0.0.1:" + std::to_string(camtest::FreeLoopbackPort())},
+        {"$CAMDET_ARGS", ""},
+        {"$CAMDET_SHARD_ARGS", ""},
+    };
+    auto command = [&](const std::string& key) {
+        const size_t at = unit.find("\n" + key + "=");
+        std::string line = at == std::string::npos ? std::string() : unit.substr(at + key.size() + 2);
+        line = line.substr(0, line.find('\n'));
+        for (const auto& kv : vars) {
+            for (size_t p; (p = line.find(kv.first)) != std::string::npos;) line.replace(p, kv.first.size(), kv.second);
+        }
+        std::vector<std::string> words;
+        std::istringstream in(line);
+        for (std::string w; in >> w;) words.push_back(w);
+        return words;
+    };
+    std::vector<std::string> start = command("ExecStart"), reload = command("ExecReload");
+    ASSERT_GT(start.size(), 1u);
+    ASSERT_GT(reload.size(), 1u);
+    EXPECT_EQ(CAMDET_MONITOR, start[0]);
+    std::vector<std::string> out;
+    std::string err;
+    start.insert(start.end(), {"--duration", "0"});
+    EXPECT_EQ(0, RunToEnd(std::vector<std::string>(start.begin() + 1, start.end()), out, err, "unit-start")) << err;
+    EXPECT_NE(std::string::npos, err.find(": shard 2/3 of 3 cameras: ")) << err;
+    out.clear();
+    EXPECT_EQ(0, RunToEnd(std::vector<std::string>(reload.begin() + 1, reload.end()), out, err, "unit-reload")) << err;
+    ASSERT_FALSE(out.empty());
+    EXPECT_NE(std::string::npos, out.back().find("cameras in shard 2/3")) << out.back();
+
+    // And systemd reads it without a complaint, where systemd is at hand.
+    if (access("/usr/bin/systemd-analyze", X_OK) != 0) return;
+    const std::string dir = fleettest::TempPath("unit");
+    mkdir(dir.c_str(), 0700);
+    std::string text = fleettest::ReadFile(unitPath);
+    const std::string bin = "/usr/local/bin/camdet-monitor";
+    for (size_t p; (p = text.find(bin)) != std::string::npos;) text.replace(p, bin.size(), CAMDET_MONITOR);
+    fleettest::WriteFile(dir + "/camdet-monitor@.service", text);
+    FILE* p = popen(("/usr/bin/systemd-analyze verify '" + dir + "/camdet-monitor@.service' 2>&1").c_str(), "r");
+    ASSERT_NE(nullptr, p);
+    std::string said;
+    char buf[512];
+    while (fgets(buf, sizeof(buf), p)) said += buf;
+    EXPECT_EQ(0, pclose(p)) << said;
+    EXPECT_EQ("", said);
+}
+
+TEST(LibraryLog, AFullStderrNeverHoldsUpTheLoggingThread) {
+    int fds[2];
+    ASSERT_EQ(0, pipe2(fds, O_CLOEXEC));
+    fcntl(fds[1], F_SETPIPE_SZ, 4096);
+    std::atomic<int> observed{0};
+    LogLibraryToFd(fds[1]);
+    SetLibraryLogObserver([&](const std::string&) { observed++; });
+
+    // Nobody reads the pipe: far more than the queue holds must still return.
+    const int kEntries = 20000;
+    const std::string filler(180, 'x');
+    for (int i = 0; i < kEntries; ++i) BrellinOwned::OXPrintf("test:1:Fill(): entry %d %s\n", i, filler.c_str());
+    SetLibraryLogObserver(nullptr);
+    EXPECT_EQ(kEntries, observed.load());  // the board hears of every one
+
+    // Now read: whole entries in order, then the count of the dropped ones.
+    fcntl(fds[0], F_SETFL, O_NONBLOCK);
+    std::string text;
+    bool noted = false;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!noted && std::chrono::steady_clock::now() < end) {
+        struct pollfd p = {fds[0], POLLIN, 0};
+        if (poll(&p, 1, 200) <= 0) continue;
+        char buf[65536];
+        ssize_t n = read(fds[0], buf, sizeof(buf));
+        if (n > 0) text.append(buf, (size_t)n);
+        noted = text.find(" library log lines dropped") != std::string::npos && text.back() == '\n';
+    }
+    ASSERT_TRUE(noted) << text.size();
+    std::istringstream lines(text);
+    std::string line;
+    int last = -1, entries = 0;
+    unsigned long dropped = 0;
+    const std::regex entry("[A-Z][a-z]{2} [ 0-9]{2} [0-9:]{8} test:1:Fill\\(\\): entry ([0-9]+) x{180}");
+    while (std::getline(lines, line)) {
+        std::smatch m;
+        if (std::regex_match(line, m, entry)) {
+            const int i = std::stoi(m[1]);
+            EXPECT_GT(i, last);
+            last = i;
+            entries++;
+        } else {
+            ASSERT_EQ(1, sscanf(line.c_str(), "camdet-monitor: %lu library log lines dropped", &dropped)) << line;
+        }
+    }
+    EXPECT_GT(entries, 0);
+    EXPECT_GT(dropped, 0u);
+    EXPECT_EQ((unsigned long)kEntries, entries + dropped);
+    close(fds[0]);
+    close(fds[1]);
+}
+
+}  // namespace
