@@ -57,7 +57,8 @@ public:
     // longer line, or one past 16 KiB, is cut and its rest skipped). LF or
     // CRLF ends a line; an unterminated last line before the close counts.
     // Returns its length without the line end, negative on error, time-out
-    // (a partial line stays buffered for the next call) or a close before any byte.
+    // (a partial line stays buffered for the next call) or a close before any
+    // byte; buf is then left as it was.
     int ReadToLineEnd(char* buf, int max);
     // TCP keep-alive: on/off, idle seconds, interval seconds, probe count. 0 on
     // success, -1 on values out of range. Kept for later connects as well.
@@ -126,8 +127,9 @@ public:
     // Reads one body line (without its line end) into buf, NUL-terminated, at
     // most max - 1 characters (a longer line is cut and its rest skipped).
     // Returns its length; 0 for an empty line; negative on error, time-out (a
-    // partial line stays buffered) or end of body. Body memory is bounded
-    // (64 KiB); the camera is held back while the caller does not read.
+    // partial line stays buffered) or end of body, buf then left as it was.
+    // Body memory is bounded (64 KiB); the camera is held back while the
+    // caller does not read.
     int ReadToLineEnd(char* buf, int max);
     // Drops the connection; the next SendRequest connects anew.
     void Close();

@@ -553,7 +553,7 @@ struct OXHttpClientImpl {
         if (!blAdded || buf == nullptr || max < 2) return -1;
         std::unique_lock<std::mutex> lk(mtx);
         if (!blHeadFinal) return -1;
-        buf[0] = '\0';
+        // buf is written only with a line: on failure the caller keeps its last one.
         int64_t deadline = MonotonicMs() + (int64_t)timeoutSec * 1000;
         for (;;) {
             // While paused (and no resume on its way) no byte can come, so a

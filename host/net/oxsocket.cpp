@@ -258,7 +258,8 @@ int OXSocket::ReadData(char* buf, int max) {
 
 int OXSocket::ReadToLineEnd(char* buf, int max) {
     if (buf == nullptr || max < 2) return -1;
-    buf[0] = '\0';
+    // buf is written only when a line is there: after a time-out or a close
+    // the caller still holds its last line (the stream loops evaluate it again).
     const int64_t deadline = BrellinOwned::MonotonicMs() + (int64_t)m_TimeoutSec * 1000;
     for (;;) {
         const size_t avail = m_Pending.size() - m_PendingPos;

@@ -58,12 +58,14 @@ TEST(OXSocket, ReadsAreBoundedByTheTimeOut) {
     ASSERT_TRUE(peer.Listening());
     OXSocket s("127.0.0.1", peer.Port(), 1, true);
     ASSERT_EQ(0, s.Connect());
-    char buf[64];
+    char buf[64] = "the line before";
     auto t0 = std::chrono::steady_clock::now();
     EXPECT_LT(s.ReadToLineEnd(buf, sizeof(buf)), 0) << "no line end ever comes";
     int64_t ms = ElapsedMs(t0);
     EXPECT_GE(ms, 900);
     EXPECT_LT(ms, 5000);
+    // The caller's line is left as it was: the stream loop evaluates it again.
+    EXPECT_STREQ("the line before", buf);
     // The partial line was kept, not lost to the time-out.
     EXPECT_EQ(7, s.ReadData(buf, sizeof(buf)));
     EXPECT_EQ("partial", std::string(buf, 7));
@@ -179,8 +181,9 @@ TEST(OXSocket, CloseBeforeAnyByte) {
     ScriptedPeer peer(PeerScript{PeerStep::Close()});
     OXSocket s("127.0.0.1", peer.Port(), 5, false);
     ASSERT_EQ(0, s.Connect());
-    char buf[16];
+    char buf[16] = "kept";
     EXPECT_LT(s.ReadToLineEnd(buf, sizeof(buf)), 0);
+    EXPECT_STREQ("kept", buf);
     EXPECT_EQ(0, s.ReadData(buf, sizeof(buf)));
 }
 

@@ -17,6 +17,7 @@
 #include "camdet/api/entrypoints.h"
 #include "camdet/factory/detfactory.h"
 #include "camdet/transport/binstreamdetector.h"
+#include "camdet/vendors/binvendordetector.h"
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/scriptedpeer.h"
 #include "tests/fixtures/testsupport.h"
@@ -347,4 +348,33 @@ TEST(BinStreamLoop, HeldMotionFromBeforeADropIsNotRaisedAgain) {
     auto fall = std::find(rise, v.end(), std::make_pair(false, 0));
     ASSERT_NE(fall, v.end());
     EXPECT_EQ(std::find(fall, v.end(), std::make_pair(true, 100)), v.end()) << "motion rose again after the drop";
+}
+
+// LevelOne GR4 sends a motion line every 4 s and the read time-out is 3 s:
+// the time-out in between evaluates the last line again, through the real
+// socket reader, so the motion holds (motion and inputs alike).
+TEST(BinStreamLoop, LevelOneGr4LinesFourSecondsApartDoNotFlap) {
+    const std::string line = "EV,5A$123456009001\r\n";
+    ScriptedPeer peer(PeerScript{PeerStep::Send(line), PeerStep::Pause(4000), PeerStep::Send(line), PeerStep::Stall()});
+    CameraRig rig;
+    rig.cap.SetDICnt(1);
+    rig.api.OverrideDetPort(peer.Port());
+    StatusHistory md, di;
+    md.Attach(rig.buf);
+    di.Attach(rig.bufMap);
+    LevelOneGr4MD mdDet(rig.Attr());
+    LevelOneGr4DI diDet(rig.Attr(true));
+    StopOnExit stopMd(mdDet), stopDi(diDet);
+    ASSERT_EQ(0, mdDet.Start());
+    ASSERT_EQ(0, diDet.Start());
+    // The line, the time-out, the next line.
+    ASSERT_TRUE(WaitFor([&] { return md.Count() >= 3 && di.Port(0).size() >= 3; }, 10000));
+    mdDet.Stop();
+    diDet.Stop();
+    const Statuses m = md.Get();
+    const Statuses d = di.Port(0);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(std::make_pair(true, 90), m[i]) << i;
+        EXPECT_EQ(std::make_pair(true, 0), d[i]) << i;
+    }
 }
