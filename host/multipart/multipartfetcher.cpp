@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "dupfromox/oxdebuglog.h"
+#include "interface/backoff.h"
 #include "interface/clock.h"
 
 namespace {
@@ -76,6 +77,7 @@ void MultipartFetcher::SetSourceMaker(SourceMaker maker) {
 MultipartFetcher::MultipartFetcher()
     : m_blOpened(false),
       m_blConnected(false),
+      m_ConnectedMs(0),
       m_blFailLogged(false),
       m_blHavePart(false),
       m_PartLen(0) {}
@@ -121,14 +123,15 @@ int MultipartFetcher::Connect() {
     }
     m_Parser.Reset(BrellinOwned::MultipartBoundary(contentType));
     m_blConnected = true;
+    m_ConnectedMs = BrellinOwned::MonotonicMs();
     return 0;
 }
 
 int MultipartFetcher::NextPart(unsigned int& len, char* text, unsigned int textSize, int& bodyLen) {
     m_blHavePart = false;
     len = 0;
-    if (!m_blOpened) return -1;
-    if (!m_blConnected && Connect() != 0) return -1;
+    if (!m_blOpened) return MF_NEXT_NO_STREAM;
+    if (!m_blConnected && Connect() != 0) return MF_NEXT_NO_STREAM;
 
     const int64_t deadline = BrellinOwned::MonotonicMs() + (int64_t)m_Info.timeoutSec * 1000;
     char chunk[kChunk];
@@ -145,11 +148,11 @@ int MultipartFetcher::NextPart(unsigned int& len, char* text, unsigned int textS
                 m_blFailLogged = true;
             }
             Drop();
-            return -1;
+            return MF_NEXT_STREAM_ENDED;
         }
         m_Parser.Feed(chunk, (size_t)n);
     }
-    m_blFailLogged = false;
+    if (BrellinOwned::MonotonicMs() - m_ConnectedMs >= BrellinOwned::ReconnectBackoff::kRanMs) m_blFailLogged = false;
     m_blHavePart = true;
     size_t need = m_Part.body.size();
     if (!m_Part.headers.empty()) {
