@@ -41,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const bool read = ActiReadHeader(bytes.empty() ? nullptr : bytes.data(), len, h);
         Check(read == (len == ACTI_HEADER_SIZE));
         if (read) {
-            Check(ActiPayloadToRead(h) <= ACTI_MAX_PAYLOAD);
+            const int32_t skip = ActiPayloadToSkip(h);
+            Check(skip >= -1 && skip <= ACTI_MAX_PAYLOAD);
             int value = -1;
             const bool m = ActiIsMotion(h, ACTI_MOTION_EVENT, value);
             Check(m == (h.code == ACTI_MOTION_EVENT) && value == (m ? 100 : 0));

@@ -69,9 +69,10 @@ bool ActiReadHeader(const unsigned char* buf, unsigned int len, ACTI_EVENT_HEADE
     return true;
 }
 
-unsigned int ActiPayloadToRead(const ACTI_EVENT_HEADER& h) {
-    if (h.payloadLen <= 0) return 0;
-    return h.payloadLen < ACTI_MAX_PAYLOAD ? (unsigned int)h.payloadLen : (unsigned int)ACTI_MAX_PAYLOAD;
+// Reading only part of a payload, or none of a negative one, would read the
+// rest as headers (a crafted tail then invents events): skipped whole.
+int32_t ActiPayloadToSkip(const ACTI_EVENT_HEADER& h) {
+    return h.payloadLen < 0 || h.payloadLen > ACTI_MAX_PAYLOAD ? -1 : h.payloadLen;
 }
 
 bool ActiIsMotion(const ACTI_EVENT_HEADER& h, int32_t motionCode, int& value) {

@@ -14,7 +14,9 @@
 enum {
     ACTI_LOGIN_SIZE = 128,    // login packet and its answer
     ACTI_HEADER_SIZE = 12,    // event header and keep-alive packet
-    ACTI_MAX_PAYLOAD = 256,   // payload bytes read (and dropped) after a header
+    // The longest payload an event header announces (a snapshot at most);
+    // a longer one means the stream is out of step.
+    ACTI_MAX_PAYLOAD = 4 * 1024 * 1024,
     ACTI_MOTION_EVENT = 0x10039,
     ACTI_LIVE_CMD = 0x30,
 };
@@ -34,8 +36,10 @@ bool ActiLoginAccepted(const unsigned char* answer, unsigned int len);
 void ActiLivePacket(int32_t cmd, unsigned char out[ACTI_HEADER_SIZE]);
 // Reads an event header; false unless len is exactly ACTI_HEADER_SIZE.
 bool ActiReadHeader(const unsigned char* buf, unsigned int len, ACTI_EVENT_HEADER& out);
-// Payload bytes to read after a header: min(payloadLen, 256), 0 when not positive.
-unsigned int ActiPayloadToRead(const ACTI_EVENT_HEADER& h);
+// Payload bytes to skip after a header: all of them (0 for none); -1 for a
+// length no event has (negative, which 2^31 and up read as, or beyond
+// ACTI_MAX_PAYLOAD): the stream is out of step and what follows is no header.
+int32_t ActiPayloadToSkip(const ACTI_EVENT_HEADER& h);
 // A header of the motion event code triggers with 100.
 bool ActiIsMotion(const ACTI_EVENT_HEADER& h, int32_t motionCode, int& value);
 

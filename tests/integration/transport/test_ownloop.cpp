@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include <memory>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/scriptedpeer.h"
 #include "tests/fixtures/testsupport.h"
+#include "tests/fixtures/testutil.h"
 #include "tests/fixtures/statushistory.h"
 
 using camtest::PeerScript;
@@ -135,31 +137,134 @@ TEST(ActiLoop, ReconnectsAfterABrokenConnection) {
     EXPECT_EQ(std::make_pair(true, 100), md[3]);
 }
 
-// A login answered with garbage, or not at all (the socket time-out), is
-// retried once a second on the detector's clock; no motion is ever reported
-// and Stop returns.
+// A login answered with garbage, or not at all (the socket time-out), and a
+// camera nobody answers for, are retried once a second on the detector's
+// clock; no motion is ever reported, Stop returns, and the outage is logged
+// once, not once a try.
 TEST(ActiLoop, LoginAnsweredWithGarbageOrNeverIsRetried) {
-    for (bool answer : {true, false}) {
-        SCOPED_TRACE(answer ? "garbage" : "silence");
+    struct Case {
+        const char* name;
+        const char* logged;
+        PeerScript script;  // empty: nobody listens
+    };
+    const Case cases[] = {
+        {"garbage", "Login refused or not answered.",
+         {PeerStep::RecvUntil("secret"), PeerStep::Send(std::string(ACTI_LOGIN_SIZE, '\xff'))}},
+        {"silence", "Login refused or not answered.", {PeerStep::RecvUntil("secret"), PeerStep::Stall()}},
+        {"nobody listens", "Failed to connect", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         camtest::FakeClock clock;
         LogCapture logs;
-        PeerScript bad = {PeerStep::RecvUntil("secret")};
-        bad.push_back(answer ? PeerStep::Send(std::string(ACTI_LOGIN_SIZE, '\xff')) : PeerStep::Stall());
-        ScriptedPeer peer(bad);
+        std::unique_ptr<ScriptedPeer> peer;
+        if (!c.script.empty()) peer.reset(new ScriptedPeer(c.script));
         CameraRig rig;
-        ActiRig(rig, peer.Port());
+        ActiRig(rig, peer ? peer->Port() : camtest::FreeLoopbackPort());
         StatusHistory log;
         log.Attach(rig.buf);
         ActiMD det(rig.Attr());
+        StopOnExit stop(det);
         ASSERT_EQ(0, det.Start());
-        ASSERT_TRUE(WaitFor([&] { return peer.Connections() >= 3; }, 10000));
+        ASSERT_TRUE(WaitFor([&] { return clock.Waits().size() >= 3; }, 10000));
         det.Stop();
         for (const auto& s : log.Get()) EXPECT_FALSE(s.first);
         const std::vector<int64_t> waits = clock.Waits();
-        ASSERT_GE(waits.size(), 2u);
         EXPECT_EQ(1000, waits[0]);
-        EXPECT_NE(std::string::npos, logs.Text().find("Login refused or not answered."));
-        EXPECT_EQ(std::string::npos, logs.Text().find("secret"));
+        EXPECT_EQ(1000, waits[2]);
+        const std::string text = logs.Text();
+        const size_t at = text.find(c.logged);
+        EXPECT_NE(std::string::npos, at);
+        EXPECT_EQ(std::string::npos, text.find(c.logged, at + 1)) << text;
+        EXPECT_EQ(std::string::npos, text.find("secret"));
+    }
+}
+
+// A camera that logs the detector in and ends the connection at once (or
+// after one header) is connected again after 1 s, doubling up to 30 s on the
+// detector's clock: never a new login at network speed.
+TEST(ActiLoop, ConnectionsThatEndAtOnceAreRetriedAfterADoublingPause) {
+    const std::vector<int64_t> doubling = {1000, 2000, 4000, 8000, 16000, 30000};
+    for (const PeerScript& script : {Concat(Login(), {PeerStep::Close()}),
+                                     Concat(Login(), {PeerStep::Send(kMotion), PeerStep::Close()})}) {
+        camtest::FakeClock clock;
+        ScriptedPeer peer(script);
+        CameraRig rig;
+        ActiRig(rig, peer.Port());
+        ActiMD det(rig.Attr());
+        StopOnExit stop(det);
+        ASSERT_EQ(0, det.Start());
+        ASSERT_TRUE(WaitFor([&] { return clock.Waits().size() >= doubling.size(); }, 10000));
+        det.Stop();
+        const std::vector<int64_t> waits = clock.Waits();
+        EXPECT_EQ(doubling, std::vector<int64_t>(waits.begin(), waits.begin() + (long)doubling.size()));
+        EXPECT_LE(peer.Connections(), (int)waits.size() + 1);
+    }
+}
+
+// A connection that ran (a minute on the detector's clock) is rebuilt at
+// once when the camera ends it; one that then ends at once waits 1 s.
+TEST(ActiLoop, AConnectionThatRanIsRebuiltAtOnce) {
+    camtest::FakeClock clock(camtest::FakeClock::MANUAL);
+    ScriptedPeer peer({Concat(Login(), {PeerStep::Send(kMotion), PeerStep::Hold(), PeerStep::Close()}),
+                       Concat(Login(), {PeerStep::Close()}), Concat(Login(), {PeerStep::Stall()})});
+    CameraRig rig;
+    ActiRig(rig, peer.Port());
+    ActiMD det(rig.Attr());
+    StopOnExit stop(det);
+    ASSERT_EQ(0, det.Start());
+    ASSERT_TRUE(WaitFor([&] { return rig.buf.GetTrig(); }, 10000));
+    clock.Advance(60000);
+    peer.Release();
+    EXPECT_TRUE(WaitFor([&] { return peer.Connections() >= 2; }, 10000));
+    ASSERT_TRUE(clock.WaitForBlocked(1));
+    EXPECT_EQ(std::vector<int64_t>{1000}, clock.Waits());
+    clock.Advance(1000);
+    EXPECT_TRUE(WaitFor([&] { return peer.Connections() >= 3; }, 10000));
+    det.Stop();
+}
+
+// A payload is skipped whole, however long: the header after a 257-byte
+// payload is read as one, and a payload whose tail looks like a motion header
+// does not report motion.
+TEST(ActiLoop, PayloadsAreSkippedWhole) {
+    camtest::FakeClock clock;
+    const std::string longPayload = Le32s({0, 0x20001, 257}) + std::string(257, 'p');
+    const std::string craftedTail = Le32s({0, 0x20001, 256 + 12}) + std::string(256, 'p') + kMotion;
+    ScriptedPeer peer(
+        Concat(Login(), {PeerStep::Send(craftedTail + kOther + longPayload + kMotion), PeerStep::Stall()}));
+    CameraRig rig;
+    ActiRig(rig, peer.Port());
+    StatusHistory log;
+    log.Attach(rig.buf);
+    ActiMD det(rig.Attr());
+    StopOnExit stop(det);
+    ASSERT_EQ(0, det.Start());
+    ASSERT_TRUE(WaitFor([&] { return log.Count() >= 4; }, 5000));
+    det.Stop();
+    const Statuses md = log.Get();
+    const Statuses want = {{false, 0}, {false, 0}, {false, 0}, {true, 100}};
+    EXPECT_EQ(want, Statuses(md.begin(), md.begin() + 4));
+    EXPECT_EQ(1, peer.Connections());
+}
+
+// A payload length no event has (negative, 2^31 read as signed, or absurdly
+// long) means the stream is out of step: the connection is rebuilt instead of
+// reading on from an arbitrary place.
+TEST(ActiLoop, ImpossiblePayloadLengthsRebuildTheConnection) {
+    for (uint32_t len : {0xffffffffu, 0x80000000u, 0x7fffffffu}) {
+        SCOPED_TRACE(len);
+        camtest::FakeClock clock;
+        ScriptedPeer peer({Concat(Login(), {PeerStep::Send(Le32s({0, 0x20001, len}) + kMotion), PeerStep::Stall()}),
+                           Concat(Login(), {PeerStep::Send(kMotion), PeerStep::Stall()})});
+        CameraRig rig;
+        ActiRig(rig, peer.Port());
+        ActiMD det(rig.Attr());
+        StopOnExit stop(det);
+        ASSERT_EQ(0, det.Start());
+        ASSERT_TRUE(WaitFor([&] { return rig.buf.GetTrig(); }, 5000));
+        det.Stop();
+        EXPECT_EQ(2, peer.Connections()) << "the motion header after the bad one must not be read";
     }
 }
 

@@ -65,14 +65,17 @@ TEST(ActiRules, EventHeaderWithAndWithoutPayload) {
         std::vector<unsigned char> bytes;
         bool read;
         bool motion;
-        unsigned int payload;
+        int32_t skip;  // -1: the stream is out of step
     };
     const Case cases[] = {
         {"motion, no payload", Le32s({0xdeadbeef, 0x10039, 0}), true, true, 0},
         {"motion with a payload", Le32s({0, 0x10039, 40}), true, true, 40},
         {"another event", Le32s({0, 0x10038, 0}), true, false, 0},
-        {"payload longer than read", Le32s({0, 0x10039, 100000}), true, true, 256},
-        {"negative payload length", Le32s({0, 0x10039, 0xffffffffu}), true, true, 0},
+        {"a payload of 257 bytes", Le32s({0, 0x10039, 257}), true, true, 257},
+        {"the longest payload", Le32s({0, 0x10039, ACTI_MAX_PAYLOAD}), true, true, ACTI_MAX_PAYLOAD},
+        {"longer than any event's", Le32s({0, 0x10039, ACTI_MAX_PAYLOAD + 1}), true, true, -1},
+        {"negative payload length", Le32s({0, 0x10039, 0xffffffffu}), true, true, -1},
+        {"2^31", Le32s({0, 0x10039, 0x80000000u}), true, true, -1},
         {"short header", Le32s({0, 0x10039}), false, false, 0},
         {"long header", Le32s({0, 0x10039, 0, 0}), false, false, 0},
     };
@@ -84,7 +87,7 @@ TEST(ActiRules, EventHeaderWithAndWithoutPayload) {
         int value = -1;
         EXPECT_EQ(c.motion, ActiIsMotion(h, ACTI_MOTION_EVENT, value));
         EXPECT_EQ(c.motion ? 100 : 0, value);
-        EXPECT_EQ(c.payload, ActiPayloadToRead(h));
+        EXPECT_EQ(c.skip, ActiPayloadToSkip(h));
     }
 }
 
