@@ -65,8 +65,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         MobotixMotion(line.data(), (unsigned int)line.size(), model, c, value);
         Check(!MobotixMotion(line.data(), (unsigned int)line.size(), model, c, value));
         int32_t in = 0;
-        MobotixInput(line.data(), (unsigned int)line.size(), in, value);
-        Check(!MobotixInput(line.data(), (unsigned int)line.size(), in, value));
+        bool seen = false;
+        MobotixInput(line.data(), (unsigned int)line.size(), in, seen, value);
+        Check(!MobotixInput(line.data(), (unsigned int)line.size(), in, seen, value));
         break;
     }
     default: {

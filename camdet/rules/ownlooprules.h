@@ -48,18 +48,22 @@ bool ActiIsMotion(const ACTI_EVENT_HEADER& h, int32_t motionCode, int& value);
 struct MOBOTIX_COUNTERS {
     int32_t alarm = 0;  // last "alarmcounter" of the ordinary event list
     int32_t pir = 0;    // last one seen in a "PI" answer
+    bool alarmSeen = false;  // a counter has been read into alarm
+    bool pirSeen = false;    // ... into pir
 };
 
 // "alarmcounter=<n>;": an alarm when n differs from counter, which takes n.
-// Without the key: no alarm, counter unchanged.
-bool MobotixCounterRule(const char* buf, unsigned int len, int32_t& counter);
+// The first counter read (seen false) only sets counter and seen: the camera
+// counted before the detector started. Without the key: no alarm, nothing
+// changes.
+bool MobotixCounterRule(const char* buf, unsigned int len, int32_t& counter, bool& seen);
 // Motion: models whose name contains "12" or "22" have one counter; the
 // others count image motion ("ox_md_ima") and the PIR ("PI") apart. value
 // 100 on an alarm, else 0.
 bool MobotixMotion(const char* buf, unsigned int len, const std::string& model, MOBOTIX_COUNTERS& c, int& value);
 // Input: any counter change raises every input tested after it in that pass
 // until the first absorbs it (value 1).
-bool MobotixInput(const char* buf, unsigned int len, int32_t& counter, int& value);
+bool MobotixInput(const char* buf, unsigned int len, int32_t& counter, bool& seen, int& value);
 
 // ---------------------------------------------------------------- LevelOne GR2
 

@@ -74,9 +74,10 @@ int LevelOneGr2MD::GetMotionWin() {
 
 int LevelOneGr2MD::ReadLine(char* buf, unsigned int len) {
     memset(buf, 0, len);
-    BrellinOwned::OXSocket sock(m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_HOST), kLevelPort, 5, true);
-    if (sock.Connect() != 0) return -1;
-    return sock.ReadToLineEnd(buf, (int)len) < 0 ? -1 : 0;
+    m_LevelSocket.SetSocketInfo(m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_HOST), kLevelPort, 5, true);
+    const int rc = m_LevelSocket.Connect() != 0 || m_LevelSocket.ReadToLineEnd(buf, (int)len) < 0 ? -1 : 0;
+    m_LevelSocket.Disconnect();
+    return rc;
 }
 
 bool LevelOneGr2MD::IsTrig(char* buf, unsigned int len, int& value) {

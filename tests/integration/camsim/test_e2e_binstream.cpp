@@ -105,7 +105,7 @@ TEST(BinStreamEndToEnd, ActiEventConnection) {
 }
 
 // Every counter change is one alarm: the status rises on the poll after the
-// change and falls on the next.
+// change and falls on the next. The first poll's counter is the baseline.
 TEST(BinStreamEndToEnd, MobotixMotionAndInputCounters) {
     camsim::Config cfg;
     cfg.api = "mobotix";
@@ -121,6 +121,8 @@ TEST(BinStreamEndToEnd, MobotixMotionAndInputCounters) {
     ASSERT_TRUE(log.WaitClasses(2, kStepMs));
     EXPECT_EQ("MobotixMD", log.Classes()["md"]);
     EXPECT_EQ("MobotixDI", log.Classes()["di"]);
+    ASSERT_TRUE(log.WaitState("md", -1, false, 0, kStepMs));
+    ASSERT_TRUE(log.WaitState("di", 0, false, 0, kStepMs));
     RunSteps(log, {
                       {"motion on", [&] { sim.SetMotion(true); }, "md", -1, true, 100},
                       {"the next poll", [] {}, "md", -1, false, 0},

@@ -278,11 +278,13 @@ PeerScript Answer(const std::string& line) { return {PeerStep::RecvRequest(), Pe
 
 }  // namespace
 
-// Every poll is a new connection; a counter change (also backwards and
-// across the wrap) is an alarm, a failed poll is quiet and keeps the counter.
+// Every poll is a new connection; the first counter is the baseline, a
+// change (also backwards and across the wrap) is an alarm, a failed poll is
+// quiet and keeps the counter.
 TEST(MobotixLoop, CounterChangesAcrossPollsAndFailures) {
     camtest::FakeClock clock;
-    ScriptedPeer peer({Answer("ox_md_ima;alarmcounter=2147483647;"), Answer("ox_md_ima;alarmcounter=2147483647;"),
+    ScriptedPeer peer({Answer("ox_md_ima;alarmcounter=57;"), Answer("ox_md_ima;alarmcounter=2147483647;"),
+                       Answer("ox_md_ima;alarmcounter=2147483647;"),
                        {PeerStep::RecvRequest(), PeerStep::Send("HTTP/1.0 500 X\r\n\r\n")},
                        Answer("ox_md_ima;alarmcounter=-2147483648;"), Answer("ox_md_ima;alarmcounter=7;"),
                        Answer("ox_md_ima;alarmcounter=7;")});
@@ -293,23 +295,25 @@ TEST(MobotixLoop, CounterChangesAcrossPollsAndFailures) {
     rig.med.httpPort = peer.Port();
     MobotixMD det(rig.Attr());
     ASSERT_EQ(0, det.Start());
-    ASSERT_TRUE(WaitFor([&] { return log.Count() >= 6; }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return log.Count() >= 7; }, 10000));
     det.Stop();
     const std::vector<std::pair<bool, int> > md = log.Get();
-    const std::vector<std::pair<bool, int> > want = {{true, 100}, {false, 0}, {false, 0},
+    // The first answer's counter (57: the camera has counted before) is where
+    // counting starts, not an alarm.
+    const std::vector<std::pair<bool, int> > want = {{false, 0}, {true, 100}, {false, 0}, {false, 0},
                                                      {true, 100}, {true, 100}, {false, 0}};
-    EXPECT_EQ(want, Statuses(md.begin(), md.begin() + 6));
+    EXPECT_EQ(want, Statuses(md.begin(), md.begin() + 7));
     EXPECT_NE(std::string::npos, peer.Received(0).find("GET /control/event.jpg?output=alarmupdate HTTP/1.1"));
     // Paced by the poll interval on the detector's clock.
     for (int64_t w : clock.Waits()) EXPECT_LE(w, 1000);
 }
 
-// The first input tested in a pass absorbs the change; a failed poll resets
-// every input.
+// The first counter is the baseline; the first input tested in a pass absorbs
+// a change; a failed poll resets every input.
 TEST(MobotixLoop, InputsFromTheSignalInputList) {
     camtest::FakeClock clock;
-    ScriptedPeer peer({Answer("SI;alarmcounter=3;"), {PeerStep::RecvRequest(), PeerStep::Close()},
-                       Answer("SI;alarmcounter=3;")});
+    ScriptedPeer peer({Answer("SI;alarmcounter=3;"), Answer("SI;alarmcounter=4;"),
+                       {PeerStep::RecvRequest(), PeerStep::Close()}, Answer("SI;alarmcounter=4;")});
     CameraRig rig;
     rig.cap.SetDICnt(2);
     rig.med.httpPort = peer.Port();
@@ -323,17 +327,40 @@ TEST(MobotixLoop, InputsFromTheSignalInputList) {
     ASSERT_EQ(0, det.Start());
     ASSERT_TRUE(WaitFor([&] {
         std::lock_guard<std::mutex> g(m);
-        return di.size() >= 6;
+        return di.size() >= 8;
     }, 10000));
     det.Stop();
     std::lock_guard<std::mutex> g(m);
-    const std::vector<std::pair<int, bool> > want = {{0, true}, {1, false}, {0, false}, {1, false},
-                                                     {0, false}, {1, false}};
-    EXPECT_EQ(want, (std::vector<std::pair<int, bool> >(di.begin(), di.begin() + 6)));
+    // The baseline, the change, the failed poll's reset, the same counter.
+    const std::vector<std::pair<int, bool> > want = {{0, false}, {1, false}, {0, true},  {1, false},
+                                                     {0, false}, {1, false}, {0, false}, {1, false}};
+    EXPECT_EQ(want, (std::vector<std::pair<int, bool> >(di.begin(), di.begin() + 8)));
     EXPECT_NE(std::string::npos, peer.Received(0).find("filter=SI"));
 }
 
-// The window set-up is read once; a camera that refuses it gets no polls.
+// A camera nobody answers for is polled on, quietly, and logged once, not
+// once a poll.
+TEST(MobotixLoop, AnUnreachableCameraIsLoggedOnce) {
+    camtest::FakeClock clock;
+    LogCapture logs;
+    CameraRig rig;
+    rig.med.httpPort = camtest::FreeLoopbackPort();
+    StatusHistory log;
+    log.Attach(rig.buf);
+    MobotixMD det(rig.Attr());
+    StopOnExit stop(det);
+    ASSERT_EQ(0, det.Start());
+    ASSERT_TRUE(WaitFor([&] { return log.Count() >= 3; }, 10000));
+    det.Stop();
+    for (const auto& s : log.Get()) EXPECT_FALSE(s.first);
+    const std::string text = logs.Text();
+    const size_t at = text.find("failed");
+    EXPECT_NE(std::string::npos, at);
+    EXPECT_EQ(std::string::npos, text.find("failed", at + 1)) << text;
+}
+
+// The window set-up is read once; a camera that refuses it gets no polls; a
+// region port that does not answer is logged once, not once a poll.
 TEST(LevelOneGr2Loop, WindowsAreReadOnceAndARefusalEndsTheThread) {
     camtest::FakeClock clock;
     ScriptedPeer peer({{PeerStep::RecvRequest(),
@@ -343,11 +370,17 @@ TEST(LevelOneGr2Loop, WindowsAreReadOnceAndARefusalEndsTheThread) {
     CameraRig rig;
     rig.med.httpPort = peer.Port();
     rig.med.host = "127.0.0.1";
+    LogCapture logs;
     LevelOneGr2MD det(rig.Attr());
     det.Start();
     // The first poll's report comes after the windows were read.
-    ASSERT_TRUE(WaitFor([&] { return rig.buf.GetUpdateCount() >= 1; }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return rig.buf.GetUpdateCount() >= 3; }, 10000));
     det.Stop();
+    const std::string text = logs.Text();
+    const size_t at = text.find("Failed to connect");
+    if (at != std::string::npos) {
+        EXPECT_EQ(std::string::npos, text.find("Failed to connect", at + 1)) << text;
+    }
     EXPECT_NE(std::string::npos, peer.Received(0).find("GET /cgi-bin/admin/param?action=list&group=Motion"));
     EXPECT_EQ(1, det.GetMotionWindows()[0].blEnabled);
     EXPECT_EQ(40, det.GetMotionWindows()[0].threshold);
