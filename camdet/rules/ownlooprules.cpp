@@ -197,7 +197,8 @@ bool IpuxFifoInput(const unsigned char* unit, unsigned int len, int& value) {
 
 bool StarDotFifoMotion(const unsigned char* unit, unsigned int len, int& value) {
     value = 0;
-    if (!unit || len < 32 + 4) return false;
+    // The shortest frame that holds the block: "SDM" then the "0" 32 bytes before the end.
+    if (!unit || len < 3 + 32) return false;
     // i: the position of the "0", from 32 before the end towards the start.
     const unsigned int first = len - 32;
     const unsigned int last = len >= 199 ? len - 199 : 3;

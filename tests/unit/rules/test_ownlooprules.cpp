@@ -273,6 +273,8 @@ TEST(StreamFifoRules, StarDotMotionBlockNearTheEnd) {
         {"only the last byte set", lastByteOnly, false},
         {"a flag 33 after the block is not its own", frame(300, 120, 33), false},
         {"short frame", frame(40, 32, 3), true},
+        {"the shortest frame: 35 bytes, the block at its start", frame(35, 32, 3), true},
+        {"35 bytes without a flag", frame(35, 32, 0), false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
