@@ -25,7 +25,10 @@ std::atomic<BrellinOwned::OXLogSink> g_Sink{nullptr};
 
 // Used only while the file lock is held: every call opens the file anew, and
 // flocks on separate opens conflict within one process as well as across.
+// The mutex adds nothing to that; it shows the thread checker, which does not
+// see flock, that the writers take turns.
 char g_TimeBuf[128];
+std::mutex g_TimeBufMutex;
 
 std::string CurrentPath() {
     std::lock_guard<std::mutex> g(g_PathMutex);
@@ -160,11 +163,14 @@ void OXPrintf(const char* format, ...) {
             close(lockFd);
             continue;
         }
-        memset(g_TimeBuf, 0, sizeof(g_TimeBuf));
-        time_t now = time(nullptr);
-        struct tm tmv;
-        if (localtime_r(&now, &tmv)) strftime(g_TimeBuf, sizeof(g_TimeBuf), "%b %e %T", &tmv);
-        fputs(g_TimeBuf, fp);
+        {
+            std::lock_guard<std::mutex> g(g_TimeBufMutex);
+            memset(g_TimeBuf, 0, sizeof(g_TimeBuf));
+            time_t now = time(nullptr);
+            struct tm tmv;
+            if (localtime_r(&now, &tmv)) strftime(g_TimeBuf, sizeof(g_TimeBuf), "%b %e %T", &tmv);
+            fputs(g_TimeBuf, fp);
+        }
         fputc(' ', fp);
         va_list ap;
         va_start(ap, format);

@@ -41,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const bool read = ActiReadHeader(bytes.empty() ? nullptr : bytes.data(), len, h);
         Check(read == (len == ACTI_HEADER_SIZE));
         if (read) {
-            Check(ActiPayloadToRead(h) <= ACTI_MAX_PAYLOAD);
+            const int32_t skip = ActiPayloadToSkip(h);
+            Check(skip >= -1 && skip <= ACTI_MAX_PAYLOAD);
             int value = -1;
             const bool m = ActiIsMotion(h, ACTI_MOTION_EVENT, value);
             Check(m == (h.code == ACTI_MOTION_EVENT) && value == (m ? 100 : 0));
@@ -64,8 +65,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         MobotixMotion(line.data(), (unsigned int)line.size(), model, c, value);
         Check(!MobotixMotion(line.data(), (unsigned int)line.size(), model, c, value));
         int32_t in = 0;
-        MobotixInput(line.data(), (unsigned int)line.size(), in, value);
-        Check(!MobotixInput(line.data(), (unsigned int)line.size(), in, value));
+        bool seen = false;
+        MobotixInput(line.data(), (unsigned int)line.size(), in, seen, value);
+        Check(!MobotixInput(line.data(), (unsigned int)line.size(), in, seen, value));
         break;
     }
     default: {

@@ -20,9 +20,9 @@ enum MF_FUNC {
     // stores where to connect; the stream is opened by the next MF_FUNC_NEXT_PART.
     MF_FUNC_OPEN = 0,
     // int (unsigned int& len, char* text, unsigned int textSize, int& bodyLen): waits for the next
-    // part; 0 and len set when one is ready, non-zero on failure (the connection is then dropped
-    // and the next call reconnects). len is at least the body length and leaves room for the
-    // part's header lines (functions 4 and 5); text receives the part's Content-Type.
+    // part; 0 and len set when one is ready, non-zero on failure (MF_NEXT_*; the connection is
+    // then dropped and the next call reconnects). len is at least the body length and leaves
+    // room for the part's header lines (functions 4 and 5); text receives the part's Content-Type.
     MF_FUNC_NEXT_PART = 2,
     // int (unsigned char* buf, unsigned int len): copies len bytes of the current part (its body,
     // zero-padded up to len); 0 on success.
@@ -42,6 +42,11 @@ enum MF_FUNC {
     MF_FUNC_OPTIONS = 10,
     MF_FUNC_COUNT = 11,
 };
+
+// Failures of MF_FUNC_NEXT_PART: no stream could be opened (connect, login or response), or
+// an open stream ended (closed, broken framing, no part within the time-out). Other non-zero
+// values count as the first.
+enum MF_NEXT_FAILURE { MF_NEXT_NO_STREAM = -1, MF_NEXT_STREAM_ENDED = -2 };
 
 // Published by the recorder (libcamhost).
 FuncTable* GetMFFuncTable();

@@ -147,28 +147,35 @@ bool LilinV2DI(BIN_RULE_STATE& st, int, const char* buf, unsigned int size, int&
 }
 
 // The two hexadecimal characters before the last "$" are the motion level;
-// above 100 the line is not a level line.
+// above 100 the line is not a level line. A line without them is not one of
+// the camera's (noise on the port): no data, the status stays.
 bool LevelOneGr4MD(BIN_RULE_STATE& st, int, const char* buf, unsigned int size, int& value) {
     if (!buf) return trig::Report(false, 0, value);
     const std::string line = Line(buf, size);
     const size_t p = line.rfind('$');
-    if (p == std::string::npos || p < 2) return trig::Report(false, 0, value);
-    const int level = Hex2(line.c_str() + p - 2);
-    if (level < 0) return trig::Report(false, 0, value);
+    const int level = p == std::string::npos || p < 2 ? -1 : Hex2(line.c_str() + p - 2);
+    if (level < 0) {
+        st.noData = true;
+        return trig::Report(false, 0, value);
+    }
     value = level;
     return level <= 100 && level > st.mdParam1;
 }
 
 // Two hexadecimal bytes after the last "$" (at +7 and +11) differ in their
-// low four bits while an input is in alarm.
-bool LevelOneGr4DI(BIN_RULE_STATE&, int, const char* buf, unsigned int size, int& value) {
+// low four bits while an input is in alarm. A line without them carries no
+// input state: no data, the status stays.
+bool LevelOneGr4DI(BIN_RULE_STATE& st, int, const char* buf, unsigned int size, int& value) {
     if (!buf) return trig::Report(false, 0, value);
     const std::string line = Line(buf, size);
     const size_t p = line.rfind('$');
-    if (p == std::string::npos || p + 12 >= line.size()) return false;
-    const int a = Hex2(line.c_str() + p + 11);
-    const int b = Hex2(line.c_str() + p + 7);
-    if (a < 0 || b < 0) return false;
+    const bool shaped = p != std::string::npos && p + 12 < line.size();
+    const int a = shaped ? Hex2(line.c_str() + p + 11) : -1;
+    const int b = shaped ? Hex2(line.c_str() + p + 7) : -1;
+    if (a < 0 || b < 0) {
+        st.noData = true;
+        return false;
+    }
     return ((a ^ b) & 0x0f) != 0;
 }
 

@@ -24,6 +24,11 @@ struct BIN_RULE_STATE {
     bool gotMd1 = false;    // D-Link: a motion flag line was seen
     bool gotMdv1 = false;   // D-Link: a motion level line was seen
     int level = 0;          // D-Link: last level
+    // Set by a test whose line carries nothing it can read (a garbled line):
+    // the detector then reports nothing for it, so the status stays as it
+    // was, for a camera that cannot be read is not quiet. The caller clears
+    // it before each test.
+    bool noData = false;
 };
 
 // A class test; port is the 0-based input for input tests, -1 for the

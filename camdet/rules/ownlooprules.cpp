@@ -69,9 +69,10 @@ bool ActiReadHeader(const unsigned char* buf, unsigned int len, ACTI_EVENT_HEADE
     return true;
 }
 
-unsigned int ActiPayloadToRead(const ACTI_EVENT_HEADER& h) {
-    if (h.payloadLen <= 0) return 0;
-    return h.payloadLen < ACTI_MAX_PAYLOAD ? (unsigned int)h.payloadLen : (unsigned int)ACTI_MAX_PAYLOAD;
+// Reading only part of a payload, or none of a negative one, would read the
+// rest as headers (a crafted tail then invents events): skipped whole.
+int32_t ActiPayloadToSkip(const ACTI_EVENT_HEADER& h) {
+    return h.payloadLen < 0 || h.payloadLen > ACTI_MAX_PAYLOAD ? -1 : h.payloadLen;
 }
 
 bool ActiIsMotion(const ACTI_EVENT_HEADER& h, int32_t motionCode, int& value) {
@@ -80,28 +81,32 @@ bool ActiIsMotion(const ACTI_EVENT_HEADER& h, int32_t motionCode, int& value) {
 
 // ---------------------------------------------------------------- Mobotix
 
-bool MobotixCounterRule(const char* buf, unsigned int len, int32_t& counter) {
+// The camera counts from its own start: comparing the first counter with 0
+// would report an alarm at every start of the detector.
+bool MobotixCounterRule(const char* buf, unsigned int len, int32_t& counter, bool& seen) {
     std::string v;
     if (!trig::KeyValue(buf, len, "alarmcounter", "=", ";", v)) return false;
     const int32_t n = trig::DecimalOr(v, 0);
-    if (n == counter) return false;
+    const bool alarm = seen && n != counter;
     counter = n;
-    return true;
+    seen = true;
+    return alarm;
 }
 
 bool MobotixMotion(const char* buf, unsigned int len, const std::string& model, MOBOTIX_COUNTERS& c, int& value) {
     if (!buf) return trig::Report(false, 0, value);
     if (model.find("12") != std::string::npos || model.find("22") != std::string::npos)
-        return trig::Report(MobotixCounterRule(buf, len, c.alarm), 100, value);
-    if (trig::Substring(buf, len, "ox_md_ima") && MobotixCounterRule(buf, len, c.alarm))
+        return trig::Report(MobotixCounterRule(buf, len, c.alarm, c.alarmSeen), 100, value);
+    if (trig::Substring(buf, len, "ox_md_ima") && MobotixCounterRule(buf, len, c.alarm, c.alarmSeen))
         return trig::Report(true, 100, value);
-    if (trig::Substring(buf, len, "PI")) return trig::Report(MobotixCounterRule(buf, len, c.pir), 100, value);
+    if (trig::Substring(buf, len, "PI"))
+        return trig::Report(MobotixCounterRule(buf, len, c.pir, c.pirSeen), 100, value);
     return trig::Report(false, 0, value);
 }
 
-bool MobotixInput(const char* buf, unsigned int len, int32_t& counter, int& value) {
+bool MobotixInput(const char* buf, unsigned int len, int32_t& counter, bool& seen, int& value) {
     if (!buf) return trig::Report(false, 0, value);
-    return trig::Report(MobotixCounterRule(buf, len, counter), 1, value);
+    return trig::Report(MobotixCounterRule(buf, len, counter, seen), 1, value);
 }
 
 // ---------------------------------------------------------------- LevelOne GR2
@@ -192,7 +197,8 @@ bool IpuxFifoInput(const unsigned char* unit, unsigned int len, int& value) {
 
 bool StarDotFifoMotion(const unsigned char* unit, unsigned int len, int& value) {
     value = 0;
-    if (!unit || len < 32 + 4) return false;
+    // The shortest frame that holds the block: "SDM" then the "0" 32 bytes before the end.
+    if (!unit || len < 3 + 32) return false;
     // i: the position of the "0", from 32 before the end towards the start.
     const unsigned int first = len - 32;
     const unsigned int last = len >= 199 ? len - 199 : 3;

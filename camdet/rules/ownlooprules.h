@@ -14,7 +14,9 @@
 enum {
     ACTI_LOGIN_SIZE = 128,    // login packet and its answer
     ACTI_HEADER_SIZE = 12,    // event header and keep-alive packet
-    ACTI_MAX_PAYLOAD = 256,   // payload bytes read (and dropped) after a header
+    // The longest payload an event header announces (a snapshot at most);
+    // a longer one means the stream is out of step.
+    ACTI_MAX_PAYLOAD = 4 * 1024 * 1024,
     ACTI_MOTION_EVENT = 0x10039,
     ACTI_LIVE_CMD = 0x30,
 };
@@ -34,8 +36,10 @@ bool ActiLoginAccepted(const unsigned char* answer, unsigned int len);
 void ActiLivePacket(int32_t cmd, unsigned char out[ACTI_HEADER_SIZE]);
 // Reads an event header; false unless len is exactly ACTI_HEADER_SIZE.
 bool ActiReadHeader(const unsigned char* buf, unsigned int len, ACTI_EVENT_HEADER& out);
-// Payload bytes to read after a header: min(payloadLen, 256), 0 when not positive.
-unsigned int ActiPayloadToRead(const ACTI_EVENT_HEADER& h);
+// Payload bytes to skip after a header: all of them (0 for none); -1 for a
+// length no event has (negative, which 2^31 and up read as, or beyond
+// ACTI_MAX_PAYLOAD): the stream is out of step and what follows is no header.
+int32_t ActiPayloadToSkip(const ACTI_EVENT_HEADER& h);
 // A header of the motion event code triggers with 100.
 bool ActiIsMotion(const ACTI_EVENT_HEADER& h, int32_t motionCode, int& value);
 
@@ -44,18 +48,22 @@ bool ActiIsMotion(const ACTI_EVENT_HEADER& h, int32_t motionCode, int& value);
 struct MOBOTIX_COUNTERS {
     int32_t alarm = 0;  // last "alarmcounter" of the ordinary event list
     int32_t pir = 0;    // last one seen in a "PI" answer
+    bool alarmSeen = false;  // a counter has been read into alarm
+    bool pirSeen = false;    // ... into pir
 };
 
 // "alarmcounter=<n>;": an alarm when n differs from counter, which takes n.
-// Without the key: no alarm, counter unchanged.
-bool MobotixCounterRule(const char* buf, unsigned int len, int32_t& counter);
+// The first counter read (seen false) only sets counter and seen: the camera
+// counted before the detector started. Without the key: no alarm, nothing
+// changes.
+bool MobotixCounterRule(const char* buf, unsigned int len, int32_t& counter, bool& seen);
 // Motion: models whose name contains "12" or "22" have one counter; the
 // others count image motion ("ox_md_ima") and the PIR ("PI") apart. value
 // 100 on an alarm, else 0.
 bool MobotixMotion(const char* buf, unsigned int len, const std::string& model, MOBOTIX_COUNTERS& c, int& value);
 // Input: any counter change raises every input tested after it in that pass
 // until the first absorbs it (value 1).
-bool MobotixInput(const char* buf, unsigned int len, int32_t& counter, int& value);
+bool MobotixInput(const char* buf, unsigned int len, int32_t& counter, bool& seen, int& value);
 
 // ---------------------------------------------------------------- LevelOne GR2
 

@@ -5,14 +5,20 @@
 #include <new>
 
 #include "dupfromox/oxdebuglog.h"
+#include "interface/backoff.h"
+#include "interface/clock.h"
 
 namespace {
 const char* const kSrc = "camdet/binstreamdetector";
+// A camera writes each record whole; the rest of a record that comes only
+// after a pause this long belongs to the next one.
+const int64_t kRecordGapMs = 500;
 }  // namespace
 
 BinStreamDetector::BinStreamDetector(DET_BASE_ATTR attr, std::string path, unsigned int bufSize,
                                      __tag_BIN_STREAM_TYPE type, int timeoutSec, bool httpFlag)
     : CamDetector(attr),
+      m_blNoData(false),
       m_Socket(Services().NewSocket()),
       m_Timeout(timeoutSec),
       m_BufSize(bufSize),
@@ -67,12 +73,17 @@ public:
                 return false;
             }
             m_blConnected = true;
+            m_blDelivered = false;
+            m_ConnectedMs = m_Det.GetClock().NowMs();
             // What the rules held from the old connection is not said again
             // on this one; a camera still in alarm repeats it.
             m_Det.ClearHeldStateOfCamera();
         }
         if (m_Det.GetStreamType() == BIN_STREAM_HTTP_RECORD) {
-            if (m_Det.ReadUnit(m_Buf) == (int)m_Size) return true;
+            if (m_Det.ReadUnit(m_Buf) == (int)m_Size) {
+                m_blDelivered = true;
+                return true;
+            }
             Reset();
             return false;
         }
@@ -82,7 +93,12 @@ public:
             const int n = m_Det.ReadUnit(m_Buf);
             if (n > 0) {
                 m_Empty = m_Failures = 0;
-                return true;
+                m_blDelivered = true;
+                // A NUL within a text line cuts what the rules see of it (a
+                // value cut short reads as another value): nothing to report,
+                // the status stays as it was.
+                m_blLineUsable = memchr(m_Buf, '\0', (size_t)n) == nullptr;
+                return m_blLineUsable;
             }
             if (n == 0) {
                 if (m_Empty >= BinStreamDetector::kMaxEmptyLines) {
@@ -99,7 +115,7 @@ public:
             }
             // Nothing came: the line read last is evaluated again.
             ++m_Failures;
-            return true;
+            return m_blLineUsable;
         }
     }
 
@@ -112,7 +128,13 @@ private:
     void Reset() {
         m_Det.ResetStream(m_Buf);
         m_Empty = m_Failures = 0;
+        m_blLineUsable = true;
         m_blConnected = false;
+        // Reconnecting at once is kept for a stream that ran; a camera that
+        // ends every stream at once would otherwise be reconnected at network
+        // speed, with a login and a status change each time.
+        const int64_t wait = m_Backoff.NextWaitMs(m_blDelivered, m_Det.GetClock().NowMs() - m_ConnectedMs);
+        if (wait > 0) m_Det.PauseMs((int)wait);
     }
 
     BinStreamDetector& m_Det;
@@ -122,6 +144,10 @@ private:
     bool m_blConnected = false;
     int m_Empty = 0;
     int m_Failures = 0;
+    bool m_blLineUsable = true;  // the line in the buffer is text the rules can read
+    bool m_blDelivered = false;  // this connection gave a line or a record
+    int64_t m_ConnectedMs = 0;    // the camera's clock
+    BrellinOwned::ReconnectBackoff m_Backoff;
 };
 
 }  // namespace
@@ -163,12 +189,19 @@ int BinStreamDetector::ReadUnit(char* buf) {
     switch (m_StreamType) {
     case BIN_STREAM_HTTP_RECORD: {
         // The client hands over what has arrived, so a record may come in
-        // pieces; a piece that does not come within the time-out ends it short.
+        // pieces; a piece that does not come within the time-out ends it
+        // short. So does one that comes only after a pause: the camera sent a
+        // short record, and reading on would take every later record out of
+        // step (the reset starts the stream again on a record boundary).
         unsigned int got = 0;
+        int64_t lastMs = 0;
         while (got < m_BufSize) {
             const int n = m_HttpClient->ReadData(buf + got, (int)(m_BufSize - got) + 1);
             if (n <= 0) break;
+            const int64_t now = GetClock().NowMs();
+            if (got > 0 && now - lastMs > kRecordGapMs) break;
             got += (unsigned int)n;
+            lastMs = now;
         }
         return (int)got;
     }
@@ -193,7 +226,12 @@ void BinStreamDetector::UpdateTrigger(char* buf, unsigned int size) {
     }
     int value = 0;
     bool trig = false;
-    if (IsActivated() && buf) trig = IsTrig(buf, size, value);
+    if (IsActivated() && buf) {
+        m_blNoData = false;
+        trig = IsTrig(buf, size, value);
+        // A unit the test cannot read is no data, not "quiet".
+        if (m_blNoData) return;
+    }
     m_Attr.evtBufHdl.SetStatus(trig, value);
 }
 
@@ -204,7 +242,8 @@ void BinStreamDetector::UpdateDITrigger(char* buf, unsigned int size) {
     }
     int value = 0;
     for (int port = 0; port < m_DICnt; ++port) {
+        m_blNoData = false;
         bool trig = IsTrig(port, buf, size, value);
-        m_Attr.evtBufMapHdl.SetStatus(port, trig, value);
+        if (!m_blNoData) m_Attr.evtBufMapHdl.SetStatus(port, trig, value);
     }
 }

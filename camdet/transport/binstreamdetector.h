@@ -2,9 +2,12 @@
 // connection: an HTTP response that never ends, made of fixed-size binary
 // records or of text lines, or a plain TCP connection that delivers text
 // lines. The connection is kept until it fails; a bounded number of empty
-// lines and of read failures is tolerated before it is rebuilt. Only the
-// first detector of a camera reads; the others of the camera that linked
-// for sharing are fed every record.
+// lines and of read failures is tolerated before it is rebuilt, at once when
+// the stream ran, after a back-off (interface/backoff.h) when it ended at
+// once. A line the rules cannot read (cut by a NUL, or one a vendor test says
+// carries no data) is not reported: the status stays. Only the first detector
+// of a camera reads; the others of the camera that linked for sharing are fed
+// every record.
 #ifndef CAMDET_BINSTREAMDETECTOR_H
 #define CAMDET_BINSTREAMDETECTOR_H
 
@@ -58,7 +61,8 @@ public:
 
     // The loop's own steps (the loop is CamDetector::RunLoop): set-up once,
     // and one read: a record or line (count >= 0: the bytes or the line
-    // length), 0 for an empty line, negative when nothing could be read.
+    // length), 0 for an empty line, negative when nothing could be read. A
+    // record whose rest comes only after a pause is returned short.
     void OpenStream();
     virtual int ReadUnit(char* buf);
     // Reset after a broken stream: status (false, 0) and every input, for
@@ -66,6 +70,10 @@ public:
     void ResetStream(char* buf);
 
 protected:
+    // Set by a vendor's IsTrig when the unit carries nothing its test can
+    // read: the unit is then not reported and the status stays, for a camera
+    // that cannot be read is not quiet. Cleared before every test.
+    bool m_blNoData;
     // The recorder's clients through its interfaces, made by the camera's
     // services: a test hands in scripted ones.
     std::unique_ptr<BrellinOwned::CamSocket> m_Socket;

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "dupfromox/oxdebuglog.h"
+#include "interface/clock.h"
 
 namespace {
 const char* const kSrc = "camdet/multipartdetector";
@@ -16,7 +17,15 @@ char* AllocBody(unsigned int size) { return new (std::nothrow) char[(size_t)size
 }  // namespace
 
 MultipartDetector::MultipartDetector(DET_BASE_ATTR attr, int timeoutSec, HTTP_VERSION version)
-    : CamDetector(attr), m_MFHandler(Services()), m_BodyMode(0), m_Timeout(timeoutSec), m_HttpVersion(version), m_blReopening(false) {}
+    : CamDetector(attr),
+      m_MFHandler(Services()),
+      m_BodyMode(0),
+      m_Timeout(timeoutSec),
+      m_HttpVersion(version),
+      m_blReopening(false),
+      m_blNewStream(true),
+      m_StreamStartMs(0),
+      m_blStreamDelivered(false) {}
 
 MultipartDetector::~MultipartDetector() {}
 
@@ -91,11 +100,20 @@ bool MultipartDetector::OpenStream(char*& buf, unsigned int& size) {
 }
 
 int MultipartDetector::Detect(char*& buf, unsigned int& size) {
+    if (m_blNewStream) {
+        m_blNewStream = false;
+        m_StreamStartMs = GetClock().NowMs();
+        m_blStreamDelivered = false;
+    }
     const int rc = ReadOnePart(buf, size);
     if (rc != 0) {
         // Every failure drops the stream: the next part comes on a new connection.
         m_blReopening = true;
-    } else if (m_blReopening) {
+        m_blNewStream = true;
+        return rc;
+    }
+    m_blStreamDelivered = true;
+    if (m_blReopening) {
         // A held state from before the drop must not be reported as new:
         // a camera still in alarm says so again on the new connection.
         m_blReopening = false;
@@ -109,8 +127,16 @@ int MultipartDetector::ReadOnePart(char*& buf, unsigned int& size) {
     char text[128];
     text[0] = '\0';
     int bodyLen = 0;
-    if (m_MFHandler.NextPart(len, text, sizeof(text), bodyLen) != 0) {
-        SleepBySec(1);
+    const int next = m_MFHandler.NextPart(len, text, sizeof(text), bodyLen);
+    if (next != 0) {
+        // A stream that ran is opened again at once and one that ended at
+        // once after a back-off, not after 1 s each time: a camera that ends
+        // every stream at once would otherwise be asked once a second forever.
+        const int64_t wait =
+            next == MF_NEXT_STREAM_ENDED
+                ? m_Backoff.NextWaitMs(m_blStreamDelivered, GetClock().NowMs() - m_StreamStartMs)
+                : 1000;
+        if (wait > 0) PauseMs((int)wait);
         return -1;
     }
     if (len > size || !buf) {

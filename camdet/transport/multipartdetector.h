@@ -8,6 +8,7 @@
 #include <string>
 
 #include "camdet/core/eventdetector.h"
+#include "interface/backoff.h"
 #include "interface/hostservices.h"
 #include "interface/mediafetch.h"
 
@@ -33,7 +34,10 @@ public:
     // Reads one part into buf (capacity size, grown to the part length when
     // needed, never shrunk). 0 when a part was read, -1 on any failure. The
     // first part after a failure comes on a new connection: the camera's held
-    // states are cleared before it is tested.
+    // states are cleared before it is tested. When no part came the call
+    // waits before it returns: 1 s when no stream could be opened; after a
+    // stream that ended, not at all when it ran, else the back-off of
+    // interface/backoff.h.
     int Detect(char*& buf, unsigned int& size);
     // Runs the vendor test on a part read with `result` and reports it. Called
     // by the owner for itself and, under m_Lock, for its followers.
@@ -59,7 +63,14 @@ protected:
 
 private:
     int ReadOnePart(char*& buf, unsigned int& size);
-    bool m_blReopening;  // owner thread: the stream was dropped since the last part
+    // Owner thread: the stream was dropped since the last part.
+    bool m_blReopening;
+    // Owner thread: the next part request opens a stream; when the current
+    // one was opened (the camera's clock) and whether it gave a part.
+    bool m_blNewStream;
+    int64_t m_StreamStartMs;
+    bool m_blStreamDelivered;
+    BrellinOwned::ReconnectBackoff m_Backoff;
 };
 
 #endif  // CAMDET_MULTIPARTDETECTOR_H

@@ -95,10 +95,16 @@ void BinVendorDetector::ClearHeldState() {
 
 bool BinVendorDetector::IsTrig(char* buf, unsigned int size, int& value) {
     RefreshInputs();
-    return m_Def->rule(m_State, -1, buf, size, value);
+    m_State.noData = false;
+    const bool trig = m_Def->rule(m_State, -1, buf, size, value);
+    m_blNoData = m_State.noData;
+    return trig;
 }
 
 bool BinVendorDetector::IsTrig(int port, char* buf, unsigned int size, int& value) {
     RefreshInputs();
-    return m_Def->rule(m_State, port, buf, size, value);
+    m_State.noData = false;
+    const bool trig = m_Def->rule(m_State, port, buf, size, value);
+    m_blNoData = m_State.noData;
+    return trig;
 }

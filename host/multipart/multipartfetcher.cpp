@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "dupfromox/oxdebuglog.h"
+#include "interface/backoff.h"
 #include "interface/clock.h"
 
 namespace {
@@ -77,6 +78,7 @@ MultipartFetcher::MultipartFetcher(BrellinOwned::CameraServices& services)
     : m_Services(services),
       m_blOpened(false),
       m_blConnected(false),
+      m_ConnectedMs(0),
       m_blFailLogged(false),
       m_blHavePart(false),
       m_PartLen(0) {}
@@ -122,14 +124,15 @@ int MultipartFetcher::Connect() {
     }
     m_Parser.Reset(BrellinOwned::MultipartBoundary(contentType));
     m_blConnected = true;
+    m_ConnectedMs = m_Services.GetClock().NowMs();
     return 0;
 }
 
 int MultipartFetcher::NextPart(unsigned int& len, char* text, unsigned int textSize, int& bodyLen) {
     m_blHavePart = false;
     len = 0;
-    if (!m_blOpened) return -1;
-    if (!m_blConnected && Connect() != 0) return -1;
+    if (!m_blOpened) return MF_NEXT_NO_STREAM;
+    if (!m_blConnected && Connect() != 0) return MF_NEXT_NO_STREAM;
 
     BrellinOwned::Clock& clock = m_Services.GetClock();
     const int64_t deadline = clock.NowMs() + (int64_t)m_Info.timeoutSec * 1000;
@@ -147,11 +150,11 @@ int MultipartFetcher::NextPart(unsigned int& len, char* text, unsigned int textS
                 m_blFailLogged = true;
             }
             Drop();
-            return -1;
+            return MF_NEXT_STREAM_ENDED;
         }
         m_Parser.Feed(chunk, (size_t)n);
     }
-    m_blFailLogged = false;
+    if (clock.NowMs() - m_ConnectedMs >= BrellinOwned::ReconnectBackoff::kRanMs) m_blFailLogged = false;
     m_blHavePart = true;
     size_t need = m_Part.body.size();
     if (!m_Part.headers.empty()) {

@@ -62,7 +62,8 @@ public:
     virtual void Open(char* path, char* host, int port, char* user, char* password, int timeoutSec, int mode);
     // MF_FUNC_NEXT_PART: connects when needed and waits (bounded by the
     // time-out) for the next part. 0 with len = max(body length, header text
-    // length + 1); non-zero on failure, after which the stream is dropped.
+    // length + 1); on failure MF_NEXT_NO_STREAM or MF_NEXT_STREAM_ENDED, after
+    // which the stream is dropped.
     virtual int NextPart(unsigned int& len, char* text, unsigned int textSize, int& bodyLen);
     // MF_FUNC_READ_PART: len bytes (at most the len of MF_FUNC_NEXT_PART): the body, zero-padded.
     virtual int ReadPart(unsigned char* buf, unsigned int len);
@@ -86,7 +87,10 @@ private:
     bool m_blOpened;
     std::unique_ptr<MFByteSource> m_Source;
     bool m_blConnected;
-    bool m_blFailLogged;  // one log line per run of failures
+    int64_t m_ConnectedMs;  // when the stream was opened, on the services' clock
+    // One log line per outage: cleared only by a part of a stream that ran,
+    // so a camera that ends every stream after a part is not logged each time.
+    bool m_blFailLogged;
     BrellinOwned::MultipartParser m_Parser;
     BrellinOwned::MultipartPart m_Part;
     bool m_blHavePart;

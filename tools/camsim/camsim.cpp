@@ -86,8 +86,8 @@ const char* AuthName(Auth a) {
     }
 }
 
-static const char* const kFaultNames[kFaultCount] = {"stall", "close-mid", "garbage", "401",
-                                                     "500",   "huge-length", "refuse"};
+static const char* const kFaultNames[kFaultCount] = {"stall", "close-mid", "garbage", "401", "500", "huge-length",
+                                                     "refuse", "close-at-once", "short-records"};
 
 const char* FaultName(Fault f) { return (f >= 0 && f < kFaultCount) ? kFaultNames[f] : "?"; }
 
@@ -193,6 +193,8 @@ bool StreamWriter::Alive() const {
 }
 
 AlarmState StreamWriter::State() const { return m_Sim->State(); }
+
+bool StreamWriter::FaultOn(Fault f) const { return m_Sim->GetFault(f); }
 
 std::vector<AlarmState> StreamWriter::StatesAfter(uint64_t version) const { return m_Sim->StatesAfter(version); }
 
@@ -421,6 +423,11 @@ struct CamSim::Impl {
             if (r.status == 404 && sim->m_Family->more) r = sim->m_Family->more(req, ctx);
         }
 
+        if (sim->GetFault(kFaultCloseAtOnce)) {  // the head, then the end of response and connection
+            r.body.clear();
+            r.stream = nullptr;
+            r.Header("Connection", "close");
+        }
         if (r.stream) return QueueStream(conn, r);
 
         if (sim->GetFault(kFaultGarbage)) r.body = Garbage(r.body.size(), sim->RequestCount());

@@ -41,6 +41,7 @@
 //   at SECONDS tamper on|off
 //   at SECONDS audio on|off
 //   at SECONDS fault NAME on|off      NAME: stall close-mid garbage 401 500 huge-length refuse
+//                                           close-at-once short-records
 // SECONDS is a decimal number of seconds since the scenario started.
 #ifndef TOOLS_CAMSIM_CAMSIM_H
 #define TOOLS_CAMSIM_CAMSIM_H
@@ -79,9 +80,15 @@ enum Fault {
     kFaultHugeLength, // Content-Length announces 10^12 bytes; the real body follows, then close
     kFaultRefuse,     // connections are closed without an answer: new ones at once, before any
                       // byte is read; kept-alive ones at their next request
+    kFaultCloseAtOnce,    // the answer's status and headers, then the response and the connection
+                          // end (no body, streams included); a family's own port ends each
+                          // connection after the camera's first write (ACTi: the login answer)
+    kFaultShortRecords,   // streams of fixed-size binary records (EverFocus, Y-cam) send every
+                          // record one byte short
     kFaultCount
 };
-// "stall", "close-mid", "garbage", "401", "500", "huge-length", "refuse".
+// "stall", "close-mid", "garbage", "401", "500", "huge-length", "refuse",
+// "close-at-once", "short-records".
 const char* FaultName(Fault f);
 // False for an unknown name.
 bool FaultFromName(const std::string& name, Fault& f);
@@ -158,6 +165,8 @@ public:
     // The states after `version`, oldest first (see CamSim::StatesAfter).
     std::vector<AlarmState> StatesAfter(uint64_t version) const;
     bool Alive() const;
+    // A fault switch that shapes what the producer writes (short records).
+    bool FaultOn(Fault f) const;
 
     struct Channel;  // internal: the queue between producer and server
 

@@ -166,6 +166,7 @@ bool RawConn::Write(const std::string& bytes) {
     }
     const bool cut = m_Sim->GetFault(kFaultCloseMid);
     if (cut) out.resize(out.size() / 2);
+    const bool once = m_Sim->GetFault(kFaultCloseAtOnce);
     size_t done = 0;
     while (done < out.size()) {
         if (!Alive()) return false;
@@ -179,7 +180,7 @@ bool RawConn::Write(const std::string& bytes) {
             break;
         }
     }
-    if (cut || done < out.size()) m_blClosed = true;
+    if (cut || once || done < out.size()) m_blClosed = true;
     return !m_blClosed;
 }
 

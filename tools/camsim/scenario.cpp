@@ -87,7 +87,7 @@ bool ParseLine(const std::vector<std::string>& w, ScenarioStep& st, std::string&
         st.what = ScenarioStep::kFault;
         if (w.size() < 5 || !FaultFromName(w[3], st.fault) || !OnOff(w[4], st.on)) {
             error = "expected 'fault NAME on|off' with NAME one of stall, close-mid, garbage, 401, 500, "
-                    "huge-length, refuse";
+                    "huge-length, refuse, close-at-once, short-records";
             return false;
         }
         want = 5;

@@ -97,15 +97,18 @@ std::string DLinkLines(const AlarmState& s) {
 typedef std::string (*UnitFn)(const AlarmState& s);
 
 // One unit (lines or a record) per change and per tick, close-delimited.
-Response Push(const char* contentType, UnitFn unit) {
+// Records go one byte short under the short-records fault.
+Response Push(const char* contentType, UnitFn unit, bool records = false) {
     Response r;
     r.headers.push_back({"Content-Type", contentType});
-    r.stream = [unit](StreamWriter& w) {
+    r.stream = [unit, records](StreamWriter& w) {
         uint64_t seen = 0;
         while (w.Alive()) {
             AlarmState s = w.State();
             seen = s.version;
-            if (!w.Write(unit(s))) return;
+            std::string u = unit(s);
+            if (records && w.FaultOn(kFaultShortRecords) && !u.empty()) u.pop_back();
+            if (!w.Write(u)) return;
             if (!w.WaitChange(seen, kTickMs)) return;
         }
     };
@@ -148,12 +151,12 @@ Response HandleDLinkNotify(const Request& req, const SimContext&) {
 
 Response HandleEverFocus(const Request& req, const SimContext&) {
     if (req.path != "/PSIA/Custom/Everfocus/events") return Response::NotFound();
-    return Push("application/octet-stream", &EverFocusRecord);
+    return Push("application/octet-stream", &EverFocusRecord, true);
 }
 
 Response HandleYcamArm(const Request& req, const SimContext&) {
     if (req.path != "/stream.arm") return Response::NotFound();
-    return Push("application/octet-stream", &YcamRecord);
+    return Push("application/octet-stream", &YcamRecord, true);
 }
 
 Response HandleMobotix(const Request& req, const SimContext& ctx) {

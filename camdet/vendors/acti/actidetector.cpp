@@ -7,6 +7,7 @@
 
 #include "camdet/rules/ownlooprules.h"
 #include "dupfromox/oxdebuglog.h"
+#include "interface/backoff.h"
 #include "interface/clock.h"
 
 namespace {
@@ -35,25 +36,41 @@ public:
     ~ActiSteps() override { m_Det.ReleaseSocket(m_Sock); }
 
     bool Step() override {
-        if (!m_Sock && m_Det.NewSocket(m_Sock) != 0) {
-            m_Det.SleepBySec(1);
-            return false;
+        if (!m_blConnected) {
+            if (m_Det.NewSocket(m_Sock) != 0) {
+                m_Det.SleepBySec(1);
+                return false;
+            }
+            m_blConnected = true;
+            m_LoggedInMs = m_Det.GetClock().NowMs();
         }
         m_Trig = false;
         m_Value = 0;
         int rc = m_Det.Detect(m_Sock, m_Trig, m_Value);
         if (rc == 0) rc = m_Det.SendLiveReq(m_Sock);
         if (rc != 0) {
-            m_Det.ReleaseSocket(m_Sock);
+            m_Sock->Disconnect();
+            m_blConnected = false;
             m_Trig = false;
             m_Value = 0;
+            // Rebuilt at once after a connection that ran; a camera that logs
+            // the detector in and ends every connection at once would
+            // otherwise get a login at network speed.
+            m_WaitMs = m_Backoff.NextWaitMs(true, m_Det.GetClock().NowMs() - m_LoggedInMs);
         }
         return true;
     }
     void Report(CamDetector* det) override {
         if (det == &m_Det) m_Reporter(m_Trig, m_Value);
     }
-    void Close() override { m_Det.ReleaseSocket(m_Sock); }
+    void Pace() override {
+        if (m_WaitMs > 0) m_Det.PauseMs((int)m_WaitMs);
+        m_WaitMs = 0;
+    }
+    void Close() override {
+        m_Det.ReleaseSocket(m_Sock);
+        m_blConnected = false;
+    }
 
     std::function<void(bool, int)> m_Reporter;
 
@@ -62,12 +79,20 @@ private:
     BrellinOwned::CamSocket* m_Sock = nullptr;
     bool m_Trig = false;
     int m_Value = 0;
+    bool m_blConnected = false;  // m_Sock holds a logged-in connection
+    int64_t m_LoggedInMs = 0;    // the camera's clock
+    int64_t m_WaitMs = 0;        // before the next pass: the connection broke
+    BrellinOwned::ReconnectBackoff m_Backoff;
 };
 
 }  // namespace
 
 ActiMD::ActiMD(DET_BASE_ATTR attr)
-    : CamDetector(attr), m_EventCode(ACTI_MOTION_EVENT), m_LiveCmd(ACTI_LIVE_CMD), m_LastLiveTime(0) {}
+    : CamDetector(attr),
+      m_EventCode(ACTI_MOTION_EVENT),
+      m_LiveCmd(ACTI_LIVE_CMD),
+      m_LastLiveTime(0),
+      m_blLoginFailLogged(false) {}
 
 ActiMD::~ActiMD() {}
 
@@ -78,7 +103,7 @@ int ActiMD::DetMain() {
 }
 
 int ActiMD::NewSocket(BrellinOwned::CamSocket*& sock) {
-    ReleaseSocket(sock);
+    if (sock) sock->Disconnect();
     CameraAPI* api = m_Attr.pCamApi;
     if (!api) return -1;
     api->SetStreamInfo(m_Attr.camMediatorHdl.GetInt(CAM_MEDIATOR_FUNC_STREAM_FORMAT),
@@ -86,10 +111,12 @@ int ActiMD::NewSocket(BrellinOwned::CamSocket*& sock) {
     std::string path;
     int port = 0;
     if (api->GetDetPathPort(path, port) != 0) return -1;
-    sock = Services().NewSocket().release();
+    // One object for every connection: its log state makes a camera that
+    // stays away one log line, not one a try.
+    if (!sock) sock = Services().NewSocket().release();
     sock->SetSocketInfo(m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_HOST), port, kSocketTimeoutSec, false);
     if (ConnectWithAuth(sock) != 0) {
-        ReleaseSocket(sock);
+        sock->Disconnect();
         return -1;
     }
     m_LastLiveTime = m_Clock.NowMs();
@@ -109,8 +136,15 @@ int ActiMD::ConnectWithAuth(BrellinOwned::CamSocket* sock) {
     unsigned char answer[ACTI_LOGIN_SIZE];
     int rc = 0;
     const unsigned int got = ReadUpTo(sock, answer, sizeof(answer), rc);
-    if (got > 0 && ActiLoginAccepted(answer, got)) return 0;
-    OXLOG(kSrc, "Cam[%d]: Login refused or not answered.\n", m_CamId);
+    if (got > 0 && ActiLoginAccepted(answer, got)) {
+        m_blLoginFailLogged = false;
+        return 0;
+    }
+    // Once per run of refusals; a stopped detector is not a camera fault.
+    if (!m_blLoginFailLogged && !BrellinOwned::IsWakeSignalled()) {
+        OXLOG(kSrc, "Cam[%d]: Login refused or not answered.\n", m_CamId);
+        m_blLoginFailLogged = true;
+    }
     return -1;
 }
 
@@ -139,10 +173,13 @@ int ActiMD::Detect(BrellinOwned::CamSocket* sock, bool& trig, int& value) {
         (unsigned int)first + (first < (int)sizeof(hdr) ? ReadUpTo(sock, hdr + first, sizeof(hdr) - first, rc) : 0);
     ACTI_EVENT_HEADER h;
     if (!ActiReadHeader(hdr, got, h)) return -1;
-    const unsigned int payload = ActiPayloadToRead(h);
-    if (payload > 0) {
-        unsigned char drop[ACTI_MAX_PAYLOAD];
-        if (ReadUpTo(sock, drop, payload, rc) != payload) return -1;
+    const int32_t skip = ActiPayloadToSkip(h);
+    if (skip < 0) return -1;
+    unsigned char drop[1024];
+    for (int32_t left = skip; left > 0;) {
+        const unsigned int n = left < (int32_t)sizeof(drop) ? (unsigned int)left : (unsigned int)sizeof(drop);
+        if (ReadUpTo(sock, drop, n, rc) != n) return -1;
+        left -= (int32_t)n;
     }
     trig = ActiIsMotion(h, m_EventCode, value);
     return 0;

@@ -46,7 +46,9 @@ private:
 
 }  // namespace
 
-LevelOneGr2MD::LevelOneGr2MD(DET_BASE_ATTR attr) : CamDetector(attr) { memset(m_MotionWin, 0, sizeof(m_MotionWin)); }
+LevelOneGr2MD::LevelOneGr2MD(DET_BASE_ATTR attr) : CamDetector(attr), m_LevelSocket(Services().NewSocket()) {
+    memset(m_MotionWin, 0, sizeof(m_MotionWin));
+}
 
 int LevelOneGr2MD::DetMain() {
     LevelSteps steps(*this, m_PollIntervalMs * 1000, &m_StopWake,
@@ -75,10 +77,10 @@ int LevelOneGr2MD::GetMotionWin() {
 
 int LevelOneGr2MD::ReadLine(char* buf, unsigned int len) {
     memset(buf, 0, len);
-    std::unique_ptr<BrellinOwned::CamSocket> sock = Services().NewSocket();
-    sock->SetSocketInfo(m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_HOST), kLevelPort, 5, true);
-    if (sock->Connect() != 0) return -1;
-    return sock->ReadToLineEnd(buf, (int)len) < 0 ? -1 : 0;
+    m_LevelSocket->SetSocketInfo(m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_HOST), kLevelPort, 5, true);
+    const int rc = m_LevelSocket->Connect() != 0 || m_LevelSocket->ReadToLineEnd(buf, (int)len) < 0 ? -1 : 0;
+    m_LevelSocket->Disconnect();
+    return rc;
 }
 
 bool LevelOneGr2MD::IsTrig(char* buf, unsigned int len, int& value) {

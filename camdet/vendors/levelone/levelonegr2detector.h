@@ -6,8 +6,11 @@
 #ifndef CAMDET_LEVELONEGR2DETECTOR_H
 #define CAMDET_LEVELONEGR2DETECTOR_H
 
+#include <memory>
+
 #include "camdet/core/eventdetector.h"
 #include "camdet/rules/ownlooprules.h"
+#include "interface/camservices.h"
 
 class LevelOneGr2MD : public CamDetector {
 public:
@@ -18,6 +21,8 @@ public:
     // (the detector then does not poll).
     int GetMotionWin();
     // One line of region levels from port 19999 into buf (len bytes): 0 or -1.
+    // Every poll is a new connection, on one socket object, so that a camera
+    // that stays away is one log line, not one a poll.
     int ReadLine(char* buf, unsigned int len);
     // The windows' test of one line of region levels.
     bool IsTrig(char* buf, unsigned int len, int& value);
@@ -28,6 +33,7 @@ public:
 
 protected:
     LEVELONE_MOTION_WIN m_MotionWin[LEVELONE_WIN_COUNT];
+    std::unique_ptr<BrellinOwned::CamSocket> m_LevelSocket;
 };
 
 #endif  // CAMDET_LEVELONEGR2DETECTOR_H

@@ -18,14 +18,20 @@ class PollSteps : public CamDetector::LoopSteps {
 public:
     PollSteps(CamDetector* self, const DET_BASE_ATTR& attr, const char* path, int periodUs,
               BrellinOwned::WakeUp* wake, std::function<void(bool ok, char* buf)> report)
-        : m_Self(self), m_Attr(attr), m_Path(path), m_Timer(periodUs, wake, &self->GetClock()), m_Report(std::move(report)) {}
+        : m_Self(self),
+          m_Attr(attr),
+          m_Path(path),
+          m_Client(self->Services().NewHttpClient()),
+          m_Timer(periodUs, wake, &self->GetClock()),
+          m_Report(std::move(report)) {}
 
     bool Open() override {
+        MobotixInit(*m_Client, m_Attr, m_Path);
         m_Timer.BeginTiming();
         return true;
     }
     bool Step() override {
-        m_blOk = MobotixQuery(m_Attr, m_Path, m_Buf, sizeof(m_Buf)) == 0;
+        m_blOk = MobotixQuery(*m_Client, m_Buf, sizeof(m_Buf)) == 0;
         return true;
     }
     void Report(CamDetector* det) override {
@@ -37,6 +43,7 @@ private:
     CamDetector* m_Self;
     const DET_BASE_ATTR& m_Attr;
     const char* m_Path;
+    std::unique_ptr<BrellinOwned::CamHttpClient> m_Client;
     BrellinOwned::DelayTimer m_Timer;
     std::function<void(bool, char*)> m_Report;
     bool m_blOk = false;
@@ -45,22 +52,27 @@ private:
 
 }  // namespace
 
-int MobotixQuery(const DET_BASE_ATTR& attr, const std::string& path, char* buf, unsigned int len) {
-    memset(buf, 0, len);
-    // A new client for every poll: the camera closes its event list answers.
-    std::unique_ptr<BrellinOwned::CamHttpClient> client = ServicesOf(attr).NewHttpClient();
-    client->Init(path, attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_HOST),
+void MobotixInit(BrellinOwned::CamHttpClient& client, const DET_BASE_ATTR& attr, const std::string& path) {
+    client.Init(path, attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_HOST),
                 attr.camMediatorHdl.GetInt(CAM_MEDIATOR_FUNC_HTTP_PORT),
                 attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_USER),
                 attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_PASSWORD), 10, true, true, HTTP_VER_DEF,
                 std::string());
-    if (client->SendRequest(OX_HTTP_GET, "?") != 0) return -1;
-    int status = 0;
-    if (client->CheckResponse(status) != 0) return -1;
-    return client->ReadToLineEnd(buf, (int)len) >= 1 ? 0 : -1;
 }
 
-MobotixMD::MobotixMD(DET_BASE_ATTR attr) : CamDetector(attr), m_AlarmCounter(0), m_PirCounter(0) {
+int MobotixQuery(BrellinOwned::CamHttpClient& client, char* buf, unsigned int len) {
+    memset(buf, 0, len);
+    int rc = -1;
+    int status = 0;
+    if (client.SendRequest(OX_HTTP_GET, "?") == 0 && client.CheckResponse(status) == 0)
+        rc = client.ReadToLineEnd(buf, (int)len) >= 1 ? 0 : -1;
+    // The camera closes its event list answers: the next poll connects anew.
+    client.Close();
+    return rc;
+}
+
+MobotixMD::MobotixMD(DET_BASE_ATTR attr)
+    : CamDetector(attr), m_AlarmCounter(0), m_PirCounter(0), m_blAlarmSeen(false), m_blPirSeen(false) {
     m_PollIntervalMs = 1000;
 }
 
@@ -68,9 +80,13 @@ bool MobotixMD::IsTrig(char* buf, unsigned int len, int& value) {
     MOBOTIX_COUNTERS c;
     c.alarm = m_AlarmCounter;
     c.pir = m_PirCounter;
+    c.alarmSeen = m_blAlarmSeen;
+    c.pirSeen = m_blPirSeen;
     const bool trig = MobotixMotion(buf, len, m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_MODEL), c, value);
     m_AlarmCounter = c.alarm;
     m_PirCounter = c.pir;
+    m_blAlarmSeen = c.alarmSeen;
+    m_blPirSeen = c.pirSeen;
     return trig;
 }
 
@@ -83,13 +99,13 @@ int MobotixMD::DetMain() {
     return RunLoop(steps);
 }
 
-MobotixDI::MobotixDI(DET_BASE_ATTR attr) : CamDetector(attr), m_AlarmCounter(0) {
+MobotixDI::MobotixDI(DET_BASE_ATTR attr) : CamDetector(attr), m_AlarmCounter(0), m_blCounterSeen(false) {
     m_PollIntervalMs = 1000;
     m_DetType = DET_TYPE_DI;
 }
 
 bool MobotixDI::IsTrig(int, char* buf, unsigned int len, int& value) {
-    return MobotixInput(buf, len, m_AlarmCounter, value);
+    return MobotixInput(buf, len, m_AlarmCounter, m_blCounterSeen, value);
 }
 
 int MobotixDI::DetMain() {

@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <string>
@@ -343,6 +344,12 @@ TEST(CamSimFaults, EachSwitchAsTheClientSeesIt) {
              EXPECT_EQ(BodyOf(raw), kBody);
          }},
         {kFaultRefuse, [](const std::string& raw) { EXPECT_EQ(raw, ""); }},
+        {kFaultCloseAtOnce,
+         [](const std::string& raw) {
+             EXPECT_EQ(raw.compare(0, 12, "HTTP/1.1 200"), 0) << raw;
+             EXPECT_NE(raw.find("Connection: close"), std::string::npos) << raw;
+             EXPECT_EQ(BodyOf(raw), "");
+         }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(FaultName(c.fault));
@@ -490,6 +497,37 @@ TEST(CamSimStream, CloseMidCutsAPartAndEndsTheStream) {
     while (g_StreamsEnded.load() == 0) s.sim->WaitChange(0, 10);
 }
 
+// Close-at-once ends a stream with its head; short-records sends the
+// records of a record family one byte short.
+TEST(CamSimStream, CloseAtOnceAndShortRecords) {
+    g_StreamsEnded = 0;
+    Sim s(&StreamHandler);
+    s.sim->SetFault(kFaultCloseAtOnce, true);
+    const std::string raw = Get(s.sim->Port(), "/stream");
+    EXPECT_NE(raw.find("multipart/mixed; boundary=b"), std::string::npos) << raw;
+    EXPECT_EQ(BodyOf(raw), "");
+
+    Config cfg;
+    cfg.api = "everfocus";
+    CamSim ever(cfg);
+    std::string error;
+    ASSERT_TRUE(ever.Start(error)) << error;
+    ever.SetFault(kFaultShortRecords, true);
+    int fd = Connect(ever.Port());
+    ASSERT_GE(fd, 0);
+    const std::string req = "GET /PSIA/Custom/Everfocus/events HTTP/1.1\r\nHost: h\r\n\r\n";
+    send(fd, req.data(), req.size(), MSG_NOSIGNAL);
+    std::string got = ReadSome(fd, "\r\n\r\n");
+    const size_t body = got.find("\r\n\r\n") + 4;
+    got += ReadN(fd, body + 307 - std::min(got.size(), body + 307));
+    ever.SetMotion(true);  // written at once
+    got += ReadN(fd, 307);
+    ASSERT_GE(got.size(), body + 2 * 307);
+    // The second record starts 307 bytes in: its motion byte 56 is there.
+    EXPECT_EQ(1, got[body + 307 + 56]);
+    close(fd);
+}
+
 TEST(CamSimStream, StopEndsOpenStreams) {
     g_StreamsEnded = 0;
     Sim s(&StreamHandler);
@@ -564,6 +602,16 @@ TEST(CamSimRawPort, ActiLoginAndEventHeaders) {
     fd = Connect(sim.RawPort());
     ASSERT_GE(fd, 0);
     const std::string good = login("admin", "pw");
+    // Close-at-once: the login is answered, then the connection ends.
+    sim.SetFault(kFaultCloseAtOnce, true);
+    send(fd, good.data(), good.size(), MSG_NOSIGNAL);
+    EXPECT_EQ(std::string(128, '\0'), ReadN(fd, 128));
+    EXPECT_EQ("", ReadSome(fd));
+    close(fd);
+    sim.SetFault(kFaultCloseAtOnce, false);
+
+    fd = Connect(sim.RawPort());
+    ASSERT_GE(fd, 0);
     send(fd, good.data(), good.size(), MSG_NOSIGNAL);
     EXPECT_EQ(std::string(128, '\0'), ReadN(fd, 128));
     sim.SetMotion(true);

@@ -135,8 +135,9 @@ TEST(HttpClientPeer, BodyFramingAndEarlyClose) {
             EXPECT_EQ(0, end) << f.name;
         else
             EXPECT_LT(end, 0) << f.name;
-        char b[4];
+        char b[4] = "old";
         EXPECT_LT(c.ReadToLineEnd(b, sizeof(b)), 0) << f.name << ": nothing after the end";
+        EXPECT_STREQ("old", b) << f.name << ": a failed read leaves the buffer";
     }
 }
 

@@ -187,8 +187,9 @@ TEST(OXSocket, CloseBeforeAnyByte) {
     ScriptedPeer peer(PeerScript{PeerStep::Close()});
     OXSocket s("127.0.0.1", peer.Port(), 5, false);
     ASSERT_EQ(0, s.Connect());
-    char buf[16];
+    char buf[16] = "kept";
     EXPECT_LT(s.ReadToLineEnd(buf, sizeof(buf)), 0);
+    EXPECT_STREQ("kept", buf);
     EXPECT_EQ(0, s.ReadData(buf, sizeof(buf)));
 }
 

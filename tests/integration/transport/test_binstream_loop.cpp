@@ -1,7 +1,7 @@
 // The binary- and line-stream loop's real thread against scripted cameras on
 // loopback: the failure budget from the time-out, the empty-line limit, short
-// records, the connect back-off, overlong lines, and one Dahua stream shared
-// by motion, inputs and tampering.
+// records, the connect and reconnect back-offs, overlong lines, lines that
+// cannot be read, and one Dahua stream shared by motion, inputs and tampering.
 #include <gtest/gtest.h>
 #include <string.h>
 
@@ -9,6 +9,8 @@
 #include <atomic>
 #include <deque>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <utility>
@@ -17,6 +19,7 @@
 #include "camdet/api/entrypoints.h"
 #include "camdet/factory/detfactory.h"
 #include "camdet/transport/binstreamdetector.h"
+#include "camdet/vendors/binvendordetector.h"
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/scriptedpeer.h"
 #include "tests/fixtures/testsupport.h"
@@ -281,9 +284,11 @@ TEST(BinStreamLoop, DahuaKindsShareOneStream) {
     rig.buf.SetListener([&](bool t, int) { sawMotion = sawMotion || t; });
     rig.bufMap.SetListener([&](int port, bool t, int) { sawInput2 = sawInput2 || (port == 1 && t); });
     tdBuf.SetListener([&](bool t, int) { sawTamper = sawTamper || t; });
-    for (BRObjectBase* d : dets) {
-        ASSERT_NE(nullptr, d);
-        ASSERT_EQ(0, dynamic_cast<DetectorBase*>(d)->Start());
+    // The followers first: a follower not yet started when the owner reads
+    // is reported quiet, and the capture comes at once.
+    for (auto it = dets.rbegin(); it != dets.rend(); ++it) {
+        ASSERT_NE(nullptr, *it);
+        ASSERT_EQ(0, dynamic_cast<DetectorBase*>(*it)->Start());
     }
     // The capture ends with every event stopped.
     ASSERT_TRUE(WaitFor([&] { return sawMotion && sawInput2 && sawTamper && !rig.buf.GetTrig() &&
@@ -354,4 +359,178 @@ TEST(BinStreamLoop, HeldMotionFromBeforeADropIsNotRaisedAgain) {
     auto fall = std::find(rise, v.end(), std::make_pair(false, 0));
     ASSERT_NE(fall, v.end());
     EXPECT_EQ(std::find(fall, v.end(), std::make_pair(true, 100)), v.end()) << "motion rose again after the drop";
+}
+
+// A camera that takes the stream and ends it at once, with nothing or with
+// one line, is asked again after 1 s, doubling up to 30 s on the detector's
+// clock, never more often; one that gives no answer at all keeps the connect
+// pause of 1 s.
+TEST(BinStreamLoop, StreamsThatEndAtOnceAreReopenedAfterADoublingPause) {
+    const std::vector<int64_t> doubling = {1000, 2000, 4000, 8000, 16000, 30000, 30000};
+    struct Case {
+        const char* name;
+        __tag_BIN_STREAM_TYPE type;
+        PeerScript script;
+        std::vector<int64_t> waits;
+    };
+    const Case cases[] = {
+        {"HTTP lines: the head, then the close", BIN_STREAM_HTTP_LINE,
+         {PeerStep::RecvRequest(), PeerStep::Send(kHead), PeerStep::Close()}, doubling},
+        {"HTTP lines: one line, then the close", BIN_STREAM_HTTP_LINE,
+         {PeerStep::RecvRequest(), PeerStep::Send(std::string(kHead) + "ALARM\n"), PeerStep::Close()}, doubling},
+        {"HTTP records: the head, then the close", BIN_STREAM_HTTP_RECORD,
+         {PeerStep::RecvRequest(), PeerStep::Send(kHead), PeerStep::Close()}, doubling},
+        {"TCP lines: accepted and closed", BIN_STREAM_SOCKET_LINE, {PeerStep::Close()}, doubling},
+        {"HTTP: no answer", BIN_STREAM_HTTP_LINE, {PeerStep::RecvRequest(), PeerStep::Close()},
+         std::vector<int64_t>(7, 1000)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        camtest::FakeClock clock;
+        ScriptedPeer peer(c.script);
+        CameraRig rig;
+        rig.UseClock(clock);
+        rig.med.httpPort = peer.Port();
+        rig.api.OverrideDetPort(peer.Port());
+        StreamProbe det(rig.Attr(), c.type, 8, 1);
+        StopOnExit stop(det);
+        ASSERT_EQ(det.Start(), 0);
+        ASSERT_TRUE(WaitFor([&] { return clock.Waits().size() >= c.waits.size(); }, 10000));
+        det.Stop();
+        const std::vector<int64_t> waits = clock.Waits();
+        EXPECT_EQ(c.waits, std::vector<int64_t>(waits.begin(), waits.begin() + (long)c.waits.size()));
+        // No connection without a pause before it.
+        EXPECT_LE(peer.Connections(), (int)waits.size() + 1);
+    }
+}
+
+// A stream that ran (a minute on the detector's clock) is opened again at
+// once when it ends; one that then ends at once waits 1 s.
+TEST(BinStreamLoop, AStreamThatRanIsReopenedAtOnce) {
+    camtest::FakeClock clock(camtest::FakeClock::MANUAL);
+    const std::string line = std::string(kHead) + "ALARM\n";
+    ScriptedPeer peer({{PeerStep::RecvRequest(), PeerStep::Send(line), PeerStep::Hold(), PeerStep::Close()},
+                       {PeerStep::RecvRequest(), PeerStep::Send(line), PeerStep::Close()},
+                       StreamThenStall("ALARM\n")});
+    CameraRig rig;
+    rig.UseClock(clock);
+    rig.med.httpPort = peer.Port();
+    StatusHistory log;
+    log.Attach(rig.buf);
+    StreamProbe det(rig.Attr(), BIN_STREAM_HTTP_LINE, 64, 1);
+    StopOnExit stop(det);
+    ASSERT_EQ(det.Start(), 0);
+    ASSERT_TRUE(WaitFor([&] { return log.Count() >= 1; }, 10000));
+    clock.Advance(60000);
+    peer.Release();
+    // The clock does not move: a pause would hold the second connection back.
+    EXPECT_TRUE(WaitFor([&] { return peer.Connections() >= 2; }, 10000));
+    ASSERT_TRUE(clock.WaitForBlocked(1));
+    EXPECT_EQ(std::vector<int64_t>{1000}, clock.Waits());
+    clock.Advance(1000);
+    EXPECT_TRUE(WaitFor([&] { return peer.Connections() >= 3; }, 10000));
+    det.Stop();
+}
+
+// LevelOne GR4 sends a motion line every 4 s and the read time-out is 3 s:
+// the time-out in between evaluates the last line again, through the real
+// socket reader, so the motion holds (motion and inputs alike).
+TEST(BinStreamLoop, LevelOneGr4LinesFourSecondsApartDoNotFlap) {
+    const std::string line = "EV,5A$123456009001\r\n";
+    ScriptedPeer peer(PeerScript{PeerStep::Send(line), PeerStep::Pause(4000), PeerStep::Send(line), PeerStep::Stall()});
+    CameraRig rig;
+    rig.cap.SetDICnt(1);
+    rig.api.OverrideDetPort(peer.Port());
+    StatusHistory md, di;
+    md.Attach(rig.buf);
+    di.Attach(rig.bufMap);
+    LevelOneGr4MD mdDet(rig.Attr());
+    LevelOneGr4DI diDet(rig.Attr(true));
+    StopOnExit stopMd(mdDet), stopDi(diDet);
+    // The follower first: the camera sends its first line at once.
+    ASSERT_EQ(0, diDet.Start());
+    ASSERT_EQ(0, mdDet.Start());
+    // The line, the time-out, the next line.
+    ASSERT_TRUE(WaitFor([&] { return md.Count() >= 3 && di.Port(0).size() >= 3; }, 10000));
+    mdDet.Stop();
+    diDet.Stop();
+    const Statuses m = md.Get();
+    const Statuses d = di.Port(0);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(std::make_pair(true, 90), m[i]) << i;
+        EXPECT_EQ(std::make_pair(true, 0), d[i]) << i;
+    }
+}
+
+// A line with a value cut by a NUL, or a line that is not one of the
+// camera's, carries nothing: the status stays as it was ("no data"), and the
+// lines after it count again.
+TEST(BinStreamLoop, LinesThatCannotBeReadKeepTheStatus) {
+    SharingReset sharing;
+    struct Case {
+        const char* name;
+        bool tcp;
+        std::string body;
+        std::function<BinStreamDetector*(CameraRig&)> make;
+        Statuses want;
+    };
+    const Case cases[] = {
+        {"D-Link md1 cut by a NUL", false, std::string("md1=on\nmd1=o") + '\0' + "n\nmd1=off\nmd1=on\n",
+         [](CameraRig& r) { return new DLinkMD(r.Attr()); }, {{true, 100}, {false, 0}, {true, 100}}},
+        {"LILIN input cut by a NUL", false,
+         std::string("AlarmInputDetect=1\r\nAlarmInputDetect=") + '\0' +
+             "1\r\nAlarmInputDetect=0\r\nAlarmInputDetect=1\r\n",
+         [](CameraRig& r) { return new LilinV2DI(r.Attr(true)); }, {{true, 100}, {false, 0}, {true, 100}}},
+        {"GR4 garbage line", true, "EV,5A$123456009000\r\ngarbage\r\nEV,00$123456009000\r\nEV,5A$123456009000\r\n",
+         [](CameraRig& r) { return new LevelOneGr4MD(r.Attr()); }, {{true, 90}, {false, 0}, {true, 90}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SharingReset::Clear();
+        ScriptedPeer peer(c.tcp ? PeerScript{PeerStep::Send(c.body), PeerStep::Stall()} : StreamThenStall(c.body));
+        CameraRig rig;
+        rig.cap.SetDICnt(1);
+        rig.med.httpPort = peer.Port();
+        rig.api.OverrideDetPort(peer.Port());
+        StatusHistory log;
+        log.Attach(rig.buf);
+        log.Attach(rig.bufMap);
+        std::unique_ptr<BinStreamDetector> det(c.make(rig));
+        const bool input = det->GetDetType() == DET_TYPE_DI;
+        auto got = [&] { return input ? log.Port(0) : log.Get(); };
+        StopOnExit stop(*det);
+        ASSERT_EQ(0, det->Start());
+        ASSERT_TRUE(WaitFor([&] { return got().size() >= c.want.size(); }, 10000));
+        det->Stop();
+        const Statuses all = got();
+        EXPECT_EQ(c.want, Statuses(all.begin(), all.begin() + (long)c.want.size()));
+    }
+}
+
+// EverFocus records one byte short: the record that does not come whole
+// (its last byte only with the next record, a second later) resets the
+// stream, which starts again on a record boundary.
+TEST(BinStreamLoop, EverFocusShortRecordResetsTheStream) {
+    camtest::FakeClock clock;
+    SharingReset sharing;
+    std::string motion(308, '\0');
+    motion[56] = 1;
+    const std::string shortRecord = motion.substr(0, 307);
+    ScriptedPeer peer({{PeerStep::RecvRequest(), PeerStep::Send(kHead + shortRecord), PeerStep::Pause(1200),
+                        PeerStep::Send(shortRecord), PeerStep::Stall()},
+                       StreamThenStall(motion)});
+    CameraRig rig;
+    rig.UseClock(clock);
+    rig.med.httpPort = peer.Port();
+    StatusHistory log;
+    log.Attach(rig.buf);
+    EverFocusMD det(rig.Attr());
+    StopOnExit stop(det);
+    ASSERT_EQ(0, det.Start());
+    ASSERT_TRUE(WaitFor([&] { return log.Count() >= 2; }, 10000));
+    det.Stop();
+    const Statuses md = log.Get();
+    EXPECT_EQ(std::make_pair(false, 0), md[0]);  // the short record's reset, not a misread record
+    EXPECT_EQ(std::make_pair(true, 100), md[1]);  // the whole record on the new connection
+    EXPECT_EQ(2, peer.Connections());
 }

@@ -15,6 +15,7 @@
 #include "host/net/recorderservices.h"
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/scriptedpeer.h"
+#include "tests/fixtures/testsupport.h"
 
 using camtest::PeerScript;
 using camtest::PeerStep;
@@ -36,15 +37,6 @@ std::string Part(const std::string& body) {
 
 const std::string kHead =
     "HTTP/1.1 200 OK\r\nContent-Type: multipart/mixed; boundary=boundary\r\nConnection: close\r\n\r\n";
-
-bool WaitFor(const std::function<bool()>& cond, int ms) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        if (cond()) return true;
-        usleep(2000);
-    }
-    return cond();
-}
 
 long RssKiB() {
     std::ifstream in("/proc/self/statm");
@@ -165,6 +157,71 @@ TEST(MultipartFaults, SilentCameraDoesNotBlockStop) {
     ASSERT_TRUE(WaitFor([&] { return peer.Connections() >= 1; }, 5000));
     EXPECT_TRUE(StopsWithin(det, 30));  // one read time-out (10 s) and the 1 s pause at most
     EXPECT_FALSE(cam.buf.GetTrig());
+}
+
+// A camera that takes the stream and ends it at once, with nothing or with
+// one part, is asked again after 1 s, doubling up to 30 s on the detector's
+// clock; one that gives no answer keeps the pause of 1 s. Either outage is
+// one log line, not one a try.
+TEST(MultipartFaults, StreamsThatEndAtOnceAreReopenedAfterADoublingPause) {
+    const std::vector<int64_t> doubling = {1000, 2000, 4000, 8000, 16000, 30000};
+    struct Case {
+        const char* name;
+        PeerScript script;
+        std::vector<int64_t> waits;
+    };
+    const Case cases[] = {
+        {"the head, then the close", {PeerStep::RecvRequest(), PeerStep::Send(kHead), PeerStep::Close()}, doubling},
+        {"one part, then the close",
+         {PeerStep::RecvRequest(), PeerStep::Send(kHead + Part(Alert("heartbeat.xml"))), PeerStep::Close()},
+         doubling},
+        {"no answer", {PeerStep::RecvRequest(), PeerStep::Close()}, std::vector<int64_t>(6, 1000)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResetSharing();
+        camtest::FakeClock clock;
+        LogCapture logs;
+        ScriptedPeer peer(c.script);
+        Camera cam(peer.Port(), clock);
+        HikVisionV3MD det(cam.Attr());
+        StopOnExit stop(det);
+        ASSERT_EQ(det.Start(), 0);
+        ASSERT_TRUE(WaitFor([&] { return clock.Waits().size() >= c.waits.size(); }, 10000));
+        EXPECT_TRUE(StopsWithin(det, 30));
+        const std::vector<int64_t> waits = clock.Waits();
+        EXPECT_EQ(c.waits, std::vector<int64_t>(waits.begin(), waits.begin() + (long)c.waits.size()));
+        EXPECT_LE(peer.Connections(), (int)waits.size() + 1);
+        const std::string text = logs.Text();
+        const size_t at = text.find("Stream 127.0.0.1:");
+        EXPECT_NE(std::string::npos, at);
+        EXPECT_EQ(std::string::npos, text.find("Stream 127.0.0.1:", at + 1)) << text;
+    }
+}
+
+// A stream that ran (a minute on the detector's clock) is opened again at
+// once when it ends; one that then ends at once waits 1 s.
+TEST(MultipartFaults, AStreamThatRanIsReopenedAtOnce) {
+    ResetSharing();
+    camtest::FakeClock clock(camtest::FakeClock::MANUAL);
+    const std::string part = kHead + Part(Alert("vmd_active.xml"));
+    ScriptedPeer peer(std::vector<PeerScript>{
+        {PeerStep::RecvRequest(), PeerStep::Send(part), PeerStep::Hold(), PeerStep::Close()},
+        {PeerStep::RecvRequest(), PeerStep::Send(part), PeerStep::Close()},
+        {PeerStep::RecvRequest(), PeerStep::Send(part), PeerStep::Stall()}});
+    Camera cam(peer.Port(), clock);
+    HikVisionV3MD det(cam.Attr());
+    StopOnExit stop(det);
+    ASSERT_EQ(det.Start(), 0);
+    ASSERT_TRUE(WaitFor([&] { return cam.Saw({{true, 100}}); }, 10000));
+    clock.Advance(60000);
+    peer.Release();
+    EXPECT_TRUE(WaitFor([&] { return peer.Connections() >= 2; }, 10000));
+    ASSERT_TRUE(clock.WaitForBlocked(1));
+    EXPECT_EQ(std::vector<int64_t>{1000}, clock.Waits());
+    clock.Advance(1000);
+    EXPECT_TRUE(WaitFor([&] { return peer.Connections() >= 3; }, 10000));
+    EXPECT_TRUE(StopsWithin(det, 30));
 }
 
 }  // namespace

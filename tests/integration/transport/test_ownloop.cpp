@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include <memory>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "tests/fixtures/fakenet.h"
 #include "tests/fixtures/scriptedpeer.h"
 #include "tests/fixtures/testsupport.h"
+#include "tests/fixtures/testutil.h"
 #include "tests/fixtures/statushistory.h"
 
 using camtest::PeerScript;
@@ -138,32 +140,139 @@ TEST(ActiLoop, ReconnectsAfterABrokenConnection) {
     EXPECT_EQ(std::make_pair(true, 100), md[3]);
 }
 
-// A login answered with garbage, or not at all (the socket time-out), is
-// retried once a second on the detector's clock; no motion is ever reported
-// and Stop returns.
+// A login answered with garbage, or not at all (the socket time-out), and a
+// camera nobody answers for, are retried once a second on the detector's
+// clock; no motion is ever reported, Stop returns, and the outage is logged
+// once, not once a try.
 TEST(ActiLoop, LoginAnsweredWithGarbageOrNeverIsRetried) {
-    for (bool answer : {true, false}) {
-        SCOPED_TRACE(answer ? "garbage" : "silence");
+    struct Case {
+        const char* name;
+        const char* logged;
+        PeerScript script;  // empty: nobody listens
+    };
+    const Case cases[] = {
+        {"garbage", "Login refused or not answered.",
+         {PeerStep::RecvUntil("secret"), PeerStep::Send(std::string(ACTI_LOGIN_SIZE, '\xff'))}},
+        {"silence", "Login refused or not answered.", {PeerStep::RecvUntil("secret"), PeerStep::Stall()}},
+        {"nobody listens", "Failed to connect", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         camtest::FakeClock clock;
         LogCapture logs;
-        PeerScript bad = {PeerStep::RecvUntil("secret")};
-        bad.push_back(answer ? PeerStep::Send(std::string(ACTI_LOGIN_SIZE, '\xff')) : PeerStep::Stall());
-        ScriptedPeer peer(bad);
+        std::unique_ptr<ScriptedPeer> peer;
+        if (!c.script.empty()) peer.reset(new ScriptedPeer(c.script));
         CameraRig rig;
         rig.UseClock(clock);
-        ActiRig(rig, peer.Port());
+        ActiRig(rig, peer ? peer->Port() : camtest::FreeLoopbackPort());
         StatusHistory log;
         log.Attach(rig.buf);
         ActiMD det(rig.Attr());
+        StopOnExit stop(det);
         ASSERT_EQ(0, det.Start());
-        ASSERT_TRUE(WaitFor([&] { return peer.Connections() >= 3; }, 10000));
+        ASSERT_TRUE(WaitFor([&] { return clock.Waits().size() >= 3; }, 10000));
         det.Stop();
         for (const auto& s : log.Get()) EXPECT_FALSE(s.first);
         const std::vector<int64_t> waits = clock.Waits();
-        ASSERT_GE(waits.size(), 2u);
         EXPECT_EQ(1000, waits[0]);
-        EXPECT_NE(std::string::npos, logs.Text().find("Login refused or not answered."));
-        EXPECT_EQ(std::string::npos, logs.Text().find("secret"));
+        EXPECT_EQ(1000, waits[2]);
+        const std::string text = logs.Text();
+        const size_t at = text.find(c.logged);
+        EXPECT_NE(std::string::npos, at);
+        EXPECT_EQ(std::string::npos, text.find(c.logged, at + 1)) << text;
+        EXPECT_EQ(std::string::npos, text.find("secret"));
+    }
+}
+
+// A camera that logs the detector in and ends the connection at once (or
+// after one header) is connected again after 1 s, doubling up to 30 s on the
+// detector's clock: never a new login at network speed.
+TEST(ActiLoop, ConnectionsThatEndAtOnceAreRetriedAfterADoublingPause) {
+    const std::vector<int64_t> doubling = {1000, 2000, 4000, 8000, 16000, 30000};
+    for (const PeerScript& script : {Concat(Login(), {PeerStep::Close()}),
+                                     Concat(Login(), {PeerStep::Send(kMotion), PeerStep::Close()})}) {
+        camtest::FakeClock clock;
+        ScriptedPeer peer(script);
+        CameraRig rig;
+        rig.UseClock(clock);
+        ActiRig(rig, peer.Port());
+        ActiMD det(rig.Attr());
+        StopOnExit stop(det);
+        ASSERT_EQ(0, det.Start());
+        ASSERT_TRUE(WaitFor([&] { return clock.Waits().size() >= doubling.size(); }, 10000));
+        det.Stop();
+        const std::vector<int64_t> waits = clock.Waits();
+        EXPECT_EQ(doubling, std::vector<int64_t>(waits.begin(), waits.begin() + (long)doubling.size()));
+        EXPECT_LE(peer.Connections(), (int)waits.size() + 1);
+    }
+}
+
+// A connection that ran (a minute on the detector's clock) is rebuilt at
+// once when the camera ends it; one that then ends at once waits 1 s.
+TEST(ActiLoop, AConnectionThatRanIsRebuiltAtOnce) {
+    camtest::FakeClock clock(camtest::FakeClock::MANUAL);
+    ScriptedPeer peer({Concat(Login(), {PeerStep::Send(kMotion), PeerStep::Hold(), PeerStep::Close()}),
+                       Concat(Login(), {PeerStep::Close()}), Concat(Login(), {PeerStep::Stall()})});
+    CameraRig rig;
+    rig.UseClock(clock);
+    ActiRig(rig, peer.Port());
+    ActiMD det(rig.Attr());
+    StopOnExit stop(det);
+    ASSERT_EQ(0, det.Start());
+    ASSERT_TRUE(WaitFor([&] { return rig.buf.GetTrig(); }, 10000));
+    clock.Advance(60000);
+    peer.Release();
+    EXPECT_TRUE(WaitFor([&] { return peer.Connections() >= 2; }, 10000));
+    ASSERT_TRUE(clock.WaitForBlocked(1));
+    EXPECT_EQ(std::vector<int64_t>{1000}, clock.Waits());
+    clock.Advance(1000);
+    EXPECT_TRUE(WaitFor([&] { return peer.Connections() >= 3; }, 10000));
+    det.Stop();
+}
+
+// A payload is skipped whole, however long: the header after a 257-byte
+// payload is read as one, and a payload whose tail looks like a motion header
+// does not report motion.
+TEST(ActiLoop, PayloadsAreSkippedWhole) {
+    camtest::FakeClock clock;
+    const std::string longPayload = Le32s({0, 0x20001, 257}) + std::string(257, 'p');
+    const std::string craftedTail = Le32s({0, 0x20001, 256 + 12}) + std::string(256, 'p') + kMotion;
+    ScriptedPeer peer(
+        Concat(Login(), {PeerStep::Send(craftedTail + kOther + longPayload + kMotion), PeerStep::Stall()}));
+    CameraRig rig;
+    rig.UseClock(clock);
+    ActiRig(rig, peer.Port());
+    StatusHistory log;
+    log.Attach(rig.buf);
+    ActiMD det(rig.Attr());
+    StopOnExit stop(det);
+    ASSERT_EQ(0, det.Start());
+    ASSERT_TRUE(WaitFor([&] { return log.Count() >= 4; }, 5000));
+    det.Stop();
+    const Statuses md = log.Get();
+    const Statuses want = {{false, 0}, {false, 0}, {false, 0}, {true, 100}};
+    EXPECT_EQ(want, Statuses(md.begin(), md.begin() + 4));
+    EXPECT_EQ(1, peer.Connections());
+}
+
+// A payload length no event has (negative, 2^31 read as signed, or absurdly
+// long) means the stream is out of step: the connection is rebuilt instead of
+// reading on from an arbitrary place.
+TEST(ActiLoop, ImpossiblePayloadLengthsRebuildTheConnection) {
+    for (uint32_t len : {0xffffffffu, 0x80000000u, 0x7fffffffu}) {
+        SCOPED_TRACE(len);
+        camtest::FakeClock clock;
+        ScriptedPeer peer({Concat(Login(), {PeerStep::Send(Le32s({0, 0x20001, len}) + kMotion), PeerStep::Stall()}),
+                           Concat(Login(), {PeerStep::Send(kMotion), PeerStep::Stall()})});
+        CameraRig rig;
+        rig.UseClock(clock);
+        ActiRig(rig, peer.Port());
+        ActiMD det(rig.Attr());
+        StopOnExit stop(det);
+        ASSERT_EQ(0, det.Start());
+        ASSERT_TRUE(WaitFor([&] { return rig.buf.GetTrig(); }, 5000));
+        det.Stop();
+        EXPECT_EQ(2, peer.Connections()) << "the motion header after the bad one must not be read";
     }
 }
 
@@ -177,11 +286,13 @@ PeerScript Answer(const std::string& line) { return {PeerStep::RecvRequest(), Pe
 
 }  // namespace
 
-// Every poll is a new connection; a counter change (also backwards and
-// across the wrap) is an alarm, a failed poll is quiet and keeps the counter.
+// Every poll is a new connection; the first counter is the baseline, a
+// change (also backwards and across the wrap) is an alarm, a failed poll is
+// quiet and keeps the counter.
 TEST(MobotixLoop, CounterChangesAcrossPollsAndFailures) {
     camtest::FakeClock clock;
-    ScriptedPeer peer({Answer("ox_md_ima;alarmcounter=2147483647;"), Answer("ox_md_ima;alarmcounter=2147483647;"),
+    ScriptedPeer peer({Answer("ox_md_ima;alarmcounter=57;"), Answer("ox_md_ima;alarmcounter=2147483647;"),
+                       Answer("ox_md_ima;alarmcounter=2147483647;"),
                        {PeerStep::RecvRequest(), PeerStep::Send("HTTP/1.0 500 X\r\n\r\n")},
                        Answer("ox_md_ima;alarmcounter=-2147483648;"), Answer("ox_md_ima;alarmcounter=7;"),
                        Answer("ox_md_ima;alarmcounter=7;")});
@@ -193,23 +304,25 @@ TEST(MobotixLoop, CounterChangesAcrossPollsAndFailures) {
     rig.med.httpPort = peer.Port();
     MobotixMD det(rig.Attr());
     ASSERT_EQ(0, det.Start());
-    ASSERT_TRUE(WaitFor([&] { return log.Count() >= 6; }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return log.Count() >= 7; }, 10000));
     det.Stop();
     const std::vector<std::pair<bool, int> > md = log.Get();
-    const std::vector<std::pair<bool, int> > want = {{true, 100}, {false, 0}, {false, 0},
+    // The first answer's counter (57: the camera has counted before) is where
+    // counting starts, not an alarm.
+    const std::vector<std::pair<bool, int> > want = {{false, 0}, {true, 100}, {false, 0}, {false, 0},
                                                      {true, 100}, {true, 100}, {false, 0}};
-    EXPECT_EQ(want, Statuses(md.begin(), md.begin() + 6));
+    EXPECT_EQ(want, Statuses(md.begin(), md.begin() + 7));
     EXPECT_NE(std::string::npos, peer.Received(0).find("GET /control/event.jpg?output=alarmupdate HTTP/1.1"));
     // Paced by the poll interval on the detector's clock.
     for (int64_t w : clock.Waits()) EXPECT_LE(w, 1000);
 }
 
-// The first input tested in a pass absorbs the change; a failed poll resets
-// every input.
+// The first counter is the baseline; the first input tested in a pass absorbs
+// a change; a failed poll resets every input.
 TEST(MobotixLoop, InputsFromTheSignalInputList) {
     camtest::FakeClock clock;
-    ScriptedPeer peer({Answer("SI;alarmcounter=3;"), {PeerStep::RecvRequest(), PeerStep::Close()},
-                       Answer("SI;alarmcounter=3;")});
+    ScriptedPeer peer({Answer("SI;alarmcounter=3;"), Answer("SI;alarmcounter=4;"),
+                       {PeerStep::RecvRequest(), PeerStep::Close()}, Answer("SI;alarmcounter=4;")});
     CameraRig rig;
     rig.UseClock(clock);
     rig.cap.SetDICnt(2);
@@ -224,17 +337,41 @@ TEST(MobotixLoop, InputsFromTheSignalInputList) {
     ASSERT_EQ(0, det.Start());
     ASSERT_TRUE(WaitFor([&] {
         std::lock_guard<std::mutex> g(m);
-        return di.size() >= 6;
+        return di.size() >= 8;
     }, 10000));
     det.Stop();
     std::lock_guard<std::mutex> g(m);
-    const std::vector<std::pair<int, bool> > want = {{0, true}, {1, false}, {0, false}, {1, false},
-                                                     {0, false}, {1, false}};
-    EXPECT_EQ(want, (std::vector<std::pair<int, bool> >(di.begin(), di.begin() + 6)));
+    // The baseline, the change, the failed poll's reset, the same counter.
+    const std::vector<std::pair<int, bool> > want = {{0, false}, {1, false}, {0, true},  {1, false},
+                                                     {0, false}, {1, false}, {0, false}, {1, false}};
+    EXPECT_EQ(want, (std::vector<std::pair<int, bool> >(di.begin(), di.begin() + 8)));
     EXPECT_NE(std::string::npos, peer.Received(0).find("filter=SI"));
 }
 
-// The window set-up is read once; a camera that refuses it gets no polls.
+// A camera nobody answers for is polled on, quietly, and logged once, not
+// once a poll.
+TEST(MobotixLoop, AnUnreachableCameraIsLoggedOnce) {
+    camtest::FakeClock clock;
+    LogCapture logs;
+    CameraRig rig;
+    rig.UseClock(clock);
+    rig.med.httpPort = camtest::FreeLoopbackPort();
+    StatusHistory log;
+    log.Attach(rig.buf);
+    MobotixMD det(rig.Attr());
+    StopOnExit stop(det);
+    ASSERT_EQ(0, det.Start());
+    ASSERT_TRUE(WaitFor([&] { return log.Count() >= 3; }, 10000));
+    det.Stop();
+    for (const auto& s : log.Get()) EXPECT_FALSE(s.first);
+    const std::string text = logs.Text();
+    const size_t at = text.find("failed");
+    EXPECT_NE(std::string::npos, at);
+    EXPECT_EQ(std::string::npos, text.find("failed", at + 1)) << text;
+}
+
+// The window set-up is read once; a camera that refuses it gets no polls; a
+// region port that does not answer is logged once, not once a poll.
 TEST(LevelOneGr2Loop, WindowsAreReadOnceAndARefusalEndsTheThread) {
     camtest::FakeClock clock;
     ScriptedPeer peer({{PeerStep::RecvRequest(),
@@ -245,11 +382,17 @@ TEST(LevelOneGr2Loop, WindowsAreReadOnceAndARefusalEndsTheThread) {
     rig.UseClock(clock);
     rig.med.httpPort = peer.Port();
     rig.med.host = "127.0.0.1";
+    LogCapture logs;
     LevelOneGr2MD det(rig.Attr());
     det.Start();
     // The first poll's report comes after the windows were read.
-    ASSERT_TRUE(WaitFor([&] { return rig.buf.GetUpdateCount() >= 1; }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return rig.buf.GetUpdateCount() >= 3; }, 10000));
     det.Stop();
+    const std::string text = logs.Text();
+    const size_t at = text.find("Failed to connect");
+    if (at != std::string::npos) {
+        EXPECT_EQ(std::string::npos, text.find("Failed to connect", at + 1)) << text;
+    }
     EXPECT_NE(std::string::npos, peer.Received(0).find("GET /cgi-bin/admin/param?action=list&group=Motion"));
     EXPECT_EQ(1, det.GetMotionWindows()[0].blEnabled);
     EXPECT_EQ(40, det.GetMotionWindows()[0].threshold);

@@ -17,6 +17,7 @@ struct Step {
     std::string line;
     bool trig;
     int value;
+    bool noData = false;  // the test cannot read the line: the status is to stay
 };
 
 struct SeqCase {
@@ -48,8 +49,10 @@ void RunSequence(const SeqCase& c, int inputs = 12) {
         std::vector<char> buf(c.size + 1, 0);
         memcpy(buf.data(), c.steps[i].line.data(), std::min<size_t>(c.steps[i].line.size(), c.size));
         int value = 0;
+        st.noData = false;
         EXPECT_EQ(c.steps[i].trig, e->rule(st, c.port, buf.data(), c.size, value));
         EXPECT_EQ(c.steps[i].value, value);
+        EXPECT_EQ(c.steps[i].noData, st.noData);
     }
 }
 
@@ -117,16 +120,16 @@ TEST(BinVendorRules, DLinkFlagLinesTakePrecedenceOverLevelLines) {
 
 TEST(BinVendorRules, LilinAndLevelOneLines) {
     SeqCase gr4{"hexadecimal level before the last $ against key 3", "LevelOneGr4MD", -1,
-                {{"MD,5A$", true, 90}, {"xx$MD,32$", false, 50}, {"FF$", false, 255}, {"ZZ$", false, 0},
-                 {"no dollar", false, 0}, {"5$", false, 0}, {"A$", false, 0}}};
+                {{"MD,5A$", true, 90}, {"xx$MD,32$", false, 50}, {"FF$", false, 255}, {"ZZ$", false, 0, true},
+                 {"no dollar", false, 0, true}, {"5$", false, 0, true}, {"A$", false, 0, true}}};
     gr4.mdParam1 = 50;
     gr4.size = 64;
     SeqCase lowThreshold{"level 1 above a threshold of 0", "LevelOneGr4MD", -1, {{"..01$", true, 1}}};
     lowThreshold.size = 64;
     // The bytes at +7 and +11 after the last "$" (here A5 and 04 or 05).
     SeqCase di{"input bits differ after the last $", "LevelOneGr4DI", 2,
-               {{"$123456A59004", true, 0}, {"$123456A59005", false, 0}, {"$123456A5900", false, 0},
-                {"$x$123456A59004", true, 0}, {"$123456ZZ9004", false, 0}}};
+               {{"$123456A59004", true, 0}, {"$123456A59005", false, 0}, {"$123456A5900", false, 0, true},
+                {"$x$123456A59004", true, 0}, {"$123456ZZ9004", false, 0, true}, {"garbage", false, 0, true}}};
     di.size = 64;
     const SeqCase lilin[] = {
         {"AlarmInputDetect holds for every port", "LilinV2DI", 3,

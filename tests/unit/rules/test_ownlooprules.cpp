@@ -65,14 +65,17 @@ TEST(ActiRules, EventHeaderWithAndWithoutPayload) {
         std::vector<unsigned char> bytes;
         bool read;
         bool motion;
-        unsigned int payload;
+        int32_t skip;  // -1: the stream is out of step
     };
     const Case cases[] = {
         {"motion, no payload", Le32s({0xdeadbeef, 0x10039, 0}), true, true, 0},
         {"motion with a payload", Le32s({0, 0x10039, 40}), true, true, 40},
         {"another event", Le32s({0, 0x10038, 0}), true, false, 0},
-        {"payload longer than read", Le32s({0, 0x10039, 100000}), true, true, 256},
-        {"negative payload length", Le32s({0, 0x10039, 0xffffffffu}), true, true, 0},
+        {"a payload of 257 bytes", Le32s({0, 0x10039, 257}), true, true, 257},
+        {"the longest payload", Le32s({0, 0x10039, ACTI_MAX_PAYLOAD}), true, true, ACTI_MAX_PAYLOAD},
+        {"longer than any event's", Le32s({0, 0x10039, ACTI_MAX_PAYLOAD + 1}), true, true, -1},
+        {"negative payload length", Le32s({0, 0x10039, 0xffffffffu}), true, true, -1},
+        {"2^31", Le32s({0, 0x10039, 0x80000000u}), true, true, -1},
         {"short header", Le32s({0, 0x10039}), false, false, 0},
         {"long header", Le32s({0, 0x10039, 0, 0}), false, false, 0},
     };
@@ -84,7 +87,7 @@ TEST(ActiRules, EventHeaderWithAndWithoutPayload) {
         int value = -1;
         EXPECT_EQ(c.motion, ActiIsMotion(h, ACTI_MOTION_EVENT, value));
         EXPECT_EQ(c.motion ? 100 : 0, value);
-        EXPECT_EQ(c.payload, ActiPayloadToRead(h));
+        EXPECT_EQ(c.skip, ActiPayloadToSkip(h));
     }
 }
 
@@ -94,19 +97,21 @@ TEST(MobotixRules, CounterChangesAreAlarmsWhicheverWayTheyGo) {
         bool alarm;
         int32_t counter;  // after the line
     };
-    // The first answer after start is an alarm whenever its counter is not 0;
-    // a counter going back or wrapping is an alarm too.
+    // The first counter read is the baseline (57: the camera counted before
+    // the detector started); a counter going back or wrapping is an alarm too.
     const Case seq[] = {
-        {"ox_md_ima;alarmcounter=0;", false, 0},  {"alarmcounter=5;", true, 5},
+        {"no counter here", false, 0},            {"ox_md_ima;alarmcounter=57;", false, 57},
+        {"alarmcounter=5;", true, 5},
         {"alarmcounter=5;", false, 5},            {"alarmcounter=3;", true, 3},
         {"no counter here", false, 3},            {"alarmcounter=2147483647;", true, 2147483647},
         {"alarmcounter=-2147483648;", true, -2147483647 - 1}, {"alarmcounter=abc;", true, 0},
         {"xalarmcounter=9;", false, 0},
     };
     int32_t counter = 0;
+    bool seen = false;
     for (const Case& c : seq) {
         SCOPED_TRACE(c.line);
-        EXPECT_EQ(c.alarm, MobotixCounterRule(c.line, (unsigned int)strlen(c.line) + 1, counter));
+        EXPECT_EQ(c.alarm, MobotixCounterRule(c.line, (unsigned int)strlen(c.line) + 1, counter, seen));
         EXPECT_EQ(c.counter, counter);
     }
 }
@@ -118,18 +123,20 @@ TEST(MobotixRules, MotionCountersByModel) {
         bool trig;
     };
     const Case seq[] = {
-        // One counter on the M12/M22 models, whatever the line says.
-        {"M12D", "alarmcounter=1;", true},
-        {"M22M", "PI;alarmcounter=1;", false},
-        // Others: image motion and the PIR count apart.
-        {"M24M", "ox_md_ima;alarmcounter=2;", true},
-        {"M24M", "ox_md_ima;alarmcounter=2;", false},
-        {"M24M", "PI;alarmcounter=2;", true},
+        // One counter on the M12/M22 models, whatever the line says; its
+        // first reading is the baseline.
+        {"M12D", "alarmcounter=1;", false},
+        {"M22M", "PI;alarmcounter=2;", true},
+        // Others: image motion and the PIR count apart, each from its own baseline.
+        {"M24M", "ox_md_ima;alarmcounter=3;", true},
+        {"M24M", "ox_md_ima;alarmcounter=3;", false},
         {"M24M", "PI;alarmcounter=2;", false},
+        {"M24M", "PI;alarmcounter=4;", true},
+        {"M24M", "PI;alarmcounter=4;", false},
         {"M24M", "alarmcounter=9;", false},
-        {"M24M", "ox_md_ima,PI;alarmcounter=3;", true},
-        // The image counter took 3 and raised: the PIR counter was not looked at.
-        {"M24M", "PI;alarmcounter=3;", true},
+        {"M24M", "ox_md_ima,PI;alarmcounter=5;", true},
+        // The image counter took 5 and raised: the PIR counter was not looked at.
+        {"M24M", "PI;alarmcounter=5;", true},
     };
     MOBOTIX_COUNTERS c;
     for (const Case& s : seq) {
@@ -141,9 +148,11 @@ TEST(MobotixRules, MotionCountersByModel) {
     int value = -1;
     EXPECT_FALSE(MobotixMotion(nullptr, 1024, "M24M", c, value));
     int32_t in = 0;
-    EXPECT_TRUE(MobotixInput(Line("SI;alarmcounter=4;").data(), 1024, in, value));
+    bool seen = false;
+    EXPECT_FALSE(MobotixInput(Line("SI;alarmcounter=4;").data(), 1024, in, seen, value));
+    EXPECT_TRUE(MobotixInput(Line("SI;alarmcounter=5;").data(), 1024, in, seen, value));
     EXPECT_EQ(1, value);
-    EXPECT_FALSE(MobotixInput(Line("SI;alarmcounter=4;").data(), 1024, in, value));
+    EXPECT_FALSE(MobotixInput(Line("SI;alarmcounter=5;").data(), 1024, in, seen, value));
 }
 
 TEST(LevelOneGr2Rules, WindowParameterLines) {
@@ -264,6 +273,8 @@ TEST(StreamFifoRules, StarDotMotionBlockNearTheEnd) {
         {"only the last byte set", lastByteOnly, false},
         {"a flag 33 after the block is not its own", frame(300, 120, 33), false},
         {"short frame", frame(40, 32, 3), true},
+        {"the shortest frame: 35 bytes, the block at its start", frame(35, 32, 3), true},
+        {"35 bytes without a flag", frame(35, 32, 0), false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
