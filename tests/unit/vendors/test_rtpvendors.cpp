@@ -4,12 +4,14 @@
 // application data by kind, AVTECH's words for motion and every input.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "camdet/api/entrypoints.h"
+#include "camdet/vendors/jpgvendordetector.h"
 #include "camdet/vendors/rtpvendordetector.h"
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/rtppackets.h"
@@ -156,16 +158,30 @@ TEST(RtpVendors, VivotekApplicationDataByKind) {
     EXPECT_EQ(States({{false, 0}, {true, 100}, {false, 0}}), cam.watch.Of(DET_TYPE_TD));
 }
 
+// Over RTP and over JPEG alike.
 TEST(RtpVendors, VivotekLogsAKindWithoutATest) {
-    LogCapture log;
     SharingReset sharing;
     CameraRig rig;
-    VivotekMp4Detector det(rig.Attr(), VIVO_FUNC_GR_4, DET_TYPE_AD);
-    const std::string data = VivotekData(true, true, 70, true);
-    int value = -1;
-    EXPECT_FALSE(det.IsTrig(const_cast<char*>(data.data()), (unsigned int)data.size(), value));
-    EXPECT_EQ(0, value);
-    EXPECT_NE(std::string::npos, log.Text().find("CheckTrigValInAppData(): Unknown detection type 4\n"));
+    VivotekMp4Detector rtp(rig.Attr(), VIVO_FUNC_GR_4, DET_TYPE_AD);
+    VivotekJpgDetector jpg(rig.Attr(), true, VIVO_FUNC_GR_3, DET_TYPE_AD);
+    std::string data = VivotekData(true, true, 70, true);
+    const unsigned int n = (unsigned int)data.size();
+    struct {
+        const char* unit;
+        std::function<bool(int&)> test;
+    } cases[] = {
+        {"camdet/rtpvendordetector:", [&](int& v) { return rtp.IsTrig(&data[0], n, v); }},
+        {"camdet/jpgvendordetector:", [&](int& v) { return jpg.IsTrig(&data[0], n, v); }},
+    };
+    for (const auto& c : cases) {
+        LogCapture log;
+        int value = -1;
+        EXPECT_FALSE(c.test(value)) << c.unit;
+        EXPECT_EQ(0, value) << c.unit;
+        const std::string text = log.Text();
+        EXPECT_NE(std::string::npos, text.find(c.unit)) << text;
+        EXPECT_NE(std::string::npos, text.find("CheckTrigValInAppData(): Unknown detection type 4\n")) << text;
+    }
 }
 
 TEST(RtpVendors, AvtechMotionAndEveryInput) {
