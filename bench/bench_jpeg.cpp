@@ -1,8 +1,9 @@
 // JPEG-header cost: Detect on a 1080p frame that carries an Axis comment
 // segment (libjpeg reads the header only, the image data is never decoded),
-// beside a plain scan of the same bytes for the comment marker, and frames
-// per second through the stream FIFO to one Axis detector that feeds three
-// followers. Numbers only; nothing is asserted.
+// beside a plain scan of the same bytes for the comment marker; the cost of
+// hostile frames of empty comment segments (a camera's marker bomb); and
+// frames per second through the stream FIFO to one Axis detector that feeds
+// three followers. Numbers only; nothing is asserted.
 //
 //   bench_jpeg [--seconds 5]
 #include <stdio.h>
@@ -68,6 +69,30 @@ void DetectVersusScan(const std::vector<unsigned char>& frame, double seconds) {
            found);
 }
 
+// Frames that open with many empty comment segments before the Axis one.
+void MarkerBombs(const std::vector<unsigned char>& frame, double seconds) {
+    Probe det;
+    static const int ids[] = {0x0A, 0x03};
+    det.SetDataIds(ids, 2);
+    char* out = nullptr;
+    unsigned int cap = 0, len = 0;
+    printf("frames of empty comment segments, then the Axis one:\n");
+    for (size_t count : {(size_t)1000, (size_t)80000, (size_t)(8u << 20) / 4}) {
+        std::vector<unsigned char> bomb = frame;
+        camsim::AddEmptyComments(bomb, count);
+        long n = 0, ok = 0;
+        const double t0 = Now(), c0 = bench::CpuSeconds();
+        while (n == 0 || Now() - t0 < seconds / 3) {
+            ok += det.Detect((char*)bomb.data(), (unsigned int)bomb.size(), out, cap, len) == 0;
+            ++n;
+        }
+        const double cpu = bench::CpuSeconds() - c0;
+        printf("  %8zu segments (%7.2f MiB): %10.1f us CPU per frame, %s\n", count, bomb.size() / 1048576.0,
+               1e6 * cpu / n, ok ? "segment read" : "no data");
+    }
+    delete[] out;
+}
+
 void FifoFramesPerSecond(const std::vector<unsigned char>& frame, double seconds) {
     bench::ResetSharing();
     CamMediator med;
@@ -121,6 +146,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     DetectVersusScan(frame, seconds);
+    MarkerBombs(frame, seconds);
     FifoFramesPerSecond(frame, seconds);
     return 0;
 }

@@ -23,13 +23,6 @@ std::mutex g_PathMutex;
 std::string g_LogPath = OX_LOG_PATH;
 std::atomic<BrellinOwned::OXLogSink> g_Sink{nullptr};
 
-// Used only while the file lock is held: every call opens the file anew, and
-// flocks on separate opens conflict within one process as well as across.
-// The mutex adds nothing to that; it shows the thread checker, which does not
-// see flock, that the writers take turns.
-char g_TimeBuf[128];
-std::mutex g_TimeBufMutex;
-
 std::string CurrentPath() {
     std::lock_guard<std::mutex> g(g_PathMutex);
     return g_LogPath;
@@ -163,14 +156,13 @@ void OXPrintf(const char* format, ...) {
             close(lockFd);
             continue;
         }
-        {
-            std::lock_guard<std::mutex> g(g_TimeBufMutex);
-            memset(g_TimeBuf, 0, sizeof(g_TimeBuf));
-            time_t now = time(nullptr);
-            struct tm tmv;
-            if (localtime_r(&now, &tmv)) strftime(g_TimeBuf, sizeof(g_TimeBuf), "%b %e %T", &tmv);
-            fputs(g_TimeBuf, fp);
-        }
+        // On the stack: the file lock orders writers, but a race detector
+        // cannot see a flock, and a shared buffer would gain nothing.
+        char timeBuf[128] = {0};
+        time_t now = time(nullptr);
+        struct tm tmv;
+        if (localtime_r(&now, &tmv)) strftime(timeBuf, sizeof(timeBuf), "%b %e %T", &tmv);
+        fputs(timeBuf, fp);
         fputc(' ', fp);
         va_list ap;
         va_start(ap, format);

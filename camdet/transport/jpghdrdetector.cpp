@@ -2,8 +2,12 @@
 
 #include <string.h>
 
+#include <algorithm>
 #include <new>
 
+#include <jerror.h>
+
+#include "camdet/core/streamloss.h"
 #include "dupfromox/oxdebuglog.h"
 #include "interface/hostservices.h"
 #include "interface/mediaunit.h"
@@ -11,8 +15,11 @@
 namespace {
 const char* const kSrc = "camdet/jpghdrdetector";
 const int kFirstFifoPos = 10001;
-const unsigned int kMarkerLimit = 0xFFFF;
 const int kFetchTimeoutSec = 10;
+// A frame with more APPn and comment segments than this is no camera's: it
+// is not parsed further (a frame of empty segments costs nothing to send).
+const int kMaxSegments = 1024;
+const int kFirstApp = 0xE0, kLastApp = 0xEF, kCom = 0xFE;
 const int kFetchMode = 1;
 const int kNoFrameSec = 10;
 const int kCopyFailSec = 3;
@@ -45,10 +52,12 @@ void JpgHdrDetector::SetDataIds(const int* ids, unsigned int cnt) {
     delete[] m_pDataIds;
     m_pDataIds = nullptr;
     m_DataIdCnt = 0;
+    m_Prefix.clear();
     if (!ids || cnt == 0) return;
     m_pDataIds = new int[cnt];
     memcpy(m_pDataIds, ids, cnt * sizeof(int));
     m_DataIdCnt = cnt;
+    m_Prefix.resize(cnt);
 }
 
 bool JpgHdrDetector::DetectDataId(jpeg_marker_struct*& m) {
@@ -64,11 +73,103 @@ bool JpgHdrDetector::DetectDataId(jpeg_marker_struct*& m) {
     return false;
 }
 
+namespace {
+
+// One header parse, reached by the segment reader through client_data.
+struct SEGMENT_SCAN {
+    JpgHdrDetector* det;
+    int wanted;
+    JOCTET* prefix;  // room for the data-id bytes
+    unsigned int prefixLen;
+    char** out;
+    unsigned int* cap;
+    unsigned int len;
+    int segments;
+    bool found;
+    bool noMem;
+};
+
+// Takes n bytes of the frame into dst (null: skips them). The source holds
+// the whole frame and supplies end-of-image markers past it, so this never
+// waits and never reads beyond the frame.
+void Take(j_decompress_ptr c, JOCTET* dst, size_t n) {
+    struct jpeg_source_mgr* src = c->src;
+    while (n > 0) {
+        if (src->bytes_in_buffer == 0 && (!(*src->fill_input_buffer)(c) || src->bytes_in_buffer == 0))
+            ERREXIT(c, JERR_INPUT_EMPTY);
+        const size_t k = std::min(n, src->bytes_in_buffer);
+        if (dst) {
+            memcpy(dst, src->next_input_byte, k);
+            dst += k;
+        }
+        src->next_input_byte += k;
+        src->bytes_in_buffer -= k;
+        n -= k;
+    }
+}
+
+// Reads every APPn and comment segment in place of libjpeg: only the wanted
+// one is kept, without saving the others in a list (which libjpeg walks to
+// its end for every segment it adds, quadratic in their count); the count of
+// segments is bounded and a stopped detector ends the parse.
+boolean ReadSegment(j_decompress_ptr c) {
+    SEGMENT_SCAN* scan = static_cast<SEGMENT_SCAN*>(c->client_data);
+    JOCTET head[2];
+    Take(c, head, 2);
+    const unsigned int total = ((unsigned int)head[0] << 8) | head[1];
+    if (total < 2) ERREXIT(c, JERR_BAD_LENGTH);
+    const unsigned int n = total - 2;
+    if (++scan->segments > kMaxSegments || BrellinOwned::IsWakeSignalled()) ERREXIT(c, JERR_TOO_LITTLE_DATA);
+    if (c->unread_marker != scan->wanted || scan->found || scan->noMem) {
+        Take(c, nullptr, n);
+        return TRUE;
+    }
+    const unsigned int pre = std::min(n, scan->prefixLen);
+    Take(c, scan->prefix, pre);
+    jpeg_marker_struct seg;
+    memset(&seg, 0, sizeof(seg));
+    seg.marker = (UINT8)scan->wanted;
+    seg.original_length = n;
+    seg.data_length = n;
+    seg.data = scan->prefix;
+    jpeg_marker_struct* m = &seg;
+    if (!scan->det->DetectDataId(m)) {
+        Take(c, nullptr, n - pre);
+        return TRUE;
+    }
+    // The first segment with the prefix is the one: without room for it there is none.
+    if (!Grow(*scan->out, *scan->cap, n)) {
+        scan->noMem = true;
+        Take(c, nullptr, n - pre);
+        return TRUE;
+    }
+    if (pre > 0) memcpy(*scan->out, scan->prefix, pre);
+    Take(c, reinterpret_cast<JOCTET*>(*scan->out) + pre, n - pre);
+    scan->len = n;
+    scan->found = true;
+    return TRUE;
+}
+
+}  // namespace
+
 int JpgHdrDetector::Detect(char* img, unsigned int len, char*& out, unsigned int& cap, unsigned int& payloadLen) {
     if (!img || len == 0) {
         OXLOG(kSrc, "Cam[%d]: Wrong parameters!\n", m_CamId);
         return -1;
     }
+    // libjpeg reads only APPn and comment segments through a reader of ours.
+    if (m_Marker != kCom && (m_Marker < kFirstApp || m_Marker > kLastApp)) return -1;
+    SEGMENT_SCAN scan;
+    scan.det = this;
+    scan.wanted = m_Marker;
+    scan.prefix = m_DataIdCnt ? &m_Prefix[0] : nullptr;
+    scan.prefixLen = m_DataIdCnt;
+    scan.out = &out;
+    scan.cap = &cap;
+    scan.len = 0;
+    scan.segments = 0;
+    scan.found = false;
+    scan.noMem = false;
     // Only plain data lives between setjmp and a jump back: nothing here
     // owns a resource that a long jump would skip.
     struct jpeg_decompress_struct cinfo;
@@ -78,20 +179,20 @@ int JpgHdrDetector::Detect(char* img, unsigned int len, char*& out, unsigned int
     if (setjmp(err.setjmp_buffer)) {
         jpeg_abort_decompress(&cinfo);
         jpeg_destroy_decompress(&cinfo);
-        return -1;
+        // The frame cannot be read (truncated, corrupt, a segment bomb): it
+        // says nothing, not "no event".
+        return kDetectNoFrame;
     }
+    cinfo.client_data = &scan;
     SetJpegSrcInfo(&cinfo, reinterpret_cast<unsigned char*>(img), len);
-    jpeg_save_markers(&cinfo, m_Marker, kMarkerLimit);
+    for (int code = kFirstApp; code <= kLastApp; ++code) jpeg_set_marker_processor(&cinfo, code, &ReadSegment);
+    jpeg_set_marker_processor(&cinfo, kCom, &ReadSegment);
     jpeg_read_header(&cinfo, TRUE);
 
-    jpeg_marker_struct* m = cinfo.marker_list;
     int rc = -1;
-    if (m && m->marker == m_Marker && (m_DataIdCnt == 0 || DetectDataId(m))) {
-        if (Grow(out, cap, m->data_length)) {
-            memcpy(out, m->data, m->data_length);
-            payloadLen = m->data_length;
-            rc = 0;
-        }
+    if (scan.found) {
+        payloadLen = scan.len;
+        rc = 0;
     }
     jpeg_abort_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
@@ -146,11 +247,17 @@ void JpgHdrDetector::UpdateDITrigger(char* payload, unsigned int len, int result
 namespace {
 
 // What both loops share: the payload buffer the followers read in place,
-// and the pacing of one frame per polling period.
+// the pacing of one frame per polling period, and when the stream is lost.
 class FrameSteps : public CamDetector::LoopSteps {
 public:
     FrameSteps(JpgHdrDetector& det, int periodMs, BrellinOwned::WakeUp* wake)
-        : m_Det(det), m_Timer(periodMs * 1000, wake, &det.GetClock()), m_Out(nullptr), m_Cap(0), m_Len(0), m_Result(-1) {}
+        : m_Det(det),
+          m_Timer(periodMs * 1000, wake, &det.GetClock()),
+          m_Loss(det.GetClock(), kFetchTimeoutSec * 1000),
+          m_Out(nullptr),
+          m_Cap(0),
+          m_Len(0),
+          m_Result(-1) {}
     ~FrameSteps() override { delete[] m_Out; }
     void Report(CamDetector* det) override {
         JpgHdrDetector* d = dynamic_cast<JpgHdrDetector*>(det);
@@ -159,13 +266,32 @@ public:
     void Pace() override { m_Timer.Delay(); }
 
 protected:
-    void Parse(char* img, unsigned int len) {
+    void Begin() {
+        m_Timer.BeginTiming();
+        m_Loss.Start();
+    }
+    // Parses one frame; whether it is to be reported. This is where a frame
+    // that is no data keeps the status: it is not reported, and only frames
+    // that can be read keep the stream from being lost.
+    bool Parse(char* img, unsigned int len) {
         m_Len = 0;
-        m_Result = (img && len) ? m_Det.Detect(img, len, m_Out, m_Cap, m_Len) : -1;
+        m_Result = (img && len) ? m_Det.Detect(img, len, m_Out, m_Cap, m_Len) : JpgHdrDetector::kDetectNoFrame;
+        if (m_Result == JpgHdrDetector::kDetectNoFrame) return Nothing();
+        m_Loss.Unit();
+        return true;
+    }
+    // A pass without a usable frame: reported (as a failed one) only when no
+    // usable frame came within the time-out, once.
+    bool Nothing() {
+        if (!m_Loss.NewlyLost()) return false;
+        m_Len = 0;
+        m_Result = -1;
+        return true;
     }
 
     JpgHdrDetector& m_Det;
     BrellinOwned::DelayTimer m_Timer;
+    StreamLoss m_Loss;
     char* m_Out;
     unsigned int m_Cap;
     unsigned int m_Len;
@@ -173,7 +299,8 @@ protected:
 };
 
 // Frames from the recorder's live-stream FIFO. An empty FIFO is not a
-// failure: the status stays and the next period asks again.
+// failure: the status stays and the next period asks again, until the
+// stream counts as lost.
 class FifoSteps : public FrameSteps {
 public:
     FifoSteps(JpgHdrDetector& det, const StreamFifoHandler& fifo, int camId, int periodMs, BrellinOwned::WakeUp* wake)
@@ -185,21 +312,21 @@ public:
             m_Det.ResetDetStatus();
             return false;
         }
-        m_Timer.BeginTiming();
+        Begin();
         return true;
     }
     bool Step() override {
         BRObjectBase* unit = m_Fifo.Call<BRObjectBase*, int>(STREAM_FIFO_FUNC_NEXT_UNIT, m_Pos);
-        if (!unit) return false;
+        if (!unit) return Nothing();
         MediaUnitHandler mu(unit);
         m_Pos = mu.Position();
         unsigned char* data = mu.Data();
         unsigned long len = mu.Length();
         // A unit beyond what one length can say is no frame of ours.
         const bool fits = FitsLength(len);
-        Parse(fits ? reinterpret_cast<char*>(data) : nullptr, fits ? (unsigned int)len : 0);
+        const bool report = Parse(fits ? reinterpret_cast<char*>(data) : nullptr, fits ? (unsigned int)len : 0);
         ReleaseMediaUnit(unit);
-        return true;
+        return report;
     }
 
 private:
@@ -226,7 +353,7 @@ public:
 
     bool Open() override {
         m_MF.Open(m_Path, m_Host, m_Port, m_User, m_Password, kFetchTimeoutSec, kFetchMode);
-        m_Timer.BeginTiming();
+        Begin();
         return true;
     }
     bool Step() override {
@@ -236,10 +363,9 @@ public:
             m_Det.SleepBySec(kBackoffSec);
             m_Len = 0;
             m_Result = -1;
-        } else {
-            Parse(m_Img, size);
+            return true;
         }
-        return true;
+        return Parse(m_Img, size);
     }
 
 private:

@@ -8,6 +8,7 @@
 #define CAMDET_JPGHDRDETECTOR_H
 
 #include <string>
+#include <vector>
 
 #include "camdet/core/eventdetector.h"
 #include "interface/jpegsource.h"
@@ -35,10 +36,15 @@ public:
     // Copies the payload of the wanted segment of one JPEG image (len bytes)
     // into out (capacity cap, grown to exactly the payload size when too
     // small, never shrunk; cap 0 after a failed allocation); payloadLen is
-    // its length. 0 on success; -1 for bad arguments, a libjpeg error (not a
-    // JPEG, truncated or corrupt header), no such segment, no segment with
-    // the data-id prefix, or no memory. Never reads beyond len.
+    // its length. 0 on success; -1 for bad arguments, no such segment, no
+    // segment with the data-id prefix, or no memory; kDetectNoFrame when the
+    // bytes are no readable frame header (not a JPEG, truncated or corrupt,
+    // more than a camera's count of segments) or the detector is stopping.
+    // Never reads beyond len; the cost is linear in len.
     int Detect(char* img, unsigned int len, char*& out, unsigned int& cap, unsigned int& payloadLen);
+    // A frame that cannot be read is no data: the loops leave the status as
+    // it is (a camera's truncated frame must not read as "no motion").
+    static constexpr int kDetectNoFrame = -2;
     // From m on, the first saved segment whose payload begins with the
     // data-id bytes (the first one when there are none); m points to it.
     bool DetectDataId(jpeg_marker_struct*& m);
@@ -48,7 +54,9 @@ public:
     int FetchImage(char*& buf, unsigned int& cap, unsigned int& size);
     // Reports one payload read with result (Detect's): the vendor test while
     // running and result 0, else the status cleared. Called by the owner for
-    // itself and, under m_Lock, for its followers.
+    // itself and, under m_Lock, for its followers; the loops do not call it
+    // for a frame that is no data (kDetectNoFrame), and call it with -1 once
+    // no usable frame came within the time-out (the stream is lost).
     void UpdateTrigger(char* payload, unsigned int len, int result);
     void UpdateDITrigger(char* payload, unsigned int len, int result);
 
@@ -65,6 +73,7 @@ protected:
     int m_Marker;
     unsigned int m_DataIdCnt;
     int* m_pDataIds;
+    std::vector<unsigned char> m_Prefix;  // a candidate's first m_DataIdCnt bytes
     MFHandler m_MFHandler;
 };
 

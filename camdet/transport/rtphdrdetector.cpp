@@ -31,21 +31,26 @@ public:
     bool Step() override {
         m_Len = 0;
         m_Result = m_Det.FetchExtData(m_Buf, m_Cap, m_Len, m_Fetch, m_blShared);
-        if (m_Result == RET_RTPHDR_OK || m_Result == RET_RTPHDR_NO_DATA) return true;
-        // Nothing to report; an own fetcher gets its session dropped and a
-        // back-off before the pass pause.
-        if (!m_blShared) {
-            m_Fetch.FetchFailed();
-            m_Det.SleepBySec(RtpHdrDetector::kOwnFailSec);
-        }
-        return false;
+        const bool lost = RtpHdrDetector::IsStreamLost(m_Result, m_blShared);
+        const bool wasLost = m_blLost;
+        m_blLost = lost;
+        if (lost) return !wasLost;  // reported once, when it happens
+        return m_Result == RET_RTPHDR_OK;
     }
     void Report(CamDetector* det) override {
         RtpHdrDetector* d = dynamic_cast<RtpHdrDetector*>(det);
-        if (d) d->UpdateTrigger(m_Buf, m_Len, m_Result);
+        if (!d) return;
+        if (m_blLost) d->ResetDetStatus();
+        else d->UpdateTrigger(m_Buf, m_Len, m_Result);
     }
-    // An own fetcher's wait paces packets with data; the shared one is only sampled.
+    // An own fetcher's wait paces packets with data; the shared one is only
+    // sampled. After a failed own fetch the session is dropped and a back-off
+    // comes before the pass pause.
     void Pace() override {
+        if (!m_blShared && (m_Result == RET_RTPHDR_FAIL || m_Result == RET_RTPHDR_NO_MEM)) {
+            m_Fetch.FetchFailed();
+            m_Det.SleepBySec(RtpHdrDetector::kOwnFailSec);
+        }
         if (m_blShared || m_Result != RET_RTPHDR_OK) m_Det.PauseMs(RtpHdrDetector::kPassPauseMs);
     }
     void Close() override {
@@ -65,6 +70,7 @@ private:
     unsigned int m_Cap = 0;
     unsigned int m_Len = 0;
     __tag_RET_RTPHDR m_Result = RET_RTPHDR_FAIL;
+    bool m_blLost = false;
 };
 
 }  // namespace
@@ -78,6 +84,13 @@ bool RtpHdrDetector::IsTrig(char*, unsigned int, int&) { return false; }
 bool RtpHdrDetector::IsTrig(int, char*, unsigned int, int&) { return false; }
 
 bool RtpHdrDetector::IsShareFetcher(const std::string& path, int port) { return path.empty() && port == 0; }
+
+bool RtpHdrDetector::IsStreamLost(__tag_RET_RTPHDR result, bool shared) {
+    // The fetcher applies the time-out: it fails (own) or holds no current
+    // extension (shared: the copy fails, a bounded read finds none) once the
+    // camera sent nothing of use for that long, or its stream broke.
+    return result == RET_RTPHDR_FAIL || (shared && result == RET_RTPHDR_NO_DATA);
+}
 
 int RtpHdrDetector::DetMain() {
     ExtSteps steps(*this);
@@ -101,7 +114,7 @@ bool RtpHdrDetector::OpenFetcher(RtpFetchHandler& h, bool& shared, BRObjectBase*
         const std::string password = m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_PASSWORD);
         const std::string arg = m_Attr.pCamApi ? m_Attr.pCamApi->GetRtpFetchArg() : std::string();
         own = RtpFetchFactory(host, port, path, user, password, kOwnOverUdp, arg, kOwnMediaVideo, kOwnKeepAlive,
-                              kOwnTimeoutSec);
+                              kOwnTimeoutSec, &Services());
         h = RtpFetchHandler(own);
         shared = false;
     }
@@ -154,11 +167,15 @@ void RtpHdrDetector::UpdateTrigger(char* data, unsigned int len, __tag_RET_RTPHD
     m_Attr.evtBufHdl.SetStatus(trig, value);
 }
 
-void RtpHdrDetector::UpdateDITrigger(char* data, unsigned int len, __tag_RET_RTPHDR) {
+void RtpHdrDetector::UpdateDITrigger(char* data, unsigned int len, __tag_RET_RTPHDR result) {
     if (!IsActivated()) {
         ResetDIDetStatus();
         return;
     }
+    // Not re-evaluated over an empty extension: a packet without one (most
+    // packets of a frame) does not say the inputs went quiet, or they would
+    // flap between the camera's extensions.
+    if (result != RET_RTPHDR_OK) return;
     int value = 0;
     for (int port = 0; port < m_DICnt; ++port) {
         const bool trig = IsTrig(port, data, len, value);

@@ -44,11 +44,14 @@ public:
 
     // True exactly for an empty path with port 0.
     static bool IsShareFetcher(const std::string& path, int port);
+    // Whether a fetch's result says the stream is lost: every kind and input
+    // is then reported (false, 0), once, until an extension comes again.
+    static bool IsStreamLost(__tag_RET_RTPHDR result, bool shared);
 
-    // Reports one fetch (RET_RTPHDR_OK or RET_RTPHDR_NO_DATA) for this
-    // detector. Stopped: the status is cleared. Whole-camera kinds report only
-    // an extension that was copied; an input detector tests every port, an
-    // empty extension included.
+    // Reports one fetch for this detector. Stopped: the status is cleared.
+    // Only an extension that was copied is tested (an empty one of the shared
+    // fetcher included, every port for an input detector); other results
+    // leave the status.
     void UpdateTrigger(char* data, unsigned int len, __tag_RET_RTPHDR result);
     void UpdateDITrigger(char* data, unsigned int len, __tag_RET_RTPHDR result);
 

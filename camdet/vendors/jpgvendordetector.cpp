@@ -92,6 +92,22 @@ bool JpgVendorDetector::IsTrig(int port, char* payload, unsigned int len, int& v
     return m_Rule(m_State, port, payload, len, value);
 }
 
+// ---------------------------------------------------------------- Vivotek
+
+bool VivotekJpgDetector::IsTrig(char* payload, unsigned int len, int& value) {
+    if (m_FuncGr == VIVO_FUNC_GR_0 || !payload || len == 0) return JpgVendorDetector::IsTrig(payload, len, value);
+    return CheckTrigValInAppData(payload, (int)len, value, m_DetType);
+}
+
+bool VivotekJpgDetector::CheckTrigValInAppData(const char* data, int len, int& value, int kind) {
+    if (kind != DET_TYPE_MD && kind != DET_TYPE_TD) {
+        value = 0;
+        OXLOG(kSrc, "Unknown detection type %d\n", kind);
+        return false;
+    }
+    return vivorule::CheckTrigValInAppData(data, len, value, kind);
+}
+
 // ---------------------------------------------------------------- Axis
 
 AxisJpgDetector::AxisJpgDetector(DET_BASE_ATTR attr, bool byFifo, int kind) : JpgHdrDetector(attr, kCom, byFifo) {

@@ -69,6 +69,10 @@ class VivotekJpgDetector : public JpgVendorDetector {
 public:
     VivotekJpgDetector(DET_BASE_ATTR attr, bool byFifo, VIVO_FUNC_GR group, int kind)
         : JpgVendorDetector(attr, "VivotekJpgDetector", byFifo, kind, group), m_FuncGr(group) {}
+    // Groups other than 0: the application-data test by this detector's kind.
+    bool IsTrig(char* payload, unsigned int len, int& value) override;
+    // The application-data test; a kind it has no test for is logged.
+    bool CheckTrigValInAppData(const char* data, int len, int& value, int kind);
     VIVO_FUNC_GR m_FuncGr;
 };
 

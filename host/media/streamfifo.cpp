@@ -8,11 +8,10 @@
 
 #include "dupfromox/oxdebuglog.h"
 #include "host/multipart/multipartfetcher.h"
+#include "interface/backoff.h"
 
 namespace {
 const char* const kSrc = "host/streamfifo";
-const int kFirstBackoffMs = 1000;
-const int kMaxBackoffMs = 30000;
 }  // namespace
 
 // ---------------------------------------------------------------- media unit
@@ -197,29 +196,41 @@ void StreamFifoFeeder::Stop() {
 }
 
 void StreamFifoFeeder::Run() {
+    // Every wait of the fetcher (connect, answer, the next bytes) ends, as a
+    // failure, once Stop signals this: a stalled or dripping camera does not
+    // hold the feeder until its time-out.
+    BrellinOwned::SetCurrentWakeUp(&m_StopWake);
+    BrellinOwned::Clock& clock = m_Services.GetClock();
     MultipartFetcher fetcher(m_Services);
     fetcher.Open(const_cast<char*>(m_Src.path.c_str()), const_cast<char*>(m_Src.host.c_str()), m_Src.port,
                  const_cast<char*>(m_Src.user.c_str()), const_cast<char*>(m_Src.password.c_str()), m_Src.timeoutSec,
                  1);
     std::vector<unsigned char> frame;
-    int backoffMs = kFirstBackoffMs;
-    bool connected = false;
+    BrellinOwned::ReconnectBackoff backoff;
+    bool open = false;       // a connection (or an attempt at one) is under way
+    bool delivered = false;  // it brought a part
+    int64_t beganMs = 0;
     while (m_blRun) {
+        if (!open) {
+            open = true;
+            delivered = false;
+            beganMs = clock.NowMs();
+        }
         unsigned int len = 0;
         int bodyLen = 0;
         char type[128];
         if (fetcher.NextPart(len, type, sizeof(type), bodyLen) != 0) {
-            connected = false;
-            // The fetcher logs the failure once per run of failures.
-            if (m_Services.GetClock().WaitMs(backoffMs, &m_StopWake)) break;
-            backoffMs = backoffMs * 2 > kMaxBackoffMs ? kMaxBackoffMs : backoffMs * 2;
+            // The fetcher logs the failure once per run of failures. A camera
+            // that ends every stream at once is not asked again at once.
+            open = false;
+            const int64_t wait = backoff.NextWaitMs(delivered, clock.NowMs() - beganMs);
+            if (wait > 0 && clock.WaitMs(wait, &m_StopWake)) break;
             continue;
         }
-        if (!connected) {
-            connected = true;
+        if (!delivered) {
+            delivered = true;
             ++m_Connects;
         }
-        backoffMs = kFirstBackoffMs;
         if (bodyLen < 2) continue;
         frame.resize((size_t)len);
         if (fetcher.ReadPart(frame.data(), len) != 0) continue;
@@ -228,4 +239,5 @@ void StreamFifoFeeder::Run() {
         if (m_Fifo.Push(frame.data(), (size_t)bodyLen)) ++m_Frames;
     }
     fetcher.Drop();
+    BrellinOwned::SetCurrentWakeUp(nullptr);
 }

@@ -83,11 +83,12 @@ private:
 };
 
 // Feeds a StreamFifo from an MJPEG URL on its own thread: each part of the
-// stream is one frame. Reconnects after a failure with a growing pause (1 s
-// up to 30 s, on the process clock, cut short by Stop). Parts that are not
-// JPEG (no FF D8 start) are skipped, and frames beyond the fetcher's part
-// limit break the stream and reconnect, so memory stays bounded whatever
-// the camera sends. Credentials never reach the log.
+// stream is one frame. Reconnects at once after a stream that ran, otherwise
+// after a growing pause (1 s up to 30 s, interface/backoff.h, on the clock of
+// its services, cut short by Stop). Parts that are not JPEG (no FF D8 start)
+// are skipped, and frames beyond the fetcher's part limit break the stream
+// and reconnect, so memory stays bounded whatever the camera sends.
+// Credentials never reach the log.
 class StreamFifoFeeder {
 public:
     struct Source {
@@ -105,9 +106,9 @@ public:
     ~StreamFifoFeeder();  // stops
     // Starts the thread; false when it could not be created.
     bool Start();
-    // Ends the thread within one read time-out.
+    // Ends the thread: every wait of its fetcher ends when this is called.
     void Stop();
-    // Frames pushed and connections opened so far.
+    // Frames pushed, and connections that brought a part, so far.
     unsigned long Frames() const { return m_Frames.load(); }
     unsigned long Connects() const { return m_Connects.load(); }
 

@@ -8,6 +8,7 @@
 
 #include "dupfromox/oxdebuglog.h"
 #include "host/rtsp/rtpext.h"
+#include "interface/camservices.h"
 #include "interface/rtpfetch.h"
 
 namespace {
@@ -16,9 +17,6 @@ const char* const kSrc = "host/rtpfetcher";
 const size_t kLiveStack = 256 * 1024;
 // The live thread's read slice: how soon it sees StopLive.
 const int kLiveSliceMs = 200;
-// Reconnect back-off of the live stream: doubles from the first to the last.
-const int kLiveFirstBackoffMs = 1000;
-const int kLiveMaxBackoffMs = 10000;
 
 }  // namespace
 
@@ -29,6 +27,11 @@ RtpFetcher::RtpFetcher(const RTSP_CLIENT_CONF& conf, BrellinOwned::Clock& clock)
       m_blHaveNewest(false),
       m_NewestSeq(0),
       m_LastExtMs(0),
+      m_blOwnSession(false),
+      m_OwnBeganMs(0),
+      m_blOwnDelivered(false),
+      m_OwnLastExtMs(0),
+      m_OwnRetryAtMs(0),
       m_blHeld(false),
       m_LastReadSeq(0),
       m_blWaitFresh(false),
@@ -58,6 +61,12 @@ void RtpFetcher::LogFailure(const RtspClient& client) {
     OXLOG(kSrc, "RTSP %s: %s\n", m_Url.c_str(), client.LastError().c_str());
 }
 
+void RtpFetcher::LogLost(const char* what) {
+    if (m_blFailLogged) return;
+    m_blFailLogged = true;
+    OXLOG(kSrc, "RTSP %s: no %s within %d s\n", m_Url.c_str(), what, m_Conf.timeoutSec);
+}
+
 void RtpFetcher::LogStreaming(const RtspClient& client) {
     OXLOG(kSrc, "RTSP %s: streaming (session %s)%s\n", m_Url.c_str(), client.SessionId().c_str(),
           m_blFailLogged ? " again" : "");
@@ -66,13 +75,15 @@ void RtpFetcher::LogStreaming(const RtspClient& client) {
 
 // ---------------------------------------------------------------- packets
 
-bool RtpFetcher::TakePacket(const uint8_t* pkt, size_t len) {
+bool RtpFetcher::TakePacket(const uint8_t* pkt, size_t len, bool& hasExt) {
     RTP_PACKET_INFO info;
+    hasExt = false;
     if (ParseRtpPacket(pkt, len, info) != RTP_PARSE_OK) {
         ++m_Malformed;
         return false;
     }
     ++m_Packets;
+    hasExt = info.hasExt;
     Publish(pkt, len, info);
     return true;
 }
@@ -83,11 +94,14 @@ void RtpFetcher::Publish(const uint8_t* pkt, size_t, const RTP_PACKET_INFO& info
         const int64_t now = BrellinOwned::MonotonicMs();
         {
             std::lock_guard<std::mutex> g(m_Mutex);
-            if (info.hasExt || !m_blHaveNewest || now - m_LastExtMs >= kExtHoldMs) {
+            // A packet without an extension replaces none that is current:
+            // cameras send one per frame or less, and the camera's state is
+            // the last one it sent until the stream says otherwise.
+            if (info.hasExt || !m_blHaveNewest || m_LastExtMs == 0 || now - m_LastExtMs >= TimeoutMs()) {
                 // assign reuses the capacity: no allocation once the largest
                 // extension has been seen.
                 m_Newest.assign(ext, ext + info.extLen);
-                if (info.hasExt) m_LastExtMs = now;
+                m_LastExtMs = info.hasExt ? now : 0;
                 m_blHaveNewest = true;
                 ++m_NewestSeq;
             }
@@ -100,29 +114,50 @@ void RtpFetcher::Publish(const uint8_t* pkt, size_t, const RTP_PACKET_INFO& info
     m_blHeld = true;
 }
 
+void RtpFetcher::EndOwnSession() {
+    if (!m_blOwnSession) return;
+    m_blOwnSession = false;
+    m_Client.Close();
+    const int64_t now = m_Clock.NowMs();
+    m_OwnRetryAtMs = now + m_OwnBackoff.NextWaitMs(m_blOwnDelivered, now - m_OwnBeganMs);
+}
+
+bool RtpFetcher::WaitOwnRetry() {
+    // Counted from the session's end: a caller's own pause after the failure
+    // is part of it.
+    const int64_t left = m_OwnRetryAtMs - m_Clock.NowMs();
+    if (left <= 0) return !BrellinOwned::IsWakeSignalled();
+    m_Clock.WaitMs(left, BrellinOwned::CurrentWakeUp());
+    return !BrellinOwned::IsWakeSignalled();
+}
+
 int RtpFetcher::FetchOwn() {
     if (!m_Client.IsOpen()) {
+        EndOwnSession();  // one the camera ended under the caller
+        if (!WaitOwnRetry()) return -1;
         {
             std::lock_guard<std::mutex> g(m_ReadMutex);
             m_blHeld = false;
         }
         ++m_Connects;
+        m_blOwnSession = true;
+        m_OwnBeganMs = m_Clock.NowMs();
+        m_blOwnDelivered = false;
         if (m_Client.Open() != RTSP_OK) {
             LogFailure(m_Client);
+            EndOwnSession();
             return -1;
         }
         LogStreaming(m_Client);
+        m_OwnLastExtMs = BrellinOwned::MonotonicMs();
     }
-    const int64_t deadline = BrellinOwned::MonotonicMs() + (int64_t)m_Conf.timeoutSec * 1000;
     for (;;) {
-        const int64_t left = deadline - BrellinOwned::MonotonicMs();
+        // Packets without event data do not keep a session alive: a camera
+        // that sends none for the time-out has lost its events.
+        const int64_t left = m_OwnLastExtMs + TimeoutMs() - BrellinOwned::MonotonicMs();
         if (left <= 0) {
-            // Bytes keep coming but none makes a packet: treat it as lost.
-            m_Client.Close();
-            if (!m_blFailLogged) {
-                m_blFailLogged = true;
-                OXLOG(kSrc, "RTSP %s: no well-formed packet within %d s\n", m_Url.c_str(), m_Conf.timeoutSec);
-            }
+            LogLost("packet with an extension");
+            EndOwnSession();
             return -1;
         }
         const uint8_t* pkt = nullptr;
@@ -131,9 +166,15 @@ int RtpFetcher::FetchOwn() {
         if (rc == 0) continue;
         if (rc < 0) {
             LogFailure(m_Client);
+            EndOwnSession();
             return -1;
         }
-        if (TakePacket(pkt, len)) return 0;
+        bool hasExt = false;
+        if (TakePacket(pkt, len, hasExt)) {
+            m_blOwnDelivered = true;
+            if (hasExt) m_OwnLastExtMs = BrellinOwned::MonotonicMs();
+            return 0;
+        }
     }
 }
 
@@ -171,44 +212,53 @@ void* RtpFetcher::LiveThread(void* self) {
     return nullptr;
 }
 
-void RtpFetcher::PauseLive(int ms) { m_Clock.WaitMs(ms, &m_StopWake); }
+void RtpFetcher::PauseLive(int64_t ms) { m_Clock.WaitMs(ms, &m_StopWake); }
 
 void RtpFetcher::LiveLoop() {
     RtspClient& client = m_Client;
     client.SetAbortFlag(&m_blStop);
-    int backoff = kLiveFirstBackoffMs;
+    BrellinOwned::ReconnectBackoff backoff;
     while (!m_blStop.load()) {
         ++m_Connects;
+        const int64_t began = m_Clock.NowMs();
+        bool delivered = false;
         if (client.Open() != RTSP_OK) {
             if (m_blStop.load()) break;
             LogFailure(client);
-            PauseLive(backoff);
-            backoff = std::min(backoff * 2, kLiveMaxBackoffMs);
-            continue;
-        }
-        LogStreaming(client);
-        backoff = kLiveFirstBackoffMs;
-        while (!m_blStop.load()) {
-            const uint8_t* pkt = nullptr;
-            size_t len = 0;
-            const int rc = client.NextPacket(pkt, len, kLiveSliceMs);
-            if (rc == 0) continue;
-            if (rc < 0) {
-                if (!m_blStop.load()) LogFailure(client);
-                break;
+        } else {
+            LogStreaming(client);
+            // RTCP, drips and malformed packets keep the connection busy but
+            // bring no stream: they do not count.
+            int64_t lastPacketMs = BrellinOwned::MonotonicMs();
+            while (!m_blStop.load()) {
+                const uint8_t* pkt = nullptr;
+                size_t len = 0;
+                const int rc = client.NextPacket(pkt, len, kLiveSliceMs);
+                if (rc < 0) {
+                    if (!m_blStop.load()) LogFailure(client);
+                    break;
+                }
+                bool hasExt = false;
+                if (rc > 0 && TakePacket(pkt, len, hasExt)) {
+                    delivered = true;
+                    lastPacketMs = BrellinOwned::MonotonicMs();
+                } else if (BrellinOwned::MonotonicMs() - lastPacketMs >= TimeoutMs()) {
+                    LogLost("RTP packet");
+                    break;
+                }
             }
-            TakePacket(pkt, len);
+            client.Close();
+            {
+                // A lost stream has no current packet: a detector must not keep
+                // reading a state the camera may have left long ago.
+                std::lock_guard<std::mutex> g(m_Mutex);
+                m_blHaveNewest = false;
+                m_LastExtMs = 0;
+            }
+            m_Cond.notify_all();
         }
-        client.Close();
-        {
-            // A lost stream has no current packet: a detector must not keep
-            // reading a state the camera may have left long ago.
-            std::lock_guard<std::mutex> g(m_Mutex);
-            m_blHaveNewest = false;
-            m_LastExtMs = 0;
-        }
-        m_Cond.notify_all();
-        if (!m_blStop.load()) PauseLive(kLiveFirstBackoffMs);
+        const int64_t wait = backoff.NextWaitMs(delivered, m_Clock.NowMs() - began);
+        if (wait > 0 && !m_blStop.load()) PauseLive(wait);
     }
     client.Close();
     client.SetAbortFlag(nullptr);
@@ -257,7 +307,7 @@ int RtpFetcher::CopyExt(unsigned char* buf, unsigned int len) {
 }
 
 void RtpFetcher::FetchFailed() {
-    if (!m_blLive) m_Client.Close();
+    if (!m_blLive) EndOwnSession();
 }
 
 void RtpFetcher::OutOfMemory() {
@@ -296,7 +346,7 @@ unsigned int RtpFetcher::ReadExt(char* buf, unsigned int capacity, int&) {
             m_Cond.wait_for(g, std::chrono::milliseconds(kFreshWaitMs), [&] {
                 return m_blStop.load() || (wake && wake->IsSignalled()) || (m_blHaveNewest && m_NewestSeq != last);
             });
-            if (!m_blHaveNewest || m_NewestSeq == last) return 0;
+            // Nothing newer: the current extension is still the camera's state.
         }
         m_blHeld = m_blHaveNewest;
         if (m_blHeld) {
@@ -331,7 +381,8 @@ FuncTable* GetRtpFetchFuncTable() {
 }
 
 BRObjectBase* RtpFetchFactory(std::string host, int port, std::string path, std::string user, std::string password,
-                              bool blOverUdp, std::string arg, int media, bool blKeepAlive, int timeoutSec) {
+                              bool blOverUdp, std::string arg, int media, bool blKeepAlive, int timeoutSec,
+                              BrellinOwned::CameraServices* services) {
     if (host.empty() || port <= 0 || port > 65535) {
         OXLOG(kSrc, "No RTP fetcher for %s:%d: invalid address\n", host.c_str(), port);
         return nullptr;
@@ -354,7 +405,8 @@ BRObjectBase* RtpFetchFactory(std::string host, int port, std::string path, std:
     conf.media = media == 1 ? "audio" : "video";
     conf.blKeepAlive = blKeepAlive;
     conf.timeoutSec = timeoutSec > 0 ? timeoutSec : 10;
-    return new (std::nothrow) RtpFetcher(conf);
+    BrellinOwned::CameraServices& camServices = services ? *services : BrellinOwned::DefaultCameraServices();
+    return new (std::nothrow) RtpFetcher(conf, camServices.GetClock());
 }
 
 void ReleaseRtpFetch(BRObjectBase*& obj) {

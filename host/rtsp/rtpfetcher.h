@@ -9,9 +9,16 @@
 //  - live (StartLive): the recorder's fetcher of the camera's live stream; a
 //    thread of its own keeps the session up, reconnecting with a back-off,
 //    and detectors only sample its newest packet. Cameras put the extension
-//    on some packets only (the first of a frame): the newest packet that
-//    carried one stays the current packet while extensions keep coming
-//    (within kExtHoldMs), so a sample never falls between two of them.
+//    on some packets only (the first of a frame), some only now and then: the
+//    newest extension stays current until a newer one comes or the stream is
+//    lost, so a sample never falls between two of them.
+//
+// The stream is lost when nothing it sends is of use for the time-out: live,
+// no well-formed RTP packet (the session is dropped and opened again) or no
+// extension (the current one is dropped, the session kept: it is the
+// recorder's video); own, no packet with an extension (the fetch fails). A
+// session that did not run (nothing delivered, or ended within a second) is
+// followed by a back-off before the next (interface/backoff.h).
 #ifndef HOST_RTPFETCHER_H
 #define HOST_RTPFETCHER_H
 
@@ -26,13 +33,15 @@
 
 #include "host/rtsp/rtpext.h"
 #include "host/rtsp/rtspclient.h"
+#include "interface/backoff.h"
 #include "interface/camerahost.h"
 #include "interface/clock.h"
 
 class RtpFetcher : public BRObjectBase {
 public:
-    // The live stream's reconnect back-off waits on clock (borrowed); the
-    // RTSP exchanges themselves run on the real clock.
+    // The reconnect back-off of either mode waits on clock (borrowed), and
+    // how long a session ran is measured on it; the RTSP exchanges and the
+    // stream's time-out run on the real clock.
     explicit RtpFetcher(const RTSP_CLIENT_CONF& conf, BrellinOwned::Clock& clock = BrellinOwned::RealClock());
     // Stops the live thread, ends the session.
     ~RtpFetcher() override;
@@ -45,11 +54,12 @@ public:
     // Ends the live thread within one wait slice and closes the session.
     void StopLive();
 
-    // RTP_FETCH_FUNC_WAIT_PACKET (own): connects when needed and waits, up to
-    // the time-out, for the next well-formed packet; it becomes the current
-    // one. 0 and its extension length; -1 on failure (the session is then
-    // closed and the next call reconnects). Live: the length of the current
-    // packet, -1 without one.
+    // RTP_FETCH_FUNC_WAIT_PACKET (own): connects when needed (after the
+    // back-off of the last session, ended early by the caller's wake-up) and
+    // waits for the next well-formed packet; it becomes the current one. 0 and
+    // its extension length; -1 on failure or when no packet with an extension
+    // came within the time-out (the session is then closed and the next call
+    // reconnects). Live: the length of the current packet, -1 without one.
     virtual int WaitPacket(unsigned int& extLen, int& unused);
     // RTP_FETCH_FUNC_CUR_EXT_LEN: takes the newest packet as the current one
     // (live) and returns its extension length; 0 without one.
@@ -62,17 +72,15 @@ public:
     // RTP_FETCH_FUNC_OUT_OF_MEMORY: logged; nothing is held for the caller.
     virtual void OutOfMemory();
     // RTP_FETCH_FUNC_READ_EXT: with the wait flag, first a packet newer than
-    // the last one read (live: waits up to kFreshWaitMs; own: reads the next
-    // one); copies at most capacity bytes of its extension. The bytes copied,
-    // 0 when there are none.
+    // the last one read (live: waits up to kFreshWaitMs, then takes the
+    // current one all the same; own: reads the next one); copies at most
+    // capacity bytes of its extension. The bytes copied, 0 when there are none.
     virtual unsigned int ReadExt(char* buf, unsigned int capacity, int& unused);
     // RTP_FETCH_FUNC_SET_WAIT.
     virtual void SetWait(bool wait);
 
     // How long a live read waits for a fresh packet.
     static constexpr int kFreshWaitMs = 1000;
-    // How long the last extension of a live stream outlives packets without one.
-    static constexpr int kExtHoldMs = 2000;
 
     // For the recorder's status and for tests.
     uint64_t PacketCount() const { return m_Packets.load(); }
@@ -88,13 +96,20 @@ private:
     void LiveLoop();
     // Own mode: the next well-formed packet into m_Held.
     int FetchOwn();
-    // Counts a packet and, when it parses, publishes it; false for a malformed one.
-    bool TakePacket(const uint8_t* pkt, size_t len);
+    // Counts a packet and, when it parses, publishes it; false for a malformed
+    // one. hasExt: whether it carried an extension.
+    bool TakePacket(const uint8_t* pkt, size_t len, bool& hasExt);
     // Keeps a packet's extension as the newest (live) or as the held one (own).
     void Publish(const uint8_t* pkt, size_t len, const RTP_PACKET_INFO& info);
+    // Own mode: the session that ends here sets the earliest next connect.
+    void EndOwnSession();
+    // Own mode: waits out the back-off; false when the caller was stopped.
+    bool WaitOwnRetry();
     void LogFailure(const RtspClient& client);
+    void LogLost(const char* what);
     void LogStreaming(const RtspClient& client);
-    void PauseLive(int ms);
+    void PauseLive(int64_t ms);
+    int64_t TimeoutMs() const { return (int64_t)m_Conf.timeoutSec * 1000; }
 
     RTSP_CLIENT_CONF m_Conf;
     std::string m_Url;
@@ -108,6 +123,16 @@ private:
     bool m_blHaveNewest;
     uint64_t m_NewestSeq;
     int64_t m_LastExtMs;  // when the last extension came (0: none on this connection)
+
+    // Own mode's session, on the caller's thread: when it began (m_Clock),
+    // whether it delivered a packet, when the last extension came (real time,
+    // as the RTSP exchanges), and the earliest next connect (m_Clock).
+    bool m_blOwnSession;
+    int64_t m_OwnBeganMs;
+    bool m_blOwnDelivered;
+    int64_t m_OwnLastExtMs;
+    int64_t m_OwnRetryAtMs;
+    BrellinOwned::ReconnectBackoff m_OwnBackoff;
 
     // The caller's current packet and read position, guarded by m_ReadMutex
     // (one reader at a time in practice; the lock keeps two safe).

@@ -86,8 +86,9 @@ const char* AuthName(Auth a) {
     }
 }
 
-static const char* const kFaultNames[kFaultCount] = {"stall", "close-mid", "garbage", "401", "500", "huge-length",
-                                                     "refuse", "close-at-once", "short-records"};
+static const char* const kFaultNames[kFaultCount] = {
+    "stall", "close-mid", "garbage", "401", "500", "huge-length", "vanish", "rtcp-only",
+    "ext-pacing", "marker-bomb", "refuse", "close-at-once", "short-records"};
 
 const char* FaultName(Fault f) { return (f >= 0 && f < kFaultCount) ? kFaultNames[f] : "?"; }
 
@@ -201,11 +202,20 @@ std::vector<AlarmState> StreamWriter::StatesAfter(uint64_t version) const { retu
 bool StreamWriter::Write(const std::string& bytes) { return Write(bytes.data(), bytes.size()); }
 
 bool StreamWriter::Write(const char* data, size_t len) {
+    bool vanished = false;
     while (true) {
         if (!Alive()) return false;
+        const bool vanish = m_Sim->GetFault(kFaultVanish);
+        vanished = vanished || vanish;
         const bool stall = m_Sim->GetFault(kFaultStall);
         std::unique_lock<std::mutex> lk(m_Ch->mu);
-        if (!stall && m_Ch->buf.size() - m_Ch->pos <= kMaxStreamPending) break;
+        if (vanished && !vanish) {
+            // Back from a vanish: this stream belonged to the camera before it.
+            m_Ch->errorEnd = true;
+            m_Ch->cv.notify_all();
+            return false;
+        }
+        if (!stall && !vanish && m_Ch->buf.size() - m_Ch->pos <= kMaxStreamPending) break;
         m_Ch->cv.wait_for(lk, std::chrono::milliseconds(kSliceMs));
     }
     std::string out(data, len);
@@ -390,6 +400,12 @@ struct CamSim::Impl {
 
         if (req.path.compare(0, 8, "/camsim/") == 0) return Control(conn, req);
         if (sim->GetFault(kFaultRefuse)) return MHD_NO;  // a kept-alive connection is dropped too
+        if (sim->GetFault(kFaultVanish)) {
+            // No answer while it is gone, and none after: the request is lost with it.
+            while (sim->GetFault(kFaultVanish) && !sim->m_Stopping.load() && !ClientGone(conn))
+                sim->WaitChange(sim->State().version, kSliceMs);
+            return MHD_NO;
+        }
 
         {
             std::lock_guard<std::mutex> g(sim->m_Mutex);

@@ -40,8 +40,9 @@
 //   at SECONDS input N on|off         N from 1
 //   at SECONDS tamper on|off
 //   at SECONDS audio on|off
-//   at SECONDS fault NAME on|off      NAME: stall close-mid garbage 401 500 huge-length refuse
-//                                           close-at-once short-records
+//   at SECONDS fault NAME on|off      NAME: stall close-mid garbage 401 500 huge-length vanish
+//                                           rtcp-only ext-pacing marker-bomb refuse close-at-once
+//                                           short-records
 // SECONDS is a decimal number of seconds since the scenario started.
 #ifndef TOOLS_CAMSIM_CAMSIM_H
 #define TOOLS_CAMSIM_CAMSIM_H
@@ -78,6 +79,11 @@ enum Fault {
     kFault401,        // 401 with the family's challenge, whatever the credentials
     kFault500,        // 500 Internal Server Error
     kFaultHugeLength, // Content-Length announces 10^12 bytes; the real body follows, then close
+    kFaultVanish,     // the camera falls silent on every connection, old and new, as if unplugged
+                      // (no close reaches the client); when it is back, those connections are dropped
+    kFaultRtcpOnly,   // RTSP: playing sessions get RTCP sender reports instead of RTP packets
+    kFaultExtPacing,  // RTSP: only one frame every Config::extPacingMs carries the extension
+    kFaultMarkerBomb, // MJPEG frame streams: every frame opens with kMarkerBombSegments empty comments
     kFaultRefuse,     // connections are closed without an answer: new ones at once, before any
                       // byte is read; kept-alive ones at their next request
     kFaultCloseAtOnce,    // the answer's status and headers, then the response and the connection
@@ -87,8 +93,8 @@ enum Fault {
                           // record one byte short
     kFaultCount
 };
-// "stall", "close-mid", "garbage", "401", "500", "huge-length", "refuse",
-// "close-at-once", "short-records".
+// "stall", "close-mid", "garbage", "401", "500", "huge-length", "vanish", "rtcp-only",
+// "ext-pacing", "marker-bomb", "refuse", "close-at-once", "short-records".
 const char* FaultName(Fault f);
 // False for an unknown name.
 bool FaultFromName(const std::string& name, Fault& f);
@@ -162,6 +168,7 @@ public:
     // unchanged). False when the stream should end.
     bool WaitChange(uint64_t& seen, int maxMs);
     AlarmState State() const;
+    bool FaultOn(Fault f) const;
     // The states after `version`, oldest first (see CamSim::StatesAfter).
     std::vector<AlarmState> StatesAfter(uint64_t version) const;
     bool Alive() const;
@@ -286,6 +293,7 @@ struct Config {
     HandlerFn handler = nullptr;
     int rtspPort = 0;          // RTP families: the RTSP server's port (0: any free one)
     int rtpFramesPerSec = 10;  // frames of four packets; 0: as fast as the client reads
+    int extPacingMs = 1500;    // the ext-pacing fault: at most one extension this often
 };
 
 class RtspSim;

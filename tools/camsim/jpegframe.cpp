@@ -6,6 +6,8 @@
 
 #include <jpeglib.h>
 
+#include <algorithm>
+
 namespace camsim {
 
 namespace {
@@ -57,6 +59,14 @@ std::vector<unsigned char> MakeJpegFrame(int width, int height, int shade, const
     jpeg_destroy_compress(&c);
     free(mem);
     return out;
+}
+
+void AddEmptyComments(std::vector<unsigned char>& frame, size_t count) {
+    if (frame.size() < 2) return;
+    static const unsigned char kEmpty[4] = {0xFF, 0xFE, 0x00, 0x02};
+    std::vector<unsigned char> bomb(count * 4);
+    for (size_t i = 0; i < count; ++i) std::copy(kEmpty, kEmpty + 4, bomb.begin() + (long)(i * 4));
+    frame.insert(frame.begin() + 2, bomb.begin(), bomb.end());
 }
 
 }  // namespace camsim

@@ -18,6 +18,11 @@ typedef std::pair<int, std::string> JpegMarker;
 std::vector<unsigned char> MakeJpegFrame(int width, int height, int shade, const std::vector<JpegMarker>& markers,
                                          bool jfif = false, int quality = 75);
 
+// The marker-bomb fault: count empty comment segments (FF FE 00 02) put right
+// after the frame's SOI.
+const size_t kMarkerBombSegments = 80000;
+void AddEmptyComments(std::vector<unsigned char>& frame, size_t count);
+
 }  // namespace camsim
 
 #endif  // TOOLS_CAMSIM_JPEGFRAME_H

@@ -27,6 +27,7 @@ const char kUsage[] =
     "                     (0: any free one; default: the port its cameras use)\n"
     "  --address A        loopback address to listen on (default 127.0.0.1)\n"
     "  --rtsp-port N      RTSP port of cameras that stream RTP (0: any free one; default 0)\n"
+    "  --ext-pacing MS    the ext-pacing fault: one RTP extension every MS ms, 100-60000 (1500)\n"
     "  --user NAME        login the camera asks for (none: no authentication)\n"
     "  --password TEXT\n"
     "  --auth MODE        basic, digest or none (default: what the family uses)\n"
@@ -124,7 +125,7 @@ int main(int argc, char** argv) {
                                               "--auth",       "--inputs",        "--scenario",      "--duration",
                                               "--fleet",      "--fleet-file",    "--random-events", "--random-faults",
                                               "--fault-max",  "--seed",          "--event-log",     "--monitor-config",
-                                              "--raw-port",   "--address",       "--rtsp-port"};
+                                              "--raw-port",   "--address",       "--rtsp-port",     "--ext-pacing"};
         bool known = false;
         for (const char* k : kValued) known = known || name == k;
         if (!known)
@@ -147,6 +148,9 @@ int main(int argc, char** argv) {
         } else if (name == "--rtsp-port") {
             if (!ParseLong(v, 0, 65535, n)) return Fail(std::string("--rtsp-port: expects 0-65535 (got '") + v + "')");
             cfg.rtspPort = (int)n;
+        } else if (name == "--ext-pacing") {
+            if (!ParseLong(v, 100, 60000, n)) return Fail(std::string("--ext-pacing: expects 100-60000 (got '") + v + "')");
+            cfg.extPacingMs = (int)n;
         } else if (name == "--user") {
             cfg.user = v;
         } else if (name == "--password") {

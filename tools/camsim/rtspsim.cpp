@@ -158,6 +158,7 @@ struct RtspSim::Conn {
     uint32_t timestamp = 0;
     uint32_t ssrc = 0;
     uint64_t rnd = 0;
+    int64_t lastExtMs = 0;  // the ext-pacing fault: when a frame last carried the extension
 };
 
 RtspSim::RtspSim(CamSim& sim, const RtpFamily& family) : m_Sim(sim), m_Family(family) {}
@@ -271,12 +272,13 @@ std::string Answer(const std::string& status, const RtspRequest& req, const std:
     return s + "\r\n" + body;
 }
 
-// The packets of one frame: the first carries the extension, the last the marker.
+// The packets of one frame: the first carries the extension (withExt), the
+// last the marker.
 std::string FramePackets(uint16_t& seq, uint32_t ts, uint32_t ssrc, int channel, uint16_t profile,
-                         const std::string& extData, bool garbage, int lengthExtra, uint64_t& rnd) {
+                         const std::string& extData, bool withExt, bool garbage, int lengthExtra, uint64_t& rnd) {
     std::string out;
     for (int i = 0; i < kPacketsPerFrame; ++i) {
-        const bool ext = i == 0;
+        const bool ext = withExt && i == 0;
         std::string p;
         p += (char)(0x80 | (ext ? 0x10 : 0));
         p += (char)((i == kPacketsPerFrame - 1 ? 0x80 : 0) | 96);
@@ -315,6 +317,24 @@ std::string FramePackets(uint16_t& seq, uint32_t ts, uint32_t ssrc, int channel,
         out += p;
     }
     return out;
+}
+
+// An RTCP sender report on the RTCP channel: traffic that is no stream.
+std::string RtcpSenderReport(int channel, uint32_t ssrc, uint32_t ts) {
+    std::string p;
+    p += (char)0x80;
+    p += (char)200;
+    p += (char)0;
+    p += (char)6;  // length in words, less one
+    for (int s = 24; s >= 0; s -= 8) p += (char)((ssrc >> s) & 0xFF);
+    p += std::string(8, '\0');  // NTP time: not kept
+    for (int s = 24; s >= 0; s -= 8) p += (char)((ts >> s) & 0xFF);
+    p += std::string(8, '\0');  // packet and octet counts
+    std::string out = "$";
+    out += (char)channel;
+    out += (char)0;
+    out += (char)p.size();
+    return out + p;
 }
 
 }  // namespace
@@ -415,8 +435,16 @@ void RtspSim::Serve(Conn* c) {
     };
 
     char buf[4096];
+    bool vanished = false;
     while (!m_Stop.load()) {
         if (m_Sim.GetFault(kFaultRefuse)) return;
+        if (m_Sim.GetFault(kFaultVanish)) {
+            // Gone: nothing read, nothing sent, no close either.
+            vanished = true;
+            poll(nullptr, 0, kSliceMs);
+            continue;
+        }
+        if (vanished) return;  // back, but this connection is from before
         const bool stall = m_Sim.GetFault(kFaultStall);
         int wait = kSliceMs;
         if (c->playing && !stall) {
@@ -438,13 +466,21 @@ void RtspSim::Serve(Conn* c) {
         if (!c->playing || NowMs() < nextFrame) continue;
 
         const bool cut = m_Sim.GetFault(kFaultCloseMid);
-        std::string frame = FramePackets(c->seq, c->timestamp, c->ssrc, c->rtpChannel, m_Family.profile,
-                                         m_Family.ext(m_Sim.State()), m_Sim.GetFault(kFaultGarbage),
-                                         m_Sim.GetFault(kFaultHugeLength) ? kHugeLengthExtra : 0, c->rnd);
+        const bool rtcpOnly = m_Sim.GetFault(kFaultRtcpOnly);
+        bool withExt = true;
+        if (m_Sim.GetFault(kFaultExtPacing)) {
+            withExt = NowMs() - c->lastExtMs >= cfg.extPacingMs;
+            if (withExt) c->lastExtMs = NowMs();
+        }
+        std::string frame =
+            rtcpOnly ? RtcpSenderReport((c->rtpChannel + 1) & 0xFF, c->ssrc, c->timestamp)
+                     : FramePackets(c->seq, c->timestamp, c->ssrc, c->rtpChannel, m_Family.profile,
+                                    m_Family.ext(m_Sim.State()), withExt, m_Sim.GetFault(kFaultGarbage),
+                                    m_Sim.GetFault(kFaultHugeLength) ? kHugeLengthExtra : 0, c->rnd);
         c->timestamp += 90000 / (fps > 0 ? fps : 25);
         if (cut) frame.resize(frame.size() / 2);
         if (!SendAll(c->fd, frame, m_Stop)) return;
-        m_Packets += kPacketsPerFrame;
+        if (!rtcpOnly) m_Packets += kPacketsPerFrame;
         if (cut) return;
         nextFrame = periodMs > 0 ? nextFrame + periodMs : NowMs();
         // A client that fell far behind is not made to catch up in a burst.

@@ -12,6 +12,10 @@
 //   401, 500     every DESCRIBE, SETUP and PLAY is answered so
 //   huge-length  every frame announces 64 bytes more than its packet: the
 //                length runs into the next frame
+//   vanish       nothing read or sent while on (no close either); then the
+//                connections from before are closed
+//   rtcp-only    playing sessions get an RTCP sender report per frame, no RTP
+//   ext-pacing   the extension only on one frame every Config::extPacingMs
 //   refuse       connections are closed at once
 #ifndef TOOLS_CAMSIM_RTSPSIM_H
 #define TOOLS_CAMSIM_RTSPSIM_H

@@ -86,8 +86,8 @@ bool ParseLine(const std::vector<std::string>& w, ScenarioStep& st, std::string&
     } else if (what == "fault") {
         st.what = ScenarioStep::kFault;
         if (w.size() < 5 || !FaultFromName(w[3], st.fault) || !OnOff(w[4], st.on)) {
-            error = "expected 'fault NAME on|off' with NAME one of stall, close-mid, garbage, 401, 500, "
-                    "huge-length, refuse, close-at-once, short-records";
+            error = "expected 'fault NAME on|off' with NAME one of";
+            for (int f = 0; f < kFaultCount; ++f) error += std::string(f ? ", " : " ") + FaultName((Fault)f);
             return false;
         }
         want = 5;

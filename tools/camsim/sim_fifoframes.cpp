@@ -27,7 +27,8 @@ Response FrameStream(const SimContext& ctx, FrameFn make) {
         for (int n = 1; w.Alive(); ++n) {
             const AlarmState s = w.State();
             seen = s.version;
-            const std::vector<unsigned char> f = make(s, api, n);
+            std::vector<unsigned char> f = make(s, api, n);
+            if (w.FaultOn(kFaultMarkerBomb)) AddEmptyComments(f, kMarkerBombSegments);
             std::string part = "--myboundary\r\nContent-Type: image/jpeg\r\nContent-Length: " +
                                std::to_string(f.size()) + "\r\n\r\n";
             part.append(reinterpret_cast<const char*>(f.data()), f.size());

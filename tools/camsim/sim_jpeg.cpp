@@ -15,7 +15,8 @@
 //
 // Faults of the frame streams, as query parameters of the stream's URL, per
 // connection: plain=N  the first N frames carry no segments of the camera's;
-// big=N  frame N is 20 MB long (a real frame padded with zero bytes).
+// big=N  frame N is 20 MB long (a real frame padded with zero bytes). The
+// marker-bomb fault switch puts 80,000 empty comment segments in every frame.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -55,7 +56,8 @@ Response FrameStream(const Request& req, const SimContext& ctx, SegmentsFn segme
             AlarmState s = w.State();
             seen = s.version;
             const std::vector<JpegMarker> m = n <= plain ? std::vector<JpegMarker>() : segments(s, api);
-            const std::vector<unsigned char> frame = MakeJpegFrame(64, 48, n, m, jfif);
+            std::vector<unsigned char> frame = MakeJpegFrame(64, 48, n, m, jfif);
+            if (w.FaultOn(kFaultMarkerBomb)) AddEmptyComments(frame, kMarkerBombSegments);
             if (n == big) {
                 if (!w.Write(FramePart(frame, kBigFrame))) return;
                 const std::string zeros(1024 * 1024, '\0');

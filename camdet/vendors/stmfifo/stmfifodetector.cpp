@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "camdet/core/streamloss.h"
 #include "camdet/rules/ownlooprules.h"
 #include "dupfromox/oxdebuglog.h"
 #include "interface/hostservices.h"
@@ -11,13 +12,16 @@ namespace {
 
 const char* const kSrc = "camdet/stmfifodetector";
 const int kFirstFifoPos = 10001;
+// No frame with data for this long: the camera's stream is lost.
+const int kLostMs = 10000;
 
 // One frame per poll interval from the FIFO. test(data, len) runs on every
-// frame with data; report(tested) after every pass, for this detector only.
+// frame with data; report(tested, lost) after every pass, for this detector
+// only; lost is true once when no frame with data came within kLostMs.
 class FifoSteps : public CamDetector::LoopSteps {
 public:
     typedef std::function<void(char* data, unsigned int len)> TestFn;
-    typedef std::function<void(bool tested)> ReportFn;
+    typedef std::function<void(bool tested, bool lost)> ReportFn;
 
     FifoSteps(CamDetector& det, const StreamFifoHandler& fifo, int periodMs, BrellinOwned::WakeUp* wake,
               TestFn test, ReportFn report)
@@ -26,6 +30,7 @@ public:
           m_Timer(periodMs * 1000, wake, &det.GetClock()),
           m_Test(std::move(test)),
           m_Report(std::move(report)),
+          m_Loss(det.GetClock(), kLostMs),
           m_Pos(kFirstFifoPos) {}
 
     bool Open() override {
@@ -35,10 +40,12 @@ public:
             return false;
         }
         m_Timer.BeginTiming();
+        m_Loss.Start();
         return true;
     }
     bool Step() override {
         m_blTested = false;
+        m_blLost = false;
         BRObjectBase* unit = m_Fifo.Call<BRObjectBase*, int>(STREAM_FIFO_FUNC_NEXT_UNIT, m_Pos);
         if (unit) {
             MediaUnitHandler mu(unit);
@@ -52,10 +59,12 @@ public:
             }
             ReleaseMediaUnit(unit);
         }
+        if (m_blTested) m_Loss.Unit();
+        else m_blLost = m_Loss.NewlyLost();
         return true;
     }
     void Report(CamDetector* det) override {
-        if (det == &m_Det) m_Report(m_blTested);
+        if (det == &m_Det) m_Report(m_blTested, m_blLost);
     }
     void Pace() override { m_Timer.Delay(); }
 
@@ -65,8 +74,10 @@ private:
     BrellinOwned::DelayTimer m_Timer;
     TestFn m_Test;
     ReportFn m_Report;
+    StreamLoss m_Loss;
     int m_Pos;
     bool m_blTested = false;
+    bool m_blLost = false;
 };
 
 }  // namespace
@@ -93,7 +104,7 @@ int IpuxStmFifoMD::DetMain() {
     FifoSteps steps(
         *this, m_Attr.streamFifoHdl, m_PollIntervalMs, &m_StopWake,
         [&](char* data, unsigned int len) { trig = IsTrig(data, len, value); },
-        [&](bool tested) {
+        [&](bool tested, bool) {
             // No frame this pass: no motion.
             m_Attr.evtBufHdl.SetStatus(tested && trig, tested ? value : 0);
             trig = false;
@@ -113,7 +124,8 @@ bool IpuxStmFifoDI::IsTrig(int, char* buf, unsigned int len, int& value) {
 
 int IpuxStmFifoDI::DetMain() {
     // Inputs are reported only for a frame that was tested, while the unit
-    // is still held; a pass without one leaves them as they were.
+    // is still held; a pass without one leaves them as they were, until the
+    // stream is lost: the camera's last frame no longer says anything.
     FifoSteps steps(
         *this, m_Attr.streamFifoHdl, m_PollIntervalMs, &m_StopWake,
         [this](char* data, unsigned int len) {
@@ -123,7 +135,9 @@ int IpuxStmFifoDI::DetMain() {
                 m_Attr.evtBufMapHdl.SetStatus(port, trig, value);
             }
         },
-        [](bool) {});
+        [this](bool, bool lost) {
+            if (lost) ResetDIDetStatus();
+        });
     return RunLoop(steps);
 }
 
@@ -141,7 +155,7 @@ int StarDotStmFifoMD::DetMain() {
     FifoSteps steps(
         *this, m_Attr.streamFifoHdl, m_PollIntervalMs, &m_StopWake,
         [&](char* data, unsigned int len) { trig = IsTrig(data, len, value); },
-        [&](bool tested) {
+        [&](bool tested, bool) {
             m_Attr.evtBufHdl.SetStatus(tested && trig, tested ? value : 0);
             trig = false;
             value = 0;

@@ -4,7 +4,8 @@
 // stream themselves or reading the stream FIFO that --fifo-url feeds; one
 // stream serves every kind of a camera; a camera that sends huge frames,
 // frames without segments, drops or stalls costs bounded memory and the
-// detection resumes.
+// detection resumes; frames of tens of thousands of empty segments are no
+// data.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -194,6 +195,27 @@ TEST(JpegEndToEnd, FifoStreamFaultsCostBoundedMemoryAndDetectionResumes) {
     EXPECT_TRUE(log.WaitState("md", -1, true, 20, 30000)) << log.Text();
     EXPECT_EQ(mon.Terminate(), 0);
     EXPECT_TRUE(log.BadLines().empty());
+}
+
+// Frames of 80,000 empty segments say nothing: the motion the camera last
+// reported in a frame that could be read stays, until one can be read again.
+TEST(JpegEndToEnd, MarkerBombFramesAreNoData) {
+    camsim::CamSim sim(Cam("axisv5"));
+    std::string error;
+    ASSERT_TRUE(sim.Start(error)) << error;
+    const std::string url = "http://127.0.0.1:" + std::to_string(sim.Port()) + "/axis-cgi/mjpg/video.cgi";
+    MonitorProcess mon(Args(sim, "axisv5", {"--fifo-url", url, "--kinds", "md"}));
+    camtest::StatusLog& log = mon.Log();
+    ASSERT_TRUE(log.WaitClasses(1, kStepMs));
+    RunSteps(log, {{"motion on at 60", [&] { sim.SetMotion(true, 60); }, "md", -1, true, 60}});
+    const size_t events = log.Events().size();
+    sim.SetFault(camsim::kFaultMarkerBomb, true);
+    sim.SetMotion(false);  // said only in frames that cannot be read
+    usleep(2000 * 1000);   // ten frames or so
+    EXPECT_EQ(events, log.Events().size()) << log.Text();
+    sim.SetFault(camsim::kFaultMarkerBomb, false);
+    EXPECT_TRUE(log.WaitState("md", -1, false, 0, kStepMs)) << log.Text();
+    EXPECT_EQ(mon.Terminate(), 0);
 }
 
 }  // namespace

@@ -4,19 +4,27 @@
 // kind of a camera; the camera's RTSP faults (refusal, drops, lengths that
 // run past their packet, garbage, a stall) cost bounded memory, detection
 // resumes and the monitor still stops. In process: a detector with a fetcher
-// of its own against the simulator's RTSP server, and its back-off.
+// of its own against the simulator's RTSP server, and its back-off; alarms
+// held between extensions that come seconds apart, and ended by a camera
+// that vanishes or sends only RTCP.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <memory>
 #include <fstream>
 #include <sstream>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "camdet/api/entrypoints.h"
+#include "camdet/factory/detfactory.h"
 #include "camdet/vendors/rtpvendordetector.h"
+#include "host/rtsp/rtpfetcher.h"
 #include "tests/fixtures/fakeclock.h"
+#include "tests/fixtures/statushistory.h"
 #include "tests/fixtures/testsupport.h"
 #include "tests/integration/camsim/monitorprocess.h"
 #include "tests/integration/camsim/statuslog.h"
@@ -244,6 +252,127 @@ TEST(RtpEndToEnd, OwnFetcherBacksOffAfterAFailedFetch) {
     EXPECT_NE(waits.end(), std::search(waits.begin(), waits.end(), backoff.begin(), backoff.end()));
     EXPECT_NE(std::string::npos, log.Text().find("streaming (session"));
     EXPECT_EQ(std::string::npos, log.Text().find("pw-9"));
+}
+
+// One simulated camera in alarm watched in process, as the recorder does:
+// its live stream in the recorder's fetcher and one detector on it.
+struct WatchedCamera {
+    WatchedCamera(const char* api, int kind, int extPacingMs, int timeoutSec) : kind(kind) {
+        camsim::Config cfg = Cam(api);
+        cfg.extPacingMs = extPacingMs;
+        sim.reset(new camsim::CamSim(cfg));
+        std::string error;
+        started = sim->Start(error);
+        if (!started) return;
+        if (kind == DET_TYPE_DI) sim->SetInput(1, true);
+        else sim->SetMotion(true, 50);
+        RTSP_CLIENT_CONF conf;
+        ParseRtspUrl(sim->RtspUrl(), conf, error);
+        conf.user = "admin";
+        conf.password = "pw-9";
+        conf.timeoutSec = timeoutSec;
+        fetch.reset(new RtpFetcher(conf));
+        rig.cap.SetAPI(api);
+        rig.cap.SetDICnt(2);
+        rig.med.streamFormat = 2;
+        rig.med.httpPort = sim->Port();  // a camera of its own for the sharing of kinds
+        if (kind == DET_TYPE_DI) history.Attach(rig.bufMap);
+        else history.Attach(rig.buf);
+        det = CreateDetector(kind, &rig.med, &rig.api, &rig.buf, &rig.bufMap, nullptr, &rig.cap, fetch.get(), true);
+        started = det && fetch->StartLive() && dynamic_cast<DetectorBase*>(det)->Start() == 0;
+    }
+    ~WatchedCamera() {
+        if (det) kind == DET_TYPE_DI ? ReleaseDigitalDetBRObj(det) : ReleaseMotionDetBRObj(det);
+        fetch.reset();
+    }
+    // The statuses of motion, or of the first input.
+    camtest::States States() { return kind == DET_TYPE_DI ? history.Port(0) : history.Get(); }
+    bool Alarm() {
+        const camtest::States s = States();
+        return !s.empty() && s.back().first;
+    }
+
+    int kind;
+    std::unique_ptr<camsim::CamSim> sim;
+    std::unique_ptr<RtpFetcher> fetch;
+    CameraRig rig;
+    camtest::StatusHistory history;
+    BRObjectBase* det = nullptr;
+    bool started = false;
+};
+
+// Extensions seconds apart, with the video's other packets between them: the
+// alarm in the last one holds until the next (the camera says nothing else).
+TEST(RtpEndToEnd, AnAlarmHoldsBetweenExtensionsSecondsApart) {
+    SharingReset sharing;
+    LogCapture log;
+    struct Row {
+        const char* api;
+        int kind;
+        int pacingMs;
+    } rows[] = {
+        {"axisv5", DET_TYPE_DI, 1500},
+        {"axisv5", DET_TYPE_DI, 3000},
+        {"avtech", DET_TYPE_MD, 3000},
+        {"vivotek8", DET_TYPE_MD, 3000},
+    };
+    std::vector<std::unique_ptr<WatchedCamera> > cams;
+    for (const Row& r : rows) {
+        cams.emplace_back(new WatchedCamera(r.api, r.kind, r.pacingMs, 10));
+        ASSERT_TRUE(cams.back()->started) << r.api;
+        cams.back()->sim->SetFault(camsim::kFaultExtPacing, true);
+    }
+    for (auto& c : cams) ASSERT_TRUE(WaitFor([&] { return c->Alarm(); }, 10000)) << log.Text();
+    // Two gaps of the slower cameras.
+    usleep(6500 * 1000);
+    for (size_t i = 0; i < cams.size(); ++i) {
+        SCOPED_TRACE(std::string(rows[i].api) + ", extensions " + std::to_string(rows[i].pacingMs) + " ms apart");
+        const camtest::States st = cams[i]->States();
+        auto on = std::find_if(st.begin(), st.end(), [](const std::pair<bool, int>& x) { return x.first; });
+        for (auto it = on; it != st.end(); ++it) EXPECT_TRUE(it->first) << "the alarm flipped off";
+        EXPECT_EQ(1, cams[i]->fetch->ConnectCount());
+    }
+}
+
+// The camera vanishes (or sends only RTCP) during an alarm: the alarm ends
+// within the fetcher's time-out and a second, and comes back with the camera.
+TEST(RtpEndToEnd, AnAlarmEndsWithAVanishedOrSilentStream) {
+    const int timeoutSec = 1;
+    for (camsim::Fault fault : {camsim::kFaultVanish, camsim::kFaultRtcpOnly}) {
+        SCOPED_TRACE(camsim::FaultName(fault));
+        SharingReset sharing;
+        LogCapture log;
+        const struct {
+            const char* api;
+            int kind;
+        } rows[] = {{"axisv5", DET_TYPE_DI}, {"avtech", DET_TYPE_MD}, {"vivotek8", DET_TYPE_MD}};
+        std::vector<std::unique_ptr<WatchedCamera> > cams;
+        for (const auto& r : rows) {
+            cams.emplace_back(new WatchedCamera(r.api, r.kind, 0, timeoutSec));
+            ASSERT_TRUE(cams.back()->started) << r.api;
+        }
+        for (auto& c : cams) ASSERT_TRUE(WaitFor([&] { return c->Alarm(); }, 10000));
+        const auto t0 = std::chrono::steady_clock::now();
+        for (auto& c : cams) c->sim->SetFault(fault, true);
+        std::vector<int64_t> endedMs(cams.size(), -1);
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                bool all = true;
+                for (size_t i = 0; i < cams.size(); ++i) {
+                    if (endedMs[i] < 0 && !cams[i]->Alarm())
+                        endedMs[i] = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                         std::chrono::steady_clock::now() - t0)
+                                         .count();
+                    all = all && endedMs[i] >= 0;
+                }
+                return all;
+            },
+            10000));
+        for (size_t i = 0; i < cams.size(); ++i) EXPECT_LE(endedMs[i], timeoutSec * 1000 + 1000) << rows[i].api;
+        for (auto& c : cams) c->sim->SetFault(fault, false);
+        for (size_t i = 0; i < cams.size(); ++i)
+            EXPECT_TRUE(WaitFor([&] { return cams[i]->Alarm(); }, 15000)) << rows[i].api << " did not come back";
+    }
 }
 
 }  // namespace

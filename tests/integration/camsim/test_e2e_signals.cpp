@@ -1,6 +1,8 @@
 // camdet-monitor ends within a second of SIGINT or SIGTERM whatever its
-// cameras do: while it is still setting a silent camera up, and while its
-// detectors wait on silent cameras (one camera, and a fleet).
+// cameras do: while it is still setting a silent camera up, while its
+// detectors wait on silent cameras (one camera, and a fleet), and while the
+// feeder of its stream FIFO waits on a camera that stalls, drips or never
+// sends a boundary.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdio.h>
@@ -85,6 +87,41 @@ TEST(MonitorSignals, AFleetOfSilentCamerasEndsAtOnce) {
     EXPECT_LE(EndMs(mon, SIGINT, rc), kEndBoundMs);
     EXPECT_EQ(0, rc);
     unlink(path);
+}
+
+TEST(MonitorSignals, EndsWhileTheFifoFeederWaitsOnACamera) {
+    const std::string head = "HTTP/1.0 200 OK\r\nContent-Type: multipart/x-mixed-replace; boundary=frame\r\n\r\n";
+    const std::string part = "--frame\r\nContent-Type: image/jpeg\r\nContent-Length: 5000\r\n\r\n\xff\xd8\xff\xe1";
+    camtest::PeerScript drip = {PeerStep::RecvRequest(), PeerStep::Send(head)};
+    for (char c : part) {
+        drip.push_back(PeerStep::Send(std::string(1, c)));
+        drip.push_back(PeerStep::Pause(300));
+    }
+    camtest::PeerScript raw = {PeerStep::RecvRequest(), PeerStep::Send(head)};
+    for (int i = 0; i < 100; ++i) {
+        raw.push_back(PeerStep::Send("\xff\xd8\xff\xe0" + std::string(2000, 'j') + "\xff\xd9"));
+        raw.push_back(PeerStep::Pause(100));
+    }
+    const struct {
+        const char* what;
+        camtest::PeerScript script;
+    } rows[] = {
+        {"stalled mid-frame", {PeerStep::RecvRequest(), PeerStep::Send(head + part), PeerStep::Stall()}},
+        {"dripping", drip},
+        {"frames without a boundary", raw},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        ScriptedPeer cam(r.script);
+        MonitorProcess mon({"--json", "--api", "ipuxfw1", "--stream-format", "1", "--log", "/dev/null",
+                            "--fifo-url", "http://127.0.0.1:" + Port(cam) + "/video.mjpg"});
+        ASSERT_TRUE(WaitConnections(cam, 1));
+        auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+        while (cam.Sent(0) < head.size() + 4 && std::chrono::steady_clock::now() < end) usleep(10000);
+        int rc = -1;
+        EXPECT_LE(EndMs(mon, SIGTERM, rc), kEndBoundMs);
+        EXPECT_EQ(0, rc);
+    }
 }
 
 }  // namespace

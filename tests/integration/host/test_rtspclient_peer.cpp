@@ -2,7 +2,12 @@
 // loopback: the requests they send, the answers they accept, and the camera's
 // faults - refusal, error answers, login loops, a stale nonce, a connection
 // dropped mid-frame, an interleaved length that runs past its packet, silence
-// and garbage. The fetcher is reached through RtpFetchHandler, as detectors do.
+// and garbage; streams that bring nothing of use, and the back-off from
+// sessions that end at once. The fetcher is reached through RtpFetchHandler,
+// as detectors do.
+#include <unistd.h>
+
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -287,10 +292,10 @@ TEST(RtpFetcherPeer, LiveFetcherReconnectsAndKeepsTheNewestPacket) {
     ASSERT_EQ(0, h.CopyExt(buf.data(), (unsigned int)buf.size()));
     EXPECT_EQ(want, std::string(buf.begin(), buf.end()));
     EXPECT_EQ(3, fetcher.ConnectCount());
-    // Nothing newer comes: a bounded read gives nothing.
+    // Nothing newer comes: a bounded read gives the current extension all the same.
     int unused = 0;
     h.SetWait(true);
-    EXPECT_EQ(0u, h.ReadExt(reinterpret_cast<char*>(buf.data()), (unsigned int)buf.size(), unused));
+    EXPECT_EQ(want.size(), h.ReadExt(reinterpret_cast<char*>(buf.data()), (unsigned int)buf.size(), unused));
     h.SetWait(false);
     EXPECT_EQ(want.size(), h.ReadExt(reinterpret_cast<char*>(buf.data()), (unsigned int)buf.size(), unused));
     fetcher.StopLive();
@@ -328,6 +333,140 @@ TEST(RtpFetcherPeer, LiveFetcherKeepsTheLastExtensionBetweenPacketsWithout) {
     EXPECT_EQ(0, hb.CopyExt(buf, 0));
     a.StopLive();
     b.StopLive();
+}
+
+// A live stream whose camera sends nothing of use for the time-out is lost:
+// the alarm in its last extension is not current any more. RTCP, drips and
+// malformed packets keep a connection busy without being a stream; packets
+// without an extension keep the session (the recorder's video) but not the
+// extension.
+TEST(RtpFetcherPeer, LiveStreamThatBringsNothingOfUseIsLost) {
+    const int timeoutMs = 1000;
+    const std::string alarm = VideoFrame("ALARM", 1);
+    const std::string rtcp = Frame(5, Bytes{0x80, 200, 0, 1, 0, 0, 0, 1});
+    Bytes bad = camtest::RtpPacket(0, true, 0xABAC, 0, 40, 0, "x", 2);
+    bad[0] = 0x40;  // RTP version 1
+    const std::string plain = Frame(4, camtest::RtpPacket(0, false, 0, 0, 40, 0));
+    auto every200 = [](const std::string& bytes) {
+        std::vector<PeerStep> s;
+        for (int i = 0; i < 25; ++i) {
+            s.push_back(PeerStep::Pause(200));
+            s.push_back(PeerStep::Send(bytes));
+        }
+        s.push_back(PeerStep::Stall());
+        return s;
+    };
+    std::vector<PeerStep> drip = {PeerStep::Send(Frame(4, Bytes(300, 0x55)).substr(0, 4))};
+    for (PeerStep& p : every200("U")) drip.push_back(p);
+    struct Case {
+        const char* what;
+        std::vector<PeerStep> after;
+        bool sessionKept;  // an empty extension stays current
+    } cases[] = {
+        {"silent", {PeerStep::Stall()}, false},
+        {"dripping", drip, false},
+        {"RTCP only", every200(rtcp), false},
+        {"malformed packets", every200(Frame(4, bad)), false},
+        {"packets without an extension", every200(plain), true},
+    };
+    std::vector<std::unique_ptr<ScriptedPeer> > peers;
+    std::vector<std::unique_ptr<RtpFetcher> > fetchers;
+    for (Case& c : cases) {
+        // The camera takes a new session but sends nothing on it.
+        peers.emplace_back(new ScriptedPeer(std::vector<PeerScript>{
+            Steps({SetUpSteps(), {PeerStep::Send(alarm)}, c.after}), Steps({SetUpSteps(), {PeerStep::Stall()}})}));
+        fetchers.emplace_back(new RtpFetcher(Conf(peers.back()->Port(), timeoutMs / 1000)));
+        ASSERT_TRUE(fetchers.back()->StartLive());
+    }
+    const size_t alarmLen = camtest::ExtAsExposed(0xABAC, "ALARM").size();
+    for (size_t i = 0; i < fetchers.size(); ++i) ASSERT_TRUE(fetchers[i]->WaitPackets(1, 5000)) << cases[i].what;
+    const int64_t t0 = BrellinOwned::MonotonicMs();
+    std::vector<int64_t> lostAfter(fetchers.size(), -1);
+    unsigned char buf[64];
+    while (BrellinOwned::MonotonicMs() - t0 < timeoutMs + 1500) {
+        for (size_t i = 0; i < fetchers.size(); ++i) {
+            RtpFetchHandler h(fetchers[i].get());
+            const unsigned int len = h.CurExtLen();
+            // Within the time-out the alarm is what the camera last said.
+            if (BrellinOwned::MonotonicMs() - t0 < timeoutMs / 2) {
+                EXPECT_EQ(alarmLen, len) << cases[i].what;
+            }
+            if (lostAfter[i] < 0 && len != alarmLen) {
+                lostAfter[i] = BrellinOwned::MonotonicMs() - t0;
+                EXPECT_EQ(cases[i].sessionKept, h.CopyExt(buf, 0) == 0) << cases[i].what;
+            }
+        }
+        usleep(20000);
+    }
+    for (size_t i = 0; i < fetchers.size(); ++i) {
+        SCOPED_TRACE(cases[i].what);
+        EXPECT_GE(lostAfter[i], 0) << "never lost";
+        EXPECT_LE(lostAfter[i], timeoutMs + 1000);
+        fetchers[i]->StopLive();
+        if (cases[i].sessionKept) EXPECT_EQ(1, fetchers[i]->ConnectCount());
+        else EXPECT_GE(fetchers[i]->ConnectCount(), 2) << "a lost stream is opened again";
+    }
+}
+
+// A camera that ends every session right after PLAY is not asked again at
+// once: 1 s, 2 s, 4 s... on the fetcher's clock; after a session that ran,
+// a new one follows at once.
+TEST(RtpFetcherPeer, LiveFetcherBacksOffFromSessionsThatDoNotRun) {
+    camtest::FakeClock clock(camtest::FakeClock::MANUAL);
+    LogCapture log;
+    ScriptedPeer peer(std::vector<PeerScript>{Steps({SetUpSteps(), {PeerStep::Send(VideoFrame("ran")), PeerStep::Stall()}}),
+                                              Steps({SetUpSteps(), {PeerStep::Close()}})});
+    RtpFetcher fetcher(Conf(peer.Port(), 1), clock);
+    ASSERT_TRUE(fetcher.StartLive());
+    ASSERT_TRUE(WaitFor([&] { return peer.Connections() == 1; }));
+    clock.Advance(60000);  // the first session runs a minute, then falls silent
+    const std::vector<int64_t> want = {1000, 2000, 4000};
+    for (size_t i = 0; i < want.size(); ++i) {
+        ASSERT_TRUE(WaitFor([&] { return clock.Waits().size() == i + 1; })) << i;
+        EXPECT_EQ(want[i], clock.Waits()[i]) << i;
+        EXPECT_EQ((int)i + 2, peer.Connections()) << i;
+        clock.Advance(want[i]);
+    }
+    fetcher.StopLive();
+    EXPECT_EQ(1u, fetcher.PacketCount());
+}
+
+// A fetcher of a detector's own: the same back-off, counted from the
+// session's end; and a session whose packets carry no extension for the
+// time-out fails, as the event data is lost. The back-off runs on the clock
+// of the camera's services that the factory was given.
+TEST(RtpFetcherPeer, OwnFetcherBacksOffAndLosesAStreamWithoutExtensions) {
+    camtest::FakeClock clock;
+    BrellinOwned::RecorderServices services(clock);
+    LogCapture log;
+    const std::string plain = Frame(4, camtest::RtpPacket(0, false, 0, 0, 40, 0));
+    std::vector<PeerStep> plains;
+    for (int i = 0; i < 30; ++i) {
+        plains.push_back(PeerStep::Send(plain));
+        plains.push_back(PeerStep::Pause(100));
+    }
+    ScriptedPeer peer(std::vector<PeerScript>{Steps({SetUpSteps(), {PeerStep::Close()}}),
+                                              Steps({SetUpSteps(), {PeerStep::Close()}}),
+                                              Steps({SetUpSteps(), {PeerStep::Send(VideoFrame("A"))}, plains})});
+    BRObjectBase* obj = RtpFetchFactory("127.0.0.1", peer.Port(), "live", "", "", false, "", 2, true, 1, &services);
+    ASSERT_NE(nullptr, obj);
+    RtpFetchHandler h(obj);
+    unsigned int len = 0;
+    int unused = 0;
+    EXPECT_NE(0, h.WaitPacket(len, unused));
+    h.FetchFailed();
+    EXPECT_NE(0, h.WaitPacket(len, unused));
+    EXPECT_EQ(std::vector<int64_t>{1000}, clock.Waits());
+    ASSERT_EQ(0, h.WaitPacket(len, unused));
+    EXPECT_EQ(camtest::ExtAsExposed(0xABAC, "A").size(), len);
+    EXPECT_EQ((std::vector<int64_t>{1000, 2000}), clock.Waits());
+    int empty = 0;
+    int rc = 0;
+    while ((rc = h.WaitPacket(len, unused)) == 0 && len == 0) ++empty;
+    EXPECT_NE(0, rc);
+    EXPECT_GT(empty, 3);
+    EXPECT_NE(std::string::npos, log.Text().find("no packet with an extension within 1 s"));
+    ReleaseRtpFetch(obj);
 }
 
 }  // namespace

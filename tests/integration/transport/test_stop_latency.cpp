@@ -5,7 +5,11 @@
 // a loaded machine, far below any of the time-outs involved).
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <fstream>
+#include <iterator>
 #include <functional>
 #include <string>
 #include <vector>
@@ -141,6 +145,36 @@ TEST(StopLatency, ReleaseNeverWaitsOnTheCamera) {
             EXPECT_LE(ms, kStopBoundMs);
         }
     }
+}
+
+// A camera whose frame is 80,000 empty comment segments and then its event
+// segment: the detector is released while it reads the frame.
+TEST(StopLatency, ReleaseNeverWaitsOnAFramesSegments) {
+    SharingReset sharing;
+    LogCapture log;
+    std::ifstream in(std::string(CAMDET_TEST_DATA) + "/jpeg/axis_comment.jpg", std::ios::binary);
+    const std::string img((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GT(img.size(), 2u);
+    std::string frame = img.substr(0, 2);
+    for (int i = 0; i < 80000; ++i) frame += std::string("\xff\xfe\x00\x02", 4);
+    frame += img.substr(2);
+    const std::string stream = "HTTP/1.1 200 OK\r\nContent-Type: multipart/x-mixed-replace; boundary=frame\r\n\r\n"
+                               "--frame\r\nContent-Type: image/jpeg\r\nContent-Length: " +
+                               std::to_string(frame.size()) + "\r\n\r\n" + frame + "\r\n--frame\r\n";
+    ScriptedPeer peer({PeerStep::RecvRequest(), PeerStep::Send(stream), PeerStep::Stall()});
+    ASSERT_TRUE(peer.Listening());
+    CameraRig rig;
+    rig.cap.SetAPI("axisv5");
+    rig.med.httpPort = peer.Port();
+    rig.api.SetHttpPort(peer.Port());
+    rig.med.streamFormat = 1;
+    BRObjectBase* det =
+        CreateDetector(DET_TYPE_MD, &rig.med, &rig.api, &rig.buf, &rig.bufMap, nullptr, &rig.cap, nullptr, true);
+    ASSERT_NE(nullptr, det);
+    ASSERT_EQ(0, dynamic_cast<DetectorBase*>(det)->Start());
+    ASSERT_TRUE(WaitFor([&] { return peer.Connections() >= 1 && peer.Sent(0) >= stream.size(); }));
+    usleep(50 * 1000);  // the frame has reached the detector
+    EXPECT_LE(ReleaseMs(DET_TYPE_MD, det), kStopBoundMs);
 }
 
 // ---------------------------------------------------------------- RTP header extensions

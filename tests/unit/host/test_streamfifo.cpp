@@ -149,8 +149,48 @@ TEST(StreamFifoFeeder, FramesInTextAndGarbageOutReconnectsAfterADrop) {
     ASSERT_GE(scope.script->Connects().size(), 2u);
     EXPECT_EQ(scope.script->Connects()[0].user, "admin");
     EXPECT_EQ(log.Text().find("s3cret-pw"), std::string::npos);
-    // The back-off after the drop, on the process clock.
+    // The back-off after the drop, on the clock of the feeder's services.
     EXPECT_FALSE(clock.Waits().empty());
+}
+
+// A camera that ends every stream at once is asked again after 1 s, then 2 s,
+// 4 s...; after a stream that ran, at once.
+TEST(StreamFifoFeeder, BacksOffFromStreamsThatDoNotRun) {
+    camtest::FakeClock clock(camtest::FakeClock::MANUAL);
+    LogCapture log;
+    MFScriptScope scope;
+    MFScriptedConn ran;
+    ran.contentType = "multipart/x-mixed-replace; boundary=myboundary";
+    ran.chunks = {Part(Frame(30, 1))};
+    ran.end = MFScriptedConn::STALL;
+    ran.stallMs = 60000;  // until released
+    MFScriptedConn refused;
+    refused.connectRc = -1;
+    MFScriptedConn onePart = ran;
+    onePart.end = MFScriptedConn::CLOSE;
+    scope.script->Add(ran);
+    scope.script->Add(refused);
+    scope.script->Add(onePart);
+    scope.script->Add(onePart);
+    StreamFifo fifo;
+    StreamFifoFeeder::Source src;
+    src.host = "cam";
+    src.path = "/video";
+    BrellinOwned::RecorderServices services(clock);
+    StreamFifoFeeder feeder(fifo, src, services);
+    ASSERT_TRUE(feeder.Start());
+    ASSERT_TRUE(WaitFor([&] { return feeder.Frames() == 1; }));
+    clock.Advance(60000);      // the stream runs a minute
+    scope.script->Release();  // and then breaks
+    const std::vector<int64_t> want = {1000, 2000, 4000, 8000};
+    for (size_t i = 0; i < want.size(); ++i) {
+        ASSERT_TRUE(WaitFor([&] { return clock.Waits().size() == i + 1; }));
+        EXPECT_EQ(clock.Waits()[i], want[i]) << i;
+        EXPECT_EQ(scope.script->Connects().size(), i + 2) << i;
+        clock.Advance(want[i]);
+    }
+    feeder.Stop();
+    EXPECT_EQ(feeder.Frames(), 3u);
 }
 
 }  // namespace

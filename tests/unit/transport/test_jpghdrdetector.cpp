@@ -1,8 +1,10 @@
 // The JPEG-header transport on real JPEG files: which segment Detect picks,
-// the payload buffer, truncated and corrupt frames at every offset, and the
-// loops over the recorder's stream FIFO and media fetch with sharing.
+// the payload buffer, truncated and corrupt frames at every offset, frames of
+// many empty segments, and the loops over the recorder's stream FIFO (frames
+// that are no data, a lost stream) and media fetch with sharing.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -14,6 +16,7 @@
 #include "host/media/streamfifo.h"
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/mfscript.h"
+#include "tests/fixtures/statushistory.h"
 #include "tests/fixtures/testsupport.h"
 
 namespace {
@@ -159,8 +162,9 @@ TEST_F(JpgHdrTransport, TruncatedFramesAtEveryOffset) {
     for (size_t cut = 0; cut < img.size(); ++cut) {
         std::string payload;
         const int rc = Run(det, std::vector<unsigned char>(img.begin(), img.begin() + cut), payload);
+        // A frame cut short is no data (an empty one is no frame at all).
         if (cut < segEnd) {
-            EXPECT_EQ(rc, -1) << "cut at " << cut;
+            EXPECT_EQ(rc, cut == 0 ? -1 : JpgHdrDetector::kDetectNoFrame) << "cut at " << cut;
         }
         // Past the segment, libjpeg still wants the frame header up to the scan.
         if (rc == 0) {
@@ -180,19 +184,53 @@ TEST_F(JpgHdrTransport, CorruptAndForeignBytes) {
             bad[i] = v;
             std::string payload;
             const int rc = Run(det, bad, payload);
-            ASSERT_TRUE(rc == 0 || rc == -1);
+            ASSERT_TRUE(rc == 0 || rc == -1 || rc == JpgHdrDetector::kDetectNoFrame);
             ok += rc == 0;
         }
     }
     EXPECT_GT(ok, 0);  // damage in the image data does not matter to the header
     std::string payload;
     const std::string text = "HTTP/1.0 200 OK\r\n\r\nnot a frame";
-    EXPECT_EQ(Run(det, std::vector<unsigned char>(text.begin(), text.end()), payload), -1);
+    EXPECT_EQ(Run(det, std::vector<unsigned char>(text.begin(), text.end()), payload), JpgHdrDetector::kDetectNoFrame);
     char* out = nullptr;
     unsigned int cap = 0, len = 0;
     EXPECT_EQ(det.Detect(nullptr, 10, out, cap, len), -1);
     EXPECT_EQ(det.Detect(reinterpret_cast<char*>(const_cast<unsigned char*>(img.data())), 0, out, cap, len), -1);
     EXPECT_NE(log.Text().find("Cam[1]: Wrong parameters!"), std::string::npos);
+}
+
+// A frame of tens of thousands of empty segments is no camera's: it is read
+// up to a bound and is no data; a frame with a few before the wanted one is
+// read as usual. (bench_jpeg prints what such frames cost.)
+TEST_F(JpgHdrTransport, FramesOfManyEmptySegments) {
+    const std::vector<unsigned char> img = ReadJpeg("axis_comment.jpg");
+    std::string whole;
+    ProbeJpg axis(rig.Attr(), 0xFE, true);
+    axis.SetDataIds(kAxisIds, 2);
+    ASSERT_EQ(Run(axis, img, whole), 0);
+    ProbeJpg app1(rig.Attr(), 0xE1, true);
+    struct {
+        size_t empty;
+        int code;  // of the empty segments
+        ProbeJpg* det;
+        int rc;
+    } cases[] = {
+        {80000, 0xFE, &axis, JpgHdrDetector::kDetectNoFrame},
+        {80000, 0xE1, &app1, JpgHdrDetector::kDetectNoFrame},
+        {80000, 0xE5, &axis, JpgHdrDetector::kDetectNoFrame},
+        {100, 0xFE, &axis, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.empty) + " of " + std::to_string(c.code));
+        std::vector<unsigned char> bomb(img.begin(), img.begin() + 2);
+        for (size_t i = 0; i < c.empty; ++i) bomb.insert(bomb.end(), {0xFF, (unsigned char)c.code, 0x00, 0x02});
+        bomb.insert(bomb.end(), img.begin() + 2, img.end());
+        std::string payload;
+        EXPECT_EQ(Run(*c.det, bomb, payload), c.rc);
+        if (c.rc == 0) {
+            EXPECT_EQ(payload, whole);
+        }
+    }
 }
 
 TEST_F(JpgHdrTransport, UnknownMarkerCodeIsAFailureNotACrash) {
@@ -203,8 +241,27 @@ TEST_F(JpgHdrTransport, UnknownMarkerCodeIsAFailureNotACrash) {
 
 // ---------------------------------------------------------------- loops
 
+// A FIFO that counts the units it hands out.
+class CountingFifo : public StreamFifo {
+public:
+    BRObjectBase* NextUnit(int pos) override {
+        BRObjectBase* u = StreamFifo::NextUnit(pos);
+        if (u) ++handed;
+        return u;
+    }
+    std::atomic<int> handed{0};
+};
+
+// MANUAL clock: moves time on by ms and waits until the loop has made its
+// next pass and waits again.
+void Pass(camtest::FakeClock& clock, int64_t ms) {
+    const size_t waits = clock.Waits().size();
+    clock.Advance(ms);
+    ASSERT_TRUE(WaitFor([&] { return clock.Waits().size() > waits; }));
+}
+
 TEST_F(JpgHdrTransport, FifoFramesReachTheOwnerAndItsFollowers) {
-    camtest::FakeClock clock;
+    camtest::FakeClock clock(camtest::FakeClock::MANUAL);
     rig.UseClock(clock);
     StreamFifo fifo;
     CameraRig rig2;  // same camera (same mediator values), other buffers
@@ -223,6 +280,7 @@ TEST_F(JpgHdrTransport, FifoFramesReachTheOwnerAndItsFollowers) {
     ASSERT_TRUE(WaitFor([&] { return rig.buf.GetTrig() && owner.Payloads() >= 1; }));
     EXPECT_EQ(rig.buf.GetValue(), 77);
     ASSERT_TRUE(WaitFor([&] { return rig.bufMap.GetTrig(1); }));
+    for (int i = 0; i < 3; ++i) Pass(clock, 100);
     owner.Stop();
     follower.Stop();
     // One frame: parsed once, however often the loop asked.
@@ -234,18 +292,39 @@ TEST_F(JpgHdrTransport, FifoFramesReachTheOwnerAndItsFollowers) {
     EXPECT_FALSE(rig.buf.GetTrig());          // reset on the way out
 }
 
-TEST_F(JpgHdrTransport, EmptyFifoWaitsOnePeriodAndLeavesTheStatus) {
-    camtest::FakeClock clock;
+// A frame that cannot be read says nothing: the status stays, as it does
+// while the FIFO has nothing new, one period per attempt; once no frame that
+// can be read came within the time-out, the stream is lost and the status
+// cleared.
+TEST_F(JpgHdrTransport, FifoFramesThatAreNoDataAndALostStream) {
+    camtest::FakeClock clock(camtest::FakeClock::MANUAL);
     rig.UseClock(clock);
-    StreamFifo fifo;
+    CountingFifo fifo;
     DET_BASE_ATTR a = rig.Attr();
     a.streamFifoHdl = StreamFifoHandler(&fifo);
+    camtest::StatusHistory h;
+    h.Attach(rig.buf);
     ProbeJpg det(a, 0xFE, true);
+    StopOnExit stop{det};
+    det.SetDataIds(kAxisIds, 2);
+    const std::vector<unsigned char> on = ReadJpeg("axis_comment.jpg"), off = ReadJpeg("axis_second_comment.jpg");
+    const std::string text(on.begin(), on.end());
+    const std::vector<unsigned char> cut(on.begin(), on.begin() + text.find("M0:1") + 3);
+    ASSERT_TRUE(fifo.Push(on.data(), on.size()));
     ASSERT_EQ(det.Start(), 0);
-    ASSERT_TRUE(WaitFor([&] { return clock.Waits().size() >= 20; }));
+    ASSERT_TRUE(WaitFor([&] { return h.Count() == 1; }));
+    ASSERT_TRUE(fifo.Push(cut.data(), cut.size()));
+    Pass(clock, 100);
+    EXPECT_EQ(fifo.handed.load(), 2);
+    ASSERT_TRUE(fifo.Push(off.data(), off.size()));
+    Pass(clock, 100);
+    ASSERT_TRUE(WaitFor([&] { return h.Count() == 2; }));
+    Pass(clock, 9900);
+    EXPECT_EQ(h.Count(), 2u) << "lost before the time-out";
+    Pass(clock, 100);
     det.Stop();
+    EXPECT_EQ(camtest::States({{true, 77}, {false, 77}, {false, 0}, {false, 0}}), h.Get());
     for (int64_t w : clock.Waits()) EXPECT_EQ(w, 100);
-    EXPECT_EQ(rig.buf.GetUpdateCount(), 1);  // only the reset on the way out
 }
 
 TEST_F(JpgHdrTransport, NoFifoNoLoop) {

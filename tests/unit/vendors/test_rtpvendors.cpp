@@ -4,12 +4,14 @@
 // application data by kind, AVTECH's words for motion and every input.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "camdet/api/entrypoints.h"
+#include "camdet/vendors/jpgvendordetector.h"
 #include "camdet/vendors/rtpvendordetector.h"
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/rtppackets.h"
@@ -108,17 +110,13 @@ TEST(RtpVendors, AxisStreamServesFourKinds) {
     EXPECT_EQ(std::make_pair(false, 0), cam.watch.First(DET_TYPE_AD));
     EXPECT_EQ(std::make_pair(false, 0), cam.watch.First(DET_TYPE_DI, 0));
     EXPECT_EQ(std::make_pair(true, 100), cam.watch.First(DET_TYPE_DI, 1));
-    // A bounded read for a fresh packet every pass, into the fixed buffer;
-    // no fresh packet leaves motion as it was and clears the inputs.
+    // A bounded read for a fresh packet every pass, into the fixed buffer; a
+    // read that finds no extension at all (the script's end: a lost stream)
+    // clears every kind and input once, and the stop again.
     EXPECT_EQ(cam.fetch.Get(cam.fetch.readCalls), cam.fetch.Get(cam.fetch.waitTrueCalls));
     EXPECT_EQ(AxisMp4Detector::kExtBufSize, cam.fetch.Get(cam.fetch.lastReadCapacity));
-    const States md = cam.watch.Of(DET_TYPE_MD);
-    ASSERT_GE(md.size(), 2u);
-    EXPECT_EQ(std::make_pair(false, 0), md.back()) << "cleared when stopped, not before";
-    EXPECT_EQ(2u, md.size());
-    const States in1 = cam.watch.Of(DET_TYPE_DI, 1);
-    ASSERT_GE(in1.size(), 2u);
-    EXPECT_EQ(std::make_pair(false, 0), in1[1]);
+    EXPECT_EQ(States({{true, 40}, {false, 0}, {false, 0}}), cam.watch.Of(DET_TYPE_MD));
+    EXPECT_EQ(States({{true, 100}, {false, 0}, {false, 0}}), cam.watch.Of(DET_TYPE_DI, 1));
 }
 
 TEST(RtpVendors, AxisReadsNoFurtherThanItsBuffer) {
@@ -151,21 +149,36 @@ TEST(RtpVendors, VivotekApplicationDataByKind) {
     cam.fetch.Packet(camtest::ExtAsExposed(0x5656, VivotekData(true, true, 70, false)));
     cam.fetch.Packet(camtest::ExtAsExposed(0x5656, VivotekData(true, false, 20, true)));
     cam.Run();
-    // The owner clears its own status and its followers' when it stops.
-    EXPECT_EQ(States({{true, 70}, {false, 20}, {false, 0}}), cam.watch.Of(DET_TYPE_MD));
-    EXPECT_EQ(States({{false, 0}, {true, 100}, {false, 0}}), cam.watch.Of(DET_TYPE_TD));
+    // The owner clears its own status and its followers' when the stream is
+    // lost (the script's end) and when it stops.
+    EXPECT_EQ(States({{true, 70}, {false, 20}, {false, 0}, {false, 0}}), cam.watch.Of(DET_TYPE_MD));
+    EXPECT_EQ(States({{false, 0}, {true, 100}, {false, 0}, {false, 0}}), cam.watch.Of(DET_TYPE_TD));
 }
 
+// Over RTP and over JPEG alike.
 TEST(RtpVendors, VivotekLogsAKindWithoutATest) {
-    LogCapture log;
     SharingReset sharing;
     CameraRig rig;
-    VivotekMp4Detector det(rig.Attr(), VIVO_FUNC_GR_4, DET_TYPE_AD);
-    const std::string data = VivotekData(true, true, 70, true);
-    int value = -1;
-    EXPECT_FALSE(det.IsTrig(const_cast<char*>(data.data()), (unsigned int)data.size(), value));
-    EXPECT_EQ(0, value);
-    EXPECT_NE(std::string::npos, log.Text().find("CheckTrigValInAppData(): Unknown detection type 4\n"));
+    VivotekMp4Detector rtp(rig.Attr(), VIVO_FUNC_GR_4, DET_TYPE_AD);
+    VivotekJpgDetector jpg(rig.Attr(), true, VIVO_FUNC_GR_3, DET_TYPE_AD);
+    std::string data = VivotekData(true, true, 70, true);
+    const unsigned int n = (unsigned int)data.size();
+    struct {
+        const char* unit;
+        std::function<bool(int&)> test;
+    } cases[] = {
+        {"camdet/rtpvendordetector:", [&](int& v) { return rtp.IsTrig(&data[0], n, v); }},
+        {"camdet/jpgvendordetector:", [&](int& v) { return jpg.IsTrig(&data[0], n, v); }},
+    };
+    for (const auto& c : cases) {
+        LogCapture log;
+        int value = -1;
+        EXPECT_FALSE(c.test(value)) << c.unit;
+        EXPECT_EQ(0, value) << c.unit;
+        const std::string text = log.Text();
+        EXPECT_NE(std::string::npos, text.find(c.unit)) << text;
+        EXPECT_NE(std::string::npos, text.find("CheckTrigValInAppData(): Unknown detection type 4\n")) << text;
+    }
 }
 
 TEST(RtpVendors, AvtechMotionAndEveryInput) {
@@ -178,9 +191,10 @@ TEST(RtpVendors, AvtechMotionAndEveryInput) {
     cam.fetch.Packet(camtest::ExtAsExposed(0x4156, "NORMAL;ALARM;" + trailer));
     cam.Run();
     // A packet without an extension reads as quiet on the shared fetcher.
-    EXPECT_EQ(States({{true, 100}, {false, 0}, {false, 0}, {false, 0}}), cam.watch.Of(DET_TYPE_MD));
+    EXPECT_EQ(States({{true, 100}, {false, 0}, {false, 0}, {false, 0}, {false, 0}}), cam.watch.Of(DET_TYPE_MD));
     for (int port = 0; port < 3; ++port)
-        EXPECT_EQ(States({{true, 100}, {false, 0}, {true, 100}, {false, 0}}), cam.watch.Of(DET_TYPE_DI, port))
+        EXPECT_EQ(States({{true, 100}, {false, 0}, {true, 100}, {false, 0}, {false, 0}}),
+                  cam.watch.Of(DET_TYPE_DI, port))
             << port;
 }
 

@@ -1,7 +1,8 @@
 // The stream-FIFO classes' own loops over the recorder's FIFO: the newest
 // frame per poll interval, motion reported after every pass (quiet when no
-// frame came), inputs only after a tested frame and reset on stop, and a
-// detector without a FIFO that does not run.
+// frame came), inputs only after a tested frame, reset when no frame came
+// within the time-out and on stop, and a detector without a FIFO that does
+// not run.
 #include <gtest/gtest.h>
 
 #include <mutex>
@@ -48,6 +49,14 @@ std::vector<unsigned char> StarDotFrame(bool motion) {
     return f;
 }
 
+// MANUAL clock: moves time on by ms and waits until the loop has made its
+// next pass and waits again.
+void Pass(camtest::FakeClock& clock, int64_t ms) {
+    const size_t waits = clock.Waits().size();
+    clock.Advance(ms);
+    ASSERT_TRUE(WaitFor([&] { return clock.Waits().size() > waits; }));
+}
+
 // Pushes a frame and waits (really) until the detector has taken a pass
 // after it, told by the clock's waits.
 void PushAndPass(camtest::FakeClock& clock, StreamFifo& fifo, const std::vector<unsigned char>& f) {
@@ -90,8 +99,8 @@ TEST(StreamFifoLoop, IpuxMotionFromTheNewestFrameAndQuietWithoutOne) {
     for (int64_t w : clock.Waits()) EXPECT_EQ(1000, w);
 }
 
-TEST(StreamFifoLoop, IpuxInputsOnlyAfterATestedFrameAndResetOnStop) {
-    camtest::FakeClock clock;
+TEST(StreamFifoLoop, IpuxInputsOnlyAfterATestedFrameUntilTheStreamIsLost) {
+    camtest::FakeClock clock(camtest::FakeClock::MANUAL);
     CameraRig rig;
     rig.UseClock(clock);
     rig.cap.SetAPI("ipuxfw1");
@@ -99,15 +108,25 @@ TEST(StreamFifoLoop, IpuxInputsOnlyAfterATestedFrameAndResetOnStop) {
     DET_BASE_ATTR a = rig.Attr(true);
     a.streamFifoHdl = StreamFifoHandler(&rig.fifo);
     IpuxStmFifoDI det(a);
+    StopOnExit stop{det};
     EXPECT_EQ(DET_TYPE_DI, det.GetDetType());
     ASSERT_EQ(0, det.Start());
     // Passes without frames report nothing.
-    ASSERT_TRUE(WaitFor([&] { return clock.Waits().size() >= 3; }));
+    ASSERT_TRUE(WaitFor([&] { return clock.Waits().size() == 1; }));
     EXPECT_EQ(0, rig.bufMap.GetUpdateCount());
-    PushAndPass(clock, rig.fifo, IpuxFrame(0, 0x02));
+    rig.fifo.Push(IpuxFrame(0, 0x02).data(), 64);
+    Pass(clock, 1000);
     for (int port = 0; port < 3; ++port) EXPECT_TRUE(rig.bufMap.GetTrig(port)) << port;
-    const int updates = rig.bufMap.GetUpdateCount();
-    EXPECT_EQ(3, updates);
+    EXPECT_EQ(3, rig.bufMap.GetUpdateCount());
+    // The camera's last frame holds the inputs for the time-out, no longer.
+    Pass(clock, 8000);
+    Pass(clock, 1000);
+    EXPECT_EQ(3, rig.bufMap.GetUpdateCount());
+    Pass(clock, 1000);
+    for (int port = 0; port < 3; ++port) EXPECT_FALSE(rig.bufMap.GetTrig(port)) << port;
+    EXPECT_EQ(6, rig.bufMap.GetUpdateCount());
+    Pass(clock, 1000);
+    EXPECT_EQ(6, rig.bufMap.GetUpdateCount()) << "reset once";
     det.Stop();
     for (int port = 0; port < 3; ++port) EXPECT_FALSE(rig.bufMap.GetTrig(port)) << port;
 }
