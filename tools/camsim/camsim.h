@@ -168,12 +168,11 @@ public:
     // unchanged). False when the stream should end.
     bool WaitChange(uint64_t& seen, int maxMs);
     AlarmState State() const;
+    // A fault switch that shapes what the producer writes (short records, marker bombs).
     bool FaultOn(Fault f) const;
     // The states after `version`, oldest first (see CamSim::StatesAfter).
     std::vector<AlarmState> StatesAfter(uint64_t version) const;
     bool Alive() const;
-    // A fault switch that shapes what the producer writes (short records).
-    bool FaultOn(Fault f) const;
 
     struct Channel;  // internal: the queue between producer and server
 
