@@ -110,7 +110,10 @@ const char* MonitorUsage() {
            "  --md-param A,B,C,D   motion parameters before start\n"
            "  --det-param KIND:KEY=VALUE    detection parameter (repeatable)\n"
            "  --onvif-device URL   ONVIF device service address\n"
-           "  --onvif-topic KIND=KEY        ONVIF topic key per kind (repeatable)\n"
+           "  --onvif-topic KIND=KEY        ONVIF topic key per kind (repeatable; default: chosen from the\n"
+           "                       topics the device lists)\n"
+           "  --probe              with --onvif-device: list the device's topics and the key chosen per\n"
+           "                       kind, then exit\n"
            "  --duration SEC       stop after SEC seconds (default: until SIGINT/SIGTERM)\n"
            "  --json               one JSON object per line\n"
            "  --log FILE           write the library log to FILE\n"
@@ -135,6 +138,7 @@ bool ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& opt,
         if (name == "--no-prepare") { opt.noPrepare = true; continue; }
         if (name == "--json") { opt.json = true; continue; }
         if (name == "--dry-run") { opt.dryRun = true; continue; }
+        if (name == "--probe") { opt.probe = true; continue; }
         if (name == "--demo") { opt.demo = true; continue; }
         if (name == "--help" || name == "-h") { opt.help = true; continue; }
 
@@ -284,7 +288,11 @@ bool ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& opt,
         error = "--mqtt and --http go with --config FILE";
         return false;
     }
-    if (!apiSet && !opt.demo && opt.config.empty()) {
+    if (opt.probe && (opt.onvifDevice.empty() || !opt.config.empty() || opt.demo || opt.dryRun)) {
+        error = "--probe needs --onvif-device URL and goes without --config, --demo and --dry-run";
+        return false;
+    }
+    if (!apiSet && !opt.demo && !opt.probe && opt.config.empty()) {
         error = "missing required option --api KEY";
         return false;
     }
