@@ -150,6 +150,8 @@ bool IsNotifiedMsgFound(const Info& info, const OVF_EVT_NOTIF& n) {
     if (n.propOper != "Initialized" && n.propOper != "Changed" && n.propOper != "Deleted" &&
         n.propOper != "@UNKNOWN@")
         return false;
+    // A rule made from a device's topic list: its items need not sit where an
+    // assumed rule would put them, nor be all there.
     if (info.blByName) return IsFoundByName(info, n);
     const OVF_ITEM_LIST& srcPat = info.trigValue.source;
     const OVF_ITEM_LIST& dataPat = info.trigValue.data;
@@ -203,6 +205,7 @@ bool IsStandardEvtTrig(const Info& info, const OVF_ITEM_LIST& data) {
             const std::string* v = ItemValue(data, pat.first);
             if (!v) return false;
             bool hit = false;
+            // Devices send "True" and "TRUE" as well as "true".
             for (const std::string& alt : SplitAlternatives(pat.second))
                 hit = hit || alt == "@ANY@" || EqualNoCase(alt, *v);
             if (!hit) return false;

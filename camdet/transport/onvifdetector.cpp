@@ -19,6 +19,7 @@ const int kLongPollSec = 60;
 // Messages asked for per pull start at 8 and double after a full batch.
 const int kMaxLimit = 64;
 const char* const kFallbackTermTime = "PT60S";
+const int kFallbackTermSec = 60;
 // Asked for on renewal: long enough that renewals cost less than the pulls.
 const char* const kRenewTermTime = "PT300S";
 const int kAttempts = 3;
@@ -37,6 +38,7 @@ const int kServiceTimeoutSec = 5;
 // long), without a login.
 const int kProbePeriodMs = 2000;
 const int kProbeTimeoutSec = 2;
+const int kOutageLogMs = 20000;
 
 const char* KindName(int kind) {
     switch (kind) {
@@ -304,11 +306,10 @@ void OnvifPullPointDetector::SubscriptionFailed(OVF_SUBSCRIPTION& sub) {
         // is asked for its time (no login) every few seconds and subscribed
         // again as soon as it answers, so that a camera back from an outage
         // is not left blind for up to the back-off.
-        if (!sub.blUnreachable)
-            OXLOG(kSrc, "Cam[%d]: The ONVIF device does not answer; asking it for its time every %d s.\n", m_CamId,
-                  kProbePeriodMs / 1000);
+        if (!sub.blUnreachable) sub.nextOutageLogMs = 0;
         sub.blUnreachable = true;
         sub.nextProbeMs = NowMs() + kProbePeriodMs;
+        StillUnreachable(sub);
         return;
     }
     // Deliberately not the plain loop: a camera that refuses subscriptions
@@ -316,6 +317,14 @@ void OnvifPullPointDetector::SubscriptionFailed(OVF_SUBSCRIPTION& sub) {
     sub.blUnreachable = false;
     sub.backoffMs = sub.backoffMs == 0 ? kFirstBackoffMs : std::min(sub.backoffMs * 2, kMaxBackoffMs);
     sub.nextCreateMs = NowMs() + sub.backoffMs;
+}
+
+void OnvifPullPointDetector::StillUnreachable(OVF_SUBSCRIPTION& sub) {
+    // Said again now and then: whoever reads the log sees the outage last.
+    if (NowMs() < sub.nextOutageLogMs) return;
+    sub.nextOutageLogMs = NowMs() + kOutageLogMs;
+    OXLOG(kSrc, "Cam[%d]: Failed to reach the ONVIF device; asking it for its time every %d s.\n", m_CamId,
+          kProbePeriodMs / 1000);
 }
 
 void OnvifPullPointDetector::ScheduleRenewal(OVF_SUBSCRIPTION& sub, int secondsLeft) {
@@ -356,7 +365,10 @@ bool OnvifPullPointDetector::PullOnce(OVF_SUBSCRIPTION& sub, OVF_EVT_PULL_MSG& m
         if (sub.blUnreachable) {
             if (NowMs() < sub.nextProbeMs) return false;
             sub.nextProbeMs = NowMs() + kProbePeriodMs;
-            if (m_EvtService->CheckDevice(kProbeTimeoutSec) != 0) return false;
+            if (m_EvtService->CheckDevice(kProbeTimeoutSec) != 0) {
+                if (KeepTrying()) StillUnreachable(sub);
+                return false;
+            }
         } else if (NowMs() < sub.nextCreateMs) {
             return false;
         }
@@ -366,7 +378,9 @@ bool OnvifPullPointDetector::PullOnce(OVF_SUBSCRIPTION& sub, OVF_EVT_PULL_MSG& m
     if (IsRenewalDue(sub)) {
         sub.expiresAtMs = 0;
         if (m_EvtService->Renew(sub.pp, kRenewTermTime) == 0) {
-            ScheduleRenewal(sub, sub.pp.termSecondsLeft);
+            // A camera that agrees without saying until when is taken to
+            // give the least a camera gives.
+            ScheduleRenewal(sub, sub.pp.termSecondsLeft > 0 ? sub.pp.termSecondsLeft : kFallbackTermSec);
         } else if (KeepTrying()) {
             Resubscribe(sub);
             if (!sub.blActive) return false;

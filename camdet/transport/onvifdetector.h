@@ -78,6 +78,7 @@ public:
         bool blResync = false;       // an answer was lost: ask for the current states first
         bool blUnreachable = false;  // the device answered nothing: asked for its time until it does
         int64_t nextProbeMs = 0;     // process clock
+        int64_t nextOutageLogMs = 0;  // process clock
     };
     // The loop's own steps (the loop is CamDetector::RunLoop): subscribe
     // (falling back to a termination time); one long pull with its retries
@@ -129,6 +130,8 @@ protected:
     void Subscribed(OVF_SUBSCRIPTION& sub);
     void SubscriptionFailed(OVF_SUBSCRIPTION& sub);
     void Resubscribe(OVF_SUBSCRIPTION& sub);
+    // Logs that the device answers nothing, at most every 20 s.
+    void StillUnreachable(OVF_SUBSCRIPTION& sub);
     // Notes when the subscription lapses (seconds left by the camera's clock).
     void ScheduleRenewal(OVF_SUBSCRIPTION& sub, int secondsLeft);
     bool IsRenewalDue(const OVF_SUBSCRIPTION& sub);

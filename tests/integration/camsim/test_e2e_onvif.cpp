@@ -358,7 +358,7 @@ TEST(OnvifEndToEnd, BackFromAnOutage) {
         }
         return false;
     };
-    EXPECT_TRUE(waitLog("The ONVIF device does not answer; asking it for its time every 2 s.")) << readLog();
+    EXPECT_TRUE(waitLog("Failed to reach the ONVIF device; asking it for its time every 2 s.")) << readLog();
     cfg.port = port;
     sim.reset(new camsim::CamSim(cfg));
     ASSERT_TRUE(sim->Start(error)) << error;

@@ -5,6 +5,7 @@
 
 #include "camdet/rules/onvifrules.h"
 #include "camdet/vendors/onvif.h"
+#include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/testsupport.h"
 
 namespace {
@@ -305,13 +306,17 @@ TEST(OnvifKinds, MomentaryAndStandardTampering) {
         {{Tamper("false"), Tamper("true")}, true, true},
         {{Tamper("false")}, false, false},
     };
+    camtest::FakeClock clock(camtest::FakeClock::MANUAL);
     int i = 0;
     for (const Step& s : steps) {
         SCOPED_TRACE(i++);
         int level;
         EXPECT_EQ(momentary.IsTrig(s.notifs, level), s.momentaryTrig);
         EXPECT_TRUE(momentary.StatusCache().empty());
+        // A momentary trigger is ended by a pull within 2 s, however long the pulls.
+        EXPECT_EQ(momentary.HeldStateDueMs(), s.momentaryTrig ? clock.NowMs() + 2000 : 0);
         EXPECT_EQ(standard.IsTrig(s.notifs, level), s.standardTrig);
+        EXPECT_EQ(standard.HeldStateDueMs(), 0);
     }
 }
 
