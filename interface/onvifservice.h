@@ -79,11 +79,10 @@ public:
 
 protected:
     // One SOAP call to url (the service address when empty). body is the
-    // content of soap:Body.
-    // On success responseBody holds the whole envelope text. Failures are
-    // kOnvifNoAnswer, kOnvifFault (a SOAP fault or a non-2xx status) or
-    // kOnvifBadAnswer; a NotAuthorized fault refreshes the clock offset and
-    // retries once.
+    // content of soap:Body. On success response holds the whole envelope
+    // text. Failures are kOnvifNoAnswer, kOnvifFault (a SOAP fault or a
+    // non-2xx status) or kOnvifBadAnswer; a NotAuthorized fault refreshes the
+    // clock offset and retries once.
     int Call(const std::string& url, const std::string& action, const std::string& body, std::string& response);
     bool SyncClock();
     // GetSystemDateAndTime to url without a login; the transport's result.
@@ -126,7 +125,7 @@ public:
     // "Initialized" messages on the next pulls). 0 on success; kOnvifFault
     // when it does not do that.
     virtual int SetSynchronizationPoint(const OVF_EVT_PULL_PT& pp);
-    // Extends the subscription by termTime ("PT60S"); 0 and pp's times
+    // Extends the subscription by termTime ("PT300S"); 0 and pp's times
     // updated when the camera agreed.
     virtual int Renew(OVF_EVT_PULL_PT& pp, const std::string& termTime);
 };
