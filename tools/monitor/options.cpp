@@ -61,6 +61,7 @@ bool MonitorOptions::*FlagOf(const std::string& name) {
         {"--no-prepare", &MonitorOptions::noPrepare},
         {"--json", &MonitorOptions::json},
         {"--dry-run", &MonitorOptions::dryRun},
+        {"--probe", &MonitorOptions::probe},
         {"--demo", &MonitorOptions::demo},
         {"--help", &MonitorOptions::help},
         {"-h", &MonitorOptions::help},
@@ -166,7 +167,10 @@ const char* MonitorUsage() {
            "  --md-param A,B,C,D   motion parameters before start\n"
            "  --det-param KIND:KEY=VALUE    detection parameter (repeatable)\n"
            "  --onvif-device URL   ONVIF device service address\n"
-           "  --onvif-topic KIND=KEY        ONVIF topic key per kind (repeatable)\n"
+           "  --onvif-topic KIND=KEY        ONVIF topic key per kind (repeatable; default: chosen from the\n"
+           "                       topics the device lists)\n"
+           "  --probe              with --onvif-device: list the device's topics and the key chosen per\n"
+           "                       kind, then exit\n"
            "  --duration SEC       stop after SEC seconds (default: until SIGINT/SIGTERM)\n"
            "  --json               one JSON object per line\n"
            "  --log FILE           write the library log to FILE ('-': stderr, for the journal)\n"
@@ -362,7 +366,7 @@ bool ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& opt,
         error = "give --password or --password-file, not both";
         return false;
     }
-    if (!opt.checkConfig.empty() && (!opt.config.empty() || apiSet || opt.demo || opt.dryRun ||
+    if (!opt.checkConfig.empty() && (!opt.config.empty() || apiSet || opt.demo || opt.dryRun || opt.probe ||
                                      !opt.mqttUrl.empty() || !opt.httpAddr.empty())) {
         error = "--check-config FILE only reads the file; it goes with --shard alone";
         return false;
@@ -379,7 +383,11 @@ bool ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& opt,
         error = "--mqtt and --http go with --config FILE";
         return false;
     }
-    if (!apiSet && !opt.demo && opt.config.empty() && opt.checkConfig.empty()) {
+    if (opt.probe && (opt.onvifDevice.empty() || !opt.config.empty() || opt.demo || opt.dryRun)) {
+        error = "--probe needs --onvif-device URL and goes without --config, --demo and --dry-run";
+        return false;
+    }
+    if (!apiSet && !opt.demo && !opt.probe && opt.config.empty() && opt.checkConfig.empty()) {
         error = "missing required option --api KEY";
         return false;
     }
