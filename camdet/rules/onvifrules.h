@@ -64,7 +64,7 @@ bool IsStandardTrig(const Info& info, OVF_EVT_CACHE& cache, const OVF_NOTIF_LIST
 // its last notification; stamps run parallel to the cache.
 bool IsPanasonicTrig(const Info& info, OVF_EVT_CACHE& cache, std::vector<time_t>& stamps,
                      const OVF_NOTIF_LIST& notifs, time_t now, int& level, double holdSec = 5.0);
-// The second (process clock, like `now` above) at which the hold rule lets
+// The second (on the clock of `now` above) at which the hold rule lets
 // the earliest held entry go, or -1 when none is held.
 time_t HoldExpiry(const Info& info, const OVF_EVT_CACHE& cache, const std::vector<time_t>& stamps,
                   double holdSec = 5.0);

@@ -71,7 +71,11 @@ void OnvifPullPointDetector::OVF_EVT_INFO::Init(const std::string& topicKey, int
 OnvifEvtConf OnvifPullPointDetector::m_EvtConf;
 
 OnvifPullPointDetector::OnvifPullPointDetector(DET_BASE_ATTR attr)
-    : CamDetector(attr), m_EvtService(new OnvifEventService()), m_blInDetMain(false), m_LastCreateRc(0), m_MaxPullWaitSec(kLongPollSec) {
+    : CamDetector(attr),
+      m_EvtService(new OnvifEventService()),
+      m_blInDetMain(false),
+      m_LastCreateRc(0),
+      m_MaxPullWaitSec(kLongPollSec) {
     m_EvtService->SetTimeoutSec(kServiceTimeoutSec);
     if (m_Attr.pCamCap) {
         OnvifServiceEnt ent = m_Attr.pCamCap->GetOnvifServiceEnt();

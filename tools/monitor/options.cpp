@@ -143,6 +143,7 @@ const char* MonitorUsage() {
     return "usage: camdet-monitor --api KEY [options]\n"
            "       camdet-monitor --config FILE [--shard K/N] [--json] [--mqtt URL] [--http ADDR:PORT]\n"
            "       camdet-monitor --check-config FILE [--shard K/N]\n"
+           "       camdet-monitor --api onvif --onvif-device URL [--user U --password P] --probe [--json]\n"
            "       camdet-monitor --demo [--json] [--duration SEC]\n"
            "  (every --opt VALUE may also be written --opt=VALUE)\n"
            "  --api KEY            camera API key (hikvisionv3, onvif, axisv3, ...)\n"
