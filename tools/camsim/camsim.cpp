@@ -4,6 +4,8 @@
 // client is still there and whether the simulator is stopping, which bounds
 // Stop().
 #include "tools/camsim/camsim.h"
+
+#include "tools/camsim/onvifsim.h"
 #include "tools/camsim/rtspsim.h"
 
 #include <arpa/inet.h>
@@ -431,6 +433,7 @@ struct CamSim::Impl {
         ctx.user = sim->m_Cfg.user;
         ctx.password = sim->m_Cfg.password;
         ctx.inputCount = sim->m_Cfg.inputs;
+        ctx.onvifTopics = sim->m_Cfg.onvifTopics;
         Response r;
         if (sim->m_Cfg.handler) {
             r = sim->m_Cfg.handler(req, ctx);
@@ -524,6 +527,10 @@ bool CamSim::Start(std::string& error) {
     }
     if (m_Cfg.port < 0 || m_Cfg.port > 65535) {
         error = "port must be 0-65535";
+        return false;
+    }
+    if (!m_Cfg.onvifTopics.empty() && !onvifsim::IsTopicFamily(m_Cfg.onvifTopics)) {
+        error = "no ONVIF topic family '" + m_Cfg.onvifTopics + "' (" + onvifsim::TopicFamilyNames() + ")";
         return false;
     }
     if (m_Impl->daemon) {

@@ -190,6 +190,7 @@ struct SimContext {
     std::string user;      // configured login (for families that carry it in the path)
     std::string password;
     int inputCount = 0;
+    std::string onvifTopics;  // Config::onvifTopics
 };
 
 typedef Response (*HandlerFn)(const Request& req, const SimContext& ctx);
@@ -293,7 +294,13 @@ struct Config {
     int rtspPort = 0;          // RTP families: the RTSP server's port (0: any free one)
     int rtpFramesPerSec = 10;  // frames of four packets; 0: as fast as the client reads
     int extPacingMs = 1500;    // the ext-pacing fault: at most one extension this often
+    // ONVIF: the topic family the device lists and sends ("" the first,
+    // "cellmotion"; see OnvifTopicFamilies).
+    std::string onvifTopics;
 };
+
+// The names of the ONVIF topic families ("cellmotion", "motionalarm", ...).
+std::vector<std::string> OnvifTopicFamilies();
 
 class RtspSim;
 
