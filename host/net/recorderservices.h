@@ -20,7 +20,11 @@ public:
     // How the camera's HTTP connections are secured (default: plain HTTP;
     // the system's CAs for https:// addresses). Set before anything is made:
     // clients made earlier keep the policy they were made with.
-    void SetTls(const CamTlsPolicy& tls) { m_Tls = std::make_shared<const CamTlsPolicy>(tls); }
+    void SetTls(const CamTlsPolicy& tls) {
+        auto t = std::make_shared<CamTlsPolicy>(tls);
+        t->refusals = std::make_shared<TlsRefusals>();
+        m_Tls = t;
+    }
     const CamTlsPolicy& Tls() const { return *m_Tls; }
 
 private:

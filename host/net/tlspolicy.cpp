@@ -127,6 +127,13 @@ bool TlsVerifyFromName(const std::string& name, TlsVerify& out) {
     return true;
 }
 
+bool TlsRefusals::First(const std::string& pin) {
+    std::lock_guard<std::mutex> g(m_Mutex);
+    if (pin == m_Last) return false;
+    m_Last = pin;
+    return true;
+}
+
 void TlsPeerNote::SetPin(const std::string& pin) {
     std::lock_guard<std::mutex> g(m_Mutex);
     m_Pin = pin;

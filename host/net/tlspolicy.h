@@ -21,6 +21,18 @@ enum class TlsVerify {
     kNone,  // anything (the services' owner warns once)
 };
 
+// The refused certificates of one camera already said in the log: every
+// client of the camera refuses the same key, and the user needs one line.
+class TlsRefusals {
+public:
+    // True the first time `pin` is refused (and after another was).
+    bool First(const std::string& pin);
+
+private:
+    std::mutex m_Mutex;
+    std::string m_Last;
+};
+
 struct CamTlsPolicy {
     // Every HTTP connection of the camera over TLS. Never falls back to plain HTTP.
     bool blHttps = false;
@@ -32,6 +44,8 @@ struct CamTlsPolicy {
     std::string caFile;  // kCa: CA certificates (PEM); empty: the system's store
     std::string pin;     // kPin: "sha256//" and the Base64 SHA-256 of the key's DER form
     std::string camera;  // names the camera in log lines ("Cam[3] yard")
+    // Shared by the camera's clients (null: each client says its own).
+    std::shared_ptr<TlsRefusals> refusals;
 
     // The port a connection meant for `port` goes to.
     int PortFor(int port) const { return blHttps && port == httpPort ? httpsPort : port; }

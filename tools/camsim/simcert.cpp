@@ -45,9 +45,21 @@ bool AddExt(X509* cert, int nid, const std::string& value) {
 
 }  // namespace
 
-bool MakeSimCert(const std::string& address, SimCert& out, std::string& error) {
+bool MakeSimCert(const std::string& address, SimCert& out, std::string& error, const SimCert* issuer) {
     KeyPtr key(EVP_EC_gen("P-256"));
     CertPtr cert(X509_new());
+    KeyPtr signKey;
+    CertPtr signCert;
+    if (issuer) {
+        BioPtr k(BIO_new_mem_buf(issuer->keyPem.data(), (int)issuer->keyPem.size()));
+        BioPtr c(BIO_new_mem_buf(issuer->certPem.data(), (int)issuer->certPem.size()));
+        if (k) signKey.reset(PEM_read_bio_PrivateKey(k.get(), nullptr, nullptr, nullptr));
+        if (c) signCert.reset(PEM_read_bio_X509(c.get(), nullptr, nullptr, nullptr));
+        if (!signKey || !signCert) {
+            error = "cannot read the issuer's key and certificate";
+            return false;
+        }
+    }
     if (!key || !cert) {
         error = "cannot make a TLS key";
         return false;
@@ -63,11 +75,13 @@ bool MakeSimCert(const std::string& address, SimCert& out, std::string& error) {
          X509_gmtime_adj(X509_getm_notBefore(cert.get()), -3600) != nullptr &&
          X509_gmtime_adj(X509_getm_notAfter(cert.get()), 30L * 86400) != nullptr &&
          X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
-                                    reinterpret_cast<const unsigned char*>("camsim"), -1, -1, 0) == 1 &&
-         X509_set_issuer_name(cert.get(), name) == 1 && X509_set_pubkey(cert.get(), key.get()) == 1 &&
-         AddExt(cert.get(), NID_basic_constraints, "critical,CA:TRUE") &&
+                                    reinterpret_cast<const unsigned char*>(issuer ? "camsim camera" : "camsim"), -1,
+                                    -1, 0) == 1 &&
+         X509_set_issuer_name(cert.get(), issuer ? X509_get_subject_name(signCert.get()) : name) == 1 &&
+         X509_set_pubkey(cert.get(), key.get()) == 1 &&
+         AddExt(cert.get(), NID_basic_constraints, issuer ? "critical,CA:FALSE" : "critical,CA:TRUE") &&
          AddExt(cert.get(), NID_subject_alt_name, "IP:" + address + ",DNS:localhost") &&
-         X509_sign(cert.get(), key.get(), EVP_sha256()) > 0;
+         X509_sign(cert.get(), issuer ? signKey.get() : key.get(), EVP_sha256()) > 0;
     BioPtr keyBio(BIO_new(BIO_s_mem())), certBio(BIO_new(BIO_s_mem()));
     ok = ok && keyBio && certBio &&
          PEM_write_bio_PrivateKey(keyBio.get(), key.get(), nullptr, nullptr, 0, nullptr, nullptr) == 1 &&

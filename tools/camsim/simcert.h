@@ -13,8 +13,10 @@ struct SimCert {
 };
 
 // A new key and a certificate for `address` (an IPv4 literal) and
-// "localhost", valid from an hour ago for 30 days. False with `error`.
-bool MakeSimCert(const std::string& address, SimCert& out, std::string& error);
+// "localhost", valid from an hour ago for 30 days: self-signed, or signed by
+// `issuer` (then not a CA itself), as tests need a CA of their own. False
+// with `error`.
+bool MakeSimCert(const std::string& address, SimCert& out, std::string& error, const SimCert* issuer = nullptr);
 
 }  // namespace camsim
 
