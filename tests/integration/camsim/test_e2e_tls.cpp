@@ -113,6 +113,19 @@ TEST_P(TlsEndToEnd, PolicyDecidesWhatIsSeen) {
     unlink(caPath.c_str());
 }
 
+// A family that polls over a bare TCP connection gets none to the HTTP port
+// of a camera set to HTTPS: its login would go in the clear.
+TEST(TlsEndToEndPlainSocket, NoPlainConnectionToAnHttpsCamera) {
+    const std::string logPath = std::string(CAMDET_BINARY_DIR) + "/e2e-tls-plain-socket.log";
+    unlink(logPath.c_str());
+    MonitorProcess mon({"--json", "--api", "siemens", "--kinds", "md", "--scheme", "https", "--tls-verify", "none",
+                        "--user", "admin", "--password", kPassword, "--log", logPath, "--cam-id", "5"});
+    ASSERT_TRUE(mon.Running());
+    EXPECT_TRUE(WaitFileHas(logPath, "Cam[5]: no plain connection to port 80 of a camera on HTTPS", kStepMs))
+        << ReadFile(logPath);
+    EXPECT_EQ(mon.Terminate(), 0);
+}
+
 const Case kCases[] = {
     {"polling_ca", "brickcom", Policy::kCa},          {"polling_pin", "brickcom", Policy::kPin},
     {"polling_wrong_pin", "brickcom", Policy::kWrongPin}, {"polling_none", "brickcom", Policy::kNone},
