@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "dupfromox/oxdebuglog.h"
+#include "interface/camerahost.h"
 
 namespace BrellinOwned {
 
@@ -107,6 +108,13 @@ std::unique_ptr<CamSocket> GuardPlainSocket(std::unique_ptr<CamSocket> socket,
                                             std::shared_ptr<const CamTlsPolicy> policy) {
     if (!policy || !policy->blHttps) return socket;
     return std::unique_ptr<CamSocket>(new GuardedSocket(std::move(socket), std::move(policy)));
+}
+
+void TlsPortsFromMediator(CamTlsPolicy& policy, const CamMediatorHandler& mediator) {
+    const int http = mediator.GetInt(CAM_MEDIATOR_FUNC_HTTP_PORT);
+    const int https = mediator.GetInt(CAM_MEDIATOR_FUNC_HTTPS_PORT);
+    if (http > 0) policy.httpPort = http;
+    if (https > 0) policy.httpsPort = https;
 }
 
 bool IsTlsPin(const std::string& text) {

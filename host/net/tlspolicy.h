@@ -9,6 +9,8 @@
 
 #include "interface/camservices.h"
 
+class CamMediatorHandler;
+
 #include <memory>
 #include <mutex>
 #include <string>
@@ -50,6 +52,10 @@ struct CamTlsPolicy {
     // The port a connection meant for `port` goes to.
     int PortFor(int port) const { return blHttps && port == httpPort ? httpsPort : port; }
 };
+
+// The camera's HTTP port and HTTPS port from its mediator (functions 7 and 9),
+// where it gives them (a port of 0 keeps the policy's).
+void TlsPortsFromMediator(CamTlsPolicy& policy, const CamMediatorHandler& mediator);
 
 // True for "sha256//" followed by the Base64 form of a 32-byte digest.
 bool IsTlsPin(const std::string& text);

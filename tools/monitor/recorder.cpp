@@ -104,11 +104,6 @@ BrellinOwned::CamTlsPolicy TlsPolicyOf(const MonitorOptions& opt, const std::str
 MiniRecorder::MiniRecorder(const MonitorOptions& opt, StatusPrinter& printer)
     : m_Opt(opt), m_Printer(printer), m_Services(BrellinOwned::RealClock()), m_Api(new RecorderCameraAPI(&m_Cap)) {
     const std::string& name = printer.Camera();
-    m_Services.SetTls(TlsPolicyOf(opt, "Cam[" + std::to_string(opt.camId) + "]" + (name.empty() ? "" : " " + name)));
-    m_Api->SetServices(&m_Services);
-    if (opt.tlsVerify == "none")
-        fprintf(stderr, "camdet-monitor: %scertificates are not checked (--tls-verify none)\n",
-                name.empty() ? "" : (name + ": ").c_str());
     m_Mediator.user = opt.user;
     m_Mediator.password = opt.password;
     m_Mediator.model = opt.model;
@@ -120,6 +115,14 @@ MiniRecorder::MiniRecorder(const MonitorOptions& opt, StatusPrinter& printer)
     m_Mediator.diCount = opt.diCount;
     m_Mediator.streamFormat = opt.streamFormat;
     m_Mediator.streamProtocol = opt.streamProtocol;
+    BrellinOwned::CamTlsPolicy tls =
+        TlsPolicyOf(opt, "Cam[" + std::to_string(opt.camId) + "]" + (name.empty() ? "" : " " + name));
+    BrellinOwned::TlsPortsFromMediator(tls, CamMediatorHandler(&m_Mediator));
+    m_Services.SetTls(tls);
+    m_Api->SetServices(&m_Services);
+    if (opt.tlsVerify == "none")
+        fprintf(stderr, "camdet-monitor: %scertificates are not checked (--tls-verify none)\n",
+                name.empty() ? "" : (name + ": ").c_str());
     m_Cap.SetAPI(opt.api);
     m_Cap.SetDICnt(opt.diCount);
     for (const std::string& w : opt.caps) m_Cap.AddApiWord(w);

@@ -563,7 +563,9 @@ TEST_F(HttpsLighttpd, CertificatePolicies) {
             EXPECT_EQ(k.status == 200 ? 0 : -1, c->CheckResponse(status));
             EXPECT_EQ(k.status, status);
             char buf[64];
-            if (k.status == 200) EXPECT_EQ(8, c->ReadToLineEnd(buf, sizeof(buf)));
+            if (k.status == 200) {
+                EXPECT_EQ(8, c->ReadToLineEnd(buf, sizeof(buf)));
+            }
         }
         const std::string text = log.Text();
         const std::string line = "Cam[7] gate: Request to 127.0.0.1:" + std::to_string(TlsPort()) +
