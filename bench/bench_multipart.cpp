@@ -144,8 +144,8 @@ void ConcurrentStreams(int streams, double seconds, bool tls) {
     const long rss = bench::RssKib();
     printf("%d concurrent alert streams over %s: %.1f%% of one core, %.0f parts/s in all, %.1f us CPU per part, "
            "RSS +%ld KiB (%.1f KiB per stream)\n",
-           streams, tls ? "HTTPS" : "HTTP ", 100.0 * cpu / wall, updates / wall, updates > 0 ? cpu * 1e6 / updates : 0.0,
-           rss - rss0, (double)(rss - rss0) / streams);
+           streams, tls ? "HTTPS" : "HTTP ", 100.0 * cpu / wall, updates / wall,
+           updates > 0 ? cpu * 1e6 / updates : 0.0, rss - rss0, (double)(rss - rss0) / streams);
     for (auto& d : dets) d->Stop();
     cam.Stop();
 }

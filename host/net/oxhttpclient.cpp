@@ -419,9 +419,10 @@ struct OXHttpClientImpl : public ByteSource {
         } else if (code == CURLE_PEER_FAILED_VERIFICATION || code == CURLE_SSL_PINNEDPUBKEYNOTMATCH) {
             // The pin of what the camera showed, for the user to pin if it is the camera's own.
             const std::string pin = tlsNote->Pin();
-            if (tls->refusals && !tls->refusals->First(pin)) blFailLogged = true;  // said by another client
-            LogFailure(std::string("certificate not accepted (") + (errBuf[0] != '\0' ? errBuf : curl_easy_strerror(code)) +
-                       "); its pin: " + (pin.empty() ? "unknown" : pin));
+            if (tls->refusals && !tls->refusals->Say(pin, clock.NowMs())) blFailLogged = true;  // said lately
+            const char* why = errBuf[0] != '\0' ? errBuf : curl_easy_strerror(code);
+            LogFailure(std::string("certificate not accepted (") + why + "); its pin: " +
+                       (pin.empty() ? "unknown" : pin));
         } else {
             LogFailure(errBuf[0] != '\0' ? errBuf : curl_easy_strerror(code));
         }

@@ -135,10 +135,12 @@ bool TlsVerifyFromName(const std::string& name, TlsVerify& out) {
     return true;
 }
 
-bool TlsRefusals::First(const std::string& pin) {
+bool TlsRefusals::Say(const std::string& pin, int64_t nowMs) {
     std::lock_guard<std::mutex> g(m_Mutex);
-    if (pin == m_Last) return false;
+    if (m_blSaid && pin == m_Last && nowMs - m_LastMs < kRepeatMs) return false;
+    m_blSaid = true;
     m_Last = pin;
+    m_LastMs = nowMs;
     return true;
 }
 

@@ -11,6 +11,8 @@
 
 class CamMediatorHandler;
 
+#include <stdint.h>
+
 #include <memory>
 #include <mutex>
 #include <string>
@@ -23,16 +25,22 @@ enum class TlsVerify {
     kNone,  // anything (the services' owner warns once)
 };
 
-// The refused certificates of one camera already said in the log: every
-// client of the camera refuses the same key, and the user needs one line.
+// The refused certificates of one camera said in the log: every client of
+// the camera refuses the same key, and the user needs one line, said again
+// now and then while it lasts (a status page keeps a camera in error only
+// while such lines come).
 class TlsRefusals {
 public:
-    // True the first time `pin` is refused (and after another was).
-    bool First(const std::string& pin);
+    static const int64_t kRepeatMs = 10000;
+    // True when the refusal of `pin` at `nowMs` is to be said: another key
+    // than the last one said, or the same after kRepeatMs.
+    bool Say(const std::string& pin, int64_t nowMs);
 
 private:
     std::mutex m_Mutex;
     std::string m_Last;
+    int64_t m_LastMs = 0;
+    bool m_blSaid = false;
 };
 
 struct CamTlsPolicy {

@@ -157,8 +157,8 @@ Response CreateSubscription(const Request& req, const SimContext& ctx, const std
         d.subs[id].expires = now + termSec;
         ++d.created;
     }
-    return Soap("<tev:CreatePullPointSubscriptionResponse><tev:SubscriptionReference><wsa5:Address>" + BaseUrl(req, ctx) +
-                "/onvif/subscription?id=" + std::to_string(id) +
+    return Soap("<tev:CreatePullPointSubscriptionResponse><tev:SubscriptionReference><wsa5:Address>" +
+                BaseUrl(req, ctx) + "/onvif/subscription?id=" + std::to_string(id) +
                 "</wsa5:Address></tev:SubscriptionReference><wsnt:CurrentTime>" + Iso(now) +
                 "</wsnt:CurrentTime><wsnt:TerminationTime>" + Iso(now + termSec) +
                 "</wsnt:TerminationTime></tev:CreatePullPointSubscriptionResponse>");

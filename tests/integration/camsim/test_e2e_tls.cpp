@@ -99,7 +99,8 @@ TEST_P(TlsEndToEnd, PolicyDecidesWhatIsSeen) {
     } else {
         EXPECT_TRUE(WaitFileHas(logPath, "Cam[4]: Request to 127.0.0.1:" + port, kStepMs)) << ReadFile(logPath);
         const std::string text = ReadFile(logPath);
-        // One line for the camera, whichever of its clients met the key first.
+        // One line for the camera, whichever of its clients met the key first
+        // (said again only after ten seconds).
         const size_t at = text.find("failed: certificate not accepted (");
         EXPECT_NE(at, std::string::npos) << text;
         EXPECT_EQ(text.find("certificate not accepted", at + 10), std::string::npos) << text;

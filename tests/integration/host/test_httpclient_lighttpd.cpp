@@ -509,7 +509,7 @@ protected:
     void SetUp() override {
         HttpClientLighttpd::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        if (TlsPort() == 0) GTEST_SKIP() << "lighttpd-mod-openssl is not installed (apt-get install lighttpd-mod-openssl)";
+        if (TlsPort() == 0) GTEST_SKIP() << "no TLS module for lighttpd (apt-get install lighttpd-mod-openssl)";
         char tmpl[] = "/tmp/camdet-ca-XXXXXX";
         const int fd = mkstemp(tmpl);
         ASSERT_GE(fd, 0);

@@ -176,7 +176,8 @@ TEST(OnvifHttpTransport, RefusesUnusableAddressesWithoutConnecting) {
     // An https:// address is used as it is: TLS, never a plain server's answer.
     int status = -1;
     std::string resp;
-    EXPECT_EQ(-1, t->Post("https://127.0.0.1:" + port + "/onvif/device_service", kAction, kBody, "", "", 1, status, resp));
+    const std::string https = "https://127.0.0.1:" + port + "/onvif/device_service";
+    EXPECT_EQ(-1, t->Post(https, kAction, kBody, "", "", 1, status, resp));
     EXPECT_EQ(0, status);
     EXPECT_TRUE(resp.empty());
     EXPECT_EQ(1, peer.Connections());

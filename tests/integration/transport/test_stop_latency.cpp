@@ -153,9 +153,8 @@ TEST(StopLatency, ReleaseNeverWaitsOnTheCamera) {
 TEST(StopLatency, ReleaseNeverWaitsOnASilentTlsHandshake) {
     const char* const kHttps[] = {"polling over HTTP", "multipart stream", "ONVIF pull point", "text lines over HTTP"};
     for (const Transport& t : kTransports) {
-        if (std::find_if(std::begin(kHttps), std::end(kHttps), [&](const char* n) { return t.name == std::string(n); }) ==
-            std::end(kHttps))
-            continue;
+        auto named = [&](const char* n) { return t.name == std::string(n); };
+        if (std::find_if(std::begin(kHttps), std::end(kHttps), named) == std::end(kHttps)) continue;
         SCOPED_TRACE(t.name);
         SharingReset sharing;
         LogCapture log;
