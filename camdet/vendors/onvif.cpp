@@ -19,6 +19,7 @@
 // and values trigger comes from the recorder's event configuration.
 #include "camdet/vendors/onvif.h"
 
+#include "camdet/core/detclass.h"
 #include "dupfromox/oxdebuglog.h"
 #include "interface/clock.h"
 
@@ -101,3 +102,8 @@ bool OnvifAD::IsTrig(const OVF_NOTIF_LIST& notifs, int& level) {
     if (m_EvtInfo.trigType == 1) return IsStandardTrig(notifs, level);
     return false;
 }
+
+CAMDET_DET_CLASS(OnvifMD, MakeDet);
+CAMDET_DET_CLASS(OnvifDI, MakeDet);
+CAMDET_DET_CLASS(OnvifTD, MakeDet);
+CAMDET_DET_CLASS(OnvifAD, MakeDet);
