@@ -2,8 +2,9 @@
 // program that builds an event rule (patterns, names ignored, rule type) and
 // a sequence of pulls, each a few notifications; every rule runs over it.
 // Invariants: levels are 0 or 100, the cache grows by at most one entry per
-// accepted notification, the momentary rule leaves it empty, DI ports stay
-// in range or come from the token map.
+// accepted notification, a held motion runs out within the hold, the
+// momentary rule leaves it empty, DI ports stay in range or come from the
+// token map.
 #include <stddef.h>
 #include <stdint.h>
 
@@ -25,7 +26,8 @@ struct Reader {
     std::string Text() {
         static const char* const kWords[] = {"",      "a",       "b",          "@ANY@", "@DI_PORT@", "@MD_WIN@",
                                              "true",  "false",   "1",          "a|b",   "x|@ANY@",   "tns1:T/U",
-                                             "T/U",   "ns:T/ns:U", "@VENDOR_SPECIFIC@", "DI_0", "DI_1", "|"};
+                                             "T/U",   "ns:T/ns:U", "@VENDOR_SPECIFIC@", "DI_0", "DI_1", "|",
+                                             "*",     "TRUE"};
         uint8_t b = Byte();
         if (b < 200) return kWords[b % (sizeof(kWords) / sizeof(kWords[0]))];
         std::string s;
@@ -55,6 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint8_t flags = r.Byte();
     info.blSrcNameIgnored = flags & 1;
     info.blDataNameIgnored = flags & 2;
+    info.blByName = flags & 0x80;
     int diCnt = (flags >> 2) % 5;
     std::map<std::string, int> tokens = OnvifMatch::TokenPortMap({"DI_0", "DI_1", "a", "DI_0"});
 
@@ -83,6 +86,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         OnvifMatch::IsPanasonicTrig(info, hold, stamps, notifs, now, level);
         if ((level != 0 && level != 100) || hold.size() > before + accepted || stamps.size() != hold.size())
             __builtin_trap();
+        // A hold still reported runs out after now, and no later than 5 s on.
+        const time_t due = OnvifMatch::HoldExpiry(info, hold, stamps);
+        if (level == 100 && (due <= now || due > now + 5)) __builtin_trap();
         OnvifMatch::IsMomentaryTrig(info, momentary, notifs, level);
         if (!momentary.empty()) __builtin_trap();
         std::map<int, bool> ports = OnvifMatch::DITrig(info, di, r.Byte() & 1 ? tokens : std::map<std::string, int>(),

@@ -1,6 +1,7 @@
 // Fuzzes the readers of ONVIF answers with hostile camera bytes: every
-// reader over the same buffer. A successful pull must stay within the bounds
-// on notifications and items, whatever the camera sends.
+// reader over the same buffer. A successful pull or topic list must stay
+// within the bounds on notifications, topics and items, whatever the camera
+// sends.
 #include <stddef.h>
 #include <stdint.h>
 
@@ -17,6 +18,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (n.source.size() > kOnvifMaxItems || n.data.size() > kOnvifMaxItems) __builtin_trap();
             if (n.propOper.empty()) __builtin_trap();  // "@UNKNOWN@" when the camera sent none
         }
+    }
+    std::vector<OVF_TOPIC_DESC> topics;
+    if (OnvifSoap::ParseEventProperties(p, size, topics) == OVF_SOAP_OK) {
+        if (topics.size() > kOnvifMaxTopics) __builtin_trap();
+        for (const OVF_TOPIC_DESC& t : topics)
+            if (t.source.size() > kOnvifMaxItems || t.data.size() > kOnvifMaxItems || t.topic.empty()) __builtin_trap();
     }
     OVF_EVT_PULL_PT pp;
     OnvifSoap::ParseCreatePullPoint(p, size, pp);

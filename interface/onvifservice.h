@@ -4,8 +4,10 @@
 // camera asks for it, HTTP authentication as well.
 //
 // Every client is owned by one thread; none is thread-safe. Results are 0 on
-// success and negative on failure; nothing throws. Calls are bounded by the
-// client's time-out (connect 5 s, whole exchange 10 s by default).
+// success and negative on failure (below); nothing throws. Calls are bounded
+// by the client's time-out (10 s by default; a pull adds its own wait).
+// Every request carries WS-Addressing headers: a fresh wsa:MessageID, the
+// wsa:Action, wsa:To (the address called) and an anonymous wsa:ReplyTo.
 #ifndef INTERFACE_ONVIFSERVICE_H
 #define INTERFACE_ONVIFSERVICE_H
 
@@ -36,6 +38,12 @@ public:
 
 const int kOnvifPostUnusableAddr = -2;
 
+// Failures of the clients' calls, by what they tell about the camera:
+const int kOnvifNoAnswer = -1;   // nothing came back: refused, timed out, reset before an answer
+const int kOnvifFault = -3;      // the camera answered with a SOAP fault or an HTTP error status
+const int kOnvifBadAnswer = -4;  // an answer began but could not be read whole (cut off, not
+                                 // SOAP, not the answer asked for): what it carried is lost
+
 // Transport over the recorder's HTTP client (plain http only); the default of
 // every client.
 std::shared_ptr<OnvifTransport> NewHttpOnvifTransport();
@@ -55,6 +63,11 @@ public:
                                    const std::string& ver2);
     // True when the camera offers the service (an address was given).
     virtual bool IsSupported();
+    // Asks the device service (SetLogin's deviceAddr, else the service) for
+    // its time without any login, waiting at most timeoutSec: 0 when the
+    // device answered at all (its time, when readable, becomes the clock
+    // offset), else kOnvifNoAnswer. Spends no login attempt.
+    virtual int CheckDevice(int timeoutSec);
 
     // Login used for WS-Security and HTTP authentication. deviceAddr is the
     // device service, asked once for its clock (GetSystemDateAndTime) so that
@@ -66,13 +79,14 @@ public:
 
 protected:
     // One SOAP call to url (the service address when empty). body is the
-    // content of soap:Body; extraNs are xmlns declarations for the envelope.
-    // On success responseBody holds the whole envelope text. A SOAP fault or a
-    // non-2xx status is a failure (-1); a NotAuthorized fault refreshes the
+    // content of soap:Body. On success response holds the whole envelope
+    // text. Failures are kOnvifNoAnswer, kOnvifFault (a SOAP fault or a
+    // non-2xx status) or kOnvifBadAnswer; a NotAuthorized fault refreshes the
     // clock offset and retries once.
-    int Call(const std::string& url, const std::string& action, const std::string& body, std::string& response,
-             const std::string& headerExtra = std::string());
+    int Call(const std::string& url, const std::string& action, const std::string& body, std::string& response);
     bool SyncClock();
+    // GetSystemDateAndTime to url without a login; the transport's result.
+    int PostClockRequest(const std::string& url, int timeoutSec, int& status, std::string& resp);
     // Logs a failure unless it is the same as the previous one (a camera that
     // stays down is logged once); a success re-arms it.
     void LogFailure(const std::string& text);
@@ -99,12 +113,19 @@ public:
     // termination time). 0 on success.
     virtual int CreatePullPointSubscription(const std::string& filter, const std::string& termTime,
                                             const OVF_NS_LIST& ns, OVF_EVT_PULL_PT& pp);
-    // Waits up to timeout ("PT2S") for at most limit ("8") messages. 0 and
-    // msg filled on success (the list may be empty).
+    // Waits up to timeout ("PT60S") for at most limit ("8") messages. 0 and
+    // msg filled on success (the list may be empty); the exchange's time-out
+    // is the client's plus the wait. kOnvifBadAnswer when an answer came that
+    // could not be read (its notifications are lost), kOnvifFault when the
+    // camera refused, kOnvifNoAnswer when nothing came.
     virtual int PullMessages(const OVF_EVT_PULL_PT& pp, const std::string& timeout, const std::string& limit,
                              OVF_EVT_PULL_MSG& msg);
     virtual int Unsubscribe(const OVF_EVT_PULL_PT& pp);
-    // Extends the subscription by termTime ("PT60S"); 0 and pp's times
+    // Asks the camera to send the current state of every property again (as
+    // "Initialized" messages on the next pulls). 0 on success; kOnvifFault
+    // when it does not do that.
+    virtual int SetSynchronizationPoint(const OVF_EVT_PULL_PT& pp);
+    // Extends the subscription by termTime ("PT300S"); 0 and pp's times
     // updated when the camera agreed.
     virtual int Renew(OVF_EVT_PULL_PT& pp, const std::string& termTime);
 };
@@ -156,21 +177,44 @@ public:
     std::string GetDefaultKey(const std::string& kindName) const;
     // Every key of a kind, in file order.
     std::vector<std::string> GetKeys(const std::string& kindName) const;
+    // True for a key made from a device's topic ("TOPIC;ITEM", not one of the
+    // configured keys): its items are found by name, not by position.
+    bool IsMatchedByName(const std::string& kindName, const std::string& key) const;
+
+    // One row of a kind's ordered table of the topics cameras send.
+    struct TopicRow {
+        std::string topic;               // without namespace prefixes; "*" matches within one level
+        std::vector<std::string> items;  // data items that carry the state, preferred first
+        OVF_ITEM_LIST source;            // source patterns by item name ("*": any other item)
+        std::string active;              // data values that mean "on" ("true|1"), case ignored
+        int trigType = 1;
+    };
+    // The kind's table, in the order of preference; empty for an unknown kind.
+    const std::vector<TopicRow>& GetTopicTable(const std::string& kindName) const;
 
     struct Rule {
         OVF_EVT_TOPIC trigValue;
         int trigType = 0;
         bool blSrcNameIgnored = false;
         bool blDataNameIgnored = false;
+        bool blByName = false;
     };
 
 private:
     void LoadFile(const std::string& path);
-    const Rule* Find(const std::string& kindName, const std::string& key) const;
+    // The configured rule of the key, else one made from the topic table for
+    // a key "TOPIC;ITEM". False for neither.
+    bool Find(const std::string& kindName, const std::string& key, Rule& rule) const;
 
     std::map<std::string, std::map<std::string, Rule> > m_Rules;
     std::map<std::string, std::vector<std::string> > m_KeyOrder;
     std::map<std::string, std::string> m_Defaults;
+    std::map<std::string, std::vector<TopicRow> > m_Topics;
 };
+
+// True when a topic (namespace prefixes removed) matches a table row's topic:
+// the same levels, "*" inside a level standing for any text
+// ("VideoSource/GlobalSceneChange/*", "VideoAnalytics/*Motion*").
+bool OnvifTopicMatches(const std::string& pattern, const std::string& noNsTopic);
 
 #endif  // INTERFACE_ONVIFSERVICE_H

@@ -1,5 +1,8 @@
 #include "camdet/rules/onvifrules.h"
 
+#include <ctype.h>
+#include <math.h>
+
 namespace {
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
@@ -53,6 +56,53 @@ void ReplaceFirst(std::string& s, const std::string& what, const std::string& wi
     if (pos != std::string::npos) s.replace(pos, what.size(), with);
 }
 
+bool EqualNoCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (tolower((unsigned char)a[i]) != tolower((unsigned char)b[i])) return false;
+    return true;
+}
+
+// The pattern of the item called `name` in a by-name rule: the one of that
+// name, else the one named "*", else none.
+const std::string* PatternFor(const OVF_ITEM_LIST& patterns, const std::string& name) {
+    const std::string* any = nullptr;
+    for (const auto& p : patterns) {
+        if (p.first == name) return &p.second;
+        if (p.first == "*") any = &p.second;
+    }
+    return any;
+}
+
+const std::string* ItemValue(const OVF_ITEM_LIST& items, const std::string& name) {
+    for (const auto& it : items)
+        if (it.first == name) return &it.second;
+    return nullptr;
+}
+
+// What tells one source from another in a by-name rule: its items, less
+// those whose pattern is "@ANY@".
+OVF_ITEM_LIST SourceIdentity(const OnvifMatch::Info& info, const OVF_ITEM_LIST& source) {
+    OVF_ITEM_LIST id;
+    for (const auto& it : source) {
+        const std::string* pat = PatternFor(info.trigValue.source, it.first);
+        if (!pat || !OnvifMatch::HasAlternative(*pat, "@ANY@")) id.push_back(it);
+    }
+    return id;
+}
+
+bool IsFoundByName(const OnvifMatch::Info& info, const OVF_EVT_NOTIF& n) {
+    for (const auto& it : n.source) {
+        const std::string* pat = PatternFor(info.trigValue.source, it.first);
+        if (!pat) continue;
+        std::vector<std::string> alts = OnvifMatch::SplitAlternatives(*pat);
+        if (!IsSourceWildcard(alts) && !IsOneOf(alts, it.second)) return false;
+    }
+    for (const auto& p : info.trigValue.data)
+        if (!ItemValue(n.data, p.first)) return false;
+    return true;
+}
+
 }  // namespace
 
 namespace OnvifMatch {
@@ -100,6 +150,9 @@ bool IsNotifiedMsgFound(const Info& info, const OVF_EVT_NOTIF& n) {
     if (n.propOper != "Initialized" && n.propOper != "Changed" && n.propOper != "Deleted" &&
         n.propOper != "@UNKNOWN@")
         return false;
+    // A rule made from a device's topic list: its items need not sit where an
+    // assumed rule would put them, nor be all there.
+    if (info.blByName) return IsFoundByName(info, n);
     const OVF_ITEM_LIST& srcPat = info.trigValue.source;
     const OVF_ITEM_LIST& dataPat = info.trigValue.data;
     if (n.source.size() != srcPat.size() || n.data.size() != dataPat.size()) return false;
@@ -121,6 +174,10 @@ size_t FindEvtStatus(const Info& info, const OVF_EVT_CACHE& cache, const OVF_EVT
     for (size_t i = 0; i < cache.size(); ++i) {
         const OVF_EVT_TOPIC& e = cache[i];
         if (JoinTopic(e.topicParts) != n.topic) continue;
+        if (info.blByName) {
+            if (SourceIdentity(info, e.source) == SourceIdentity(info, n.source)) return i;
+            continue;
+        }
         bool same = true;
         OVF_ITEM_LIST::const_iterator pat = info.trigValue.source.begin();
         OVF_ITEM_LIST::const_iterator a = e.source.begin();
@@ -142,6 +199,19 @@ size_t FindEvtStatus(const Info& info, const OVF_EVT_CACHE& cache, const OVF_EVT
 }
 
 bool IsStandardEvtTrig(const Info& info, const OVF_ITEM_LIST& data) {
+    if (info.blByName) {
+        if (data.empty()) return true;
+        for (const auto& pat : info.trigValue.data) {
+            const std::string* v = ItemValue(data, pat.first);
+            if (!v) return false;
+            bool hit = false;
+            // Devices send "True" and "TRUE" as well as "true".
+            for (const std::string& alt : SplitAlternatives(pat.second))
+                hit = hit || alt == "@ANY@" || EqualNoCase(alt, *v);
+            if (!hit) return false;
+        }
+        return true;
+    }
     OVF_ITEM_LIST::const_iterator p = info.trigValue.data.begin();
     for (OVF_ITEM_LIST::const_iterator it = data.begin(); it != data.end(); ++it, ++p) {
         if (p == info.trigValue.data.end()) return false;  // an item no pattern speaks for
@@ -206,6 +276,16 @@ bool IsPanasonicTrig(const Info& info, OVF_EVT_CACHE& cache, std::vector<time_t>
     return trig;
 }
 
+time_t HoldExpiry(const Info& info, const OVF_EVT_CACHE& cache, const std::vector<time_t>& stamps, double holdSec) {
+    time_t first = (time_t)-1;
+    const time_t hold = (time_t)ceil(holdSec);
+    for (size_t i = 0; i < cache.size() && i < stamps.size(); ++i) {
+        if (stamps[i] == (time_t)-1 || !IsStandardEvtTrig(info, cache[i].data)) continue;
+        if (first == (time_t)-1 || stamps[i] + hold < first) first = stamps[i] + hold;
+    }
+    return first;
+}
+
 bool IsMomentaryTrig(const Info& info, OVF_EVT_CACHE& cache, const OVF_NOTIF_LIST& notifs, int& level) {
     bool trig = IsStandardTrig(info, cache, notifs, level);
     cache.clear();
@@ -216,9 +296,18 @@ void SetSpecificPortTrig(const Info& info, const std::map<std::string, int>& tok
                          const OVF_EVT_TOPIC& entry, std::map<int, bool>& portMap) {
     int port = -1;
     OVF_ITEM_LIST::const_iterator pat = info.trigValue.source.begin();
-    for (OVF_ITEM_LIST::const_iterator it = entry.source.begin();
-         it != entry.source.end() && pat != info.trigValue.source.end(); ++it, ++pat) {
-        std::vector<std::string> alts = SplitAlternatives(pat->second);
+    for (OVF_ITEM_LIST::const_iterator it = entry.source.begin(); it != entry.source.end(); ++it) {
+        const std::string* p = nullptr;
+        if (info.blByName) {
+            p = PatternFor(info.trigValue.source, it->first);
+        } else if (pat != info.trigValue.source.end()) {
+            p = &pat->second;
+            ++pat;
+        } else {
+            break;
+        }
+        if (!p) continue;
+        std::vector<std::string> alts = SplitAlternatives(*p);
         if (!IsOneOf(alts, "@DI_PORT@") || IsOneOf(alts, "@ANY@")) continue;
         std::map<std::string, int>::const_iterator t = tokenPortMap.find(it->second);
         if (t != tokenPortMap.end()) port = t->second;

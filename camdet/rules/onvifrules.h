@@ -38,6 +38,11 @@ struct Info {
     int32_t trigType = 0;     // 1 standard, 2 hold (MD), 3 momentary (TD); else never triggers
     bool blSrcNameIgnored = false;
     bool blDataNameIgnored = false;
+    // Items found by name instead of by position and count: a rule made from
+    // the device's own topic list names the items it cares about (a pattern
+    // named "*" speaks for every source item no other names) and lets the
+    // rest be; data values then compare without case ("True", "TRUE").
+    bool blByName = false;
 };
 
 // The topic without namespace prefixes ("tns1:A/tnsx:B" -> "A/B"), white space
@@ -59,6 +64,10 @@ bool IsStandardTrig(const Info& info, OVF_EVT_CACHE& cache, const OVF_NOTIF_LIST
 // its last notification; stamps run parallel to the cache.
 bool IsPanasonicTrig(const Info& info, OVF_EVT_CACHE& cache, std::vector<time_t>& stamps,
                      const OVF_NOTIF_LIST& notifs, time_t now, int& level, double holdSec = 5.0);
+// The second (on the clock of `now` above) at which the hold rule lets
+// the earliest held entry go, or -1 when none is held.
+time_t HoldExpiry(const Info& info, const OVF_EVT_CACHE& cache, const std::vector<time_t>& stamps,
+                  double holdSec = 5.0);
 // Standard rule, then the cache is emptied.
 bool IsMomentaryTrig(const Info& info, OVF_EVT_CACHE& cache, const OVF_NOTIF_LIST& notifs, int& level);
 void SetSpecificPortTrig(const Info& info, const std::map<std::string, int>& tokenPortMap,

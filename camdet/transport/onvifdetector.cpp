@@ -12,9 +12,16 @@
 namespace {
 
 const char* const kSrc = "camdet/onvifdetector";
-const char* const kPullTimeout = "PT2S";
-const char* const kPullLimit = "8";
+// Long polls instead of a 2 s pull: the camera holds PullMessages until a
+// notification comes (so latency stays), and a recorder with hundreds of
+// ONVIF cameras does not cost each of them a request every two seconds.
+const int kLongPollSec = 60;
+// Messages asked for per pull start at 8 and double after a full batch.
+const int kMaxLimit = 64;
 const char* const kFallbackTermTime = "PT60S";
+const int kFallbackTermSec = 60;
+// Asked for on renewal: long enough that renewals cost less than the pulls.
+const char* const kRenewTermTime = "PT300S";
 const int kAttempts = 3;
 const int kRetryPauseMs = 300;
 // Within the 200 ms a stop may take.
@@ -22,10 +29,16 @@ const int kUnsubscribeGraceMs = 150;
 // Gaps between failed subscriptions: doubled from the first up to the last.
 const int kFirstBackoffMs = 1000;
 const int kMaxBackoffMs = 30000;
-// A pull may be held for its wait (PT2S) and retried: renewals leave this much.
+// A pull ends this long before the subscription would lapse; the
+// subscription is renewed once less than half a long poll is left before that.
 const int kRenewMarginMs = 5000;
-// Bounds one SOAP exchange, so that Stop waits at most this plus the pull time.
+// Bounds one SOAP exchange besides a pull's own wait.
 const int kServiceTimeoutSec = 5;
+// A device that answers nothing is asked for its time this often (and this
+// long), without a login.
+const int kProbePeriodMs = 2000;
+const int kProbeTimeoutSec = 2;
+const int kOutageLogMs = 20000;
 
 const char* KindName(int kind) {
     switch (kind) {
@@ -50,6 +63,7 @@ void OnvifPullPointDetector::OVF_EVT_INFO::Init(const std::string& topicKey, int
     trigType = conf.GetTrigType(name, topicKey);
     blSrcNameIgnored = conf.IsSrcNameIgnored(name, topicKey);
     blDataNameIgnored = conf.IsDataNameIgnored(name, topicKey);
+    blByName = conf.IsMatchedByName(name, topicKey);
 }
 
 // ---------------------------------------------------------------- pull-point detector
@@ -57,7 +71,11 @@ void OnvifPullPointDetector::OVF_EVT_INFO::Init(const std::string& topicKey, int
 OnvifEvtConf OnvifPullPointDetector::m_EvtConf;
 
 OnvifPullPointDetector::OnvifPullPointDetector(DET_BASE_ATTR attr)
-    : CamDetector(attr), m_EvtService(new OnvifEventService()), m_blInDetMain(false) {
+    : CamDetector(attr),
+      m_EvtService(new OnvifEventService()),
+      m_blInDetMain(false),
+      m_LastCreateRc(0),
+      m_MaxPullWaitSec(kLongPollSec) {
     m_EvtService->SetTimeoutSec(kServiceTimeoutSec);
     if (m_Attr.pCamCap) {
         OnvifServiceEnt ent = m_Attr.pCamCap->GetOnvifServiceEnt();
@@ -116,7 +134,8 @@ int OnvifPullPointDetector::CreatePullPoint(const std::string& filter, std::stri
     DeletePullPoint(pp);
     bool ok = false;
     for (int i = 0; i < kAttempts && KeepTrying(); ++i) {
-        if (m_EvtService->CreatePullPointSubscription(filter, termTime, m_TopicNs, pp) == 0) {
+        m_LastCreateRc = m_EvtService->CreatePullPointSubscription(filter, termTime, m_TopicNs, pp);
+        if (m_LastCreateRc == 0) {
             ok = true;
             break;
         }
@@ -131,7 +150,8 @@ int OnvifPullPointDetector::CreatePullPoint(const std::string& filter, std::stri
     // Some cameras only hand out an address when asked for a termination time.
     termTime = kFallbackTermTime;
     for (int i = 0; i < kAttempts && KeepTrying(); ++i) {
-        if (m_EvtService->CreatePullPointSubscription(filter, termTime, m_TopicNs, pp) == 0) return 0;
+        m_LastCreateRc = m_EvtService->CreatePullPointSubscription(filter, termTime, m_TopicNs, pp);
+        if (m_LastCreateRc == 0) return 0;
         RetryPause();
     }
     OXLOG(kSrc, "Failed to create pull point. FilterXpath=[%s], TermTime=[%s]\n", filter.c_str(), termTime.c_str());
@@ -261,15 +281,21 @@ void OnvifPullPointDetector::OpenSubscription(OVF_SUBSCRIPTION& sub) {
     Subscribed(sub);
 }
 
+void OnvifPullPointDetector::Resubscribe(OVF_SUBSCRIPTION& sub) {
+    if (CreatePullPoint("", sub.termTime, sub.pp) == 0) Subscribed(sub);
+    else SubscriptionFailed(sub);
+}
+
 void OnvifPullPointDetector::Subscribed(OVF_SUBSCRIPTION& sub) {
-    // Deliberately not the plain loop: a camera that refuses subscriptions
-    // is asked with growing gaps instead of several times a second forever.
     sub.blActive = !sub.pp.address.empty();
     if (!sub.blActive) {
         SubscriptionFailed(sub);
         return;
     }
     sub.backoffMs = 0;
+    sub.blResync = false;
+    if (sub.blUnreachable) OXLOG(kSrc, "Cam[%d]: The ONVIF device answers again.\n", m_CamId);
+    sub.blUnreachable = false;
     ScheduleRenewal(sub, sub.pp.termSecondsLeft);
     // What the camera said on the old subscription is not repeated on this one.
     ClearHeldStateOfCamera();
@@ -277,59 +303,137 @@ void OnvifPullPointDetector::Subscribed(OVF_SUBSCRIPTION& sub) {
 
 void OnvifPullPointDetector::SubscriptionFailed(OVF_SUBSCRIPTION& sub) {
     sub.blActive = false;
+    if (m_LastCreateRc == kOnvifNoAnswer && KeepTrying()) {
+        // Deliberately not the back-off below: a device that answers nothing
+        // is asked for its time (no login) every few seconds and subscribed
+        // again as soon as it answers, so that a camera back from an outage
+        // is not left blind for up to the back-off.
+        if (!sub.blUnreachable) sub.nextOutageLogMs = 0;
+        sub.blUnreachable = true;
+        sub.nextProbeMs = GetClock().NowMs() + kProbePeriodMs;
+        StillUnreachable(sub);
+        return;
+    }
+    // Deliberately not the plain loop: a camera that refuses subscriptions
+    // is asked with growing gaps instead of several times a second forever.
+    sub.blUnreachable = false;
     sub.backoffMs = sub.backoffMs == 0 ? kFirstBackoffMs : std::min(sub.backoffMs * 2, kMaxBackoffMs);
     sub.nextCreateMs = GetClock().NowMs() + sub.backoffMs;
 }
 
+void OnvifPullPointDetector::StillUnreachable(OVF_SUBSCRIPTION& sub) {
+    // Said again now and then: whoever reads the log sees the outage last.
+    if (GetClock().NowMs() < sub.nextOutageLogMs) return;
+    sub.nextOutageLogMs = GetClock().NowMs() + kOutageLogMs;
+    OXLOG(kSrc, "Cam[%d]: Failed to reach the ONVIF device; asking it for its time every %d s.\n", m_CamId,
+          kProbePeriodMs / 1000);
+}
+
 void OnvifPullPointDetector::ScheduleRenewal(OVF_SUBSCRIPTION& sub, int secondsLeft) {
-    // Renewed at half its remaining time, and early enough that a pull held
-    // for its whole wait still ends before the subscription would: a camera
-    // that enforces its termination time never drops it between two pulls.
+    // A camera that named no termination time keeps what it said before.
     if (secondsLeft <= 0) return;
-    const int64_t leftMs = (int64_t)secondsLeft * 1000;
-    sub.renewAtMs = GetClock().NowMs() + std::max<int64_t>(0, std::min(leftMs / 2, leftMs - kRenewMarginMs));
+    sub.expiresAtMs = GetClock().NowMs() + (int64_t)secondsLeft * 1000;
+}
+
+bool OnvifPullPointDetector::IsRenewalDue(const OVF_SUBSCRIPTION& sub) {
+    // Renewed while a pull still fits, so that a camera which enforces its
+    // termination time never drops the subscription between two pulls.
+    return sub.expiresAtMs != 0 && sub.expiresAtMs - kRenewMarginMs - GetClock().NowMs() < kLongPollSec * 1000 / 2;
+}
+
+int64_t OnvifPullPointDetector::HeldStateDueMsOfCamera() {
+    int64_t due = HeldStateDueMs();
+    ForEachFollower<OnvifPullPointDetector>([&](OnvifPullPointDetector* f) {
+        const int64_t d = f->HeldStateDueMs();
+        if (d > 0 && (due <= 0 || d < due)) due = d;
+    });
+    return due;
+}
+
+int OnvifPullPointDetector::PullWaitSec(const OVF_SUBSCRIPTION& sub) {
+    // The pull ends before the subscription could lapse and by the time a
+    // held state must be looked at again (a hold that runs out), never later.
+    const int64_t now = GetClock().NowMs();
+    int64_t until = now + m_MaxPullWaitSec * 1000;
+    if (sub.expiresAtMs != 0) until = std::min(until, sub.expiresAtMs - kRenewMarginMs);
+    const int64_t due = HeldStateDueMsOfCamera();
+    if (due > 0) until = std::min(until, due);
+    return (int)std::max<int64_t>(1, std::min<int64_t>(m_MaxPullWaitSec, (until - now) / 1000));
 }
 
 bool OnvifPullPointDetector::PullOnce(OVF_SUBSCRIPTION& sub, OVF_EVT_PULL_MSG& msg) {
     sub.blFullBatch = false;
     if (!sub.blActive) {
-        if (GetClock().NowMs() < sub.nextCreateMs) return false;
-        if (CreatePullPoint("", sub.termTime, sub.pp) == 0) Subscribed(sub);
-        else SubscriptionFailed(sub);
+        if (sub.blUnreachable) {
+            if (GetClock().NowMs() < sub.nextProbeMs) return false;
+            sub.nextProbeMs = GetClock().NowMs() + kProbePeriodMs;
+            if (m_EvtService->CheckDevice(kProbeTimeoutSec) != 0) {
+                if (KeepTrying()) StillUnreachable(sub);
+                return false;
+            }
+        } else if (GetClock().NowMs() < sub.nextCreateMs) {
+            return false;
+        }
+        Resubscribe(sub);
         if (!sub.blActive) return false;
     }
-    if (sub.renewAtMs != 0 && GetClock().NowMs() >= sub.renewAtMs) {
-        sub.renewAtMs = 0;
-        const std::string term = sub.termTime.empty() ? std::string(kFallbackTermTime) : sub.termTime;
-        if (m_EvtService->Renew(sub.pp, term) == 0) {
-            ScheduleRenewal(sub, sub.pp.termSecondsLeft);
+    if (IsRenewalDue(sub)) {
+        sub.expiresAtMs = 0;
+        if (m_EvtService->Renew(sub.pp, kRenewTermTime) == 0) {
+            // A camera that agrees without saying until when is taken to
+            // give the least a camera gives.
+            ScheduleRenewal(sub, sub.pp.termSecondsLeft > 0 ? sub.pp.termSecondsLeft : kFallbackTermSec);
         } else if (KeepTrying()) {
-            if (CreatePullPoint("", sub.termTime, sub.pp) == 0) Subscribed(sub);
-            else SubscriptionFailed(sub);
+            Resubscribe(sub);
             if (!sub.blActive) return false;
         }
     }
+    const std::string wait = "PT" + std::to_string(PullWaitSec(sub)) + "S";
+    const std::string limit = std::to_string(sub.limit);
     for (int i = 0; i < kAttempts && KeepTrying(); ++i) {
+        if (sub.blResync) {
+            const int rc = m_EvtService->SetSynchronizationPoint(sub.pp);
+            if (rc == kOnvifFault) {
+                // The device keeps no synchronisation point: a new
+                // subscription's "Initialized" messages carry the states.
+                Resubscribe(sub);
+                if (!sub.blActive) return false;
+            } else if (rc != 0) {
+                RetryPause();
+                continue;
+            }
+            sub.blResync = false;
+        }
         msg = OVF_EVT_PULL_MSG();
-        if (m_EvtService->PullMessages(sub.pp, kPullTimeout, kPullLimit, msg) == 0) {
+        const int rc = m_EvtService->PullMessages(sub.pp, wait, limit, msg);
+        if (rc == 0) {
             ScheduleRenewal(sub, msg.termSecondsLeft);
-            // A full batch means more are waiting: the next pull follows at once.
-            sub.blFullBatch = (int)msg.notifs.size() >= atoi(kPullLimit);
+            // A full batch means more are waiting: the next pull follows at
+            // once and asks for more.
+            sub.blFullBatch = (int)msg.notifs.size() >= sub.limit;
+            if (sub.blFullBatch) sub.limit = std::min(sub.limit * 2, kMaxLimit);
             return true;
         }
+        // An answer that came but could not be read may have carried the last
+        // change of a property: the current states are asked for before the
+        // next pull, so that nothing held is older than the first good pull
+        // after the fault.
+        if (rc == kOnvifBadAnswer) sub.blResync = true;
         RetryPause();
     }
     if (KeepTrying()) {
-        OXLOG(kSrc, "Cam[%d]: Failed to pulling event. [%s][%s][%s]\n", m_CamId, sub.termTime.c_str(), kPullTimeout,
-              kPullLimit);
-        if (CreatePullPoint("", sub.termTime, sub.pp) == 0) Subscribed(sub);
-        else SubscriptionFailed(sub);
+        OXLOG(kSrc, "Cam[%d]: Failed to pulling event. [%s][%s][%s]\n", m_CamId, sub.termTime.c_str(), wait.c_str(),
+              limit.c_str());
+        Resubscribe(sub);
     }
     return false;
 }
 
 int64_t OnvifPullPointDetector::PauseBeforeNextPull(const OVF_SUBSCRIPTION& sub) {
-    if (!sub.blActive) return std::max<int64_t>(0, sub.nextCreateMs - GetClock().NowMs());
+    if (!sub.blActive) {
+        const int64_t next = sub.blUnreachable ? sub.nextProbeMs : sub.nextCreateMs;
+        return std::max<int64_t>(0, next - GetClock().NowMs());
+    }
     if (sub.blFullBatch) return 0;
     return -1;
 }

@@ -1,6 +1,7 @@
 // The ONVIF pull-point transport: a PullPoint subscription per detector
-// thread, pulled at the poll interval, renewed before it lapses and recreated
-// when pulls fail; every pull's notifications matched (camdet/rules/
+// thread, pulled with long polls (the camera answers when a notification
+// comes), renewed before it lapses, resynchronised after a lost answer and
+// recreated when pulls fail; every pull's notifications matched (camdet/rules/
 // onvifrules) against the recorder's event configuration into a per-source
 // status cache and reported to this detector and its ONVIF followers. The kind
 // classes on top are in camdet/vendors/onvif.
@@ -68,23 +69,41 @@ public:
     // The subscription the loop keeps.
     struct OVF_SUBSCRIPTION {
         OVF_EVT_PULL_PT pp;
-        std::string termTime;      // what was asked for ("" or "PT60S")
-        bool blActive = false;     // subscribed, with an address
-        int backoffMs = 0;         // gap before the next subscription attempt (0: none failed)
-        int64_t nextCreateMs = 0;  // process clock
-        int64_t renewAtMs = 0;     // process clock; 0: the camera named no termination time
-        bool blFullBatch = false;  // the last pull brought as many as asked for
+        std::string termTime;        // what was asked for ("" or "PT60S")
+        bool blActive = false;       // subscribed, with an address
+        int backoffMs = 0;           // gap before the next subscription attempt (0: none failed)
+        int64_t nextCreateMs = 0;    // camera clock
+        int64_t expiresAtMs = 0;     // camera clock; 0: the camera named no termination time
+        bool blFullBatch = false;    // the last pull brought as many as asked for
+        int limit = 8;               // messages asked for per pull
+        bool blResync = false;       // an answer was lost: ask for the current states first
+        bool blUnreachable = false;  // the device answered nothing: asked for its time until it does
+        int64_t nextProbeMs = 0;     // camera clock
+        int64_t nextOutageLogMs = 0;  // camera clock
     };
     // The loop's own steps (the loop is CamDetector::RunLoop): subscribe
-    // (falling back to a termination time); one pull with its retries (true
-    // when it answered), renewing the subscription before it lapses and
-    // recreating it when pulls fail, failed subscriptions asked again with
-    // growing gaps; the wait before the next pull (-1: the poll interval);
-    // unsubscribe.
+    // (falling back to a termination time); one long pull with its retries
+    // (true when it answered), renewing the subscription before it lapses,
+    // asking for the current states after a lost answer and recreating the
+    // subscription when pulls fail; failed subscriptions asked again with
+    // growing gaps, or, while the device answers nothing, as soon as it
+    // answers an unauthenticated request again; the wait before the next pull
+    // (-1: the poll interval); unsubscribe.
     void OpenSubscription(OVF_SUBSCRIPTION& sub);
     bool PullOnce(OVF_SUBSCRIPTION& sub, OVF_EVT_PULL_MSG& msg);
     int64_t PauseBeforeNextPull(const OVF_SUBSCRIPTION& sub);
     void CloseSubscription(OVF_EVT_PULL_PT& pp);
+    // How long the next pull may wait on the device, in whole seconds (1 up
+    // to the longest wait, 60 unless set).
+    int PullWaitSec(const OVF_SUBSCRIPTION& sub);
+    // The longest a pull may wait on the device (benchmarks compare the 2 s
+    // pulls of old). Before Start.
+    void SetMaxPullWaitSec(int sec) { m_MaxPullWaitSec = sec; }
+
+    // The camera-clock time (ms) by which this detector's reported state
+    // must be looked at again though no notification came (a hold that runs
+    // out), or 0 for none. Owner thread only.
+    virtual int64_t HeldStateDueMs() { return 0; }
 
     // Loaded with the library; read-only afterwards.
     static OnvifEvtConf m_EvtConf;
@@ -111,13 +130,22 @@ protected:
     void RetryPause();
     void Subscribed(OVF_SUBSCRIPTION& sub);
     void SubscriptionFailed(OVF_SUBSCRIPTION& sub);
+    void Resubscribe(OVF_SUBSCRIPTION& sub);
+    // Logs that the device answers nothing, at most every 20 s.
+    void StillUnreachable(OVF_SUBSCRIPTION& sub);
+    // Notes when the subscription lapses (seconds left by the camera's clock).
     void ScheduleRenewal(OVF_SUBSCRIPTION& sub, int secondsLeft);
+    bool IsRenewalDue(const OVF_SUBSCRIPTION& sub);
+    // The earliest HeldStateDueMs of this detector and its ONVIF followers.
+    int64_t HeldStateDueMsOfCamera();
 
     std::unique_ptr<OnvifEventService> m_EvtService;
     OVF_NS_LIST m_TopicNs;
     OVF_EVT_INFO m_EvtInfo;
     OVF_EVT_CACHE m_EvtStatus;
     bool m_blInDetMain;
+    int m_LastCreateRc;  // of the last subscription request
+    int m_MaxPullWaitSec;
 };
 
 #endif  // CAMDET_ONVIFDETECTOR_H

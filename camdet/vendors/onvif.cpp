@@ -2,8 +2,8 @@
 //
 // Wire format (ONVIF event service, PullPoint interface): the detector
 // subscribes with CreatePullPointSubscription and asks PullMessages for at
-// most 8 messages, waiting up to 2 s. Each answer holds NotificationMessage
-// elements:
+// least 8 messages, letting the camera hold the request up to 60 s until one
+// comes. Each answer holds NotificationMessage elements:
 //   <wsnt:Topic>tns1:RuleEngine/CellMotionDetector/Motion</wsnt:Topic>
 //   <tt:Message UtcTime="..." PropertyOperation="Changed">
 //     <tt:Source><tt:SimpleItem Name="VideoSourceConfigurationToken" Value="vsc0"/>...</tt:Source>
@@ -15,8 +15,10 @@
 // pulls. Usual topics: motion tns1:RuleEngine/CellMotionDetector/Motion
 // (IsMotion), inputs tns1:Device/Trigger/DigitalInput (source InputToken, data
 // LogicalState), tampering tns1:RuleEngine/TamperDetector/Tamper (IsTamper),
-// audio tns1:AudioAnalytics/Audio/DetectedSound (IsSoundDetected); which topic
-// and values trigger comes from the recorder's event configuration.
+// audio tns1:AudioAnalytics/Audio/DetectedSound (IsSoundDetected); others use
+// tns1:VideoSource/MotionAlarm (State) or GlobalSceneChange (State). Which
+// topic and values trigger comes from the recorder's event configuration and
+// the key it chose from the topics the camera lists.
 #include "camdet/vendors/onvif.h"
 
 #include "camdet/core/detclass.h"
@@ -26,6 +28,9 @@
 namespace {
 // The lines keep the name of the unit the ONVIF detectors began in.
 const char* const kSrc = "camdet/onvifdetector";
+// A momentary trigger lasts until the next pull; long polls would hold it
+// for a minute, so that pull comes as soon as a short pull would have.
+const int64_t kMomentaryMs = 2000;
 }  // namespace
 
 OnvifMD::OnvifMD(DET_BASE_ATTR attr)
@@ -45,6 +50,12 @@ bool OnvifMD::IsTrig(const OVF_NOTIF_LIST& notifs, int& level) {
 void OnvifMD::ClearHeldState() {
     OnvifPullPointDetector::ClearHeldState();
     m_TimeStamps.clear();
+}
+
+int64_t OnvifMD::HeldStateDueMs() {
+    if (m_EvtInfo.trigType != 2) return 0;
+    const time_t due = OnvifMatch::HoldExpiry(m_EvtInfo, m_EvtStatus, m_TimeStamps);
+    return due == (time_t)-1 ? 0 : (int64_t)due * 1000;
 }
 
 bool OnvifMD::IsPanasonicTrig(const OVF_NOTIF_LIST& notifs, int& level) {
@@ -88,8 +99,17 @@ OnvifTD::OnvifTD(DET_BASE_ATTR attr) : OnvifPullPointDetector(attr) {
 bool OnvifTD::IsTrig(const OVF_NOTIF_LIST& notifs, int& level) {
     level = 0;
     if (m_EvtInfo.trigType == 1) return IsStandardTrig(notifs, level);
-    if (m_EvtInfo.trigType == 3) return OnvifMatch::IsMomentaryTrig(m_EvtInfo, m_EvtStatus, notifs, level);
+    if (m_EvtInfo.trigType == 3) {
+        const bool trig = OnvifMatch::IsMomentaryTrig(m_EvtInfo, m_EvtStatus, notifs, level);
+        m_MomentaryDueMs = trig ? GetClock().NowMs() + kMomentaryMs : 0;
+        return trig;
+    }
     return false;
+}
+
+void OnvifTD::ClearHeldState() {
+    OnvifPullPointDetector::ClearHeldState();
+    m_MomentaryDueMs = 0;
 }
 
 OnvifAD::OnvifAD(DET_BASE_ATTR attr) : OnvifPullPointDetector(attr) {

@@ -21,7 +21,9 @@ public:
     bool IsTrig(const OVF_NOTIF_LIST& notifs, int& level) override;
     bool IsPanasonicTrig(const OVF_NOTIF_LIST& notifs, int& level);
     void ClearHeldState() override;
-    // The clock of the hold rule (the process clock by default).
+    // Type 2: when the earliest held motion runs out.
+    int64_t HeldStateDueMs() override;
+    // The clock of the hold rule (the camera's clock by default).
     void SetClock(std::function<time_t()> clock) { m_Clock = clock; }
 
 protected:
@@ -52,6 +54,12 @@ public:
     explicit OnvifTD(DET_BASE_ATTR attr);
     using OnvifPullPointDetector::IsTrig;
     bool IsTrig(const OVF_NOTIF_LIST& notifs, int& level) override;
+    void ClearHeldState() override;
+    // Type 3: a reported trigger is ended by a pull within 2 s.
+    int64_t HeldStateDueMs() override { return m_MomentaryDueMs; }
+
+protected:
+    int64_t m_MomentaryDueMs = 0;
 };
 
 // Audio: trigger type 1 standard.

@@ -161,10 +161,10 @@ public:
         ServiceUrl u;
         if (!ParseServiceUrl(url, u) || u.blHttps) return kOnvifPostUnusableAddr;
         const int total = timeoutSec > 0 ? timeoutSec : 10;
-        // The client's time-out bounds the connect and each wait, and its
-        // wait for the answer head is two of them: half the exchange's time
-        // each keeps the whole near it (connect 5 s of the default 10 s).
-        const int wait = (total + 1) / 2;
+        // The client waits one time-out for the answer head, the connect
+        // included: the exchange's whole time, so that a pull the camera holds
+        // for its wait (the time-out includes it) is not cut short.
+        const int wait = total;
         std::string header = "Content-Type: application/soap+xml; charset=utf-8";
         if (!action.empty()) header += "; action=\"" + action + "\"";
         std::string key = u.host + '\n' + std::to_string(u.port) + '\n' + user + '\n' + password + '\n' +
@@ -233,27 +233,48 @@ void OnvifServiceBase::SetLogin(const std::string& user, const std::string& pass
 
 void OnvifServiceBase::SetTransport(std::shared_ptr<OnvifTransport> t) { m_Transport = t; }
 
+int OnvifServiceBase::PostClockRequest(const std::string& url, int timeoutSec, int& status, std::string& resp) {
+    if (!m_Transport) m_Transport = NewHttpOnvifTransport();
+    const char* action = "http://www.onvif.org/ver10/device/wsdl/GetSystemDateAndTime";
+    const std::string env = OnvifSoap::Envelope(OnvifSoap::AddressingHeader(action, url, OnvifSoap::NewMessageId()),
+                                                "<tds:GetSystemDateAndTime/>");
+    status = 0;
+    return m_Transport->Post(url, action, env, "", "", timeoutSec, status, resp);
+}
+
 bool OnvifServiceBase::SyncClock() {
     m_blClockKnown = true;  // one attempt per need: a camera without the call keeps offset 0
     const std::string& url = m_DeviceAddr.empty() ? m_Addr : m_DeviceAddr;
     if (url.empty()) return false;
-    if (!m_Transport) m_Transport = NewHttpOnvifTransport();
-    std::string env = OnvifSoap::Envelope("", "<tds:GetSystemDateAndTime/>");
     std::string resp;
     int status = 0;
-    if (m_Transport->Post(url, "http://www.onvif.org/ver10/device/wsdl/GetSystemDateAndTime", env, "", "",
-                          m_TimeoutSec, status, resp) != 0)
-        return false;
+    if (PostClockRequest(url, m_TimeoutSec, status, resp) != 0) return false;
     time_t cam = 0;
     if (OnvifSoap::ParseSystemDateAndTime(resp.data(), resp.size(), cam) != OVF_SOAP_OK) return false;
     m_ClockOffset = (long)(cam - time(nullptr));
     return true;
 }
 
+int OnvifServiceBase::CheckDevice(int timeoutSec) {
+    const std::string& url = m_DeviceAddr.empty() ? m_Addr : m_DeviceAddr;
+    if (url.empty()) return kOnvifNoAnswer;
+    std::string resp;
+    int status = 0;
+    const int sent = PostClockRequest(url, timeoutSec, status, resp);
+    if (sent != 0 && status == 0) return kOnvifNoAnswer;
+    // Any answer will do; a device back from a restart may have another time.
+    time_t cam = 0;
+    if (sent == 0 && OnvifSoap::ParseSystemDateAndTime(resp.data(), resp.size(), cam) == OVF_SOAP_OK) {
+        m_ClockOffset = (long)(cam - time(nullptr));
+        m_blClockKnown = true;
+    }
+    return 0;
+}
+
 int OnvifServiceBase::Call(const std::string& url, const std::string& action, const std::string& body,
-                           std::string& response, const std::string& headerExtra) {
+                           std::string& response) {
     const std::string& target = url.empty() ? m_Addr : url;
-    if (target.empty()) return -1;
+    if (target.empty()) return kOnvifNoAnswer;
     if (!m_Transport) m_Transport = NewHttpOnvifTransport();
     int timeout = m_TimeoutSec;
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -268,7 +289,9 @@ int OnvifServiceBase::Call(const std::string& url, const std::string& action, co
             header = OnvifSoap::UsernameTokenHeader(m_User, m_Password, nonce,
                                                     OnvifSoap::IsoUtc(time(nullptr) + m_ClockOffset));
         }
-        header += headerExtra;
+        // Strict firmware refuses a request-response message without a
+        // message id: every request gets a fresh one.
+        header += OnvifSoap::AddressingHeader(action, target, OnvifSoap::NewMessageId());
         std::string env = OnvifSoap::Envelope(header, body);
         std::string resp;
         int status = 0;
@@ -277,11 +300,15 @@ int OnvifServiceBase::Call(const std::string& url, const std::string& action, co
             LogFailure(strncasecmp(target.c_str(), "https:", 6) == 0
                            ? "Cannot reach " + LogAddr(target) + ": https is not supported"
                            : "Cannot reach " + LogAddr(target) + ": bad address");
-            return -1;
+            return kOnvifNoAnswer;
         }
         if (sent != 0) {
-            LogFailure("No answer from " + LogAddr(target) + " to " + action);
-            return -1;
+            if (status == 0) {
+                LogFailure("No answer from " + LogAddr(target) + " to " + action);
+                return kOnvifNoAnswer;
+            }
+            LogFailure("Answer cut off from " + LogAddr(target) + " to " + action + ": HTTP " + std::to_string(status));
+            return kOnvifBadAnswer;
         }
         OnvifSoap::Fault fault;
         int rc = OnvifSoap::CheckEnvelope(resp.data(), resp.size(), fault);
@@ -298,13 +325,13 @@ int OnvifServiceBase::Call(const std::string& url, const std::string& action, co
         if (rc == OVF_SOAP_ERR_FAULT) {
             LogFailure("SOAP fault from " + LogAddr(target) + " to " + action + ": [" + fault.code + "][" +
                        fault.subcode + "][" + fault.reason.substr(0, 200) + "]");
-        } else {
-            LogFailure("Bad answer from " + LogAddr(target) + " to " + action + ": HTTP " + std::to_string(status) +
-                       ", parse " + std::to_string(rc));
+            return kOnvifFault;
         }
-        return -1;
+        LogFailure("Bad answer from " + LogAddr(target) + " to " + action + ": HTTP " + std::to_string(status) +
+                   ", parse " + std::to_string(rc));
+        return status >= 200 && status < 300 ? kOnvifBadAnswer : kOnvifFault;
     }
-    return -1;
+    return kOnvifFault;
 }
 
 void OnvifServiceBase::LogFailure(const std::string& text) {
@@ -334,21 +361,18 @@ int OnvifEventService::CreatePullPointSubscription(const std::string& filter, co
         body += "<tev:InitialTerminationTime>" + OnvifSoap::XmlEscape(termTime) + "</tev:InitialTerminationTime>";
     body += "</tev:CreatePullPointSubscription>";
     std::string resp;
-    if (Call("", "http://www.onvif.org/ver10/events/wsdl/EventPortType/CreatePullPointSubscriptionRequest", body,
-             resp) != 0)
-        return -1;
+    const int rc =
+        Call("", "http://www.onvif.org/ver10/events/wsdl/EventPortType/CreatePullPointSubscriptionRequest", body, resp);
+    if (rc != 0) return rc;
     OVF_EVT_PULL_PT r;
-    if (OnvifSoap::ParseCreatePullPoint(resp.data(), resp.size(), r) != OVF_SOAP_OK) return -1;
+    if (OnvifSoap::ParseCreatePullPoint(resp.data(), resp.size(), r) != OVF_SOAP_OK) return kOnvifBadAnswer;
     pp = r;
     return 0;
 }
 
 int OnvifEventService::PullMessages(const OVF_EVT_PULL_PT& pp, const std::string& timeout, const std::string& limit,
                                     OVF_EVT_PULL_MSG& msg) {
-    if (pp.address.empty()) return -1;
-    const char* action = "http://www.onvif.org/ver10/events/wsdl/PullPointSubscription/PullMessagesRequest";
-    std::string header = "<wsa:Action>" + std::string(action) + "</wsa:Action><wsa:To>" +
-                         OnvifSoap::XmlEscape(pp.address) + "</wsa:To>";
+    if (pp.address.empty()) return kOnvifNoAnswer;
     std::string body = "<tev:PullMessages><tev:Timeout>" + OnvifSoap::XmlEscape(timeout) +
                        "</tev:Timeout><tev:MessageLimit>" + OnvifSoap::XmlEscape(limit) +
                        "</tev:MessageLimit></tev:PullMessages>";
@@ -356,35 +380,41 @@ int OnvifEventService::PullMessages(const OVF_EVT_PULL_PT& pp, const std::string
     int saved = m_TimeoutSec;
     m_TimeoutSec = saved + DurationSec(timeout);
     std::string resp;
-    int rc = Call(pp.address, action, body, resp, header);
+    int rc = Call(pp.address, "http://www.onvif.org/ver10/events/wsdl/PullPointSubscription/PullMessagesRequest",
+                  body, resp);
     m_TimeoutSec = saved;
-    if (rc != 0) return -1;
+    if (rc != 0) return rc;
     OVF_EVT_PULL_MSG r;
-    if (OnvifSoap::ParsePullMessages(resp.data(), resp.size(), r) != OVF_SOAP_OK) return -1;
+    if (OnvifSoap::ParsePullMessages(resp.data(), resp.size(), r) != OVF_SOAP_OK) return kOnvifBadAnswer;
     msg = r;
     return 0;
 }
 
 int OnvifEventService::Unsubscribe(const OVF_EVT_PULL_PT& pp) {
-    if (pp.address.empty()) return -1;
-    const char* action = "http://docs.oasis-open.org/wsn/bw-2/SubscriptionManager/UnsubscribeRequest";
-    std::string header = "<wsa:Action>" + std::string(action) + "</wsa:Action><wsa:To>" +
-                         OnvifSoap::XmlEscape(pp.address) + "</wsa:To>";
+    if (pp.address.empty()) return kOnvifNoAnswer;
     std::string resp;
-    return Call(pp.address, action, "<wsnt:Unsubscribe/>", resp, header) == 0 ? 0 : -1;
+    return Call(pp.address, "http://docs.oasis-open.org/wsn/bw-2/SubscriptionManager/UnsubscribeRequest",
+                "<wsnt:Unsubscribe/>", resp);
+}
+
+int OnvifEventService::SetSynchronizationPoint(const OVF_EVT_PULL_PT& pp) {
+    if (pp.address.empty()) return kOnvifNoAnswer;
+    std::string resp;
+    return Call(pp.address,
+                "http://www.onvif.org/ver10/events/wsdl/PullPointSubscription/SetSynchronizationPointRequest",
+                "<tev:SetSynchronizationPoint/>", resp);
 }
 
 int OnvifEventService::Renew(OVF_EVT_PULL_PT& pp, const std::string& termTime) {
-    if (pp.address.empty()) return -1;
-    const char* action = "http://docs.oasis-open.org/wsn/bw-2/SubscriptionManager/RenewRequest";
-    std::string header = "<wsa:Action>" + std::string(action) + "</wsa:Action><wsa:To>" +
-                         OnvifSoap::XmlEscape(pp.address) + "</wsa:To>";
+    if (pp.address.empty()) return kOnvifNoAnswer;
     std::string body = "<wsnt:Renew><wsnt:TerminationTime>" + OnvifSoap::XmlEscape(termTime) +
                        "</wsnt:TerminationTime></wsnt:Renew>";
     std::string resp;
-    if (Call(pp.address, action, body, resp, header) != 0) return -1;
+    const int rc =
+        Call(pp.address, "http://docs.oasis-open.org/wsn/bw-2/SubscriptionManager/RenewRequest", body, resp);
+    if (rc != 0) return rc;
     OVF_EVT_PULL_PT r = pp;
-    if (OnvifSoap::ParseRenew(resp.data(), resp.size(), r) != OVF_SOAP_OK) return -1;
+    if (OnvifSoap::ParseRenew(resp.data(), resp.size(), r) != OVF_SOAP_OK) return kOnvifBadAnswer;
     pp = r;
     return 0;
 }

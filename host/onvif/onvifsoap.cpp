@@ -25,6 +25,7 @@ const char* const kNsMedia = "http://www.onvif.org/ver10/media/wsdl";
 const char* const kNsDeviceIo = "http://www.onvif.org/ver10/deviceIO/wsdl";
 const char* const kNsImaging = "http://www.onvif.org/ver20/imaging/wsdl";
 const char* const kNsPtz = "http://www.onvif.org/ver20/ptz/wsdl";
+const char* const kNsWstop = "http://docs.oasis-open.org/wsn/t-1";
 
 namespace {
 
@@ -393,23 +394,55 @@ int ParseSystemDateAndTime(const char* buf, size_t len, time_t& utc) {
     return OVF_SOAP_OK;
 }
 
-// ---------------------------------------------------------------- building
+namespace {
 
-std::string XmlEscape(const std::string& s) {
-    std::string out;
-    out.reserve(s.size());
-    for (char c : s) {
-        switch (c) {
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '&': out += "&amp;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&apos;"; break;
-        default: out += c; break;
-        }
+void ReadItemDescs(const XMLElement* parent, std::vector<OVF_ITEM_DESC>& out) {
+    for (const XMLElement* c = parent ? parent->FirstChildElement() : nullptr; c; c = c->NextSiblingElement()) {
+        if (!Is(c, kNsSchema, "SimpleItemDescription") || out.size() >= kOnvifMaxItems) continue;
+        OVF_ITEM_DESC d;
+        d.name = AttrOf(c, "Name");
+        d.type = AttrOf(c, "Type");
+        if (!d.name.empty()) out.push_back(d);
     }
-    return out;
 }
+
+// Every element below a topic-set node is a topic level; the recursion is
+// bounded by the parser's nesting limit.
+void WalkTopics(const XMLElement* node, const std::string& path, std::vector<OVF_TOPIC_DESC>& out) {
+    for (const XMLElement* c = node->FirstChildElement(); c; c = c->NextSiblingElement()) {
+        if (out.size() >= kOnvifMaxTopics) return;
+        if (Is(c, kNsSchema, "MessageDescription") || Is(c, kNsWstop, "Documentation")) continue;
+        const std::string topic = path.empty() ? c->Name() : path + "/" + c->Name();
+        if (topic.size() > 1024) continue;
+        const XMLElement* desc = Child(c, kNsSchema, "MessageDescription");
+        if (desc || AttrOf(c, "topic") == "true") {
+            OVF_TOPIC_DESC t;
+            t.topic = topic;
+            ReadItemDescs(Child(desc, kNsSchema, "Source"), t.source);
+            ReadItemDescs(Child(desc, kNsSchema, "Data"), t.data);
+            out.push_back(t);
+        }
+        WalkTopics(c, topic, out);
+    }
+}
+
+}  // namespace
+
+int ParseEventProperties(const char* buf, size_t len, std::vector<OVF_TOPIC_DESC>& topics) {
+    XMLDocument doc;
+    int rc;
+    const XMLElement* body = OpenBody(doc, buf, len, rc);
+    if (!body) return rc;
+    const XMLElement* resp = Child(body, kNsEvents, "GetEventPropertiesResponse");
+    if (!resp) return OVF_SOAP_ERR_SHAPE;
+    std::vector<OVF_TOPIC_DESC> out;
+    const XMLElement* set = Child(resp, kNsWstop, "TopicSet");
+    if (set) WalkTopics(set, "", out);
+    topics.swap(out);
+    return OVF_SOAP_OK;
+}
+
+// ---------------------------------------------------------------- shared with the builders
 
 std::string Base64(const std::string& raw) {
     std::string out(4 * ((raw.size() + 2) / 3) + 1, '\0');
@@ -432,14 +465,6 @@ bool Base64Decode(const std::string& text, std::string& raw) {
     out.resize((size_t)n - pad);
     raw = out;
     return true;
-}
-
-std::string PasswordDigest(const std::string& nonce, const std::string& created, const std::string& password) {
-    std::string input = nonce + created + password;
-    unsigned char md[EVP_MAX_MD_SIZE];
-    unsigned int mdLen = 0;
-    if (EVP_Digest(input.data(), input.size(), md, &mdLen, EVP_sha1(), nullptr) != 1) return std::string();
-    return Base64(std::string(reinterpret_cast<char*>(md), mdLen));
 }
 
 std::string IsoUtc(time_t t) {
@@ -467,58 +492,6 @@ bool ParseIsoUtc(const std::string& text, time_t& t) {
     tmv.tm_mon -= 1;
     t = timegm(&tmv);
     return true;
-}
-
-std::string UsernameTokenHeader(const std::string& user, const std::string& password, const std::string& nonce,
-                                const std::string& created) {
-    std::string h;
-    h += "<wsse:Security s:mustUnderstand=\"1\"><wsse:UsernameToken><wsse:Username>";
-    h += XmlEscape(user);
-    h += "</wsse:Username><wsse:Password Type=\"http://docs.oasis-open.org/wss/2004/01/"
-         "oasis-200401-wss-username-token-profile-1.0#PasswordDigest\">";
-    h += PasswordDigest(nonce, created, password);
-    h += "</wsse:Password><wsse:Nonce EncodingType=\"http://docs.oasis-open.org/wss/2004/01/"
-         "oasis-200401-wss-soap-message-security-1.0#Base64Binary\">";
-    h += Base64(nonce);
-    h += "</wsse:Nonce><wsu:Created>";
-    h += created;
-    h += "</wsu:Created></wsse:UsernameToken></wsse:Security>";
-    return h;
-}
-
-std::string Envelope(const std::string& header, const std::string& body, const std::string& extraNs) {
-    std::string e;
-    e.reserve(1024 + header.size() + body.size());
-    e += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    e += "<s:Envelope xmlns:s=\"";
-    e += kNsSoap12;
-    e += "\" xmlns:wsse=\"http://docs.oasis-open.org/wss/2004/01/oasis-200401-wss-wssecurity-secext-1.0.xsd\""
-         " xmlns:wsu=\"http://docs.oasis-open.org/wss/2004/01/oasis-200401-wss-wssecurity-utility-1.0.xsd\"";
-    e += " xmlns:wsa=\"";
-    e += kNsWsa;
-    e += "\" xmlns:tt=\"";
-    e += kNsSchema;
-    e += "\" xmlns:tev=\"";
-    e += kNsEvents;
-    e += "\" xmlns:wsnt=\"";
-    e += kNsWsnt;
-    e += "\" xmlns:tds=\"";
-    e += kNsDevice;
-    e += "\" xmlns:trt=\"";
-    e += kNsMedia;
-    e += "\" xmlns:tmd=\"";
-    e += kNsDeviceIo;
-    e += "\"";
-    if (!extraNs.empty()) {
-        e += " ";
-        e += extraNs;
-    }
-    e += "><s:Header>";
-    e += header;
-    e += "</s:Header><s:Body>";
-    e += body;
-    e += "</s:Body></s:Envelope>\n";
-    return e;
 }
 
 }  // namespace OnvifSoap

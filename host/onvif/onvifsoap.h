@@ -33,6 +33,20 @@ const size_t kOnvifSoapMaxLen = 1024 * 1024;
 const size_t kOnvifMaxNotifs = 256;
 const size_t kOnvifMaxItems = 64;
 const size_t kOnvifMaxListLen = 256;
+const size_t kOnvifMaxTopics = 1024;
+
+// One simple item a device declares for a topic.
+struct OVF_ITEM_DESC {
+    std::string name;
+    std::string type;  // as sent ("xs:boolean", "tt:ReferenceToken"); may be empty
+};
+
+// One topic a device lists in GetEventProperties.
+struct OVF_TOPIC_DESC {
+    std::string topic;  // qualified names joined with "/": "tns1:RuleEngine/CellMotionDetector/Motion"
+    std::vector<OVF_ITEM_DESC> source;
+    std::vector<OVF_ITEM_DESC> data;
+};
 
 namespace OnvifSoap {
 
@@ -47,6 +61,7 @@ extern const char* const kNsMedia;    // trt
 extern const char* const kNsDeviceIo; // tmd
 extern const char* const kNsImaging;
 extern const char* const kNsPtz;
+extern const char* const kNsWstop;    // wstop
 
 struct Fault {
     std::string code;     // e.g. "env:Sender" as sent
@@ -74,6 +89,13 @@ int ParseServices(const char* buf, size_t len, OnvifServiceEnt& ent, OnvifVersio
 int ParseCapabilities(const char* buf, size_t len, OnvifServiceEnt& ent, OnvifVersion& ver);
 int ParseSystemDateAndTime(const char* buf, size_t len, time_t& utc);
 
+// GetEventProperties: every topic the device lists (an element of the topic
+// set with a MessageDescription, or marked as a topic), with its path of
+// qualified names ("tns1:VideoSource/MotionAlarm") and its declared items.
+int ParseEventProperties(const char* buf, size_t len, std::vector<OVF_TOPIC_DESC>& topics);
+
+// ---------------------------------------------------------------- requests
+
 // "a<b" -> "a&lt;b"; for texts and attribute values.
 std::string XmlEscape(const std::string& s);
 
@@ -89,6 +111,11 @@ bool ParseIsoUtc(const std::string& text, time_t& t);
 // The wsse:Security header element for one request.
 std::string UsernameTokenHeader(const std::string& user, const std::string& password, const std::string& nonce,
                                 const std::string& created);
+// A fresh "urn:uuid:..." (random, version 4) for wsa:MessageID.
+std::string NewMessageId();
+// wsa:MessageID, an anonymous wsa:ReplyTo, wsa:To and wsa:Action, for the
+// header of a request-response message.
+std::string AddressingHeader(const std::string& action, const std::string& to, const std::string& messageId);
 // A whole SOAP 1.2 envelope with the usual prefixes declared (s, wsse, wsu,
 // wsa, tt, tev, wsnt, tds, trt, tmd) and extraNs ("xmlns:p=\"...\"" text).
 std::string Envelope(const std::string& header, const std::string& body, const std::string& extraNs = std::string());

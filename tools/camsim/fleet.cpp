@@ -74,6 +74,7 @@ bool Fleet::Start(const FleetOptions& opt, std::string& error) {
         m_Stop = false;
     }
     int index = 0;
+    const std::vector<std::string> families = OnvifTopicFamilies();
     for (const FleetRow& row : opt.rows) {
         for (int n = 1; n <= row.count; ++n, ++index) {
             Config cfg;
@@ -83,6 +84,9 @@ bool Fleet::Start(const FleetOptions& opt, std::string& error) {
             cfg.auth = opt.auth;
             cfg.inputs = opt.inputs;
             cfg.port = opt.basePort > 0 ? opt.basePort + index : 0;
+            // ONVIF cameras take the topic families in turn, so that a fleet
+            // has every one of them for the monitor to choose from.
+            cfg.onvifTopics = families[(size_t)(n - 1) % families.size()];
             m_Sims.emplace_back(new CamSim(cfg));
             m_Names.push_back(row.api + "-" + std::to_string(n));
             std::string why;

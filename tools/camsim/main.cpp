@@ -32,6 +32,8 @@ const char kUsage[] =
     "  --password TEXT\n"
     "  --auth MODE        basic, digest or none (default: what the family uses)\n"
     "  --inputs N         number of alarm inputs, 0-64 (default 4)\n"
+    "  --onvif-topics F   ONVIF: the topic family the device lists and sends: cellmotion (default),\n"
+    "                     motionalarm, regionmotion or vendor\n"
     "  --scenario FILE    time line of state changes and faults\n"
     "  --duration SEC     exit after SEC seconds (default: until SIGINT/SIGTERM)\n"
     "  --list             print the families and their API keys\n"
@@ -125,7 +127,8 @@ int main(int argc, char** argv) {
                                               "--auth",       "--inputs",        "--scenario",      "--duration",
                                               "--fleet",      "--fleet-file",    "--random-events", "--random-faults",
                                               "--fault-max",  "--seed",          "--event-log",     "--monitor-config",
-                                              "--raw-port",   "--address",       "--rtsp-port",     "--ext-pacing"};
+                                              "--raw-port",   "--address",       "--rtsp-port",     "--ext-pacing",
+                                              "--onvif-topics"};
         bool known = false;
         for (const char* k : kValued) known = known || name == k;
         if (!known)
@@ -165,6 +168,15 @@ int main(int argc, char** argv) {
             if (!ParseLong(v, 0, 64, n)) return Fail(std::string("--inputs: expects 0-64 (got '") + v + "')");
             cfg.inputs = (int)n;
             inputsSet = true;
+        } else if (name == "--onvif-topics") {
+            cfg.onvifTopics = v;
+            bool known = false;
+            std::string all;
+            for (const std::string& f : camsim::OnvifTopicFamilies()) {
+                known = known || f == cfg.onvifTopics;
+                all += (all.empty() ? "" : ", ") + f;
+            }
+            if (!known) return Fail("--onvif-topics: expects one of " + all + " (got '" + cfg.onvifTopics + "')");
         } else if (name == "--scenario") {
             scenarioPath = v;
         } else if (name == "--fleet") {

@@ -10,7 +10,11 @@ namespace {
 
 // A Truen camera: one status CGI carries motion and the inputs, so the motion
 // and input detectors share one poll; the camera asks for a Digest login.
+// With --api onvif, an ONVIF device that sends motion as
+// VideoSource/MotionAlarm, as small cameras do: the monitor finds that topic
+// in the list the device gives.
 const char kDemoApi[] = "truen";
+const char kDemoOnvifTopics[] = "motionalarm";
 const char kDemoUser[] = "demo";
 const char kDemoPassword[] = "demo-pass";
 const int kDemoInputs = 4;
@@ -62,8 +66,10 @@ int RunDemo(const MonitorOptions& given, StatusPrinter& printer, const sigset_t&
         fprintf(stderr, "camdet-monitor: demo scenario: %s\n", error.c_str());
         return 1;
     }
+    const bool onvif = given.api == "onvif";
     camsim::Config cfg;
-    cfg.api = kDemoApi;
+    cfg.api = onvif ? "onvif" : kDemoApi;
+    if (onvif) cfg.onvifTopics = kDemoOnvifTopics;
     cfg.user = kDemoUser;
     cfg.password = kDemoPassword;
     cfg.inputs = kDemoInputs;
@@ -74,7 +80,8 @@ int RunDemo(const MonitorOptions& given, StatusPrinter& printer, const sigset_t&
     }
 
     MonitorOptions opt = given;
-    opt.api = kDemoApi;
+    opt.api = cfg.api;
+    if (onvif) opt.onvifDevice = "http://127.0.0.1:" + std::to_string(sim.Port()) + "/onvif/device_service";
     opt.host = "127.0.0.1";
     opt.port = sim.Port();
     opt.user = kDemoUser;
@@ -83,13 +90,15 @@ int RunDemo(const MonitorOptions& given, StatusPrinter& printer, const sigset_t&
     opt.kinds = {1, 2};
     const double seconds = given.duration >= 0 ? given.duration : kDemoSeconds;
 
-    printer.Note("demo: simulated '" + std::string(kDemoApi) + "' camera on 127.0.0.1:" + std::to_string(sim.Port()) +
-                 " (" + camsim::AuthName(sim.EffectiveAuth()) + " login, " + std::to_string(kDemoInputs) +
-                 " inputs), watched for " + std::to_string((int)(seconds + 0.5)) + " s");
+    printer.Note("demo: simulated '" + cfg.api + "' camera on 127.0.0.1:" + std::to_string(sim.Port()) + " (" +
+                 (onvif ? std::string("WS-Security") : std::string(camsim::AuthName(sim.EffectiveAuth()))) +
+                 " login, " + std::to_string(kDemoInputs) + " inputs" +
+                 (onvif ? std::string(", topics of the '") + kDemoOnvifTopics + "' family" : std::string()) +
+                 "), watched for " + std::to_string((int)(seconds + 0.5)) + " s");
     MiniRecorder rec(opt, printer);
     rec.CreateDetectors();
     if (rec.DetectorCount() == 0) {
-        fprintf(stderr, "camdet-monitor: no detector for camera API key '%s'\n", kDemoApi);
+        fprintf(stderr, "camdet-monitor: no detector for camera API key '%s'\n", cfg.api.c_str());
         return 1;
     }
     rec.StartAll();

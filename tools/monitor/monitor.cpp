@@ -12,6 +12,7 @@
 #include "tools/monitor/fleet.h"
 #include "tools/monitor/librarylog.h"
 #include "tools/monitor/options.h"
+#include "tools/monitor/probe.h"
 #include "tools/monitor/recorder.h"
 #include "tools/monitor/shard.h"
 
@@ -105,6 +106,13 @@ int RunMonitor(int argc, const char* const* argv) {
 
     StatusPrinter printer(stdout, opt.json);
     if (opt.demo) return RunDemo(opt, printer, set);
+    if (opt.probe) {
+        EndSignalWatch watch(set);
+        BrellinOwned::SetCurrentWakeUp(watch.Wake());
+        const int rc = RunProbe(opt);
+        BrellinOwned::SetCurrentWakeUp(nullptr);
+        return watch.Finish() ? 0 : rc;
+    }
 
     // The camera's set-up and the detectors' creation may talk to a silent
     // camera for a long time: an end signal meanwhile makes them give up.

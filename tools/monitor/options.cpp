@@ -61,6 +61,7 @@ bool MonitorOptions::*FlagOf(const std::string& name) {
         {"--no-prepare", &MonitorOptions::noPrepare},
         {"--json", &MonitorOptions::json},
         {"--dry-run", &MonitorOptions::dryRun},
+        {"--probe", &MonitorOptions::probe},
         {"--demo", &MonitorOptions::demo},
         {"--help", &MonitorOptions::help},
         {"-h", &MonitorOptions::help},
@@ -142,6 +143,7 @@ const char* MonitorUsage() {
     return "usage: camdet-monitor --api KEY [options]\n"
            "       camdet-monitor --config FILE [--shard K/N] [--json] [--mqtt URL] [--http ADDR:PORT]\n"
            "       camdet-monitor --check-config FILE [--shard K/N]\n"
+           "       camdet-monitor --api onvif --onvif-device URL [--user U --password P] --probe [--json]\n"
            "       camdet-monitor --demo [--json] [--duration SEC]\n"
            "  (every --opt VALUE may also be written --opt=VALUE)\n"
            "  --api KEY            camera API key (hikvisionv3, onvif, axisv3, ...)\n"
@@ -166,7 +168,10 @@ const char* MonitorUsage() {
            "  --md-param A,B,C,D   motion parameters before start\n"
            "  --det-param KIND:KEY=VALUE    detection parameter (repeatable)\n"
            "  --onvif-device URL   ONVIF device service address\n"
-           "  --onvif-topic KIND=KEY        ONVIF topic key per kind (repeatable)\n"
+           "  --onvif-topic KIND=KEY        ONVIF topic key per kind (repeatable; default: chosen from the\n"
+           "                       topics the device lists)\n"
+           "  --probe              with --onvif-device: list the device's topics and the key chosen per\n"
+           "                       kind, then exit\n"
            "  --duration SEC       stop after SEC seconds (default: until SIGINT/SIGTERM)\n"
            "  --json               one JSON object per line\n"
            "  --log FILE           write the library log to FILE ('-': stderr, for the journal)\n"
@@ -362,7 +367,7 @@ bool ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& opt,
         error = "give --password or --password-file, not both";
         return false;
     }
-    if (!opt.checkConfig.empty() && (!opt.config.empty() || apiSet || opt.demo || opt.dryRun ||
+    if (!opt.checkConfig.empty() && (!opt.config.empty() || apiSet || opt.demo || opt.dryRun || opt.probe ||
                                      !opt.mqttUrl.empty() || !opt.httpAddr.empty())) {
         error = "--check-config FILE only reads the file; it goes with --shard alone";
         return false;
@@ -379,7 +384,11 @@ bool ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& opt,
         error = "--mqtt and --http go with --config FILE";
         return false;
     }
-    if (!apiSet && !opt.demo && opt.config.empty() && opt.checkConfig.empty()) {
+    if (opt.probe && (opt.onvifDevice.empty() || !opt.config.empty() || opt.demo || opt.dryRun)) {
+        error = "--probe needs --onvif-device URL and goes without --config, --demo and --dry-run";
+        return false;
+    }
+    if (!apiSet && !opt.demo && !opt.probe && opt.config.empty() && opt.checkConfig.empty()) {
         error = "missing required option --api KEY";
         return false;
     }

@@ -41,6 +41,7 @@ struct MonitorOptions {
     bool json = false;
     std::string logFile;
     bool dryRun = false;
+    bool probe = false;  // --probe: list the ONVIF device's topics and the choice, then exit
     bool demo = false;
     std::string onvifDevice;
     std::map<int, std::string> onvifTopics;  // kind -> topic key

@@ -10,6 +10,7 @@
 #include "camdet/core/eventdetector.h"
 #include "host/onvif/onvifsetup.h"
 #include "tools/common/jsonstring.h"
+#include "tools/monitor/probe.h"
 
 DetectorHandler::DetectorHandler(BRObjectBase* det) { SetHandlerBase(det, GetDetectorFuncTable(), "DetectorHandler"); }
 
@@ -104,8 +105,18 @@ MiniRecorder::MiniRecorder(const MonitorOptions& opt, StatusPrinter& printer)
     for (const std::string& w : opt.caps) m_Cap.AddApiWord(w);
     for (int c : opt.hasCaps) m_Cap.AddCapability(c);
     for (const auto& t : opt.onvifTopics) m_Cap.SetOnvifTopic(t.first, t.second);
-    if (!opt.onvifDevice.empty())
-        OnvifSetupCameraCap(m_Cap, opt.onvifDevice, opt.user, opt.password, opt.onvifTopics);
+    if (!opt.onvifDevice.empty()) {
+        OnvifSetupReport rep;
+        OnvifSetupCameraCap(m_Cap, opt.onvifDevice, opt.user, opt.password, opt.onvifTopics, &rep);
+        // A key the device does not list is said once; it is used all the
+        // same (some devices list fewer topics than they send).
+        for (const auto& kc : rep.choices) {
+            const std::string warning = OnvifTopicWarning(kc.first, kc.second);
+            if (!warning.empty())
+                fprintf(stderr, "camdet-monitor: %s%s\n",
+                        printer.Camera().empty() ? "" : (printer.Camera() + ": ").c_str(), warning.c_str());
+        }
+    }
     m_Api->SetHttpPort(opt.port);
     if (opt.detPathSet) m_Api->OverrideDetPath(opt.detPath);
     if (opt.detPort > 0) m_Api->OverrideDetPort(opt.detPort);

@@ -53,6 +53,8 @@ public:
     void Status(int kind, int port, bool trig, int level);  // port < 0: none
     void Note(const std::string& text);                      // readable mode only
     void SetObserver(Observer o);
+    // The camera's name in a fleet, else empty.
+    const std::string& Camera() const { return m_Camera; }
 
 private:
     void Emit(const std::string& line);  // m_Mutex held

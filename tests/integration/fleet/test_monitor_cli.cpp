@@ -48,6 +48,8 @@ TEST(MonitorOptions, InlineValuesReadAsSeparateOnes) {
         {{"--config", "c.yaml", "--shard=0/3"}, "option --shard: expects K/N", nullptr},
         {{"--api", "truen", "--shard=1/2"}, "--shard goes with --config", nullptr},
         {{"--check-config", "c.yaml", "--config", "c.yaml"}, "--check-config FILE only reads the file", nullptr},
+        {{"--check-config", "c.yaml", "--onvif-device", "http://127.0.0.1/onvif/device_service", "--probe"},
+         "--check-config FILE only reads the file", nullptr},
         {{"--api", "truen", "--password", "x", "--password-file", secret.c_str()}, "not both", nullptr},
     };
     for (const OptCase& c : kCases) {

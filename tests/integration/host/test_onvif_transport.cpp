@@ -132,6 +132,20 @@ TEST(OnvifHttpTransport, AnswersBasicChallengeAndKeepsTheConnection) {
     EXPECT_NE(std::string::npos, peer.Received(0).find("Authorization: Basic YWRtaW46czNjcmV0\r\n"));
 }
 
+// A camera may hold the answer (a long poll) for most of the exchange's
+// time-out: the client waits for the head that long, not less.
+TEST(OnvifHttpTransport, WaitsTheWholeTimeOutForAHeldAnswer) {
+    ScriptedPeer peer(PeerScript{PeerStep::RecvUntil("</env>"), PeerStep::Pause(2500),
+                                 PeerStep::Send(Answer("HTTP/1.1 200 OK", "<held/>")), PeerStep::Stall()});
+    ASSERT_TRUE(peer.Listening());
+    auto t = NewHttpOnvifTransport();
+    int status = 0;
+    std::string resp;
+    ASSERT_EQ(0, t->Post("http://127.0.0.1:" + std::to_string(peer.Port()) + "/onvif/sub", kAction, kBody, "", "", 4,
+                         status, resp));
+    EXPECT_EQ("<held/>", resp);
+}
+
 TEST(OnvifHttpTransport, RefusesUnusableAddressesWithoutConnecting) {
     ScriptedPeer peer(AnswerOnce(Answer("HTTP/1.1 200 OK", "<ok/>")));
     ASSERT_TRUE(peer.Listening());

@@ -177,6 +177,49 @@ TEST(StopLatency, ReleaseNeverWaitsOnAFramesSegments) {
     EXPECT_LE(ReleaseMs(DET_TYPE_MD, det), kStopBoundMs);
 }
 
+// An ONVIF camera that holds the pull for its whole wait (a minute): the
+// release ends it within the bound, and the unsubscribe on the way out still
+// reaches the camera in its short grace.
+TEST(StopLatency, AHeldOnvifPullEndsAtStop) {
+    auto answer = [](const std::string& body) {
+        const std::string env = "<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\" "
+                                "xmlns:tev=\"http://www.onvif.org/ver10/events/wsdl\" "
+                                "xmlns:wsa=\"http://www.w3.org/2005/08/addressing\"><s:Body>" +
+                                body + "</s:Body></s:Envelope>";
+        return "HTTP/1.1 200 OK\r\nContent-Type: application/soap+xml\r\nContent-Length: " +
+               std::to_string(env.size()) + "\r\n\r\n" + env;
+    };
+    SharingReset sharing;
+    LogCapture log;
+    // The subscription: the pull is held; the unsubscribe comes on a new connection.
+    ScriptedPeer sub(std::vector<PeerScript>{
+        {PeerStep::RecvUntil("</tev:PullMessages>"), PeerStep::Stall()},
+        {PeerStep::RecvUntil("<wsnt:Unsubscribe/>"), PeerStep::Send(answer("<UnsubscribeResponse/>")),
+         PeerStep::Stall()}});
+    const std::string subAddr = "http://127.0.0.1:" + std::to_string(sub.Port()) + "/sub";
+    ScriptedPeer events(PeerScript{
+        PeerStep::RecvUntil("</tev:CreatePullPointSubscription>"),
+        PeerStep::Send(answer("<tev:CreatePullPointSubscriptionResponse><tev:SubscriptionReference><wsa:Address>" +
+                              subAddr + "</wsa:Address></tev:SubscriptionReference>"
+                                        "</tev:CreatePullPointSubscriptionResponse>")),
+        PeerStep::Stall()});
+    ASSERT_TRUE(sub.Listening() && events.Listening());
+    CameraRig rig;
+    rig.cap.SetAPI("onvif");
+    OnvifServiceEnt ent;
+    for (std::string& e : ent.entry) e = "http://127.0.0.1:" + std::to_string(events.Port()) + "/onvif/x";
+    rig.cap.SetOnvifServiceEnt(ent);
+    BRObjectBase* det =
+        CreateDetector(DET_TYPE_AD, &rig.med, &rig.api, &rig.buf, &rig.bufMap, nullptr, &rig.cap, nullptr, true);
+    ASSERT_NE(nullptr, det);
+    ASSERT_EQ(0, dynamic_cast<DetectorBase*>(det)->Start());
+    ASSERT_TRUE(WaitFor([&] { return sub.Received(0).find("</tev:PullMessages>") != std::string::npos; }))
+        << log.Text();
+    EXPECT_NE(sub.Received(0).find("<tev:Timeout>PT60S</tev:Timeout>"), std::string::npos);
+    EXPECT_LE(ReleaseMs(DET_TYPE_AD, det), kStopBoundMs);
+    EXPECT_NE(sub.Received(1).find("<wsnt:Unsubscribe/>"), std::string::npos) << "no unsubscribe";
+}
+
 // ---------------------------------------------------------------- RTP header extensions
 
 // The first answer a stalling RTSP camera starts: its SDP.

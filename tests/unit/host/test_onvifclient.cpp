@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <set>
 #include <fstream>
 #include <sstream>
 
 #include "host/onvif/onvifsetup.h"
+#include "camdet/vendors/onvif.h"
 #include "host/onvif/onvifsoap.h"
 #include "interface/onvifservice.h"
 #include "tests/fixtures/onvifprobe.h"
@@ -35,19 +37,42 @@ struct Request {
     int timeoutSec;
 };
 
+// Answers requests in order; an answer whose status is negative is an
+// exchange that broke (-1: before any answer, -200: after a 200 head).
 class ScriptedTransport : public OnvifTransport {
 public:
     int Post(const std::string& url, const std::string& action, const std::string& body, const std::string&,
              const std::string&, int timeoutSec, int& httpStatus, std::string& response) override {
         requests.push_back(Request{url, action, body, timeoutSec});
         if (answers.empty()) return -1;
-        httpStatus = answers.front().first;
+        const int status = answers.front().first;
         response = answers.front().second;
         answers.pop_front();
-        return 0;
+        httpStatus = status < 0 ? (status == -1 ? 0 : -status) : status;
+        return status < 0 ? -1 : 0;
     }
     std::vector<Request> requests;
     std::deque<std::pair<int, std::string> > answers;
+};
+
+// Answers by action: the answer file (or text) of the operation's name.
+class ScriptedDevice : public OnvifTransport {
+public:
+    int Post(const std::string& url, const std::string& action, const std::string& body, const std::string&,
+             const std::string&, int timeoutSec, int& httpStatus, std::string& response) override {
+        requests.push_back(Request{url, action, body, timeoutSec});
+        for (const auto& a : answers) {
+            if (action.size() < a.first.size() || action.compare(action.size() - a.first.size(), a.first.size(),
+                                                                  a.first) != 0)
+                continue;
+            httpStatus = a.second.first;
+            response = a.second.second;
+            return 0;
+        }
+        return -1;
+    }
+    std::vector<Request> requests;
+    std::vector<std::pair<std::string, std::pair<int, std::string> > > answers;  // action suffix -> answer
 };
 
 // The camera's clock answer, one hour ahead of ours.
@@ -111,6 +136,69 @@ TEST(OnvifClient, TokenOnTheCamerasClockAndRetryAfterAuthFault) {
     }
     EXPECT_NEAR((double)ev.ClockOffset(), 3600.0, 5.0);
     EXPECT_EQ(log.Text(), "");  // a fault that the retry cured is not logged
+    // Every request, the anonymous clock ones included, is addressed and has
+    // a message id of its own: strict firmware refuses requests without one.
+    std::set<std::string> ids;
+    for (const Request& r : t->requests) {
+        const std::string id = Between(r.body, "<wsa:MessageID>", "</wsa:MessageID>");
+        ASSERT_EQ(id.size(), 45u) << id;
+        EXPECT_EQ(id.compare(0, 9, "urn:uuid:"), 0) << id;
+        EXPECT_EQ(id[23], '4') << id;  // random (version 4)
+        EXPECT_TRUE(ids.insert(id).second) << id;
+        EXPECT_EQ(Between(r.body, "<wsa:To>", "</wsa:To>"), r.url);
+        EXPECT_EQ(Between(r.body, "<wsa:Action>", "</wsa:Action>"), r.action);
+        EXPECT_NE(r.body.find("<wsa:ReplyTo><wsa:Address>http://www.w3.org/2005/08/addressing/anonymous"
+                              "</wsa:Address></wsa:ReplyTo>"),
+                  std::string::npos);
+    }
+}
+
+// What a failed call tells about the camera: whether an answer came at all,
+// and whether what it carried may be lost.
+TEST(OnvifClient, FailuresSayWhatTheCameraDid) {
+    LogCapture log;
+    auto t = std::make_shared<ScriptedTransport>();
+    OnvifEventService ev;
+    ev.UpdateServiceParam(nullptr, "http://127.0.0.1:8080/onvif/events", "", "");
+    ev.SetTransport(t);
+    OVF_EVT_PULL_PT pp;
+    pp.address = "http://127.0.0.1:8080/onvif/sub?id=3";
+    struct {
+        const char* name;
+        std::pair<int, std::string> answer;
+        int rc;
+    } rows[] = {
+        {"a pull", {200, Answer("pull_several.xml")}, 0},
+        {"nothing came", {-1, ""}, kOnvifNoAnswer},
+        {"cut off after the head", {-200, ""}, kOnvifBadAnswer},
+        {"garbage with 200", {200, "\x17\x03garbage"}, kOnvifBadAnswer},
+        {"another operation's answer", {200, Answer("create_pullpoint.xml")}, kOnvifBadAnswer},
+        {"a SOAP fault", {400, Answer("fault_soap11.xml")}, kOnvifFault},
+        {"an HTTP error page", {503, "<html>busy</html>"}, kOnvifFault},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        t->answers = {r.answer};
+        OVF_EVT_PULL_MSG msg;
+        EXPECT_EQ(ev.PullMessages(pp, "PT60S", "8", msg), r.rc);
+    }
+    EXPECT_EQ(t->requests.back().timeoutSec, 70);  // the client's 10 s and the camera's hold
+
+    // The device check asks for the time without a login, even when the
+    // client has one; any answer is an answer.
+    ev.SetLogin("admin", "pw", "http://127.0.0.1:8080/onvif/device_service");
+    t->requests.clear();
+    t->answers = {{200, ClockAnswer(time(nullptr) + 60)}, {400, Answer("fault_not_authorized.xml")}, {-1, ""}};
+    EXPECT_EQ(ev.CheckDevice(2), 0);
+    EXPECT_EQ(ev.CheckDevice(2), 0);
+    EXPECT_EQ(ev.CheckDevice(2), kOnvifNoAnswer);
+    ASSERT_EQ(t->requests.size(), 3u);
+    for (const Request& r : t->requests) {
+        EXPECT_EQ(r.url, "http://127.0.0.1:8080/onvif/device_service");
+        EXPECT_EQ(r.timeoutSec, 2);
+        EXPECT_EQ(r.body.find("wsse:Security"), std::string::npos);
+        EXPECT_NE(r.body.find("<wsa:MessageID>urn:uuid:"), std::string::npos);
+    }
 }
 
 TEST(OnvifClient, PullAndUnsubscribeGoToTheSubscription) {
@@ -137,11 +225,11 @@ TEST(OnvifClient, PullAndUnsubscribeGoToTheSubscription) {
 
     // A fault on the subscription: failure, logged once, output untouched.
     msg.notifs.clear();
-    EXPECT_EQ(ev.PullMessages(pp, "PT2S", "8", msg), -1);
+    EXPECT_EQ(ev.PullMessages(pp, "PT2S", "8", msg), kOnvifFault);
     EXPECT_TRUE(msg.notifs.empty());
     EXPECT_NE(log.Text().find("Unknown subscription"), std::string::npos);
     // Not an envelope at all.
-    EXPECT_EQ(ev.Unsubscribe(pp), -1);
+    EXPECT_EQ(ev.Unsubscribe(pp), kOnvifBadAnswer);
     EXPECT_EQ(t->requests[2].action, "http://docs.oasis-open.org/wsn/bw-2/SubscriptionManager/UnsubscribeRequest");
     // Without an address there is nothing to call.
     OVF_EVT_PULL_PT none;
@@ -183,6 +271,156 @@ TEST(OnvifClient, ServiceAddressesAndLogsWithoutCredentials) {
     size_t before = t->requests.size();
     EXPECT_EQ(media.GetVideoSourceConfigurations(confs), -1);
     EXPECT_EQ(t->requests.size(), before);
+}
+
+// ---------------------------------------------------------------- topics from the device
+
+OVF_EVT_NOTIF Notif(const char* topic, OVF_ITEM_LIST source, const char* item, const char* value) {
+    OVF_EVT_NOTIF n;
+    n.topic = topic;
+    n.propOper = "Changed";
+    n.source = source;
+    n.data = {{item, value}};
+    return n;
+}
+
+// Is the detector of `kind` triggered by the notification?
+bool Triggers(OnvifPullPointDetector& det, int kind, const OVF_EVT_NOTIF& n) {
+    int level = 0;
+    if (kind == DET_TYPE_DI) return det.IsTrig(OVF_NOTIF_LIST{n})[0];
+    return det.IsTrig(OVF_NOTIF_LIST{n}, level) && level == 100;
+}
+
+// The recorder sets the camera up against a device answering with a real
+// camera's topic list; the detector of each kind, made with no topic key
+// given, takes that camera's notifications.
+TEST(OnvifSetup, TopicsChosenFromWhatTheDeviceLists) {
+    const OVF_ITEM_LIST kRuleSrc = {
+        {"VideoSourceConfigurationToken", "vsc0"}, {"VideoAnalyticsConfigurationToken", "va0"}, {"Rule", "r"}};
+    typedef OnvifSetupReport::Choice C;
+    struct {
+        const char* name;
+        const char* file;  // GetEventProperties answer; null: the device does not know the operation
+        int kind;
+        const char* key;
+        C::From from;
+        const char* item;  // of the notifications
+        const char* on;
+        const char* off;
+        OVF_EVT_NOTIF notif;
+    } rows[] = {
+        {"cell motion", "event_properties_cellmotion.xml", DET_TYPE_MD,
+         "tns1:RuleEngine/CellMotionDetector/Motion;IsMotion", C::kDevice, "IsMotion", "true", "false",
+         Notif("tns1:RuleEngine/CellMotionDetector/Motion", kRuleSrc, "", "")},
+        {"motion alarm with State", "event_properties_motionalarm.xml", DET_TYPE_MD,
+         "tns:VideoSource/MotionAlarm;State", C::kDevice, "State", "true", "false",
+         Notif("tns1:VideoSource/MotionAlarm", {{"Source", "vs0"}}, "", "")},
+        {"region motion, any case", "event_properties_vendor.xml", DET_TYPE_MD,
+         "tns1:RuleEngine/MotionRegionDetector/Motion;State", C::kDevice, "State", "TRUE", "False",
+         Notif("tns1:RuleEngine/MotionRegionDetector/Motion", {{"VideoSource", "vs0"}, {"RuleName", "r1"}}, "", "")},
+        {"digital input with LogicalState", "event_properties_cellmotion.xml", DET_TYPE_DI,
+         "tns1:Device/Trigger/DigitalInput;LogicalState", C::kDevice, "LogicalState", "true", "false",
+         Notif("tns1:Device/Trigger/DigitalInput", {{"InputToken", "DI_0"}}, "", "")},
+        {"vendor alarm input", "event_properties_vendor.xml", DET_TYPE_DI, "tns1:Device/tnsv:IO/Port;state",
+         C::kDevice, "state", "1", "0", Notif("tns1:Device/tnsv:IO/Port", {{"port", "1"}}, "", "")},
+        {"tamper detector", "event_properties_cellmotion.xml", DET_TYPE_TD,
+         "tns1:RuleEngine/TamperDetector/Tamper;IsTamper", C::kDevice, "IsTamper", "true", "false",
+         Notif("tns1:RuleEngine/TamperDetector/Tamper", kRuleSrc, "", "")},
+        {"global scene change", "event_properties_motionalarm.xml", DET_TYPE_TD,
+         "tns:VideoSource/GlobalSceneChange/ImagingService;State", C::kDevice, "State", "true", "false",
+         Notif("tns1:VideoSource/GlobalSceneChange/ImagingService", {{"Source", "vs0"}}, "", "")},
+        {"detected sound", "event_properties_cellmotion.xml", DET_TYPE_AD,
+         "tns1:AudioAnalytics/Audio/DetectedSound;IsSoundDetected", C::kDevice, "IsSoundDetected", "1", "0",
+         Notif("tns1:AudioAnalytics/Audio/DetectedSound",
+               {{"AudioSourceConfigurationToken", "a0"}, {"AudioAnalyticsConfigurationToken", "aa0"}, {"Rule", "r"}},
+               "", "")},
+        {"no audio listed: the default stays", "event_properties_motionalarm.xml", DET_TYPE_AD,
+         "tns1:AudioAnalytics/Audio/DetectedSound;IsSoundDetected", C::kDefault, "IsSoundDetected", "true", "false",
+         Notif("tns1:AudioAnalytics/Audio/DetectedSound",
+               {{"AudioSourceConfigurationToken", "a0"}, {"AudioAnalyticsConfigurationToken", "aa0"}, {"Rule", "r"}},
+               "", "")},
+        {"no GetEventProperties: today's default", nullptr, DET_TYPE_MD,
+         "tns1:RuleEngine/CellMotionDetector/Motion;IsMotion", C::kDefault, "IsMotion", "true", "false",
+         Notif("tns1:RuleEngine/CellMotionDetector/Motion", kRuleSrc, "", "")},
+    };
+    for (auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        LogCapture log;
+        SharingReset sharing;
+        auto dev = std::make_shared<ScriptedDevice>();
+        dev->answers = {{"GetSystemDateAndTime", {200, ClockAnswer(time(nullptr))}},
+                        {"GetServices", {200, Answer("services.xml")}},
+                        {"GetEventPropertiesRequest",
+                         r.file ? std::make_pair(200, Answer(r.file))
+                                : std::make_pair(400, Answer("fault_action_not_supported.xml"))}};
+        CameraRig rig;
+        rig.cap.SetAPI("onvif");
+        OnvifSetupReport rep;
+        EXPECT_EQ(OnvifSetupCameraCap(rig.cap, "http://127.0.0.1:1/onvif/device_service", "admin", "pw", {}, &rep,
+                                      dev),
+                  0);
+        EXPECT_EQ(rep.blTopicsListed, r.file != nullptr);
+        EXPECT_EQ(rep.choices[r.kind].key, r.key);
+        EXPECT_EQ(rep.choices[r.kind].from, r.from);
+        // The choice is logged once.
+        EXPECT_NE(log.Text().find(std::string(r.key) + " ("), std::string::npos) << log.Text();
+
+        rig.cap.SetOnvifServiceEnt(OnvifServiceEnt());  // the detectors ask the device nothing here
+        std::unique_ptr<OnvifPullPointDetector> det;
+        switch (r.kind) {
+        case DET_TYPE_MD: det.reset(new OnvifMD(rig.Attr())); break;
+        case DET_TYPE_DI: det.reset(new OnvifDI(rig.Attr(true))); break;
+        case DET_TYPE_TD: det.reset(new OnvifTD(rig.Attr())); break;
+        default: det.reset(new OnvifAD(rig.Attr())); break;
+        }
+        std::list<OVF_MED_VDO_SRC_CONF> confs(1);
+        confs.front().field[0] = "vsc0";
+        confs.front().field[2] = "vs0";
+        ASSERT_EQ(OnvifMatch::ReplaceVdoSrcToken(det->EvtInfo(), confs, ""), 0);
+        OVF_EVT_NOTIF n = r.notif;
+        n.data = {{r.item, r.on}};
+        EXPECT_TRUE(Triggers(*det, r.kind, n));
+        n.data = {{r.item, r.off}};
+        EXPECT_FALSE(Triggers(*det, r.kind, n));
+    }
+}
+
+// A key given by hand that the device does not list is named with what it
+// lists instead; it is used all the same.
+TEST(OnvifSetup, GivenKeysCheckedAgainstTheList) {
+    struct {
+        const char* file;
+        const char* key;
+        bool listed;
+        std::vector<std::string> instead;
+    } rows[] = {
+        {"event_properties_motionalarm.xml", "tns1:VideoSource/MotionAlarm;Stat", false,
+         {"tns:VideoSource/MotionAlarm;State"}},
+        {"event_properties_motionalarm.xml", "tns1:VideoSource/MotionAlarm;State", true, {}},
+        // Another topic: the motion topics it lists.
+        {"event_properties_motionalarm.xml", "tns1:RuleEngine/CellMotionDetector/Motion;IsMotion", false,
+         {"tns:VideoSource/MotionAlarm;State"}},
+        // A configured key: the items of its rule, not its variant name.
+        {"event_properties_cellmotion.xml", "tns1:RuleEngine/CellMotionDetector/Motion;IsMotion;Hold", true, {}},
+        {"event_properties_cellmotion.xml", "tns1:RuleEngine/CellMotionDetector/Motion;AnySource", true, {}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.key);
+        LogCapture log;
+        auto dev = std::make_shared<ScriptedDevice>();
+        dev->answers = {{"GetServices", {200, Answer("services.xml")}},
+                        {"GetEventPropertiesRequest", {200, Answer(r.file)}}};
+        RecorderCameraCap cap;
+        OnvifSetupReport rep;
+        OnvifSetupCameraCap(cap, "http://127.0.0.1:1/onvif/device_service", "", "", {{DET_TYPE_MD, r.key}}, &rep,
+                            dev);
+        const OnvifSetupReport::Choice& c = rep.choices[DET_TYPE_MD];
+        EXPECT_EQ(c.from, OnvifSetupReport::Choice::kGiven);
+        EXPECT_EQ(c.key, r.key);
+        EXPECT_EQ(cap.GetOnvifMdTopic(), r.key);
+        EXPECT_EQ(c.blListed, r.listed);
+        EXPECT_EQ(c.listedLike, r.instead);
+    }
 }
 
 }  // namespace

@@ -99,6 +99,65 @@ TEST(OnvifSoapPull, FailuresLeaveTheOutputAlone) {
     }
 }
 
+// The topic lists of GetEventProperties, one line per topic:
+// topic|source items|data items (name:type).
+std::string DescribeTopics(const std::vector<OVF_TOPIC_DESC>& topics) {
+    std::string s;
+    for (const OVF_TOPIC_DESC& t : topics) {
+        s += t.topic + "|";
+        for (const OVF_ITEM_DESC& d : t.source) s += d.name + ";";
+        s += "|";
+        for (const OVF_ITEM_DESC& d : t.data) s += d.name + ":" + d.type + ";";
+        s += "\n";
+    }
+    return s;
+}
+
+TEST(OnvifSoapTopics, CamerasTopicLists) {
+    struct {
+        const char* file;
+        const char* topics;
+    } rows[] = {
+        {"event_properties_cellmotion.xml",
+         "tns1:RuleEngine/CellMotionDetector/Motion|VideoSourceConfigurationToken;VideoAnalyticsConfigurationToken;"
+         "Rule;|IsMotion:xs:boolean;\n"
+         "tns1:RuleEngine/TamperDetector/Tamper|VideoSourceConfigurationToken;VideoAnalyticsConfigurationToken;Rule;|"
+         "IsTamper:xs:boolean;\n"
+         "tns1:VideoSource/MotionAlarm|Source;|State:xs:boolean;\n"
+         "tns1:VideoSource/ImageTooBlurry/ImagingService|Source;|State:xs:boolean;\n"
+         "tns1:Device/Trigger/DigitalInput|InputToken;|LogicalState:xs:boolean;\n"
+         "tns1:Device/Trigger/Relay|RelayToken;|LogicalState:tt:RelayLogicalState;\n"
+         "tns1:AudioAnalytics/Audio/DetectedSound|AudioSourceConfigurationToken;AudioAnalyticsConfigurationToken;Rule;|"
+         "IsSoundDetected:xs:boolean;\n"
+         "tns1:Monitoring/ProcessorUsage|Token;|Value:xs:float;\n"},
+        // Another prefix for the topics, no wstop:topic on the inner levels.
+        {"event_properties_motionalarm.xml",
+         "tns:VideoSource/MotionAlarm|Source;|State:xsd:boolean;\n"
+         "tns:VideoSource/GlobalSceneChange/ImagingService|Source;|State:xsd:boolean;\n"
+         "tns:Device/Trigger/DigitalInput|InputToken;|LogicalState:xsd:boolean;\n"},
+        // Default namespaces throughout, vendor levels, a topic with two data items.
+        {"event_properties_vendor.xml",
+         "tns1:RuleEngine/MotionRegionDetector/Motion|VideoSource;RuleName;|State:xs:boolean;\n"
+         "tns1:Device/tnsv:IO/Port|port;|state:xs:boolean;\n"
+         "tns1:Device/tnsv:Status/SystemReady||ready:xs:boolean;\n"
+         "tns1:VideoAnalytics/tnsv:MotionDetection|window;|level:xs:int;active:xs:boolean;\n"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.file);
+        std::string a = Answer(r.file);
+        std::vector<OVF_TOPIC_DESC> topics;
+        ASSERT_EQ(OnvifSoap::ParseEventProperties(a.data(), a.size(), topics), OVF_SOAP_OK);
+        EXPECT_EQ(DescribeTopics(topics), r.topics);
+    }
+    // Not a topic list: nothing is replaced.
+    for (const char* file : {"fault_action_not_supported.xml", "pull_empty.xml", "truncated_pull.xml"}) {
+        std::string a = Answer(file);
+        std::vector<OVF_TOPIC_DESC> topics(1);
+        EXPECT_NE(OnvifSoap::ParseEventProperties(a.data(), a.size(), topics), OVF_SOAP_OK) << file;
+        EXPECT_EQ(topics.size(), 1u) << file;
+    }
+}
+
 TEST(OnvifSoapFault, CodesAndAuthentication) {
     OnvifSoap::Fault f;
     std::string a = Answer("fault_not_authorized.xml");

@@ -5,6 +5,7 @@
 
 #include "camdet/rules/onvifrules.h"
 #include "camdet/vendors/onvif.h"
+#include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/testsupport.h"
 
 namespace {
@@ -256,18 +257,19 @@ TEST(OnvifKinds, HoldRuleWithInjectedClock) {
         time_t at;
         OVF_NOTIF_LIST notifs;
         bool trig;
+        time_t due;  // when the held motion runs out (0: none held); a pull ends by then
     } steps[] = {
-        {1000, {Motion("a", "true")}, true},
-        {1004, {}, true},
-        {1005, {}, false},  // 5 s after the notification
-        {1006, {}, false},
-        {1010, {Motion("a", "true")}, true},
-        {1013, {Motion("a", "true")}, true},  // restarts the period
-        {1017, {}, true},
-        {1018, {}, false},
-        {1020, {Motion("a", "false")}, false},
-        {1021, {Motion("b", "true")}, true},  // a new source appends an entry and a stamp
-        {1026, {}, false},
+        {1000, {Motion("a", "true")}, true, 1005},
+        {1004, {}, true, 1005},
+        {1005, {}, false, 0},  // 5 s after the notification
+        {1006, {}, false, 0},
+        {1010, {Motion("a", "true")}, true, 1015},
+        {1013, {Motion("a", "true")}, true, 1018},  // restarts the period
+        {1017, {}, true, 1018},
+        {1018, {}, false, 0},
+        {1020, {Motion("a", "false")}, false, 0},
+        {1021, {Motion("b", "true")}, true, 1026},  // a new source appends an entry and a stamp
+        {1026, {}, false, 0},
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(s.at);
@@ -275,12 +277,15 @@ TEST(OnvifKinds, HoldRuleWithInjectedClock) {
         int level = -1;
         EXPECT_EQ(md.IsTrig(s.notifs, level), s.trig);
         EXPECT_EQ(level, s.trig ? 100 : 0);
+        EXPECT_EQ(md.HeldStateDueMs(), (int64_t)s.due * 1000);
     }
     EXPECT_EQ(md.StatusCache().size(), 2u);
 }
 
 TEST(OnvifKinds, MomentaryAndStandardTampering) {
     OnvifRig r;
+    camtest::FakeClock clock(camtest::FakeClock::MANUAL);
+    r.rig.UseClock(clock);
     r.rig.cap.SetOnvifTopic(DET_TYPE_TD, kTdMomentaryKey);
     OnvifTD momentary(r.rig.Attr());
     ASSERT_EQ(momentary.EvtInfo().trigType, 3);
@@ -309,7 +314,10 @@ TEST(OnvifKinds, MomentaryAndStandardTampering) {
         int level;
         EXPECT_EQ(momentary.IsTrig(s.notifs, level), s.momentaryTrig);
         EXPECT_TRUE(momentary.StatusCache().empty());
+        // A momentary trigger is ended by a pull within 2 s, however long the pulls.
+        EXPECT_EQ(momentary.HeldStateDueMs(), s.momentaryTrig ? clock.NowMs() + 2000 : 0);
         EXPECT_EQ(standard.IsTrig(s.notifs, level), s.standardTrig);
+        EXPECT_EQ(standard.HeldStateDueMs(), 0);
     }
 }
 
@@ -356,13 +364,85 @@ TEST(OnvifKinds, DigitalInputsWithoutTokens) {
 
 TEST(OnvifKinds, UnknownKeyNeverTriggers) {
     OnvifRig r;
-    r.rig.cap.SetOnvifTopic(DET_TYPE_AD, "tns1:AudioAnalytics/Audio/DetectedSound;NoSuchVariant");
+    // Neither configured nor "TOPIC;ITEM": no rule at all.
+    r.rig.cap.SetOnvifTopic(DET_TYPE_AD, "tns1:AudioAnalytics/Audio/DetectedSound;IsSoundDetected;NoSuchVariant");
     OnvifAD ad(r.rig.Attr());
     EXPECT_EQ(ad.EvtInfo().trigType, 0);
     int level = -1;
-    OVF_EVT_NOTIF n = Notif("tns1:AudioAnalytics/Audio/DetectedSound", "Changed", {}, {});
+    OVF_EVT_NOTIF n = Notif("tns1:AudioAnalytics/Audio/DetectedSound", "Changed", {}, {{"IsSoundDetected", "true"}});
     EXPECT_FALSE(ad.IsTrig({n}, level));
     EXPECT_EQ(level, 0);
+    // An item the camera does not send: a rule that takes nothing.
+    SharingReset::Clear();
+    r.rig.cap.SetOnvifTopic(DET_TYPE_AD, "tns1:AudioAnalytics/Audio/DetectedSound;NoSuchItem");
+    OnvifAD other(r.rig.Attr());
+    EXPECT_EQ(other.EvtInfo().trigType, 1);
+    EXPECT_FALSE(other.IsTrig({n}, level));
+}
+
+// Keys made from a device's topic list ("TOPIC;ITEM") get their rule from
+// the topic table and find items by name.
+TEST(OnvifMatch, ItemsByName) {
+    Info info;
+    info.Init("tns1:RuleEngine/MotionRegionDetector/Motion;State", DET_TYPE_MD, OnvifPullPointDetector::m_EvtConf);
+    ASSERT_TRUE(info.blByName);
+    ASSERT_EQ(info.trigType, 1);
+    std::list<OVF_MED_VDO_SRC_CONF> confs(1);
+    confs.front().field[0] = "vsc0";
+    ASSERT_EQ(OnvifMatch::ReplaceVdoSrcToken(info, confs, ""), 0);
+    auto region = [](OVF_ITEM_LIST src, OVF_ITEM_LIST data) {
+        return Notif("tns1:RuleEngine/MotionRegionDetector/Motion", "Changed", src, data);
+    };
+    const OVF_ITEM_LIST std3 = {{"VideoSourceConfigurationToken", "vsc0"}, {"VideoAnalyticsConfigurationToken", "a"},
+                                {"Rule", "r"}};
+    struct {
+        const char* name;
+        OVF_EVT_NOTIF n;
+        bool taken;
+        bool trig;
+    } rows[] = {
+        {"the table's items", region(std3, {{"State", "true"}}), true, true},
+        {"items in another order, one more", region({{"Rule", "r"}, {"Extra", "x"}, {"VideoSourceConfigurationToken", "vsc0"}},
+                                                    {{"Level", "40"}, {"State", "1"}}),
+         true, true},
+        {"no source items at all", region({}, {{"State", "true"}}), true, true},
+        {"value in capitals", region(std3, {{"State", "TRUE"}}), true, true},
+        {"value capitalised", region(std3, {{"State", "True"}}), true, true},
+        {"quiet", region(std3, {{"State", "false"}}), true, false},
+        {"another video source configuration", region({{"VideoSourceConfigurationToken", "vsc1"}}, {{"State", "true"}}),
+         false, false},
+        {"the item missing", region(std3, {{"IsMotion", "true"}}), false, false},
+        {"another topic", Notif("tns1:RuleEngine/CellMotionDetector/Motion", "Changed", std3, {{"State", "true"}}),
+         false, false},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        EXPECT_EQ(OnvifMatch::IsNotifiedMsgFound(info, r.n), r.taken);
+        OVF_EVT_CACHE cache;
+        int level;
+        EXPECT_EQ(OnvifMatch::IsStandardTrig(info, cache, {r.n}, level), r.trig);
+    }
+    // A source is told apart by its items other than the @ANY@ ones.
+    OVF_EVT_CACHE cache;
+    int level;
+    OnvifMatch::IsStandardTrig(info, cache, {region({{"Rule", "r1"}, {"VideoAnalyticsConfigurationToken", "a"}},
+                                                    {{"State", "true"}})},
+                               level);
+    OnvifMatch::IsStandardTrig(info, cache, {region({{"Rule", "r1"}, {"VideoAnalyticsConfigurationToken", "b"}},
+                                                    {{"State", "false"}})},
+                               level);
+    EXPECT_EQ(cache.size(), 1u);
+    OnvifMatch::IsStandardTrig(info, cache, {region({{"Rule", "r2"}}, {{"State", "true"}})}, level);
+    EXPECT_EQ(cache.size(), 2u);
+
+    // Inputs: a vendor topic's port item, found through the token map.
+    Info di;
+    di.Init("tns1:Device/tnsv:IO/Port;state", DET_TYPE_DI, OnvifPullPointDetector::m_EvtConf);
+    ASSERT_TRUE(di.blByName);
+    OVF_EVT_CACHE diCache;
+    std::map<std::string, int> tokens = OnvifMatch::TokenPortMap({"IN0", "IN1"});
+    OVF_EVT_NOTIF port = Notif("tns1:Device/tnsv:IO/Port", "Changed", {{"port", "IN1"}}, {{"state", "1"}});
+    EXPECT_EQ(OnvifMatch::DITrig(di, diCache, tokens, 2, {port}), (std::map<int, bool>{{0, false}, {1, true}}));
 }
 
 // ---------------------------------------------------------------- configuration
@@ -383,6 +463,17 @@ TEST(OnvifEvtConf, ShippedFileLoadsAndIsTheFallback) {
     EXPECT_EQ(file.GetTrigType("TamperingDetection", kTdMomentaryKey), 3);
     EXPECT_EQ(file.GetTrigType("TamperingDetection", "tns1:VideoSource/GlobalSceneChange/ImagingService;State"), 1);
     EXPECT_EQ(file.GetTrigType("MotionDetection", "tns1:VideoSource/MotionAlarm;State"), 1);
+    for (const char* kind : {"MotionDetection", "DigitalInput", "TamperingDetection", "AudioDetection"})
+        EXPECT_EQ(file.GetTopicTable(kind).size(), builtin.GetTopicTable(kind).size()) << kind;
+    // Configured keys keep their rules; "TOPIC;ITEM" keys not among them are
+    // made from the table, and nothing else is.
+    EXPECT_FALSE(file.IsMatchedByName("MotionDetection", "tns1:VideoSource/MotionAlarm;State"));
+    EXPECT_TRUE(file.IsMatchedByName("TamperingDetection", "ns:VideoSource/GlobalSceneChange/AnyService;State"));
+    EXPECT_EQ(file.GetTrigValue("TamperingDetection", "ns:VideoSource/GlobalSceneChange/AnyService;State").source,
+              (OVF_ITEM_LIST{{"Source", "@VDOSRCTOKEN@"}}));
+    EXPECT_EQ(file.GetTrigValue("DigitalInput", "tns1:Vendor/Alarm;on").source, (OVF_ITEM_LIST{{"*", "@DI_PORT@"}}));
+    EXPECT_EQ(file.GetTrigType("MotionDetection", "tns1:VideoSource/MotionAlarm;State;Sometimes"), 0);
+    EXPECT_EQ(file.GetTrigType("MotionDetection", ";State"), 0);
 }
 
 TEST(OnvifEvtConf, BadFilesFallBackWithOneLine) {

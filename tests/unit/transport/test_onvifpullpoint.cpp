@@ -3,12 +3,16 @@
 // three failed pulls, feeding the followers, and the state left at Stop.
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <algorithm>
 
 #include <deque>
 #include <mutex>
+#include <set>
 
 #include "camdet/vendors/onvif.h"
+#include "host/onvif/onvifsoap.h"
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/testsupport.h"
 
@@ -26,6 +30,7 @@ public:
         if (rc == 0) {
             pp.address = noAddress ? "" : "http://127.0.0.1/sub/" + std::to_string(++subscriptions);
             pp.terminationTime = termTime;
+            if (subscriptions > 1 && !onSync.empty()) pullNotifs.push_front(onSync);
         }
         return rc;
     }
@@ -45,6 +50,20 @@ public:
         calls.push_back("unsubscribe " + pp.address);
         return Next(unsubscribeResults, 0);
     }
+    // The states of onSync come on the next pull, as "Initialized" messages
+    // do after a synchronisation point or on a new subscription.
+    int SetSynchronizationPoint(const OVF_EVT_PULL_PT& pp) override {
+        std::lock_guard<std::mutex> g(mu);
+        calls.push_back("sync " + pp.address);
+        int rc = Next(syncResults, 0);
+        if (rc == 0 && !onSync.empty()) pullNotifs.push_front(onSync);
+        return rc;
+    }
+    int CheckDevice(int) override {
+        std::lock_guard<std::mutex> g(mu);
+        calls.push_back("check");
+        return 0;
+    }
 
     std::vector<std::string> Calls() {
         std::lock_guard<std::mutex> g(mu);
@@ -60,8 +79,9 @@ public:
     }
 
     std::mutex mu;
-    std::deque<int> createResults, pullResults, unsubscribeResults;
+    std::deque<int> createResults, pullResults, unsubscribeResults, syncResults;
     std::deque<OVF_NOTIF_LIST> pullNotifs;
+    OVF_NOTIF_LIST onSync;
     bool noAddress = false;
     int subscriptions = 0;
     std::vector<std::string> calls;
@@ -210,24 +230,25 @@ TEST(OnvifPullPoint, DetectorThreadPullsRecreatesAndFeedsFollowers) {
 
     // Pull 1: motion and tampering; then three failed pulls; pull 5 (on the
     // new subscription): motion off; then empty pulls.
-    s->pullResults = {0, -1, -1, -1, 0};
+    s->pullResults = {0, kOnvifFault, kOnvifFault, kOnvifFault, 0};
     s->pullNotifs = {{Motion("true"), Tamper("true")}, {Motion("false")}};
     ASSERT_EQ(td.Start(), 0);
     ASSERT_EQ(md.Start(), 0);
-    ASSERT_TRUE(WaitFor([&] { return s->Called("pull http://127.0.0.1/sub/2 PT2S 8") && s->PullsLeft() == 0; }));
+    ASSERT_TRUE(WaitFor([&] { return s->Called("pull http://127.0.0.1/sub/2 PT60S 8") && s->PullsLeft() == 0; }));
     ASSERT_TRUE(WaitFor([&] { return !rig.rig.buf.GetTrig(); }));
     // The new subscription starts from what the camera says on it: the
-    // tampering it did not repeat is no longer held by the follower.
-    EXPECT_FALSE(tdBuf.GetTrig());
+    // tampering it did not repeat is no longer held by the follower (which
+    // hears of that pull just after the owner).
+    EXPECT_TRUE(WaitFor([&] { return !tdBuf.GetTrig(); }));
     EXPECT_TRUE(tdService->Calls().empty());  // followers never talk to the camera
 
     std::vector<std::string> calls = s->Calls();
     std::vector<std::string> head(calls.begin(), calls.begin() + 7);
     EXPECT_EQ(head, (std::vector<std::string>{
-                        "create[][]", "pull http://127.0.0.1/sub/1 PT2S 8", "pull http://127.0.0.1/sub/1 PT2S 8",
-                        "pull http://127.0.0.1/sub/1 PT2S 8", "pull http://127.0.0.1/sub/1 PT2S 8",
+                        "create[][]", "pull http://127.0.0.1/sub/1 PT60S 8", "pull http://127.0.0.1/sub/1 PT60S 8",
+                        "pull http://127.0.0.1/sub/1 PT60S 8", "pull http://127.0.0.1/sub/1 PT60S 8",
                         "unsubscribe http://127.0.0.1/sub/1", "create[][]"}));
-    EXPECT_NE(rig.log.Text().find("Cam[1]: Failed to pulling event. [][PT2S][8]\n"), std::string::npos);
+    EXPECT_NE(rig.log.Text().find("Cam[1]: Failed to pulling event. [][PT60S][8]\n"), std::string::npos);
 
     ASSERT_EQ(md.Stop(), 0);
     EXPECT_EQ(s->Calls().back(), "unsubscribe http://127.0.0.1/sub/2");
@@ -247,7 +268,7 @@ TEST(OnvifPullPoint, RefusedSubscriptionsAreAskedWithGrowingGaps) {
     Rig rig;
     Fast<OnvifMD> md(rig.rig.Attr());
     ScriptedEventService* s = Script(md);
-    s->createResults = std::deque<int>(40, -1);
+    s->createResults = std::deque<int>(100000, kOnvifFault);  // more than it can ask before Stop
     ASSERT_EQ(md.Start(), 0);
     ASSERT_TRUE(WaitFor([&] { return s->Calls().size() >= 30; }));
     md.Stop();
@@ -275,8 +296,9 @@ TEST(OnvifPullPoint, ASuccessfulSubscriptionEndsTheBackOff) {
     ScriptedEventService* s = Script(md);
     // Two failed tries (6 + 3 attempts), then a subscription whose pulls fail
     // three times, then refusals again.
-    s->createResults = {-1, -1, -1, -1, -1, -1, -1, -1, -1, 0, -1, -1, -1, -1, -1, -1};
-    s->pullResults = {-1, -1, -1};
+    const int f = kOnvifFault;
+    s->createResults = {f, f, f, f, f, f, f, f, f, 0, f, f, f, f, f, f};
+    s->pullResults = {f, f, f};
     ASSERT_EQ(md.Start(), 0);
     ASSERT_TRUE(WaitFor([&] { return s->Calls().size() >= 20; }));
     md.Stop();
@@ -420,6 +442,324 @@ TEST(OnvifPullPoint, AShortTerminationTimeIsRenewedBeforeItLapses) {
     EXPECT_GE(std::count_if(s->calls.begin(), s->calls.end(),
                             [](const std::string& c) { return c.compare(0, 5, "renew") == 0; }),
               20);
+}
+
+// ---------------------------------------------------------------- lost answers, outages, long polls
+
+OVF_EVT_NOTIF Input(const std::string& op, const std::string& state) {
+    OVF_EVT_NOTIF n;
+    n.topic = "tns1:Device/Trigger/DigitalInput";
+    n.propOper = op;
+    n.source = {{"InputToken", "DI_0"}};
+    n.data = {{"LogicalState", state}};
+    return n;
+}
+
+// The input goes off while a pull's answer is lost: the off arrives with the
+// first pull after the camera answers again, because the detector asks for
+// the current states (or, where the camera keeps no synchronisation point,
+// subscribes again). A refused pull lost nothing and costs nothing more.
+TEST(OnvifPullPoint, ALostAnswerIsFollowedByTheCurrentStates) {
+    const std::string pull = "pull http://127.0.0.1/sub/1 PT60S 8";
+    struct {
+        const char* name;
+        int failure;
+        int syncResult;
+        bool offQueued;  // the camera still has the "off" to send
+        std::vector<std::string> calls;
+    } rows[] = {
+        {"unreadable answer", kOnvifBadAnswer, 0, false, {"create[][]", pull, pull, "sync http://127.0.0.1/sub/1", pull}},
+        {"no answer: nothing lost", kOnvifNoAnswer, 0, true, {"create[][]", pull, pull, pull}},
+        {"no synchronisation point: subscribed again", kOnvifBadAnswer, kOnvifFault, false,
+         {"create[][]", pull, pull, "sync http://127.0.0.1/sub/1", "unsubscribe http://127.0.0.1/sub/1", "create[][]",
+          "pull http://127.0.0.1/sub/2 PT60S 8"}},
+        {"refused: nothing lost", kOnvifFault, 0, true, {"create[][]", pull, pull, pull}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        Rig rig;
+        rig.rig.cap.SetOnvifTopic(DET_TYPE_DI, "tns1:Device/Trigger/DigitalInput;LogicalState");
+        OnvifDI di(rig.rig.Attr(true));
+        ScriptedEventService* s = Script(di);
+        s->pullResults = {0, r.failure};
+        s->pullNotifs = {{Input("Initialized", "true")}};
+        if (r.offQueued) s->pullNotifs.push_back({Input("Changed", "false")});
+        else s->onSync = {Input("Initialized", "false")};
+        s->syncResults = {r.syncResult};
+        // Port 0's changes, with the number of pulls made when each came.
+        std::mutex mu;
+        std::vector<std::pair<bool, size_t> > changes;
+        rig.rig.bufMap.SetListener([&](int port, bool trig, int) {
+            std::vector<std::string> c = s->Calls();
+            std::lock_guard<std::mutex> g(mu);
+            if (port == 0 && (changes.empty() || changes.back().first != trig))
+                changes.push_back({trig, (size_t)std::count_if(c.begin(), c.end(), [](const std::string& x) {
+                                       return x.compare(0, 4, "pull") == 0;
+                                   })});
+        });
+        ASSERT_EQ(di.Start(), 0);
+        ASSERT_TRUE(WaitFor([&] { return s->Calls().size() >= r.calls.size() + 2; }));
+        di.Stop();
+        rig.rig.bufMap.SetListener(nullptr);
+        std::vector<std::string> calls = s->Calls();
+        EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + r.calls.size()), r.calls);
+        // On with the first pull; off with the first pull after the failed one.
+        std::lock_guard<std::mutex> g(mu);
+        ASSERT_GE(changes.size(), 2u);
+        EXPECT_EQ(changes[0], std::make_pair(true, (size_t)1));
+        EXPECT_EQ(changes[1], std::make_pair(false, (size_t)3));
+    }
+}
+
+// Plays a camera that is gone (answers nothing) for a while on the fake clock.
+class OutageEventService : public ScriptedEventService {
+public:
+    OutageEventService(camtest::FakeClock& clock, int64_t from, int64_t until)
+        : m_Clock(clock), m_From(from), m_Until(until) {}
+    bool Gone() {
+        const int64_t t = m_Clock.NowMs();
+        return t >= m_From && t < m_Until;
+    }
+    int CreatePullPointSubscription(const std::string& filter, const std::string& termTime, const OVF_NS_LIST& ns,
+                                    OVF_EVT_PULL_PT& pp) override {
+        if (Gone()) return Log("create (gone)", kOnvifNoAnswer);
+        int rc = ScriptedEventService::CreatePullPointSubscription(filter, termTime, ns, pp);
+        std::lock_guard<std::mutex> g(mu);
+        createdAt.push_back(m_Clock.NowMs());
+        return rc;
+    }
+    int PullMessages(const OVF_EVT_PULL_PT& pp, const std::string& timeout, const std::string& limit,
+                     OVF_EVT_PULL_MSG& msg) override {
+        if (Gone()) return Log("pull (gone)", kOnvifNoAnswer);
+        return ScriptedEventService::PullMessages(pp, timeout, limit, msg);
+    }
+    int Unsubscribe(const OVF_EVT_PULL_PT& pp) override {
+        if (Gone()) return Log("unsubscribe (gone)", kOnvifNoAnswer);
+        return ScriptedEventService::Unsubscribe(pp);
+    }
+    int SetSynchronizationPoint(const OVF_EVT_PULL_PT& pp) override {
+        if (Gone()) return Log("sync (gone)", kOnvifNoAnswer);
+        return ScriptedEventService::SetSynchronizationPoint(pp);
+    }
+    int CheckDevice(int timeoutSec) override {
+        std::lock_guard<std::mutex> g(mu);
+        checkedAt.push_back(m_Clock.NowMs());
+        calls.push_back("check");
+        (void)timeoutSec;
+        return Gone() ? kOnvifNoAnswer : 0;
+    }
+    std::vector<int64_t> createdAt, checkedAt;
+
+private:
+    int Log(const char* what, int rc) {
+        std::lock_guard<std::mutex> g(mu);
+        calls.push_back(what);
+        return rc;
+    }
+    camtest::FakeClock& m_Clock;
+    int64_t m_From, m_Until;
+};
+
+// A camera gone for 20 s is asked only for its time (no login) every 2 s,
+// and subscribed again within 3 s of its return, whatever the back-off of
+// refused subscriptions had grown to.
+TEST(OnvifPullPoint, ACameraBackFromAnOutageIsSubscribedAgainAtOnce) {
+    Rig rig;
+    Fast<OnvifMD> md(rig.rig.Attr());
+    const int64_t from = rig.clock.NowMs() + 5000, until = from + 20000;
+    OutageEventService* s = new OutageEventService(rig.clock, from, until);
+    md.SetEventService(std::unique_ptr<OnvifEventService>(s));
+    ASSERT_EQ(md.Start(), 0);
+    ASSERT_TRUE(WaitFor([&] {
+        std::lock_guard<std::mutex> g(s->mu);
+        return s->createdAt.size() >= 2;
+    }));
+    md.Stop();
+    std::lock_guard<std::mutex> g(s->mu);
+    EXPECT_GE(s->createdAt[1], until);
+    EXPECT_LE(s->createdAt[1] - until, 3000);
+    // While gone: three failed pulls, the old subscription's unsubscribe and
+    // one try of three subscriptions, then only the anonymous time requests.
+    std::vector<std::string> gone;
+    for (const std::string& c : s->calls)
+        if (c.find("(gone)") != std::string::npos) gone.push_back(c);
+    EXPECT_EQ(gone, (std::vector<std::string>{"pull (gone)", "pull (gone)", "pull (gone)", "unsubscribe (gone)",
+                                              "create (gone)", "create (gone)", "create (gone)"}));
+    ASSERT_GE(s->checkedAt.size(), 8u);
+    for (size_t i = 1; i < s->checkedAt.size(); ++i) EXPECT_EQ(s->checkedAt[i] - s->checkedAt[i - 1], 2000);
+    // Said when it was noticed (and every 20 s of it: less than that here).
+    const std::string text = rig.log.Text();
+    size_t n = 0;
+    for (size_t p = 0; (p = text.find("Cam[1]: Failed to reach the ONVIF device; asking it for its time every 2 s.\n",
+                                      p)) != std::string::npos;
+         ++p)
+        ++n;
+    EXPECT_EQ(n, 1u);
+    EXPECT_NE(rig.log.Text().find("Cam[1]: The ONVIF device answers again.\n"), std::string::npos);
+}
+
+// Holds each pull for its whole time-out (on the fake clock) unless it has
+// notifications to give; records the time-outs asked for.
+class HoldingEventService : public ScriptedEventService {
+public:
+    explicit HoldingEventService(camtest::FakeClock& clock) : m_Clock(clock) {}
+    int PullMessages(const OVF_EVT_PULL_PT& pp, const std::string& timeout, const std::string& limit,
+                     OVF_EVT_PULL_MSG& msg) override {
+        bool empty;
+        {
+            std::lock_guard<std::mutex> g(mu);
+            waits.push_back(timeout);
+            empty = pullNotifs.empty();
+        }
+        if (empty) m_Clock.Advance(atoi(timeout.c_str() + 2) * 1000);
+        return ScriptedEventService::PullMessages(pp, timeout, limit, msg);
+    }
+    std::vector<std::string> waits;
+
+private:
+    camtest::FakeClock& m_Clock;
+};
+
+// A motion the camera never clears (hold rule) runs out 5 s after its
+// notification: the long poll waits no longer than that, then long again.
+TEST(OnvifPullPoint, AHeldMotionShortensTheLongPoll) {
+    Rig rig;
+    rig.rig.cap.SetOnvifTopic(DET_TYPE_MD, "tns1:RuleEngine/CellMotionDetector/Motion;IsMotion;Hold");
+    Fast<OnvifMD> md(rig.rig.Attr());
+    HoldingEventService* s = new HoldingEventService(rig.clock);
+    md.SetEventService(std::unique_ptr<OnvifEventService>(s));
+    s->pullNotifs = {{Motion("true")}};
+    std::mutex mu;
+    std::vector<std::pair<bool, int64_t> > changes;
+    rig.rig.buf.SetListener([&](bool trig, int) {
+        std::lock_guard<std::mutex> g(mu);
+        if (changes.empty() || changes.back().first != trig) changes.push_back({trig, rig.clock.NowMs()});
+    });
+    const int64_t start = rig.clock.NowMs();
+    ASSERT_EQ(md.Start(), 0);
+    ASSERT_TRUE(WaitFor([&] {
+        std::lock_guard<std::mutex> g(s->mu);
+        return s->waits.size() >= 5;
+    }));
+    md.Stop();
+    rig.rig.buf.SetListener(nullptr);
+    std::lock_guard<std::mutex> g(mu);
+    ASSERT_GE(changes.size(), 2u);
+    EXPECT_TRUE(changes[0].first);
+    EXPECT_FALSE(changes[1].first);
+    EXPECT_LE(changes[1].second - start, 6500);
+    std::lock_guard<std::mutex> gs(s->mu);
+    EXPECT_EQ(std::vector<std::string>(s->waits.begin(), s->waits.begin() + 4),
+              (std::vector<std::string>{"PT60S", "PT4S", "PT1S", "PT60S"}));
+}
+
+// A device that refuses any request without a wsa:MessageID and drops a
+// subscription at its termination time (60 s unless renewed, at most
+// 300 s), holding every pull for its time-out: five minutes on the fake
+// clock with the recorder's own client.
+class StrictDevice : public OnvifTransport {
+public:
+    explicit StrictDevice(camtest::FakeClock& clock) : m_Clock(clock) {}
+    int Post(const std::string&, const std::string& action, const std::string& body, const std::string&,
+             const std::string&, int, int& status, std::string& response) override {
+        std::lock_guard<std::mutex> g(mu);
+        requests.push_back(m_Clock.NowMs());
+        status = 200;
+        const std::string id = Between(body, "<wsa:MessageID>", "</wsa:MessageID>");
+        if (id.empty() || !m_Ids.insert(id).second) {
+            ++refused;
+            return Fault(status, response, "wsa:MessageAddressingHeaderRequired");
+        }
+        auto is = [&](const char* op) {
+            return action.size() >= strlen(op) && action.compare(action.size() - strlen(op), strlen(op), op) == 0;
+        };
+        if (is("CreatePullPointSubscriptionRequest")) {
+            ++creates;
+            m_Expires = m_Clock.NowMs() + 60000;
+            response = Envelope("<tev:CreatePullPointSubscriptionResponse><tev:SubscriptionReference><wsa:Address>"
+                                "http://127.0.0.1:1/sub</wsa:Address></tev:SubscriptionReference>" +
+                                Times("wsnt") + "</tev:CreatePullPointSubscriptionResponse>");
+            return 0;
+        }
+        if (m_Clock.NowMs() >= m_Expires) {
+            ++lapsed;
+            return Fault(status, response, "wsrf-rw:ResourceUnknownFault");
+        }
+        if (is("PullMessagesRequest")) {
+            m_Clock.Advance(atoi(Between(body, "<tev:Timeout>PT", "S</tev:Timeout>").c_str()) * 1000);
+            if (m_Clock.NowMs() >= m_Expires) {
+                ++lapsed;
+                return Fault(status, response, "wsrf-rw:ResourceUnknownFault");
+            }
+            response = Envelope("<tev:PullMessagesResponse>" + Times("tev") + "</tev:PullMessagesResponse>");
+        } else if (is("RenewRequest")) {
+            const int sec = atoi(Between(body, "<wsnt:TerminationTime>PT", "S</wsnt:TerminationTime>").c_str());
+            m_Expires = m_Clock.NowMs() + std::min(std::max(sec, 10), 300) * 1000;
+            ++renewals;
+            response = Envelope("<wsnt:RenewResponse>" + Times("wsnt") + "</wsnt:RenewResponse>");
+        } else {
+            response = Envelope("<wsnt:UnsubscribeResponse/>");
+        }
+        return 0;
+    }
+
+    std::mutex mu;
+    std::vector<int64_t> requests;
+    int creates = 0, renewals = 0, refused = 0, lapsed = 0;
+
+private:
+    static std::string Between(const std::string& s, const std::string& a, const std::string& b) {
+        size_t p = s.find(a);
+        if (p == std::string::npos) return std::string();
+        p += a.size();
+        size_t q = s.find(b, p);
+        return q == std::string::npos ? std::string() : s.substr(p, q - p);
+    }
+    static std::string Envelope(const std::string& body) {
+        return "<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\" "
+               "xmlns:tev=\"http://www.onvif.org/ver10/events/wsdl\" xmlns:wsnt=\"http://docs.oasis-open.org/wsn/b-2\" "
+               "xmlns:wsa=\"http://www.w3.org/2005/08/addressing\"><s:Body>" +
+               body + "</s:Body></s:Envelope>";
+    }
+    int Fault(int& status, std::string& response, const std::string& subcode) {
+        status = 400;
+        response = Envelope("<s:Fault><s:Code><s:Value>s:Sender</s:Value><s:Subcode><s:Value>" + subcode +
+                            "</s:Value></s:Subcode></s:Code></s:Fault>");
+        return 0;
+    }
+    // The device's clock is the fake one.
+    std::string Times(const char* ns) {
+        const std::string p = ns;
+        return "<" + p + ":CurrentTime>" + OnvifSoap::IsoUtc((time_t)(m_Clock.NowMs() / 1000)) + "</" + p +
+               ":CurrentTime><" + p + ":TerminationTime>" + OnvifSoap::IsoUtc((time_t)(m_Expires / 1000)) + "</" + p +
+               ":TerminationTime>";
+    }
+    camtest::FakeClock& m_Clock;
+    std::set<std::string> m_Ids;
+    int64_t m_Expires = 0;
+};
+
+TEST(OnvifPullPoint, AStrictDeviceKeepsOneSubscriptionAndAnIdleCameraCostsLittle) {
+    Rig rig;
+    Fast<OnvifMD> md(rig.rig.Attr());
+    auto device = std::make_shared<StrictDevice>(rig.clock);
+    OnvifEventService* ev = new OnvifEventService();
+    ASSERT_EQ(ev->UpdateServiceParam(nullptr, "http://127.0.0.1:1/onvif/event_service", "", ""), 0);
+    ev->SetTransport(device);
+    md.SetEventService(std::unique_ptr<OnvifEventService>(ev));
+    const int64_t start = rig.clock.NowMs();
+    ASSERT_EQ(md.Start(), 0);
+    ASSERT_TRUE(WaitFor([&] { return rig.clock.NowMs() >= start + 5 * 60000; }));
+    md.Stop();
+    std::lock_guard<std::mutex> g(device->mu);
+    EXPECT_EQ(device->refused, 0);
+    EXPECT_EQ(device->lapsed, 0);
+    EXPECT_EQ(device->creates, 1);
+    EXPECT_GE(device->renewals, 1);
+    // No events: at most two requests a minute, the subscription besides.
+    const long inFiveMinutes = std::count_if(device->requests.begin(), device->requests.end(),
+                                             [&](int64_t t) { return t < start + 5 * 60000; });
+    EXPECT_LE(inFiveMinutes, 2 * 5 + 1);
 }
 
 }  // namespace
