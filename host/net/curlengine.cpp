@@ -6,7 +6,6 @@
 #include <string.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -73,38 +72,9 @@ void CurlEngine::Wake() {
     if (write(m_WakeFd, &one, sizeof(one)) < 0) {}  // already pending when the counter is full
 }
 
-void CurlEngine::OwnSockets(CURL* easy) {
-    curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, &CurlEngine::OnOpen);
-    curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, this);
-    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, &CurlEngine::OnClose);
-    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETDATA, this);
-}
-
-curl_socket_t CurlEngine::OnOpen(void* self, curlsocktype, struct curl_sockaddr* addr) {
-    CurlEngine* engine = static_cast<CurlEngine*>(self);
-    const int fd = socket(addr->family, addr->socktype | SOCK_CLOEXEC, addr->protocol);
-    if (fd < 0) return CURL_SOCKET_BAD;
-    std::lock_guard<std::mutex> g(engine->m_SocketsMutex);
-    engine->m_Sockets.insert(fd);
-    return fd;
-}
-
-int CurlEngine::OnClose(void* self, curl_socket_t fd) {
-    CurlEngine* engine = static_cast<CurlEngine*>(self);
-    std::lock_guard<std::mutex> g(engine->m_SocketsMutex);
-    engine->m_Sockets.erase(fd);
-    epoll_ctl(engine->m_Epoll, EPOLL_CTL_DEL, fd, nullptr);
-    return close(fd);
-}
-
-// libcurl tells which events of a socket it waits for. It may name a socket
-// it already closed (the removal can come after the close); that number may
-// belong to someone else by now, so only sockets still open are touched.
+// libcurl tells which events of a socket it waits for.
 int CurlEngine::OnSocket(CURL*, curl_socket_t fd, int what, void* self, void*) {
-    CurlEngine* engine = static_cast<CurlEngine*>(self);
-    const int ep = engine->m_Epoll;
-    std::lock_guard<std::mutex> g(engine->m_SocketsMutex);
-    if (engine->m_Sockets.count(fd) == 0) return 0;
+    const int ep = static_cast<CurlEngine*>(self)->m_Epoll;
     if (what == CURL_POLL_REMOVE) {
         epoll_ctl(ep, EPOLL_CTL_DEL, fd, nullptr);
         return 0;
@@ -114,10 +84,10 @@ int CurlEngine::OnSocket(CURL*, curl_socket_t fd, int what, void* self, void*) {
     ev.data.fd = fd;
     if (what & CURL_POLL_IN) ev.events |= EPOLLIN;
     if (what & CURL_POLL_OUT) ev.events |= EPOLLOUT;
+    // A descriptor closed and reused is no longer registered: add it again.
     if (epoll_ctl(ep, EPOLL_CTL_MOD, fd, &ev) != 0 && errno == ENOENT) epoll_ctl(ep, EPOLL_CTL_ADD, fd, &ev);
     return 0;
 }
-
 // libcurl's single timer: when it wants to be called with CURL_SOCKET_TIMEOUT (-1: never).
 int CurlEngine::OnTimer(CURLM*, long timeoutMs, void* self) {
     static_cast<CurlEngine*>(self)->m_TimerDue =
