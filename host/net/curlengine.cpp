@@ -72,22 +72,42 @@ void CurlEngine::Wake() {
     if (write(m_WakeFd, &one, sizeof(one)) < 0) {}  // already pending when the counter is full
 }
 
-// libcurl tells which events of a socket it waits for.
+// libcurl tells which events of a socket it waits for. A socket is armed for
+// one event at a time and armed again once libcurl has handled it, so a
+// removal needs no call on the descriptor: libcurl closes a socket whose
+// connect it abandons before it reports the removal, and by then the number
+// may belong to another thread. A removed socket that stays open fires at
+// most once more, and is not armed again.
 int CurlEngine::OnSocket(CURL*, curl_socket_t fd, int what, void* self, void*) {
-    const int ep = static_cast<CurlEngine*>(self)->m_Epoll;
+    CurlEngine* engine = static_cast<CurlEngine*>(self);
+    std::lock_guard<std::mutex> g(engine->m_WatchMutex);
     if (what == CURL_POLL_REMOVE) {
-        epoll_ctl(ep, EPOLL_CTL_DEL, fd, nullptr);
+        engine->m_Watch.erase(fd);
         return 0;
     }
-    epoll_event ev;
-    memset(&ev, 0, sizeof(ev));
-    ev.data.fd = fd;
-    if (what & CURL_POLL_IN) ev.events |= EPOLLIN;
-    if (what & CURL_POLL_OUT) ev.events |= EPOLLOUT;
-    // A descriptor closed and reused is no longer registered: add it again.
-    if (epoll_ctl(ep, EPOLL_CTL_MOD, fd, &ev) != 0 && errno == ENOENT) epoll_ctl(ep, EPOLL_CTL_ADD, fd, &ev);
+    uint32_t events = 0;
+    if (what & CURL_POLL_IN) events |= EPOLLIN;
+    if (what & CURL_POLL_OUT) events |= EPOLLOUT;
+    engine->m_Watch[fd] = events;
+    engine->Arm(fd, events);
     return 0;
 }
+
+void CurlEngine::Arm(int fd, uint32_t events) {
+    epoll_event ev;
+    memset(&ev, 0, sizeof(ev));
+    ev.events = events | EPOLLONESHOT;
+    ev.data.fd = fd;
+    // A descriptor closed and reused is no longer registered: add it again.
+    if (epoll_ctl(m_Epoll, EPOLL_CTL_MOD, fd, &ev) != 0 && errno == ENOENT) epoll_ctl(m_Epoll, EPOLL_CTL_ADD, fd, &ev);
+}
+
+void CurlEngine::Rearm(int fd) {
+    std::lock_guard<std::mutex> g(m_WatchMutex);
+    std::map<int, uint32_t>::const_iterator it = m_Watch.find(fd);
+    if (it != m_Watch.end()) Arm(fd, it->second);
+}
+
 // libcurl's single timer: when it wants to be called with CURL_SOCKET_TIMEOUT (-1: never).
 int CurlEngine::OnTimer(CURLM*, long timeoutMs, void* self) {
     static_cast<CurlEngine*>(self)->m_TimerDue =
@@ -125,6 +145,7 @@ void CurlEngine::Loop() {
             if (events[i].events & EPOLLOUT) mask |= CURL_CSELECT_OUT;
             if (events[i].events & EPOLLERR) mask |= CURL_CSELECT_ERR;
             curl_multi_socket_action(m_Multi, fd, mask, &running);
+            Rearm(fd);
         }
         if (m_TimerDue >= 0 && MonotonicMs() >= m_TimerDue) {
             m_TimerDue = -1;  // before the call: it may set the next one

@@ -49,6 +49,8 @@ private:
     CurlEngine();
     void Wake();
     static int OnSocket(CURL*, curl_socket_t fd, int what, void* self, void*);
+    void Arm(int fd, uint32_t events);
+    void Rearm(int fd);
     static int OnTimer(CURLM*, long timeoutMs, void* self);
     void Loop();
 
@@ -62,6 +64,8 @@ private:
     uint64_t m_Posted = 0;
     uint64_t m_Done = 0;
     std::map<CURL*, DoneFn> m_Active;  // engine thread only
+    std::mutex m_WatchMutex;
+    std::map<int, uint32_t> m_Watch;  // socket -> the epoll events libcurl waits for
     std::thread m_Thread;
 };
 
