@@ -204,7 +204,6 @@ struct OXHttpClientImpl : public ByteSource {
     void Configure(OX_HTTP_METHOD method, const std::string& data) {
         curl_easy_setopt(easy, CURLOPT_URL, Url().c_str());
         curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-        CurlEngine::Get().OwnSockets(easy);
 #if LIBCURL_VERSION_NUM >= 0x075500
         curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http");
 #endif
