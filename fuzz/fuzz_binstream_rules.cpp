@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int rows = 0;
     const BinRuleEntry* table = GetBinRuleTable(rows);
     const BinRuleEntry& e = table[data[0] % rows];
-    const bool record = strncmp(e.cls, "EverFocus", 9) == 0 || strcmp(e.cls, "YcamMD") == 0;
+    const bool record = strncmp(e.name, "EverFocus", 9) == 0 || strcmp(e.name, "YcamMotion") == 0;
     const bool di = e.kind == RULE_KIND_DI;
 
     BIN_RULE_STATE st;

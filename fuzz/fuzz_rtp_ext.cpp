@@ -35,7 +35,7 @@ void VendorTests(const std::vector<char>& ext) {
     for (int port = 0; port < 4; ++port) {
         int v1 = -1, v2 = -1;
         Same(axisrule::StreamInputTrig(port, p, n, v1), v1, axisrule::StreamInputTrig(port, p, n, v2), v2);
-        Same(avtechrule::AVTECHDI(port, p, n, v1), v1, avtechrule::AVTECHDI(port, p, n, v2), v2);
+        Same(avtechrule::Input(port, p, n, v1), v1, avtechrule::Input(port, p, n, v2), v2);
     }
     for (int kind : {1, 3}) {
         int v1 = -1, v2 = -1;
@@ -44,8 +44,8 @@ void VendorTests(const std::vector<char>& ext) {
         Check(v1 >= 0 && v1 <= 127 + (kind == 3 ? 100 : 0));
     }
     int v1 = -1, v2 = -1;
-    const bool motion = avtechrule::AVTECHMD(p, n, v1);
-    Same(motion, v1, avtechrule::AVTECHMD(p, n, v2), v2);
+    const bool motion = avtechrule::Motion(p, n, v1);
+    Same(motion, v1, avtechrule::Motion(p, n, v2), v2);
     Check(v1 == (motion ? 100 : 0));
 }
 

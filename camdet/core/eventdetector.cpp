@@ -217,7 +217,8 @@ bool CAM_SHARE_KEY::operator<(const CAM_SHARE_KEY& o) const {
 pthread_mutex_t CamDetector::m_Lock = PTHREAD_MUTEX_INITIALIZER;
 std::map<CAM_SHARE_KEY, CamDetector::CAM_SHARE> CamDetector::m_SharedDets;
 
-CamDetector::CamDetector(DET_BASE_ATTR attr) : DetectorBase(attr), m_DetType(0), m_blUnlinked(false) {
+CamDetector::CamDetector(DET_BASE_ATTR attr)
+    : DetectorBase(attr), m_DetType(0), m_blNoData(false), m_blUnlinked(false) {
     // The camera is what a recorder's mediator names: address, HTTP port and
     // id. Without an address the camera-API object stands for the camera.
     m_ShareKey.host = m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_HOST);
@@ -296,6 +297,39 @@ int CamDetector::RunLoop(LoopSteps& steps) {
     ForEachFollower<CamDetector>([](CamDetector* f) { f->ResetDetStatus(); });
     steps.Close();
     return 0;
+}
+
+bool CamDetector::IsTrig(char*, unsigned int, int&) { return false; }
+
+bool CamDetector::IsTrig(int, char*, unsigned int, int&) { return false; }
+
+void CamDetector::ReportUnit(const DET_UNIT& unit) {
+    if (unit.state == DET_UNIT_LOST) {
+        ResetDetStatus();
+        return;
+    }
+    const bool perInput = m_DetType == DET_TYPE_DI;
+    if (!IsActivated() || (unit.state == DET_UNIT_FAILED && unit.port < 0)) {
+        if (perInput) ResetDIDetStatus();
+        else m_Attr.evtBufHdl.SetStatus(false, 0);
+        return;
+    }
+    if (unit.state == DET_UNIT_NO_DATA) return;
+    const bool ok = unit.state == DET_UNIT_OK;
+    int value = 0;
+    if (!perInput) {
+        m_blNoData = false;
+        const bool trig = ok && IsTrig(unit.buf, unit.len, value);
+        if (!m_blNoData) m_Attr.evtBufHdl.SetStatus(trig, value);
+        return;
+    }
+    const int first = unit.port >= 0 ? unit.port : 0;
+    const int end = unit.port >= 0 ? unit.port + 1 : m_DICnt;
+    for (int port = first; port < end; ++port) {
+        m_blNoData = false;
+        const bool trig = ok && IsTrig(port, unit.buf, unit.len, value);
+        if (!m_blNoData) m_Attr.evtBufMapHdl.SetStatus(port, trig, value);
+    }
 }
 
 void CamDetector::ResetDetStatus() {

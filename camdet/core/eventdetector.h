@@ -74,6 +74,7 @@ public:
     static void* ThreadFunc(void* self);
 
     int GetCamId() const { return m_CamId; }
+    int GetDICnt() const { return m_DICnt; }
     // The camera's services and clock, taken once at construction.
     BrellinOwned::CameraServices& Services() const { return m_Services; }
     BrellinOwned::Clock& GetClock() const { return m_Clock; }
@@ -102,6 +103,24 @@ protected:
 
 private:
     bool m_blThreadStarted;  // a thread exists that has not been joined
+};
+
+// How a unit a transport read is to be reported.
+enum DET_UNIT_STATE {
+    DET_UNIT_OK = 0,       // the tests read it
+    DET_UNIT_NO_DATA = 1,  // it says nothing (a packet without event data): every status stays
+    DET_UNIT_FAILED = 2,   // no answer came (a failed poll, part or fetch): reported as no alarm
+    DET_UNIT_LOST = 3,     // the stream is lost: the status and every input cleared at once
+};
+
+// One unit a transport read (a poll answer, a part, a record or a line, a
+// frame's payload, an RTP extension) as the tests see it. Borrowed: the
+// transport owns the bytes.
+struct DET_UNIT {
+    char* buf = nullptr;
+    unsigned int len = 0;  // what the tests may read of buf (a transport's contract says which)
+    DET_UNIT_STATE state = DET_UNIT_FAILED;
+    int port = -1;  // >= 0: an answer about this one input only (cameras asked one input at a time)
 };
 
 // Which camera a detector belongs to: sharing one connection between kinds
@@ -147,6 +166,21 @@ public:
     // True when this detector is its camera's registered follower of its kind.
     bool IsShareFollower();
 
+    // The tests of one unit (len bytes of buf, as the transport's contract
+    // says): the whole-camera test for MD, TD and AD, the per-input test for
+    // DI with port from 0. A test that finds nothing it can read in the unit
+    // sets m_blNoData. Defaults: false, value untouched.
+    virtual bool IsTrig(char* buf, unsigned int len, int& value);
+    virtual bool IsTrig(int port, char* buf, unsigned int len, int& value);
+    // Reports one unit to this detector through the tests: a DI detector
+    // per input (every port, or unit.port alone), the others whole. One value
+    // runs through the ports, so a test that leaves it reports the previous
+    // port's. A stopped detector, or a failed unit, reports no alarm; a unit
+    // without data, or a test that set m_blNoData, leaves the status; a lost
+    // stream clears the whole status, stopped or not. The loop hands every
+    // unit to this, for the owner and then for each follower.
+    void ReportUnit(const DET_UNIT& unit);
+
     int GetDetType() const { return m_DetType; }
     const CAM_SHARE_KEY& GetShareKey() const { return m_ShareKey; }
 
@@ -189,6 +223,19 @@ public:
         // Tear-down after the run, after the status reset.
         virtual void Close() {}
     };
+    // The steps of a transport whose units are bytes: Report hands the unit
+    // the step read to ReportUnit of det when det runs transport T (a
+    // follower of another transport is skipped).
+    template <typename T>
+    class UnitSteps : public LoopSteps {
+    public:
+        void Report(CamDetector* det) override {
+            if (dynamic_cast<T*>(det)) det->ReportUnit(m_Unit);
+        }
+
+    protected:
+        DET_UNIT m_Unit;
+    };
     // Sharing state of one camera.
     struct CAM_SHARE {
         std::map<int, CamDetector*> m_SharedDetMap;  // kind -> follower
@@ -204,6 +251,10 @@ protected:
     int RunLoop(LoopSteps& steps);
 
     int m_DetType;
+    // Set by a test when its unit carries nothing the test can read (a
+    // garbled line): that unit is not reported, and the status stays, for a
+    // camera that cannot be read is not quiet. Cleared before every test.
+    bool m_blNoData;
 
 private:
     CAM_SHARE* FindShare();  // this camera's entry, or null (m_Lock held)

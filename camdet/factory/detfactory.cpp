@@ -1,5 +1,26 @@
 #include "camdet/factory/detfactory.h"
 
+// The classes the table points at, each defined beside its class in its
+// family's file (camdet/vendors/).
+namespace detclass {
+extern const DetClassDef AxisJpgDetector, AxisMp4Detector, AxisDI, PanaJpgDIMD, IpuxStmFifoMD, IpuxMD,
+    IpuxStmFifoDI, IpuxDI, VivotekJpgDetector, VivotekMp4Detector, Vivotek8DI, JvcJpgMD, AirliveMD, MessoaSDK05MD,
+    MessoaSDK05DI, BaslerJpgMD, BaslerMp4MD, BaslerJpgDI, BaslerMp4DI, LevelOneGr4DICgiQuery, LevelOneGr4DI, ActiMD,
+    ActiDI, AxisMD, LevelOneGr1DI, LevelOneGr2MD, LevelOneGr4MD, LevelOneGr4TD, LevelOneGr5DI, PanaMD, PanaDI,
+    PanaProMD, PanaProDI, Vivotek2DI, YcamMD, YcamV2MD, YcamV2DI, IQeyeV1MD, IQeyeV2MD, IQeyeDI, JvcDI, SonyDI,
+    SonyMD, MobotixMD, MobotixDI, EdimaxMD, EdimaxVPMD, EdimaxVPDI, DLinkMD, DLinkDI, DLinkAD, DLinkV9V2MD, DahuaMD,
+    DahuaDI, DahuaTD, AirliveDI, ArecontMD, ArecontDI, HikVisionMD, HikVisionDI, HikVisionTD, HikVisionV3MD,
+    HikVisionV3DI, HikVisionV3TD, HikVisionAD, EtrovisionMD, EtrovisionDI, SanyoMD, SanyoDI, PixordMD, PixordDI,
+    PsiaMD, PsiaDI, MessoaMD, MessoaDI, MessoaProMD, MessoaProDI, MessoaA02MD, MessoaA02DI, Messoa03MD, Messoa03DI,
+    BrickcomMD, BrickcomDI, ComproMD, ComproDI, HuntMD, HuntDI, StorageMD, StorageDI, ZavioMD, ZavioDI, ZavioV3MD,
+    CanonMD, CanonDI, FoscamMD, FoscamDI, FoscamV2MD, FoscamV2DI, ItxMD, ItxDI, SamsungMD, SamsungDI, SamsungTD,
+    SamsungAD, EneoMD, EneoDI, EneoTD, ImegeMD, ImegeDI, StarDotStmFifoMD, StarDotDI, RayliosMD, RayliosV2MD,
+    HitronMD, HitronDI, AVTECHMD, AVTECHDI, EverFocusMD, EverFocusDI, AlinkingMD, AlinkingDI, AlinkingTD, HiSharpMD,
+    LilinMD, LilinDI, LilinV2DI, BoschMD, BoschDI, BewardMD, BewardDI, SiemensMD, SiemensDI, ShanyMD, ShanyDI,
+    OncamGrandeyeMD, OncamGrandeyeDI, AcumenMD, AcumenDI, NexcomMD, NexcomDI, GrandStreamMD, TruenMD, TruenDI,
+    OnvifMD, OnvifDI, OnvifTD, OnvifAD;
+}  // namespace detclass
+
 namespace {
 
 DetChoice Choose(const DetClassDef& def, bool b = false, int kind = 0, int group = 0) {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "camdet/factory/detclasses.h"
+#include "camdet/core/detclass.h"
 
 // What a row decided for one factory: the class and its extra arguments.
 struct DetChoice {

@@ -24,9 +24,9 @@ bool Report(bool hit, int& value) {
 
 namespace avtechrule {
 
-bool AVTECHMD(const char* buf, unsigned int len, int& value) { return Report(WordWithin(buf, len, "MOTION", 23), value); }
+bool Motion(const char* buf, unsigned int len, int& value) { return Report(WordWithin(buf, len, "MOTION", 23), value); }
 
-bool AVTECHDI(int, const char* buf, unsigned int len, int& value) {
+bool Input(int, const char* buf, unsigned int len, int& value) {
     return Report(WordWithin(buf, len, "ALARM", 22), value);
 }
 

@@ -10,10 +10,10 @@
 namespace avtechrule {
 
 // (true, 100) with "MOTION" at a position 0 .. len - 23; otherwise (false, 0).
-bool AVTECHMD(const char* buf, unsigned int len, int& value);
+bool Motion(const char* buf, unsigned int len, int& value);
 // (true, 100) with "ALARM" at a position 0 .. len - 22; otherwise (false, 0).
 // The camera has one alarm word for all its inputs: every port reads the same.
-bool AVTECHDI(int port, const char* buf, unsigned int len, int& value);
+bool Input(int port, const char* buf, unsigned int len, int& value);
 
 }  // namespace avtechrule
 

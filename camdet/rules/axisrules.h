@@ -28,13 +28,13 @@ bool StreamTrig(int kind, const char* payload, unsigned int len, int& value);
 // (true, 100), else (false, 0).
 bool StreamInputTrig(int port, const char* payload, unsigned int len, int& value);
 
-// The motion-level event stream (AxisMD): lines "group=%c;level=%d;threshold=%d;"
+// The multipart motion-level event stream: lines "group=%c;level=%d;threshold=%d;"
 // (CR, LF or CRLF; at most 255 characters of a line read). The first line
 // whose level is above its threshold gives (true, level); otherwise false
 // with the last non-empty line's level (0 when it had none). The text ends
 // at the first NUL or at len.
 bool MotionLevelLines(const char* buf, unsigned int len, int& value);
-// The input CGI answer of one port (AxisDI): empty or no first line is
+// The input CGI answer of one port: empty or no first line is
 // false; otherwise "input1" to "input10" is looked up and the first whose
 // value is exactly "active" gives (true, 1). value is 0 otherwise.
 bool InputActive(const char* buf, unsigned int len, int& value);

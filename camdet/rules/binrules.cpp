@@ -66,19 +66,19 @@ bool DahuaEvent(const char* buf, unsigned int size, const char* keyword, bool& h
     return held;
 }
 
-bool DahuaMD(BIN_RULE_STATE& st, int, const char* buf, unsigned int size, int& value) {
+bool DahuaMotion(BIN_RULE_STATE& st, int, const char* buf, unsigned int size, int& value) {
     if (!buf) return trig::Report(false, 0, value);
     return trig::Report(DahuaEvent(buf, size, "VideoMotion", st.held), 100, value);
 }
 
-bool DahuaTD(BIN_RULE_STATE& st, int, const char* buf, unsigned int size, int& value) {
+bool DahuaTamper(BIN_RULE_STATE& st, int, const char* buf, unsigned int size, int& value) {
     if (!buf) return trig::Report(false, 0, value);
     return trig::Report(DahuaEvent(buf, size, "VideoBlind", st.held), 100, value);
 }
 
 // The camera's index is matched as a substring, as the cameras' own clients
 // do: a line for index=10 also reads as index=1.
-bool DahuaDI(BIN_RULE_STATE& st, int port, const char* buf, unsigned int size, int& value) {
+bool DahuaInput(BIN_RULE_STATE& st, int port, const char* buf, unsigned int size, int& value) {
     if (!buf || port < 0) return trig::Report(false, 0, value);
     const std::string line = Line(buf, size);
     if (Has(line, "AlarmLocal") && Has(line, ("index=" + std::to_string(port)).c_str())) {
@@ -93,7 +93,7 @@ bool DahuaDI(BIN_RULE_STATE& st, int port, const char* buf, unsigned int size, i
 
 // A flag line ("md1") decides the trigger once seen; level lines ("mdv1")
 // alone trigger against the recorder's threshold (motion parameter key 2).
-bool DLinkMD(BIN_RULE_STATE& st, int, const char* buf, unsigned int size, int& value) {
+bool DLinkMotion(BIN_RULE_STATE& st, int, const char* buf, unsigned int size, int& value) {
     if (!buf) return trig::Report(false, 0, value);
     std::string v;
     if (trig::KeyValue(buf, size, "md1", "=", "\n", v)) {
@@ -114,7 +114,7 @@ bool DLinkMD(BIN_RULE_STATE& st, int, const char* buf, unsigned int size, int& v
     return st.held;
 }
 
-bool DLinkAD(BIN_RULE_STATE& st, int, const char* buf, unsigned int size, int& value) {
+bool DLinkAudio(BIN_RULE_STATE& st, int, const char* buf, unsigned int size, int& value) {
     if (!buf) return trig::Report(false, 0, value);
     std::string v;
     if (trig::KeyValue(buf, size, st.adKeyV2 ? "audio_detect_val" : "audio_detected_val", "=", "\n", v)) {
@@ -126,7 +126,7 @@ bool DLinkAD(BIN_RULE_STATE& st, int, const char* buf, unsigned int size, int& v
 }
 
 // Inputs are numbered from 1 on the camera.
-bool DLinkDI(BIN_RULE_STATE& st, int port, const char* buf, unsigned int size, int& value) {
+bool DLinkInput(BIN_RULE_STATE& st, int port, const char* buf, unsigned int size, int& value) {
     if (!buf || port < 0) return trig::Report(false, 0, value);
     std::string v;
     if (trig::KeyValue(buf, size, "input" + std::to_string(port + 1), "=", "\n", v)) {
@@ -139,7 +139,7 @@ bool DLinkDI(BIN_RULE_STATE& st, int port, const char* buf, unsigned int size, i
     return trig::Report(PortHeld(st, port), 1, value);
 }
 
-bool LilinV2DI(BIN_RULE_STATE& st, int, const char* buf, unsigned int size, int& value) {
+bool LilinV2Input(BIN_RULE_STATE& st, int, const char* buf, unsigned int size, int& value) {
     if (!buf) return trig::Report(false, 0, value);
     std::string v;
     if (trig::KeyValue(buf, size, "AlarmInputDetect", "=", "\r\n", v)) st.held = v == "1";
@@ -149,7 +149,7 @@ bool LilinV2DI(BIN_RULE_STATE& st, int, const char* buf, unsigned int size, int&
 // The two hexadecimal characters before the last "$" are the motion level;
 // above 100 the line is not a level line. A line without them is not one of
 // the camera's (noise on the port): no data, the status stays.
-bool LevelOneGr4MD(BIN_RULE_STATE& st, int, const char* buf, unsigned int size, int& value) {
+bool LevelOneGr4Motion(BIN_RULE_STATE& st, int, const char* buf, unsigned int size, int& value) {
     if (!buf) return trig::Report(false, 0, value);
     const std::string line = Line(buf, size);
     const size_t p = line.rfind('$');
@@ -165,7 +165,7 @@ bool LevelOneGr4MD(BIN_RULE_STATE& st, int, const char* buf, unsigned int size, 
 // Two hexadecimal bytes after the last "$" (at +7 and +11) differ in their
 // low four bits while an input is in alarm. A line without them carries no
 // input state: no data, the status stays.
-bool LevelOneGr4DI(BIN_RULE_STATE& st, int, const char* buf, unsigned int size, int& value) {
+bool LevelOneGr4Input(BIN_RULE_STATE& st, int, const char* buf, unsigned int size, int& value) {
     if (!buf) return trig::Report(false, 0, value);
     const std::string line = Line(buf, size);
     const size_t p = line.rfind('$');
@@ -179,17 +179,17 @@ bool LevelOneGr4DI(BIN_RULE_STATE& st, int, const char* buf, unsigned int size, 
     return ((a ^ b) & 0x0f) != 0;
 }
 
-bool EverFocusMD(BIN_RULE_STATE&, int, const char* buf, unsigned int size, int& value) {
+bool EverFocusMotion(BIN_RULE_STATE&, int, const char* buf, unsigned int size, int& value) {
     const bool hit = buf && size == kEverFocusRecord && buf[56] == 1;
     return trig::Report(hit, 100, value);
 }
 
-bool EverFocusDI(BIN_RULE_STATE&, int, const char* buf, unsigned int size, int& value) {
+bool EverFocusInput(BIN_RULE_STATE&, int, const char* buf, unsigned int size, int& value) {
     const bool hit = buf && size == kEverFocusRecord && buf[48] == 1;
     return trig::Report(hit, 100, value);
 }
 
-bool YcamMD(BIN_RULE_STATE&, int, const char* buf, unsigned int size, int& value) {
+bool YcamMotion(BIN_RULE_STATE&, int, const char* buf, unsigned int size, int& value) {
     if (!buf || size != kYcamRecord) return trig::Report(false, 0, value);
     const unsigned char* r = reinterpret_cast<const unsigned char*>(buf);
     int highest = 0;
@@ -205,18 +205,18 @@ bool YcamMD(BIN_RULE_STATE&, int, const char* buf, unsigned int size, int& value
 namespace {
 
 const BinRuleEntry kBinRules[] = {
-    {"DahuaMD", RULE_KIND_MD, &binrule::DahuaMD},
-    {"DahuaTD", RULE_KIND_TD, &binrule::DahuaTD},
-    {"DahuaDI", RULE_KIND_DI, &binrule::DahuaDI},
-    {"DLinkMD", RULE_KIND_MD, &binrule::DLinkMD},
-    {"DLinkAD", RULE_KIND_AD, &binrule::DLinkAD},
-    {"DLinkDI", RULE_KIND_DI, &binrule::DLinkDI},
-    {"LilinV2DI", RULE_KIND_DI, &binrule::LilinV2DI},
-    {"LevelOneGr4MD", RULE_KIND_MD, &binrule::LevelOneGr4MD},
-    {"LevelOneGr4DI", RULE_KIND_DI, &binrule::LevelOneGr4DI},
-    {"EverFocusMD", RULE_KIND_MD, &binrule::EverFocusMD},
-    {"EverFocusDI", RULE_KIND_DI, &binrule::EverFocusDI},
-    {"YcamMD", RULE_KIND_MD, &binrule::YcamMD},
+    {"DahuaMotion", RULE_KIND_MD, &binrule::DahuaMotion},
+    {"DahuaTamper", RULE_KIND_TD, &binrule::DahuaTamper},
+    {"DahuaInput", RULE_KIND_DI, &binrule::DahuaInput},
+    {"DLinkMotion", RULE_KIND_MD, &binrule::DLinkMotion},
+    {"DLinkAudio", RULE_KIND_AD, &binrule::DLinkAudio},
+    {"DLinkInput", RULE_KIND_DI, &binrule::DLinkInput},
+    {"LilinV2Input", RULE_KIND_DI, &binrule::LilinV2Input},
+    {"LevelOneGr4Motion", RULE_KIND_MD, &binrule::LevelOneGr4Motion},
+    {"LevelOneGr4Input", RULE_KIND_DI, &binrule::LevelOneGr4Input},
+    {"EverFocusMotion", RULE_KIND_MD, &binrule::EverFocusMotion},
+    {"EverFocusInput", RULE_KIND_DI, &binrule::EverFocusInput},
+    {"YcamMotion", RULE_KIND_MD, &binrule::YcamMotion},
 };
 
 }  // namespace
@@ -224,11 +224,4 @@ const BinRuleEntry kBinRules[] = {
 const BinRuleEntry* GetBinRuleTable(int& rows) {
     rows = (int)(sizeof(kBinRules) / sizeof(kBinRules[0]));
     return kBinRules;
-}
-
-const BinRuleEntry* FindBinRule(const std::string& cls) {
-    for (const BinRuleEntry& e : kBinRules) {
-        if (cls == e.cls) return &e;
-    }
-    return nullptr;
 }

@@ -36,14 +36,13 @@ struct BIN_RULE_STATE {
 typedef bool (*BinTrigRule)(BIN_RULE_STATE& st, int port, const char* buf, unsigned int size, int& value);
 
 struct BinRuleEntry {
-    const char* cls;
+    const char* name;  // the test's name in binrule
     RULE_KIND kind;
     BinTrigRule rule;
 };
 
 // Every binary- and line-stream class's test, in catalogue order.
 const BinRuleEntry* GetBinRuleTable(int& rows);
-const BinRuleEntry* FindBinRule(const std::string& cls);
 
 namespace binrule {
 
@@ -55,18 +54,18 @@ bool DahuaEvent(const char* buf, unsigned int size, const char* keyword, bool& h
 // comes first); -1 when there is none.
 int Hex2(const char* text);
 
-bool DahuaMD(BIN_RULE_STATE& st, int port, const char* buf, unsigned int size, int& value);
-bool DahuaTD(BIN_RULE_STATE& st, int port, const char* buf, unsigned int size, int& value);
-bool DahuaDI(BIN_RULE_STATE& st, int port, const char* buf, unsigned int size, int& value);
-bool DLinkMD(BIN_RULE_STATE& st, int port, const char* buf, unsigned int size, int& value);
-bool DLinkAD(BIN_RULE_STATE& st, int port, const char* buf, unsigned int size, int& value);
-bool DLinkDI(BIN_RULE_STATE& st, int port, const char* buf, unsigned int size, int& value);
-bool LilinV2DI(BIN_RULE_STATE& st, int port, const char* buf, unsigned int size, int& value);
-bool LevelOneGr4MD(BIN_RULE_STATE& st, int port, const char* buf, unsigned int size, int& value);
-bool LevelOneGr4DI(BIN_RULE_STATE& st, int port, const char* buf, unsigned int size, int& value);
-bool EverFocusMD(BIN_RULE_STATE& st, int port, const char* buf, unsigned int size, int& value);
-bool EverFocusDI(BIN_RULE_STATE& st, int port, const char* buf, unsigned int size, int& value);
-bool YcamMD(BIN_RULE_STATE& st, int port, const char* buf, unsigned int size, int& value);
+bool DahuaMotion(BIN_RULE_STATE& st, int port, const char* buf, unsigned int size, int& value);
+bool DahuaTamper(BIN_RULE_STATE& st, int port, const char* buf, unsigned int size, int& value);
+bool DahuaInput(BIN_RULE_STATE& st, int port, const char* buf, unsigned int size, int& value);
+bool DLinkMotion(BIN_RULE_STATE& st, int port, const char* buf, unsigned int size, int& value);
+bool DLinkAudio(BIN_RULE_STATE& st, int port, const char* buf, unsigned int size, int& value);
+bool DLinkInput(BIN_RULE_STATE& st, int port, const char* buf, unsigned int size, int& value);
+bool LilinV2Input(BIN_RULE_STATE& st, int port, const char* buf, unsigned int size, int& value);
+bool LevelOneGr4Motion(BIN_RULE_STATE& st, int port, const char* buf, unsigned int size, int& value);
+bool LevelOneGr4Input(BIN_RULE_STATE& st, int port, const char* buf, unsigned int size, int& value);
+bool EverFocusMotion(BIN_RULE_STATE& st, int port, const char* buf, unsigned int size, int& value);
+bool EverFocusInput(BIN_RULE_STATE& st, int port, const char* buf, unsigned int size, int& value);
+bool YcamMotion(BIN_RULE_STATE& st, int port, const char* buf, unsigned int size, int& value);
 
 }  // namespace binrule
 

@@ -30,46 +30,46 @@ std::string P(int port) { return std::to_string(port); }
 
 // The request names one port; the answer's "input<n>=active" line is read
 // whatever n is.
-bool cgirule::AxisDI(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::AxisInput(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     return axisrule::InputActive(buf, len, value);
 }
 
-bool cgirule::Vivotek2DI(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
+bool cgirule::Vivotek2Input(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
     return vivorule::Vivotek2Input(port, buf, len, value);
 }
 
-bool cgirule::AirliveDI(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
+bool cgirule::AirliveInput(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
     return Report(KeyEquals(buf, len, "input" + N(port), "=", "\n", {"active"}), kInput, value);
 }
 
 // What an input in alarm reads differs per model; the camera API knows it.
-bool cgirule::LevelOneGr5DI(const CgiRuleState& st, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::LevelOneGr5Input(const CgiRuleState& st, int, const char* buf, unsigned int len, int& value) {
     std::string v;
     bool hit = trig::KeyValue(buf, len, "Di_Stats", "=", "\n", v) && v == st.diTrigValue;
     return Report(hit, kInput100, value);
 }
 
-bool cgirule::LevelOneGr1DI(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
+bool cgirule::LevelOneGr1Input(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
     return Report(KeyEquals(buf, len, "input_" + N(port), "=", "\n", {"1"}), kInput, value);
 }
 
 // Only input 1 is asked for; it stands for every input.
-bool cgirule::LevelOneGr4DICgiQuery(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::LevelOneGr4InputQuery(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     return Report(KeyEquals(buf, len, "Input1", "=", "\n", {"active"}), kInput100, value);
 }
 
-bool cgirule::YcamV2DI(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::YcamV2Input(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     return Report(KeyEquals(buf, len, "gpio.input_0.status", "=", ";", {"1"}), kInput100, value);
 }
 
 // "peripheral.input_pin.pin(1).status=make&200": the contact is made.
-bool cgirule::JvcDI(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
+bool cgirule::JvcInput(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
     return Report(KeyEquals(buf, len, "peripheral.input_pin.pin(" + N(port) + ").status", "=", " ", {"make&200"}),
                   kInput, value);
 }
 
 // Inputs are active low.
-bool cgirule::EdimaxVPDI(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
+bool cgirule::EdimaxVPInput(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
     return Report(KeyEquals(buf, len, "TriggerInStatus" + P(port), "=", "\n", {"low"}), kInput100, value);
 }
 
@@ -77,7 +77,7 @@ bool cgirule::EdimaxVPDI(const CgiRuleState&, int port, const char* buf, unsigne
 // alarm. Only two inputs have a bit: from the third on the mask is empty, so
 // they always read in alarm. A value without digits or wider than 32 bits
 // reads as no alarm.
-bool cgirule::ActiDI(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
+bool cgirule::ActiInput(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
     std::string v;
     unsigned int mask = 0;
     if (!trig::KeyValue(buf, len, "DIO_STATUS", " :=", "\n", v) || !trig::Hex32(v, mask)) {
@@ -87,34 +87,34 @@ bool cgirule::ActiDI(const CgiRuleState&, int port, const char* buf, unsigned in
     return Report((mask & bit) == 0, kInput, value);
 }
 
-bool cgirule::ArecontDI(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::ArecontInput(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     return Report(KeyContains(buf, len, "auxin", "=", "\n", {"on"}), kInput, value);
 }
 
 // Status bytes, not text: byte 33 holds one bit per input.
-bool cgirule::SanyoDI(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
+bool cgirule::SanyoInput(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
     bool hit = port >= 0 && port < 8 && trig::ByteBits(buf, len, 33, 1u << port);
     return Report(hit, kInput, value);
 }
 
 // "Input.I00.Status=low": inputs numbered from 0 behind a fixed "0", active low.
-bool cgirule::PixordDI(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
+bool cgirule::PixordInput(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
     return Report(KeyEquals(buf, len, "Input.I0" + P(port) + ".Status", "=", "\n", {"low"}), kInput, value);
 }
 
 // "Mode 1" is the input, "Mode 3" input and motion together.
-bool cgirule::MessoaDI(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::MessoaInput(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     return Report(KeyEquals(buf, len, "Mode", " ", "\n", {"1", "3"}), kInput, value);
 }
 
 // Alarm number 40 is the input on newer firmware.
-bool cgirule::MessoaProDI(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::MessoaProInput(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     int alarm = trig::MessoaProAlarmNo(buf, len);
     return Report(alarm == 1 || alarm == 3 || alarm == 40, kInput, value);
 }
 
 // A one-input camera names its input "alarm_status", others "alarm_<p>_status".
-bool cgirule::MessoaSDK05DI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value) {
+bool cgirule::MessoaSDK05Input(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value) {
     if (st.blGroup11) {
         return Report(Substring(buf, len, "\"system.external_alarm_input1.status\":[\"ok\",\"on\"]"), kInput100,
                       value);
@@ -124,98 +124,98 @@ bool cgirule::MessoaSDK05DI(const CgiRuleState& st, int port, const char* buf, u
 }
 
 // Input 1 is "di_current_state", the others "di_current_state_<n>".
-bool cgirule::MessoaA02DI(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
+bool cgirule::MessoaA02Input(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
     std::string key = "surveillance.eventdido.di_current_state";
     if (port > 0) key += "_" + N(port);
     return Report(KeyEquals(buf, len, key, "=", "\n", {"1"}), kInput100, value);
 }
 
-bool cgirule::Messoa03DI(const CgiRuleState& st, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::Messoa03Input(const CgiRuleState& st, int, const char* buf, unsigned int len, int& value) {
     return Report(trig::Messoa03InputAlarm(buf, len, st.diCnt), kInput, value);
 }
 
 // An enabled input port is one in alarm.
-bool cgirule::ComproDI(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
+bool cgirule::ComproInput(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
     return Report(Substring(buf, len, "IO.InPort" + P(port) + "=Enable"), kInput, value);
 }
 
-bool cgirule::HuntDI(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
+bool cgirule::HuntInput(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
     return Report(Substring(buf, len, "Input" + N(port) + "Trig=1"), kInput, value);
 }
 
 // Inputs are active low: "di1.status=0" is an alarm.
-bool cgirule::BrickcomDI(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
+bool cgirule::BrickcomInput(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
     return Report(KeyEquals(buf, len, "di" + N(port) + ".status", "=", "\n", {"0"}), kInput, value);
 }
 
 // alarm_status: 1 motion, 2 input, 3 both.
-bool cgirule::StorageDI(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::StorageInput(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     return Report(KeyEquals(buf, len, "alarm_status", "=", ";", {"2", "3"}), kInput, value);
 }
 
-bool cgirule::ZavioDI(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
+bool cgirule::ZavioInput(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
     return Report(KeyEquals(buf, len, "input" + N(port), ":", "\n", {"1"}), kInput, value);
 }
 
-bool cgirule::CanonDI(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
+bool cgirule::CanonInput(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
     return Report(KeyEquals(buf, len, "i." + N(port) + ":", "=", "\n", {"1"}), kInput, value);
 }
 
 // alarm_status: 1 motion, 2 input.
-bool cgirule::FoscamDI(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::FoscamInput(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     return Report(KeyEquals(buf, len, "alarm_status", "=", ";", {"2"}), kInput, value);
 }
 
-bool cgirule::FoscamV2DI(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::FoscamV2Input(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     return Report(KeyEquals(buf, len, "IOAlarm", ">", "\n", {"2</IOAlarm>"}), kInput100, value);
 }
 
-bool cgirule::BaslerMp4DI(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::BaslerMp4Input(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     return Report(KeyEquals(buf, len, "Return_1", "=", "\n", {"1"}), kInput, value);
 }
 
 // rise_alarm holds one flag character per input; any raised input raises all.
 // The level is left as it was.
-bool cgirule::ItxDI(const CgiRuleState& st, int, const char* buf, unsigned int len, int&) {
+bool cgirule::ItxInput(const CgiRuleState& st, int, const char* buf, unsigned int len, int&) {
     std::string v;
     if (!trig::ItxRiseValue(buf, len, "rise_alarm", v) || st.diCnt <= 0) return false;
     return v.substr(0, (size_t)st.diCnt).find('1') != std::string::npos;
 }
 
 // The same firmware as Messoa A02.
-bool cgirule::ImegeDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value) {
-    return cgirule::MessoaA02DI(st, port, buf, len, value);
+bool cgirule::ImegeInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value) {
+    return cgirule::MessoaA02Input(st, port, buf, len, value);
 }
 
 // trigger1 reads 0 while the contact is closed.
-bool cgirule::StarDotDI(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::StarDotInput(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     return Report(KeyEquals(buf, len, "trigger1", "=", "\n", {"0"}), kInput100, value);
 }
 
 // The level is left as it was.
-bool cgirule::BoschDI(const CgiRuleState&, int, const char* buf, unsigned int len, int&) {
+bool cgirule::BoschInput(const CgiRuleState&, int, const char* buf, unsigned int len, int&) {
     return trig::BoschDecText(buf, len) == "1";
 }
 
-bool cgirule::BewardDI(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::BewardInput(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     return Report(Substring(buf, len, "SensorAlarm"), kInput, value);
 }
 
 // Asked on a raw socket without authentication; the whole answer is searched.
-bool cgirule::SiemensDI(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::SiemensInput(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     return Report(Substring(buf, len, "Alarm"), kInput, value);
 }
 
 // getalarmstatus=NNNNN: 00001 input, 00002 motion, 00003 both.
-bool cgirule::ShanyDI(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::ShanyInput(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     return Report(KeyContains(buf, len, "getalarmstatus", "=", " ", {"00001", "00003"}), kInput, value);
 }
 
 // alarmstatus: 1 input, 2 motion, 3 both.
-bool cgirule::NexcomDI(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::NexcomInput(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     return Report(KeyEquals(buf, len, "alarmstatus", "=", "\n", {"1", "3"}), kInput, value);
 }
 
-bool cgirule::TruenDI(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
+bool cgirule::TruenInput(const CgiRuleState&, int port, const char* buf, unsigned int len, int& value) {
     return Report(KeyEquals(buf, len, "GIS_SENSOR" + N(port), "=", "\n", {"1"}), kInput, value);
 }

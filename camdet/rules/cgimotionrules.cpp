@@ -56,33 +56,33 @@ bool JsonLevelAboveBound(const char* buf, unsigned int len, const char* level, c
 
 }  // namespace
 
-bool cgirule::YcamV2MD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::YcamV2Motion(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     return Report(KeyEquals(buf, len, "motion_0.status", "=", ";", {"1"}), kMotion, value);
 }
 
-bool cgirule::ArecontMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::ArecontMotion(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     std::string v;
     bool hit = trig::KeyValue(buf, len, "mdresult", "=", "\n", v) && v.find("no motion") == std::string::npos;
     return Report(hit, kMotion, value);
 }
 
 // Status bytes, not text: bit value 2 of byte 34 is the motion flag.
-bool cgirule::SanyoMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::SanyoMotion(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     return Report(trig::ByteBits(buf, len, 34, 0x02), kMotion, value);
 }
 
 // "Mode 2" is motion, "Mode 3" motion and input together.
-bool cgirule::MessoaMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::MessoaMotion(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     return Report(KeyEquals(buf, len, "Mode", " ", "\n", {"2", "3"}), kMotion, value);
 }
 
-bool cgirule::MessoaProMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::MessoaProMotion(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     int alarm = trig::MessoaProAlarmNo(buf, len);
     return Report(alarm == 2 || alarm == 3, kMotion, value);
 }
 
 // GROUP11 firmware answers JSON-like "name":["ok","on"] pairs; older ones key=value.
-bool cgirule::MessoaSDK05MD(const CgiRuleState& st, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::MessoaSDK05Motion(const CgiRuleState& st, int, const char* buf, unsigned int len, int& value) {
     if (st.blGroup11) {
         return Report(Substring(buf, len, "\"system.motion_alarm.status\":[\"ok\",\"on\"]"), kMotion, value);
     }
@@ -90,24 +90,24 @@ bool cgirule::MessoaSDK05MD(const CgiRuleState& st, int, const char* buf, unsign
 }
 
 // Modes 1..inputs are the inputs; the mode after them is motion.
-bool cgirule::Messoa03MD(const CgiRuleState& st, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::Messoa03Motion(const CgiRuleState& st, int, const char* buf, unsigned int len, int& value) {
     return Report(trig::Messoa03Motion(buf, len, st.diCnt), kMotion, value);
 }
 
 // "Region:-1" means no region moved; region 0 is a real region.
-bool cgirule::ComproMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::ComproMotion(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     std::string v;
     return Report(trig::KeyValue(buf, len, "Region", ":", "\n", v) && v != "-1", kMotion, value);
 }
 
 // Items end with "<br>" (any of its characters ends the value).
-bool cgirule::HuntMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::HuntMotion(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     std::string v;
     return Report(trig::KeyValue(buf, len, "Motion0_Status", "=", "<br>", v) && v != "0", kMotion, value);
 }
 
 // The camera has four windows, but only the first three are watched.
-bool cgirule::BrickcomMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::BrickcomMotion(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     for (int window = 1; window <= 3; ++window) {
         if (KeyEquals(buf, len, "window" + std::to_string(window), "=", "\n", {"1"})) {
             return Report(true, kMotion, value);
@@ -117,13 +117,13 @@ bool cgirule::BrickcomMD(const CgiRuleState&, int, const char* buf, unsigned int
 }
 
 // alarm_status: 1 motion, 2 input, 3 both.
-bool cgirule::StorageMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::StorageMotion(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     return Report(KeyEquals(buf, len, "alarm_status", "=", ";", {"1", "3"}), kMotion, value);
 }
 
 // One "group=G;level=L;threshold=T;" line per motion window; the level is
 // reported even while no window is above its threshold.
-bool cgirule::ZavioV3MD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::ZavioV3Motion(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     int highest = 0;
     int hitLevel = 0;
     bool hit = trig::ForEachLine(buf, len, 256, 0, [&](const char* line) {
@@ -140,75 +140,75 @@ bool cgirule::ZavioV3MD(const CgiRuleState&, int, const char* buf, unsigned int 
     return hit;
 }
 
-bool cgirule::CanonMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::CanonMotion(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     return Report(KeyEquals(buf, len, "m.1:", "=", "\n", {"1"}), kMotion, value);
 }
 
 // alarm_status: 1 motion, 2 input.
-bool cgirule::FoscamMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::FoscamMotion(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     return Report(KeyEquals(buf, len, "alarm_status", "=", ";", {"1"}), kMotion, value);
 }
 
 // XML items on their own lines; the rest of the line is the value.
-bool cgirule::FoscamV2MD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::FoscamV2Motion(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     return Report(KeyEquals(buf, len, "motionDetectAlarm", ">", "\n", {"2</motionDetectAlarm>"}), kMotion, value);
 }
 
-bool cgirule::BaslerMp4MD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::BaslerMp4Motion(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     return Report(KeyEquals(buf, len, "Return_1", "=", "\n", {"1"}), kMotion, value);
 }
 
 // rise_motion holds one flag character per motion window; four are watched.
-bool cgirule::ItxMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::ItxMotion(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     std::string v;
     bool hit = trig::ItxRiseValue(buf, len, "rise_motion", v) && v.substr(0, 4).find('1') != std::string::npos;
     return Report(hit, kMotion, value);
 }
 
 // [{"level":L,"cfg":C,...}]: motion while the configured bound is below the level.
-bool cgirule::RayliosMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::RayliosMotion(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     return JsonLevelAboveBound(buf, len, "level", "cfg", value);
 }
 
-bool cgirule::RayliosV2MD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::RayliosV2Motion(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     return JsonLevelAboveBound(buf, len, "strength", "threshold", value);
 }
 
 // The camera reports a motion amount; any amount is motion.
-bool cgirule::HiSharpMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::HiSharpMotion(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     std::string v;
     value = trig::KeyValue(buf, len, "MotionValue", "=", "\n", v) ? trig::DecimalOr(v, 0) : 0;
     return value >= 1;
 }
 
-bool cgirule::BoschMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::BoschMotion(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     return Report(trig::BoschDecText(buf, len) == "1", kMotion, value);
 }
 
-bool cgirule::BewardMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::BewardMotion(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     return Report(Substring(buf, len, "MotionDetection"), kMotion, value);
 }
 
 // Asked on a raw socket without authentication; the whole answer is searched.
-bool cgirule::SiemensMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::SiemensMotion(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     return Report(Substring(buf, len, "Motion"), kMotion, value);
 }
 
 // getalarmstatus=NNNNN: 00002 motion, 00001 input, 00003 both.
-bool cgirule::ShanyMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::ShanyMotion(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     return Report(KeyContains(buf, len, "getalarmstatus", "=", " ", {"00002", "00003"}), kMotion, value);
 }
 
 // alarmstatus: 1 input, 2 motion, 3 both.
-bool cgirule::NexcomMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::NexcomMotion(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     return Report(KeyEquals(buf, len, "alarmstatus", "=", "\n", {"2", "3"}), kMotion, value);
 }
 
 // The camera spells it "statu".
-bool cgirule::GrandStreamMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::GrandStreamMotion(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     return Report(KeyEquals(buf, len, "md_alarm_statu", "=", "\n", {"1"}), kMotion, value);
 }
 
-bool cgirule::TruenMD(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
+bool cgirule::TruenMotion(const CgiRuleState&, int, const char* buf, unsigned int len, int& value) {
     return Report(KeyEquals(buf, len, "GIS_MOTION1", "=", "\n", {"1"}), kMotion, value);
 }

@@ -1,7 +1,7 @@
 // Trigger tests of the camera families that are polled over a CGI: one pure
-// function per class (cgirule::<Class>) of the camera's answer and the small
-// state the detector hands in, and a table of them by class name for tests
-// and fuzzers. The vendor rows point at these functions.
+// function per camera answer (cgirule::<Family><Kind>) of the answer and the
+// small state the detector hands in, and a table of them for tests and
+// fuzzers. The families' rows point at these functions.
 #ifndef CAMDET_RULES_CGIRULES_H
 #define CAMDET_RULES_CGIRULES_H
 
@@ -16,92 +16,90 @@ const int kCgiAnswerBufSize = 4096;
 // What a trigger test may know besides the answer.
 struct CgiRuleState {
     int diCnt = 1;            // the camera's input count
-    bool blGroup11 = false;   // MessoaSDK05: the camera API specifies "GROUP11"
-    std::string diTrigValue;  // LevelOneGr5DI: what an input in alarm reads
+    bool blGroup11 = false;   // Messoa SDK05: the camera API specifies "GROUP11"
+    std::string diTrigValue;  // LevelOne GR5: what an input in alarm reads
 };
 
 // A trigger test: true when the answer reports the alarm; value is the level
-// (written by every test except ItxDI and BoschDI, which leave it alone).
+// (written by every test except ItxInput and BoschInput, which leave it alone).
 // port is the 0-based input for input tests and ignored by motion tests.
 typedef bool (*CgiTrigRule)(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
 
 struct CgiRuleEntry {
-    const char* cls;  // class name
-    RULE_KIND kind;   // RULE_KIND_MD or RULE_KIND_DI
+    const char* name;  // the test's name in cgirule
+    RULE_KIND kind;    // RULE_KIND_MD or RULE_KIND_DI
     CgiTrigRule rule;
 };
 
-// Every polling vendor's test, motion classes first; rows counts them.
+// Every polled camera's test, motion tests first; rows counts them.
 const CgiRuleEntry* GetCgiRuleTable(int& rows);
-// The entry of one class, or null.
-const CgiRuleEntry* FindCgiRule(const std::string& cls);
 
 namespace cgirule {
 // Motion tests (port is ignored).
-bool YcamV2MD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ArecontMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool SanyoMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool MessoaMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool MessoaProMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool MessoaSDK05MD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool Messoa03MD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ComproMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool HuntMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool BrickcomMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool StorageMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ZavioV3MD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool CanonMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool FoscamMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool FoscamV2MD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool BaslerMp4MD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ItxMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool RayliosMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool RayliosV2MD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool HiSharpMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool BoschMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool BewardMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool SiemensMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ShanyMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool NexcomMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool GrandStreamMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool TruenMD(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool YcamV2Motion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool ArecontMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool SanyoMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool MessoaMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool MessoaProMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool MessoaSDK05Motion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool Messoa03Motion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool ComproMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool HuntMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool BrickcomMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool StorageMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool ZavioV3Motion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool CanonMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool FoscamMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool FoscamV2Motion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool BaslerMp4Motion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool ItxMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool RayliosMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool RayliosV2Motion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool HiSharpMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool BoschMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool BewardMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool SiemensMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool ShanyMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool NexcomMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool GrandStreamMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool TruenMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
 // Input tests for 0-based input port.
-bool AxisDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool Vivotek2DI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool AirliveDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool LevelOneGr5DI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool LevelOneGr1DI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool LevelOneGr4DICgiQuery(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool YcamV2DI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool JvcDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool EdimaxVPDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ActiDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ArecontDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool SanyoDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool PixordDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool MessoaDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool MessoaProDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool MessoaSDK05DI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool MessoaA02DI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool Messoa03DI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ComproDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool HuntDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool BrickcomDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool StorageDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ZavioDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool CanonDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool FoscamDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool FoscamV2DI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool BaslerMp4DI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ItxDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ImegeDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool StarDotDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool BoschDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool BewardDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool SiemensDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ShanyDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool NexcomDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool TruenDI(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool AxisInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool Vivotek2Input(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool AirliveInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool LevelOneGr5Input(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool LevelOneGr1Input(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool LevelOneGr4InputQuery(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool YcamV2Input(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool JvcInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool EdimaxVPInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool ActiInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool ArecontInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool SanyoInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool PixordInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool MessoaInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool MessoaProInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool MessoaSDK05Input(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool MessoaA02Input(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool Messoa03Input(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool ComproInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool HuntInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool BrickcomInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool StorageInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool ZavioInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool CanonInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool FoscamInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool FoscamV2Input(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool BaslerMp4Input(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool ItxInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool ImegeInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool StarDotInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool BoschInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool BewardInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool SiemensInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool ShanyInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool NexcomInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool TruenInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
 }  // namespace cgirule
 
 #endif  // CAMDET_RULES_CGIRULES_H

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "camdet/rules/avtechrules.h"
 #include "camdet/rules/axisrules.h"
 #include "camdet/rules/lines.h"
 #include "camdet/rules/trigrules.h"
@@ -80,10 +81,9 @@ bool PanaTrig(int kind, int group, const char* payload, unsigned int len, int& v
 
 }  // namespace jpgrule
 
-namespace {
+namespace streamrule {
 
-// Axis and Vivotek serve several kinds from one class: the kind picks the test.
-bool AxisStream(const STREAM_RULE_STATE& st, int port, const char* b, unsigned int n, int& v) {
+bool Axis(const STREAM_RULE_STATE& st, int port, const char* b, unsigned int n, int& v) {
     return port >= 0 ? axisrule::StreamInputTrig(port, b, n, v) : axisrule::StreamTrig(st.kind, b, n, v);
 }
 bool VivotekJpg(const STREAM_RULE_STATE& st, int, const char* b, unsigned int n, int& v) {
@@ -95,41 +95,38 @@ bool VivotekJpg(const STREAM_RULE_STATE& st, int, const char* b, unsigned int n,
 bool VivotekRtp(const STREAM_RULE_STATE& st, int, const char* b, unsigned int n, int& v) {
     return vivorule::CheckTrigValInAppData(b, (int)n, v, st.kind);
 }
-bool BaslerJpgMD(const STREAM_RULE_STATE&, int, const char* b, unsigned int n, int& v) {
+bool BaslerMotion(const STREAM_RULE_STATE&, int, const char* b, unsigned int n, int& v) {
     return jpgrule::BaslerMotion(b, n, v);
 }
-bool BaslerJpgDI(const STREAM_RULE_STATE&, int, const char* b, unsigned int n, int& v) {
+bool BaslerInput(const STREAM_RULE_STATE&, int, const char* b, unsigned int n, int& v) {
     return jpgrule::BaslerInput(b, n, v);
 }
-bool JvcJpgMD(const STREAM_RULE_STATE&, int, const char* b, unsigned int n, int& v) {
+bool JvcMotion(const STREAM_RULE_STATE&, int, const char* b, unsigned int n, int& v) {
     return jpgrule::JvcMotion(b, n, v);
 }
-// The input test is the whole-camera test, whatever the port.
-bool PanaJpgDIMD(const STREAM_RULE_STATE& st, int, const char* b, unsigned int n, int& v) {
+bool Panasonic(const STREAM_RULE_STATE& st, int, const char* b, unsigned int n, int& v) {
     return jpgrule::PanaTrig(st.kind, st.group, b, n, v);
 }
+bool Avtech(const STREAM_RULE_STATE&, int port, const char* b, unsigned int n, int& v) {
+    return port >= 0 ? avtechrule::Input(port, b, n, v) : avtechrule::Motion(b, n, v);
+}
+
+}  // namespace streamrule
+
+namespace {
+
+#define RULE(Name) {#Name, &streamrule::Name}
 
 const StreamRuleEntry kStreamRules[] = {
-    {"AxisJpgDetector", &AxisStream},
-    {"AxisMp4Detector", &AxisStream},
-    {"VivotekJpgDetector", &VivotekJpg},
-    {"VivotekMp4Detector", &VivotekRtp},
-    {"BaslerJpgMD", &BaslerJpgMD},
-    {"BaslerJpgDI", &BaslerJpgDI},
-    {"JvcJpgMD", &JvcJpgMD},
-    {"PanaJpgDIMD", &PanaJpgDIMD},
+    RULE(Axis), RULE(VivotekJpg), RULE(VivotekRtp), RULE(BaslerMotion),
+    RULE(BaslerInput), RULE(JvcMotion), RULE(Panasonic), RULE(Avtech),
 };
+
+#undef RULE
 
 }  // namespace
 
 const StreamRuleEntry* GetStreamRuleTable(int& rows) {
     rows = (int)(sizeof(kStreamRules) / sizeof(kStreamRules[0]));
     return kStreamRules;
-}
-
-const StreamRuleEntry* FindStreamRule(const std::string& cls) {
-    for (const StreamRuleEntry& e : kStreamRules) {
-        if (cls == e.cls) return &e;
-    }
-    return nullptr;
 }

@@ -1,7 +1,7 @@
 // Trigger tests of the other cameras that carry their event state in a
-// JPEG header segment of every frame, and one table of every test over
-// frame-carried data (these, Axis and Vivotek) by class name, for tests and
-// fuzzers.
+// JPEG header segment of every frame, and the tests over frame-carried data
+// (these, Axis, Vivotek and AVTECH) in the one form the rows point at, with a
+// table of them for tests and fuzzers.
 //
 // Basler APP1: text lines; "Motion" lines carry a two-digit level at
 // characters 20 and 21, "Alarm" lines a flag digit at 8, "IO=" lines a flag
@@ -54,14 +54,30 @@ struct STREAM_RULE_STATE {
 typedef bool (*StreamTrigRule)(const STREAM_RULE_STATE& st, int port, const char* buf, unsigned int len,
                                int& value);
 
+// The frame-data tests the rows point at, one per way of reading the data:
+// the kind picks the test where one serves several kinds.
+namespace streamrule {
+// Axis stream text: the per-input test for a port, else the test of st.kind.
+bool Axis(const STREAM_RULE_STATE& st, int port, const char* buf, unsigned int len, int& value);
+// Vivotek JPEG: group 0 APP0 motion, else the APP2 application data by st.kind.
+bool VivotekJpg(const STREAM_RULE_STATE& st, int port, const char* buf, unsigned int len, int& value);
+// Vivotek RTP: the application data by st.kind.
+bool VivotekRtp(const STREAM_RULE_STATE& st, int port, const char* buf, unsigned int len, int& value);
+bool BaslerMotion(const STREAM_RULE_STATE& st, int port, const char* buf, unsigned int len, int& value);
+bool BaslerInput(const STREAM_RULE_STATE& st, int port, const char* buf, unsigned int len, int& value);
+bool JvcMotion(const STREAM_RULE_STATE& st, int port, const char* buf, unsigned int len, int& value);
+// Panasonic comment by st.kind and st.group; the input test is the same for every port.
+bool Panasonic(const STREAM_RULE_STATE& st, int port, const char* buf, unsigned int len, int& value);
+// AVTECH RTP words: the input test for a port, else the motion test.
+bool Avtech(const STREAM_RULE_STATE& st, int port, const char* buf, unsigned int len, int& value);
+}  // namespace streamrule
+
 struct StreamRuleEntry {
-    const char* cls;  // class name
+    const char* name;  // the test's name in streamrule
     StreamTrigRule rule;
 };
 
-// Every frame-data class test; rows counts them.
+// Every frame-data test, for tests and fuzzers; rows counts them.
 const StreamRuleEntry* GetStreamRuleTable(int& rows);
-// The entry of one class, or null.
-const StreamRuleEntry* FindStreamRule(const std::string& cls);
 
 #endif  // CAMDET_RULES_JPGVENDORRULES_H

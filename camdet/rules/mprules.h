@@ -1,6 +1,7 @@
 // Trigger tests of the cameras that push status reports on a multipart
-// stream: the rule families, one test per class (mprule::<Class>) built on
-// them, and a table of the class tests by class name for tests and fuzzers.
+// stream: the rule families, one test per camera answer
+// (mprule::<Family><Kind>) built on them, and a table of those tests for
+// tests and fuzzers.
 // Pure functions of one part (a buffer of size bytes whose text ends at the
 // first zero byte) and the small held state the caller passes in.
 #ifndef CAMDET_RULES_MPRULES_H
@@ -12,34 +13,34 @@
 #include "camdet/rules/hikrules.h"
 #include "camdet/rules/rulekind.h"
 
-// What a class test reads besides the part: inputs the detector refreshes
-// before every test, and the held state the test keeps between parts.
+// What a test reads besides the part: inputs the detector refreshes before
+// every test, and the held state the test keeps between parts.
 struct MP_RULE_STATE {
     int mdParam1 = 0;      // m_MDParam[1] (motion parameter key 3)
     int mdParam3 = 0;      // m_MDParam[3] (motion parameter key 2)
     std::string api;       // camera API key
     std::string channel;   // the mediator's channel text (function 2)
-    bool flag = false;     // AirliveMD: VMD mode; Panasonic inputs: "ALARM2_DO"
+    bool flag = false;     // Airlive: VMD mode; Panasonic inputs: "ALARM2_DO";
+                           // older HikVision: "EDGE_TRIGGER_EVENT"
     bool held = false;
     std::vector<bool> heldPorts;
-    HIK_HOLD_STATE alert;  // PSIA alert counting
-    int lastId = -1;       // AirliveMD: last event id (-1: none seen since construction)
+    HIK_HOLD_STATE alert;  // PSIA alert counting; HikVision's held state
+    HIK_PORT_STATE hikPorts;  // HikVision's held inputs, sized to the input count
+    int lastId = -1;       // Airlive: last event id (-1: none seen since construction)
 };
 
-// A class test; port is the 0-based input for input tests, -1 for the
+// A camera's test; port is the 0-based input for input tests, -1 for the
 // whole-camera test.
 typedef bool (*MpTrigRule)(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
 
 struct MpRuleEntry {
-    const char* cls;  // class name
+    const char* name;  // the test's name in mprule
     RULE_KIND kind;
     MpTrigRule rule;
 };
 
-// Every multipart class's test, in catalogue order; rows counts them.
+// Every multipart camera's test; rows counts them.
 const MpRuleEntry* GetMpRuleTable(int& rows);
-// The entry of one class, or null.
-const MpRuleEntry* FindMpRule(const std::string& cls);
 
 namespace mprule {
 
@@ -79,52 +80,61 @@ bool SignedByte(const char* buf, unsigned int size, unsigned int index, int& val
 // 99 / 256 rounded; scale 100 is v itself; above 100 becomes 100.
 int IpuxLevel(int v, int scale);
 
-// ---------------------------------------------------------------- class tests
+// ---------------------------------------------------------------- the cameras' tests
 
-bool AxisMD(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool LevelOneGr4TD(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool IQeyeV1MD(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool IQeyeV2MD(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool IQeyeDI(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool SonyMD(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool SonyDI(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool PsiaMD(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool PsiaDI(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool MessoaA02MD(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool ImegeMD(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool SamsungMD(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool SamsungAD(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool SamsungTD(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool SamsungDI(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool HitronMD(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool HitronDI(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool EneoMD(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool EneoDI(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool EneoTD(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool AlinkingMD(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool AlinkingDI(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool AlinkingTD(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool DLinkV9V2MD(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool DLinkV9V2DI(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool LilinMD(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool LilinDI(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool AcumenMD(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool AcumenDI(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool OncamGrandeyeMD(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool OncamGrandeyeDI(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool AirliveMD(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool EdimaxMD(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool EdimaxVPMD(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool EtrovisionMD(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool EtrovisionDI(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool PixordMD(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool PanaMD(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool PanaDI(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool PanaProMD(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool PanaProDI(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool IpuxMD(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool IpuxDI(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
-bool ZavioMD(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool AxisMotion(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool LevelOneGr4Tamper(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool IQeyeV1Motion(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool IQeyeV2Motion(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool IQeyeInput(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool SonyMotion(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool SonyInput(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool PsiaMotion(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool PsiaInput(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool MessoaA02Motion(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool ImegeMotion(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool SamsungMotion(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool SamsungAudio(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool SamsungTamper(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool SamsungInput(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool HitronMotion(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool HitronInput(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool EneoMotion(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool EneoInput(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool EneoTamper(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool AlinkingMotion(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool AlinkingInput(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool AlinkingTamper(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool DLinkV9V2Motion(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool DLinkV9V2Input(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool LilinMotion(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool LilinInput(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool AcumenMotion(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool AcumenInput(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool OncamGrandeyeMotion(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool OncamGrandeyeInput(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool AirliveMotion(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool EdimaxMotion(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool EdimaxVPMotion(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool EtrovisionMotion(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool EtrovisionInput(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool PixordMotion(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool PanaMotion(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool PanaInput(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool PanaProMotion(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool PanaProInput(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool IpuxMotion(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool IpuxInput(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool ZavioMotion(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+// HikVision, older firmware (edge or level by st.flag; tampering sampled) and
+// ISAPI firmware (held states); inputs in st.hikPorts.
+bool HikVisionMotion(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool HikVisionInput(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool HikVisionTamper(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool HikVisionV3Motion(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool HikVisionV3Input(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool HikVisionV3Tamper(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
+bool HikVisionAudio(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level);
 
 }  // namespace mprule
 

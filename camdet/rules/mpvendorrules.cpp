@@ -1,5 +1,5 @@
-// Class tests of the multipart camera families, over the rule families of
-// mprules.cpp and the HikVision alert lookup, and their table by class name.
+// The multipart cameras' tests, over the rule families of mprules.cpp and
+// the HikVision alert tests, and their table by name.
 #include <limits.h>
 
 #include <algorithm>
@@ -38,7 +38,7 @@ bool HeldKey(const char* buf, unsigned int size, const std::string& key, bool& o
 }
 
 // PSIA alert streams count parts like the older HikVision level test.
-bool PsiaMotion(MP_RULE_STATE& st, const char* buf, unsigned int size, int& level) {
+bool PsiaMotionTest(MP_RULE_STATE& st, const char* buf, unsigned int size, int& level) {
     if (Bump(st.alert.counter) <= 2) {
         level = st.alert.level;
         return st.alert.trig;
@@ -71,140 +71,140 @@ int PanaTerminal(const MP_RULE_STATE& st, int port) { return port + ((port > 0 &
 
 namespace mprule {
 
-bool AxisMD(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
+bool AxisMotion(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
     return axisrule::MotionLevelLines(buf, size, level);
 }
 
-bool LevelOneGr4TD(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
+bool LevelOneGr4Tamper(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
     return Report(trig::Substring(buf, size, "Triggered=1"), 100, level);
 }
 
-bool IQeyeV1MD(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
+bool IQeyeV1Motion(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
     return Report(KeyContains(buf, size, "Pragma: trigger", "=", "\n", {"motion"}), 100, level);
 }
 
-bool IQeyeV2MD(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
+bool IQeyeV2Motion(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
     return LevelLines(buf, size, "window=%d;level=%d;threshold=%d", level);
 }
 
-bool IQeyeDI(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
+bool IQeyeInput(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
     return Report(KeyContains(buf, size, "Pragma: trigger", "=", "\n", {"input"}), 1, level);
 }
 
-bool SonyMD(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
+bool SonyMotion(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
     return WindowLines(buf, size, level);
 }
 
-bool SonyDI(MP_RULE_STATE&, int port, const char* buf, unsigned int size, int& level) {
+bool SonyInput(MP_RULE_STATE&, int port, const char* buf, unsigned int size, int& level) {
     return Report(KeyEquals(buf, size, PortKey("Sensor", port), "=", "\n", {"1"}), 1, level);
 }
 
-bool PsiaMD(MP_RULE_STATE& st, int, const char* buf, unsigned int size, int& level) {
-    return PsiaMotion(st, buf, size, level);
+bool PsiaMotion(MP_RULE_STATE& st, int, const char* buf, unsigned int size, int& level) {
+    return PsiaMotionTest(st, buf, size, level);
 }
 
-bool PsiaDI(MP_RULE_STATE& st, int, const char* buf, unsigned int size, int& level) {
+bool PsiaInput(MP_RULE_STATE& st, int, const char* buf, unsigned int size, int& level) {
     return PsiaInputTest(st, buf, size, level);
 }
 
-bool MessoaA02MD(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
+bool MessoaA02Motion(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
     return ObjectSizeLines(buf, size, level);
 }
 
-bool ImegeMD(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
+bool ImegeMotion(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
     return ObjectSizeLines(buf, size, level);
 }
 
-bool SamsungMD(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
+bool SamsungMotion(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
     return Report(KeyContains(buf, size, "motion", ":", "\n", {"H"}), 100, level);
 }
 
-bool SamsungAD(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
+bool SamsungAudio(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
     return Report(KeyContains(buf, size, "audio", ":", "\n", {"H"}), 100, level);
 }
 
-bool SamsungTD(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
+bool SamsungTamper(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
     return Report(KeyContains(buf, size, "tampering", ":", "\n", {"H"}), 100, level);
 }
 
-bool SamsungDI(MP_RULE_STATE&, int port, const char* buf, unsigned int size, int& level) {
+bool SamsungInput(MP_RULE_STATE&, int port, const char* buf, unsigned int size, int& level) {
     return Report(KeyEquals(buf, size, PortKey("IO0", port), ":", "\n", {"H"}), 1, level);
 }
 
-bool HitronMD(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
+bool HitronMotion(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
     return Report(KeyEquals(buf, size, "motion", "=", "\n", {"1"}), 100, level);
 }
 
-bool HitronDI(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
+bool HitronInput(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
     return Report(KeyEquals(buf, size, "alarm", "=", "\n", {"1"}), 100, level);
 }
 
-bool EneoMD(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
+bool EneoMotion(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
     return Report(KeyEquals(buf, size, "motion", "=", "\n", {"1"}), 100, level);
 }
 
-bool EneoDI(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
+bool EneoInput(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
     return Report(KeyEquals(buf, size, "alarm", "=", "\n", {"1"}), 100, level);
 }
 
-bool EneoTD(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
+bool EneoTamper(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
     return Report(KeyEquals(buf, size, "tampering", "=", "\n", {"1"}), 100, level);
 }
 
-bool AlinkingMD(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
+bool AlinkingMotion(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
     return Report(StatusLine(buf, size, "Motion.M0.Status=\"%d\";"), 99, level);
 }
 
-bool AlinkingDI(MP_RULE_STATE&, int, const char* buf, unsigned int size, int&) {
+bool AlinkingInput(MP_RULE_STATE&, int, const char* buf, unsigned int size, int&) {
     return StatusLine(buf, size, "Input.I0.Status=\"%d\";");
 }
 
-bool AlinkingTD(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
+bool AlinkingTamper(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
     return Report(StatusLine(buf, size, "Blind.B0.Status=\"%d\";"), 100, level);
 }
 
-bool DLinkV9V2MD(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
+bool DLinkV9V2Motion(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
     return Report(buf && size > 0 && buf[0] != 0, 100, level);
 }
 
-bool DLinkV9V2DI(MP_RULE_STATE&, int port, const char* buf, unsigned int size, int& level) {
+bool DLinkV9V2Input(MP_RULE_STATE&, int port, const char* buf, unsigned int size, int& level) {
     return Report(trig::Substring(buf, size, PortKey("Trigger", port) + "=1"), 1, level);
 }
 
-bool LilinMD(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
+bool LilinMotion(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
     return Report(KeyEquals(buf, size, "MotionDetect", "=", "\r\n", {"1"}), 100, level);
 }
 
-bool LilinDI(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
+bool LilinInput(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
     return Report(KeyEquals(buf, size, "AlarmInputDetect", "=", "\r\n", {"1"}), 1, level);
 }
 
-bool AcumenMD(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
+bool AcumenMotion(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
     return Report(KeyEquals(buf, size, "MotionDetect", "=", "\n", {"1"}), 100, level);
 }
 
-bool AcumenDI(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
+bool AcumenInput(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
     return Report(KeyEquals(buf, size, "AlarmInputDetect", "=", "\n", {"1"}), 1, level);
 }
 
-bool OncamGrandeyeMD(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
+bool OncamGrandeyeMotion(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
     return Report(KeyEquals(buf, size, "alarm", "=", "\n", {"1"}), 100, level);
 }
 
-bool OncamGrandeyeDI(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
+bool OncamGrandeyeInput(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
     return Report(KeyEquals(buf, size, "state0", ":", "\n", {"L"}), 100, level);
 }
 
-bool AirliveMD(MP_RULE_STATE& st, int, const char* buf, unsigned int size, int& level) {
+bool AirliveMotion(MP_RULE_STATE& st, int, const char* buf, unsigned int size, int& level) {
     if (st.flag) return DynamicEventId(buf, size, st.lastId, level);
     return LevelLines(buf, size, "group=%d;level=%d;threshold=%d;", level);
 }
 
-bool EdimaxMD(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
+bool EdimaxMotion(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
     return Report(KeyEquals(buf, size, "motion-event", ":", "\n", {"1"}), 100, level);
 }
 
-bool EdimaxVPMD(MP_RULE_STATE& st, int, const char* buf, unsigned int size, int& level) {
+bool EdimaxVPMotion(MP_RULE_STATE& st, int, const char* buf, unsigned int size, int& level) {
     level = 0;
     int a = 0, c = 0, d = 0;
     if (size < 27 || !SignedByte(buf, size, 24, a) || !SignedByte(buf, size, 25, c) ||
@@ -214,18 +214,18 @@ bool EdimaxVPMD(MP_RULE_STATE& st, int, const char* buf, unsigned int size, int&
     return level > st.mdParam3;
 }
 
-bool EtrovisionMD(MP_RULE_STATE& st, int, const char* buf, unsigned int size, int& level) {
+bool EtrovisionMotion(MP_RULE_STATE& st, int, const char* buf, unsigned int size, int& level) {
     HeldKey(buf, size, "md1", st.held);
     return Report(st.held, 100, level);
 }
 
-bool EtrovisionDI(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level) {
+bool EtrovisionInput(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level) {
     bool on = false;
     bool present = HeldKey(buf, size, PortKey("input", port), on);
     return PortHeld(st, port, present, on, level);
 }
 
-bool PixordMD(MP_RULE_STATE& st, int, const char* buf, unsigned int size, int& level) {
+bool PixordMotion(MP_RULE_STATE& st, int, const char* buf, unsigned int size, int& level) {
     std::string v;
     level = 0;
     if (!trig::KeyValue(buf, size, "level", "=", ";", v)) return false;
@@ -233,19 +233,19 @@ bool PixordMD(MP_RULE_STATE& st, int, const char* buf, unsigned int size, int& l
     return level > st.mdParam1;
 }
 
-bool PanaMD(MP_RULE_STATE& st, int, const char* buf, unsigned int size, int& level) {
+bool PanaMotion(MP_RULE_STATE& st, int, const char* buf, unsigned int size, int& level) {
     bool anyT = false;
     PanaMotionChar(buf, size, st.channel, anyT);
     return Report(anyT, 100, level);
 }
 
-bool PanaDI(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level) {
+bool PanaInput(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level) {
     bool anyL = false;
     PanaTerminalChar(buf, size, PanaTerminal(st, port), anyL);
     return Report(anyL, 1, level);
 }
 
-bool PanaProMD(MP_RULE_STATE& st, int, const char* buf, unsigned int size, int& level) {
+bool PanaProMotion(MP_RULE_STATE& st, int, const char* buf, unsigned int size, int& level) {
     bool anyT = false;
     char c = PanaMotionChar(buf, size, st.channel, anyT);
     if (c == 'T') st.held = true;
@@ -253,13 +253,13 @@ bool PanaProMD(MP_RULE_STATE& st, int, const char* buf, unsigned int size, int& 
     return Report(st.held, 100, level);
 }
 
-bool PanaProDI(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level) {
+bool PanaProInput(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level) {
     bool anyL = false;
     char c = PanaTerminalChar(buf, size, PanaTerminal(st, port), anyL);
     return PortHeld(st, port, c == 'L' || c == 'H', c == 'L', level);
 }
 
-bool IpuxMD(MP_RULE_STATE& st, int, const char* buf, unsigned int size, int& level) {
+bool IpuxMotion(MP_RULE_STATE& st, int, const char* buf, unsigned int size, int& level) {
     int v = 0;
     level = 0;
     if (size < 25 || !SignedByte(buf, size, 24, v)) return false;
@@ -267,12 +267,43 @@ bool IpuxMD(MP_RULE_STATE& st, int, const char* buf, unsigned int size, int& lev
     return level > st.mdParam1;
 }
 
-bool IpuxDI(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
+bool IpuxInput(MP_RULE_STATE&, int, const char* buf, unsigned int size, int& level) {
     return Report(size >= 28 && trig::ByteBits(buf, size, 27, 0x07), 1, level);
 }
 
-bool ZavioMD(MP_RULE_STATE& st, int, const char* buf, unsigned int size, int& level) {
+bool ZavioMotion(MP_RULE_STATE& st, int, const char* buf, unsigned int size, int& level) {
     return GroupLevelLines(buf, size, st.api == "zaviovga", level);
+}
+
+// Older HikVision firmware that sends both edges says so (st.flag); the
+// other firmware repeats its state.
+bool HikVisionMotion(MP_RULE_STATE& st, int, const char* buf, unsigned int size, int& level) {
+    return st.flag ? HikEdgeMotionTest(buf, size, st.alert, level) : HikLevelMotionTest(buf, size, st.alert, level);
+}
+
+bool HikVisionInput(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level) {
+    return st.flag ? HikEdgeInputTest(port, buf, size, st.hikPorts, level)
+                   : HikLevelInputTest(port, buf, size, st.hikPorts, level);
+}
+
+bool HikVisionTamper(MP_RULE_STATE& st, int, const char* buf, unsigned int size, int& level) {
+    return HikSampledTamperTest(buf, size, st.alert, level);
+}
+
+bool HikVisionV3Motion(MP_RULE_STATE& st, int, const char* buf, unsigned int size, int& level) {
+    return HikHoldTest(buf, size, "VMD", st.alert, level);
+}
+
+bool HikVisionV3Input(MP_RULE_STATE& st, int port, const char* buf, unsigned int size, int& level) {
+    return HikHoldPortTest(port, buf, size, st.hikPorts, level);
+}
+
+bool HikVisionV3Tamper(MP_RULE_STATE& st, int, const char* buf, unsigned int size, int& level) {
+    return HikHoldTest(buf, size, "shelteralarm", st.alert, level);
+}
+
+bool HikVisionAudio(MP_RULE_STATE& st, int, const char* buf, unsigned int size, int& level) {
+    return HikHoldTest(buf, size, "audioexception", st.alert, level);
 }
 
 }  // namespace mprule
@@ -281,56 +312,63 @@ bool ZavioMD(MP_RULE_STATE& st, int, const char* buf, unsigned int size, int& le
 
 namespace {
 
-#define MOTION(Cls) {#Cls, RULE_KIND_MD, &mprule::Cls}
-#define INPUT(Cls) {#Cls, RULE_KIND_DI, &mprule::Cls}
-#define TAMPER(Cls) {#Cls, RULE_KIND_TD, &mprule::Cls}
-#define AUDIO(Cls) {#Cls, RULE_KIND_AD, &mprule::Cls}
+#define MOTION(Name) {#Name, RULE_KIND_MD, &mprule::Name}
+#define INPUT(Name) {#Name, RULE_KIND_DI, &mprule::Name}
+#define TAMPER(Name) {#Name, RULE_KIND_TD, &mprule::Name}
+#define AUDIO(Name) {#Name, RULE_KIND_AD, &mprule::Name}
 
 const MpRuleEntry kMpRules[] = {
-    MOTION(AxisMD),
-    TAMPER(LevelOneGr4TD),
-    MOTION(IQeyeV1MD),
-    MOTION(IQeyeV2MD),
-    INPUT(IQeyeDI),
-    MOTION(SonyMD),
-    INPUT(SonyDI),
-    MOTION(PsiaMD),
-    INPUT(PsiaDI),
-    MOTION(MessoaA02MD),
-    MOTION(ImegeMD),
-    MOTION(SamsungMD),
-    AUDIO(SamsungAD),
-    TAMPER(SamsungTD),
-    INPUT(SamsungDI),
-    MOTION(HitronMD),
-    INPUT(HitronDI),
-    MOTION(EneoMD),
-    INPUT(EneoDI),
-    TAMPER(EneoTD),
-    MOTION(AlinkingMD),
-    INPUT(AlinkingDI),
-    TAMPER(AlinkingTD),
-    MOTION(DLinkV9V2MD),
-    INPUT(DLinkV9V2DI),
-    MOTION(LilinMD),
-    INPUT(LilinDI),
-    MOTION(AcumenMD),
-    INPUT(AcumenDI),
-    MOTION(OncamGrandeyeMD),
-    INPUT(OncamGrandeyeDI),
-    MOTION(AirliveMD),
-    MOTION(EdimaxMD),
-    MOTION(EdimaxVPMD),
-    MOTION(EtrovisionMD),
-    INPUT(EtrovisionDI),
-    MOTION(PixordMD),
-    MOTION(PanaMD),
-    INPUT(PanaDI),
-    MOTION(PanaProMD),
-    INPUT(PanaProDI),
-    MOTION(IpuxMD),
-    INPUT(IpuxDI),
-    MOTION(ZavioMD),
+    MOTION(AxisMotion),
+    TAMPER(LevelOneGr4Tamper),
+    MOTION(IQeyeV1Motion),
+    MOTION(IQeyeV2Motion),
+    INPUT(IQeyeInput),
+    MOTION(SonyMotion),
+    INPUT(SonyInput),
+    MOTION(PsiaMotion),
+    INPUT(PsiaInput),
+    MOTION(MessoaA02Motion),
+    MOTION(ImegeMotion),
+    MOTION(SamsungMotion),
+    AUDIO(SamsungAudio),
+    TAMPER(SamsungTamper),
+    INPUT(SamsungInput),
+    MOTION(HitronMotion),
+    INPUT(HitronInput),
+    MOTION(EneoMotion),
+    INPUT(EneoInput),
+    TAMPER(EneoTamper),
+    MOTION(AlinkingMotion),
+    INPUT(AlinkingInput),
+    TAMPER(AlinkingTamper),
+    MOTION(DLinkV9V2Motion),
+    INPUT(DLinkV9V2Input),
+    MOTION(LilinMotion),
+    INPUT(LilinInput),
+    MOTION(AcumenMotion),
+    INPUT(AcumenInput),
+    MOTION(OncamGrandeyeMotion),
+    INPUT(OncamGrandeyeInput),
+    MOTION(AirliveMotion),
+    MOTION(EdimaxMotion),
+    MOTION(EdimaxVPMotion),
+    MOTION(EtrovisionMotion),
+    INPUT(EtrovisionInput),
+    MOTION(PixordMotion),
+    MOTION(PanaMotion),
+    INPUT(PanaInput),
+    MOTION(PanaProMotion),
+    INPUT(PanaProInput),
+    MOTION(IpuxMotion),
+    INPUT(IpuxInput),
+    MOTION(ZavioMotion),
+    MOTION(HikVisionMotion),
+    INPUT(HikVisionInput),
+    TAMPER(HikVisionTamper),
+    MOTION(HikVisionV3Motion),
+    INPUT(HikVisionV3Input),
+    TAMPER(HikVisionV3Tamper),
+    AUDIO(HikVisionAudio),
 };
 
 #undef MOTION
@@ -343,11 +381,4 @@ const MpRuleEntry kMpRules[] = {
 const MpRuleEntry* GetMpRuleTable(int& rows) {
     rows = (int)(sizeof(kMpRules) / sizeof(kMpRules[0]));
     return kMpRules;
-}
-
-const MpRuleEntry* FindMpRule(const std::string& cls) {
-    for (const MpRuleEntry& e : kMpRules) {
-        if (cls == e.cls) return &e;
-    }
-    return nullptr;
 }

@@ -187,4 +187,10 @@ std::string ArecontChannel(const std::string& recorderChannel, bool originNo) {
     return std::string();
 }
 
+std::string MessoaA02InputQuery(int inputs) {
+    std::string path = "/operator/get_param.cgi?surveillance.eventdido.di_current_state";
+    for (int n = 2; n <= inputs; ++n) path += "&surveillance.eventdido.di_current_state_" + std::to_string(n);
+    return path;
+}
+
 }  // namespace trig

@@ -79,6 +79,9 @@ bool Messoa03Motion(const char* buf, unsigned int len, int diCnt);
 // Arecont multi-lens channel: the recorder's channel "1".."4" mapped to the
 // sensor the camera names (identity with originNo); anything else empty.
 std::string ArecontChannel(const std::string& recorderChannel, bool originNo);
+// Messoa A02 (and Imege) input query: one key per input, input 1
+// "surveillance.eventdido.di_current_state", then "..._2", "..._3", ...
+std::string MessoaA02InputQuery(int inputs);
 
 }  // namespace trig
 

@@ -18,7 +18,6 @@ const int64_t kRecordGapMs = 500;
 BinStreamDetector::BinStreamDetector(DET_BASE_ATTR attr, std::string path, unsigned int bufSize,
                                      __tag_BIN_STREAM_TYPE type, int timeoutSec, bool httpFlag)
     : CamDetector(attr),
-      m_blNoData(false),
       m_Socket(Services().NewSocket()),
       m_Timeout(timeoutSec),
       m_BufSize(bufSize),
@@ -31,9 +30,6 @@ BinStreamDetector::~BinStreamDetector() {
     if (m_StreamType == BIN_STREAM_SOCKET_LINE) m_Socket->Disconnect();
 }
 
-bool BinStreamDetector::IsTrig(char*, unsigned int, int&) { return false; }
-bool BinStreamDetector::IsTrig(int, char*, unsigned int, int&) { return false; }
-
 int BinStreamDetector::FailureBudget(int timeoutSec) {
     const int n = timeoutSec > 0 ? 60 / timeoutSec - 1 : 0;
     return n > 0 ? n : 20;
@@ -45,7 +41,7 @@ namespace {
 // in place. The buffer has a spare byte, so that a record as long as the
 // buffer is still zero-terminated and the HTTP client (which terminates what
 // it reads) never writes past it.
-class StreamSteps : public CamDetector::LoopSteps {
+class StreamSteps : public CamDetector::UnitSteps<BinStreamDetector> {
 public:
     explicit StreamSteps(BinStreamDetector& det)
         : m_Det(det),
@@ -62,6 +58,9 @@ public:
             return false;
         }
         memset(m_Buf, 0, (size_t)m_Size + 1);
+        m_Unit.buf = m_Buf;
+        m_Unit.len = m_Size;
+        m_Unit.state = DET_UNIT_OK;
         m_Det.OpenStream();
         return true;
     }
@@ -117,11 +116,6 @@ public:
             ++m_Failures;
             return m_blLineUsable;
         }
-    }
-
-    void Report(CamDetector* det) override {
-        BinStreamDetector* d = dynamic_cast<BinStreamDetector*>(det);
-        if (d) d->UpdateTrigger(m_Buf, m_Size);
     }
 
 private:
@@ -217,33 +211,4 @@ void BinStreamDetector::ResetStream(char* buf) {
     m_Attr.evtBufHdl.SetStatus(false, 0);
     ResetDIDetStatus();
     ForEachFollower<BinStreamDetector>([](BinStreamDetector* f) { f->ResetDetStatus(); });
-}
-
-void BinStreamDetector::UpdateTrigger(char* buf, unsigned int size) {
-    if (m_DetType == DET_TYPE_DI) {
-        UpdateDITrigger(buf, size);
-        return;
-    }
-    int value = 0;
-    bool trig = false;
-    if (IsActivated() && buf) {
-        m_blNoData = false;
-        trig = IsTrig(buf, size, value);
-        // A unit the test cannot read is no data, not "quiet".
-        if (m_blNoData) return;
-    }
-    m_Attr.evtBufHdl.SetStatus(trig, value);
-}
-
-void BinStreamDetector::UpdateDITrigger(char* buf, unsigned int size) {
-    if (!IsActivated() || !buf) {
-        ResetDIDetStatus();
-        return;
-    }
-    int value = 0;
-    for (int port = 0; port < m_DICnt; ++port) {
-        m_blNoData = false;
-        bool trig = IsTrig(port, buf, size, value);
-        if (!m_blNoData) m_Attr.evtBufMapHdl.SetStatus(port, trig, value);
-    }
 }

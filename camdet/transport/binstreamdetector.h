@@ -33,21 +33,14 @@ public:
     // Disconnects the socket of type 2.
     ~BinStreamDetector() override;
 
-    // The worker loop; returns 0 at once for a follower.
+    // The worker loop; returns 0 at once for a follower. The tests
+    // (CamDetector::IsTrig) get one record or line with the buffer size as
+    // its length, not the bytes read; a line is NUL-terminated.
     int DetMain() override;
-    // Whole-camera test of one record or line (size: the buffer size, not
-    // the bytes read; a line is NUL-terminated). Default: false.
-    virtual bool IsTrig(char* buf, unsigned int size, int& value);
-    // Per-input test, ports from 0. Default: false.
-    virtual bool IsTrig(int port, char* buf, unsigned int size, int& value);
 
     // Opens the connection: 0, or -1 (connect, request, status or an empty
     // status line failed).
     int Connect();
-    // Reports one record for this detector (per input for an input detector).
-    void UpdateTrigger(char* buf, unsigned int size);
-    void UpdateDITrigger(char* buf, unsigned int size);
-
     // Consecutive read failures tolerated before the connection is rebuilt:
     // 60 / timeout - 1, or 20 when that is not positive.
     static int FailureBudget(int timeoutSec);
@@ -70,10 +63,6 @@ public:
     void ResetStream(char* buf);
 
 protected:
-    // Set by a vendor's IsTrig when the unit carries nothing its test can
-    // read: the unit is then not reported and the status stays, for a camera
-    // that cannot be read is not quiet. Cleared before every test.
-    bool m_blNoData;
     // The recorder's clients through its interfaces, made by the camera's
     // services: a test hands in scripted ones.
     std::unique_ptr<BrellinOwned::CamSocket> m_Socket;

@@ -28,7 +28,9 @@ CgiQueryDetector::CgiQueryDetector(DET_BASE_ATTR attr, int timeout, __tag_CGI_QU
       m_QueryType(type),
       m_DiTrigValue(),
       m_HttpVersion(version),
-      m_Timeout(timeout) {}
+      m_Timeout(timeout),
+      m_AnswerSize(kRespBufSize),
+      m_blFailedPollKeeps(false) {}
 
 CgiQueryDetector::~CgiQueryDetector() {
     if (m_QueryType == CGI_QUERY_SOCKET) m_Socket->Disconnect();
@@ -38,10 +40,6 @@ int CgiQueryDetector::GetDiTrigValue() {
     m_DiTrigValue.clear();
     return 0;
 }
-
-bool CgiQueryDetector::IsTrig(char*, unsigned int, int&) { return false; }
-
-bool CgiQueryDetector::IsTrig(int, char*, unsigned int, int&) { return false; }
 
 std::string CgiQueryDetector::CamUser() const { return m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_USER); }
 
@@ -63,19 +61,20 @@ namespace {
 
 // One poll per pass: the answer goes to this detector and to every polling
 // follower of the camera.
-class PollSteps : public CamDetector::LoopSteps {
+class PollSteps : public CamDetector::UnitSteps<CgiQueryDetector> {
 public:
     explicit PollSteps(CgiQueryDetector& det) : m_Det(det), m_Timer(0), m_Result(-1) {}
 
     bool Open() override { return m_Det.OpenPoll(m_Path, m_Timer); }
     bool Step() override {
         memset(m_Buf, 0, sizeof(m_Buf));
-        m_Result = m_Det.Poll(m_Path, m_Buf, sizeof(m_Buf));
+        const int size = m_Det.GetAnswerSize();
+        m_Result = m_Det.Poll(m_Path, m_Buf, size);
+        const DET_UNIT_STATE failed = m_Det.FailedPollKeeps() ? DET_UNIT_NO_DATA : DET_UNIT_FAILED;
+        m_Unit.buf = m_Buf;
+        m_Unit.len = (unsigned int)size;
+        m_Unit.state = m_Result == 0 ? DET_UNIT_OK : failed;
         return true;
-    }
-    void Report(CamDetector* det) override {
-        CgiQueryDetector* d = dynamic_cast<CgiQueryDetector*>(det);
-        if (d) d->UpdateTrigger(m_Buf, sizeof(m_Buf), m_Result);
     }
     void Pace() override { m_Det.PaceAfterPoll(m_Timer, m_Result); }
 
@@ -85,6 +84,48 @@ private:
     BrellinOwned::DelayTimer m_Timer;
     int m_Result;
     char m_Buf[CgiQueryDetector::kRespBufSize];
+};
+
+// One input's request per pass: the answer is that input's alone.
+class InputSteps : public CamDetector::UnitSteps<CgiQueryDetector> {
+public:
+    InputSteps(CgiQueryDetector& det, int timeout, bool blKeepAlive, HTTP_VERSION version,
+               const std::function<std::string(int port)>& inputPath)
+        : m_Det(det),
+          m_Timeout(timeout),
+          m_blKeepAlive(blKeepAlive),
+          m_Version(version),
+          m_InputPath(inputPath),
+          m_Timer(0) {}
+
+    bool Open() override { return m_Det.OpenEachInput(m_Timeout, m_blKeepAlive, m_Version, m_Timer); }
+    bool Step() override {
+        if (m_Port >= m_Det.GetDICnt()) return false;
+        memset(m_Buf, 0, sizeof(m_Buf));
+        const bool ok = m_Det.PollInput(m_InputPath(m_Port), m_Buf, sizeof(m_Buf)) == 0;
+        m_Unit.buf = m_Buf;
+        m_Unit.len = sizeof(m_Buf);
+        m_Unit.state = ok ? DET_UNIT_OK : DET_UNIT_FAILED;
+        m_Unit.port = m_Port;
+        return true;
+    }
+    // The poll interval is kept once per round of the inputs. A stop between
+    // two inputs ends the round: each request may take the whole time-out.
+    void Pace() override {
+        if (++m_Port < m_Det.GetDICnt()) return;
+        m_Port = 0;
+        m_Timer.Delay();
+    }
+
+private:
+    CgiQueryDetector& m_Det;
+    int m_Timeout;
+    bool m_blKeepAlive;
+    HTTP_VERSION m_Version;
+    std::function<std::string(int port)> m_InputPath;
+    BrellinOwned::DelayTimer m_Timer;
+    int m_Port = 0;
+    char m_Buf[1024];
 };
 
 }  // namespace
@@ -162,61 +203,25 @@ int CgiQueryDetector::GetSocketResponse(char* buf, int len) {
     return n;
 }
 
-void CgiQueryDetector::UpdateTrigger(char* buf, unsigned int len, int result) {
-    if (m_DetType == DET_TYPE_DI) {
-        UpdateDITrigger(buf, len, result);
-        return;
-    }
-    int value = 0;
-    if (IsActivated() && result == 0) {
-        bool trig = IsTrig(buf, len, value);
-        m_Attr.evtBufHdl.SetStatus(trig, value);
-    } else {
-        m_Attr.evtBufHdl.SetStatus(false, 0);
-    }
-}
-
-void CgiQueryDetector::UpdateDITrigger(char* buf, unsigned int len, int result) {
-    if (!IsActivated() || result != 0) {
-        ResetDIDetStatus();
-        return;
-    }
-    // One value for all ports: each test writes it itself.
-    int value = 0;
-    for (int port = 0; port < m_DICnt; ++port) {
-        bool trig = IsTrig(port, buf, len, value);
-        m_Attr.evtBufMapHdl.SetStatus(port, trig, value);
-    }
-}
-
 int CgiQueryDetector::PollEachInput(int timeout, bool blKeepAlive, HTTP_VERSION version,
                                     const std::function<std::string(int port)>& inputPath) {
-    BrellinOwned::DelayTimer timer(m_PollIntervalMs * 1000, &m_StopWake, &m_Clock);
+    InputSteps steps(*this, timeout, blKeepAlive, version, inputPath);
+    return RunLoop(steps);
+}
+
+bool CgiQueryDetector::OpenEachInput(int timeout, bool blKeepAlive, HTTP_VERSION version,
+                                     BrellinOwned::DelayTimer& timer) {
+    timer = BrellinOwned::DelayTimer(m_PollIntervalMs * 1000, &m_StopWake, &m_Clock);
     std::string path;
     int port = 0;
-    if (GetPathPort(path, port) != 0) return 0;
+    if (GetPathPort(path, port) != 0) return false;
     m_HttpClient->Init(path, CamHost(), port, CamUser(), CamPassword(), timeout, true, blKeepAlive, version,
                       std::string());
     timer.BeginTiming();
+    return true;
+}
 
-    char buf[1024];
-    for (;;) {
-        if (!IsActivated()) {
-            ResetDIDetStatus();
-            break;
-        }
-        for (int in = 0; in < m_DICnt; ++in) {
-            // A stop between two inputs ends the pass: each request may take
-            // up to the whole time-out.
-            if (in > 0 && !IsActivated()) break;
-            memset(buf, 0, sizeof(buf));
-            m_HttpClient->SetPath(inputPath(in));
-            int value = 0;
-            bool trig = false;
-            if (SendRequest(buf, sizeof(buf)) == 0) trig = IsTrig(in, buf, sizeof(buf), value);
-            m_Attr.evtBufMapHdl.SetStatus(in, trig, value);
-        }
-        timer.Delay();
-    }
-    return 0;
+int CgiQueryDetector::PollInput(const std::string& path, char* buf, int len) {
+    m_HttpClient->SetPath(path);
+    return SendRequest(buf, len);
 }

@@ -17,6 +17,9 @@ enum __tag_CGI_QUERY_TYPE {
     CGI_QUERY_SOCKET = 1,  // hand-made request on a raw socket; the raw answer is tested
 };
 
+// The tests (CamDetector::IsTrig) see the answer as the poll left it: a
+// zeroed buffer of the answer size (4096 bytes; 1024 for the per-input loops
+// and where a class says so) holding a NUL-terminated text.
 class CgiQueryDetector : public CamDetector {
 public:
     // timeout goes unchanged to the HTTP client and to the socket; version to
@@ -31,10 +34,6 @@ public:
     virtual int GetDiTrigValue();
     // Fills the request path and TCP port; non-zero ends the thread.
     virtual int GetPathPort(std::string& path, int& port) = 0;
-    // Motion-type test of one answer (NUL-terminated within len). Default: false.
-    virtual bool IsTrig(char* buf, unsigned int len, int& value);
-    // Input test of one answer for 0-based input port. Default: false.
-    virtual bool IsTrig(int port, char* buf, unsigned int len, int& value);
 
     // One poll through the HTTP client: 0 and the body in buf, or -1.
     int SendRequest(char* buf, int len);
@@ -42,10 +41,6 @@ public:
     int SendRequestBySocket(const std::string& path, char* buf, int len);
     // One read of the raw answer, NUL bytes turned into spaces: the byte count or -1.
     int GetSocketResponse(char* buf, int len);
-    // Reports one answer for this detector (per port for an input detector);
-    // a failed poll (result non-zero) reports no alarm.
-    void UpdateTrigger(char* buf, unsigned int len, int result);
-    void UpdateDITrigger(char* buf, unsigned int len, int result);
 
     static const int kRespBufSize = 4096;
 
@@ -57,8 +52,9 @@ protected:
     int CamHttpPort() const;
     // path = fixed, port = the camera's HTTP port; 0.
     int FixedPathPort(const char* fixed, std::string& path, int& port) const;
-    // Loop of cameras that answer for one input per request: every pass asks
-    // inputPath(port) for each input and reports it through IsTrig(port, ...).
+    // Loop of cameras that answer for one input per request: one request per
+    // pass, for the inputs in turn (inputPath(port) asked, the answer reported
+    // for that port alone), the poll interval kept after the last input.
     int PollEachInput(int timeout, bool blKeepAlive, HTTP_VERSION version,
                       const std::function<std::string(int port)>& inputPath);
 
@@ -70,13 +66,22 @@ protected:
     std::string m_DiTrigValue;
     HTTP_VERSION m_HttpVersion;
     int m_Timeout;
+    // The bytes of an answer the tests see (up to kRespBufSize).
+    int m_AnswerSize;
+    // A failed poll leaves the status as it was, instead of reporting no alarm.
+    bool m_blFailedPollKeeps;
 
 public:
     // The loop's own steps (the loop is CamDetector::RunLoop): set-up once
-    // (false ends the run), one poll, the pacing after it.
+    // (false ends the run), one poll, the pacing after it; for the per-input
+    // loop its set-up and one input's request.
     bool OpenPoll(std::string& path, BrellinOwned::DelayTimer& timer);
     int Poll(const std::string& path, char* buf, int len);
     void PaceAfterPoll(BrellinOwned::DelayTimer& timer, int result);
+    bool OpenEachInput(int timeout, bool blKeepAlive, HTTP_VERSION version, BrellinOwned::DelayTimer& timer);
+    int PollInput(const std::string& path, char* buf, int len);
+    int GetAnswerSize() const { return m_AnswerSize; }
+    bool FailedPollKeeps() const { return m_blFailedPollKeeps; }
 };
 
 #endif  // CAMDET_CGIQUERYDETECTOR_H

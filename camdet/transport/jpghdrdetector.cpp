@@ -45,9 +45,6 @@ JpgHdrDetector::JpgHdrDetector(DET_BASE_ATTR attr, int marker, bool byFifo)
 
 JpgHdrDetector::~JpgHdrDetector() { delete[] m_pDataIds; }
 
-bool JpgHdrDetector::IsTrig(char*, unsigned int, int&) { return false; }
-bool JpgHdrDetector::IsTrig(int, char*, unsigned int, int&) { return false; }
-
 void JpgHdrDetector::SetDataIds(const int* ids, unsigned int cnt) {
     delete[] m_pDataIds;
     m_pDataIds = nullptr;
@@ -221,34 +218,11 @@ int JpgHdrDetector::FetchImage(char*& buf, unsigned int& cap, unsigned int& size
     return 0;
 }
 
-void JpgHdrDetector::UpdateTrigger(char* payload, unsigned int len, int result) {
-    if (m_DetType == DET_TYPE_DI) {
-        UpdateDITrigger(payload, len, result);
-        return;
-    }
-    int value = 0;
-    bool trig = false;
-    if (IsActivated() && result == 0 && payload) trig = IsTrig(payload, len, value);
-    m_Attr.evtBufHdl.SetStatus(trig, value);
-}
-
-void JpgHdrDetector::UpdateDITrigger(char* payload, unsigned int len, int result) {
-    if (!IsActivated() || result != 0 || !payload) {
-        ResetDIDetStatus();
-        return;
-    }
-    int value = 0;
-    for (int port = 0; port < m_DICnt; ++port) {
-        bool trig = IsTrig(port, payload, len, value);
-        m_Attr.evtBufMapHdl.SetStatus(port, trig, value);
-    }
-}
-
 namespace {
 
 // What both loops share: the payload buffer the followers read in place,
 // the pacing of one frame per polling period, and when the stream is lost.
-class FrameSteps : public CamDetector::LoopSteps {
+class FrameSteps : public CamDetector::UnitSteps<JpgHdrDetector> {
 public:
     FrameSteps(JpgHdrDetector& det, int periodMs, BrellinOwned::WakeUp* wake)
         : m_Det(det),
@@ -259,10 +233,6 @@ public:
           m_Len(0),
           m_Result(-1) {}
     ~FrameSteps() override { delete[] m_Out; }
-    void Report(CamDetector* det) override {
-        JpgHdrDetector* d = dynamic_cast<JpgHdrDetector*>(det);
-        if (d) d->UpdateTrigger(m_Out, m_Len, m_Result);
-    }
     void Pace() override { m_Timer.Delay(); }
 
 protected:
@@ -278,14 +248,25 @@ protected:
         m_Result = (img && len) ? m_Det.Detect(img, len, m_Out, m_Cap, m_Len) : JpgHdrDetector::kDetectNoFrame;
         if (m_Result == JpgHdrDetector::kDetectNoFrame) return Nothing();
         m_Loss.Unit();
-        return true;
+        return Ready();
     }
     // A pass without a usable frame: reported (as a failed one) only when no
     // usable frame came within the time-out, once.
     bool Nothing() {
         if (!m_Loss.NewlyLost()) return false;
+        return Failed();
+    }
+    // A pass whose frame could not be had: reported as no alarm.
+    bool Failed() {
         m_Len = 0;
         m_Result = -1;
+        return Ready();
+    }
+    // The payload (or the failure) as the unit to report.
+    bool Ready() {
+        m_Unit.buf = m_Out;
+        m_Unit.len = m_Len;
+        m_Unit.state = m_Result == 0 && m_Out ? DET_UNIT_OK : DET_UNIT_FAILED;
         return true;
     }
 
@@ -361,9 +342,7 @@ public:
         if (m_Det.FetchImage(m_Img, m_ImgCap, size) != 0) {
             m_MF.Failed();
             m_Det.SleepBySec(kBackoffSec);
-            m_Len = 0;
-            m_Result = -1;
-            return true;
+            return Failed();
         }
         return Parse(m_Img, size);
     }

@@ -2,8 +2,12 @@
 // segment (an APPn segment or the comment) of every JPEG frame. Frames come
 // from the recorder's live-stream FIFO or from the recorder's media fetch of
 // the camera's MJPEG stream; libjpeg parses the header only, the wanted
-// segment's payload goes to the vendor's tests, for this detector and for
-// every JPEG-header follower of the camera.
+// segment's payload goes to the vendor's tests (CamDetector::IsTrig, the
+// payload's length as the length), for this detector and for every
+// JPEG-header follower of the camera. A frame that is no data (kDetectNoFrame)
+// is not reported; a failed fetch, a frame without the segment, and a stream
+// that brought no usable frame within the time-out (once) are reported as no
+// alarm.
 #ifndef CAMDET_JPGHDRDETECTOR_H
 #define CAMDET_JPGHDRDETECTOR_H
 
@@ -25,10 +29,6 @@ public:
     int DetMain() override;
     // Where to fetch frames from; 0 on success. Not asked with the FIFO.
     virtual int GetPathPort(std::string& path, int& port) = 0;
-    // Whole-camera test of one payload. Default: false, value untouched.
-    virtual bool IsTrig(char* payload, unsigned int len, int& value);
-    // Per-input test of one payload for input port (from 0). Default: false.
-    virtual bool IsTrig(int port, char* payload, unsigned int len, int& value);
 
     // The prefix a payload must begin with (one value per byte); replaces
     // any earlier one. cnt 0 clears it.
@@ -52,14 +52,6 @@ public:
     // grown as Detect's); size is the frame's length. 0 on success, -1 after
     // the failure's pause (10 s for no frame, 3 s for a failed copy).
     int FetchImage(char*& buf, unsigned int& cap, unsigned int& size);
-    // Reports one payload read with result (Detect's): the vendor test while
-    // running and result 0, else the status cleared. Called by the owner for
-    // itself and, under m_Lock, for its followers; the loops do not call it
-    // for a frame that is no data (kDetectNoFrame), and call it with -1 once
-    // no usable frame came within the time-out (the stream is lost).
-    void UpdateTrigger(char* payload, unsigned int len, int result);
-    void UpdateDITrigger(char* payload, unsigned int len, int result);
-
     int GetMarker() const { return m_Marker; }
     bool IsByFifo() const { return m_blByFifo; }
     unsigned int GetDataIdCnt() const { return m_DataIdCnt; }

@@ -29,9 +29,6 @@ MultipartDetector::MultipartDetector(DET_BASE_ATTR attr, int timeoutSec, HTTP_VE
 
 MultipartDetector::~MultipartDetector() {}
 
-bool MultipartDetector::IsTrig(char*, unsigned int, int&) { return false; }
-bool MultipartDetector::IsTrig(int, char*, unsigned int, int&) { return false; }
-
 std::map<std::string, std::string> MultipartDetector::HttpVersionOptions(int version) {
     std::map<std::string, std::string> opts;
     switch (version) {
@@ -46,26 +43,24 @@ std::map<std::string, std::string> MultipartDetector::HttpVersionOptions(int ver
 namespace {
 
 // One part per pass; the body buffer is read in place by the followers.
-class PartSteps : public CamDetector::LoopSteps {
+class PartSteps : public CamDetector::UnitSteps<MultipartDetector> {
 public:
-    explicit PartSteps(MultipartDetector& det) : m_Det(det), m_Buf(nullptr), m_Size(0), m_Result(-1) {}
+    explicit PartSteps(MultipartDetector& det) : m_Det(det), m_Buf(nullptr), m_Size(0) {}
     ~PartSteps() override { delete[] m_Buf; }
 
     bool Open() override { return m_Det.OpenStream(m_Buf, m_Size); }
     bool Step() override {
-        m_Result = m_Det.Detect(m_Buf, m_Size);
+        const int result = m_Det.Detect(m_Buf, m_Size);
+        m_Unit.buf = m_Buf;
+        m_Unit.len = m_Size;
+        m_Unit.state = result == 0 && m_Buf ? DET_UNIT_OK : DET_UNIT_FAILED;
         return true;
-    }
-    void Report(CamDetector* det) override {
-        MultipartDetector* d = dynamic_cast<MultipartDetector*>(det);
-        if (d) d->UpdateTrigger(m_Buf, m_Size, m_Result);
     }
 
 private:
     MultipartDetector& m_Det;
     char* m_Buf;
     unsigned int m_Size;
-    int m_Result;
 };
 
 }  // namespace
@@ -166,27 +161,4 @@ int MultipartDetector::ReadOnePart(char*& buf, unsigned int& size) {
         return -1;
     }
     return 0;
-}
-
-void MultipartDetector::UpdateTrigger(char* buf, unsigned int size, int result) {
-    if (m_DetType == DET_TYPE_DI) {
-        UpdateDITrigger(buf, size, result);
-        return;
-    }
-    int level = 0;
-    bool trig = false;
-    if (IsActivated() && result == 0 && buf) trig = IsTrig(buf, size, level);
-    m_Attr.evtBufHdl.SetStatus(trig, level);
-}
-
-void MultipartDetector::UpdateDITrigger(char* buf, unsigned int size, int result) {
-    if (!IsActivated() || result != 0 || !buf) {
-        ResetDIDetStatus();
-        return;
-    }
-    int level = 0;
-    for (int port = 0; port < m_DICnt; ++port) {
-        bool trig = IsTrig(port, buf, size, level);
-        m_Attr.evtBufMapHdl.SetStatus(port, trig, level);
-    }
 }

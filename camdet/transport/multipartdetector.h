@@ -2,6 +2,9 @@
 // response cut into parts (multipart server push). The recorder's fetcher does
 // the HTTP work; this class reads part by part, hands each body to the vendor
 // test and reports, for itself and for the detectors that share its stream.
+// The tests (CamDetector::IsTrig) get the body buffer with its capacity as
+// the length: the bytes after the body are zero, and buf[size] is always a
+// zero byte; a part that could not be read is reported as no alarm.
 #ifndef CAMDET_MULTIPARTDETECTOR_H
 #define CAMDET_MULTIPARTDETECTOR_H
 
@@ -25,11 +28,6 @@ public:
 
     // 0 when path and port are set; anything else and the detector cannot run.
     virtual int GetPathPort(std::string& path, int& port) = 0;
-    // Motion-style test over a body buffer: size is the buffer's capacity (the
-    // bytes after the body are zero, and buf[size] is always a zero byte).
-    virtual bool IsTrig(char* buf, unsigned int size, int& level);
-    // Per-port input test, ports from 0.
-    virtual bool IsTrig(int port, char* buf, unsigned int size, int& level);
 
     // Reads one part into buf (capacity size, grown to the part length when
     // needed, never shrunk). 0 when a part was read, -1 on any failure. The
@@ -39,11 +37,6 @@ public:
     // stream that ended, not at all when it ran, else the back-off of
     // interface/backoff.h.
     int Detect(char*& buf, unsigned int& size);
-    // Runs the vendor test on a part read with `result` and reports it. Called
-    // by the owner for itself and, under m_Lock, for its followers.
-    void UpdateTrigger(char* buf, unsigned int size, int result);
-    void UpdateDITrigger(char* buf, unsigned int size, int result);
-
     // The loop's set-up (the loop is CamDetector::RunLoop): allocates the body
     // buffer, asks for path and port and opens the fetcher. False (status
     // reset) when the detector cannot run.

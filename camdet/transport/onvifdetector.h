@@ -36,6 +36,7 @@ public:
     ~OnvifPullPointDetector() override;
 
     int DetMain() override;
+    using CamDetector::IsTrig;
     // Motion-style test for MD, TD and AD: this class never triggers.
     virtual bool IsTrig(const OVF_NOTIF_LIST& notifs, int& level);
     // DI test, port -> trigger: this class gives an empty map.

@@ -19,7 +19,7 @@ const int kOwnTimeoutSec = 0;
 
 // One packet per pass; the followers read the owner's buffer during the
 // locked feed.
-class ExtSteps : public CamDetector::LoopSteps {
+class ExtSteps : public CamDetector::UnitSteps<RtpHdrDetector> {
 public:
     explicit ExtSteps(RtpHdrDetector& det) : m_Det(det) {}
     ~ExtSteps() override {
@@ -34,14 +34,11 @@ public:
         const bool lost = RtpHdrDetector::IsStreamLost(m_Result, m_blShared);
         const bool wasLost = m_blLost;
         m_blLost = lost;
+        m_Unit.buf = m_Buf;
+        m_Unit.len = m_Len;
+        m_Unit.state = lost ? DET_UNIT_LOST : m_Result == RET_RTPHDR_OK ? DET_UNIT_OK : DET_UNIT_NO_DATA;
         if (lost) return !wasLost;  // reported once, when it happens
         return m_Result == RET_RTPHDR_OK;
-    }
-    void Report(CamDetector* det) override {
-        RtpHdrDetector* d = dynamic_cast<RtpHdrDetector*>(det);
-        if (!d) return;
-        if (m_blLost) d->ResetDetStatus();
-        else d->UpdateTrigger(m_Buf, m_Len, m_Result);
     }
     // An own fetcher's wait paces packets with data; the shared one is only
     // sampled. After a failed own fetch the session is dropped and a back-off
@@ -78,10 +75,6 @@ private:
 RtpHdrDetector::RtpHdrDetector(DET_BASE_ATTR attr) : CamDetector(attr) {}
 
 RtpHdrDetector::~RtpHdrDetector() {}
-
-bool RtpHdrDetector::IsTrig(char*, unsigned int, int&) { return false; }
-
-bool RtpHdrDetector::IsTrig(int, char*, unsigned int, int&) { return false; }
 
 bool RtpHdrDetector::IsShareFetcher(const std::string& path, int port) { return path.empty() && port == 0; }
 
@@ -149,36 +142,4 @@ __tag_RET_RTPHDR RtpHdrDetector::FetchExtData(char*& buf, unsigned int& cap, uns
     }
     if (h.CopyExt(reinterpret_cast<unsigned char*>(buf), len) != 0) return RET_RTPHDR_FAIL;
     return RET_RTPHDR_OK;
-}
-
-void RtpHdrDetector::UpdateTrigger(char* data, unsigned int len, __tag_RET_RTPHDR result) {
-    if (m_DetType == DET_TYPE_DI) {
-        UpdateDITrigger(data, len, result);
-        return;
-    }
-    if (!IsActivated()) {
-        m_Attr.evtBufHdl.SetStatus(false, 0);
-        return;
-    }
-    // A packet without data says nothing about motion: the last status stays.
-    if (result != RET_RTPHDR_OK) return;
-    int value = 0;
-    const bool trig = IsTrig(data, len, value);
-    m_Attr.evtBufHdl.SetStatus(trig, value);
-}
-
-void RtpHdrDetector::UpdateDITrigger(char* data, unsigned int len, __tag_RET_RTPHDR result) {
-    if (!IsActivated()) {
-        ResetDIDetStatus();
-        return;
-    }
-    // Not re-evaluated over an empty extension: a packet without one (most
-    // packets of a frame) does not say the inputs went quiet, or they would
-    // flap between the camera's extensions.
-    if (result != RET_RTPHDR_OK) return;
-    int value = 0;
-    for (int port = 0; port < m_DICnt; ++port) {
-        const bool trig = IsTrig(port, data, len, value);
-        m_Attr.evtBufMapHdl.SetStatus(port, trig, value);
-    }
 }

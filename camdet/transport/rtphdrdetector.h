@@ -3,7 +3,10 @@
 // packet per pass, from the recorder's fetcher of the live stream (shared:
 // the vendor names an empty path and port 0) or from a fetcher of its own,
 // hands it to the vendor's tests and reports, for itself and for the RTP
-// detectors of the same camera that follow it.
+// detectors of the same camera that follow it. Only an extension that was
+// copied is tested (CamDetector::IsTrig: len bytes, not NUL-terminated; an
+// empty one of the shared fetcher included); a packet without one leaves the
+// status, for most packets of a frame carry none and the status would flap.
 #ifndef CAMDET_RTPHDRDETECTOR_H
 #define CAMDET_RTPHDRDETECTOR_H
 
@@ -32,10 +35,6 @@ public:
     // 0 when path and port are set; an empty path with port 0 selects the
     // recorder's shared fetcher.
     virtual int GetPathPort(std::string& path, int& port) = 0;
-    // Whole-camera test over one extension (len bytes, not NUL-terminated).
-    virtual bool IsTrig(char* data, unsigned int len, int& value);
-    // Per-input test, ports from 0.
-    virtual bool IsTrig(int port, char* data, unsigned int len, int& value);
     // One packet's extension into buf (capacity cap, grown to the extension's
     // length when needed, never shrunk; the caller frees it with delete[]);
     // len is its length. shared tells which fetcher h is.
@@ -47,13 +46,6 @@ public:
     // Whether a fetch's result says the stream is lost: every kind and input
     // is then reported (false, 0), once, until an extension comes again.
     static bool IsStreamLost(__tag_RET_RTPHDR result, bool shared);
-
-    // Reports one fetch for this detector. Stopped: the status is cleared.
-    // Only an extension that was copied is tested (an empty one of the shared
-    // fetcher included, every port for an input detector); other results
-    // leave the status.
-    void UpdateTrigger(char* data, unsigned int len, __tag_RET_RTPHDR result);
-    void UpdateDITrigger(char* data, unsigned int len, __tag_RET_RTPHDR result);
 
     // The loop's set-up: the protocol check, the path, and the fetcher bound
     // to h (own: created here, to be released through ReleaseRtpFetch).

@@ -21,6 +21,7 @@
 // the key it chose from the topics the camera lists.
 #include "camdet/vendors/onvif.h"
 
+#include "camdet/core/detclass.h"
 #include "dupfromox/oxdebuglog.h"
 #include "interface/clock.h"
 
@@ -121,3 +122,8 @@ bool OnvifAD::IsTrig(const OVF_NOTIF_LIST& notifs, int& level) {
     if (m_EvtInfo.trigType == 1) return IsStandardTrig(notifs, level);
     return false;
 }
+
+CAMDET_DET_CLASS(OnvifMD, MakeDet);
+CAMDET_DET_CLASS(OnvifDI, MakeDet);
+CAMDET_DET_CLASS(OnvifTD, MakeDet);
+CAMDET_DET_CLASS(OnvifAD, MakeDet);

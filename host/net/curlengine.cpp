@@ -6,7 +6,6 @@
 #include <string.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -73,49 +72,40 @@ void CurlEngine::Wake() {
     if (write(m_WakeFd, &one, sizeof(one)) < 0) {}  // already pending when the counter is full
 }
 
-void CurlEngine::OwnSockets(CURL* easy) {
-    curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, &CurlEngine::OnOpen);
-    curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, this);
-    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, &CurlEngine::OnClose);
-    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETDATA, this);
-}
-
-curl_socket_t CurlEngine::OnOpen(void* self, curlsocktype, struct curl_sockaddr* addr) {
-    CurlEngine* engine = static_cast<CurlEngine*>(self);
-    const int fd = socket(addr->family, addr->socktype | SOCK_CLOEXEC, addr->protocol);
-    if (fd < 0) return CURL_SOCKET_BAD;
-    std::lock_guard<std::mutex> g(engine->m_SocketsMutex);
-    engine->m_Sockets.insert(fd);
-    return fd;
-}
-
-int CurlEngine::OnClose(void* self, curl_socket_t fd) {
-    CurlEngine* engine = static_cast<CurlEngine*>(self);
-    std::lock_guard<std::mutex> g(engine->m_SocketsMutex);
-    engine->m_Sockets.erase(fd);
-    epoll_ctl(engine->m_Epoll, EPOLL_CTL_DEL, fd, nullptr);
-    return close(fd);
-}
-
-// libcurl tells which events of a socket it waits for. It may name a socket
-// it already closed (the removal can come after the close); that number may
-// belong to someone else by now, so only sockets still open are touched.
+// libcurl tells which events of a socket it waits for. A socket is armed for
+// one event at a time and armed again once libcurl has handled it, so a
+// removal needs no call on the descriptor: libcurl closes a socket whose
+// connect it abandons before it reports the removal, and by then the number
+// may belong to another thread. A removed socket that stays open fires at
+// most once more, and is not armed again.
 int CurlEngine::OnSocket(CURL*, curl_socket_t fd, int what, void* self, void*) {
     CurlEngine* engine = static_cast<CurlEngine*>(self);
-    const int ep = engine->m_Epoll;
-    std::lock_guard<std::mutex> g(engine->m_SocketsMutex);
-    if (engine->m_Sockets.count(fd) == 0) return 0;
+    std::lock_guard<std::mutex> g(engine->m_WatchMutex);
     if (what == CURL_POLL_REMOVE) {
-        epoll_ctl(ep, EPOLL_CTL_DEL, fd, nullptr);
+        engine->m_Watch.erase(fd);
         return 0;
     }
+    uint32_t events = 0;
+    if (what & CURL_POLL_IN) events |= EPOLLIN;
+    if (what & CURL_POLL_OUT) events |= EPOLLOUT;
+    engine->m_Watch[fd] = events;
+    engine->Arm(fd, events);
+    return 0;
+}
+
+void CurlEngine::Arm(int fd, uint32_t events) {
     epoll_event ev;
     memset(&ev, 0, sizeof(ev));
+    ev.events = events | EPOLLONESHOT;
     ev.data.fd = fd;
-    if (what & CURL_POLL_IN) ev.events |= EPOLLIN;
-    if (what & CURL_POLL_OUT) ev.events |= EPOLLOUT;
-    if (epoll_ctl(ep, EPOLL_CTL_MOD, fd, &ev) != 0 && errno == ENOENT) epoll_ctl(ep, EPOLL_CTL_ADD, fd, &ev);
-    return 0;
+    // A descriptor closed and reused is no longer registered: add it again.
+    if (epoll_ctl(m_Epoll, EPOLL_CTL_MOD, fd, &ev) != 0 && errno == ENOENT) epoll_ctl(m_Epoll, EPOLL_CTL_ADD, fd, &ev);
+}
+
+void CurlEngine::Rearm(int fd) {
+    std::lock_guard<std::mutex> g(m_WatchMutex);
+    std::map<int, uint32_t>::const_iterator it = m_Watch.find(fd);
+    if (it != m_Watch.end()) Arm(fd, it->second);
 }
 
 // libcurl's single timer: when it wants to be called with CURL_SOCKET_TIMEOUT (-1: never).
@@ -155,6 +145,7 @@ void CurlEngine::Loop() {
             if (events[i].events & EPOLLOUT) mask |= CURL_CSELECT_OUT;
             if (events[i].events & EPOLLERR) mask |= CURL_CSELECT_ERR;
             curl_multi_socket_action(m_Multi, fd, mask, &running);
+            Rearm(fd);
         }
         if (m_TimerDue >= 0 && MonotonicMs() >= m_TimerDue) {
             m_TimerDue = -1;  // before the call: it may set the next one

@@ -19,7 +19,6 @@
 #include <functional>
 #include <map>
 #include <mutex>
-#include <set>
 #include <thread>
 
 namespace BrellinOwned {
@@ -45,17 +44,14 @@ public:
     // Engine thread only: who to tell when a transfer ends.
     void Track(CURL* easy, DoneFn done) { m_Active[easy] = std::move(done); }
     void Untrack(CURL* easy) { m_Active.erase(easy); }
-    // The engine opens and closes the sockets of easy itself, so that a
-    // socket leaves the event loop before its descriptor can be reused.
-    void OwnSockets(CURL* easy);
 
 private:
     CurlEngine();
     void Wake();
     static int OnSocket(CURL*, curl_socket_t fd, int what, void* self, void*);
+    void Arm(int fd, uint32_t events);
+    void Rearm(int fd);
     static int OnTimer(CURLM*, long timeoutMs, void* self);
-    static curl_socket_t OnOpen(void* self, curlsocktype, struct curl_sockaddr* addr);
-    static int OnClose(void* self, curl_socket_t fd);
     void Loop();
 
     CURLM* m_Multi = nullptr;
@@ -68,8 +64,8 @@ private:
     uint64_t m_Posted = 0;
     uint64_t m_Done = 0;
     std::map<CURL*, DoneFn> m_Active;  // engine thread only
-    std::mutex m_SocketsMutex;         // sockets may be closed on a client's thread
-    std::set<curl_socket_t> m_Sockets;  // open, by this engine
+    std::mutex m_WatchMutex;
+    std::map<int, uint32_t> m_Watch;  // socket -> the epoll events libcurl waits for
     std::thread m_Thread;
 };
 

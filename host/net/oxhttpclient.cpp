@@ -239,7 +239,6 @@ struct OXHttpClientImpl : public ByteSource {
     void Configure(OX_HTTP_METHOD method, const std::string& data) {
         curl_easy_setopt(easy, CURLOPT_URL, Url().c_str());
         curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-        CurlEngine::Get().OwnSockets(easy);
 #if LIBCURL_VERSION_NUM >= 0x075500
         // A camera on plain HTTP may move to HTTPS; never the other way.
         curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, UsesTls() ? "https" : "http,https");

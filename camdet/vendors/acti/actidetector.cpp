@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "camdet/core/detclass.h"
 #include "camdet/rules/ownlooprules.h"
 #include "dupfromox/oxdebuglog.h"
 #include "interface/backoff.h"
@@ -190,3 +191,5 @@ int ActiMD::ReleaseSocket(BrellinOwned::CamSocket*& sock) {
     sock = nullptr;
     return 0;
 }
+
+CAMDET_DET_CLASS(ActiMD, MakeDet);

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "camdet/core/detclass.h"
 #include "interface/hostservices.h"
 
 namespace {
@@ -86,3 +87,5 @@ int LevelOneGr2MD::ReadLine(char* buf, unsigned int len) {
 bool LevelOneGr2MD::IsTrig(char* buf, unsigned int len, int& value) {
     return LevelOneGr2Trig(buf, len, m_MotionWin, value);
 }
+
+CAMDET_DET_CLASS(LevelOneGr2MD, MakeDet);

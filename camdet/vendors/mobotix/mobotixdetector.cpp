@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "camdet/core/detclass.h"
 #include "interface/hostservices.h"
 
 namespace {
@@ -122,3 +123,6 @@ int MobotixDI::DetMain() {
     });
     return RunLoop(steps);
 }
+
+CAMDET_DET_CLASS(MobotixMD, MakeDet);
+CAMDET_DET_CLASS(MobotixDI, MakeDet);

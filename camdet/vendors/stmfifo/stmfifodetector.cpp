@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "camdet/core/detclass.h"
 #include "camdet/core/streamloss.h"
 #include "camdet/rules/ownlooprules.h"
 #include "dupfromox/oxdebuglog.h"
@@ -162,3 +163,7 @@ int StarDotStmFifoMD::DetMain() {
         });
     return RunLoop(steps);
 }
+
+CAMDET_DET_CLASS(IpuxStmFifoMD, MakeDet);
+CAMDET_DET_CLASS(IpuxStmFifoDI, MakeDet);
+CAMDET_DET_CLASS(StarDotStmFifoMD, MakeDet);

@@ -21,7 +21,7 @@
 
 #include "camdet/api/entrypoints.h"
 #include "camdet/factory/detfactory.h"
-#include "camdet/vendors/rtpvendordetector.h"
+#include "camdet/transport/rtpvendordetector.h"
 #include "host/rtsp/rtpfetcher.h"
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/statushistory.h"
@@ -200,10 +200,11 @@ TEST(RtpEndToEnd, RtspFaultsCostBoundedMemoryAndDetectionResumes) {
 // ---------------------------------------------------------------- own fetcher, in process
 
 // AVTECH motion from a fetcher of the detector's own on the simulator's stream.
-class OwnFetchAvtech : public AvtechDetector {
+constexpr RtpRow kAvtechMotion = RtpExtension(DET_TYPE_MD, streamrule::Avtech);
+class OwnFetchAvtech : public RtpVendorDetector {
 public:
     OwnFetchAvtech(DET_BASE_ATTR a, const std::string& path, int port)
-        : AvtechDetector(a, DET_TYPE_MD), m_Path(path), m_Port(port) {}
+        : RtpVendorDetector(a, kAvtechMotion, DetArgs()), m_Path(path), m_Port(port) {}
     int GetPathPort(std::string& path, int& port) override {
         path = m_Path;
         port = m_Port;

@@ -19,7 +19,6 @@
 #include "camdet/api/entrypoints.h"
 #include "camdet/factory/detfactory.h"
 #include "camdet/transport/binstreamdetector.h"
-#include "camdet/vendors/binvendordetector.h"
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/scriptedpeer.h"
 #include "tests/fixtures/testsupport.h"
@@ -444,16 +443,16 @@ TEST(BinStreamLoop, LevelOneGr4LinesFourSecondsApartDoNotFlap) {
     StatusHistory md, di;
     md.Attach(rig.buf);
     di.Attach(rig.bufMap);
-    LevelOneGr4MD mdDet(rig.Attr());
-    LevelOneGr4DI diDet(rig.Attr(true));
-    StopOnExit stopMd(mdDet), stopDi(diDet);
+    std::unique_ptr<CamDetector> mdDet = MakeFor("level1gr4", DET_TYPE_MD, rig.Attr());
+    std::unique_ptr<CamDetector> diDet = MakeFor("level1gr4", DET_TYPE_DI, rig.Attr(true));
+    StopOnExit stopMd(*mdDet), stopDi(*diDet);
     // The follower first: the camera sends its first line at once.
-    ASSERT_EQ(0, diDet.Start());
-    ASSERT_EQ(0, mdDet.Start());
+    ASSERT_EQ(0, diDet->Start());
+    ASSERT_EQ(0, mdDet->Start());
     // The line, the time-out, the next line.
     ASSERT_TRUE(WaitFor([&] { return md.Count() >= 3 && di.Port(0).size() >= 3; }, 10000));
-    mdDet.Stop();
-    diDet.Stop();
+    mdDet->Stop();
+    diDet->Stop();
     const Statuses m = md.Get();
     const Statuses d = di.Port(0);
     for (size_t i = 0; i < 3; ++i) {
@@ -471,18 +470,19 @@ TEST(BinStreamLoop, LinesThatCannotBeReadKeepTheStatus) {
         const char* name;
         bool tcp;
         std::string body;
-        std::function<BinStreamDetector*(CameraRig&)> make;
+        const char* api;  // the camera's key
+        int kind;
         Statuses want;
     };
     const Case cases[] = {
         {"D-Link md1 cut by a NUL", false, std::string("md1=on\nmd1=o") + '\0' + "n\nmd1=off\nmd1=on\n",
-         [](CameraRig& r) { return new DLinkMD(r.Attr()); }, {{true, 100}, {false, 0}, {true, 100}}},
+         "dlinknipca", DET_TYPE_MD, {{true, 100}, {false, 0}, {true, 100}}},
         {"LILIN input cut by a NUL", false,
          std::string("AlarmInputDetect=1\r\nAlarmInputDetect=") + '\0' +
              "1\r\nAlarmInputDetect=0\r\nAlarmInputDetect=1\r\n",
-         [](CameraRig& r) { return new LilinV2DI(r.Attr(true)); }, {{true, 100}, {false, 0}, {true, 100}}},
+         "lilinv2", DET_TYPE_DI, {{true, 100}, {false, 0}, {true, 100}}},
         {"GR4 garbage line", true, "EV,5A$123456009000\r\ngarbage\r\nEV,00$123456009000\r\nEV,5A$123456009000\r\n",
-         [](CameraRig& r) { return new LevelOneGr4MD(r.Attr()); }, {{true, 90}, {false, 0}, {true, 90}}},
+         "level1gr4", DET_TYPE_MD, {{true, 90}, {false, 0}, {true, 90}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -495,7 +495,8 @@ TEST(BinStreamLoop, LinesThatCannotBeReadKeepTheStatus) {
         StatusHistory log;
         log.Attach(rig.buf);
         log.Attach(rig.bufMap);
-        std::unique_ptr<BinStreamDetector> det(c.make(rig));
+        std::unique_ptr<CamDetector> det = MakeFor(c.api, c.kind, rig.Attr(c.kind == DET_TYPE_DI));
+        ASSERT_NE(nullptr, det);
         const bool input = det->GetDetType() == DET_TYPE_DI;
         auto got = [&] { return input ? log.Port(0) : log.Get(); };
         StopOnExit stop(*det);
@@ -524,11 +525,11 @@ TEST(BinStreamLoop, EverFocusShortRecordResetsTheStream) {
     rig.med.httpPort = peer.Port();
     StatusHistory log;
     log.Attach(rig.buf);
-    EverFocusMD det(rig.Attr());
-    StopOnExit stop(det);
-    ASSERT_EQ(0, det.Start());
+    std::unique_ptr<CamDetector> det = MakeFor("everfocus", DET_TYPE_MD, rig.Attr());
+    StopOnExit stop(*det);
+    ASSERT_EQ(0, det->Start());
     ASSERT_TRUE(WaitFor([&] { return log.Count() >= 2; }, 10000));
-    det.Stop();
+    det->Stop();
     const Statuses md = log.Get();
     EXPECT_EQ(std::make_pair(false, 0), md[0]);  // the short record's reset, not a misread record
     EXPECT_EQ(std::make_pair(true, 100), md[1]);  // the whole record on the new connection

@@ -10,7 +10,6 @@
 #include <future>
 #include <sstream>
 
-#include "camdet/vendors/hikvisiondetector.h"
 #include "host/recorder/camhost.h"
 #include "host/net/recorderservices.h"
 #include "tests/fixtures/fakeclock.h"
@@ -102,7 +101,8 @@ TEST(MultipartFaults, StreamDropsStatusClearsAndDetectionResumes) {
     });
     ASSERT_TRUE(peer.Listening());
     Camera cam(peer.Port(), clock);
-    HikVisionV3MD det(cam.Attr());
+    std::unique_ptr<CamDetector> made = MakeFor("hikvisionv3", DET_TYPE_MD, cam.Attr());
+    CamDetector& det = *made;
     ASSERT_EQ(det.Start(), 0);
     EXPECT_TRUE(WaitFor([&] { return cam.Saw({{true, 100}, {false, 0}, {true, 100}}); }, 20000));
     EXPECT_GE(peer.Connections(), 3);
@@ -121,7 +121,8 @@ TEST(MultipartFaults, GarbageBetweenPartsIsSkipped) {
                        std::string(10000, 'z') + "\r\n" + Part(Alert("vmd_active.xml"))),
         PeerStep::Stall()});
     Camera cam(peer.Port(), clock);
-    HikVisionV3MD det(cam.Attr());
+    std::unique_ptr<CamDetector> made = MakeFor("hikvisionv3", DET_TYPE_MD, cam.Attr());
+    CamDetector& det = *made;
     det.Start();
     EXPECT_TRUE(WaitFor([&] { return cam.Saw({{true, 100}}); }, 10000));
     EXPECT_EQ(peer.Connections(), 1);
@@ -139,7 +140,8 @@ TEST(MultipartFaults, AGigabytePartNeitherCrashesNorGrowsMemory) {
     ScriptedPeer peer(std::vector<PeerScript>{huge, huge, good});
     Camera cam(peer.Port(), clock);
     const long before = RssKiB();
-    HikVisionV3MD det(cam.Attr());
+    std::unique_ptr<CamDetector> made = MakeFor("hikvisionv3", DET_TYPE_MD, cam.Attr());
+    CamDetector& det = *made;
     det.Start();
     EXPECT_TRUE(WaitFor([&] { return cam.Saw({{true, 100}}); }, 20000));
     EXPECT_GE(peer.Connections(), 3);
@@ -152,7 +154,8 @@ TEST(MultipartFaults, SilentCameraDoesNotBlockStop) {
     camtest::FakeClock clock;  // reconnect pauses cost no real time
     ScriptedPeer peer(PeerScript{PeerStep::RecvRequest(), PeerStep::Send(kHead), PeerStep::Stall()});
     Camera cam(peer.Port(), clock);
-    HikVisionV3MD det(cam.Attr());
+    std::unique_ptr<CamDetector> made = MakeFor("hikvisionv3", DET_TYPE_MD, cam.Attr());
+    CamDetector& det = *made;
     det.Start();
     ASSERT_TRUE(WaitFor([&] { return peer.Connections() >= 1; }, 5000));
     EXPECT_TRUE(StopsWithin(det, 30));  // one read time-out (10 s) and the 1 s pause at most
@@ -184,7 +187,8 @@ TEST(MultipartFaults, StreamsThatEndAtOnceAreReopenedAfterADoublingPause) {
         LogCapture logs;
         ScriptedPeer peer(c.script);
         Camera cam(peer.Port(), clock);
-        HikVisionV3MD det(cam.Attr());
+        std::unique_ptr<CamDetector> made = MakeFor("hikvisionv3", DET_TYPE_MD, cam.Attr());
+        CamDetector& det = *made;
         StopOnExit stop(det);
         ASSERT_EQ(det.Start(), 0);
         ASSERT_TRUE(WaitFor([&] { return clock.Waits().size() >= c.waits.size(); }, 10000));
@@ -210,7 +214,8 @@ TEST(MultipartFaults, AStreamThatRanIsReopenedAtOnce) {
         {PeerStep::RecvRequest(), PeerStep::Send(part), PeerStep::Close()},
         {PeerStep::RecvRequest(), PeerStep::Send(part), PeerStep::Stall()}});
     Camera cam(peer.Port(), clock);
-    HikVisionV3MD det(cam.Attr());
+    std::unique_ptr<CamDetector> made = MakeFor("hikvisionv3", DET_TYPE_MD, cam.Attr());
+    CamDetector& det = *made;
     StopOnExit stop(det);
     ASSERT_EQ(det.Start(), 0);
     ASSERT_TRUE(WaitFor([&] { return cam.Saw({{true, 100}}); }, 10000));

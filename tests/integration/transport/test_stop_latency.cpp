@@ -17,7 +17,7 @@
 
 #include "camdet/api/entrypoints.h"
 #include "camdet/factory/detfactory.h"
-#include "camdet/vendors/rtpvendordetector.h"
+#include "camdet/transport/rtpvendordetector.h"
 #include "host/rtsp/rtpfetcher.h"
 #include "tests/fixtures/scriptedpeer.h"
 #include "tests/fixtures/testsupport.h"
@@ -263,10 +263,11 @@ const Transport kRtsp = {"RTSP", "avtech", DET_TYPE_MD, 2,
                          "RTSP/1.0 200 OK\r\nCSeq: 1\r\nContent-Type: application/sdp\r\nContent-Length: 400\r\n\r\n",
                          "v=0\r\no=- 1 1 IN IP4 127.0.0.1\r\ns=live"};
 
-// AVTECH reading the camera through a fetcher of its own, on its own thread.
-class OwnFetchAvtech : public AvtechDetector {
+// AVTECH's words read through a fetcher of the detector's own, on its own thread.
+constexpr RtpRow kAvtechMotion = RtpExtension(DET_TYPE_MD, streamrule::Avtech);
+class OwnFetchAvtech : public RtpVendorDetector {
 public:
-    OwnFetchAvtech(DET_BASE_ATTR a, int port) : AvtechDetector(a, DET_TYPE_MD), m_Port(port) {}
+    OwnFetchAvtech(DET_BASE_ATTR a, int port) : RtpVendorDetector(a, kAvtechMotion, DetArgs()), m_Port(port) {}
     int GetPathPort(std::string& path, int& port) override {
         path = "/live";
         port = m_Port;
@@ -314,7 +315,7 @@ TEST(StopLatency, RtpDetectorsNeverWaitOnTheCamera) {
             rig.med.streamFormat = 2;
             BRObjectBase* det = CreateDetector(DET_TYPE_MD, &rig.med, &rig.api, &rig.buf, nullptr, nullptr, &rig.cap,
                                                fetch, true);
-            ASSERT_NE(nullptr, dynamic_cast<AxisMp4Detector*>(det));
+            ASSERT_NE(nullptr, dynamic_cast<RtpVendorDetector*>(det));
             ASSERT_EQ(0, dynamic_cast<DetectorBase*>(det)->Start());
             ASSERT_TRUE(WaitFor([&] { return peer.Connections() >= 1 && peer.Sent(0) >= c.sentBeforeRelease; }));
             EXPECT_LE(ReleaseMs(DET_TYPE_MD, det), kStopBoundMs);

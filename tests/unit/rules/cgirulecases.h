@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "camdet/rules/cgirules.h"
+#include "tests/fixtures/ruletable.h"
 
 namespace cgitest {
 
@@ -21,7 +22,7 @@ namespace cgitest {
 const int kUntouched = -7;
 
 struct RuleCase {
-    const char* cls;
+    const char* name;  // the test's name in its rules table
     const char* answer;  // the answer, or "@<family>/<file>" under tests/data
     bool trig;
     int value;
@@ -60,7 +61,7 @@ inline bool RunRule(const CgiRuleEntry& e, const std::string& bytes, int port, c
 inline std::string Describe(const RuleCase& c) {
     std::string a = c.answer;
     if (a.size() > 60) a = a.substr(0, 60) + "...";
-    return std::string(c.cls) + " port " + std::to_string(c.port) + " inputs " + std::to_string(c.diCnt) +
+    return std::string(c.name) + " port " + std::to_string(c.port) + " inputs " + std::to_string(c.diCnt) +
            (c.blGroup11 ? " GROUP11" : "") + " answer \"" + a + "\"";
 }
 
@@ -68,7 +69,7 @@ inline std::string Describe(const RuleCase& c) {
 inline void CheckCases(const std::vector<RuleCase>& cases, RULE_KIND kind) {
     for (const RuleCase& c : cases) {
         SCOPED_TRACE(Describe(c));
-        const CgiRuleEntry* e = FindCgiRule(c.cls);
+        const CgiRuleEntry* e = FindRule(GetCgiRuleTable, c.name);
         ASSERT_NE(e, nullptr);
         EXPECT_EQ(e->kind, kind);
         int value = 0;

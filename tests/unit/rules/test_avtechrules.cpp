@@ -36,16 +36,16 @@ TEST(AvtechRules, KeywordRanges) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         int value = -1;
-        EXPECT_EQ(c.motion, avtechrule::AVTECHMD(c.ext.data(), (unsigned int)c.ext.size(), value));
+        EXPECT_EQ(c.motion, avtechrule::Motion(c.ext.data(), (unsigned int)c.ext.size(), value));
         EXPECT_EQ(c.motion ? 100 : 0, value);
         for (int port = 0; port < 3; ++port) {
             value = -1;
-            EXPECT_EQ(c.alarm, avtechrule::AVTECHDI(port, c.ext.data(), (unsigned int)c.ext.size(), value));
+            EXPECT_EQ(c.alarm, avtechrule::Input(port, c.ext.data(), (unsigned int)c.ext.size(), value));
             EXPECT_EQ(c.alarm ? 100 : 0, value);
         }
     }
     int value = -1;
-    EXPECT_FALSE(avtechrule::AVTECHMD(nullptr, 0, value));
+    EXPECT_FALSE(avtechrule::Motion(nullptr, 0, value));
     EXPECT_EQ(0, value);
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "camdet/rules/binrules.h"
+#include "tests/fixtures/ruletable.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ struct Step {
 
 struct SeqCase {
     const char* name;
-    const char* cls;
+    const char* test;  // the test's name in its rules table
     int port;  // -1: whole camera
     std::vector<Step> steps;
     int mdParam1 = 0;
@@ -36,8 +37,8 @@ struct SeqCase {
 // (one spare zero byte after it) holding the line or record.
 void RunSequence(const SeqCase& c, int inputs = 12) {
     SCOPED_TRACE(c.name);
-    const BinRuleEntry* e = FindBinRule(c.cls);
-    ASSERT_NE(nullptr, e) << c.cls;
+    const BinRuleEntry* e = FindRule(GetBinRuleTable, c.test);
+    ASSERT_NE(nullptr, e) << c.test;
     BIN_RULE_STATE st;
     st.heldPorts.assign((size_t)inputs, false);
     st.mdParam1 = c.mdParam1;
@@ -68,71 +69,71 @@ TEST(BinVendorRules, DahuaEventLinesHoldTheirStateUntilStop) {
     const std::string start = "Code=VideoMotion;action=Start;index=0";
     const std::string stop = "Code=VideoMotion;action=Stop;index=0";
     const SeqCase cases[] = {
-        {"motion start, heartbeat, part header, stop", "DahuaMD", -1,
+        {"motion start, heartbeat, part header, stop", "DahuaMotion", -1,
          {{start, true, 100}, {"Heartbeat", true, 100}, {"Content-Length: 37", true, 100}, {stop, false, 0}}},
-        {"a line of another event leaves motion", "DahuaMD", -1,
+        {"a line of another event leaves motion", "DahuaMotion", -1,
          {{start, true, 100}, {"Code=VideoBlind;action=Stop;index=0", true, 100}}},
-        {"the keyword without an action changes nothing", "DahuaMD", -1,
+        {"the keyword without an action changes nothing", "DahuaMotion", -1,
          {{start, true, 100}, {"Code=VideoMotion;index=0", true, 100}}},
-        {"tampering is VideoBlind", "DahuaTD", -1,
+        {"tampering is VideoBlind", "DahuaTamper", -1,
          {{start, false, 0}, {"Code=VideoBlind;action=Start;index=0", true, 100},
           {"Code=VideoBlind;action=Stop;index=0", false, 0}}},
-        {"input 2 of the camera is port 1", "DahuaDI", 1,
+        {"input 2 of the camera is port 1", "DahuaInput", 1,
          {{"Code=AlarmLocal;action=Start;index=1", true, 1}, {"Code=AlarmLocal;action=Start;index=0", true, 1},
           {"Code=AlarmLocal;action=Stop;index=1", false, 0}}},
-        {"another port's line leaves the port", "DahuaDI", 0,
+        {"another port's line leaves the port", "DahuaInput", 0,
          {{"Code=AlarmLocal;action=Start;index=2", false, 0}}},
         // The index is matched as text: index=10 reads as index=1 as well.
-        {"index=10 also moves port 1", "DahuaDI", 1,
+        {"index=10 also moves port 1", "DahuaInput", 1,
          {{"Code=AlarmLocal;action=Start;index=10", true, 1}, {"Code=AlarmLocal;action=Stop;index=10", false, 0}}},
-        {"index=10 moves port 10", "DahuaDI", 10, {{"Code=AlarmLocal;action=Start;index=10", true, 1}}},
-        {"motion lines do not move inputs", "DahuaDI", 0, {{start, false, 0}}},
+        {"index=10 moves port 10", "DahuaInput", 10, {{"Code=AlarmLocal;action=Start;index=10", true, 1}}},
+        {"motion lines do not move inputs", "DahuaInput", 0, {{start, false, 0}}},
     };
     for (const SeqCase& c : cases) RunSequence(c);
 }
 
 TEST(BinVendorRules, DLinkFlagLinesTakePrecedenceOverLevelLines) {
-    SeqCase levelsOnly{"level lines alone trigger against key 2", "DLinkMD", -1,
+    SeqCase levelsOnly{"level lines alone trigger against key 2", "DLinkMotion", -1,
                        {{"mdv1=35", true, 35}, {"mdv1=20", false, 20}, {"mdv1=30", true, 30}, {"x=1", true, 30}}};
     levelsOnly.mdParam3 = 30;
-    SeqCase flagFirst{"once md1 was seen level lines only set the level", "DLinkMD", -1,
+    SeqCase flagFirst{"once md1 was seen level lines only set the level", "DLinkMotion", -1,
                       {{"md1=off", false, 0}, {"mdv1=90", false, 90}, {"md1=on", true, 90}, {"mdv1=5", true, 5},
                        {"md1=off", false, 0}}};
     flagFirst.mdParam3 = 30;
-    SeqCase flagOnly{"flag lines alone give 100", "DLinkMD", -1,
+    SeqCase flagOnly{"flag lines alone give 100", "DLinkMotion", -1,
                      {{"md1=on", true, 100}, {"md1=ON", false, 0}, {"md1=on", true, 100}, {"other=1", true, 100}}};
-    SeqCase audio{"audio level against key 5", "DLinkAD", -1,
+    SeqCase audio{"audio level against key 5", "DLinkAudio", -1,
                   {{"audio_detected_val=40", true, 40}, {"audio_detected_val=39", false, 39},
                    {"audio_detect_val=90", false, 39}}};
     audio.adParam = 40;
-    SeqCase audioV2{"AD_KEY_V2 cameras name the key differently", "DLinkAD", -1,
+    SeqCase audioV2{"AD_KEY_V2 cameras name the key differently", "DLinkAudio", -1,
                     {{"audio_detect_val=90", true, 90}, {"audio_detected_val=0", true, 90}}};
     audioV2.adParam = 40;
     audioV2.adKeyV2 = true;
     const SeqCase inputs[] = {
-        {"input1 is port 0", "DLinkDI", 0, {{"input1=on", true, 1}, {"md1=on", true, 1}, {"input1=off", false, 0}}},
-        {"other values leave the port", "DLinkDI", 0, {{"input1=on", true, 1}, {"input1=1", true, 1}}},
-        {"input11 is not input1", "DLinkDI", 0, {{"input11=on", false, 0}}},
+        {"input1 is port 0", "DLinkInput", 0, {{"input1=on", true, 1}, {"md1=on", true, 1}, {"input1=off", false, 0}}},
+        {"other values leave the port", "DLinkInput", 0, {{"input1=on", true, 1}, {"input1=1", true, 1}}},
+        {"input11 is not input1", "DLinkInput", 0, {{"input11=on", false, 0}}},
     };
     for (const SeqCase& c : {levelsOnly, flagFirst, flagOnly, audio, audioV2}) RunSequence(c);
     for (const SeqCase& c : inputs) RunSequence(c);
 }
 
 TEST(BinVendorRules, LilinAndLevelOneLines) {
-    SeqCase gr4{"hexadecimal level before the last $ against key 3", "LevelOneGr4MD", -1,
+    SeqCase gr4{"hexadecimal level before the last $ against key 3", "LevelOneGr4Motion", -1,
                 {{"MD,5A$", true, 90}, {"xx$MD,32$", false, 50}, {"FF$", false, 255}, {"ZZ$", false, 0, true},
                  {"no dollar", false, 0, true}, {"5$", false, 0, true}, {"A$", false, 0, true}}};
     gr4.mdParam1 = 50;
     gr4.size = 64;
-    SeqCase lowThreshold{"level 1 above a threshold of 0", "LevelOneGr4MD", -1, {{"..01$", true, 1}}};
+    SeqCase lowThreshold{"level 1 above a threshold of 0", "LevelOneGr4Motion", -1, {{"..01$", true, 1}}};
     lowThreshold.size = 64;
     // The bytes at +7 and +11 after the last "$" (here A5 and 04 or 05).
-    SeqCase di{"input bits differ after the last $", "LevelOneGr4DI", 2,
+    SeqCase di{"input bits differ after the last $", "LevelOneGr4Input", 2,
                {{"$123456A59004", true, 0}, {"$123456A59005", false, 0}, {"$123456A5900", false, 0, true},
                 {"$x$123456A59004", true, 0}, {"$123456ZZ9004", false, 0, true}, {"garbage", false, 0, true}}};
     di.size = 64;
     const SeqCase lilin[] = {
-        {"AlarmInputDetect holds for every port", "LilinV2DI", 3,
+        {"AlarmInputDetect holds for every port", "LilinV2Input", 3,
          {{"AlarmInputDetect=1\r", true, 100}, {"MotionDetect=0", true, 100}, {"AlarmInputDetect=0", false, 0},
           {"AlarmInputDetect=10", false, 0}}},
     };
@@ -141,23 +142,23 @@ TEST(BinVendorRules, LilinAndLevelOneLines) {
 }
 
 TEST(BinVendorRules, RecordsOfTheWrongLengthNeverTrigger) {
-    SeqCase ever{"EverFocus motion is byte 56 equal to 1", "EverFocusMD", -1,
+    SeqCase ever{"EverFocus motion is byte 56 equal to 1", "EverFocusMotion", -1,
                  {{Record(308, {{56, 1}}), true, 100}, {Record(308, {{56, 2}}), false, 0},
                   {Record(308, {{48, 1}}), false, 0}}};
     ever.size = 308;
-    SeqCase everDi{"EverFocus input is byte 48", "EverFocusDI", 1,
+    SeqCase everDi{"EverFocus input is byte 48", "EverFocusInput", 1,
                    {{Record(308, {{48, 1}}), true, 100}, {Record(308, {{56, 1}}), false, 0}}};
     everDi.size = 308;
-    SeqCase everShort{"a 307-byte buffer is not a record", "EverFocusMD", -1, {{Record(307, {{56, 1}}), false, 0}}};
+    SeqCase everShort{"a 307-byte buffer is not a record", "EverFocusMotion", -1, {{Record(307, {{56, 1}}), false, 0}}};
     everShort.size = 307;
-    SeqCase everLong{"nor is a 309-byte one", "EverFocusDI", 0, {{Record(309, {{48, 1}}), false, 0}}};
+    SeqCase everLong{"nor is a 309-byte one", "EverFocusInput", 0, {{Record(309, {{48, 1}}), false, 0}}};
     everLong.size = 309;
-    SeqCase ycam{"Y-cam window bits and the highest level", "YcamMD", -1,
+    SeqCase ycam{"Y-cam window bits and the highest level", "YcamMotion", -1,
                  {{Record(8, {{0, 10}, {1, 200}, {3, 3}, {4, 0x02}}), true, 200},
                   {Record(8, {{0, 10}, {1, 200}, {3, 3}, {4, 0x10}}), false, 200}, {Record(8, {}), false, 0},
                   {Record(8, {{3, 255}, {4, 0x08}}), true, 255}}};
     ycam.size = 8;
-    SeqCase ycamWrong{"Y-cam 9-byte buffer", "YcamMD", -1, {{Record(9, {{0, 10}, {4, 1}}), false, 0}}};
+    SeqCase ycamWrong{"Y-cam 9-byte buffer", "YcamMotion", -1, {{Record(9, {{0, 10}, {4, 1}}), false, 0}}};
     ycamWrong.size = 9;
     for (const SeqCase& c : {ever, everDi, everShort, everLong, ycam, ycamWrong}) RunSequence(c);
 }
@@ -171,7 +172,7 @@ TEST(BinVendorRules, HostileLinesAreQuietOrLeaveTheHeldState) {
     const std::string hostile[] = {std::string("\xff\xfe\x01\x80", 4), "====;;;;$$$$", "index=index=index=",
                                    std::string(1023, 'A'), "md1=" + std::string(1000, '9')};
     for (int r = 0; r < rows; ++r) {
-        SCOPED_TRACE(t[r].cls);
+        SCOPED_TRACE(t[r].name);
         const int port = t[r].kind == RULE_KIND_DI ? 0 : -1;
         BIN_RULE_STATE st;
         st.heldPorts.assign(4, false);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/unit/rules/cgirulecases.h"
+#include "tests/fixtures/ruletable.h"
 
 using cgitest::RuleCase;
 
@@ -12,165 +13,165 @@ namespace cgitest {
 const std::vector<RuleCase>& MotionCases() {
     static const std::vector<RuleCase> cases = {
         // Ycam: "key=value;" items.
-        {"YcamV2MD", "motion_0.status=1;", true, 100},
-        {"YcamV2MD", "root.x=2;motion_0.status=1;root.y=0;", true, 100},
-        {"YcamV2MD", "motion_0.status=1", true, 100},
-        {"YcamV2MD", "motion_0.status=0;", false, 0},
-        {"YcamV2MD", "motion_0.status=10;", false, 0},
-        {"YcamV2MD", "xmotion_0.status=1;", false, 0},
-        {"YcamV2MD", "motion_0.status", false, 0},
-        {"YcamV2MD", "motion_0.status=0;motion_0.status=1;", false, 0},  // the first item counts
+        {"YcamV2Motion", "motion_0.status=1;", true, 100},
+        {"YcamV2Motion", "root.x=2;motion_0.status=1;root.y=0;", true, 100},
+        {"YcamV2Motion", "motion_0.status=1", true, 100},
+        {"YcamV2Motion", "motion_0.status=0;", false, 0},
+        {"YcamV2Motion", "motion_0.status=10;", false, 0},
+        {"YcamV2Motion", "xmotion_0.status=1;", false, 0},
+        {"YcamV2Motion", "motion_0.status", false, 0},
+        {"YcamV2Motion", "motion_0.status=0;motion_0.status=1;", false, 0},  // the first item counts
 
         // Arecont: anything but "no motion" is motion.
-        {"ArecontMD", "mdresult=0 0 1 0 0\n", true, 100},
-        {"ArecontMD", "mdresult=no motion\n", false, 0},
-        {"ArecontMD", "mdresult=no motion", false, 0},
-        {"ArecontMD", "auxin=on\n", false, 0},
-        {"ArecontMD", "mdresult", false, 0},
+        {"ArecontMotion", "mdresult=0 0 1 0 0\n", true, 100},
+        {"ArecontMotion", "mdresult=no motion\n", false, 0},
+        {"ArecontMotion", "mdresult=no motion", false, 0},
+        {"ArecontMotion", "auxin=on\n", false, 0},
+        {"ArecontMotion", "mdresult", false, 0},
 
         // Messoa: "Mode N" with a space as the separator.
-        {"MessoaMD", "Mode 2\n", true, 100},
-        {"MessoaMD", "AlarmStatus\nMode 3\n", true, 100},
-        {"MessoaMD", "Mode 1\n", false, 0},
-        {"MessoaMD", "Mode=2\n", false, 0},
-        {"MessoaMD", "AlarmMode 2\n", false, 0},
-        {"MessoaMD", "Mode 23\n", false, 0},
+        {"MessoaMotion", "Mode 2\n", true, 100},
+        {"MessoaMotion", "AlarmStatus\nMode 3\n", true, 100},
+        {"MessoaMotion", "Mode 1\n", false, 0},
+        {"MessoaMotion", "Mode=2\n", false, 0},
+        {"MessoaMotion", "AlarmMode 2\n", false, 0},
+        {"MessoaMotion", "Mode 23\n", false, 0},
 
         // MessoaPro: alarm number up to a space, else up to a line end.
-        {"MessoaProMD", "Alarm.Status=2 \n", true, 100},
-        {"MessoaProMD", "Alarm.Enable=1\nAlarm.Status=3\n", true, 100},
-        {"MessoaProMD", "Alarm.Status=1\n", false, 0},
-        {"MessoaProMD", "Alarm.Status=40\n", false, 0},
-        {"MessoaProMD", "Alarm.Status=\n", false, 0},
-        {"MessoaProMD", "Alarm.Stat", false, 0},
+        {"MessoaProMotion", "Alarm.Status=2 \n", true, 100},
+        {"MessoaProMotion", "Alarm.Enable=1\nAlarm.Status=3\n", true, 100},
+        {"MessoaProMotion", "Alarm.Status=1\n", false, 0},
+        {"MessoaProMotion", "Alarm.Status=40\n", false, 0},
+        {"MessoaProMotion", "Alarm.Status=\n", false, 0},
+        {"MessoaProMotion", "Alarm.Stat", false, 0},
 
         // MessoaSDK05: key=value firmware, and GROUP11 firmware with JSON-like pairs.
-        {"MessoaSDK05MD", "motion_status=on\nalarm_status=off\n", true, 100},
-        {"MessoaSDK05MD", "motion_status=off\n", false, 0},
-        {"MessoaSDK05MD", "{\"system.motion_alarm.status\":[\"ok\",\"on\"]}", false, 0},
-        {"MessoaSDK05MD", "{\"system.motion_alarm.status\":[\"ok\",\"on\"],\"x\":1}", true, 100, 0, 1, true},
-        {"MessoaSDK05MD", "{\"system.motion_alarm.status\":[\"ok\",\"off\"]}", false, 0, 0, 1, true},
-        {"MessoaSDK05MD", "motion_status=on\n", false, 0, 0, 1, true},
+        {"MessoaSDK05Motion", "motion_status=on\nalarm_status=off\n", true, 100},
+        {"MessoaSDK05Motion", "motion_status=off\n", false, 0},
+        {"MessoaSDK05Motion", "{\"system.motion_alarm.status\":[\"ok\",\"on\"]}", false, 0},
+        {"MessoaSDK05Motion", "{\"system.motion_alarm.status\":[\"ok\",\"on\"],\"x\":1}", true, 100, 0, 1, true},
+        {"MessoaSDK05Motion", "{\"system.motion_alarm.status\":[\"ok\",\"off\"]}", false, 0, 0, 1, true},
+        {"MessoaSDK05Motion", "motion_status=on\n", false, 0, 0, 1, true},
 
         // Messoa03: motion is the mode after the inputs.
-        {"Messoa03MD", "Mode 2\n", true, 100},
-        {"Messoa03MD", "Mode 1\n", false, 0},
-        {"Messoa03MD", "Mode 3\n", true, 100, 0, 2},
-        {"Messoa03MD", "Mode 2\n", false, 0, 0, 2},
-        {"Messoa03MD", "@messoa/messoa03_input2_of_2.txt", true, 100},
-        {"Messoa03MD", "@messoa/messoa03_input2_of_2.txt", false, 0, 0, 2},
+        {"Messoa03Motion", "Mode 2\n", true, 100},
+        {"Messoa03Motion", "Mode 1\n", false, 0},
+        {"Messoa03Motion", "Mode 3\n", true, 100, 0, 2},
+        {"Messoa03Motion", "Mode 2\n", false, 0, 0, 2},
+        {"Messoa03Motion", "@messoa/messoa03_input2_of_2.txt", true, 100},
+        {"Messoa03Motion", "@messoa/messoa03_input2_of_2.txt", false, 0, 0, 2},
 
         // Compro: region -1 is none; region 0 is real.
-        {"ComproMD", "Region:0\n", true, 100},
-        {"ComproMD", "Enable:1\nRegion:3\n", true, 100},
-        {"ComproMD", "Region:-1\n", false, 0},
-        {"ComproMD", "Region:-1\r\n", false, 0},
-        {"ComproMD", "Enable:1\n", false, 0},
+        {"ComproMotion", "Region:0\n", true, 100},
+        {"ComproMotion", "Enable:1\nRegion:3\n", true, 100},
+        {"ComproMotion", "Region:-1\n", false, 0},
+        {"ComproMotion", "Region:-1\r\n", false, 0},
+        {"ComproMotion", "Enable:1\n", false, 0},
 
         // Hunt: items end with "<br>".
-        {"HuntMD", "Motion0_Status=1<br>Motion1_Status=0<br>", true, 100},
-        {"HuntMD", "Motion0_Status=0<br>Motion1_Status=1<br>", false, 0},
+        {"HuntMotion", "Motion0_Status=1<br>Motion1_Status=0<br>", true, 100},
+        {"HuntMotion", "Motion0_Status=0<br>Motion1_Status=1<br>", false, 0},
 
         // Brickcom: three windows are watched, the fourth is not.
-        {"BrickcomMD", "window1=0\nwindow2=1\nwindow3=0\n", true, 100},
-        {"BrickcomMD", "window3=1\n", true, 100},
-        {"BrickcomMD", "window1=0\nwindow2=0\nwindow3=0\nwindow4=1\n", false, 0},
-        {"BrickcomMD", "window10=1\n", false, 0},
+        {"BrickcomMotion", "window1=0\nwindow2=1\nwindow3=0\n", true, 100},
+        {"BrickcomMotion", "window3=1\n", true, 100},
+        {"BrickcomMotion", "window1=0\nwindow2=0\nwindow3=0\nwindow4=1\n", false, 0},
+        {"BrickcomMotion", "window10=1\n", false, 0},
 
         // Storage Options: 1 motion, 2 input, 3 both.
-        {"StorageMD", "var alarm_status=1;", true, 100},
-        {"StorageMD", "var alarm_status=3;", true, 100},
-        {"StorageMD", "var alarm_status=2;", false, 0},
-        {"StorageMD", "var alarm_status=0;", false, 0},
+        {"StorageMotion", "var alarm_status=1;", true, 100},
+        {"StorageMotion", "var alarm_status=3;", true, 100},
+        {"StorageMotion", "var alarm_status=2;", false, 0},
+        {"StorageMotion", "var alarm_status=0;", false, 0},
 
         // Zavio V3: level lines; the first window over its threshold wins.
-        {"ZavioV3MD", "group=0;level=30;threshold=50;\ngroup=1;level=60;threshold=50;\n", true, 60},
-        {"ZavioV3MD", "group=0;level=30;threshold=50;\n", false, 30},
-        {"ZavioV3MD", "@zavio/detection_two_over.txt", true, 60},
-        {"ZavioV3MD", "@zavio/detection_quiet.txt", false, 45},
-        {"ZavioV3MD", "group=0;level=50;threshold=50;\n", false, 50},
-        {"ZavioV3MD", "group=0;level=70;\n", false, 70},  // no threshold: a level, never a trigger
-        {"ZavioV3MD", "nothing here\n", false, 0},
+        {"ZavioV3Motion", "group=0;level=30;threshold=50;\ngroup=1;level=60;threshold=50;\n", true, 60},
+        {"ZavioV3Motion", "group=0;level=30;threshold=50;\n", false, 30},
+        {"ZavioV3Motion", "@zavio/detection_two_over.txt", true, 60},
+        {"ZavioV3Motion", "@zavio/detection_quiet.txt", false, 45},
+        {"ZavioV3Motion", "group=0;level=50;threshold=50;\n", false, 50},
+        {"ZavioV3Motion", "group=0;level=70;\n", false, 70},  // no threshold: a level, never a trigger
+        {"ZavioV3Motion", "nothing here\n", false, 0},
 
         // Canon: "m.1:=1".
-        {"CanonMD", "i.1:=0\nm.1:=1\n", true, 100},
-        {"CanonMD", "m.1:=0\n", false, 0},
-        {"CanonMD", "m.10:=1\n", false, 0},
+        {"CanonMotion", "i.1:=0\nm.1:=1\n", true, 100},
+        {"CanonMotion", "m.1:=0\n", false, 0},
+        {"CanonMotion", "m.10:=1\n", false, 0},
 
         // Foscam: alarm_status 1 is motion; V2 answers XML.
-        {"FoscamMD", "var alarm_status=1;\nvar ddns_status=0;", true, 100},
-        {"FoscamMD", "var alarm_status=2;", false, 0},
-        {"FoscamV2MD", "<CGI_Result>\n  <result>0</result>\n  <motionDetectAlarm>2</motionDetectAlarm>\n", true, 100},
-        {"FoscamV2MD", "<CGI_Result>\r\n<motionDetectAlarm>2</motionDetectAlarm>\r\n", true, 100},
-        {"FoscamV2MD", "<CGI_Result>\n  <motionDetectAlarm>1</motionDetectAlarm>\n", false, 0},
-        {"FoscamV2MD", "<CGI_Result>\n  <motionDetectAlarm>2", false, 0},
+        {"FoscamMotion", "var alarm_status=1;\nvar ddns_status=0;", true, 100},
+        {"FoscamMotion", "var alarm_status=2;", false, 0},
+        {"FoscamV2Motion", "<CGI_Result>\n  <result>0</result>\n  <motionDetectAlarm>2</motionDetectAlarm>\n", true, 100},
+        {"FoscamV2Motion", "<CGI_Result>\r\n<motionDetectAlarm>2</motionDetectAlarm>\r\n", true, 100},
+        {"FoscamV2Motion", "<CGI_Result>\n  <motionDetectAlarm>1</motionDetectAlarm>\n", false, 0},
+        {"FoscamV2Motion", "<CGI_Result>\n  <motionDetectAlarm>2", false, 0},
 
         // Basler: the second action's return value.
-        {"BaslerMp4MD", "Return_0=0\nReturn_1=1\n", true, 100},
-        {"BaslerMp4MD", "Return_0=1\nReturn_1=0\n", false, 0},
+        {"BaslerMp4Motion", "Return_0=0\nReturn_1=1\n", true, 100},
+        {"BaslerMp4Motion", "Return_0=1\nReturn_1=0\n", false, 0},
 
         // Itx: rise_motion flags, four watched; the prefix must scan exactly.
-        {"ItxMD", "@itx/status_motion3.txt", true, 100},
-        {"ItxMD", "@itx/status_input2.txt", false, 0},
-        {"ItxMD", "rise_motion=00001\n", false, 0},
-        {"ItxMD", "RISE_MOTION=1000\n", false, 0},
-        {"ItxMD", "rise_motion=\n", false, 0},
-        {"ItxMD", "@itx/status_beyond_100_lines.txt", false, 0},
+        {"ItxMotion", "@itx/status_motion3.txt", true, 100},
+        {"ItxMotion", "@itx/status_input2.txt", false, 0},
+        {"ItxMotion", "rise_motion=00001\n", false, 0},
+        {"ItxMotion", "RISE_MOTION=1000\n", false, 0},
+        {"ItxMotion", "rise_motion=\n", false, 0},
+        {"ItxMotion", "@itx/status_beyond_100_lines.txt", false, 0},
 
         // Raylios: JSON array; level against the configured bound.
-        {"RayliosMD", "[{\"level\":60,\"cfg\":50}]", true, 60},
-        {"RayliosMD", "@raylios/status_over.json", true, 60},
-        {"RayliosMD", "@raylios/status_second_window.json", false, 20},
-        {"RayliosMD", "[{\"level\":50,\"cfg\":50}]", false, 50},
-        {"RayliosMD", "{\"level\":60,\"cfg\":50}", false, 0},
-        {"RayliosMD", "[{\"level\":\"high\",\"cfg\":1}]", false, 0},
-        {"RayliosMD", "[{\"level\":1e300,\"cfg\":1}]", false, 0},
-        {"RayliosMD", "[7]", false, 0},
-        {"RayliosMD", "[{\"level\":60,\"cfg\":", false, 0},
-        {"RayliosV2MD", "[{\"strength\":70,\"threshold\":20}]", true, 70},
-        {"RayliosV2MD", "[{\"strength\":10,\"threshold\":20}]", false, 10},
-        {"RayliosV2MD", "[{\"level\":70,\"cfg\":20}]", false, 0},
+        {"RayliosMotion", "[{\"level\":60,\"cfg\":50}]", true, 60},
+        {"RayliosMotion", "@raylios/status_over.json", true, 60},
+        {"RayliosMotion", "@raylios/status_second_window.json", false, 20},
+        {"RayliosMotion", "[{\"level\":50,\"cfg\":50}]", false, 50},
+        {"RayliosMotion", "{\"level\":60,\"cfg\":50}", false, 0},
+        {"RayliosMotion", "[{\"level\":\"high\",\"cfg\":1}]", false, 0},
+        {"RayliosMotion", "[{\"level\":1e300,\"cfg\":1}]", false, 0},
+        {"RayliosMotion", "[7]", false, 0},
+        {"RayliosMotion", "[{\"level\":60,\"cfg\":", false, 0},
+        {"RayliosV2Motion", "[{\"strength\":70,\"threshold\":20}]", true, 70},
+        {"RayliosV2Motion", "[{\"strength\":10,\"threshold\":20}]", false, 10},
+        {"RayliosV2Motion", "[{\"level\":70,\"cfg\":20}]", false, 0},
 
         // HiSharp: the motion amount is the level.
-        {"HiSharpMD", "MotionValue=5\n", true, 5},
-        {"HiSharpMD", "MotionValue=100\r\n", true, 100},
-        {"HiSharpMD", "MotionValue=0\n", false, 0},
-        {"HiSharpMD", "MotionValue=none\n", false, 0},
-        {"HiSharpMD", "MotionValue=99999999999999999999\n", true, 2147483647},
+        {"HiSharpMotion", "MotionValue=5\n", true, 5},
+        {"HiSharpMotion", "MotionValue=100\r\n", true, 100},
+        {"HiSharpMotion", "MotionValue=0\n", false, 0},
+        {"HiSharpMotion", "MotionValue=none\n", false, 0},
+        {"HiSharpMotion", "MotionValue=99999999999999999999\n", true, 2147483647},
 
         // Bosch: the dec element of the result, white space removed.
-        {"BoschMD", "@bosch/rcp_flag_set.xml", true, 100},
-        {"BoschMD", "@bosch/rcp_flag_clear.xml", false, 0},
-        {"BoschMD", "@bosch/rcp_error.xml", false, 0},
-        {"BoschMD", "<dec>1</dec>", true, 100},
-        {"BoschMD", "<dec>1", false, 0},
-        {"BoschMD", "<dec>451</dec><result><hex>0x01</hex></result>", false, 0},
+        {"BoschMotion", "@bosch/rcp_flag_set.xml", true, 100},
+        {"BoschMotion", "@bosch/rcp_flag_clear.xml", false, 0},
+        {"BoschMotion", "@bosch/rcp_error.xml", false, 0},
+        {"BoschMotion", "<dec>1</dec>", true, 100},
+        {"BoschMotion", "<dec>1", false, 0},
+        {"BoschMotion", "<dec>451</dec><result><hex>0x01</hex></result>", false, 0},
 
         // Beward and Siemens: a word anywhere in the answer.
-        {"BewardMD", "MotionDetection=1\n", true, 100},
-        {"BewardMD", "SensorAlarm=1\n", false, 0},
-        {"SiemensMD", "HTTP/1.1 200 OK\r\nContent-Length: 8\r\n\r\nMotion\r\n", true, 100},
-        {"SiemensMD", "HTTP/1.1 200 OK\r\n\r\nAlarm\r\n", false, 0},
-        {"SiemensMD", "HTTP/1.1 200 OK\r\n\r\nmotion\r\n", false, 0},
+        {"BewardMotion", "MotionDetection=1\n", true, 100},
+        {"BewardMotion", "SensorAlarm=1\n", false, 0},
+        {"SiemensMotion", "HTTP/1.1 200 OK\r\nContent-Length: 8\r\n\r\nMotion\r\n", true, 100},
+        {"SiemensMotion", "HTTP/1.1 200 OK\r\n\r\nAlarm\r\n", false, 0},
+        {"SiemensMotion", "HTTP/1.1 200 OK\r\n\r\nmotion\r\n", false, 0},
 
         // Shany: five-digit status words.
-        {"ShanyMD", "getalarmstatus=00002 ", true, 100},
-        {"ShanyMD", "getalarmstatus=00003", true, 100},
-        {"ShanyMD", "getalarmstatus=00001 00002", false, 0},
+        {"ShanyMotion", "getalarmstatus=00002 ", true, 100},
+        {"ShanyMotion", "getalarmstatus=00003", true, 100},
+        {"ShanyMotion", "getalarmstatus=00001 00002", false, 0},
 
         // Nexcom: 1 input, 2 motion, 3 both.
-        {"NexcomMD", "alarmstatus=2\n", true, 100},
-        {"NexcomMD", "alarmstatus=3\n", true, 100},
-        {"NexcomMD", "alarmstatus=1\n", false, 0},
+        {"NexcomMotion", "alarmstatus=2\n", true, 100},
+        {"NexcomMotion", "alarmstatus=3\n", true, 100},
+        {"NexcomMotion", "alarmstatus=1\n", false, 0},
 
         // GrandStream spells it "statu".
-        {"GrandStreamMD", "md_alarm_statu=1\n", true, 100},
-        {"GrandStreamMD", "md_alarm_status=1\n", false, 0},
-        {"GrandStreamMD", "md_alarm_statu=0\n", false, 0},
+        {"GrandStreamMotion", "md_alarm_statu=1\n", true, 100},
+        {"GrandStreamMotion", "md_alarm_status=1\n", false, 0},
+        {"GrandStreamMotion", "md_alarm_statu=0\n", false, 0},
 
         // Truen: the first motion window.
-        {"TruenMD", "GIS_MOTION1=1\nGIS_SENSOR1=0\n", true, 100},
-        {"TruenMD", "GIS_MOTION1=0\nGIS_MOTION2=1\n", false, 0},
+        {"TruenMotion", "GIS_MOTION1=1\nGIS_SENSOR1=0\n", true, 100},
+        {"TruenMotion", "GIS_MOTION1=0\nGIS_MOTION2=1\n", false, 0},
     };
     return cases;
 }
@@ -183,7 +184,7 @@ TEST(CgiMotionRules, AnswerGivesTriggerAndLevel) {
 
 // Status bytes: bit value 2 of byte 34 (0-based), whatever the bytes before.
 TEST(CgiMotionRules, SanyoStatusByte) {
-    const CgiRuleEntry* e = FindCgiRule("SanyoMD");
+    const CgiRuleEntry* e = FindRule(GetCgiRuleTable, "SanyoMotion");
     ASSERT_NE(e, nullptr);
     struct {
         size_t size;
@@ -206,7 +207,7 @@ TEST(CgiMotionRules, SanyoStatusByte) {
 
 // The loop keeps 4095 characters: a keyword that starts past them is not seen.
 TEST(CgiMotionRules, KeywordBeyondTheBufferIsNotSeen) {
-    const CgiRuleEntry* e = FindCgiRule("SiemensMD");
+    const CgiRuleEntry* e = FindRule(GetCgiRuleTable, "SiemensMotion");
     ASSERT_NE(e, nullptr);
     int value = 0;
     std::string inside = std::string(4089, 'x') + "Motion";

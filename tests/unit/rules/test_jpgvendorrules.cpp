@@ -127,27 +127,23 @@ TEST(JpgVendorRules, Panasonic) {
     }
 }
 
-TEST(JpgVendorRules, TablePicksTheTestByKindAndGroup) {
+// The tests that serve several kinds pick by the detector's kind and group.
+TEST(JpgVendorRules, SharedTestsPickByKindAndGroup) {
     int value = -7;
     STREAM_RULE_STATE st;
-    const StreamRuleEntry* axis = FindStreamRule("AxisJpgDetector");
-    ASSERT_NE(axis, nullptr);
     const std::string text = "M0:0;ML0:010;T0:1;IO1:1;";
     st.kind = 3;
-    EXPECT_TRUE(axis->rule(st, -1, text.data(), (unsigned int)text.size(), value));
-    EXPECT_TRUE(axis->rule(st, 1, text.data(), (unsigned int)text.size(), value));
-    EXPECT_FALSE(axis->rule(st, 0, text.data(), (unsigned int)text.size(), value));
+    EXPECT_TRUE(streamrule::Axis(st, -1, text.data(), (unsigned int)text.size(), value));
+    EXPECT_TRUE(streamrule::Axis(st, 1, text.data(), (unsigned int)text.size(), value));
+    EXPECT_FALSE(streamrule::Axis(st, 0, text.data(), (unsigned int)text.size(), value));
 
-    const StreamRuleEntry* vivo = FindStreamRule("VivotekJpgDetector");
-    ASSERT_NE(vivo, nullptr);
     const std::string app0("\0\0\0\0\0\0\x01\x05", 8);
     st.kind = 1;
     st.group = 0;
-    EXPECT_TRUE(vivo->rule(st, -1, app0.data(), (unsigned int)app0.size(), value));
+    EXPECT_TRUE(streamrule::VivotekJpg(st, -1, app0.data(), (unsigned int)app0.size(), value));
     EXPECT_EQ(value, 36);
     st.group = 3;  // the same bytes hold no application data
-    EXPECT_FALSE(vivo->rule(st, -1, app0.data(), (unsigned int)app0.size(), value));
-    EXPECT_EQ(FindStreamRule("NoSuchClass"), nullptr);
+    EXPECT_FALSE(streamrule::VivotekJpg(st, -1, app0.data(), (unsigned int)app0.size(), value));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "camdet/rules/mprules.h"
+#include "tests/fixtures/ruletable.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ struct Inputs {
 };
 
 struct RuleCase {
-    const char* cls;
+    const char* name;  // the test's name in its rules table
     int port;  // -1: whole camera
     std::string body;
     bool trig;
@@ -32,8 +33,8 @@ std::string Bin(std::initializer_list<std::pair<int, int> > bytes, size_t len = 
 }
 
 bool RunRule(const RuleCase& c, MP_RULE_STATE& st, int& level, unsigned int capacity = 1024) {
-    const MpRuleEntry* d = FindMpRule(c.cls);
-    EXPECT_NE(d, nullptr) << c.cls;
+    const MpRuleEntry* d = FindRule(GetMpRuleTable, c.name);
+    EXPECT_NE(d, nullptr) << c.name;
     if (!d) return false;
     std::vector<char> buf(std::max<size_t>(capacity, c.body.size()) + 1, 0);
     std::copy(c.body.begin(), c.body.end(), buf.begin());
@@ -63,80 +64,80 @@ TEST(MpVendorRules, OnePartGivesThisTriggerAndLevel) {
     Inputs vmd;
     vmd.flag = true;
     const RuleCase cases[] = {
-        {"LevelOneGr4TD", -1, "Group=T0\nTriggered=1\n", true, 100, {}},
-        {"LevelOneGr4TD", -1, "Group=T0\nTriggered=0\n", false, 0, {}},
-        {"IQeyeV1MD", -1, "Pragma: trigger=motion,input\n", true, 100, {}},
-        {"IQeyeV1MD", -1, "Pragma: trigger=none\n", false, 0, {}},
-        {"IQeyeV2MD", -1, "window=0;level=10;threshold=30\nwindow=1;level=55;threshold=30\n", true, 55, {}},
-        {"IQeyeV2MD", -1, "window=0;level=10;threshold=30\nwindow=1;level=12\n", false, 12, {}},
-        {"IQeyeDI", 3, "Pragma: trigger=input\n", true, 1, {}},
-        {"SonyMD", -1, "MDWin1=0\nMDWin2=1\n", true, 100, {}},
-        {"SonyMD", -1, "MDWin1=0\nMDWin2=2\n", false, 0, {}},
-        {"SonyDI", 0, "Sensor1=1\nSensor2=0\n", true, 1, {}},
-        {"SonyDI", 1, "Sensor1=1\nSensor2=0\n", false, 0, {}},
-        {"MessoaA02MD", -1, "value=5;objectsize=10;\nvalue=30;objectsize=20;\n", true, 30, {}},
-        {"ImegeMD", -1, "value=5;objectsize=10;\n", false, 5, {}},
-        {"ImegeMD", -1, "", false, 0, {}},
-        {"SamsungMD", -1, "motion:H\n", true, 100, {}},
-        {"SamsungMD", -1, "motion:L\n", false, 0, {}},
-        {"SamsungAD", -1, "audio:H\n", true, 100, {}},
-        {"SamsungTD", -1, "tampering:H\r\n", true, 100, {}},
-        {"SamsungDI", 0, "IO01:H\nIO02:L\n", true, 1, {}},
-        {"SamsungDI", 1, "IO01:H\nIO02:L\n", false, 0, {}},
-        {"HitronMD", -1, "motion=1\nalarm=0\n", true, 100, {}},
-        {"HitronDI", 2, "motion=1\nalarm=1\n", true, 100, {}},
-        {"EneoMD", -1, "motion=0\n", false, 0, {}},
-        {"EneoDI", 0, "alarm=1\n", true, 100, {}},
-        {"EneoTD", -1, "tampering=1\n", true, 100, {}},
-        {"AlinkingMD", -1, "\nMotion.M0.Status=\"1\";\n", true, 99, {}},
-        {"AlinkingMD", -1, "Motion.M0.Status=\"0\";\nMotion.M0.Status=\"1\";\n", false, 0, {}},
-        {"AlinkingTD", -1, "Blind.B0.Status=\"1\";\n", true, 100, {}},
-        {"AlinkingTD", -1, "Input.I0.Status=\"1\";\n", false, 0, {}},
-        {"AlinkingDI", 1, "Input.I0.Status=\"1\";\n", true, -7, {}},  // level left alone
-        {"DLinkV9V2MD", -1, Bin({{0, 1}}), true, 100, {}},
-        {"DLinkV9V2MD", -1, Bin({{5, 1}}), false, 0, {}},
-        {"DLinkV9V2DI", 1, "Trigger1=0&Trigger2=1", true, 1, {}},
-        {"DLinkV9V2DI", 0, "Trigger1=0&Trigger2=1", false, 0, {}},
-        {"LilinMD", -1, "MotionDetect=1\r\nAlarmInputDetect=0\r\n", true, 100, {}},
-        {"LilinDI", 0, "MotionDetect=1\r\nAlarmInputDetect=1\r\n", true, 1, {}},
-        {"AcumenMD", -1, "MotionDetect=1\n", true, 100, {}},
-        {"AcumenDI", 3, "AlarmInputDetect=0\n", false, 0, {}},
-        {"OncamGrandeyeMD", -1, "alarm=1\n", true, 100, {}},
-        {"OncamGrandeyeDI", 0, "state0:L\n", true, 100, {}},
-        {"OncamGrandeyeDI", 0, "state0:H\n", false, 0, {}},
-        {"AirliveMD", -1, "group=1;level=80;threshold=50;\n", true, 80, {}},
-        {"AirliveMD", -1, "group=1;level=20;threshold=50;\n", false, 20, {}},
-        {"AirliveMD", -1, "Event: Dynamic motion id=17\n", true, 100, vmd},
-        {"EdimaxMD", -1, "Content-Type:image/jpeg\nmotion-event:1\n", true, 100, {}},
-        {"EdimaxMD", -1, "Content-Type:image/jpeg\nmotion-event:0\n", false, 0, {}},
-        {"EdimaxVPMD", -1, Bin({{24, 5}, {25, 33}, {26, 7}}), true, 33, p3},
-        {"EdimaxVPMD", -1, Bin({{24, 5}, {25, 10}, {26, 7}}), false, 10, p3},
-        {"EtrovisionMD", -1, "md1=on\n", true, 100, {}},
-        {"EtrovisionDI", 1, "input1=off\ninput2=on\n", true, 1, {}},
-        {"PixordMD", -1, "level=55;", true, 55, p1},
-        {"PixordMD", -1, "level=35;", false, 35, p1},
-        {"PanaMD", -1, "motiondetect F\nmotiondetect T\n", true, 100, {}},
-        {"PanaMD", -1, "motiondetect ch2T\n", true, 100, ch2},
-        {"PanaMD", -1, "motiondetect T\n", false, 0, ch2},
-        {"PanaDI", 0, "terminal1 I L\nterminal2 I H\n", true, 1, {}},
-        {"PanaDI", 1, "terminal2 I L\nterminal3 I H\n", true, 1, {}},
-        {"PanaDI", 1, "terminal2 I L\nterminal3 I H\n", false, 0, alarm2},  // reads terminal 3
-        {"PanaProMD", -1, "motiondetect T\n", true, 100, {}},
-        {"PanaProDI", 0, "terminal1 I L\n", true, 1, {}},
-        {"IpuxMD", -1, Bin({{24, 127}}), true, 50, p1},
-        {"IpuxMD", -1, Bin({{24, -1}}), false, 0, p1},
-        {"IpuxMD", -1, Bin({{24, 90}}), true, 90, ipux5m},
-        {"IpuxDI", 2, Bin({{27, 0x04}}), true, 1, {}},
-        {"IpuxDI", 2, Bin({{27, 0x08}}), false, 0, {}},
-        {"ZavioMD", -1, "group=1;level=1500;threshold=900;\n", true, 100, vga},
-        {"ZavioMD", -1, "group=1;level=30;threshold=50;\ngroup=2;level=45;threshold=50;\n", false, 45, {}},
-        {"ZavioMD", -1, "group=1;level=30;threshold=50;\ngroup=2;level=60;threshold=50;\n", true, 60, {}},
+        {"LevelOneGr4Tamper", -1, "Group=T0\nTriggered=1\n", true, 100, {}},
+        {"LevelOneGr4Tamper", -1, "Group=T0\nTriggered=0\n", false, 0, {}},
+        {"IQeyeV1Motion", -1, "Pragma: trigger=motion,input\n", true, 100, {}},
+        {"IQeyeV1Motion", -1, "Pragma: trigger=none\n", false, 0, {}},
+        {"IQeyeV2Motion", -1, "window=0;level=10;threshold=30\nwindow=1;level=55;threshold=30\n", true, 55, {}},
+        {"IQeyeV2Motion", -1, "window=0;level=10;threshold=30\nwindow=1;level=12\n", false, 12, {}},
+        {"IQeyeInput", 3, "Pragma: trigger=input\n", true, 1, {}},
+        {"SonyMotion", -1, "MDWin1=0\nMDWin2=1\n", true, 100, {}},
+        {"SonyMotion", -1, "MDWin1=0\nMDWin2=2\n", false, 0, {}},
+        {"SonyInput", 0, "Sensor1=1\nSensor2=0\n", true, 1, {}},
+        {"SonyInput", 1, "Sensor1=1\nSensor2=0\n", false, 0, {}},
+        {"MessoaA02Motion", -1, "value=5;objectsize=10;\nvalue=30;objectsize=20;\n", true, 30, {}},
+        {"ImegeMotion", -1, "value=5;objectsize=10;\n", false, 5, {}},
+        {"ImegeMotion", -1, "", false, 0, {}},
+        {"SamsungMotion", -1, "motion:H\n", true, 100, {}},
+        {"SamsungMotion", -1, "motion:L\n", false, 0, {}},
+        {"SamsungAudio", -1, "audio:H\n", true, 100, {}},
+        {"SamsungTamper", -1, "tampering:H\r\n", true, 100, {}},
+        {"SamsungInput", 0, "IO01:H\nIO02:L\n", true, 1, {}},
+        {"SamsungInput", 1, "IO01:H\nIO02:L\n", false, 0, {}},
+        {"HitronMotion", -1, "motion=1\nalarm=0\n", true, 100, {}},
+        {"HitronInput", 2, "motion=1\nalarm=1\n", true, 100, {}},
+        {"EneoMotion", -1, "motion=0\n", false, 0, {}},
+        {"EneoInput", 0, "alarm=1\n", true, 100, {}},
+        {"EneoTamper", -1, "tampering=1\n", true, 100, {}},
+        {"AlinkingMotion", -1, "\nMotion.M0.Status=\"1\";\n", true, 99, {}},
+        {"AlinkingMotion", -1, "Motion.M0.Status=\"0\";\nMotion.M0.Status=\"1\";\n", false, 0, {}},
+        {"AlinkingTamper", -1, "Blind.B0.Status=\"1\";\n", true, 100, {}},
+        {"AlinkingTamper", -1, "Input.I0.Status=\"1\";\n", false, 0, {}},
+        {"AlinkingInput", 1, "Input.I0.Status=\"1\";\n", true, -7, {}},  // level left alone
+        {"DLinkV9V2Motion", -1, Bin({{0, 1}}), true, 100, {}},
+        {"DLinkV9V2Motion", -1, Bin({{5, 1}}), false, 0, {}},
+        {"DLinkV9V2Input", 1, "Trigger1=0&Trigger2=1", true, 1, {}},
+        {"DLinkV9V2Input", 0, "Trigger1=0&Trigger2=1", false, 0, {}},
+        {"LilinMotion", -1, "MotionDetect=1\r\nAlarmInputDetect=0\r\n", true, 100, {}},
+        {"LilinInput", 0, "MotionDetect=1\r\nAlarmInputDetect=1\r\n", true, 1, {}},
+        {"AcumenMotion", -1, "MotionDetect=1\n", true, 100, {}},
+        {"AcumenInput", 3, "AlarmInputDetect=0\n", false, 0, {}},
+        {"OncamGrandeyeMotion", -1, "alarm=1\n", true, 100, {}},
+        {"OncamGrandeyeInput", 0, "state0:L\n", true, 100, {}},
+        {"OncamGrandeyeInput", 0, "state0:H\n", false, 0, {}},
+        {"AirliveMotion", -1, "group=1;level=80;threshold=50;\n", true, 80, {}},
+        {"AirliveMotion", -1, "group=1;level=20;threshold=50;\n", false, 20, {}},
+        {"AirliveMotion", -1, "Event: Dynamic motion id=17\n", true, 100, vmd},
+        {"EdimaxMotion", -1, "Content-Type:image/jpeg\nmotion-event:1\n", true, 100, {}},
+        {"EdimaxMotion", -1, "Content-Type:image/jpeg\nmotion-event:0\n", false, 0, {}},
+        {"EdimaxVPMotion", -1, Bin({{24, 5}, {25, 33}, {26, 7}}), true, 33, p3},
+        {"EdimaxVPMotion", -1, Bin({{24, 5}, {25, 10}, {26, 7}}), false, 10, p3},
+        {"EtrovisionMotion", -1, "md1=on\n", true, 100, {}},
+        {"EtrovisionInput", 1, "input1=off\ninput2=on\n", true, 1, {}},
+        {"PixordMotion", -1, "level=55;", true, 55, p1},
+        {"PixordMotion", -1, "level=35;", false, 35, p1},
+        {"PanaMotion", -1, "motiondetect F\nmotiondetect T\n", true, 100, {}},
+        {"PanaMotion", -1, "motiondetect ch2T\n", true, 100, ch2},
+        {"PanaMotion", -1, "motiondetect T\n", false, 0, ch2},
+        {"PanaInput", 0, "terminal1 I L\nterminal2 I H\n", true, 1, {}},
+        {"PanaInput", 1, "terminal2 I L\nterminal3 I H\n", true, 1, {}},
+        {"PanaInput", 1, "terminal2 I L\nterminal3 I H\n", false, 0, alarm2},  // reads terminal 3
+        {"PanaProMotion", -1, "motiondetect T\n", true, 100, {}},
+        {"PanaProInput", 0, "terminal1 I L\n", true, 1, {}},
+        {"IpuxMotion", -1, Bin({{24, 127}}), true, 50, p1},
+        {"IpuxMotion", -1, Bin({{24, -1}}), false, 0, p1},
+        {"IpuxMotion", -1, Bin({{24, 90}}), true, 90, ipux5m},
+        {"IpuxInput", 2, Bin({{27, 0x04}}), true, 1, {}},
+        {"IpuxInput", 2, Bin({{27, 0x08}}), false, 0, {}},
+        {"ZavioMotion", -1, "group=1;level=1500;threshold=900;\n", true, 100, vga},
+        {"ZavioMotion", -1, "group=1;level=30;threshold=50;\ngroup=2;level=45;threshold=50;\n", false, 45, {}},
+        {"ZavioMotion", -1, "group=1;level=30;threshold=50;\ngroup=2;level=60;threshold=50;\n", true, 60, {}},
     };
     for (const RuleCase& c : cases) {
         MP_RULE_STATE st;
         int level = 0;
-        EXPECT_EQ(RunRule(c, st, level), c.trig) << c.cls << " port " << c.port << ": " << c.body;
-        EXPECT_EQ(level, c.level) << c.cls << " port " << c.port << ": " << c.body;
+        EXPECT_EQ(RunRule(c, st, level), c.trig) << c.name << " port " << c.port << ": " << c.body;
+        EXPECT_EQ(level, c.level) << c.name << " port " << c.port << ": " << c.body;
     }
 }
 
@@ -148,21 +149,21 @@ struct SeqStep {
 
 TEST(MpVendorRules, HeldStateOverSequences) {
     struct {
-        const char* cls;
+        const char* name;  // the test's name in its rules table
         int port;
         Inputs in;
         std::vector<SeqStep> steps;
     } rows[] = {
-        {"EtrovisionMD", -1, {}, {{"md1=on\n", true}, {"input1=on\n", true}, {"md1=off\n", false}, {"x\n", false}}},
-        {"EtrovisionDI", 0, {}, {{"input1=on\n", true}, {"md1=on\n", true}, {"input1=idle\n", false}}},
-        {"PanaProMD", -1, {}, {{"motiondetect T\n", true}, {"motiondetect X\n", true}, {"", true},
+        {"EtrovisionMotion", -1, {}, {{"md1=on\n", true}, {"input1=on\n", true}, {"md1=off\n", false}, {"x\n", false}}},
+        {"EtrovisionInput", 0, {}, {{"input1=on\n", true}, {"md1=on\n", true}, {"input1=idle\n", false}}},
+        {"PanaProMotion", -1, {}, {{"motiondetect T\n", true}, {"motiondetect X\n", true}, {"", true},
                                {"motiondetect F\nmotiondetect T\n", false}}},
-        {"PanaProDI", 1, {}, {{"terminal2 I L\n", true}, {"terminal1 I H\n", true}, {"terminal2 I H\n", false}}},
+        {"PanaProInput", 1, {}, {{"terminal2 I L\n", true}, {"terminal1 I H\n", true}, {"terminal2 I H\n", false}}},
         // The same event id twice is one event.
-        {"AirliveMD", -1, Inputs{0, 0, "", "1", true},
+        {"AirliveMotion", -1, Inputs{0, 0, "", "1", true},
          {{"Dynamic id=3\n", true}, {"Dynamic id=3\n", false}, {"Static id=4\n", false}, {"Dynamic id=4\n", true}}},
         // PSIA motion: three parts reported unexamined after each evaluation.
-        {"PsiaMD", -1, {},
+        {"PsiaMotion", -1, {},
          {{"<eventType>VMD</eventType><eventState>active</eventState>", false},
           {"<eventType>VMD</eventType><eventState>active</eventState>", false},
           {"<eventType>VMD</eventType><eventState>active</eventState>", false},
@@ -177,8 +178,8 @@ TEST(MpVendorRules, HeldStateOverSequences) {
         int i = 0;
         for (const SeqStep& s : r.steps) {
             int level = 0;
-            RuleCase c{r.cls, r.port, s.body, s.trig, 0, r.in};
-            EXPECT_EQ(RunRule(c, st, level), s.trig) << r.cls << " step " << i;
+            RuleCase c{r.name, r.port, s.body, s.trig, 0, r.in};
+            EXPECT_EQ(RunRule(c, st, level), s.trig) << r.name << " step " << i;
             ++i;
         }
     }
@@ -187,7 +188,7 @@ TEST(MpVendorRules, HeldStateOverSequences) {
 TEST(MpVendorRules, PsiaInputKeepsOneCounterForAllPorts) {
     MP_RULE_STATE st;
     st.heldPorts.assign(2, false);
-    const MpRuleEntry* d = FindMpRule("PsiaDI");
+    const MpRuleEntry* d = FindRule(GetMpRuleTable, "PsiaInput");
     ASSERT_NE(d, nullptr);
     std::string io = "<eventType>IO</eventType><eventState>active</eventState>";
     std::vector<char> buf(io.begin(), io.end());
@@ -220,7 +221,7 @@ TEST(MpVendorRules, HostileAndTruncatedPartsAreQuiet) {
                 int level = 0;
                 bool t = table[i].rule(st, table[i].kind == RULE_KIND_DI ? 0 : -1, buf.data(),
                                        (unsigned int)buf.size() - 1, level);
-                EXPECT_FALSE(t && body.empty() && table[i].kind != RULE_KIND_DI) << table[i].cls;
+                EXPECT_FALSE(t && body.empty() && table[i].kind != RULE_KIND_DI) << table[i].name;
             }
         }
     }

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <vector>
 
-#include "camdet/vendors/hikvisiondetector.h"
+#include "camdet/transport/multipartdetector.h"
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/mfscript.h"
 #include "tests/fixtures/testsupport.h"
@@ -194,7 +194,9 @@ TEST_F(MultipartTransport, DiWithoutPortsReportsNothingAndFailuresResetPorts) {
     }
     rig.cap.SetDICnt(2);
     ProbeDetector det(rig.Attr(true), 0, HTTP_VER_DEF, DET_TYPE_DI);
-    det.UpdateTrigger(nullptr, 0, -1);  // a failed read: every port reset
+    DET_UNIT failed;
+    failed.state = DET_UNIT_FAILED;
+    det.ReportUnit(failed);  // a failed read: every port reset
     EXPECT_EQ(rig.bufMap.GetUpdateCount(), 2);
     EXPECT_FALSE(rig.bufMap.GetTrig(0));
 }
@@ -221,16 +223,21 @@ TEST_F(MultipartTransport, OneHikVisionStreamServesFourKinds) {
     c.end = MFScriptedConn::STALL;
     scope.script->Add(c);
 
-    HikVisionV3MD md(rig.Attr());
+    std::unique_ptr<CamDetector> mdMade = MakeFor("hikvisionv3", DET_TYPE_MD, rig.Attr());
+
+    CamDetector& md = *mdMade;
     DET_BASE_ATTR diAttr = rig.Attr(true);
     diAttr.evtBufHdl = EventBufHandler(&di.buf);
-    HikVisionV3DI dDI(diAttr);
+    std::unique_ptr<CamDetector> dDIMade = MakeFor("hikvisionv3", DET_TYPE_DI, diAttr);
+    CamDetector& dDI = *dDIMade;
     DET_BASE_ATTR tdAttr = rig.Attr();
     tdAttr.evtBufHdl = EventBufHandler(&td.buf);
-    HikVisionV3TD dTD(tdAttr);
+    std::unique_ptr<CamDetector> dTDMade = MakeFor("hikvisionv3", DET_TYPE_TD, tdAttr);
+    CamDetector& dTD = *dTDMade;
     DET_BASE_ATTR adAttr = rig.Attr();
     adAttr.evtBufHdl = EventBufHandler(&ad.buf);
-    HikVisionAD dAD(adAttr);
+    std::unique_ptr<CamDetector> dADMade = MakeFor("hikvisionv3", DET_TYPE_AD, adAttr);
+    CamDetector& dAD = *dADMade;
     // Followers first: a follower that is not running yet reports parts as quiet.
     for (DetectorBase* d : std::vector<DetectorBase*>{&dDI, &dTD, &dAD, &md}) ASSERT_EQ(d->Start(), 0);
 
@@ -275,10 +282,12 @@ TEST_F(MultipartTransport, HeldStatesFromBeforeADropAreNotReportedAgain) {
         std::lock_guard<std::mutex> g(m);
         if (port == 1) port1.push_back(t);
     });
-    HikVisionV3MD md(rig.Attr());
+    std::unique_ptr<CamDetector> mdMade = MakeFor("hikvisionv3", DET_TYPE_MD, rig.Attr());
+    CamDetector& md = *mdMade;
     DET_BASE_ATTR diAttr = rig.Attr(true);
     diAttr.evtBufHdl = EventBufHandler(&di.buf);
-    HikVisionV3DI dDI(diAttr);
+    std::unique_ptr<CamDetector> dDIMade = MakeFor("hikvisionv3", DET_TYPE_DI, diAttr);
+    CamDetector& dDI = *dDIMade;
     ASSERT_EQ(dDI.Start(), 0);
     ASSERT_EQ(md.Start(), 0);
     // Two parts, the drop, then twelve heartbeats on the new connection: more

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "camdet/api/entrypoints.h"
-#include "camdet/vendors/jpgvendordetector.h"
-#include "camdet/vendors/vivotekdi.h"
+#include "camdet/transport/cgiquerydetector.h"
+#include "camdet/transport/jpgvendordetector.h"
 #include "tests/fixtures/testsupport.h"
 
 namespace {
@@ -103,17 +103,20 @@ TEST(JpgVendors, PathsFromTheCameraApi) {
     LogCapture log;
     CameraRig rig;
     rig.cap.SetAPI("axisv5");
-    AxisJpgDetector axis(rig.Attr(), false, 1);
+    std::unique_ptr<CamDetector> axisMade = MakeFor("axisv5", DET_TYPE_MD, rig.Attr(), 1, false);
+    JpgHdrDetector& axis = dynamic_cast<JpgHdrDetector&>(*axisMade);
     std::string path;
     int port = 0;
     ASSERT_EQ(axis.GetPathPort(path, port), 0);
     EXPECT_EQ(path, "axis-cgi/mjpg/video.cgi");
     rig.cap.SetAPI("no-such-camera");  // no frame path for this key
     EXPECT_EQ(axis.GetPathPort(path, port), -1);
+    EXPECT_NE(log.Text().find("camdet/jpgvendordetector:"), std::string::npos);
     EXPECT_NE(log.Text().find("Failed to get det path & port."), std::string::npos);
 
     rig.cap.SetAPI("basler");
-    BaslerJpgMD basler(rig.Attr(), false);
+    std::unique_ptr<CamDetector> baslerMade = MakeFor("basler", DET_TYPE_MD, rig.Attr(), 1, false);
+    JpgHdrDetector& basler = dynamic_cast<JpgHdrDetector&>(*baslerMade);
     ASSERT_EQ(basler.GetPathPort(path, port), 0);
     EXPECT_EQ(path, "cgi-bin/mjpeg");
     EXPECT_EQ(rig.api.GetStreamFormat(), 1);
@@ -127,22 +130,24 @@ TEST(JpgVendors, EachClassReadsItsFramesPayload) {
     int value = -1;
     std::ifstream in(std::string(CAMDET_TEST_DATA) + "/jpeg/basler_app1.jpg", std::ios::binary);
     std::vector<char> img((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    BaslerJpgMD md(rig.Attr(), true);
-    BaslerJpgDI di(rig.Attr(true), true);
+    std::unique_ptr<CamDetector> mdMade = MakeFor("basler", DET_TYPE_MD, rig.Attr(), 1, true);
+    std::unique_ptr<CamDetector> diMade = MakeFor("basler", DET_TYPE_DI, rig.Attr(true), 1, true);
+    JpgHdrDetector& md = dynamic_cast<JpgHdrDetector&>(*mdMade);
     char* out = nullptr;
     unsigned int cap = 0, len = 0;
     ASSERT_EQ(md.Detect(img.data(), (unsigned int)img.size(), out, cap, len), 0);
     EXPECT_TRUE(md.IsTrig(out, len, value));
     EXPECT_EQ(value, 42);
-    EXPECT_TRUE(di.IsTrig(1, out, len, value));
+    EXPECT_TRUE(diMade->IsTrig(1, out, len, value));
     EXPECT_EQ(value, 1);
     delete[] out;
 
     SharingReset again;
-    JvcJpgMD jvc(rig.Attr(), true);
-    PanaJpgDIMD pana(rig.Attr(true), true, 2, PANA_FUNC_GR_0);
-    for (auto& c : {std::make_pair("jvc_comment.jpg", (JpgHdrDetector*)&jvc),
-                    std::make_pair("pana_comment.jpg", (JpgHdrDetector*)&pana)}) {
+    std::unique_ptr<CamDetector> jvcMade = MakeFor("jvc", DET_TYPE_MD, rig.Attr(), 1, true);
+    std::unique_ptr<CamDetector> panaMade = MakeFor("panasonicfw3", DET_TYPE_DI, rig.Attr(true), 1, true);
+    JpgHdrDetector& jvc = dynamic_cast<JpgHdrDetector&>(*jvcMade);
+    JpgHdrDetector& pana = dynamic_cast<JpgHdrDetector&>(*panaMade);
+    for (auto& c : {std::make_pair("jvc_comment.jpg", &jvc), std::make_pair("pana_comment.jpg", &pana)}) {
         std::ifstream f(std::string(CAMDET_TEST_DATA) + "/jpeg/" + c.first, std::ios::binary);
         std::vector<char> b((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
         out = nullptr;
@@ -159,19 +164,18 @@ TEST(JpgVendors, Vivotek8InputsOfAVideoServerChannel) {
     CameraRig rig;
     rig.cap.SetDICnt(4);
     rig.med.channel = "3";
-    Vivotek8DI vs(rig.Attr(true), VIVO_FUNC_GR_4);
-    EXPECT_EQ(vs.GetDiOffset(), 2);
-    EXPECT_EQ(vs.GetDICnt(), 1);
+    std::unique_ptr<CamDetector> vs = MakeFor("vivotekvs", DET_TYPE_DI, rig.Attr(true));
+    EXPECT_EQ(vs->GetDICnt(), 1);
     int value = 0;
     char answer[] = "di0=0\ndi1=0\ndi2=1\n";
-    EXPECT_TRUE(vs.IsTrig(0, answer, sizeof(answer), value));
-    Vivotek8DI cam(rig.Attr(true), VIVO_FUNC_GR_3);
-    EXPECT_EQ(cam.GetDICnt(), 4);
-    EXPECT_FALSE(cam.IsTrig(0, answer, sizeof(answer), value));
-    EXPECT_TRUE(cam.IsTrig(2, answer, sizeof(answer), value));
+    EXPECT_TRUE(vs->IsTrig(0, answer, sizeof(answer), value));  // channel 3: the camera's di2
+    std::unique_ptr<CamDetector> cam = MakeFor("vivotek8", DET_TYPE_DI, rig.Attr(true));
+    EXPECT_EQ(cam->GetDICnt(), 4);
+    EXPECT_FALSE(cam->IsTrig(0, answer, sizeof(answer), value));
+    EXPECT_TRUE(cam->IsTrig(2, answer, sizeof(answer), value));
     std::string path;
     int port = 0;
-    ASSERT_EQ(cam.GetPathPort(path, port), 0);
+    ASSERT_EQ(dynamic_cast<CgiQueryDetector&>(*cam).GetPathPort(path, port), 0);
     EXPECT_EQ(path, "cgi-bin/dido/getdi.cgi?");
 }
 

@@ -11,16 +11,25 @@
 #include <vector>
 
 #include "camdet/api/entrypoints.h"
-#include "camdet/vendors/jpgvendordetector.h"
-#include "camdet/vendors/rtpvendordetector.h"
+#include "camdet/transport/jpgvendordetector.h"
+#include "camdet/rules/vivotekrules.h"
+#include "camdet/transport/rtpvendordetector.h"
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/rtppackets.h"
 #include "tests/fixtures/scriptedrtpfetch.h"
 #include "tests/fixtures/testsupport.h"
 
+// Definitions made here with kinds no factory asks them for.
+namespace detclass {
+extern const DetClassDef VivotekMp4Detector, VivotekJpgDetector;
+}  // namespace detclass
+
 namespace {
 
 typedef std::vector<std::pair<bool, int> > States;
+
+// The Axis class reads extensions into a fixed buffer of this size.
+const unsigned int kAxisExtBuf = 512;
 
 // The status history of every kind and port of one camera.
 struct Watch {
@@ -104,7 +113,7 @@ TEST(RtpVendors, AxisStreamServesFourKinds) {
     RtpCamera cam("axisv5", 2, 2);
     for (int k = 1; k <= 4; ++k) {
         BRObjectBase* o = cam.Make(k);
-        ASSERT_NE(nullptr, dynamic_cast<AxisMp4Detector*>(o)) << k;
+        ASSERT_NE(nullptr, dynamic_cast<RtpVendorDetector*>(o)) << k;
     }
     cam.fetch.Packet(camtest::ExtAsExposed(0xABAC, "M0:1;ML0:050;M1:0;ML1:030;T0:1;A0:0;IO0:0;IO1:1;"));
     cam.Run();
@@ -117,7 +126,7 @@ TEST(RtpVendors, AxisStreamServesFourKinds) {
     // read that finds no extension at all (the script's end: a lost stream)
     // clears every kind and input once, and the stop again.
     EXPECT_EQ(cam.fetch.Get(cam.fetch.readCalls), cam.fetch.Get(cam.fetch.waitTrueCalls));
-    EXPECT_EQ(AxisMp4Detector::kExtBufSize, cam.fetch.Get(cam.fetch.lastReadCapacity));
+    EXPECT_EQ(kAxisExtBuf, cam.fetch.Get(cam.fetch.lastReadCapacity));
     EXPECT_EQ(States({{true, 40}, {false, 0}, {false, 0}}), cam.watch.Of(DET_TYPE_MD));
     EXPECT_EQ(States({{true, 100}, {false, 0}, {false, 0}}), cam.watch.Of(DET_TYPE_DI, 1));
 }
@@ -125,7 +134,7 @@ TEST(RtpVendors, AxisStreamServesFourKinds) {
 TEST(RtpVendors, AxisReadsNoFurtherThanItsBuffer) {
     RtpCamera cam("axisv5", 2, 1);
     ASSERT_NE(nullptr, cam.Make(DET_TYPE_TD));
-    std::string text = "M0:0;" + std::string(AxisMp4Detector::kExtBufSize, ' ') + "T0:1;";
+    std::string text = "M0:0;" + std::string(kAxisExtBuf, ' ') + "T0:1;";
     cam.fetch.Packet(camtest::ExtAsExposed(0xABAC, text));
     cam.Run();
     EXPECT_EQ(std::make_pair(false, 0), cam.watch.First(DET_TYPE_TD));
@@ -146,9 +155,9 @@ TEST(RtpVendors, VivotekApplicationDataByKind) {
     RtpCamera cam("vivotek8", 2, 1);
     BRObjectBase* md = cam.Make(DET_TYPE_MD);
     BRObjectBase* td = cam.Make(DET_TYPE_TD);
-    ASSERT_NE(nullptr, dynamic_cast<VivotekMp4Detector*>(md));
-    EXPECT_EQ(VIVO_FUNC_GR_3, dynamic_cast<VivotekMp4Detector*>(md)->m_FuncGr);
-    ASSERT_NE(nullptr, dynamic_cast<VivotekMp4Detector*>(td));
+    ASSERT_NE(nullptr, dynamic_cast<RtpVendorDetector*>(md));
+    EXPECT_EQ(VIVO_FUNC_GR_3, dynamic_cast<RtpVendorDetector*>(md)->GetGroup());
+    ASSERT_NE(nullptr, dynamic_cast<RtpVendorDetector*>(td));
     cam.fetch.Packet(camtest::ExtAsExposed(0x5656, VivotekData(true, true, 70, false)));
     cam.fetch.Packet(camtest::ExtAsExposed(0x5656, VivotekData(true, false, 20, true)));
     cam.Run();
@@ -162,8 +171,15 @@ TEST(RtpVendors, VivotekApplicationDataByKind) {
 TEST(RtpVendors, VivotekLogsAKindWithoutATest) {
     SharingReset sharing;
     CameraRig rig;
-    VivotekMp4Detector rtp(rig.Attr(), VIVO_FUNC_GR_4, DET_TYPE_AD);
-    VivotekJpgDetector jpg(rig.Attr(), true, VIVO_FUNC_GR_3, DET_TYPE_AD);
+    DetArgs audio;
+    audio.kind = DET_TYPE_AD;
+    audio.group = VIVO_FUNC_GR_4;
+    std::unique_ptr<BRObjectBase> rtpMade(detclass::VivotekMp4Detector.make(rig.Attr(), audio));
+    audio.b = true;
+    audio.group = VIVO_FUNC_GR_3;
+    std::unique_ptr<BRObjectBase> jpgMade(detclass::VivotekJpgDetector.make(rig.Attr(), audio));
+    CamDetector& rtp = dynamic_cast<CamDetector&>(*rtpMade);
+    CamDetector& jpg = dynamic_cast<CamDetector&>(*jpgMade);
     std::string data = VivotekData(true, true, 70, true);
     const unsigned int n = (unsigned int)data.size();
     struct {
@@ -186,8 +202,8 @@ TEST(RtpVendors, VivotekLogsAKindWithoutATest) {
 
 TEST(RtpVendors, AvtechMotionAndEveryInput) {
     RtpCamera cam("avtechv2", 0, 3);
-    ASSERT_NE(nullptr, dynamic_cast<AVTECHMD*>(cam.Make(DET_TYPE_MD)));
-    ASSERT_NE(nullptr, dynamic_cast<AVTECHDI*>(cam.Make(DET_TYPE_DI)));
+    ASSERT_NE(nullptr, dynamic_cast<RtpVendorDetector*>(cam.Make(DET_TYPE_MD)));
+    ASSERT_NE(nullptr, dynamic_cast<RtpVendorDetector*>(cam.Make(DET_TYPE_DI)));
     const std::string trailer = "CH01;AVTECH-EVT-0001";
     cam.fetch.Packet(camtest::ExtAsExposed(0x4156, "MOTION;ALARM;" + trailer));
     cam.fetch.NoExtension();
