@@ -21,13 +21,13 @@
 #include <vector>
 
 #include "bench/benchutil.h"
-#include "camdet/vendors/hikvisiondetector.h"
 #include "dupfromox/oxdebuglog.h"
 #include "host/net/recorderservices.h"
 #include "host/recorder/camhost.h"
 #include "interface/clock.h"
 #include "tests/fixtures/mfscript.h"
 #include "tests/fixtures/recordinghost.h"
+#include "tests/fixtures/testsupport.h"
 #include "tools/camsim/camsim.h"
 
 namespace {
@@ -84,10 +84,16 @@ void PartsPerSecond(double seconds) {
     diA.evtBufMapHdl = EventBufMapHandler(&di.bufMap);
     tdA.evtBufHdl = EventBufHandler(&td.buf);
     adA.evtBufHdl = EventBufHandler(&ad.buf);
-    HikVisionV3MD owner(md.Attr(false));
-    HikVisionV3DI f1(diA);
-    HikVisionV3TD f2(tdA);
-    HikVisionAD f3(adA);
+    // The classes the factories choose for the key, as a recorder gets them.
+    std::unique_ptr<CamDetector> ownerMade = MakeFor("hikvisionv3", DET_TYPE_MD, md.Attr(false));
+    std::unique_ptr<CamDetector> f1Made = MakeFor("hikvisionv3", DET_TYPE_DI, diA);
+    std::unique_ptr<CamDetector> f2Made = MakeFor("hikvisionv3", DET_TYPE_TD, tdA);
+    std::unique_ptr<CamDetector> f3Made = MakeFor("hikvisionv3", DET_TYPE_AD, adA);
+    if (!ownerMade || !f1Made || !f2Made || !f3Made) {
+        fprintf(stderr, "bench_multipart: no HikVision detectors from the factory table\n");
+        return;
+    }
+    CamDetector &owner = *ownerMade, &f1 = *f1Made, &f2 = *f2Made, &f3 = *f3Made;
     f1.Start();
     f2.Start();
     f3.Start();
@@ -117,7 +123,7 @@ void ConcurrentStreams(int streams, double seconds, bool tls) {
 
     const long rss0 = bench::RssKib();
     std::vector<std::unique_ptr<Rig> > rigs;
-    std::vector<std::unique_ptr<HikVisionV3MD> > dets;
+    std::vector<std::unique_ptr<CamDetector> > dets;
     for (int i = 0; i < streams; ++i) {
         rigs.emplace_back(new Rig);
         rigs.back()->med.httpPort = port;
@@ -130,8 +136,8 @@ void ConcurrentStreams(int streams, double seconds, bool tls) {
         rigs.back()->api.SetServices(&rigs.back()->services);
         rigs.back()->cap.SetAPI("hikvisionv3");
         ResetSharing();  // each detector its own stream, as for 200 cameras
-        dets.emplace_back(new HikVisionV3MD(rigs.back()->Attr(false)));
-        dets.back()->Start();
+        dets.push_back(MakeFor("hikvisionv3", DET_TYPE_MD, rigs.back()->Attr(false)));
+        if (dets.back()) dets.back()->Start();
     }
     sleep(2);  // let every stream connect before measuring
     long updates0 = 0;
@@ -146,7 +152,9 @@ void ConcurrentStreams(int streams, double seconds, bool tls) {
            "RSS +%ld KiB (%.1f KiB per stream)\n",
            streams, tls ? "HTTPS" : "HTTP ", 100.0 * cpu / wall, updates / wall,
            updates > 0 ? cpu * 1e6 / updates : 0.0, rss - rss0, (double)(rss - rss0) / streams);
-    for (auto& d : dets) d->Stop();
+    for (auto& d : dets) {
+        if (d) d->Stop();
+    }
     cam.Stop();
 }
 
