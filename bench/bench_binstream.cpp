@@ -20,11 +20,11 @@
 #include <vector>
 
 #include "bench/benchutil.h"
-#include "camdet/vendors/binvendordetector.h"
 #include "dupfromox/oxdebuglog.h"
 #include "host/recorder/camhost.h"
 #include "interface/hostservices.h"
 #include "tests/fixtures/recordinghost.h"
+#include "tests/fixtures/testsupport.h"
 
 namespace {
 
@@ -168,9 +168,12 @@ void Lines(double seconds) {
     diA.evtBufMapHdl = EventBufMapHandler(&di.bufMap);
     diA.evtBufHdl = EventBufHandler(&di.buf);
     tdA.evtBufHdl = EventBufHandler(&td.buf);
-    DahuaMD owner(md.Attr());
-    DahuaDI f1(diA);
-    DahuaTD f2(tdA);
+    // The classes the factories choose for the key, as a recorder gets them.
+    std::unique_ptr<CamDetector> ownerMade = MakeFor("dahua", DET_TYPE_MD, md.Attr());
+    std::unique_ptr<CamDetector> f1Made = MakeFor("dahua", DET_TYPE_DI, diA);
+    std::unique_ptr<CamDetector> f2Made = MakeFor("dahua", DET_TYPE_TD, tdA);
+    if (!ownerMade || !f1Made || !f2Made) return;
+    CamDetector &owner = *ownerMade, &f1 = *f1Made, &f2 = *f2Made;
     f1.Start();
     f2.Start();
     // The detector reports the four lines that are not empty.
@@ -188,7 +191,9 @@ void Records(double seconds) {
     Rig md;
     md.med.httpPort = srv.Port();
     md.cap.SetAPI("ycam");
-    YcamMD det(md.Attr());
+    std::unique_ptr<CamDetector> made = MakeFor("ycam", DET_TYPE_MD, md.Attr());
+    if (!made) return;
+    CamDetector& det = *made;
     ThroughDetector("Y-cam records", md, det, seconds, 8, false, {});
 }
 

@@ -14,10 +14,11 @@
 #include <vector>
 
 #include "bench/benchutil.h"
-#include "camdet/vendors/jpgvendordetector.h"
+#include "camdet/transport/jpghdrdetector.h"
 #include "dupfromox/oxdebuglog.h"
 #include "host/recorder/camhost.h"
 #include "tests/fixtures/recordinghost.h"
+#include "tests/fixtures/testsupport.h"
 #include "tools/camsim/jpegframe.h"
 
 namespace {
@@ -102,7 +103,7 @@ void FifoFramesPerSecond(const std::vector<unsigned char>& frame, double seconds
     StreamFifo fifo;
     CountingEventBuf bufs[4];
     CountingEventBufMap map;
-    std::vector<AxisJpgDetector*> dets;
+    std::vector<CamDetector*> dets;
     for (int kind = 1; kind <= 4; ++kind) {
         DET_BASE_ATTR a;
         a.camMediatorHdl = CamMediatorHandler(&med);
@@ -111,9 +112,12 @@ void FifoFramesPerSecond(const std::vector<unsigned char>& frame, double seconds
         if (kind == 2) a.evtBufMapHdl = EventBufMapHandler(&map);
         a.streamFifoHdl = StreamFifoHandler(&fifo);
         a.pCamCap = &cap;
-        dets.push_back(new AxisJpgDetector(a, true, kind));
+        // The class the factories choose for an Axis JPEG stream read from the FIFO.
+        std::unique_ptr<CamDetector> d = MakeFor("axisv5", kind, a, 1, true);
+        if (!d) return;
+        dets.push_back(d.release());
     }
-    for (AxisJpgDetector* d : dets) d->Start();
+    for (CamDetector* d : dets) d->Start();
     // Push as fast as the owner takes frames: it reads one per 100 ms period,
     // so this is the cost per frame at the detector's own pace.
     const double t0 = Now();
@@ -124,7 +128,7 @@ void FifoFramesPerSecond(const std::vector<unsigned char>& frame, double seconds
         fifo.WaitNewer(fifo.NewestPosition(), 1);
     }
     const int updates = bufs[0].GetUpdateCount();
-    for (AxisJpgDetector* d : dets) {
+    for (CamDetector* d : dets) {
         d->Stop();
         d->UnlinkShareDet();
         delete d;

@@ -56,6 +56,12 @@ public:
     virtual int ReadData(char* buf, int max) = 0;
     virtual int ReadToLineEnd(char* buf, int max) = 0;
     virtual void Close() = 0;
+    // Asks for TLS on the exchanges until the next Init, under the camera's
+    // certificate policy, where the camera itself may be on plain HTTP: for
+    // an https:// address it gave. False when this client cannot speak TLS;
+    // it must then not be used for that address. (A camera set to HTTPS gets
+    // clients that use TLS whatever is asked.)
+    virtual bool RequireTls() { return false; }
 };
 
 // One camera's services. Thread-safe: every detector thread of the camera

@@ -23,6 +23,7 @@ namespace BrellinOwned {
 class Clock;
 class StreamReader;
 struct OXSocketSource;
+struct CamTlsPolicy;
 
 // Blocking TCP client with bounded waits. Not thread-safe; one owner thread.
 class OXSocket : public CamSocket {
@@ -89,6 +90,9 @@ public:
     OXHttpClient();
     // Every time-out measured on clock (borrowed; it outlives the client).
     explicit OXHttpClient(Clock& clock);
+    // A camera's client: its connections secured as tls says (host/net/tlspolicy.h;
+    // null: plain HTTP, and the system's CAs for an https:// address).
+    OXHttpClient(Clock& clock, std::shared_ptr<const CamTlsPolicy> tls);
     OXHttpClient(std::string host, int port, std::string path, std::string user, std::string password,
                  int timeoutSec, bool blAuth, bool blKeepAlive, HTTP_VERSION version, std::string extraHeader);
     ~OXHttpClient() override;
@@ -105,7 +109,9 @@ public:
               int timeoutSec, bool blAuth, bool blKeepAlive, HTTP_VERSION version, std::string extraHeader) override;
     void SetPath(std::string path) override;
     // Sends the request and waits for the response headers (following an
-    // authentication challenge). GET ignores data; POST sends it as the body.
+    // authentication challenge, and up to three redirects within the camera:
+    // the same host, never from HTTPS to plain HTTP; any other redirect is
+    // the answer). GET ignores data; POST sends it as the body.
     // An unread body of the previous request is dropped. The wait ends after
     // one time-out without a header line from the camera, the connect
     // included; each header line starts the time-out again, up to four
@@ -131,6 +137,9 @@ public:
     int ReadToLineEnd(char* buf, int max) override;
     // Drops the connection; the next SendRequest connects anew.
     void Close() override;
+    // TLS for the exchanges until the next Init, under the client's policy.
+    // Always true.
+    bool RequireTls() override;
 
 private:
     std::unique_ptr<OXHttpClientImpl> m_Impl;

@@ -44,9 +44,15 @@ const int kOnvifFault = -3;      // the camera answered with a SOAP fault or an 
 const int kOnvifBadAnswer = -4;  // an answer began but could not be read whole (cut off, not
                                  // SOAP, not the answer asked for): what it carried is lost
 
-// Transport over the recorder's HTTP client (plain http only); the default of
-// every client.
+namespace BrellinOwned {
+class CameraServices;
+}
+
+// Transport over an HTTP client of the camera's services (borrowed; they
+// outlive the transport): https:// addresses under the camera's TLS policy.
+// Without services, the recorder's default ones.
 std::shared_ptr<OnvifTransport> NewHttpOnvifTransport();
+std::shared_ptr<OnvifTransport> NewHttpOnvifTransport(BrellinOwned::CameraServices& services);
 
 // Common part of every service client: address, versions, login, clock offset.
 class OnvifServiceBase {
@@ -57,7 +63,9 @@ public:
     OnvifServiceBase& operator=(const OnvifServiceBase&) = delete;
 
     // Points the client at one service of the camera. The camera-API object is
-    // borrowed (not used after the call); the version texts are kept. 0 when
+    // borrowed (may be null): a client without a transport takes the HTTP
+    // transport of its services (GetServices, which outlive the client). The
+    // version texts are kept. 0 when
     // the address is usable, -1 when it is empty or not an http(s) URL.
     virtual int UpdateServiceParam(CameraAPI* api, const std::string& addr, const std::string& ver1,
                                    const std::string& ver2);

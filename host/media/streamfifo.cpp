@@ -129,12 +129,12 @@ FuncTable* GetStreamFifoFuncTable() {
 // ---------------------------------------------------------------- feeder
 
 bool StreamFifoFeeder::ParseUrl(const std::string& url, Source& src, std::string& why) {
-    const std::string scheme = "http://";
-    if (url.compare(0, scheme.size(), scheme) != 0) {
-        why = "not an http:// URL";
+    src.blTls = url.compare(0, 8, "https://") == 0;
+    if (!src.blTls && url.compare(0, 7, "http://") != 0) {
+        why = "not an http:// or https:// URL";
         return false;
     }
-    std::string rest = url.substr(scheme.size());
+    std::string rest = url.substr(src.blTls ? 8 : 7);
     size_t slash = rest.find('/');
     std::string authority = rest.substr(0, slash);
     src.path = slash == std::string::npos ? "/" : rest.substr(slash);
@@ -146,7 +146,7 @@ bool StreamFifoFeeder::ParseUrl(const std::string& url, Source& src, std::string
         src.user = login.substr(0, colon);
         src.password = colon == std::string::npos ? std::string() : login.substr(colon + 1);
     }
-    src.port = 80;
+    src.port = src.blTls ? 443 : 80;
     size_t colon = authority.rfind(':');
     if (colon != std::string::npos && authority.find(']', colon) == std::string::npos) {
         const std::string port = authority.substr(colon + 1);
@@ -205,6 +205,7 @@ void StreamFifoFeeder::Run() {
     fetcher.Open(const_cast<char*>(m_Src.path.c_str()), const_cast<char*>(m_Src.host.c_str()), m_Src.port,
                  const_cast<char*>(m_Src.user.c_str()), const_cast<char*>(m_Src.password.c_str()), m_Src.timeoutSec,
                  1);
+    if (m_Src.blTls) fetcher.RequireTls();
     std::vector<unsigned char> frame;
     BrellinOwned::ReconnectBackoff backoff;
     bool open = false;       // a connection (or an attempt at one) is under way

@@ -95,9 +95,10 @@ public:
         std::string host, path, user, password;
         int port = 80;
         int timeoutSec = 10;
+        bool blTls = false;  // https://
     };
-    // Parses "http://[user:password@]host[:port]/path"; false (and why) when
-    // it is not such a URL.
+    // Parses "http[s]://[user:password@]host[:port]/path"; false (and why)
+    // when it is not such a URL.
     static bool ParseUrl(const std::string& url, Source& src, std::string& why);
 
     // Connects and waits through services (borrowed; they outlive the feeder).

@@ -52,6 +52,7 @@ int MFHttpSource::Connect(const MF_CONNECT_INFO& info, std::string& contentType)
     m_Client = m_Services.NewHttpClient();
     m_Client->Init(info.path, info.host, info.port, info.user, info.password, info.timeoutSec,
                    !info.user.empty() || !info.password.empty(), true, info.version, std::string());
+    if (info.blTls && !m_Client->RequireTls()) return -1;
     if (m_Client->SendRequest(OX_HTTP_GET, std::string()) != 0) return -1;
     int status = 0;
     if (m_Client->CheckResponse(status) != 0) return -2;
@@ -93,6 +94,7 @@ void MultipartFetcher::Open(char* path, char* host, int port, char* user, char* 
     m_Info.user = Text(user);
     m_Info.password = Text(password);
     m_Info.timeoutSec = timeoutSec > 0 ? timeoutSec : 10;
+    m_Info.blTls = false;
     m_blOpened = true;
 }
 

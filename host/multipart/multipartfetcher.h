@@ -20,6 +20,7 @@ struct MF_CONNECT_INFO {
     int port = 0;
     int timeoutSec = 10;
     HTTP_VERSION version = HTTP_VER_DEF;
+    bool blTls = false;  // an https:// address: TLS whatever the camera's scheme
 };
 
 // Where the stream bytes come from: the camera over HTTP, or a scripted
@@ -75,6 +76,10 @@ public:
     // MF_FUNC_FAILED and MF_FUNC_DROP: drop the stream; the next NextPart reconnects.
     virtual void Failed();
     virtual void Drop();
+    // The stream is at an https:// address: TLS until the next Open (the
+    // recorder's own use; detectors reach the camera's scheme through its
+    // services).
+    void RequireTls() { m_Info.blTls = true; }
     // MF_FUNC_OPTIONS: "HttpVersion".
     virtual void SetOptions(const std::map<std::string, std::string>& opts);
 

@@ -26,6 +26,7 @@
 #include "host/net/curlengine.h"
 #include "host/net/httpparse.h"
 #include "host/net/streamreader.h"
+#include "host/net/tlspolicy.h"
 #include "interface/clock.h"
 #include "interface/hostservices.h"
 
@@ -40,6 +41,8 @@ const size_t kLineBufBytes = 16 * 1024;
 // the write callback fits.
 const size_t kResumeRoom = CURL_MAX_WRITE_SIZE;
 const char* const kUserAgent = "Velmar Korvane";
+// Redirects followed in one exchange, each within the camera.
+const long kMaxRedirects = 3;
 
 // Path without its query: camera query strings sometimes carry credentials.
 std::string LoggablePath(const std::string& path) { return path.substr(0, path.find('?')); }
@@ -54,9 +57,13 @@ namespace BrellinOwned {
 // client's thread reads the body through the shared readers, with the body
 // buffer as their byte source.
 struct OXHttpClientImpl : public ByteSource {
-    explicit OXHttpClientImpl(Clock& c) : clock(c), reader(*this, c, kLineBufBytes) {}
+    OXHttpClientImpl(Clock& c, std::shared_ptr<const CamTlsPolicy> t)
+        : clock(c), tls(t ? std::move(t) : std::make_shared<CamTlsPolicy>()), reader(*this, c, kLineBufBytes) {}
 
     Clock& clock;
+    const std::shared_ptr<const CamTlsPolicy> tls;  // the camera's; never changes
+    bool blTlsAsked = false;  // RequireTls since Init: an https:// address
+    std::shared_ptr<TlsPeerNote> tlsNote = std::make_shared<TlsPeerNote>();
     // Settings from Init.
     std::string host;
     int port = 80;
@@ -83,6 +90,7 @@ struct OXHttpClientImpl : public ByteSource {
     LineBuffer body{kBodyBufBytes};
     bool blHeadFinal = false;  // head of the response the body belongs to
     int challenges = 0;
+    int redirects = 0;
     bool blPaused = false;
     bool blResumePosted = false;
     bool blDone = false;
@@ -121,6 +129,8 @@ struct OXHttpClientImpl : public ByteSource {
         body.Clear();
         blHeadFinal = false;
         challenges = 0;
+        redirects = 0;
+        tlsNote->Clear();
         blPaused = false;
         blResumePosted = false;
         blDone = false;
@@ -134,6 +144,10 @@ struct OXHttpClientImpl : public ByteSource {
     bool HasCredentials() const { return !user.empty(); }
     bool AnswersChallenge() const { return blAuth ? head.OffersBasicOrDigest() : head.OffersDigest(); }
 
+    // Never plain HTTP once TLS is asked for, by the camera or the address.
+    bool UsesTls() const { return blTlsAsked || tls->blHttps; }
+    int ConnectPort() const { return tls->PortFor(port); }
+
     std::string Url() const {
         std::string h = host;
         if (h.find(':') != std::string::npos && h.front() != '[') {
@@ -142,14 +156,25 @@ struct OXHttpClientImpl : public ByteSource {
             for (char c : h) esc += c == '%' ? std::string("%25") : std::string(1, c);
             h = "[" + esc + "]";
         }
-        return "http://" + h + ":" + std::to_string(port) + NormalizeRequestPath(path);
+        return (UsesTls() ? "https://" : "http://") + h + ":" + std::to_string(ConnectPort()) +
+               NormalizeRequestPath(path);
     }
 
-    void LogFailure(const char* what) {
+    // Engine thread: whether a redirect to `location` stays with the camera.
+    bool RedirectAllowed(const std::string& location) const {
+        char* current = nullptr;
+        curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &current);
+        return RedirectWithinCamera(current, location, host, UsesTls());
+    }
+
+    // Names the camera when its services do (a refused certificate's line
+    // is for the user to act on).
+    void LogFailure(const std::string& what) {
         if (blFailLogged) return;
         blFailLogged = true;
-        OXPrintf("%s:%d:%s(): Request to %s:%d%s failed: %s\n", kSrc, __LINE__, "SendRequest", host.c_str(), port,
-                 LoggablePath(NormalizeRequestPath(path)).c_str(), what);
+        OXPrintf("%s:%d:%s(): %s%sRequest to %s:%d%s failed: %s\n", kSrc, __LINE__, "SendRequest", tls->camera.c_str(),
+                 tls->camera.empty() ? "" : ": ", host.c_str(), ConnectPort(),
+                 LoggablePath(NormalizeRequestPath(path)).c_str(), what.c_str());
     }
 
     // Engine thread.
@@ -159,6 +184,7 @@ struct OXHttpClientImpl : public ByteSource {
         std::lock_guard<std::mutex> g(self->mtx);
         self->cv.notify_all();
         if (self->blHeadFinal) return n;  // trailers of a chunked body
+        std::string location;
         if (!self->head.AddLine(p, n)) return 0;  // aborts the transfer
         if (self->head.Complete()) {
             const int code = self->head.Code();
@@ -168,6 +194,15 @@ struct OXHttpClientImpl : public ByteSource {
                        self->AnswersChallenge()) {
                 // libcurl answers the challenge on its own and skips this body.
                 ++self->challenges;
+            } else if (code >= 300 && code < 400 && code != 304 && code != 305 && code != 306 &&
+                       self->head.FindHeader("Location", location)) {
+                if (!self->RedirectAllowed(location)) {
+                    // Elsewhere, or from HTTPS to plain HTTP: the answer is
+                    // this one, and libcurl must not follow it.
+                    self->blHeadFinal = true;
+                    return 0;
+                }
+                ++self->redirects;  // libcurl follows it and skips this body
             } else {
                 self->blHeadFinal = true;
             }
@@ -205,11 +240,15 @@ struct OXHttpClientImpl : public ByteSource {
         curl_easy_setopt(easy, CURLOPT_URL, Url().c_str());
         curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
 #if LIBCURL_VERSION_NUM >= 0x075500
-        curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http");
+        // A camera on plain HTTP may move to HTTPS; never the other way.
+        curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, UsesTls() ? "https" : "http,https");
+        curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, UsesTls() ? "https" : "http,https");
 #endif
         curl_easy_setopt(easy, CURLOPT_PROXY, "");  // never through a proxy from the environment
         curl_easy_setopt(easy, CURLOPT_PATH_AS_IS, 1L);
-        curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+        curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+        curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
+        ApplyTlsPolicy(easy, *tls, &tlsNote);
         curl_easy_setopt(easy, CURLOPT_USERAGENT, kUserAgent);
         curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errBuf);
         curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, (long)timeoutSec);
@@ -356,7 +395,8 @@ struct OXHttpClientImpl : public ByteSource {
         std::unique_lock<std::mutex> lk(mtx);
         const int r = WaitFor(lk, deadline, [&] {
             if (blHeadFinal) return true;
-            const size_t now = head.StatusLine().size() + head.AllHeaders().size() + (size_t)challenges;
+            const size_t now =
+                head.StatusLine().size() + head.AllHeaders().size() + (size_t)challenges + (size_t)redirects;
             if (now != seenHead) {
                 seenHead = now;
                 deadline = std::min(cap, clock.NowMs() + (int64_t)timeoutSec * 1000);
@@ -375,6 +415,13 @@ struct OXHttpClientImpl : public ByteSource {
             // Stopped by the caller's detector: not the camera's fault, no log line.
         } else if (r == -2) {
             LogFailure("no answer within the time-out");
+        } else if (code == CURLE_PEER_FAILED_VERIFICATION || code == CURLE_SSL_PINNEDPUBKEYNOTMATCH) {
+            // The pin of what the camera showed, for the user to pin if it is the camera's own.
+            const std::string pin = tlsNote->Pin();
+            if (tls->refusals && !tls->refusals->Say(pin, clock.NowMs())) blFailLogged = true;  // said lately
+            const char* why = errBuf[0] != '\0' ? errBuf : curl_easy_strerror(code);
+            LogFailure(std::string("certificate not accepted (") + why + "); its pin: " +
+                       (pin.empty() ? "unknown" : pin));
         } else {
             LogFailure(errBuf[0] != '\0' ? errBuf : curl_easy_strerror(code));
         }
@@ -417,12 +464,15 @@ struct OXHttpClientImpl : public ByteSource {
 
 OXHttpClient::OXHttpClient() : OXHttpClient(RealClock()) {}
 
-OXHttpClient::OXHttpClient(Clock& clock) : m_Impl(new OXHttpClientImpl(clock)) {}
+OXHttpClient::OXHttpClient(Clock& clock) : m_Impl(new OXHttpClientImpl(clock, nullptr)) {}
+
+OXHttpClient::OXHttpClient(Clock& clock, std::shared_ptr<const CamTlsPolicy> tls)
+    : m_Impl(new OXHttpClientImpl(clock, std::move(tls))) {}
 
 OXHttpClient::OXHttpClient(std::string host, int port, std::string path, std::string user, std::string password,
                            int timeoutSec, bool blAuth, bool blKeepAlive, HTTP_VERSION version,
                            std::string extraHeader)
-    : m_Impl(new OXHttpClientImpl(RealClock())) {
+    : m_Impl(new OXHttpClientImpl(RealClock(), nullptr)) {
     Init(std::move(path), std::move(host), port, std::move(user), std::move(password), timeoutSec, blAuth,
          blKeepAlive, version, std::move(extraHeader));
 }
@@ -445,6 +495,12 @@ void OXHttpClient::Init(std::string path, std::string host, int port, std::strin
     m_Impl->version = version;
     m_Impl->extraHeader = std::move(extraHeader);
     m_Impl->blFailLogged = false;
+    m_Impl->blTlsAsked = false;
+}
+
+bool OXHttpClient::RequireTls() {
+    m_Impl->blTlsAsked = true;
+    return true;
 }
 
 void OXHttpClient::SetPath(std::string path) { m_Impl->path = std::move(path); }

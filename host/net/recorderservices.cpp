@@ -6,10 +6,12 @@
 
 namespace BrellinOwned {
 
-std::unique_ptr<CamSocket> RecorderServices::NewSocket() { return std::unique_ptr<CamSocket>(new OXSocket(m_Clock)); }
+std::unique_ptr<CamSocket> RecorderServices::NewSocket() {
+    return GuardPlainSocket(std::unique_ptr<CamSocket>(new OXSocket(m_Clock)), m_Tls);
+}
 
 std::unique_ptr<CamHttpClient> RecorderServices::NewHttpClient() {
-    return std::unique_ptr<CamHttpClient>(new OXHttpClient(m_Clock));
+    return std::unique_ptr<CamHttpClient>(new OXHttpClient(m_Clock, m_Tls));
 }
 
 CameraServices& DefaultCameraServices() {

@@ -1,5 +1,5 @@
-// ONVIF service clients: SOAP 1.2 over the recorder's HTTP client
-// (OXHttpClient), WS-Security UsernameToken with PasswordDigest, the token's
+// ONVIF service clients: SOAP 1.2 over the camera's HTTP client (from its
+// services, so https:// addresses and the camera's TLS policy), WS-Security UsernameToken with PasswordDigest, the token's
 // creation time taken from the camera's clock.
 #include <ctype.h>
 #include <openssl/rand.h>
@@ -13,6 +13,7 @@
 #include "dupfromox/oxdebuglog.h"
 #include "host/onvif/onvifsetup.h"
 #include "host/onvif/onvifsoap.h"
+#include "interface/camerahost.h"
 #include "interface/hostservices.h"
 #include "interface/onvifservice.h"
 #include "interface/clock.h"
@@ -147,19 +148,20 @@ bool ParseServiceUrl(const std::string& url, ServiceUrl& out) {
     return true;
 }
 
-// One SOAP exchange over OXHttpClient. The client is set up again only when
-// the camera, login or action changes, so that a pull loop keeps its
-// connection.
+// One SOAP exchange over the camera's HTTP client. The client is set up
+// again only when the address, login or action changes, so that a pull loop
+// keeps its connection.
 class HttpOnvifTransport : public OnvifTransport {
 public:
-    HttpOnvifTransport() : m_Buf(16 * 1024) {}
+    explicit HttpOnvifTransport(BrellinOwned::CameraServices& services)
+        : m_Client(services.NewHttpClient()), m_Buf(16 * 1024) {}
 
     int Post(const std::string& url, const std::string& action, const std::string& body, const std::string& user,
              const std::string& password, int timeoutSec, int& httpStatus, std::string& response) override {
         httpStatus = 0;
         response.clear();
         ServiceUrl u;
-        if (!ParseServiceUrl(url, u) || u.blHttps) return kOnvifPostUnusableAddr;
+        if (!ParseServiceUrl(url, u)) return kOnvifPostUnusableAddr;
         const int total = timeoutSec > 0 ? timeoutSec : 10;
         // The client waits one time-out for the answer head, the connect
         // included: the exchange's whole time, so that a pull the camera holds
@@ -167,22 +169,24 @@ public:
         const int wait = total;
         std::string header = "Content-Type: application/soap+xml; charset=utf-8";
         if (!action.empty()) header += "; action=\"" + action + "\"";
-        std::string key = u.host + '\n' + std::to_string(u.port) + '\n' + user + '\n' + password + '\n' +
-                          std::to_string(wait) + '\n' + header;
+        std::string key = (u.blHttps ? "https\n" : "http\n") + u.host + '\n' + std::to_string(u.port) + '\n' +
+                          user + '\n' + password + '\n' + std::to_string(wait) + '\n' + header;
         if (key != m_Key) {
-            m_Client.Init(u.path, u.host, u.port, user, password, wait, true, true, HTTP_VER_1_1, header);
+            m_Key.clear();
+            m_Client->Init(u.path, u.host, u.port, user, password, wait, true, true, HTTP_VER_1_1, header);
+            if (u.blHttps && !m_Client->RequireTls()) return kOnvifPostUnusableAddr;
             m_Key.swap(key);
         } else {
-            m_Client.SetPath(u.path);
+            m_Client->SetPath(u.path);
         }
         const int64_t deadline = BrellinOwned::MonotonicMs() + (int64_t)total * 1000;
-        if (m_Client.SendRequest(OX_HTTP_POST, body) != 0) return -1;
+        if (m_Client->SendRequest(OX_HTTP_POST, body) != 0) return -1;
         int status = 0;
-        m_Client.CheckResponse(status);  // faults come with 400 or 500; their body says why
+        m_Client->CheckResponse(status);  // faults come with 400 or 500; their body says why
         httpStatus = status;
         if (status == 0) return Fail(response);
         for (;;) {
-            const int n = m_Client.ReadData(m_Buf.data(), (int)m_Buf.size());
+            const int n = m_Client->ReadData(m_Buf.data(), (int)m_Buf.size());
             if (n == 0) return 0;
             if (n < 0 || response.size() + (size_t)n > kOnvifSoapMaxLen || BrellinOwned::MonotonicMs() > deadline)
                 return Fail(response);
@@ -193,18 +197,24 @@ public:
 private:
     int Fail(std::string& response) {
         response.clear();
-        m_Client.Close();  // no half-read answer on a kept connection
+        m_Client->Close();  // no half-read answer on a kept connection
         return -1;
     }
 
-    BrellinOwned::OXHttpClient m_Client;
+    std::unique_ptr<BrellinOwned::CamHttpClient> m_Client;
     std::string m_Key;  // settings m_Client was set up with
     std::vector<char> m_Buf;
 };
 
 }  // namespace
 
-std::shared_ptr<OnvifTransport> NewHttpOnvifTransport() { return std::make_shared<HttpOnvifTransport>(); }
+std::shared_ptr<OnvifTransport> NewHttpOnvifTransport() {
+    return NewHttpOnvifTransport(BrellinOwned::DefaultCameraServices());
+}
+
+std::shared_ptr<OnvifTransport> NewHttpOnvifTransport(BrellinOwned::CameraServices& services) {
+    return std::make_shared<HttpOnvifTransport>(services);
+}
 
 // ---------------------------------------------------------------- base
 
@@ -212,8 +222,9 @@ OnvifServiceBase::OnvifServiceBase() : m_TimeoutSec(10), m_ClockOffset(0), m_blC
 
 OnvifServiceBase::~OnvifServiceBase() {}
 
-int OnvifServiceBase::UpdateServiceParam(CameraAPI*, const std::string& addr, const std::string& ver1,
+int OnvifServiceBase::UpdateServiceParam(CameraAPI* api, const std::string& addr, const std::string& ver1,
                                          const std::string& ver2) {
+    if (api && !m_Transport) m_Transport = NewHttpOnvifTransport(api->GetServices());
     m_Ver1 = ver1;
     m_Ver2 = ver2;
     m_Addr.clear();

@@ -96,6 +96,17 @@ run "$ROOT/scripts/deps.sh"
 check "all present: succeeds without calling apt-get" \
   eval '[ $RC -eq 0 ] && [ ! -s "$STANDIN_STATE/apt.log" ] && grep -q "all ${#CAMDET_PACKAGES[@]} packages present" "$STANDIN_STATE/err"'
 
+# --- a machine set up before the HTTPS tests: lighttpd without its TLS module
+without_tls=()
+for p in "${CAMDET_PACKAGES[@]}"; do [ "$p" = lighttpd-mod-openssl ] || without_tls+=("$p"); done
+fresh_state "${without_tls[@]}"
+run "$ROOT/scripts/deps.sh"
+check "lighttpd's TLS module is on the list (the HTTPS tests serve through it)" \
+  eval '[ ${#without_tls[@]} -eq $((${#CAMDET_PACKAGES[@]} - 1)) ]'
+check "lighttpd without its TLS module: only the module is asked for" \
+  eval '[ $RC -eq 0 ] && asked_for_all lighttpd-mod-openssl && asked_for_none lighttpd apache2-utils cmake &&
+        grep -q "^deps: 1 of ${#CAMDET_PACKAGES[@]} packages are missing: lighttpd-mod-openssl" "$STANDIN_STATE/err"'
+
 # --- apt-get install fails
 fresh_state "${CAMDET_PACKAGES[@]:2}"
 touch "$STANDIN_STATE/install-fails"

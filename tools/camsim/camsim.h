@@ -93,6 +93,10 @@ public:
     void Stop();
     // The bound port after Start, else 0.
     int Port() const { return m_Port; }
+    // With Config::tls, after Start: the pin of the certificate served
+    // ("sha256//BASE64") and the certificate (PEM, a CA for itself); else "".
+    std::string TlsPin() const;
+    std::string TlsCertPem() const;
     // The family's own bound port after Start, else 0.
     int RawPort() const { return m_RawPort; }
     // RTP families: the RTSP server's port and stream URL after Start (0 and

@@ -10,6 +10,7 @@
 
 #include "tools/camsim/camsim.h"
 #include "tools/camsim/httpserver.h"
+#include "tools/camsim/simcert.h"
 
 namespace camsim {
 
@@ -58,6 +59,7 @@ std::string StripSlashes(const std::string& s) {
 struct CamSim::HttpServer {
     CamSim* sim = nullptr;
     MHD_Daemon* daemon = nullptr;
+    SimCert cert;  // Config::tls
     std::string opaque = "0123456789abcdef";
     char random[32];
 
@@ -201,6 +203,7 @@ struct CamSim::HttpServer {
         ctx.password = sim->m_Cfg.password;
         ctx.inputCount = sim->m_Cfg.inputs;
         ctx.onvifTopics = sim->m_Cfg.onvifTopics;
+        ctx.tls = sim->m_Cfg.tls;
         Response r;
         if (sim->m_Cfg.handler) {
             r = sim->m_Cfg.handler(req, ctx);
@@ -286,14 +289,26 @@ bool CamSim::StartHttp(std::string& error) {
         error = "address must be a loopback address 127.x.y.z (got '" + m_Cfg.address + "')";
         return false;
     }
+    unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_THREAD_PER_CONNECTION | MHD_USE_POLL;
+    MHD_OptionItem tls[] = {{MHD_OPTION_END, 0, nullptr}, {MHD_OPTION_END, 0, nullptr}, {MHD_OPTION_END, 0, nullptr}};
+    if (m_Cfg.tls) {
+        if (!MHD_is_feature_supported(MHD_FEATURE_TLS)) {
+            error = "this libmicrohttpd has no TLS";
+            return false;
+        }
+        if (!MakeSimCert(m_Cfg.address, srv->cert, error)) return false;
+        flags |= MHD_USE_TLS;
+        tls[0] = MHD_OptionItem{MHD_OPTION_HTTPS_MEM_KEY, 0, (void*)srv->cert.keyPem.c_str()};
+        tls[1] = MHD_OptionItem{MHD_OPTION_HTTPS_MEM_CERT, 0, (void*)srv->cert.certPem.c_str()};
+    }
     srv->daemon = MHD_start_daemon(
-        MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_THREAD_PER_CONNECTION | MHD_USE_POLL, 0, &HttpServer::Accept,
+        flags, 0, &HttpServer::Accept,
         srv.get(), &HttpServer::Access, srv.get(), MHD_OPTION_SOCK_ADDR, (sockaddr*)&addr,
         MHD_OPTION_URI_LOG_CALLBACK, &HttpServer::UriLog, srv.get(), MHD_OPTION_NOTIFY_COMPLETED,
         &HttpServer::Completed, srv.get(), MHD_OPTION_DIGEST_AUTH_RANDOM, sizeof(srv->random), srv->random,
         MHD_OPTION_NONCE_NC_SIZE, (unsigned)64, MHD_OPTION_THREAD_STACK_SIZE, (size_t)(256 << 10),
         MHD_OPTION_CONNECTION_TIMEOUT, (unsigned)60, MHD_OPTION_LISTENING_ADDRESS_REUSE, (unsigned)1,
-        MHD_OPTION_END);
+        MHD_OPTION_ARRAY, tls, MHD_OPTION_END);
     if (!srv->daemon) {
         error = "cannot listen on " + m_Cfg.address + ":" + std::to_string(m_Cfg.port);
         return false;
@@ -303,6 +318,10 @@ bool CamSim::StartHttp(std::string& error) {
     m_Http = srv;
     return true;
 }
+
+std::string CamSim::TlsPin() const { return m_Http ? m_Http->cert.pin : std::string(); }
+
+std::string CamSim::TlsCertPem() const { return m_Http ? m_Http->cert.certPem : std::string(); }
 
 void CamSim::StopHttp() {
     if (m_Http && m_Http->daemon) MHD_stop_daemon(m_Http->daemon);

@@ -1,7 +1,8 @@
 // camdet-camsim: one simulated camera on 127.0.0.1 until SIGINT/SIGTERM or
 // --duration. The first stdout line is "listening 127.0.0.1:PORT" so that a
 // script can find a port picked with --port 0; a family with a TCP port of
-// its own adds "raw port 127.0.0.1:PORT". With --fleet (or --fleet-file) it
+// its own adds "raw port 127.0.0.1:PORT", one served over HTTPS (--tls) adds
+// "tls pin sha256//BASE64". With --fleet (or --fleet-file) it
 // serves many cameras instead: one line "listening 127.0.0.1:PORT NAME" per
 // camera, then "ready N cameras". Cameras that also stream RTP add
 // "rtsp URL".
@@ -32,6 +33,8 @@ const char kUsage[] =
     "  --password TEXT\n"
     "  --auth MODE        basic, digest or none (default: what the family uses)\n"
     "  --inputs N         number of alarm inputs, 0-64 (default 4)\n"
+    "  --tls              HTTPS, with a certificate made at start; prints 'tls pin sha256//...'\n"
+    "  --cert-out FILE    with --tls: write the certificate (PEM) there, for a client's CA file\n"
     "  --onvif-topics F   ONVIF: the topic family the device lists and sends: cellmotion (default),\n"
     "                     motionalarm, regionmotion or vendor\n"
     "  --scenario FILE    time line of state changes and faults\n"
@@ -105,6 +108,7 @@ int main(int argc, char** argv) {
     std::string eventLogPath, monitorConfigPath;
     bool inputsSet = false;
     std::string scenarioPath;
+    std::string certOut;
     double duration = -1;
     bool apiSet = false;
     for (int i = 1; i < argc; ++i) {
@@ -123,12 +127,16 @@ int main(int argc, char** argv) {
             }
             return 0;
         }
+        if (name == "--tls") {
+            cfg.tls = true;
+            continue;
+        }
         static const char* const kValued[] = {"--api",        "--port",          "--user",          "--password",
                                               "--auth",       "--inputs",        "--scenario",      "--duration",
                                               "--fleet",      "--fleet-file",    "--random-events", "--random-faults",
                                               "--fault-max",  "--seed",          "--event-log",     "--monitor-config",
                                               "--raw-port",   "--address",       "--rtsp-port",     "--ext-pacing",
-                                              "--onvif-topics"};
+                                              "--onvif-topics", "--cert-out"};
         bool known = false;
         for (const char* k : kValued) known = known || name == k;
         if (!known)
@@ -177,6 +185,8 @@ int main(int argc, char** argv) {
                 all += (all.empty() ? "" : ", ") + f;
             }
             if (!known) return Fail("--onvif-topics: expects one of " + all + " (got '" + cfg.onvifTopics + "')");
+        } else if (name == "--cert-out") {
+            certOut = v;
         } else if (name == "--scenario") {
             scenarioPath = v;
         } else if (name == "--fleet") {
@@ -210,8 +220,10 @@ int main(int argc, char** argv) {
                 return Fail(std::string("--duration: expects a number of seconds (got '") + v + "')");
         }
     }
+    if (!certOut.empty() && !cfg.tls) return Fail("--cert-out goes with --tls");
     if (!fleet.rows.empty()) {
         if (apiSet || !scenarioPath.empty()) return Fail("--fleet does not go with --api or --scenario");
+        if (cfg.tls) return Fail("--tls serves one camera; it does not go with --fleet");
         fleet.basePort = cfg.port;
         fleet.user = cfg.user;
         fleet.password = cfg.password;
@@ -236,6 +248,16 @@ int main(int argc, char** argv) {
     std::string error;
     if (!sim.Start(error)) return Fail(error);
     printf("listening %s:%d\n", cfg.address.c_str(), sim.Port());
+    if (cfg.tls) {
+        printf("tls pin %s\n", sim.TlsPin().c_str());
+        FILE* f = certOut.empty() ? nullptr : fopen(certOut.c_str(), "w");
+        const std::string pem = sim.TlsCertPem();
+        if (!certOut.empty() && (!f || fwrite(pem.data(), 1, pem.size(), f) != pem.size())) {
+            if (f) fclose(f);
+            return Fail(certOut + ": cannot write the certificate");
+        }
+        if (f) fclose(f);
+    }
     if (sim.RawPort() > 0) printf("raw port %s:%d\n", cfg.address.c_str(), sim.RawPort());
     if (sim.RtspPort() > 0) printf("rtsp %s\n", sim.RtspUrl().c_str());
     fflush(stdout);

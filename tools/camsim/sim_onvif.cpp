@@ -100,10 +100,12 @@ bool Authorized(const std::string& body, const SimContext& ctx) {
     return TagText(body, "Password") == B64Encode(Sha1(nonce + created + ctx.password));
 }
 
-std::string BaseUrl(const Request& req) { return "http://" + req.Header("host"); }
+std::string BaseUrl(const Request& req, const SimContext& ctx) {
+    return (ctx.tls ? "https://" : "http://") + req.Header("host");
+}
 
 Response DeviceService(const Request& req, const SimContext& ctx, const std::string& op) {
-    const std::string base = BaseUrl(req);
+    const std::string base = BaseUrl(req, ctx);
     if (op == "GetServices") {
         auto svc = [](const char* ns, const std::string& addr) {
             return "<tds:Service><tds:Namespace>" + std::string(ns) + "</tds:Namespace><tds:XAddr>" + addr +
@@ -128,7 +130,7 @@ Response DeviceService(const Request& req, const SimContext& ctx, const std::str
     return SoapFault(400, "Sender", "ter:ActionNotSupported", "Unknown operation " + op);
 }
 
-Response CreateSubscription(const Request& req, const std::string& key) {
+Response CreateSubscription(const Request& req, const SimContext& ctx, const std::string& key) {
     int termSec = 60;
     {
         std::lock_guard<std::mutex> g(g_Mutex);
@@ -155,8 +157,8 @@ Response CreateSubscription(const Request& req, const std::string& key) {
         d.subs[id].expires = now + termSec;
         ++d.created;
     }
-    return Soap("<tev:CreatePullPointSubscriptionResponse><tev:SubscriptionReference><wsa5:Address>" + BaseUrl(req) +
-                "/onvif/subscription?id=" + std::to_string(id) +
+    return Soap("<tev:CreatePullPointSubscriptionResponse><tev:SubscriptionReference><wsa5:Address>" +
+                BaseUrl(req, ctx) + "/onvif/subscription?id=" + std::to_string(id) +
                 "</wsa5:Address></tev:SubscriptionReference><wsnt:CurrentTime>" + Iso(now) +
                 "</wsnt:CurrentTime><wsnt:TerminationTime>" + Iso(now + termSec) +
                 "</wsnt:TerminationTime></tev:CreatePullPointSubscriptionResponse>");
@@ -333,7 +335,7 @@ Response HandleOnvif(const Request& req, const SimContext& ctx) {
         if (op == "GetEventProperties") return Soap(EventProperties(ctx.onvifTopics, ctx.inputCount));
         if (op != "CreatePullPointSubscription")
             return SoapFault(400, "Sender", "ter:ActionNotSupported", "Unknown operation " + op);
-        return CreateSubscription(req, key);
+        return CreateSubscription(req, ctx, key);
     }
     if (req.path == "/onvif/subscription") return Subscription(req, ctx, key, op);
     return Response::NotFound();

@@ -158,6 +158,7 @@ struct SimContext {
     std::string password;
     int inputCount = 0;
     std::string onvifTopics;  // Config::onvifTopics
+    bool tls = false;         // Config::tls: the camera's own addresses are https://
 };
 
 typedef Response (*HandlerFn)(const Request& req, const SimContext& ctx);
@@ -243,6 +244,9 @@ struct Config {
     // ONVIF: the topic family the device lists and sends ("" the first,
     // "cellmotion"; see OnvifTopicFamilies).
     std::string onvifTopics;
+    // HTTPS with a self-signed certificate made at start (the RTSP server and
+    // the family's own port stay as they are).
+    bool tls = false;
 };
 
 

@@ -143,6 +143,8 @@ bool SettingArgs(const std::string& key, const YAML::Node& value, const std::str
         args.push_back(secret);
         return true;
     }
+    if (key == "tls-ca" && value.IsScalar() && !items[0].empty() && items[0][0] != '/' && !dir.empty())
+        items[0] = dir + "/" + items[0];  // like a password file: beside the configuration
     if (value.IsSequence()) {
         if (IsRepeatableOption(key)) {
             for (const std::string& it : items) {

@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include "host/media/streamfifo.h"
+#include "host/net/tlspolicy.h"
 #include "host/rtsp/rtspclient.h"
 
 namespace {
@@ -46,7 +47,8 @@ std::vector<std::string> Split(const std::string& text, char sep) {
 const char* const kCameraValued[] = {
     "api",  "host",      "port",      "user",     "password",     "model",        "cam-id",
     "di-count", "cap",   "has-cap",   "stream-format", "stream-protocol", "kinds", "det-path",
-    "det-port", "md-param", "det-param", "onvif-device", "onvif-topic", "fifo-url", "rtsp", "password-file"};
+    "det-port", "md-param", "det-param", "onvif-device", "onvif-topic", "fifo-url", "rtsp", "password-file",
+    "scheme", "tls-verify", "tls-pin", "tls-ca"};
 const char* const kCameraFlags[] = {"fifo", "no-prepare"};
 const char* const kProcessValued[] = {"duration", "log", "config", "mqtt", "mqtt-user", "mqtt-password",
                                       "mqtt-cafile", "mqtt-node", "http", "check-config", "shard"};
@@ -79,6 +81,40 @@ bool OneOf(const char* const (&names)[N], const std::string& name) {
         if (name == n) return true;
     }
     return false;
+}
+
+// The scheme and certificate options together; fills in what they imply.
+bool CheckTlsOptions(MonitorOptions& opt, bool portSet, bool schemeSet, bool verifySet, std::string& error) {
+    const bool httpsDevice = opt.onvifDevice.compare(0, 8, "https://") == 0;
+    if (httpsDevice && schemeSet && !opt.https) {
+        error = "an https:// --onvif-device goes with --scheme https";
+        return false;
+    }
+    opt.https = opt.https || httpsDevice;
+    if (opt.https && !portSet) {
+        // The device's port when it names one: the camera's HTTPS port.
+        opt.port = 443;
+        const size_t host = httpsDevice ? 8 : std::string::npos;
+        const size_t end = host == std::string::npos ? host : opt.onvifDevice.find('/', host);
+        const std::string auth = host == std::string::npos ? std::string() : opt.onvifDevice.substr(host, end - host);
+        const size_t colon = auth.rfind(':');
+        if (colon != std::string::npos && auth.find(']', colon) == std::string::npos)
+            ParseInt(auth.substr(colon + 1), 1, 65535, opt.port);
+    }
+    if (!opt.tlsPin.empty() && !verifySet) opt.tlsVerify = "pin";
+    if (opt.tlsVerify == "pin" && opt.tlsPin.empty()) {
+        error = "--tls-verify pin needs --tls-pin sha256//...";
+        return false;
+    }
+    if (opt.tlsVerify != "pin" && !opt.tlsPin.empty()) {
+        error = "--tls-pin goes with --tls-verify pin, not " + opt.tlsVerify;
+        return false;
+    }
+    if (opt.tlsVerify != "ca" && !opt.tlsCa.empty()) {
+        error = "--tls-ca goes with --tls-verify ca, not " + opt.tlsVerify;
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -148,7 +184,11 @@ const char* MonitorUsage() {
            "  (every --opt VALUE may also be written --opt=VALUE)\n"
            "  --api KEY            camera API key (hikvisionv3, onvif, axisv3, ...)\n"
            "  --host ADDR          camera address (127.0.0.1)\n"
-           "  --port N             camera HTTP port (80)\n"
+           "  --port N             camera port (80; 443 with --scheme https)\n"
+           "  --scheme http|https  HTTPS for every HTTP and ONVIF exchange (https:// --onvif-device: https)\n"
+           "  --tls-verify ca|none certificates: the system's CAs (default) or --tls-ca, or none checked\n"
+           "  --tls-pin sha256//B64 accept exactly this key (curl's pin format), whoever signed it\n"
+           "  --tls-ca FILE        CA certificates (PEM) for --tls-verify ca\n"
            "  --user NAME, --password TEXT   camera login\n"
            "  --password-file FILE the camera password from a file (without its line end)\n"
            "  --model TEXT         camera model\n"
@@ -193,6 +233,7 @@ const char* MonitorUsage() {
 bool ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& opt, std::string& error) {
     bool apiSet = false;
     bool passwordSet = false, passwordFileSet = false;
+    bool portSet = false, schemeSet = false, verifySet = false;
     for (int i = 1; i < argc; ++i) {
         std::string name = argv[i];
         // "--opt=value" is "--opt value".
@@ -251,6 +292,27 @@ bool ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& opt,
             opt.host = v;
         } else if (name == "--port") {
             if (!ParseInt(v, 1, 65535, opt.port)) return bad("expects a port number 1-65535");
+            portSet = true;
+        } else if (name == "--scheme") {
+            if (v != "http" && v != "https") return bad("expects http or https");
+            opt.https = v == "https";
+            schemeSet = true;
+        } else if (name == "--tls-verify") {
+            BrellinOwned::TlsVerify mode;
+            if (!BrellinOwned::TlsVerifyFromName(v, mode)) return bad("expects ca, pin or none");
+            opt.tlsVerify = v;
+            verifySet = true;
+        } else if (name == "--tls-pin") {
+            if (!BrellinOwned::IsTlsPin(v)) return bad("expects sha256// and 44 Base64 characters");
+            opt.tlsPin = v;
+        } else if (name == "--tls-ca") {
+            FILE* f = v.empty() ? nullptr : fopen(v.c_str(), "rbe");
+            if (!f) {
+                error = "option --tls-ca: cannot read '" + v + "': " + (v.empty() ? "no path" : strerror(errno));
+                return false;
+            }
+            fclose(f);
+            opt.tlsCa = v;
         } else if (name == "--user") {
             opt.user = v;
         } else if (name == "--password") {
@@ -363,6 +425,7 @@ bool ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& opt,
     // An RTSP stream carries the events of the RTP variants.
     if (!opt.rtspUrl.empty() && !opt.streamFormatSet) opt.streamFormat = 2;
     if (opt.help || opt.version) return true;
+    if (!CheckTlsOptions(opt, portSet, schemeSet, verifySet, error)) return false;
     if (passwordSet && passwordFileSet) {
         error = "give --password or --password-file, not both";
         return false;

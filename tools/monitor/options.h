@@ -15,7 +15,11 @@ struct DetParamOpt {
 struct MonitorOptions {
     std::string api;
     std::string host = "127.0.0.1";
-    int port = 80;
+    int port = 80;  // with https: the HTTPS port (443; the camera's HTTP port stays 80)
+    bool https = false;           // --scheme https (implied by an https:// --onvif-device)
+    std::string tlsVerify = "ca";  // --tls-verify ca|pin|none (pin implied by --tls-pin)
+    std::string tlsPin;           // sha256//BASE64
+    std::string tlsCa;            // CA certificates (PEM) instead of the system's
     std::string user;
     std::string password;
     std::string model;

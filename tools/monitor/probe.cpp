@@ -2,7 +2,9 @@
 
 #include <stdio.h>
 
+#include "interface/clock.h"
 #include "tools/common/jsonstring.h"
+#include "tools/monitor/recorder.h"
 
 namespace {
 
@@ -47,7 +49,10 @@ std::string OnvifTopicWarning(int kind, const OnvifSetupReport::Choice& c) {
 int RunProbe(const MonitorOptions& opt) {
     RecorderCameraCap cap;
     OnvifSetupReport rep;
-    OnvifSetupCameraCap(cap, opt.onvifDevice, opt.user, opt.password, opt.onvifTopics, &rep);
+    BrellinOwned::RecorderServices services(BrellinOwned::RealClock());
+    services.SetTls(TlsPolicyOf(opt, "Cam[" + std::to_string(opt.camId) + "]"));
+    OnvifSetupCameraCap(cap, opt.onvifDevice, opt.user, opt.password, opt.onvifTopics, &rep,
+                        NewHttpOnvifTransport(services));
     const std::string url = ShownUrl(opt.onvifDevice);
     if (!rep.blServicesListed && !rep.blTopicsListed) {
         fprintf(stderr, "camdet-monitor: the ONVIF device at %s does not answer\n", url.c_str());

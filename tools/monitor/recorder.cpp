@@ -8,6 +8,7 @@
 
 #include "camdet/api/entrypoints.h"
 #include "camdet/core/eventdetector.h"
+#include "interface/clock.h"
 #include "host/onvif/onvifsetup.h"
 #include "tools/common/jsonstring.h"
 #include "tools/monitor/probe.h"
@@ -89,17 +90,39 @@ std::string DetectorClassName(BRObjectBase* obj) {
     return name;
 }
 
+BrellinOwned::CamTlsPolicy TlsPolicyOf(const MonitorOptions& opt, const std::string& camera) {
+    BrellinOwned::CamTlsPolicy tls;
+    tls.blHttps = opt.https;
+    tls.httpsPort = opt.port;
+    BrellinOwned::TlsVerifyFromName(opt.tlsVerify, tls.verify);
+    tls.pin = opt.tlsPin;
+    tls.caFile = opt.tlsCa;
+    tls.camera = camera;
+    return tls;
+}
+
 MiniRecorder::MiniRecorder(const MonitorOptions& opt, StatusPrinter& printer)
-    : m_Opt(opt), m_Printer(printer), m_Api(new RecorderCameraAPI(&m_Cap)) {
+    : m_Opt(opt), m_Printer(printer), m_Services(BrellinOwned::RealClock()), m_Api(new RecorderCameraAPI(&m_Cap)) {
+    const std::string& name = printer.Camera();
     m_Mediator.user = opt.user;
     m_Mediator.password = opt.password;
     m_Mediator.model = opt.model;
     m_Mediator.host = opt.host;
-    m_Mediator.httpPort = opt.port;
+    // An HTTPS camera keeps its HTTP port; its services take what is meant
+    // for that port to the HTTPS one.
+    (opt.https ? m_Mediator.httpsPort : m_Mediator.httpPort) = opt.port;
     m_Mediator.camId = opt.camId;
     m_Mediator.diCount = opt.diCount;
     m_Mediator.streamFormat = opt.streamFormat;
     m_Mediator.streamProtocol = opt.streamProtocol;
+    BrellinOwned::CamTlsPolicy tls =
+        TlsPolicyOf(opt, "Cam[" + std::to_string(opt.camId) + "]" + (name.empty() ? "" : " " + name));
+    BrellinOwned::TlsPortsFromMediator(tls, CamMediatorHandler(&m_Mediator));
+    m_Services.SetTls(tls);
+    m_Api->SetServices(&m_Services);
+    if (opt.tlsVerify == "none")
+        fprintf(stderr, "camdet-monitor: %scertificates are not checked (--tls-verify none)\n",
+                name.empty() ? "" : (name + ": ").c_str());
     m_Cap.SetAPI(opt.api);
     m_Cap.SetDICnt(opt.diCount);
     for (const std::string& w : opt.caps) m_Cap.AddApiWord(w);
@@ -107,7 +130,8 @@ MiniRecorder::MiniRecorder(const MonitorOptions& opt, StatusPrinter& printer)
     for (const auto& t : opt.onvifTopics) m_Cap.SetOnvifTopic(t.first, t.second);
     if (!opt.onvifDevice.empty()) {
         OnvifSetupReport rep;
-        OnvifSetupCameraCap(m_Cap, opt.onvifDevice, opt.user, opt.password, opt.onvifTopics, &rep);
+        OnvifSetupCameraCap(m_Cap, opt.onvifDevice, opt.user, opt.password, opt.onvifTopics, &rep,
+                            NewHttpOnvifTransport(m_Services));
         // A key the device does not list is said once; it is used all the
         // same (some devices list fewer topics than they send).
         for (const auto& kc : rep.choices) {
@@ -117,7 +141,7 @@ MiniRecorder::MiniRecorder(const MonitorOptions& opt, StatusPrinter& printer)
                         printer.Camera().empty() ? "" : (printer.Camera() + ": ").c_str(), warning.c_str());
         }
     }
-    m_Api->SetHttpPort(opt.port);
+    m_Api->SetHttpPort(m_Mediator.httpPort);
     if (opt.detPathSet) m_Api->OverrideDetPath(opt.detPath);
     if (opt.detPort > 0) m_Api->OverrideDetPort(opt.detPort);
 
@@ -173,7 +197,7 @@ void MiniRecorder::StartAll() {
             src.user = m_Opt.user;
             src.password = m_Opt.password;
         }
-        m_Feeder.reset(new StreamFifoFeeder(m_Fifo, src));
+        m_Feeder.reset(new StreamFifoFeeder(m_Fifo, src, m_Services));
         if (!m_Feeder->Start()) m_Printer.Note("the FIFO feeder could not start");
     }
     if (m_RtpFetch && !m_RtpFetch->IsLive() && !m_RtpFetch->StartLive())

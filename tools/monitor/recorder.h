@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "host/net/recorderservices.h"
 #include "host/recorder/camhost.h"
 #include "host/rtsp/rtpfetcher.h"
 #include "interface/detectorfuncs.h"
@@ -93,6 +94,7 @@ private:
     };
     MonitorOptions m_Opt;
     StatusPrinter& m_Printer;
+    BrellinOwned::RecorderServices m_Services;  // the camera's: its scheme and certificate policy
     CamMediator m_Mediator;
     RecorderCameraCap m_Cap;
     std::unique_ptr<RecorderCameraAPI> m_Api;
@@ -103,6 +105,9 @@ private:
     std::unique_ptr<RtpFetcher> m_RtpFetch;      // --rtsp: the shared fetcher of the live stream
     std::vector<Det> m_Dets;
 };
+
+// The camera's TLS policy from its options; `camera` names it in log lines.
+BrellinOwned::CamTlsPolicy TlsPolicyOf(const MonitorOptions& opt, const std::string& camera);
 
 // Demangled dynamic class name of a detector ("HikVisionV3MD").
 std::string DetectorClassName(BRObjectBase* obj);

@@ -67,6 +67,7 @@ TEST(FleetConfig, EnvironmentAndPasswordFile) {
     mkdir(dir.c_str(), 0700);
     const std::string pwPath = dir + "/cam-pw";
     fleettest::WriteFile(pwPath, "s3cret$$x\r\n");
+    fleettest::WriteFile(dir + "/ca.pem", "");  // a CA file, like a password file, beside the configuration
     setenv("CAMDET_T_API", "truen", 1);
     setenv("CAMDET_T_N", "7", 1);
     setenv("CAMDET_T_KIND", "td", 1);
@@ -80,7 +81,9 @@ TEST(FleetConfig, EnvironmentAndPasswordFile) {
                              "    kinds: [md, '${CAMDET_T_KIND}']\n"
                              "  b:\n"
                              "    api: truen\n"
-                             "    password: pa$$word${CAMDET_T_EMPTY}\n";
+                             "    password: pa$$word${CAMDET_T_EMPTY}\n"
+                             "    scheme: https\n"
+                             "    tls-ca: ca.pem\n";
     std::vector<FleetCamera> cams;
     std::string err;
     ASSERT_TRUE(ParseFleetConfig(text, dir + "/env.yaml", cams, err)) << err;
@@ -91,6 +94,9 @@ TEST(FleetConfig, EnvironmentAndPasswordFile) {
     EXPECT_EQ("s3cret$$x", cams[0].opt.password);
     EXPECT_EQ((std::vector<int>{1, 3}), cams[0].opt.kinds);
     EXPECT_EQ("pa$$word", cams[1].opt.password);
+    EXPECT_TRUE(cams[1].opt.https);
+    EXPECT_EQ(443, cams[1].opt.port);
+    EXPECT_EQ(dir + "/ca.pem", cams[1].opt.tlsCa);
 
     // A changed secret is a changed camera to a reload.
     const std::vector<std::string> before = cams[0].args;
@@ -124,6 +130,8 @@ const BadCase kBad[] = {
     {"map_value", "cameras:\n  a:\n    api: truen\n    host: {x: 1}\n", 4, "not a map"},
     {"no_value", "cameras:\n  a:\n    api: truen\n    host:\n", 4, "has no value"},
     {"bad_flag", "cameras:\n  a:\n    api: truen\n    fifo: maybe\n", 4, "true or false"},
+    {"bad_scheme", "cameras:\n  a:\n    api: truen\n    scheme: ftp\n", 4, "'scheme' expects http or https"},
+    {"bad_pin", "cameras:\n  a:\n    api: truen\n    tls-pin: abc\n", 4, "'tls-pin' expects sha256//"},
     {"duplicate_setting", "cameras:\n  a:\n    api: truen\n    api: onvif\n", 4, "appears twice"},
     {"env_unset", "cameras:\n  a:\n    api: truen\n    host: ${CAMDET_T_UNSET}\n", 4,
      "'host': environment variable 'CAMDET_T_UNSET' is not set"},

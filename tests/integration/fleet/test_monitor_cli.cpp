@@ -28,6 +28,8 @@ struct OptCase {
     std::function<bool(const MonitorOptions&)> check;
 };
 
+const char kPin[] = "sha256//47DEQpj8HBSa+/TImW+5JCeuQeRkm5NMpJWZG3hSuFU=";
+
 TEST(MonitorOptions, InlineValuesReadAsSeparateOnes) {
     const std::string secret = fleettest::TempPath("opt-secret");
     fleettest::WriteFile(secret, "from-file\n");
@@ -51,6 +53,24 @@ TEST(MonitorOptions, InlineValuesReadAsSeparateOnes) {
         {{"--check-config", "c.yaml", "--onvif-device", "http://127.0.0.1/onvif/device_service", "--probe"},
          "--check-config FILE only reads the file", nullptr},
         {{"--api", "truen", "--password", "x", "--password-file", secret.c_str()}, "not both", nullptr},
+        // HTTPS: the port follows the scheme unless given; the device's address sets both.
+        {{"--api", "truen", "--scheme=https"}, nullptr,
+         [](const MonitorOptions& o) { return o.https && o.port == 443 && o.tlsVerify == "ca"; }},
+        {{"--api", "truen", "--scheme", "https", "--port", "8443", "--tls-pin", kPin}, nullptr,
+         [](const MonitorOptions& o) { return o.port == 8443 && o.tlsVerify == "pin" && o.tlsPin == kPin; }},
+        {{"--api", "onvif", "--onvif-device", "https://127.0.0.1:8443/onvif/device_service"}, nullptr,
+         [](const MonitorOptions& o) { return o.https && o.port == 8443; }},
+        {{"--api", "onvif", "--onvif-device", "https://cam/onvif/device_service", "--tls-verify=none"}, nullptr,
+         [](const MonitorOptions& o) { return o.https && o.port == 443 && o.tlsVerify == "none"; }},
+        {{"--api", "truen", "--scheme", "ftp"}, "option --scheme: expects http or https", nullptr},
+        {{"--api", "truen", "--tls-verify", "maybe"}, "option --tls-verify: expects ca, pin or none", nullptr},
+        {{"--api", "truen", "--tls-pin", "sha256//abc="}, "option --tls-pin: expects sha256//", nullptr},
+        {{"--api", "truen", "--tls-verify", "pin"}, "--tls-verify pin needs --tls-pin", nullptr},
+        {{"--api", "truen", "--tls-verify", "none", "--tls-pin", kPin}, "--tls-pin goes with --tls-verify pin",
+         nullptr},
+        {{"--api", "truen", "--tls-ca", "/nonexistent/ca.pem"}, "option --tls-ca: cannot read", nullptr},
+        {{"--api", "onvif", "--scheme", "http", "--onvif-device", "https://cam/onvif/device_service"},
+         "an https:// --onvif-device goes with --scheme https", nullptr},
     };
     for (const OptCase& c : kCases) {
         std::vector<const char*> argv{"camdet-monitor"};

@@ -1,8 +1,10 @@
 // OXHttpClient against a real lighttpd started on a free loopback port with a
 // generated configuration: Digest and Basic protected CGI scripts, streamed
 // bodies (chunked and close-delimited), a stall after the headers, an early
-// close, POST, and many clients on many threads. An independent server keeps
-// our client and our own test peers from agreeing on a mistake.
+// close, POST, and many clients on many threads; over HTTPS (mod_openssl) the
+// certificate policies, with a CA and a certificate the test makes. An
+// independent server keeps our client and our own test peers from agreeing
+// on a mistake.
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <openssl/evp.h>
@@ -28,10 +30,13 @@
 
 #include "camdet/transport/jpghdrdetector.h"
 #include "host/media/streamfifo.h"
+#include "host/net/recorderservices.h"
+#include "interface/clock.h"
 #include "interface/hostservices.h"
 #include "tests/fixtures/testsupport.h"
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/testutil.h"
+#include "tools/camsim/simcert.h"
 
 using BrellinOwned::OXHttpClient;
 using camtest::ElapsedMs;
@@ -89,19 +94,33 @@ bool CanConnect(int port) {
     return ok;
 }
 
-// A lighttpd of its own in a temporary directory.
+// lighttpd's TLS module, from the package lighttpd-mod-openssl.
+bool HaveModOpenssl() {
+    for (const char* d : {"/usr/lib/lighttpd", "/usr/lib64/lighttpd", "/usr/local/lib/lighttpd"})
+        if (access((std::string(d) + "/mod_openssl.so").c_str(), R_OK) == 0) return true;
+    return false;
+}
+
+// A lighttpd of its own in a temporary directory; with `tls` (a certificate
+// and its key) it also serves the same pages over HTTPS on a second port.
 class Lighttpd {
 public:
     ~Lighttpd() { Stop(); }
 
     // Empty on success, else why it could not start.
-    std::string Start(const std::string& binary) {
+    std::string Start(const std::string& binary, const camsim::SimCert* tls) {
         char tmpl[] = "/tmp/camdet-lighttpd-XXXXXX";
         if (mkdtemp(tmpl) == nullptr) return "cannot create a temporary directory";
         m_Dir = tmpl;
         for (const char* sub : {"/www", "/www/cgi", "/www/digest", "/www/basic"}) mkdir((m_Dir + sub).c_str(), 0755);
         WriteFiles();
         m_Port = camtest::FreeLoopbackPort();
+        if (tls) {
+            WriteFile(m_Dir + "/server.pem", tls->certPem);
+            WriteFile(m_Dir + "/server.key", tls->keyPem);
+            do m_TlsPort = camtest::FreeLoopbackPort();
+            while (m_TlsPort == m_Port);
+        }
         WriteConfig();
         m_Pid = fork();
         if (m_Pid == 0) {
@@ -120,7 +139,7 @@ public:
         setpgid(m_Pid, m_Pid);
         // Ready once it accepts connections; bounded.
         const auto t0 = std::chrono::steady_clock::now();
-        while (!CanConnect(m_Port)) {
+        while (!CanConnect(m_Port) || (m_TlsPort > 0 && !CanConnect(m_TlsPort))) {
             int status;
             if (waitpid(m_Pid, &status, WNOHANG) == m_Pid) {
                 m_Pid = -1;
@@ -149,6 +168,7 @@ public:
     }
 
     int Port() const { return m_Port; }
+    int TlsPort() const { return m_TlsPort; }
 
 private:
     void WriteFiles() {
@@ -226,12 +246,24 @@ private:
           << "  auth.require = (\"\" => (\"method\" => \"digest\", \"realm\" => \"" << kRealm
           << "\", \"require\" => \"valid-user\"))\n"
           << "}\n";
+        if (m_TlsPort > 0) {
+            // A redirect within the server, and one to plain HTTP.
+            c << "server.modules += (\"mod_openssl\", \"mod_redirect\")\n"
+              << "url.redirect = (\"^/moved/(.*)$\" => \"/digest/$1\", \"^/toplain/(.*)$\" => \"http://127.0.0.1:"
+              << m_Port << "/cgi/$1\")\n"
+              << "$SERVER[\"socket\"] == \"127.0.0.1:" << m_TlsPort << "\" {\n"
+              << "  ssl.engine = \"enable\"\n"
+              << "  ssl.pemfile = \"" << m_Dir << "/server.pem\"\n"
+              << "  ssl.privkey = \"" << m_Dir << "/server.key\"\n"
+              << "}\n";
+        }
         WriteFile(m_Dir + "/lighttpd.conf", c.str());
     }
 
     std::string m_Dir;
     std::string m_BasicBackend;
     int m_Port = 0;
+    int m_TlsPort = 0;
     pid_t m_Pid = -1;
 };
 
@@ -244,7 +276,12 @@ protected:
             return;
         }
         s_Server = new Lighttpd;
-        s_StartError = s_Server->Start(binary);
+        // The server's certificate is signed by a CA of the test's own.
+        std::string error;
+        const bool tls = HaveModOpenssl() && camsim::MakeSimCert("127.0.0.1", s_Ca, error) &&
+                         camsim::MakeSimCert("127.0.0.1", s_Leaf, error, &s_Ca);
+        if (!error.empty()) s_StartError = error;
+        else s_StartError = s_Server->Start(binary, tls ? &s_Leaf : nullptr);
     }
     static void TearDownTestSuite() {
         delete s_Server;
@@ -255,13 +292,16 @@ protected:
         ASSERT_TRUE(s_StartError.empty()) << s_StartError;
     }
     static int Port() { return s_Server->Port(); }
+    static int TlsPort() { return s_Server->TlsPort(); }
 
     static Lighttpd* s_Server;
+    static camsim::SimCert s_Ca, s_Leaf;
     static std::string s_SkipReason;
     static std::string s_StartError;
 };
 
 Lighttpd* HttpClientLighttpd::s_Server = nullptr;
+camsim::SimCert HttpClientLighttpd::s_Ca, HttpClientLighttpd::s_Leaf;
 std::string HttpClientLighttpd::s_SkipReason;
 std::string HttpClientLighttpd::s_StartError;
 
@@ -448,6 +488,155 @@ TEST_F(HttpClientLighttpd, MjpegFramesThroughTheStreamFifoFeeder) {
     EXPECT_EQ(std::string(out + 2, len - 2), "M0:1;ML0:050;M1:0;ML1:030;T0:1;A0:0;IO0:0;IO1:1;");
     delete[] out;
     ReleaseMediaUnit(unit);
+}
+
+// A camera's services set to HTTPS under one certificate policy.
+std::unique_ptr<BrellinOwned::RecorderServices> HttpsServices(BrellinOwned::TlsVerify verify, const std::string& pin,
+                                                              const std::string& caFile) {
+    std::unique_ptr<BrellinOwned::RecorderServices> s(new BrellinOwned::RecorderServices(BrellinOwned::RealClock()));
+    BrellinOwned::CamTlsPolicy p;
+    p.blHttps = true;
+    p.verify = verify;
+    p.pin = pin;
+    p.caFile = caFile;
+    p.camera = "Cam[7] gate";
+    s->SetTls(p);
+    return s;
+}
+
+class HttpsLighttpd : public HttpClientLighttpd {
+protected:
+    void SetUp() override {
+        HttpClientLighttpd::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        if (TlsPort() == 0) GTEST_SKIP() << "no TLS module for lighttpd (apt-get install lighttpd-mod-openssl)";
+        char tmpl[] = "/tmp/camdet-ca-XXXXXX";
+        const int fd = mkstemp(tmpl);
+        ASSERT_GE(fd, 0);
+        close(fd);
+        m_CaFile = tmpl;
+        WriteFile(m_CaFile, s_Ca.certPem);
+    }
+    void TearDown() override {
+        if (!m_CaFile.empty()) unlink(m_CaFile.c_str());
+    }
+    std::string m_CaFile;
+};
+
+// Each policy against a server whose certificate a CA of the test's own
+// signed: what it accepts, and for a refusal the one line naming the camera
+// and the pin of the key the server showed (no credentials). Each client asks
+// twice, the second time over the kept connection.
+TEST_F(HttpsLighttpd, CertificatePolicies) {
+    using BrellinOwned::TlsVerify;
+    const struct {
+        const char* name;
+        TlsVerify verify;
+        bool caFile;
+        std::string pin;
+        const char* path;
+        const char* user;
+        const char* password;
+        int status;  // 0: refused before any answer
+    } cases[] = {
+        {"ca, the test's CA", TlsVerify::kCa, true, "", "digest/status.sh", kDigestUser, kDigestPass, 200},
+        {"ca, the system's store", TlsVerify::kCa, false, "", "digest/status.sh", kDigestUser, kDigestPass, 0},
+        {"pin of the server's key", TlsVerify::kPin, false, s_Leaf.pin, "basic/status.sh", kBasicUser, kBasicPass,
+         200},
+        {"pin of its CA's key", TlsVerify::kPin, false, s_Ca.pin, "basic/status.sh", kBasicUser, kBasicPass, 0},
+        {"none", TlsVerify::kNone, false, "", "digest/status.sh", kDigestUser, kDigestPass, 200},
+        {"none, wrong password", TlsVerify::kNone, false, "", "digest/status.sh", kDigestUser, "wrong", 401},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.name);
+        LogCapture log;
+        auto services = HttpsServices(k.verify, k.pin, k.caFile ? m_CaFile : std::string());
+        auto c = services->NewHttpClient();
+        c->Init(k.path, "127.0.0.1", TlsPort(), k.user, k.password, 5, true, true, HTTP_VER_DEF, "");
+        for (int round = 0; round < 2; ++round) {
+            int status = 0;
+            if (k.status == 0) {
+                EXPECT_LT(c->SendRequest(OX_HTTP_GET, "?"), 0);
+                continue;
+            }
+            ASSERT_EQ(0, c->SendRequest(OX_HTTP_GET, "?"));
+            EXPECT_EQ(k.status == 200 ? 0 : -1, c->CheckResponse(status));
+            EXPECT_EQ(k.status, status);
+            char buf[64];
+            if (k.status == 200) {
+                EXPECT_EQ(8, c->ReadToLineEnd(buf, sizeof(buf)));
+            }
+        }
+        const std::string text = log.Text();
+        const std::string line = "Cam[7] gate: Request to 127.0.0.1:" + std::to_string(TlsPort()) +
+                                 "/" + k.path + " failed: certificate not accepted (";
+        EXPECT_EQ(k.status == 0, text.find(line) != std::string::npos) << text;
+        EXPECT_EQ(k.status == 0, text.find("its pin: " + s_Leaf.pin + "\n") != std::string::npos) << text;
+        EXPECT_EQ(std::string::npos, text.find(k.password)) << text;
+    }
+}
+
+// A kept connection opened under one policy never serves a client of another.
+TEST_F(HttpsLighttpd, KeptConnectionsAreNotSharedAcrossPolicies) {
+    auto lax = HttpsServices(BrellinOwned::TlsVerify::kNone, "", "");
+    auto strict = HttpsServices(BrellinOwned::TlsVerify::kPin, s_Ca.pin, "");
+    auto open = lax->NewHttpClient();
+    open->Init("cgi/status.sh", "127.0.0.1", TlsPort(), "", "", 5, false, true, HTTP_VER_1_1, "");
+    char buf[64];
+    ASSERT_EQ(0, open->SendRequest(OX_HTTP_GET, "?"));
+    ASSERT_EQ(8, open->ReadToLineEnd(buf, sizeof(buf)));
+    for (int i = 0; i < 3; ++i) {
+        auto c = strict->NewHttpClient();
+        c->Init("cgi/status.sh", "127.0.0.1", TlsPort(), "", "", 5, false, true, HTTP_VER_1_1, "");
+        EXPECT_LT(c->SendRequest(OX_HTTP_GET, "?"), 0);
+        ASSERT_EQ(0, open->SendRequest(OX_HTTP_GET, "?"));
+        EXPECT_EQ(8, open->ReadToLineEnd(buf, sizeof(buf)));
+    }
+}
+
+// Redirects over TLS: followed within the server, never to plain HTTP; a
+// stall after the head ends by the time-out as over plain HTTP.
+TEST_F(HttpsLighttpd, RedirectsAndTimeOuts) {
+    auto services = HttpsServices(BrellinOwned::TlsVerify::kPin, s_Leaf.pin, "");
+    auto c = services->NewHttpClient();
+    c->Init("moved/status.sh", "127.0.0.1", TlsPort(), kDigestUser, kDigestPass, 5, true, true, HTTP_VER_DEF, "");
+    ASSERT_EQ(0, c->SendRequest(OX_HTTP_GET, "?"));
+    int status = 0;
+    EXPECT_EQ(0, c->CheckResponse(status));
+    EXPECT_EQ(200, status);
+    char buf[64];
+    EXPECT_EQ(8, c->ReadToLineEnd(buf, sizeof(buf)));
+    c->SetPath("toplain/status.sh");
+    const int sent = c->SendRequest(OX_HTTP_GET, "?");
+    status = 0;
+    if (sent == 0) c->CheckResponse(status);
+    EXPECT_NE(200, status) << "followed a redirect from HTTPS to plain HTTP";
+
+    camtest::FakeClock clock(camtest::FakeClock::MANUAL);
+    BrellinOwned::CamTlsPolicy p = services->Tls();
+    BrellinOwned::OXHttpClient slow(clock, std::make_shared<const BrellinOwned::CamTlsPolicy>(p));
+    slow.Init("cgi/stall.sh", "127.0.0.1", TlsPort(), "", "", 1, false, false, HTTP_VER_DEF, "");
+    ASSERT_EQ(0, slow.SendRequest(OX_HTTP_GET, "?"));
+    EXPECT_EQ(5, slow.ReadToLineEnd(buf, sizeof(buf)));
+    EXPECT_EQ(1000, camtest::ClockMsOf(clock, [&] { EXPECT_LT(slow.ReadData(buf, sizeof(buf)), 0); }));
+}
+
+// The MJPEG feeder at an https:// address, under the camera's pin.
+TEST_F(HttpsLighttpd, MjpegFeederOverHttps) {
+    auto services = HttpsServices(BrellinOwned::TlsVerify::kPin, s_Leaf.pin, "");
+    StreamFifo fifo;
+    StreamFifoFeeder::Source src;
+    std::string why;
+    ASSERT_TRUE(StreamFifoFeeder::ParseUrl("https://127.0.0.1:" + std::to_string(TlsPort()) + "/digest/video.mjpg",
+                                           src, why))
+        << why;
+    src.user = kDigestUser;
+    src.password = kDigestPass;
+    StreamFifoFeeder feeder(fifo, src, *services);
+    ASSERT_TRUE(feeder.Start());
+    for (int i = 0; i < 500 && feeder.Frames() < 2; ++i) usleep(10000);
+    feeder.Stop();
+    EXPECT_GE(feeder.Frames(), 2u);
 }
 
 }  // namespace

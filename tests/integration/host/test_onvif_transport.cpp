@@ -151,7 +151,6 @@ TEST(OnvifHttpTransport, RefusesUnusableAddressesWithoutConnecting) {
     ASSERT_TRUE(peer.Listening());
     const std::string port = std::to_string(peer.Port());
     const std::vector<std::string> urls = {
-        "https://127.0.0.1:" + port + "/onvif/device_service",
         "ftp://127.0.0.1:" + port + "/",
         "http://",
         "http://:" + port + "/",
@@ -174,6 +173,14 @@ TEST(OnvifHttpTransport, RefusesUnusableAddressesWithoutConnecting) {
         EXPECT_TRUE(resp.empty()) << url;
     }
     EXPECT_EQ(0, peer.Connections());
+    // An https:// address is used as it is: TLS, never a plain server's answer.
+    int status = -1;
+    std::string resp;
+    const std::string https = "https://127.0.0.1:" + port + "/onvif/device_service";
+    EXPECT_EQ(-1, t->Post(https, kAction, kBody, "", "", 1, status, resp));
+    EXPECT_EQ(0, status);
+    EXPECT_TRUE(resp.empty());
+    EXPECT_EQ(1, peer.Connections());
 }
 
 }  // namespace

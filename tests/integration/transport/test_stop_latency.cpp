@@ -7,6 +7,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <iterator>
@@ -144,6 +145,41 @@ TEST(StopLatency, ReleaseNeverWaitsOnTheCamera) {
             const int64_t ms = ReleaseMs(t.kind, det);
             EXPECT_LE(ms, kStopBoundMs);
         }
+    }
+}
+
+// A camera on HTTPS that takes the connection and never answers the
+// handshake: the release ends the wait in the handshake.
+TEST(StopLatency, ReleaseNeverWaitsOnASilentTlsHandshake) {
+    const char* const kHttps[] = {"polling over HTTP", "multipart stream", "ONVIF pull point", "text lines over HTTP"};
+    for (const Transport& t : kTransports) {
+        auto named = [&](const char* n) { return t.name == std::string(n); };
+        if (std::find_if(std::begin(kHttps), std::end(kHttps), named) == std::end(kHttps)) continue;
+        SCOPED_TRACE(t.name);
+        SharingReset sharing;
+        LogCapture log;
+        ScriptedPeer peer(Silent());
+        ASSERT_TRUE(peer.Listening());
+        CameraRig rig(BrellinOwned::RealClock());
+        BrellinOwned::CamTlsPolicy tls;
+        tls.blHttps = true;
+        tls.verify = BrellinOwned::TlsVerify::kNone;
+        rig.services->SetTls(tls);
+        rig.cap.SetAPI(t.api);
+        rig.med.httpPort = peer.Port();
+        rig.api.SetHttpPort(peer.Port());
+        rig.api.OverrideDetPort(peer.Port());
+        OnvifServiceEnt ent;
+        for (std::string& e : ent.entry) e = "https://127.0.0.1:" + std::to_string(peer.Port()) + "/onvif/x";
+        rig.cap.SetOnvifServiceEnt(ent);
+        BRObjectBase* det = CreateDetector(t.kind, &rig.med, &rig.api, &rig.buf, &rig.bufMap, nullptr, &rig.cap,
+                                           nullptr, true);
+        ASSERT_NE(nullptr, det);
+        ASSERT_EQ(0, dynamic_cast<DetectorBase*>(det)->Start());
+        // The client hello has come: the detector waits in the handshake.
+        ASSERT_TRUE(WaitFor([&] { return peer.Connections() >= 1 && !peer.Received(peer.Connections() - 1).empty(); }));
+        EXPECT_EQ(0x16, (unsigned char)peer.Received(peer.Connections() - 1)[0]) << "not a TLS handshake";
+        EXPECT_LE(ReleaseMs(t.kind, det), kStopBoundMs);
     }
 }
 

@@ -1,0 +1,142 @@
+// End to end over HTTPS: camdet-monitor watches a simulated camera served
+// with --tls (a certificate made at start) under each certificate policy: a
+// polling camera, a HikVision alert stream and an ONVIF device. An accepted
+// certificate shows the camera's motion; a wrong pin shows none and leaves
+// one log line naming the camera and the pin of the key the camera showed.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/integration/camsim/monitorprocess.h"
+#include "tests/integration/camsim/statuslog.h"
+#include "tools/camsim/camsim.h"
+
+using camtest::MonitorProcess;
+
+namespace {
+
+const int kStepMs = 15000;
+const char kPassword[] = "tls-Secret-9";
+// A well-formed pin of no key the simulator can have made.
+const char kWrongPin[] = "sha256//AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA=";
+
+enum class Policy { kCa, kPin, kWrongPin, kNone };
+
+struct Case {
+    const char* name;
+    const char* api;
+    Policy policy;
+};
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+bool WaitFileHas(const std::string& path, const std::string& text, int ms) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (ReadFile(path).find(text) == std::string::npos) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+class TlsEndToEnd : public ::testing::TestWithParam<Case> {};
+
+TEST_P(TlsEndToEnd, PolicyDecidesWhatIsSeen) {
+    const Case& c = GetParam();
+    camsim::Config cfg;
+    cfg.api = c.api;
+    cfg.user = "admin";
+    cfg.password = kPassword;
+    cfg.inputs = 1;
+    cfg.tls = true;
+    camsim::CamSim sim(cfg);
+    std::string error;
+    ASSERT_TRUE(sim.Start(error)) << error;
+    ASSERT_EQ(0u, sim.TlsPin().find("sha256//"));
+
+    const std::string base = std::string(CAMDET_BINARY_DIR) + "/e2e-tls-" + c.name;
+    const std::string logPath = base + ".log";
+    const std::string caPath = base + "-ca.pem";
+    unlink(logPath.c_str());
+    std::ofstream(caPath) << sim.TlsCertPem();
+    const std::string port = std::to_string(sim.Port());
+    std::vector<std::string> args = {"--json", "--api", c.api, "--kinds", "md", "--user", "admin",
+                                     "--password", kPassword, "--log", logPath, "--cam-id", "4"};
+    if (std::string(c.api) == "onvif") {
+        // The port and the scheme come from the device's address.
+        args.insert(args.end(), {"--onvif-device", "https://127.0.0.1:" + port + "/onvif/device_service"});
+    } else {
+        args.insert(args.end(), {"--scheme", "https", "--port", port});
+    }
+    switch (c.policy) {
+        case Policy::kCa: args.insert(args.end(), {"--tls-ca", caPath}); break;
+        case Policy::kPin: args.insert(args.end(), {"--tls-pin", sim.TlsPin()}); break;
+        case Policy::kWrongPin: args.insert(args.end(), {"--tls-pin", kWrongPin}); break;
+        case Policy::kNone: args.insert(args.end(), {"--tls-verify", "none"}); break;
+    }
+    sim.SetMotion(true);
+    MonitorProcess mon(args);
+    ASSERT_TRUE(mon.Running());
+    camtest::StatusLog& log = mon.Log();
+    if (c.policy != Policy::kWrongPin) {
+        EXPECT_TRUE(log.WaitState("md", -1, true, 100, kStepMs)) << log.Text() << ReadFile(logPath);
+        sim.SetMotion(false);
+        EXPECT_TRUE(log.WaitState("md", -1, false, 0, kStepMs)) << log.Text();
+        EXPECT_EQ(ReadFile(logPath).find("certificate not accepted"), std::string::npos) << ReadFile(logPath);
+    } else {
+        EXPECT_TRUE(WaitFileHas(logPath, "Cam[4]: Request to 127.0.0.1:" + port, kStepMs)) << ReadFile(logPath);
+        const std::string text = ReadFile(logPath);
+        // One line for the camera, whichever of its clients met the key first
+        // (said again only after ten seconds).
+        const size_t at = text.find("failed: certificate not accepted (");
+        EXPECT_NE(at, std::string::npos) << text;
+        EXPECT_EQ(text.find("certificate not accepted", at + 10), std::string::npos) << text;
+        EXPECT_NE(text.find("its pin: " + sim.TlsPin() + "\n"), std::string::npos) << text;
+        EXPECT_EQ(log.CountTriggered("md", -1), 0) << log.Text();
+        // Never retried over plain HTTP: the camera saw no request at all.
+        EXPECT_EQ(sim.RequestCount(), 0u);
+    }
+    EXPECT_EQ(mon.Terminate(), 0);
+    EXPECT_EQ(ReadFile(logPath).find(kPassword), std::string::npos);
+    unlink(caPath.c_str());
+}
+
+// A family that polls over a bare TCP connection gets none to the HTTP port
+// of a camera set to HTTPS: its login would go in the clear.
+TEST(TlsEndToEndPlainSocket, NoPlainConnectionToAnHttpsCamera) {
+    const std::string logPath = std::string(CAMDET_BINARY_DIR) + "/e2e-tls-plain-socket.log";
+    unlink(logPath.c_str());
+    MonitorProcess mon({"--json", "--api", "siemens", "--kinds", "md", "--scheme", "https", "--tls-verify", "none",
+                        "--user", "admin", "--password", kPassword, "--log", logPath, "--cam-id", "5"});
+    ASSERT_TRUE(mon.Running());
+    EXPECT_TRUE(WaitFileHas(logPath, "Cam[5]: no plain connection to port 80 of a camera on HTTPS", kStepMs))
+        << ReadFile(logPath);
+    EXPECT_EQ(mon.Terminate(), 0);
+}
+
+const Case kCases[] = {
+    {"polling_ca", "brickcom", Policy::kCa},          {"polling_pin", "brickcom", Policy::kPin},
+    {"polling_wrong_pin", "brickcom", Policy::kWrongPin}, {"polling_none", "brickcom", Policy::kNone},
+    {"alertstream_ca", "hikvisionv3", Policy::kCa},   {"alertstream_pin", "hikvisionv3", Policy::kPin},
+    {"alertstream_wrong_pin", "hikvisionv3", Policy::kWrongPin}, {"alertstream_none", "hikvisionv3", Policy::kNone},
+    {"onvif_ca", "onvif", Policy::kCa},               {"onvif_pin", "onvif", Policy::kPin},
+    {"onvif_wrong_pin", "onvif", Policy::kWrongPin},  {"onvif_none", "onvif", Policy::kNone},
+};
+
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(Policies, TlsEndToEnd, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<Case>& i) { return std::string(i.param.name); });
