@@ -24,6 +24,7 @@ enum HTTP_MAP_KEY {
 namespace BrellinOwned {
 
 class Clock;
+class CameraHealth;
 
 // A TCP connection to the camera, as the detectors use it. OXSocket is the
 // recorder's; the contracts are OXSocket's (interface/hostservices.h).
@@ -71,6 +72,9 @@ public:
     virtual std::unique_ptr<CamSocket> NewSocket() = 0;
     // A new client with no request made, on GetClock().
     virtual std::unique_ptr<CamHttpClient> NewHttpClient() = 0;
+    // The camera's health (interface/camhealth.h) that the clients made here
+    // report to, or null when nobody keeps one. Lives as long as the services.
+    virtual CameraHealth* Health() { return nullptr; }
 };
 
 // The recorder's services on the real clock (OXSocket, OXHttpClient): what a

@@ -21,6 +21,11 @@
 #include "interface/onvifrecords.h"
 
 class CameraAPI;
+namespace BrellinOwned {
+class CameraHealth;
+class Clock;
+class HealthSource;
+}  // namespace BrellinOwned
 
 // One SOAP exchange, swappable so that tests can script the camera.
 class OnvifTransport {
@@ -57,7 +62,8 @@ public:
     OnvifServiceBase& operator=(const OnvifServiceBase&) = delete;
 
     // Points the client at one service of the camera. The camera-API object is
-    // borrowed (not used after the call); the version texts are kept. 0 when
+    // borrowed (not used after the call; its services give the camera's
+    // health and clock, see SetHealth); the version texts are kept. 0 when
     // the address is usable, -1 when it is empty or not an http(s) URL.
     virtual int UpdateServiceParam(CameraAPI* api, const std::string& addr, const std::string& ver1,
                                    const std::string& ver2);
@@ -74,6 +80,11 @@ public:
     // the token's creation time is the camera's; empty: the service itself.
     void SetLogin(const std::string& user, const std::string& password, const std::string& deviceAddr);
     void SetTransport(std::shared_ptr<OnvifTransport> t);
+    // The camera's health (borrowed; null: none) that every exchange with a
+    // login reports to and whose login ration it takes, measured on clock.
+    // A NotAuthorized fault counts as a refused login; CheckDevice never
+    // reports and never spends a login.
+    void SetHealth(BrellinOwned::CameraHealth* health, BrellinOwned::Clock& clock);
     void SetTimeoutSec(int sec) { m_TimeoutSec = sec; }
     const std::string& GetAddress() const { return m_Addr; }
 
@@ -102,6 +113,8 @@ protected:
     bool m_blClockKnown;
     std::shared_ptr<OnvifTransport> m_Transport;
     std::string m_LastFailure;
+    std::unique_ptr<BrellinOwned::HealthSource> m_pHealth;
+    BrellinOwned::Clock* m_pClock;
 };
 
 // Event service: PullPoint subscriptions.

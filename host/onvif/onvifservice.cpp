@@ -13,6 +13,8 @@
 #include "dupfromox/oxdebuglog.h"
 #include "host/onvif/onvifsetup.h"
 #include "host/onvif/onvifsoap.h"
+#include "interface/camerahost.h"
+#include "interface/camhealth.h"
 #include "interface/hostservices.h"
 #include "interface/onvifservice.h"
 #include "interface/clock.h"
@@ -208,12 +210,23 @@ std::shared_ptr<OnvifTransport> NewHttpOnvifTransport() { return std::make_share
 
 // ---------------------------------------------------------------- base
 
-OnvifServiceBase::OnvifServiceBase() : m_TimeoutSec(10), m_ClockOffset(0), m_blClockKnown(false) {}
+OnvifServiceBase::OnvifServiceBase()
+    : m_TimeoutSec(10),
+      m_ClockOffset(0),
+      m_blClockKnown(false),
+      m_pHealth(new BrellinOwned::HealthSource()),
+      m_pClock(&BrellinOwned::RealClock()) {}
 
 OnvifServiceBase::~OnvifServiceBase() {}
 
-int OnvifServiceBase::UpdateServiceParam(CameraAPI*, const std::string& addr, const std::string& ver1,
+void OnvifServiceBase::SetHealth(BrellinOwned::CameraHealth* health, BrellinOwned::Clock& clock) {
+    m_pHealth->Attach(health);
+    m_pClock = &clock;
+}
+
+int OnvifServiceBase::UpdateServiceParam(CameraAPI* api, const std::string& addr, const std::string& ver1,
                                          const std::string& ver2) {
+    if (api) SetHealth(api->GetServices().Health(), api->GetServices().GetClock());
     m_Ver1 = ver1;
     m_Ver2 = ver2;
     m_Addr.clear();
@@ -276,11 +289,19 @@ int OnvifServiceBase::Call(const std::string& url, const std::string& action, co
     const std::string& target = url.empty() ? m_Addr : url;
     if (target.empty()) return kOnvifNoAnswer;
     if (!m_Transport) m_Transport = NewHttpOnvifTransport();
+    BrellinOwned::HealthSource& health = *m_pHealth;
+    const bool login = !m_User.empty();
     int timeout = m_TimeoutSec;
     for (int attempt = 0; attempt < 2; ++attempt) {
         std::string header;
-        if (!m_User.empty()) {
+        if (login) {
             if (!m_blClockKnown) SyncClock();
+            // Deliberately not sent: after a refused login the camera gets
+            // only a few more in a while, so that it locks nobody out.
+            if (!health.BeginLogin(m_pClock->NowMs() + (int64_t)timeout * 1000)) {
+                LogFailure("Login to " + LogAddr(target) + " held back: the camera refused it lately");
+                return kOnvifFault;
+            }
             unsigned char raw[16];
             if (RAND_bytes(raw, sizeof(raw)) != 1) {
                 for (size_t i = 0; i < sizeof(raw); ++i) raw[i] = (unsigned char)rand();
@@ -296,37 +317,54 @@ int OnvifServiceBase::Call(const std::string& url, const std::string& action, co
         std::string resp;
         int status = 0;
         const int sent = m_Transport->Post(target, action, env, m_User, m_Password, timeout, status, resp);
+        if (sent != 0 && BrellinOwned::IsWakeSignalled()) {
+            health.EndLogin();  // a stopped detector: not the camera's doing
+            return kOnvifNoAnswer;
+        }
         if (sent == kOnvifPostUnusableAddr) {
-            LogFailure(strncasecmp(target.c_str(), "https:", 6) == 0
-                           ? "Cannot reach " + LogAddr(target) + ": https is not supported"
-                           : "Cannot reach " + LogAddr(target) + ": bad address");
+            const std::string why = strncasecmp(target.c_str(), "https:", 6) == 0
+                                        ? "Cannot reach " + LogAddr(target) + ": https is not supported"
+                                        : "Cannot reach " + LogAddr(target) + ": bad address";
+            health.Error(why);
+            LogFailure(why);
             return kOnvifNoAnswer;
         }
         if (sent != 0) {
             if (status == 0) {
+                health.Unreachable("No answer from " + LogAddr(target));
                 LogFailure("No answer from " + LogAddr(target) + " to " + action);
                 return kOnvifNoAnswer;
             }
+            health.Unreachable("Answer cut off from " + LogAddr(target) + ": HTTP " + std::to_string(status));
             LogFailure("Answer cut off from " + LogAddr(target) + " to " + action + ": HTTP " + std::to_string(status));
             return kOnvifBadAnswer;
         }
         OnvifSoap::Fault fault;
         int rc = OnvifSoap::CheckEnvelope(resp.data(), resp.size(), fault);
         if (rc == OVF_SOAP_OK && status >= 200 && status < 300) {
+            health.Ok(login);
             response.swap(resp);
             m_LastFailure.clear();
             return 0;
         }
         bool authFailed = status == 401 || (rc == OVF_SOAP_ERR_FAULT && fault.IsAuth());
-        if (authFailed && attempt == 0 && !m_User.empty()) {
+        if (authFailed) {
+            health.Unauthorized(std::string(login ? "login refused" : "a login is needed") + " (" +
+                                (status == 401 ? std::string("HTTP 401") : "NotAuthorized") + ") by " +
+                                LogAddr(target));
+        }
+        if (authFailed && attempt == 0 && login) {
             m_blClockKnown = false;  // the camera's clock may have moved
             continue;
         }
         if (rc == OVF_SOAP_ERR_FAULT) {
+            if (!authFailed)
+                health.Error("SOAP fault from " + LogAddr(target) + ": " + fault.subcode.substr(0, 100));
             LogFailure("SOAP fault from " + LogAddr(target) + " to " + action + ": [" + fault.code + "][" +
                        fault.subcode + "][" + fault.reason.substr(0, 200) + "]");
             return kOnvifFault;
         }
+        if (!authFailed) health.Error("Bad answer from " + LogAddr(target) + ": HTTP " + std::to_string(status));
         LogFailure("Bad answer from " + LogAddr(target) + " to " + action + ": HTTP " + std::to_string(status) +
                    ", parse " + std::to_string(rc));
         return status >= 200 && status < 300 ? kOnvifBadAnswer : kOnvifFault;

@@ -416,9 +416,16 @@ struct CamSim::Impl {
             sim->m_Cond.notify_all();
         }
         if (sim->GetFault(kFault500)) return QueueSimple(conn, Response::Status(500, "500 Internal Server Error\n"));
-        if (sim->GetFault(kFault401)) return Challenge(conn, false);
+        const bool login = !req.Header("authorization").empty();
+        if (sim->GetFault(kFault401)) {
+            if (login) sim->m_RefusedLogins++;
+            return Challenge(conn, false);
+        }
         int auth = CheckAuth(conn);
-        if (auth != 0) return Challenge(conn, auth == 2);
+        if (auth != 0) {
+            if (login && auth == 1) sim->m_RefusedLogins++;  // a stale nonce is no refusal
+            return Challenge(conn, auth == 2);
+        }
 
         while (sim->GetFault(kFaultStall)) {
             if (sim->m_Stopping.load() || ClientGone(conn)) return MHD_NO;
@@ -434,6 +441,7 @@ struct CamSim::Impl {
         ctx.password = sim->m_Cfg.password;
         ctx.inputCount = sim->m_Cfg.inputs;
         ctx.onvifTopics = sim->m_Cfg.onvifTopics;
+        ctx.refusedLogins = &sim->m_RefusedLogins;
         Response r;
         if (sim->m_Cfg.handler) {
             r = sim->m_Cfg.handler(req, ctx);
@@ -709,6 +717,7 @@ std::string CamSim::StateText() const {
         s += std::string("fault_") + kFaultNames[f] + "=" + (m_Faults[f] ? "1" : "0") + "\n";
     s += "version=" + std::to_string(m_State.version) + "\n";
     s += "requests=" + std::to_string(m_Requests.load()) + "\n";
+    s += "refused_logins=" + std::to_string(m_RefusedLogins.load()) + "\n";
     return s;
 }
 

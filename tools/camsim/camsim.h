@@ -191,6 +191,7 @@ struct SimContext {
     std::string password;
     int inputCount = 0;
     std::string onvifTopics;  // Config::onvifTopics
+    std::atomic<uint64_t>* refusedLogins = nullptr;  // a handler that refuses a login counts it here
 };
 
 typedef Response (*HandlerFn)(const Request& req, const SimContext& ctx);
@@ -368,6 +369,9 @@ public:
     // Camera requests served (control requests and refused connections not
     // counted), and the target of the last one.
     uint64_t RequestCount() const { return m_Requests.load(); }
+    // Logins refused: requests that carried a login (HTTP Authorization, an
+    // ONVIF UsernameToken) and were answered 401 or NotAuthorized.
+    uint64_t RefusedLogins() const { return m_RefusedLogins.load(); }
     // Requests that reached the family handler (authenticated, not faulted
     // away): the answers a client could use.
     uint64_t AnswerCount() const { return m_Answers.load(); }
@@ -404,6 +408,7 @@ private:
     bool m_Faults[kFaultCount];
     std::atomic<bool> m_Stopping{false};
     std::atomic<uint64_t> m_Requests{0};
+    std::atomic<uint64_t> m_RefusedLogins{0};
     std::atomic<uint64_t> m_Answers{0};
     std::string m_LastTarget;
 

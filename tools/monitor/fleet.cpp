@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "dupfromox/oxdebuglog.h"
+#include "tools/common/isotime.h"
 #include "tools/common/waitend.h"
 #include "tools/monitor/librarylog.h"
 #include "tools/monitor/mqttpub.h"
@@ -126,9 +127,6 @@ std::unique_ptr<Fleet::Running> Fleet::Create(const FleetCamera& cam, std::strin
     b.api = opt.api;
     b.camId = opt.camId;
     b.address = CameraAddress(opt);
-    if (opt.detPort > 0) b.alsoAddresses.push_back(opt.host + ":" + std::to_string(opt.detPort));
-    if (!opt.password.empty()) b.secrets.push_back(opt.password);
-    if (!opt.user.empty()) b.secrets.push_back(opt.user);
 
     r->printer.reset(new StatusPrinter(m_Sinks.out, m_Sinks.json, cam.name, &m_OutLock));
     StatusBoard* board = m_Sinks.board;
@@ -137,6 +135,15 @@ std::unique_ptr<Fleet::Running> Fleet::Create(const FleetCamera& cam, std::strin
     r->printer->SetObserver([board, mqtt, name](int kind, int port, bool trig, int level, const std::string& t) {
         if (board) board->Status(name, kind, port, trig, level, t);
         if (mqtt) mqtt->Status(name, kind, port, trig, level, t);
+    });
+    // Through the printer, so that a failure reaches the board and the broker
+    // before anything the detectors said because of it.
+    r->printer->SetHealthObserver([board, mqtt, name](const BrellinOwned::CAM_HEALTH_REPORT& rep) {
+        const bool ok = rep.state == BrellinOwned::CAM_HEALTH_OK;
+        const std::string when = IsoTimeOfMs(ok || rep.errorTimeMs == 0 ? rep.changedMs : rep.errorTimeMs);
+        const std::string state = BrellinOwned::CamHealthName(rep.state);
+        if (board) board->Health(name, state, ok ? std::string() : rep.error, when);
+        if (mqtt) mqtt->Health(name, state, when);
     });
     r->rec.reset(new MiniRecorder(opt, *r->printer));
     r->rec->CreateDetectors();
@@ -167,6 +174,8 @@ std::unique_ptr<Fleet::Running> Fleet::Create(const FleetCamera& cam, std::strin
 
 void Fleet::Release(std::vector<std::unique_ptr<Running> >& cams) {
     ParallelFor(cams.size(), kReleaseWorkers, [&](size_t i) {
+        // What stopping makes the detectors say is not the camera's word.
+        cams[i]->printer->Close();
         cams[i]->rec->ReleaseAll();
         cams[i].reset();
     });
@@ -260,12 +269,11 @@ int RunFleet(const MonitorOptions& opt) {
     }
     size_t inFile = cams.size();
     if (opt.shards) cams = CamerasOfShard(cams, opt.shard, opt.shards);
-    const bool logToStderr = opt.logFile == "-";
     if (!opt.logFile.empty()) UseLibraryLog(opt.logFile);
+    else CheckDefaultLibraryLog();
 
     std::unique_ptr<StatusBoard> board;
     std::unique_ptr<StatusServer> server;
-    std::unique_ptr<LogWatch> logWatch;
     if (!opt.httpAddr.empty()) {
         board.reset(new StatusBoard());
         server.reset(new StatusServer(*board));
@@ -278,7 +286,6 @@ int RunFleet(const MonitorOptions& opt) {
                  : opt.httpAddr.substr(0, opt.httpAddr.rfind(':') + 1) + std::to_string(server->Port()))
                     .c_str());
         board->SetScope(opt.shard, opt.shards, inFile);
-        logWatch.reset(new LogWatch(logToStderr ? std::string() : BrellinOwned::OXGetLogPath(), *board));
     }
 
     std::unique_ptr<MqttPublisher> mqtt;
@@ -300,9 +307,9 @@ int RunFleet(const MonitorOptions& opt) {
         }
     }
 
-    if (board && logToStderr) {
-        StatusBoard* b = board.get();
-        SetLibraryLogObserver([b](const std::string& line) { b->LogLine(line); });
+    if (board && mqtt) {
+        MqttPublisher* m = mqtt.get();
+        board->SetMoreMetrics([m] { return m->Metrics(); });
     }
     FleetSinks sinks;
     sinks.json = opt.json;
@@ -364,15 +371,15 @@ int RunFleet(const MonitorOptions& opt) {
     std::thread watchdog([&] {
         std::unique_lock<std::mutex> lk(doneMutex);
         if (!doneCond.wait_for(lk, std::chrono::seconds(kShutdownLimitSec), [&] { return done; })) {
-            fprintf(stderr, "camdet-monitor: detectors did not stop within %d s; exiting without them\n",
-                    kShutdownLimitSec);
-            fflush(nullptr);
+            // Never blocking on stderr: a full pipe must not keep the process alive.
+            SayOnStderr("camdet-monitor: detectors did not stop within " + std::to_string(kShutdownLimitSec) +
+                        " s; exiting without them");
+            FlushLibraryLog(kLogFlushMs);
             _exit(1);
         }
     });
     fleet.reset();
-    SetLibraryLogObserver(nullptr);
-    logWatch.reset();
+    if (board) board->SetMoreMetrics(nullptr);
     if (mqtt) mqtt->Stop();
     if (server) server->Stop();
     {

