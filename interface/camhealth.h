@@ -67,6 +67,8 @@ public:
     CameraHealth& operator=(const CameraHealth&) = delete;
 
     void SetListener(Listener l);
+    // The state last told (a client that went away changes nothing until the
+    // next report), with the last failure.
     CAM_HEALTH_REPORT Get();
     // Logins refused here (not sent) so far, for tests and counters.
     uint64_t LoginsHeldBack();
@@ -93,7 +95,6 @@ private:
         bool counted = false;               // its login under way is in m_Logins
     };
     int StateLocked() const;
-    bool AnyRefusedLocked() const;
     void PruneLocked(int64_t now);
     void NotifyIfChanged();  // m_ReportMutex held, m_Mutex not
 
@@ -111,6 +112,7 @@ private:
     CAM_HEALTH_REPORT m_Told;  // what the listener was last told
     std::deque<int64_t> m_Logins;  // camera-clock times of counted logins
     int m_LoginHolder = 0;         // source whose login is under way (0: none)
+    bool m_blRefused = false;      // the last login the camera answered was refused
     uint64_t m_HeldBack = 0;
 };
 

@@ -93,8 +93,13 @@ protected:
     // content of soap:Body. On success response holds the whole envelope
     // text. Failures are kOnvifNoAnswer, kOnvifFault (a SOAP fault or a
     // non-2xx status) or kOnvifBadAnswer; a NotAuthorized fault refreshes the
-    // clock offset and retries once.
-    int Call(const std::string& url, const std::string& action, const std::string& body, std::string& response);
+    // clock offset and retries once. blParsedAfter: the caller reads the
+    // answer and tells the camera's health whether it could (Usable).
+    int Call(const std::string& url, const std::string& action, const std::string& body, std::string& response,
+             bool blParsedAfter = false);
+    // After Call(..., true) succeeded: the answer could be read (ok) or not
+    // (the camera's health says error). Returns 0 or kOnvifBadAnswer.
+    int Usable(bool blReadable);
     bool SyncClock();
     // GetSystemDateAndTime to url without a login; the transport's result.
     int PostClockRequest(const std::string& url, int timeoutSec, int& status, std::string& resp);
@@ -114,6 +119,7 @@ protected:
     std::shared_ptr<OnvifTransport> m_Transport;
     std::string m_LastFailure;
     std::unique_ptr<BrellinOwned::HealthSource> m_pHealth;
+    std::string m_LastTarget;  // of the last Call
     BrellinOwned::Clock* m_pClock;
 };
 

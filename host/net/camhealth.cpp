@@ -39,8 +39,8 @@ void CameraHealth::SetListener(Listener l) {
 
 CAM_HEALTH_REPORT CameraHealth::Get() {
     std::lock_guard<std::mutex> g(m_Mutex);
+    // What was told: a client that went away since changes nothing until the next report.
     CAM_HEALTH_REPORT rep = m_Told;
-    rep.state = StateLocked();
     rep.error = m_LastError;
     rep.errorTimeMs = m_LastErrorMs;
     return rep;
@@ -87,13 +87,6 @@ int CameraHealth::StateLocked() const {
     return anyOk ? CAM_HEALTH_OK : CAM_HEALTH_CONNECTING;
 }
 
-bool CameraHealth::AnyRefusedLocked() const {
-    for (const auto& kv : m_Sources) {
-        if (kv.second.vote == CAM_HEALTH_UNAUTHORIZED) return true;
-    }
-    return false;
-}
-
 void CameraHealth::PruneLocked(int64_t now) {
     const int64_t window = (int64_t)m_Ration.windowSec * 1000;
     while (!m_Logins.empty() && now - m_Logins.front() >= window) m_Logins.pop_front();
@@ -106,7 +99,12 @@ void CameraHealth::Report(int id, int outcome, const std::string& error, bool bl
         auto it = m_Sources.find(id);
         if (it == m_Sources.end()) return;
         Src& s = it->second;
-        if (outcome == CAM_HEALTH_UNAUTHORIZED && !s.counted) m_Logins.push_back(m_Clock.NowMs());
+        if (outcome == CAM_HEALTH_UNAUTHORIZED) {
+            if (!s.counted) m_Logins.push_back(m_Clock.NowMs());
+            m_blRefused = true;  // the camera's, not the client's: it outlives the client
+        } else if (outcome == CAM_HEALTH_OK && blLogin) {
+            m_blRefused = false;
+        }
         s.counted = false;
         s.vote = outcome;
         s.seq = ++m_Seq;
@@ -166,7 +164,7 @@ bool CameraHealth::BeginLogin(int id, int64_t deadlineMs) {
         const int64_t now = m_Clock.NowMs();
         if (m_LoginHolder == 0 || m_LoginHolder == id) {
             PruneLocked(now);
-            if (AnyRefusedLocked() && (int)m_Logins.size() >= m_Ration.attempts) break;
+            if (m_blRefused && (int)m_Logins.size() >= m_Ration.attempts) break;
             m_LoginHolder = id;
             m_Logins.push_back(now);
             it->second.counted = true;

@@ -284,9 +284,19 @@ int OnvifServiceBase::CheckDevice(int timeoutSec) {
     return 0;
 }
 
+int OnvifServiceBase::Usable(bool blReadable) {
+    if (blReadable) {
+        m_pHealth->Ok(!m_User.empty());
+        return 0;
+    }
+    m_pHealth->Error("Unreadable answer from " + LogAddr(m_LastTarget));
+    return kOnvifBadAnswer;
+}
+
 int OnvifServiceBase::Call(const std::string& url, const std::string& action, const std::string& body,
-                           std::string& response) {
+                           std::string& response, bool blParsedAfter) {
     const std::string& target = url.empty() ? m_Addr : url;
+    m_LastTarget = target;
     if (target.empty()) return kOnvifNoAnswer;
     if (!m_Transport) m_Transport = NewHttpOnvifTransport();
     BrellinOwned::HealthSource& health = *m_pHealth;
@@ -342,7 +352,7 @@ int OnvifServiceBase::Call(const std::string& url, const std::string& action, co
         OnvifSoap::Fault fault;
         int rc = OnvifSoap::CheckEnvelope(resp.data(), resp.size(), fault);
         if (rc == OVF_SOAP_OK && status >= 200 && status < 300) {
-            health.Ok(login);
+            if (!blParsedAfter) health.Ok(login);
             response.swap(resp);
             m_LastFailure.clear();
             return 0;
@@ -399,11 +409,12 @@ int OnvifEventService::CreatePullPointSubscription(const std::string& filter, co
         body += "<tev:InitialTerminationTime>" + OnvifSoap::XmlEscape(termTime) + "</tev:InitialTerminationTime>";
     body += "</tev:CreatePullPointSubscription>";
     std::string resp;
-    const int rc =
-        Call("", "http://www.onvif.org/ver10/events/wsdl/EventPortType/CreatePullPointSubscriptionRequest", body, resp);
+    const int rc = Call("", "http://www.onvif.org/ver10/events/wsdl/EventPortType/CreatePullPointSubscriptionRequest",
+                        body, resp, true);
     if (rc != 0) return rc;
     OVF_EVT_PULL_PT r;
-    if (OnvifSoap::ParseCreatePullPoint(resp.data(), resp.size(), r) != OVF_SOAP_OK) return kOnvifBadAnswer;
+    if (Usable(OnvifSoap::ParseCreatePullPoint(resp.data(), resp.size(), r) == OVF_SOAP_OK) != 0)
+        return kOnvifBadAnswer;
     pp = r;
     return 0;
 }
@@ -419,11 +430,12 @@ int OnvifEventService::PullMessages(const OVF_EVT_PULL_PT& pp, const std::string
     m_TimeoutSec = saved + DurationSec(timeout);
     std::string resp;
     int rc = Call(pp.address, "http://www.onvif.org/ver10/events/wsdl/PullPointSubscription/PullMessagesRequest",
-                  body, resp);
+                  body, resp, true);
     m_TimeoutSec = saved;
     if (rc != 0) return rc;
     OVF_EVT_PULL_MSG r;
-    if (OnvifSoap::ParsePullMessages(resp.data(), resp.size(), r) != OVF_SOAP_OK) return kOnvifBadAnswer;
+    if (Usable(OnvifSoap::ParsePullMessages(resp.data(), resp.size(), r) == OVF_SOAP_OK) != 0)
+        return kOnvifBadAnswer;
     msg = r;
     return 0;
 }
@@ -449,10 +461,10 @@ int OnvifEventService::Renew(OVF_EVT_PULL_PT& pp, const std::string& termTime) {
                        "</wsnt:TerminationTime></wsnt:Renew>";
     std::string resp;
     const int rc =
-        Call(pp.address, "http://docs.oasis-open.org/wsn/bw-2/SubscriptionManager/RenewRequest", body, resp);
+        Call(pp.address, "http://docs.oasis-open.org/wsn/bw-2/SubscriptionManager/RenewRequest", body, resp, true);
     if (rc != 0) return rc;
     OVF_EVT_PULL_PT r = pp;
-    if (OnvifSoap::ParseRenew(resp.data(), resp.size(), r) != OVF_SOAP_OK) return kOnvifBadAnswer;
+    if (Usable(OnvifSoap::ParseRenew(resp.data(), resp.size(), r) == OVF_SOAP_OK) != 0) return kOnvifBadAnswer;
     pp = r;
     return 0;
 }
@@ -462,16 +474,18 @@ int OnvifEventService::Renew(OVF_EVT_PULL_PT& pp, const std::string& termTime) {
 int OnvifMediaService::GetVideoSourceConfigurations(std::list<OVF_MED_VDO_SRC_CONF>& confs) {
     std::string resp;
     if (Call("", "http://www.onvif.org/ver10/media/wsdl/GetVideoSourceConfigurations",
-             "<trt:GetVideoSourceConfigurations/>", resp) != 0)
+             "<trt:GetVideoSourceConfigurations/>", resp, true) != 0)
         return -1;
-    return OnvifSoap::ParseVideoSourceConfigurations(resp.data(), resp.size(), confs) == OVF_SOAP_OK ? 0 : -1;
+    return Usable(OnvifSoap::ParseVideoSourceConfigurations(resp.data(), resp.size(), confs) == OVF_SOAP_OK) == 0 ? 0
+                                                                                                                : -1;
 }
 
 int OnvifDeviceIoService::GetDigitalInputs(std::vector<std::string>& tokens) {
     std::string resp;
-    if (Call("", "http://www.onvif.org/ver10/deviceIO/wsdl/GetDigitalInputs", "<tmd:GetDigitalInputs/>", resp) != 0)
+    if (Call("", "http://www.onvif.org/ver10/deviceIO/wsdl/GetDigitalInputs", "<tmd:GetDigitalInputs/>", resp,
+             true) != 0)
         return -1;
-    return OnvifSoap::ParseDigitalInputs(resp.data(), resp.size(), tokens) == OVF_SOAP_OK ? 0 : -1;
+    return Usable(OnvifSoap::ParseDigitalInputs(resp.data(), resp.size(), tokens) == OVF_SOAP_OK) == 0 ? 0 : -1;
 }
 
 int OnvifDeviceService::GetServiceAddresses(OnvifServiceEnt& ent, OnvifVersion& ver) {
