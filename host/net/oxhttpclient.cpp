@@ -11,30 +11,19 @@
 // libcurl holds while paused, however slowly the caller reads, and the kernel's
 // TCP window pushes back on the camera.
 //
-// Why one multi handle for the whole process, driven by one thread: every
-// multi handle of libcurl carries a socket pair of its own, so a handle per
-// client would cost three descriptors per camera connection instead of one,
-// and a thousand cameras would each wake a thread of their own for every
-// chunk libcurl moves. Here the engine thread moves the bytes of every
-// transfer; a client's calls only wait on its own condition variable for what
-// the engine put in its buffer, which also lets Stop end the wait at once.
+// Transfers run on the process's one HTTP engine (curlengine.h); a client's
+// calls wait only on its own condition variable for what the engine put in
+// its buffer.
 #include <curl/curl.h>
-#include <errno.h>
 #include <string.h>
-#include <sys/epoll.h>
-#include <sys/eventfd.h>
-#include <time.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <condition_variable>
-#include <deque>
 #include <functional>
-#include <map>
 #include <mutex>
-#include <thread>
 
 #include "dupfromox/oxdebuglog.h"
+#include "host/net/curlengine.h"
 #include "host/net/httpparse.h"
 #include "host/net/streamreader.h"
 #include "interface/clock.h"
@@ -54,153 +43,6 @@ const char* const kUserAgent = "Velmar Korvane";
 
 // Path without its query: camera query strings sometimes carry credentials.
 std::string LoggablePath(const std::string& path) { return path.substr(0, path.find('?')); }
-
-// The process's multi handle and the thread that drives it. Jobs (adding,
-// removing, resuming a transfer) run on that thread in the order posted; a
-// transfer's callbacks and its end are handed to its client there.
-class CurlEngine {
-public:
-    typedef std::function<void(CURLM*)> Job;
-    typedef std::function<void(CURLcode)> DoneFn;
-
-    // Created on first use and kept for the life of the process: clients of
-    // detector threads may outlive any static object's destructor.
-    static CurlEngine& Get() {
-        static CurlEngine* engine = new CurlEngine();
-        return *engine;
-    }
-    bool Usable() const { return m_Multi != nullptr; }
-
-    // Runs job on the engine thread and waits until it has run.
-    void Run(Job job) {
-        std::unique_lock<std::mutex> g(m_Mutex);
-        const uint64_t ticket = ++m_Posted;
-        m_Jobs.push_back(std::move(job));
-        Wake();
-        m_Cond.wait(g, [&] { return m_Done >= ticket; });
-    }
-    // Queues job for the engine thread; returns at once.
-    void Post(Job job) {
-        std::lock_guard<std::mutex> g(m_Mutex);
-        ++m_Posted;
-        m_Jobs.push_back(std::move(job));
-        Wake();
-    }
-    // Engine thread only: who to tell when a transfer ends.
-    void Track(CURL* easy, DoneFn done) { m_Active[easy] = std::move(done); }
-    void Untrack(CURL* easy) { m_Active.erase(easy); }
-
-private:
-    // Driven by socket events (curl_multi_socket_action), not by
-    // curl_multi_perform: perform walks every transfer on each wake-up, and a
-    // fleet keeps hundreds of event streams open, so each poll of one camera
-    // would cost a pass over all of them.
-    CurlEngine() {
-        curl_global_init(CURL_GLOBAL_DEFAULT);
-        m_Epoll = epoll_create1(EPOLL_CLOEXEC);
-        m_WakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        epoll_event ev;
-        memset(&ev, 0, sizeof(ev));
-        ev.events = EPOLLIN;
-        ev.data.fd = m_WakeFd;
-        if (m_Epoll < 0 || m_WakeFd < 0 || epoll_ctl(m_Epoll, EPOLL_CTL_ADD, m_WakeFd, &ev) != 0) {
-            OXLOG(kSrc, "cannot set up the HTTP engine's event loop: %s\n", strerror(errno));
-            return;
-        }
-        CURLM* multi = curl_multi_init();
-        if (!multi) return;
-        curl_multi_setopt(multi, CURLMOPT_SOCKETFUNCTION, &CurlEngine::OnSocket);
-        curl_multi_setopt(multi, CURLMOPT_SOCKETDATA, this);
-        curl_multi_setopt(multi, CURLMOPT_TIMERFUNCTION, &CurlEngine::OnTimer);
-        curl_multi_setopt(multi, CURLMOPT_TIMERDATA, this);
-        m_Multi = multi;
-        m_Thread = std::thread([this] { Loop(); });
-    }
-
-    void Wake() {
-        const uint64_t one = 1;
-        if (write(m_WakeFd, &one, sizeof(one)) < 0) {}  // already pending when the counter is full
-    }
-
-    // libcurl tells which events of a socket it waits for.
-    static int OnSocket(CURL*, curl_socket_t fd, int what, void* self, void*) {
-        const int ep = static_cast<CurlEngine*>(self)->m_Epoll;
-        if (what == CURL_POLL_REMOVE) {
-            epoll_ctl(ep, EPOLL_CTL_DEL, fd, nullptr);
-            return 0;
-        }
-        epoll_event ev;
-        memset(&ev, 0, sizeof(ev));
-        ev.data.fd = fd;
-        if (what & CURL_POLL_IN) ev.events |= EPOLLIN;
-        if (what & CURL_POLL_OUT) ev.events |= EPOLLOUT;
-        // A descriptor closed and reused is no longer registered: add it again.
-        if (epoll_ctl(ep, EPOLL_CTL_MOD, fd, &ev) != 0 && errno == ENOENT) epoll_ctl(ep, EPOLL_CTL_ADD, fd, &ev);
-        return 0;
-    }
-    // libcurl's single timer: when it wants to be called with CURL_SOCKET_TIMEOUT (-1: never).
-    static int OnTimer(CURLM*, long timeoutMs, void* self) {
-        static_cast<CurlEngine*>(self)->m_TimerDue =
-            timeoutMs < 0 ? -1 : BrellinOwned::MonotonicMs() + (int64_t)timeoutMs;
-        return 0;
-    }
-
-    void Loop() {
-        epoll_event events[64];
-        for (;;) {
-            std::deque<Job> jobs;
-            {
-                std::lock_guard<std::mutex> g(m_Mutex);
-                jobs.swap(m_Jobs);
-            }
-            for (Job& j : jobs) j(m_Multi);
-            if (!jobs.empty()) {
-                std::lock_guard<std::mutex> g(m_Mutex);
-                m_Done += jobs.size();
-                m_Cond.notify_all();
-            }
-            int64_t waitMs = 1000;
-            if (m_TimerDue >= 0) waitMs = std::max<int64_t>(0, std::min<int64_t>(waitMs, m_TimerDue - BrellinOwned::MonotonicMs()));
-            const int n = epoll_wait(m_Epoll, events, 64, (int)waitMs);
-            int running = 0;
-            for (int i = 0; i < n; ++i) {
-                const int fd = events[i].data.fd;
-                if (fd == m_WakeFd) {
-                    uint64_t count;
-                    if (read(m_WakeFd, &count, sizeof(count)) < 0) {}
-                    continue;
-                }
-                int mask = 0;
-                if (events[i].events & (EPOLLIN | EPOLLHUP)) mask |= CURL_CSELECT_IN;
-                if (events[i].events & EPOLLOUT) mask |= CURL_CSELECT_OUT;
-                if (events[i].events & EPOLLERR) mask |= CURL_CSELECT_ERR;
-                curl_multi_socket_action(m_Multi, fd, mask, &running);
-            }
-            if (m_TimerDue >= 0 && BrellinOwned::MonotonicMs() >= m_TimerDue) {
-                m_TimerDue = -1;  // before the call: it may set the next one
-                curl_multi_socket_action(m_Multi, CURL_SOCKET_TIMEOUT, 0, &running);
-            }
-            int left = 0;
-            while (CURLMsg* msg = curl_multi_info_read(m_Multi, &left)) {
-                if (msg->msg != CURLMSG_DONE) continue;
-                std::map<CURL*, DoneFn>::iterator it = m_Active.find(msg->easy_handle);
-                if (it != m_Active.end()) it->second(msg->data.result);
-            }
-        }
-    }
-
-    CURLM* m_Multi = nullptr;
-    int m_Epoll = -1;
-    int m_WakeFd = -1;
-    int64_t m_TimerDue = -1;  // engine thread only
-    std::mutex m_Mutex;
-    std::condition_variable m_Cond;
-    std::deque<Job> m_Jobs;
-    uint64_t m_Posted = 0;
-    uint64_t m_Done = 0;
-    std::map<CURL*, DoneFn> m_Active;  // engine thread only
-    std::thread m_Thread;
-};
 
 }  // namespace
 

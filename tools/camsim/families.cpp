@@ -1,7 +1,7 @@
 // The simulated camera families: one row per family. A handler lives in its
 // family file (sim_polling.cpp, sim_multipart*.cpp, sim_onvif*.cpp); add its
 // declaration and its row here, nothing else.
-#include "tools/camsim/camsim.h"
+#include "tools/camsim/simtypes.h"
 
 namespace camsim {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/camsim/camsim.h"
+#include "tools/camsim/simtypes.h"
 
 namespace camsim {
 namespace onvifsim {

@@ -127,7 +127,7 @@ void CamSim::StopRaw() {
     m_RawPort = 0;
 }
 
-bool RawConn::Alive() const { return !m_blClosed && !m_Sim->m_Stopping.load(); }
+bool RawConn::Alive() const { return !m_blClosed && !m_Sim->Stopping(); }
 
 AlarmState RawConn::State() const { return m_Sim->State(); }
 

@@ -161,7 +161,7 @@ struct RtspSim::Conn {
     int64_t lastExtMs = 0;  // the ext-pacing fault: when a frame last carried the extension
 };
 
-RtspSim::RtspSim(CamSim& sim, const RtpFamily& family) : m_Sim(sim), m_Family(family) {}
+RtspSim::RtspSim(SimCamera& sim, const RtpFamily& family) : m_Sim(sim), m_Family(family) {}
 
 RtspSim::~RtspSim() { Stop(); }
 

@@ -29,13 +29,13 @@
 #include <string>
 #include <thread>
 
-#include "tools/camsim/camsim.h"
+#include "tools/camsim/simtypes.h"
 
 namespace camsim {
 
 class RtspSim {
 public:
-    RtspSim(CamSim& sim, const RtpFamily& family);
+    RtspSim(SimCamera& sim, const RtpFamily& family);
     ~RtspSim();
     RtspSim(const RtspSim&) = delete;
     RtspSim& operator=(const RtspSim&) = delete;
@@ -58,7 +58,7 @@ private:
     void AcceptLoop();
     void Serve(Conn* c);
 
-    CamSim& m_Sim;
+    SimCamera& m_Sim;
     const RtpFamily& m_Family;
     int m_ListenFd = -1;
     int m_Port = 0;

@@ -22,7 +22,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "tools/camsim/camsim.h"
+#include "tools/camsim/simtypes.h"
 
 namespace camsim {
 

@@ -7,7 +7,7 @@
 //                          "ipux5m") and bits 0-2 of byte 27 the inputs
 //   StarDot  /jpeg.cgi     after the image's end, "SDM0" and 32 bytes of
 //                          motion flags (the block's "0" 37 bytes from the end)
-#include "tools/camsim/camsim.h"
+#include "tools/camsim/simtypes.h"
 #include "tools/camsim/jpegframe.h"
 
 namespace camsim {

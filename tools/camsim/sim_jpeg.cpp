@@ -23,7 +23,7 @@
 
 #include <algorithm>
 
-#include "tools/camsim/camsim.h"
+#include "tools/camsim/simtypes.h"
 #include "tools/camsim/jpegframe.h"
 
 namespace camsim {

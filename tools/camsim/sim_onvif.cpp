@@ -24,7 +24,7 @@
 #include <sstream>
 #include <vector>
 
-#include "tools/camsim/camsim.h"
+#include "tools/camsim/simtypes.h"
 #include "tools/camsim/onvifsim.h"
 
 namespace camsim {

@@ -9,7 +9,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include "tools/camsim/camsim.h"
+#include "tools/camsim/simtypes.h"
 
 namespace camsim {
 

@@ -15,7 +15,7 @@
 
 #include <algorithm>
 
-#include "tools/camsim/camsim.h"
+#include "tools/camsim/simtypes.h"
 
 namespace camsim {
 
