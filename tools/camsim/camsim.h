@@ -146,6 +146,8 @@ public:
     // Logins refused: requests that carried a login (HTTP Authorization, an
     // ONVIF UsernameToken) and were answered 401 or NotAuthorized.
     uint64_t RefusedLogins() const { return m_RefusedLogins.load(); }
+    // True once RefusedLogins() >= n; waits at most `maxMs`.
+    bool WaitRefusedLogins(uint64_t n, int maxMs) const;
     // True once RequestCount() >= n; waits at most `maxMs`.
     bool WaitRequests(uint64_t n, int maxMs) const;
     std::string LastTarget() const;

@@ -240,8 +240,13 @@ FleetChange Fleet::Apply(const std::vector<FleetCamera>& cams) {
         if (m_Sinks.board) m_Sinks.board->RemoveCamera(name);
         if (m_Sinks.mqtt) m_Sinks.mqtt->RemoveCamera(name);
         std::lock_guard<std::mutex> g(m_OutLock);
-        fprintf(m_Sinks.err, "camdet-monitor: camera '%s': %s; the others run\n", name.c_str(), errors[i].c_str());
-        fflush(m_Sinks.err);
+        const std::string line = "camdet-monitor: camera '" + name + "': " + errors[i] + "; the others run";
+        if (m_Sinks.err == stderr) {
+            SayOnStderr(line);  // never held up by a stderr nobody reads
+        } else {
+            fprintf(m_Sinks.err, "%s\n", line.c_str());
+            fflush(m_Sinks.err);
+        }
     }
     return ch;
 }
@@ -327,7 +332,7 @@ int RunFleet(const MonitorOptions& opt) {
         fleet->SetCreationWake(nullptr);
         ended = watch.Finish();
     }
-    fprintf(stderr, "%s\n", Summary(opt, ch, fleet->Count(), inFile).c_str());
+    SayOnStderr(Summary(opt, ch, fleet->Count(), inFile));
 
     struct timespec start;
     clock_gettime(CLOCK_MONOTONIC, &start);
@@ -348,7 +353,7 @@ int RunFleet(const MonitorOptions& opt) {
         if (sig != SIGHUP) continue;
         std::vector<FleetCamera> next;
         if (!LoadFleetConfig(opt.config, next, error)) {
-            fprintf(stderr, "camdet-monitor: %s; the running cameras stay as they are\n", error.c_str());
+            SayOnStderr("camdet-monitor: " + error + "; the running cameras stay as they are");
             continue;
         }
         inFile = next.size();
@@ -361,7 +366,7 @@ int RunFleet(const MonitorOptions& opt) {
             fleet->SetCreationWake(nullptr);
             ended = watch.Finish();
         }
-        fprintf(stderr, "%s\n", Summary(opt, ch, fleet->Count(), inFile).c_str());
+        SayOnStderr(Summary(opt, ch, fleet->Count(), inFile));
     }
 
     // A detector stuck in an exchange must not keep the process alive forever.

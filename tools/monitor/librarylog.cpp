@@ -67,10 +67,6 @@ void WriteAll(int fd, const std::string& text) {
 }
 
 void Writer(LineQueue* q) {
-    sigset_t pipe;
-    sigemptyset(&pipe);
-    sigaddset(&pipe, SIGPIPE);
-    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);  // a reader that went away is EPIPE, not the end
     std::unique_lock<std::mutex> lk(q->mutex);
     for (;;) {
         q->wake.wait(lk, [&] { return !q->entries.empty() || q->dropped; });
@@ -94,7 +90,14 @@ void Writer(LineQueue* q) {
 
 LineQueue* StartQueue(int fd) {
     LineQueue* q = new LineQueue(fd);
+    // The writer takes no signal: the end signals belong to the main thread
+    // (the queue may start before they are blocked there), and a reader that
+    // went away is EPIPE, not the end.
+    sigset_t all, old;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &old);
     std::thread(Writer, q).detach();
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
     return q;
 }
 
@@ -150,12 +153,18 @@ void UseLibraryLog(const std::string& target) {
             LogLibraryToFd(2);
             return;
         }
-        const int fd = open(target.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK);
+        int fd = open(target.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK);
         if (fd >= 0) {
             fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);  // the writer thread may wait
-            LogLibraryToFd(fd);
-            return;
+        } else {
+            // Never handed to the library's writer: opening a pipe without a
+            // reader would hold up every detector that logs.
+            SayOnStderr("camdet-monitor: cannot write the library log '" + target + "': " + strerror(errno) +
+                        "; its lines are lost");
+            fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
         }
+        LogLibraryToFd(fd);
+        return;
     }
     BrellinOwned::OXSetLogPath(target);
     CheckWritable(target, "");

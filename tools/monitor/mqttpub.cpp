@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "tools/common/jsonstring.h"
+#include "tools/monitor/librarylog.h"
 #include "tools/monitor/options.h"
 
 namespace {
@@ -111,7 +112,12 @@ std::string MqttPublisher::StateTopic(const std::string& camera, int kind, int p
 
 void MqttPublisher::Say(const std::string& line) {
     if (!m_Log) return;
-    fprintf(m_Log, "camdet-monitor: MQTT %s:%d: %s\n", m_S.host.c_str(), m_S.port, line.c_str());
+    const std::string text = "camdet-monitor: MQTT " + m_S.host + ":" + std::to_string(m_S.port) + ": " + line;
+    if (m_Log == stderr) {
+        SayOnStderr(text);  // a stderr nobody reads must not hold up the network thread
+        return;
+    }
+    fprintf(m_Log, "%s\n", text.c_str());
     fflush(m_Log);
 }
 

@@ -88,6 +88,17 @@ private:
     std::map<std::string, std::string> m_Latest;
 };
 
+// A discovery payload's availability topics; "all" of them must be online.
+std::vector<std::string> AvailabilityOf(const Json::Value& v) {
+    std::vector<std::string> out;
+    if (v["availability_mode"].asString() != "all") return out;
+    for (const Json::Value& a : v["availability"]) {
+        if (a["payload_available"].asString() == "online" && a["payload_not_available"].asString() == "offline")
+            out.push_back(a["topic"].asString());
+    }
+    return out;
+}
+
 class Broker {
 public:
     explicit Broker(int port) : m_Port(port) { Start(); }
@@ -162,7 +173,8 @@ TEST(FleetMqtt, ChangesDiscoveryRestartAndLastWill) {
         std::istringstream in(sub->Latest(topic));
         ASSERT_TRUE(Json::parseFromStream(Json::CharReaderBuilder(), in, &v, nullptr));
         EXPECT_EQ("camdet/" + cam + "/md", v["state_topic"].asString());
-        EXPECT_EQ(avail, v["availability_topic"].asString());
+        // Unavailable unless both the process and the camera are.
+        EXPECT_EQ(AvailabilityOf(v), (std::vector<std::string>{avail, "camdet/" + cam + "/availability"}));
         EXPECT_EQ("motion", v["device_class"].asString());
         EXPECT_EQ("camdet_" + cam + "_md", v["unique_id"].asString());
         EXPECT_TRUE(sub->Wait("homeassistant/binary_sensor/camdet_" + cam + "/di_1/config",
@@ -261,7 +273,9 @@ TEST(FleetMqtt, ShardsShareOneBroker) {
         Json::Value v;
         std::istringstream in(sub.Latest(topic));
         ASSERT_TRUE(Json::parseFromStream(Json::CharReaderBuilder(), in, &v, nullptr));
-        EXPECT_EQ("camdet/node/shard-" + std::to_string(shard) + "/availability", v["availability_topic"].asString())
+        EXPECT_EQ(AvailabilityOf(v), (std::vector<std::string>{"camdet/node/shard-" + std::to_string(shard) +
+                                                                    "/availability",
+                                                                "camdet/" + cam + "/availability"}))
             << cam;
         sims.At(i).SetMotion(true, 100);
     }
