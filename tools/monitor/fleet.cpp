@@ -136,15 +136,6 @@ std::unique_ptr<Fleet::Running> Fleet::Create(const FleetCamera& cam, std::strin
         if (board) board->Status(name, kind, port, trig, level, t);
         if (mqtt) mqtt->Status(name, kind, port, trig, level, t);
     });
-    // Through the printer, so that a failure reaches the board and the broker
-    // before anything the detectors said because of it.
-    r->printer->SetHealthObserver([board, mqtt, name](const BrellinOwned::CAM_HEALTH_REPORT& rep) {
-        const bool ok = rep.state == BrellinOwned::CAM_HEALTH_OK;
-        const std::string when = IsoTimeOfMs(ok || rep.errorTimeMs == 0 ? rep.changedMs : rep.errorTimeMs);
-        const std::string state = BrellinOwned::CamHealthName(rep.state);
-        if (board) board->Health(name, state, ok ? std::string() : rep.error, when);
-        if (mqtt) mqtt->Health(name, state, when);
-    });
     r->rec.reset(new MiniRecorder(opt, *r->printer));
     r->rec->CreateDetectors();
     if (r->rec->DetectorCount() == 0) {
@@ -168,6 +159,16 @@ std::unique_ptr<Fleet::Running> Fleet::Create(const FleetCamera& cam, std::strin
     }
     if (board) board->AddCamera(b);
     if (mqtt) mqtt->AddCamera(b);
+    // Through the printer, so that a failure reaches the board and the broker
+    // before anything the detectors said because of it; set once they know the
+    // camera, with what its set-up already told.
+    r->printer->SetHealthObserver([board, mqtt, name](const BrellinOwned::CAM_HEALTH_REPORT& rep) {
+        const bool ok = rep.state == BrellinOwned::CAM_HEALTH_OK;
+        const std::string when = IsoTimeOfMs(ok || rep.errorTimeMs == 0 ? rep.changedMs : rep.errorTimeMs);
+        const std::string state = BrellinOwned::CamHealthName(rep.state);
+        if (board) board->Health(name, state, ok ? std::string() : rep.error, when);
+        if (mqtt) mqtt->Health(name, state, when);
+    });
     r->rec->StartAll();
     return r;
 }

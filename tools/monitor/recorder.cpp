@@ -25,6 +25,7 @@ void StatusPrinter::SetObserver(Observer o) {
 void StatusPrinter::SetHealthObserver(HealthObserver o) {
     std::lock_guard<std::mutex> g(m_Mutex);
     m_HealthObserver = std::move(o);
+    if (m_HealthObserver && m_blHealthTold) m_HealthObserver(m_LastHealth);
 }
 
 void StatusPrinter::Close() {
@@ -58,6 +59,8 @@ void StatusPrinter::Health(const BrellinOwned::CAM_HEALTH_REPORT& rep) {
     // The detectors' next word after an outage is news, whatever they said before it.
     if (!ok) m_Last.clear();
     m_blOk = ok;
+    m_LastHealth = rep;
+    m_blHealthTold = true;
     if (m_HealthObserver) m_HealthObserver(rep);
 }
 

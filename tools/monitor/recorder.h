@@ -65,6 +65,8 @@ public:
     // A change of the camera's health: one line, and the observer.
     void Health(const BrellinOwned::CAM_HEALTH_REPORT& rep);
     void SetObserver(Observer o);
+    // Told of every change of health after its line; at once of the last one
+    // when there was one.
     void SetHealthObserver(HealthObserver o);
     // Also says the first failure of each kind on stderr at once, one line
     // that never blocks (a run watching one camera).
@@ -84,6 +86,8 @@ private:
     HealthObserver m_HealthObserver;
     std::map<std::pair<int, int>, std::pair<bool, int> > m_Last;
     bool m_blOk = false;  // the camera's health is ok: statuses are reported
+    BrellinOwned::CAM_HEALTH_REPORT m_LastHealth;
+    bool m_blHealthTold = false;
     bool m_blClosed = false;
     bool m_blSayFailures = false;
     bool m_FailureSaid[BrellinOwned::kCamHealthStates] = {};
