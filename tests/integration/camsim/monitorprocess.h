@@ -21,8 +21,9 @@ namespace camtest {
 
 class MonitorProcess {
 public:
-    // errPath: a file its stderr goes to ("": the test's own).
-    explicit MonitorProcess(const std::vector<std::string>& args, const std::string& errPath = std::string()) {
+    // errPath: a file its stderr goes to ("": the test's own, or errFd when that is >= 0).
+    explicit MonitorProcess(const std::vector<std::string>& args, const std::string& errPath = std::string(),
+                            int errFd = -1) {
         int fds[2];
         if (pipe(fds) != 0) return;
         m_Pid = fork();
@@ -31,6 +32,8 @@ public:
             if (!errPath.empty()) {
                 FILE* err = fopen(errPath.c_str(), "w");
                 if (err) dup2(fileno(err), 2);
+            } else if (errFd >= 0) {
+                dup2(errFd, 2);
             }
             dup2(fds[1], 1);
             close(fds[0]);
