@@ -116,11 +116,15 @@ std::vector<std::string> AvailabilityOf(const Json::Value& v) {
 
 class Broker {
 public:
-    explicit Broker(int port) : m_Port(port) { Start(); }
+    // passwordFile: mosquitto_passwd's file; "": anyone may connect.
+    explicit Broker(int port, const std::string& passwordFile = std::string()) : m_Port(port), m_Passwords(passwordFile) {
+        Start();
+    }
     void Start() {
         const std::string conf = fleettest::TempPath("mosquitto.conf");
-        fleettest::WriteFile(conf, "listener " + std::to_string(m_Port) +
-                                       " 127.0.0.1\nallow_anonymous true\npersistence false\n");
+        fleettest::WriteFile(conf, "listener " + std::to_string(m_Port) + " 127.0.0.1\npersistence false\n" +
+                                       (m_Passwords.empty() ? "allow_anonymous true\n"
+                                                            : "allow_anonymous false\npassword_file " + m_Passwords + "\n"));
         m_Proc.reset(new Child({"/usr/sbin/mosquitto", "-c", conf}, fleettest::TempPath("mosquitto.err"), false));
     }
     void Stop() {
@@ -143,6 +147,7 @@ public:
 
 private:
     int m_Port;
+    std::string m_Passwords;
     std::unique_ptr<Child> m_Proc;
 };
 
@@ -372,6 +377,100 @@ TEST(FleetMqtt, HealthPerCameraAndAvailability) {
         EXPECT_EQ(std::string::npos, sub.Latest(t).find("health-Pw1"));
         EXPECT_EQ(std::string::npos, sub.Latest(t).find("gate-Wrong1"));
     }
+    // The broker was up from the start: the first connection held.
+    EXPECT_EQ(std::string::npos, fleettest::ReadFile(fleettest::TempPath("health-monitor.err")).find("MQTT"))
+        << fleettest::ReadFile(fleettest::TempPath("health-monitor.err"));
+    mon.Kill(SIGTERM);
+    EXPECT_EQ(0, mon.Wait());
+    broker.Stop();
+}
+
+// A reload that restarts a camera whose motion is on publishes no change the
+// camera did not make (no "false" before the "true" again), and the input it
+// no longer has loses its discovery and state.
+TEST(FleetMqtt, ReloadPublishesOnlyTheCamerasChanges) {
+    camsim::FleetOptions fo;
+    fo.rows = {{"truen", 1}};
+    fo.user = "admin";
+    fo.password = "reload-Pw1";
+    fo.inputs = 2;
+    camsim::Fleet sims;
+    std::string err;
+    ASSERT_TRUE(sims.Start(fo, err)) << err;
+    const std::string config = fleettest::TempPath("mqtt-reload.yaml");
+    fleettest::WriteFile(config, sims.MonitorConfig());
+    const int port = camtest::FreeLoopbackPort();
+    Broker broker(port);
+    ASSERT_TRUE(broker.Up());
+    Subscriber sub(port);
+    FleetLog log;
+    Child mon({CAMDET_MONITOR, "--config", config, "--json", "--mqtt", "mqtt://127.0.0.1:" + std::to_string(port),
+               "--log", fleettest::TempPath("mqtt-reload-lib.log")},
+              fleettest::TempPath("mqtt-reload.err"));
+    mon.Read([&](const std::string& l) { log.Line(l); });
+    const std::string cam = sims.Name(0);
+    sims.At(0).SetMotion(true, 100);
+    ASSERT_TRUE(sub.WaitTrig("camdet/" + cam + "/md", true, 100, kWaitMs)) << sub.Latest("camdet/" + cam + "/md");
+    const std::string di1 = "homeassistant/binary_sensor/camdet_" + cam + "/di_1/config";
+    ASSERT_TRUE(sub.Wait(di1, [](const std::string& p) { return !p.empty(); }, kWaitMs));
+    ASSERT_TRUE(sub.Wait("camdet/" + cam + "/di/1", [](const std::string& p) { return !p.empty(); }, kWaitMs));
+    const int created = log.Detectors(cam);
+
+    const size_t mark = sub.Count();
+    std::string text = sims.MonitorConfig();
+    const size_t at = text.find("di-count: 2");
+    ASSERT_NE(at, std::string::npos);
+    fleettest::WriteFile(config, text.replace(at, 11, "di-count: 1"));
+    mon.Kill(SIGHUP);
+    ASSERT_TRUE(log.WaitDetectors(cam, created + 1, kWaitMs)) << log.Text();
+    EXPECT_TRUE(sub.Wait(di1, [](const std::string& p) { return p.empty(); }, kWaitMs));
+    EXPECT_TRUE(sub.Wait("camdet/" + cam + "/di/1", [](const std::string& p) { return p.empty(); }, kWaitMs));
+    ASSERT_TRUE(log.WaitHealth(cam, "ok", kWaitMs));
+    // A change the camera does make still goes out, and it is the first md message since the reload.
+    sims.At(0).SetMotion(false);
+    ASSERT_TRUE(sub.WaitTrig("camdet/" + cam + "/md", false, 0, kWaitMs));
+    const auto md = sub.Since(mark, "camdet/" + cam + "/md");
+    ASSERT_FALSE(md.empty());
+    EXPECT_NE(md.front().second.find("\"trig\":false"), std::string::npos);
+    for (size_t i = 0; i + 1 < md.size(); ++i) EXPECT_EQ(md[i].second.find("\"trig\":false"), std::string::npos) << i;
+    for (const auto& m : sub.Since(mark, "camdet/" + cam + "/availability")) EXPECT_EQ("online", m.second);
+    mon.Kill(SIGTERM);
+    EXPECT_EQ(0, mon.Wait());
+    broker.Stop();
+}
+
+// A wrong broker password is told apart from a broker that is not there, on
+// stderr and in /metrics.
+TEST(FleetMqtt, WrongBrokerPasswordIsNotUnreachable) {
+    camsim::FleetOptions fo;
+    fo.rows = {{"truen", 1}};
+    camsim::Fleet sims;
+    std::string err;
+    ASSERT_TRUE(sims.Start(fo, err)) << err;
+    const std::string config = fleettest::TempPath("mqtt-auth.yaml");
+    fleettest::WriteFile(config, sims.MonitorConfig());
+    const std::string passwords = fleettest::TempPath("mosquitto.passwd");
+    Child mkpw({"/usr/bin/mosquitto_passwd", "-b", "-c", passwords, "camdet", "broker-Pw1"},
+               fleettest::TempPath("mosquitto_passwd.err"), false);
+    ASSERT_EQ(0, mkpw.Wait());
+    const int port = camtest::FreeLoopbackPort();
+    Broker broker(port, passwords);
+    ASSERT_TRUE(broker.Up());
+    const int httpPort = camtest::FreeLoopbackPort();
+    const std::string monErr = fleettest::TempPath("mqtt-auth.err");
+    Child mon({CAMDET_MONITOR, "--config", config, "--json", "--mqtt", "mqtt://127.0.0.1:" + std::to_string(port),
+               "--mqtt-user", "camdet", "--mqtt-password", "wrong-Pw", "--http", std::to_string(httpPort), "--log",
+               fleettest::TempPath("mqtt-auth-lib.log")},
+              monErr);
+    mon.Read([](const std::string&) {});
+    ASSERT_TRUE(fleettest::Eventually(kWaitMs, [&] {
+        return fleettest::ReadFile(monErr).find("broker refused the login") != std::string::npos;
+    })) << fleettest::ReadFile(monErr);
+    EXPECT_EQ(std::string::npos, fleettest::ReadFile(monErr).find("unreachable")) << fleettest::ReadFile(monErr);
+    EXPECT_EQ(std::string::npos, fleettest::ReadFile(monErr).find("wrong-Pw"));
+    const std::string metrics = fleettest::HttpGet(httpPort, "/metrics");
+    EXPECT_NE(metrics.find("camdet_mqtt_connected 0"), std::string::npos) << metrics;
+    EXPECT_NE(metrics.find("camdet_mqtt_state{state=\"unauthorized\"} 1"), std::string::npos) << metrics;
     mon.Kill(SIGTERM);
     EXPECT_EQ(0, mon.Wait());
     broker.Stop();
