@@ -1,7 +1,8 @@
 // The monitor as a service meets it: "--opt=value" beside "--opt value",
 // --version, --check-config (the cameras of the file or of a shard, or the one
 // line naming the problem), the systemd unit's command lines, and the
-// library's log on stderr (--log -), which never holds up the thread that logs.
+// library's log on stderr (--log -), which never holds up the thread that logs,
+// and a log that cannot be written.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -97,6 +98,17 @@ TEST(MonitorCli, VersionIsOneLine) {
     EXPECT_EQ(0, RunToEnd({"--version"}, out, err));
     ASSERT_EQ(1u, out.size()) << err;
     EXPECT_TRUE(std::regex_match(out[0], std::regex("camdet-monitor [0-9]+\\.[0-9]+\\.[0-9]+"))) << out[0];
+}
+
+// A log that cannot be written is said once on stderr, not lost in silence.
+TEST(MonitorCli, AnUnwritableLogIsSaidOnce) {
+    std::vector<std::string> out;
+    std::string err;
+    EXPECT_EQ(0, RunToEnd({"--api", "truen", "--port", "1", "--duration", "1", "--log", "/nonexistent-dir/camdet.log"},
+                          out, err));
+    const std::string said = "cannot write the library log '/nonexistent-dir/camdet.log'";
+    EXPECT_NE(std::string::npos, err.find(said)) << err;
+    EXPECT_EQ(err.find(said), err.rfind(said)) << err;
 }
 
 TEST(MonitorCli, CheckConfigListsTheCamerasOfEachShard) {
