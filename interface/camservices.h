@@ -24,6 +24,7 @@ enum HTTP_MAP_KEY {
 namespace BrellinOwned {
 
 class Clock;
+class CameraHealth;
 
 // A TCP connection to the camera, as the detectors use it. OXSocket is the
 // recorder's; the contracts are OXSocket's (interface/hostservices.h).
@@ -62,6 +63,9 @@ public:
     // it must then not be used for that address. (A camera set to HTTPS gets
     // clients that use TLS whatever is asked.)
     virtual bool RequireTls() { return false; }
+    // True when the last SendRequest failed because the camera's certificate
+    // was not accepted under its policy (a camera we reach but must not trust).
+    virtual bool CertificateRefused() { return false; }
 };
 
 // One camera's services. Thread-safe: every detector thread of the camera
@@ -77,6 +81,13 @@ public:
     virtual std::unique_ptr<CamSocket> NewSocket() = 0;
     // A new client with no request made, on GetClock().
     virtual std::unique_ptr<CamHttpClient> NewHttpClient() = 0;
+    // The camera's health (interface/camhealth.h) that the clients made here
+    // report to, or null when nobody keeps one. Lives as long as the services.
+    virtual CameraHealth* Health() { return nullptr; }
+    // The same services with clients that report nothing to Health(): for a
+    // client that judges the camera's answers itself (ONVIF reads SOAP
+    // faults and rations its own logins), so that nothing is counted twice.
+    virtual CameraServices& Unreported() { return *this; }
 };
 
 // The recorder's services on the real clock (OXSocket, OXHttpClient): what a

@@ -140,6 +140,7 @@ public:
     // TLS for the exchanges until the next Init, under the client's policy.
     // Always true.
     bool RequireTls() override;
+    bool CertificateRefused() override;
 
 private:
     std::unique_ptr<OXHttpClientImpl> m_Impl;

@@ -21,6 +21,11 @@
 #include "interface/onvifrecords.h"
 
 class CameraAPI;
+namespace BrellinOwned {
+class CameraHealth;
+class Clock;
+class HealthSource;
+}  // namespace BrellinOwned
 
 // One SOAP exchange, swappable so that tests can script the camera.
 class OnvifTransport {
@@ -30,13 +35,15 @@ public:
     // is the HTTP status (0 when none came); response holds the body, capped
     // at the transport's limit. 0 when a response arrived (any status);
     // kOnvifPostUnusableAddr when the transport cannot use the address (not
-    // a valid URL, or a scheme it does not speak); -1 otherwise.
+    // a valid URL, or a scheme it does not speak); kOnvifPostCertRefused when
+    // the camera's certificate was not accepted; -1 otherwise.
     virtual int Post(const std::string& url, const std::string& action, const std::string& body,
                      const std::string& user, const std::string& password, int timeoutSec, int& httpStatus,
                      std::string& response) = 0;
 };
 
 const int kOnvifPostUnusableAddr = -2;
+const int kOnvifPostCertRefused = -3;
 
 // Failures of the clients' calls, by what they tell about the camera:
 const int kOnvifNoAnswer = -1;   // nothing came back: refused, timed out, reset before an answer
@@ -63,9 +70,9 @@ public:
     OnvifServiceBase& operator=(const OnvifServiceBase&) = delete;
 
     // Points the client at one service of the camera. The camera-API object is
-    // borrowed (may be null): a client without a transport takes the HTTP
-    // transport of its services (GetServices, which outlive the client). The
-    // version texts are kept. 0 when
+    // borrowed (may be null; its services, which outlive the client, give the
+    // HTTP transport of a client without one, the camera's health and clock,
+    // see SetHealth); the version texts are kept. 0 when
     // the address is usable, -1 when it is empty or not an http(s) URL.
     virtual int UpdateServiceParam(CameraAPI* api, const std::string& addr, const std::string& ver1,
                                    const std::string& ver2);
@@ -82,6 +89,11 @@ public:
     // the token's creation time is the camera's; empty: the service itself.
     void SetLogin(const std::string& user, const std::string& password, const std::string& deviceAddr);
     void SetTransport(std::shared_ptr<OnvifTransport> t);
+    // The camera's health (borrowed; null: none) that every exchange with a
+    // login reports to and whose login ration it takes, measured on clock.
+    // A NotAuthorized fault counts as a refused login; CheckDevice never
+    // reports and never spends a login.
+    void SetHealth(BrellinOwned::CameraHealth* health, BrellinOwned::Clock& clock);
     void SetTimeoutSec(int sec) { m_TimeoutSec = sec; }
     const std::string& GetAddress() const { return m_Addr; }
 
@@ -90,8 +102,13 @@ protected:
     // content of soap:Body. On success response holds the whole envelope
     // text. Failures are kOnvifNoAnswer, kOnvifFault (a SOAP fault or a
     // non-2xx status) or kOnvifBadAnswer; a NotAuthorized fault refreshes the
-    // clock offset and retries once.
-    int Call(const std::string& url, const std::string& action, const std::string& body, std::string& response);
+    // clock offset and retries once. blParsedAfter: the caller reads the
+    // answer and tells the camera's health whether it could (Usable).
+    int Call(const std::string& url, const std::string& action, const std::string& body, std::string& response,
+             bool blParsedAfter = false);
+    // After Call(..., true) succeeded: the answer could be read (ok) or not
+    // (the camera's health says error). Returns 0 or kOnvifBadAnswer.
+    int Usable(bool blReadable);
     bool SyncClock();
     // GetSystemDateAndTime to url without a login; the transport's result.
     int PostClockRequest(const std::string& url, int timeoutSec, int& status, std::string& resp);
@@ -110,6 +127,9 @@ protected:
     bool m_blClockKnown;
     std::shared_ptr<OnvifTransport> m_Transport;
     std::string m_LastFailure;
+    std::unique_ptr<BrellinOwned::HealthSource> m_pHealth;
+    std::string m_LastTarget;  // of the last Call
+    BrellinOwned::Clock* m_pClock;
 };
 
 // Event service: PullPoint subscriptions.

@@ -82,7 +82,8 @@ MultipartFetcher::MultipartFetcher(BrellinOwned::CameraServices& services)
       m_ConnectedMs(0),
       m_blFailLogged(false),
       m_blHavePart(false),
-      m_PartLen(0) {}
+      m_PartLen(0),
+      m_Health(services.Health()) {}
 
 MultipartFetcher::~MultipartFetcher() { Drop(); }
 
@@ -147,6 +148,8 @@ int MultipartFetcher::NextPart(unsigned int& len, char* text, unsigned int textS
         int n = why ? 0 : m_Source->Read(chunk, sizeof(chunk));
         if (!why && n <= 0) why = n == 0 ? "closed" : "read failed";
         if (why) {
+            if (m_Parser.Failed() && !BrellinOwned::IsWakeSignalled())
+                m_Health.Error("broken multipart framing from " + m_Info.host + ":" + std::to_string(m_Info.port));
             if (!m_blFailLogged && !BrellinOwned::IsWakeSignalled()) {
                 OXLOG(kSrc, "Stream %s:%d: %s.\n", m_Info.host.c_str(), m_Info.port, why);
                 m_blFailLogged = true;
@@ -158,6 +161,7 @@ int MultipartFetcher::NextPart(unsigned int& len, char* text, unsigned int textS
     }
     if (clock.NowMs() - m_ConnectedMs >= BrellinOwned::ReconnectBackoff::kRanMs) m_blFailLogged = false;
     m_blHavePart = true;
+    m_Health.Ok(false);
     size_t need = m_Part.body.size();
     if (!m_Part.headers.empty()) {
         need = std::max(need, HeaderLines(m_Part.headers, false).size() + 1);

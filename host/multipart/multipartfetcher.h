@@ -12,6 +12,7 @@
 #include <string>
 
 #include "host/multipart/multipartparser.h"
+#include "interface/camhealth.h"
 #include "interface/hostservices.h"
 #include "interface/mediafetch.h"
 
@@ -100,6 +101,9 @@ private:
     BrellinOwned::MultipartPart m_Part;
     bool m_blHavePart;
     unsigned int m_PartLen;
+    // Whether the stream can be read, for the camera's health (the HTTP
+    // client tells whether it answers).
+    BrellinOwned::HealthSource m_Health;
 };
 
 #endif  // HOST_MULTIPARTFETCHER_H

@@ -82,6 +82,7 @@ struct OXHttpClientImpl : public ByteSource {
     std::string postData;  // CURLOPT_POSTFIELDS does not copy
     char errBuf[CURL_ERROR_SIZE] = {0};
     bool blFailLogged = false;
+    bool blCertRefused = false;  // the last request's certificate was not accepted
 
     std::mutex mtx;
     std::condition_variable cv;
@@ -356,6 +357,7 @@ struct OXHttpClientImpl : public ByteSource {
     }
 
     int SendRequest(OX_HTTP_METHOD method, const std::string& data) {
+        blCertRefused = false;
         if (host.empty() || port <= 0 || port > 65535) {
             LogFailure("no address");
             return -1;
@@ -418,6 +420,7 @@ struct OXHttpClientImpl : public ByteSource {
         } else if (code == CURLE_PEER_FAILED_VERIFICATION || code == CURLE_SSL_PINNEDPUBKEYNOTMATCH) {
             // The pin of what the camera showed, for the user to pin if it is the camera's own.
             const std::string pin = tlsNote->Pin();
+            blCertRefused = true;
             if (tls->refusals && !tls->refusals->Say(pin, clock.NowMs())) blFailLogged = true;  // said lately
             const char* why = errBuf[0] != '\0' ? errBuf : curl_easy_strerror(code);
             LogFailure(std::string("certificate not accepted (") + why + "); its pin: " +
@@ -502,6 +505,8 @@ bool OXHttpClient::RequireTls() {
     m_Impl->blTlsAsked = true;
     return true;
 }
+
+bool OXHttpClient::CertificateRefused() { return m_Impl->blCertRefused; }
 
 void OXHttpClient::SetPath(std::string path) { m_Impl->path = std::move(path); }
 

@@ -14,6 +14,7 @@
 #include "host/onvif/onvifsetup.h"
 #include "host/onvif/onvifsoap.h"
 #include "interface/camerahost.h"
+#include "interface/camhealth.h"
 #include "interface/hostservices.h"
 #include "interface/onvifservice.h"
 #include "interface/clock.h"
@@ -180,7 +181,8 @@ public:
             m_Client->SetPath(u.path);
         }
         const int64_t deadline = BrellinOwned::MonotonicMs() + (int64_t)total * 1000;
-        if (m_Client->SendRequest(OX_HTTP_POST, body) != 0) return -1;
+        if (m_Client->SendRequest(OX_HTTP_POST, body) != 0)
+            return m_Client->CertificateRefused() ? kOnvifPostCertRefused : -1;
         int status = 0;
         m_Client->CheckResponse(status);  // faults come with 400 or 500; their body says why
         httpStatus = status;
@@ -218,13 +220,24 @@ std::shared_ptr<OnvifTransport> NewHttpOnvifTransport(BrellinOwned::CameraServic
 
 // ---------------------------------------------------------------- base
 
-OnvifServiceBase::OnvifServiceBase() : m_TimeoutSec(10), m_ClockOffset(0), m_blClockKnown(false) {}
+OnvifServiceBase::OnvifServiceBase()
+    : m_TimeoutSec(10),
+      m_ClockOffset(0),
+      m_blClockKnown(false),
+      m_pHealth(new BrellinOwned::HealthSource()),
+      m_pClock(&BrellinOwned::RealClock()) {}
 
 OnvifServiceBase::~OnvifServiceBase() {}
 
+void OnvifServiceBase::SetHealth(BrellinOwned::CameraHealth* health, BrellinOwned::Clock& clock) {
+    m_pHealth->Attach(health);
+    m_pClock = &clock;
+}
+
 int OnvifServiceBase::UpdateServiceParam(CameraAPI* api, const std::string& addr, const std::string& ver1,
                                          const std::string& ver2) {
-    if (api && !m_Transport) m_Transport = NewHttpOnvifTransport(api->GetServices());
+    if (api && !m_Transport) m_Transport = NewHttpOnvifTransport(api->GetServices().Unreported());
+    if (api) SetHealth(api->GetServices().Health(), api->GetServices().GetClock());
     m_Ver1 = ver1;
     m_Ver2 = ver2;
     m_Addr.clear();
@@ -282,16 +295,34 @@ int OnvifServiceBase::CheckDevice(int timeoutSec) {
     return 0;
 }
 
+int OnvifServiceBase::Usable(bool blReadable) {
+    if (blReadable) {
+        m_pHealth->Ok(!m_User.empty());
+        return 0;
+    }
+    m_pHealth->Error("Unreadable answer from " + LogAddr(m_LastTarget));
+    return kOnvifBadAnswer;
+}
+
 int OnvifServiceBase::Call(const std::string& url, const std::string& action, const std::string& body,
-                           std::string& response) {
+                           std::string& response, bool blParsedAfter) {
     const std::string& target = url.empty() ? m_Addr : url;
+    m_LastTarget = target;
     if (target.empty()) return kOnvifNoAnswer;
     if (!m_Transport) m_Transport = NewHttpOnvifTransport();
+    BrellinOwned::HealthSource& health = *m_pHealth;
+    const bool login = !m_User.empty();
     int timeout = m_TimeoutSec;
     for (int attempt = 0; attempt < 2; ++attempt) {
         std::string header;
-        if (!m_User.empty()) {
+        if (login) {
             if (!m_blClockKnown) SyncClock();
+            // Deliberately not sent: after a refused login the camera gets
+            // only a few more in a while, so that it locks nobody out.
+            if (!health.BeginLogin(m_pClock->NowMs() + (int64_t)timeout * 1000)) {
+                LogFailure("Login to " + LogAddr(target) + " held back: the camera refused it lately");
+                return kOnvifFault;
+            }
             unsigned char raw[16];
             if (RAND_bytes(raw, sizeof(raw)) != 1) {
                 for (size_t i = 0; i < sizeof(raw); ++i) raw[i] = (unsigned char)rand();
@@ -307,37 +338,59 @@ int OnvifServiceBase::Call(const std::string& url, const std::string& action, co
         std::string resp;
         int status = 0;
         const int sent = m_Transport->Post(target, action, env, m_User, m_Password, timeout, status, resp);
+        if (sent != 0 && BrellinOwned::IsWakeSignalled()) {
+            health.EndLogin();  // a stopped detector: not the camera's doing
+            return kOnvifNoAnswer;
+        }
         if (sent == kOnvifPostUnusableAddr) {
-            LogFailure(strncasecmp(target.c_str(), "https:", 6) == 0
-                           ? "Cannot reach " + LogAddr(target) + ": https is not supported"
-                           : "Cannot reach " + LogAddr(target) + ": bad address");
+            const std::string why = strncasecmp(target.c_str(), "https:", 6) == 0
+                                        ? "Cannot reach " + LogAddr(target) + ": https is not supported"
+                                        : "Cannot reach " + LogAddr(target) + ": bad address";
+            health.Error(why);
+            LogFailure(why);
+            return kOnvifNoAnswer;
+        }
+        if (sent == kOnvifPostCertRefused) {
+            // Reached, but not to be trusted: the client's line gave the pin it saw.
+            health.Error("Certificate not accepted at " + LogAddr(target));
             return kOnvifNoAnswer;
         }
         if (sent != 0) {
             if (status == 0) {
+                health.Unreachable("No answer from " + LogAddr(target));
                 LogFailure("No answer from " + LogAddr(target) + " to " + action);
                 return kOnvifNoAnswer;
             }
+            health.Unreachable("Answer cut off from " + LogAddr(target) + ": HTTP " + std::to_string(status));
             LogFailure("Answer cut off from " + LogAddr(target) + " to " + action + ": HTTP " + std::to_string(status));
             return kOnvifBadAnswer;
         }
         OnvifSoap::Fault fault;
         int rc = OnvifSoap::CheckEnvelope(resp.data(), resp.size(), fault);
         if (rc == OVF_SOAP_OK && status >= 200 && status < 300) {
+            if (!blParsedAfter) health.Ok(login);
             response.swap(resp);
             m_LastFailure.clear();
             return 0;
         }
         bool authFailed = status == 401 || (rc == OVF_SOAP_ERR_FAULT && fault.IsAuth());
-        if (authFailed && attempt == 0 && !m_User.empty()) {
+        if (authFailed) {
+            health.Unauthorized(std::string(login ? "login refused" : "a login is needed") + " (" +
+                                (status == 401 ? std::string("HTTP 401") : "NotAuthorized") + ") by " +
+                                LogAddr(target));
+        }
+        if (authFailed && attempt == 0 && login) {
             m_blClockKnown = false;  // the camera's clock may have moved
             continue;
         }
         if (rc == OVF_SOAP_ERR_FAULT) {
+            if (!authFailed)
+                health.Error("SOAP fault from " + LogAddr(target) + ": " + fault.subcode.substr(0, 100));
             LogFailure("SOAP fault from " + LogAddr(target) + " to " + action + ": [" + fault.code + "][" +
                        fault.subcode + "][" + fault.reason.substr(0, 200) + "]");
             return kOnvifFault;
         }
+        if (!authFailed) health.Error("Bad answer from " + LogAddr(target) + ": HTTP " + std::to_string(status));
         LogFailure("Bad answer from " + LogAddr(target) + " to " + action + ": HTTP " + std::to_string(status) +
                    ", parse " + std::to_string(rc));
         return status >= 200 && status < 300 ? kOnvifBadAnswer : kOnvifFault;
@@ -372,11 +425,12 @@ int OnvifEventService::CreatePullPointSubscription(const std::string& filter, co
         body += "<tev:InitialTerminationTime>" + OnvifSoap::XmlEscape(termTime) + "</tev:InitialTerminationTime>";
     body += "</tev:CreatePullPointSubscription>";
     std::string resp;
-    const int rc =
-        Call("", "http://www.onvif.org/ver10/events/wsdl/EventPortType/CreatePullPointSubscriptionRequest", body, resp);
+    const int rc = Call("", "http://www.onvif.org/ver10/events/wsdl/EventPortType/CreatePullPointSubscriptionRequest",
+                        body, resp, true);
     if (rc != 0) return rc;
     OVF_EVT_PULL_PT r;
-    if (OnvifSoap::ParseCreatePullPoint(resp.data(), resp.size(), r) != OVF_SOAP_OK) return kOnvifBadAnswer;
+    if (Usable(OnvifSoap::ParseCreatePullPoint(resp.data(), resp.size(), r) == OVF_SOAP_OK) != 0)
+        return kOnvifBadAnswer;
     pp = r;
     return 0;
 }
@@ -392,11 +446,12 @@ int OnvifEventService::PullMessages(const OVF_EVT_PULL_PT& pp, const std::string
     m_TimeoutSec = saved + DurationSec(timeout);
     std::string resp;
     int rc = Call(pp.address, "http://www.onvif.org/ver10/events/wsdl/PullPointSubscription/PullMessagesRequest",
-                  body, resp);
+                  body, resp, true);
     m_TimeoutSec = saved;
     if (rc != 0) return rc;
     OVF_EVT_PULL_MSG r;
-    if (OnvifSoap::ParsePullMessages(resp.data(), resp.size(), r) != OVF_SOAP_OK) return kOnvifBadAnswer;
+    if (Usable(OnvifSoap::ParsePullMessages(resp.data(), resp.size(), r) == OVF_SOAP_OK) != 0)
+        return kOnvifBadAnswer;
     msg = r;
     return 0;
 }
@@ -422,10 +477,10 @@ int OnvifEventService::Renew(OVF_EVT_PULL_PT& pp, const std::string& termTime) {
                        "</wsnt:TerminationTime></wsnt:Renew>";
     std::string resp;
     const int rc =
-        Call(pp.address, "http://docs.oasis-open.org/wsn/bw-2/SubscriptionManager/RenewRequest", body, resp);
+        Call(pp.address, "http://docs.oasis-open.org/wsn/bw-2/SubscriptionManager/RenewRequest", body, resp, true);
     if (rc != 0) return rc;
     OVF_EVT_PULL_PT r = pp;
-    if (OnvifSoap::ParseRenew(resp.data(), resp.size(), r) != OVF_SOAP_OK) return kOnvifBadAnswer;
+    if (Usable(OnvifSoap::ParseRenew(resp.data(), resp.size(), r) == OVF_SOAP_OK) != 0) return kOnvifBadAnswer;
     pp = r;
     return 0;
 }
@@ -435,16 +490,18 @@ int OnvifEventService::Renew(OVF_EVT_PULL_PT& pp, const std::string& termTime) {
 int OnvifMediaService::GetVideoSourceConfigurations(std::list<OVF_MED_VDO_SRC_CONF>& confs) {
     std::string resp;
     if (Call("", "http://www.onvif.org/ver10/media/wsdl/GetVideoSourceConfigurations",
-             "<trt:GetVideoSourceConfigurations/>", resp) != 0)
+             "<trt:GetVideoSourceConfigurations/>", resp, true) != 0)
         return -1;
-    return OnvifSoap::ParseVideoSourceConfigurations(resp.data(), resp.size(), confs) == OVF_SOAP_OK ? 0 : -1;
+    return Usable(OnvifSoap::ParseVideoSourceConfigurations(resp.data(), resp.size(), confs) == OVF_SOAP_OK) == 0 ? 0
+                                                                                                                : -1;
 }
 
 int OnvifDeviceIoService::GetDigitalInputs(std::vector<std::string>& tokens) {
     std::string resp;
-    if (Call("", "http://www.onvif.org/ver10/deviceIO/wsdl/GetDigitalInputs", "<tmd:GetDigitalInputs/>", resp) != 0)
+    if (Call("", "http://www.onvif.org/ver10/deviceIO/wsdl/GetDigitalInputs", "<tmd:GetDigitalInputs/>", resp,
+             true) != 0)
         return -1;
-    return OnvifSoap::ParseDigitalInputs(resp.data(), resp.size(), tokens) == OVF_SOAP_OK ? 0 : -1;
+    return Usable(OnvifSoap::ParseDigitalInputs(resp.data(), resp.size(), tokens) == OVF_SOAP_OK) == 0 ? 0 : -1;
 }
 
 int OnvifDeviceService::GetServiceAddresses(OnvifServiceEnt& ent, OnvifVersion& ver) {

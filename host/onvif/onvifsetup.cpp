@@ -34,7 +34,7 @@ int OnvifEventSetupService::GetEventProperties(std::vector<OVF_TOPIC_DESC>& topi
 
 int OnvifSetupCameraCap(RecorderCameraCap& cap, const std::string& deviceUrl, const std::string& user,
                         const std::string& password, const std::map<int, std::string>& topics,
-                        OnvifSetupReport* report, std::shared_ptr<OnvifTransport> transport) {
+                        OnvifSetupReport* report, std::shared_ptr<OnvifTransport> transport, CameraAPI* api) {
     OnvifSetupReport local;
     OnvifSetupReport& rep = report ? *report : local;
     rep = OnvifSetupReport();
@@ -42,7 +42,7 @@ int OnvifSetupCameraCap(RecorderCameraCap& cap, const std::string& deviceUrl, co
     OnvifServiceEnt ent;
     OnvifVersion ver;
     int rc = -1;
-    if (dev.UpdateServiceParam(nullptr, deviceUrl, "", "") == 0) {
+    if (dev.UpdateServiceParam(api, deviceUrl, "", "") == 0) {
         if (transport) dev.SetTransport(transport);
         dev.SetTimeoutSec(5);
         dev.SetLogin(user, password, deviceUrl);
@@ -62,7 +62,7 @@ int OnvifSetupCameraCap(RecorderCameraCap& cap, const std::string& deviceUrl, co
 
     // A device that cannot list its topics keeps the configured defaults.
     OnvifEventSetupService ev;
-    if (ev.UpdateServiceParam(nullptr, ent.entry[3], ver.major, ver.minor) == 0) {
+    if (ev.UpdateServiceParam(api, ent.entry[3], ver.major, ver.minor) == 0) {
         if (transport) ev.SetTransport(transport);
         ev.SetTimeoutSec(5);
         ev.SetLogin(user, password, ent.entry[0]);

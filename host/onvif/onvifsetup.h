@@ -54,10 +54,12 @@ struct OnvifSetupReport {
 // (DET_TYPE_* -> key), else the first topic of the configuration's table
 // that the device lists, else the configuration's default key. When the
 // device does not answer, every entry is the device address. Logs the
-// choice once. transport: the SOAP exchange (null: HTTP). 0 when the device
-// answered.
+// choice once. transport: the SOAP exchange (null: HTTP). api (borrowed, may
+// be null): the camera's, whose services' health the exchanges report to and
+// whose login ration they take. 0 when the device answered.
 int OnvifSetupCameraCap(RecorderCameraCap& cap, const std::string& deviceUrl, const std::string& user,
                         const std::string& password, const std::map<int, std::string>& topics,
-                        OnvifSetupReport* report = nullptr, std::shared_ptr<OnvifTransport> transport = nullptr);
+                        OnvifSetupReport* report = nullptr, std::shared_ptr<OnvifTransport> transport = nullptr,
+                        CameraAPI* api = nullptr);
 
 #endif  // HOST_ONVIFSETUP_H

@@ -61,7 +61,31 @@ void RtpFetcher::LogFailure(const RtspClient& client) {
     OXLOG(kSrc, "RTSP %s: %s\n", m_Url.c_str(), client.LastError().c_str());
 }
 
+void RtpFetcher::SetHealth(BrellinOwned::CameraHealth* health) {
+    m_Health.SetAddress(m_Conf.host + ":" + std::to_string(m_Conf.port));
+    m_Health.Attach(health);
+}
+
+bool RtpFetcher::MayLogin() {
+    if (m_Conf.user.empty()) return true;
+    return m_Health.BeginLogin(m_Clock.NowMs() + (int64_t)m_Conf.timeoutSec * 1000);
+}
+
+void RtpFetcher::ReportHealth(const RtspClient& client, int rc) {
+    switch (rc) {
+    case RTSP_OK: m_Health.Ok(!m_Conf.user.empty()); return;
+    case RTSP_ERR_AUTH: m_Health.Unauthorized("RTSP " + m_Url + ": " + client.LastError()); return;
+    case RTSP_ERR_STATUS:
+    case RTSP_ERR_PROTOCOL: m_Health.Error("RTSP " + m_Url + ": " + client.LastError()); return;
+    default:
+        // A stopped fetcher or detector ended it: not the camera's doing.
+        if (rc == RTSP_ERR_ABORTED || m_blStop.load() || BrellinOwned::IsWakeSignalled()) m_Health.EndLogin();
+        else m_Health.Unreachable("RTSP " + m_Url + ": " + client.LastError());
+    }
+}
+
 void RtpFetcher::LogLost(const char* what) {
+    m_Health.Error("RTSP " + m_Url + ": no " + what + " within " + std::to_string(m_Conf.timeoutSec) + " s");
     if (m_blFailLogged) return;
     m_blFailLogged = true;
     OXLOG(kSrc, "RTSP %s: no %s within %d s\n", m_Url.c_str(), what, m_Conf.timeoutSec);
@@ -143,7 +167,13 @@ int RtpFetcher::FetchOwn() {
         m_blOwnSession = true;
         m_OwnBeganMs = m_Clock.NowMs();
         m_blOwnDelivered = false;
-        if (m_Client.Open() != RTSP_OK) {
+        if (!MayLogin()) {
+            EndOwnSession();
+            return -1;
+        }
+        const int opened = m_Client.Open();
+        ReportHealth(m_Client, opened);
+        if (opened != RTSP_OK) {
             LogFailure(m_Client);
             EndOwnSession();
             return -1;
@@ -165,6 +195,7 @@ int RtpFetcher::FetchOwn() {
         const int rc = m_Client.NextPacket(pkt, len, (int)left);
         if (rc == 0) continue;
         if (rc < 0) {
+            ReportHealth(m_Client, rc);
             LogFailure(m_Client);
             EndOwnSession();
             return -1;
@@ -222,9 +253,13 @@ void RtpFetcher::LiveLoop() {
         ++m_Connects;
         const int64_t began = m_Clock.NowMs();
         bool delivered = false;
-        if (client.Open() != RTSP_OK) {
+        // A login the camera's ration holds back is a failed session without the network.
+        const bool mayLogin = MayLogin();
+        const int opened = mayLogin ? client.Open() : RTSP_ERR_AUTH;
+        if (mayLogin) ReportHealth(client, opened);
+        if (opened != RTSP_OK) {
             if (m_blStop.load()) break;
-            LogFailure(client);
+            if (mayLogin) LogFailure(client);
         } else {
             LogStreaming(client);
             // RTCP, drips and malformed packets keep the connection busy but
@@ -235,6 +270,7 @@ void RtpFetcher::LiveLoop() {
                 size_t len = 0;
                 const int rc = client.NextPacket(pkt, len, kLiveSliceMs);
                 if (rc < 0) {
+                    ReportHealth(client, rc);
                     if (!m_blStop.load()) LogFailure(client);
                     break;
                 }
@@ -406,7 +442,9 @@ BRObjectBase* RtpFetchFactory(std::string host, int port, std::string path, std:
     conf.blKeepAlive = blKeepAlive;
     conf.timeoutSec = timeoutSec > 0 ? timeoutSec : 10;
     BrellinOwned::CameraServices& camServices = services ? *services : BrellinOwned::DefaultCameraServices();
-    return new (std::nothrow) RtpFetcher(conf, camServices.GetClock());
+    RtpFetcher* fetcher = new (std::nothrow) RtpFetcher(conf, camServices.GetClock());
+    if (fetcher) fetcher->SetHealth(camServices.Health());
+    return fetcher;
 }
 
 void ReleaseRtpFetch(BRObjectBase*& obj) {

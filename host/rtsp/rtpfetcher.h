@@ -33,6 +33,7 @@
 
 #include "host/rtsp/rtpext.h"
 #include "host/rtsp/rtspclient.h"
+#include "interface/camhealth.h"
 #include "interface/backoff.h"
 #include "interface/camerahost.h"
 #include "interface/clock.h"
@@ -53,6 +54,10 @@ public:
     bool StartLive();
     // Ends the live thread within one wait slice and closes the session.
     void StopLive();
+    // The camera's health (borrowed; null: none) that every session's
+    // outcome is reported to and whose login ration each login takes. Before
+    // the first session.
+    void SetHealth(BrellinOwned::CameraHealth* health);
 
     // RTP_FETCH_FUNC_WAIT_PACKET (own): connects when needed (after the
     // back-off of the last session, ended early by the caller's wake-up) and
@@ -107,6 +112,9 @@ private:
     bool WaitOwnRetry();
     void LogFailure(const RtspClient& client);
     void LogLost(const char* what);
+    // False when the camera's login ration holds this session's login back.
+    bool MayLogin();
+    void ReportHealth(const RtspClient& client, int rc);
     void LogStreaming(const RtspClient& client);
     void PauseLive(int64_t ms);
     int64_t TimeoutMs() const { return (int64_t)m_Conf.timeoutSec * 1000; }
@@ -151,6 +159,7 @@ private:
     std::atomic<uint64_t> m_Malformed;
     std::atomic<int> m_Connects;
     bool m_blFailLogged;  // one log line per run of failures
+    BrellinOwned::HealthSource m_Health;
 };
 
 #endif  // HOST_RTPFETCHER_H

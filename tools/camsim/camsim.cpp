@@ -162,6 +162,17 @@ bool CamSim::WaitRequests(uint64_t n, int maxMs) const {
     return m_Cond.wait_for(lk, std::chrono::milliseconds(maxMs), [&] { return m_Requests.load() >= n; });
 }
 
+bool CamSim::WaitRefusedLogins(uint64_t n, int maxMs) const {
+    // Counted where the refusal is made, without the lock: looked at every 50 ms.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(maxMs);
+    std::unique_lock<std::mutex> lk(m_Mutex);
+    while (m_RefusedLogins.load() < n) {
+        if (std::chrono::steady_clock::now() >= end) return false;
+        m_Cond.wait_for(lk, std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
 std::string CamSim::LastTarget() const {
     std::lock_guard<std::mutex> g(m_Mutex);
     return m_LastTarget;

@@ -147,6 +147,11 @@ public:
     // Requests that reached the family handler (authenticated, not faulted
     // away): the answers a client could use.
     uint64_t AnswerCount() const { return m_Answers.load(); }
+    // Logins refused: requests that carried a login (HTTP Authorization, an
+    // ONVIF UsernameToken) and were answered 401 or NotAuthorized.
+    uint64_t RefusedLogins() const { return m_RefusedLogins.load(); }
+    // True once RefusedLogins() >= n; waits at most `maxMs`.
+    bool WaitRefusedLogins(uint64_t n, int maxMs) const;
     // True once RequestCount() >= n; waits at most `maxMs`.
     bool WaitRequests(uint64_t n, int maxMs) const;
     std::string LastTarget() const;
@@ -181,6 +186,7 @@ private:
     std::atomic<bool> m_Stopping{false};
     std::atomic<uint64_t> m_Requests{0};
     std::atomic<uint64_t> m_Answers{0};
+    std::atomic<uint64_t> m_RefusedLogins{0};
     std::string m_LastTarget;
 
     std::thread m_Scenario;

@@ -21,6 +21,7 @@ std::string CamSim::StateText() const {
         s += std::string("fault_") + FaultName((Fault)f) + "=" + (m_Faults[f] ? "1" : "0") + "\n";
     s += "version=" + std::to_string(m_State.version) + "\n";
     s += "requests=" + std::to_string(m_Requests.load()) + "\n";
+    s += "refused_logins=" + std::to_string(m_RefusedLogins.load()) + "\n";
     return s;
 }
 

@@ -185,9 +185,16 @@ struct CamSim::HttpServer {
             sim->m_Cond.notify_all();
         }
         if (sim->GetFault(kFault500)) return QueueSimple(conn, Response::Status(500, "500 Internal Server Error\n"));
-        if (sim->GetFault(kFault401)) return Challenge(conn, false);
+        const bool login = !req.Header("authorization").empty();
+        if (sim->GetFault(kFault401)) {
+            if (login) sim->m_RefusedLogins++;
+            return Challenge(conn, false);
+        }
         int auth = CheckAuth(conn);
-        if (auth != 0) return Challenge(conn, auth == 2);
+        if (auth != 0) {
+            if (login && auth == 1) sim->m_RefusedLogins++;  // a stale nonce is no refusal
+            return Challenge(conn, auth == 2);
+        }
 
         while (sim->GetFault(kFaultStall)) {
             if (sim->m_Stopping.load() || ClientGone(conn)) return MHD_NO;
@@ -204,6 +211,7 @@ struct CamSim::HttpServer {
         ctx.inputCount = sim->m_Cfg.inputs;
         ctx.onvifTopics = sim->m_Cfg.onvifTopics;
         ctx.tls = sim->m_Cfg.tls;
+        ctx.refusedLogins = &sim->m_RefusedLogins;
         Response r;
         if (sim->m_Cfg.handler) {
             r = sim->m_Cfg.handler(req, ctx);

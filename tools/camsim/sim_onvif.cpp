@@ -314,7 +314,10 @@ Response HandleOnvif(const Request& req, const SimContext& ctx) {
                  t.tm_hour, t.tm_min, t.tm_sec, t.tm_year + 1900, t.tm_mon + 1, t.tm_mday);
         return Soap(buf);
     }
-    if (!Authorized(req.body, ctx)) return SoapFault(400, "Sender", "ter:NotAuthorized", "Sender not Authorized");
+    if (!Authorized(req.body, ctx)) {
+        if (ctx.refusedLogins && req.body.find("UsernameToken") != std::string::npos) ++*ctx.refusedLogins;
+        return SoapFault(400, "Sender", "ter:NotAuthorized", "Sender not Authorized");
+    }
     if (req.path == "/onvif/device_service") return DeviceService(req, ctx, op);
     if (req.path == "/onvif/media_service") {
         if (op != "GetVideoSourceConfigurations")

@@ -22,6 +22,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -159,6 +160,7 @@ struct SimContext {
     int inputCount = 0;
     std::string onvifTopics;  // Config::onvifTopics
     bool tls = false;         // Config::tls: the camera's own addresses are https://
+    std::atomic<uint64_t>* refusedLogins = nullptr;  // a handler that refuses a login counts it here
 };
 
 typedef Response (*HandlerFn)(const Request& req, const SimContext& ctx);

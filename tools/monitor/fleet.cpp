@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "dupfromox/oxdebuglog.h"
+#include "tools/common/isotime.h"
 #include "tools/common/waitend.h"
 #include "tools/monitor/librarylog.h"
 #include "tools/monitor/mqttpub.h"
@@ -126,9 +127,6 @@ std::unique_ptr<Fleet::Running> Fleet::Create(const FleetCamera& cam, std::strin
     b.api = opt.api;
     b.camId = opt.camId;
     b.address = CameraAddress(opt);
-    if (opt.detPort > 0) b.alsoAddresses.push_back(opt.host + ":" + std::to_string(opt.detPort));
-    if (!opt.password.empty()) b.secrets.push_back(opt.password);
-    if (!opt.user.empty()) b.secrets.push_back(opt.user);
 
     r->printer.reset(new StatusPrinter(m_Sinks.out, m_Sinks.json, cam.name, &m_OutLock));
     StatusBoard* board = m_Sinks.board;
@@ -161,12 +159,24 @@ std::unique_ptr<Fleet::Running> Fleet::Create(const FleetCamera& cam, std::strin
     }
     if (board) board->AddCamera(b);
     if (mqtt) mqtt->AddCamera(b);
+    // Through the printer, so that a failure reaches the board and the broker
+    // before anything the detectors said because of it; set once they know the
+    // camera, with what its set-up already told.
+    r->printer->SetHealthObserver([board, mqtt, name](const BrellinOwned::CAM_HEALTH_REPORT& rep) {
+        const bool ok = rep.state == BrellinOwned::CAM_HEALTH_OK;
+        const std::string when = IsoTimeOfMs(ok || rep.errorTimeMs == 0 ? rep.changedMs : rep.errorTimeMs);
+        const std::string state = BrellinOwned::CamHealthName(rep.state);
+        if (board) board->Health(name, state, ok ? std::string() : rep.error, when);
+        if (mqtt) mqtt->Health(name, state, when);
+    });
     r->rec->StartAll();
     return r;
 }
 
 void Fleet::Release(std::vector<std::unique_ptr<Running> >& cams) {
     ParallelFor(cams.size(), kReleaseWorkers, [&](size_t i) {
+        // What stopping makes the detectors say is not the camera's word.
+        cams[i]->printer->Close();
         cams[i]->rec->ReleaseAll();
         cams[i].reset();
     });
@@ -231,8 +241,13 @@ FleetChange Fleet::Apply(const std::vector<FleetCamera>& cams) {
         if (m_Sinks.board) m_Sinks.board->RemoveCamera(name);
         if (m_Sinks.mqtt) m_Sinks.mqtt->RemoveCamera(name);
         std::lock_guard<std::mutex> g(m_OutLock);
-        fprintf(m_Sinks.err, "camdet-monitor: camera '%s': %s; the others run\n", name.c_str(), errors[i].c_str());
-        fflush(m_Sinks.err);
+        const std::string line = "camdet-monitor: camera '" + name + "': " + errors[i] + "; the others run";
+        if (m_Sinks.err == stderr) {
+            SayOnStderr(line);  // never held up by a stderr nobody reads
+        } else {
+            fprintf(m_Sinks.err, "%s\n", line.c_str());
+            fflush(m_Sinks.err);
+        }
     }
     return ch;
 }
@@ -260,12 +275,11 @@ int RunFleet(const MonitorOptions& opt) {
     }
     size_t inFile = cams.size();
     if (opt.shards) cams = CamerasOfShard(cams, opt.shard, opt.shards);
-    const bool logToStderr = opt.logFile == "-";
     if (!opt.logFile.empty()) UseLibraryLog(opt.logFile);
+    else CheckDefaultLibraryLog();
 
     std::unique_ptr<StatusBoard> board;
     std::unique_ptr<StatusServer> server;
-    std::unique_ptr<LogWatch> logWatch;
     if (!opt.httpAddr.empty()) {
         board.reset(new StatusBoard());
         server.reset(new StatusServer(*board));
@@ -278,7 +292,6 @@ int RunFleet(const MonitorOptions& opt) {
                  : opt.httpAddr.substr(0, opt.httpAddr.rfind(':') + 1) + std::to_string(server->Port()))
                     .c_str());
         board->SetScope(opt.shard, opt.shards, inFile);
-        logWatch.reset(new LogWatch(logToStderr ? std::string() : BrellinOwned::OXGetLogPath(), *board));
     }
 
     std::unique_ptr<MqttPublisher> mqtt;
@@ -300,9 +313,9 @@ int RunFleet(const MonitorOptions& opt) {
         }
     }
 
-    if (board && logToStderr) {
-        StatusBoard* b = board.get();
-        SetLibraryLogObserver([b](const std::string& line) { b->LogLine(line); });
+    if (board && mqtt) {
+        MqttPublisher* m = mqtt.get();
+        board->SetMoreMetrics([m] { return m->Metrics(); });
     }
     FleetSinks sinks;
     sinks.json = opt.json;
@@ -320,7 +333,7 @@ int RunFleet(const MonitorOptions& opt) {
         fleet->SetCreationWake(nullptr);
         ended = watch.Finish();
     }
-    fprintf(stderr, "%s\n", Summary(opt, ch, fleet->Count(), inFile).c_str());
+    SayOnStderr(Summary(opt, ch, fleet->Count(), inFile));
 
     struct timespec start;
     clock_gettime(CLOCK_MONOTONIC, &start);
@@ -341,7 +354,7 @@ int RunFleet(const MonitorOptions& opt) {
         if (sig != SIGHUP) continue;
         std::vector<FleetCamera> next;
         if (!LoadFleetConfig(opt.config, next, error)) {
-            fprintf(stderr, "camdet-monitor: %s; the running cameras stay as they are\n", error.c_str());
+            SayOnStderr("camdet-monitor: " + error + "; the running cameras stay as they are");
             continue;
         }
         inFile = next.size();
@@ -354,7 +367,7 @@ int RunFleet(const MonitorOptions& opt) {
             fleet->SetCreationWake(nullptr);
             ended = watch.Finish();
         }
-        fprintf(stderr, "%s\n", Summary(opt, ch, fleet->Count(), inFile).c_str());
+        SayOnStderr(Summary(opt, ch, fleet->Count(), inFile));
     }
 
     // A detector stuck in an exchange must not keep the process alive forever.
@@ -364,15 +377,15 @@ int RunFleet(const MonitorOptions& opt) {
     std::thread watchdog([&] {
         std::unique_lock<std::mutex> lk(doneMutex);
         if (!doneCond.wait_for(lk, std::chrono::seconds(kShutdownLimitSec), [&] { return done; })) {
-            fprintf(stderr, "camdet-monitor: detectors did not stop within %d s; exiting without them\n",
-                    kShutdownLimitSec);
-            fflush(nullptr);
+            // Never blocking on stderr: a full pipe must not keep the process alive.
+            SayOnStderr("camdet-monitor: detectors did not stop within " + std::to_string(kShutdownLimitSec) +
+                        " s; exiting without them");
+            FlushLibraryLog(kLogFlushMs);
             _exit(1);
         }
     });
     fleet.reset();
-    SetLibraryLogObserver(nullptr);
-    logWatch.reset();
+    if (board) board->SetMoreMetrics(nullptr);
     if (mqtt) mqtt->Stop();
     if (server) server->Stop();
     {

@@ -1,36 +1,58 @@
 #include "tools/monitor/librarylog.h"
 
 #include <errno.h>
+#include <fcntl.h>
+#include <string.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <deque>
+#include <mutex>
+#include <thread>
 
 #include "dupfromox/oxdebuglog.h"
-#include "tools/monitor/statusboard.h"
 
 namespace {
 
 // About a minute of a whole fleet failing at once; more waits in no queue.
 const size_t kMaxQueuedBytes = 1 << 20;
 
-struct StderrQueue {
-    int fd = 2;
+// Entries written to one descriptor by a thread of its own.
+struct LineQueue {
+    explicit LineQueue(int f) : fd(f) {}
+    int fd;
     std::mutex mutex;
     std::condition_variable wake, drained;
     std::deque<std::string> entries;
     size_t bytes = 0;
     unsigned long long dropped = 0;
     bool writing = false;
-    std::mutex observerMutex;
-    std::function<void(const std::string&)> observer;
+
+    void Put(const char* entry, size_t len) {
+        std::lock_guard<std::mutex> g(mutex);
+        if (bytes + len > kMaxQueuedBytes) {
+            dropped++;
+            return;
+        }
+        entries.emplace_back(entry, len);
+        bytes += len;
+        wake.notify_one();
+    }
+    bool Flush(int ms) {
+        std::unique_lock<std::mutex> lk(mutex);
+        return drained.wait_for(lk, std::chrono::milliseconds(ms),
+                                [&] { return entries.empty() && !dropped && !writing; });
+    }
 };
 
-// Made once and never freed: the writer may still be blocked in write() when
+// Made once and never freed: a writer may still be blocked in write() when
 // the program ends, and the log writer may call the sink until then.
-StderrQueue* g_Queue = nullptr;
-std::once_flag g_Once;
+LineQueue* g_Stderr = nullptr;   // fd 2
+LineQueue* g_LibLog = nullptr;   // the library's entries (g_Stderr when they go to stderr)
+std::mutex g_QueuesMutex;
 
 void WriteAll(int fd, const std::string& text) {
     size_t done = 0;
@@ -44,11 +66,7 @@ void WriteAll(int fd, const std::string& text) {
     }
 }
 
-void Writer(StderrQueue* q) {
-    sigset_t pipe;
-    sigemptyset(&pipe);
-    sigaddset(&pipe, SIGPIPE);
-    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);  // a reader that went away is EPIPE, not the end
+void Writer(LineQueue* q) {
     std::unique_lock<std::mutex> lk(q->mutex);
     for (;;) {
         q->wake.wait(lk, [&] { return !q->entries.empty() || q->dropped; });
@@ -58,7 +76,7 @@ void Writer(StderrQueue* q) {
         q->bytes = 0;
         if (q->dropped) {
             batch += "camdet-monitor: " + std::to_string(q->dropped) +
-                     " library log lines dropped: stderr was not read fast enough\n";
+                     " log lines dropped: their reader did not keep up\n";
             q->dropped = 0;
         }
         q->writing = true;
@@ -70,109 +88,101 @@ void Writer(StderrQueue* q) {
     }
 }
 
-void Sink(const char* entry, size_t len) {
-    StderrQueue* q = g_Queue;
-    {
-        std::lock_guard<std::mutex> g(q->observerMutex);
-        if (q->observer) q->observer(std::string(entry, len));
-    }
-    std::lock_guard<std::mutex> g(q->mutex);
-    if (q->bytes + len > kMaxQueuedBytes) {
-        q->dropped++;
+LineQueue* StartQueue(int fd) {
+    LineQueue* q = new LineQueue(fd);
+    // The writer takes no signal: the end signals belong to the main thread
+    // (the queue may start before they are blocked there), and a reader that
+    // went away is EPIPE, not the end.
+    sigset_t all, old;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &old);
+    std::thread(Writer, q).detach();
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    return q;
+}
+
+LineQueue* StderrQueue() {
+    std::lock_guard<std::mutex> g(g_QueuesMutex);
+    if (!g_Stderr) g_Stderr = StartQueue(2);
+    return g_Stderr;
+}
+
+void Sink(const char* entry, size_t len) { g_LibLog->Put(entry, len); }
+
+bool SameFile(int fd, const struct stat& st) {
+    struct stat other;
+    return fstat(fd, &other) == 0 && other.st_dev == st.st_dev && other.st_ino == st.st_ino;
+}
+
+// Says once that the library's lines cannot be written where they should go.
+void CheckWritable(const std::string& path, const char* hint) {
+    const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
+    if (fd >= 0) {
+        close(fd);
         return;
     }
-    q->entries.emplace_back(entry, len);
-    q->bytes += len;
-    q->wake.notify_one();
+    SayOnStderr("camdet-monitor: cannot write the library log '" + path + "': " + strerror(errno) +
+                "; its lines are lost" + hint);
 }
 
 }  // namespace
 
 void LogLibraryToFd(int fd) {
-    std::call_once(g_Once, [fd] {
-        g_Queue = new StderrQueue();
-        g_Queue->fd = fd;
-        std::thread(Writer, g_Queue).detach();
-        BrellinOwned::OXSetLogSink(&Sink);
-    });
+    std::lock_guard<std::mutex> g(g_QueuesMutex);
+    if (g_LibLog) return;
+    if (fd == 2 && !g_Stderr) g_Stderr = StartQueue(2);
+    g_LibLog = fd == 2 ? g_Stderr : StartQueue(fd);
+    BrellinOwned::OXSetLogSink(&Sink);
+}
+
+void SayOnStderr(const std::string& line) {
+    const std::string text = line + "\n";
+    StderrQueue()->Put(text.data(), text.size());
 }
 
 void UseLibraryLog(const std::string& target) {
     if (target == "-") {
         LogLibraryToFd(2);
-    } else {
-        BrellinOwned::OXSetLogPath(target);
+        return;
     }
+    // Anything but a regular file may block its writer (a pipe nobody reads,
+    // /dev/stderr on one, a socket): it gets the queue and its thread.
+    struct stat st;
+    if (stat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        if (SameFile(2, st)) {
+            LogLibraryToFd(2);
+            return;
+        }
+        int fd = open(target.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK);
+        if (fd >= 0) {
+            fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);  // the writer thread may wait
+        } else {
+            // Never handed to the library's writer: opening a pipe without a
+            // reader would hold up every detector that logs.
+            SayOnStderr("camdet-monitor: cannot write the library log '" + target + "': " + strerror(errno) +
+                        "; its lines are lost");
+            fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        }
+        LogLibraryToFd(fd);
+        return;
+    }
+    BrellinOwned::OXSetLogPath(target);
+    CheckWritable(target, "");
 }
 
-void SetLibraryLogObserver(std::function<void(const std::string&)> fn) {
-    if (!g_Queue) return;
-    std::lock_guard<std::mutex> g(g_Queue->observerMutex);
-    g_Queue->observer = std::move(fn);
+void CheckDefaultLibraryLog() {
+    CheckWritable(BrellinOwned::OXGetLogPath(), " (--log FILE or --log - for stderr)");
 }
 
 bool FlushLibraryLog(int ms) {
-    if (!g_Queue) return true;
-    std::unique_lock<std::mutex> lk(g_Queue->mutex);
-    return g_Queue->drained.wait_for(lk, std::chrono::milliseconds(ms), [] {
-        return g_Queue->entries.empty() && !g_Queue->dropped && !g_Queue->writing;
-    });
-}
-
-LogWatch::LogWatch(const std::string& path, StatusBoard& board) : m_Path(path), m_Board(board) {
-    m_Thread = std::thread([this] { Run(); });
-}
-
-LogWatch::~LogWatch() {
+    LineQueue *lib, *err;
     {
-        std::lock_guard<std::mutex> g(m_Mutex);
-        m_Stop = true;
+        std::lock_guard<std::mutex> g(g_QueuesMutex);
+        lib = g_LibLog;
+        err = g_Stderr;
     }
-    m_Cond.notify_all();
-    m_Thread.join();
-    if (m_File) fclose(m_File);
-}
-
-void LogWatch::Open(bool atEnd) {
-    if (m_File) fclose(m_File);
-    m_File = fopen(m_Path.c_str(), "rb");
-    m_Pending.clear();
-    m_Ino = 0;
-    if (!m_File) return;
-    struct stat st;
-    if (fstat(fileno(m_File), &st) == 0) m_Ino = st.st_ino;
-    if (atEnd) fseek(m_File, 0, SEEK_END);
-}
-
-void LogWatch::Run() {
-    const bool follow = !m_Path.empty();
-    if (follow) Open(true);
-    int ticks = 0;
-    std::unique_lock<std::mutex> lk(m_Mutex);
-    while (!m_Stop) {
-        m_Cond.wait_for(lk, std::chrono::milliseconds(250));
-        if (m_Stop) break;
-        lk.unlock();
-        // A rotated or new file is read from its start.
-        struct stat st;
-        if (follow && stat(m_Path.c_str(), &st) == 0 &&
-            (!m_File || st.st_ino != m_Ino || st.st_size < ftell(m_File)))
-            Open(false);
-        if (m_File) {
-            char buf[8192];
-            size_t n;
-            while ((n = fread(buf, 1, sizeof(buf), m_File)) > 0) {
-                m_Pending.append(buf, n);
-                size_t nl;
-                while ((nl = m_Pending.find('\n')) != std::string::npos) {
-                    m_Board.LogLine(m_Pending.substr(0, nl));
-                    m_Pending.erase(0, nl + 1);
-                }
-                if (m_Pending.size() > 64 * 1024) m_Pending.clear();  // no line is that long
-            }
-            clearerr(m_File);
-        }
-        if (++ticks % 4 == 0) m_Board.Tick();
-        lk.lock();
-    }
+    bool ok = true;
+    if (lib) ok = lib->Flush(ms) && ok;
+    if (err && err != lib) ok = err->Flush(ms) && ok;
+    return ok;
 }

@@ -96,6 +96,7 @@ int RunMonitor(int argc, const char* const* argv) {
     RaiseOpenFilesLimit();
     if (!opt.config.empty()) return RunFleet(opt);
     if (!opt.logFile.empty()) UseLibraryLog(opt.logFile);
+    else if (!opt.dryRun && !opt.demo) CheckDefaultLibraryLog();
     struct FlushAtEnd {
         ~FlushAtEnd() { FlushLibraryLog(kLogFlushMs); }
     } flushAtEnd;
@@ -105,6 +106,7 @@ int RunMonitor(int argc, const char* const* argv) {
     BlockEndSignals(set);
 
     StatusPrinter printer(stdout, opt.json);
+    printer.SayFailures();
     if (opt.demo) return RunDemo(opt, printer, set);
     if (opt.probe) {
         EndSignalWatch watch(set);

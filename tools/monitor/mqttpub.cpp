@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "tools/common/jsonstring.h"
+#include "tools/monitor/librarylog.h"
 #include "tools/monitor/options.h"
 
 namespace {
@@ -111,7 +112,12 @@ std::string MqttPublisher::StateTopic(const std::string& camera, int kind, int p
 
 void MqttPublisher::Say(const std::string& line) {
     if (!m_Log) return;
-    fprintf(m_Log, "camdet-monitor: MQTT %s:%d: %s\n", m_S.host.c_str(), m_S.port, line.c_str());
+    const std::string text = "camdet-monitor: MQTT " + m_S.host + ":" + std::to_string(m_S.port) + ": " + line;
+    if (m_Log == stderr) {
+        SayOnStderr(text);  // a stderr nobody reads must not hold up the network thread
+        return;
+    }
+    fprintf(m_Log, "%s\n", text.c_str());
     fflush(m_Log);
 }
 
@@ -170,6 +176,7 @@ void MqttPublisher::Run() {
     if (rc != MOSQ_ERR_SUCCESS) {
         std::lock_guard<std::mutex> g(m_Mutex);
         m_DownReported = true;
+        m_State = "unreachable";
         Say(std::string("broker unreachable (") +
             (rc == MOSQ_ERR_ERRNO ? strerror(firstErrno) : mosquitto_strerror(rc)) +
             "); publishing once it is up, retrying in the background");
@@ -191,6 +198,7 @@ void MqttPublisher::Run() {
             const bool was = m_Connected || m_JustLost;
             m_Connected = false;
             m_JustLost = false;
+            if (m_State != "unauthorized") m_State = "unreachable";
             if (!m_DownReported) {
                 m_DownReported = true;
                 Say(was ? "connection lost; reconnecting in the background"
@@ -230,10 +238,28 @@ void MqttPublisher::Stop() {
     m_Mosq = nullptr;
 }
 
-void MqttPublisher::Publish(const std::string& topic, const std::string& payload) {
-    if (!m_Mosq) return;
-    // Errors while disconnected are fine: OnConnect publishes the table again.
+void MqttPublisher::Send(const std::string& topic, const std::string& payload) {
+    // Before the broker accepted the connection nothing goes out: a message
+    // ahead of the CONNECT is a protocol error that costs the connection.
+    // OnConnect publishes the whole table anyway.
+    bool connected;
+    {
+        std::lock_guard<std::mutex> g(m_Mutex);
+        connected = m_Connected;
+    }
+    if (!m_Mosq || !connected) return;
     mosquitto_publish(m_Mosq, nullptr, topic.c_str(), (int)payload.size(), payload.data(), kQos, true);
+}
+
+void MqttPublisher::Put(const std::string& topic, const std::string& payload) {
+    std::lock_guard<std::mutex> p(m_PubMutex);
+    if (payload.empty()) m_Retained.erase(topic);
+    else m_Retained[topic] = payload;
+    Send(topic, payload);  // an empty retained message deletes
+}
+
+std::string MqttPublisher::CameraAvailabilityTopic(const std::string& camera) {
+    return "camdet/" + camera + "/availability";
 }
 
 std::vector<std::pair<std::string, std::string> > MqttPublisher::DiscoveryOf(const BoardCamera& cam) const {
@@ -245,14 +271,19 @@ std::vector<std::pair<std::string, std::string> > MqttPublisher::DiscoveryOf(con
         const std::string topic = m_S.discoveryPrefix + "/binary_sensor/camdet_" + cam.name + "/" + object + "/config";
         std::string name = std::string(KindTitle(d.kind));
         if (d.kind == 2) name += " " + std::to_string(d.port);
+        const std::string avail = ",\"payload_available\":\"online\",\"payload_not_available\":\"offline\"}";
+        // Unavailable unless both the process and the camera are: a camera
+        // nobody can see is never shown as "clear". A null trigger (the
+        // camera not ok) is "unknown".
         std::string p = "{\"name\":" + JsonString(name) + ",\"unique_id\":" + JsonString(uid) +
                         ",\"object_id\":" + JsonString(uid) + ",\"state_topic\":" +
                         JsonString(StateTopic(cam.name, d.kind, d.port)) +
-                        ",\"value_template\":\"{{ 'ON' if value_json.trig else 'OFF' }}\""
+                        ",\"value_template\":\"{{ 'None' if value_json.trig is none else "
+                        "('ON' if value_json.trig else 'OFF') }}\""
                         ",\"json_attributes_topic\":" +
-                        JsonString(StateTopic(cam.name, d.kind, d.port)) +
-                        ",\"availability_topic\":" + JsonString(AvailabilityTopic()) +
-                        ",\"payload_available\":\"online\",\"payload_not_available\":\"offline\"";
+                        JsonString(StateTopic(cam.name, d.kind, d.port)) + ",\"availability\":[{\"topic\":" +
+                        JsonString(AvailabilityTopic()) + avail + ",{\"topic\":" +
+                        JsonString(CameraAvailabilityTopic(cam.name)) + avail + "],\"availability_mode\":\"all\"";
         if (DeviceClass(d.kind)) p += std::string(",\"device_class\":\"") + DeviceClass(d.kind) + "\"";
         p += ",\"device\":{\"identifiers\":[" + JsonString("camdet_" + cam.name) + "],\"name\":" +
              JsonString(cam.name) + ",\"model\":" + JsonString(cam.api) + ",\"via_device\":" +
@@ -264,12 +295,43 @@ std::vector<std::pair<std::string, std::string> > MqttPublisher::DiscoveryOf(con
 
 void MqttPublisher::AddCamera(const BoardCamera& cam) {
     std::vector<std::pair<std::string, std::string> > disc = DiscoveryOf(cam);
+    std::vector<std::string> gone;
+    bool restarted;
     {
         std::lock_guard<std::mutex> g(m_Mutex);
+        auto old = m_Cams.find(cam.name);
+        restarted = old != m_Cams.end();
+        if (restarted) {
+            // Inputs or kinds it no longer has: their discovery and state go.
+            std::map<std::string, bool> keep;
+            for (const auto& d : disc) keep[d.first] = true;
+            for (const BoardDetector& d : cam.detectors) keep[StateTopic(cam.name, d.kind, d.port)] = true;
+            for (const auto& d : DiscoveryOf(old->second)) {
+                if (!keep.count(d.first)) gone.push_back(d.first);
+            }
+            for (const BoardDetector& d : old->second.detectors) {
+                const std::string t = StateTopic(cam.name, d.kind, d.port);
+                if (!keep.count(t)) gone.push_back(t);
+            }
+        }
         m_Cams[cam.name] = cam;
-        for (const auto& d : disc) m_Retained[d.first] = d.second;
     }
-    for (const auto& d : disc) Publish(d.first, d.second);
+    for (const std::string& t : gone) {
+        Put(t, std::string());
+        std::lock_guard<std::mutex> p(m_PubMutex);
+        m_Sent.erase(t);
+    }
+    for (const auto& d : disc) {
+        {
+            std::lock_guard<std::mutex> p(m_PubMutex);
+            auto it = m_Retained.find(d.first);
+            if (it != m_Retained.end() && it->second == d.second) continue;  // unchanged
+        }
+        Put(d.first, d.second);
+    }
+    // A restarted camera keeps what it published until it says otherwise;
+    // a new one is not seen yet.
+    if (!restarted) Put(CameraAvailabilityTopic(cam.name), "offline");
 }
 
 void MqttPublisher::RemoveCamera(const std::string& name) {
@@ -280,10 +342,14 @@ void MqttPublisher::RemoveCamera(const std::string& name) {
         if (it == m_Cams.end()) return;
         for (const auto& d : DiscoveryOf(it->second)) topics.push_back(d.first);
         for (const BoardDetector& d : it->second.detectors) topics.push_back(StateTopic(name, d.kind, d.port));
-        for (const std::string& t : topics) m_Retained.erase(t);
+        topics.push_back(CameraAvailabilityTopic(name));
         m_Cams.erase(it);
     }
-    for (const std::string& t : topics) Publish(t, std::string());  // an empty retained message deletes
+    for (const std::string& t : topics) {
+        Put(t, std::string());
+        std::lock_guard<std::mutex> p(m_PubMutex);
+        m_Sent.erase(t);
+    }
 }
 
 void MqttPublisher::Status(const std::string& camera, int kind, int port, bool trig, int level,
@@ -294,32 +360,83 @@ void MqttPublisher::Status(const std::string& camera, int kind, int port, bool t
     {
         std::lock_guard<std::mutex> g(m_Mutex);
         if (!m_Cams.count(camera)) return;
-        m_Retained[topic] = payload;
     }
-    Publish(topic, payload);
+    std::lock_guard<std::mutex> p(m_PubMutex);
+    auto sent = m_Sent.find(topic);
+    if (sent != m_Sent.end() && sent->second == std::make_pair(trig, level)) return;  // not a change
+    m_Sent[topic] = std::make_pair(trig, level);
+    m_Retained[topic] = payload;
+    Send(topic, payload);
+}
+
+void MqttPublisher::Health(const std::string& camera, const std::string& state, const std::string& isoTime) {
+    std::vector<std::string> states;
+    {
+        std::lock_guard<std::mutex> g(m_Mutex);
+        auto it = m_Cams.find(camera);
+        if (it == m_Cams.end()) return;
+        for (const BoardDetector& d : it->second.detectors) states.push_back(StateTopic(camera, d.kind, d.port));
+    }
+    const bool ok = state == "ok";
+    // Availability first: whoever reads a state after it knows whether to trust it.
+    Put(CameraAvailabilityTopic(camera), ok ? "online" : "offline");
+    if (ok) return;
+    const std::string payload =
+        "{\"trig\":null,\"level\":null,\"state\":" + JsonString(state) + ",\"time\":\"" + isoTime + "\"}";
+    std::lock_guard<std::mutex> p(m_PubMutex);
+    for (const std::string& t : states) {
+        m_Sent.erase(t);  // the next report after the camera is back is news
+        m_Retained[t] = payload;
+        Send(t, payload);
+    }
+}
+
+std::string MqttPublisher::Metrics() {
+    std::string state;
+    bool connected;
+    {
+        std::lock_guard<std::mutex> g(m_Mutex);
+        state = m_State;
+        connected = m_Connected;
+    }
+    std::string out = "# HELP camdet_mqtt_connected 1 while the broker has accepted the connection.\n"
+                      "# TYPE camdet_mqtt_connected gauge\ncamdet_mqtt_connected " +
+                      std::string(connected ? "1" : "0") +
+                      "\n# HELP camdet_mqtt_state 1 for the broker connection's state.\n"
+                      "# TYPE camdet_mqtt_state gauge\n";
+    for (const char* st : {"connecting", "connected", "unauthorized", "unreachable"})
+        out += std::string("camdet_mqtt_state{state=\"") + st + "\"} " + (state == st ? "1" : "0") + "\n";
+    return out;
 }
 
 void MqttPublisher::OnConnect(int rc) {
     if (rc != 0) {
         std::lock_guard<std::mutex> g(m_Mutex);
-        if (!m_DownReported) {
+        // 4: bad user name or password, 5: not authorised.
+        const bool login = rc == 4 || rc == 5;
+        m_State = login ? "unauthorized" : "unreachable";
+        if (!m_DownReported || login) {
             m_DownReported = true;
-            Say(std::string("broker refused the connection: ") + mosquitto_connack_string(rc) +
-                "; retrying in the background");
+            if (login)
+                Say(std::string("broker refused the login (") + mosquitto_connack_string(rc) +
+                    "); check --mqtt-user and the password; retrying in the background");
+            else
+                Say(std::string("broker refused the connection: ") + mosquitto_connack_string(rc) +
+                    "; retrying in the background");
         }
         return;
     }
-    std::map<std::string, std::string> all;
+    std::lock_guard<std::mutex> p(m_PubMutex);
     {
         std::lock_guard<std::mutex> g(m_Mutex);
         m_Connected = true;
+        m_State = "connected";
         if (m_DownReported || m_EverConnected) Say("connected");
         m_DownReported = false;
         m_EverConnected = true;
-        all = m_Retained;
     }
-    Publish(AvailabilityTopic(), "online");
-    for (const auto& kv : all) Publish(kv.first, kv.second);
+    Send(AvailabilityTopic(), "online");
+    for (const auto& kv : m_Retained) Send(kv.first, kv.second);
 }
 
 void MqttPublisher::OnDisconnect(int) {

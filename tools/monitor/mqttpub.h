@@ -2,15 +2,24 @@
 //
 //   camdet/<camera>/<kind>            md, td, ad: {"trig":true,"level":100,"time":"<ISO time>"}
 //   camdet/<camera>/di/<port>         inputs, ports from 0 as the detectors report them
+//   camdet/<camera>/availability      "online" while the camera's health is ok, else "offline"
 //   camdet/node/<node>/availability   "online" / "offline" (the last will), one per process
-//   homeassistant/binary_sensor/camdet_<camera>/<kind>[_<port>]/config   discovery
+//   homeassistant/binary_sensor/camdet_<camera>/<kind>[_<port>]/config   discovery, with both
+//                                     availability topics and availability_mode "all"
 //
-// Everything is retained and QoS 1. The latest state of every detector is
-// kept here, and all of it (availability, discovery, states) is published
-// again on every (re)connect, so a broker that restarted without persistence
-// or a client that connects late sees the current state. Camera names are
-// unique across an installation and the node name per process, so several
-// monitors on several machines can share one broker.
+// A camera that is not ok has no trigger state: its availability goes
+// "offline" first, then every state topic of it says so
+// ({"trig":null,"level":null,"state":"unreachable","time":...}), and what
+// its detectors report meanwhile is not published; once it is ok again,
+// "online" and then each detector's next report.
+//
+// Everything is retained and QoS 1. The latest message of every topic is
+// kept here, and all of it is published again on every (re)connect, so a
+// broker that restarted without persistence or a client that connects late
+// sees the current state. Nothing is sent before the broker has accepted the
+// connection, and every message goes out under one lock in the order it was
+// made. Camera names are unique across an installation and the node name per
+// process, so several monitors on several machines can share one broker.
 #ifndef TOOLS_MONITOR_MQTTPUB_H
 #define TOOLS_MONITOR_MQTTPUB_H
 
@@ -60,24 +69,32 @@ public:
     // most about two seconds for the broker.
     void Stop();
 
-    // A camera and its detectors: discovery messages now, states as they come.
+    // A camera and its detectors: discovery messages now, states as they
+    // come. A camera added again (restarted by a reload) keeps its
+    // availability and states, and loses the topics of detectors it no
+    // longer has.
     void AddCamera(const BoardCamera& cam);
-    // Clears the camera's retained discovery and state topics.
+    // Clears the camera's retained discovery, state and availability topics.
     void RemoveCamera(const std::string& name);
+    // A detector's change; the same trigger and level again is not sent.
     void Status(const std::string& camera, int kind, int port, bool trig, int level, const std::string& isoTime);
+    // The camera's health changed (state: a CamHealthName).
+    void Health(const std::string& camera, const std::string& state, const std::string& isoTime);
 
     std::string AvailabilityTopic() const;
+    static std::string CameraAvailabilityTopic(const std::string& camera);
     static std::string StateTopic(const std::string& camera, int kind, int port);
+    // camdet_mqtt_connected and camdet_mqtt_state{state="connecting|connected|unauthorized|unreachable"}.
+    std::string Metrics();
 
     // Internal: libmosquitto callbacks.
     void OnConnect(int rc);
     void OnDisconnect(int rc);
 
 private:
-    struct Entry {
-        std::string payload;
-    };
-    void Publish(const std::string& topic, const std::string& payload);
+    // Keeps topic's message (an empty one deletes it) and sends it when connected.
+    void Put(const std::string& topic, const std::string& payload);
+    void Send(const std::string& topic, const std::string& payload);  // m_PubMutex held
     std::vector<std::pair<std::string, std::string> > DiscoveryOf(const BoardCamera& cam) const;
     void Say(const std::string& line);
     void Run();             // the network thread
@@ -88,10 +105,15 @@ private:
     mosquitto* m_Mosq = nullptr;
     bool m_Started = false;
 
-    std::mutex m_Mutex;  // the tables below and the connection flags
-    std::map<std::string, BoardCamera> m_Cams;
+    // Every message goes out under m_PubMutex, taken before m_Mutex.
+    std::mutex m_PubMutex;
     std::map<std::string, std::string> m_Retained;  // topic -> payload, republished on connect
+    std::map<std::string, std::pair<bool, int> > m_Sent;  // state topic -> trigger and level sent
+
+    std::mutex m_Mutex;  // the cameras and the connection flags
+    std::map<std::string, BoardCamera> m_Cams;
     bool m_Connected = false;
+    std::string m_State = "connecting";  // for the metrics
     bool m_EverConnected = false;
     bool m_DownReported = false;
     bool m_JustLost = false;  // the connection that just ended had been up

@@ -48,7 +48,7 @@ const char* const kCameraValued[] = {
     "api",  "host",      "port",      "user",     "password",     "model",        "cam-id",
     "di-count", "cap",   "has-cap",   "stream-format", "stream-protocol", "kinds", "det-path",
     "det-port", "md-param", "det-param", "onvif-device", "onvif-topic", "fifo-url", "rtsp", "password-file",
-    "scheme", "tls-verify", "tls-pin", "tls-ca"};
+    "scheme", "tls-verify", "tls-pin", "tls-ca", "login-ration"};
 const char* const kCameraFlags[] = {"fifo", "no-prepare"};
 const char* const kProcessValued[] = {"duration", "log", "config", "mqtt", "mqtt-user", "mqtt-password",
                                       "mqtt-cafile", "mqtt-node", "http", "check-config", "shard"};
@@ -191,6 +191,7 @@ const char* MonitorUsage() {
            "  --tls-ca FILE        CA certificates (PEM) for --tls-verify ca\n"
            "  --user NAME, --password TEXT   camera login\n"
            "  --password-file FILE the camera password from a file (without its line end)\n"
+           "  --login-ration N/SEC after a refused login, at most N logins in any SEC seconds (3/300)\n"
            "  --model TEXT         camera model\n"
            "  --cam-id N           camera id (1)\n"
            "  --di-count N         number of alarm inputs (1)\n"
@@ -325,6 +326,11 @@ bool ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& opt,
                 return false;
             }
             passwordFileSet = true;
+        } else if (name == "--login-ration") {
+            const std::vector<std::string> ns = Split(v, '/');
+            if (ns.size() != 2 || !ParseInt(ns[0], 1, 100, opt.loginRation.attempts) ||
+                !ParseInt(ns[1], 1, 86400, opt.loginRation.windowSec))
+                return bad("expects N/SEC, at most N (1-100) logins in any SEC (1-86400) seconds");
         } else if (name == "--model") {
             opt.model = v;
         } else if (name == "--cam-id") {

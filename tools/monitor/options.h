@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "interface/camhealth.h"
+
 struct DetParamOpt {
     int kind;  // DET_TYPE_*
     int key;
@@ -49,6 +51,7 @@ struct MonitorOptions {
     bool demo = false;
     std::string onvifDevice;
     std::map<int, std::string> onvifTopics;  // kind -> topic key
+    BrellinOwned::LOGIN_RATION loginRation;  // --login-ration N/SEC
     bool help = false;
     bool version = false;
 

@@ -11,6 +11,7 @@
 #include "interface/clock.h"
 #include "host/onvif/onvifsetup.h"
 #include "tools/common/jsonstring.h"
+#include "tools/monitor/librarylog.h"
 #include "tools/monitor/probe.h"
 
 DetectorHandler::DetectorHandler(BRObjectBase* det) { SetHandlerBase(det, GetDetectorFuncTable(), "DetectorHandler"); }
@@ -20,6 +21,48 @@ DetectorHandler::DetectorHandler(BRObjectBase* det) { SetHandlerBase(det, GetDet
 void StatusPrinter::SetObserver(Observer o) {
     std::lock_guard<std::mutex> g(m_Mutex);
     m_Observer = std::move(o);
+}
+
+void StatusPrinter::SetHealthObserver(HealthObserver o) {
+    std::lock_guard<std::mutex> g(m_Mutex);
+    m_HealthObserver = std::move(o);
+    if (m_HealthObserver && m_blHealthTold) m_HealthObserver(m_LastHealth);
+}
+
+void StatusPrinter::Close() {
+    std::lock_guard<std::mutex> g(m_Mutex);
+    m_blClosed = true;
+}
+
+void StatusPrinter::Health(const BrellinOwned::CAM_HEALTH_REPORT& rep) {
+    std::lock_guard<std::mutex> g(m_Mutex);
+    if (m_blClosed) return;
+    const char* state = BrellinOwned::CamHealthName(rep.state);
+    const bool ok = rep.state == BrellinOwned::CAM_HEALTH_OK;
+    const std::string when = IsoTimeOfMs(ok || rep.errorTimeMs == 0 ? rep.changedMs : rep.errorTimeMs);
+    std::string line;
+    if (m_Json) {
+        line = "{\"event\":\"camera\",";
+        if (!m_Camera.empty()) line += "\"camera\":" + JsonString(m_Camera) + ",";
+        line += std::string("\"state\":\"") + state + "\",\"error\":" + (ok ? "null" : JsonString(rep.error)) +
+                ",\"time\":\"" + when + "\"}\n";
+    } else {
+        if (!m_Camera.empty()) line = m_Camera + ": ";
+        line += when + " camera " + state + (ok || rep.error.empty() ? std::string() : ": " + rep.error) + "\n";
+    }
+    Emit(line);
+    if (!ok && m_blSayFailures && rep.state >= 0 && rep.state < BrellinOwned::kCamHealthStates &&
+        !m_FailureSaid[rep.state]) {
+        m_FailureSaid[rep.state] = true;
+        SayOnStderr("camdet-monitor: " + (m_Camera.empty() ? std::string() : m_Camera + ": ") + "camera " + state +
+                    ": " + rep.error);
+    }
+    // The detectors' next word after an outage is news, whatever they said before it.
+    if (!ok) m_Last.clear();
+    m_blOk = ok;
+    m_LastHealth = rep;
+    m_blHealthTold = true;
+    if (m_HealthObserver) m_HealthObserver(rep);
 }
 
 void StatusPrinter::Emit(const std::string& line) {
@@ -45,6 +88,9 @@ void StatusPrinter::Detector(int kind, const char* cls) {
 
 void StatusPrinter::Status(int kind, int port, bool trig, int level) {
     std::lock_guard<std::mutex> g(m_Mutex);
+    // A camera we cannot see is not "quiet": what a failed exchange made the
+    // detector say is not the camera's word.
+    if (!m_blOk || m_blClosed) return;
     std::pair<int, int> key(kind, port);
     std::map<std::pair<int, int>, std::pair<bool, int> >::iterator it = m_Last.find(key);
     if (it != m_Last.end() && it->second.first == trig && it->second.second == level) return;
@@ -102,8 +148,14 @@ BrellinOwned::CamTlsPolicy TlsPolicyOf(const MonitorOptions& opt, const std::str
 }
 
 MiniRecorder::MiniRecorder(const MonitorOptions& opt, StatusPrinter& printer)
-    : m_Opt(opt), m_Printer(printer), m_Services(BrellinOwned::RealClock()), m_Api(new RecorderCameraAPI(&m_Cap)) {
+    : m_Opt(opt),
+      m_Printer(printer),
+      m_Services(BrellinOwned::RealClock()),
+      m_Watched(new BrellinOwned::HealthServices(m_Services, opt.loginRation)),
+      m_Api(new RecorderCameraAPI(&m_Cap)) {
     const std::string& name = printer.Camera();
+    StatusPrinter* p = &m_Printer;
+    m_Watched->Health()->SetListener([p](const BrellinOwned::CAM_HEALTH_REPORT& rep) { p->Health(rep); });
     m_Mediator.user = opt.user;
     m_Mediator.password = opt.password;
     m_Mediator.model = opt.model;
@@ -119,7 +171,7 @@ MiniRecorder::MiniRecorder(const MonitorOptions& opt, StatusPrinter& printer)
         TlsPolicyOf(opt, "Cam[" + std::to_string(opt.camId) + "]" + (name.empty() ? "" : " " + name));
     BrellinOwned::TlsPortsFromMediator(tls, CamMediatorHandler(&m_Mediator));
     m_Services.SetTls(tls);
-    m_Api->SetServices(&m_Services);
+    m_Api->SetServices(m_Watched.get());
     if (opt.tlsVerify == "none")
         fprintf(stderr, "camdet-monitor: %scertificates are not checked (--tls-verify none)\n",
                 name.empty() ? "" : (name + ": ").c_str());
@@ -130,8 +182,8 @@ MiniRecorder::MiniRecorder(const MonitorOptions& opt, StatusPrinter& printer)
     for (const auto& t : opt.onvifTopics) m_Cap.SetOnvifTopic(t.first, t.second);
     if (!opt.onvifDevice.empty()) {
         OnvifSetupReport rep;
-        OnvifSetupCameraCap(m_Cap, opt.onvifDevice, opt.user, opt.password, opt.onvifTopics, &rep,
-                            NewHttpOnvifTransport(m_Services));
+        OnvifSetupCameraCap(m_Cap, opt.onvifDevice, opt.user, opt.password, opt.onvifTopics, &rep, nullptr,
+                            m_Api.get());
         // A key the device does not list is said once; it is used all the
         // same (some devices list fewer topics than they send).
         for (const auto& kc : rep.choices) {
@@ -151,14 +203,17 @@ MiniRecorder::MiniRecorder(const MonitorOptions& opt, StatusPrinter& printer)
         conf.password = opt.password;
         std::string why;
         ParseRtspUrl(opt.rtspUrl, conf, why);  // checked with the options; a login in the URL wins
-        m_RtpFetch.reset(new RtpFetcher(conf));
+        m_RtpFetch.reset(new RtpFetcher(conf, m_Watched->GetClock()));
+        m_RtpFetch->SetHealth(m_Watched->Health());
     }
 
-    StatusPrinter* p = &m_Printer;
     m_EventBufMap.SetListener([p](int port, bool trig, int value) { p->Status(2, port, trig, value); });
 }
 
-MiniRecorder::~MiniRecorder() { ReleaseAll(); }
+MiniRecorder::~MiniRecorder() {
+    ReleaseAll();
+    m_Watched->Health()->SetListener(nullptr);
+}
 
 void MiniRecorder::CreateDetectors() {
     for (int kind : m_Opt.kinds) {
@@ -197,7 +252,7 @@ void MiniRecorder::StartAll() {
             src.user = m_Opt.user;
             src.password = m_Opt.password;
         }
-        m_Feeder.reset(new StreamFifoFeeder(m_Fifo, src, m_Services));
+        m_Feeder.reset(new StreamFifoFeeder(m_Fifo, src, *m_Watched));
         if (!m_Feeder->Start()) m_Printer.Note("the FIFO feeder could not start");
     }
     if (m_RtpFetch && !m_RtpFetch->IsLive() && !m_RtpFetch->StartLive())

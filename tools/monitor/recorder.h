@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "host/net/recorderservices.h"
+#include "host/net/healthservices.h"
 #include "host/recorder/camhost.h"
 #include "host/rtsp/rtpfetcher.h"
 #include "interface/detectorfuncs.h"
@@ -42,10 +43,17 @@ public:
 // (trigger, level) differs from what it last reported. A printer of a camera
 // of a fleet puts the camera's name in every line; printers of one fleet share
 // one output lock so that their lines never interleave.
+//
+// The camera's health goes through the same printer, so that everything after
+// it (the status board, MQTT) hears of a failure before of any status it
+// caused. While the camera is not ok no status is reported at all (a camera we
+// cannot see is never "quiet"); once it is ok again, each detector's next
+// status is reported whatever it was before.
 class StatusPrinter {
 public:
     // Told of every change after its line is printed, under the printer's lock.
     typedef std::function<void(int kind, int port, bool trig, int level, const std::string& isoTime)> Observer;
+    typedef std::function<void(const BrellinOwned::CAM_HEALTH_REPORT&)> HealthObserver;
 
     StatusPrinter(FILE* out, bool json) : m_Out(out), m_Json(json) {}
     StatusPrinter(FILE* out, bool json, const std::string& camera, std::mutex* outLock)
@@ -53,7 +61,17 @@ public:
     void Detector(int kind, const char* cls);
     void Status(int kind, int port, bool trig, int level);  // port < 0: none
     void Note(const std::string& text);                      // readable mode only
+    // Nothing more is printed or observed (a camera being released).
+    void Close();
+    // A change of the camera's health: one line, and the observer.
+    void Health(const BrellinOwned::CAM_HEALTH_REPORT& rep);
     void SetObserver(Observer o);
+    // Told of every change of health after its line; at once of the last one
+    // when there was one.
+    void SetHealthObserver(HealthObserver o);
+    // Also says the first failure of each kind on stderr at once, one line
+    // that never blocks (a run watching one camera).
+    void SayFailures() { m_blSayFailures = true; }
     // The camera's name in a fleet, else empty.
     const std::string& Camera() const { return m_Camera; }
 
@@ -66,7 +84,14 @@ private:
     std::string m_Camera;
     std::mutex* m_OutLock = nullptr;
     Observer m_Observer;
+    HealthObserver m_HealthObserver;
     std::map<std::pair<int, int>, std::pair<bool, int> > m_Last;
+    bool m_blOk = false;  // the camera's health is ok: statuses are reported
+    BrellinOwned::CAM_HEALTH_REPORT m_LastHealth;
+    bool m_blHealthTold = false;
+    bool m_blClosed = false;
+    bool m_blSayFailures = false;
+    bool m_FailureSaid[BrellinOwned::kCamHealthStates] = {};
 };
 
 class MiniRecorder {
@@ -84,6 +109,7 @@ public:
     BRObjectBase* Detector(int kind) const;
 
     CamMediator& Mediator() { return m_Mediator; }
+    BrellinOwned::CameraHealth& Health() { return *m_Watched->Health(); }
     RecorderCameraCap& Cap() { return m_Cap; }
     RecorderCameraAPI& Api() { return *m_Api; }
 
@@ -95,6 +121,7 @@ private:
     MonitorOptions m_Opt;
     StatusPrinter& m_Printer;
     BrellinOwned::RecorderServices m_Services;  // the camera's: its scheme and certificate policy
+    std::unique_ptr<BrellinOwned::HealthServices> m_Watched;  // m_Services with the camera's health
     CamMediator m_Mediator;
     RecorderCameraCap m_Cap;
     std::unique_ptr<RecorderCameraAPI> m_Api;

@@ -1,24 +1,17 @@
 // What the fleet's status page, /api/cameras and /metrics show: every camera
-// with its detectors' current trigger and level, when each last changed, and
-// the camera's connection health as the library's log lines tell it.
-//
-// The library reports failed exchanges only through its log, once per outage
-// ("Request to HOST:PORT/path failed: ...", "Stream HOST:PORT: broken
-// framing.", "Cam[N]: Failed to pulling event ..."). A line is given to the
-// camera whose address or camera id it names; every such line counts as a
-// reconnect (the detector goes on with a new connection), framing and
-// malformed-answer lines also as parse failures. A camera is "error" while its
-// last such line is younger than kErrorHoldMs, "ok" once it has reported a
-// status and is not in error, "starting" before that.
-//
-// Nothing here ever holds a password or user name: lines are scrubbed of the
-// camera's credentials when they arrive. Thread-safe.
+// with its health (the recorder's clients report it in process: connecting,
+// ok, unreachable, unauthorized, error, with the last failure's text and
+// time) and its detectors' current trigger and level, when each last changed.
+// A camera that is not ok shows no trigger state at all (null): what its
+// detectors last said is not what the camera does now. Failure texts never
+// hold a login. Thread-safe.
 #ifndef TOOLS_MONITOR_STATUSBOARD_H
 #define TOOLS_MONITOR_STATUSBOARD_H
 
 #include <stdint.h>
 
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -33,26 +26,26 @@ struct BoardDetector {
 struct BoardCamera {
     std::string name;
     std::string api;
-    std::string address;            // "host:port", for display and log attribution
-    std::vector<std::string> alsoAddresses;  // more "host:port" its lines may name (ONVIF device)
+    std::string address;  // "host:port", for display
     int camId = 0;
-    std::vector<std::string> secrets;  // scrubbed from every stored line
     std::vector<BoardDetector> detectors;
 };
 
 class StatusBoard {
 public:
-    static const int kErrorHoldMs = 30000;
 
     // Adds (or replaces) a camera.
     void AddCamera(const BoardCamera& cam);
     void RemoveCamera(const std::string& name);
     // A detector's change as the monitor printed it.
     void Status(const std::string& camera, int kind, int port, bool trig, int level, const std::string& isoTime);
-    // One line of the library's log (its time stamp may still be in front).
-    void LogLine(const std::string& line);
-    // Re-evaluates the time-based states; call about once a second.
-    void Tick();
+    // The camera's health changed: state is a CamHealthName, error the last
+    // failure's text and errorTime its ISO time ("" for none).
+    void Health(const std::string& camera, const std::string& state, const std::string& error,
+                const std::string& errorTime);
+    // More metrics (the broker connection's) appended to Metrics(); called
+    // without the board's lock.
+    void SetMoreMetrics(std::function<std::string()> fn);
     // What part of its configuration file the process runs: shard `shard` of
     // `shards` (0 of 0: the whole file), and how many cameras the file has.
     void SetScope(int shard, int shards, size_t fileCameras);
@@ -85,22 +78,19 @@ private:
     struct Cam {
         BoardCamera cfg;
         std::vector<Det> dets;
-        bool reported = false;
-        uint64_t reconnects = 0;
-        uint64_t parseFailures = 0;
+        std::string state = "connecting";
+        std::map<std::string, uint64_t> failures;  // state -> times the camera went into it
         std::string lastError;
         std::string lastErrorTime;
-        int64_t lastErrorMs = -1;  // monotonic
-        std::string state = "starting";
         uint64_t version = 0;
         size_t order = 0;
     };
 
     void Touch(Cam& c);  // m_Mutex held
-    std::string StateOf(const Cam& c, int64_t nowMs) const;
     std::string CameraJson(const Cam& c) const;
-    Cam* ForLine(const std::string& line);  // m_Mutex held
-    std::string ScopeFields() const;        // m_Mutex held
+    static uint64_t Failures(const Cam& c);
+    std::string MetricsLocked() const;  // m_Mutex held
+    std::string ScopeFields() const;    // m_Mutex held
 
     std::mutex m_Mutex;
     std::condition_variable m_Cond;
@@ -111,6 +101,7 @@ private:
     int m_Shard = 0, m_Shards = 0;
     size_t m_FileCameras = 0;
     uint64_t m_ScopeVersion = 0;
+    std::function<std::string()> m_MoreMetrics;
 };
 
 #endif  // TOOLS_MONITOR_STATUSBOARD_H

@@ -33,8 +33,8 @@ const char* StatusPageHtml() {
   .name { font-weight:600; } .sub { color:var(--mute); font-size:12px; }
   .state { display:inline-block; padding:1px 8px; border-radius:10px; font-size:12px; font-weight:600; }
   .state[data-state="ok"] { background:#dff3e6; color:var(--ok); }
-  .state[data-state="error"] { background:#fbe3e3; color:var(--err); }
-  .state[data-state="starting"] { background:#fff3d6; color:var(--warn); }
+  .state[data-state="error"], .state[data-state="unreachable"], .state[data-state="unauthorized"] { background:#fbe3e3; color:var(--err); }
+  .state[data-state="connecting"] { background:#fff3d6; color:var(--warn); }
   .det { display:inline-block; margin:0 6px 4px 0; padding:2px 8px; border-radius:4px; background:var(--quiet); font-size:12px; white-space:nowrap; }
   .det[data-trig="true"] { background:var(--trig); color:#fff; }
   .det[data-trig="unknown"] { opacity:.55; }
@@ -50,7 +50,7 @@ const char* StatusPageHtml() {
   <h1>camdet fleet</h1>
   <span class="stat"><b id="n-cams">0</b> cameras</span>
   <span class="stat"><b id="n-trig">0</b> triggered</span>
-  <span class="stat"><b id="n-err">0</b> in error</span>
+  <span class="stat"><b id="n-err">0</b> not ok</span>
   <span class="stat" id="scope" hidden>shard <b id="shard"></b> of <b id="shards"></b>,
     <b id="n-file"></b> cameras in the file</span>
   <input id="filter" type="search" placeholder="Filter cameras" title="Words of the name, key, address or state" autocomplete="off">
@@ -59,7 +59,7 @@ const char* StatusPageHtml() {
 </header>
 <main>
 <table>
-  <thead><tr><th>Camera</th><th>State</th><th>Detectors</th><th>Reconnects</th><th>Parse failures</th><th>Last error</th></tr></thead>
+  <thead><tr><th>Camera</th><th>State</th><th>Detectors</th><th>Failures</th><th>Last error</th></tr></thead>
   <tbody id="rows"></tbody>
 </table>
 </main>
@@ -116,10 +116,9 @@ function row(c) {
     chip.title = d.class + (d.changed ? ", changed " + d.changed : "") + ", " + d.changes + " changes";
     dets.append(chip);
   }
-  const rec = el("td", "num", String(c.reconnects));
-  const parse = el("td", "num", String(c.parseFailures));
+  const fails = el("td", "num", String(c.failures));
   const err = el("td", "err", c.lastError ? hhmmss(c.lastErrorTime) + " " + c.lastError : "");
-  tr.append(who, st, dets, rec, parse, err);
+  tr.append(who, st, dets, fails, err);
   return tr;
 }
 // Puts every row in its place; needed when the order itself changes.
@@ -173,7 +172,7 @@ function scope(s) {
 function totals() {
   let trig = 0, err = 0;
   for (const c of cams.values()) {
-    if (c.state === "error") err++;
+    if (failing(c) && c.state !== "connecting") err++;
     for (const d of c.detectors) if (d.trig) trig++;
   }
   document.getElementById("n-cams").textContent = cams.size;

@@ -4,6 +4,7 @@
 #define TESTS_INTEGRATION_CAMSIM_MONITORPROCESS_H
 
 #include <signal.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -20,12 +21,20 @@ namespace camtest {
 
 class MonitorProcess {
 public:
-    explicit MonitorProcess(const std::vector<std::string>& args) {
+    // errPath: a file its stderr goes to ("": the test's own, or errFd when that is >= 0).
+    explicit MonitorProcess(const std::vector<std::string>& args, const std::string& errPath = std::string(),
+                            int errFd = -1) {
         int fds[2];
         if (pipe(fds) != 0) return;
         m_Pid = fork();
         if (m_Pid == 0) {
             prctl(PR_SET_PDEATHSIG, SIGTERM);  // never outlive a killed test
+            if (!errPath.empty()) {
+                FILE* err = fopen(errPath.c_str(), "w");
+                if (err) dup2(fileno(err), 2);
+            } else if (errFd >= 0) {
+                dup2(errFd, 2);
+            }
             dup2(fds[1], 1);
             close(fds[0]);
             close(fds[1]);

@@ -69,6 +69,33 @@ public:
         for (const StatusEvent& e : m_Events) n += (e.kind == kind && e.port == port && e.trig) ? 1 : 0;
         return n;
     }
+    // Every health state of the camera ("camera" lines), in order.
+    std::vector<std::string> Health() {
+        std::lock_guard<std::mutex> g(m_Mutex);
+        return m_Health;
+    }
+    // True once the camera's latest health state is `state`; waits at most `ms`.
+    bool WaitHealth(const std::string& state, int ms) {
+        std::unique_lock<std::mutex> lk(m_Mutex);
+        return m_Cond.wait_for(lk, std::chrono::milliseconds(ms),
+                               [&] { return !m_Health.empty() && m_Health.back() == state; });
+    }
+    // True once CountTriggered(kind, port) >= n; waits at most `ms`.
+    bool WaitTriggered(const std::string& kind, int port, int n, int ms) {
+        std::unique_lock<std::mutex> lk(m_Mutex);
+        return m_Cond.wait_for(lk, std::chrono::milliseconds(ms), [&] {
+            int c = 0;
+            for (const StatusEvent& e : m_Events) c += (e.kind == kind && e.port == port && e.trig) ? 1 : 0;
+            return c >= n;
+        });
+    }
+    // Events of (kind, port) with trig clear.
+    int CountQuiet(const std::string& kind, int port) {
+        std::lock_guard<std::mutex> g(m_Mutex);
+        int n = 0;
+        for (const StatusEvent& e : m_Events) n += (e.kind == kind && e.port == port && !e.trig) ? 1 : 0;
+        return n;
+    }
     std::vector<std::string> BadLines() {
         std::lock_guard<std::mutex> g(m_Mutex);
         return m_Bad;
@@ -118,6 +145,8 @@ private:
             e.level = v["level"].asInt();
             m_Events.push_back(e);
             m_Latest[std::make_pair(e.kind, e.port)] = e;
+        } else if (v["event"].asString() == "camera" && v["state"].isString()) {
+            m_Health.push_back(v["state"].asString());
         } else {
             m_Bad.push_back(line);
         }
@@ -130,6 +159,7 @@ private:
     std::vector<StatusEvent> m_Events;
     std::map<std::pair<std::string, int>, StatusEvent> m_Latest;
     std::map<std::string, std::string> m_Classes;
+    std::vector<std::string> m_Health;
     std::vector<std::string> m_Bad;
     std::string m_Text;
     bool m_Eof = false;

@@ -7,7 +7,9 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -32,6 +34,7 @@ struct Expect {
 struct Step {
     const char* change;  // a scenario line without "at SECONDS"
     std::vector<Expect> expect;
+    const char* health;  // the camera's state it brings (null: stays ok)
 };
 
 struct Case {
@@ -55,6 +58,13 @@ void Apply(camsim::CamSim& sim, const std::string& change) {
 
 std::string LogPath(const char* name) { return std::string(CAMDET_BINARY_DIR) + "/e2e-" + name + ".log"; }
 
+std::string ReadText(const std::string& path) {
+    std::ifstream f(path.c_str());
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
 std::vector<std::string> MonitorArgs(const char* api, int port, const char* kinds, const std::string& password,
                                      const char* logName) {
     return {"--json", "--api",      api,        "--port", std::to_string(port), "--user", "admin", "--password",
@@ -70,7 +80,7 @@ const Case kCases[] = {
      "BrickcomDI",
      {
          {"motion on", {{"md", -1, true, 100}}},
-         {"fault 500 on", {{"md", -1, false, 0}}},  // a failed poll clears the alarm
+         {"fault 500 on", {}, "error"},  // a camera we cannot see is not "quiet"
          {"fault 500 off", {{"md", -1, true, 100}}},
          {"motion off", {{"md", -1, false, 0}}},
          {"input 2 on", {{"di", 1, true, 1}, {"di", 0, false, 0}}},
@@ -162,6 +172,8 @@ TEST_P(MonitorEndToEnd, StatusFollowsTheCamera) {
 
     for (const Step& st : c.steps) {
         Apply(sim, st.change);
+        EXPECT_TRUE(mon.Log().WaitHealth(st.health ? st.health : "ok", kStepMs))
+            << "after '" << st.change << "'\n" << mon.Log().Text();
         for (const Expect& e : st.expect) {
             EXPECT_TRUE(mon.Log().WaitState(e.kind, e.port, e.trig, e.level, kStepMs))
                 << "after '" << st.change << "': expected " << e.kind << " port " << e.port
@@ -177,30 +189,41 @@ TEST_P(MonitorEndToEnd, StatusFollowsTheCamera) {
 INSTANTIATE_TEST_SUITE_P(Families, MonitorEndToEnd, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<Case>& i) { return std::string(i.param.name); });
 
-// A wrong password never shows an alarm: every poll is refused.
-TEST(MonitorEndToEndAuth, WrongDigestPasswordReportsNoAlarm) {
-    camsim::Config cfg;
-    cfg.api = "brickcom";
-    cfg.user = "admin";
-    cfg.password = "right";
-    cfg.inputs = 2;
-    camsim::CamSim sim(cfg);
-    std::string err;
-    ASSERT_TRUE(sim.Start(err)) << err;
-    sim.SetMotion(true);
-    MonitorProcess mon(MonitorArgs("brickcom", sim.Port(), "md", "wrong", "wrong-password"));
-    ASSERT_TRUE(mon.Running());
-    // Several polls must have been refused, each reported.
-    ASSERT_TRUE(sim.WaitRequests(sim.RequestCount() + 8, 4 * kStepMs));
-    ASSERT_TRUE(mon.Log().WaitState("md", -1, false, 0, kStepMs)) << mon.Log().Text();
-    EXPECT_EQ(mon.Log().CountTriggered("md", -1), 0) << mon.Log().Text();
-    EXPECT_EQ(mon.Terminate(), 0);
-    // The password never reaches the log.
-    FILE* f = fopen(LogPath("wrong-password").c_str(), "r");
-    if (f) {
-        char line[4096];
-        while (fgets(line, sizeof(line), f)) EXPECT_EQ(strstr(line, "wrong"), nullptr) << line;
-        fclose(f);
+// A wrong password: the camera is "unauthorized" (a JSON line, and one line on
+// stderr at once), never "quiet"; its detectors together spend at most the
+// login ration (3 in 5 minutes) however often they would poll or subscribe.
+TEST(MonitorEndToEndAuth, WrongPasswordIsUnauthorizedAndLoginsAreRationed) {
+    for (const char* api : {"brickcom", "onvif"}) {
+        SCOPED_TRACE(api);
+        camsim::Config cfg;
+        cfg.api = api;
+        cfg.user = "admin";
+        cfg.password = "right";
+        cfg.inputs = 2;
+        camsim::CamSim sim(cfg);
+        std::string err;
+        ASSERT_TRUE(sim.Start(err)) << err;
+        sim.SetMotion(true);
+        std::vector<std::string> args = MonitorArgs(api, sim.Port(), "md,di", "wrong-Pw7", "wrong-password");
+        if (std::string(api) == "onvif") {
+            args.push_back("--onvif-device");
+            args.push_back("http://127.0.0.1:" + std::to_string(sim.Port()) + "/onvif/device_service");
+        }
+        const std::string errPath = LogPath("wrong-password-stderr");
+        MonitorProcess mon(args, errPath);
+        ASSERT_TRUE(mon.Running());
+        ASSERT_TRUE(mon.Log().WaitHealth("unauthorized", kStepMs)) << mon.Log().Text();
+        // Unrationed, the detectors were refused several times a second.
+        EXPECT_FALSE(sim.WaitRefusedLogins(4, 8000)) << sim.RefusedLogins();
+        EXPECT_GE(sim.RefusedLogins(), 1u);
+        EXPECT_TRUE(mon.Log().Events().empty()) << mon.Log().Text();  // never "quiet"
+        EXPECT_EQ(mon.Terminate(), 0);
+        const std::string stderrText = ReadText(errPath);
+        EXPECT_EQ(stderrText.find("camera unauthorized"), stderrText.rfind("camera unauthorized")) << stderrText;
+        EXPECT_NE(stderrText.find("camera unauthorized: login refused"), std::string::npos) << stderrText;
+        // The password never reaches the log, stdout or stderr.
+        for (const std::string& text : {ReadText(LogPath("wrong-password")), mon.Log().Text(), stderrText})
+            EXPECT_EQ(text.find("wrong-Pw7"), std::string::npos) << text;
     }
 }
 
@@ -216,37 +239,55 @@ TEST(MonitorEndToEndFaults, DetectionSurvivesEveryFault) {
     camsim::CamSim sim(cfg);
     std::string err;
     ASSERT_TRUE(sim.Start(err)) << err;
-    MonitorProcess mon(MonitorArgs("truen", sim.Port(), "md,di", "pw", "faults"));
+    std::vector<std::string> args = MonitorArgs("truen", sim.Port(), "md,di", "pw", "faults");
+    // The 401 fault goes off at once: the ration must not keep the camera waiting minutes for it.
+    args.insert(args.end(), {"--login-ration", "3/2"});
+    MonitorProcess mon(args);
     ASSERT_TRUE(mon.Running());
     sim.SetMotion(true);
     ASSERT_TRUE(mon.Log().WaitState("md", -1, true, 100, kStepMs)) << mon.Log().Text();
 
     struct FaultCase {
         camsim::Fault fault;
-        bool clears;  // a poll cannot succeed while it is on
+        const char* health;  // what the camera is while a poll cannot succeed (null: stays ok)
+        bool clears;         // without a health, the answer reads as "no motion"
         int boundMs;
     } faults[] = {
-        {camsim::kFault500, true, kStepMs},
-        {camsim::kFault401, true, kStepMs},
-        {camsim::kFaultGarbage, true, kStepMs},
-        {camsim::kFaultRefuse, true, kStepMs},
+        {camsim::kFault500, "error", false, kStepMs},
+        {camsim::kFault401, "unauthorized", false, kStepMs},
+        // A 200 whose body is noise: the HTTP exchange went well, and only
+        // the camera's rules can tell it says nothing.
+        {camsim::kFaultGarbage, nullptr, true, kStepMs},
+        {camsim::kFaultRefuse, "unreachable", false, kStepMs},
         // The body's first half still carries the motion line, and the client
         // may hand over what it got before the close.
-        {camsim::kFaultCloseMid, false, kStepMs},
-        {camsim::kFaultHugeLength, false, kStepMs},
-        {camsim::kFaultStall, true, 3 * kStepMs},  // cleared by the client's time-out
+        {camsim::kFaultCloseMid, nullptr, false, kStepMs},
+        {camsim::kFaultHugeLength, nullptr, false, kStepMs},
+        {camsim::kFaultStall, "unreachable", false, 3 * kStepMs},  // the client's time-out
     };
     for (const FaultCase& f : faults) {
         SCOPED_TRACE(camsim::FaultName(f.fault));
         const uint64_t served = sim.RequestCount();
+        const size_t said = mon.Log().Health().size();
+        const int quiet = mon.Log().CountQuiet("md", -1);
         sim.SetFault(f.fault, true);
-        if (f.clears) {
+        if (f.health) {
+            EXPECT_TRUE(mon.Log().WaitHealth(f.health, f.boundMs)) << mon.Log().Text();
+        } else if (f.clears) {
             EXPECT_TRUE(mon.Log().WaitState("md", -1, false, 0, f.boundMs)) << mon.Log().Text();
-            EXPECT_TRUE(mon.Log().WaitState("di", 0, false, 0, f.boundMs)) << mon.Log().Text();
         } else {
             EXPECT_TRUE(sim.WaitRequests(served + 2, f.boundMs));
         }
+        const int triggered = mon.Log().CountTriggered("md", -1);
         sim.SetFault(f.fault, false);
+        if (f.health) {
+            // Back from the fault, the detectors' word is news again; nothing
+            // said "quiet" while the camera could not be seen.
+            EXPECT_TRUE(mon.Log().WaitHealth("ok", f.boundMs)) << mon.Log().Text();
+            EXPECT_TRUE(mon.Log().WaitTriggered("md", -1, triggered + 1, f.boundMs)) << mon.Log().Text();
+            EXPECT_GT(mon.Log().Health().size(), said + 1);
+            EXPECT_EQ(mon.Log().CountQuiet("md", -1), quiet) << mon.Log().Text();
+        }
         EXPECT_TRUE(mon.Log().WaitState("md", -1, true, 100, f.boundMs)) << mon.Log().Text();
     }
     EXPECT_EQ(mon.Terminate(), 0);

@@ -2,8 +2,10 @@
 // cameras do: while it is still setting a silent camera up, while its
 // detectors wait on silent cameras (one camera, and a fleet), and while the
 // feeder of its stream FIFO waits on a camera that stalls, drips or never
-// sends a boundary.
+// sends a boundary; and with its log on a stderr pipe that nobody reads,
+// where the camera's health still reaches stdout.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <stdio.h>
 #include <unistd.h>
@@ -14,6 +16,7 @@
 
 #include "tests/fixtures/scriptedpeer.h"
 #include "tests/integration/camsim/monitorprocess.h"
+#include "tools/camsim/camsim.h"
 
 using camtest::MonitorProcess;
 using camtest::PeerStep;
@@ -122,6 +125,57 @@ TEST(MonitorSignals, EndsWhileTheFifoFeederWaitsOnACamera) {
         EXPECT_LE(EndMs(mon, SIGTERM, rc), kEndBoundMs);
         EXPECT_EQ(0, rc);
     }
+}
+
+// stderr is a pipe that is full from the start and never read: whether the
+// library's lines go there (--log -, or --log /dev/stderr) or only the
+// monitor's own do, the camera's health reaches stdout and SIGTERM ends it.
+TEST(MonitorSignals, EndsWithItsLogOnAFullPipe) {
+    camsim::Config cfg;
+    cfg.api = "truen";
+    cfg.user = "admin";
+    cfg.password = "right";
+    camsim::CamSim sim(cfg);
+    std::string error;
+    ASSERT_TRUE(sim.Start(error)) << error;
+    char path[] = "/tmp/camdet-signals-log-XXXXXX";
+    int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    const std::string yaml = "cameras:\n  gate:\n    api: truen\n    port: " + std::to_string(sim.Port()) +
+                             "\n    user: admin\n    password: wrong\n    kinds: [md]\n";
+    ASSERT_EQ((ssize_t)yaml.size(), write(fd, yaml.data(), yaml.size()));
+    close(fd);
+    const std::vector<std::string> single = {"--json", "--api", "truen", "--port", std::to_string(sim.Port()),
+                                             "--user", "admin", "--password", "wrong", "--kinds", "md"};
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+    } rows[] = {
+        {"--log /dev/stderr", {"--log", "/dev/stderr"}},
+        {"--log -", {"--log", "-"}},
+        {"a fleet, --log -", {"--json", "--config", path, "--log", "-"}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        int fds[2];
+        ASSERT_EQ(0, pipe2(fds, O_CLOEXEC));
+        fcntl(fds[1], F_SETPIPE_SZ, 4096);
+        fcntl(fds[1], F_SETFL, O_NONBLOCK);
+        const std::string fill(4096, 'x');
+        while (write(fds[1], fill.data(), fill.size()) > 0) {
+        }
+        fcntl(fds[1], F_SETFL, 0);
+        std::vector<std::string> args = r.args;
+        if (args[0] != "--json") args.insert(args.begin(), single.begin(), single.end());
+        MonitorProcess mon(args, std::string(), fds[1]);
+        close(fds[1]);
+        EXPECT_TRUE(mon.Log().WaitHealth("unauthorized", 15000)) << mon.Log().Text();
+        int rc = -1;
+        EXPECT_LE(EndMs(mon, SIGTERM, rc), kEndBoundMs);
+        EXPECT_EQ(0, rc);
+        close(fds[0]);
+    }
+    unlink(path);
 }
 
 }  // namespace

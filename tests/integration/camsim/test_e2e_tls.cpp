@@ -106,6 +106,8 @@ TEST_P(TlsEndToEnd, PolicyDecidesWhatIsSeen) {
         EXPECT_EQ(text.find("certificate not accepted", at + 10), std::string::npos) << text;
         EXPECT_NE(text.find("its pin: " + sim.TlsPin() + "\n"), std::string::npos) << text;
         EXPECT_EQ(log.CountTriggered("md", -1), 0) << log.Text();
+        // A camera we reach but must not trust is in error, never quiet.
+        EXPECT_TRUE(log.WaitHealth("error", kStepMs)) << log.Text();
         // Never retried over plain HTTP: the camera saw no request at all.
         EXPECT_EQ(sim.RequestCount(), 0u);
     }

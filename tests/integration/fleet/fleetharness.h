@@ -4,7 +4,11 @@
 #ifndef TESTS_INTEGRATION_FLEET_FLEETHARNESS_H
 #define TESTS_INTEGRATION_FLEET_FLEETHARNESS_H
 
+#include <arpa/inet.h>
 #include <json/json.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -131,7 +135,11 @@ public:
             m_Bad.push_back(line);
         } else if (v["event"].asString() == "detector") {
             m_Detectors[v["camera"].asString()]++;
+        } else if (v["event"].asString() == "camera") {
+            m_Health[v["camera"].asString()].push_back(v["state"].asString());
+            m_Order.push_back(line);
         } else if (v["event"].asString() == "status") {
+            m_Order.push_back(line);
             const int port = v["port"].isInt() ? v["port"].asInt() : -1;
             m_Latest[std::make_tuple(v["camera"].asString(), v["kind"].asString(), port)] =
                 std::make_pair(v["trig"].asBool(), v["level"].asInt());
@@ -146,6 +154,22 @@ public:
             auto it = m_Latest.find(std::make_tuple(cam, kind, port));
             return it != m_Latest.end() && it->second.first == trig;
         });
+    }
+    // Waits until the camera's health (its last "camera" line) is `state`.
+    bool WaitHealth(const std::string& cam, const std::string& state, int ms) {
+        std::unique_lock<std::mutex> lk(m_Mutex);
+        return m_Cond.wait_for(lk, std::chrono::milliseconds(ms),
+                               [&] { return m_Health.count(cam) && m_Health[cam].back() == state; });
+    }
+    // Every health state the camera went through, in order.
+    std::vector<std::string> Health(const std::string& cam) {
+        std::lock_guard<std::mutex> g(m_Mutex);
+        return m_Health.count(cam) ? m_Health[cam] : std::vector<std::string>();
+    }
+    // The "camera" and "status" lines in the order they came.
+    std::vector<std::string> Order() {
+        std::lock_guard<std::mutex> g(m_Mutex);
+        return m_Order;
     }
     // Number of "detector" lines of a camera (one per kind each time it is created).
     int Detectors(const std::string& cam) {
@@ -171,9 +195,34 @@ private:
     std::condition_variable m_Cond;
     std::map<std::tuple<std::string, std::string, int>, std::pair<bool, int> > m_Latest;
     std::map<std::string, int> m_Detectors;
+    std::map<std::string, std::vector<std::string> > m_Health;
+    std::vector<std::string> m_Order;
     std::vector<std::string> m_Bad;
     std::string m_Text;
 };
+
+// The body of GET http://127.0.0.1:port/path ("" when it fails).
+inline std::string HttpGet(int port, const std::string& path) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    struct sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_port = htons((uint16_t)port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    struct timeval tv = {5, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof(tv));
+    std::string out;
+    if (connect(fd, reinterpret_cast<struct sockaddr*>(&a), sizeof(a)) == 0) {
+        const std::string req = "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
+        if (write(fd, req.data(), req.size()) == (ssize_t)req.size()) {
+            char buf[8192];
+            ssize_t n;
+            while ((n = read(fd, buf, sizeof(buf))) > 0) out.append(buf, (size_t)n);
+        }
+    }
+    close(fd);
+    const size_t body = out.find("\r\n\r\n");
+    return body == std::string::npos ? std::string() : out.substr(body + 4);
+}
 
 // Polls `cond` every 50 ms until it holds or `ms` passed.
 template <class F>

@@ -67,6 +67,19 @@ public:
         std::lock_guard<std::mutex> g(m_Mutex);
         return m_Latest.count(topic) ? m_Latest[topic] : std::string();
     }
+    // Every message of topics under `prefix` since the `from`th, in the order they came.
+    std::vector<std::pair<std::string, std::string> > Since(size_t from, const std::string& prefix) {
+        std::lock_guard<std::mutex> g(m_Mutex);
+        std::vector<std::pair<std::string, std::string> > out;
+        for (size_t i = from; i < m_Seq.size(); ++i) {
+            if (m_Seq[i].first.compare(0, prefix.size(), prefix) == 0) out.push_back(m_Seq[i]);
+        }
+        return out;
+    }
+    size_t Count() {
+        std::lock_guard<std::mutex> g(m_Mutex);
+        return m_Seq.size();
+    }
     std::vector<std::string> TopicsWithPrefix(const std::string& prefix) {
         std::lock_guard<std::mutex> g(m_Mutex);
         std::vector<std::string> out;
@@ -80,21 +93,38 @@ private:
     void OnMessage(const struct mosquitto_message* m) {
         std::lock_guard<std::mutex> g(m_Mutex);
         m_Latest[m->topic] = std::string(static_cast<const char*>(m->payload), (size_t)m->payloadlen);
+        m_Seq.emplace_back(m->topic, m_Latest[m->topic]);
         m_Cond.notify_all();
     }
     struct mosquitto* m_Mosq;
     std::mutex m_Mutex;
     std::condition_variable m_Cond;
     std::map<std::string, std::string> m_Latest;
+    std::vector<std::pair<std::string, std::string> > m_Seq;
 };
+
+// A discovery payload's availability topics; "all" of them must be online.
+std::vector<std::string> AvailabilityOf(const Json::Value& v) {
+    std::vector<std::string> out;
+    if (v["availability_mode"].asString() != "all") return out;
+    for (const Json::Value& a : v["availability"]) {
+        if (a["payload_available"].asString() == "online" && a["payload_not_available"].asString() == "offline")
+            out.push_back(a["topic"].asString());
+    }
+    return out;
+}
 
 class Broker {
 public:
-    explicit Broker(int port) : m_Port(port) { Start(); }
+    // passwordFile: mosquitto_passwd's file; "": anyone may connect.
+    explicit Broker(int port, const std::string& passwordFile = std::string()) : m_Port(port), m_Passwords(passwordFile) {
+        Start();
+    }
     void Start() {
         const std::string conf = fleettest::TempPath("mosquitto.conf");
-        fleettest::WriteFile(conf, "listener " + std::to_string(m_Port) +
-                                       " 127.0.0.1\nallow_anonymous true\npersistence false\n");
+        fleettest::WriteFile(conf, "listener " + std::to_string(m_Port) + " 127.0.0.1\npersistence false\n" +
+                                       (m_Passwords.empty() ? "allow_anonymous true\n"
+                                                            : "allow_anonymous false\npassword_file " + m_Passwords + "\n"));
         m_Proc.reset(new Child({"/usr/sbin/mosquitto", "-c", conf}, fleettest::TempPath("mosquitto.err"), false));
     }
     void Stop() {
@@ -117,6 +147,7 @@ public:
 
 private:
     int m_Port;
+    std::string m_Passwords;
     std::unique_ptr<Child> m_Proc;
 };
 
@@ -162,7 +193,8 @@ TEST(FleetMqtt, ChangesDiscoveryRestartAndLastWill) {
         std::istringstream in(sub->Latest(topic));
         ASSERT_TRUE(Json::parseFromStream(Json::CharReaderBuilder(), in, &v, nullptr));
         EXPECT_EQ("camdet/" + cam + "/md", v["state_topic"].asString());
-        EXPECT_EQ(avail, v["availability_topic"].asString());
+        // Unavailable unless both the process and the camera are.
+        EXPECT_EQ(AvailabilityOf(v), (std::vector<std::string>{avail, "camdet/" + cam + "/availability"}));
         EXPECT_EQ("motion", v["device_class"].asString());
         EXPECT_EQ("camdet_" + cam + "_md", v["unique_id"].asString());
         EXPECT_TRUE(sub->Wait("homeassistant/binary_sensor/camdet_" + cam + "/di_1/config",
@@ -219,6 +251,234 @@ TEST(FleetMqtt, ChangesDiscoveryRestartAndLastWill) {
     broker.Stop();
 }
 
+// Health from the recorder's side: a healthy camera; one that turns to HTTP
+// 500; one with a wrong password on the healthy one's host and port (another
+// channel of it); an ONVIF device that goes away for 20 s and comes back.
+// Each camera's state in its JSON lines, the page's API and the metrics; its
+// availability on the broker before any state the failure caused; refused
+// logins counted at the camera; the motion of a device just back is not lost.
+TEST(FleetMqtt, HealthPerCameraAndAvailability) {
+    camsim::FleetOptions fo;
+    fo.rows = {{"truen", 2}};
+    fo.user = "admin";
+    fo.password = "health-Pw1";
+    // Basic: the simulator's Digest nonces are shared by clients challenged
+    // in the same second, and the refused one's would spoil the other's.
+    fo.auth = camsim::Auth::kBasic;
+    camsim::Fleet sims;
+    std::string err;
+    ASSERT_TRUE(sims.Start(fo, err)) << err;
+    camsim::Config oc;
+    oc.api = "onvif";
+    oc.user = "admin";
+    oc.password = "health-Pw1";
+    oc.inputs = 0;
+    std::unique_ptr<camsim::CamSim> onvif(new camsim::CamSim(oc));
+    ASSERT_TRUE(onvif->Start(err)) << err;
+    oc.port = onvif->Port();
+    const std::string config = fleettest::TempPath("health.yaml");
+    fleettest::WriteFile(config, sims.MonitorConfig() + "  gate:\n    api: truen\n    host: 127.0.0.1\n    port: " +
+                                     std::to_string(sims.At(0).Port()) +
+                                     "\n    user: admin\n    password: gate-Wrong1\n    kinds: [md]\n"
+                                     "  yard:\n    api: onvif\n    onvif-device: http://127.0.0.1:" +
+                                     std::to_string(oc.port) +
+                                     "/onvif/device_service\n    user: admin\n    password: health-Pw1\n"
+                                     "    kinds: [md]\n");
+    const int port = camtest::FreeLoopbackPort();
+    const int httpPort = camtest::FreeLoopbackPort();
+    Broker broker(port);
+    ASSERT_TRUE(broker.Up());
+    Subscriber sub(port);
+    FleetLog log;
+    Child mon({CAMDET_MONITOR, "--config", config, "--json", "--mqtt", "mqtt://127.0.0.1:" + std::to_string(port),
+               "--mqtt-node", "hnode", "--http", std::to_string(httpPort), "--log",
+               fleettest::TempPath("health-lib.log")},
+              fleettest::TempPath("health-monitor.err"));
+    mon.Read([&](const std::string& l) { log.Line(l); });
+    auto online = [](const std::string& p) { return p == "online"; };
+    auto offline = [](const std::string& p) { return p == "offline"; };
+
+    for (const char* cam : {"truen-1", "truen-2", "yard"}) {
+        EXPECT_TRUE(log.WaitHealth(cam, "ok", kWaitMs)) << cam << "\n" << log.Text();
+        EXPECT_TRUE(sub.Wait("camdet/" + std::string(cam) + "/availability", online, kWaitMs)) << cam;
+    }
+    ASSERT_TRUE(log.WaitHealth("gate", "unauthorized", kWaitMs)) << log.Text();
+    EXPECT_TRUE(sub.Wait("camdet/gate/availability", offline, kWaitMs));
+    // Home Assistant shows the camera unavailable, not "clear".
+    const std::string disc = "homeassistant/binary_sensor/camdet_gate/md/config";
+    ASSERT_TRUE(sub.Wait(disc, [](const std::string& p) { return !p.empty(); }, kWaitMs));
+    Json::Value v;
+    std::istringstream in(sub.Latest(disc));
+    ASSERT_TRUE(Json::parseFromStream(Json::CharReaderBuilder(), in, &v, nullptr));
+    EXPECT_EQ(AvailabilityOf(v), (std::vector<std::string>{"camdet/node/hnode/availability", "camdet/gate/availability"}));
+    EXPECT_TRUE(sub.Wait("camdet/gate/md", [](const std::string& p) {
+        return p.find("\"trig\":null") != std::string::npos && p.find("\"state\":\"unauthorized\"") != std::string::npos;
+    }, kWaitMs)) << sub.Latest("camdet/gate/md");
+
+    // Motion on the camera that then answers 500: its availability goes
+    // first, then its state says it is not known.
+    sims.At(1).SetMotion(true, 100);
+    ASSERT_TRUE(sub.WaitTrig("camdet/truen-2/md", true, 100, kWaitMs)) << sub.Latest("camdet/truen-2/md");
+    const size_t mark = sub.Count();
+    sims.At(1).SetFault(camsim::kFault500, true);
+    ASSERT_TRUE(log.WaitHealth("truen-2", "error", kWaitMs)) << log.Text();
+    EXPECT_TRUE(sub.Wait("camdet/truen-2/md", [](const std::string& p) {
+        return p.find("\"trig\":null") != std::string::npos && p.find("\"state\":\"error\"") != std::string::npos;
+    }, kWaitMs)) << sub.Latest("camdet/truen-2/md");
+    const auto after = sub.Since(mark, "camdet/truen-2/");
+    ASSERT_FALSE(after.empty());
+    EXPECT_EQ(after.front(), std::make_pair(std::string("camdet/truen-2/availability"), std::string("offline")));
+    const std::string api = fleettest::HttpGet(httpPort, "/api/cameras");
+    EXPECT_NE(api.find("\"name\":\"truen-2\",\"api\":\"truen\",\"address\":\"127.0.0.1:" +
+                       std::to_string(sims.At(1).Port()) + "\",\"state\":\"error\""),
+              std::string::npos)
+        << api;
+    const std::string metrics = fleettest::HttpGet(httpPort, "/metrics");
+    for (const char* line : {"camdet_camera_up{camera=\"truen-1\"} 1", "camdet_camera_up{camera=\"truen-2\"} 0",
+                             "camdet_camera_state{camera=\"truen-2\",state=\"error\"} 1",
+                             "camdet_camera_state{camera=\"gate\",state=\"unauthorized\"} 1",
+                             "camdet_camera_state{camera=\"gate\",state=\"ok\"} 0", "camdet_mqtt_connected 1"})
+        EXPECT_NE(metrics.find(line), std::string::npos) << line << "\n" << metrics;
+    sims.At(1).SetFault(camsim::kFault500, false);
+    EXPECT_TRUE(sub.WaitTrig("camdet/truen-2/md", true, 100, kWaitMs)) << sub.Latest("camdet/truen-2/md");
+    EXPECT_TRUE(sub.Wait("camdet/truen-2/availability", online, kWaitMs));
+
+    // The ONVIF device goes away for 20 s.
+    onvif->Stop();
+    onvif.reset();
+    EXPECT_TRUE(log.WaitHealth("yard", "unreachable", kWaitMs)) << log.Text();
+    EXPECT_TRUE(sub.Wait("camdet/yard/availability", offline, kWaitMs));
+    std::this_thread::sleep_for(std::chrono::seconds(20));
+    // Back, with a motion of 4 s at once: seen, because the device is
+    // subscribed again within 3 s of its return.
+    onvif.reset(new camsim::CamSim(oc));
+    ASSERT_TRUE(onvif->Start(err)) << err;
+    camsim::Scenario sc;
+    ASSERT_TRUE(camsim::ParseScenario("at 0 motion on 100\nat 4 motion off\n", sc, err)) << err;
+    onvif->RunScenario(sc);
+    EXPECT_TRUE(sub.WaitTrig("camdet/yard/md", true, 100, kWaitMs)) << sub.Latest("camdet/yard/md");
+    EXPECT_TRUE(sub.Wait("camdet/yard/availability", online, kWaitMs));
+    EXPECT_TRUE(log.WaitHealth("yard", "ok", kWaitMs));
+    EXPECT_EQ(0u, onvif->RefusedLogins());
+
+    // Whatever the others went through, the camera sharing the wrong
+    // password's host and port stayed ok, and that camera was refused at
+    // most 3 logins in all this time.
+    EXPECT_EQ(log.Health("truen-1"), std::vector<std::string>{"ok"});
+    EXPECT_LE(sims.At(0).RefusedLogins(), 3u);
+    EXPECT_GE(sims.At(0).RefusedLogins(), 1u);
+    EXPECT_EQ(log.Health("truen-2"), (std::vector<std::string>{"ok", "error", "ok"}));
+    // In the JSON lines too, nothing of truen-2 between its error and its return.
+    bool failed = false;
+    for (const std::string& l : log.Order()) {
+        if (l.find("\"camera\":\"truen-2\"") == std::string::npos) continue;
+        if (l.find("\"event\":\"camera\"") != std::string::npos) failed = l.find("\"state\":\"error\"") != std::string::npos;
+        else EXPECT_FALSE(failed) << l;
+    }
+    EXPECT_TRUE(log.Bad().empty()) << log.Bad().front();
+    for (const std::string& t : sub.TopicsWithPrefix("")) {
+        EXPECT_EQ(std::string::npos, sub.Latest(t).find("health-Pw1"));
+        EXPECT_EQ(std::string::npos, sub.Latest(t).find("gate-Wrong1"));
+    }
+    // The broker was up from the start: the first connection held.
+    EXPECT_EQ(std::string::npos, fleettest::ReadFile(fleettest::TempPath("health-monitor.err")).find("MQTT"))
+        << fleettest::ReadFile(fleettest::TempPath("health-monitor.err"));
+    mon.Kill(SIGTERM);
+    EXPECT_EQ(0, mon.Wait());
+    broker.Stop();
+}
+
+// A reload that restarts a camera whose motion is on publishes no change the
+// camera did not make (no "false" before the "true" again), and the input it
+// no longer has loses its discovery and state.
+TEST(FleetMqtt, ReloadPublishesOnlyTheCamerasChanges) {
+    camsim::FleetOptions fo;
+    fo.rows = {{"truen", 1}};
+    fo.user = "admin";
+    fo.password = "reload-Pw1";
+    fo.inputs = 2;
+    camsim::Fleet sims;
+    std::string err;
+    ASSERT_TRUE(sims.Start(fo, err)) << err;
+    const std::string config = fleettest::TempPath("mqtt-reload.yaml");
+    fleettest::WriteFile(config, sims.MonitorConfig());
+    const int port = camtest::FreeLoopbackPort();
+    Broker broker(port);
+    ASSERT_TRUE(broker.Up());
+    Subscriber sub(port);
+    FleetLog log;
+    Child mon({CAMDET_MONITOR, "--config", config, "--json", "--mqtt", "mqtt://127.0.0.1:" + std::to_string(port),
+               "--log", fleettest::TempPath("mqtt-reload-lib.log")},
+              fleettest::TempPath("mqtt-reload.err"));
+    mon.Read([&](const std::string& l) { log.Line(l); });
+    const std::string cam = sims.Name(0);
+    sims.At(0).SetMotion(true, 100);
+    ASSERT_TRUE(sub.WaitTrig("camdet/" + cam + "/md", true, 100, kWaitMs)) << sub.Latest("camdet/" + cam + "/md");
+    const std::string di1 = "homeassistant/binary_sensor/camdet_" + cam + "/di_1/config";
+    ASSERT_TRUE(sub.Wait(di1, [](const std::string& p) { return !p.empty(); }, kWaitMs));
+    ASSERT_TRUE(sub.Wait("camdet/" + cam + "/di/1", [](const std::string& p) { return !p.empty(); }, kWaitMs));
+    const int created = log.Detectors(cam);
+
+    const size_t mark = sub.Count();
+    std::string text = sims.MonitorConfig();
+    const size_t at = text.find("di-count: 2");
+    ASSERT_NE(at, std::string::npos);
+    fleettest::WriteFile(config, text.replace(at, 11, "di-count: 1"));
+    mon.Kill(SIGHUP);
+    ASSERT_TRUE(log.WaitDetectors(cam, created + 1, kWaitMs)) << log.Text();
+    EXPECT_TRUE(sub.Wait(di1, [](const std::string& p) { return p.empty(); }, kWaitMs));
+    EXPECT_TRUE(sub.Wait("camdet/" + cam + "/di/1", [](const std::string& p) { return p.empty(); }, kWaitMs));
+    ASSERT_TRUE(log.WaitHealth(cam, "ok", kWaitMs));
+    // A change the camera does make still goes out, and it is the first md message since the reload.
+    sims.At(0).SetMotion(false);
+    ASSERT_TRUE(sub.WaitTrig("camdet/" + cam + "/md", false, 0, kWaitMs));
+    const auto md = sub.Since(mark, "camdet/" + cam + "/md");
+    ASSERT_FALSE(md.empty());
+    EXPECT_NE(md.front().second.find("\"trig\":false"), std::string::npos);
+    for (size_t i = 0; i + 1 < md.size(); ++i) EXPECT_EQ(md[i].second.find("\"trig\":false"), std::string::npos) << i;
+    for (const auto& m : sub.Since(mark, "camdet/" + cam + "/availability")) EXPECT_EQ("online", m.second);
+    mon.Kill(SIGTERM);
+    EXPECT_EQ(0, mon.Wait());
+    broker.Stop();
+}
+
+// A wrong broker password is told apart from a broker that is not there, on
+// stderr and in /metrics.
+TEST(FleetMqtt, WrongBrokerPasswordIsNotUnreachable) {
+    camsim::FleetOptions fo;
+    fo.rows = {{"truen", 1}};
+    camsim::Fleet sims;
+    std::string err;
+    ASSERT_TRUE(sims.Start(fo, err)) << err;
+    const std::string config = fleettest::TempPath("mqtt-auth.yaml");
+    fleettest::WriteFile(config, sims.MonitorConfig());
+    const std::string passwords = fleettest::TempPath("mosquitto.passwd");
+    Child mkpw({"/usr/bin/mosquitto_passwd", "-b", "-c", passwords, "camdet", "broker-Pw1"},
+               fleettest::TempPath("mosquitto_passwd.err"), false);
+    ASSERT_EQ(0, mkpw.Wait());
+    const int port = camtest::FreeLoopbackPort();
+    Broker broker(port, passwords);
+    ASSERT_TRUE(broker.Up());
+    const int httpPort = camtest::FreeLoopbackPort();
+    const std::string monErr = fleettest::TempPath("mqtt-auth.err");
+    Child mon({CAMDET_MONITOR, "--config", config, "--json", "--mqtt", "mqtt://127.0.0.1:" + std::to_string(port),
+               "--mqtt-user", "camdet", "--mqtt-password", "wrong-Pw", "--http", std::to_string(httpPort), "--log",
+               fleettest::TempPath("mqtt-auth-lib.log")},
+              monErr);
+    mon.Read([](const std::string&) {});
+    ASSERT_TRUE(fleettest::Eventually(kWaitMs, [&] {
+        return fleettest::ReadFile(monErr).find("broker refused the login") != std::string::npos;
+    })) << fleettest::ReadFile(monErr);
+    EXPECT_EQ(std::string::npos, fleettest::ReadFile(monErr).find("unreachable")) << fleettest::ReadFile(monErr);
+    EXPECT_EQ(std::string::npos, fleettest::ReadFile(monErr).find("wrong-Pw"));
+    const std::string metrics = fleettest::HttpGet(httpPort, "/metrics");
+    EXPECT_NE(metrics.find("camdet_mqtt_connected 0"), std::string::npos) << metrics;
+    EXPECT_NE(metrics.find("camdet_mqtt_state{state=\"unauthorized\"} 1"), std::string::npos) << metrics;
+    mon.Kill(SIGTERM);
+    EXPECT_EQ(0, mon.Wait());
+    broker.Stop();
+}
+
 // Two shards of one file against one broker: each camera is published once,
 // by the monitor of its shard, whose own node name (the default) its
 // discovery message points at.
@@ -261,7 +521,9 @@ TEST(FleetMqtt, ShardsShareOneBroker) {
         Json::Value v;
         std::istringstream in(sub.Latest(topic));
         ASSERT_TRUE(Json::parseFromStream(Json::CharReaderBuilder(), in, &v, nullptr));
-        EXPECT_EQ("camdet/node/shard-" + std::to_string(shard) + "/availability", v["availability_topic"].asString())
+        EXPECT_EQ(AvailabilityOf(v), (std::vector<std::string>{"camdet/node/shard-" + std::to_string(shard) +
+                                                                    "/availability",
+                                                                "camdet/" + cam + "/availability"}))
             << cam;
         sims.At(i).SetMotion(true, 100);
     }

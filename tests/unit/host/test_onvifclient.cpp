@@ -12,6 +12,9 @@
 #include "camdet/vendors/onvif.h"
 #include "host/onvif/onvifsoap.h"
 #include "interface/onvifservice.h"
+#include "interface/camhealth.h"
+#include "interface/clock.h"
+#include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/onvifprobe.h"
 #include "tests/fixtures/testsupport.h"
 
@@ -158,29 +161,36 @@ TEST(OnvifClient, TokenOnTheCamerasClockAndRetryAfterAuthFault) {
 TEST(OnvifClient, FailuresSayWhatTheCameraDid) {
     LogCapture log;
     auto t = std::make_shared<ScriptedTransport>();
+    BrellinOwned::CameraHealth health(BrellinOwned::RealClock());  // outlives the client
     OnvifEventService ev;
     ev.UpdateServiceParam(nullptr, "http://127.0.0.1:8080/onvif/events", "", "");
     ev.SetTransport(t);
+    ev.SetHealth(&health, BrellinOwned::RealClock());
     OVF_EVT_PULL_PT pp;
     pp.address = "http://127.0.0.1:8080/onvif/sub?id=3";
+    using namespace BrellinOwned;
     struct {
         const char* name;
         std::pair<int, std::string> answer;
         int rc;
+        int health;  // the camera's state after it
     } rows[] = {
-        {"a pull", {200, Answer("pull_several.xml")}, 0},
-        {"nothing came", {-1, ""}, kOnvifNoAnswer},
-        {"cut off after the head", {-200, ""}, kOnvifBadAnswer},
-        {"garbage with 200", {200, "\x17\x03garbage"}, kOnvifBadAnswer},
-        {"another operation's answer", {200, Answer("create_pullpoint.xml")}, kOnvifBadAnswer},
-        {"a SOAP fault", {400, Answer("fault_soap11.xml")}, kOnvifFault},
-        {"an HTTP error page", {503, "<html>busy</html>"}, kOnvifFault},
+        {"a pull", {200, Answer("pull_several.xml")}, 0, CAM_HEALTH_OK},
+        {"nothing came", {-1, ""}, kOnvifNoAnswer, CAM_HEALTH_UNREACHABLE},
+        {"cut off after the head", {-200, ""}, kOnvifBadAnswer, CAM_HEALTH_UNREACHABLE},
+        {"garbage with 200", {200, "\x17\x03garbage"}, kOnvifBadAnswer, CAM_HEALTH_ERROR},
+        {"a pull again", {200, Answer("pull_empty.xml")}, 0, CAM_HEALTH_OK},
+        {"another operation's answer", {200, Answer("create_pullpoint.xml")}, kOnvifBadAnswer, CAM_HEALTH_ERROR},
+        {"a SOAP fault", {400, Answer("fault_soap11.xml")}, kOnvifFault, CAM_HEALTH_ERROR},
+        {"NotAuthorized", {400, Answer("fault_not_authorized.xml")}, kOnvifFault, CAM_HEALTH_UNAUTHORIZED},
+        {"an HTTP error page", {503, "<html>busy</html>"}, kOnvifFault, CAM_HEALTH_ERROR},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
         t->answers = {r.answer};
         OVF_EVT_PULL_MSG msg;
         EXPECT_EQ(ev.PullMessages(pp, "PT60S", "8", msg), r.rc);
+        EXPECT_STREQ(CamHealthName(health.Get().state), CamHealthName(r.health));
     }
     EXPECT_EQ(t->requests.back().timeoutSec, 70);  // the client's 10 s and the camera's hold
 
@@ -199,6 +209,39 @@ TEST(OnvifClient, FailuresSayWhatTheCameraDid) {
         EXPECT_EQ(r.body.find("wsse:Security"), std::string::npos);
         EXPECT_NE(r.body.find("<wsa:MessageID>urn:uuid:"), std::string::npos);
     }
+}
+
+// A refused login spends the camera's ration (the retry with a new clock
+// included); the unauthenticated device check never does and always goes out.
+TEST(OnvifClient, NotAuthorizedSpendsTheRationNotTheDeviceCheck) {
+    LogCapture log;
+    camtest::FakeClock clock;
+    auto t = std::make_shared<ScriptedDevice>();
+    t->answers = {{"GetSystemDateAndTime", {200, ClockAnswer(time(nullptr))}},
+                  {"CreatePullPointSubscriptionRequest", {400, Answer("fault_not_authorized.xml")}}};
+    BrellinOwned::CameraHealth health(clock);
+    OnvifEventService ev;
+    ev.UpdateServiceParam(nullptr, "http://127.0.0.1:8080/onvif/events", "", "");
+    ev.SetTransport(t);
+    ev.SetHealth(&health, clock);
+    ev.SetLogin("admin", "wrong", "http://127.0.0.1:8080/onvif/device_service");
+    int checks = 0;
+    for (int i = 0; i < 30; ++i) {  // five minutes, a create and a check every 10 s
+        OVF_EVT_PULL_PT pp;
+        EXPECT_EQ(ev.CreatePullPointSubscription("", "PT60S", OVF_NS_LIST(), pp), kOnvifFault);
+        EXPECT_EQ(ev.CheckDevice(2), 0);
+        ++checks;
+        clock.Advance(10000);
+    }
+    int logins = 0, anonymous = 0;
+    for (const Request& r : t->requests) {
+        if (r.body.find("UsernameToken") != std::string::npos) logins++;
+        else if (r.action.find("GetSystemDateAndTime") != std::string::npos) anonymous++;
+    }
+    EXPECT_EQ(logins, 3);
+    EXPECT_GE(anonymous, checks);
+    EXPECT_EQ(health.Get().state, BrellinOwned::CAM_HEALTH_UNAUTHORIZED);
+    EXPECT_NE(log.Text().find("held back"), std::string::npos) << log.Text();
 }
 
 TEST(OnvifClient, PullAndUnsubscribeGoToTheSubscription) {
