@@ -172,6 +172,16 @@ TEST(MpVendorRules, HeldStateOverSequences) {
           {"", true},
           {"<eventType>IO</eventType>", true},
           {"<eventType>fielddetection</eventType><eventState>active</eventState>", false}}},
+        // PSIA input: the same counting, and "inactive" releases.
+        {"PsiaInput", 0, {},
+         {{"<eventType>IO</eventType><eventState>active</eventState>", false},
+          {"<eventType>IO</eventType><eventState>active</eventState>", false},
+          {"<eventType>IO</eventType><eventState>active</eventState>", false},
+          {"<eventType>IO</eventType><eventState>active</eventState>", true},
+          {"<eventType>IO</eventType><eventState>inactive</eventState>", true},
+          {"<eventType>IO</eventType><eventState>inactive</eventState>", true},
+          {"<eventType>IO</eventType><eventState>inactive</eventState>", true},
+          {"<eventType>IO</eventType><eventState>inactive</eventState>", false}}},
     };
     for (const auto& r : rows) {
         MP_RULE_STATE st;
@@ -225,6 +235,16 @@ TEST(MpVendorRules, HostileAndTruncatedPartsAreQuiet) {
             }
         }
     }
+}
+
+// A part of length 0 whose buffer still holds an earlier part's text is empty.
+TEST(MpVendorRules, ObjectSizeLinesOfLengthZeroAreQuiet) {
+    const char stale[] = "value=50;objectsize=10;\n";
+    int level = -7;
+    EXPECT_FALSE(mprule::ObjectSizeLines(stale, 0, level));
+    EXPECT_EQ(level, 0);
+    EXPECT_TRUE(mprule::ObjectSizeLines(stale, sizeof(stale), level));
+    EXPECT_EQ(level, 50);
 }
 
 TEST(MpVendorRules, IpuxScaleAndZavioVga) {

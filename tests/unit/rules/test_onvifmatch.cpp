@@ -319,6 +319,11 @@ TEST(OnvifKinds, MomentaryAndStandardTampering) {
         EXPECT_EQ(standard.IsTrig(s.notifs, level), s.standardTrig);
         EXPECT_EQ(standard.HeldStateDueMs(), 0);
     }
+    // A rule type tampering does not know: quiet at level 0.
+    standard.EvtInfo().trigType = 2;
+    int level = -1;
+    EXPECT_FALSE(standard.IsTrig({Tamper("true")}, level));
+    EXPECT_EQ(level, 0);
 }
 
 TEST(OnvifKinds, DigitalInputsByToken) {
