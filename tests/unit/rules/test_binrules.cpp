@@ -143,7 +143,7 @@ TEST(BinVendorRules, PortsPastTheInputsAreNeverHeld) {
 
 TEST(BinVendorRules, LilinAndLevelOneLines) {
     SeqCase gr4{"hexadecimal level before the last $ against key 3", "LevelOneGr4Motion", -1,
-                {{"MD,5A$", true, 90}, {"xx$MD,32$", false, 50}, {"FF$", false, 255}, {"ZZ$", false, 0, true},
+                {{"MD,5A$", true, 90}, {"00$", false, 0}, {"xx$MD,32$", false, 50}, {"FF$", false, 255}, {"ZZ$", false, 0, true},
                  {"no dollar", false, 0, true}, {"5$", false, 0, true}, {"A$", false, 0, true},
                  {"5$" + std::string(30, 'Z'), false, 0, true}}};  // long: nothing readable before its start
     gr4.mdParam1 = 50;

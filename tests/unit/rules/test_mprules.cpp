@@ -172,11 +172,13 @@ TEST(MpVendorRules, HeldStateOverSequences) {
           {"", true},
           {"<eventType>IO</eventType>", true},
           {"<eventType>fielddetection</eventType><eventState>active</eventState>", false}}},
-        // PSIA input: the same counting, and "inactive" releases.
+        // PSIA input: the same counting (a part of another type does not
+        // restart it), and "inactive" releases.
         {"PsiaInput", 0, {},
          {{"<eventType>IO</eventType><eventState>active</eventState>", false},
           {"<eventType>IO</eventType><eventState>active</eventState>", false},
           {"<eventType>IO</eventType><eventState>active</eventState>", false},
+          {"<eventType>VMD</eventType><eventState>active</eventState>", false},
           {"<eventType>IO</eventType><eventState>active</eventState>", true},
           {"<eventType>IO</eventType><eventState>inactive</eventState>", true},
           {"<eventType>IO</eventType><eventState>inactive</eventState>", true},
