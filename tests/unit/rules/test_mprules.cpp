@@ -72,6 +72,7 @@ TEST(MpVendorRules, OnePartGivesThisTriggerAndLevel) {
         {"IQeyeV2Motion", -1, "window=0;level=10;threshold=30\nwindow=1;level=12\n", false, 12, {}},
         {"IQeyeInput", 3, "Pragma: trigger=input\n", true, 1, {}},
         {"SonyMotion", -1, "MDWin1=0\nMDWin2=1\n", true, 100, {}},
+        {"EneoMotion", -1, "alarm=1\nmotion=1\n", true, 100, {}},
         {"SonyMotion", -1, "MDWin1=0\nMDWin2=2\n", false, 0, {}},
         {"SonyInput", 0, "Sensor1=1\nSensor2=0\n", true, 1, {}},
         {"SonyInput", 1, "Sensor1=1\nSensor2=0\n", false, 0, {}},
