@@ -33,6 +33,7 @@ TEST(HttpParse, StatusLines) {
         {"HTTP/1.1  500  Internal", true, 1, 1, 500, "Internal"},
         {"HTTP/1.1 20", false, 0, 0, 0, ""},
         {"HTTP/1.1 2000 Big", false, 0, 0, 0, ""},
+        {"HTTP/1000 200 OK", false, 0, 0, 0, ""},
         {"HTTP/1.1 099 Low", false, 0, 0, 0, ""},
         {"HTTP/1.1200 OK", false, 0, 0, 0, ""},
         {"HTTP/ 200 OK", false, 0, 0, 0, ""},
