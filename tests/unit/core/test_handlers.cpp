@@ -102,11 +102,8 @@ TEST(HandlerTest, FailuresLogTheFixedLineAndYieldDefaults) {
         {"absent ID", DET_FUNC_COUNT, false, false, kNotRegMsg, "DetHandler"},
         {"object of another class", DET_FUNC_START, false, true, kDowncastMsg, nullptr},
     };
-    CamMediator med;
-    RecorderCameraCap cap;
-    RecorderCameraAPI api(&cap);
-    EventBuf buf;
-    DET_BASE_ATTR attr = MakeAttr(&med, &api, &buf, nullptr, &cap);
+    CameraRig rig;
+    const DET_BASE_ATTR attr = rig.Attr();
     for (const FailureCase& c : cases) {
         SCOPED_TRACE(c.name);
         IdleDetector det(attr);
@@ -131,11 +128,8 @@ TEST(HandlerTest, FailuresLogTheFixedLineAndYieldDefaults) {
 }
 
 TEST(HandlerTest, DetectorTableDrivesStartStopAndSharing) {
-    CamMediator med;
-    RecorderCameraCap cap;
-    RecorderCameraAPI api(&cap);
-    EventBuf buf;
-    DET_BASE_ATTR attr = MakeAttr(&med, &api, &buf, nullptr, &cap);
+    CameraRig rig;
+    const DET_BASE_ATTR attr = rig.Attr();
     IdleDetector det(attr);
     DetHandler h(&det);
     EXPECT_EQ(0, h.Call<int>(DET_FUNC_START));
@@ -155,11 +149,8 @@ TEST(HandlerTest, DetectorTableDrivesStartStopAndSharing) {
 }
 
 TEST(HandlerTest, SetDetParamThroughTheTable) {
-    CamMediator med;
-    RecorderCameraCap cap;
-    RecordingCameraAPI api(&cap);
-    EventBuf buf;
-    DET_BASE_ATTR attr = MakeAttr(&med, &api, &buf, nullptr, &cap);
+    CameraRig rig;
+    const DET_BASE_ATTR attr = rig.Attr();
     IdleDetector det(attr);
     DetHandler h(&det);
     std::map<int, std::string> p = {{6, "7"}};
@@ -168,7 +159,7 @@ TEST(HandlerTest, SetDetParamThroughTheTable) {
     ASSERT_EQ(0, det.Start());
     ASSERT_TRUE(det.IsActivated());
     det.Stop();
-    std::vector<RecordingCameraAPI::AppliedParam> applied = api.GetAppliedParams();
+    std::vector<RecordingCameraAPI::AppliedParam> applied = rig.api.GetAppliedParams();
     ASSERT_EQ(2u, applied.size());
     EXPECT_EQ(DET_TYPE_MD, applied[0].kind);
     EXPECT_EQ(DET_TYPE_TD, applied[1].kind);

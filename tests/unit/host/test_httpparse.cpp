@@ -28,10 +28,12 @@ TEST(HttpParse, StatusLines) {
         {"HTTP/1.0 401 Unauthorized\r\n", true, 1, 0, 401, "Unauthorized"},
         {"HTTP/1.1 404 Not  Found \n", true, 1, 1, 404, "Not  Found"},
         {"HTTP/1.1 204", true, 1, 1, 204, ""},
+        {"HTTP/1.1 100 Continue", true, 1, 1, 100, "Continue"},
         {"HTTP/2 200 ", true, 2, 0, 200, ""},
         {"HTTP/1.1  500  Internal", true, 1, 1, 500, "Internal"},
         {"HTTP/1.1 20", false, 0, 0, 0, ""},
         {"HTTP/1.1 2000 Big", false, 0, 0, 0, ""},
+        {"HTTP/1000 200 OK", false, 0, 0, 0, ""},
         {"HTTP/1.1 099 Low", false, 0, 0, 0, ""},
         {"HTTP/1.1200 OK", false, 0, 0, 0, ""},
         {"HTTP/ 200 OK", false, 0, 0, 0, ""},
@@ -88,11 +90,20 @@ TEST(HttpParse, ChallengeThenFinalHeadKeepsOnlyTheFinalOne) {
 }
 
 TEST(HttpParse, InterimAnswerIsReplaced) {
-    HttpResponseHead head;
-    Feed(head, {"HTTP/1.1 100 Continue\r\n", "\r\n", "HTTP/1.1 204 No Content\r\n", "\r\n"});
-    EXPECT_TRUE(head.Complete());
-    EXPECT_EQ(204, head.Code());
-    EXPECT_EQ("", head.AllHeaders());
+    for (const char* eol : {"\r\n", "\n"}) {  // some cameras end lines with LF alone
+        SCOPED_TRACE(eol[0] == '\r' ? "CR LF" : "LF");
+        const std::string e = eol;
+        HttpResponseHead head;
+        Feed(head, {"HTTP/1.1 100 Continue" + e, e});
+        EXPECT_TRUE(head.Complete());
+        EXPECT_EQ(100, head.Code());
+        Feed(head, {"HTTP/1.1 204 No Content" + e, "A: 1" + e});
+        EXPECT_FALSE(head.Complete());
+        Feed(head, {e});
+        EXPECT_TRUE(head.Complete());
+        EXPECT_EQ(204, head.Code());
+        EXPECT_EQ("A: 1\r\n", head.AllHeaders());
+    }
 }
 
 TEST(HttpParse, BrokenHeads) {
@@ -250,6 +261,7 @@ TEST(HttpParse, RequestPathAndHeaderText) {
         {"a b\tc", "/a%20b%09c"},
         {"/x?q=\"<>{}|\\^`#", "/x?q=%22%3C%3E%7B%7D%7C%5C%5E%60%23"},
         {"/%41", "/%41"},
+        {"/a\x7f", "/a%7F"},
         {"/\xc3\xa9\r\n", "/%C3%A9%0D%0A"},
     };
     for (const auto& p : paths) EXPECT_EQ(p.out, BrellinOwned::NormalizeRequestPath(p.in)) << p.in;

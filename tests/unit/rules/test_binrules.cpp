@@ -119,10 +119,33 @@ TEST(BinVendorRules, DLinkFlagLinesTakePrecedenceOverLevelLines) {
     for (const SeqCase& c : inputs) RunSequence(c);
 }
 
+// A port past the configured inputs is never held, even where the storage
+// behind the inputs still has a bit from a larger input count.
+TEST(BinVendorRules, PortsPastTheInputsAreNeverHeld) {
+    for (const char* test : {"DahuaInput", "DLinkInput"}) {
+        SCOPED_TRACE(test);
+        const BinRuleEntry* e = FindRule(GetBinRuleTable, test);
+        ASSERT_NE(nullptr, e);
+        BIN_RULE_STATE st;
+        st.heldPorts.assign(13, false);
+        st.heldPorts[12] = true;
+        st.heldPorts.resize(12);
+        const std::string line = std::string(test) == "DahuaInput" ? "Code=AlarmLocal;action=Start;index=12"
+                                                                  : "input13=on";
+        std::vector<char> buf(line.begin(), line.end());
+        buf.resize(1025, 0);
+        int value = 5;
+        EXPECT_FALSE(e->rule(st, 12, buf.data(), 1024, value));
+        EXPECT_EQ(0, value);
+        EXPECT_EQ(12u, st.heldPorts.size());
+    }
+}
+
 TEST(BinVendorRules, LilinAndLevelOneLines) {
     SeqCase gr4{"hexadecimal level before the last $ against key 3", "LevelOneGr4Motion", -1,
-                {{"MD,5A$", true, 90}, {"xx$MD,32$", false, 50}, {"FF$", false, 255}, {"ZZ$", false, 0, true},
-                 {"no dollar", false, 0, true}, {"5$", false, 0, true}, {"A$", false, 0, true}}};
+                {{"MD,5A$", true, 90}, {"00$", false, 0}, {"xx$MD,32$", false, 50}, {"FF$", false, 255}, {"ZZ$", false, 0, true},
+                 {"no dollar", false, 0, true}, {"5$", false, 0, true}, {"A$", false, 0, true},
+                 {"5$" + std::string(30, 'Z'), false, 0, true}}};  // long: nothing readable before its start
     gr4.mdParam1 = 50;
     gr4.size = 64;
     SeqCase lowThreshold{"level 1 above a threshold of 0", "LevelOneGr4Motion", -1, {{"..01$", true, 1}}};

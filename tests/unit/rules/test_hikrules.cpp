@@ -191,6 +191,12 @@ TEST(HikVisionOld, LevelAndEdgeInputTests) {
     EXPECT_EQ(level, 1);
     EXPECT_FALSE(HikEdgeInputTest(0, io2.data(), io2.size(), edge, level));
     EXPECT_TRUE(HikEdgeInputTest(1, hb.data(), hb.size(), edge, level));
+    // Only "inactive" on the same input releases it; another state does not.
+    const std::string port2 = "<inputIOPortID>2</inputIOPortID><eventType>IO</eventType>";
+    Buf odd(port2 + "<eventState>unknown</eventState>"), off(port2 + "<eventState>inactive</eventState>");
+    EXPECT_TRUE(HikEdgeInputTest(1, odd.data(), odd.size(), edge, level));
+    EXPECT_FALSE(HikEdgeInputTest(1, off.data(), off.size(), edge, level));
+    EXPECT_EQ(level, 0);
     for (int i = 0; i < 3; ++i) EXPECT_FALSE(HikLevelInputTest(1, io2.data(), io2.size(), lvl, level));
     EXPECT_TRUE(HikLevelInputTest(1, io2.data(), io2.size(), lvl, level));
     EXPECT_EQ(level, 1);

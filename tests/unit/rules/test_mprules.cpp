@@ -72,6 +72,7 @@ TEST(MpVendorRules, OnePartGivesThisTriggerAndLevel) {
         {"IQeyeV2Motion", -1, "window=0;level=10;threshold=30\nwindow=1;level=12\n", false, 12, {}},
         {"IQeyeInput", 3, "Pragma: trigger=input\n", true, 1, {}},
         {"SonyMotion", -1, "MDWin1=0\nMDWin2=1\n", true, 100, {}},
+        {"EneoMotion", -1, "alarm=1\nmotion=1\n", true, 100, {}},
         {"SonyMotion", -1, "MDWin1=0\nMDWin2=2\n", false, 0, {}},
         {"SonyInput", 0, "Sensor1=1\nSensor2=0\n", true, 1, {}},
         {"SonyInput", 1, "Sensor1=1\nSensor2=0\n", false, 0, {}},
@@ -172,6 +173,18 @@ TEST(MpVendorRules, HeldStateOverSequences) {
           {"", true},
           {"<eventType>IO</eventType>", true},
           {"<eventType>fielddetection</eventType><eventState>active</eventState>", false}}},
+        // PSIA input: the same counting (a part of another type does not
+        // restart it), and "inactive" releases.
+        {"PsiaInput", 0, {},
+         {{"<eventType>IO</eventType><eventState>active</eventState>", false},
+          {"<eventType>IO</eventType><eventState>active</eventState>", false},
+          {"<eventType>IO</eventType><eventState>active</eventState>", false},
+          {"<eventType>VMD</eventType><eventState>active</eventState>", false},
+          {"<eventType>IO</eventType><eventState>active</eventState>", true},
+          {"<eventType>IO</eventType><eventState>inactive</eventState>", true},
+          {"<eventType>IO</eventType><eventState>inactive</eventState>", true},
+          {"<eventType>IO</eventType><eventState>inactive</eventState>", true},
+          {"<eventType>IO</eventType><eventState>inactive</eventState>", false}}},
     };
     for (const auto& r : rows) {
         MP_RULE_STATE st;
@@ -225,6 +238,16 @@ TEST(MpVendorRules, HostileAndTruncatedPartsAreQuiet) {
             }
         }
     }
+}
+
+// A part of length 0 whose buffer still holds an earlier part's text is empty.
+TEST(MpVendorRules, ObjectSizeLinesOfLengthZeroAreQuiet) {
+    const char stale[] = "value=50;objectsize=10;\n";
+    int level = -7;
+    EXPECT_FALSE(mprule::ObjectSizeLines(stale, 0, level));
+    EXPECT_EQ(level, 0);
+    EXPECT_TRUE(mprule::ObjectSizeLines(stale, sizeof(stale), level));
+    EXPECT_EQ(level, 50);
 }
 
 TEST(MpVendorRules, IpuxScaleAndZavioVga) {

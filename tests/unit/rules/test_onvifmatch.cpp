@@ -6,6 +6,7 @@
 #include "camdet/rules/onvifrules.h"
 #include "camdet/vendors/onvif.h"
 #include "tests/fixtures/fakeclock.h"
+#include "tests/fixtures/onvifnotifs.h"
 #include "tests/fixtures/testsupport.h"
 
 namespace {
@@ -17,34 +18,6 @@ const char* const kDiKey = "tns1:Device/Trigger/DigitalInput;LogicalState";
 const char* const kTdKey = "tns1:RuleEngine/TamperDetector/Tamper;IsTamper";
 const char* const kTdMomentaryKey = "tns1:RuleEngine/TamperDetector/Tamper;IsTamper;Momentary";
 const char* const kMdHoldKey = "tns1:RuleEngine/CellMotionDetector/Motion;IsMotion;Hold";
-
-OVF_EVT_NOTIF Notif(const std::string& topic, const std::string& op, OVF_ITEM_LIST src, OVF_ITEM_LIST data) {
-    OVF_EVT_NOTIF n;
-    n.topic = topic;
-    n.propOper = op;
-    n.source = src;
-    n.data = data;
-    return n;
-}
-
-OVF_EVT_NOTIF Motion(const std::string& rule, const std::string& isMotion, const std::string& op = "Changed",
-                     const std::string& analytics = "va0") {
-    return Notif("tns1:RuleEngine/CellMotionDetector/Motion", op,
-                 {{"VideoSourceConfigurationToken", "vsc0"}, {"VideoAnalyticsConfigurationToken", analytics},
-                  {"Rule", rule}},
-                 {{"IsMotion", isMotion}});
-}
-
-OVF_EVT_NOTIF Input(const std::string& token, const std::string& state) {
-    return Notif("tns1:Device/Trigger/DigitalInput", "Changed", {{"InputToken", token}}, {{"LogicalState", state}});
-}
-
-OVF_EVT_NOTIF Tamper(const std::string& state) {
-    return Notif("tns1:RuleEngine/TamperDetector/Tamper", "Changed",
-                 {{"VideoSourceConfigurationToken", "vsc0"}, {"VideoAnalyticsConfigurationToken", "va0"},
-                  {"Rule", "t"}},
-                 {{"IsTamper", state}});
-}
 
 Info MdInfo() {
     Info info;
@@ -319,6 +292,11 @@ TEST(OnvifKinds, MomentaryAndStandardTampering) {
         EXPECT_EQ(standard.IsTrig(s.notifs, level), s.standardTrig);
         EXPECT_EQ(standard.HeldStateDueMs(), 0);
     }
+    // A rule type tampering does not know: quiet at level 0.
+    standard.EvtInfo().trigType = 2;
+    int level = -1;
+    EXPECT_FALSE(standard.IsTrig({Tamper("true")}, level));
+    EXPECT_EQ(level, 0);
 }
 
 TEST(OnvifKinds, DigitalInputsByToken) {

@@ -195,6 +195,7 @@ TEST(LevelOneGr2Rules, RegionLevelsAgainstEnabledWindows) {
         {"R1=90,R2=999,R3=250", false, 25},   // window 1 is off
         {"R1=90,R2=0,R3=2500", true, 100},    // capped at 1000 before / 10
         {"R1=50", false, 5},
+        {"R1=100", false, 10},  // equal to the threshold is not above it
         {"R3=301", true, 30},
         {"", false, 0},
         {"garbage,R=,==,,", false, 0},

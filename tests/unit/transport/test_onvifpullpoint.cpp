@@ -14,6 +14,7 @@
 #include "camdet/vendors/onvif.h"
 #include "host/onvif/onvifsoap.h"
 #include "tests/fixtures/fakeclock.h"
+#include "tests/fixtures/onvifnotifs.h"
 #include "tests/fixtures/testsupport.h"
 
 namespace {
@@ -95,24 +96,6 @@ private:
         return v;
     }
 };
-
-OVF_EVT_NOTIF Motion(const std::string& v) {
-    OVF_EVT_NOTIF n;
-    n.topic = "tns1:RuleEngine/CellMotionDetector/Motion";
-    n.propOper = "Changed";
-    n.source = {{"VideoSourceConfigurationToken", "vsc0"}, {"VideoAnalyticsConfigurationToken", "a"}, {"Rule", "r"}};
-    n.data = {{"IsMotion", v}};
-    return n;
-}
-
-OVF_EVT_NOTIF Tamper(const std::string& v) {
-    OVF_EVT_NOTIF n;
-    n.topic = "tns1:RuleEngine/TamperDetector/Tamper";
-    n.propOper = "Changed";
-    n.source = {{"VideoSourceConfigurationToken", "vsc0"}, {"VideoAnalyticsConfigurationToken", "a"}, {"Rule", "r"}};
-    n.data = {{"IsTamper", v}};
-    return n;
-}
 
 template <typename Base>
 class Fast : public Base {
@@ -231,7 +214,7 @@ TEST(OnvifPullPoint, DetectorThreadPullsRecreatesAndFeedsFollowers) {
     // Pull 1: motion and tampering; then three failed pulls; pull 5 (on the
     // new subscription): motion off; then empty pulls.
     s->pullResults = {0, kOnvifFault, kOnvifFault, kOnvifFault, 0};
-    s->pullNotifs = {{Motion("true"), Tamper("true")}, {Motion("false")}};
+    s->pullNotifs = {{Motion("r", "true"), Tamper("true")}, {Motion("r", "false")}};
     ASSERT_EQ(td.Start(), 0);
     ASSERT_EQ(md.Start(), 0);
     ASSERT_TRUE(WaitFor([&] { return s->Called("pull http://127.0.0.1/sub/2 PT60S 8") && s->PullsLeft() == 0; }));
@@ -327,7 +310,7 @@ public:
         }
         const size_t n = std::min(m_Queue.size(), (size_t)atoi(limit.c_str()));
         for (size_t i = 0; i < n; ++i) {
-            msg.notifs.push_back(Motion(m_Queue.front().first % 2 ? "true" : "false"));
+            msg.notifs.push_back(Motion("r", m_Queue.front().first % 2 ? "true" : "false"));
             msg.notifs.back().utcTime = std::to_string(m_Queue.front().first);
             lag = std::max(lag, now - m_Queue.front().second);
             m_Queue.pop_front();
@@ -628,7 +611,7 @@ TEST(OnvifPullPoint, AHeldMotionShortensTheLongPoll) {
     Fast<OnvifMD> md(rig.rig.Attr());
     HoldingEventService* s = new HoldingEventService(rig.clock);
     md.SetEventService(std::unique_ptr<OnvifEventService>(s));
-    s->pullNotifs = {{Motion("true")}};
+    s->pullNotifs = {{Motion("r", "true")}};
     std::mutex mu;
     std::vector<std::pair<bool, int64_t> > changes;
     rig.rig.buf.SetListener([&](bool trig, int) {

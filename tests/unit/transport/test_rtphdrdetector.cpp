@@ -150,6 +150,41 @@ TEST_F(RtpTransport, FollowersOfOtherKindsGetTheSameExtension) {
     tamper.Stop();
 }
 
+// One fetch per script entry, from an own fetcher and from a shared one: an
+// own fetcher's packet without an extension is no data (not an empty
+// extension), the buffer grows to the longest extension and never shrinks.
+TEST_F(RtpTransport, OneFetchFromAnOwnOrASharedFetcher) {
+    struct Case {
+        bool shared;
+        int entry;  // 0: failure, 1: no extension, 2: the bytes
+        const char* ext;
+        __tag_RET_RTPHDR result;
+        unsigned int cap;
+    } cases[] = {
+        {false, 2, "ABCD", RET_RTPHDR_OK, 4},   {false, 1, "", RET_RTPHDR_NO_DATA, 4},
+        {false, 0, "", RET_RTPHDR_FAIL, 4},     {false, 2, "XY", RET_RTPHDR_OK, 4},
+        {true, 1, "", RET_RTPHDR_OK, 4},        {true, 2, "123456", RET_RTPHDR_OK, 6},
+    };
+    ProbeRtp det(SharedAttr(), DET_TYPE_MD);
+    RtpFetchHandler h(&fetch);
+    char* buf = nullptr;
+    unsigned int cap = 0;
+    int i = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(i++);
+        if (c.entry == 0) fetch.Failure();
+        else if (c.entry == 1) fetch.NoExtension();
+        else fetch.Packet(c.ext);
+        unsigned int len = 99;
+        EXPECT_EQ(c.result, det.FetchExtData(buf, cap, len, h, c.shared));
+        EXPECT_EQ(c.cap, cap);
+        if (c.result == RET_RTPHDR_OK) {
+            EXPECT_EQ(std::string(c.ext), std::string(buf, len));
+        }
+    }
+    delete[] buf;
+}
+
 TEST_F(RtpTransport, SetUpChecksKeepTheLoopFromRunning) {
     struct Case {
         const char* what;

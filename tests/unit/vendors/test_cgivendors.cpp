@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include "camdet/transport/cgiquerydetector.h"
-#include "camdet/rules/trigrules.h"
 #include "tests/fixtures/testsupport.h"
 
 namespace {
@@ -136,15 +135,4 @@ TEST(CgiPaths, LevelOneGr5TakesItsAlarmValueFromTheCameraApi) {
     a.pCamApi = &refusing;
     std::unique_ptr<CamDetector> refused = MakeFor("level1gr5", DET_TYPE_DI, a);
     EXPECT_EQ(dynamic_cast<CgiQueryDetector&>(*refused).GetDiTrigValue(), -1);
-}
-
-TEST(CgiPaths, ArecontLensTable) {
-    const char* lens[] = {"3", "2", "4", "1"};
-    for (int i = 0; i < 4; ++i) {
-        std::string ch = std::to_string(i + 1);
-        EXPECT_EQ(trig::ArecontChannel(ch, false), lens[i]);
-        EXPECT_EQ(trig::ArecontChannel(ch, true), ch);
-    }
-    EXPECT_EQ(trig::ArecontChannel("", false), "");
-    EXPECT_EQ(trig::ArecontChannel("10", true), "");
 }
