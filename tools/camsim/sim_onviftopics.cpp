@@ -83,9 +83,9 @@ const Family& Find(const std::string& name) {
     return Families().front();
 }
 
-std::vector<std::pair<std::string, std::string> > SourceItems(const char* spec, int input) {
+std::vector<std::pair<std::string, std::string> > SourceItems(const char* items, int input) {
     std::vector<std::pair<std::string, std::string> > out;
-    std::string s = spec;
+    std::string s = items;
     size_t start = 0;
     while (start < s.size()) {
         size_t semi = s.find(';', start);
