@@ -418,13 +418,9 @@ struct OXHttpClientImpl : public ByteSource {
         } else if (r == -2) {
             LogFailure("no answer within the time-out");
         } else if (code == CURLE_PEER_FAILED_VERIFICATION || code == CURLE_SSL_PINNEDPUBKEYNOTMATCH) {
-            // The pin of what the camera showed, for the user to pin if it is the camera's own.
-            const std::string pin = tlsNote->Pin();
             blCertRefused = true;
-            if (tls->refusals && !tls->refusals->Say(pin, clock.NowMs())) blFailLogged = true;  // said lately
             const char* why = errBuf[0] != '\0' ? errBuf : curl_easy_strerror(code);
-            LogFailure(std::string("certificate not accepted (") + why + "); its pin: " +
-                       (pin.empty() ? "unknown" : pin));
+            LogFailure(RefusedCertificate(*tls, *tlsNote, why, clock.NowMs(), blFailLogged));
         } else {
             LogFailure(errBuf[0] != '\0' ? errBuf : curl_easy_strerror(code));
         }

@@ -193,4 +193,11 @@ void ApplyTlsPolicy(CURL* easy, const CamTlsPolicy& policy, std::shared_ptr<TlsP
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, &OnSslContext);
 }
 
+std::string RefusedCertificate(const CamTlsPolicy& tls, const TlsPeerNote& seen, const char* why, int64_t nowMs,
+                               bool& saidLately) {
+    const std::string pin = seen.Pin();
+    if (tls.refusals && !tls.refusals->Say(pin, nowMs)) saidLately = true;
+    return std::string("certificate not accepted (") + why + "); its pin: " + (pin.empty() ? "unknown" : pin);
+}
+
 }  // namespace BrellinOwned

@@ -84,6 +84,13 @@ private:
     std::string m_Pin;
 };
 
+// The failure text of a certificate the camera's policy refused: why, and
+// the pin of the key the camera showed, for the user to pin if it is the
+// camera's own. Sets `saidLately` when the camera's clients said it lately
+// (and leaves it as it is otherwise).
+std::string RefusedCertificate(const CamTlsPolicy& tls, const TlsPeerNote& seen, const char* why, int64_t nowMs,
+                               bool& saidLately);
+
 // Whether a redirect from `current` (a URL) to `location` (absolute or
 // relative) stays with the camera: the same host, and never from HTTPS to
 // plain HTTP.
