@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 
 #include "tools/camsim/camsim.h"
+#include "tools/camsim/digestauth.h"
 #include "tools/camsim/httpserver.h"
 #include "tools/camsim/simcert.h"
 
@@ -60,8 +61,7 @@ struct CamSim::HttpServer {
     CamSim* sim = nullptr;
     MHD_Daemon* daemon = nullptr;
     SimCert cert;  // Config::tls
-    std::string opaque = "0123456789abcdef";
-    char random[32];
+    std::unique_ptr<DigestAuth> digest;
 
     static MHD_Result Accept(void* cls, const sockaddr*, socklen_t) {
         HttpServer* self = static_cast<HttpServer*>(cls);
@@ -130,8 +130,8 @@ struct CamSim::HttpServer {
         switch (sim->EffectiveAuth()) {
         case Auth::kBasic: ret = MHD_queue_basic_auth_fail_response(conn, realm.c_str(), resp); break;
         case Auth::kDigest:
-            ret = MHD_queue_auth_fail_response2(conn, realm.c_str(), opaque.c_str(), resp, stale ? MHD_YES : MHD_NO,
-                                                MHD_DIGEST_ALG_MD5);
+            MHD_add_response_header(resp, "WWW-Authenticate", digest->Challenge(stale).c_str());
+            ret = MHD_queue_response(conn, MHD_HTTP_UNAUTHORIZED, resp);
             break;
         default: ret = MHD_queue_response(conn, MHD_HTTP_UNAUTHORIZED, resp); break;
         }
@@ -140,7 +140,7 @@ struct CamSim::HttpServer {
     }
 
     // 0 authenticated; 1 challenge; 2 challenge with a stale nonce.
-    int CheckAuth(MHD_Connection* conn) {
+    int CheckAuth(MHD_Connection* conn, const Request& req) {
         const Config& c = sim->m_Cfg;
         if (c.user.empty()) return 0;
         switch (sim->EffectiveAuth()) {
@@ -152,12 +152,8 @@ struct CamSim::HttpServer {
             if (pass) MHD_free(pass);
             return ok ? 0 : 1;
         }
-        case Auth::kDigest: {
-            int r = MHD_digest_auth_check2(conn, c.realm.c_str(), c.user.c_str(), c.password.c_str(), 300,
-                                           MHD_DIGEST_ALG_MD5);
-            if (r == MHD_YES) return 0;
-            return r == MHD_INVALID_NONCE ? 2 : 1;
-        }
+        case Auth::kDigest:
+            return digest->Check(req.Header("authorization"), req.method, req.target, c.user, c.password);
         default: return 0;
         }
     }
@@ -190,7 +186,7 @@ struct CamSim::HttpServer {
             if (login) sim->m_RefusedLogins++;
             return Challenge(conn, false);
         }
-        int auth = CheckAuth(conn);
+        int auth = CheckAuth(conn, req);
         if (auth != 0) {
             if (login && auth == 1) sim->m_RefusedLogins++;  // a stale nonce is no refusal
             return Challenge(conn, auth == 2);
@@ -282,11 +278,7 @@ struct CamSim::HttpServer {
 bool CamSim::StartHttp(std::string& error) {
     std::shared_ptr<HttpServer> srv(new HttpServer());
     srv->sim = this;
-    FILE* rnd = fopen("/dev/urandom", "rb");
-    if (!rnd || fread(srv->random, 1, sizeof(srv->random), rnd) != sizeof(srv->random)) {
-        for (size_t i = 0; i < sizeof(srv->random); ++i) srv->random[i] = (char)(i * 37 + 11);
-    }
-    if (rnd) fclose(rnd);
+    srv->digest.reset(new DigestAuth(m_Cfg.realm));
 
     sockaddr_in addr;
     memset(&addr, 0, sizeof(addr));
@@ -313,8 +305,7 @@ bool CamSim::StartHttp(std::string& error) {
         flags, 0, &HttpServer::Accept,
         srv.get(), &HttpServer::Access, srv.get(), MHD_OPTION_SOCK_ADDR, (sockaddr*)&addr,
         MHD_OPTION_URI_LOG_CALLBACK, &HttpServer::UriLog, srv.get(), MHD_OPTION_NOTIFY_COMPLETED,
-        &HttpServer::Completed, srv.get(), MHD_OPTION_DIGEST_AUTH_RANDOM, sizeof(srv->random), srv->random,
-        MHD_OPTION_NONCE_NC_SIZE, (unsigned)64, MHD_OPTION_THREAD_STACK_SIZE, (size_t)(256 << 10),
+        &HttpServer::Completed, srv.get(), MHD_OPTION_THREAD_STACK_SIZE, (size_t)(256 << 10),
         MHD_OPTION_CONNECTION_TIMEOUT, (unsigned)60, MHD_OPTION_LISTENING_ADDRESS_REUSE, (unsigned)1,
         MHD_OPTION_ARRAY, tls, MHD_OPTION_END);
     if (!srv->daemon) {

@@ -17,6 +17,8 @@
 #include <map>
 #include <vector>
 
+#include "tools/camsim/digestauth.h"
+
 namespace camsim {
 
 namespace {
@@ -44,19 +46,6 @@ std::string Trim(const std::string& s) {
     size_t b = s.find_first_not_of(" \t\r");
     size_t e = s.find_last_not_of(" \t\r");
     return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
-}
-
-std::string Md5Hex(const std::string& text) {
-    unsigned char md[EVP_MAX_MD_SIZE];
-    unsigned int len = 0;
-    EVP_Digest(text.data(), text.size(), md, &len, EVP_md5(), nullptr);
-    std::string out;
-    char hex[3];
-    for (unsigned int i = 0; i < len; ++i) {
-        snprintf(hex, sizeof(hex), "%02x", md[i]);
-        out += hex;
-    }
-    return out;
 }
 
 std::string Base64(const std::string& in) {
@@ -117,31 +106,6 @@ bool TakeRequest(std::string& in, RtspRequest& req) {
     in.erase(0, end + 4 + body);
     req = r;
     return true;
-}
-
-// name=value and name="value" pairs of a Digest Authorization header.
-std::map<std::string, std::string> DigestParams(const std::string& v) {
-    std::map<std::string, std::string> out;
-    size_t i = 0;
-    while (i < v.size()) {
-        while (i < v.size() && (v[i] == ' ' || v[i] == ',')) ++i;
-        const size_t eq = v.find('=', i);
-        if (eq == std::string::npos) break;
-        const std::string name = Lower(Trim(v.substr(i, eq - i)));
-        i = eq + 1;
-        std::string value;
-        if (i < v.size() && v[i] == '"') {
-            const size_t close = v.find('"', i + 1);
-            value = v.substr(i + 1, close == std::string::npos ? std::string::npos : close - i - 1);
-            i = close == std::string::npos ? v.size() : close + 1;
-        } else {
-            const size_t comma = v.find(',', i);
-            value = Trim(v.substr(i, comma == std::string::npos ? std::string::npos : comma - i));
-            i = comma == std::string::npos ? v.size() : comma;
-        }
-        out[name] = value;
-    }
-    return out;
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "tools/camsim/camsim.h"
+#include "tools/camsim/digestauth.h"
 
 using namespace camsim;
 
@@ -450,6 +451,30 @@ TEST(CamSimAuth, BasicAndDigestAsACurlClientMeetsThem) {
     // No user configured: nothing is asked even when the family would.
     Sim open(&FixedHandler, Auth::kDigest);
     EXPECT_EQ(CurlGet(open.sim->Port(), CURLAUTH_NONE, "", "", nullptr), 200);
+}
+
+// Each challenge has its own nonce, so clients challenged in the same moment
+// never replay each other's counters; a replay is stale, never a refusal.
+TEST(CamSimAuth, DigestNoncePerChallengeAndReplayIsStale) {
+    camsim::DigestAuth auth("cam");
+    auto answer = [](const std::string& challenge, const std::string& nc, const std::string& pass) {
+        const std::string nonce = camsim::DigestParams(challenge.substr(7))["nonce"];
+        const std::string ha1 = camsim::Md5Hex("admin:cam:" + pass), ha2 = camsim::Md5Hex("GET:/a?b=1");
+        return "Digest username=\"admin\", realm=\"cam\", nonce=\"" + nonce + "\", uri=\"/a?b=1\", qop=auth, nc=" +
+               nc + ", cnonce=\"c\", response=\"" +
+               camsim::Md5Hex(ha1 + ":" + nonce + ":" + nc + ":c:auth:" + ha2) + "\"";
+    };
+    const std::string first = auth.Challenge(false), second = auth.Challenge(false);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(auth.Check(answer(first, "00000001", "pw"), "GET", "/a?b=1", "admin", "pw"), camsim::DigestAuth::kOk);
+    EXPECT_EQ(auth.Check(answer(second, "00000001", "pw"), "GET", "/a?b=1", "admin", "pw"), camsim::DigestAuth::kOk);
+    EXPECT_EQ(auth.Check(answer(first, "00000001", "pw"), "GET", "/a?b=1", "admin", "pw"), camsim::DigestAuth::kStale);
+    EXPECT_EQ(auth.Check(answer(first, "00000002", "pw"), "GET", "/a?b=1", "admin", "pw"), camsim::DigestAuth::kOk);
+    EXPECT_EQ(auth.Check(answer(first, "00000003", "no"), "GET", "/a?b=1", "admin", "pw"),
+              camsim::DigestAuth::kRefused);
+    EXPECT_EQ(auth.Check(answer(first, "00000003", "pw"), "GET", "/other", "admin", "pw"),
+              camsim::DigestAuth::kRefused);
+    EXPECT_NE(auth.Challenge(true).find("stale=TRUE"), std::string::npos);
 }
 
 // ---------------------------------------------------------------- streams
