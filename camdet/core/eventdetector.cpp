@@ -9,7 +9,6 @@
 
 namespace {
 const char* const kSrc = "camdet/eventdetector";
-const size_t kThreadStack = 0x100000;
 
 }  // namespace
 
@@ -70,7 +69,7 @@ int DetectorBase::Start() {
     m_blActivated = true;
     pthread_attr_t attr;
     pthread_attr_init(&attr);
-    pthread_attr_setstacksize(&attr, kThreadStack);
+    pthread_attr_setstacksize(&attr, kStackBytes);
     const int rc = pthread_create(&m_Thread, &attr, &DetectorBase::ThreadFunc, this);
     pthread_attr_destroy(&attr);
     if (rc != 0) {

@@ -43,6 +43,9 @@ BrellinOwned::CameraServices& ServicesOf(const DET_BASE_ATTR& attr);
 
 class DetectorBase : public BRObjectBase {
 public:
+    // The detector thread's stack (tests/unit/core/test_threadstack.cpp measures it).
+    static const size_t kStackBytes = 256 * 1024;
+
     explicit DetectorBase(DET_BASE_ATTR attr);
     // Stops the thread if still running. Derived parts are gone by then, so
     // callers release detectors through the release functions, which stop first.
@@ -53,7 +56,7 @@ public:
     virtual void ApplyDetParam(int kind) = 0;
 
     // -1 when already running, or when the thread could not be created (the
-    // run flag is then cleared); otherwise starts the thread (1 MiB stack), 0.
+    // run flag is then cleared); otherwise starts the thread (kStackBytes of stack), 0.
     int Start();
     // -2 when not running; otherwise clears the run flag, wakes the detector's
     // pauses and joins the thread, 0.
