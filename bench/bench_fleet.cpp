@@ -2,10 +2,13 @@
 // one camdet-camsim fleet (a child process of this one), watched by one
 // camdet-monitor --config --json at every family's default pacing, while the
 // simulator changes one camera's motion, input, tampering or audio at a steady
-// rate. Prints the monitor's CPU as a percentage of one core, its resident
-// memory (total and per detector), descriptors and threads, and the event
-// latency (p50/p99) from the simulator's change to the monitor's printed line.
-// Numbers only; nothing is asserted.
+// rate. Prints the monitor's CPU and the simulator's as a percentage of one
+// core, the monitor's resident memory (total and per detector), descriptors
+// and threads, the cameras that never became "ok", and per family the changes,
+// the missed ones and the event latency (p50/p99) from the simulator's change
+// to the monitor's printed line. For a polled family the latency is the part
+// beyond its poll interval (a change waits up to one interval for the next
+// poll by design). Numbers only; nothing is asserted.
 //
 //   bench_fleet [--cameras 1000] [--seconds 60] [--warm 20] [--events 20]
 //
@@ -24,6 +27,7 @@
 #include <dirent.h>
 #include <fstream>
 #include <map>
+#include <set>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -41,23 +45,32 @@ struct MixRow {
     const char* transport;
     double share;       // of the cameras
     const char* kinds;  // the kinds the family has, as the monitor's --kinds
+    int pollMs;         // the family's poll interval; 0 for event streams
 };
 
 // Polling, multipart, line-stream and ONVIF families at their default pacing.
 const MixRow kMix[] = {
-    {"truen", "polling", 0.35, "md,di"},
-    {"hikvisionv3", "multipart", 0.30, "md,di,td,ad"},
-    {"dahua", "line stream", 0.15, "md,di,td"},
-    {"onvif", "onvif", 0.20, "md,di,td,ad"},
+    {"truen", "polling", 0.35, "md,di", 1000},
+    {"hikvisionv3", "multipart", 0.30, "md,di,td,ad", 0},
+    {"dahua", "line stream", 0.15, "md,di,td", 0},
+    {"onvif", "onvif", 0.20, "md,di,td,ad", 0},
 };
 
-// Whether the monitor watches `kind` of a fleet camera ("API-N").
-bool Watched(const std::string& camera, const std::string& kind) {
+const size_t kRows = sizeof(kMix) / sizeof(kMix[0]);
+
+// The mix row of a fleet camera ("API-N"); kRows when none.
+size_t RowOf(const std::string& camera) {
     const std::string api = camera.substr(0, camera.rfind('-'));
-    for (const MixRow& m : kMix) {
-        if (api == m.api) return ("," + std::string(m.kinds) + ",").find("," + kind + ",") != std::string::npos;
+    for (size_t r = 0; r < kRows; ++r) {
+        if (api == kMix[r].api) return r;
     }
-    return true;
+    return kRows;
+}
+
+// Whether the monitor watches `kind` of a fleet camera.
+bool Watched(const std::string& camera, const std::string& kind) {
+    const size_t r = RowOf(camera);
+    return r == kRows || ("," + std::string(kMix[r].kinds) + ",").find("," + kind + ",") != std::string::npos;
 }
 
 const char kUser[] = "bench";
@@ -140,8 +153,8 @@ int main(int argc, char** argv) {
     // The camera mix, rounded so that the rows add up to n.
     camsim::FleetOptions fo;
     int left = n;
-    for (size_t r = 0; r < sizeof(kMix) / sizeof(kMix[0]); ++r) {
-        int c = r + 1 == sizeof(kMix) / sizeof(kMix[0]) ? left : (int)(n * kMix[r].share + 0.5);
+    for (size_t r = 0; r < kRows; ++r) {
+        int c = r + 1 == kRows ? left : (int)(n * kMix[r].share + 0.5);
         c = std::min(c, left);
         if (c > 0) fo.rows.push_back({kMix[r].api, c});
         left -= c;
@@ -245,6 +258,7 @@ int main(int argc, char** argv) {
     std::mutex mu;
     std::map<std::tuple<std::string, std::string, int>, std::vector<std::pair<double, bool> > > lines;
     size_t detectors = 0;
+    std::set<std::string> seen;  // cameras that were "ok" at least once
     std::thread reader([&] {
         FILE* f = fdopen(mo[0], "r");
         char buf[1024];
@@ -259,6 +273,10 @@ int main(int argc, char** argv) {
                 if (v["class"].isString()) detectors++;
                 continue;
             }
+            if (v["event"].asString() == "camera") {
+                if (v["state"].asString() == "ok") seen.insert(v["camera"].asString());
+                continue;
+            }
             lines[std::make_tuple(v["camera"].asString(), v["kind"].asString(),
                                   v["port"].isInt() ? v["port"].asInt() : -1)]
                 .push_back(std::make_pair(t, v["trig"].asBool()));
@@ -268,7 +286,7 @@ int main(int argc, char** argv) {
 
     bench::SleepUntil(bench::Now() + warm);
     if (write(down[1], "g", 1) != 1) return 1;
-    const double cpu0 = ProcCpuSeconds(mon), t0 = bench::Now();
+    const double cpu0 = ProcCpuSeconds(mon), simCpu0 = ProcCpuSeconds(sim), t0 = bench::Now();
     std::vector<Change> changes;
     std::thread simReader([&] {
         char l[512];
@@ -286,7 +304,7 @@ int main(int argc, char** argv) {
         }
     });
     bench::SleepUntil(t0 + seconds);
-    const double cpu1 = ProcCpuSeconds(mon), t1 = bench::Now();
+    const double cpu1 = ProcCpuSeconds(mon), simCpu1 = ProcCpuSeconds(sim), t1 = bench::Now();
     const long rss = ProcField(mon, "status", "VmRSS:");
     const long threads = ProcField(mon, "status", "Threads:");
     const int fds = CountFds(mon);
@@ -301,8 +319,8 @@ int main(int argc, char** argv) {
     simReader.join();
     fclose(fromSim);
 
-    std::vector<double> lat;
-    size_t missed = 0;
+    std::vector<double> lat, rowLat[kRows];
+    size_t missed = 0, rowMissed[kRows] = {};
     for (const Change& c : changes) {
         if (c.at > t1 - 5) continue;  // too late in the window to judge
         if (!Watched(c.camera, c.kind)) continue;  // the simulator also changes kinds a family is not watched for
@@ -314,8 +332,15 @@ int main(int argc, char** argv) {
                 break;
             }
         }
-        if (found < 0) missed++;
-        else lat.push_back((found - c.at) * 1000);
+        const size_t r = RowOf(c.camera);
+        if (found < 0) {
+            missed++;
+            if (r < kRows) rowMissed[r]++;
+            continue;
+        }
+        const double ms = (found - c.at) * 1000;
+        lat.push_back(ms);
+        if (r < kRows) rowLat[r].push_back(std::max(0.0, ms - kMix[r].pollMs));
     }
     if (system(("rm -rf " + dir).c_str()) != 0) {}
 
@@ -323,11 +348,17 @@ int main(int argc, char** argv) {
     for (size_t r = 0; r < fo.rows.size(); ++r)
         printf("%s%d %s", r ? ", " : "", fo.rows[r].count, kMix[r].transport);
     printf("), detectors %zu, window %.0f s after %.0f s warm-up\n", detectors, t1 - t0, warm);
-    printf("%-10s %-10s %-14s %-6s %-8s %-10s %-10s %-8s %s\n", "cpu_%core", "rss_mib", "rss_kib/det", "fds",
-           "threads", "p50_ms", "p99_ms", "changes", "missed");
-    printf("%-10.1f %-10.1f %-14.1f %-6d %-8ld %-10.0f %-10.0f %-8zu %zu\n", 100.0 * (cpu1 - cpu0) / (t1 - t0),
-           rss / 1024.0, detectors ? (double)rss / detectors : 0.0, fds, threads, Percentile(lat, 0.5),
-           Percentile(lat, 0.99), lat.size() + missed, missed);
-    printf("cpu, memory, descriptors and threads are the monitor process only; the simulator runs beside it\n");
+    printf("%-10s %-10s %-10s %-14s %-6s %-8s %-10s %-10s %-8s %-7s %s\n", "cpu_%core", "sim_%core", "rss_mib",
+           "rss_kib/det", "fds", "threads", "p50_ms", "p99_ms", "changes", "missed", "never_ok");
+    printf("%-10.1f %-10.1f %-10.1f %-14.1f %-6d %-8ld %-10.0f %-10.0f %-8zu %-7zu %zu\n",
+           100.0 * (cpu1 - cpu0) / (t1 - t0), 100.0 * (simCpu1 - simCpu0) / (t1 - t0), rss / 1024.0,
+           detectors ? (double)rss / detectors : 0.0, fds, threads, Percentile(lat, 0.5), Percentile(lat, 0.99),
+           lat.size() + missed, missed, (size_t)n - std::min((size_t)n, seen.size()));
+    printf("per family (polled: latency beyond the poll interval)\n");
+    printf("%-12s %-12s %-8s %-7s %-10s %s\n", "family", "transport", "changes", "missed", "p50_ms", "p99_ms");
+    for (size_t r = 0; r < kRows; ++r)
+        printf("%-12s %-12s %-8zu %-7zu %-10.0f %.0f\n", kMix[r].api, kMix[r].transport,
+               rowLat[r].size() + rowMissed[r], rowMissed[r], Percentile(rowLat[r], 0.5), Percentile(rowLat[r], 0.99));
+    printf("rss, descriptors and threads are the monitor process's; never_ok counts cameras never seen \"ok\"\n");
     return 0;
 }
