@@ -56,8 +56,9 @@ class CameraServices;
 }
 
 // Transport over an HTTP client of the camera's services (borrowed; they
-// outlive the transport): https:// addresses under the camera's TLS policy.
-// Without services, the recorder's default ones.
+// outlive the transport): https:// addresses under the camera's TLS policy,
+// every exchange bounded on the services' clock. Without services, the
+// recorder's default ones.
 std::shared_ptr<OnvifTransport> NewHttpOnvifTransport();
 std::shared_ptr<OnvifTransport> NewHttpOnvifTransport(BrellinOwned::CameraServices& services);
 

@@ -309,8 +309,7 @@ void CamDetector::ReportUnit(const DET_UNIT& unit) {
     }
     const bool perInput = m_DetType == DET_TYPE_DI;
     if (!IsActivated() || (unit.state == DET_UNIT_FAILED && unit.port < 0)) {
-        if (perInput) ResetDIDetStatus();
-        else m_Attr.evtBufHdl.SetStatus(false, 0);
+        ReportNoAlarm();
         return;
     }
     if (unit.state == DET_UNIT_NO_DATA) return;
@@ -329,6 +328,29 @@ void CamDetector::ReportUnit(const DET_UNIT& unit) {
         const bool trig = ok && IsTrig(port, unit.buf, unit.len, value);
         if (!m_blNoData) m_Attr.evtBufMapHdl.SetStatus(port, trig, value);
     }
+}
+
+void CamDetector::ReportDecided(const std::function<void(DET_DECISION&)>& decide) {
+    if (!IsActivated()) {
+        ReportNoAlarm();
+        return;
+    }
+    DET_DECISION d;
+    decide(d);
+    if (m_DetType != DET_TYPE_DI) {
+        m_Attr.evtBufHdl.SetStatus(d.trig, d.level);
+        return;
+    }
+    for (int port = 0; port < m_DICnt; ++port) {
+        std::map<int, bool>::const_iterator it = d.inputs.find(port);
+        const bool trig = it != d.inputs.end() && it->second;
+        m_Attr.evtBufMapHdl.SetStatus(port, trig, trig ? d.inputLevel : 0);
+    }
+}
+
+void CamDetector::ReportNoAlarm() {
+    if (m_DetType == DET_TYPE_DI) ResetDIDetStatus();
+    else m_Attr.evtBufHdl.SetStatus(false, 0);
 }
 
 void CamDetector::ResetDetStatus() {

@@ -6,6 +6,7 @@
 
 #include <pthread.h>
 
+#include <functional>
 #include <map>
 #include <string>
 
@@ -126,6 +127,15 @@ struct DET_UNIT {
     int port = -1;  // >= 0: an answer about this one input only (cameras asked one input at a time)
 };
 
+// What a transport's own test decided about a unit the IsTrig tests cannot
+// read (an event header taken apart on a socket, a batch of notifications).
+struct DET_DECISION {
+    bool trig = false;  // the whole camera (MD, TD, AD)
+    int level = 0;
+    std::map<int, bool> inputs;  // DI: port -> trigger; a port not named is clear
+    int inputLevel = 100;        // DI: the level of a triggered port
+};
+
 // Which camera a detector belongs to: sharing one connection between kinds
 // is only ever between detectors of the same camera.
 struct CAM_SHARE_KEY {
@@ -183,6 +193,10 @@ public:
     // stream clears the whole status, stopped or not. The loop hands every
     // unit to this, for the owner and then for each follower.
     void ReportUnit(const DET_UNIT& unit);
+    // ReportUnit for a unit the transport tests itself: decide fills in the
+    // decision and is asked only while the detector runs (a stopped detector
+    // reports no alarm). A DI detector reports every port.
+    void ReportDecided(const std::function<void(DET_DECISION&)>& decide);
 
     int GetDetType() const { return m_DetType; }
     const CAM_SHARE_KEY& GetShareKey() const { return m_ShareKey; }
@@ -261,6 +275,8 @@ protected:
 
 private:
     CAM_SHARE* FindShare();  // this camera's entry, or null (m_Lock held)
+    // No alarm: the whole-camera status, or every port of a DI detector.
+    void ReportNoAlarm();
     CAM_SHARE_KEY m_ShareKey;
     bool m_blUnlinked;
 };

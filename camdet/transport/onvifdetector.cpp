@@ -185,31 +185,11 @@ bool OnvifPullPointDetector::IsStandardTrig(const OVF_NOTIF_LIST& notifs, int& l
     return OnvifMatch::IsStandardTrig(m_EvtInfo, m_EvtStatus, notifs, level);
 }
 
-void OnvifPullPointDetector::UpdateTrigger(const OVF_NOTIF_LIST& notifs) {
-    if (m_DetType == DET_TYPE_DI) {
-        UpdateDITrigger(notifs);
-        return;
-    }
-    if (IsActivated()) {
-        int level = 0;
-        bool trig = IsTrig(notifs, level);
-        m_Attr.evtBufHdl.SetStatus(trig, level);
-    } else {
-        m_Attr.evtBufHdl.SetStatus(false, 0);
-    }
-}
-
-void OnvifPullPointDetector::UpdateDITrigger(const OVF_NOTIF_LIST& notifs) {
-    if (!IsActivated()) {
-        ResetDIDetStatus();
-        return;
-    }
-    std::map<int, bool> ports = IsTrig(notifs);
-    for (int port = 0; port < m_DICnt; ++port) {
-        std::map<int, bool>::const_iterator it = ports.find(port);
-        bool trig = it != ports.end() && it->second;
-        m_Attr.evtBufMapHdl.SetStatus(port, trig, trig ? 100 : 0);
-    }
+void OnvifPullPointDetector::ReportNotifs(const OVF_NOTIF_LIST& notifs) {
+    ReportDecided([&](DET_DECISION& d) {
+        if (m_DetType == DET_TYPE_DI) d.inputs = IsTrig(notifs);
+        else d.trig = IsTrig(notifs, d.level);
+    });
 }
 
 void OnvifPullPointDetector::ResetDetStatus() {
@@ -242,7 +222,7 @@ public:
     }
     void Report(CamDetector* det) override {
         OnvifPullPointDetector* d = dynamic_cast<OnvifPullPointDetector*>(det);
-        if (d) d->UpdateTrigger(m_Msg.notifs);
+        if (d) d->ReportNotifs(m_Msg.notifs);
     }
     void Pace() override {
         const int64_t waitMs = m_Det.PauseBeforeNextPull(m_Sub);

@@ -58,9 +58,9 @@ public:
     bool IsStandardEvtTrig(const OVF_ITEM_LIST& data) const;
     bool IsStandardTrig(const OVF_NOTIF_LIST& notifs, int& level);
 
-    // Reports the result of one pull to the recorder (DI: every port).
-    void UpdateTrigger(const OVF_NOTIF_LIST& notifs);
-    void UpdateDITrigger(const OVF_NOTIF_LIST& notifs);
+    // Reports one pull's notifications through the IsTrig tests of this
+    // class (CamDetector::ReportDecided; DI: every port, 100 when triggered).
+    void ReportNotifs(const OVF_NOTIF_LIST& notifs);
     // Kinds 1, 3, 4: not triggered; kind 2: every port cleared.
     void ResetDetStatus() override;
     // The status cache: a new subscription starts from what the camera sends on it.

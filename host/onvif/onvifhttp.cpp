@@ -90,11 +90,12 @@ bool ParseServiceUrl(const std::string& url, ServiceUrl& out) {
 
 // One SOAP exchange over the camera's HTTP client. The client is set up
 // again only when the address, login or action changes, so that a pull loop
-// keeps its connection.
+// keeps its connection. The exchange's deadline is on the camera's clock, as
+// the client's own waits are.
 class HttpOnvifTransport : public OnvifTransport {
 public:
     explicit HttpOnvifTransport(BrellinOwned::CameraServices& services)
-        : m_Client(services.NewHttpClient()), m_Buf(16 * 1024) {}
+        : m_Client(services.NewHttpClient()), m_Clock(services.GetClock()), m_Buf(16 * 1024) {}
 
     int Post(const std::string& url, const std::string& action, const std::string& body, const std::string& user,
              const std::string& password, int timeoutSec, int& httpStatus, std::string& response) override {
@@ -119,7 +120,7 @@ public:
         } else {
             m_Client->SetPath(u.path);
         }
-        const int64_t deadline = BrellinOwned::MonotonicMs() + (int64_t)total * 1000;
+        const int64_t deadline = m_Clock.NowMs() + (int64_t)total * 1000;
         if (m_Client->SendRequest(OX_HTTP_POST, body) != 0)
             return m_Client->CertificateRefused() ? kOnvifPostCertRefused : -1;
         int status = 0;
@@ -129,7 +130,7 @@ public:
         for (;;) {
             const int n = m_Client->ReadData(m_Buf.data(), (int)m_Buf.size());
             if (n == 0) return 0;
-            if (n < 0 || response.size() + (size_t)n > kOnvifSoapMaxLen || BrellinOwned::MonotonicMs() > deadline)
+            if (n < 0 || response.size() + (size_t)n > kOnvifSoapMaxLen || m_Clock.NowMs() > deadline)
                 return Fail(response);
             response.append(m_Buf.data(), (size_t)n);
         }
@@ -143,6 +144,7 @@ private:
     }
 
     std::unique_ptr<BrellinOwned::CamHttpClient> m_Client;
+    BrellinOwned::Clock& m_Clock;
     std::string m_Key;  // settings m_Client was set up with
     std::vector<char> m_Buf;
 };

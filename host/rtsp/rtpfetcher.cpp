@@ -22,7 +22,7 @@ const int kLiveSliceMs = 200;
 
 RtpFetcher::RtpFetcher(const RTSP_CLIENT_CONF& conf, BrellinOwned::Clock& clock)
     : m_Conf(conf),
-      m_Client(conf),
+      m_Client(conf, clock),
       m_blLive(false),
       m_blHaveNewest(false),
       m_NewestSeq(0),
@@ -115,7 +115,7 @@ bool RtpFetcher::TakePacket(const uint8_t* pkt, size_t len, bool& hasExt) {
 void RtpFetcher::Publish(const uint8_t* pkt, size_t, const RTP_PACKET_INFO& info) {
     const uint8_t* ext = info.hasExt ? pkt + info.extOffset : nullptr;
     if (m_blLive) {
-        const int64_t now = BrellinOwned::MonotonicMs();
+        const int64_t now = m_Clock.NowMs();
         {
             std::lock_guard<std::mutex> g(m_Mutex);
             // A packet without an extension replaces none that is current:
@@ -179,12 +179,12 @@ int RtpFetcher::FetchOwn() {
             return -1;
         }
         LogStreaming(m_Client);
-        m_OwnLastExtMs = BrellinOwned::MonotonicMs();
+        m_OwnLastExtMs = m_Clock.NowMs();
     }
     for (;;) {
         // Packets without event data do not keep a session alive: a camera
         // that sends none for the time-out has lost its events.
-        const int64_t left = m_OwnLastExtMs + TimeoutMs() - BrellinOwned::MonotonicMs();
+        const int64_t left = m_OwnLastExtMs + TimeoutMs() - m_Clock.NowMs();
         if (left <= 0) {
             LogLost("packet with an extension");
             EndOwnSession();
@@ -203,7 +203,7 @@ int RtpFetcher::FetchOwn() {
         bool hasExt = false;
         if (TakePacket(pkt, len, hasExt)) {
             m_blOwnDelivered = true;
-            if (hasExt) m_OwnLastExtMs = BrellinOwned::MonotonicMs();
+            if (hasExt) m_OwnLastExtMs = m_Clock.NowMs();
             return 0;
         }
     }
@@ -247,7 +247,8 @@ void RtpFetcher::PauseLive(int64_t ms) { m_Clock.WaitMs(ms, &m_StopWake); }
 
 void RtpFetcher::LiveLoop() {
     RtspClient& client = m_Client;
-    client.SetAbortFlag(&m_blStop);
+    // StopLive ends the client's waits as a detector's Stop ends its own.
+    BrellinOwned::SetCurrentWakeUp(&m_StopWake);
     BrellinOwned::ReconnectBackoff backoff;
     while (!m_blStop.load()) {
         ++m_Connects;
@@ -264,7 +265,7 @@ void RtpFetcher::LiveLoop() {
             LogStreaming(client);
             // RTCP, drips and malformed packets keep the connection busy but
             // bring no stream: they do not count.
-            int64_t lastPacketMs = BrellinOwned::MonotonicMs();
+            int64_t lastPacketMs = m_Clock.NowMs();
             while (!m_blStop.load()) {
                 const uint8_t* pkt = nullptr;
                 size_t len = 0;
@@ -277,8 +278,8 @@ void RtpFetcher::LiveLoop() {
                 bool hasExt = false;
                 if (rc > 0 && TakePacket(pkt, len, hasExt)) {
                     delivered = true;
-                    lastPacketMs = BrellinOwned::MonotonicMs();
-                } else if (BrellinOwned::MonotonicMs() - lastPacketMs >= TimeoutMs()) {
+                    lastPacketMs = m_Clock.NowMs();
+                } else if (m_Clock.NowMs() - lastPacketMs >= TimeoutMs()) {
                     LogLost("RTP packet");
                     break;
                 }
@@ -297,7 +298,7 @@ void RtpFetcher::LiveLoop() {
         if (wait > 0 && !m_blStop.load()) PauseLive(wait);
     }
     client.Close();
-    client.SetAbortFlag(nullptr);
+    BrellinOwned::SetCurrentWakeUp(nullptr);
 }
 
 bool RtpFetcher::WaitPackets(uint64_t n, int ms) {
@@ -377,11 +378,12 @@ unsigned int RtpFetcher::ReadExt(char* buf, unsigned int capacity, int&) {
         std::lock_guard<std::mutex> r(m_ReadMutex);
         std::unique_lock<std::mutex> g(m_Mutex);
         if (wait) {
-            // A network wait: real time, bounded, ended early by StopLive.
+            // A network wait, bounded, ended early by StopLive or the caller's Stop.
             const uint64_t last = m_LastReadSeq;
-            m_Cond.wait_for(g, std::chrono::milliseconds(kFreshWaitMs), [&] {
-                return m_blStop.load() || (wake && wake->IsSignalled()) || (m_blHaveNewest && m_NewestSeq != last);
-            });
+            const int64_t until = m_Clock.NowMs() + kFreshWaitMs;
+            while (!m_blStop.load() && !(wake && wake->IsSignalled()) && !(m_blHaveNewest && m_NewestSeq != last) &&
+                   m_Clock.NowMs() < until)
+                m_Clock.WaitCond(g, m_Cond, until);
             // Nothing newer: the current extension is still the camera's state.
         }
         m_blHeld = m_blHaveNewest;

@@ -40,9 +40,9 @@
 
 class RtpFetcher : public BRObjectBase {
 public:
-    // The reconnect back-off of either mode waits on clock (borrowed), and
-    // how long a session ran is measured on it; the RTSP exchanges and the
-    // stream's time-out run on the real clock.
+    // Every wait and time-out of either mode runs on clock (borrowed): the
+    // RTSP exchanges, the stream's time-out, a read's wait for a fresh
+    // packet and the reconnect back-off.
     explicit RtpFetcher(const RTSP_CLIENT_CONF& conf, BrellinOwned::Clock& clock = BrellinOwned::RealClock());
     // Stops the live thread, ends the session.
     ~RtpFetcher() override;
@@ -132,9 +132,9 @@ private:
     uint64_t m_NewestSeq;
     int64_t m_LastExtMs;  // when the last extension came (0: none on this connection)
 
-    // Own mode's session, on the caller's thread: when it began (m_Clock),
-    // whether it delivered a packet, when the last extension came (real time,
-    // as the RTSP exchanges), and the earliest next connect (m_Clock).
+    // Own mode's session, on the caller's thread (times on m_Clock): when it
+    // began, whether it delivered a packet, when the last extension came, and
+    // the earliest next connect.
     bool m_blOwnSession;
     int64_t m_OwnBeganMs;
     bool m_blOwnDelivered;

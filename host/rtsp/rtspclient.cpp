@@ -19,7 +19,6 @@
 
 namespace {
 
-const int kSliceMs = 100;
 // Room for the largest unit (a message head and body, or a 64 KiB frame) and
 // a read's worth behind it.
 const size_t kInBytes = kRtspMaxHead + kRtspMaxBody + 16 * 1024;
@@ -29,13 +28,8 @@ const size_t kReadBytes = 16 * 1024;
 const uint64_t kMaxGarbageRun = 256 * 1024;
 const int kMaxAuthAttempts = 3;
 
-int64_t Now() { return BrellinOwned::MonotonicMs(); }
-
-// The fetcher's flag, or a stopped detector on whose thread the client runs
-// (an own fetcher): either ends every wait within one slice.
-bool Aborted(const std::atomic<bool>* abort) {
-    return (abort && abort->load()) || BrellinOwned::IsWakeSignalled();
-}
+// A stopped detector (or live fetcher) on whose thread the client runs.
+bool Aborted() { return BrellinOwned::IsWakeSignalled(); }
 
 std::string HostForUrl(const std::string& host) {
     if (host.find(':') != std::string::npos && host.front() != '[') return "[" + host + "]";
@@ -48,7 +42,7 @@ std::string MakeCnonce() {
     bool ok = f && fread(rnd, 1, sizeof(rnd), f) == sizeof(rnd);
     if (f) fclose(f);
     if (!ok) {
-        uint64_t x = (uint64_t)Now() * 6364136223846793005ULL + (uint64_t)(uintptr_t)&rnd;
+        uint64_t x = (uint64_t)BrellinOwned::MonotonicMs() * 6364136223846793005ULL + (uint64_t)(uintptr_t)&rnd;
         memcpy(rnd, &x, sizeof(rnd));
     }
     char hex[17];
@@ -71,7 +65,7 @@ bool ParseRtspUrl(const std::string& url, RTSP_CLIENT_CONF& conf, std::string& w
     return true;
 }
 
-RtspClient::RtspClient(const RTSP_CLIENT_CONF& conf) : m_Conf(conf) {
+RtspClient::RtspClient(const RTSP_CLIENT_CONF& conf, BrellinOwned::Clock& clock) : m_Conf(conf), m_Clock(clock) {
     if (m_Conf.timeoutSec <= 0) m_Conf.timeoutSec = 10;
     std::string path = m_Conf.path;
     if (path.empty() || path[0] != '/') path = "/" + path;
@@ -101,7 +95,7 @@ void RtspClient::Close() {
     if (m_Fd >= 0 && m_blPlaying && !m_SessionId.empty()) {
         // Frees the camera's session at once instead of at its time-out; the
         // answer is not waited for.
-        Send(RequestText("TEARDOWN", m_ControlUrl, std::string()), Now() + 200);
+        Send(RequestText("TEARDOWN", m_ControlUrl, std::string()), m_Clock.NowMs() + 200);
     }
     CloseSocket();
 }
@@ -132,26 +126,15 @@ int RtspClient::Connect(int64_t deadline) {
             close(fd);
             continue;
         }
-        bool done = false;
-        while (!done) {
-            if (Aborted(m_pAbort)) {
-                close(fd);
-                freeaddrinfo(res);
-                return Fail(RTSP_ERR_ABORTED, "aborted");
-            }
-            const int64_t left = deadline - Now();
-            if (left <= 0) {
-                err = ETIMEDOUT;
-                break;
-            }
-            struct pollfd pfd = {fd, POLLOUT, 0};
-            const int rc = poll(&pfd, 1, (int)std::min<int64_t>(left, kSliceMs));
-            if (rc < 0 && errno != EINTR) {
-                err = errno;
-                break;
-            }
-            done = rc > 0;
+        const int waited = m_Clock.WaitFd(fd, POLLOUT, deadline);
+        if (waited == -2) {
+            close(fd);
+            freeaddrinfo(res);
+            return Fail(RTSP_ERR_ABORTED, "aborted");
         }
+        const bool done = waited == 1;
+        if (waited == 0) err = ETIMEDOUT;
+        else if (waited < 0) err = errno;
         int soErr = err;
         socklen_t len = sizeof(soErr);
         if (done && getsockopt(fd, SOL_SOCKET, SO_ERROR, &soErr, &len) == 0 && soErr == 0) {
@@ -167,15 +150,24 @@ int RtspClient::Connect(int64_t deadline) {
     setsockopt(m_Fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
     if (m_In.size() != kInBytes) m_In.assign(kInBytes, 0);
     m_Start = m_End = m_PendingConsume = 0;
-    m_LastRecvMs = m_LastSendMs = Now();
+    m_LastRecvMs = m_LastSendMs = m_Clock.NowMs();
     return RTSP_OK;
+}
+
+int RtspClient::WaitFd(short events, int64_t deadline) {
+    switch (m_Clock.WaitFd(m_Fd, events, deadline)) {
+    case 1: return RTSP_OK;
+    case 0: return RTSP_ERR_TIMEOUT;
+    case -2: return Fail(RTSP_ERR_ABORTED, "aborted");
+    default: return Fail(RTSP_ERR_CLOSED, std::string("wait failed: ") + strerror(errno));
+    }
 }
 
 int RtspClient::Send(const std::string& text, int64_t deadline) {
     size_t off = 0;
     while (off < text.size()) {
         if (m_Fd < 0) return RTSP_ERR_CLOSED;
-        if (Aborted(m_pAbort)) return Fail(RTSP_ERR_ABORTED, "aborted");
+        if (Aborted()) return Fail(RTSP_ERR_ABORTED, "aborted");
         const ssize_t n = send(m_Fd, text.data() + off, text.size() - off, MSG_NOSIGNAL);
         if (n > 0) {
             off += (size_t)n;
@@ -183,12 +175,11 @@ int RtspClient::Send(const std::string& text, int64_t deadline) {
         }
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
             return Fail(RTSP_ERR_CLOSED, std::string("send failed: ") + strerror(errno));
-        const int64_t left = deadline - Now();
-        if (left <= 0) return Fail(RTSP_ERR_TIMEOUT, "the server does not take our request");
-        struct pollfd pfd = {m_Fd, POLLOUT, 0};
-        poll(&pfd, 1, (int)std::min<int64_t>(left, kSliceMs));
+        const int rc = WaitFd(POLLOUT, deadline);
+        if (rc == RTSP_ERR_TIMEOUT) return Fail(rc, "the server does not take our request");
+        if (rc != RTSP_OK) return rc;
     }
-    m_LastSendMs = Now();
+    m_LastSendMs = m_Clock.NowMs();
     return RTSP_OK;
 }
 
@@ -218,20 +209,18 @@ int RtspClient::Fill(int64_t deadline) {
     }
     if (m_End == m_In.size()) return Fail(RTSP_ERR_PROTOCOL, "a unit larger than the input buffer");
     for (;;) {
-        if (Aborted(m_pAbort)) return Fail(RTSP_ERR_ABORTED, "aborted");
+        if (Aborted()) return Fail(RTSP_ERR_ABORTED, "aborted");
         const ssize_t n = recv(m_Fd, m_In.data() + m_End, m_In.size() - m_End, 0);
         if (n > 0) {
             m_End += (size_t)n;
-            m_LastRecvMs = Now();
+            m_LastRecvMs = m_Clock.NowMs();
             return RTSP_OK;
         }
         if (n == 0) return Fail(RTSP_ERR_CLOSED, "the server closed the connection");
         if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
             return Fail(RTSP_ERR_CLOSED, std::string("receive failed: ") + strerror(errno));
-        const int64_t left = deadline - Now();
-        if (left <= 0) return RTSP_ERR_TIMEOUT;
-        struct pollfd pfd = {m_Fd, POLLIN, 0};
-        poll(&pfd, 1, (int)std::min<int64_t>(left, kSliceMs));
+        const int rc = WaitFd(POLLIN, deadline);
+        if (rc != RTSP_OK) return rc;
     }
 }
 
@@ -257,13 +246,13 @@ void RtspClient::AnswerServerRequest(const RTSP_MESSAGE& req) {
     std::string t = std::string("RTSP/1.0 ") + (known ? "200 OK" : "501 Not Implemented") + "\r\n";
     if (req.CSeq() >= 0) t += "CSeq: " + std::to_string(req.CSeq()) + "\r\n";
     if (!m_SessionId.empty()) t += "Session: " + m_SessionId + "\r\n";
-    Send(t + "\r\n", Now() + 1000);
+    Send(t + "\r\n", m_Clock.NowMs() + 1000);
 }
 
 int RtspClient::Request(const std::string& method, const std::string& url, const std::string& extra,
                         RTSP_MESSAGE& resp) {
     for (int attempt = 0; attempt < kMaxAuthAttempts; ++attempt) {
-        const int64_t deadline = Now() + (int64_t)m_Conf.timeoutSec * 1000;
+        const int64_t deadline = m_Clock.NowMs() + (int64_t)m_Conf.timeoutSec * 1000;
         const bool sentAuth = m_Challenge.scheme != RTSP_CHALLENGE::NONE && !m_Conf.user.empty();
         int rc = Send(RequestText(method, url, extra), deadline);
         if (rc != RTSP_OK) return rc;
@@ -308,7 +297,7 @@ int RtspClient::Open() {
     Close();
     m_LastError.clear();
     m_LastStatus = 0;
-    int rc = Connect(Now() + (int64_t)m_Conf.timeoutSec * 1000);
+    int rc = Connect(m_Clock.NowMs() + (int64_t)m_Conf.timeoutSec * 1000);
     if (rc != RTSP_OK) return rc;
 
     RTSP_MESSAGE r;
@@ -342,15 +331,15 @@ int RtspClient::Open() {
     if (rc != RTSP_OK) return rc;
     m_ControlUrl = base;
     m_blPlaying = true;
-    m_LastRecvMs = Now();
+    m_LastRecvMs = m_Clock.NowMs();
     return RTSP_OK;
 }
 
 int RtspClient::NextPacket(const uint8_t*& pkt, size_t& len, int waitMs) {
     if (!IsOpen()) return RTSP_ERR_CLOSED;
-    const int64_t end = Now() + (waitMs > 0 ? waitMs : 0);
+    const int64_t end = m_Clock.NowMs() + (waitMs > 0 ? waitMs : 0);
     for (;;) {
-        const int64_t now = Now();
+        const int64_t now = m_Clock.NowMs();
         if (m_Conf.blKeepAlive && now - m_LastSendMs >= (int64_t)m_SessionTimeoutSec * 500) {
             const int rc = Send(RequestText("GET_PARAMETER", m_ControlUrl, std::string()),
                                 now + (int64_t)m_Conf.timeoutSec * 1000);
@@ -361,8 +350,8 @@ int RtspClient::NextPacket(const uint8_t*& pkt, size_t& len, int waitMs) {
         switch (u.kind) {
         case RTSP_UNIT::NEED_MORE: {
             const int64_t silentUntil = m_LastRecvMs + (int64_t)m_Conf.timeoutSec * 1000;
-            if (Now() >= silentUntil) return Fail(RTSP_ERR_TIMEOUT, "the stream went silent");
-            if (Now() >= end) return 0;
+            if (m_Clock.NowMs() >= silentUntil) return Fail(RTSP_ERR_TIMEOUT, "the stream went silent");
+            if (m_Clock.NowMs() >= end) return 0;
             const int rc = Fill(std::min(end, silentUntil));
             if (rc != RTSP_OK && rc != RTSP_ERR_TIMEOUT) return rc;
             break;

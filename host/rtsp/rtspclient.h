@@ -1,21 +1,21 @@
 // RTSP client for one track of a camera stream, with RTP carried interleaved
 // on the RTSP connection (RTP over TCP): DESCRIBE, SETUP, PLAY, keep-alives
-// and TEARDOWN, answering Basic or Digest challenges. Every wait is a poll on
-// a deadline, cut into short slices that also look at an optional abort flag,
-// so no call outlasts its time-out or an abort by more than a slice. Not
-// thread-safe: one owner thread.
+// and TEARDOWN, answering Basic or Digest challenges. Every wait is a wait on
+// the client's clock until a deadline, ended early (RTSP_ERR_ABORTED) by the
+// calling thread's wake-up (interface/clock.h), so no call outlasts its
+// time-out or a Stop. Not thread-safe: one owner thread.
 #ifndef HOST_RTSPCLIENT_H
 #define HOST_RTSPCLIENT_H
 
 #include <stddef.h>
 #include <stdint.h>
 
-#include <atomic>
 #include <string>
 #include <vector>
 
 #include "host/rtsp/rtpext.h"
 #include "host/rtsp/rtspmsg.h"
+#include "interface/clock.h"
 
 struct RTSP_CLIENT_CONF {
     std::string host;
@@ -42,18 +42,17 @@ enum RTSP_RESULT {
     RTSP_ERR_PROTOCOL = -4,  // an answer we cannot use (no track, no interleaved transport, garbage)
     RTSP_ERR_TIMEOUT = -5,   // nothing arrived within the time-out
     RTSP_ERR_CLOSED = -6,    // the server closed the connection
-    RTSP_ERR_ABORTED = -7,   // the abort flag was raised
+    RTSP_ERR_ABORTED = -7,   // the calling thread's wake-up was signalled
 };
 
 class RtspClient {
 public:
-    explicit RtspClient(const RTSP_CLIENT_CONF& conf);
+    // Every deadline and time-out is measured on clock (borrowed).
+    explicit RtspClient(const RTSP_CLIENT_CONF& conf, BrellinOwned::Clock& clock = BrellinOwned::RealClock());
     ~RtspClient();
     RtspClient(const RtspClient&) = delete;
     RtspClient& operator=(const RtspClient&) = delete;
 
-    // Raised by another thread to end every wait early (RTSP_ERR_ABORTED).
-    void SetAbortFlag(const std::atomic<bool>* abort) { m_pAbort = abort; }
     // Connects and sets the track up until the server streams. RTSP_OK, or a
     // negative RTSP_RESULT with the reason in LastError() (the connection is
     // then closed).
@@ -90,6 +89,9 @@ private:
     int ReadUnit(RTSP_UNIT& unit, int64_t deadline);
     // Waits for readable bytes until the deadline; RTSP_OK when some were read.
     int Fill(int64_t deadline);
+    // Waits until m_Fd has events or the deadline passes: RTSP_OK when it
+    // has, RTSP_ERR_TIMEOUT, or a failure (the connection then closed).
+    int WaitFd(short events, int64_t deadline);
     // Consumes the unit handed out last.
     void ConsumePending();
     void AnswerServerRequest(const RTSP_MESSAGE& req);
@@ -98,7 +100,7 @@ private:
 
     RTSP_CLIENT_CONF m_Conf;
     std::string m_Url;
-    const std::atomic<bool>* m_pAbort = nullptr;
+    BrellinOwned::Clock& m_Clock;
     int m_Fd = -1;
     std::vector<uint8_t> m_In;  // fixed capacity: one frame or message at most, and a read's worth
     size_t m_Start = 0, m_End = 0;

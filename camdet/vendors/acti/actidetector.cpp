@@ -3,8 +3,6 @@
 #include <errno.h>
 #include <string.h>
 
-#include <functional>
-
 #include "camdet/core/detclass.h"
 #include "camdet/rules/ownlooprules.h"
 #include "dupfromox/oxdebuglog.h"
@@ -62,7 +60,11 @@ public:
         return true;
     }
     void Report(CamDetector* det) override {
-        if (det == &m_Det) m_Reporter(m_Trig, m_Value);
+        if (det != &m_Det) return;
+        det->ReportDecided([this](DET_DECISION& d) {
+            d.trig = m_Trig;
+            d.level = m_Value;
+        });
     }
     void Pace() override {
         if (m_WaitMs > 0) m_Det.PauseMs((int)m_WaitMs);
@@ -72,8 +74,6 @@ public:
         m_Det.ReleaseSocket(m_Sock);
         m_blConnected = false;
     }
-
-    std::function<void(bool, int)> m_Reporter;
 
 private:
     ActiMD& m_Det;
@@ -99,7 +99,6 @@ ActiMD::~ActiMD() {}
 
 int ActiMD::DetMain() {
     ActiSteps steps(*this);
-    steps.m_Reporter = [this](bool trig, int value) { m_Attr.evtBufHdl.SetStatus(trig, value); };
     return RunLoop(steps);
 }
 

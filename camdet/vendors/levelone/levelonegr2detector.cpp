@@ -2,8 +2,6 @@
 
 #include <string.h>
 
-#include <functional>
-
 #include "camdet/core/detclass.h"
 #include "interface/hostservices.h"
 
@@ -17,8 +15,8 @@ const int kMaxWindowLines = 4096;
 
 class LevelSteps : public CamDetector::LoopSteps {
 public:
-    LevelSteps(LevelOneGr2MD& det, int periodUs, BrellinOwned::WakeUp* wake, std::function<void(bool, int)> report)
-        : m_Det(det), m_Timer(periodUs, wake, &det.GetClock()), m_Report(std::move(report)) {}
+    LevelSteps(LevelOneGr2MD& det, int periodUs, BrellinOwned::WakeUp* wake)
+        : m_Det(det), m_Timer(periodUs, wake, &det.GetClock()) {}
 
     bool Open() override {
         if (m_Det.GetMotionWin() != 0) return false;
@@ -26,22 +24,21 @@ public:
         return true;
     }
     bool Step() override {
-        m_Trig = false;
-        m_Value = 0;
-        if (m_Det.ReadLine(m_Buf, sizeof(m_Buf)) == 0) m_Trig = m_Det.IsTrig(m_Buf, sizeof(m_Buf), m_Value);
+        m_Unit.buf = m_Buf;
+        m_Unit.len = sizeof(m_Buf);
+        m_Unit.state = m_Det.ReadLine(m_Buf, sizeof(m_Buf)) == 0 ? DET_UNIT_OK : DET_UNIT_FAILED;
         return true;
     }
+    // The class does not share: its own status only.
     void Report(CamDetector* det) override {
-        if (det == &m_Det) m_Report(m_Trig, m_Value);
+        if (det == &m_Det) det->ReportUnit(m_Unit);
     }
     void Pace() override { m_Timer.Delay(); }
 
 private:
     LevelOneGr2MD& m_Det;
     BrellinOwned::DelayTimer m_Timer;
-    std::function<void(bool, int)> m_Report;
-    bool m_Trig = false;
-    int m_Value = 0;
+    DET_UNIT m_Unit;
     char m_Buf[kLineSize];
 };
 
@@ -52,8 +49,7 @@ LevelOneGr2MD::LevelOneGr2MD(DET_BASE_ATTR attr) : CamDetector(attr), m_LevelSoc
 }
 
 int LevelOneGr2MD::DetMain() {
-    LevelSteps steps(*this, m_PollIntervalMs * 1000, &m_StopWake,
-                     [this](bool trig, int value) { m_Attr.evtBufHdl.SetStatus(trig, value); });
+    LevelSteps steps(*this, m_PollIntervalMs * 1000, &m_StopWake);
     return RunLoop(steps);
 }
 

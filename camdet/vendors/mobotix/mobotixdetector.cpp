@@ -2,8 +2,6 @@
 
 #include <string.h>
 
-#include <functional>
-
 #include "camdet/core/detclass.h"
 #include "interface/hostservices.h"
 
@@ -18,13 +16,12 @@ const unsigned int kLineSize = 1024;
 class PollSteps : public CamDetector::LoopSteps {
 public:
     PollSteps(CamDetector* self, const DET_BASE_ATTR& attr, const char* path, int periodUs,
-              BrellinOwned::WakeUp* wake, std::function<void(bool ok, char* buf)> report)
+              BrellinOwned::WakeUp* wake)
         : m_Self(self),
           m_Attr(attr),
           m_Path(path),
           m_Client(self->Services().NewHttpClient()),
-          m_Timer(periodUs, wake, &self->GetClock()),
-          m_Report(std::move(report)) {}
+          m_Timer(periodUs, wake, &self->GetClock()) {}
 
     bool Open() override {
         MobotixInit(*m_Client, m_Attr, m_Path);
@@ -32,11 +29,13 @@ public:
         return true;
     }
     bool Step() override {
-        m_blOk = MobotixQuery(*m_Client, m_Buf, sizeof(m_Buf)) == 0;
+        m_Unit.buf = m_Buf;
+        m_Unit.len = sizeof(m_Buf);
+        m_Unit.state = MobotixQuery(*m_Client, m_Buf, sizeof(m_Buf)) == 0 ? DET_UNIT_OK : DET_UNIT_FAILED;
         return true;
     }
     void Report(CamDetector* det) override {
-        if (det == m_Self) m_Report(m_blOk, m_Buf);
+        if (det == m_Self) det->ReportUnit(m_Unit);
     }
     void Pace() override { m_Timer.Delay(); }
 
@@ -46,8 +45,7 @@ private:
     const char* m_Path;
     std::unique_ptr<BrellinOwned::CamHttpClient> m_Client;
     BrellinOwned::DelayTimer m_Timer;
-    std::function<void(bool, char*)> m_Report;
-    bool m_blOk = false;
+    DET_UNIT m_Unit;
     char m_Buf[kLineSize];
 };
 
@@ -92,11 +90,7 @@ bool MobotixMD::IsTrig(char* buf, unsigned int len, int& value) {
 }
 
 int MobotixMD::DetMain() {
-    PollSteps steps(this, m_Attr, kMotionPath, m_PollIntervalMs * 1000, &m_StopWake, [this](bool ok, char* buf) {
-        int value = 0;
-        const bool trig = ok && IsTrig(buf, kLineSize, value);
-        m_Attr.evtBufHdl.SetStatus(trig, trig ? value : 0);
-    });
+    PollSteps steps(this, m_Attr, kMotionPath, m_PollIntervalMs * 1000, &m_StopWake);
     return RunLoop(steps);
 }
 
@@ -110,17 +104,7 @@ bool MobotixDI::IsTrig(int, char* buf, unsigned int len, int& value) {
 }
 
 int MobotixDI::DetMain() {
-    PollSteps steps(this, m_Attr, kInputPath, m_PollIntervalMs * 1000, &m_StopWake, [this](bool ok, char* buf) {
-        if (!ok) {
-            ResetDIDetStatus();
-            return;
-        }
-        for (int port = 0; port < m_DICnt; ++port) {
-            int value = 0;
-            const bool trig = IsTrig(port, buf, kLineSize, value);
-            m_Attr.evtBufMapHdl.SetStatus(port, trig, value);
-        }
-    });
+    PollSteps steps(this, m_Attr, kInputPath, m_PollIntervalMs * 1000, &m_StopWake);
     return RunLoop(steps);
 }
 

@@ -1,7 +1,5 @@
 #include "camdet/vendors/stmfifo/stmfifodetector.h"
 
-#include <functional>
-
 #include "camdet/core/detclass.h"
 #include "camdet/core/streamloss.h"
 #include "camdet/rules/ownlooprules.h"
@@ -16,23 +14,21 @@ const int kFirstFifoPos = 10001;
 // No frame with data for this long: the camera's stream is lost.
 const int kLostMs = 10000;
 
-// One frame per poll interval from the FIFO. test(data, len) runs on every
-// frame with data; report(tested, lost) after every pass, for this detector
-// only; lost is true once when no frame with data came within kLostMs.
+// One frame per poll interval from the FIFO, reported to this detector only
+// (through ReportUnit, while the frame is still held): a frame with data is
+// tested; a pass without one is reported as noFrame says; once no frame with
+// data came within kLostMs, the stream is lost.
 class FifoSteps : public CamDetector::LoopSteps {
 public:
-    typedef std::function<void(char* data, unsigned int len)> TestFn;
-    typedef std::function<void(bool tested, bool lost)> ReportFn;
-
     FifoSteps(CamDetector& det, const StreamFifoHandler& fifo, int periodMs, BrellinOwned::WakeUp* wake,
-              TestFn test, ReportFn report)
+              DET_UNIT_STATE noFrame)
         : m_Det(det),
           m_Fifo(fifo),
           m_Timer(periodMs * 1000, wake, &det.GetClock()),
-          m_Test(std::move(test)),
-          m_Report(std::move(report)),
+          m_NoFrame(noFrame),
           m_Loss(det.GetClock(), kLostMs),
           m_Pos(kFirstFifoPos) {}
+    ~FifoSteps() override { Release(); }
 
     bool Open() override {
         if (!m_Fifo.IsValid()) {
@@ -45,40 +41,47 @@ public:
         return true;
     }
     bool Step() override {
-        m_blTested = false;
-        m_blLost = false;
-        BRObjectBase* unit = m_Fifo.Call<BRObjectBase*, int>(STREAM_FIFO_FUNC_NEXT_UNIT, m_Pos);
-        if (unit) {
-            MediaUnitHandler mu(unit);
+        Release();
+        m_Unit.state = m_NoFrame;
+        m_pHeld = m_Fifo.Call<BRObjectBase*, int>(STREAM_FIFO_FUNC_NEXT_UNIT, m_Pos);
+        if (m_pHeld) {
+            MediaUnitHandler mu(m_pHeld);
             m_Pos = mu.Position();
             unsigned char* data = mu.Data();
             const unsigned long len = mu.Length();
             // A unit beyond what one length can say is no frame of ours.
             if (data && len && len <= 0xFFFFFFFFul) {
-                m_Test(reinterpret_cast<char*>(data), (unsigned int)len);
-                m_blTested = true;
+                m_Unit.buf = reinterpret_cast<char*>(data);
+                m_Unit.len = (unsigned int)len;
+                m_Unit.state = DET_UNIT_OK;
             }
-            ReleaseMediaUnit(unit);
         }
-        if (m_blTested) m_Loss.Unit();
-        else m_blLost = m_Loss.NewlyLost();
+        if (m_Unit.state == DET_UNIT_OK) m_Loss.Unit();
+        else if (m_Loss.NewlyLost()) m_Unit.state = DET_UNIT_LOST;
         return true;
     }
     void Report(CamDetector* det) override {
-        if (det == &m_Det) m_Report(m_blTested, m_blLost);
+        if (det != &m_Det) return;
+        det->ReportUnit(m_Unit);
+        Release();
     }
     void Pace() override { m_Timer.Delay(); }
 
 private:
+    void Release() {
+        if (m_pHeld) ReleaseMediaUnit(m_pHeld);
+        m_pHeld = nullptr;
+        m_Unit = DET_UNIT();
+    }
+
     CamDetector& m_Det;
     const StreamFifoHandler& m_Fifo;
     BrellinOwned::DelayTimer m_Timer;
-    TestFn m_Test;
-    ReportFn m_Report;
+    const DET_UNIT_STATE m_NoFrame;
     StreamLoss m_Loss;
     int m_Pos;
-    bool m_blTested = false;
-    bool m_blLost = false;
+    BRObjectBase* m_pHeld = nullptr;  // the FIFO's unit behind m_Unit, until it is reported
+    DET_UNIT m_Unit;
 };
 
 }  // namespace
@@ -100,17 +103,8 @@ bool IpuxStmFifoMD::IsTrig(char* buf, unsigned int len, int& value) {
 }
 
 int IpuxStmFifoMD::DetMain() {
-    bool trig = false;
-    int value = 0;
-    FifoSteps steps(
-        *this, m_Attr.streamFifoHdl, m_PollIntervalMs, &m_StopWake,
-        [&](char* data, unsigned int len) { trig = IsTrig(data, len, value); },
-        [&](bool tested, bool) {
-            // No frame this pass: no motion.
-            m_Attr.evtBufHdl.SetStatus(tested && trig, tested ? value : 0);
-            trig = false;
-            value = 0;
-        });
+    // No frame this pass: no motion.
+    FifoSteps steps(*this, m_Attr.streamFifoHdl, m_PollIntervalMs, &m_StopWake, DET_UNIT_FAILED);
     return RunLoop(steps);
 }
 
@@ -124,21 +118,10 @@ bool IpuxStmFifoDI::IsTrig(int, char* buf, unsigned int len, int& value) {
 }
 
 int IpuxStmFifoDI::DetMain() {
-    // Inputs are reported only for a frame that was tested, while the unit
-    // is still held; a pass without one leaves them as they were, until the
-    // stream is lost: the camera's last frame no longer says anything.
-    FifoSteps steps(
-        *this, m_Attr.streamFifoHdl, m_PollIntervalMs, &m_StopWake,
-        [this](char* data, unsigned int len) {
-            for (int port = 0; port < m_DICnt; ++port) {
-                int value = 0;
-                const bool trig = IsTrig(port, data, len, value);
-                m_Attr.evtBufMapHdl.SetStatus(port, trig, value);
-            }
-        },
-        [this](bool, bool lost) {
-            if (lost) ResetDIDetStatus();
-        });
+    // Inputs are reported only for a frame that was tested; a pass without
+    // one leaves them as they were, until the stream is lost: the camera's
+    // last frame no longer says anything.
+    FifoSteps steps(*this, m_Attr.streamFifoHdl, m_PollIntervalMs, &m_StopWake, DET_UNIT_NO_DATA);
     return RunLoop(steps);
 }
 
@@ -151,16 +134,7 @@ bool StarDotStmFifoMD::IsTrig(char* buf, unsigned int len, int& value) {
 }
 
 int StarDotStmFifoMD::DetMain() {
-    bool trig = false;
-    int value = 0;
-    FifoSteps steps(
-        *this, m_Attr.streamFifoHdl, m_PollIntervalMs, &m_StopWake,
-        [&](char* data, unsigned int len) { trig = IsTrig(data, len, value); },
-        [&](bool tested, bool) {
-            m_Attr.evtBufHdl.SetStatus(tested && trig, tested ? value : 0);
-            trig = false;
-            value = 0;
-        });
+    FifoSteps steps(*this, m_Attr.streamFifoHdl, m_PollIntervalMs, &m_StopWake, DET_UNIT_FAILED);
     return RunLoop(steps);
 }
 

@@ -258,7 +258,10 @@ TEST(RtpEndToEnd, OwnFetcherBacksOffAfterAFailedFetch) {
 // One simulated camera in alarm watched in process, as the recorder does:
 // its live stream in the recorder's fetcher and one detector on it.
 struct WatchedCamera {
-    WatchedCamera(const char* api, int kind, int extPacingMs, int timeoutSec) : kind(kind) {
+    // The fetcher's waits and time-outs run on fetchClock.
+    WatchedCamera(const char* api, int kind, int extPacingMs, int timeoutSec,
+                  BrellinOwned::Clock& fetchClock = BrellinOwned::RealClock())
+        : kind(kind) {
         camsim::Config cfg = Cam(api);
         cfg.extPacingMs = extPacingMs;
         sim.reset(new camsim::CamSim(cfg));
@@ -272,7 +275,7 @@ struct WatchedCamera {
         conf.user = "admin";
         conf.password = "pw-9";
         conf.timeoutSec = timeoutSec;
-        fetch.reset(new RtpFetcher(conf));
+        fetch.reset(new RtpFetcher(conf, fetchClock));
         rig.cap.SetAPI(api);
         rig.cap.SetDICnt(2);
         rig.med.streamFormat = 2;
@@ -336,9 +339,13 @@ TEST(RtpEndToEnd, AnAlarmHoldsBetweenExtensionsSecondsApart) {
 }
 
 // The camera vanishes (or sends only RTCP) during an alarm: the alarm ends
-// within the fetcher's time-out and a second, and comes back with the camera.
+// within the fetcher's time-out, the read slice that notices it and a pass of
+// the detector, counted on the fetcher's clock (which the test moves about as
+// fast as real time), and comes back with the camera.
 TEST(RtpEndToEnd, AnAlarmEndsWithAVanishedOrSilentStream) {
     const int timeoutSec = 1;
+    const int sliceMs = 200;  // the live thread's read slice
+    const int passMs = 1000;  // the detector's pass and what was in flight
     for (camsim::Fault fault : {camsim::kFaultVanish, camsim::kFaultRtcpOnly}) {
         SCOPED_TRACE(camsim::FaultName(fault));
         SharingReset sharing;
@@ -347,32 +354,39 @@ TEST(RtpEndToEnd, AnAlarmEndsWithAVanishedOrSilentStream) {
             const char* api;
             int kind;
         } rows[] = {{"axisv5", DET_TYPE_DI}, {"avtech", DET_TYPE_MD}, {"vivotek8", DET_TYPE_MD}};
+        std::vector<std::unique_ptr<camtest::FakeClock> > clocks;
         std::vector<std::unique_ptr<WatchedCamera> > cams;
         for (const auto& r : rows) {
-            cams.emplace_back(new WatchedCamera(r.api, r.kind, 0, timeoutSec));
+            clocks.emplace_back(new camtest::FakeClock(camtest::FakeClock::MANUAL));
+            cams.emplace_back(new WatchedCamera(r.api, r.kind, 0, timeoutSec, *clocks.back()));
             ASSERT_TRUE(cams.back()->started) << r.api;
         }
         for (auto& c : cams) ASSERT_TRUE(WaitFor([&] { return c->Alarm(); }, 10000));
-        const auto t0 = std::chrono::steady_clock::now();
         for (auto& c : cams) c->sim->SetFault(fault, true);
-        std::vector<int64_t> endedMs(cams.size(), -1);
-        ASSERT_TRUE(WaitFor(
-            [&] {
-                bool all = true;
-                for (size_t i = 0; i < cams.size(); ++i) {
-                    if (endedMs[i] < 0 && !cams[i]->Alarm())
-                        endedMs[i] = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                         std::chrono::steady_clock::now() - t0)
-                                         .count();
-                    all = all && endedMs[i] >= 0;
-                }
-                return all;
-            },
-            10000));
-        for (size_t i = 0; i < cams.size(); ++i) EXPECT_LE(endedMs[i], timeoutSec * 1000 + 1000) << rows[i].api;
+        for (size_t i = 0; i < cams.size(); ++i) {
+            // The fetcher's clock stood still so far: nothing is lost yet.
+            EXPECT_TRUE(cams[i]->Alarm()) << rows[i].api;
+            const int64_t t0 = clocks[i]->NowMs();
+            EXPECT_TRUE(WaitFor(
+                [&] {
+                    clocks[i]->Advance(1);
+                    return !cams[i]->Alarm();
+                },
+                10000))
+                << rows[i].api << " did not end";
+            EXPECT_LE(clocks[i]->NowMs() - t0, timeoutSec * 1000 + sliceMs + passMs) << rows[i].api;
+        }
         for (auto& c : cams) c->sim->SetFault(fault, false);
+        // Back from a camera that did not answer: its time-outs and back-off
+        // pass as the test moves the clock.
         for (size_t i = 0; i < cams.size(); ++i)
-            EXPECT_TRUE(WaitFor([&] { return cams[i]->Alarm(); }, 15000)) << rows[i].api << " did not come back";
+            EXPECT_TRUE(WaitFor(
+                [&] {
+                    clocks[i]->Advance(1);
+                    return cams[i]->Alarm();
+                },
+                15000))
+                << rows[i].api << " did not come back";
     }
 }
 

@@ -5,8 +5,6 @@
 // and garbage; streams that bring nothing of use, and the back-off from
 // sessions that end at once. The fetcher is reached through RtpFetchHandler,
 // as detectors do.
-#include <unistd.h>
-
 #include <memory>
 #include <string>
 #include <vector>
@@ -202,7 +200,6 @@ TEST(RtspClientPeer, StreamFaults) {
         {"a length past its packet",
          {PeerStep::Send(Frame(4, a, a.size() + 6) + Frame(4, b) + VideoFrame("after")), PeerStep::Stall()},
          {"A", "after", "rc 0"}},
-        {"silence", {PeerStep::Stall()}, {"rc " + std::to_string(RTSP_ERR_TIMEOUT)}},
         {"garbage that never resynchronises",
          {PeerStep::SendRepeat(std::string(4096, '\x17'), 100), PeerStep::Stall()},
          {"rc " + std::to_string(RTSP_ERR_PROTOCOL)}},
@@ -224,6 +221,24 @@ TEST(RtspClientPeer, StreamFaults) {
         }
         EXPECT_EQ(c.want, got);
     }
+}
+
+// A wait for a packet ends after what it asked for, and a stream is lost
+// after its time-out of silence counted from the last byte: both on the
+// client's clock, never on the wall's.
+TEST(RtspClientPeer, SilenceIsTimedOnTheClientsClock) {
+    ScriptedPeer peer(Steps({SetUpSteps(), {PeerStep::Send(VideoFrame("one")), PeerStep::Stall()}}));
+    camtest::FakeClock clock(camtest::FakeClock::MANUAL);
+    RtspClient client(Conf(peer.Port(), 1), clock);
+    // A manual clock never times a wait out by itself: every wait here ends with bytes.
+    ASSERT_EQ(RTSP_OK, client.Open()) << client.LastError();
+    ASSERT_EQ("one", NextExt(client));
+    EXPECT_EQ(300, camtest::ClockMsOf(clock, [&] { EXPECT_EQ("rc 0", NextExt(client, 300)); }));
+    EXPECT_EQ(700, camtest::ClockMsOf(clock, [&] {
+                  EXPECT_EQ("rc " + std::to_string(RTSP_ERR_TIMEOUT), NextExt(client, 60000));
+              }));
+    EXPECT_FALSE(client.IsOpen());
+    EXPECT_EQ("the stream went silent", client.LastError());
 }
 
 // ---------------------------------------------------------------- fetcher
@@ -339,25 +354,27 @@ TEST(RtpFetcherPeer, LiveFetcherKeepsTheLastExtensionBetweenPacketsWithout) {
 // the alarm in its last extension is not current any more. RTCP, drips and
 // malformed packets keep a connection busy without being a stream; packets
 // without an extension keep the session (the recorder's video) but not the
-// extension.
+// extension. Time is the fetcher's clock: what the camera sends meanwhile
+// comes in real time and must not count as time.
 TEST(RtpFetcherPeer, LiveStreamThatBringsNothingOfUseIsLost) {
     const int timeoutMs = 1000;
+    const int sliceMs = 200;  // the live thread's read slice
     const std::string alarm = VideoFrame("ALARM", 1);
     const std::string rtcp = Frame(5, Bytes{0x80, 200, 0, 1, 0, 0, 0, 1});
     Bytes bad = camtest::RtpPacket(0, true, 0xABAC, 0, 40, 0, "x", 2);
     bad[0] = 0x40;  // RTP version 1
     const std::string plain = Frame(4, camtest::RtpPacket(0, false, 0, 0, 40, 0));
-    auto every200 = [](const std::string& bytes) {
+    auto every50 = [](const std::string& bytes) {
         std::vector<PeerStep> s;
-        for (int i = 0; i < 25; ++i) {
-            s.push_back(PeerStep::Pause(200));
+        for (int i = 0; i < 200; ++i) {
+            s.push_back(PeerStep::Pause(50));
             s.push_back(PeerStep::Send(bytes));
         }
         s.push_back(PeerStep::Stall());
         return s;
     };
     std::vector<PeerStep> drip = {PeerStep::Send(Frame(4, Bytes(300, 0x55)).substr(0, 4))};
-    for (PeerStep& p : every200("U")) drip.push_back(p);
+    for (PeerStep& p : every50("U")) drip.push_back(p);
     struct Case {
         const char* what;
         std::vector<PeerStep> after;
@@ -365,46 +382,55 @@ TEST(RtpFetcherPeer, LiveStreamThatBringsNothingOfUseIsLost) {
     } cases[] = {
         {"silent", {PeerStep::Stall()}, false},
         {"dripping", drip, false},
-        {"RTCP only", every200(rtcp), false},
-        {"malformed packets", every200(Frame(4, bad)), false},
-        {"packets without an extension", every200(plain), true},
+        {"RTCP only", every50(rtcp), false},
+        {"malformed packets", every50(Frame(4, bad)), false},
+        {"packets without an extension", every50(plain), true},
     };
     std::vector<std::unique_ptr<ScriptedPeer> > peers;
+    std::vector<std::unique_ptr<camtest::FakeClock> > clocks;
     std::vector<std::unique_ptr<RtpFetcher> > fetchers;
     for (Case& c : cases) {
         // The camera takes a new session but sends nothing on it.
         peers.emplace_back(new ScriptedPeer(std::vector<PeerScript>{
             Steps({SetUpSteps(), {PeerStep::Send(alarm)}, c.after}), Steps({SetUpSteps(), {PeerStep::Stall()}})}));
-        fetchers.emplace_back(new RtpFetcher(Conf(peers.back()->Port(), timeoutMs / 1000)));
+        clocks.emplace_back(new camtest::FakeClock(camtest::FakeClock::MANUAL));
+        fetchers.emplace_back(new RtpFetcher(Conf(peers.back()->Port(), timeoutMs / 1000), *clocks.back()));
         ASSERT_TRUE(fetchers.back()->StartLive());
     }
     const size_t alarmLen = camtest::ExtAsExposed(0xABAC, "ALARM").size();
     for (size_t i = 0; i < fetchers.size(); ++i) ASSERT_TRUE(fetchers[i]->WaitPackets(1, 5000)) << cases[i].what;
-    const int64_t t0 = BrellinOwned::MonotonicMs();
-    std::vector<int64_t> lostAfter(fetchers.size(), -1);
-    unsigned char buf[64];
-    while (BrellinOwned::MonotonicMs() - t0 < timeoutMs + 1500) {
-        for (size_t i = 0; i < fetchers.size(); ++i) {
-            RtpFetchHandler h(fetchers[i].get());
-            const unsigned int len = h.CurExtLen();
-            // Within the time-out the alarm is what the camera last said.
-            if (BrellinOwned::MonotonicMs() - t0 < timeoutMs / 2) {
-                EXPECT_EQ(alarmLen, len) << cases[i].what;
-            }
-            if (lostAfter[i] < 0 && len != alarmLen) {
-                lostAfter[i] = BrellinOwned::MonotonicMs() - t0;
-                EXPECT_EQ(cases[i].sessionKept, h.CopyExt(buf, 0) == 0) << cases[i].what;
-            }
-        }
-        usleep(20000);
-    }
+    // Up to just before the time-out the alarm is what the camera last said,
+    // however long the camera keeps sending what is of no use.
     for (size_t i = 0; i < fetchers.size(); ++i) {
         SCOPED_TRACE(cases[i].what);
-        EXPECT_GE(lostAfter[i], 0) << "never lost";
-        EXPECT_LE(lostAfter[i], timeoutMs + 1000);
+        const size_t waits = clocks[i]->NetWaits().size();
+        clocks[i]->Advance(timeoutMs - 1);
+        // The live thread has looked at the time: it waits anew.
+        ASSERT_TRUE(WaitFor([&] { return clocks[i]->NetWaits().size() > waits; }));
+        EXPECT_EQ(alarmLen, RtpFetchHandler(fetchers[i].get()).CurExtLen());
+        EXPECT_EQ(1, peers[i]->Connections());
+        // A packet of use from now on keeps the session past the time-out.
+        const uint64_t packets = fetchers[i]->PacketCount();
+        if (cases[i].sessionKept) {
+            ASSERT_TRUE(WaitFor([&] { return fetchers[i]->PacketCount() > packets; }));
+        }
+    }
+    // Past the time-out (and the read slice in which the thread notices), it is lost.
+    unsigned char buf[64];
+    for (size_t i = 0; i < fetchers.size(); ++i) {
+        SCOPED_TRACE(cases[i].what);
+        clocks[i]->Advance(1 + sliceMs);
+        RtpFetchHandler h(fetchers[i].get());
+        EXPECT_TRUE(WaitFor([&] { return h.CurExtLen() != alarmLen; })) << "never lost";
+        EXPECT_EQ(cases[i].sessionKept, h.CopyExt(buf, 0) == 0);
+        // A lost stream is opened again; a kept session is not.
+        if (!cases[i].sessionKept) {
+            EXPECT_TRUE(WaitFor([&] { return fetchers[i]->ConnectCount() >= 2; }));
+        }
         fetchers[i]->StopLive();
-        if (cases[i].sessionKept) EXPECT_EQ(1, fetchers[i]->ConnectCount());
-        else EXPECT_GE(fetchers[i]->ConnectCount(), 2) << "a lost stream is opened again";
+        if (cases[i].sessionKept) {
+            EXPECT_EQ(1, fetchers[i]->ConnectCount());
+        }
     }
 }
 
@@ -418,7 +444,7 @@ TEST(RtpFetcherPeer, LiveFetcherBacksOffFromSessionsThatDoNotRun) {
                                               Steps({SetUpSteps(), {PeerStep::Close()}})});
     RtpFetcher fetcher(Conf(peer.Port(), 1), clock);
     ASSERT_TRUE(fetcher.StartLive());
-    ASSERT_TRUE(WaitFor([&] { return peer.Connections() == 1; }));
+    ASSERT_TRUE(fetcher.WaitPackets(1, 5000));  // streaming: its set-up waits no more
     clock.Advance(60000);  // the first session runs a minute, then falls silent
     const std::vector<int64_t> want = {1000, 2000, 4000};
     for (size_t i = 0; i < want.size(); ++i) {

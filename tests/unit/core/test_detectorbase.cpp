@@ -294,6 +294,57 @@ TEST(DetectorStatusTest, ResetClearsTheBufferAndEveryInputPort) {
     SharingReset::Clear();
 }
 
+// A decided unit: the whole camera takes the decided level; every input
+// port is written, a port the decision does not name as clear, a triggered
+// one at the input level; a stopped detector reports no alarm without asking.
+TEST(DetectorStatusTest, DecidedUnitsReachTheCameraOrEveryPort) {
+    struct Row {
+        const char* name;
+        int kind;
+        bool running;
+        DET_DECISION d;
+        std::pair<bool, int> camera;               // MD: what the buffer holds
+        std::vector<std::pair<bool, int> > ports;  // DI: ports 0-2
+    };
+    DET_DECISION md;
+    md.trig = true;
+    md.level = 37;
+    DET_DECISION di;
+    di.inputs = {{0, false}, {2, true}, {7, true}};
+    di.inputLevel = 1;
+    const Row rows[] = {
+        {"motion", DET_TYPE_MD, true, md, {true, 37}, {}},
+        {"motion, stopped", DET_TYPE_MD, false, md, {false, 0}, {}},
+        {"inputs", DET_TYPE_DI, true, di, {}, {{false, 0}, {false, 0}, {true, 1}}},
+        {"inputs, stopped", DET_TYPE_DI, false, di, {}, {{false, 0}, {false, 0}, {false, 0}}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        Rig rig;
+        rig.cap.SetDICnt(3);
+        TestDetector det(rig.Attr());
+        det.LinkShareDet(r.kind);
+        rig.buf.SetStatus(true, 100);
+        for (int p = 0; p < 3; ++p) rig.bufMap.SetStatus(p, true, 100);
+        if (r.running) {
+            ASSERT_EQ(0, det.Start());
+        }
+        int asked = 0;
+        det.ReportDecided([&](DET_DECISION& d) {
+            ++asked;
+            d = r.d;
+        });
+        det.Stop();
+        EXPECT_EQ(r.running ? 1 : 0, asked);
+        if (r.kind == DET_TYPE_MD) {
+            EXPECT_EQ(r.camera, std::make_pair(rig.buf.GetTrig(), rig.buf.GetValue()));
+        }
+        for (size_t p = 0; p < r.ports.size(); ++p)
+            EXPECT_EQ(r.ports[p], std::make_pair(rig.bufMap.GetTrig((int)p), rig.bufMap.GetValue((int)p))) << p;
+        SharingReset::Clear();
+    }
+}
+
 // The sharing state of the camera a detector belongs to (null when none).
 const CamDetector::CAM_SHARE* ShareOf(const CamDetector& det) {
     std::map<CAM_SHARE_KEY, CamDetector::CAM_SHARE>::const_iterator it =

@@ -323,7 +323,7 @@ TEST(OnvifKinds, DigitalInputsByToken) {
 
     // While stopped, a pull clears every port instead of reporting.
     r.rig.bufMap.SetStatus(1, true, 100);
-    di.UpdateTrigger({Input("DI_1", "true")});
+    di.ReportNotifs({Input("DI_1", "true")});
     EXPECT_FALSE(r.rig.bufMap.GetTrig(1));
 }
 
