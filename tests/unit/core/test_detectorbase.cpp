@@ -247,11 +247,11 @@ TEST(DetectorLifecycleDeathTest, StartReportsAThreadItCannotCreate) {
     TestDetector det(rig.Attr());
     EXPECT_EXIT(
         {
-            // Reserve every free range of 1 MiB or more (no access, no
-            // backing), so no thread stack fits. A limit on the address
+            // Reserve every free range of a quarter stack or more (no
+            // access, no backing), so no thread stack fits. A limit on the address
             // space would do natively but not under qemu-user, which maps
             // the whole 32-bit guest space up front.
-            for (size_t len = (size_t)1 << (sizeof(void*) == 8 ? 40 : 30); len >= ((size_t)1 << 20);
+            for (size_t len = (size_t)1 << (sizeof(void*) == 8 ? 40 : 30); len >= DetectorBase::kStackBytes / 4;
                  len >>= 1) {
                 while (mmap(nullptr, len, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0) !=
                        MAP_FAILED) {
