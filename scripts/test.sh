@@ -3,7 +3,7 @@
 # sudo) it installs what it needs, then runs every stage and ends with one
 # line "N passed, N failed[, N skipped]". Exit status 0 only if nothing failed.
 #
-# Stages (all by default; pick with CAMDET_STAGES="build asan ..."):
+# Stages (all by default; pick with CAMDET_STAGES="build asan ..." or "build,asan"):
 #   setup  the set-up scripts against stand-ins for dpkg-query and apt-get
 #   build  the normal tree: library, recorder-side library, tools, benchmarks
 #          (compiled, not run), unit and integration tests under ctest
@@ -11,11 +11,11 @@
 #          UndefinedBehaviorSanitizer
 #   tsan   unit and loopback integration tests under ThreadSanitizer
 #   i386   library, recorder-side library and unit tests built for 32-bit x86
-#   fuzz   every libFuzzer target in fuzz/ for a bounded time
+#   fuzz   every libFuzzer target in fuzz/ for a bounded time, CAMDET_JOBS at once
 #
 # Settings (environment):
 #   CAMDET_BUILD_PREFIX  build tree names: <prefix>, <prefix>-asan, ... (build)
-#   CAMDET_JOBS          parallel compile and test jobs (2)
+#   CAMDET_JOBS          parallel compile, test and fuzz jobs (2)
 #   CAMDET_FUZZ_SECONDS  run time of each fuzz target (30)
 #   CAMDET_DEPS_DONE=1   skip the package installation
 set -uo pipefail
@@ -27,6 +27,7 @@ PREFIX="${CAMDET_BUILD_PREFIX:-build}"
 case "$PREFIX" in /*) ;; *) PREFIX="$ROOT/$PREFIX" ;; esac
 JOBS="${CAMDET_JOBS:-2}"
 STAGES="${CAMDET_STAGES:-setup build asan tsan i386 fuzz}"
+STAGES="${STAGES//,/ }"  # "build,asan" as well as "build asan"
 FUZZ_SECONDS="${CAMDET_FUZZ_SECONDS:-30}"
 START_TIME=$SECONDS
 
@@ -239,6 +240,23 @@ stage_i386() {
     "unit tests: $CT_PASS passed, $CT_FAIL failed, 1 left out under qemu-user (threads forking gzip)"
 }
 
+# fuzz_one <dir> <target>: runs one fuzz target for FUZZ_SECONDS; its output
+# goes to <dir>/<target>.log, its exit status to <dir>/<target>.rc.
+fuzz_one() {
+  local dir="$1" t="$2"
+  local work="$dir/corpus/$t" artifacts="$dir/artifacts/$t"
+  mkdir -p "$work" "$artifacts"
+  local -a args=("-max_total_time=$FUZZ_SECONDS" -timeout=20 -rss_limit_mb=2048 -print_final_stats=1
+                 "-artifact_prefix=$artifacts/")
+  [ -f "$ROOT/fuzz/$t.dict" ] && args+=("-dict=$ROOT/fuzz/$t.dict")
+  local -a dirs=("$work")
+  [ -d "$ROOT/fuzz/corpus/$t" ] && dirs+=("$ROOT/fuzz/corpus/$t")
+  rm -f "$dir/$t.rc"
+  ASAN_OPTIONS="halt_on_error=1:detect_leaks=1" UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
+    "$dir/fuzz/$t" "${args[@]}" "${dirs[@]}" >"$dir/$t.log" 2>&1
+  echo $? >"$dir/$t.rc"
+}
+
 stage_fuzz() {
   local dir="$PREFIX-fuzz"
   banner "fuzz: libFuzzer targets, ${FUZZ_SECONDS}s each, in $dir"
@@ -254,25 +272,28 @@ stage_fuzz() {
     record fuzz 0 1 0 "no fuzz targets were built"
     return
   fi
-  local t pass=0 fail=0 failed=""
+  # Each target runs alone on a core for its whole time: CAMDET_JOBS of them
+  # at once, then their results are read in list order.
+  local t pass=0 fail=0 failed="" running=0
   for t in "${targets[@]}"; do
-    local work="$dir/corpus/$t" artifacts="$dir/artifacts/$t"
-    mkdir -p "$work" "$artifacts"
-    local -a args=("-max_total_time=$FUZZ_SECONDS" -timeout=20 -rss_limit_mb=2048 -print_final_stats=1
-                   "-artifact_prefix=$artifacts/")
-    [ -f "$ROOT/fuzz/$t.dict" ] && args+=("-dict=$ROOT/fuzz/$t.dict")
-    local -a dirs=("$work")
-    [ -d "$ROOT/fuzz/corpus/$t" ] && dirs+=("$ROOT/fuzz/corpus/$t")
+    if [ "$running" -ge "$JOBS" ]; then
+      wait -n
+      running=$((running - 1))
+    fi
+    fuzz_one "$dir" "$t" &
+    running=$((running + 1))
+  done
+  wait
+  for t in "${targets[@]}"; do
     echo "---- $t"
-    if ASAN_OPTIONS="halt_on_error=1:detect_leaks=1" UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
-       "$dir/fuzz/$t" "${args[@]}" "${dirs[@]}" >"$dir/$t.log" 2>&1; then
+    if [ "$(cat "$dir/$t.rc" 2>/dev/null)" = 0 ]; then
       pass=$((pass + 1))
       grep -E '^(#[0-9]+.*DONE|Done [0-9]+ runs|stat::number_of_executed_units)' "$dir/$t.log" | tail -n 2
     else
       fail=$((fail + 1))
       failed="$failed $t"
       tail -n 60 "$dir/$t.log"
-      echo "$t FAILED; reproducer in $artifacts/"
+      echo "$t FAILED; reproducer in $dir/artifacts/$t/"
     fi
   done
   local note="$pass of ${#targets[@]} targets ran ${FUZZ_SECONDS}s without a finding"

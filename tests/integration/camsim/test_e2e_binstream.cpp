@@ -56,32 +56,6 @@ TEST(BinStreamEndToEnd, DahuaMotionTwoInputsAndTamperingShareOneStream) {
     EXPECT_TRUE(log.BadLines().empty());
 }
 
-// A camera that ends every event stream at once is asked again after a
-// growing pause, not at network speed; once it streams again, detection
-// resumes.
-TEST(BinStreamEndToEnd, DahuaStreamsThatEndAtOnceAreNotHammered) {
-    camsim::Config cfg;
-    cfg.api = "dahua";
-    cfg.user = "admin";
-    cfg.password = "dh-1234";
-    camsim::CamSim sim(cfg);
-    std::string error;
-    ASSERT_TRUE(sim.Start(error)) << error;
-    sim.SetFault(camsim::kFaultCloseAtOnce, true);
-    MonitorProcess mon({"--json", "--api", "dahua", "--port", std::to_string(sim.Port()), "--user", "admin",
-                        "--password", "dh-1234", "--kinds", "md"});
-    camtest::StatusLog& log = mon.Log();
-    ASSERT_TRUE(log.WaitClasses(1, kStepMs));
-    ASSERT_TRUE(sim.WaitRequests(1, kStepMs));
-    usleep(2500 * 1000);
-    // Connections at 0, 1 and 3 s, two requests each (the Digest challenge
-    // and the request); without a pause it would be thousands.
-    EXPECT_LE(sim.RequestCount(), 8u);
-    sim.SetFault(camsim::kFaultCloseAtOnce, false);
-    RunSteps(log, {{"motion on", [&] { sim.SetMotion(true); }, "md", -1, true, 100}});
-    EXPECT_EQ(0, mon.Terminate());
-}
-
 TEST(BinStreamEndToEnd, DLinkNotifyStreamMotionInputAndAudio) {
     camsim::Config cfg;
     cfg.api = "dlinknipcav3";

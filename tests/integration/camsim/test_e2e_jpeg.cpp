@@ -68,24 +68,6 @@ TEST(JpegEndToEnd, AxisFramesServeFourKindsFromOneStream) {
     EXPECT_TRUE(log.BadLines().empty());
 }
 
-TEST(JpegEndToEnd, AxisFramesThroughTheStreamFifo) {
-    camsim::CamSim sim(Cam("axisv5"));
-    std::string error;
-    ASSERT_TRUE(sim.Start(error)) << error;
-    const std::string url = "http://127.0.0.1:" + std::to_string(sim.Port()) + "/axis-cgi/mjpg/video.cgi";
-    MonitorProcess mon(Args(sim, "axisv5", {"--fifo-url", url, "--kinds", "md,td"}));
-    camtest::StatusLog& log = mon.Log();
-    ASSERT_TRUE(log.WaitClasses(2, kStepMs));
-    RunSteps(log, {
-                      {"motion on", [&] { sim.SetMotion(true, 70); }, "md", -1, true, 70},
-                      {"tamper on", [&] { sim.SetTamper(true); }, "td", -1, true, 100},
-                      {"motion off", [&] { sim.SetMotion(false); }, "md", -1, false, 0},
-                  });
-    // Only the recorder's feeder asked the camera; the detectors read the FIFO.
-    EXPECT_EQ(sim.RequestCount(), 2u);
-    EXPECT_EQ(mon.Terminate(), 0);
-}
-
 TEST(JpegEndToEnd, VivotekApplicationDataAndInputs) {
     camsim::CamSim sim(Cam("vivotek8"));
     std::string error;

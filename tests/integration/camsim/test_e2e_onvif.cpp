@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/fixtures/testutil.h"
 #include "tests/integration/camsim/monitorprocess.h"
 #include "tests/integration/camsim/statuslog.h"
 #include "tools/camsim/camsim.h"
@@ -228,37 +229,6 @@ int RunMonitor(const std::vector<std::string>& args, std::string& out, std::stri
     return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
 }
 
-// Devices of other topic families: no topic key given, every kind detects.
-TEST(OnvifEndToEnd, TopicsChosenFromTheDevice) {
-    for (const char* family : {"motionalarm", "regionmotion", "vendor"}) {
-        SCOPED_TRACE(family);
-        camsim::Config cfg;
-        cfg.api = "onvif";
-        cfg.user = "admin";
-        cfg.password = "pw";
-        cfg.inputs = 2;
-        cfg.onvifTopics = family;
-        camsim::CamSim sim(cfg);
-        std::string error;
-        ASSERT_TRUE(sim.Start(error)) << error;
-        MonitorProcess mon({"--json", "--api", "onvif", "--kinds", "md,di,td", "--di-count", "2", "--onvif-device",
-                            "http://127.0.0.1:" + std::to_string(sim.Port()) + "/onvif/device_service", "--user",
-                            "admin", "--password", "pw", "--log", "/dev/null"});
-        camtest::StatusLog& log = mon.Log();
-        ASSERT_TRUE(log.WaitState("md", -1, false, 0, kStepMs)) << log.Text();
-        const std::vector<camtest::Step> steps = {
-            {"motion on", [&] { sim.SetMotion(true); }, "md", -1, true, 100},
-            {"motion off", [&] { sim.SetMotion(false); }, "md", -1, false, 0},
-            {"input 2 on", [&] { sim.SetInput(2, true); }, "di", 1, true, 100},
-            {"input 2 off", [&] { sim.SetInput(2, false); }, "di", 1, false, 0},
-            {"tampering on", [&] { sim.SetTamper(true); }, "td", -1, true, 100},
-            {"tampering off", [&] { sim.SetTamper(false); }, "td", -1, false, 0},
-        };
-        camtest::RunSteps(log, steps, kStepMs);
-        EXPECT_EQ(mon.Terminate(), 0);
-    }
-}
-
 TEST(OnvifEndToEnd, ProbeAndAMistypedTopicKey) {
     camsim::Config cfg;
     cfg.api = "onvif";
@@ -320,12 +290,7 @@ TEST(OnvifEndToEnd, BackFromAnOutage) {
     ASSERT_TRUE(log.WaitState("md", -1, false, 0, kStepMs)) << log.Text();
     sim->Stop();
     sim.reset();
-    auto readLog = [&] {
-        std::ifstream in(logPath);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    };
+    auto readLog = [&] { return camtest::ReadFile(logPath); };
     auto waitLog = [&](const char* text) {
         for (int i = 0; i < kStepMs / 50; ++i) {
             if (readLog().find(text) != std::string::npos) return true;

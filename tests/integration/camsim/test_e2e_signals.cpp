@@ -1,6 +1,6 @@
 // camdet-monitor ends within a second of SIGINT or SIGTERM whatever its
 // cameras do: while it is still setting a silent camera up, while its
-// detectors wait on silent cameras (one camera, and a fleet), and while the
+// detectors wait on silent cameras, and while the
 // feeder of its stream FIFO waits on a camera that stalls, drips or never
 // sends a boundary; and with its log on a stderr pipe that nobody reads,
 // where the camera's health still reaches stdout.
@@ -45,47 +45,37 @@ int64_t EndMs(MonitorProcess& mon, int sig, int& rc) {
 std::string Port(const ScriptedPeer& p) { return std::to_string(p.Port()); }
 
 TEST(MonitorSignals, EndsWhileSettingUpASilentOnvifCamera) {
-    ScriptedPeer silent(camtest::PeerScript{PeerStep::Stall()});
     for (int sig : {SIGINT, SIGTERM}) {
         SCOPED_TRACE(sig == SIGINT ? "SIGINT" : "SIGTERM");
-        const int before = silent.Connections();
+        // A camera of its own for each run: a connection the ended monitor
+        // began may still be accepted late, and must not count as this one's
+        // (which would signal the new monitor before it blocks the signals).
+        ScriptedPeer silent(camtest::PeerScript{PeerStep::Stall()});
         MonitorProcess mon({"--json", "--api", "onvif", "--log", "/dev/null", "--onvif-device",
                             "http://127.0.0.1:" + Port(silent) + "/onvif/device_service"});
-        ASSERT_TRUE(WaitConnections(silent, before + 1));
+        ASSERT_TRUE(WaitConnections(silent, 1));
         int rc = -1;
         EXPECT_LE(EndMs(mon, sig, rc), kEndBoundMs);
         EXPECT_EQ(0, rc);
     }
 }
 
-TEST(MonitorSignals, EndsWhileDetectorsWaitOnSilentCameras) {
-    struct Row {
-        const char* api;
-        int connections;  // of the camera once every detector thread waits on it
-    } rows[] = {{"brickcom", 1}, {"hikvisionv3", 1}, {"messoa", 1}};
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.api);
-        ScriptedPeer silent(camtest::PeerScript{PeerStep::Stall()});
-        MonitorProcess mon({"--json", "--api", r.api, "--port", Port(silent), "--log", "/dev/null"});
-        ASSERT_TRUE(WaitConnections(silent, r.connections));
-        int rc = -1;
-        EXPECT_LE(EndMs(mon, SIGTERM, rc), kEndBoundMs);
-        EXPECT_EQ(0, rc);
-    }
-}
-
 TEST(MonitorSignals, AFleetOfSilentCamerasEndsAtOnce) {
-    ScriptedPeer a(camtest::PeerScript{PeerStep::Stall()}), b(camtest::PeerScript{PeerStep::Stall()});
+    // A polled camera, an event stream and a poll shared by two kinds, each silent.
+    ScriptedPeer a(camtest::PeerScript{PeerStep::Stall()}), b(camtest::PeerScript{PeerStep::Stall()}),
+        c(camtest::PeerScript{PeerStep::Stall()});
     char path[] = "/tmp/camdet-signals-XXXXXX";
     int fd = mkstemp(path);
     ASSERT_GE(fd, 0);
     const std::string yaml = "cameras:\n  poll:\n    api: brickcom\n    port: " + Port(a) +
-                             "\n  stream:\n    api: hikvisionv3\n    port: " + Port(b) + "\n";
+                             "\n  stream:\n    api: hikvisionv3\n    port: " + Port(b) +
+                             "\n  shared:\n    api: messoa\n    port: " + Port(c) + "\n";
     ASSERT_EQ((ssize_t)yaml.size(), write(fd, yaml.data(), yaml.size()));
     close(fd);
     MonitorProcess mon({"--json", "--config", path, "--log", "/dev/null"});
     ASSERT_TRUE(WaitConnections(a, 1));
     ASSERT_TRUE(WaitConnections(b, 1));
+    ASSERT_TRUE(WaitConnections(c, 1));
     int rc = -1;
     EXPECT_LE(EndMs(mon, SIGINT, rc), kEndBoundMs);
     EXPECT_EQ(0, rc);

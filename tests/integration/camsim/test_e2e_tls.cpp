@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/fixtures/testutil.h"
 #include "tests/integration/camsim/monitorprocess.h"
 #include "tests/integration/camsim/statuslog.h"
 #include "tools/camsim/camsim.h"
@@ -36,12 +37,7 @@ struct Case {
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using camtest::ReadFile;
 
 bool WaitFileHas(const std::string& path, const std::string& text, int ms) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);

@@ -26,19 +26,12 @@
 #include <tuple>
 #include <vector>
 
+#include "tests/fixtures/testutil.h"
+
 namespace fleettest {
 
-inline std::string ReadFile(const std::string& path) {
-    std::ifstream f(path.c_str());
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
-inline void WriteFile(const std::string& path, const std::string& text) {
-    std::ofstream f(path.c_str(), std::ios::trunc);
-    f << text;
-}
+using camtest::ReadFile;
+using camtest::WriteFile;
 
 inline std::string TempPath(const std::string& name) {
     return std::string(CAMDET_BINARY_DIR) + "/fleet-" + std::to_string(getpid()) + "-" + name;

@@ -71,17 +71,8 @@ std::string Md5Hex(const std::string& text) {
     return out;
 }
 
-void WriteFile(const std::string& path, const std::string& text) {
-    std::ofstream f(path, std::ios::binary);
-    f << text;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
+using camtest::ReadFile;
+using camtest::WriteFile;
 
 bool CanConnect(int port) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -386,29 +377,6 @@ TEST_F(HttpClientLighttpd, FiniteStreamEnds) {
     }
 }
 
-TEST_F(HttpClientLighttpd, StallAfterHeaders) {
-    camtest::FakeClock clock(camtest::FakeClock::MANUAL);
-    OXHttpClient c(clock);
-    c.Init("cgi/stall.sh", "127.0.0.1", Port(), "", "", 1, false, false, HTTP_VER_DEF, "");
-    ASSERT_EQ(0, c.SendRequest(OX_HTTP_GET, "?"));
-    char buf[64];
-    EXPECT_EQ(5, c.ReadToLineEnd(buf, sizeof(buf)));
-    // Nothing more comes: the read ends by one time-out on the client's clock.
-    EXPECT_EQ(1000, camtest::ClockMsOf(clock, [&] { EXPECT_LT(c.ReadData(buf, sizeof(buf)), 0); }));}
-
-TEST_F(HttpClientLighttpd, BodyShorterThanItsLengthIsAnError) {
-    // The script ends early; lighttpd may hold the connection, so the end
-    // comes by the time-out or by the close, and either is an error.
-    OXHttpClient c("127.0.0.1", Port(), "cgi/early.sh", "", "", 1, false, false, HTTP_VER_DEF, "");
-    ASSERT_EQ(0, c.SendRequest(OX_HTTP_GET, "?"));
-    std::string body;
-    char buf[64];
-    int n;
-    while ((n = c.ReadData(buf, sizeof(buf))) > 0) body.append(buf, n);
-    EXPECT_EQ("short", body);
-    EXPECT_LT(n, 0) << "a body shorter than its Content-Length is an error";
-}
-
 TEST_F(HttpClientLighttpd, PostWithExtraHeaderAndStaticFile) {
     OXHttpClient c("127.0.0.1", Port(), "cgi/echo.sh?ch=1", "", "", 5, false, true, HTTP_VER_1_1,
                    "X-Cam: forty two\r\n");
@@ -452,42 +420,6 @@ TEST_F(HttpClientLighttpd, ManyClientsOnManyThreads) {
     for (auto& th : threads) th.join();
     EXPECT_EQ(120, ok.load());
     EXPECT_EQ(0, bad.load());
-}
-
-// The recorder's MJPEG feeder logs in with Digest, cuts lighttpd's stream into
-// frames and fills the FIFO; the JPEG header of the frame it holds carries
-// the camera's comment segment.
-TEST_F(HttpClientLighttpd, MjpegFramesThroughTheStreamFifoFeeder) {
-    LogCapture log;  // the detector below has no recorder objects to name its camera
-    StreamFifo fifo;
-    StreamFifoFeeder::Source src;
-    src.host = "127.0.0.1";
-    src.port = Port();
-    src.path = "/digest/video.mjpg";
-    src.user = kDigestUser;
-    src.password = kDigestPass;
-    StreamFifoFeeder feeder(fifo, src);
-    ASSERT_TRUE(feeder.Start());
-    for (int i = 0; i < 500 && feeder.Frames() < 2; ++i) usleep(10000);
-    feeder.Stop();
-    ASSERT_GE(feeder.Frames(), 2u);
-
-    class Axis : public JpgHdrDetector {
-    public:
-        Axis() : JpgHdrDetector(DET_BASE_ATTR(), 0xFE, true) {}
-        int GetPathPort(std::string&, int&) override { return -1; }
-    } det;
-    const int ids[] = {0x0A, 0x03};
-    det.SetDataIds(ids, 2);
-    BRObjectBase* unit = fifo.NextUnit(10001);
-    ASSERT_NE(unit, nullptr);
-    MediaUnitHandler mu(unit);
-    char* out = nullptr;
-    unsigned int cap = 0, len = 0;
-    ASSERT_EQ(det.Detect(reinterpret_cast<char*>(mu.Data()), (unsigned int)mu.Length(), out, cap, len), 0);
-    EXPECT_EQ(std::string(out + 2, len - 2), "M0:1;ML0:050;M1:0;ML1:030;T0:1;A0:0;IO0:0;IO1:1;");
-    delete[] out;
-    ReleaseMediaUnit(unit);
 }
 
 // A camera's services set to HTTPS under one certificate policy.

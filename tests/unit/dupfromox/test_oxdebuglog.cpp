@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "dupfromox/oxdebuglog.h"
+#include "tests/fixtures/testutil.h"
 
 namespace {
 
@@ -34,17 +35,8 @@ long long SizeOf(const std::string& path) {
     return stat(path.c_str(), &st) == 0 ? (long long)st.st_size : -1;
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-void WriteFile(const std::string& path, const std::string& data) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << data;
-}
+using camtest::ReadFile;
+using camtest::WriteFile;
 
 // Runs a shell command and returns its output and exit status.
 std::string RunCmd(const std::string& cmd, int* status) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/multipart/multipartparser.h"
+#include "tests/fixtures/testutil.h"
 
 using BrellinOwned::MultipartBoundary;
 using BrellinOwned::MultipartParser;
@@ -16,12 +17,6 @@ using BrellinOwned::MultipartPart;
 
 namespace {
 
-std::string ReadFile(const std::string& name) {
-    std::ifstream in(std::string(CAMDET_TEST_DATA) + "/" + name, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 struct Outcome {
     std::vector<std::string> bodies;
@@ -59,9 +54,9 @@ struct Capture {
 };
 
 std::vector<Capture> Captures() {
-    const std::string hb = ReadFile("hikvision/heartbeat.xml");
-    const std::string vmd = ReadFile("hikvision/vmd_active.xml");
-    const std::string io2 = ReadFile("hikvision/io2_active.xml");
+    const std::string hb = camtest::TestData("hikvision/heartbeat.xml");
+    const std::string vmd = camtest::TestData("hikvision/vmd_active.xml");
+    const std::string io2 = camtest::TestData("hikvision/io2_active.xml");
     return {
         {"hikvision_isapi_crlf_with_length", "multipart/hik_isapi_crlf.bin", "boundary", {hb, vmd, hb, io2}, false},
         {"hikvision_boundary_announced_with_dashes", "multipart/hik_isapi_crlf.bin", "--boundary", {hb, vmd, hb, io2},
@@ -77,7 +72,7 @@ std::vector<Capture> Captures() {
 TEST(MultipartParser, EveryCutGivesTheSameParts) {
     for (const Capture& c : Captures()) {
         SCOPED_TRACE(c.name);
-        const std::string data = ReadFile(c.file);
+        const std::string data = camtest::TestData(c.file);
         ASSERT_FALSE(data.empty());
         Outcome whole = Replay(c.boundary, data, {});
         EXPECT_EQ(whole.bodies, c.bodies);
@@ -99,7 +94,7 @@ TEST(MultipartParser, RandomCutPointsGiveTheSameParts) {
     std::mt19937 rng(20240301);
     for (const Capture& c : Captures()) {
         SCOPED_TRACE(c.name);
-        const std::string data = ReadFile(c.file);
+        const std::string data = camtest::TestData(c.file);
         for (int round = 0; round < 200; ++round) {
             std::vector<size_t> cuts;
             size_t pos = 0;

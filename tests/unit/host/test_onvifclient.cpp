@@ -17,15 +17,11 @@
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/onvifprobe.h"
 #include "tests/fixtures/testsupport.h"
+#include "tests/fixtures/testutil.h"
 
 namespace {
 
-std::string Answer(const std::string& name) {
-    std::ifstream in(std::string(CAMDET_TEST_DATA) + "/onvif/" + name, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+std::string Answer(const std::string& name) { return camtest::TestData("onvif/" + name); }
 
 std::string Between(const std::string& s, const std::string& a, const std::string& b) {
     size_t p = s.find(a);

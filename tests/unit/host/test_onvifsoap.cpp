@@ -10,15 +10,14 @@
 #include "camdet/rules/onvifrules.h"
 #include "host/onvif/onvifsoap.h"
 #include "interface/onvifservice.h"
+#include "tests/fixtures/testutil.h"
 
 namespace {
 
 std::string Answer(const std::string& name) {
-    std::ifstream in(std::string(CAMDET_TEST_DATA) + "/onvif/" + name, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    EXPECT_FALSE(ss.str().empty()) << name;
-    return ss.str();
+    const std::string text = camtest::TestData("onvif/" + name);
+    EXPECT_FALSE(text.empty()) << name;
+    return text;
 }
 
 std::string Items(const OVF_ITEM_LIST& items) {
