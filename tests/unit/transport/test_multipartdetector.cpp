@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "camdet/transport/multipartdetector.h"
+#include "camdet/transport/mpvendordetector.h"
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/mfscript.h"
 #include "tests/fixtures/testsupport.h"
@@ -123,6 +124,35 @@ TEST_F(MultipartTransport, HttpVersionOptionReachesTheConnection) {
     EXPECT_EQ(info.password, "s3cret");
     EXPECT_EQ(info.host, "127.0.0.1");
     EXPECT_EQ(log.Text().find("s3cret"), std::string::npos);
+}
+
+// A row whose path comes from the camera API has none without that API: the
+// stream is not opened on an empty path.
+TEST_F(MultipartTransport, RowPathsFromTheCameraApi) {
+    const struct {
+        MP_PATH_SRC src;
+        bool withApi;
+        int rc;
+        int protocol;  // what the API was told (-1: not asked)
+    } cases[] = {
+        {MP_PATH_CAM_API, false, -1, -1},      {MP_PATH_CAM_API_IPUX, false, -1, -1},
+        {MP_PATH_CAM_API_ONLY, false, -1, -1}, {MP_PATH_CAM_API, true, 0, 1},
+        {MP_PATH_CAM_API_IPUX, true, 0, 2},    {MP_PATH_CAM_API_ONLY, true, 0, -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.src) + (c.withApi ? " with its API" : " without"));
+        CameraRig r;
+        r.cap.SetAPI("hikvisionv3");
+        DET_BASE_ATTR a = r.Attr();
+        if (!c.withApi) a.pCamApi = nullptr;
+        const MpRow row = MpMotion(c.src, nullptr);
+        MpVendorDetector det(a, row, DetArgs());
+        std::string path;
+        int port = -1;
+        EXPECT_EQ(c.rc, det.GetPathPort(path, port));
+        if (c.protocol >= 0) EXPECT_EQ(c.protocol, r.api.GetStreamProtocol());
+        if (c.rc == 0) EXPECT_FALSE(path.empty());
+    }
 }
 
 TEST_F(MultipartTransport, BodyModesLeaveHeaderLinesInTheBuffer) {
