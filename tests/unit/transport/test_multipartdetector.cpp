@@ -64,6 +64,14 @@ private:
 
 using camtest::StatusHistory;
 
+// A HikVision alert part from tests/data/hikvision/.
+std::string HikPart(const char* file) {
+    std::ifstream in(std::string(CAMDET_TEST_DATA) + "/hikvision/" + file, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return MFPart(ss.str(), "Content-Type: application/xml; charset=\"UTF-8\"\r\n");
+}
+
 class MultipartTransport : public ::testing::Test {
 protected:
     camtest::FakeClock clock;  // the pause after a failed part costs no real time
@@ -150,8 +158,12 @@ TEST_F(MultipartTransport, RowPathsFromTheCameraApi) {
         std::string path;
         int port = -1;
         EXPECT_EQ(c.rc, det.GetPathPort(path, port));
-        if (c.protocol >= 0) EXPECT_EQ(c.protocol, r.api.GetStreamProtocol());
-        if (c.rc == 0) EXPECT_FALSE(path.empty());
+        if (c.protocol >= 0) {
+            EXPECT_EQ(c.protocol, r.api.GetStreamProtocol());
+        }
+        if (c.rc == 0) {
+            EXPECT_FALSE(path.empty());
+        }
     }
 }
 
@@ -241,15 +253,9 @@ TEST_F(MultipartTransport, OneHikVisionStreamServesFourKinds) {
     mdH.Attach(rig.buf);
     tdH.Attach(td.buf);
     adH.Attach(ad.buf);
-    auto part = [](const char* f) {
-        std::ifstream in(std::string(CAMDET_TEST_DATA) + "/hikvision/" + f, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return MFPart(ss.str(), "Content-Type: application/xml; charset=\"UTF-8\"\r\n");
-    };
     MFScriptedConn c;
-    c.chunks = {part("heartbeat.xml"), part("vmd_active.xml"), part("io2_active.xml"), part("shelter_active.xml"),
-                part("audio_active.xml"), part("vmd_inactive.xml")};
+    c.chunks = {HikPart("heartbeat.xml"),    HikPart("vmd_active.xml"),   HikPart("io2_active.xml"),
+                HikPart("shelter_active.xml"), HikPart("audio_active.xml"), HikPart("vmd_inactive.xml")};
     c.end = MFScriptedConn::STALL;
     scope.script->Add(c);
 
@@ -290,17 +296,11 @@ TEST_F(MultipartTransport, HeldStatesFromBeforeADropAreNotReportedAgain) {
     rig.cap.SetDICnt(2);
     StatusHistory mdH;
     mdH.Attach(rig.buf);
-    auto part = [](const char* f) {
-        std::ifstream in(std::string(CAMDET_TEST_DATA) + "/hikvision/" + f, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return MFPart(ss.str(), "Content-Type: application/xml; charset=\"UTF-8\"\r\n");
-    };
     MFScriptedConn before;
-    before.chunks = {part("vmd_active.xml"), part("io2_active.xml")};
+    before.chunks = {HikPart("vmd_active.xml"), HikPart("io2_active.xml")};
     before.end = MFScriptedConn::CLOSE;
     MFScriptedConn after;
-    for (int i = 0; i < 12; ++i) after.chunks.push_back(part("heartbeat.xml"));
+    for (int i = 0; i < 12; ++i) after.chunks.push_back(HikPart("heartbeat.xml"));
     after.end = MFScriptedConn::STALL;
     scope.script->Add(before);
     scope.script->Add(after);
