@@ -143,7 +143,7 @@ sanitizer_stage() {
   local dir="$PREFIX-$name"
   banner "$name: unit and loopback integration tests with -fsanitize=$sanitize in $dir"
   if ! configure "$dir" -DCAMDET_SANITIZE="$sanitize" -DCAMDET_TOOLS=OFF -DCAMDET_INTEGRATION=ON ||
-     ! build "$dir" --target camdet_unit_tests camdet_integration_tests; then
+     ! build "$dir" --target camdet_unit_tests camdet_integration_tests camdet_loop_tests; then
     record "$name" 0 1 0 "configure or build failed"
     return
   fi
@@ -152,7 +152,7 @@ sanitizer_stage() {
   mkdir -p "$reports"
   export "$optvar=$opts:log_path=$reports/$name"
   [ "$name" != asan ] || export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:log_path=$reports/ubsan"
-  run_ctest "$dir" -L "^(unit|integration)$"
+  run_ctest "$dir" -L "^(unit|integration|loop)$"
   unset "$optvar" UBSAN_OPTIONS
   local pass=$CT_PASS fail=$CT_FAIL skip=$CT_SKIP
   local note="unit and integration tests: $pass passed, $fail failed, $skip skipped"

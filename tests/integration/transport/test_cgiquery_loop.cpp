@@ -42,6 +42,8 @@ public:
         if (blInput) m_DetType = DET_TYPE_DI;
     }
     ~PollProbe() override { Stop(); }
+    int GetDiTrigValue() override { return diTrigRc ? diTrigRc : CgiQueryDetector::GetDiTrigValue(); }
+    int diTrigRc = 0;  // non-zero: the camera's input trigger value cannot be had
     int GetPathPort(std::string& path, int& port) override {
         path = m_Path;
         port = CamHttpPort();
@@ -175,6 +177,22 @@ TEST(CgiQueryLoop, InputsResetOnFailedPollAndReportedPerPort) {
     EXPECT_EQ(log.passes[0], std::vector<bool>({true, false, true}));
     EXPECT_EQ(log.passes[1], std::vector<bool>({false, false, false}));
     EXPECT_EQ(log.passes[2], std::vector<bool>({false, true, false}));
+}
+
+// Without the camera's input trigger value the poller never asks the camera:
+// its thread ends at once and reports nothing.
+TEST(CgiQueryLoop, NoPollWithoutTheInputTriggerValue) {
+    camtest::FakeClock clock;
+    ScriptedPeer peer(Answer(200, "IN0"));
+    CameraRig rig;
+    rig.UseClock(clock);
+    rig.med.httpPort = peer.Port();
+    PollProbe det(rig.Attr(true), CGI_QUERY_HTTP, "io.cgi", true);
+    det.diTrigRc = -1;
+    ASSERT_EQ(det.Start(), 0);
+    EXPECT_FALSE(WaitFor([&] { return peer.Connections() > 0; }, 300));
+    det.Stop();
+    EXPECT_EQ(0, rig.bufMap.GetUpdateCount());
 }
 
 // The hand-made request, byte for byte; a path with a leading "/" keeps it

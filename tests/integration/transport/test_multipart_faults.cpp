@@ -1,7 +1,8 @@
 // A HikVision motion detector on the recorder's real fetcher and HTTP client
 // against scripted loopback cameras that misbehave: the stream drops and
-// comes back, garbage between parts, a part announcing 1 GB, a camera that
-// goes silent. No crash, memory bounded, Stop within its bounded waits.
+// comes back, garbage between parts, a part announcing 1 GB, streams that end
+// at once. No crash, memory bounded, Stop within its bounded waits (a silent
+// camera's Stop is measured with every transport in test_stop_latency.cpp).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -147,19 +148,6 @@ TEST(MultipartFaults, AGigabytePartNeitherCrashesNorGrowsMemory) {
     EXPECT_GE(peer.Connections(), 3);
     EXPECT_LT(RssKiB() - before, 64 * 1024);  // far below the announced gigabyte
     EXPECT_TRUE(StopsWithin(det, 30));
-}
-
-TEST(MultipartFaults, SilentCameraDoesNotBlockStop) {
-    ResetSharing();
-    camtest::FakeClock clock;  // reconnect pauses cost no real time
-    ScriptedPeer peer(PeerScript{PeerStep::RecvRequest(), PeerStep::Send(kHead), PeerStep::Stall()});
-    Camera cam(peer.Port(), clock);
-    std::unique_ptr<CamDetector> made = MakeFor("hikvisionv3", DET_TYPE_MD, cam.Attr());
-    CamDetector& det = *made;
-    det.Start();
-    ASSERT_TRUE(WaitFor([&] { return peer.Connections() >= 1; }, 5000));
-    EXPECT_TRUE(StopsWithin(det, 30));  // one read time-out (10 s) and the 1 s pause at most
-    EXPECT_FALSE(cam.buf.GetTrig());
 }
 
 // A camera that takes the stream and ends it at once, with nothing or with

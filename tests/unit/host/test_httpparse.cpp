@@ -57,6 +57,12 @@ TEST(HttpParse, StatusLines) {
             EXPECT_EQ(-1, code) << c.text;  // nothing written on failure
         }
     }
+    // An empty view never looks at the bytes before it (here a line end and a
+    // status line that a read one byte back would take for its own).
+    const char around[] = "x\nHTTP/1.1 200 OK";
+    int major = -1, minor = -1, code = -1;
+    std::string reason;
+    EXPECT_FALSE(BrellinOwned::ParseStatusLine(around + 2, 0, major, minor, code, reason));
 }
 
 void Feed(HttpResponseHead& head, const std::vector<std::string>& lines, bool* lastOk = nullptr) {
@@ -84,6 +90,8 @@ TEST(HttpParse, ChallengeThenFinalHeadKeepsOnlyTheFinalOne) {
     EXPECT_EQ("text/plain", v);
     EXPECT_TRUE(head.FindHeader("x-folded", v));
     EXPECT_EQ("first second", v);
+    EXPECT_TRUE(head.FindHeader("server", v));
+    EXPECT_EQ("cam", v) << "a line ended by LF alone";
     EXPECT_FALSE(head.FindHeader("Content-Length", v)) << "the challenge's headers must be gone";
     EXPECT_FALSE(head.OffersBasicOrDigest());
     EXPECT_EQ("content-type:  text/plain \r\nX-Folded: first\r\n\t second \r\nServer: cam\r\n", head.AllHeaders());
@@ -248,6 +256,11 @@ TEST(HttpParse, EndOfStreamWhileSkippingACutLine) {
     EXPECT_STREQ("012", out);
     EXPECT_EQ(-1, lb.TakeLine(out, sizeof(out), true)) << "the rest of a cut line is no line of its own";
     EXPECT_EQ(0u, lb.Size());
+    // One byte left at the end is a line of its own.
+    lb.Append("z", 1);
+    EXPECT_EQ(-1, lb.TakeLine(out, sizeof(out), false));
+    EXPECT_EQ(1, lb.TakeLine(out, sizeof(out), true));
+    EXPECT_STREQ("z", out);
 }
 
 TEST(HttpParse, RequestPathAndHeaderText) {

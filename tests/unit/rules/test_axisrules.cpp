@@ -29,6 +29,7 @@ TEST(AxisRules, StreamTextByKind) {
         // item directly behind the first is skipped.
         {"adjacent level items: the second is skipped", 1, "M0:1;ML0:090;ML1:010;", true, 90},
         {"one byte between level items: both counted", 1, "M0:1;ML0:090;xML1:010;", true, 50},
+        {"an item shaped like a level but not named ML is no level", 1, "M0:1;ML0:050;xXL0:090;", true, 50},
         {"digits stop at a non-digit", 1, "M3:1;ML3:4x9;", true, 4},
         {"level item without digits counts as 0", 1, "ML0:050;ML1:abc;xx", false, 50},
         {"window digit other than 1 is off", 1, "M0:2;ML0:050;", false, 50},

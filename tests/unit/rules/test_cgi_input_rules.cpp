@@ -79,6 +79,7 @@ const std::vector<RuleCase>& InputCases() {
         {"ActiInput", "DIO_STATUS: 0x01\n", true, 1, 1, 2},
         {"ActiInput", "DIO_STATUS 0F\n", false, 0, 1, 2},
         {"ActiInput", "DIO_STATUS=0x\n", false, 0, 0, 2},  // a prefix without digits
+        {"ActiInput", "DIO_STATUS=0X01\n", false, 0, 0, 2},  // the prefix in capitals
         {"ActiInput", "DIO_STATUS=3\n", true, 1, 2, 4},  // no bit for a third input
         {"ActiInput", "DIO_STATUS=123456789\n", false, 0, 0, 2},
         {"ActiInput", "DIO_STATUS=zz\n", false, 0, 0, 2},

@@ -142,6 +142,8 @@ TEST(JpgVendorRules, SharedTestsPickByKindAndGroup) {
     st.group = 0;
     EXPECT_TRUE(streamrule::VivotekJpg(st, -1, app0.data(), (unsigned int)app0.size(), value));
     EXPECT_EQ(value, 36);
+    EXPECT_FALSE(streamrule::VivotekJpg(st, -1, app0.data(), 0, value)) << "an empty frame";
+    EXPECT_EQ(value, 0);
     st.group = 3;  // the same bytes hold no application data
     EXPECT_FALSE(streamrule::VivotekJpg(st, -1, app0.data(), (unsigned int)app0.size(), value));
 }

@@ -132,6 +132,7 @@ TEST(MpVendorRules, OnePartGivesThisTriggerAndLevel) {
         {"IpuxInput", 2, Bin({{27, 0x08}}), false, 0, {}},
         {"ZavioMotion", -1, "group=1;level=1500;threshold=900;\n", true, 100, vga},
         {"ZavioMotion", -1, "group=1;level=30;threshold=50;\ngroup=2;level=45;threshold=50;\n", false, 45, {}},
+        {"ZavioMotion", -1, "group=1;level=45;threshold=50;\ngroup=2;level=30;threshold=50;\n", false, 45, {}},
         {"ZavioMotion", -1, "group=1;level=30;threshold=50;\ngroup=2;level=60;threshold=50;\n", true, 60, {}},
     };
     for (const RuleCase& c : cases) {

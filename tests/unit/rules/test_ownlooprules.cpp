@@ -57,6 +57,9 @@ TEST(ActiRules, LoginAnswerAndKeepAlive) {
     std::vector<unsigned char> want = {'A', 'C', 'T', 'i'};
     for (unsigned char b : Le32s({0x30, 0})) want.push_back(b);
     EXPECT_EQ(want, std::vector<unsigned char>(live, live + 12));
+    // Any command word goes out whole, least significant byte first.
+    ActiLivePacket(0x0A0B0C0D, live);
+    EXPECT_EQ(Le32s({0x0A0B0C0D}), std::vector<unsigned char>(live + 4, live + 8));
 }
 
 TEST(ActiRules, EventHeaderWithAndWithoutPayload) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "camdet/transport/multipartdetector.h"
+#include "camdet/transport/mpvendordetector.h"
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/mfscript.h"
 #include "tests/fixtures/testsupport.h"
@@ -62,6 +63,14 @@ private:
 };
 
 using camtest::StatusHistory;
+
+// A HikVision alert part from tests/data/hikvision/.
+std::string HikPart(const char* file) {
+    std::ifstream in(std::string(CAMDET_TEST_DATA) + "/hikvision/" + file, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return MFPart(ss.str(), "Content-Type: application/xml; charset=\"UTF-8\"\r\n");
+}
 
 class MultipartTransport : public ::testing::Test {
 protected:
@@ -123,6 +132,39 @@ TEST_F(MultipartTransport, HttpVersionOptionReachesTheConnection) {
     EXPECT_EQ(info.password, "s3cret");
     EXPECT_EQ(info.host, "127.0.0.1");
     EXPECT_EQ(log.Text().find("s3cret"), std::string::npos);
+}
+
+// A row whose path comes from the camera API has none without that API: the
+// stream is not opened on an empty path.
+TEST_F(MultipartTransport, RowPathsFromTheCameraApi) {
+    const struct {
+        MP_PATH_SRC src;
+        bool withApi;
+        int rc;
+        int protocol;  // what the API was told (-1: not asked)
+    } cases[] = {
+        {MP_PATH_CAM_API, false, -1, -1},      {MP_PATH_CAM_API_IPUX, false, -1, -1},
+        {MP_PATH_CAM_API_ONLY, false, -1, -1}, {MP_PATH_CAM_API, true, 0, 1},
+        {MP_PATH_CAM_API_IPUX, true, 0, 2},    {MP_PATH_CAM_API_ONLY, true, 0, -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.src) + (c.withApi ? " with its API" : " without"));
+        CameraRig r;
+        r.cap.SetAPI("hikvisionv3");
+        DET_BASE_ATTR a = r.Attr();
+        if (!c.withApi) a.pCamApi = nullptr;
+        const MpRow row = MpMotion(c.src, nullptr);
+        MpVendorDetector det(a, row, DetArgs());
+        std::string path;
+        int port = -1;
+        EXPECT_EQ(c.rc, det.GetPathPort(path, port));
+        if (c.protocol >= 0) {
+            EXPECT_EQ(c.protocol, r.api.GetStreamProtocol());
+        }
+        if (c.rc == 0) {
+            EXPECT_FALSE(path.empty());
+        }
+    }
 }
 
 TEST_F(MultipartTransport, BodyModesLeaveHeaderLinesInTheBuffer) {
@@ -211,15 +253,9 @@ TEST_F(MultipartTransport, OneHikVisionStreamServesFourKinds) {
     mdH.Attach(rig.buf);
     tdH.Attach(td.buf);
     adH.Attach(ad.buf);
-    auto part = [](const char* f) {
-        std::ifstream in(std::string(CAMDET_TEST_DATA) + "/hikvision/" + f, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return MFPart(ss.str(), "Content-Type: application/xml; charset=\"UTF-8\"\r\n");
-    };
     MFScriptedConn c;
-    c.chunks = {part("heartbeat.xml"), part("vmd_active.xml"), part("io2_active.xml"), part("shelter_active.xml"),
-                part("audio_active.xml"), part("vmd_inactive.xml")};
+    c.chunks = {HikPart("heartbeat.xml"),    HikPart("vmd_active.xml"),   HikPart("io2_active.xml"),
+                HikPart("shelter_active.xml"), HikPart("audio_active.xml"), HikPart("vmd_inactive.xml")};
     c.end = MFScriptedConn::STALL;
     scope.script->Add(c);
 
@@ -260,17 +296,11 @@ TEST_F(MultipartTransport, HeldStatesFromBeforeADropAreNotReportedAgain) {
     rig.cap.SetDICnt(2);
     StatusHistory mdH;
     mdH.Attach(rig.buf);
-    auto part = [](const char* f) {
-        std::ifstream in(std::string(CAMDET_TEST_DATA) + "/hikvision/" + f, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return MFPart(ss.str(), "Content-Type: application/xml; charset=\"UTF-8\"\r\n");
-    };
     MFScriptedConn before;
-    before.chunks = {part("vmd_active.xml"), part("io2_active.xml")};
+    before.chunks = {HikPart("vmd_active.xml"), HikPart("io2_active.xml")};
     before.end = MFScriptedConn::CLOSE;
     MFScriptedConn after;
-    for (int i = 0; i < 12; ++i) after.chunks.push_back(part("heartbeat.xml"));
+    for (int i = 0; i < 12; ++i) after.chunks.push_back(HikPart("heartbeat.xml"));
     after.end = MFScriptedConn::STALL;
     scope.script->Add(before);
     scope.script->Add(after);

@@ -105,6 +105,7 @@ public:
         confs.front().field[0] = "vsc0";
         OnvifMatch::ReplaceVdoSrcToken(this->EvtInfo(), confs, "");
     }
+    const std::string& EventAddress() const { return this->m_EvtService->GetAddress(); }
 };
 
 // Pacing (500 ms) and retry pauses (300 ms) cost no real time.
@@ -126,6 +127,15 @@ ScriptedEventService* Script(OnvifPullPointDetector& det) {
     ScriptedEventService* s = new ScriptedEventService();
     det.SetEventService(std::unique_ptr<OnvifEventService>(s));
     return s;
+}
+
+TEST(OnvifPullPoint, TheEventClientIsPointedAtTheEventService) {
+    Rig rig;
+    OnvifServiceEnt ent;
+    for (int i = 0; i < 6; ++i) ent.entry[i] = "http://127.0.0.1/service" + std::to_string(i);
+    rig.rig.cap.SetOnvifServiceEnt(ent);
+    Fast<OnvifMD> md(rig.rig.Attr());
+    EXPECT_EQ("http://127.0.0.1/service3", md.EventAddress());
 }
 
 TEST(OnvifPullPoint, CreateRetriesAndTerminationTime) {
@@ -472,9 +482,11 @@ TEST(OnvifPullPoint, ALostAnswerIsFollowedByTheCurrentStates) {
         // Port 0's changes, with the number of pulls made when each came.
         std::mutex mu;
         std::vector<std::pair<bool, size_t> > changes;
-        rig.rig.bufMap.SetListener([&](int port, bool trig, int) {
+        int badLevels = 0;  // an input's level is 100 when on, 0 when off
+        rig.rig.bufMap.SetListener([&](int port, bool trig, int level) {
             std::vector<std::string> c = s->Calls();
             std::lock_guard<std::mutex> g(mu);
+            if (level != (trig ? 100 : 0)) ++badLevels;
             if (port == 0 && (changes.empty() || changes.back().first != trig))
                 changes.push_back({trig, (size_t)std::count_if(c.begin(), c.end(), [](const std::string& x) {
                                        return x.compare(0, 4, "pull") == 0;
@@ -491,6 +503,7 @@ TEST(OnvifPullPoint, ALostAnswerIsFollowedByTheCurrentStates) {
         ASSERT_GE(changes.size(), 2u);
         EXPECT_EQ(changes[0], std::make_pair(true, (size_t)1));
         EXPECT_EQ(changes[1], std::make_pair(false, (size_t)3));
+        EXPECT_EQ(0, badLevels);
     }
 }
 
