@@ -99,7 +99,7 @@ void RtpFetcher::LogStreaming(const RtspClient& client) {
 
 // ---------------------------------------------------------------- packets
 
-bool RtpFetcher::TakePacket(const uint8_t* pkt, size_t len, bool& hasExt) {
+bool RtpFetcher::TakePacket(const uint8_t* pkt, size_t len, int64_t atMs, bool& hasExt) {
     RTP_PACKET_INFO info;
     hasExt = false;
     if (ParseRtpPacket(pkt, len, info) != RTP_PARSE_OK) {
@@ -108,24 +108,23 @@ bool RtpFetcher::TakePacket(const uint8_t* pkt, size_t len, bool& hasExt) {
     }
     ++m_Packets;
     hasExt = info.hasExt;
-    Publish(pkt, len, info);
+    Publish(pkt, len, atMs, info);
     return true;
 }
 
-void RtpFetcher::Publish(const uint8_t* pkt, size_t, const RTP_PACKET_INFO& info) {
+void RtpFetcher::Publish(const uint8_t* pkt, size_t, int64_t atMs, const RTP_PACKET_INFO& info) {
     const uint8_t* ext = info.hasExt ? pkt + info.extOffset : nullptr;
     if (m_blLive) {
-        const int64_t now = m_Clock.NowMs();
         {
             std::lock_guard<std::mutex> g(m_Mutex);
             // A packet without an extension replaces none that is current:
             // cameras send one per frame or less, and the camera's state is
             // the last one it sent until the stream says otherwise.
-            if (info.hasExt || !m_blHaveNewest || m_LastExtMs == 0 || now - m_LastExtMs >= TimeoutMs()) {
+            if (info.hasExt || !m_blHaveNewest || m_LastExtMs == 0 || atMs - m_LastExtMs >= TimeoutMs()) {
                 // assign reuses the capacity: no allocation once the largest
                 // extension has been seen.
                 m_Newest.assign(ext, ext + info.extLen);
-                m_LastExtMs = info.hasExt ? now : 0;
+                m_LastExtMs = info.hasExt ? atMs : 0;
                 m_blHaveNewest = true;
                 ++m_NewestSeq;
             }
@@ -201,9 +200,10 @@ int RtpFetcher::FetchOwn() {
             return -1;
         }
         bool hasExt = false;
-        if (TakePacket(pkt, len, hasExt)) {
+        const int64_t at = m_Clock.NowMs();
+        if (TakePacket(pkt, len, at, hasExt)) {
             m_blOwnDelivered = true;
-            if (hasExt) m_OwnLastExtMs = m_Clock.NowMs();
+            if (hasExt) m_OwnLastExtMs = at;
             return 0;
         }
     }
@@ -275,11 +275,15 @@ void RtpFetcher::LiveLoop() {
                     if (!m_blStop.load()) LogFailure(client);
                     break;
                 }
+                // The packet's time is taken before it is counted and published:
+                // a reader it wakes may act at once, and the time-out must run
+                // from when the packet came, not from when this thread got on.
+                const int64_t at = m_Clock.NowMs();
                 bool hasExt = false;
-                if (rc > 0 && TakePacket(pkt, len, hasExt)) {
+                if (rc > 0 && TakePacket(pkt, len, at, hasExt)) {
                     delivered = true;
-                    lastPacketMs = m_Clock.NowMs();
-                } else if (m_Clock.NowMs() - lastPacketMs >= TimeoutMs()) {
+                    lastPacketMs = at;
+                } else if (at - lastPacketMs >= TimeoutMs()) {
                     LogLost("RTP packet");
                     break;
                 }

@@ -102,10 +102,10 @@ private:
     // Own mode: the next well-formed packet into m_Held.
     int FetchOwn();
     // Counts a packet and, when it parses, publishes it; false for a malformed
-    // one. hasExt: whether it carried an extension.
-    bool TakePacket(const uint8_t* pkt, size_t len, bool& hasExt);
+    // one. atMs: when it came, on m_Clock. hasExt: whether it carried an extension.
+    bool TakePacket(const uint8_t* pkt, size_t len, int64_t atMs, bool& hasExt);
     // Keeps a packet's extension as the newest (live) or as the held one (own).
-    void Publish(const uint8_t* pkt, size_t len, const RTP_PACKET_INFO& info);
+    void Publish(const uint8_t* pkt, size_t len, int64_t atMs, const RTP_PACKET_INFO& info);
     // Own mode: the session that ends here sets the earliest next connect.
     void EndOwnSession();
     // Own mode: waits out the back-off; false when the caller was stopped.
