@@ -71,12 +71,16 @@ void StatusPrinter::Health(const BrellinOwned::CAM_HEALTH_REPORT& rep) {
     }
     // The detectors' next word after an outage is news, whatever they said before it.
     if (!ok) m_Last.clear();
-    if (ok && !m_blOk) m_ShowDueMs = Ticker::NowMs() + kShowAfterOkMs;
-    if (!ok) m_ShowDueMs = 0;
+    const bool first = !m_blHealthTold || m_LastHealth.state == BrellinOwned::CAM_HEALTH_CONNECTING;
+    m_ShowDueMs = ok && !m_blOk ? Ticker::NowMs() + kShowAfterOkMs : 0;
     m_blOk = ok;
     m_LastHealth = rep;
     m_blHealthTold = true;
     if (m_HealthObserver) m_HealthObserver(rep);
+    // What the detectors said while the camera's first answer was judged is
+    // that answer's word; after an outage they hold what the outage made
+    // them say, which waits for the camera (Tick).
+    if (ok && first) ShowCurrent();
 }
 
 void StatusPrinter::Emit(const std::string& line) {
@@ -117,7 +121,12 @@ void StatusPrinter::Tick(int64_t nowMs) {
     if (!m_blOk || m_blClosed) return;
     // After an outage a detector holds what it said when the camera went
     // away (its alarms cleared) and what the camera said since: that is its
-    // state now. Whatever was shown since the camera is ok stays.
+    // state now.
+    ShowCurrent();
+}
+
+void StatusPrinter::ShowCurrent() {
+    // Whatever was shown since the camera is ok stays.
     for (const auto& kv : m_Current) {
         if (!m_Last.count(kv.first)) Show(kv.first.first, kv.first.second, kv.second.first, kv.second.second);
     }

@@ -51,7 +51,8 @@ public:
 // status is reported whatever it was before, and a detector that says nothing
 // within kShowAfterOkMs (a stream camera that only speaks of changes) is shown
 // as it last said, so that it is never left blank: quiet unless the camera
-// says otherwise, and nothing the camera did not say in between.
+// says otherwise, and nothing the camera did not say in between. At the first
+// ok what the detectors said while the first answer was judged is shown.
 class StatusPrinter {
 public:
     // Told of every change after its line is printed, under the printer's lock.
@@ -85,6 +86,7 @@ public:
 private:
     void Emit(const std::string& line);  // m_Mutex held
     void Show(int kind, int port, bool trig, int level);  // m_Mutex held
+    void ShowCurrent();  // m_Current where nothing was shown since ok; m_Mutex held
     // On the ticker's thread: shows, once due, what nobody said since the
     // camera is ok.
     void Tick(int64_t nowMs);
