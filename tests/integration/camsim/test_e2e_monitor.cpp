@@ -360,6 +360,10 @@ TEST(MonitorEndToEndHealth, BackFromAnOutageEveryDetectorIsShown) {
             }
             return after;
         };
+        size_t reports = 0;
+        for (const Op& op : r.ops) reports += op.kind == 0 ? 1 : 0;
+        // Every line of the ops read first: only then are the lines after the last "ok" the return's.
+        EXPECT_TRUE(WaitFor([&] { return log.Health().size() == reports; }, kStepMs));
         EXPECT_TRUE(WaitFor([&] { return shown().size() >= r.shown.size(); },
                             StatusPrinter::kShowAfterOkMs + 5000));
         printer.reset();  // whatever it was showing is written
