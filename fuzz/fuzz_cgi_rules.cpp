@@ -19,7 +19,7 @@ void Check(bool cond) {
     if (!cond) abort();
 }
 
-void RunAll(const CgiRuleEntry& e, const CgiRuleState& st, const char* buf, unsigned int len) {
+void RunAll(const CgiRuleEntry& e, CgiRuleState& st, const char* buf, unsigned int len) {
     int ports = e.kind == RULE_KIND_DI ? st.diCnt : 1;
     for (int port = 0; port < ports; ++port) {
         int v1 = 0, v2 = 0;

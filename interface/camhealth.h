@@ -8,6 +8,9 @@
 // cannot be used: an HTTP error other than 401, broken framing, a SOAP fault).
 // The camera is ok while every source's last outcome is ok; otherwise it takes
 // the most recent outcome that is not. A source that is gone no longer counts.
+// A judge (a detector that tells whether the answers can be read) holds the
+// camera where it was until it has said, so that a camera answering what
+// nobody can read is never ok for the moment between exchange and test.
 //
 // Login ration: once a login was refused, the camera's sources together get
 // at most `attempts` logins in any `windowSec` (on the camera's clock);
@@ -74,11 +77,12 @@ public:
     uint64_t LoginsHeldBack();
 
     // Sources; see HealthSource, which is how clients use these.
-    int AddSource(const std::string& address);
+    int AddSource(const std::string& address, bool blJudge = false);
     void RemoveSource(int id);
     void SetSourceAddress(int id, const std::string& address);
-    // outcome: a CAM_HEALTH_* other than connecting. blLogin: the exchange
-    // carried the camera's login (an ok clears every source's refusal).
+    // outcome: a CAM_HEALTH_*; connecting withdraws the source's last
+    // outcome. blLogin: the exchange carried the camera's login (an ok clears
+    // every source's refusal).
     void Report(int id, int outcome, const std::string& error, bool blLogin);
     // Asks to send a login; waits (bounded by deadlineMs on the camera's
     // clock and the thread's wake-up) while another one is under way. True:
@@ -93,6 +97,7 @@ private:
         int vote = CAM_HEALTH_CONNECTING;  // connecting: no outcome counts
         uint64_t seq = 0;                   // when the vote was cast
         bool counted = false;               // its login under way is in m_Logins
+        bool judge = false;                 // while connecting, the camera's state is held
     };
     int StateLocked() const;
     void PruneLocked(int64_t now);
@@ -120,7 +125,8 @@ private:
 // health. Owned by the client's thread.
 class HealthSource {
 public:
-    explicit HealthSource(CameraHealth* health = nullptr, const std::string& address = std::string());
+    explicit HealthSource(CameraHealth* health = nullptr, const std::string& address = std::string(),
+                          bool blJudge = false);
     ~HealthSource();
     HealthSource(const HealthSource&) = delete;
     HealthSource& operator=(const HealthSource&) = delete;
@@ -132,6 +138,8 @@ public:
     void Unreachable(const std::string& why);
     void Unauthorized(const std::string& why);
     void Error(const std::string& why);
+    // The last outcome no longer counts (a judge that has nothing to judge).
+    void Withdraw();
     // See CameraHealth::BeginLogin; true without a health.
     bool BeginLogin(int64_t deadlineMs);
     void EndLogin();
@@ -140,6 +148,7 @@ private:
     CameraHealth* m_pHealth;
     int m_Id;
     std::string m_Address;
+    bool m_blJudge;
 };
 
 }  // namespace BrellinOwned

@@ -217,7 +217,7 @@ pthread_mutex_t CamDetector::m_Lock = PTHREAD_MUTEX_INITIALIZER;
 std::map<CAM_SHARE_KEY, CamDetector::CAM_SHARE> CamDetector::m_SharedDets;
 
 CamDetector::CamDetector(DET_BASE_ATTR attr)
-    : DetectorBase(attr), m_DetType(0), m_blNoData(false), m_blUnlinked(false) {
+    : DetectorBase(attr), m_DetType(0), m_blNoData(false), m_blUnread(false), m_blUnlinked(false) {
     // The camera is what a recorder's mediator names: address, HTTP port and
     // id. Without an address the camera-API object stands for the camera.
     m_ShareKey.host = m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_HOST);
@@ -288,6 +288,7 @@ int CamDetector::RunLoop(LoopSteps& steps) {
         if (steps.Step()) {
             steps.Report(this);
             ForEachFollower<CamDetector>([&](CamDetector* f) { steps.Report(f); });
+            steps.Judge();
         }
         steps.Pace();
     }
@@ -302,32 +303,45 @@ bool CamDetector::IsTrig(char*, unsigned int, int&) { return false; }
 
 bool CamDetector::IsTrig(int, char*, unsigned int, int&) { return false; }
 
-void CamDetector::ReportUnit(const DET_UNIT& unit) {
+DET_UNIT_READ CamDetector::ReportUnit(const DET_UNIT& unit) {
     if (unit.state == DET_UNIT_LOST) {
         ResetDetStatus();
-        return;
+        return DET_READ_UNTESTED;
     }
     const bool perInput = m_DetType == DET_TYPE_DI;
     if (!IsActivated() || (unit.state == DET_UNIT_FAILED && unit.port < 0)) {
         ReportNoAlarm();
-        return;
+        return DET_READ_UNTESTED;
     }
-    if (unit.state == DET_UNIT_NO_DATA) return;
+    if (unit.state == DET_UNIT_NO_DATA) return DET_READ_UNTESTED;
     const bool ok = unit.state == DET_UNIT_OK;
+    DET_UNIT_READ read = DET_READ_UNTESTED;
+    // What one test made of the unit, raising read.
+    auto tested = [&]() {
+        const DET_UNIT_READ mine = m_blNoData || m_blUnread ? DET_READ_NONE : DET_READ_SOME;
+        if (ok && mine > read) read = mine;
+    };
     int value = 0;
     if (!perInput) {
         m_blNoData = false;
+        m_blUnread = false;
         const bool trig = ok && IsTrig(unit.buf, unit.len, value);
-        if (!m_blNoData) m_Attr.evtBufHdl.SetStatus(trig, value);
-        return;
+        // An answer the test cannot read leaves the status: reported as "no
+        // alarm" it would show a camera nobody can read as clear.
+        if (!m_blNoData && !m_blUnread) m_Attr.evtBufHdl.SetStatus(trig, value);
+        tested();
+        return read;
     }
     const int first = unit.port >= 0 ? unit.port : 0;
     const int end = unit.port >= 0 ? unit.port + 1 : m_DICnt;
     for (int port = first; port < end; ++port) {
         m_blNoData = false;
+        m_blUnread = false;
         const bool trig = ok && IsTrig(port, unit.buf, unit.len, value);
-        if (!m_blNoData) m_Attr.evtBufMapHdl.SetStatus(port, trig, value);
+        if (!m_blNoData && !m_blUnread) m_Attr.evtBufMapHdl.SetStatus(port, trig, value);
+        tested();
     }
+    return read;
 }
 
 void CamDetector::ReportDecided(const std::function<void(DET_DECISION&)>& decide) {

@@ -136,6 +136,14 @@ struct DET_DECISION {
     int inputLevel = 100;        // DI: the level of a triggered port
 };
 
+// What the tests of a camera's detectors made of one unit, in rising order:
+// a unit that one detector read counts as read for the camera.
+enum DET_UNIT_READ {
+    DET_READ_UNTESTED = 0,  // no test ran (a failed or lost unit, one without data, a stopped detector)
+    DET_READ_NONE = 1,      // every test that ran marked it as not one it can read
+    DET_READ_SOME = 2,      // a test read it (a quiet answer too)
+};
+
 // Which camera a detector belongs to: sharing one connection between kinds
 // is only ever between detectors of the same camera.
 struct CAM_SHARE_KEY {
@@ -189,10 +197,11 @@ public:
     // per input (every port, or unit.port alone), the others whole. One value
     // runs through the ports, so a test that leaves it reports the previous
     // port's. A stopped detector, or a failed unit, reports no alarm; a unit
-    // without data, or a test that set m_blNoData, leaves the status; a lost
-    // stream clears the whole status, stopped or not. The loop hands every
-    // unit to this, for the owner and then for each follower.
-    void ReportUnit(const DET_UNIT& unit);
+    // without data, or a test that set m_blNoData or m_blUnread, leaves the
+    // status; a lost stream clears the whole status, stopped or not. The
+    // loop hands every unit to this, for the owner and then for each
+    // follower. Returns what the tests made of it, for the camera's health.
+    DET_UNIT_READ ReportUnit(const DET_UNIT& unit);
     // ReportUnit for a unit the transport tests itself: decide fills in the
     // decision and is asked only while the detector runs (a stopped detector
     // reports no alarm). A DI detector reports every port.
@@ -235,6 +244,10 @@ public:
         // Reports the unit just read to det: this detector or a follower
         // (which may be of another transport: skip it then).
         virtual void Report(CamDetector* det) = 0;
+        // After the unit went to every detector of the camera: a transport
+        // whose units are whole answers tells the camera's health here
+        // whether they could be read (AnswerJudge).
+        virtual void Judge() {}
         // The wait after a pass; it must end early when the detector stops.
         virtual void Pace() {}
         // Tear-down after the run, after the status reset.
@@ -247,11 +260,23 @@ public:
     class UnitSteps : public LoopSteps {
     public:
         void Report(CamDetector* det) override {
-            if (dynamic_cast<T*>(det)) det->ReportUnit(m_Unit);
+            if (!dynamic_cast<T*>(det)) return;
+            const DET_UNIT_READ read = det->ReportUnit(m_Unit);
+            if (read > m_Read) m_Read = read;
         }
 
     protected:
+        // What the camera's detectors made of the unit; taken (and reset)
+        // by the step's Judge.
+        DET_UNIT_READ TakeRead() {
+            const DET_UNIT_READ read = m_Read;
+            m_Read = DET_READ_UNTESTED;
+            return read;
+        }
         DET_UNIT m_Unit;
+
+    private:
+        DET_UNIT_READ m_Read = DET_READ_UNTESTED;
     };
     // Sharing state of one camera.
     struct CAM_SHARE {
@@ -272,6 +297,11 @@ protected:
     // garbled line): that unit is not reported, and the status stays, for a
     // camera that cannot be read is not quiet. Cleared before every test.
     bool m_blNoData;
+    // Set by a test when the unit is not one it can read at all (a key it
+    // reads is missing, an HTML page instead of the camera's status): like
+    // m_blNoData the status stays, and the camera's health hears of it (see
+    // AnswerJudge). Cleared before every test.
+    bool m_blUnread;
 
 private:
     CAM_SHARE* FindShare();  // this camera's entry, or null (m_Lock held)

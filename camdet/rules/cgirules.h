@@ -18,12 +18,20 @@ struct CgiRuleState {
     int diCnt = 1;            // the camera's input count
     bool blGroup11 = false;   // Messoa SDK05: the camera API specifies "GROUP11"
     std::string diTrigValue;  // LevelOne GR5: what an input in alarm reads
+    // Set by a test when the answer is not one it can read (the key it reads
+    // is missing, the JSON or XML it reads is not there): an HTML login page
+    // or a foreign answer, as opposed to a quiet one: the detector leaves
+    // the status as it was and the camera's health says error. A test that
+    // cannot tell (a keyword whose absence is the quiet answer) leaves it.
+    // The caller clears it.
+    bool unread = false;
 };
 
 // A trigger test: true when the answer reports the alarm; value is the level
-// (written by every test except ItxInput and BoschInput, which leave it alone).
+// (written by every test except ItxInput and BoschInput, which leave it
+// alone); st.unread as above.
 // port is the 0-based input for input tests and ignored by motion tests.
-typedef bool (*CgiTrigRule)(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+typedef bool (*CgiTrigRule)(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
 
 struct CgiRuleEntry {
     const char* name;  // the test's name in cgirule
@@ -36,70 +44,70 @@ const CgiRuleEntry* GetCgiRuleTable(int& rows);
 
 namespace cgirule {
 // Motion tests (port is ignored).
-bool YcamV2Motion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ArecontMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool SanyoMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool MessoaMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool MessoaProMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool MessoaSDK05Motion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool Messoa03Motion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ComproMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool HuntMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool BrickcomMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool StorageMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ZavioV3Motion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool CanonMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool FoscamMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool FoscamV2Motion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool BaslerMp4Motion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ItxMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool RayliosMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool RayliosV2Motion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool HiSharpMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool BoschMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool BewardMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool SiemensMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ShanyMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool NexcomMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool GrandStreamMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool TruenMotion(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool YcamV2Motion(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool ArecontMotion(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool SanyoMotion(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool MessoaMotion(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool MessoaProMotion(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool MessoaSDK05Motion(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool Messoa03Motion(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool ComproMotion(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool HuntMotion(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool BrickcomMotion(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool StorageMotion(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool ZavioV3Motion(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool CanonMotion(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool FoscamMotion(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool FoscamV2Motion(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool BaslerMp4Motion(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool ItxMotion(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool RayliosMotion(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool RayliosV2Motion(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool HiSharpMotion(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool BoschMotion(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool BewardMotion(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool SiemensMotion(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool ShanyMotion(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool NexcomMotion(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool GrandStreamMotion(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool TruenMotion(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
 // Input tests for 0-based input port.
-bool AxisInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool Vivotek2Input(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool AirliveInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool LevelOneGr5Input(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool LevelOneGr1Input(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool LevelOneGr4InputQuery(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool YcamV2Input(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool JvcInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool EdimaxVPInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ActiInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ArecontInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool SanyoInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool PixordInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool MessoaInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool MessoaProInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool MessoaSDK05Input(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool MessoaA02Input(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool Messoa03Input(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ComproInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool HuntInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool BrickcomInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool StorageInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ZavioInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool CanonInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool FoscamInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool FoscamV2Input(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool BaslerMp4Input(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ItxInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ImegeInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool StarDotInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool BoschInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool BewardInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool SiemensInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool ShanyInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool NexcomInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
-bool TruenInput(const CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool AxisInput(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool Vivotek2Input(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool AirliveInput(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool LevelOneGr5Input(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool LevelOneGr1Input(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool LevelOneGr4InputQuery(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool YcamV2Input(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool JvcInput(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool EdimaxVPInput(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool ActiInput(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool ArecontInput(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool SanyoInput(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool PixordInput(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool MessoaInput(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool MessoaProInput(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool MessoaSDK05Input(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool MessoaA02Input(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool Messoa03Input(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool ComproInput(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool HuntInput(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool BrickcomInput(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool StorageInput(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool ZavioInput(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool CanonInput(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool FoscamInput(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool FoscamV2Input(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool BaslerMp4Input(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool ItxInput(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool ImegeInput(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool StarDotInput(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool BoschInput(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool BewardInput(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool SiemensInput(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool ShanyInput(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool NexcomInput(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
+bool TruenInput(CgiRuleState& st, int port, const char* buf, unsigned int len, int& value);
 }  // namespace cgirule
 
 #endif  // CAMDET_RULES_CGIRULES_H

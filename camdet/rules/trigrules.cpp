@@ -51,8 +51,20 @@ bool KeyValue(const char* buf, unsigned int len, const std::string& key, const c
 
 bool KeyEquals(const char* buf, unsigned int len, const std::string& key, const char* kvSep, const char* itemSep,
                std::initializer_list<const char*> texts) {
+    bool unread = false;
+    return KeyEquals(buf, len, key, kvSep, itemSep, texts, unread);
+}
+
+bool KeyContains(const char* buf, unsigned int len, const std::string& key, const char* kvSep, const char* itemSep,
+                 std::initializer_list<const char*> texts) {
+    bool unread = false;
+    return KeyContains(buf, len, key, kvSep, itemSep, texts, unread);
+}
+
+bool KeyEquals(const char* buf, unsigned int len, const std::string& key, const char* kvSep, const char* itemSep,
+               std::initializer_list<const char*> texts, bool& unread) {
     std::string v;
-    if (!KeyValue(buf, len, key, kvSep, itemSep, v)) return false;
+    if (!Needed(KeyValue(buf, len, key, kvSep, itemSep, v), unread)) return false;
     for (const char* t : texts) {
         if (v == t) return true;
     }
@@ -60,9 +72,9 @@ bool KeyEquals(const char* buf, unsigned int len, const std::string& key, const 
 }
 
 bool KeyContains(const char* buf, unsigned int len, const std::string& key, const char* kvSep, const char* itemSep,
-                 std::initializer_list<const char*> texts) {
+                 std::initializer_list<const char*> texts, bool& unread) {
     std::string v;
-    if (!KeyValue(buf, len, key, kvSep, itemSep, v)) return false;
+    if (!Needed(KeyValue(buf, len, key, kvSep, itemSep, v), unread)) return false;
     for (const char* t : texts) {
         if (v.find(t) != std::string::npos) return true;
     }

@@ -32,6 +32,18 @@ bool KeyEquals(const char* buf, unsigned int len, const std::string& key, const 
 // The key is found and its value contains one of the texts.
 bool KeyContains(const char* buf, unsigned int len, const std::string& key, const char* kvSep, const char* itemSep,
                  std::initializer_list<const char*> texts);
+// The same tests that also mark an answer without the key: unread is set
+// when the key is missing, left alone otherwise (an answer that is not the
+// camera's status at all, as opposed to a quiet one).
+bool KeyEquals(const char* buf, unsigned int len, const std::string& key, const char* kvSep, const char* itemSep,
+               std::initializer_list<const char*> texts, bool& unread);
+bool KeyContains(const char* buf, unsigned int len, const std::string& key, const char* kvSep, const char* itemSep,
+                 std::initializer_list<const char*> texts, bool& unread);
+// unread is set when the answer lacks the text (left alone otherwise); found.
+inline bool Needed(bool found, bool& unread) {
+    if (!found) unread = true;
+    return found;
+}
 // The answer contains the text.
 bool Substring(const char* buf, unsigned int len, const std::string& text);
 // The len bytes of buf (NUL bytes included, no terminator needed) contain

@@ -76,7 +76,9 @@ public:
         m_Unit.state = m_Result == 0 ? DET_UNIT_OK : failed;
         return true;
     }
+    void Judge() override { m_Det.JudgeAnswer(TakeRead(), m_Path); }
     void Pace() override { m_Det.PaceAfterPoll(m_Timer, m_Result); }
+    void Close() override { m_Det.EndJudging(); }
 
 private:
     CgiQueryDetector& m_Det;
@@ -102,13 +104,16 @@ public:
     bool Step() override {
         if (m_Port >= m_Det.GetDICnt()) return false;
         memset(m_Buf, 0, sizeof(m_Buf));
-        const bool ok = m_Det.PollInput(m_InputPath(m_Port), m_Buf, sizeof(m_Buf)) == 0;
+        m_Path = m_InputPath(m_Port);
+        const bool ok = m_Det.PollInput(m_Path, m_Buf, sizeof(m_Buf)) == 0;
         m_Unit.buf = m_Buf;
         m_Unit.len = sizeof(m_Buf);
         m_Unit.state = ok ? DET_UNIT_OK : DET_UNIT_FAILED;
         m_Unit.port = m_Port;
         return true;
     }
+    void Judge() override { m_Det.JudgeAnswer(TakeRead(), m_Path); }
+    void Close() override { m_Det.EndJudging(); }
     // The poll interval is kept once per round of the inputs. A stop between
     // two inputs ends the round: each request may take the whole time-out.
     void Pace() override {
@@ -125,6 +130,7 @@ private:
     std::function<std::string(int port)> m_InputPath;
     BrellinOwned::DelayTimer m_Timer;
     int m_Port = 0;
+    std::string m_Path;
     char m_Buf[1024];
 };
 
@@ -140,6 +146,7 @@ bool CgiQueryDetector::OpenPoll(std::string& path, BrellinOwned::DelayTimer& tim
     if (GetDiTrigValue() != 0) return false;
     int port = 0;
     if (GetPathPort(path, port) != 0) return false;
+    m_Judge.reset(new AnswerJudge(Services(), CamHost(), port, m_CamId));
     if (m_QueryType == CGI_QUERY_SOCKET) {
         m_Socket->SetSocketInfo(CamHost(), port, m_Timeout, true);
     } else {
@@ -203,6 +210,10 @@ int CgiQueryDetector::GetSocketResponse(char* buf, int len) {
     return n;
 }
 
+void CgiQueryDetector::JudgeAnswer(DET_UNIT_READ read, const std::string& path) {
+    if (m_Judge) m_Judge->Tell(read, path);
+}
+
 int CgiQueryDetector::PollEachInput(int timeout, bool blKeepAlive, HTTP_VERSION version,
                                     const std::function<std::string(int port)>& inputPath) {
     InputSteps steps(*this, timeout, blKeepAlive, version, inputPath);
@@ -215,6 +226,7 @@ bool CgiQueryDetector::OpenEachInput(int timeout, bool blKeepAlive, HTTP_VERSION
     std::string path;
     int port = 0;
     if (GetPathPort(path, port) != 0) return false;
+    m_Judge.reset(new AnswerJudge(Services(), CamHost(), port, m_CamId));
     m_HttpClient->Init(path, CamHost(), port, CamUser(), CamPassword(), timeout, true, blKeepAlive, version,
                       std::string());
     timer.BeginTiming();

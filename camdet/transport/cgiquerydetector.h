@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "camdet/core/answerjudge.h"
 #include "camdet/core/eventdetector.h"
 #include "interface/hostservices.h"
 
@@ -71,6 +72,9 @@ protected:
     // A failed poll leaves the status as it was, instead of reporting no alarm.
     bool m_blFailedPollKeeps;
 
+private:
+    std::unique_ptr<AnswerJudge> m_Judge;
+
 public:
     // The loop's own steps (the loop is CamDetector::RunLoop): set-up once
     // (false ends the run), one poll, the pacing after it; for the per-input
@@ -81,6 +85,10 @@ public:
     bool OpenEachInput(int timeout, bool blKeepAlive, HTTP_VERSION version, BrellinOwned::DelayTimer& timer);
     int PollInput(const std::string& path, char* buf, int len);
     int GetAnswerSize() const { return m_AnswerSize; }
+    // What the camera's detectors made of the answer from path, for its
+    // health; the judge is made when a loop opens and ends with it.
+    void JudgeAnswer(DET_UNIT_READ read, const std::string& path);
+    void EndJudging() { m_Judge.reset(); }
     bool FailedPollKeeps() const { return m_blFailedPollKeeps; }
 };
 

@@ -65,12 +65,19 @@ CgiRuleState CgiVendorDetector::RuleState() const {
     return st;
 }
 
+bool CgiVendorDetector::Test(int port, char* buf, unsigned int len, int& value) {
+    CgiRuleState st = RuleState();
+    const bool trig = m_Row.rule(st, port, buf, len, value);
+    m_blUnread = st.unread;
+    return trig;
+}
+
 bool CgiVendorDetector::IsTrig(char* buf, unsigned int len, int& value) {
     if (m_Row.kind != DET_TYPE_MD) return false;
-    return m_Row.rule(RuleState(), 0, buf, len, value);
+    return Test(0, buf, len, value);
 }
 
 bool CgiVendorDetector::IsTrig(int port, char* buf, unsigned int len, int& value) {
     if (m_Row.kind != DET_TYPE_DI) return false;
-    return m_Row.rule(RuleState(), port, buf, len, value);
+    return Test(port, buf, len, value);
 }

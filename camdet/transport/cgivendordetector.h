@@ -144,6 +144,8 @@ public:
 
 private:
     CgiRuleState RuleState() const;
+    // The row's test; passes on whether it could read the answer.
+    bool Test(int port, char* buf, unsigned int len, int& value);
 
     const CgiRow& m_Row;
     bool m_blFlag;

@@ -51,10 +51,11 @@ uint64_t CameraHealth::LoginsHeldBack() {
     return m_HeldBack;
 }
 
-int CameraHealth::AddSource(const std::string& address) {
+int CameraHealth::AddSource(const std::string& address, bool blJudge) {
     std::lock_guard<std::mutex> g(m_Mutex);
     const int id = m_NextId++;
     m_Sources[id].address = address;
+    m_Sources[id].judge = blJudge;
     return id;
 }
 
@@ -78,13 +79,17 @@ void CameraHealth::SetSourceAddress(int id, const std::string& address) {
 int CameraHealth::StateLocked() const {
     const Src* latest = nullptr;
     bool anyOk = false;
+    bool judging = false;
     for (const auto& kv : m_Sources) {
         const Src& s = kv.second;
         if (s.vote == CAM_HEALTH_OK) anyOk = true;
         else if (s.vote != CAM_HEALTH_CONNECTING && (!latest || s.seq > latest->seq)) latest = &s;
+        else if (s.vote == CAM_HEALTH_CONNECTING && s.judge) judging = true;
     }
     if (latest) return latest->vote;
-    return anyOk ? CAM_HEALTH_OK : CAM_HEALTH_CONNECTING;
+    if (!anyOk) return CAM_HEALTH_CONNECTING;
+    // An answer not yet judged changes nothing: it may be one nobody can read.
+    return judging ? m_Told.state : CAM_HEALTH_OK;
 }
 
 void CameraHealth::PruneLocked(int64_t now) {
@@ -118,7 +123,7 @@ void CameraHealth::Report(int id, int outcome, const std::string& error, bool bl
                     (o.vote == CAM_HEALTH_UNREACHABLE && o.address == s.address))
                     o.vote = CAM_HEALTH_CONNECTING;
             }
-        } else {
+        } else if (outcome != CAM_HEALTH_CONNECTING) {
             m_LastError = error;
             m_LastErrorMs = WallMs();
         }
@@ -195,8 +200,8 @@ void CameraHealth::EndLogin(int id) {
 
 // ---------------------------------------------------------------- source
 
-HealthSource::HealthSource(CameraHealth* health, const std::string& address)
-    : m_pHealth(nullptr), m_Id(0), m_Address(address) {
+HealthSource::HealthSource(CameraHealth* health, const std::string& address, bool blJudge)
+    : m_pHealth(nullptr), m_Id(0), m_Address(address), m_blJudge(blJudge) {
     Attach(health);
 }
 
@@ -206,7 +211,7 @@ void HealthSource::Attach(CameraHealth* health) {
     if (health == m_pHealth) return;
     if (m_pHealth) m_pHealth->RemoveSource(m_Id);
     m_pHealth = health;
-    m_Id = health ? health->AddSource(m_Address) : 0;
+    m_Id = health ? health->AddSource(m_Address, m_blJudge) : 0;
 }
 
 void HealthSource::SetAddress(const std::string& address) {
@@ -225,6 +230,10 @@ void HealthSource::Unreachable(const std::string& why) {
 
 void HealthSource::Unauthorized(const std::string& why) {
     if (m_pHealth) m_pHealth->Report(m_Id, CAM_HEALTH_UNAUTHORIZED, why, true);
+}
+
+void HealthSource::Withdraw() {
+    if (m_pHealth) m_pHealth->Report(m_Id, CAM_HEALTH_CONNECTING, std::string(), false);
 }
 
 void HealthSource::Error(const std::string& why) {

@@ -13,10 +13,22 @@
 #include "tools/common/jsonstring.h"
 #include "tools/monitor/librarylog.h"
 #include "tools/monitor/probe.h"
+#include "tools/monitor/ticker.h"
 
 DetectorHandler::DetectorHandler(BRObjectBase* det) { SetHandlerBase(det, GetDetectorFuncTable(), "DetectorHandler"); }
 
 // ---------------------------------------------------------------- printer
+
+StatusPrinter::StatusPrinter(FILE* out, bool json) : m_Out(out), m_Json(json) {
+    Ticker::Get().Add(this, [this](int64_t now) { Tick(now); });
+}
+
+StatusPrinter::StatusPrinter(FILE* out, bool json, const std::string& camera, std::mutex* outLock)
+    : m_Out(out), m_Json(json), m_Camera(camera), m_OutLock(outLock) {
+    Ticker::Get().Add(this, [this](int64_t now) { Tick(now); });
+}
+
+StatusPrinter::~StatusPrinter() { Ticker::Get().Remove(this); }
 
 void StatusPrinter::SetObserver(Observer o) {
     std::lock_guard<std::mutex> g(m_Mutex);
@@ -59,10 +71,16 @@ void StatusPrinter::Health(const BrellinOwned::CAM_HEALTH_REPORT& rep) {
     }
     // The detectors' next word after an outage is news, whatever they said before it.
     if (!ok) m_Last.clear();
+    const bool first = !m_blHealthTold || m_LastHealth.state == BrellinOwned::CAM_HEALTH_CONNECTING;
+    m_ShowDueMs = ok && !m_blOk ? Ticker::NowMs() + kShowAfterOkMs : 0;
     m_blOk = ok;
     m_LastHealth = rep;
     m_blHealthTold = true;
     if (m_HealthObserver) m_HealthObserver(rep);
+    // What the detectors said while the camera's first answer was judged is
+    // that answer's word; after an outage they hold what the outage made
+    // them say, which waits for the camera (Tick).
+    if (ok && first) ShowCurrent();
 }
 
 void StatusPrinter::Emit(const std::string& line) {
@@ -88,9 +106,33 @@ void StatusPrinter::Detector(int kind, const char* cls) {
 
 void StatusPrinter::Status(int kind, int port, bool trig, int level) {
     std::lock_guard<std::mutex> g(m_Mutex);
+    if (m_blClosed) return;
+    m_Current[std::make_pair(kind, port)] = std::make_pair(trig, level);
     // A camera we cannot see is not "quiet": what a failed exchange made the
     // detector say is not the camera's word.
+    if (!m_blOk) return;
+    Show(kind, port, trig, level);
+}
+
+void StatusPrinter::Tick(int64_t nowMs) {
+    std::lock_guard<std::mutex> g(m_Mutex);
+    if (m_ShowDueMs == 0 || nowMs < m_ShowDueMs) return;
+    m_ShowDueMs = 0;
     if (!m_blOk || m_blClosed) return;
+    // After an outage a detector holds what it said when the camera went
+    // away (its alarms cleared) and what the camera said since: that is its
+    // state now.
+    ShowCurrent();
+}
+
+void StatusPrinter::ShowCurrent() {
+    // Whatever was shown since the camera is ok stays.
+    for (const auto& kv : m_Current) {
+        if (!m_Last.count(kv.first)) Show(kv.first.first, kv.first.second, kv.second.first, kv.second.second);
+    }
+}
+
+void StatusPrinter::Show(int kind, int port, bool trig, int level) {
     std::pair<int, int> key(kind, port);
     std::map<std::pair<int, int>, std::pair<bool, int> >::iterator it = m_Last.find(key);
     if (it != m_Last.end() && it->second.first == trig && it->second.second == level) return;

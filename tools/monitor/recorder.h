@@ -48,16 +48,24 @@ public:
 // it (the status board, MQTT) hears of a failure before of any status it
 // caused. While the camera is not ok no status is reported at all (a camera we
 // cannot see is never "quiet"); once it is ok again, each detector's next
-// status is reported whatever it was before.
+// status is reported whatever it was before, and a detector that says nothing
+// within kShowAfterOkMs (a stream camera that only speaks of changes) is shown
+// as it last said, so that it is never left blank: quiet unless the camera
+// says otherwise, and nothing the camera did not say in between. At the first
+// ok what the detectors said while the first answer was judged is shown.
 class StatusPrinter {
 public:
     // Told of every change after its line is printed, under the printer's lock.
     typedef std::function<void(int kind, int port, bool trig, int level, const std::string& isoTime)> Observer;
     typedef std::function<void(const BrellinOwned::CAM_HEALTH_REPORT&)> HealthObserver;
 
-    StatusPrinter(FILE* out, bool json) : m_Out(out), m_Json(json) {}
-    StatusPrinter(FILE* out, bool json, const std::string& camera, std::mutex* outLock)
-        : m_Out(out), m_Json(json), m_Camera(camera), m_OutLock(outLock) {}
+    static constexpr int kShowAfterOkMs = 5000;
+
+    StatusPrinter(FILE* out, bool json);
+    StatusPrinter(FILE* out, bool json, const std::string& camera, std::mutex* outLock);
+    ~StatusPrinter();
+    StatusPrinter(const StatusPrinter&) = delete;
+    StatusPrinter& operator=(const StatusPrinter&) = delete;
     void Detector(int kind, const char* cls);
     void Status(int kind, int port, bool trig, int level);  // port < 0: none
     void Note(const std::string& text);                      // readable mode only
@@ -77,6 +85,11 @@ public:
 
 private:
     void Emit(const std::string& line);  // m_Mutex held
+    void Show(int kind, int port, bool trig, int level);  // m_Mutex held
+    void ShowCurrent();  // m_Current where nothing was shown since ok; m_Mutex held
+    // On the ticker's thread: shows, once due, what nobody said since the
+    // camera is ok.
+    void Tick(int64_t nowMs);
 
     std::mutex m_Mutex;
     FILE* m_Out;
@@ -85,7 +98,9 @@ private:
     std::mutex* m_OutLock = nullptr;
     Observer m_Observer;
     HealthObserver m_HealthObserver;
-    std::map<std::pair<int, int>, std::pair<bool, int> > m_Last;
+    std::map<std::pair<int, int>, std::pair<bool, int> > m_Last;     // shown since the camera is ok
+    std::map<std::pair<int, int>, std::pair<bool, int> > m_Current;  // what each detector said last
+    int64_t m_ShowDueMs = 0;  // Ticker time to show m_Current (0: nothing due)
     bool m_blOk = false;  // the camera's health is ok: statuses are reported
     BrellinOwned::CAM_HEALTH_REPORT m_LastHealth;
     bool m_blHealthTold = false;

@@ -10,6 +10,7 @@
 #include "host/net/healthservices.h"
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/fakenet.h"
+#include "tests/fixtures/testsupport.h"
 
 using BrellinOwned::CAM_HEALTH_REPORT;
 using BrellinOwned::CamHealthName;
@@ -76,6 +77,75 @@ TEST(CameraHealth, EachAnswerGivesTheCamerasState) {
         EXPECT_EQ(rep.error.find("Secret9"), std::string::npos) << rep.error;
         ASSERT_EQ(told.size(), 1u);  // one change, told once
         EXPECT_EQ(told[0].state, r.state);
+    }
+}
+
+// A polled camera's answers through its real detector: answers its rules
+// cannot read (noise, a login page) twice in a row are error, one among good
+// ones changes nothing, and the next answer read is ok. An answer is judged
+// before the camera can be ok: a camera answering noise is never ok first.
+TEST(CameraHealth, AnswersTheRulesCannotReadAreError) {
+    const std::string quiet = "GIS_MOTION1=0\n", motion = "GIS_MOTION1=1\n", http500 = "500";
+    const std::string noise("\x93\x07zq#\0\xff<a=\x01\n", 12);
+    const std::string page = "<html><head><title>Login</title></head><body><form action=login.cgi></form></body></html>";
+    using namespace BrellinOwned;
+    const char* unread = "answers from 10.0.0.7:80/httpapi/GetState cannot be read";
+    const char* failed = "HTTP 500 from 10.0.0.7:80/httpapi/GetState";
+    struct {
+        const char* name;
+        std::vector<std::string> answers;
+        std::vector<int> told;
+        const char* firstError;  // null: none told
+    } rows[] = {
+        {"quiet answers", {quiet, quiet}, {CAM_HEALTH_OK}, nullptr},
+        {"noise twice, then a quiet answer", {quiet, noise, noise, quiet},
+         {CAM_HEALTH_OK, CAM_HEALTH_ERROR, CAM_HEALTH_OK}, unread},
+        {"one odd answer among good ones", {quiet, page, motion, noise, quiet}, {CAM_HEALTH_OK}, nullptr},
+        {"a login page from the start", {page, page, page, motion}, {CAM_HEALTH_ERROR, CAM_HEALTH_OK}, unread},
+        {"an HTTP error, then noise", {quiet, http500, noise, noise}, {CAM_HEALTH_OK, CAM_HEALTH_ERROR}, failed},
+        {"an HTTP error, then a good answer", {quiet, http500, quiet},
+         {CAM_HEALTH_OK, CAM_HEALTH_ERROR, CAM_HEALTH_OK}, failed},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        camtest::FakeClock clock;
+        camtest::FakeNet net(clock);
+        BrellinOwned::HealthServices services(net);
+        std::mutex mu;
+        std::vector<int> told;
+        std::vector<std::string> errors;
+        services.Health()->SetListener([&](const CAM_HEALTH_REPORT& rep) {
+            std::lock_guard<std::mutex> g(mu);
+            told.push_back(rep.state);
+            if (rep.state != CAM_HEALTH_OK) errors.push_back(rep.error);
+        });
+        for (const std::string& a : r.answers) net.Add(a == http500 ? FakeConn().Status(500) : FakeConn().Send(a));
+        CameraRig rig;
+        rig.med.host = "10.0.0.7";
+        rig.api.SetServices(&services);
+        std::unique_ptr<CamDetector> det = MakeFor("truen", DET_TYPE_MD, rig.Attr());
+        ASSERT_TRUE(det);
+        ASSERT_EQ(0, det->Start());
+        // Past the script the camera refuses: unreachable, after every answer was judged.
+        auto told_ = [&] {
+            std::lock_guard<std::mutex> g(mu);
+            return told;
+        };
+        EXPECT_TRUE(WaitFor([&] { return told_().size() > r.told.size(); }));
+        det->Stop();
+        std::vector<int> got = told_();
+        ASSERT_GT(got.size(), r.told.size());
+        EXPECT_EQ(got.back(), CAM_HEALTH_UNREACHABLE);
+        got.pop_back();
+        EXPECT_EQ(got, r.told);
+        std::lock_guard<std::mutex> g(mu);
+        errors.pop_back();  // the refusal past the script
+        if (r.firstError) {
+            ASSERT_FALSE(errors.empty());
+            EXPECT_EQ(errors.front(), r.firstError);
+        } else {
+            EXPECT_TRUE(errors.empty()) << errors.front();
+        }
     }
 }
 

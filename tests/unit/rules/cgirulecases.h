@@ -49,7 +49,7 @@ inline CgiRuleState StateOf(const RuleCase& c) {
 }
 
 // Runs the class's test on bytes as the loop would hand them over.
-inline bool RunRule(const CgiRuleEntry& e, const std::string& bytes, int port, const CgiRuleState& st, int& value) {
+inline bool RunRule(const CgiRuleEntry& e, const std::string& bytes, int port, CgiRuleState st, int& value) {
     char buf[kCgiAnswerBufSize];
     memset(buf, 0, sizeof(buf));
     size_t n = bytes.size() < sizeof(buf) - 1 ? bytes.size() : sizeof(buf) - 1;
