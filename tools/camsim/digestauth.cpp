@@ -7,30 +7,14 @@
 #include <chrono>
 #include <random>
 
+#include "tools/camsim/simtext.h"
+
 namespace camsim {
 
 namespace {
 
 const size_t kMaxNonces = 1024;      // a client that never answers its challenges cannot grow the table
 const int64_t kNonceLifeMs = 300000;  // older nonces are stale: the client asks again
-
-int64_t NowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-std::string Lower(std::string s) {
-    for (char& c : s) {
-        if (c >= 'A' && c <= 'Z') c = (char)(c - 'A' + 'a');
-    }
-    return s;
-}
-
-std::string Trim(const std::string& s) {
-    size_t b = s.find_first_not_of(" \t\r");
-    size_t e = s.find_last_not_of(" \t\r");
-    return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
-}
 
 }  // namespace
 

@@ -12,6 +12,7 @@
 #include "tools/camsim/digestauth.h"
 #include "tools/camsim/httpserver.h"
 #include "tools/camsim/simcert.h"
+#include "tools/camsim/simtext.h"
 
 namespace camsim {
 
@@ -19,13 +20,6 @@ namespace {
 
 const size_t kMaxBody = 1 << 20;           // request body kept for the handler
 const uint64_t kHugeLength = 1000000000000ULL;
-
-std::string Lower(std::string s) {
-    for (char& c : s) {
-        if (c >= 'A' && c <= 'Z') c = (char)(c - 'A' + 'a');
-    }
-    return s;
-}
 
 struct ReqCtx {
     Request req;

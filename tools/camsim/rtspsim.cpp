@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "tools/camsim/digestauth.h"
+#include "tools/camsim/simtext.h"
 
 namespace camsim {
 
@@ -29,24 +30,6 @@ const int kPacketsPerFrame = 4;
 const size_t kFillerBytes = 300;
 const int kSessionTimeoutSec = 60;
 const int kHugeLengthExtra = 64;
-
-int64_t NowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-std::string Lower(std::string s) {
-    for (char& c : s) {
-        if (c >= 'A' && c <= 'Z') c = (char)(c - 'A' + 'a');
-    }
-    return s;
-}
-
-std::string Trim(const std::string& s) {
-    size_t b = s.find_first_not_of(" \t\r");
-    size_t e = s.find_last_not_of(" \t\r");
-    return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
-}
 
 std::string Base64(const std::string& in) {
     std::string out(4 * ((in.size() + 2) / 3) + 1, '\0');
