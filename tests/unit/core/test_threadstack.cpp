@@ -10,13 +10,12 @@
 #include <string.h>
 #include <sys/mman.h>
 
-#include <fstream>
 #include <functional>
-#include <sstream>
 
 #include "camdet/core/eventdetector.h"
 #include "host/onvif/onvifsoap.h"
 #include "interface/onvifservice.h"
+#include "tests/fixtures/testutil.h"
 
 // ThreadSanitizer keeps its per-thread state in static TLS, which glibc
 // places in a stack the caller provides: no thread fits in 256 KiB there.
@@ -26,12 +25,7 @@ namespace {
 
 const unsigned char kPaint = 0xa5;
 
-std::string Answer(const std::string& name) {
-    std::ifstream in(std::string(CAMDET_TEST_DATA) + "/onvif/" + name, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+std::string Answer(const std::string& name) { return camtest::TestData("onvif/" + name); }
 
 // `levels` elements opened and closed at `at` (after that text) in `doc`.
 std::string Nest(std::string doc, const std::string& at, int levels) {
