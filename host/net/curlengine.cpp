@@ -154,8 +154,16 @@ void CurlEngine::Loop() {
         int left = 0;
         while (CURLMsg* msg = curl_multi_info_read(m_Multi, &left)) {
             if (msg->msg != CURLMSG_DONE) continue;
-            std::map<CURL*, DoneFn>::iterator it = m_Active.find(msg->easy_handle);
-            if (it != m_Active.end()) it->second(msg->data.result);
+            // A finished transfer leaves the multi handle here, so that its
+            // client's next request needs no round trip to take it out.
+            CURL* easy = msg->easy_handle;
+            const CURLcode result = msg->data.result;
+            std::map<CURL*, DoneFn>::iterator it = m_Active.find(easy);
+            if (it == m_Active.end()) continue;
+            DoneFn done = std::move(it->second);
+            m_Active.erase(it);
+            curl_multi_remove_handle(m_Multi, easy);
+            done(result);
         }
     }
 }

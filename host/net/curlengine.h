@@ -41,7 +41,8 @@ public:
     void Run(Job job);
     // Queues job for the engine thread; returns at once.
     void Post(Job job);
-    // Engine thread only: who to tell when a transfer ends.
+    // Engine thread only: who to tell when a transfer ends. The engine takes
+    // an ended transfer out of the multi handle before it tells.
     void Track(CURL* easy, DoneFn done) { m_Active[easy] = std::move(done); }
     void Untrack(CURL* easy) { m_Active.erase(easy); }
 

@@ -78,7 +78,7 @@ struct OXHttpClientImpl : public ByteSource {
 
     CURL* easy = nullptr;
     struct curl_slist* headers = nullptr;
-    bool blAdded = false;  // easy is in the multi handle (a request was sent)
+    bool blAdded = false;  // a request was sent and easy was not taken out since
     std::string postData;  // CURLOPT_POSTFIELDS does not copy
     char errBuf[CURL_ERROR_SIZE] = {0};
     bool blFailLogged = false;
@@ -94,9 +94,10 @@ struct OXHttpClientImpl : public ByteSource {
     int redirects = 0;
     bool blPaused = false;
     bool blResumePosted = false;
-    bool blDone = false;
+    bool blDone = false;  // the transfer ended and the engine took easy out
     CURLcode doneCode = CURLE_OK;
     uint64_t bodyBytesIn = 0;
+    int64_t lastHeadMs = 0;  // when the camera last sent a header line
 
     StreamReader reader;  // client thread only
 
@@ -115,8 +116,17 @@ struct OXHttpClientImpl : public ByteSource {
 
     // Takes easy out of the multi handle (its connection is closed or cached
     // by libcurl); afterwards no callback of the engine reaches this client.
+    // An ended transfer is already out: no round trip to the engine, unless
+    // a posted resume that names this client has yet to run.
     void Remove() {
         if (!blAdded) return;
+        {
+            std::lock_guard<std::mutex> g(mtx);
+            if (blDone && !blResumePosted) {
+                blAdded = false;
+                return;
+            }
+        }
         CURL* e = easy;
         CurlEngine::Get().Run([e](CURLM* multi) {
             curl_multi_remove_handle(multi, e);
@@ -182,9 +192,11 @@ struct OXHttpClientImpl : public ByteSource {
     static size_t OnHeader(char* p, size_t size, size_t nmemb, void* ud) {
         OXHttpClientImpl* self = static_cast<OXHttpClientImpl*>(ud);
         const size_t n = size * nmemb;
-        std::lock_guard<std::mutex> g(self->mtx);
-        self->cv.notify_all();
+        std::unique_lock<std::mutex> g(self->mtx);
         if (self->blHeadFinal) return n;  // trailers of a chunked body
+        // The waiting client is woken only once the head is settled; a line
+        // moves its deadline, which it reads when it wakes for that.
+        self->lastHeadMs = self->clock.NowMs();
         std::string location;
         if (!self->head.AddLine(p, n)) return 0;  // aborts the transfer
         if (self->head.Complete()) {
@@ -206,6 +218,8 @@ struct OXHttpClientImpl : public ByteSource {
                 ++self->redirects;  // libcurl follows it and skips this body
             } else {
                 self->blHeadFinal = true;
+                g.unlock();
+                self->cv.notify_all();
             }
         }
         return n;
@@ -215,13 +229,15 @@ struct OXHttpClientImpl : public ByteSource {
     static size_t OnBody(char* p, size_t size, size_t nmemb, void* ud) {
         OXHttpClientImpl* self = static_cast<OXHttpClientImpl*>(ud);
         const size_t n = size * nmemb;
-        std::lock_guard<std::mutex> g(self->mtx);
-        self->cv.notify_all();
+        std::unique_lock<std::mutex> g(self->mtx);
         // Body bytes belong to the answer libcurl settled on, whatever it was.
         self->blHeadFinal = true;
         if (n <= self->body.Space()) {
             self->body.Append(p, n);
             self->bodyBytesIn += n;
+            // Woken after the unlock, the client does not block on mtx at once.
+            g.unlock();
+            self->cv.notify_all();
             return n;
         }
         if (self->body.Size() == 0) return 0;  // cannot ever fit; abort rather than stall
@@ -229,7 +245,9 @@ struct OXHttpClientImpl : public ByteSource {
         return CURL_WRITEFUNC_PAUSE;
     }
 
-    // Engine thread.
+    // Engine thread, after the engine took easy out of the multi handle.
+    // Notified under mtx: once blDone is seen, the client may be gone without
+    // another word to the engine.
     void OnDone(CURLcode code) {
         std::lock_guard<std::mutex> g(mtx);
         blDone = true;
@@ -305,6 +323,7 @@ struct OXHttpClientImpl : public ByteSource {
                 std::lock_guard<std::mutex> g(self->mtx);
                 self->blPaused = false;
                 self->blResumePosted = false;
+                if (self->blDone) return;  // ended meanwhile: easy is out of the multi handle
             }
             curl_easy_pause(e, CURLPAUSE_CONT);
         });
@@ -377,32 +396,29 @@ struct OXHttpClientImpl : public ByteSource {
         Configure(method, data);
         CURL* e = easy;
         OXHttpClientImpl* self = this;
-        CURLMcode added = CURLM_OK;
-        engine.Run([e, self, &added](CURLM* multi) {
-            added = curl_multi_add_handle(multi, e);
-            if (added == CURLM_OK) CurlEngine::Get().Track(e, [self](CURLcode code) { self->OnDone(code); });
-        });
-        if (added != CURLM_OK) {
-            LogFailure("cannot start the transfer");
-            return -1;
-        }
-        blAdded = true;
         // One time-out without a header line from the camera, connect
         // included; every line (a Digest exchange has two answers) starts it
         // again, up to four time-outs in all.
         const int64_t start = clock.NowMs();
         const int64_t cap = start + 4LL * timeoutSec * 1000;
         int64_t deadline = start + (int64_t)timeoutSec * 1000;
-        size_t seenHead = 0;
+        {
+            std::lock_guard<std::mutex> g(mtx);
+            lastHeadMs = start;
+        }
+        // Posted, not run: the client waits for the answer, not for the
+        // engine; a transfer that cannot start ends at once with its code.
+        blAdded = true;
+        engine.Post([e, self](CURLM* multi) {
+            if (curl_multi_add_handle(multi, e) == CURLM_OK)
+                CurlEngine::Get().Track(e, [self](CURLcode code) { self->OnDone(code); });
+            else
+                self->OnDone(CURLE_FAILED_INIT);
+        });
         std::unique_lock<std::mutex> lk(mtx);
         const int r = WaitFor(lk, deadline, [&] {
             if (blHeadFinal) return true;
-            const size_t now =
-                head.StatusLine().size() + head.AllHeaders().size() + (size_t)challenges + (size_t)redirects;
-            if (now != seenHead) {
-                seenHead = now;
-                deadline = std::min(cap, clock.NowMs() + (int64_t)timeoutSec * 1000);
-            }
+            deadline = std::min(cap, lastHeadMs + (int64_t)timeoutSec * 1000);
             return false;
         });
         if (r == 1 || (r == 0 && head.Complete() && !head.Failed())) {
