@@ -43,10 +43,13 @@ enum MF_FUNC {
     MF_FUNC_COUNT = 11,
 };
 
-// Failures of MF_FUNC_NEXT_PART: no stream could be opened (connect, login or response), or
-// an open stream ended (closed, broken framing, no part within the time-out). Other non-zero
-// values count as the first.
-enum MF_NEXT_FAILURE { MF_NEXT_NO_STREAM = -1, MF_NEXT_STREAM_ENDED = -2 };
+// Failures of MF_FUNC_NEXT_PART: no stream could be opened (connect, login or response); an
+// open stream was lost (cut off mid-part, reset, broken framing, no part within the time-out,
+// or ended before its first part), which the camera's health hears of first; or the camera
+// ended a stream that ran at a part boundary (its closing delimiter, or the end of the
+// response between two parts): nothing was lost, and the next call reconnects. Other
+// non-zero values count as the first.
+enum MF_NEXT_FAILURE { MF_NEXT_NO_STREAM = -1, MF_NEXT_STREAM_ENDED = -2, MF_NEXT_STREAM_CLOSED = -3 };
 
 // Published by the recorder (libcamhost).
 FuncTable* GetMFFuncTable();

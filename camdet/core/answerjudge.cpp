@@ -8,16 +8,16 @@ namespace {
 const char* const kSrc = "camdet/answerjudge";
 // A camera that keeps turning unreadable is logged at most this often.
 const int64_t kLogEveryMs = 10 * 60 * 1000;
+}  // namespace
 
-std::string AddressOf(const std::string& host, int port) {
+std::string CameraAddress(const std::string& host, int port) {
     const bool v6 = host.find(':') != std::string::npos && (host.empty() || host[0] != '[');
     return (v6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
 }
-}  // namespace
 
 AnswerJudge::AnswerJudge(BrellinOwned::CameraServices& services, const std::string& host, int port, int camId)
     : m_Clock(services.GetClock()),
-      m_Address(AddressOf(host, port)),
+      m_Address(CameraAddress(host, port)),
       m_Src(services.Health(), m_Address, true),
       m_CamId(camId) {}
 

@@ -4,8 +4,10 @@
 
 #include <new>
 
+#include "camdet/core/answerjudge.h"
 #include "dupfromox/oxdebuglog.h"
 #include "interface/backoff.h"
+#include "interface/camhealth.h"
 #include "interface/clock.h"
 
 namespace {
@@ -47,7 +49,8 @@ public:
         : m_Det(det),
           m_Buf(nullptr),
           m_Size(det.GetBufSize()),
-          m_Budget(BinStreamDetector::FailureBudget(det.GetTimeout())) {}
+          m_Budget(BinStreamDetector::FailureBudget(det.GetTimeout())),
+          m_Health(det.Services().Health()) {}
     ~StreamSteps() override { delete[] m_Buf; }
 
     bool Open() override {
@@ -62,6 +65,9 @@ public:
         m_Unit.len = m_Size;
         m_Unit.state = DET_UNIT_OK;
         m_Det.OpenStream();
+        // At the address of the stream's client, whose next answer clears a loss told here.
+        m_Where = m_Det.StreamAddress();
+        m_Health.SetAddress(m_Where.substr(0, m_Where.find('/')));
         return true;
     }
 
@@ -80,10 +86,10 @@ public:
         }
         if (m_Det.GetStreamType() == BIN_STREAM_HTTP_RECORD) {
             if (m_Det.ReadUnit(m_Buf) == (int)m_Size) {
-                m_blDelivered = true;
+                Delivered();
                 return true;
             }
-            Reset();
+            Reset("lost");
             return false;
         }
         // Empty lines are read past within the pass (each read is bounded
@@ -92,7 +98,7 @@ public:
             const int n = m_Det.ReadUnit(m_Buf);
             if (n > 0) {
                 m_Empty = m_Failures = 0;
-                m_blDelivered = true;
+                Delivered();
                 // A NUL within a text line cuts what the rules see of it (a
                 // value cut short reads as another value): nothing to report,
                 // the status stays as it was.
@@ -101,7 +107,7 @@ public:
             }
             if (n == 0) {
                 if (m_Empty >= BinStreamDetector::kMaxEmptyLines) {
-                    Reset();
+                    Reset(nullptr);
                     return false;
                 }
                 ++m_Empty;
@@ -109,7 +115,7 @@ public:
                 continue;
             }
             if (m_Failures >= m_Budget) {
-                Reset();
+                Reset("lost");
                 return false;
             }
             // Nothing came: the line read last is evaluated again.
@@ -119,7 +125,23 @@ public:
     }
 
 private:
-    void Reset() {
+    void Delivered() {
+        m_blDelivered = true;
+        if (!m_blLossTold) return;
+        m_blLossTold = false;
+        m_Health.Withdraw();
+    }
+    // lost: the stream broke off, stalled or ended (unreachable); null: it
+    // brought only empty lines (error).
+    void Reset(const char* lost) {
+        // The camera's health hears of it before the reset clears the status,
+        // so that whoever shows the camera does not take that "no alarm" for
+        // the camera's word. A stopped detector is not a camera fault.
+        if (!BrellinOwned::IsWakeSignalled()) {
+            m_blLossTold = true;
+            if (lost) m_Health.Unreachable("stream from " + m_Where + " " + lost);
+            else m_Health.Error("stream from " + m_Where + " brought only empty lines");
+        }
         m_Det.ResetStream(m_Buf);
         m_Empty = m_Failures = 0;
         m_blLineUsable = true;
@@ -142,6 +164,9 @@ private:
     bool m_blDelivered = false;  // this connection gave a line or a record
     int64_t m_ConnectedMs = 0;    // the camera's clock
     BrellinOwned::ReconnectBackoff m_Backoff;
+    BrellinOwned::HealthSource m_Health;  // what the stream's end told of the camera
+    std::string m_Where;                  // "HOST:PORT/path" of the stream
+    bool m_blLossTold = false;
 };
 
 }  // namespace
@@ -160,8 +185,12 @@ void BinStreamDetector::OpenStream() {
         // every connect fails (once logged by the socket).
         if (m_Attr.pCamApi) m_Attr.pCamApi->GetDetPathPort(path, port);
         m_Socket->SetSocketInfo(host, port, m_Timeout, true);
+        m_Address = CameraAddress(host, port);
         return;
     }
+    const std::string path = m_Path.substr(0, m_Path.find('?'));
+    m_Address = CameraAddress(host, m_Attr.camMediatorHdl.GetInt(CAM_MEDIATOR_FUNC_HTTP_PORT)) +
+                (path.empty() || path[0] == '/' ? path : "/" + path);
     m_HttpClient->Init(m_Path, host, m_Attr.camMediatorHdl.GetInt(CAM_MEDIATOR_FUNC_HTTP_PORT),
                       m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_USER),
                       m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_PASSWORD), m_Timeout, m_blHttpFlag, true,

@@ -61,6 +61,8 @@ public:
     // Reset after a broken stream: status (false, 0) and every input, for
     // this detector and its followers; the next pass reconnects.
     void ResetStream(char* buf);
+    // "HOST:PORT/path" of the stream (its query left out), once opened.
+    const std::string& StreamAddress() const { return m_Address; }
 
 protected:
     // The recorder's clients through its interfaces, made by the camera's
@@ -72,6 +74,7 @@ protected:
     std::unique_ptr<BrellinOwned::CamHttpClient> m_HttpClient;
     __tag_BIN_STREAM_TYPE m_StreamType;
     bool m_blHttpFlag;
+    std::string m_Address;
 };
 
 #endif  // CAMDET_BINSTREAMDETECTOR_H

@@ -9,6 +9,7 @@
 
 #include "camdet/core/streamloss.h"
 #include "dupfromox/oxdebuglog.h"
+#include "interface/backoff.h"
 #include "interface/hostservices.h"
 #include "interface/mediaunit.h"
 
@@ -200,7 +201,9 @@ int JpgHdrDetector::FetchImage(char*& buf, unsigned int& cap, unsigned int& size
     char text[128];
     text[0] = '\0';
     int bodyLen = 0;
-    if (m_MFHandler.NextPart(size, text, sizeof(text), bodyLen) != 0) {
+    const int next = m_MFHandler.NextPart(size, text, sizeof(text), bodyLen);
+    if (next == MF_NEXT_STREAM_CLOSED) return 1;
+    if (next != 0) {
         SleepBySec(kNoFrameSec);
         return -1;
     }
@@ -335,13 +338,27 @@ public:
     bool Open() override {
         m_MF.Open(m_Path, m_Host, m_Port, m_User, m_Password, kFetchTimeoutSec, kFetchMode);
         Begin();
+        m_OpenedMs = m_Det.GetClock().NowMs();
         return true;
     }
     bool Step() override {
         unsigned int size = 0;
-        if (m_Det.FetchImage(m_Img, m_ImgCap, size) != 0) {
+        const int rc = m_Det.FetchImage(m_Img, m_ImgCap, size);
+        if (rc > 0) {
+            // A stream the camera ended after frames is opened again (at
+            // once when it ran) and its status stays: "no alarm" until the
+            // next frame would show a state that did not change as off and
+            // on again. Without a frame for the time-out it is lost all the same.
+            const int64_t now = m_Det.GetClock().NowMs();
+            const int64_t wait = m_Backoff.NextWaitMs(true, now - m_OpenedMs);
+            if (wait > 0) m_Det.PauseMs((int)wait);
+            m_OpenedMs = m_Det.GetClock().NowMs();
+            return Nothing();
+        }
+        if (rc != 0) {
             m_MF.Failed();
             m_Det.SleepBySec(kBackoffSec);
+            m_OpenedMs = m_Det.GetClock().NowMs();
             return Failed();
         }
         return Parse(m_Img, size);
@@ -354,6 +371,8 @@ private:
     std::string m_User, m_Password;
     char* m_Img;
     unsigned int m_ImgCap;
+    int64_t m_OpenedMs = 0;  // the camera's clock: when the stream last (re)started
+    BrellinOwned::ReconnectBackoff m_Backoff;
 };
 
 }  // namespace

@@ -50,7 +50,8 @@ public:
     bool DetectDataId(jpeg_marker_struct*& m);
     // Fetches the next frame through the media fetch into buf (capacity cap,
     // grown as Detect's); size is the frame's length. 0 on success, -1 after
-    // the failure's pause (10 s for no frame, 3 s for a failed copy).
+    // the failure's pause (10 s for no frame, 3 s for a failed copy), 1 when
+    // the camera ended a stream that ran (no pause: nothing was lost).
     int FetchImage(char*& buf, unsigned int& cap, unsigned int& size);
     int GetMarker() const { return m_Marker; }
     bool IsByFifo() const { return m_blByFifo; }

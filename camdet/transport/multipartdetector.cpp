@@ -53,7 +53,7 @@ public:
         const int result = m_Det.Detect(m_Buf, m_Size);
         m_Unit.buf = m_Buf;
         m_Unit.len = m_Size;
-        m_Unit.state = result == 0 && m_Buf ? DET_UNIT_OK : DET_UNIT_FAILED;
+        m_Unit.state = result > 0 ? DET_UNIT_NO_DATA : result == 0 && m_Buf ? DET_UNIT_OK : DET_UNIT_FAILED;
         return true;
     }
 
@@ -102,9 +102,13 @@ int MultipartDetector::Detect(char*& buf, unsigned int& size) {
     }
     const int rc = ReadOnePart(buf, size);
     if (rc != 0) {
-        // Every failure drops the stream: the next part comes on a new connection.
-        m_blReopening = true;
+        // Every end drops the stream: the next part comes on a new connection.
         m_blNewStream = true;
+        // Only a loss makes the rules forget what they hold: a stream the
+        // camera ended itself between parts lost nothing, and forgetting a
+        // held input there would report it off at the next part of another
+        // type until the camera repeats it.
+        if (rc < 0) m_blReopening = true;
         return rc;
     }
     m_blStreamDelivered = true;
@@ -128,11 +132,16 @@ int MultipartDetector::ReadOnePart(char*& buf, unsigned int& size) {
         // once after a back-off, not after 1 s each time: a camera that ends
         // every stream at once would otherwise be asked once a second forever.
         const int64_t wait =
-            next == MF_NEXT_STREAM_ENDED
+            next == MF_NEXT_STREAM_ENDED || next == MF_NEXT_STREAM_CLOSED
                 ? m_Backoff.NextWaitMs(m_blStreamDelivered, GetClock().NowMs() - m_StreamStartMs)
                 : 1000;
         if (wait > 0) PauseMs((int)wait);
-        return -1;
+        // Deliberately not a failed part: a camera that ends its stream and
+        // is reachable again says its states on the next one, and a "no
+        // alarm" in between would show an input that stayed on as off and
+        // on again. A lost stream is a failure (the camera's health has
+        // heard of it first).
+        return next == MF_NEXT_STREAM_CLOSED ? 1 : -1;
     }
     if (len > size || !buf) {
         delete[] buf;

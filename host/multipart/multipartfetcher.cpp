@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "dupfromox/oxdebuglog.h"
+#include "host/net/healthservices.h"
 #include "interface/backoff.h"
 #include "interface/clock.h"
 
@@ -56,6 +57,7 @@ int MFHttpSource::Connect(const MF_CONNECT_INFO& info, std::string& contentType)
     if (m_Client->SendRequest(OX_HTTP_GET, std::string()) != 0) return -1;
     int status = 0;
     if (m_Client->CheckResponse(status) != 0) return -2;
+    m_blErrorStatus = status < 200 || status >= 300;
     contentType.clear();
     m_Client->GetHttpContent(HTTP_MAP_CONTENT_TYPE, contentType);
     return 0;
@@ -79,6 +81,7 @@ MultipartFetcher::MultipartFetcher(BrellinOwned::CameraServices& services)
     : m_Services(services),
       m_blOpened(false),
       m_blConnected(false),
+      m_blStreamParts(false),
       m_ConnectedMs(0),
       m_blFailLogged(false),
       m_blHavePart(false),
@@ -127,8 +130,30 @@ int MultipartFetcher::Connect() {
     }
     m_Parser.Reset(BrellinOwned::MultipartBoundary(contentType));
     m_blConnected = true;
+    m_blStreamParts = false;
     m_ConnectedMs = m_Services.GetClock().NowMs();
     return 0;
+}
+
+int MultipartFetcher::StreamEnded(const char* why, bool blClean) {
+    int rc = MF_NEXT_STREAM_ENDED;
+    // A stopped detector is not a camera fault, and an answer with an error
+    // status was told by its client.
+    if (!BrellinOwned::IsWakeSignalled() && !m_Source->ErrorStatus()) {
+        // Told before the detector hears of the end: whoever shows the
+        // camera must know it is not seen before the states the loss causes.
+        const std::string where = BrellinOwned::HealthAddress(m_Info.host, m_Info.port, m_Info.path);
+        if (m_Parser.Failed()) m_Health.Error("broken multipart framing from " + where);
+        else if (!blClean) m_Health.Unreachable("stream from " + where + " lost: " + why);
+        else if (!m_blStreamParts) m_Health.Error("stream from " + where + " ended before its first part");
+        else rc = MF_NEXT_STREAM_CLOSED;
+    }
+    if (!m_blFailLogged && !BrellinOwned::IsWakeSignalled()) {
+        OXLOG(kSrc, "Stream %s:%d: %s.\n", m_Info.host.c_str(), m_Info.port, why);
+        m_blFailLogged = true;
+    }
+    Drop();
+    return rc;
 }
 
 int MultipartFetcher::NextPart(unsigned int& len, char* text, unsigned int textSize, int& bodyLen) {
@@ -141,25 +166,18 @@ int MultipartFetcher::NextPart(unsigned int& len, char* text, unsigned int textS
     const int64_t deadline = clock.NowMs() + (int64_t)m_Info.timeoutSec * 1000;
     char chunk[kChunk];
     while (!m_Parser.PopPart(m_Part)) {
-        const char* why = nullptr;
-        if (m_Parser.Failed()) why = "broken framing";
-        else if (m_Parser.Ended()) why = "closed";
-        else if (clock.NowMs() > deadline) why = "no part within the time-out";
-        int n = why ? 0 : m_Source->Read(chunk, sizeof(chunk));
-        if (!why && n <= 0) why = n == 0 ? "closed" : "read failed";
-        if (why) {
-            if (m_Parser.Failed() && !BrellinOwned::IsWakeSignalled())
-                m_Health.Error("broken multipart framing from " + m_Info.host + ":" + std::to_string(m_Info.port));
-            if (!m_blFailLogged && !BrellinOwned::IsWakeSignalled()) {
-                OXLOG(kSrc, "Stream %s:%d: %s.\n", m_Info.host.c_str(), m_Info.port, why);
-                m_blFailLogged = true;
-            }
-            Drop();
-            return MF_NEXT_STREAM_ENDED;
-        }
+        if (m_Parser.Failed()) return StreamEnded("broken framing", false);
+        if (m_Parser.Ended()) return StreamEnded("closed", true);
+        if (clock.NowMs() > deadline) return StreamEnded("no part within the time-out", false);
+        const int n = m_Source->Read(chunk, sizeof(chunk));
+        // The end of the response between two parts is the camera's own;
+        // inside a part it cut the stream off.
+        if (n == 0) return StreamEnded(m_Parser.BetweenParts() ? "closed" : "cut off mid-part", m_Parser.BetweenParts());
+        if (n < 0) return StreamEnded("read failed", false);
         m_Parser.Feed(chunk, (size_t)n);
     }
     if (clock.NowMs() - m_ConnectedMs >= BrellinOwned::ReconnectBackoff::kRanMs) m_blFailLogged = false;
+    m_blStreamParts = true;
     m_blHavePart = true;
     m_Health.Ok(false);
     size_t need = m_Part.body.size();

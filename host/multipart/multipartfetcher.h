@@ -35,6 +35,9 @@ public:
     // negative on error or when nothing came within the time-out.
     virtual int Read(char* buf, int max) = 0;
     virtual void Close() = 0;
+    // True when the camera answered the request with an HTTP error status:
+    // what follows is no stream, and the client has told the camera's health.
+    virtual bool ErrorStatus() const { return false; }
 };
 
 // The camera over the HTTP client of its services.
@@ -44,10 +47,12 @@ public:
     int Connect(const MF_CONNECT_INFO& info, std::string& contentType) override;
     int Read(char* buf, int max) override;
     void Close() override;
+    bool ErrorStatus() const override { return m_blErrorStatus; }
 
 private:
     BrellinOwned::CameraServices& m_Services;
     std::unique_ptr<BrellinOwned::CamHttpClient> m_Client;
+    bool m_blErrorStatus = false;
 };
 
 class MultipartFetcher : public BRObjectBase {
@@ -64,8 +69,9 @@ public:
     virtual void Open(char* path, char* host, int port, char* user, char* password, int timeoutSec, int mode);
     // MF_FUNC_NEXT_PART: connects when needed and waits (bounded by the
     // time-out) for the next part. 0 with len = max(body length, header text
-    // length + 1); on failure MF_NEXT_NO_STREAM or MF_NEXT_STREAM_ENDED, after
-    // which the stream is dropped.
+    // length + 1); on failure MF_NEXT_NO_STREAM, MF_NEXT_STREAM_ENDED (the
+    // camera's health told first) or MF_NEXT_STREAM_CLOSED, after which the
+    // stream is dropped.
     virtual int NextPart(unsigned int& len, char* text, unsigned int textSize, int& bodyLen);
     // MF_FUNC_READ_PART: len bytes (at most the len of MF_FUNC_NEXT_PART): the body, zero-padded.
     virtual int ReadPart(unsigned char* buf, unsigned int len);
@@ -86,6 +92,9 @@ public:
 
 private:
     int Connect();
+    // Drops the stream that ended (why: for the log line) and tells the
+    // camera's health what was lost; the result for NextPart.
+    int StreamEnded(const char* why, bool blClean);
     int WriteLines(unsigned char* buf, const std::string& lines);
 
     BrellinOwned::CameraServices& m_Services;
@@ -93,6 +102,7 @@ private:
     bool m_blOpened;
     std::unique_ptr<MFByteSource> m_Source;
     bool m_blConnected;
+    bool m_blStreamParts;   // the open stream gave a part
     int64_t m_ConnectedMs;  // when the stream was opened, on the services' clock
     // One log line per outage: cleared only by a part of a stream that ran,
     // so a camera that ends every stream after a part is not logged each time.

@@ -48,6 +48,8 @@ public:
 
     bool Failed() const { return m_State == FAILED; }
     bool Ended() const { return m_State == ENDED; }
+    // Not inside a part: an end of the bytes here cuts nothing off.
+    bool BetweenParts() const { return m_State == SEEK || m_State == ENDED; }
     // Bytes held (unparsed input plus queued parts): bounded by the limits above.
     size_t Held() const;
 

@@ -253,13 +253,15 @@ TEST(FleetMqtt, ChangesDiscoveryRestartAndLastWill) {
 
 // Health from the recorder's side: a healthy camera; one that turns to HTTP
 // 500; one with a wrong password on the healthy one's host and port (another
-// channel of it); an ONVIF device that goes away for 20 s and comes back.
+// channel of it); an ONVIF device that goes away for 20 s and comes back; a
+// HikVision camera whose input is on when it vanishes as long.
 // Each camera's state in its JSON lines, the page's API and the metrics; its
 // availability on the broker before any state the failure caused; refused
-// logins counted at the camera; the motion of a device just back is not lost.
+// logins counted at the camera; the motion of a device just back is not lost,
+// and an input that stayed on is never said to be off.
 TEST(FleetMqtt, HealthPerCameraAndAvailability) {
     camsim::FleetOptions fo;
-    fo.rows = {{"truen", 2}};
+    fo.rows = {{"truen", 2}, {"hikvisionv3", 1}};
     fo.user = "admin";
     fo.password = "health-Pw1";
     // Basic: the simulator's Digest nonces are shared by clients challenged
@@ -298,7 +300,7 @@ TEST(FleetMqtt, HealthPerCameraAndAvailability) {
     auto online = [](const std::string& p) { return p == "online"; };
     auto offline = [](const std::string& p) { return p == "offline"; };
 
-    for (const char* cam : {"truen-1", "truen-2", "yard"}) {
+    for (const char* cam : {"truen-1", "truen-2", "hikvisionv3-1", "yard"}) {
         EXPECT_TRUE(log.WaitHealth(cam, "ok", kWaitMs)) << cam << "\n" << log.Text();
         EXPECT_TRUE(sub.Wait("camdet/" + std::string(cam) + "/availability", online, kWaitMs)) << cam;
     }
@@ -343,12 +345,21 @@ TEST(FleetMqtt, HealthPerCameraAndAvailability) {
     EXPECT_TRUE(sub.WaitTrig("camdet/truen-2/md", true, 100, kWaitMs)) << sub.Latest("camdet/truen-2/md");
     EXPECT_TRUE(sub.Wait("camdet/truen-2/availability", online, kWaitMs));
 
-    // The ONVIF device goes away for 20 s.
+    // The HikVision camera vanishes with its input on (its stream stalls,
+    // then nothing answers), and the ONVIF device goes away, for 20 s.
+    const std::string hik = "camdet/hikvisionv3-1/";
+    auto inputOn = [](const std::string& p) { return p.find("\"trig\":true") != std::string::npos; };
+    sims.At(2).SetInput(2, true);
+    ASSERT_TRUE(sub.Wait(hik + "di/1", inputOn, kWaitMs)) << sub.Latest(hik + "di/1");
+    const size_t hikMark = sub.Count();
+    sims.At(2).SetFault(camsim::kFaultVanish, true);
     onvif->Stop();
     onvif.reset();
     EXPECT_TRUE(log.WaitHealth("yard", "unreachable", kWaitMs)) << log.Text();
     EXPECT_TRUE(sub.Wait("camdet/yard/availability", offline, kWaitMs));
     std::this_thread::sleep_for(std::chrono::seconds(20));
+    EXPECT_EQ(log.Health("hikvisionv3-1").back(), "unreachable") << log.Text();
+    sims.At(2).SetFault(camsim::kFaultVanish, false);
     // Back, with a motion of 4 s at once: seen, because the device is
     // subscribed again within 3 s of its return.
     onvif.reset(new camsim::CamSim(oc));
@@ -360,6 +371,15 @@ TEST(FleetMqtt, HealthPerCameraAndAvailability) {
     EXPECT_TRUE(sub.Wait("camdet/yard/availability", online, kWaitMs));
     EXPECT_TRUE(log.WaitHealth("yard", "ok", kWaitMs));
     EXPECT_EQ(0u, onvif->RefusedLogins());
+    // Its availability went first; back, the input is on and was never off.
+    EXPECT_TRUE(sub.Wait(hik + "availability", online, kWaitMs));
+    EXPECT_TRUE(sub.Wait(hik + "di/1", inputOn, kWaitMs)) << sub.Latest(hik + "di/1");
+    const auto hikAfter = sub.Since(hikMark, hik);
+    ASSERT_FALSE(hikAfter.empty());
+    EXPECT_EQ(hikAfter.front(), std::make_pair(hik + "availability", std::string("offline")));
+    for (const auto& m : hikAfter) {
+        if (m.first == hik + "di/1") EXPECT_EQ(m.second.find("\"trig\":false"), std::string::npos) << m.second;
+    }
 
     // Whatever the others went through, the camera sharing the wrong
     // password's host and port stayed ok, and that camera was refused at

@@ -19,6 +19,7 @@
 #include "camdet/api/entrypoints.h"
 #include "camdet/factory/detfactory.h"
 #include "camdet/transport/binstreamdetector.h"
+#include "host/net/healthservices.h"
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/scriptedpeer.h"
 #include "tests/fixtures/testsupport.h"
@@ -169,7 +170,8 @@ TEST(BinStreamLoop, ThirtyEmptyLinesAreSkippedTheThirtyFirstReconnects) {
 }
 
 // A record cut short by a close, and one that stops mid-record (the
-// time-out ends it), each reset the status and reconnect.
+// time-out ends it), each reset the status and reconnect; the camera's
+// health hears of each loss before the reset's "no alarm".
 TEST(BinStreamLoop, ShortRecordsResetAndReconnect) {
     camtest::FakeClock clock;
     const std::string alarm("\0\0\0\0\x01\0\0\0", 8);
@@ -182,19 +184,33 @@ TEST(BinStreamLoop, ShortRecordsResetAndReconnect) {
     CameraRig rig;
     rig.UseClock(clock);
     rig.med.httpPort = peer.Port();
-    StatusHistory log;
-    log.Attach(rig.buf);
+    BrellinOwned::HealthServices watched(*rig.services);
+    rig.api.SetServices(&watched);
+    std::mutex m;
+    std::vector<std::string> seen;  // health changes and statuses, in order
+    auto note = [&](const std::string& what) {
+        std::lock_guard<std::mutex> g(m);
+        seen.push_back(what);
+    };
+    watched.Health()->SetListener(
+        [&](const BrellinOwned::CAM_HEALTH_REPORT& rep) { note(BrellinOwned::CamHealthName(rep.state)); });
+    rig.buf.SetListener([&](bool t, int) { note(t ? "on" : "off"); });
     StreamProbe det(rig.Attr(), BIN_STREAM_HTTP_RECORD, 8, 1);
     ASSERT_EQ(det.Start(), 0);
-    ASSERT_TRUE(WaitFor([&] { return log.Count() >= 5; }, 10000));
+    const std::vector<std::string> want = {
+        "ok", "on", "unreachable", "off",         // a record, then 5 bytes and the close
+        "ok", "off", "unreachable", "off",        // a quiet record, then 3 bytes and silence
+        "ok", "on"};
+    auto got = [&] {
+        std::lock_guard<std::mutex> g(m);
+        return seen;
+    };
+    ASSERT_TRUE(WaitFor([&] { return got().size() >= want.size(); }, 10000));
+    rig.buf.SetListener(nullptr);
     det.Stop();
-    const std::vector<std::pair<bool, int> > md = log.Get();
-    const std::vector<std::pair<bool, int> > want = {
-        {true, 100}, {false, 0},   // a record, then 5 bytes and the close
-        {false, 0}, {false, 0},    // a quiet record, then 3 bytes and silence
-        {true, 100}};
-    ASSERT_GE(md.size(), want.size());
-    EXPECT_EQ(want, Statuses(md.begin(), md.begin() + 5));
+    watched.Health()->SetListener(nullptr);
+    const std::vector<std::string> all = got();
+    EXPECT_EQ(want, std::vector<std::string>(all.begin(), all.begin() + (long)want.size()));
     EXPECT_EQ(3, peer.Connections());
 }
 

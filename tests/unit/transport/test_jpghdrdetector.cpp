@@ -365,6 +365,34 @@ TEST_F(JpgHdrTransport, FetchedFramesAndTheBackOffAfterAFailure) {
     EXPECT_GE(seconds.size(), 15u);
 }
 
+// A stream the camera ends between two frames is no loss: the status stays
+// until the next stream's frame speaks, instead of going off and on again.
+TEST_F(JpgHdrTransport, AStreamTheCameraEndsKeepsTheStatus) {
+    camtest::FakeClock clock;
+    rig.UseClock(clock);
+    MFScriptScope scope;
+    MFScriptedConn first;
+    first.contentType = "multipart/x-mixed-replace; boundary=myboundary";
+    first.chunks = {JpegPart(ReadJpeg("axis_comment.jpg"))};
+    first.end = MFScriptedConn::CLOSE;
+    MFScriptedConn back = first;
+    back.end = MFScriptedConn::STALL;
+    back.stallMs = 60000;  // released before the stop
+    scope.script->Add(first);
+    scope.script->Add(back);
+    camtest::StatusHistory h;
+    h.Attach(rig.buf);
+    ProbeJpg det(rig.Attr(), 0xFE, false);
+    det.SetDataIds(kAxisIds, 2);
+    ASSERT_EQ(det.Start(), 0);
+    ASSERT_TRUE(WaitFor([&] { return det.Payloads() >= 2; }));
+    const std::vector<std::pair<bool, int> > changes = h.Changes();
+    scope.script->Release();
+    det.Stop();
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_TRUE(changes[0].first);
+}
+
 // A 20 MB frame is more than the recorder's fetcher holds for one part: the
 // stream breaks, the detector backs off and reads the next connection's frames.
 TEST_F(JpgHdrTransport, HugeFrameBreaksTheStreamAndDetectionResumes) {

@@ -10,6 +10,7 @@
 
 #include "camdet/transport/multipartdetector.h"
 #include "camdet/transport/mpvendordetector.h"
+#include "host/net/healthservices.h"
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/mfscript.h"
 #include "tests/fixtures/testsupport.h"
@@ -298,7 +299,7 @@ TEST_F(MultipartTransport, HeldStatesFromBeforeADropAreNotReportedAgain) {
     mdH.Attach(rig.buf);
     MFScriptedConn before;
     before.chunks = {HikPart("vmd_active.xml"), HikPart("io2_active.xml")};
-    before.end = MFScriptedConn::CLOSE;
+    before.end = MFScriptedConn::FAIL;
     MFScriptedConn after;
     for (int i = 0; i < 12; ++i) after.chunks.push_back(HikPart("heartbeat.xml"));
     after.end = MFScriptedConn::STALL;
@@ -337,6 +338,68 @@ TEST_F(MultipartTransport, HeldStatesFromBeforeADropAreNotReportedAgain) {
     auto fall = std::find(rise, port1.end(), false);
     ASSERT_NE(fall, port1.end()) << "input 2 was not cleared by the drop";
     EXPECT_EQ(std::find(fall, port1.end(), true), port1.end()) << "input 2 rose again after the reconnect";
+}
+
+// How a stream ends, with the motion on before and after: one the camera cut
+// off makes it unreachable before the "no alarm" this causes; one it ended
+// between parts (and serves again at once) keeps the status and the camera
+// ok, so that a motion that stayed on is never shown off and on again.
+TEST_F(MultipartTransport, HowAStreamEndsIsToldBeforeWhatItCauses) {
+    const std::vector<std::string> ok = {"ok", "on"}, lost = {"ok", "on", "unreachable", "off", "ok", "on"};
+    const std::string on = MFPart("motion=1");
+    struct {
+        const char* name;
+        std::vector<std::string> chunks;
+        MFScriptedConn::End end;
+        std::vector<std::string> seen;  // health states and statuses, repeats collapsed
+    } rows[] = {
+        {"ended between parts", {on}, MFScriptedConn::CLOSE, ok},
+        {"ended by its closing delimiter", {on + "--boundary--\r\n"}, MFScriptedConn::CLOSE, ok},
+        {"cut off mid-part", {on, "--boundary\r\nContent-Length: 50\r\n\r\nmotion=1 and"}, MFScriptedConn::CLOSE,
+         lost},
+        {"reset", {on}, MFScriptedConn::FAIL, lost},
+        {"stalled", {on}, MFScriptedConn::STALL, lost},
+        {"ended before its first part", {}, MFScriptedConn::CLOSE, {"error", "off", "ok", "on"}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        MFScriptScope script;
+        MFScriptedConn first, back;
+        first.chunks = r.chunks;
+        first.end = r.end;
+        back.chunks = {on};
+        back.end = MFScriptedConn::STALL;
+        back.stallMs = 60000;  // released before the stop
+        script.script->Add(first);
+        script.script->Add(back);
+        BrellinOwned::HealthServices watched(*rig.services);
+        rig.api.SetServices(&watched);
+        std::mutex m;
+        std::vector<std::string> seen;
+        auto note = [&](const std::string& what) {
+            std::lock_guard<std::mutex> g(m);
+            if (seen.empty() || seen.back() != what) seen.push_back(what);
+        };
+        watched.Health()->SetListener(
+            [&](const BrellinOwned::CAM_HEALTH_REPORT& rep) { note(BrellinOwned::CamHealthName(rep.state)); });
+        rig.buf.SetListener([&](bool t, int) { note(t ? "on" : "off"); });
+        ProbeDetector det(rig.Attr());
+        ASSERT_EQ(det.Start(), 0);
+        const size_t parts = 1 + std::count_if(r.chunks.begin(), r.chunks.end(),
+                                               [&](const std::string& c) { return c.compare(0, on.size(), on) == 0; });
+        EXPECT_TRUE(WaitFor([&] { return det.SeenParts().size() >= parts; }));
+        std::vector<std::string> got;
+        {
+            std::lock_guard<std::mutex> g(m);
+            got = seen;
+        }
+        rig.buf.SetListener(nullptr);
+        script.script->Release();
+        det.Stop();
+        watched.Health()->SetListener(nullptr);
+        rig.api.SetServices(rig.services.get());
+        EXPECT_EQ(got, r.seen);
+    }
 }
 
 // The stream drops and the camera stays away for a while: the status is
