@@ -378,7 +378,9 @@ TEST(FleetMqtt, HealthPerCameraAndAvailability) {
     ASSERT_FALSE(hikAfter.empty());
     EXPECT_EQ(hikAfter.front(), std::make_pair(hik + "availability", std::string("offline")));
     for (const auto& m : hikAfter) {
-        if (m.first == hik + "di/1") EXPECT_EQ(m.second.find("\"trig\":false"), std::string::npos) << m.second;
+        if (m.first == hik + "di/1") {
+            EXPECT_EQ(m.second.find("\"trig\":false"), std::string::npos) << m.second;
+        }
     }
 
     // Whatever the others went through, the camera sharing the wrong
