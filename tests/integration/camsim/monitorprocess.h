@@ -1,8 +1,10 @@
-// The built camdet-monitor as a child process whose stdout (the --json status
-// lines) feeds a StatusLog. Needs CAMDET_MONITOR, the monitor's path.
+// Child processes of the tests: any program, and the built camdet-monitor
+// whose stdout (the --json status lines) feeds a StatusLog (MonitorProcess
+// needs CAMDET_MONITOR, the monitor's path).
 #ifndef TESTS_INTEGRATION_CAMSIM_MONITORPROCESS_H
 #define TESTS_INTEGRATION_CAMSIM_MONITORPROCESS_H
 
+#include <fcntl.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -11,62 +13,123 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/integration/camsim/statuslog.h"
 
 namespace camtest {
 
+// A child process: argv[0] is the program; its stdout is read line by line
+// into a callback (Read) or handed over (TakeStdout), or joins its stderr;
+// stderr goes to a file (errPath), to errFd, or stays the test's.
+class Child {
+public:
+    Child(const std::vector<std::string>& argv, const std::string& errPath, bool pipeStdout = true, int errFd = -1) {
+        int fds[2] = {-1, -1};
+        // Close-on-exec: a child another thread starts meanwhile must not hold this pipe open.
+        if (pipeStdout && pipe2(fds, O_CLOEXEC) != 0) return;
+        m_Pid = fork();
+        if (m_Pid == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlive a killed test
+            FILE* err = errPath.empty() ? nullptr : fopen(errPath.c_str(), "w");
+            if (err) dup2(fileno(err), 2);
+            else if (errFd >= 0) dup2(errFd, 2);
+            if (pipeStdout) {
+                dup2(fds[1], 1);
+                close(fds[0]);
+                close(fds[1]);
+            } else {
+                dup2(2, 1);
+            }
+            std::vector<char*> args;
+            for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+            args.push_back(nullptr);
+            execv(args[0], args.data());
+            _exit(127);
+        }
+        if (pipeStdout) {
+            close(fds[1]);
+            m_Fd = fds[0];
+        }
+    }
+    ~Child() {
+        Kill(SIGKILL);
+        Wait();
+        if (m_Reader.joinable()) m_Reader.join();
+        if (m_Fd >= 0) close(m_Fd);
+    }
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    void Read(std::function<void(const std::string&)> onLine) {
+        m_Reader = std::thread([this, onLine] {
+            std::string pending;
+            char buf[4096];
+            ssize_t n;
+            while ((n = read(m_Fd, buf, sizeof(buf))) > 0) {
+                pending.append(buf, (size_t)n);
+                size_t nl;
+                while ((nl = pending.find('\n')) != std::string::npos) {
+                    onLine(pending.substr(0, nl));
+                    pending.erase(0, nl + 1);
+                }
+            }
+        });
+    }
+    // The read end of its stdout, now the caller's to close.
+    int TakeStdout() {
+        const int fd = m_Fd;
+        m_Fd = -1;
+        return fd;
+    }
+    pid_t Pid() const { return m_Pid; }
+    bool Running() const { return m_Pid > 0 && !m_Reaped; }
+    void Kill(int sig) {
+        if (m_Pid > 0 && !m_Reaped) kill(m_Pid, sig);
+    }
+    // Exit status; -1 when it did not exit normally.
+    int Wait() {
+        if (m_Pid <= 0) return -1;
+        if (!m_Reaped) {
+            waitpid(m_Pid, &m_Status, 0);
+            m_Reaped = true;
+        }
+        return WIFEXITED(m_Status) ? WEXITSTATUS(m_Status) : -1;
+    }
+
+private:
+    pid_t m_Pid = -1;
+    int m_Fd = -1;
+    int m_Status = 0;
+    bool m_Reaped = false;
+    std::thread m_Reader;
+};
+
+// camdet-monitor (CAMDET_MONITOR) with its --json lines in a StatusLog.
 class MonitorProcess {
 public:
     // errPath: a file its stderr goes to ("": the test's own, or errFd when that is >= 0).
     explicit MonitorProcess(const std::vector<std::string>& args, const std::string& errPath = std::string(),
-                            int errFd = -1) {
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        m_Pid = fork();
-        if (m_Pid == 0) {
-            prctl(PR_SET_PDEATHSIG, SIGTERM);  // never outlive a killed test
-            if (!errPath.empty()) {
-                FILE* err = fopen(errPath.c_str(), "w");
-                if (err) dup2(fileno(err), 2);
-            } else if (errFd >= 0) {
-                dup2(errFd, 2);
-            }
-            dup2(fds[1], 1);
-            close(fds[0]);
-            close(fds[1]);
-            std::vector<char*> argv{const_cast<char*>(CAMDET_MONITOR)};
-            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(CAMDET_MONITOR, argv.data());
-            _exit(127);
-        }
-        close(fds[1]);
-        if (m_Pid < 0) {
-            close(fds[0]);
-            return;
-        }
-        m_Log.reset(new StatusLog(fds[0]));
+                            int errFd = -1)
+        : m_Child(Argv(args), errPath, true, errFd) {
+        if (m_Child.Running()) m_Log.reset(new StatusLog(m_Child.TakeStdout()));
     }
+    // The log's reader ends with the process's stdout.
     ~MonitorProcess() {
-        if (m_Pid > 0 && !m_Reaped) {
-            kill(m_Pid, SIGKILL);
-            waitpid(m_Pid, nullptr, 0);
-        }
+        m_Child.Kill(SIGKILL);
+        m_Child.Wait();
     }
-    MonitorProcess(const MonitorProcess&) = delete;
-    MonitorProcess& operator=(const MonitorProcess&) = delete;
 
     // Only valid when Running().
     StatusLog& Log() { return *m_Log; }
-    bool Running() const { return m_Pid > 0; }
-    pid_t Pid() const { return m_Pid; }
+    bool Running() const { return m_Child.Running(); }
     // Its resident memory (KiB), -1 when it cannot be read.
     long RssKiB() const {
-        std::ifstream in("/proc/" + std::to_string(m_Pid) + "/status");
+        std::ifstream in("/proc/" + std::to_string(m_Child.Pid()) + "/status");
         std::string line;
         while (std::getline(in, line)) {
             if (line.compare(0, 6, "VmRSS:") == 0) return atol(line.c_str() + 6);
@@ -75,19 +138,20 @@ public:
     }
     // SIGTERM and the exit status (-1 when it did not exit normally).
     int Terminate() { return Signal(SIGTERM); }
-    // Sends sig, waits for the exit; its status (-1 when it did not exit normally).
+    // Sends sig (0: none, the program ends by itself), waits for the exit; its
+    // status (-1 when it did not exit normally).
     int Signal(int sig) {
-        if (m_Pid <= 0) return -1;
-        kill(m_Pid, sig);
-        int st = 0;
-        waitpid(m_Pid, &st, 0);
-        m_Reaped = true;
-        return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+        m_Child.Kill(sig);
+        return m_Child.Wait();
     }
 
 private:
-    pid_t m_Pid = -1;
-    bool m_Reaped = false;
+    static std::vector<std::string> Argv(const std::vector<std::string>& args) {
+        std::vector<std::string> argv{CAMDET_MONITOR};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return argv;
+    }
+    Child m_Child;
     std::unique_ptr<StatusLog> m_Log;
 };
 

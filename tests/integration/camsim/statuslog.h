@@ -1,6 +1,7 @@
 // The status lines of camdet-monitor --json, collected from a pipe by a
-// reader thread so that a test can wait for "this detector now reports that"
-// instead of sleeping.
+// reader thread (or handed in line by line) so that a test can wait for "this
+// detector now reports that" instead of sleeping. A fleet's lines name their
+// camera; a single camera's name none. Camera "" asks about every camera.
 #ifndef TESTS_INTEGRATION_CAMSIM_STATUSLOG_H
 #define TESTS_INTEGRATION_CAMSIM_STATUSLOG_H
 
@@ -15,6 +16,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace camtest {
@@ -28,19 +30,22 @@ struct StatusEvent {
 
 class StatusLog {
 public:
+    // Lines come from Line().
+    StatusLog() {}
     // Reads JSON lines from fd until EOF; owns and closes fd.
     explicit StatusLog(int fd) : m_Fd(fd), m_Reader([this] { Read(); }) {}
     ~StatusLog() {
         if (m_Reader.joinable()) m_Reader.join();
-        close(m_Fd);
+        if (m_Fd >= 0) close(m_Fd);
     }
 
     // True once the latest status of (kind, port) is `trig` (and `level`,
     // unless it is negative); waits at most `ms`.
-    bool WaitState(const std::string& kind, int port, bool trig, int level, int ms) {
+    bool WaitState(const std::string& kind, int port, bool trig, int level, int ms,
+                   const std::string& camera = std::string()) {
         std::unique_lock<std::mutex> lk(m_Mutex);
         return m_Cond.wait_for(lk, std::chrono::milliseconds(ms), [&] {
-            auto it = m_Latest.find(std::make_pair(kind, port));
+            auto it = m_Latest.find(std::make_tuple(camera, kind, port));
             return it != m_Latest.end() && it->second.trig == trig && (level < 0 || it->second.level == level);
         });
     }
@@ -70,15 +75,29 @@ public:
         return n;
     }
     // Every health state of the camera ("camera" lines), in order.
-    std::vector<std::string> Health() {
+    std::vector<std::string> Health(const std::string& camera = std::string()) {
         std::lock_guard<std::mutex> g(m_Mutex);
-        return m_Health;
+        return m_Health[camera];
     }
     // True once the camera's latest health state is `state`; waits at most `ms`.
-    bool WaitHealth(const std::string& state, int ms) {
+    bool WaitHealth(const std::string& state, int ms, const std::string& camera = std::string()) {
         std::unique_lock<std::mutex> lk(m_Mutex);
         return m_Cond.wait_for(lk, std::chrono::milliseconds(ms),
-                               [&] { return !m_Health.empty() && m_Health.back() == state; });
+                               [&] { return !m_Health[camera].empty() && m_Health[camera].back() == state; });
+    }
+    // The "detector" lines of a camera (one per kind each time it is made).
+    int Detectors(const std::string& camera) {
+        std::lock_guard<std::mutex> g(m_Mutex);
+        return m_Detectors[camera];
+    }
+    bool WaitDetectors(const std::string& camera, int n, int ms) {
+        std::unique_lock<std::mutex> lk(m_Mutex);
+        return m_Cond.wait_for(lk, std::chrono::milliseconds(ms), [&] { return m_Detectors[camera] >= n; });
+    }
+    // The "camera" and "status" lines in the order they came.
+    std::vector<std::string> Order() {
+        std::lock_guard<std::mutex> g(m_Mutex);
+        return m_Order;
     }
     // True once CountTriggered(kind, port) >= n; waits at most `ms`.
     bool WaitTriggered(const std::string& kind, int port, int n, int ms) {
@@ -105,6 +124,42 @@ public:
         return m_Text;
     }
 
+    void Line(const std::string& line) {
+        Json::Value v;
+        Json::CharReaderBuilder b;
+        std::unique_ptr<Json::CharReader> r(b.newCharReader());
+        std::string err;
+        std::lock_guard<std::mutex> g(m_Mutex);
+        m_Text += line + "\n";
+        if (!r->parse(line.data(), line.data() + line.size(), &v, &err) || !v.isObject()) {
+            m_Bad.push_back(line);
+            return;
+        }
+        const std::string camera = v["camera"].asString();
+        if (v["event"].asString() == "detector") {
+            m_Classes[v["kind"].asString()] = v["class"].isString() ? v["class"].asString() : std::string();
+            m_Detectors[camera]++;
+            if (!camera.empty()) m_Detectors[""]++;
+        } else if (v["event"].asString() == "status") {
+            StatusEvent e;
+            e.kind = v["kind"].asString();
+            e.port = v["port"].isInt() ? v["port"].asInt() : -1;
+            e.trig = v["trig"].asBool();
+            e.level = v["level"].asInt();
+            m_Events.push_back(e);
+            m_Latest[std::make_tuple(camera, e.kind, e.port)] = e;
+            m_Latest[std::make_tuple(std::string(), e.kind, e.port)] = e;
+            m_Order.push_back(line);
+        } else if (v["event"].asString() == "camera" && v["state"].isString()) {
+            m_Health[camera].push_back(v["state"].asString());
+            if (!camera.empty()) m_Health[""].push_back(v["state"].asString());
+            m_Order.push_back(line);
+        } else {
+            m_Bad.push_back(line);
+        }
+        m_Cond.notify_all();
+    }
+
 private:
     void Read() {
         std::string pending;
@@ -124,42 +179,15 @@ private:
         m_Cond.notify_all();
     }
 
-    void Line(const std::string& line) {
-        Json::Value v;
-        Json::CharReaderBuilder b;
-        std::unique_ptr<Json::CharReader> r(b.newCharReader());
-        std::string err;
-        std::lock_guard<std::mutex> g(m_Mutex);
-        m_Text += line + "\n";
-        if (!r->parse(line.data(), line.data() + line.size(), &v, &err) || !v.isObject()) {
-            m_Bad.push_back(line);
-            return;
-        }
-        if (v["event"].asString() == "detector") {
-            m_Classes[v["kind"].asString()] = v["class"].isString() ? v["class"].asString() : std::string();
-        } else if (v["event"].asString() == "status") {
-            StatusEvent e;
-            e.kind = v["kind"].asString();
-            e.port = v["port"].isInt() ? v["port"].asInt() : -1;
-            e.trig = v["trig"].asBool();
-            e.level = v["level"].asInt();
-            m_Events.push_back(e);
-            m_Latest[std::make_pair(e.kind, e.port)] = e;
-        } else if (v["event"].asString() == "camera" && v["state"].isString()) {
-            m_Health.push_back(v["state"].asString());
-        } else {
-            m_Bad.push_back(line);
-        }
-        m_Cond.notify_all();
-    }
-
-    int m_Fd;
+    int m_Fd = -1;
     std::mutex m_Mutex;
     std::condition_variable m_Cond;
     std::vector<StatusEvent> m_Events;
-    std::map<std::pair<std::string, int>, StatusEvent> m_Latest;
+    std::map<std::tuple<std::string, std::string, int>, StatusEvent> m_Latest;  // camera, kind, port
     std::map<std::string, std::string> m_Classes;
-    std::vector<std::string> m_Health;
+    std::map<std::string, std::vector<std::string> > m_Health;
+    std::map<std::string, int> m_Detectors;
+    std::vector<std::string> m_Order;
     std::vector<std::string> m_Bad;
     std::string m_Text;
     bool m_Eof = false;

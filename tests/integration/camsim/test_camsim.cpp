@@ -210,22 +210,6 @@ TEST(CamSimFaults, EachSwitchAsTheClientSeesIt) {
     }
 }
 
-TEST(CamSimFaults, StallHoldsTheAnswerUntilSwitchedOff) {
-    Sim s(&FixedHandler);
-    s.sim->SetFault(kFaultStall, true);
-    int fd = Connect(s.sim->Port());
-    ASSERT_GE(fd, 0);
-    const uint64_t before = s.sim->RequestCount();
-    std::string req = "GET /x HTTP/1.1\r\nHost: h\r\nConnection: close\r\n\r\n";
-    send(fd, req.data(), req.size(), MSG_NOSIGNAL);
-    ASSERT_TRUE(s.sim->WaitRequests(before + 1, kWaitMs)) << "the request must have been read";
-    char c;
-    EXPECT_EQ(recv(fd, &c, 1, MSG_DONTWAIT), -1) << "nothing may be answered while stalled";
-    s.sim->SetFault(kFaultStall, false);
-    EXPECT_EQ(BodyOf(ReadSome(fd)), kBody);
-    close(fd);
-}
-
 TEST(CamSimFaults, StopReturnsWithStalledClientsConnected) {
     Sim s(&FixedHandler);
     s.sim->SetFault(kFaultStall, true);

@@ -4,24 +4,18 @@
 // the device lists, the four detectors share one PullPoint subscription,
 // each alarm goes on and off, and a subscription that stops working (failed
 // pulls, then a subscription the camera forgot) is replaced, the old one
-// unsubscribed, and detection goes on; --probe, a mistyped topic key, and a
-// device that goes away and comes back.
-#include <arpa/inet.h>
+// unsubscribed, and detection goes on; --probe and a mistyped topic key. (A
+// strict device's renewals and a device back from an outage: the OnvifPullPoint
+// unit tests, and the fleet's health test end to end.)
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
-#include <fstream>
 #include <sstream>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/fixtures/testutil.h"
@@ -36,50 +30,21 @@ namespace {
 const int kStepMs = 15000;
 
 // GET on the device's ONVIF switch board; its "name=value" lines as a map.
+// (The Host header is the one the detectors send: the device keys its state on it.)
 std::map<std::string, std::string> SimCtl(int port, const std::string& query) {
     std::map<std::string, std::string> out;
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0) return out;
-    struct timeval tv = {5, 0};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof(tv));
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons((uint16_t)port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd, (sockaddr*)&a, sizeof(a)) == 0) {
-        // Same Host header as the detectors send: the device keys its state on it.
-        std::string req = "GET /onvif/simctl" + (query.empty() ? "" : "?" + query) +
-                          " HTTP/1.0\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\n\r\n";
-        if (write(fd, req.data(), req.size()) == (ssize_t)req.size()) {
-            std::string resp;
-            char buf[2048];
-            ssize_t n;
-            while ((n = read(fd, buf, sizeof(buf))) > 0) resp.append(buf, (size_t)n);
-            size_t body = resp.find("\r\n\r\n");
-            std::string text = body == std::string::npos ? "" : resp.substr(body + 4);
-            size_t start = 0;
-            while (start < text.size()) {
-                size_t nl = text.find('\n', start);
-                if (nl == std::string::npos) nl = text.size();
-                std::string line = text.substr(start, nl - start);
-                size_t eq = line.find('=');
-                if (eq != std::string::npos) out[line.substr(0, eq)] = line.substr(eq + 1);
-                start = nl + 1;
-            }
-        }
+    std::istringstream text(camtest::HttpGet(port, "/onvif/simctl" + (query.empty() ? "" : "?" + query)));
+    for (std::string line; std::getline(text, line);) {
+        if (line.find('=') != std::string::npos) out[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
     }
-    close(fd);
     return out;
 }
 
 bool WaitSim(int port, const std::function<bool(std::map<std::string, std::string>&)>& cond, int ms) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
+    return camtest::Eventually(ms, [&] {
         std::map<std::string, std::string> s = SimCtl(port, "");
-        if (cond(s)) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
+        return cond(s);
+    });
 }
 
 TEST(OnvifEndToEnd, FourKindsAndSubscriptionRecovery) {
@@ -155,78 +120,25 @@ TEST(OnvifEndToEnd, FourKindsAndSubscriptionRecovery) {
     EXPECT_EQ(st["no_message_id"], "0");  // the device refuses requests without one
     EXPECT_TRUE(log.BadLines().empty());
 
-    std::string logText;
-    {
-        FILE* f = fopen(logPath, "r");
-        ASSERT_TRUE(f);
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof(buf), f)) > 0) logText.append(buf, n);
-        fclose(f);
-    }
+    const std::string logText = camtest::ReadFile(logPath);
     unlink(logPath);
     EXPECT_NE(logText.find("Failed to pulling event. [][PT"), std::string::npos) << logText;
     EXPECT_NE(logText.find("S][8]\n"), std::string::npos) << logText;
     EXPECT_EQ(logText.find("onvif-Pw1"), std::string::npos);  // never the password
 }
 
-// A device that enforces a three-second termination time: the one
-// subscription is renewed before every lapse and no pull fails.
-TEST(OnvifEndToEnd, EnforcedTerminationTimeIsRenewed) {
-    camsim::Config cfg;
-    cfg.api = "onvif";
-    cfg.inputs = 0;
-    camsim::CamSim sim(cfg);
-    std::string error;
-    ASSERT_TRUE(sim.Start(error)) << error;
-    const int port = sim.Port();
-    SimCtl(port, "strict_term_sec=3");
-    MonitorProcess mon({"--json", "--api", "onvif", "--kinds", "md", "--onvif-device",
-                        "http://127.0.0.1:" + std::to_string(port) + "/onvif/device_service"});
-    camtest::StatusLog& log = mon.Log();
-    ASSERT_TRUE(log.WaitState("md", -1, false, 0, kStepMs)) << log.Text();
-    ASSERT_TRUE(WaitSim(port, [](std::map<std::string, std::string>& s) { return atoi(s["renewals"].c_str()) >= 4; },
-                        kStepMs));
-    sim.SetMotion(true);
-    ASSERT_TRUE(log.WaitState("md", -1, true, 100, kStepMs)) << log.Text();
-    std::map<std::string, std::string> st = SimCtl(port, "");
-    EXPECT_EQ(st["created"], "1");
-    EXPECT_EQ(st["failed_pulls"], "0");
-    EXPECT_EQ(mon.Terminate(), 0);
-}
-
 // Runs the monitor to its end: its exit status, what it printed on stdout and on stderr.
 int RunMonitor(const std::vector<std::string>& args, std::string& out, std::string& err) {
-    char errPath[] = "/tmp/camdet-e2e-stderr-XXXXXX";
-    int efd = mkstemp(errPath);
-    int fds[2];
-    if (efd < 0 || pipe(fds) != 0) return -1;
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(fds[1], 1);
-        dup2(efd, 2);
-        close(fds[0]);
-        close(fds[1]);
-        std::vector<char*> argv{const_cast<char*>(CAMDET_MONITOR)};
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(CAMDET_MONITOR, argv.data());
-        _exit(127);
+    const std::string errPath = std::string(CAMDET_BINARY_DIR) + "/e2e-onvif-run.err";
+    int rc;
+    {
+        MonitorProcess mon(args, errPath);
+        mon.Log().WaitEof(kStepMs);
+        rc = mon.Signal(0);
+        out = mon.Log().Text();
     }
-    close(fds[1]);
-    out.clear();
-    char buf[4096];
-    ssize_t n;
-    while ((n = read(fds[0], buf, sizeof(buf))) > 0) out.append(buf, (size_t)n);
-    close(fds[0]);
-    int st = 0;
-    waitpid(pid, &st, 0);
-    err.clear();
-    lseek(efd, 0, SEEK_SET);
-    while ((n = read(efd, buf, sizeof(buf))) > 0) err.append(buf, (size_t)n);
-    close(efd);
-    unlink(errPath);
-    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    err = camtest::ReadFile(errPath);
+    return rc;
 }
 
 TEST(OnvifEndToEnd, ProbeAndAMistypedTopicKey) {
@@ -268,45 +180,6 @@ TEST(OnvifEndToEnd, ProbeAndAMistypedTopicKey) {
     EXPECT_EQ(RunMonitor({"--api", "onvif", "--onvif-device", device, "--probe", "--log", "/dev/null"}, out, err), 1);
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     EXPECT_NE(err.find("does not answer"), std::string::npos) << err;
-}
-
-// The device goes away (the connection and the port closed) and comes back:
-// the detector says so, asks it for its time meanwhile and detects again.
-TEST(OnvifEndToEnd, BackFromAnOutage) {
-    camsim::Config cfg;
-    cfg.api = "onvif";
-    cfg.inputs = 0;
-    std::unique_ptr<camsim::CamSim> sim(new camsim::CamSim(cfg));
-    std::string error;
-    ASSERT_TRUE(sim->Start(error)) << error;
-    const int port = sim->Port();
-    char logPath[] = "/tmp/camdet-e2e-outage-XXXXXX";
-    int lfd = mkstemp(logPath);
-    ASSERT_GE(lfd, 0);
-    close(lfd);
-    MonitorProcess mon({"--json", "--api", "onvif", "--kinds", "md", "--onvif-device",
-                        "http://127.0.0.1:" + std::to_string(port) + "/onvif/device_service", "--log", logPath});
-    camtest::StatusLog& log = mon.Log();
-    ASSERT_TRUE(log.WaitState("md", -1, false, 0, kStepMs)) << log.Text();
-    sim->Stop();
-    sim.reset();
-    auto readLog = [&] { return camtest::ReadFile(logPath); };
-    auto waitLog = [&](const char* text) {
-        for (int i = 0; i < kStepMs / 50; ++i) {
-            if (readLog().find(text) != std::string::npos) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return false;
-    };
-    EXPECT_TRUE(waitLog("Failed to reach the ONVIF device; asking it for its time every 2 s.")) << readLog();
-    cfg.port = port;
-    sim.reset(new camsim::CamSim(cfg));
-    ASSERT_TRUE(sim->Start(error)) << error;
-    EXPECT_TRUE(waitLog("The ONVIF device answers again.")) << readLog();
-    sim->SetMotion(true);
-    EXPECT_TRUE(log.WaitState("md", -1, true, 100, kStepMs)) << log.Text();
-    EXPECT_EQ(mon.Terminate(), 0);
-    unlink(logPath);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
-// End to end over events carried in RTP header extensions: camdet-monitor
-// --json --rtsp watches simulated Axis, Vivotek and AVTECH cameras through
-// the recorder's shared fetcher of their live stream; one stream serves every
-// kind of a camera; the camera's RTSP faults (refusal, drops, lengths that
+// End to end over events carried in RTP header extensions (each family's
+// stream: test_e2e_families.cpp): camdet-monitor --json --rtsp through the
+// recorder's shared fetcher of the live stream, and the camera's RTSP faults (refusal, drops, lengths that
 // run past their packet, garbage, a stall) cost bounded memory, detection
 // resumes and the monitor still stops. In process: a detector with a fetcher
 // of its own against the simulator's RTSP server, and its back-off; alarms
@@ -13,9 +12,6 @@
 #include <algorithm>
 #include <chrono>
 #include <memory>
-#include <fstream>
-#include <sstream>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,8 +27,6 @@
 #include "tools/camsim/camsim.h"
 
 using camtest::MonitorProcess;
-using camtest::RunSteps;
-using camtest::Step;
 
 namespace {
 
@@ -54,75 +48,6 @@ std::vector<std::string> Args(const camsim::CamSim& sim, const char* api, std::v
     std::vector<std::string> a = {"--json", "--api", api, "--port", std::to_string(sim.Port()), "--rtsp", url};
     a.insert(a.end(), more.begin(), more.end());
     return a;
-}
-
-TEST(RtpEndToEnd, AxisStreamServesFourKinds) {
-    camsim::CamSim sim(Cam("axisv5"));
-    std::string error;
-    ASSERT_TRUE(sim.Start(error)) << error;
-    ASSERT_GT(sim.RtspPort(), 0);
-    MonitorProcess mon(Args(sim, "axisv5", {"--di-count", "2"}));
-    camtest::StatusLog& log = mon.Log();
-    ASSERT_TRUE(log.WaitClasses(4, kStepMs));
-    for (auto& c : log.Classes()) EXPECT_EQ(c.second, "AxisMp4Detector") << c.first;
-    RunSteps(log, {
-                      {"motion on at 40", [&] { sim.SetMotion(true, 40); }, "md", -1, true, 40},
-                      {"input 2 on", [&] { sim.SetInput(2, true); }, "di", 1, true, 100},
-                      {"tamper on", [&] { sim.SetTamper(true); }, "td", -1, true, 100},
-                      {"audio on", [&] { sim.SetAudio(true); }, "ad", -1, true, 100},
-                      {"motion at 75", [&] { sim.SetMotion(true, 75); }, "md", -1, true, 75},
-                      {"motion off", [&] { sim.SetMotion(false); }, "md", -1, false, 0},
-                      {"input 2 off", [&] { sim.SetInput(2, false); }, "di", 1, false, 0},
-                      {"tamper off", [&] { sim.SetTamper(false); }, "td", -1, false, 0},
-                      {"audio off", [&] { sim.SetAudio(false); }, "ad", -1, false, 0},
-                  });
-    EXPECT_EQ(log.CountTriggered("di", 0), 0);
-    // One RTSP session for the four detectors, none of them over HTTP.
-    EXPECT_EQ(sim.RtspSessions(), 1);
-    EXPECT_EQ(sim.RequestCount(), 0u);
-    EXPECT_EQ(mon.Terminate(), 0);
-    EXPECT_TRUE(log.BadLines().empty());
-}
-
-TEST(RtpEndToEnd, VivotekMotionAndTampering) {
-    camsim::CamSim sim(Cam("vivotek8"));
-    std::string error;
-    ASSERT_TRUE(sim.Start(error)) << error;
-    MonitorProcess mon(Args(sim, "vivotek8", {"--kinds", "md,td"}));
-    camtest::StatusLog& log = mon.Log();
-    ASSERT_TRUE(log.WaitClasses(2, kStepMs));
-    EXPECT_EQ(log.Classes()["md"], "VivotekMp4Detector");
-    EXPECT_EQ(log.Classes()["td"], "VivotekMp4Detector");
-    RunSteps(log, {
-                      {"motion on at 70", [&] { sim.SetMotion(true, 70); }, "md", -1, true, 70},
-                      {"tamper on", [&] { sim.SetTamper(true); }, "td", -1, true, 100},
-                      {"motion off", [&] { sim.SetMotion(false); }, "md", -1, false, 0},
-                      {"tamper off", [&] { sim.SetTamper(false); }, "td", -1, false, 0},
-                  });
-    EXPECT_EQ(sim.RtspSessions(), 1);
-    EXPECT_EQ(mon.Terminate(), 0);
-}
-
-TEST(RtpEndToEnd, AvtechMotionAndInputs) {
-    camsim::CamSim sim(Cam("avtech"));
-    std::string error;
-    ASSERT_TRUE(sim.Start(error)) << error;
-    // The login from --user and --password this time.
-    MonitorProcess mon({"--json", "--api", "avtech", "--rtsp", sim.RtspUrl(), "--user", "admin", "--password",
-                        "pw-9", "--kinds", "md,di", "--di-count", "2"});
-    camtest::StatusLog& log = mon.Log();
-    ASSERT_TRUE(log.WaitClasses(2, kStepMs));
-    EXPECT_EQ(log.Classes()["md"], "AVTECHMD");
-    EXPECT_EQ(log.Classes()["di"], "AVTECHDI");
-    RunSteps(log, {
-                      {"motion on", [&] { sim.SetMotion(true, 30); }, "md", -1, true, 100},
-                      // One alarm word for all inputs: every port reports it.
-                      {"input 1 on", [&] { sim.SetInput(1, true); }, "di", 0, true, 100},
-                      {"input 1 on, port 1 too", [] {}, "di", 1, true, 100},
-                      {"motion off", [&] { sim.SetMotion(false); }, "md", -1, false, 0},
-                      {"input 1 off", [&] { sim.SetInput(1, false); }, "di", 0, false, 0},
-                  });
-    EXPECT_EQ(mon.Terminate(), 0);
 }
 
 TEST(RtpEndToEnd, RtspFaultsCostBoundedMemoryAndDetectionResumes) {

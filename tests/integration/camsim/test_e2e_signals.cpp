@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "tests/fixtures/scriptedpeer.h"
+#include "tests/fixtures/testutil.h"
 #include "tests/integration/camsim/monitorprocess.h"
 #include "tools/camsim/camsim.h"
 
@@ -27,12 +28,7 @@ namespace {
 const int64_t kEndBoundMs = 1000;
 
 bool WaitConnections(const ScriptedPeer& peer, int n) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-    while (std::chrono::steady_clock::now() < end) {
-        if (peer.Connections() >= n) return true;
-        usleep(10000);
-    }
-    return false;
+    return camtest::Eventually(15000, [&] { return peer.Connections() >= n; });
 }
 
 // Signals the monitor and returns how long it took to exit (status in `rc`).
@@ -109,8 +105,7 @@ TEST(MonitorSignals, EndsWhileTheFifoFeederWaitsOnACamera) {
         MonitorProcess mon({"--json", "--api", "ipuxfw1", "--stream-format", "1", "--log", "/dev/null",
                             "--fifo-url", "http://127.0.0.1:" + Port(cam) + "/video.mjpg"});
         ASSERT_TRUE(WaitConnections(cam, 1));
-        auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-        while (cam.Sent(0) < head.size() + 4 && std::chrono::steady_clock::now() < end) usleep(10000);
+        camtest::Eventually(15000, [&] { return cam.Sent(0) >= head.size() + 4; });
         int rc = -1;
         EXPECT_LE(EndMs(mon, SIGTERM, rc), kEndBoundMs);
         EXPECT_EQ(0, rc);

@@ -6,11 +6,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <fstream>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/fixtures/testutil.h"
@@ -40,12 +37,7 @@ void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 using camtest::ReadFile;
 
 bool WaitFileHas(const std::string& path, const std::string& text, int ms) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (ReadFile(path).find(text) == std::string::npos) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
+    return camtest::Eventually(ms, [&] { return ReadFile(path).find(text) != std::string::npos; });
 }
 
 class TlsEndToEnd : public ::testing::TestWithParam<Case> {};

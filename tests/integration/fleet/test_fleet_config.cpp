@@ -14,7 +14,6 @@
 #include "tools/monitor/fleetconfig.h"
 
 using fleettest::Child;
-using fleettest::FleetLog;
 
 namespace {
 
@@ -232,12 +231,12 @@ TEST(FleetReload, SighupStartsRestartsAndReleases) {
     const std::string config = fleettest::TempPath("reload.yaml");
     // truen-1 stays, truen-2 goes, truen-3 changes, hikvisionv3-1 is new.
     fleettest::WriteFile(config, "cameras:\n" + entry(0, "") + entry(1, "") + entry(2, ""));
-    FleetLog log;
+    camtest::StatusLog log;
     const std::string errPath = fleettest::TempPath("reload.err");
     Child mon({CAMDET_MONITOR, "--config", config, "--json", "--log", fleettest::TempPath("reload-lib.log")},
               errPath);
     mon.Read([&](const std::string& l) { log.Line(l); });
-    for (size_t i = 0; i < 3; ++i) ASSERT_TRUE(log.WaitState(sims.Name(i), "md", -1, false, kWaitMs)) << i;
+    for (size_t i = 0; i < 3; ++i) ASSERT_TRUE(log.WaitState("md", -1, false, -1, kWaitMs, sims.Name(i))) << i;
 
     fleettest::WriteFile(config, "cameras:\n" + entry(0, "") + entry(2, "    model: changed\n") + entry(3, ""));
     // A broken file first: one line, and nothing changes.
@@ -260,11 +259,13 @@ TEST(FleetReload, SighupStartsRestartsAndReleases) {
     // released one no longer reports.
     for (size_t i : {0, 2, 3}) sims.At(i).SetMotion(true);
     sims.At(1).SetMotion(true);
-    for (size_t i : {0, 2, 3}) EXPECT_TRUE(log.WaitState(sims.Name(i), "md", -1, true, kWaitMs)) << sims.Name(i);
-    EXPECT_FALSE(log.WaitState(sims.Name(1), "md", -1, true, 0));
+    for (size_t i : {0, 2, 3}) {
+        EXPECT_TRUE(log.WaitState("md", -1, true, -1, kWaitMs, sims.Name(i))) << sims.Name(i);
+    }
+    EXPECT_FALSE(log.WaitState("md", -1, true, -1, 0, sims.Name(1)));
     mon.Kill(SIGTERM);
     EXPECT_EQ(0, mon.Wait());
-    EXPECT_TRUE(log.Bad().empty()) << log.Bad().front();
+    EXPECT_TRUE(log.BadLines().empty()) << log.Text();
 }
 
 }  // namespace

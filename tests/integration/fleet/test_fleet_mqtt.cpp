@@ -15,7 +15,6 @@
 #include "tools/monitor/shard.h"
 
 using fleettest::Child;
-using fleettest::FleetLog;
 
 namespace {
 
@@ -132,18 +131,7 @@ public:
         m_Proc->Wait();
         m_Proc.reset();
     }
-    bool Up() {
-        return fleettest::Eventually(10000, [&] {
-            int fd = socket(AF_INET, SOCK_STREAM, 0);
-            struct sockaddr_in a = {};
-            a.sin_family = AF_INET;
-            a.sin_port = htons((uint16_t)m_Port);
-            a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            bool ok = connect(fd, reinterpret_cast<struct sockaddr*>(&a), sizeof(a)) == 0;
-            close(fd);
-            return ok;
-        });
-    }
+    bool Up() { return fleettest::Eventually(10000, [&] { return camtest::CanConnect(m_Port); }); }
 
 private:
     int m_Port;
@@ -165,7 +153,7 @@ TEST(FleetMqtt, ChangesDiscoveryRestartAndLastWill) {
 
     const int port = camtest::FreeLoopbackPort();
     const std::string monErr = fleettest::TempPath("mqtt-monitor.err");
-    FleetLog log;
+    camtest::StatusLog log;
     Child mon({CAMDET_MONITOR, "--config", config, "--json", "--mqtt", "mqtt://127.0.0.1:" + std::to_string(port),
                "--mqtt-node", "testnode", "--log", fleettest::TempPath("mqtt-lib.log")},
               monErr);
@@ -175,7 +163,7 @@ TEST(FleetMqtt, ChangesDiscoveryRestartAndLastWill) {
     ASSERT_TRUE(fleettest::Eventually(kWaitMs, [&] {
         return fleettest::ReadFile(monErr).find("broker unreachable") != std::string::npos;
     })) << fleettest::ReadFile(monErr);
-    ASSERT_TRUE(log.WaitState("truen-1", "md", -1, false, kWaitMs)) << log.Text();
+    ASSERT_TRUE(log.WaitState("md", -1, false, -1, kWaitMs, "truen-1")) << log.Text();
 
     Broker broker(port);
     ASSERT_TRUE(broker.Up());
@@ -242,7 +230,7 @@ TEST(FleetMqtt, ChangesDiscoveryRestartAndLastWill) {
     mon.Kill(SIGKILL);
     mon.Wait();
     EXPECT_TRUE(sub->Wait(avail, [](const std::string& p) { return p == "offline"; }, kWaitMs));
-    EXPECT_TRUE(log.Bad().empty()) << log.Bad().front();
+    EXPECT_TRUE(log.BadLines().empty()) << log.Text();
     // One line for the outage at start, not one per retry.
     const std::string errText = fleettest::ReadFile(monErr);
     size_t n = 0;
@@ -291,7 +279,7 @@ TEST(FleetMqtt, HealthPerCameraAndAvailability) {
     Broker broker(port);
     ASSERT_TRUE(broker.Up());
     Subscriber sub(port);
-    FleetLog log;
+    camtest::StatusLog log;
     Child mon({CAMDET_MONITOR, "--config", config, "--json", "--mqtt", "mqtt://127.0.0.1:" + std::to_string(port),
                "--mqtt-node", "hnode", "--http", std::to_string(httpPort), "--log",
                fleettest::TempPath("health-lib.log")},
@@ -301,10 +289,10 @@ TEST(FleetMqtt, HealthPerCameraAndAvailability) {
     auto offline = [](const std::string& p) { return p == "offline"; };
 
     for (const char* cam : {"truen-1", "truen-2", "hikvisionv3-1", "yard"}) {
-        EXPECT_TRUE(log.WaitHealth(cam, "ok", kWaitMs)) << cam << "\n" << log.Text();
+        EXPECT_TRUE(log.WaitHealth("ok", kWaitMs, cam)) << cam << "\n" << log.Text();
         EXPECT_TRUE(sub.Wait("camdet/" + std::string(cam) + "/availability", online, kWaitMs)) << cam;
     }
-    ASSERT_TRUE(log.WaitHealth("gate", "unauthorized", kWaitMs)) << log.Text();
+    ASSERT_TRUE(log.WaitHealth("unauthorized", kWaitMs, "gate")) << log.Text();
     EXPECT_TRUE(sub.Wait("camdet/gate/availability", offline, kWaitMs));
     // Home Assistant shows the camera unavailable, not "clear".
     const std::string disc = "homeassistant/binary_sensor/camdet_gate/md/config";
@@ -323,7 +311,7 @@ TEST(FleetMqtt, HealthPerCameraAndAvailability) {
     ASSERT_TRUE(sub.WaitTrig("camdet/truen-2/md", true, 100, kWaitMs)) << sub.Latest("camdet/truen-2/md");
     const size_t mark = sub.Count();
     sims.At(1).SetFault(camsim::kFault500, true);
-    ASSERT_TRUE(log.WaitHealth("truen-2", "error", kWaitMs)) << log.Text();
+    ASSERT_TRUE(log.WaitHealth("error", kWaitMs, "truen-2")) << log.Text();
     EXPECT_TRUE(sub.Wait("camdet/truen-2/md", [](const std::string& p) {
         return p.find("\"trig\":null") != std::string::npos && p.find("\"state\":\"error\"") != std::string::npos;
     }, kWaitMs)) << sub.Latest("camdet/truen-2/md");
@@ -355,7 +343,7 @@ TEST(FleetMqtt, HealthPerCameraAndAvailability) {
     sims.At(2).SetFault(camsim::kFaultVanish, true);
     onvif->Stop();
     onvif.reset();
-    EXPECT_TRUE(log.WaitHealth("yard", "unreachable", kWaitMs)) << log.Text();
+    EXPECT_TRUE(log.WaitHealth("unreachable", kWaitMs, "yard")) << log.Text();
     EXPECT_TRUE(sub.Wait("camdet/yard/availability", offline, kWaitMs));
     std::this_thread::sleep_for(std::chrono::seconds(20));
     EXPECT_EQ(log.Health("hikvisionv3-1").back(), "unreachable") << log.Text();
@@ -369,7 +357,7 @@ TEST(FleetMqtt, HealthPerCameraAndAvailability) {
     onvif->RunScenario(sc);
     EXPECT_TRUE(sub.WaitTrig("camdet/yard/md", true, 100, kWaitMs)) << sub.Latest("camdet/yard/md");
     EXPECT_TRUE(sub.Wait("camdet/yard/availability", online, kWaitMs));
-    EXPECT_TRUE(log.WaitHealth("yard", "ok", kWaitMs));
+    EXPECT_TRUE(log.WaitHealth("ok", kWaitMs, "yard"));
     EXPECT_EQ(0u, onvif->RefusedLogins());
     // Its availability went first; back, the input is on and was never off.
     EXPECT_TRUE(sub.Wait(hik + "availability", online, kWaitMs));
@@ -397,7 +385,7 @@ TEST(FleetMqtt, HealthPerCameraAndAvailability) {
         if (l.find("\"event\":\"camera\"") != std::string::npos) failed = l.find("\"state\":\"error\"") != std::string::npos;
         else EXPECT_FALSE(failed) << l;
     }
-    EXPECT_TRUE(log.Bad().empty()) << log.Bad().front();
+    EXPECT_TRUE(log.BadLines().empty()) << log.Text();
     for (const std::string& t : sub.TopicsWithPrefix("")) {
         EXPECT_EQ(std::string::npos, sub.Latest(t).find("health-Pw1"));
         EXPECT_EQ(std::string::npos, sub.Latest(t).find("gate-Wrong1"));
@@ -428,7 +416,7 @@ TEST(FleetMqtt, ReloadPublishesOnlyTheCamerasChanges) {
     Broker broker(port);
     ASSERT_TRUE(broker.Up());
     Subscriber sub(port);
-    FleetLog log;
+    camtest::StatusLog log;
     Child mon({CAMDET_MONITOR, "--config", config, "--json", "--mqtt", "mqtt://127.0.0.1:" + std::to_string(port),
                "--log", fleettest::TempPath("mqtt-reload-lib.log")},
               fleettest::TempPath("mqtt-reload.err"));
@@ -450,7 +438,7 @@ TEST(FleetMqtt, ReloadPublishesOnlyTheCamerasChanges) {
     ASSERT_TRUE(log.WaitDetectors(cam, created + 1, kWaitMs)) << log.Text();
     EXPECT_TRUE(sub.Wait(di1, [](const std::string& p) { return p.empty(); }, kWaitMs));
     EXPECT_TRUE(sub.Wait("camdet/" + cam + "/di/1", [](const std::string& p) { return p.empty(); }, kWaitMs));
-    ASSERT_TRUE(log.WaitHealth(cam, "ok", kWaitMs));
+    ASSERT_TRUE(log.WaitHealth("ok", kWaitMs, cam));
     // A change the camera does make still goes out, and it is the first md message since the reload.
     sims.At(0).SetMotion(false);
     ASSERT_TRUE(sub.WaitTrig("camdet/" + cam + "/md", false, 0, kWaitMs));

@@ -15,6 +15,7 @@
 #include "interface/hostservices.h"
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/scriptedpeer.h"
+#include "tests/fixtures/testsupport.h"
 #include "tests/fixtures/testutil.h"
 
 using BrellinOwned::OXHttpClient;
@@ -352,23 +353,8 @@ size_t Count(const std::string& text, const std::string& what) {
     return n;
 }
 
-std::string ReadAll(const std::string& path) {
-    std::string out;
-    if (FILE* f = fopen(path.c_str(), "rb")) {
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof(buf), f)) > 0) out.append(buf, n);
-        fclose(f);
-    }
-    return out;
-}
-
 TEST(HttpClientPeer, FailuresAreLoggedOnceAndWithoutCredentials) {
-    char tmpl[] = "/tmp/camdet-netlog-XXXXXX";
-    const int fd = mkstemp(tmpl);
-    ASSERT_GE(fd, 0);
-    close(fd);
-    BrellinOwned::OXSetLogPath(tmpl);
+    LogCapture capture;
     int port;
     {
         ScriptedPeer gone(PeerScript{});
@@ -382,9 +368,7 @@ TEST(HttpClientPeer, FailuresAreLoggedOnceAndWithoutCredentials) {
     // A new camera set-up logs its first failure again.
     c.Init("other", "127.0.0.1", port, "admin", "s3cr3t-PW", 1, true, true, HTTP_VER_DEF, "");
     EXPECT_LT(c.SendRequest(OX_HTTP_GET, "?"), 0);
-    BrellinOwned::OXSetLogPath("");
-    const std::string log = ReadAll(tmpl);
-    unlink(tmpl);
+    const std::string log = capture.Text();
     EXPECT_EQ(2u, Count(log, "host/oxhttpclient:")) << log;
     EXPECT_EQ(1u, Count(log, "host/oxsocket:")) << log;
     EXPECT_NE(std::string::npos, log.find("127.0.0.1:" + std::to_string(port) + "/cgi-bin/status failed")) << log;

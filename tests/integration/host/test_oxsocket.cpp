@@ -1,6 +1,7 @@
 // OXSocket against scripted loopback peers: connect failures, bounded waits
-// (measured on the socket's clock), line reading across split writes,
-// over-long lines, descriptor hygiene.
+// (measured on the socket's clock), a huge line, descriptor hygiene. Lines
+// split across reads and over-long ones are the stream reader's
+// (StreamReader and HttpParse unit tests).
 #include <dirent.h>
 #include <errno.h>
 #include <netinet/in.h>
@@ -116,36 +117,6 @@ TEST(OXSocket, ConnectTimesOutOnAFullBacklog) {
     }
     close(lfd);
     if (!blocked) GTEST_SKIP() << "this kernel accepted every connect into the backlog";
-}
-
-TEST(OXSocket, LinesSplitAtEveryOffset) {
-    const std::string stream = "line1\r\nline2\n\r\n" + std::string(30, 'x') + "\r\nend\rx\nlast";
-    const std::vector<std::string> expected = {"line1", "line2", "", std::string(15, 'x'), "end\rx", "last"};
-    std::vector<PeerScript> scripts;
-    for (size_t cut = 1; cut < stream.size(); ++cut) {
-        scripts.push_back(PeerScript{PeerStep::Send(stream.substr(0, cut)), PeerStep::Pause(3),
-                                     PeerStep::Send(stream.substr(cut))});
-    }
-    ScriptedPeer peer(scripts);
-    ASSERT_TRUE(peer.Listening());
-    for (size_t cut = 1; cut < stream.size(); ++cut) {
-        OXSocket s("127.0.0.1", peer.Port(), 5, false);
-        ASSERT_EQ(0, s.Connect());
-        EXPECT_EQ(expected, AllLines(s, 16)) << "cut at " << cut;
-        char c;
-        EXPECT_EQ(0, s.ReadData(&c, 1)) << "closed after the last line";
-    }
-}
-
-TEST(OXSocket, OverLongLinesAreCut) {
-    // The second line is long across two writes; its rest must not come back
-    // as a line of its own.
-    ScriptedPeer peer(PeerScript{PeerStep::Send(std::string(100, 'a') + "\r\nB\n" + std::string(20, 'c')),
-                                 PeerStep::Pause(5), PeerStep::Send(std::string(20, 'c') + "\r\nD\n")});
-    ASSERT_TRUE(peer.Listening());
-    OXSocket s("127.0.0.1", peer.Port(), 5, false);
-    ASSERT_EQ(0, s.Connect());
-    EXPECT_EQ((std::vector<std::string>{std::string(15, 'a'), "B", std::string(15, 'c'), "D"}), AllLines(s, 16));
 }
 
 TEST(OXSocket, HugeLineIsCutAtTheBufferSize) {
