@@ -70,7 +70,6 @@ void StatusPrinter::Health(const BrellinOwned::CAM_HEALTH_REPORT& rep) {
                     ": " + rep.error);
     }
     // The detectors' next word after an outage is news, whatever they said before it.
-    if (!ok && m_blOk) m_Before.swap(m_Last);
     if (!ok) m_Last.clear();
     const bool first = !m_blHealthTold || m_LastHealth.state == BrellinOwned::CAM_HEALTH_CONNECTING;
     m_ShowDueMs = ok && !m_blOk ? Ticker::NowMs() + kShowAfterOkMs : 0;
@@ -112,13 +111,6 @@ void StatusPrinter::Status(int kind, int port, bool trig, int level) {
     // A camera we cannot see is not "quiet": what a failed exchange made the
     // detector say is not the camera's word.
     if (!m_blOk) return;
-    // Right after an outage a clear of what was on before it waits: a stream
-    // camera's first part on a new connection may speak of another input and
-    // be read as this one off, just before the camera says it is still on.
-    if (!trig && m_ShowDueMs != 0) {
-        const auto before = m_Before.find(std::make_pair(kind, port));
-        if (before != m_Before.end() && before->second.first) return;
-    }
     Show(kind, port, trig, level);
 }
 
@@ -126,7 +118,6 @@ void StatusPrinter::Tick(int64_t nowMs) {
     std::lock_guard<std::mutex> g(m_Mutex);
     if (m_ShowDueMs == 0 || nowMs < m_ShowDueMs) return;
     m_ShowDueMs = 0;
-    m_Before.clear();
     if (!m_blOk || m_blClosed) return;
     // After an outage a detector holds what it said when the camera went
     // away (its alarms cleared) and what the camera said since: that is its

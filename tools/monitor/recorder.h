@@ -51,8 +51,7 @@ public:
 // status is reported whatever it was before, and a detector that says nothing
 // within kShowAfterOkMs (a stream camera that only speaks of changes) is shown
 // as it last said, so that it is never left blank: quiet unless the camera
-// says otherwise, and nothing the camera did not say in between; an alarm
-// shown before the outage is not shown cleared within that time. At the first
+// says otherwise, and nothing the camera did not say in between. At the first
 // ok what the detectors said while the first answer was judged is shown.
 class StatusPrinter {
 public:
@@ -101,7 +100,6 @@ private:
     HealthObserver m_HealthObserver;
     std::map<std::pair<int, int>, std::pair<bool, int> > m_Last;     // shown since the camera is ok
     std::map<std::pair<int, int>, std::pair<bool, int> > m_Current;  // what each detector said last
-    std::map<std::pair<int, int>, std::pair<bool, int> > m_Before;   // shown before the last outage
     int64_t m_ShowDueMs = 0;  // Ticker time to show m_Current (0: nothing due)
     bool m_blOk = false;  // the camera's health is ok: statuses are reported
     BrellinOwned::CAM_HEALTH_REPORT m_LastHealth;

@@ -179,11 +179,6 @@ TEST(MonitorEndToEndHealth, BackFromAnOutageEveryDetectorIsShown) {
         {"an input on before and after", {ok, mdQuiet, inOn, gone, mdQuiet, inQuiet, ok, inOn},
          {"di 0 true", "md -1 false"}},
         {"an alarm said after the return", {ok, mdQuiet, inQuiet, gone, ok, mdOn}, {"md -1 true", "di 0 false"}},
-        // A first part of another type reads as the input off, then the camera says it is on.
-        {"an input on before, read off then on", {ok, mdOn, inOn, gone, mdQuiet, inQuiet, ok, inQuiet, inOn},
-         {"di 0 true", "md -1 false"}},
-        {"an input that went off in the outage", {ok, mdQuiet, inOn, gone, mdQuiet, inQuiet, ok, inQuiet},
-         {"md -1 false", "di 0 false"}},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
