@@ -7,7 +7,6 @@
 // check that the result depends only on the line and the state.
 #include <stddef.h>
 #include <stdint.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include <algorithm>
@@ -15,12 +14,12 @@
 #include <vector>
 
 #include "camdet/rules/binrules.h"
+#include "fuzz/fuzzcheck.h"
+
+using fuzz::Check;
 
 namespace {
 
-void Check(bool cond) {
-    if (!cond) abort();
-}
 
 const int kPorts = 12;
 
@@ -47,14 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     st.heldPorts.assign(kPorts, false);
 
     const std::string rest(reinterpret_cast<const char*>(data + 2), size - 2);
-    size_t p = 0;
-    while (p <= rest.size()) {
-        size_t end = rest.find('\0', p);
-        if (end == std::string::npos) end = rest.size();
-        const std::string piece = rest.substr(p, end - p);
-        p = end + 1;
+    fuzz::ForEachPiece(rest, '\0', [&](const std::string& piece) {
         const unsigned int cap = record ? (unsigned int)piece.size() : 1024;
-        if (record && cap == 0) continue;
+        if (record && cap == 0) return;
         // Exactly the buffer size plus the transport's spare zero byte.
         std::vector<char> buf((size_t)cap + 1, 0);
         memcpy(buf.data(), piece.data(), std::min<size_t>(piece.size(), cap));
@@ -66,6 +60,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             Check(t1 == t2 && v1 == v2 && SameState(st, st2));
             Check(st.heldPorts.size() == (size_t)kPorts);
         }
-    }
+    });
     return 0;
 }

@@ -6,18 +6,17 @@
 // answer and the held state.
 #include <stddef.h>
 #include <stdint.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include <vector>
 
 #include "camdet/rules/cgirules.h"
+#include "fuzz/fuzzcheck.h"
+
+using fuzz::Check;
 
 namespace {
 
-void Check(bool cond) {
-    if (!cond) abort();
-}
 
 void RunAll(const CgiRuleEntry& e, CgiRuleState& st, const char* buf, unsigned int len) {
     int ports = e.kind == RULE_KIND_DI ? st.diCnt : 1;

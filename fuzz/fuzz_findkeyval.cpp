@@ -4,19 +4,18 @@
 // agree with it on every case-sensitive call.
 #include <stddef.h>
 #include <stdint.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include <string>
 
 #include "camdet/rules/trigrules.h"
+#include "fuzz/fuzzcheck.h"
 #include "interface/hostservices.h"
+
+using fuzz::Check;
 
 namespace {
 
-void Check(bool cond) {
-    if (!cond) abort();
-}
 
 bool WordChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';

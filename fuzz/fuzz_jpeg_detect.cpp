@@ -6,12 +6,14 @@
 // frame.
 #include <stddef.h>
 #include <stdint.h>
-#include <stdlib.h>
 
 #include <vector>
 
 #include "camdet/transport/jpghdrdetector.h"
 #include "dupfromox/oxdebuglog.h"
+#include "fuzz/fuzzcheck.h"
+
+using fuzz::Check;
 
 namespace {
 
@@ -21,9 +23,6 @@ public:
     int GetPathPort(std::string&, int&) override { return -1; }
 };
 
-void Check(bool cond) {
-    if (!cond) abort();
-}
 
 const int kMarkers[] = {0xFE, 0xE0, 0xE1, 0xE2};
 

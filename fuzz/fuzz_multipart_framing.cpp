@@ -4,21 +4,20 @@
 // than the limits allow, and every part must be a piece of the input.
 #include <stddef.h>
 #include <stdint.h>
-#include <stdlib.h>
 
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzzcheck.h"
 #include "host/multipart/multipartparser.h"
+
+using fuzz::Check;
 
 using BrellinOwned::MultipartParser;
 using BrellinOwned::MultipartPart;
 
 namespace {
 
-void Check(bool cond) {
-    if (!cond) abort();
-}
 
 const char* const kBoundaries[] = {"boundary", "--boundary", "", "b", "--myboundary", "\"quoted\"", "ipcamera", "--"};
 

@@ -6,7 +6,6 @@
 // of the state to check that the result depends only on part and state.
 #include <stddef.h>
 #include <stdint.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include <string>
@@ -14,12 +13,12 @@
 
 #include "camdet/rules/hikrules.h"
 #include "camdet/rules/mprules.h"
+#include "fuzz/fuzzcheck.h"
+
+using fuzz::Check;
 
 namespace {
 
-void Check(bool cond) {
-    if (!cond) abort();
-}
 
 const int kHikTests = 7;
 const int kPorts = 3;
@@ -57,12 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     HIK_PORT_STATE ps(kPorts);
 
     const std::string rest(reinterpret_cast<const char*>(data + 2), size - 2);
-    size_t p = 0;
-    while (p <= rest.size()) {
-        size_t e = rest.find('\0', p);
-        if (e == std::string::npos) e = rest.size();
-        const std::string part = rest.substr(p, e - p);
-        p = e + 1;
+    fuzz::ForEachPiece(rest, '\0', [&](const std::string& part) {
         std::vector<char> buf(std::max<size_t>(1024, part.size()) + 1, 0);
         memcpy(buf.data(), part.data(), part.size());
         const unsigned int cap = (unsigned int)buf.size() - 1;
@@ -75,6 +69,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                           : def->rule(st2, port, buf.data(), cap, l2);
             Check(t1 == t2 && l1 == l2);
         }
-    }
+    });
     return 0;
 }

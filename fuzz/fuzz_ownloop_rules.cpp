@@ -5,21 +5,15 @@
 // The first byte picks the reader.
 #include <stddef.h>
 #include <stdint.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include <string>
 #include <vector>
 
 #include "camdet/rules/ownlooprules.h"
+#include "fuzz/fuzzcheck.h"
 
-namespace {
-
-void Check(bool cond) {
-    if (!cond) abort();
-}
-
-}  // namespace
+using fuzz::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
@@ -75,13 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         LEVELONE_MOTION_WIN w[LEVELONE_WIN_COUNT];
         memset(w, 0, sizeof(w));
         // Window lines, then the same bytes as a level line against them.
-        size_t p = 0;
-        while (p <= text.size()) {
-            size_t nl = text.find('\n', p);
-            if (nl == std::string::npos) nl = text.size();
-            LevelOneGr2ParseWindowLine(text.substr(p, nl - p).c_str(), w);
-            p = nl + 1;
-        }
+        fuzz::ForEachPiece(text, '\n', [&](const std::string& line) { LevelOneGr2ParseWindowLine(line.c_str(), w); });
         std::vector<char> line(bytes.begin(), bytes.end());
         line.push_back('\0');
         int value = -1;

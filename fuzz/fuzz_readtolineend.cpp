@@ -9,14 +9,9 @@
 #include <vector>
 
 #include "camdet/rules/lines.h"
+#include "fuzz/fuzzcheck.h"
 
-namespace {
-
-void Check(bool cond) {
-    if (!cond) abort();
-}
-
-}  // namespace
+using fuzz::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;

@@ -7,7 +7,6 @@
 // packet. Links the rules and the recorder's pure parser, nothing else.
 #include <stddef.h>
 #include <stdint.h>
-#include <stdlib.h>
 
 #include <string>
 #include <vector>
@@ -15,13 +14,13 @@
 #include "camdet/rules/avtechrules.h"
 #include "camdet/rules/axisrules.h"
 #include "camdet/rules/vivotekrules.h"
+#include "fuzz/fuzzcheck.h"
 #include "host/rtsp/rtpext.h"
+
+using fuzz::Check;
 
 namespace {
 
-void Check(bool cond) {
-    if (!cond) abort();
-}
 
 void Same(bool t1, int v1, bool t2, int v2) { Check(t1 == t2 && v1 == v2); }
 

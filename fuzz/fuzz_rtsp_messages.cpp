@@ -6,17 +6,13 @@
 // message unit and libcrypto (MD5), nothing else.
 #include <stddef.h>
 #include <stdint.h>
-#include <stdlib.h>
 
 #include <string>
 
+#include "fuzz/fuzzcheck.h"
 #include "host/rtsp/rtspmsg.h"
 
-namespace {
-void Check(bool cond) {
-    if (!cond) abort();
-}
-}  // namespace
+using fuzz::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

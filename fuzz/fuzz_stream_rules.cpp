@@ -5,7 +5,6 @@
 // it shows. Each test runs twice to check that it depends on the payload only.
 #include <stddef.h>
 #include <stdint.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include <vector>
@@ -13,12 +12,9 @@
 #include "camdet/rules/axisrules.h"
 #include "camdet/rules/jpgvendorrules.h"
 #include "camdet/rules/vivotekrules.h"
+#include "fuzz/fuzzcheck.h"
 
-namespace {
-void Check(bool cond) {
-    if (!cond) abort();
-}
-}  // namespace
+using fuzz::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;

@@ -108,32 +108,21 @@ TEST(DetectorParamTest, StoredValuesAreSentOnceByTheNextIsActivated) {
     }
 }
 
-TEST(DetectorParamTest, SetMDParamMatchesTheKeyedForm) {
-    Rig rig;
-    TestDetector det(rig.Attr());
-    det.SetMDParam(10, 30, 40, 20);
-    ASSERT_EQ(0, det.Start());
-    det.IsActivated();
-    det.Stop();
-    std::vector<RecordingCameraAPI::AppliedParam> applied = rig.api.GetAppliedParams();
-    ASSERT_EQ(1u, applied.size());
-    std::map<int, std::string> expect = {{1, "10"}, {2, "20"}, {3, "30"}, {4, "40"}};
-    EXPECT_EQ(expect, applied[0].params);
-}
-
+// SetMDParam takes keys 1, 3, 4, 2 in that order.
 TEST(DetectorParamTest, PendingKindsAreAppliedInTheOrderMdAdTdDi) {
     Rig rig;
     TestDetector det(rig.Attr());
     det.SetDetParam(2, {{7, "1"}}, 0);
     det.SetDetParam(3, {{6, "1"}}, 0);
     det.SetDetParam(4, {{5, "1"}}, 0);
-    det.SetMDParam(1, 1, 1, 1);
+    det.SetMDParam(10, 30, 40, 20);
     ASSERT_EQ(0, det.Start());
     det.IsActivated();
     det.Stop();
     std::vector<RecordingCameraAPI::AppliedParam> applied = rig.api.GetAppliedParams();
     ASSERT_EQ(4u, applied.size());
     EXPECT_EQ(1, applied[0].kind);
+    EXPECT_EQ((std::map<int, std::string>{{1, "10"}, {2, "20"}, {3, "30"}, {4, "40"}}), applied[0].params);
     EXPECT_EQ(4, applied[1].kind);
     EXPECT_EQ(3, applied[2].kind);
     EXPECT_EQ(2, applied[3].kind);

@@ -78,15 +78,6 @@ TEST(HandlerTest, CallsReachTheRecorderObject) {
     EXPECT_EQ("", log.Text());
 }
 
-TEST(HandlerTest, CopiedHandlerCallsTheSameObject) {
-    CountingEventBufMap map;
-    EventBufMapHandler a(&map);
-    EventBufMapHandler b = a;
-    b.SetStatus(3, true, 1);
-    EXPECT_TRUE(map.GetTrig(3));
-    EXPECT_EQ(1, map.GetUpdateCount());
-}
-
 struct FailureCase {
     const char* name;
     int id;

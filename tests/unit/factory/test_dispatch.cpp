@@ -28,14 +28,8 @@ std::string ClassName(BRObjectBase* obj) {
     return name;
 }
 
-void Release(int kind, BRObjectBase* obj) {
-    switch (kind) {
-    case DET_TYPE_MD: ReleaseMotionDet(obj); break;
-    case DET_TYPE_DI: ReleaseDigiInputDet(obj); break;
-    case DET_TYPE_TD: ReleaseTamperingDet(obj); break;
-    default: ReleaseAudioDet(obj); break;
-    }
-}
+// The four exported release calls release any detector alike.
+void Release(BRObjectBase* obj) { ReleaseMotionDet(obj); }
 
 // What a camera looks like to the factory besides its key.
 struct Camera {
@@ -172,7 +166,7 @@ TEST(DispatchTable, EveryRowCreatesTheClassItsDefinitionNames) {
                         EXPECT_TRUE(det->GetDetType() == 0 || det->GetDetType() == kind) << det->GetDetType();
                     }
                     CheckObservableArgs(obj, c);
-                    Release(kind, obj);
+                    Release(obj);
                 }
             }
         }
@@ -216,7 +210,8 @@ struct Case {
     int group;
 };
 
-// Stream format, model and capability words decide class and arguments.
+// Stream format, model and capability words decide class and arguments (a
+// kind a row gives nothing is checked for every key above).
 const Case kCases[] = {
     // motion
     {1, "axisv5", 1, true, "", nullptr, "AxisJpgDetector", true, 0},
@@ -248,9 +243,6 @@ const Case kCases[] = {
     {1, "basler", 3, true, "", nullptr, "BaslerMp4MD", false, 0},
     {1, "basler", 0, true, "", nullptr, nullptr, false, 0},
     {1, "geovision", 0, false, "", nullptr, "OnvifMD", false, 0},
-    {1, "Onvif", 0, false, "", nullptr, nullptr, false, 0},
-    {1, "lilinv2", 0, false, "", nullptr, nullptr, false, 0},
-    {1, "", 0, false, "", nullptr, nullptr, false, 0},
     // digital input
     {2, "axisv5", 2, false, "", "DI_CGI_QUERY", "AxisDI", false, 0},
     {2, "axisv5", 1, true, "", nullptr, "AxisJpgDetector", true, 0},
@@ -268,18 +260,12 @@ const Case kCases[] = {
     {2, "messoasdk05", 0, false, "", nullptr, "MessoaSDK05DI", false, 0},
     {2, "basler", 2, false, "", nullptr, "BaslerMp4DI", false, 0},
     {2, "basler", 1, false, "", nullptr, "BaslerJpgDI", false, 0},
-    {2, "geovision", 0, false, "", nullptr, nullptr, false, 0},
-    {2, "dlinknipcav4", 0, false, "", nullptr, nullptr, false, 0},
     // tampering
     {3, "axisv5", 1, false, "", nullptr, "AxisJpgDetector", false, 0},
     {3, "vivotek8", 1, true, "", nullptr, "VivotekJpgDetector", true, 3},
     {3, "vivotek8", 2, true, "", nullptr, "VivotekMp4Detector", false, 3},
-    {3, "hikvision", 0, false, "", nullptr, nullptr, false, 0},
-    {3, "geovision", 0, false, "", nullptr, nullptr, false, 0},
     // audio
     {4, "axisv5", 3, true, "", nullptr, "AxisMp4Detector", true, 0},
-    {4, "dlinknipcav2", 0, false, "", nullptr, nullptr, false, 0},
-    {4, "geovision", 0, false, "", nullptr, nullptr, false, 0},
 };
 
 TEST(DispatchConditions, FormatModelAndCapabilitiesDecide) {
@@ -313,7 +299,7 @@ TEST(DispatchConditions, FormatModelAndCapabilitiesDecide) {
         }
         ASSERT_NE(nullptr, obj);
         EXPECT_EQ(cls, ClassName(obj));
-        Release(c.kind, obj);
+        Release(obj);
     }
 }
 
@@ -368,7 +354,7 @@ TEST(DispatchRecord, PreparationRunsOnceUnlessTheFlagIsSet) {
                 rig.cap.SetAPI(api);
                 BRObjectBase* obj = Create(kind, rig, false, flag);
                 for (int k = 1; k <= 4; ++k) EXPECT_EQ((!flag && k == kind) ? 1 : 0, rig.api.GetPrepareCount(k)) << k;
-                if (obj) Release(kind, obj);
+                if (obj) Release(obj);
             }
         }
     }

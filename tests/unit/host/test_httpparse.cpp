@@ -303,7 +303,7 @@ TEST(StreamReader, LinesAtEveryReadSizeAndTimeOutsKeepTheCallersLine) {
         ASSERT_EQ(0, s.Connect());
         std::vector<std::string> lines;
         int timeOuts = 0;
-        char buf[16];
+        char buf[16] = "";
         for (;;) {
             const std::string before = buf;
             const int n = s.ReadToLineEnd(buf, sizeof(buf));

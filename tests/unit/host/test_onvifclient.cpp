@@ -36,42 +36,33 @@ struct Request {
     int timeoutSec;
 };
 
-// Answers requests in order; an answer whose status is negative is an
-// exchange that broke (-1: before any answer, -200: after a 200 head).
+// Answers by action (the first entry whose action suffix matches), else the
+// next answer in order; an answer whose status is negative is an exchange
+// that broke (-1: before any answer, -200: after a 200 head).
 class ScriptedTransport : public OnvifTransport {
 public:
     int Post(const std::string& url, const std::string& action, const std::string& body, const std::string&,
              const std::string&, int timeoutSec, int& httpStatus, std::string& response) override {
         requests.push_back(Request{url, action, body, timeoutSec});
-        if (answers.empty()) return -1;
-        const int status = answers.front().first;
-        response = answers.front().second;
-        answers.pop_front();
-        httpStatus = status < 0 ? (status == -1 ? 0 : -status) : status;
-        return status < 0 ? -1 : 0;
+        std::pair<int, std::string> a(-1, "");
+        for (const auto& b : byAction) {
+            if (action.size() >= b.first.size() &&
+                action.compare(action.size() - b.first.size(), b.first.size(), b.first) == 0) {
+                a = b.second;
+                break;
+            }
+        }
+        if (a.first == -1 && !answers.empty()) {
+            a = answers.front();
+            answers.pop_front();
+        }
+        httpStatus = a.first < 0 ? (a.first == -1 ? 0 : -a.first) : a.first;
+        response = a.second;
+        return a.first < 0 ? -1 : 0;
     }
     std::vector<Request> requests;
     std::deque<std::pair<int, std::string> > answers;
-};
-
-// Answers by action: the answer file (or text) of the operation's name.
-class ScriptedDevice : public OnvifTransport {
-public:
-    int Post(const std::string& url, const std::string& action, const std::string& body, const std::string&,
-             const std::string&, int timeoutSec, int& httpStatus, std::string& response) override {
-        requests.push_back(Request{url, action, body, timeoutSec});
-        for (const auto& a : answers) {
-            if (action.size() < a.first.size() || action.compare(action.size() - a.first.size(), a.first.size(),
-                                                                  a.first) != 0)
-                continue;
-            httpStatus = a.second.first;
-            response = a.second.second;
-            return 0;
-        }
-        return -1;
-    }
-    std::vector<Request> requests;
-    std::vector<std::pair<std::string, std::pair<int, std::string> > > answers;  // action suffix -> answer
+    std::vector<std::pair<std::string, std::pair<int, std::string> > > byAction;  // action suffix -> answer
 };
 
 // The camera's clock answer, one hour ahead of ours.
@@ -212,8 +203,8 @@ TEST(OnvifClient, FailuresSayWhatTheCameraDid) {
 TEST(OnvifClient, NotAuthorizedSpendsTheRationNotTheDeviceCheck) {
     LogCapture log;
     camtest::FakeClock clock;
-    auto t = std::make_shared<ScriptedDevice>();
-    t->answers = {{"GetSystemDateAndTime", {200, ClockAnswer(time(nullptr))}},
+    auto t = std::make_shared<ScriptedTransport>();
+    t->byAction = {{"GetSystemDateAndTime", {200, ClockAnswer(time(nullptr))}},
                   {"CreatePullPointSubscriptionRequest", {400, Answer("fault_not_authorized.xml")}}};
     BrellinOwned::CameraHealth health(clock);
     OnvifEventService ev;
@@ -386,8 +377,8 @@ TEST(OnvifSetup, TopicsChosenFromWhatTheDeviceLists) {
         SCOPED_TRACE(r.name);
         LogCapture log;
         SharingReset sharing;
-        auto dev = std::make_shared<ScriptedDevice>();
-        dev->answers = {{"GetSystemDateAndTime", {200, ClockAnswer(time(nullptr))}},
+        auto dev = std::make_shared<ScriptedTransport>();
+        dev->byAction = {{"GetSystemDateAndTime", {200, ClockAnswer(time(nullptr))}},
                         {"GetServices", {200, Answer("services.xml")}},
                         {"GetEventPropertiesRequest",
                          r.file ? std::make_pair(200, Answer(r.file))
@@ -446,8 +437,8 @@ TEST(OnvifSetup, GivenKeysCheckedAgainstTheList) {
     for (const auto& r : rows) {
         SCOPED_TRACE(r.key);
         LogCapture log;
-        auto dev = std::make_shared<ScriptedDevice>();
-        dev->answers = {{"GetServices", {200, Answer("services.xml")}},
+        auto dev = std::make_shared<ScriptedTransport>();
+        dev->byAction = {{"GetServices", {200, Answer("services.xml")}},
                         {"GetEventPropertiesRequest", {200, Answer(r.file)}}};
         RecorderCameraCap cap;
         OnvifSetupReport rep;

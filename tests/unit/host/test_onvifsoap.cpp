@@ -316,7 +316,8 @@ TEST(OnvifTopic, NoNamespaceForm) {
     for (const auto& r : rows) EXPECT_EQ(GetNoNsTopic(r.in), r.out) << r.in;
     // The rules' own copy (they link nothing of the recorder's) must agree
     // with it, also on what no camera should send.
-    const char* const odd[] = {"tns1:A/", "/x:B", ":A", "a:/b:", "  ", "\t:\n", "a//b", "x:y:z/:/w", "tns1:A/B\r\n/C"};
+    const char* const odd[] = {"tns1:A/", "/x:B", ":A", "a:/b:", "  ", "\t:\n", "a//b", "x:y:z/:/w", "tns1:A/B\r\n/C",
+                               "tns1:A/B\t"};
     for (const auto& r : rows) EXPECT_EQ(OnvifMatch::NoNsTopic(r.in), r.out) << r.in;
     for (const char* in : odd) EXPECT_EQ(OnvifMatch::NoNsTopic(in), GetNoNsTopic(in)) << in;
 }

@@ -112,6 +112,7 @@ TEST(JpgVendorRules, Panasonic) {
         {"group 1 nothing set", 2, 1, bytes(0x00, 0, 0), true, 1},
         {"group 1 bit 7", 2, 1, bytes(0x80, 0, 0), true, 1},
         {"group 1 bits 7 and 6", 2, 1, bytes(0xC0, 0, 0), false, 1},
+        {"group 1 reads no other bit", 2, 1, bytes(0xC1, 0, 0), false, 1},
         {"group 2 active low", 2, 2, bytes(0x00, 0, 0), true, 1},
         {"group 2 high", 2, 2, bytes(0x80, 0, 0), false, 1},
         {"unknown group", 2, 3, bytes(0x80, 0, 0), false, 1},

@@ -50,16 +50,6 @@ TEST(ReadToLineEndTest, SplitsLinesAsTheParsersExpect) {
     }
 }
 
-TEST(ReadToLineEndTest, LongLineWith256Buffer) {
-    std::string line(300, 'q');
-    unsigned int pos = 0;
-    char out[256];
-    EXPECT_EQ(255, ReadToLineEnd(&line[0], (unsigned)line.size(), pos, out, 256));
-    EXPECT_EQ(256u, pos);
-    EXPECT_EQ(44, ReadToLineEnd(&line[0], (unsigned)line.size(), pos, out, 256));
-    EXPECT_EQ(300u, pos);
-}
-
 TEST(ReadToLineEndTest, AtEndNothingIsConsumed) {
     char buf[] = "abc";
     unsigned int pos = 3;

@@ -123,6 +123,7 @@ TEST(MpVendorRules, OnePartGivesThisTriggerAndLevel) {
         {"PanaInput", 0, "terminal1 I L\nterminal2 I H\n", true, 1, {}},
         {"PanaInput", 1, "terminal2 I L\nterminal3 I H\n", true, 1, {}},
         {"PanaInput", 1, "terminal2 I L\nterminal3 I H\n", false, 0, alarm2},  // reads terminal 3
+        {"PanaInput", 0, "terminal1 I L\nterminal3 I H\n", true, 1, alarm2},   // input 1 stays terminal 1
         {"PanaProMotion", -1, "motiondetect T\n", true, 100, {}},
         {"PanaProInput", 0, "terminal1 I L\n", true, 1, {}},
         {"IpuxMotion", -1, Bin({{24, 127}}), true, 50, p1},
@@ -261,6 +262,9 @@ TEST(MpVendorRules, IpuxScaleAndZavioVga) {
     b.push_back(0);
     EXPECT_TRUE(mprule::GroupLevelLines(b.data(), (unsigned)z.size(), true, level));
     EXPECT_EQ(level, 100);
+    // A part of exactly 28 bytes holds the input byte.
+    MP_RULE_STATE st;
+    EXPECT_TRUE(RunRule(RuleCase{"IpuxInput", 2, Bin({{27, 0x04}}, 28), true, 1, {}}, st, level, 0));
 }
 
 }  // namespace

@@ -19,13 +19,18 @@ const char* const kTdKey = "tns1:RuleEngine/TamperDetector/Tamper;IsTamper";
 const char* const kTdMomentaryKey = "tns1:RuleEngine/TamperDetector/Tamper;IsTamper;Momentary";
 const char* const kMdHoldKey = "tns1:RuleEngine/CellMotionDetector/Motion;IsMotion;Hold";
 
-Info MdInfo() {
-    Info info;
-    info.Init(kMdKey, DET_TYPE_MD, OnvifPullPointDetector::m_EvtConf);
+// Binds a rule's video source placeholders to the camera's one source.
+int UseVideoSource(Info& info) {
     std::list<OVF_MED_VDO_SRC_CONF> confs(1);
     confs.front().field[0] = "vsc0";
     confs.front().field[2] = "vs0";
-    EXPECT_EQ(OnvifMatch::ReplaceVdoSrcToken(info, confs, ""), 0);
+    return OnvifMatch::ReplaceVdoSrcToken(info, confs, "");
+}
+
+Info MdInfo() {
+    Info info;
+    info.Init(kMdKey, DET_TYPE_MD, OnvifPullPointDetector::m_EvtConf);
+    EXPECT_EQ(UseVideoSource(info), 0);
     return info;
 }
 
@@ -221,9 +226,7 @@ TEST(OnvifKinds, HoldRuleWithInjectedClock) {
     ASSERT_EQ(md.EvtInfo().trigType, 2);
     // No media service: the placeholder stays and the constructor says so.
     EXPECT_NE(r.log.Text().find("Failed to assign video source for MD."), std::string::npos);
-    std::list<OVF_MED_VDO_SRC_CONF> confs(1);
-    confs.front().field[0] = "vsc0";
-    ASSERT_EQ(OnvifMatch::ReplaceVdoSrcToken(md.EvtInfo(), confs, ""), 0);
+    ASSERT_EQ(UseVideoSource(md.EvtInfo()), 0);
     time_t now = 1000;
     md.SetClock([&now] { return now; });
     struct Step {
@@ -266,11 +269,7 @@ TEST(OnvifKinds, MomentaryAndStandardTampering) {
     SharingReset::Clear();
     r.rig.cap.SetOnvifTopic(DET_TYPE_TD, kTdKey);
     OnvifTD standard(r.rig.Attr());
-    for (OnvifTD* td : {&momentary, &standard}) {
-        std::list<OVF_MED_VDO_SRC_CONF> confs(1);
-        confs.front().field[0] = "vsc0";
-        ASSERT_EQ(OnvifMatch::ReplaceVdoSrcToken(td->EvtInfo(), confs, ""), 0);
-    }
+    for (OnvifTD* td : {&momentary, &standard}) ASSERT_EQ(UseVideoSource(td->EvtInfo()), 0);
     struct Step {
         OVF_NOTIF_LIST notifs;
         bool momentaryTrig;
@@ -365,9 +364,7 @@ TEST(OnvifMatch, ItemsByName) {
     info.Init("tns1:RuleEngine/MotionRegionDetector/Motion;State", DET_TYPE_MD, OnvifPullPointDetector::m_EvtConf);
     ASSERT_TRUE(info.blByName);
     ASSERT_EQ(info.trigType, 1);
-    std::list<OVF_MED_VDO_SRC_CONF> confs(1);
-    confs.front().field[0] = "vsc0";
-    ASSERT_EQ(OnvifMatch::ReplaceVdoSrcToken(info, confs, ""), 0);
+    ASSERT_EQ(UseVideoSource(info), 0);
     auto region = [](OVF_ITEM_LIST src, OVF_ITEM_LIST data) {
         return Notif("tns1:RuleEngine/MotionRegionDetector/Motion", "Changed", src, data);
     };

@@ -152,6 +152,7 @@ TEST(MobotixRules, MotionCountersByModel) {
     EXPECT_FALSE(MobotixMotion(nullptr, 1024, "M24M", c, value));
     int32_t in = 0;
     bool seen = false;
+    EXPECT_FALSE(MobotixInput(nullptr, 1024, in, seen, value));
     EXPECT_FALSE(MobotixInput(Line("SI;alarmcounter=4;").data(), 1024, in, seen, value));
     EXPECT_TRUE(MobotixInput(Line("SI;alarmcounter=5;").data(), 1024, in, seen, value));
     EXPECT_EQ(1, value);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "camdet/api/entrypoints.h"
+#include "camdet/factory/detfactory.h"
 #include "camdet/transport/jpgvendordetector.h"
 #include "camdet/rules/vivotekrules.h"
 #include "camdet/transport/rtpvendordetector.h"
@@ -65,39 +66,24 @@ public:
         }
         rig.bufMap.SetListener([this](int p, bool t, int l) { watch.Add(DET_TYPE_DI, p, t, l); });
     }
-    ~RtpCamera() {
-        for (auto& d : dets) {
-            switch (d.first) {
-            case 1: ReleaseMotionDetBRObj(d.second); break;
-            case 2: ReleaseDigitalDetBRObj(d.second); break;
-            case 3: ReleaseTamperingDetBRObj(d.second); break;
-            case 4: ReleaseAudioDetBRObj(d.second); break;
-            }
-        }
-    }
+    // The factory's detector of `kind` on the shared fetcher (the four
+    // exported release calls release any detector alike).
     BRObjectBase* Make(int kind) {
-        BRObjectBase* o = nullptr;
-        EventBuf* b = &bufs[kind];
-        switch (kind) {
-        case 1: o = MotionDetFactory(&rig.med, &rig.api, b, nullptr, &rig.cap, &fetch, true); break;
-        case 2: o = DigitalDetFactory(&rig.med, &rig.api, b, &rig.bufMap, nullptr, &rig.cap, &fetch, true); break;
-        case 3: o = TamperingDetFactory(&rig.med, &rig.api, b, nullptr, &rig.cap, &fetch, true); break;
-        case 4: o = AudioDetFactory(&rig.med, &rig.api, b, nullptr, &rig.cap, &fetch, true); break;
-        }
-        if (o) dets.push_back({kind, o});
+        BRObjectBase* o = CreateDetector(kind, &rig.med, &rig.api, &bufs[kind], &rig.bufMap, nullptr, &rig.cap, &fetch, true);
+        if (o) dets.emplace_back(o, ReleaseMotionDet);
         return o;
     }
     // Starts the followers first, then the owner (the first made), and
     // stops them all once the script is used up and its end reported.
     void Run() {
-        for (size_t i = dets.size(); i-- > 0;) ASSERT_EQ(0, dynamic_cast<DetectorBase*>(dets[i].second)->Start());
+        for (size_t i = dets.size(); i-- > 0;) ASSERT_EQ(0, dynamic_cast<DetectorBase*>(dets[i].get())->Start());
         ASSERT_TRUE(WaitFor([&] { return fetch.Left() == 0; }));
         const int reads = fetch.Get(fetch.readCalls) + fetch.Get(fetch.curLenCalls);
         // Two fetches past the script's end: a fetch is counted before its
         // answer is reported, so only the second shows the first one's report
         // (the lost stream) done. Stopping after one raced that report.
         ASSERT_TRUE(WaitFor([&] { return fetch.Get(fetch.readCalls) + fetch.Get(fetch.curLenCalls) > reads + 1; }));
-        for (auto& d : dets) dynamic_cast<DetectorBase*>(d.second)->Stop();
+        for (auto& d : dets) dynamic_cast<DetectorBase*>(d.get())->Stop();
     }
 
     camtest::FakeClock clock;
@@ -106,7 +92,7 @@ public:
     std::map<int, EventBuf> bufs;
     ScriptedRtpFetch fetch;
     Watch watch;
-    std::vector<std::pair<int, BRObjectBase*> > dets;
+    std::vector<std::unique_ptr<BRObjectBase, void (*)(BRObjectBase*)> > dets;
 };
 
 TEST(RtpVendors, AxisStreamServesFourKinds) {
