@@ -59,6 +59,22 @@ void ActiRig(CameraRig& rig, int port) {
     rig.api.OverrideDetPort(port);
 }
 
+// An ACTi motion detector on a peer playing scripts, on clock, its statuses
+// logged; stopped when the run ends.
+struct ActiRun {
+    ActiRun(const std::vector<PeerScript>& scripts, camtest::FakeClock& clock) : peer(scripts), rig(clock) {
+        ActiRig(rig, peer.Port());
+        log.Attach(rig.buf);
+        det.reset(new ActiMD(rig.Attr()));
+        stop.reset(new StopOnExit(*det));
+    }
+    ScriptedPeer peer;
+    CameraRig rig;
+    StatusHistory log;
+    std::unique_ptr<ActiMD> det;
+    std::unique_ptr<StopOnExit> stop;
+};
+
 }  // namespace
 
 // The login packet as the camera reads it; events with and without payload
@@ -66,26 +82,21 @@ void ActiRig(CameraRig& rig, int port) {
 // time-out) reports no motion.
 TEST(ActiLoop, LoginThenEventHeadersWithAndWithoutPayload) {
     camtest::FakeClock clock;
-    ScriptedPeer peer(Concat(Login(), {PeerStep::Send(kMotion), PeerStep::Send(kOther),
-                                       PeerStep::Send(kMotionWithPayload + kOther), PeerStep::Stall()}));
-    CameraRig rig;
-    rig.UseClock(clock);
-    ActiRig(rig, peer.Port());
-    StatusHistory log;
-    log.Attach(rig.buf);
-    ActiMD det(rig.Attr());
-    ASSERT_EQ(0, det.Start());
-    ASSERT_TRUE(WaitFor([&] { return log.Count() >= 5; }, 10000));
-    det.Stop();
-    const std::vector<std::pair<bool, int> > md = log.Get();
-    const std::vector<std::pair<bool, int> > want = {{true, 100}, {false, 0}, {true, 100}, {false, 0}, {false, 0}};
+    ActiRun run({Concat(Login(), {PeerStep::Send(kMotion), PeerStep::Send(kOther),
+                                  PeerStep::Send(kMotionWithPayload + kOther), PeerStep::Stall()})},
+                clock);
+    ASSERT_EQ(0, run.det->Start());
+    ASSERT_TRUE(WaitFor([&] { return run.log.Count() >= 5; }, 10000));
+    run.det->Stop();
+    const Statuses md = run.log.Get();
+    const Statuses want = {{true, 100}, {false, 0}, {true, 100}, {false, 0}, {false, 0}};
     EXPECT_EQ(want, Statuses(md.begin(), md.begin() + 5));
-    const std::string login = peer.Received(0);
+    const std::string login = run.peer.Received(0);
     ASSERT_GE(login.size(), 70u);
     EXPECT_EQ("admin", std::string(login.c_str()));
     EXPECT_EQ(Le32s({1}), login.substr(32, 4));
     EXPECT_EQ("secret", std::string(login.c_str() + 64));
-    EXPECT_EQ(1, peer.Connections());
+    EXPECT_EQ(1, run.peer.Connections());
     EXPECT_EQ(std::make_pair(false, 0), md.back());
 }
 
@@ -120,24 +131,17 @@ TEST(ActiLoop, KeepAliveAtMostEveryTwentySeconds) {
 // pass logs in anew.
 TEST(ActiLoop, ReconnectsAfterABrokenConnection) {
     camtest::FakeClock clock;
-    ScriptedPeer peer({Concat(Login(), {PeerStep::Send(kMotion), PeerStep::Close()}),
-                       Concat(Login(), {PeerStep::Send(kMotion.substr(0, 7)), PeerStep::Close()}),
-                       Concat(Login(), {PeerStep::Send(kMotion), PeerStep::Stall()})});
-    CameraRig rig;
-    rig.UseClock(clock);
-    ActiRig(rig, peer.Port());
-    StatusHistory log;
-    log.Attach(rig.buf);
-    ActiMD det(rig.Attr());
-    ASSERT_EQ(0, det.Start());
-    ASSERT_TRUE(WaitFor([&] { return peer.Connections() >= 3 && rig.buf.GetTrig(); }, 10000));
-    det.Stop();
-    const std::vector<std::pair<bool, int> > md = log.Get();
+    ActiRun run({Concat(Login(), {PeerStep::Send(kMotion), PeerStep::Close()}),
+                 Concat(Login(), {PeerStep::Send(kMotion.substr(0, 7)), PeerStep::Close()}),
+                 Concat(Login(), {PeerStep::Send(kMotion), PeerStep::Stall()})},
+                clock);
+    ASSERT_EQ(0, run.det->Start());
+    ASSERT_TRUE(WaitFor([&] { return run.peer.Connections() >= 3 && run.rig.buf.GetTrig(); }, 10000));
+    run.det->Stop();
+    const Statuses md = run.log.Get();
+    // The motion, the close, the cut header, the motion.
     ASSERT_GE(md.size(), 4u);
-    EXPECT_EQ(std::make_pair(true, 100), md[0]);
-    EXPECT_EQ(std::make_pair(false, 0), md[1]);  // the close
-    EXPECT_EQ(std::make_pair(false, 0), md[2]);  // the cut header
-    EXPECT_EQ(std::make_pair(true, 100), md[3]);
+    EXPECT_EQ(Statuses({{true, 100}, {false, 0}, {false, 0}, {true, 100}}), Statuses(md.begin(), md.begin() + 4));
 }
 
 // A login answered with garbage, or not at all (the socket time-out), and a
@@ -186,48 +190,38 @@ TEST(ActiLoop, LoginAnsweredWithGarbageOrNeverIsRetried) {
 
 // A camera that logs the detector in and ends the connection at once (or
 // after one header) is connected again after 1 s, doubling up to 30 s on the
-// detector's clock: never a new login at network speed.
+// detector's clock: never a new login at network speed. A connection that ran
+// (a minute on the detector's clock) is rebuilt at once when the camera ends
+// it; one that then ends at once waits 1 s.
 TEST(ActiLoop, ConnectionsThatEndAtOnceAreRetriedAfterADoublingPause) {
     const std::vector<int64_t> doubling = {1000, 2000, 4000, 8000, 16000, 30000};
     for (const PeerScript& script : {Concat(Login(), {PeerStep::Close()}),
                                      Concat(Login(), {PeerStep::Send(kMotion), PeerStep::Close()})}) {
         camtest::FakeClock clock;
-        ScriptedPeer peer(script);
-        CameraRig rig;
-        rig.UseClock(clock);
-        ActiRig(rig, peer.Port());
-        ActiMD det(rig.Attr());
-        StopOnExit stop(det);
-        ASSERT_EQ(0, det.Start());
+        ActiRun run({script}, clock);
+        ASSERT_EQ(0, run.det->Start());
         ASSERT_TRUE(WaitFor([&] { return clock.Waits().size() >= doubling.size(); }, 10000));
-        det.Stop();
+        run.det->Stop();
         const std::vector<int64_t> waits = clock.Waits();
         EXPECT_EQ(doubling, std::vector<int64_t>(waits.begin(), waits.begin() + (long)doubling.size()));
-        EXPECT_LE(peer.Connections(), (int)waits.size() + 1);
+        EXPECT_LE(run.peer.Connections(), (int)waits.size() + 1);
     }
 }
 
-// A connection that ran (a minute on the detector's clock) is rebuilt at
-// once when the camera ends it; one that then ends at once waits 1 s.
 TEST(ActiLoop, AConnectionThatRanIsRebuiltAtOnce) {
     camtest::FakeClock clock(camtest::FakeClock::MANUAL);
-    ScriptedPeer peer({Concat(Login(), {PeerStep::Send(kMotion), PeerStep::Hold(), PeerStep::Close()}),
-                       Concat(Login(), {PeerStep::Close()}), Concat(Login(), {PeerStep::Stall()})});
-    CameraRig rig;
-    rig.UseClock(clock);
-    ActiRig(rig, peer.Port());
-    ActiMD det(rig.Attr());
-    StopOnExit stop(det);
-    ASSERT_EQ(0, det.Start());
-    ASSERT_TRUE(WaitFor([&] { return rig.buf.GetTrig(); }, 10000));
+    ActiRun run({Concat(Login(), {PeerStep::Send(kMotion), PeerStep::Hold(), PeerStep::Close()}),
+                 Concat(Login(), {PeerStep::Close()}), Concat(Login(), {PeerStep::Stall()})},
+                clock);
+    ASSERT_EQ(0, run.det->Start());
+    ASSERT_TRUE(WaitFor([&] { return run.rig.buf.GetTrig(); }, 10000));
     clock.Advance(60000);
-    peer.Release();
-    EXPECT_TRUE(WaitFor([&] { return peer.Connections() >= 2; }, 10000));
+    run.peer.Release();
+    EXPECT_TRUE(WaitFor([&] { return run.peer.Connections() >= 2; }, 10000));
     ASSERT_TRUE(clock.WaitForBlocked(1));
     EXPECT_EQ(std::vector<int64_t>{1000}, clock.Waits());
     clock.Advance(1000);
-    EXPECT_TRUE(WaitFor([&] { return peer.Connections() >= 3; }, 10000));
-    det.Stop();
+    EXPECT_TRUE(WaitFor([&] { return run.peer.Connections() >= 3; }, 10000));
 }
 
 // A payload is skipped whole, however long: the header after a 257-byte
@@ -237,22 +231,14 @@ TEST(ActiLoop, PayloadsAreSkippedWhole) {
     camtest::FakeClock clock;
     const std::string longPayload = Le32s({0, 0x20001, 257}) + std::string(257, 'p');
     const std::string craftedTail = Le32s({0, 0x20001, 256 + 12}) + std::string(256, 'p') + kMotion;
-    ScriptedPeer peer(
-        Concat(Login(), {PeerStep::Send(craftedTail + kOther + longPayload + kMotion), PeerStep::Stall()}));
-    CameraRig rig;
-    rig.UseClock(clock);
-    ActiRig(rig, peer.Port());
-    StatusHistory log;
-    log.Attach(rig.buf);
-    ActiMD det(rig.Attr());
-    StopOnExit stop(det);
-    ASSERT_EQ(0, det.Start());
-    ASSERT_TRUE(WaitFor([&] { return log.Count() >= 4; }, 5000));
-    det.Stop();
-    const Statuses md = log.Get();
-    const Statuses want = {{false, 0}, {false, 0}, {false, 0}, {true, 100}};
-    EXPECT_EQ(want, Statuses(md.begin(), md.begin() + 4));
-    EXPECT_EQ(1, peer.Connections());
+    ActiRun run({Concat(Login(), {PeerStep::Send(craftedTail + kOther + longPayload + kMotion), PeerStep::Stall()})},
+                clock);
+    ASSERT_EQ(0, run.det->Start());
+    ASSERT_TRUE(WaitFor([&] { return run.log.Count() >= 4; }, 5000));
+    run.det->Stop();
+    const Statuses md = run.log.Get();
+    EXPECT_EQ(Statuses({{false, 0}, {false, 0}, {false, 0}, {true, 100}}), Statuses(md.begin(), md.begin() + 4));
+    EXPECT_EQ(1, run.peer.Connections());
 }
 
 // A payload length no event has (negative, 2^31 read as signed, or absurdly
@@ -262,17 +248,13 @@ TEST(ActiLoop, ImpossiblePayloadLengthsRebuildTheConnection) {
     for (uint32_t len : {0xffffffffu, 0x80000000u, 0x7fffffffu}) {
         SCOPED_TRACE(len);
         camtest::FakeClock clock;
-        ScriptedPeer peer({Concat(Login(), {PeerStep::Send(Le32s({0, 0x20001, len}) + kMotion), PeerStep::Stall()}),
-                           Concat(Login(), {PeerStep::Send(kMotion), PeerStep::Stall()})});
-        CameraRig rig;
-        rig.UseClock(clock);
-        ActiRig(rig, peer.Port());
-        ActiMD det(rig.Attr());
-        StopOnExit stop(det);
-        ASSERT_EQ(0, det.Start());
-        ASSERT_TRUE(WaitFor([&] { return rig.buf.GetTrig(); }, 5000));
-        det.Stop();
-        EXPECT_EQ(2, peer.Connections()) << "the motion header after the bad one must not be read";
+        ActiRun run({Concat(Login(), {PeerStep::Send(Le32s({0, 0x20001, len}) + kMotion), PeerStep::Stall()}),
+                     Concat(Login(), {PeerStep::Send(kMotion), PeerStep::Stall()})},
+                    clock);
+        ASSERT_EQ(0, run.det->Start());
+        ASSERT_TRUE(WaitFor([&] { return run.rig.buf.GetTrig(); }, 5000));
+        run.det->Stop();
+        EXPECT_EQ(2, run.peer.Connections()) << "the motion header after the bad one must not be read";
     }
 }
 
