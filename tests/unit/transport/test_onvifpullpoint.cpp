@@ -310,51 +310,46 @@ TEST(OnvifPullPoint, DetectorThreadPullsRecreatesAndFeedsFollowers) {
     rig.rig.buf.SetListener(nullptr);
 }
 
-// A camera that refuses every subscription is asked again with growing
-// gaps (up to 30 s), and never pulled without a subscription.
+// A camera that refuses every subscription is asked again with growing gaps
+// between tries (1, 2, 4 ... 30 s; 300 ms between the attempts of one try),
+// and never pulled without a subscription; once one succeeds the gaps start
+// again from the first.
 TEST(OnvifPullPoint, RefusedSubscriptionsAreAskedWithGrowingGaps) {
-    Rig rig;
-    Fast<OnvifMD> md(rig.rig.Attr());
-    ScriptedEventService* s = Script(md);
-    s->createResults = std::deque<int>(100000, kOnvifFault);  // more than it can ask before Stop
-    ASSERT_EQ(md.Start(), 0);
-    ASSERT_TRUE(WaitFor([&] { return s->Calls().size() >= 30; }));
-    md.Stop();
-    std::vector<std::string> calls = s->Calls();
-    std::vector<std::string> head(calls.begin(), calls.begin() + 7);
-    EXPECT_EQ(head, (std::vector<std::string>{"create[][]", "create[][]", "create[][]", "create[][PT60S]",
-                                              "create[][PT60S]", "create[][PT60S]", "create[][PT60S]"}));
-    for (const std::string& c : calls) EXPECT_EQ(c.find("pull"), std::string::npos) << c;
-    // Between attempts of one try 300 ms; between tries 1, 2, 4 ... 30 s.
-    std::vector<int64_t> gaps;
-    for (int64_t w : rig.clock.Waits())
-        if (w >= 1000) gaps.push_back(w);
-    ASSERT_GE(gaps.size(), 7u) << ::testing::PrintToString(rig.clock.Waits());
-    EXPECT_EQ(std::vector<int64_t>({1000, 2000, 4000, 8000, 16000, 30000, 30000}),
-              std::vector<int64_t>(gaps.begin(), gaps.begin() + 7));
-    std::string log = rig.log.Text();
-    EXPECT_NE(log.find("FilterXpath=[], TermTime=[]\n"), std::string::npos);
-    EXPECT_NE(log.find("FilterXpath=[], TermTime=[PT60S]\n"), std::string::npos);
-}
-
-// After a refused subscription succeeds, the gaps start again from the first.
-TEST(OnvifPullPoint, ASuccessfulSubscriptionEndsTheBackOff) {
-    Rig rig;
-    Fast<OnvifMD> md(rig.rig.Attr());
-    ScriptedEventService* s = Script(md);
-    // Two failed tries (6 + 3 attempts), then a subscription whose pulls fail
-    // three times, then refusals again.
     const int f = kOnvifFault;
-    s->createResults = {f, f, f, f, f, f, f, f, f, 0, f, f, f, f, f, f};
-    s->pullResults = {f, f, f};
-    ASSERT_EQ(md.Start(), 0);
-    ASSERT_TRUE(WaitFor([&] { return s->Calls().size() >= 20; }));
-    md.Stop();
-    std::vector<int64_t> gaps;
-    for (int64_t w : rig.clock.Waits())
-        if (w >= 1000) gaps.push_back(w);
-    ASSERT_GE(gaps.size(), 3u) << ::testing::PrintToString(rig.clock.Waits());
-    EXPECT_EQ(std::vector<int64_t>({1000, 2000, 1000}), std::vector<int64_t>(gaps.begin(), gaps.begin() + 3));
+    struct {
+        const char* name;
+        std::deque<int> creates, pulls;
+        std::vector<int64_t> gaps;
+    } rows[] = {
+        {"refused for ever", std::deque<int>(100000, f), {}, {1000, 2000, 4000, 8000, 16000, 30000, 30000}},
+        // Two failed tries (6 + 3 attempts), a subscription whose pulls fail
+        // three times, then refusals again.
+        {"refused, taken, refused", {f, f, f, f, f, f, f, f, f, 0, f, f, f, f, f, f}, {f, f, f}, {1000, 2000, 1000}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        Rig rig;
+        Fast<OnvifMD> md(rig.rig.Attr());
+        ScriptedEventService* s = Script(md);
+        s->createResults = r.creates;
+        s->pullResults = r.pulls;
+        ASSERT_EQ(md.Start(), 0);
+        ASSERT_TRUE(WaitFor([&] { return s->Calls().size() >= 30; }));
+        md.Stop();
+        std::vector<int64_t> gaps;
+        for (int64_t w : rig.clock.Waits())
+            if (w >= 1000) gaps.push_back(w);
+        ASSERT_GE(gaps.size(), r.gaps.size()) << ::testing::PrintToString(rig.clock.Waits());
+        EXPECT_EQ(r.gaps, std::vector<int64_t>(gaps.begin(), gaps.begin() + (long)r.gaps.size()));
+        if (!r.pulls.empty()) continue;
+        const std::vector<std::string> calls = s->Calls();
+        EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 7),
+                  (std::vector<std::string>{"create[][]", "create[][]", "create[][]", "create[][PT60S]",
+                                            "create[][PT60S]", "create[][PT60S]", "create[][PT60S]"}));
+        EXPECT_EQ(0, s->Count("pull"));
+        EXPECT_NE(rig.log.Text().find("FilterXpath=[], TermTime=[]\n"), std::string::npos);
+        EXPECT_NE(rig.log.Text().find("FilterXpath=[], TermTime=[PT60S]\n"), std::string::npos);
+    }
 }
 
 // A scripted camera that queues 20 notifications a second: full batches are
