@@ -1,7 +1,8 @@
 // The own-loop vendors' real threads against scripted cameras on loopback:
 // the ACTi event connection (login, keep-alive on the test's clock, headers
 // with and without payload, reconnects, a login answered with garbage or not
-// at all), Mobotix counters over HTTP and LevelOne GR2's window set-up.
+// at all), Mobotix counters over HTTP, LevelOne GR2's window set-up, and RTP
+// extensions read through a fetcher of the detector's own.
 #include <gtest/gtest.h>
 #include <string.h>
 
@@ -11,11 +12,13 @@
 #include <vector>
 
 #include "camdet/rules/ownlooprules.h"
+#include "camdet/transport/rtphdrdetector.h"
 #include "camdet/vendors/acti/actidetector.h"
 #include "camdet/vendors/levelone/levelonegr2detector.h"
 #include "camdet/vendors/mobotix/mobotixdetector.h"
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/fakenet.h"
+#include "tests/fixtures/rtppackets.h"
 #include "tests/fixtures/scriptedpeer.h"
 #include "tests/fixtures/testsupport.h"
 #include "tests/fixtures/testutil.h"
@@ -383,4 +386,80 @@ TEST(LevelOneGr2Loop, WindowsAreReadOnceAndARefusalEndsTheThread) {
 
     LevelOneGr2MD refused(rig.Attr());
     EXPECT_EQ(-1, refused.GetMotionWin());
+}
+
+// ---------------------------------------------------------------- RTP extensions through an own fetcher
+
+namespace {
+
+std::string Rtsp(const std::string& headers, const std::string& body = std::string()) {
+    return "RTSP/1.0 200 OK\r\n" + headers +
+           (body.empty() ? std::string() : "Content-Length: " + std::to_string(body.size()) + "\r\n") + "\r\n" +
+           body;
+}
+
+// A camera that sets up its video track (interleaved on channel 4) and sends
+// a packet whose extension carries each text.
+PeerScript RtspCamera(const std::vector<std::string>& texts) {
+    const std::string sdp = "v=0\r\no=- 1 1 IN IP4 127.0.0.1\r\ns=cam\r\nt=0 0\r\n"
+                            "m=video 0 RTP/AVP 96\r\na=rtpmap:96 H264/90000\r\na=control:track1\r\n";
+    PeerScript s = {PeerStep::RecvRequest(), PeerStep::Send(Rtsp("Content-Type: application/sdp\r\n", sdp)),
+                    PeerStep::RecvRequest(),
+                    PeerStep::Send(Rtsp("Transport: RTP/AVP/TCP;unicast;interleaved=4-5\r\nSession: 5A5A\r\n")),
+                    PeerStep::RecvRequest(), PeerStep::Send(Rtsp("Session: 5A5A\r\n"))};
+    uint16_t seq = 1;
+    for (const std::string& t : texts)
+        s.push_back(PeerStep::Send(camtest::Frame(4, camtest::RtpPacket(0, true, 0xABAC, 0, 40, 0, t, seq++))));
+    s.push_back(PeerStep::Stall());
+    return s;
+}
+
+// Motion is "ON" in an extension read through a fetcher of the detector's own.
+class OwnRtp : public RtpHdrDetector {
+public:
+    OwnRtp(DET_BASE_ATTR a, int port) : RtpHdrDetector(a), m_Port(port) { LinkShareDet(DET_TYPE_MD); }
+    ~OwnRtp() override { Stop(); }
+    int GetPathPort(std::string& path, int& port) override {
+        path = "live";
+        port = m_Port;
+        return 0;
+    }
+    bool IsTrig(char* data, unsigned int len, int& value) override {
+        value = 100;
+        return std::string(data, len).find("ON") != std::string::npos;
+    }
+    bool IsTrig(int, char*, unsigned int, int&) override { return false; }
+
+private:
+    int m_Port;
+};
+
+}  // namespace
+
+// The packets of an own fetcher that delivers follow each other as they
+// come: no back-off and no pass pause between them (those are for failures).
+TEST(OwnRtpLoop, PacketsOfAnOwnFetcherFollowEachOtherWithoutAPause) {
+    camtest::FakeClock clock;
+    ScriptedPeer peer(RtspCamera({"ON", "off", "ON"}));
+    CameraRig rig(clock);
+    std::mutex m;
+    Statuses md;
+    std::vector<int64_t> waitsAtThird;
+    rig.buf.SetListener([&](bool t, int l) {
+        std::lock_guard<std::mutex> g(m);
+        md.push_back({t, l});
+        if (md.size() == 3) waitsAtThird = clock.Waits();
+    });
+    OwnRtp det(rig.Attr(), peer.Port());
+    ASSERT_EQ(0, det.Start());
+    ASSERT_TRUE(WaitFor([&] {
+        std::lock_guard<std::mutex> g(m);
+        return md.size() >= 3;
+    }));
+    det.Stop();
+    rig.buf.SetListener(nullptr);
+    std::lock_guard<std::mutex> g(m);
+    EXPECT_EQ(Statuses({{true, 100}, {false, 100}, {true, 100}}), Statuses(md.begin(), md.begin() + 3));
+    EXPECT_TRUE(waitsAtThird.empty()) << ::testing::PrintToString(waitsAtThird);
+    EXPECT_NE(std::string::npos, peer.Received(0).find("/live RTSP/1.0"));
 }
