@@ -33,6 +33,12 @@ std::string Resp(int code, const std::string& body) {
 
 PeerScript Answer(int code, const std::string& body) { return {PeerStep::RecvRequest(), PeerStep::Send(Resp(code, body))}; }
 
+// An answer that keeps the connection open for the next request.
+PeerStep Kept(int code, const std::string& body) {
+    return PeerStep::Send("HTTP/1.1 " + std::to_string(code) + " X\r\nContent-Length: " + std::to_string(body.size()) +
+                          "\r\n\r\n" + body);
+}
+
 // A poller with a one-second time-out: motion is "ALARM" anywhere in the
 // answer, input p is "IN<p>". Its pacing runs on the test's clock.
 class PollProbe : public CgiQueryDetector {
@@ -251,13 +257,9 @@ TEST(CgiQueryLoop, SharedMotionAndInputPollAsksOncePerInterval) {
 TEST(CgiQueryLoop, OwnLoopAsksEachInputOnItsOwnPath) {
     camtest::FakeClock clock;
     LogCapture logs;
-    auto kept = [](int code, const std::string& body) {
-        return PeerStep::Send("HTTP/1.1 " + std::to_string(code) + " X\r\nContent-Length: " +
-                              std::to_string(body.size()) + "\r\n\r\n" + body);
-    };
-    PollCamera cam({{PeerStep::RecvRequest(), kept(200, "input1=active\n"), PeerStep::RecvRequest(),
+    PollCamera cam({{PeerStep::RecvRequest(), Kept(200, "input1=active\n"), PeerStep::RecvRequest(),
                      PeerStep::Send(Resp(500, "input2=active\n")), PeerStep::Close()},
-                    {PeerStep::RecvRequest(), kept(200, "input3=active\n"), PeerStep::Stall()}},
+                    {PeerStep::RecvRequest(), Kept(200, "input3=active\n"), PeerStep::Stall()}},
                    clock, 3);
     std::unique_ptr<CamDetector> di = MakeFor("airlivev2", DET_TYPE_DI, cam.rig.Attr(true));
     ASSERT_NE(di, nullptr);
@@ -281,10 +283,14 @@ TEST(CgiQueryLoop, OwnLoopAsksEachInputOnItsOwnPath) {
 }
 
 // One poll per interval, whatever the answers: the loop waits out the rest of
-// the interval after each poll, and only that.
+// the interval after each poll, and only that. The polls share one kept-alive
+// connection.
 TEST(CgiQueryPacing, OnePollPerIntervalOnTheClock) {
     camtest::FakeClock clock(camtest::FakeClock::MANUAL);
-    PollCamera cam(std::vector<PeerScript>(4, Answer(200, "state=ALARM\n")), clock);
+    const PeerStep alarm = Kept(200, "state=ALARM\n");
+    PollCamera cam({{PeerStep::RecvRequest(), alarm, PeerStep::RecvRequest(), alarm, PeerStep::RecvRequest(), alarm,
+                     PeerStep::Stall()}},
+                   clock);
     PollProbe det(cam.rig.Attr(), CGI_QUERY_HTTP, "status.cgi", false, 500);
     ASSERT_EQ(det.Start(), 0);
     ASSERT_TRUE(clock.WaitForBlocked(1));
@@ -298,7 +304,7 @@ TEST(CgiQueryPacing, OnePollPerIntervalOnTheClock) {
     clock.Advance(500);
     ASSERT_TRUE(WaitFor([&] { return cam.log.MdCount() == 3; }));
     det.Stop();  // ends the wait for the next interval at once
-    EXPECT_EQ(3, cam.peer.Connections());
+    EXPECT_EQ(1, cam.peer.Connections());
 }
 
 // Without an interval a failed poll still pauses 100 ms, so a refusing camera
