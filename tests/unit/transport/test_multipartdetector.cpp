@@ -259,15 +259,22 @@ TEST_F(MultipartTransport, OneHikVisionStreamServesFourKinds) {
     c.end = MFScriptedConn::STALL;
     scope.script->Add(c);
 
-    // Followers first: a follower that is not running yet reports parts as quiet.
+    // The first made is the owner; the followers stop before it.
     std::vector<std::unique_ptr<CamDetector> > dets;
+    struct StopInReverse {
+        std::vector<std::unique_ptr<CamDetector> >& d;
+        ~StopInReverse() {
+            for (auto it = d.rbegin(); it != d.rend(); ++it) (*it)->Stop();
+        }
+    } stopAll{dets};
     for (auto kind : std::vector<std::pair<int, EventBuf*> >{
-             {DET_TYPE_DI, &di.buf}, {DET_TYPE_TD, &td.buf}, {DET_TYPE_AD, &ad.buf}, {DET_TYPE_MD, &rig.buf}}) {
+             {DET_TYPE_MD, &rig.buf}, {DET_TYPE_DI, &di.buf}, {DET_TYPE_TD, &td.buf}, {DET_TYPE_AD, &ad.buf}}) {
         DET_BASE_ATTR a = rig.Attr(kind.first == DET_TYPE_DI);
         a.evtBufHdl = EventBufHandler(kind.second);
         dets.push_back(MakeFor("hikvisionv3", kind.first, a));
-        ASSERT_EQ(dets.back()->Start(), 0);
     }
+    // Followers first: a follower that is not running yet reports parts as quiet.
+    for (size_t i : {1, 2, 3, 0}) ASSERT_EQ(dets[i]->Start(), 0);
 
     ASSERT_TRUE(WaitFor([&] { return mdH.Contains({{false, 0}, {true, 100}, {false, 0}}); }));
     EXPECT_TRUE(WaitFor([&] { return rig.bufMap.GetTrig(1); }));
