@@ -104,8 +104,8 @@ std::string ReadData(const std::string& rel) {
     return ss.str();
 }
 
-// A StreamProbe on a peer playing scripts, on clock; its
-// statuses logged; stopped when the run ends.
+// A StreamProbe on a peer playing scripts, on clock, its statuses logged;
+// it stops when the run ends.
 struct ProbeRun {
     ProbeRun(const std::vector<PeerScript>& scripts, __tag_BIN_STREAM_TYPE type, unsigned int size,
              camtest::FakeClock& clock, int timeout = 1)
