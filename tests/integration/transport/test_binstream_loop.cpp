@@ -105,6 +105,23 @@ std::string ReadData(const std::string& rel) {
     return ss.str();
 }
 
+// A StreamProbe on a peer playing scripts, on clock, its statuses logged;
+// it stops when the run ends.
+struct ProbeRun {
+    ProbeRun(const std::vector<PeerScript>& scripts, __tag_BIN_STREAM_TYPE type, unsigned int size,
+             camtest::FakeClock& clock, int timeout = 1)
+        : peer(scripts), rig(clock) {
+        rig.med.httpPort = peer.Port();
+        rig.api.OverrideDetPort(peer.Port());
+        log.Attach(rig.buf);
+        det.reset(new StreamProbe(rig.Attr(), type, size, timeout));
+    }
+    ScriptedPeer peer;
+    CameraRig rig;
+    StatusHistory log;
+    std::unique_ptr<StreamProbe> det;
+};
+
 }  // namespace
 
 // Time-out 3 gives a budget of 19 failed reads, time-out 60 (and a time-out
@@ -142,31 +159,55 @@ TEST(BinStreamLoop, ReadFailuresWithinTheBudgetReevaluateTheLastLine) {
     }
 }
 
-// 30 empty lines in a row are read past without a report; the 31st resets
-// the status and the stream is opened anew.
-TEST(BinStreamLoop, ThirtyEmptyLinesAreSkippedTheThirtyFirstReconnects) {
-    camtest::FakeClock clock;
+// What a stream says, and the statuses and connections it gives: 30 empty
+// lines in a row are read past, the 31st resets the status and reopens the
+// stream; a refused stream (500, then a closed port) waits one second before each new attempt and reports nothing
+// meanwhile; a line of 1 MB without a line end is cut at the buffer size and
+// its rest skipped (the "ALARM" glued to its end goes with it), over HTTP and
+// over plain TCP, and the next line counts. Stopping clears the status.
+TEST(BinStreamLoop, WhatTheStreamSaysGivesTheseStatuses) {
     const std::string thirty(30, '\n');
-    ScriptedPeer peer({StreamThenStall("ALARM\r\n" + thirty + "ALARM\n" + thirty + "\r\nquiet\n"),
-                       StreamThenStall("ALARM\n")});
-    CameraRig rig;
-    rig.UseClock(clock);
-    rig.med.httpPort = peer.Port();
-    StatusHistory log;
-    log.Attach(rig.buf);
-    StreamProbe det(rig.Attr(), BIN_STREAM_HTTP_LINE, 64, 1);
-    ASSERT_EQ(det.Start(), 0);
-    ASSERT_TRUE(WaitFor([&] { return log.Count() >= 4; }, 10000));
-    const int connections = peer.Connections();
-    det.Stop();
-    const std::vector<std::pair<bool, int> > md = log.Get();
-    ASSERT_GE(md.size(), 4u);
-    EXPECT_EQ(std::make_pair(true, 100), md[0]);
-    EXPECT_EQ(std::make_pair(true, 100), md[1]);   // after 30 empty lines, same connection
-    EXPECT_EQ(std::make_pair(false, 0), md[2]);    // the 31st empty line: reset; "quiet" never read
-    EXPECT_EQ(std::make_pair(true, 100), md[3]);   // the new connection's line
-    EXPECT_EQ(2, connections);
-    EXPECT_EQ(std::make_pair(false, 0), md.back());  // stopping clears
+    const std::string huge = std::string(1 << 20, 'A') + "ALARM\nALARM\n";
+    struct Case {
+        const char* name;
+        __tag_BIN_STREAM_TYPE type;
+        unsigned int size;
+        int timeout;
+        std::vector<PeerScript> scripts;
+        Statuses want;
+        int connections;
+        std::vector<int64_t> waits;  // before the last status
+    };
+    const Case cases[] = {
+        {"thirty empty lines pass, the 31st reconnects", BIN_STREAM_HTTP_LINE, 64, 1,
+         {StreamThenStall("ALARM\r\n" + thirty + "ALARM\n" + thirty + "\r\nquiet\n"), StreamThenStall("ALARM\n")},
+         {{true, 100}, {true, 100}, {false, 0}, {true, 100}}, 2, {}},
+        {"refused twice", BIN_STREAM_HTTP_LINE, 64, 1,
+         {{PeerStep::RecvRequest(), PeerStep::Send("HTTP/1.0 500 Oops\r\n\r\n"), PeerStep::Close()},
+          {PeerStep::Close()}, StreamThenStall("ALARM\n")},
+         {{true, 100}}, 3, {1000, 1000}},
+        {"a megabyte line over HTTP", BIN_STREAM_HTTP_LINE, 64, 2, {StreamThenStall(huge)},
+         {{false, 0}, {true, 100}}, 1, {}},
+        {"a megabyte line over TCP", BIN_STREAM_SOCKET_LINE, 64, 2, {{PeerStep::Send(huge), PeerStep::Stall()}},
+         {{false, 0}, {true, 100}}, 1, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        camtest::FakeClock clock;
+        ProbeRun run(c.scripts, c.type, c.size, clock, c.timeout);
+        ASSERT_EQ(run.det->Start(), 0);
+        ASSERT_TRUE(WaitFor([&] { return run.log.Count() >= c.want.size(); }, 20000));
+        const std::vector<int64_t> waits = clock.Waits();
+        const int connections = run.peer.Connections();
+        run.det->Stop();
+        const Statuses md = run.log.Get();
+        EXPECT_EQ(c.want, Statuses(md.begin(), md.begin() + (long)c.want.size()));
+        EXPECT_EQ(c.connections, connections);
+        if (!c.waits.empty()) {
+            EXPECT_EQ(c.waits, waits);
+        }
+        EXPECT_EQ(std::make_pair(false, 0), md.back());
+    }
 }
 
 // A record cut short by a close, and one that stops mid-record (the
@@ -212,62 +253,6 @@ TEST(BinStreamLoop, ShortRecordsResetAndReconnect) {
     const std::vector<std::string> all = got();
     EXPECT_EQ(want, std::vector<std::string>(all.begin(), all.begin() + (long)want.size()));
     EXPECT_EQ(3, peer.Connections());
-}
-
-// A refused stream (500, then a closed port) waits one second on the
-// detector's clock before each new attempt and reports nothing meanwhile.
-TEST(BinStreamLoop, FailedConnectWaitsOneSecondAndRetries) {
-    camtest::FakeClock clock;
-    ScriptedPeer peer({
-        {PeerStep::RecvRequest(), PeerStep::Send("HTTP/1.0 500 Oops\r\n\r\n"), PeerStep::Close()},
-        {PeerStep::Close()},
-        StreamThenStall("ALARM\n"),
-    });
-    CameraRig rig;
-    rig.UseClock(clock);
-    rig.med.httpPort = peer.Port();
-    StatusHistory log;
-    log.Attach(rig.buf);
-    StreamProbe det(rig.Attr(), BIN_STREAM_HTTP_LINE, 64, 1);
-    ASSERT_EQ(det.Start(), 0);
-    ASSERT_TRUE(WaitFor([&] { return log.Count() >= 1; }, 10000));
-    const std::vector<int64_t> waits = clock.Waits();
-    det.Stop();
-    EXPECT_EQ(std::make_pair(true, 100), log.Get()[0]);  // nothing before the stream came
-    EXPECT_EQ(3, peer.Connections());
-    ASSERT_EQ(2u, waits.size());
-    EXPECT_EQ(1000, waits[0]);
-    EXPECT_EQ(1000, waits[1]);
-}
-
-// A line of 1 MB without a line end is cut at the buffer size and its rest
-// skipped, over HTTP and over a plain TCP connection; the next line counts.
-TEST(BinStreamLoop, MegabyteLinesAreCutAndTheStreamGoesOn) {
-    const std::string huge(1 << 20, 'A');
-    for (__tag_BIN_STREAM_TYPE type : {BIN_STREAM_HTTP_LINE, BIN_STREAM_SOCKET_LINE}) {
-        SCOPED_TRACE(type);
-        camtest::FakeClock clock;
-        const std::string body = huge + "ALARM\nALARM\n";
-        ScriptedPeer peer(type == BIN_STREAM_HTTP_LINE
-                              ? StreamThenStall(body)
-                              : PeerScript{PeerStep::Send(body), PeerStep::Stall()});
-        CameraRig rig;
-        rig.UseClock(clock);
-        rig.med.httpPort = peer.Port();
-        rig.api.OverrideDetPort(peer.Port());
-        StatusHistory log;
-        log.Attach(rig.buf);
-        StreamProbe det(rig.Attr(), type, 64, 2);
-        ASSERT_EQ(det.Start(), 0);
-        ASSERT_TRUE(WaitFor([&] { return log.Count() >= 2; }, 20000));
-        det.Stop();
-        const std::vector<std::pair<bool, int> > md = log.Get();
-        // The cut piece is quiet; the "ALARM" glued to its end went with the
-        // skipped rest, the next line is read whole.
-        EXPECT_EQ(std::make_pair(false, 0), md[0]);
-        EXPECT_EQ(std::make_pair(true, 100), md[1]);
-        EXPECT_EQ(1, peer.Connections());
-    }
 }
 
 // Motion, inputs and tampering of one Dahua camera from one event-manager
@@ -401,20 +386,14 @@ TEST(BinStreamLoop, StreamsThatEndAtOnceAreReopenedAfterADoublingPause) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         camtest::FakeClock clock;
-        ScriptedPeer peer(c.script);
-        CameraRig rig;
-        rig.UseClock(clock);
-        rig.med.httpPort = peer.Port();
-        rig.api.OverrideDetPort(peer.Port());
-        StreamProbe det(rig.Attr(), c.type, 8, 1);
-        StopOnExit stop(det);
-        ASSERT_EQ(det.Start(), 0);
+        ProbeRun run({c.script}, c.type, 8, clock);
+        ASSERT_EQ(run.det->Start(), 0);
         ASSERT_TRUE(WaitFor([&] { return clock.Waits().size() >= c.waits.size(); }, 10000));
-        det.Stop();
+        run.det->Stop();
         const std::vector<int64_t> waits = clock.Waits();
         EXPECT_EQ(c.waits, std::vector<int64_t>(waits.begin(), waits.begin() + (long)c.waits.size()));
         // No connection without a pause before it.
-        EXPECT_LE(peer.Connections(), (int)waits.size() + 1);
+        EXPECT_LE(run.peer.Connections(), (int)waits.size() + 1);
     }
 }
 
@@ -423,32 +402,26 @@ TEST(BinStreamLoop, StreamsThatEndAtOnceAreReopenedAfterADoublingPause) {
 TEST(BinStreamLoop, AStreamThatRanIsReopenedAtOnce) {
     camtest::FakeClock clock(camtest::FakeClock::MANUAL);
     const std::string line = std::string(kHead) + "ALARM\n";
-    ScriptedPeer peer({{PeerStep::RecvRequest(), PeerStep::Send(line), PeerStep::Hold(), PeerStep::Close()},
-                       {PeerStep::RecvRequest(), PeerStep::Send(line), PeerStep::Close()},
-                       StreamThenStall("ALARM\n")});
-    CameraRig rig;
-    rig.UseClock(clock);
-    rig.med.httpPort = peer.Port();
-    StatusHistory log;
-    log.Attach(rig.buf);
-    StreamProbe det(rig.Attr(), BIN_STREAM_HTTP_LINE, 64, 1);
-    StopOnExit stop(det);
-    ASSERT_EQ(det.Start(), 0);
-    ASSERT_TRUE(WaitFor([&] { return log.Count() >= 1; }, 10000));
+    ProbeRun run({{PeerStep::RecvRequest(), PeerStep::Send(line), PeerStep::Hold(), PeerStep::Close()},
+                  {PeerStep::RecvRequest(), PeerStep::Send(line), PeerStep::Close()},
+                  StreamThenStall("ALARM\n")},
+                 BIN_STREAM_HTTP_LINE, 64, clock);
+    ASSERT_EQ(run.det->Start(), 0);
+    ASSERT_TRUE(WaitFor([&] { return run.log.Count() >= 1; }, 10000));
     clock.Advance(60000);
-    peer.Release();
+    run.peer.Release();
     // The clock does not move: a pause would hold the second connection back.
-    EXPECT_TRUE(WaitFor([&] { return peer.Connections() >= 2; }, 10000));
+    EXPECT_TRUE(WaitFor([&] { return run.peer.Connections() >= 2; }, 10000));
     ASSERT_TRUE(clock.WaitForBlocked(1));
     EXPECT_EQ(std::vector<int64_t>{1000}, clock.Waits());
     clock.Advance(1000);
-    EXPECT_TRUE(WaitFor([&] { return peer.Connections() >= 3; }, 10000));
-    det.Stop();
+    EXPECT_TRUE(WaitFor([&] { return run.peer.Connections() >= 3; }, 10000));
 }
 
 // LevelOne GR4 sends a motion line every 4 s and the read time-out is 3 s:
 // the time-out in between evaluates the last line again, through the real
-// socket reader, so the motion holds (motion and inputs alike).
+// socket reader, so the motion holds (motion and inputs alike). The level
+// (90) is above the threshold, motion parameter key 3 (89); key 1 is not it.
 TEST(BinStreamLoop, LevelOneGr4LinesFourSecondsApartDoNotFlap) {
     const std::string line = "EV,5A$123456009001\r\n";
     ScriptedPeer peer(PeerScript{PeerStep::Send(line), PeerStep::Pause(4000), PeerStep::Send(line), PeerStep::Stall()});
@@ -461,6 +434,7 @@ TEST(BinStreamLoop, LevelOneGr4LinesFourSecondsApartDoNotFlap) {
     std::unique_ptr<CamDetector> mdDet = MakeFor("level1gr4", DET_TYPE_MD, rig.Attr());
     std::unique_ptr<CamDetector> diDet = MakeFor("level1gr4", DET_TYPE_DI, rig.Attr(true));
     StopOnExit stopMd(*mdDet), stopDi(*diDet);
+    mdDet->SetMDParam(95, 89, 0, 0);
     // The follower first: the camera sends its first line at once.
     ASSERT_EQ(0, diDet->Start());
     ASSERT_EQ(0, mdDet->Start());

@@ -1,8 +1,9 @@
 // A HikVision motion detector on the recorder's real fetcher and HTTP client
-// against scripted loopback cameras that misbehave: the stream drops and
-// comes back, garbage between parts, a part announcing 1 GB, streams that end
-// at once. No crash, memory bounded, Stop within its bounded waits (a silent
-// camera's Stop is measured with every transport in test_stop_latency.cpp).
+// against scripted loopback cameras that misbehave: a part announcing 1 GB,
+// streams that end at once, a stream that ran. No crash, memory bounded, Stop
+// within its bounded waits (a silent camera's Stop is measured with every
+// transport in test_stop_latency.cpp; drops, garbage between parts and cut
+// parts are the unit tests' MultipartTransport cases over the same fetcher).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -11,10 +12,9 @@
 #include <future>
 #include <sstream>
 
-#include "host/recorder/camhost.h"
-#include "host/net/recorderservices.h"
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/scriptedpeer.h"
+#include "tests/fixtures/statushistory.h"
 #include "tests/fixtures/testsupport.h"
 
 using camtest::PeerScript;
@@ -23,14 +23,11 @@ using camtest::ScriptedPeer;
 
 namespace {
 
-std::string Alert(const char* file) {
+std::string Part(const char* file) {
     std::ifstream in(std::string(CAMDET_TEST_DATA) + "/hikvision/" + file, std::ios::binary);
     std::stringstream ss;
     ss << in.rdbuf();
-    return ss.str();
-}
-
-std::string Part(const std::string& body) {
+    const std::string body = ss.str();
     return "--boundary\r\nContent-Type: application/xml; charset=\"UTF-8\"\r\nContent-Length: " +
            std::to_string(body.size()) + "\r\n\r\n" + body + "\r\n";
 }
@@ -45,109 +42,45 @@ long RssKiB() {
     return rss * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
-struct Camera {
-    CamMediator med;
-    RecorderCameraCap cap;
-    RecorderCameraAPI api{&cap};
-    EventBuf buf;
-    std::unique_ptr<BrellinOwned::RecorderServices> services;
-    std::vector<std::pair<bool, int> > history;
-    std::mutex m;
-    Camera(int port, BrellinOwned::Clock& clock) : services(new BrellinOwned::RecorderServices(clock)) {
-        api.SetServices(services.get());
-        med.httpPort = port;
-        med.user = "admin";
-        med.password = "pw";
-        cap.SetAPI("hikvisionv3");
-        buf.SetListener([this](bool t, int l) {
-            std::lock_guard<std::mutex> g(m);
-            if (history.empty() || history.back() != std::make_pair(t, l)) history.push_back({t, l});
-        });
-    }
-    DET_BASE_ATTR Attr() {
-        DET_BASE_ATTR a;
-        a.camMediatorHdl = CamMediatorHandler(&med);
-        a.pCamApi = &api;
-        a.evtBufHdl = EventBufHandler(&buf);
-        a.pCamCap = &cap;
-        return a;
-    }
-    bool Saw(const std::vector<std::pair<bool, int> >& seq) {
-        std::lock_guard<std::mutex> g(m);
-        return std::search(history.begin(), history.end(), seq.begin(), seq.end()) != history.end();
-    }
-};
-
-void ResetSharing() {
-    pthread_mutex_lock(&CamDetector::m_Lock);
-    CamDetector::m_SharedDets.clear();
-    pthread_mutex_unlock(&CamDetector::m_Lock);
-}
-
 // Stop() on a detector thread, bounded: false when it did not return in time.
 bool StopsWithin(DetectorBase& d, int seconds) {
     std::future<int> f = std::async(std::launch::async, [&d] { return d.Stop(); });
     return f.wait_for(std::chrono::seconds(seconds)) == std::future_status::ready;
 }
 
-TEST(MultipartFaults, StreamDropsStatusClearsAndDetectionResumes) {
-    ResetSharing();
-    camtest::FakeClock clock;  // reconnect pauses cost no real time
-    ScriptedPeer peer(std::vector<PeerScript>{
-        {PeerStep::RecvRequest(), PeerStep::Send(kHead + Part(Alert("vmd_active.xml"))), PeerStep::Pause(300),
-         PeerStep::Send("--boundary\r\nContent-Length: 400\r\n\r\n<EventNotif"), PeerStep::Close()},
-        {PeerStep::RecvRequest(), PeerStep::Close()},  // camera up but answering nothing
-        {PeerStep::RecvRequest(), PeerStep::Send(kHead + Part(Alert("heartbeat.xml")) + Part(Alert("vmd_active.xml"))),
-         PeerStep::Stall()},
-    });
-    ASSERT_TRUE(peer.Listening());
-    Camera cam(peer.Port(), clock);
-    std::unique_ptr<CamDetector> made = MakeFor("hikvisionv3", DET_TYPE_MD, cam.Attr());
-    CamDetector& det = *made;
-    ASSERT_EQ(det.Start(), 0);
-    EXPECT_TRUE(WaitFor([&] { return cam.Saw({{true, 100}, {false, 0}, {true, 100}}); }, 20000));
-    EXPECT_GE(peer.Connections(), 3);
-    // Credentials went to the camera, and the request named the ISAPI stream.
-    EXPECT_NE(peer.Received(0).find("GET /ISAPI/Event/notification/alertStream"), std::string::npos);
-    EXPECT_TRUE(StopsWithin(det, 30));
-    EXPECT_FALSE(cam.buf.GetTrig());
-}
-
-TEST(MultipartFaults, GarbageBetweenPartsIsSkipped) {
-    ResetSharing();
-    camtest::FakeClock clock;  // reconnect pauses cost no real time
-    ScriptedPeer peer(PeerScript{
-        PeerStep::RecvRequest(),
-        PeerStep::Send(kHead + "\x01\x02\xff garbage\r\n<html>oops</html>\r\n\r\n" + Part(Alert("heartbeat.xml")) +
-                       std::string(10000, 'z') + "\r\n" + Part(Alert("vmd_active.xml"))),
-        PeerStep::Stall()});
-    Camera cam(peer.Port(), clock);
-    std::unique_ptr<CamDetector> made = MakeFor("hikvisionv3", DET_TYPE_MD, cam.Attr());
-    CamDetector& det = *made;
-    det.Start();
-    EXPECT_TRUE(WaitFor([&] { return cam.Saw({{true, 100}}); }, 10000));
-    EXPECT_EQ(peer.Connections(), 1);
-    EXPECT_TRUE(StopsWithin(det, 30));
-}
+// One HikVision camera on the peer, its detector made and started on clock.
+struct HikCamera {
+    HikCamera(const std::vector<PeerScript>& scripts, camtest::FakeClock& clock) : peer(scripts), rig(clock) {
+        rig.med.httpPort = peer.Port();
+        rig.med.user = "admin";
+        rig.med.password = "pw";
+        rig.cap.SetAPI("hikvisionv3");
+        history.Attach(rig.buf);
+        det = MakeFor("hikvisionv3", DET_TYPE_MD, rig.Attr());
+        stop.reset(new StopOnExit(*det));
+    }
+    SharingReset sharing;
+    ScriptedPeer peer;
+    CameraRig rig;
+    camtest::StatusHistory history;
+    std::unique_ptr<CamDetector> det;
+    std::unique_ptr<StopOnExit> stop;
+};
 
 TEST(MultipartFaults, AGigabytePartNeitherCrashesNorGrowsMemory) {
-    ResetSharing();
     camtest::FakeClock clock;  // reconnect pauses cost no real time
     const std::string junk(64 * 1024, 'x');
     PeerScript huge{PeerStep::RecvRequest(),
                     PeerStep::Send(kHead + "--boundary\r\nContent-Type: application/xml\r\nContent-Length: 1073741824\r\n\r\n"),
                     PeerStep::SendRepeat(junk, 200), PeerStep::Close()};
-    PeerScript good{PeerStep::RecvRequest(), PeerStep::Send(kHead + Part(Alert("vmd_active.xml"))), PeerStep::Stall()};
-    ScriptedPeer peer(std::vector<PeerScript>{huge, huge, good});
-    Camera cam(peer.Port(), clock);
+    PeerScript good{PeerStep::RecvRequest(), PeerStep::Send(kHead + Part("vmd_active.xml")), PeerStep::Stall()};
     const long before = RssKiB();
-    std::unique_ptr<CamDetector> made = MakeFor("hikvisionv3", DET_TYPE_MD, cam.Attr());
-    CamDetector& det = *made;
-    det.Start();
-    EXPECT_TRUE(WaitFor([&] { return cam.Saw({{true, 100}}); }, 20000));
-    EXPECT_GE(peer.Connections(), 3);
+    HikCamera cam({huge, huge, good}, clock);
+    ASSERT_EQ(cam.det->Start(), 0);
+    EXPECT_TRUE(WaitFor([&] { return cam.history.Contains({{true, 100}}); }, 20000));
+    EXPECT_GE(cam.peer.Connections(), 3);
     EXPECT_LT(RssKiB() - before, 64 * 1024);  // far below the announced gigabyte
-    EXPECT_TRUE(StopsWithin(det, 30));
+    EXPECT_TRUE(StopsWithin(*cam.det, 30));
 }
 
 // A camera that takes the stream and ends it at once, with nothing or with
@@ -164,26 +97,20 @@ TEST(MultipartFaults, StreamsThatEndAtOnceAreReopenedAfterADoublingPause) {
     const Case cases[] = {
         {"the head, then the close", {PeerStep::RecvRequest(), PeerStep::Send(kHead), PeerStep::Close()}, doubling},
         {"one part, then the close",
-         {PeerStep::RecvRequest(), PeerStep::Send(kHead + Part(Alert("heartbeat.xml"))), PeerStep::Close()},
-         doubling},
+         {PeerStep::RecvRequest(), PeerStep::Send(kHead + Part("heartbeat.xml")), PeerStep::Close()}, doubling},
         {"no answer", {PeerStep::RecvRequest(), PeerStep::Close()}, std::vector<int64_t>(6, 1000)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ResetSharing();
         camtest::FakeClock clock;
         LogCapture logs;
-        ScriptedPeer peer(c.script);
-        Camera cam(peer.Port(), clock);
-        std::unique_ptr<CamDetector> made = MakeFor("hikvisionv3", DET_TYPE_MD, cam.Attr());
-        CamDetector& det = *made;
-        StopOnExit stop(det);
-        ASSERT_EQ(det.Start(), 0);
+        HikCamera cam({c.script}, clock);
+        ASSERT_EQ(cam.det->Start(), 0);
         ASSERT_TRUE(WaitFor([&] { return clock.Waits().size() >= c.waits.size(); }, 10000));
-        EXPECT_TRUE(StopsWithin(det, 30));
+        EXPECT_TRUE(StopsWithin(*cam.det, 30));
         const std::vector<int64_t> waits = clock.Waits();
         EXPECT_EQ(c.waits, std::vector<int64_t>(waits.begin(), waits.begin() + (long)c.waits.size()));
-        EXPECT_LE(peer.Connections(), (int)waits.size() + 1);
+        EXPECT_LE(cam.peer.Connections(), (int)waits.size() + 1);
         const std::string text = logs.Text();
         const size_t at = text.find("Stream 127.0.0.1:");
         EXPECT_NE(std::string::npos, at);
@@ -192,29 +119,26 @@ TEST(MultipartFaults, StreamsThatEndAtOnceAreReopenedAfterADoublingPause) {
 }
 
 // A stream that ran (a minute on the detector's clock) is opened again at
-// once when it ends; one that then ends at once waits 1 s.
+// once when it ends; one that then ends at once waits 1 s. The request names
+// the camera's alert stream.
 TEST(MultipartFaults, AStreamThatRanIsReopenedAtOnce) {
-    ResetSharing();
     camtest::FakeClock clock(camtest::FakeClock::MANUAL);
-    const std::string part = kHead + Part(Alert("vmd_active.xml"));
-    ScriptedPeer peer(std::vector<PeerScript>{
-        {PeerStep::RecvRequest(), PeerStep::Send(part), PeerStep::Hold(), PeerStep::Close()},
-        {PeerStep::RecvRequest(), PeerStep::Send(part), PeerStep::Close()},
-        {PeerStep::RecvRequest(), PeerStep::Send(part), PeerStep::Stall()}});
-    Camera cam(peer.Port(), clock);
-    std::unique_ptr<CamDetector> made = MakeFor("hikvisionv3", DET_TYPE_MD, cam.Attr());
-    CamDetector& det = *made;
-    StopOnExit stop(det);
-    ASSERT_EQ(det.Start(), 0);
-    ASSERT_TRUE(WaitFor([&] { return cam.Saw({{true, 100}}); }, 10000));
+    const std::string part = kHead + Part("vmd_active.xml");
+    HikCamera cam({{PeerStep::RecvRequest(), PeerStep::Send(part), PeerStep::Hold(), PeerStep::Close()},
+                   {PeerStep::RecvRequest(), PeerStep::Send(part), PeerStep::Close()},
+                   {PeerStep::RecvRequest(), PeerStep::Send(part), PeerStep::Stall()}},
+                  clock);
+    ASSERT_EQ(cam.det->Start(), 0);
+    ASSERT_TRUE(WaitFor([&] { return cam.history.Contains({{true, 100}}); }, 10000));
+    EXPECT_NE(cam.peer.Received(0).find("GET /ISAPI/Event/notification/alertStream"), std::string::npos);
     clock.Advance(60000);
-    peer.Release();
-    EXPECT_TRUE(WaitFor([&] { return peer.Connections() >= 2; }, 10000));
+    cam.peer.Release();
+    EXPECT_TRUE(WaitFor([&] { return cam.peer.Connections() >= 2; }, 10000));
     ASSERT_TRUE(clock.WaitForBlocked(1));
     EXPECT_EQ(std::vector<int64_t>{1000}, clock.Waits());
     clock.Advance(1000);
-    EXPECT_TRUE(WaitFor([&] { return peer.Connections() >= 3; }, 10000));
-    EXPECT_TRUE(StopsWithin(det, 30));
+    EXPECT_TRUE(WaitFor([&] { return cam.peer.Connections() >= 3; }, 10000));
+    EXPECT_TRUE(StopsWithin(*cam.det, 30));
 }
 
 }  // namespace

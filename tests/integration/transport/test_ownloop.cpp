@@ -1,7 +1,8 @@
 // The own-loop vendors' real threads against scripted cameras on loopback:
 // the ACTi event connection (login, keep-alive on the test's clock, headers
 // with and without payload, reconnects, a login answered with garbage or not
-// at all), Mobotix counters over HTTP and LevelOne GR2's window set-up.
+// at all), Mobotix counters over HTTP, LevelOne GR2's window set-up, and RTP
+// extensions read through a fetcher of the detector's own.
 #include <gtest/gtest.h>
 #include <string.h>
 
@@ -11,11 +12,13 @@
 #include <vector>
 
 #include "camdet/rules/ownlooprules.h"
+#include "camdet/transport/rtphdrdetector.h"
 #include "camdet/vendors/acti/actidetector.h"
 #include "camdet/vendors/levelone/levelonegr2detector.h"
 #include "camdet/vendors/mobotix/mobotixdetector.h"
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/fakenet.h"
+#include "tests/fixtures/rtppackets.h"
 #include "tests/fixtures/scriptedpeer.h"
 #include "tests/fixtures/testsupport.h"
 #include "tests/fixtures/testutil.h"
@@ -59,6 +62,22 @@ void ActiRig(CameraRig& rig, int port) {
     rig.api.OverrideDetPort(port);
 }
 
+// An ACTi motion detector on a peer playing scripts, on clock, its statuses
+// logged; stopped when the run ends.
+struct ActiRun {
+    ActiRun(const std::vector<PeerScript>& scripts, camtest::FakeClock& clock) : peer(scripts), rig(clock) {
+        ActiRig(rig, peer.Port());
+        log.Attach(rig.buf);
+        det.reset(new ActiMD(rig.Attr()));
+        stop.reset(new StopOnExit(*det));
+    }
+    ScriptedPeer peer;
+    CameraRig rig;
+    StatusHistory log;
+    std::unique_ptr<ActiMD> det;
+    std::unique_ptr<StopOnExit> stop;
+};
+
 }  // namespace
 
 // The login packet as the camera reads it; events with and without payload
@@ -66,26 +85,21 @@ void ActiRig(CameraRig& rig, int port) {
 // time-out) reports no motion.
 TEST(ActiLoop, LoginThenEventHeadersWithAndWithoutPayload) {
     camtest::FakeClock clock;
-    ScriptedPeer peer(Concat(Login(), {PeerStep::Send(kMotion), PeerStep::Send(kOther),
-                                       PeerStep::Send(kMotionWithPayload + kOther), PeerStep::Stall()}));
-    CameraRig rig;
-    rig.UseClock(clock);
-    ActiRig(rig, peer.Port());
-    StatusHistory log;
-    log.Attach(rig.buf);
-    ActiMD det(rig.Attr());
-    ASSERT_EQ(0, det.Start());
-    ASSERT_TRUE(WaitFor([&] { return log.Count() >= 5; }, 10000));
-    det.Stop();
-    const std::vector<std::pair<bool, int> > md = log.Get();
-    const std::vector<std::pair<bool, int> > want = {{true, 100}, {false, 0}, {true, 100}, {false, 0}, {false, 0}};
+    ActiRun run({Concat(Login(), {PeerStep::Send(kMotion), PeerStep::Send(kOther),
+                                  PeerStep::Send(kMotionWithPayload + kOther), PeerStep::Stall()})},
+                clock);
+    ASSERT_EQ(0, run.det->Start());
+    ASSERT_TRUE(WaitFor([&] { return run.log.Count() >= 5; }, 10000));
+    run.det->Stop();
+    const Statuses md = run.log.Get();
+    const Statuses want = {{true, 100}, {false, 0}, {true, 100}, {false, 0}, {false, 0}};
     EXPECT_EQ(want, Statuses(md.begin(), md.begin() + 5));
-    const std::string login = peer.Received(0);
+    const std::string login = run.peer.Received(0);
     ASSERT_GE(login.size(), 70u);
     EXPECT_EQ("admin", std::string(login.c_str()));
     EXPECT_EQ(Le32s({1}), login.substr(32, 4));
     EXPECT_EQ("secret", std::string(login.c_str() + 64));
-    EXPECT_EQ(1, peer.Connections());
+    EXPECT_EQ(1, run.peer.Connections());
     EXPECT_EQ(std::make_pair(false, 0), md.back());
 }
 
@@ -120,24 +134,17 @@ TEST(ActiLoop, KeepAliveAtMostEveryTwentySeconds) {
 // pass logs in anew.
 TEST(ActiLoop, ReconnectsAfterABrokenConnection) {
     camtest::FakeClock clock;
-    ScriptedPeer peer({Concat(Login(), {PeerStep::Send(kMotion), PeerStep::Close()}),
-                       Concat(Login(), {PeerStep::Send(kMotion.substr(0, 7)), PeerStep::Close()}),
-                       Concat(Login(), {PeerStep::Send(kMotion), PeerStep::Stall()})});
-    CameraRig rig;
-    rig.UseClock(clock);
-    ActiRig(rig, peer.Port());
-    StatusHistory log;
-    log.Attach(rig.buf);
-    ActiMD det(rig.Attr());
-    ASSERT_EQ(0, det.Start());
-    ASSERT_TRUE(WaitFor([&] { return peer.Connections() >= 3 && rig.buf.GetTrig(); }, 10000));
-    det.Stop();
-    const std::vector<std::pair<bool, int> > md = log.Get();
+    ActiRun run({Concat(Login(), {PeerStep::Send(kMotion), PeerStep::Close()}),
+                 Concat(Login(), {PeerStep::Send(kMotion.substr(0, 7)), PeerStep::Close()}),
+                 Concat(Login(), {PeerStep::Send(kMotion), PeerStep::Stall()})},
+                clock);
+    ASSERT_EQ(0, run.det->Start());
+    ASSERT_TRUE(WaitFor([&] { return run.peer.Connections() >= 3 && run.rig.buf.GetTrig(); }, 10000));
+    run.det->Stop();
+    const Statuses md = run.log.Get();
+    // The motion, the close, the cut header, the motion.
     ASSERT_GE(md.size(), 4u);
-    EXPECT_EQ(std::make_pair(true, 100), md[0]);
-    EXPECT_EQ(std::make_pair(false, 0), md[1]);  // the close
-    EXPECT_EQ(std::make_pair(false, 0), md[2]);  // the cut header
-    EXPECT_EQ(std::make_pair(true, 100), md[3]);
+    EXPECT_EQ(Statuses({{true, 100}, {false, 0}, {false, 0}, {true, 100}}), Statuses(md.begin(), md.begin() + 4));
 }
 
 // A login answered with garbage, or not at all (the socket time-out), and a
@@ -186,48 +193,38 @@ TEST(ActiLoop, LoginAnsweredWithGarbageOrNeverIsRetried) {
 
 // A camera that logs the detector in and ends the connection at once (or
 // after one header) is connected again after 1 s, doubling up to 30 s on the
-// detector's clock: never a new login at network speed.
+// detector's clock: never a new login at network speed. A connection that ran
+// (a minute on the detector's clock) is rebuilt at once when the camera ends
+// it; one that then ends at once waits 1 s.
 TEST(ActiLoop, ConnectionsThatEndAtOnceAreRetriedAfterADoublingPause) {
     const std::vector<int64_t> doubling = {1000, 2000, 4000, 8000, 16000, 30000};
     for (const PeerScript& script : {Concat(Login(), {PeerStep::Close()}),
                                      Concat(Login(), {PeerStep::Send(kMotion), PeerStep::Close()})}) {
         camtest::FakeClock clock;
-        ScriptedPeer peer(script);
-        CameraRig rig;
-        rig.UseClock(clock);
-        ActiRig(rig, peer.Port());
-        ActiMD det(rig.Attr());
-        StopOnExit stop(det);
-        ASSERT_EQ(0, det.Start());
+        ActiRun run({script}, clock);
+        ASSERT_EQ(0, run.det->Start());
         ASSERT_TRUE(WaitFor([&] { return clock.Waits().size() >= doubling.size(); }, 10000));
-        det.Stop();
+        run.det->Stop();
         const std::vector<int64_t> waits = clock.Waits();
         EXPECT_EQ(doubling, std::vector<int64_t>(waits.begin(), waits.begin() + (long)doubling.size()));
-        EXPECT_LE(peer.Connections(), (int)waits.size() + 1);
+        EXPECT_LE(run.peer.Connections(), (int)waits.size() + 1);
     }
 }
 
-// A connection that ran (a minute on the detector's clock) is rebuilt at
-// once when the camera ends it; one that then ends at once waits 1 s.
 TEST(ActiLoop, AConnectionThatRanIsRebuiltAtOnce) {
     camtest::FakeClock clock(camtest::FakeClock::MANUAL);
-    ScriptedPeer peer({Concat(Login(), {PeerStep::Send(kMotion), PeerStep::Hold(), PeerStep::Close()}),
-                       Concat(Login(), {PeerStep::Close()}), Concat(Login(), {PeerStep::Stall()})});
-    CameraRig rig;
-    rig.UseClock(clock);
-    ActiRig(rig, peer.Port());
-    ActiMD det(rig.Attr());
-    StopOnExit stop(det);
-    ASSERT_EQ(0, det.Start());
-    ASSERT_TRUE(WaitFor([&] { return rig.buf.GetTrig(); }, 10000));
+    ActiRun run({Concat(Login(), {PeerStep::Send(kMotion), PeerStep::Hold(), PeerStep::Close()}),
+                 Concat(Login(), {PeerStep::Close()}), Concat(Login(), {PeerStep::Stall()})},
+                clock);
+    ASSERT_EQ(0, run.det->Start());
+    ASSERT_TRUE(WaitFor([&] { return run.rig.buf.GetTrig(); }, 10000));
     clock.Advance(60000);
-    peer.Release();
-    EXPECT_TRUE(WaitFor([&] { return peer.Connections() >= 2; }, 10000));
+    run.peer.Release();
+    EXPECT_TRUE(WaitFor([&] { return run.peer.Connections() >= 2; }, 10000));
     ASSERT_TRUE(clock.WaitForBlocked(1));
     EXPECT_EQ(std::vector<int64_t>{1000}, clock.Waits());
     clock.Advance(1000);
-    EXPECT_TRUE(WaitFor([&] { return peer.Connections() >= 3; }, 10000));
-    det.Stop();
+    EXPECT_TRUE(WaitFor([&] { return run.peer.Connections() >= 3; }, 10000));
 }
 
 // A payload is skipped whole, however long: the header after a 257-byte
@@ -237,22 +234,14 @@ TEST(ActiLoop, PayloadsAreSkippedWhole) {
     camtest::FakeClock clock;
     const std::string longPayload = Le32s({0, 0x20001, 257}) + std::string(257, 'p');
     const std::string craftedTail = Le32s({0, 0x20001, 256 + 12}) + std::string(256, 'p') + kMotion;
-    ScriptedPeer peer(
-        Concat(Login(), {PeerStep::Send(craftedTail + kOther + longPayload + kMotion), PeerStep::Stall()}));
-    CameraRig rig;
-    rig.UseClock(clock);
-    ActiRig(rig, peer.Port());
-    StatusHistory log;
-    log.Attach(rig.buf);
-    ActiMD det(rig.Attr());
-    StopOnExit stop(det);
-    ASSERT_EQ(0, det.Start());
-    ASSERT_TRUE(WaitFor([&] { return log.Count() >= 4; }, 5000));
-    det.Stop();
-    const Statuses md = log.Get();
-    const Statuses want = {{false, 0}, {false, 0}, {false, 0}, {true, 100}};
-    EXPECT_EQ(want, Statuses(md.begin(), md.begin() + 4));
-    EXPECT_EQ(1, peer.Connections());
+    ActiRun run({Concat(Login(), {PeerStep::Send(craftedTail + kOther + longPayload + kMotion), PeerStep::Stall()})},
+                clock);
+    ASSERT_EQ(0, run.det->Start());
+    ASSERT_TRUE(WaitFor([&] { return run.log.Count() >= 4; }, 5000));
+    run.det->Stop();
+    const Statuses md = run.log.Get();
+    EXPECT_EQ(Statuses({{false, 0}, {false, 0}, {false, 0}, {true, 100}}), Statuses(md.begin(), md.begin() + 4));
+    EXPECT_EQ(1, run.peer.Connections());
 }
 
 // A payload length no event has (negative, 2^31 read as signed, or absurdly
@@ -262,17 +251,13 @@ TEST(ActiLoop, ImpossiblePayloadLengthsRebuildTheConnection) {
     for (uint32_t len : {0xffffffffu, 0x80000000u, 0x7fffffffu}) {
         SCOPED_TRACE(len);
         camtest::FakeClock clock;
-        ScriptedPeer peer({Concat(Login(), {PeerStep::Send(Le32s({0, 0x20001, len}) + kMotion), PeerStep::Stall()}),
-                           Concat(Login(), {PeerStep::Send(kMotion), PeerStep::Stall()})});
-        CameraRig rig;
-        rig.UseClock(clock);
-        ActiRig(rig, peer.Port());
-        ActiMD det(rig.Attr());
-        StopOnExit stop(det);
-        ASSERT_EQ(0, det.Start());
-        ASSERT_TRUE(WaitFor([&] { return rig.buf.GetTrig(); }, 5000));
-        det.Stop();
-        EXPECT_EQ(2, peer.Connections()) << "the motion header after the bad one must not be read";
+        ActiRun run({Concat(Login(), {PeerStep::Send(Le32s({0, 0x20001, len}) + kMotion), PeerStep::Stall()}),
+                     Concat(Login(), {PeerStep::Send(kMotion), PeerStep::Stall()})},
+                    clock);
+        ASSERT_EQ(0, run.det->Start());
+        ASSERT_TRUE(WaitFor([&] { return run.rig.buf.GetTrig(); }, 5000));
+        run.det->Stop();
+        EXPECT_EQ(2, run.peer.Connections()) << "the motion header after the bad one must not be read";
     }
 }
 
@@ -401,4 +386,80 @@ TEST(LevelOneGr2Loop, WindowsAreReadOnceAndARefusalEndsTheThread) {
 
     LevelOneGr2MD refused(rig.Attr());
     EXPECT_EQ(-1, refused.GetMotionWin());
+}
+
+// ---------------------------------------------------------------- RTP extensions through an own fetcher
+
+namespace {
+
+std::string Rtsp(const std::string& headers, const std::string& body = std::string()) {
+    return "RTSP/1.0 200 OK\r\n" + headers +
+           (body.empty() ? std::string() : "Content-Length: " + std::to_string(body.size()) + "\r\n") + "\r\n" +
+           body;
+}
+
+// A camera that sets up its video track (interleaved on channel 4) and sends
+// a packet whose extension carries each text.
+PeerScript RtspCamera(const std::vector<std::string>& texts) {
+    const std::string sdp = "v=0\r\no=- 1 1 IN IP4 127.0.0.1\r\ns=cam\r\nt=0 0\r\n"
+                            "m=video 0 RTP/AVP 96\r\na=rtpmap:96 H264/90000\r\na=control:track1\r\n";
+    PeerScript s = {PeerStep::RecvRequest(), PeerStep::Send(Rtsp("Content-Type: application/sdp\r\n", sdp)),
+                    PeerStep::RecvRequest(),
+                    PeerStep::Send(Rtsp("Transport: RTP/AVP/TCP;unicast;interleaved=4-5\r\nSession: 5A5A\r\n")),
+                    PeerStep::RecvRequest(), PeerStep::Send(Rtsp("Session: 5A5A\r\n"))};
+    uint16_t seq = 1;
+    for (const std::string& t : texts)
+        s.push_back(PeerStep::Send(camtest::Frame(4, camtest::RtpPacket(0, true, 0xABAC, 0, 40, 0, t, seq++))));
+    s.push_back(PeerStep::Stall());
+    return s;
+}
+
+// Motion is "ON" in an extension read through a fetcher of the detector's own.
+class OwnRtp : public RtpHdrDetector {
+public:
+    OwnRtp(DET_BASE_ATTR a, int port) : RtpHdrDetector(a), m_Port(port) { LinkShareDet(DET_TYPE_MD); }
+    ~OwnRtp() override { Stop(); }
+    int GetPathPort(std::string& path, int& port) override {
+        path = "live";
+        port = m_Port;
+        return 0;
+    }
+    bool IsTrig(char* data, unsigned int len, int& value) override {
+        value = 100;
+        return std::string(data, len).find("ON") != std::string::npos;
+    }
+    bool IsTrig(int, char*, unsigned int, int&) override { return false; }
+
+private:
+    int m_Port;
+};
+
+}  // namespace
+
+// The packets of an own fetcher that delivers follow each other as they
+// come: no back-off and no pass pause between them (those are for failures).
+TEST(OwnRtpLoop, PacketsOfAnOwnFetcherFollowEachOtherWithoutAPause) {
+    camtest::FakeClock clock;
+    ScriptedPeer peer(RtspCamera({"ON", "off", "ON"}));
+    CameraRig rig(clock);
+    std::mutex m;
+    Statuses md;
+    std::vector<int64_t> waitsAtThird;
+    rig.buf.SetListener([&](bool t, int l) {
+        std::lock_guard<std::mutex> g(m);
+        md.push_back({t, l});
+        if (md.size() == 3) waitsAtThird = clock.Waits();
+    });
+    OwnRtp det(rig.Attr(), peer.Port());
+    ASSERT_EQ(0, det.Start());
+    ASSERT_TRUE(WaitFor([&] {
+        std::lock_guard<std::mutex> g(m);
+        return md.size() >= 3;
+    }));
+    det.Stop();
+    rig.buf.SetListener(nullptr);
+    std::lock_guard<std::mutex> g(m);
+    EXPECT_EQ(Statuses({{true, 100}, {false, 100}, {true, 100}}), Statuses(md.begin(), md.begin() + 3));
+    EXPECT_TRUE(waitsAtThird.empty()) << ::testing::PrintToString(waitsAtThird);
+    EXPECT_NE(std::string::npos, peer.Received(0).find("/live RTSP/1.0"));
 }

@@ -260,23 +260,22 @@ TEST_F(MultipartTransport, OneHikVisionStreamServesFourKinds) {
     c.end = MFScriptedConn::STALL;
     scope.script->Add(c);
 
-    std::unique_ptr<CamDetector> mdMade = MakeFor("hikvisionv3", DET_TYPE_MD, rig.Attr());
-
-    CamDetector& md = *mdMade;
-    DET_BASE_ATTR diAttr = rig.Attr(true);
-    diAttr.evtBufHdl = EventBufHandler(&di.buf);
-    std::unique_ptr<CamDetector> dDIMade = MakeFor("hikvisionv3", DET_TYPE_DI, diAttr);
-    CamDetector& dDI = *dDIMade;
-    DET_BASE_ATTR tdAttr = rig.Attr();
-    tdAttr.evtBufHdl = EventBufHandler(&td.buf);
-    std::unique_ptr<CamDetector> dTDMade = MakeFor("hikvisionv3", DET_TYPE_TD, tdAttr);
-    CamDetector& dTD = *dTDMade;
-    DET_BASE_ATTR adAttr = rig.Attr();
-    adAttr.evtBufHdl = EventBufHandler(&ad.buf);
-    std::unique_ptr<CamDetector> dADMade = MakeFor("hikvisionv3", DET_TYPE_AD, adAttr);
-    CamDetector& dAD = *dADMade;
+    // The first made is the owner; the followers stop before it.
+    std::vector<std::unique_ptr<CamDetector> > dets;
+    struct StopInReverse {
+        std::vector<std::unique_ptr<CamDetector> >& d;
+        ~StopInReverse() {
+            for (auto it = d.rbegin(); it != d.rend(); ++it) (*it)->Stop();
+        }
+    } stopAll{dets};
+    for (auto kind : std::vector<std::pair<int, EventBuf*> >{
+             {DET_TYPE_MD, &rig.buf}, {DET_TYPE_DI, &di.buf}, {DET_TYPE_TD, &td.buf}, {DET_TYPE_AD, &ad.buf}}) {
+        DET_BASE_ATTR a = rig.Attr(kind.first == DET_TYPE_DI);
+        a.evtBufHdl = EventBufHandler(kind.second);
+        dets.push_back(MakeFor("hikvisionv3", kind.first, a));
+    }
     // Followers first: a follower that is not running yet reports parts as quiet.
-    for (DetectorBase* d : std::vector<DetectorBase*>{&dDI, &dTD, &dAD, &md}) ASSERT_EQ(d->Start(), 0);
+    for (size_t i : {1, 2, 3, 0}) ASSERT_EQ(dets[i]->Start(), 0);
 
     ASSERT_TRUE(WaitFor([&] { return mdH.Contains({{false, 0}, {true, 100}, {false, 0}}); }));
     EXPECT_TRUE(WaitFor([&] { return rig.bufMap.GetTrig(1); }));
@@ -285,7 +284,7 @@ TEST_F(MultipartTransport, OneHikVisionStreamServesFourKinds) {
     EXPECT_TRUE(adH.Contains({{false, 0}, {true, 100}}));
     EXPECT_EQ(scope.script->Connects().size(), 1u);  // one stream for all four
     EXPECT_EQ(scope.script->Connects()[0].path, "/ISAPI/Event/notification/alertStream");
-    for (DetectorBase* d : std::vector<DetectorBase*>{&dAD, &dTD, &dDI, &md}) d->Stop();
+    for (auto it = dets.rbegin(); it != dets.rend(); ++it) (*it)->Stop();
     EXPECT_FALSE(rig.buf.GetTrig());  // status cleared on the way out
 }
 
@@ -313,19 +312,17 @@ TEST_F(MultipartTransport, HeldStatesFromBeforeADropAreNotReportedAgain) {
         std::lock_guard<std::mutex> g(m);
         if (port == 1) port1.push_back(t);
     });
-    std::unique_ptr<CamDetector> mdMade = MakeFor("hikvisionv3", DET_TYPE_MD, rig.Attr());
-    CamDetector& md = *mdMade;
+    std::unique_ptr<CamDetector> md = MakeFor("hikvisionv3", DET_TYPE_MD, rig.Attr());
     DET_BASE_ATTR diAttr = rig.Attr(true);
     diAttr.evtBufHdl = EventBufHandler(&di.buf);
-    std::unique_ptr<CamDetector> dDIMade = MakeFor("hikvisionv3", DET_TYPE_DI, diAttr);
-    CamDetector& dDI = *dDIMade;
-    ASSERT_EQ(dDI.Start(), 0);
-    ASSERT_EQ(md.Start(), 0);
+    std::unique_ptr<CamDetector> dDI = MakeFor("hikvisionv3", DET_TYPE_DI, diAttr);
+    ASSERT_EQ(dDI->Start(), 0);
+    ASSERT_EQ(md->Start(), 0);
     // Two parts, the drop, then twelve heartbeats on the new connection: more
     // than the ten parts a held state survives.
     ASSERT_TRUE(WaitFor([&] { return scope.script->Connects().size() >= 2 && mdH.Get().size() >= 15; }));
-    md.Stop();
-    dDI.Stop();
+    md->Stop();
+    dDI->Stop();
     rig.bufMap.SetListener(nullptr);
     std::vector<std::pair<bool, int> > changes = mdH.Changes();
     ASSERT_GE(changes.size(), 2u);

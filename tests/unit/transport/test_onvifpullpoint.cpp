@@ -19,26 +19,45 @@
 
 namespace {
 
-// Plays the camera's event service from a script; records every call.
+// Plays the camera's event service from a script; records every call. The
+// switches that need time run on the test's clock (clock set): the camera is
+// gone, answering nothing, in [goneFrom, goneUntil); it drops a subscription
+// termSec seconds after its creation or renewal (0: never); it holds an empty
+// pull for its whole time-out (holdEmptyPulls).
 class ScriptedEventService : public OnvifEventService {
 public:
+    explicit ScriptedEventService(camtest::FakeClock* c = nullptr) : clock(c) {}
     int CreatePullPointSubscription(const std::string& filter, const std::string& termTime, const OVF_NS_LIST& ns,
                                     OVF_EVT_PULL_PT& pp) override {
         std::lock_guard<std::mutex> g(mu);
+        if (Gone("create")) return kOnvifNoAnswer;
         calls.push_back("create[" + filter + "][" + termTime + "]");
+        if (clock) createdAt.push_back(clock->NowMs());
         lastNs = ns;
         int rc = Next(createResults, 0);
         if (rc == 0) {
             pp.address = noAddress ? "" : "http://127.0.0.1/sub/" + std::to_string(++subscriptions);
             pp.terminationTime = termTime;
             if (subscriptions > 1 && !onSync.empty()) pullNotifs.push_front(onSync);
+            Extend(pp);
         }
         return rc;
     }
     int PullMessages(const OVF_EVT_PULL_PT& pp, const std::string& timeout, const std::string& limit,
                      OVF_EVT_PULL_MSG& msg) override {
-        std::lock_guard<std::mutex> g(mu);
+        std::unique_lock<std::mutex> g(mu);
+        if (Gone("pull")) return kOnvifNoAnswer;
         calls.push_back("pull " + pp.address + " " + timeout + " " + limit);
+        ++pulls;
+        if (termSec && clock->NowMs() >= expires) ++lapsedPulls;
+        if (holdEmptyPulls) {
+            waits.push_back(timeout);
+            if (pullNotifs.empty()) {
+                g.unlock();
+                clock->Advance(atoi(timeout.c_str() + 2) * 1000);
+                g.lock();
+            }
+        }
         int rc = Next(pullResults, 0);
         if (rc == 0 && !pullNotifs.empty()) {
             msg.notifs = pullNotifs.front();
@@ -46,8 +65,16 @@ public:
         }
         return rc;
     }
+    int Renew(OVF_EVT_PULL_PT& pp, const std::string& termTime) override {
+        std::lock_guard<std::mutex> g(mu);
+        calls.push_back("renew " + pp.address + " " + termTime);
+        if (termSec && clock->NowMs() >= expires) return -1;
+        Extend(pp);
+        return 0;
+    }
     int Unsubscribe(const OVF_EVT_PULL_PT& pp) override {
         std::lock_guard<std::mutex> g(mu);
+        if (Gone("unsubscribe")) return kOnvifNoAnswer;
         calls.push_back("unsubscribe " + pp.address);
         return Next(unsubscribeResults, 0);
     }
@@ -55,6 +82,7 @@ public:
     // do after a synchronisation point or on a new subscription.
     int SetSynchronizationPoint(const OVF_EVT_PULL_PT& pp) override {
         std::lock_guard<std::mutex> g(mu);
+        if (Gone("sync")) return kOnvifNoAnswer;
         calls.push_back("sync " + pp.address);
         int rc = Next(syncResults, 0);
         if (rc == 0 && !onSync.empty()) pullNotifs.push_front(onSync);
@@ -63,7 +91,8 @@ public:
     int CheckDevice(int) override {
         std::lock_guard<std::mutex> g(mu);
         calls.push_back("check");
-        return 0;
+        if (clock) checkedAt.push_back(clock->NowMs());
+        return IsGone() ? kOnvifNoAnswer : 0;
     }
 
     std::vector<std::string> Calls() {
@@ -78,6 +107,12 @@ public:
         std::lock_guard<std::mutex> g(mu);
         return pullNotifs.size() + pullResults.size();
     }
+    // Calls that start with prefix.
+    long Count(const std::string& prefix) {
+        std::lock_guard<std::mutex> g(mu);
+        return std::count_if(calls.begin(), calls.end(),
+                             [&](const std::string& c) { return c.compare(0, prefix.size(), prefix) == 0; });
+    }
 
     std::mutex mu;
     std::deque<int> createResults, pullResults, unsubscribeResults, syncResults;
@@ -87,6 +122,13 @@ public:
     int subscriptions = 0;
     std::vector<std::string> calls;
     OVF_NS_LIST lastNs;
+    camtest::FakeClock* clock;
+    int64_t goneFrom = 0, goneUntil = 0;
+    int termSec = 0;
+    bool holdEmptyPulls = false;
+    int pulls = 0, lapsedPulls = 0;
+    std::vector<int64_t> createdAt, checkedAt;
+    std::vector<std::string> waits;  // the pull time-outs asked for (holdEmptyPulls)
 
 private:
     static int Next(std::deque<int>& q, int dflt) {
@@ -95,6 +137,19 @@ private:
         q.pop_front();
         return v;
     }
+    bool IsGone() const { return clock && clock->NowMs() >= goneFrom && clock->NowMs() < goneUntil; }
+    // Records what is asked while the camera is gone.
+    bool Gone(const char* what) {
+        if (!IsGone()) return false;
+        calls.push_back(std::string(what) + " (gone)");
+        return true;
+    }
+    void Extend(OVF_EVT_PULL_PT& pp) {
+        if (!termSec) return;
+        expires = clock->NowMs() + termSec * 1000;
+        pp.termSecondsLeft = termSec;
+    }
+    int64_t expires = 0;
 };
 
 template <typename Base>
@@ -123,8 +178,8 @@ struct Rig {
     }
 };
 
-ScriptedEventService* Script(OnvifPullPointDetector& det) {
-    ScriptedEventService* s = new ScriptedEventService();
+ScriptedEventService* Script(OnvifPullPointDetector& det, camtest::FakeClock* clock = nullptr) {
+    ScriptedEventService* s = new ScriptedEventService(clock);
     det.SetEventService(std::unique_ptr<OnvifEventService>(s));
     return s;
 }
@@ -255,51 +310,46 @@ TEST(OnvifPullPoint, DetectorThreadPullsRecreatesAndFeedsFollowers) {
     rig.rig.buf.SetListener(nullptr);
 }
 
-// A camera that refuses every subscription is asked again with growing
-// gaps (up to 30 s), and never pulled without a subscription.
+// A camera that refuses every subscription is asked again with growing gaps
+// between tries (1, 2, 4 ... 30 s; 300 ms between the attempts of one try),
+// and never pulled without a subscription; once one succeeds the gaps start
+// again from the first.
 TEST(OnvifPullPoint, RefusedSubscriptionsAreAskedWithGrowingGaps) {
-    Rig rig;
-    Fast<OnvifMD> md(rig.rig.Attr());
-    ScriptedEventService* s = Script(md);
-    s->createResults = std::deque<int>(100000, kOnvifFault);  // more than it can ask before Stop
-    ASSERT_EQ(md.Start(), 0);
-    ASSERT_TRUE(WaitFor([&] { return s->Calls().size() >= 30; }));
-    md.Stop();
-    std::vector<std::string> calls = s->Calls();
-    std::vector<std::string> head(calls.begin(), calls.begin() + 7);
-    EXPECT_EQ(head, (std::vector<std::string>{"create[][]", "create[][]", "create[][]", "create[][PT60S]",
-                                              "create[][PT60S]", "create[][PT60S]", "create[][PT60S]"}));
-    for (const std::string& c : calls) EXPECT_EQ(c.find("pull"), std::string::npos) << c;
-    // Between attempts of one try 300 ms; between tries 1, 2, 4 ... 30 s.
-    std::vector<int64_t> gaps;
-    for (int64_t w : rig.clock.Waits())
-        if (w >= 1000) gaps.push_back(w);
-    ASSERT_GE(gaps.size(), 7u) << ::testing::PrintToString(rig.clock.Waits());
-    EXPECT_EQ(std::vector<int64_t>({1000, 2000, 4000, 8000, 16000, 30000, 30000}),
-              std::vector<int64_t>(gaps.begin(), gaps.begin() + 7));
-    std::string log = rig.log.Text();
-    EXPECT_NE(log.find("FilterXpath=[], TermTime=[]\n"), std::string::npos);
-    EXPECT_NE(log.find("FilterXpath=[], TermTime=[PT60S]\n"), std::string::npos);
-}
-
-// After a refused subscription succeeds, the gaps start again from the first.
-TEST(OnvifPullPoint, ASuccessfulSubscriptionEndsTheBackOff) {
-    Rig rig;
-    Fast<OnvifMD> md(rig.rig.Attr());
-    ScriptedEventService* s = Script(md);
-    // Two failed tries (6 + 3 attempts), then a subscription whose pulls fail
-    // three times, then refusals again.
     const int f = kOnvifFault;
-    s->createResults = {f, f, f, f, f, f, f, f, f, 0, f, f, f, f, f, f};
-    s->pullResults = {f, f, f};
-    ASSERT_EQ(md.Start(), 0);
-    ASSERT_TRUE(WaitFor([&] { return s->Calls().size() >= 20; }));
-    md.Stop();
-    std::vector<int64_t> gaps;
-    for (int64_t w : rig.clock.Waits())
-        if (w >= 1000) gaps.push_back(w);
-    ASSERT_GE(gaps.size(), 3u) << ::testing::PrintToString(rig.clock.Waits());
-    EXPECT_EQ(std::vector<int64_t>({1000, 2000, 1000}), std::vector<int64_t>(gaps.begin(), gaps.begin() + 3));
+    struct {
+        const char* name;
+        std::deque<int> creates, pulls;
+        std::vector<int64_t> gaps;
+    } rows[] = {
+        {"refused for ever", std::deque<int>(100000, f), {}, {1000, 2000, 4000, 8000, 16000, 30000, 30000}},
+        // Two failed tries (6 + 3 attempts), a subscription whose pulls fail
+        // three times, then refusals again.
+        {"refused, taken, refused", {f, f, f, f, f, f, f, f, f, 0, f, f, f, f, f, f}, {f, f, f}, {1000, 2000, 1000}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        Rig rig;
+        Fast<OnvifMD> md(rig.rig.Attr());
+        ScriptedEventService* s = Script(md);
+        s->createResults = r.creates;
+        s->pullResults = r.pulls;
+        ASSERT_EQ(md.Start(), 0);
+        ASSERT_TRUE(WaitFor([&] { return s->Calls().size() >= 30; }));
+        md.Stop();
+        std::vector<int64_t> gaps;
+        for (int64_t w : rig.clock.Waits())
+            if (w >= 1000) gaps.push_back(w);
+        ASSERT_GE(gaps.size(), r.gaps.size()) << ::testing::PrintToString(rig.clock.Waits());
+        EXPECT_EQ(r.gaps, std::vector<int64_t>(gaps.begin(), gaps.begin() + (long)r.gaps.size()));
+        if (!r.pulls.empty()) continue;
+        const std::vector<std::string> calls = s->Calls();
+        EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 7),
+                  (std::vector<std::string>{"create[][]", "create[][]", "create[][]", "create[][PT60S]",
+                                            "create[][PT60S]", "create[][PT60S]", "create[][PT60S]"}));
+        EXPECT_EQ(0, s->Count("pull"));
+        EXPECT_NE(rig.log.Text().find("FilterXpath=[], TermTime=[]\n"), std::string::npos);
+        EXPECT_NE(rig.log.Text().find("FilterXpath=[], TermTime=[PT60S]\n"), std::string::npos);
+    }
 }
 
 // A scripted camera that queues 20 notifications a second: full batches are
@@ -333,7 +383,6 @@ public:
     int64_t lag = 0;             // longest time a notification waited in the camera
     size_t backlogAfterPull = 0;
     size_t maxBacklog = 0;
-    int pulls = 0;
 
 private:
     camtest::FakeClock& m_Clock;
@@ -377,64 +426,27 @@ TEST(OnvifPullPoint, ABusyCameraIsPulledAsFastAsItQueues) {
     // Never more waiting than one batch, and none longer than one pull interval.
     EXPECT_LE(s->maxBacklog, 8u);
     EXPECT_LE(s->lag, 500);
+    // Full batches follow each other without a pause; the others are paced.
+    for (int64_t w : rig.clock.Waits()) EXPECT_EQ(500, w);
 }
 
 // A camera that enforces a short termination time: the subscription is
 // renewed before it lapses, so no pull ever meets a lapsed subscription.
-class ExpiringEventService : public ScriptedEventService {
-public:
-    explicit ExpiringEventService(camtest::FakeClock& clock) : m_Clock(clock) {}
-    int CreatePullPointSubscription(const std::string& filter, const std::string& termTime, const OVF_NS_LIST& ns,
-                                    OVF_EVT_PULL_PT& pp) override {
-        int rc = ScriptedEventService::CreatePullPointSubscription(filter, termTime, ns, pp);
-        std::lock_guard<std::mutex> g(mu);
-        m_Expires = m_Clock.NowMs() + 3000;
-        pp.termSecondsLeft = 3;
-        return rc;
-    }
-    int Renew(OVF_EVT_PULL_PT& pp, const std::string& termTime) override {
-        std::lock_guard<std::mutex> g(mu);
-        calls.push_back("renew " + pp.address + " " + termTime);
-        if (m_Clock.NowMs() >= m_Expires) return -1;
-        m_Expires = m_Clock.NowMs() + 3000;
-        pp.termSecondsLeft = 3;
-        return 0;
-    }
-    int PullMessages(const OVF_EVT_PULL_PT& pp, const std::string& timeout, const std::string& limit,
-                     OVF_EVT_PULL_MSG& msg) override {
-        {
-            std::lock_guard<std::mutex> g(mu);
-            ++pulls;
-            if (m_Clock.NowMs() >= m_Expires) ++lapsedPulls;
-        }
-        return ScriptedEventService::PullMessages(pp, timeout, limit, msg);
-    }
-    int pulls = 0;
-    int lapsedPulls = 0;
-
-private:
-    camtest::FakeClock& m_Clock;
-    int64_t m_Expires = 0;
-};
-
 TEST(OnvifPullPoint, AShortTerminationTimeIsRenewedBeforeItLapses) {
     Rig rig;
     OnvifMD md(rig.rig.Attr());
-    ExpiringEventService* s = new ExpiringEventService(rig.clock);
-    md.SetEventService(std::unique_ptr<OnvifEventService>(s));
+    ScriptedEventService* s = Script(md, &rig.clock);
+    s->termSec = 3;
     ASSERT_EQ(md.Start(), 0);
     ASSERT_TRUE(WaitFor([&] {
         std::lock_guard<std::mutex> g(s->mu);
         return s->pulls >= 120;  // a minute of pulls at 500 ms
     }));
     md.Stop();
+    EXPECT_EQ(1, s->Count("create"));
+    EXPECT_GE(s->Count("renew"), 20);
     std::lock_guard<std::mutex> g(s->mu);
     EXPECT_EQ(0, s->lapsedPulls);
-    EXPECT_EQ(1, std::count_if(s->calls.begin(), s->calls.end(),
-                               [](const std::string& c) { return c.compare(0, 6, "create") == 0; }));
-    EXPECT_GE(std::count_if(s->calls.begin(), s->calls.end(),
-                            [](const std::string& c) { return c.compare(0, 5, "renew") == 0; }),
-              20);
 }
 
 // ---------------------------------------------------------------- lost answers, outages, long polls
@@ -507,55 +519,6 @@ TEST(OnvifPullPoint, ALostAnswerIsFollowedByTheCurrentStates) {
     }
 }
 
-// Plays a camera that is gone (answers nothing) for a while on the fake clock.
-class OutageEventService : public ScriptedEventService {
-public:
-    OutageEventService(camtest::FakeClock& clock, int64_t from, int64_t until)
-        : m_Clock(clock), m_From(from), m_Until(until) {}
-    bool Gone() {
-        const int64_t t = m_Clock.NowMs();
-        return t >= m_From && t < m_Until;
-    }
-    int CreatePullPointSubscription(const std::string& filter, const std::string& termTime, const OVF_NS_LIST& ns,
-                                    OVF_EVT_PULL_PT& pp) override {
-        if (Gone()) return Log("create (gone)", kOnvifNoAnswer);
-        int rc = ScriptedEventService::CreatePullPointSubscription(filter, termTime, ns, pp);
-        std::lock_guard<std::mutex> g(mu);
-        createdAt.push_back(m_Clock.NowMs());
-        return rc;
-    }
-    int PullMessages(const OVF_EVT_PULL_PT& pp, const std::string& timeout, const std::string& limit,
-                     OVF_EVT_PULL_MSG& msg) override {
-        if (Gone()) return Log("pull (gone)", kOnvifNoAnswer);
-        return ScriptedEventService::PullMessages(pp, timeout, limit, msg);
-    }
-    int Unsubscribe(const OVF_EVT_PULL_PT& pp) override {
-        if (Gone()) return Log("unsubscribe (gone)", kOnvifNoAnswer);
-        return ScriptedEventService::Unsubscribe(pp);
-    }
-    int SetSynchronizationPoint(const OVF_EVT_PULL_PT& pp) override {
-        if (Gone()) return Log("sync (gone)", kOnvifNoAnswer);
-        return ScriptedEventService::SetSynchronizationPoint(pp);
-    }
-    int CheckDevice(int timeoutSec) override {
-        std::lock_guard<std::mutex> g(mu);
-        checkedAt.push_back(m_Clock.NowMs());
-        calls.push_back("check");
-        (void)timeoutSec;
-        return Gone() ? kOnvifNoAnswer : 0;
-    }
-    std::vector<int64_t> createdAt, checkedAt;
-
-private:
-    int Log(const char* what, int rc) {
-        std::lock_guard<std::mutex> g(mu);
-        calls.push_back(what);
-        return rc;
-    }
-    camtest::FakeClock& m_Clock;
-    int64_t m_From, m_Until;
-};
-
 // A camera gone for 20 s is asked only for its time (no login) every 2 s,
 // and subscribed again within 3 s of its return, whatever the back-off of
 // refused subscriptions had grown to.
@@ -563,8 +526,9 @@ TEST(OnvifPullPoint, ACameraBackFromAnOutageIsSubscribedAgainAtOnce) {
     Rig rig;
     Fast<OnvifMD> md(rig.rig.Attr());
     const int64_t from = rig.clock.NowMs() + 5000, until = from + 20000;
-    OutageEventService* s = new OutageEventService(rig.clock, from, until);
-    md.SetEventService(std::unique_ptr<OnvifEventService>(s));
+    ScriptedEventService* s = Script(md, &rig.clock);
+    s->goneFrom = from;
+    s->goneUntil = until;
     ASSERT_EQ(md.Start(), 0);
     ASSERT_TRUE(WaitFor([&] {
         std::lock_guard<std::mutex> g(s->mu);
@@ -594,36 +558,21 @@ TEST(OnvifPullPoint, ACameraBackFromAnOutageIsSubscribedAgainAtOnce) {
     EXPECT_NE(rig.log.Text().find("Cam[1]: The ONVIF device answers again.\n"), std::string::npos);
 }
 
-// Holds each pull for its whole time-out (on the fake clock) unless it has
-// notifications to give; records the time-outs asked for.
-class HoldingEventService : public ScriptedEventService {
-public:
-    explicit HoldingEventService(camtest::FakeClock& clock) : m_Clock(clock) {}
-    int PullMessages(const OVF_EVT_PULL_PT& pp, const std::string& timeout, const std::string& limit,
-                     OVF_EVT_PULL_MSG& msg) override {
-        bool empty;
-        {
-            std::lock_guard<std::mutex> g(mu);
-            waits.push_back(timeout);
-            empty = pullNotifs.empty();
-        }
-        if (empty) m_Clock.Advance(atoi(timeout.c_str() + 2) * 1000);
-        return ScriptedEventService::PullMessages(pp, timeout, limit, msg);
-    }
-    std::vector<std::string> waits;
-
-private:
-    camtest::FakeClock& m_Clock;
-};
-
 // A motion the camera never clears (hold rule) runs out 5 s after its
 // notification: the long poll waits no longer than that, then long again.
 TEST(OnvifPullPoint, AHeldMotionShortensTheLongPoll) {
     Rig rig;
     rig.rig.cap.SetOnvifTopic(DET_TYPE_MD, "tns1:RuleEngine/CellMotionDetector/Motion;IsMotion;Hold");
     Fast<OnvifMD> md(rig.rig.Attr());
-    HoldingEventService* s = new HoldingEventService(rig.clock);
-    md.SetEventService(std::unique_ptr<OnvifEventService>(s));
+    // A follower without a hold does not lengthen the owner's short poll.
+    EventBuf tdBuf;
+    DET_BASE_ATTR tdAttr = rig.rig.Attr();
+    tdAttr.evtBufHdl = EventBufHandler(&tdBuf);
+    Fast<OnvifTD> td(tdAttr);
+    StopOnExit stopTd(td);
+    ASSERT_EQ(td.Start(), 0);
+    ScriptedEventService* s = Script(md, &rig.clock);
+    s->holdEmptyPulls = true;
     s->pullNotifs = {{Motion("r", "true")}};
     std::mutex mu;
     std::vector<std::pair<bool, int64_t> > changes;

@@ -13,6 +13,7 @@
 #include "tests/fixtures/scriptedrtpfetch.h"
 #include "tests/fixtures/testsupport.h"
 #include "tests/fixtures/statushistory.h"
+#include "tests/fixtures/testutil.h"
 
 namespace {
 
@@ -226,6 +227,22 @@ TEST_F(RtpTransport, SetUpChecksKeepTheLoopFromRunning) {
         EXPECT_EQ(0, fetch.Get(fetch.curLenCalls));
         SharingReset::Clear();
     }
+}
+
+// A fetcher of the detector's own (its own path and port: the video track)
+// whose camera refuses the connection: each failed fetch drops the session
+// and backs off 5 s before the pass pause; nothing reaches the tests.
+TEST_F(RtpTransport, AnOwnFetcherBacksOffAfterEachFailedFetch) {
+    ProbeRtp det(rig.Attr(), DET_TYPE_MD, "live", camtest::FreeLoopbackPort());
+    ASSERT_EQ(0, det.Start());
+    ASSERT_TRUE(WaitFor([&] { return clock.Waits().size() >= 12; }));
+    det.Stop();
+    const std::vector<int64_t> pass = {1000, 1000, 1000, 1000, 1000, RtpHdrDetector::kPassPauseMs};
+    const std::vector<int64_t> waits = clock.Waits();
+    EXPECT_EQ(pass, std::vector<int64_t>(waits.begin(), waits.begin() + 6));
+    EXPECT_EQ(pass, std::vector<int64_t>(waits.begin() + 6, waits.begin() + 12));
+    EXPECT_EQ(std::string::npos, log.Text().find("Failed to new RtpFetcher")) << log.Text();
+    EXPECT_TRUE(det.Seen().empty());
 }
 
 }  // namespace
