@@ -1,8 +1,7 @@
 // Inside the simulated camera's HTTP server: the queue between a streaming
 // answer's producer thread and the connection, and the helpers the server
-// and the stream writer share. Every wait is cut into kSliceMs slices that
-// re-check whether the client is still there and whether the simulator is
-// stopping, which bounds Stop().
+// and the stream writer share. Every wait is cut into slices that re-check
+// whether the client is still there; a stop wakes the waits at once.
 #ifndef TOOLS_CAMSIM_HTTPSERVER_H
 #define TOOLS_CAMSIM_HTTPSERVER_H
 
@@ -21,6 +20,10 @@
 namespace camsim {
 
 const int kSliceMs = 100;
+// An idle stream's waits: a fleet keeps thousands of streams open, and each
+// wake-up of their two threads costs more than the stream itself. A client
+// that left is noticed within this time.
+const int kStreamIdleMs = 1000;
 
 struct StreamWriter::Channel {
     std::mutex mu;

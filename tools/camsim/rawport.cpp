@@ -19,6 +19,7 @@ namespace camsim {
 
 namespace {
 const int kSliceMs = 100;
+const int kIdleMs = 1000;  // an idle connection's wait between checks that its client is there
 
 // 1 readable/writable, 0 not within ms, -1 error.
 int WaitFd(int fd, short events, int ms) {
@@ -136,7 +137,7 @@ bool RawConn::WaitChange(uint64_t& seen, int maxMs) {
     while (Alive()) {
         const int left =
             (int)std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
-        const uint64_t v = m_Sim->WaitChange(seen, left < kSliceMs ? (left < 0 ? 0 : left) : kSliceMs);
+        const uint64_t v = m_Sim->WaitChange(seen, left < kIdleMs ? (left < 0 ? 0 : left) : kIdleMs);
         if (v != seen) {
             seen = v;
             return true;
@@ -145,7 +146,7 @@ bool RawConn::WaitChange(uint64_t& seen, int maxMs) {
         char c;
         const ssize_t n = recv(m_Fd, &c, 1, MSG_PEEK | MSG_DONTWAIT);
         if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) m_blClosed = true;
-        if (left <= kSliceMs) return Alive();
+        if (left <= kIdleMs) return Alive();
     }
     return false;
 }

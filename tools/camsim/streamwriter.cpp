@@ -87,12 +87,12 @@ bool StreamWriter::WaitChange(uint64_t& seen, int maxMs) {
     while (Alive()) {
         int left = (int)std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now())
                        .count();
-        uint64_t v = m_Sim->WaitChange(seen, left < kSliceMs ? (left < 0 ? 0 : left) : kSliceMs);
+        uint64_t v = m_Sim->WaitChange(seen, left < kStreamIdleMs ? (left < 0 ? 0 : left) : kStreamIdleMs);
         if (v != seen) {
             seen = v;
             return true;
         }
-        if (left <= kSliceMs) return Alive();
+        if (left <= kStreamIdleMs) return Alive();
     }
     return false;
 }
@@ -112,7 +112,7 @@ ssize_t StreamBodyRead(void* cls, uint64_t, char* out, size_t max) {
         if (ch->errorEnd || ch->clientGone) return MHD_CONTENT_READER_END_WITH_ERROR;
         if (ch->producerDone) return MHD_CONTENT_READER_END_OF_STREAM;
         if (ch->stopping->load()) return MHD_CONTENT_READER_END_WITH_ERROR;
-        ch->cv.wait_for(lk, std::chrono::milliseconds(kSliceMs));
+        ch->cv.wait_for(lk, std::chrono::milliseconds(kStreamIdleMs));
         if (ch->buf.size() == ch->pos && ClientGone(ch->conn)) {
             ch->clientGone = true;
             ch->cv.notify_all();
