@@ -1,19 +1,16 @@
 // HTTP client of the recorder on libcurl's multi interface.
 //
 // Why the multi interface and not CURLOPT_CONNECT_ONLY with our own framing:
-// libcurl then keeps doing what cameras need most and is hardest to get right
-// (Basic and Digest challenges with nonce handling, chunked and
-// close-delimited bodies, lenient header parsing, connection reuse), while the
-// multi interface still lets us pull the body at the caller's pace. The write
-// callback stores into a bounded buffer and pauses the transfer
+// libcurl keeps doing what cameras need most and is hardest to get right
+// (Basic and Digest with nonces, chunked and close-delimited bodies, lenient
+// headers, connection reuse), and we still pull the body at the caller's
+// pace: the write callback fills a bounded buffer and pauses the transfer
 // (CURL_WRITEFUNC_PAUSE) when it is full; a read that frees room resumes it.
-// So an endless event stream costs at most kBodyBufBytes plus the one chunk
-// libcurl holds while paused, however slowly the caller reads, and the kernel's
-// TCP window pushes back on the camera.
+// An endless event stream costs at most kBodyBufBytes plus the one chunk
+// libcurl holds while paused, and the kernel's TCP window pushes back.
 //
 // Transfers run on the process's one HTTP engine (curlengine.h); a client's
-// calls wait only on its own condition variable for what the engine put in
-// its buffer.
+// calls wait only on its own condition variable for its buffer.
 #include <curl/curl.h>
 #include <string.h>
 
@@ -114,25 +111,23 @@ struct OXHttpClientImpl : public ByteSource {
         ResetExchange();
     }
 
+    // An ended transfer is out already, unless a posted resume names it.
+    bool EngineTookItOut() {
+        std::lock_guard<std::mutex> g(mtx);
+        return blDone && !blResumePosted;
+    }
+
     // Takes easy out of the multi handle (its connection is closed or cached
     // by libcurl); afterwards no callback of the engine reaches this client.
-    // An ended transfer is already out: no round trip to the engine, unless
-    // a posted resume that names this client has yet to run.
     void Remove() {
         if (!blAdded) return;
-        {
-            std::lock_guard<std::mutex> g(mtx);
-            if (blDone && !blResumePosted) {
-                blAdded = false;
-                return;
-            }
-        }
+        blAdded = false;
+        if (EngineTookItOut()) return;
         CURL* e = easy;
         CurlEngine::Get().Run([e](CURLM* multi) {
             curl_multi_remove_handle(multi, e);
             CurlEngine::Get().Untrack(e);
         });
-        blAdded = false;
     }
 
     void ResetExchange() {
@@ -194,8 +189,7 @@ struct OXHttpClientImpl : public ByteSource {
         const size_t n = size * nmemb;
         std::unique_lock<std::mutex> g(self->mtx);
         if (self->blHeadFinal) return n;  // trailers of a chunked body
-        // The waiting client is woken only once the head is settled; a line
-        // moves its deadline, which it reads when it wakes for that.
+        // The client is woken once the head settles; a line moves its deadline.
         self->lastHeadMs = self->clock.NowMs();
         std::string location;
         if (!self->head.AddLine(p, n)) return 0;  // aborts the transfer
@@ -245,9 +239,8 @@ struct OXHttpClientImpl : public ByteSource {
         return CURL_WRITEFUNC_PAUSE;
     }
 
-    // Engine thread, after the engine took easy out of the multi handle.
-    // Notified under mtx: once blDone is seen, the client may be gone without
-    // another word to the engine.
+    // Engine thread, easy already out. Notified under mtx: once blDone is
+    // seen, the client may be gone without another word to the engine.
     void OnDone(CURLcode code) {
         std::lock_guard<std::mutex> g(mtx);
         blDone = true;
@@ -389,13 +382,6 @@ struct OXHttpClientImpl : public ByteSource {
         // Drops an unfinished body; its connection is closed by libcurl.
         Remove();
         reader.Reset();
-        {
-            std::lock_guard<std::mutex> g(mtx);
-            ResetExchange();
-        }
-        Configure(method, data);
-        CURL* e = easy;
-        OXHttpClientImpl* self = this;
         // One time-out without a header line from the camera, connect
         // included; every line (a Digest exchange has two answers) starts it
         // again, up to four time-outs in all.
@@ -404,16 +390,17 @@ struct OXHttpClientImpl : public ByteSource {
         int64_t deadline = start + (int64_t)timeoutSec * 1000;
         {
             std::lock_guard<std::mutex> g(mtx);
+            ResetExchange();
             lastHeadMs = start;
         }
-        // Posted, not run: the client waits for the answer, not for the
-        // engine; a transfer that cannot start ends at once with its code.
+        Configure(method, data);
+        // Posted: the client waits for the answer, not for the engine.
         blAdded = true;
-        engine.Post([e, self](CURLM* multi) {
-            if (curl_multi_add_handle(multi, e) == CURLM_OK)
-                CurlEngine::Get().Track(e, [self](CURLcode code) { self->OnDone(code); });
+        engine.Post([this](CURLM* multi) {
+            if (curl_multi_add_handle(multi, easy) == CURLM_OK)
+                CurlEngine::Get().Track(easy, [this](CURLcode code) { OnDone(code); });
             else
-                self->OnDone(CURLE_FAILED_INIT);
+                OnDone(CURLE_FAILED_INIT);
         });
         std::unique_lock<std::mutex> lk(mtx);
         const int r = WaitFor(lk, deadline, [&] {
