@@ -45,6 +45,11 @@ const int kCamHealthStates = 5;
 // "connecting", "ok", "unreachable", "unauthorized", "error".
 const char* CamHealthName(int state);
 
+// "HOST:PORT/path" for health texts and log lines: the query (which may carry
+// a login) left out, an IPv6 literal in brackets. A source at "HOST:PORT" is
+// cleared by the answers of the camera's clients at that address.
+std::string HealthAddress(const std::string& host, int port, const std::string& path = std::string());
+
 struct CAM_HEALTH_REPORT {
     int state = CAM_HEALTH_CONNECTING;
     std::string error;       // the last failure's text ("" before any); never a login

@@ -10,14 +10,9 @@ const char* const kSrc = "camdet/answerjudge";
 const int64_t kLogEveryMs = 10 * 60 * 1000;
 }  // namespace
 
-std::string CameraAddress(const std::string& host, int port) {
-    const bool v6 = host.find(':') != std::string::npos && (host.empty() || host[0] != '[');
-    return (v6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
-}
-
 AnswerJudge::AnswerJudge(BrellinOwned::CameraServices& services, const std::string& host, int port, int camId)
     : m_Clock(services.GetClock()),
-      m_Address(CameraAddress(host, port)),
+      m_Address(BrellinOwned::HealthAddress(host, port)),
       m_Src(services.Health(), m_Address, true),
       m_CamId(camId) {}
 

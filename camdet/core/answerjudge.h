@@ -14,10 +14,6 @@
 #include "camdet/core/eventdetector.h"
 #include "interface/camhealth.h"
 
-// "HOST:PORT" as the camera's clients name it in its health (an IPv6
-// literal in brackets): a source at that address is cleared by their answers.
-std::string CameraAddress(const std::string& host, int port);
-
 class AnswerJudge {
 public:
     // The camera's health through its services (nothing is told without

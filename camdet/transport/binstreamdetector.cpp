@@ -4,7 +4,6 @@
 
 #include <new>
 
-#include "camdet/core/answerjudge.h"
 #include "dupfromox/oxdebuglog.h"
 #include "interface/backoff.h"
 #include "interface/camhealth.h"
@@ -185,12 +184,10 @@ void BinStreamDetector::OpenStream() {
         // every connect fails (once logged by the socket).
         if (m_Attr.pCamApi) m_Attr.pCamApi->GetDetPathPort(path, port);
         m_Socket->SetSocketInfo(host, port, m_Timeout, true);
-        m_Address = CameraAddress(host, port);
+        m_Address = BrellinOwned::HealthAddress(host, port);
         return;
     }
-    const std::string path = m_Path.substr(0, m_Path.find('?'));
-    m_Address = CameraAddress(host, m_Attr.camMediatorHdl.GetInt(CAM_MEDIATOR_FUNC_HTTP_PORT)) +
-                (path.empty() || path[0] == '/' ? path : "/" + path);
+    m_Address = BrellinOwned::HealthAddress(host, m_Attr.camMediatorHdl.GetInt(CAM_MEDIATOR_FUNC_HTTP_PORT), m_Path);
     m_HttpClient->Init(m_Path, host, m_Attr.camMediatorHdl.GetInt(CAM_MEDIATOR_FUNC_HTTP_PORT),
                       m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_USER),
                       m_Attr.camMediatorHdl.GetString(CAM_MEDIATOR_FUNC_PASSWORD), m_Timeout, m_blHttpFlag, true,

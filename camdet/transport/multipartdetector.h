@@ -33,10 +33,10 @@ public:
     // needed, never shrunk). 0 when a part was read, -1 on any failure, 1
     // when the camera ended a stream that ran (nothing to report; the rules
     // keep what they hold). The first part after a failure comes on a new
-    // connection: the camera's held states are cleared before it is tested. When no part came the call
-    // waits before it returns: 1 s when no stream could be opened; after a
-    // stream that ended, not at all when it ran, else the back-off of
-    // interface/backoff.h.
+    // connection: the camera's held states are cleared before it is tested.
+    // When no part came the call waits before it returns: 1 s when no
+    // stream could be opened; after a stream that ended, not at all when it
+    // ran, else the back-off of interface/backoff.h.
     int Detect(char*& buf, unsigned int& size);
     // The loop's set-up (the loop is CamDetector::RunLoop): allocates the body
     // buffer, asks for path and port and opens the fetcher. False (status

@@ -17,6 +17,13 @@ int64_t WallMs() {
 
 }  // namespace
 
+std::string HealthAddress(const std::string& host, int port, const std::string& path) {
+    std::string h = host.find(':') != std::string::npos && (host.empty() || host[0] != '[') ? "[" + host + "]" : host;
+    std::string p = path.substr(0, path.find('?'));
+    if (!p.empty() && p[0] != '/') p.insert(0, "/");
+    return h + ":" + std::to_string(port) + p;
+}
+
 const char* CamHealthName(int state) {
     switch (state) {
     case CAM_HEALTH_OK: return "ok";

@@ -8,13 +8,6 @@
 
 namespace BrellinOwned {
 
-std::string HealthAddress(const std::string& host, int port, const std::string& path) {
-    std::string h = host.find(':') != std::string::npos && (host.empty() || host[0] != '[') ? "[" + host + "]" : host;
-    std::string p = path.substr(0, path.find('?'));
-    if (!p.empty() && p[0] != '/') p.insert(0, "/");
-    return h + ":" + std::to_string(port) + p;
-}
-
 namespace {
 
 // The status of an answer that starts with an HTTP status line, else 0.

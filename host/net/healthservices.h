@@ -24,10 +24,6 @@ private:
     CameraHealth m_Health;
 };
 
-// "HOST:PORT/path" for health texts and log lines: the query (which may carry
-// a login) left out, an IPv6 literal in brackets.
-std::string HealthAddress(const std::string& host, int port, const std::string& path = std::string());
-
 }  // namespace BrellinOwned
 
 #endif  // HOST_HEALTHSERVICES_H
