@@ -26,19 +26,32 @@ CurlEngine& CurlEngine::Get() {
     return *engine;
 }
 
-void CurlEngine::Run(Job job) {
+int CurlEngine::PickLane() {
+    std::lock_guard<std::mutex> g(m_Mutex);
+    return (int)(m_NextLane++ % kLanes);
+}
+
+// The engine is woken only when it sleeps: a busy one takes the job on its
+// next round without a write to its descriptor.
+void CurlEngine::Queue(int lane, Job job) {
+    ++m_Posted;
+    m_Jobs.emplace_back(lane, std::move(job));
+    if (m_Idle) {
+        m_Idle = false;
+        Wake();
+    }
+}
+
+void CurlEngine::Run(int lane, Job job) {
     std::unique_lock<std::mutex> g(m_Mutex);
-    const uint64_t ticket = ++m_Posted;
-    m_Jobs.push_back(std::move(job));
-    Wake();
+    Queue(lane, std::move(job));
+    const uint64_t ticket = m_Posted;
     m_Cond.wait(g, [&] { return m_Done >= ticket; });
 }
 
-void CurlEngine::Post(Job job) {
+void CurlEngine::Post(int lane, Job job) {
     std::lock_guard<std::mutex> g(m_Mutex);
-    ++m_Posted;
-    m_Jobs.push_back(std::move(job));
-    Wake();
+    Queue(lane, std::move(job));
 }
 
 // Driven by socket events (curl_multi_socket_action), not by
@@ -52,18 +65,23 @@ CurlEngine::CurlEngine() {
     epoll_event ev;
     memset(&ev, 0, sizeof(ev));
     ev.events = EPOLLIN;
-    ev.data.fd = m_WakeFd;
+    ev.data.u64 = (uint32_t)m_WakeFd;
     if (m_Epoll < 0 || m_WakeFd < 0 || epoll_ctl(m_Epoll, EPOLL_CTL_ADD, m_WakeFd, &ev) != 0) {
         OXLOG(kSrc, "cannot set up the HTTP engine's event loop: %s\n", strerror(errno));
         return;
     }
-    CURLM* multi = curl_multi_init();
-    if (!multi) return;
-    curl_multi_setopt(multi, CURLMOPT_SOCKETFUNCTION, &CurlEngine::OnSocket);
-    curl_multi_setopt(multi, CURLMOPT_SOCKETDATA, this);
-    curl_multi_setopt(multi, CURLMOPT_TIMERFUNCTION, &CurlEngine::OnTimer);
-    curl_multi_setopt(multi, CURLMOPT_TIMERDATA, this);
-    m_Multi = multi;
+    for (int i = 0; i < kLanes; ++i) {
+        Lane& lane = m_Lanes[i];
+        lane.engine = this;
+        lane.index = i;
+        lane.multi = curl_multi_init();
+        if (!lane.multi) return;
+        curl_multi_setopt(lane.multi, CURLMOPT_SOCKETFUNCTION, &CurlEngine::OnSocket);
+        curl_multi_setopt(lane.multi, CURLMOPT_SOCKETDATA, &lane);
+        curl_multi_setopt(lane.multi, CURLMOPT_TIMERFUNCTION, &CurlEngine::OnTimer);
+        curl_multi_setopt(lane.multi, CURLMOPT_TIMERDATA, &lane);
+    }
+    m_Usable = true;
     m_Thread = std::thread([this] { Loop(); });
 }
 
@@ -76,65 +94,79 @@ void CurlEngine::Wake() {
 // one event at a time and armed again once libcurl has handled it, so a
 // removal needs no call on the descriptor: libcurl closes a socket whose
 // connect it abandons before it reports the removal, and by then the number
-// may belong to another thread. A removed socket that stays open fires at
-// most once more, and is not armed again.
-int CurlEngine::OnSocket(CURL*, curl_socket_t fd, int what, void* self, void*) {
-    CurlEngine* engine = static_cast<CurlEngine*>(self);
+// may belong to another thread, or to another lane's new socket, whose watch
+// the late removal must leave alone. A removed socket that stays open fires
+// at most once more, and is not armed again.
+int CurlEngine::OnSocket(CURL*, curl_socket_t fd, int what, void* lanePtr, void*) {
+    const Lane& lane = *static_cast<Lane*>(lanePtr);
+    CurlEngine* engine = lane.engine;
     std::lock_guard<std::mutex> g(engine->m_WatchMutex);
     if (what == CURL_POLL_REMOVE) {
-        engine->m_Watch.erase(fd);
+        std::map<int, Watch>::iterator it = engine->m_Watch.find(fd);
+        if (it != engine->m_Watch.end() && it->second.lane == lane.index) engine->m_Watch.erase(it);
         return 0;
     }
-    uint32_t events = 0;
-    if (what & CURL_POLL_IN) events |= EPOLLIN;
-    if (what & CURL_POLL_OUT) events |= EPOLLOUT;
-    engine->m_Watch[fd] = events;
-    engine->Arm(fd, events);
+    Watch w{lane.index, 0};
+    if (what & CURL_POLL_IN) w.events |= EPOLLIN;
+    if (what & CURL_POLL_OUT) w.events |= EPOLLOUT;
+    engine->m_Watch[fd] = w;
+    engine->Arm(fd, w);
     return 0;
 }
 
-void CurlEngine::Arm(int fd, uint32_t events) {
+void CurlEngine::Arm(int fd, const Watch& w) {
     epoll_event ev;
     memset(&ev, 0, sizeof(ev));
-    ev.events = events | EPOLLONESHOT;
-    ev.data.fd = fd;
+    ev.events = w.events | EPOLLONESHOT;
+    ev.data.u64 = ((uint64_t)(uint32_t)w.lane << 32) | (uint32_t)fd;
     // A descriptor closed and reused is no longer registered: add it again.
     if (epoll_ctl(m_Epoll, EPOLL_CTL_MOD, fd, &ev) != 0 && errno == ENOENT) epoll_ctl(m_Epoll, EPOLL_CTL_ADD, fd, &ev);
 }
 
 void CurlEngine::Rearm(int fd) {
     std::lock_guard<std::mutex> g(m_WatchMutex);
-    std::map<int, uint32_t>::const_iterator it = m_Watch.find(fd);
+    std::map<int, Watch>::const_iterator it = m_Watch.find(fd);
     if (it != m_Watch.end()) Arm(fd, it->second);
 }
 
-// libcurl's single timer: when it wants to be called with CURL_SOCKET_TIMEOUT (-1: never).
-int CurlEngine::OnTimer(CURLM*, long timeoutMs, void* self) {
-    static_cast<CurlEngine*>(self)->m_TimerDue =
-        timeoutMs < 0 ? -1 : MonotonicMs() + (int64_t)timeoutMs;
+// A lane's single timer: when libcurl wants to be called with CURL_SOCKET_TIMEOUT (-1: never).
+int CurlEngine::OnTimer(CURLM*, long timeoutMs, void* lane) {
+    static_cast<Lane*>(lane)->timerDue = timeoutMs < 0 ? -1 : MonotonicMs() + (int64_t)timeoutMs;
     return 0;
 }
 
 void CurlEngine::Loop() {
     epoll_event events[64];
     for (;;) {
-        std::deque<Job> jobs;
+        std::deque<std::pair<int, Job>> jobs;
         {
             std::lock_guard<std::mutex> g(m_Mutex);
             jobs.swap(m_Jobs);
         }
-        for (Job& j : jobs) j(m_Multi);
-        if (!jobs.empty()) {
-            std::lock_guard<std::mutex> g(m_Mutex);
-            m_Done += jobs.size();
-            m_Cond.notify_all();
-        }
+        for (std::pair<int, Job>& j : jobs) j.second(m_Lanes[j.first].multi);
+        Notify();
         int64_t waitMs = 1000;
-        if (m_TimerDue >= 0) waitMs = std::max<int64_t>(0, std::min<int64_t>(waitMs, m_TimerDue - MonotonicMs()));
+        const int64_t before = MonotonicMs();
+        for (const Lane& lane : m_Lanes) {
+            if (lane.timerDue >= 0) waitMs = std::max<int64_t>(0, std::min<int64_t>(waitMs, lane.timerDue - before));
+        }
+        {
+            std::lock_guard<std::mutex> g(m_Mutex);
+            if (!jobs.empty()) {
+                m_Done += jobs.size();
+                m_Cond.notify_all();
+            }
+            if (m_Jobs.empty()) m_Idle = true;
+            else waitMs = 0;
+        }
         const int n = epoll_wait(m_Epoll, events, 64, (int)waitMs);
+        {
+            std::lock_guard<std::mutex> g(m_Mutex);
+            m_Idle = false;
+        }
         int running = 0;
         for (int i = 0; i < n; ++i) {
-            const int fd = events[i].data.fd;
+            const int fd = (int)(uint32_t)events[i].data.u64;
             if (fd == m_WakeFd) {
                 uint64_t count;
                 if (read(m_WakeFd, &count, sizeof(count)) < 0) {}
@@ -144,27 +176,49 @@ void CurlEngine::Loop() {
             if (events[i].events & (EPOLLIN | EPOLLHUP)) mask |= CURL_CSELECT_IN;
             if (events[i].events & EPOLLOUT) mask |= CURL_CSELECT_OUT;
             if (events[i].events & EPOLLERR) mask |= CURL_CSELECT_ERR;
-            curl_multi_socket_action(m_Multi, fd, mask, &running);
+            curl_multi_socket_action(m_Lanes[events[i].data.u64 >> 32].multi, fd, mask, &running);
             Rearm(fd);
         }
-        if (m_TimerDue >= 0 && MonotonicMs() >= m_TimerDue) {
-            m_TimerDue = -1;  // before the call: it may set the next one
-            curl_multi_socket_action(m_Multi, CURL_SOCKET_TIMEOUT, 0, &running);
+        const int64_t now = MonotonicMs();
+        for (Lane& lane : m_Lanes) {
+            if (lane.timerDue < 0 || now < lane.timerDue) continue;
+            lane.timerDue = -1;  // before the call: it may set the next one
+            curl_multi_socket_action(lane.multi, CURL_SOCKET_TIMEOUT, 0, &running);
         }
-        int left = 0;
-        while (CURLMsg* msg = curl_multi_info_read(m_Multi, &left)) {
-            if (msg->msg != CURLMSG_DONE) continue;
-            // A finished transfer leaves the multi handle here, so that its
-            // client's next request needs no round trip to take it out.
-            CURL* easy = msg->easy_handle;
-            const CURLcode result = msg->data.result;
-            std::map<CURL*, DoneFn>::iterator it = m_Active.find(easy);
-            if (it == m_Active.end()) continue;
-            DoneFn done = std::move(it->second);
-            m_Active.erase(it);
-            curl_multi_remove_handle(m_Multi, easy);
-            done(result);
-        }
+        for (Lane& lane : m_Lanes) TakeOutFinished(lane.multi);
+        Notify();
+    }
+}
+
+void CurlEngine::NotifyLater(const std::shared_ptr<CurlWaiter>& w) {
+    if (w->queued) return;
+    w->queued = true;
+    m_Notices.push_back(w);
+}
+
+// Without the client's lock: a client woken under it would block on it at once.
+void CurlEngine::Notify() {
+    for (const std::shared_ptr<CurlWaiter>& w : m_Notices) {
+        w->queued = false;
+        w->cv.notify_all();
+    }
+    m_Notices.clear();
+}
+
+// A finished transfer leaves its multi handle here, so that its client's
+// next request needs no round trip to take it out.
+void CurlEngine::TakeOutFinished(CURLM* multi) {
+    int left = 0;
+    while (CURLMsg* msg = curl_multi_info_read(multi, &left)) {
+        if (msg->msg != CURLMSG_DONE) continue;
+        CURL* easy = msg->easy_handle;
+        const CURLcode result = msg->data.result;
+        std::map<CURL*, DoneFn>::iterator it = m_Active.find(easy);
+        if (it == m_Active.end()) continue;
+        DoneFn done = std::move(it->second);
+        m_Active.erase(it);
+        curl_multi_remove_handle(multi, easy);
+        done(result);
     }
 }
 

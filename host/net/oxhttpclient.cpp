@@ -58,6 +58,7 @@ struct OXHttpClientImpl : public ByteSource {
         : clock(c), tls(t ? std::move(t) : std::make_shared<CamTlsPolicy>()), reader(*this, c, kLineBufBytes) {}
 
     Clock& clock;
+    const int lane = CurlEngine::Get().PickLane();
     const std::shared_ptr<const CamTlsPolicy> tls;  // the camera's; never changes
     bool blTlsAsked = false;  // RequireTls since Init: an https:// address
     std::shared_ptr<TlsPeerNote> tlsNote = std::make_shared<TlsPeerNote>();
@@ -81,8 +82,9 @@ struct OXHttpClientImpl : public ByteSource {
     bool blFailLogged = false;
     bool blCertRefused = false;  // the last request's certificate was not accepted
 
-    std::mutex mtx;
-    std::condition_variable cv;
+    const std::shared_ptr<CurlWaiter> waiter = std::make_shared<CurlWaiter>();
+    std::mutex& mtx = waiter->mtx;
+    std::condition_variable& cv = waiter->cv;
     // State of the current exchange (under mtx).
     HttpResponseHead head;
     LineBuffer body{kBodyBufBytes};
@@ -124,7 +126,7 @@ struct OXHttpClientImpl : public ByteSource {
         blAdded = false;
         if (EngineTookItOut()) return;
         CURL* e = easy;
-        CurlEngine::Get().Run([e](CURLM* multi) {
+        CurlEngine::Get().Run(lane, [e](CURLM* multi) {
             curl_multi_remove_handle(multi, e);
             CurlEngine::Get().Untrack(e);
         });
@@ -212,8 +214,7 @@ struct OXHttpClientImpl : public ByteSource {
                 ++self->redirects;  // libcurl follows it and skips this body
             } else {
                 self->blHeadFinal = true;
-                g.unlock();
-                self->cv.notify_all();
+                CurlEngine::Get().NotifyLater(self->waiter);
             }
         }
         return n;
@@ -229,9 +230,7 @@ struct OXHttpClientImpl : public ByteSource {
         if (n <= self->body.Space()) {
             self->body.Append(p, n);
             self->bodyBytesIn += n;
-            // Woken after the unlock, the client does not block on mtx at once.
-            g.unlock();
-            self->cv.notify_all();
+            CurlEngine::Get().NotifyLater(self->waiter);
             return n;
         }
         if (self->body.Size() == 0) return 0;  // cannot ever fit; abort rather than stall
@@ -239,13 +238,14 @@ struct OXHttpClientImpl : public ByteSource {
         return CURL_WRITEFUNC_PAUSE;
     }
 
-    // Engine thread, easy already out. Notified under mtx: once blDone is
-    // seen, the client may be gone without another word to the engine.
+    // Engine thread, easy already out. A client that sees blDone may leave at once: only the waiter is told.
     void OnDone(CURLcode code) {
-        std::lock_guard<std::mutex> g(mtx);
-        blDone = true;
-        doneCode = code;
-        cv.notify_all();
+        {
+            std::lock_guard<std::mutex> g(mtx);
+            blDone = true;
+            doneCode = code;
+        }
+        CurlEngine::Get().NotifyLater(waiter);
     }
 
     void Configure(OX_HTTP_METHOD method, const std::string& data) {
@@ -311,7 +311,7 @@ struct OXHttpClientImpl : public ByteSource {
         CURL* e = easy;
         OXHttpClientImpl* self = this;
         // Posted jobs run before any later removal of this client's handle.
-        CurlEngine::Get().Post([e, self](CURLM*) {
+        CurlEngine::Get().Post(lane, [e, self](CURLM*) {
             {
                 std::lock_guard<std::mutex> g(self->mtx);
                 self->blPaused = false;
@@ -396,7 +396,7 @@ struct OXHttpClientImpl : public ByteSource {
         Configure(method, data);
         // Posted: the client waits for the answer, not for the engine.
         blAdded = true;
-        engine.Post([this](CURLM* multi) {
+        engine.Post(lane, [this](CURLM* multi) {
             if (curl_multi_add_handle(multi, easy) == CURLM_OK)
                 CurlEngine::Get().Track(easy, [this](CURLcode code) { OnDone(code); });
             else
