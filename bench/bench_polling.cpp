@@ -23,6 +23,7 @@
 #include "bench/benchutil.h"
 #include "dupfromox/oxdebuglog.h"
 #include "tools/camsim/camsim.h"
+#include "tools/common/waittable.h"
 #include "tools/monitor/recorder.h"
 
 namespace {
@@ -62,6 +63,7 @@ bool RunOnce(const std::string& api, const std::vector<int>& kinds, int n, doubl
     const int savedErr = dup(2);
     const int devNull = open("/dev/null", O_WRONLY);
     if (devNull >= 0) dup2(devNull, 2);
+    SizeWaitTable(4 * (size_t)n + 64);  // as the monitor does for a fleet
     for (int i = 0; i < n; ++i) {
         MonitorOptions o;
         o.api = api;

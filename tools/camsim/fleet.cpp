@@ -1,11 +1,13 @@
 #include "tools/camsim/fleet.h"
 #include "tools/common/isotime.h"
+#include "tools/common/waittable.h"
 
 #include <errno.h>
 #include <stdlib.h>
 #include <sys/time.h>
 #include <time.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <sstream>
@@ -73,6 +75,10 @@ bool Fleet::Start(const FleetOptions& opt, std::string& error) {
         std::lock_guard<std::mutex> g(m_Mutex);
         m_Stop = false;
     }
+    size_t cameras = 0;
+    for (const FleetRow& row : opt.rows) cameras += (size_t)std::max(0, row.count);
+    // A stream costs two threads, each waiting on its own condition variable.
+    SizeWaitTable(4 * cameras + 64);
     int index = 0;
     const std::vector<std::string> families = OnvifTopicFamilies();
     for (const FleetRow& row : opt.rows) {

@@ -16,6 +16,7 @@
 #include "dupfromox/oxdebuglog.h"
 #include "tools/common/isotime.h"
 #include "tools/common/waitend.h"
+#include "tools/common/waittable.h"
 #include "tools/monitor/librarylog.h"
 #include "tools/monitor/mqttpub.h"
 #include "tools/monitor/recorder.h"
@@ -184,6 +185,9 @@ void Fleet::Release(std::vector<std::unique_ptr<Running> >& cams) {
 }
 
 FleetChange Fleet::Apply(const std::vector<FleetCamera>& cams) {
+    // A thread per detector (up to four and the inputs per camera), each
+    // waiting on its own condition variable.
+    SizeWaitTable(6 * cams.size() + 64);
     FleetChange ch;
     std::set<std::string> wanted;
     std::vector<const FleetCamera*> toCreate;
