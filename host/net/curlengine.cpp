@@ -71,15 +71,8 @@ CurlEngine::CurlEngine() {
         return;
     }
     for (int i = 0; i < kLanes; ++i) {
-        Lane& lane = m_Lanes[i];
-        lane.engine = this;
-        lane.index = i;
-        lane.multi = curl_multi_init();
-        if (!lane.multi) return;
-        curl_multi_setopt(lane.multi, CURLMOPT_SOCKETFUNCTION, &CurlEngine::OnSocket);
-        curl_multi_setopt(lane.multi, CURLMOPT_SOCKETDATA, &lane);
-        curl_multi_setopt(lane.multi, CURLMOPT_TIMERFUNCTION, &CurlEngine::OnTimer);
-        curl_multi_setopt(lane.multi, CURLMOPT_TIMERDATA, &lane);
+        m_Lanes[i].engine = this;
+        m_Lanes[i].index = i;
     }
     m_Usable = true;
     m_Thread = std::thread([this] { Loop(); });
@@ -129,6 +122,24 @@ void CurlEngine::Rearm(int fd) {
     if (it != m_Watch.end()) Arm(fd, it->second);
 }
 
+// A lane's multi handle, made on its first job: a recorder of a few cameras
+// needs only a few, and each holds a socket pair. Null if libcurl cannot make
+// one: the job's calls on it then fail, and so does the request.
+CURLM* CurlEngine::LaneMulti(Lane& lane) {
+    if (lane.multi != nullptr || lane.failed) return lane.multi;
+    lane.multi = curl_multi_init();
+    if (lane.multi == nullptr) {
+        lane.failed = true;
+        OXLOG(kSrc, "cannot set up an HTTP engine lane (out of memory?)\n");
+        return nullptr;
+    }
+    curl_multi_setopt(lane.multi, CURLMOPT_SOCKETFUNCTION, &CurlEngine::OnSocket);
+    curl_multi_setopt(lane.multi, CURLMOPT_SOCKETDATA, &lane);
+    curl_multi_setopt(lane.multi, CURLMOPT_TIMERFUNCTION, &CurlEngine::OnTimer);
+    curl_multi_setopt(lane.multi, CURLMOPT_TIMERDATA, &lane);
+    return lane.multi;
+}
+
 // A lane's single timer: when libcurl wants to be called with CURL_SOCKET_TIMEOUT (-1: never).
 int CurlEngine::OnTimer(CURLM*, long timeoutMs, void* lane) {
     static_cast<Lane*>(lane)->timerDue = timeoutMs < 0 ? -1 : MonotonicMs() + (int64_t)timeoutMs;
@@ -143,7 +154,7 @@ void CurlEngine::Loop() {
             std::lock_guard<std::mutex> g(m_Mutex);
             jobs.swap(m_Jobs);
         }
-        for (std::pair<int, Job>& j : jobs) j.second(m_Lanes[j.first].multi);
+        for (std::pair<int, Job>& j : jobs) j.second(LaneMulti(m_Lanes[j.first]));
         Notify();
         int64_t waitMs = 1000;
         const int64_t before = MonotonicMs();
@@ -181,11 +192,13 @@ void CurlEngine::Loop() {
         }
         const int64_t now = MonotonicMs();
         for (Lane& lane : m_Lanes) {
-            if (lane.timerDue < 0 || now < lane.timerDue) continue;
+            if (lane.multi == nullptr || lane.timerDue < 0 || now < lane.timerDue) continue;
             lane.timerDue = -1;  // before the call: it may set the next one
             curl_multi_socket_action(lane.multi, CURL_SOCKET_TIMEOUT, 0, &running);
         }
-        for (Lane& lane : m_Lanes) TakeOutFinished(lane.multi);
+        for (Lane& lane : m_Lanes) {
+            if (lane.multi != nullptr) TakeOutFinished(lane.multi);
+        }
         Notify();
     }
 }

@@ -74,8 +74,9 @@ private:
     struct Lane {
         CurlEngine* engine = nullptr;
         int index = 0;
-        CURLM* multi = nullptr;
-        int64_t timerDue = -1;  // engine thread only
+        CURLM* multi = nullptr;  // this and the rest: engine thread only
+        bool failed = false;
+        int64_t timerDue = -1;
     };
     // Which lane's socket a descriptor is, and the epoll events libcurl waits for.
     struct Watch {
@@ -91,6 +92,7 @@ private:
     void Rearm(int fd);
     static int OnTimer(CURLM*, long timeoutMs, void* lane);
     void Loop();
+    CURLM* LaneMulti(Lane& lane);
     void TakeOutFinished(CURLM* multi);
     void Notify();
 
