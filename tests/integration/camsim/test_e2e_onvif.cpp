@@ -48,12 +48,7 @@ bool WaitSim(int port, const std::function<bool(std::map<std::string, std::strin
 }
 
 TEST(OnvifEndToEnd, FourKindsAndSubscriptionRecovery) {
-    camsim::Config cfg;
-    cfg.api = "onvif";
-    cfg.user = "admin";
-    cfg.password = "onvif-Pw1";
-    cfg.inputs = 2;
-    camsim::CamSim sim(cfg);
+    camsim::CamSim sim(camtest::SimConfig("onvif", "onvif-Pw1"));
     std::string error;
     ASSERT_TRUE(sim.Start(error)) << error;
     const int port = sim.Port();
