@@ -11,6 +11,7 @@
 #include <json/json.h>
 #include <poll.h>
 
+#include "host/onvif/onvifsoap.h"
 #include "tests/fixtures/testutil.h"
 #include "tests/integration/fleet/fleetharness.h"
 #include "tools/camsim/fleet.h"
@@ -21,23 +22,6 @@ using fleettest::Child;
 namespace {
 
 const int kWaitMs = 20000;
-
-std::string Base64Decode(const std::string& in) {
-    static const std::string kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    int val = 0, bits = -8;
-    for (char c : in) {
-        size_t d = kAlphabet.find(c);
-        if (d == std::string::npos) continue;
-        val = (val << 6) + (int)d;
-        bits += 6;
-        if (bits >= 0) {
-            out += (char)((val >> bits) & 0xFF);
-            bits -= 8;
-        }
-    }
-    return out;
-}
 
 // Headless Chromium with --remote-debugging-pipe: commands go to its fd 3,
 // answers come from its fd 4, each a JSON text ended by a NUL byte.
@@ -147,7 +131,9 @@ public:
         Json::Value p;
         p["format"] = "png";
         Json::Value r = Call("Page.captureScreenshot", p);
-        return r.isObject() ? Base64Decode(r["data"].asString()) : std::string();
+        std::string png;
+        if (r.isObject()) OnvifSoap::Base64Decode(r["data"].asString(), png);
+        return png;
     }
 
     // Types into the focused element, as a person does.
