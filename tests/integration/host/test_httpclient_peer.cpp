@@ -31,9 +31,6 @@ void InitClient(OXHttpClient& c, int port, const std::string& path = "cgi-bin/st
     c.Init(path, "127.0.0.1", port, "", "", timeoutSec, true, keepAlive, version, extra);
 }
 
-// Reads body lines until the client reports the end (or an error).
-std::vector<std::string> BodyLines(OXHttpClient& c, int max = 64) { return camtest::ReadLines(c, max, 1000); }
-
 // Reads the whole body with ReadData; result is the last return value (0 at
 // a clean end, negative on error).
 int ReadBody(OXHttpClient& c, std::string& body, int max = 7) {
@@ -83,7 +80,7 @@ TEST(HttpClientPeer, ChunkedBodySplitAtEveryOffset) {
         std::string type;
         EXPECT_EQ(0, c.GetHttpContent(HTTP_MAP_CONTENT_TYPE, type));
         EXPECT_EQ("text/plain", type);
-        EXPECT_EQ((std::vector<std::string>{"motion=1", "level=42"}), BodyLines(c));
+        EXPECT_EQ((std::vector<std::string>{"motion=1", "level=42"}), camtest::ReadLines(c, 64, 1000));
         char b[4];
         EXPECT_EQ(0, c.ReadData(b, sizeof(b))) << "end of body";
 
