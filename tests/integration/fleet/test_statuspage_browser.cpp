@@ -154,6 +154,18 @@ const std::string kRowNames = "Array.from(document.querySelectorAll('#rows tr'))
 const std::string kShownNames =
     "Array.from(document.querySelectorAll('#rows tr')).filter(r => !r.hidden).map(r => r.id.slice(4)).join(' ')";
 
+// camdet-monitor with `args` and its status page on a free port, stderr in
+// `errPath`; the page's address once it is up ("" when it never comes up).
+std::string StartWithPage(std::unique_ptr<Child>& mon, std::vector<std::string> args, const std::string& errPath) {
+    const std::string port = std::to_string(camtest::FreeLoopbackPort());
+    args.insert(args.begin(), {CAMDET_MONITOR, "--http", "127.0.0.1:" + port});
+    mon.reset(new Child(args, errPath));
+    mon->Read([](const std::string&) {});
+    const bool up = fleettest::Eventually(
+        kWaitMs, [&] { return fleettest::ReadFile(errPath).find("status page on") != std::string::npos; });
+    return up ? "http://127.0.0.1:" + port + "/" : std::string();
+}
+
 void KeepScreenshot(Browser& b, const std::string& name) {
     const std::string png = b.Screenshot();
     ASSERT_GT(png.size(), 8u);
@@ -177,15 +189,10 @@ TEST(StatusPage, FollowsChangesLiveInChromium) {
     fleettest::WriteFile(config, sims.MonitorConfig() + "  gate:\n    api: truen\n    host: 127.0.0.1\n    port: " +
                                      std::to_string(sims.At(0).Port()) +
                                      "\n    user: admin\n    password: gate-Wrong1\n    kinds: [md]\n");
-    const int port = camtest::FreeLoopbackPort();
-    const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/";
-    Child mon({CAMDET_MONITOR, "--config", config, "--http", "127.0.0.1:" + std::to_string(port), "--log",
-               fleettest::TempPath("page-lib.log")},
-              fleettest::TempPath("page-monitor.err"));
-    mon.Read([](const std::string&) {});
-    ASSERT_TRUE(fleettest::Eventually(kWaitMs, [&] {
-        return fleettest::ReadFile(fleettest::TempPath("page-monitor.err")).find("status page on") != std::string::npos;
-    }));
+    std::unique_ptr<Child> mon;
+    const std::string url = StartWithPage(mon, {"--config", config, "--log", fleettest::TempPath("page-lib.log")},
+                                          fleettest::TempPath("page-monitor.err"));
+    ASSERT_FALSE(url.empty());
 
     Browser b;
     ASSERT_TRUE(b.Open(url));
@@ -258,17 +265,12 @@ TEST(StatusPage, SixtyCamerasFailingFirstAndFiltered) {
     }
     const std::string config = fleettest::TempPath("page60.yaml");
     fleettest::WriteFile(config, text);
-    const int port = camtest::FreeLoopbackPort();
     const std::string monErr = fleettest::TempPath("page60-monitor.err");
-    Child mon({CAMDET_MONITOR, "--config", config, "--shard", "1/2", "--http", "127.0.0.1:" + std::to_string(port),
-               "--log", "-"},
-              monErr);
-    mon.Read([](const std::string&) {});
-    ASSERT_TRUE(fleettest::Eventually(kWaitMs, [&] {
-        return fleettest::ReadFile(monErr).find("status page on") != std::string::npos;
-    }));
+    std::unique_ptr<Child> mon;
+    const std::string url = StartWithPage(mon, {"--config", config, "--shard", "1/2", "--log", "-"}, monErr);
+    ASSERT_FALSE(url.empty());
     Browser b;
-    ASSERT_TRUE(b.Open("http://127.0.0.1:" + std::to_string(port) + "/"));
+    ASSERT_TRUE(b.Open(url));
     ASSERT_TRUE(b.WaitEval("document.getElementById('live').dataset.state", "live"));
     EXPECT_EQ("60", b.Eval("String(document.querySelectorAll('#rows tr').length)"));
     EXPECT_EQ("shard 1 of 2, 120 cameras in the file",
