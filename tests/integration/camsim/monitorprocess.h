@@ -20,8 +20,19 @@
 #include <vector>
 
 #include "tests/integration/camsim/statuslog.h"
+#include "tools/camsim/camsim.h"
 
 namespace camtest {
+
+// A simulated camera of the family `api` whose login is admin / `password`.
+inline camsim::Config SimConfig(const std::string& api, const std::string& password, int inputs = 2) {
+    camsim::Config cfg;
+    cfg.api = api;
+    cfg.user = "admin";
+    cfg.password = password;
+    cfg.inputs = inputs;
+    return cfg;
+}
 
 // A child process: argv[0] is the program; its stdout is read line by line
 // into a callback (Read) or handed over (TakeStdout), or joins its stderr;

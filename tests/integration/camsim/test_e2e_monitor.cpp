@@ -49,12 +49,7 @@ TEST(MonitorEndToEndAuth, WrongPasswordIsUnauthorizedAndLoginsAreRationed) {
     std::vector<std::unique_ptr<camsim::CamSim>> sims;
     std::vector<std::unique_ptr<MonitorProcess>> mons;
     for (const char* api : apis) {
-        camsim::Config cfg;
-        cfg.api = api;
-        cfg.user = "admin";
-        cfg.password = "right";
-        cfg.inputs = 2;
-        sims.emplace_back(new camsim::CamSim(cfg));
+        sims.emplace_back(new camsim::CamSim(camtest::SimConfig(api, "right")));
         std::string err;
         ASSERT_TRUE(sims.back()->Start(err)) << err;
         sims.back()->SetMotion(true);
@@ -94,12 +89,7 @@ TEST(MonitorEndToEndAuth, WrongPasswordIsUnauthorizedAndLoginsAreRationed) {
 // misbehaves (where a poll must fail), comes back when it recovers, and the
 // monitor still stops promptly at the end.
 TEST(MonitorEndToEndFaults, DetectionSurvivesEveryFault) {
-    camsim::Config cfg;
-    cfg.api = "truen";
-    cfg.user = "admin";
-    cfg.password = "pw";
-    cfg.inputs = 2;
-    camsim::CamSim sim(cfg);
+    camsim::CamSim sim(camtest::SimConfig("truen", "pw"));
     std::string err;
     ASSERT_TRUE(sim.Start(err)) << err;
     std::vector<std::string> args = MonitorArgs("truen", sim.Port(), "md,di", "pw", "faults");

@@ -48,21 +48,14 @@ bool WaitSim(int port, const std::function<bool(std::map<std::string, std::strin
 }
 
 TEST(OnvifEndToEnd, FourKindsAndSubscriptionRecovery) {
-    camsim::Config cfg;
-    cfg.api = "onvif";
-    cfg.user = "admin";
-    cfg.password = "onvif-Pw1";
-    cfg.inputs = 2;
-    camsim::CamSim sim(cfg);
+    camsim::CamSim sim(camtest::SimConfig("onvif", "onvif-Pw1"));
     std::string error;
     ASSERT_TRUE(sim.Start(error)) << error;
     const int port = sim.Port();
     const std::string device = "http://127.0.0.1:" + std::to_string(port) + "/onvif/device_service";
 
-    char logPath[] = "/tmp/camdet-e2e-onvif-XXXXXX";
-    int lfd = mkstemp(logPath);
-    ASSERT_GE(lfd, 0);
-    close(lfd);
+    const std::string logPath = std::string(CAMDET_BINARY_DIR) + "/e2e-onvif.log";
+    unlink(logPath.c_str());
     MonitorProcess mon({"--json", "--api", "onvif", "--onvif-device", device, "--user", "admin", "--password",
                        "onvif-Pw1", "--di-count", "2", "--log", logPath});
     camtest::StatusLog& log = mon.Log();
@@ -121,7 +114,6 @@ TEST(OnvifEndToEnd, FourKindsAndSubscriptionRecovery) {
     EXPECT_TRUE(log.BadLines().empty());
 
     const std::string logText = camtest::ReadFile(logPath);
-    unlink(logPath);
     EXPECT_NE(logText.find("Failed to pulling event. [][PT"), std::string::npos) << logText;
     EXPECT_NE(logText.find("S][8]\n"), std::string::npos) << logText;
     EXPECT_EQ(logText.find("onvif-Pw1"), std::string::npos);  // never the password

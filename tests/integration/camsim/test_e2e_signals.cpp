@@ -60,14 +60,10 @@ TEST(MonitorSignals, AFleetOfSilentCamerasEndsAtOnce) {
     // A polled camera, an event stream and a poll shared by two kinds, each silent.
     ScriptedPeer a(camtest::PeerScript{PeerStep::Stall()}), b(camtest::PeerScript{PeerStep::Stall()}),
         c(camtest::PeerScript{PeerStep::Stall()});
-    char path[] = "/tmp/camdet-signals-XXXXXX";
-    int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    const std::string yaml = "cameras:\n  poll:\n    api: brickcom\n    port: " + Port(a) +
-                             "\n  stream:\n    api: hikvisionv3\n    port: " + Port(b) +
-                             "\n  shared:\n    api: messoa\n    port: " + Port(c) + "\n";
-    ASSERT_EQ((ssize_t)yaml.size(), write(fd, yaml.data(), yaml.size()));
-    close(fd);
+    const std::string path = std::string(CAMDET_BINARY_DIR) + "/e2e-signals-fleet.yaml";
+    camtest::WriteFile(path, "cameras:\n  poll:\n    api: brickcom\n    port: " + Port(a) +
+                                 "\n  stream:\n    api: hikvisionv3\n    port: " + Port(b) +
+                                 "\n  shared:\n    api: messoa\n    port: " + Port(c) + "\n");
     MonitorProcess mon({"--json", "--config", path, "--log", "/dev/null"});
     ASSERT_TRUE(WaitConnections(a, 1));
     ASSERT_TRUE(WaitConnections(b, 1));
@@ -75,7 +71,6 @@ TEST(MonitorSignals, AFleetOfSilentCamerasEndsAtOnce) {
     int rc = -1;
     EXPECT_LE(EndMs(mon, SIGINT, rc), kEndBoundMs);
     EXPECT_EQ(0, rc);
-    unlink(path);
 }
 
 TEST(MonitorSignals, EndsWhileTheFifoFeederWaitsOnACamera) {
@@ -116,20 +111,12 @@ TEST(MonitorSignals, EndsWhileTheFifoFeederWaitsOnACamera) {
 // library's lines go there (--log -, or --log /dev/stderr) or only the
 // monitor's own do, the camera's health reaches stdout and SIGTERM ends it.
 TEST(MonitorSignals, EndsWithItsLogOnAFullPipe) {
-    camsim::Config cfg;
-    cfg.api = "truen";
-    cfg.user = "admin";
-    cfg.password = "right";
-    camsim::CamSim sim(cfg);
+    camsim::CamSim sim(camtest::SimConfig("truen", "right", 4));
     std::string error;
     ASSERT_TRUE(sim.Start(error)) << error;
-    char path[] = "/tmp/camdet-signals-log-XXXXXX";
-    int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    const std::string yaml = "cameras:\n  gate:\n    api: truen\n    port: " + std::to_string(sim.Port()) +
-                             "\n    user: admin\n    password: wrong\n    kinds: [md]\n";
-    ASSERT_EQ((ssize_t)yaml.size(), write(fd, yaml.data(), yaml.size()));
-    close(fd);
+    const std::string path = std::string(CAMDET_BINARY_DIR) + "/e2e-signals-gate.yaml";
+    camtest::WriteFile(path, "cameras:\n  gate:\n    api: truen\n    port: " + std::to_string(sim.Port()) +
+                                 "\n    user: admin\n    password: wrong\n    kinds: [md]\n");
     const std::vector<std::string> single = {"--json", "--api", "truen", "--port", std::to_string(sim.Port()),
                                              "--user", "admin", "--password", "wrong", "--kinds", "md"};
     const struct {
@@ -160,7 +147,6 @@ TEST(MonitorSignals, EndsWithItsLogOnAFullPipe) {
         EXPECT_EQ(0, rc);
         close(fds[0]);
     }
-    unlink(path);
 }
 
 }  // namespace

@@ -44,11 +44,7 @@ class TlsEndToEnd : public ::testing::TestWithParam<Case> {};
 
 TEST_P(TlsEndToEnd, PolicyDecidesWhatIsSeen) {
     const Case& c = GetParam();
-    camsim::Config cfg;
-    cfg.api = c.api;
-    cfg.user = "admin";
-    cfg.password = kPassword;
-    cfg.inputs = 1;
+    camsim::Config cfg = camtest::SimConfig(c.api, kPassword, 1);
     cfg.tls = true;
     camsim::CamSim sim(cfg);
     std::string error;

@@ -7,12 +7,13 @@
 #include <stdio.h>
 #include <unistd.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "camdet/core/eventdetector.h"
-#include "tests/integration/camsim/statuslog.h"
+#include "tests/integration/camsim/monitorprocess.h"
 #include "tools/camsim/camsim.h"
 #include "tools/monitor/recorder.h"
 
@@ -29,11 +30,7 @@ struct WatchedCamera {
     std::unique_ptr<MiniRecorder> rec;
 
     bool Start(const std::string& api, std::string& error) {
-        camsim::Config cfg;
-        cfg.api = api;
-        cfg.user = "admin";
-        cfg.password = "secret42";
-        cfg.inputs = 2;
+        const camsim::Config cfg = camtest::SimConfig(api, "secret42");
         sim.reset(new camsim::CamSim(cfg));
         if (!sim->Start(error)) return false;
         int fds[2];
@@ -63,60 +60,63 @@ struct WatchedCamera {
     }
 };
 
-// Runs a change on one camera and checks the other never reports it.
-void ExpectOnlyOn(WatchedCamera& on, WatchedCamera& off, const char* kind, int port, int level) {
-    EXPECT_TRUE(on.log->WaitState(kind, port, true, level, kStepMs)) << kind << "\n" << on.log->Text();
-    EXPECT_EQ(0, off.log->CountTriggered(kind, port)) << "the other camera reported it:\n" << off.log->Text();
-}
-
-TEST(TwoCamerasInOneProcess, SharedPollFamilyKeepsCamerasApart) {
-    WatchedCamera a, b;
-    std::string error;
-    ASSERT_TRUE(a.Start("messoa", error)) << error;
-    ASSERT_TRUE(b.Start("messoa", error)) << error;
-    // Per camera: the motion detector polls, the input detector follows it.
-    for (WatchedCamera* c : {&a, &b}) {
-        ASSERT_NE(nullptr, c->Det(1));
-        ASSERT_NE(nullptr, c->Det(2));
-        EXPECT_FALSE(c->Det(1)->IsShareFollower());
-        EXPECT_TRUE(c->Det(2)->IsShareFollower());
-    }
-    ASSERT_TRUE(a.sim->WaitRequests(1, kStepMs));
-    ASSERT_TRUE(b.sim->WaitRequests(1, kStepMs));
-
-    a.sim->SetMotion(true);
-    ExpectOnlyOn(a, b, "md", -1, 100);
-    b.sim->SetInput(2, true);
-    ExpectOnlyOn(b, a, "di", 1, 1);
-    a.sim->SetMotion(false);
-    EXPECT_TRUE(a.log->WaitState("md", -1, false, 0, kStepMs));
-    EXPECT_TRUE(b.log->WaitState("di", 1, true, 1, kStepMs));
-}
-
-TEST(TwoCamerasInOneProcess, HikVisionStreamsServeOnlyTheirOwnCamera) {
-    WatchedCamera c, d;
-    std::string error;
-    ASSERT_TRUE(c.Start("hikvisionv3", error)) << error;
-    ASSERT_TRUE(d.Start("hikvisionv3", error)) << error;
-    for (WatchedCamera* w : {&c, &d}) {
-        ASSERT_NE(nullptr, w->Det(1));
-        EXPECT_FALSE(w->Det(1)->IsShareFollower());
-        for (int kind = 2; kind <= 4; ++kind) {
-            ASSERT_NE(nullptr, w->Det(kind)) << kind;
-            EXPECT_TRUE(w->Det(kind)->IsShareFollower()) << kind;
+// Two cameras of one family: the first kind polls or streams, the others
+// follow it on their own camera only; each change made on one camera is
+// reported there and never by the other.
+TEST(TwoCamerasInOneProcess, EachCamerasEventsReachOnlyItsOwnDetectors) {
+    struct Change {
+        int cam;
+        std::function<void(camsim::CamSim&)> make;
+        const char* kind;
+        int port;
+        int level;
+    };
+    const struct {
+        const char* api;
+        int kinds;
+        std::vector<Change> changes;
+        int requests;  // per camera, -1: not counted
+    } rows[] = {
+        // Motion and input share one poll.
+        {"messoa", 2,
+         {{0, [](camsim::CamSim& s) { s.SetMotion(true); }, "md", -1, 100},
+          {1, [](camsim::CamSim& s) { s.SetInput(2, true); }, "di", 1, 1}},
+         -1},
+        // Four kinds share one alert stream: the Digest challenge and the authenticated request.
+        {"hikvisionv3", 4,
+         {{0, [](camsim::CamSim& s) { s.SetMotion(true); }, "md", -1, 100},
+          {1, [](camsim::CamSim& s) { s.SetTamper(true); }, "td", -1, 100},
+          {1, [](camsim::CamSim& s) { s.SetInput(1, true); }, "di", 0, 1},
+          {0, [](camsim::CamSim& s) { s.SetAudio(true); }, "ad", -1, 100}},
+         2},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.api);
+        WatchedCamera cams[2];
+        std::string error;
+        for (WatchedCamera& c : cams) {
+            ASSERT_TRUE(c.Start(r.api, error)) << error;
+            ASSERT_NE(nullptr, c.Det(1));
+            EXPECT_FALSE(c.Det(1)->IsShareFollower());
+            for (int kind = 2; kind <= r.kinds; ++kind) {
+                ASSERT_NE(nullptr, c.Det(kind)) << kind;
+                EXPECT_TRUE(c.Det(kind)->IsShareFollower()) << kind;
+            }
+        }
+        for (const Change& ch : r.changes) {
+            WatchedCamera &on = cams[ch.cam], &off = cams[1 - ch.cam];
+            ch.make(*on.sim);
+            EXPECT_TRUE(on.log->WaitState(ch.kind, ch.port, true, ch.level, kStepMs)) << ch.kind << "\n"
+                                                                                        << on.log->Text();
+            EXPECT_EQ(0, off.log->CountTriggered(ch.kind, ch.port)) << "the other camera reported it:\n"
+                                                                    << off.log->Text();
+        }
+        for (WatchedCamera& c : cams) {
+            if (r.requests >= 0) {
+                EXPECT_EQ((uint64_t)r.requests, c.sim->RequestCount());
+            }
         }
     }
-    c.sim->SetMotion(true);
-    ExpectOnlyOn(c, d, "md", -1, 100);
-    d.sim->SetTamper(true);
-    ExpectOnlyOn(d, c, "td", -1, 100);
-    d.sim->SetInput(1, true);
-    ExpectOnlyOn(d, c, "di", 0, 1);
-    c.sim->SetAudio(true);
-    ExpectOnlyOn(c, d, "ad", -1, 100);
-    // One alert stream per camera: the Digest challenge and the authenticated request.
-    EXPECT_EQ(2u, c.sim->RequestCount());
-    EXPECT_EQ(2u, d.sim->RequestCount());
 }
 
 }  // namespace

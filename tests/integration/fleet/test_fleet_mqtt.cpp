@@ -62,6 +62,26 @@ public:
                    v["time"].isString() && v["time"].asString().size() == 24 && v["time"].asString().back() == 'Z';
         }, ms);
     }
+    // A state payload that says the camera's trigger is not known, and why.
+    bool WaitUnknown(const std::string& topic, const std::string& state) {
+        const std::string said = "\"state\":\"" + state + "\"";
+        return Wait(topic, [&](const std::string& p) {
+            return p.find("\"trig\":null") != std::string::npos && p.find(said) != std::string::npos;
+        }, kWaitMs);
+    }
+    bool WaitSet(const std::string& topic, int ms = kWaitMs) {
+        return Wait(topic, [](const std::string& p) { return !p.empty(); }, ms);
+    }
+    bool WaitIs(const std::string& topic, const std::string& payload, int ms = kWaitMs) {
+        return Wait(topic, [&](const std::string& p) { return p == payload; }, ms);
+    }
+    // The latest payload as JSON (null when it is none).
+    Json::Value LatestJson(const std::string& topic) {
+        Json::Value v;
+        std::istringstream in(Latest(topic));
+        Json::parseFromStream(Json::CharReaderBuilder(), in, &v, nullptr);
+        return v;
+    }
     std::string Latest(const std::string& topic) {
         std::lock_guard<std::mutex> g(m_Mutex);
         return m_Latest.count(topic) ? m_Latest[topic] : std::string();
@@ -101,6 +121,19 @@ private:
     std::map<std::string, std::string> m_Latest;
     std::vector<std::pair<std::string, std::string> > m_Seq;
 };
+
+std::string Discovery(const std::string& cam, const std::string& sensor = "md") {
+    return "homeassistant/binary_sensor/camdet_" + cam + "/" + sensor + "/config";
+}
+
+std::string MqttUrl(int port) { return "mqtt://127.0.0.1:" + std::to_string(port); }
+
+// Starts the simulated cameras and writes the monitor's file for them.
+void StartFleet(camsim::Fleet& sims, const camsim::FleetOptions& fo, const std::string& config) {
+    std::string err;
+    ASSERT_TRUE(sims.Start(fo, err)) << err;
+    fleettest::WriteFile(config, sims.MonitorConfig());
+}
 
 // A discovery payload's availability topics; "all" of them must be online.
 std::vector<std::string> AvailabilityOf(const Json::Value& v) {
@@ -146,16 +179,14 @@ TEST(FleetMqtt, ChangesDiscoveryRestartAndLastWill) {
     fo.password = "fleet-Pw1";
     fo.inputs = 2;
     camsim::Fleet sims;
-    std::string err;
-    ASSERT_TRUE(sims.Start(fo, err)) << err;
     const std::string config = fleettest::TempPath("mqtt.yaml");
-    fleettest::WriteFile(config, sims.MonitorConfig());
-
+    StartFleet(sims, fo, config);
+    if (HasFatalFailure()) return;
     const int port = camtest::FreeLoopbackPort();
     const std::string monErr = fleettest::TempPath("mqtt-monitor.err");
     camtest::StatusLog log;
-    Child mon({CAMDET_MONITOR, "--config", config, "--json", "--mqtt", "mqtt://127.0.0.1:" + std::to_string(port),
-               "--mqtt-node", "testnode", "--log", fleettest::TempPath("mqtt-lib.log")},
+    Child mon({CAMDET_MONITOR, "--config", config, "--json", "--mqtt", MqttUrl(port), "--mqtt-node", "testnode",
+               "--log", fleettest::TempPath("mqtt-lib.log")},
               monErr);
     mon.Read([&](const std::string& l) { log.Line(l); });
 
@@ -169,25 +200,20 @@ TEST(FleetMqtt, ChangesDiscoveryRestartAndLastWill) {
     ASSERT_TRUE(broker.Up());
     std::unique_ptr<Subscriber> sub(new Subscriber(port));
     const std::string avail = "camdet/node/testnode/availability";
-    ASSERT_TRUE(sub->Wait(avail, [](const std::string& p) { return p == "online"; }, kWaitMs));
+    ASSERT_TRUE(sub->WaitIs(avail, "online"));
 
     // Discovery: one binary sensor per detector (and per input port), each
     // pointing at its state topic and the process's availability.
     for (size_t i = 0; i < sims.Size(); ++i) {
         const std::string cam = sims.Name(i);
-        const std::string topic = "homeassistant/binary_sensor/camdet_" + cam + "/md/config";
-        ASSERT_TRUE(sub->Wait(topic, [](const std::string& p) { return !p.empty(); }, kWaitMs)) << cam;
-        Json::Value v;
-        std::istringstream in(sub->Latest(topic));
-        ASSERT_TRUE(Json::parseFromStream(Json::CharReaderBuilder(), in, &v, nullptr));
+        ASSERT_TRUE(sub->WaitSet(Discovery(cam))) << cam;
+        const Json::Value v = sub->LatestJson(Discovery(cam));
         EXPECT_EQ("camdet/" + cam + "/md", v["state_topic"].asString());
         // Unavailable unless both the process and the camera are.
         EXPECT_EQ(AvailabilityOf(v), (std::vector<std::string>{avail, "camdet/" + cam + "/availability"}));
         EXPECT_EQ("motion", v["device_class"].asString());
         EXPECT_EQ("camdet_" + cam + "_md", v["unique_id"].asString());
-        EXPECT_TRUE(sub->Wait("homeassistant/binary_sensor/camdet_" + cam + "/di_1/config",
-                              [](const std::string& p) { return !p.empty(); }, kWaitMs))
-            << cam;
+        EXPECT_TRUE(sub->WaitSet(Discovery(cam, "di_1"))) << cam;
     }
     // No credential anywhere in what was published.
     for (const std::string& t : sub->TopicsWithPrefix("")) EXPECT_EQ(std::string::npos, sub->Latest(t).find("fleet-Pw1"));
@@ -218,9 +244,8 @@ TEST(FleetMqtt, ChangesDiscoveryRestartAndLastWill) {
     sub.reset(new Subscriber(port));
     for (size_t i = 0; i < sims.Size(); ++i)
         EXPECT_TRUE(sub->WaitTrig("camdet/" + sims.Name(i) + "/md", true, 100, kWaitMs)) << sims.Name(i);
-    EXPECT_TRUE(sub->Wait(avail, [](const std::string& p) { return p == "online"; }, kWaitMs));
-    EXPECT_TRUE(sub->Wait("homeassistant/binary_sensor/camdet_" + sims.Name(0) + "/md/config",
-                          [](const std::string& p) { return !p.empty(); }, kWaitMs));
+    EXPECT_TRUE(sub->WaitIs(avail, "online"));
+    EXPECT_TRUE(sub->WaitSet(Discovery(sims.Name(0))));
 
     // Changes after the restart flow as before.
     sims.At(0).SetMotion(false);
@@ -229,7 +254,7 @@ TEST(FleetMqtt, ChangesDiscoveryRestartAndLastWill) {
     // Killed without a goodbye: the broker publishes the last will.
     mon.Kill(SIGKILL);
     mon.Wait();
-    EXPECT_TRUE(sub->Wait(avail, [](const std::string& p) { return p == "offline"; }, kWaitMs));
+    EXPECT_TRUE(sub->WaitIs(avail, "offline"));
     EXPECT_TRUE(log.BadLines().empty()) << log.Text();
     // One line for the outage at start, not one per retry.
     const std::string errText = fleettest::ReadFile(monErr);
@@ -258,11 +283,7 @@ TEST(FleetMqtt, HealthPerCameraAndAvailability) {
     camsim::Fleet sims;
     std::string err;
     ASSERT_TRUE(sims.Start(fo, err)) << err;
-    camsim::Config oc;
-    oc.api = "onvif";
-    oc.user = "admin";
-    oc.password = "health-Pw1";
-    oc.inputs = 0;
+    camsim::Config oc = camtest::SimConfig("onvif", "health-Pw1", 0);
     std::unique_ptr<camsim::CamSim> onvif(new camsim::CamSim(oc));
     ASSERT_TRUE(onvif->Start(err)) << err;
     oc.port = onvif->Port();
@@ -280,30 +301,22 @@ TEST(FleetMqtt, HealthPerCameraAndAvailability) {
     ASSERT_TRUE(broker.Up());
     Subscriber sub(port);
     camtest::StatusLog log;
-    Child mon({CAMDET_MONITOR, "--config", config, "--json", "--mqtt", "mqtt://127.0.0.1:" + std::to_string(port),
-               "--mqtt-node", "hnode", "--http", std::to_string(httpPort), "--log",
-               fleettest::TempPath("health-lib.log")},
+    Child mon({CAMDET_MONITOR, "--config", config, "--json", "--mqtt", MqttUrl(port), "--mqtt-node", "hnode", "--http",
+               std::to_string(httpPort), "--log", fleettest::TempPath("health-lib.log")},
               fleettest::TempPath("health-monitor.err"));
     mon.Read([&](const std::string& l) { log.Line(l); });
-    auto online = [](const std::string& p) { return p == "online"; };
-    auto offline = [](const std::string& p) { return p == "offline"; };
 
     for (const char* cam : {"truen-1", "truen-2", "hikvisionv3-1", "yard"}) {
         EXPECT_TRUE(log.WaitHealth("ok", kWaitMs, cam)) << cam << "\n" << log.Text();
-        EXPECT_TRUE(sub.Wait("camdet/" + std::string(cam) + "/availability", online, kWaitMs)) << cam;
+        EXPECT_TRUE(sub.WaitIs("camdet/" + std::string(cam) + "/availability", "online")) << cam;
     }
     ASSERT_TRUE(log.WaitHealth("unauthorized", kWaitMs, "gate")) << log.Text();
-    EXPECT_TRUE(sub.Wait("camdet/gate/availability", offline, kWaitMs));
+    EXPECT_TRUE(sub.WaitIs("camdet/gate/availability", "offline"));
     // Home Assistant shows the camera unavailable, not "clear".
-    const std::string disc = "homeassistant/binary_sensor/camdet_gate/md/config";
-    ASSERT_TRUE(sub.Wait(disc, [](const std::string& p) { return !p.empty(); }, kWaitMs));
-    Json::Value v;
-    std::istringstream in(sub.Latest(disc));
-    ASSERT_TRUE(Json::parseFromStream(Json::CharReaderBuilder(), in, &v, nullptr));
-    EXPECT_EQ(AvailabilityOf(v), (std::vector<std::string>{"camdet/node/hnode/availability", "camdet/gate/availability"}));
-    EXPECT_TRUE(sub.Wait("camdet/gate/md", [](const std::string& p) {
-        return p.find("\"trig\":null") != std::string::npos && p.find("\"state\":\"unauthorized\"") != std::string::npos;
-    }, kWaitMs)) << sub.Latest("camdet/gate/md");
+    ASSERT_TRUE(sub.WaitSet(Discovery("gate")));
+    EXPECT_EQ(AvailabilityOf(sub.LatestJson(Discovery("gate"))),
+              (std::vector<std::string>{"camdet/node/hnode/availability", "camdet/gate/availability"}));
+    EXPECT_TRUE(sub.WaitUnknown("camdet/gate/md", "unauthorized")) << sub.Latest("camdet/gate/md");
 
     // Motion on the camera that then answers 500: its availability goes
     // first, then its state says it is not known.
@@ -312,9 +325,7 @@ TEST(FleetMqtt, HealthPerCameraAndAvailability) {
     const size_t mark = sub.Count();
     sims.At(1).SetFault(camsim::kFault500, true);
     ASSERT_TRUE(log.WaitHealth("error", kWaitMs, "truen-2")) << log.Text();
-    EXPECT_TRUE(sub.Wait("camdet/truen-2/md", [](const std::string& p) {
-        return p.find("\"trig\":null") != std::string::npos && p.find("\"state\":\"error\"") != std::string::npos;
-    }, kWaitMs)) << sub.Latest("camdet/truen-2/md");
+    EXPECT_TRUE(sub.WaitUnknown("camdet/truen-2/md", "error")) << sub.Latest("camdet/truen-2/md");
     const auto after = sub.Since(mark, "camdet/truen-2/");
     ASSERT_FALSE(after.empty());
     EXPECT_EQ(after.front(), std::make_pair(std::string("camdet/truen-2/availability"), std::string("offline")));
@@ -331,7 +342,7 @@ TEST(FleetMqtt, HealthPerCameraAndAvailability) {
         EXPECT_NE(metrics.find(line), std::string::npos) << line << "\n" << metrics;
     sims.At(1).SetFault(camsim::kFault500, false);
     EXPECT_TRUE(sub.WaitTrig("camdet/truen-2/md", true, 100, kWaitMs)) << sub.Latest("camdet/truen-2/md");
-    EXPECT_TRUE(sub.Wait("camdet/truen-2/availability", online, kWaitMs));
+    EXPECT_TRUE(sub.WaitIs("camdet/truen-2/availability", "online"));
 
     // The HikVision camera vanishes with its input on (its stream stalls,
     // then nothing answers), and the ONVIF device goes away, for 20 s.
@@ -344,7 +355,7 @@ TEST(FleetMqtt, HealthPerCameraAndAvailability) {
     onvif->Stop();
     onvif.reset();
     EXPECT_TRUE(log.WaitHealth("unreachable", kWaitMs, "yard")) << log.Text();
-    EXPECT_TRUE(sub.Wait("camdet/yard/availability", offline, kWaitMs));
+    EXPECT_TRUE(sub.WaitIs("camdet/yard/availability", "offline"));
     std::this_thread::sleep_for(std::chrono::seconds(20));
     EXPECT_EQ(log.Health("hikvisionv3-1").back(), "unreachable") << log.Text();
     sims.At(2).SetFault(camsim::kFaultVanish, false);
@@ -356,11 +367,11 @@ TEST(FleetMqtt, HealthPerCameraAndAvailability) {
     ASSERT_TRUE(camsim::ParseScenario("at 0 motion on 100\nat 4 motion off\n", sc, err)) << err;
     onvif->RunScenario(sc);
     EXPECT_TRUE(sub.WaitTrig("camdet/yard/md", true, 100, kWaitMs)) << sub.Latest("camdet/yard/md");
-    EXPECT_TRUE(sub.Wait("camdet/yard/availability", online, kWaitMs));
+    EXPECT_TRUE(sub.WaitIs("camdet/yard/availability", "online"));
     EXPECT_TRUE(log.WaitHealth("ok", kWaitMs, "yard"));
     EXPECT_EQ(0u, onvif->RefusedLogins());
     // Its availability went first; back, the input is on and was never off.
-    EXPECT_TRUE(sub.Wait(hik + "availability", online, kWaitMs));
+    EXPECT_TRUE(sub.WaitIs(hik + "availability", "online"));
     EXPECT_TRUE(sub.Wait(hik + "di/1", inputOn, kWaitMs)) << sub.Latest(hik + "di/1");
     const auto hikAfter = sub.Since(hikMark, hik);
     ASSERT_FALSE(hikAfter.empty());
@@ -408,25 +419,24 @@ TEST(FleetMqtt, ReloadPublishesOnlyTheCamerasChanges) {
     fo.password = "reload-Pw1";
     fo.inputs = 2;
     camsim::Fleet sims;
-    std::string err;
-    ASSERT_TRUE(sims.Start(fo, err)) << err;
     const std::string config = fleettest::TempPath("mqtt-reload.yaml");
-    fleettest::WriteFile(config, sims.MonitorConfig());
+    StartFleet(sims, fo, config);
+    if (HasFatalFailure()) return;
     const int port = camtest::FreeLoopbackPort();
     Broker broker(port);
     ASSERT_TRUE(broker.Up());
     Subscriber sub(port);
     camtest::StatusLog log;
-    Child mon({CAMDET_MONITOR, "--config", config, "--json", "--mqtt", "mqtt://127.0.0.1:" + std::to_string(port),
-               "--log", fleettest::TempPath("mqtt-reload-lib.log")},
+    Child mon({CAMDET_MONITOR, "--config", config, "--json", "--mqtt", MqttUrl(port), "--log",
+               fleettest::TempPath("mqtt-reload-lib.log")},
               fleettest::TempPath("mqtt-reload.err"));
     mon.Read([&](const std::string& l) { log.Line(l); });
     const std::string cam = sims.Name(0);
     sims.At(0).SetMotion(true, 100);
     ASSERT_TRUE(sub.WaitTrig("camdet/" + cam + "/md", true, 100, kWaitMs)) << sub.Latest("camdet/" + cam + "/md");
-    const std::string di1 = "homeassistant/binary_sensor/camdet_" + cam + "/di_1/config";
-    ASSERT_TRUE(sub.Wait(di1, [](const std::string& p) { return !p.empty(); }, kWaitMs));
-    ASSERT_TRUE(sub.Wait("camdet/" + cam + "/di/1", [](const std::string& p) { return !p.empty(); }, kWaitMs));
+    const std::string di1 = Discovery(cam, "di_1");
+    ASSERT_TRUE(sub.WaitSet(di1));
+    ASSERT_TRUE(sub.WaitSet("camdet/" + cam + "/di/1"));
     const int created = log.Detectors(cam);
 
     const size_t mark = sub.Count();
@@ -436,8 +446,8 @@ TEST(FleetMqtt, ReloadPublishesOnlyTheCamerasChanges) {
     fleettest::WriteFile(config, text.replace(at, 11, "di-count: 1"));
     mon.Kill(SIGHUP);
     ASSERT_TRUE(log.WaitDetectors(cam, created + 1, kWaitMs)) << log.Text();
-    EXPECT_TRUE(sub.Wait(di1, [](const std::string& p) { return p.empty(); }, kWaitMs));
-    EXPECT_TRUE(sub.Wait("camdet/" + cam + "/di/1", [](const std::string& p) { return p.empty(); }, kWaitMs));
+    EXPECT_TRUE(sub.WaitIs(di1, ""));
+    EXPECT_TRUE(sub.WaitIs("camdet/" + cam + "/di/1", ""));
     ASSERT_TRUE(log.WaitHealth("ok", kWaitMs, cam));
     // A change the camera does make still goes out, and it is the first md message since the reload.
     sims.At(0).SetMotion(false);
@@ -458,10 +468,9 @@ TEST(FleetMqtt, WrongBrokerPasswordIsNotUnreachable) {
     camsim::FleetOptions fo;
     fo.rows = {{"truen", 1}};
     camsim::Fleet sims;
-    std::string err;
-    ASSERT_TRUE(sims.Start(fo, err)) << err;
     const std::string config = fleettest::TempPath("mqtt-auth.yaml");
-    fleettest::WriteFile(config, sims.MonitorConfig());
+    StartFleet(sims, fo, config);
+    if (HasFatalFailure()) return;
     const std::string passwords = fleettest::TempPath("mosquitto.passwd");
     Child mkpw({"/usr/bin/mosquitto_passwd", "-b", "-c", passwords, "camdet", "broker-Pw1"},
                fleettest::TempPath("mosquitto_passwd.err"), false);
@@ -471,8 +480,8 @@ TEST(FleetMqtt, WrongBrokerPasswordIsNotUnreachable) {
     ASSERT_TRUE(broker.Up());
     const int httpPort = camtest::FreeLoopbackPort();
     const std::string monErr = fleettest::TempPath("mqtt-auth.err");
-    Child mon({CAMDET_MONITOR, "--config", config, "--json", "--mqtt", "mqtt://127.0.0.1:" + std::to_string(port),
-               "--mqtt-user", "camdet", "--mqtt-password", "wrong-Pw", "--http", std::to_string(httpPort), "--log",
+    Child mon({CAMDET_MONITOR, "--config", config, "--json", "--mqtt", MqttUrl(port), "--mqtt-user", "camdet",
+               "--mqtt-password", "wrong-Pw", "--http", std::to_string(httpPort), "--log",
                fleettest::TempPath("mqtt-auth-lib.log")},
               monErr);
     mon.Read([](const std::string&) {});
@@ -498,10 +507,9 @@ TEST(FleetMqtt, ShardsShareOneBroker) {
     fo.user = "admin";
     fo.password = "shard-Pw1";
     camsim::Fleet sims;
-    std::string err;
-    ASSERT_TRUE(sims.Start(fo, err)) << err;
     const std::string config = fleettest::TempPath("shards.yaml");
-    fleettest::WriteFile(config, sims.MonitorConfig());
+    StartFleet(sims, fo, config);
+    if (HasFatalFailure()) return;
     const int port = camtest::FreeLoopbackPort();
     Broker broker(port);
     ASSERT_TRUE(broker.Up());
@@ -511,29 +519,22 @@ TEST(FleetMqtt, ShardsShareOneBroker) {
     for (int k = 1; k <= 2; ++k) {
         const std::string n = std::to_string(k);
         mons.emplace_back(new Child({CAMDET_MONITOR, "--config=" + config, "--shard=" + n + "/2", "--mqtt",
-                                     "mqtt://127.0.0.1:" + std::to_string(port), "--log",
-                                     fleettest::TempPath("shard" + n + "-lib.log")},
+                                     MqttUrl(port), "--log", fleettest::TempPath("shard" + n + "-lib.log")},
                                     fleettest::TempPath("shard" + n + ".err")));
         mons.back()->Read([](const std::string&) {});
     }
     for (const char* node : {"shard-1", "shard-2"}) {
-        EXPECT_TRUE(sub.Wait("camdet/node/" + std::string(node) + "/availability",
-                             [](const std::string& p) { return p == "online"; }, kWaitMs))
-            << node;
+        EXPECT_TRUE(sub.WaitIs("camdet/node/" + std::string(node) + "/availability", "online")) << node;
     }
     int perShard[3] = {0, 0, 0};
     for (size_t i = 0; i < sims.Size(); ++i) {
         const std::string cam = sims.Name(i);
         const int shard = ShardOf(cam, 2);
         perShard[shard]++;
-        const std::string topic = "homeassistant/binary_sensor/camdet_" + cam + "/md/config";
-        ASSERT_TRUE(sub.Wait(topic, [](const std::string& p) { return !p.empty(); }, kWaitMs)) << cam;
-        Json::Value v;
-        std::istringstream in(sub.Latest(topic));
-        ASSERT_TRUE(Json::parseFromStream(Json::CharReaderBuilder(), in, &v, nullptr));
-        EXPECT_EQ(AvailabilityOf(v), (std::vector<std::string>{"camdet/node/shard-" + std::to_string(shard) +
-                                                                    "/availability",
-                                                                "camdet/" + cam + "/availability"}))
+        ASSERT_TRUE(sub.WaitSet(Discovery(cam))) << cam;
+        EXPECT_EQ(AvailabilityOf(sub.LatestJson(Discovery(cam))),
+                  (std::vector<std::string>{"camdet/node/shard-" + std::to_string(shard) + "/availability",
+                                            "camdet/" + cam + "/availability"}))
             << cam;
         sims.At(i).SetMotion(true, 100);
     }

@@ -11,6 +11,7 @@
 #include <json/json.h>
 #include <poll.h>
 
+#include "host/onvif/onvifsoap.h"
 #include "tests/fixtures/testutil.h"
 #include "tests/integration/fleet/fleetharness.h"
 #include "tools/camsim/fleet.h"
@@ -21,23 +22,6 @@ using fleettest::Child;
 namespace {
 
 const int kWaitMs = 20000;
-
-std::string Base64Decode(const std::string& in) {
-    static const std::string kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    int val = 0, bits = -8;
-    for (char c : in) {
-        size_t d = kAlphabet.find(c);
-        if (d == std::string::npos) continue;
-        val = (val << 6) + (int)d;
-        bits += 6;
-        if (bits >= 0) {
-            out += (char)((val >> bits) & 0xFF);
-            bits -= 8;
-        }
-    }
-    return out;
-}
 
 // Headless Chromium with --remote-debugging-pipe: commands go to its fd 3,
 // answers come from its fd 4, each a JSON text ended by a NUL byte.
@@ -147,7 +131,9 @@ public:
         Json::Value p;
         p["format"] = "png";
         Json::Value r = Call("Page.captureScreenshot", p);
-        return r.isObject() ? Base64Decode(r["data"].asString()) : std::string();
+        std::string png;
+        if (r.isObject()) OnvifSoap::Base64Decode(r["data"].asString(), png);
+        return png;
     }
 
     // Types into the focused element, as a person does.
@@ -167,6 +153,18 @@ private:
 const std::string kRowNames = "Array.from(document.querySelectorAll('#rows tr')).map(r => r.id.slice(4)).join(' ')";
 const std::string kShownNames =
     "Array.from(document.querySelectorAll('#rows tr')).filter(r => !r.hidden).map(r => r.id.slice(4)).join(' ')";
+
+// camdet-monitor with `args` and its status page on a free port, stderr in
+// `errPath`; the page's address once it is up ("" when it never comes up).
+std::string StartWithPage(std::unique_ptr<Child>& mon, std::vector<std::string> args, const std::string& errPath) {
+    const std::string port = std::to_string(camtest::FreeLoopbackPort());
+    args.insert(args.begin(), {CAMDET_MONITOR, "--http", "127.0.0.1:" + port});
+    mon.reset(new Child(args, errPath));
+    mon->Read([](const std::string&) {});
+    const bool up = fleettest::Eventually(
+        kWaitMs, [&] { return fleettest::ReadFile(errPath).find("status page on") != std::string::npos; });
+    return up ? "http://127.0.0.1:" + port + "/" : std::string();
+}
 
 void KeepScreenshot(Browser& b, const std::string& name) {
     const std::string png = b.Screenshot();
@@ -191,15 +189,10 @@ TEST(StatusPage, FollowsChangesLiveInChromium) {
     fleettest::WriteFile(config, sims.MonitorConfig() + "  gate:\n    api: truen\n    host: 127.0.0.1\n    port: " +
                                      std::to_string(sims.At(0).Port()) +
                                      "\n    user: admin\n    password: gate-Wrong1\n    kinds: [md]\n");
-    const int port = camtest::FreeLoopbackPort();
-    const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/";
-    Child mon({CAMDET_MONITOR, "--config", config, "--http", "127.0.0.1:" + std::to_string(port), "--log",
-               fleettest::TempPath("page-lib.log")},
-              fleettest::TempPath("page-monitor.err"));
-    mon.Read([](const std::string&) {});
-    ASSERT_TRUE(fleettest::Eventually(kWaitMs, [&] {
-        return fleettest::ReadFile(fleettest::TempPath("page-monitor.err")).find("status page on") != std::string::npos;
-    }));
+    std::unique_ptr<Child> mon;
+    const std::string url = StartWithPage(mon, {"--config", config, "--log", fleettest::TempPath("page-lib.log")},
+                                          fleettest::TempPath("page-monitor.err"));
+    ASSERT_FALSE(url.empty());
 
     Browser b;
     ASSERT_TRUE(b.Open(url));
@@ -272,17 +265,12 @@ TEST(StatusPage, SixtyCamerasFailingFirstAndFiltered) {
     }
     const std::string config = fleettest::TempPath("page60.yaml");
     fleettest::WriteFile(config, text);
-    const int port = camtest::FreeLoopbackPort();
     const std::string monErr = fleettest::TempPath("page60-monitor.err");
-    Child mon({CAMDET_MONITOR, "--config", config, "--shard", "1/2", "--http", "127.0.0.1:" + std::to_string(port),
-               "--log", "-"},
-              monErr);
-    mon.Read([](const std::string&) {});
-    ASSERT_TRUE(fleettest::Eventually(kWaitMs, [&] {
-        return fleettest::ReadFile(monErr).find("status page on") != std::string::npos;
-    }));
+    std::unique_ptr<Child> mon;
+    const std::string url = StartWithPage(mon, {"--config", config, "--shard", "1/2", "--log", "-"}, monErr);
+    ASSERT_FALSE(url.empty());
     Browser b;
-    ASSERT_TRUE(b.Open("http://127.0.0.1:" + std::to_string(port) + "/"));
+    ASSERT_TRUE(b.Open(url));
     ASSERT_TRUE(b.WaitEval("document.getElementById('live').dataset.state", "live"));
     EXPECT_EQ("60", b.Eval("String(document.querySelectorAll('#rows tr').length)"));
     EXPECT_EQ("shard 1 of 2, 120 cameras in the file",

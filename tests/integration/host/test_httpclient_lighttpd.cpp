@@ -48,11 +48,11 @@ const char kDigestPass[] = "d1g-pass";
 const char kBasicUser[] = "admin";
 const char kBasicPass[] = "b4s-pass";
 
-std::string FindProgram(const char* name) {
-    const std::string dirs[] = {"/usr/sbin", "/usr/bin", "/sbin", "/bin", "/usr/local/sbin", "/usr/local/bin"};
-    for (const std::string& d : dirs) {
-        const std::string p = d + "/" + name;
-        if (access(p.c_str(), X_OK) == 0) return p;
+// The first of `dirs` that holds `name` with `mode` access ("" when none).
+std::string FindIn(std::initializer_list<const char*> dirs, const char* name, int mode) {
+    for (const char* d : dirs) {
+        const std::string p = std::string(d) + "/" + name;
+        if (access(p.c_str(), mode) == 0) return p;
     }
     return std::string();
 }
@@ -72,13 +72,6 @@ std::string Md5Hex(const std::string& text) {
 
 using camtest::ReadFile;
 using camtest::WriteFile;
-
-// lighttpd's TLS module, from the package lighttpd-mod-openssl.
-bool HaveModOpenssl() {
-    for (const char* d : {"/usr/lib/lighttpd", "/usr/lib64/lighttpd", "/usr/local/lib/lighttpd"})
-        if (access((std::string(d) + "/mod_openssl.so").c_str(), R_OK) == 0) return true;
-    return false;
-}
 
 // A lighttpd of its own in a temporary directory; with `tls` (a certificate
 // and its key) it also serves the same pages over HTTPS on a second port.
@@ -148,6 +141,7 @@ public:
 
     int Port() const { return m_Port; }
     int TlsPort() const { return m_TlsPort; }
+    const std::string& Dir() const { return m_Dir; }
 
 private:
     void WriteFiles() {
@@ -227,7 +221,8 @@ private:
 class HttpClientLighttpd : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        const std::string binary = FindProgram("lighttpd");
+        const std::string binary =
+            FindIn({"/usr/sbin", "/usr/bin", "/sbin", "/bin", "/usr/local/sbin", "/usr/local/bin"}, "lighttpd", X_OK);
         if (binary.empty()) {
             s_SkipReason = "lighttpd is not installed (apt-get install lighttpd)";
             return;
@@ -235,10 +230,14 @@ protected:
         s_Server = new Lighttpd;
         // The server's certificate is signed by a CA of the test's own.
         std::string error;
-        const bool tls = HaveModOpenssl() && camsim::MakeSimCert("127.0.0.1", s_Ca, error) &&
+        // lighttpd's TLS module comes from the package lighttpd-mod-openssl.
+        const std::string tlsModule =
+            FindIn({"/usr/lib/lighttpd", "/usr/lib64/lighttpd", "/usr/local/lib/lighttpd"}, "mod_openssl.so", R_OK);
+        const bool tls = !tlsModule.empty() && camsim::MakeSimCert("127.0.0.1", s_Ca, error) &&
                          camsim::MakeSimCert("127.0.0.1", s_Leaf, error, &s_Ca);
         if (!error.empty()) s_StartError = error;
         else s_StartError = s_Server->Start(binary, tls ? &s_Leaf : nullptr);
+        if (tls && s_StartError.empty()) WriteFile(CaFile(), s_Ca.certPem);
     }
     static void TearDownTestSuite() {
         delete s_Server;
@@ -250,6 +249,8 @@ protected:
     }
     static int Port() { return s_Server->Port(); }
     static int TlsPort() { return s_Server->TlsPort(); }
+    // The test's own CA, which signed the server's certificate.
+    static std::string CaFile() { return s_Server->Dir() + "/ca.pem"; }
 
     static Lighttpd* s_Server;
     static camsim::SimCert s_Ca, s_Leaf;
@@ -397,17 +398,7 @@ protected:
         HttpClientLighttpd::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
         if (TlsPort() == 0) GTEST_SKIP() << "no TLS module for lighttpd (apt-get install lighttpd-mod-openssl)";
-        char tmpl[] = "/tmp/camdet-ca-XXXXXX";
-        const int fd = mkstemp(tmpl);
-        ASSERT_GE(fd, 0);
-        close(fd);
-        m_CaFile = tmpl;
-        WriteFile(m_CaFile, s_Ca.certPem);
     }
-    void TearDown() override {
-        if (!m_CaFile.empty()) unlink(m_CaFile.c_str());
-    }
-    std::string m_CaFile;
 };
 
 // Each policy against a server whose certificate a CA of the test's own
@@ -437,7 +428,7 @@ TEST_F(HttpsLighttpd, CertificatePolicies) {
     for (const auto& k : cases) {
         SCOPED_TRACE(k.name);
         LogCapture log;
-        auto services = HttpsServices(k.verify, k.pin, k.caFile ? m_CaFile : std::string());
+        auto services = HttpsServices(k.verify, k.pin, k.caFile ? CaFile() : std::string());
         auto c = services->NewHttpClient();
         c->Init(k.path, "127.0.0.1", TlsPort(), k.user, k.password, 5, true, true, HTTP_VER_DEF, "");
         for (int round = 0; round < 2; ++round) {

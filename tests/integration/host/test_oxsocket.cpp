@@ -38,9 +38,6 @@ int OpenFds() {
     return n;
 }
 
-// Reads lines until the socket reports the end; the results as text.
-std::vector<std::string> AllLines(OXSocket& s, int max) { return camtest::ReadLines(s, max, 100); }
-
 TEST(OXSocket, ConnectFailures) {
     // The clock stays where it is: a connect that waited for its time-out
     // could end only once the clock passed it, so one that ends heard the
@@ -124,7 +121,7 @@ TEST(OXSocket, HugeLineIsCutAtTheBufferSize) {
     ASSERT_TRUE(peer.Listening());
     OXSocket s("127.0.0.1", peer.Port(), 5, false);
     ASSERT_EQ(0, s.Connect());
-    const std::vector<std::string> lines = AllLines(s, 65536);
+    const std::vector<std::string> lines = camtest::ReadLines(s, 65536, 100);
     ASSERT_EQ(2u, lines.size());
     EXPECT_GE(lines[0].size(), 4096u);
     EXPECT_LT(lines[0].size(), 40000u) << "line memory is bounded";

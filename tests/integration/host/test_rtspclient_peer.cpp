@@ -101,15 +101,12 @@ TEST(RtspClientPeer, SetsUpTheVideoTrackAndReadsItsPackets) {
 
     const std::string url = "rtsp://127.0.0.1:" + std::to_string(peer.Port()) + "/live";
     const std::string sent = peer.Received(0);
-    EXPECT_NE(std::string::npos, sent.find("DESCRIBE " + url + " RTSP/1.0\r\n"));
-    EXPECT_NE(std::string::npos, sent.find("Accept: application/sdp\r\n"));
-    EXPECT_NE(std::string::npos, sent.find("SETUP " + url + "/track1 RTSP/1.0\r\n"));
-    EXPECT_NE(std::string::npos, sent.find("Transport: RTP/AVP/TCP;unicast;interleaved=0-1\r\n"));
-    EXPECT_NE(std::string::npos, sent.find("PLAY " + url + " RTSP/1.0\r\n"));
-    EXPECT_NE(std::string::npos, sent.find("Session: 5A5A\r\n"));
-    // The server's ping is answered with its own sequence number.
-    EXPECT_NE(std::string::npos, sent.find("RTSP/1.0 200 OK\r\nCSeq: 9\r\n"));
-    EXPECT_NE(std::string::npos, sent.find("TEARDOWN " + url + " RTSP/1.0\r\n"));
+    const std::vector<std::string> lines = {
+        "DESCRIBE " + url + " RTSP/1.0\r\n", "Accept: application/sdp\r\n", "SETUP " + url + "/track1 RTSP/1.0\r\n",
+        "Transport: RTP/AVP/TCP;unicast;interleaved=0-1\r\n", "PLAY " + url + " RTSP/1.0\r\n", "Session: 5A5A\r\n",
+        "RTSP/1.0 200 OK\r\nCSeq: 9\r\n",  // the server's ping answered with its own sequence number
+        "TEARDOWN " + url + " RTSP/1.0\r\n"};
+    for (const std::string& line : lines) EXPECT_NE(std::string::npos, sent.find(line)) << line;
     EXPECT_EQ(std::string::npos, sent.find("Authorization"));
 }
 

@@ -15,6 +15,7 @@
 #include "interface/camhealth.h"
 #include "interface/clock.h"
 #include "tests/fixtures/fakeclock.h"
+#include "tests/fixtures/onvifnotifs.h"
 #include "tests/fixtures/onvifprobe.h"
 #include "tests/fixtures/testsupport.h"
 #include "tests/fixtures/testutil.h"
@@ -64,6 +65,12 @@ public:
     std::deque<std::pair<int, std::string> > answers;
     std::vector<std::pair<std::string, std::pair<int, std::string> > > byAction;  // action suffix -> answer
 };
+
+// An event client whose exchanges go to `t`.
+void UseTransport(OnvifEventService& ev, const std::shared_ptr<ScriptedTransport>& t) {
+    ev.UpdateServiceParam(nullptr, "http://127.0.0.1:8080/onvif/events", "", "");
+    ev.SetTransport(t);
+}
 
 // The camera's clock answer, one hour ahead of ours.
 std::string ClockAnswer(time_t cam) {
@@ -150,8 +157,7 @@ TEST(OnvifClient, FailuresSayWhatTheCameraDid) {
     auto t = std::make_shared<ScriptedTransport>();
     BrellinOwned::CameraHealth health(BrellinOwned::RealClock());  // outlives the client
     OnvifEventService ev;
-    ev.UpdateServiceParam(nullptr, "http://127.0.0.1:8080/onvif/events", "", "");
-    ev.SetTransport(t);
+    UseTransport(ev, t);
     ev.SetHealth(&health, BrellinOwned::RealClock());
     OVF_EVT_PULL_PT pp;
     pp.address = "http://127.0.0.1:8080/onvif/sub?id=3";
@@ -208,8 +214,7 @@ TEST(OnvifClient, NotAuthorizedSpendsTheRationNotTheDeviceCheck) {
                   {"CreatePullPointSubscriptionRequest", {400, Answer("fault_not_authorized.xml")}}};
     BrellinOwned::CameraHealth health(clock);
     OnvifEventService ev;
-    ev.UpdateServiceParam(nullptr, "http://127.0.0.1:8080/onvif/events", "", "");
-    ev.SetTransport(t);
+    UseTransport(ev, t);
     ev.SetHealth(&health, clock);
     ev.SetLogin("admin", "wrong", "http://127.0.0.1:8080/onvif/device_service");
     int checks = 0;
@@ -235,8 +240,7 @@ TEST(OnvifClient, PullAndUnsubscribeGoToTheSubscription) {
     LogCapture log;
     auto t = std::make_shared<ScriptedTransport>();
     OnvifEventService ev;
-    ev.UpdateServiceParam(nullptr, "http://127.0.0.1:8080/onvif/events", "", "");
-    ev.SetTransport(t);
+    UseTransport(ev, t);
     ev.SetTimeoutSec(5);
     OVF_EVT_PULL_PT pp;
     pp.address = "http://127.0.0.1:8080/onvif/sub?id=3&x=<1>";
@@ -305,15 +309,6 @@ TEST(OnvifClient, ServiceAddressesAndLogsWithoutCredentials) {
 
 // ---------------------------------------------------------------- topics from the device
 
-OVF_EVT_NOTIF Notif(const char* topic, OVF_ITEM_LIST source, const char* item, const char* value) {
-    OVF_EVT_NOTIF n;
-    n.topic = topic;
-    n.propOper = "Changed";
-    n.source = source;
-    n.data = {{item, value}};
-    return n;
-}
-
 // Is the detector of `kind` triggered by the notification?
 bool Triggers(OnvifPullPointDetector& det, int kind, const OVF_EVT_NOTIF& n) {
     int level = 0;
@@ -327,6 +322,8 @@ bool Triggers(OnvifPullPointDetector& det, int kind, const OVF_EVT_NOTIF& n) {
 TEST(OnvifSetup, TopicsChosenFromWhatTheDeviceLists) {
     const OVF_ITEM_LIST kRuleSrc = {
         {"VideoSourceConfigurationToken", "vsc0"}, {"VideoAnalyticsConfigurationToken", "va0"}, {"Rule", "r"}};
+    const OVF_ITEM_LIST kAudioSrc = {
+        {"AudioSourceConfigurationToken", "a0"}, {"AudioAnalyticsConfigurationToken", "aa0"}, {"Rule", "r"}};
     typedef OnvifSetupReport::Choice C;
     struct {
         const char* name;
@@ -341,37 +338,34 @@ TEST(OnvifSetup, TopicsChosenFromWhatTheDeviceLists) {
     } rows[] = {
         {"cell motion", "event_properties_cellmotion.xml", DET_TYPE_MD,
          "tns1:RuleEngine/CellMotionDetector/Motion;IsMotion", C::kDevice, "IsMotion", "true", "false",
-         Notif("tns1:RuleEngine/CellMotionDetector/Motion", kRuleSrc, "", "")},
+         Notif("tns1:RuleEngine/CellMotionDetector/Motion", "Changed", kRuleSrc, {})},
         {"motion alarm with State", "event_properties_motionalarm.xml", DET_TYPE_MD,
          "tns:VideoSource/MotionAlarm;State", C::kDevice, "State", "true", "false",
-         Notif("tns1:VideoSource/MotionAlarm", {{"Source", "vs0"}}, "", "")},
+         Notif("tns1:VideoSource/MotionAlarm", "Changed", {{"Source", "vs0"}}, {})},
         {"region motion, any case", "event_properties_vendor.xml", DET_TYPE_MD,
          "tns1:RuleEngine/MotionRegionDetector/Motion;State", C::kDevice, "State", "TRUE", "False",
-         Notif("tns1:RuleEngine/MotionRegionDetector/Motion", {{"VideoSource", "vs0"}, {"RuleName", "r1"}}, "", "")},
+         Notif("tns1:RuleEngine/MotionRegionDetector/Motion", "Changed", {{"VideoSource", "vs0"}, {"RuleName", "r1"}},
+               {})},
         {"digital input with LogicalState", "event_properties_cellmotion.xml", DET_TYPE_DI,
          "tns1:Device/Trigger/DigitalInput;LogicalState", C::kDevice, "LogicalState", "true", "false",
-         Notif("tns1:Device/Trigger/DigitalInput", {{"InputToken", "DI_0"}}, "", "")},
+         Notif("tns1:Device/Trigger/DigitalInput", "Changed", {{"InputToken", "DI_0"}}, {})},
         {"vendor alarm input", "event_properties_vendor.xml", DET_TYPE_DI, "tns1:Device/tnsv:IO/Port;state",
-         C::kDevice, "state", "1", "0", Notif("tns1:Device/tnsv:IO/Port", {{"port", "1"}}, "", "")},
+         C::kDevice, "state", "1", "0", Notif("tns1:Device/tnsv:IO/Port", "Changed", {{"port", "1"}}, {})},
         {"tamper detector", "event_properties_cellmotion.xml", DET_TYPE_TD,
          "tns1:RuleEngine/TamperDetector/Tamper;IsTamper", C::kDevice, "IsTamper", "true", "false",
-         Notif("tns1:RuleEngine/TamperDetector/Tamper", kRuleSrc, "", "")},
+         Notif("tns1:RuleEngine/TamperDetector/Tamper", "Changed", kRuleSrc, {})},
         {"global scene change", "event_properties_motionalarm.xml", DET_TYPE_TD,
          "tns:VideoSource/GlobalSceneChange/ImagingService;State", C::kDevice, "State", "true", "false",
-         Notif("tns1:VideoSource/GlobalSceneChange/ImagingService", {{"Source", "vs0"}}, "", "")},
+         Notif("tns1:VideoSource/GlobalSceneChange/ImagingService", "Changed", {{"Source", "vs0"}}, {})},
         {"detected sound", "event_properties_cellmotion.xml", DET_TYPE_AD,
          "tns1:AudioAnalytics/Audio/DetectedSound;IsSoundDetected", C::kDevice, "IsSoundDetected", "1", "0",
-         Notif("tns1:AudioAnalytics/Audio/DetectedSound",
-               {{"AudioSourceConfigurationToken", "a0"}, {"AudioAnalyticsConfigurationToken", "aa0"}, {"Rule", "r"}},
-               "", "")},
+         Notif("tns1:AudioAnalytics/Audio/DetectedSound", "Changed", kAudioSrc, {})},
         {"no audio listed: the default stays", "event_properties_motionalarm.xml", DET_TYPE_AD,
          "tns1:AudioAnalytics/Audio/DetectedSound;IsSoundDetected", C::kDefault, "IsSoundDetected", "true", "false",
-         Notif("tns1:AudioAnalytics/Audio/DetectedSound",
-               {{"AudioSourceConfigurationToken", "a0"}, {"AudioAnalyticsConfigurationToken", "aa0"}, {"Rule", "r"}},
-               "", "")},
+         Notif("tns1:AudioAnalytics/Audio/DetectedSound", "Changed", kAudioSrc, {})},
         {"no GetEventProperties: today's default", nullptr, DET_TYPE_MD,
          "tns1:RuleEngine/CellMotionDetector/Motion;IsMotion", C::kDefault, "IsMotion", "true", "false",
-         Notif("tns1:RuleEngine/CellMotionDetector/Motion", kRuleSrc, "", "")},
+         Notif("tns1:RuleEngine/CellMotionDetector/Motion", "Changed", kRuleSrc, {})},
     };
     for (auto& r : rows) {
         SCOPED_TRACE(r.name);

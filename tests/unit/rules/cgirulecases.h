@@ -7,13 +7,12 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "camdet/rules/cgirules.h"
 #include "tests/fixtures/ruletable.h"
+#include "tests/fixtures/testutil.h"
 
 namespace cgitest {
 
@@ -32,13 +31,7 @@ struct RuleCase {
     const char* diTrigValue = "";
 };
 
-inline std::string LoadAnswer(const char* answer) {
-    if (answer[0] != '@') return answer;
-    std::ifstream in(std::string(CAMDET_TEST_DATA) + "/" + (answer + 1), std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+inline std::string LoadAnswer(const char* answer) { return answer[0] == '@' ? camtest::TestData(answer + 1) : answer; }
 
 inline CgiRuleState StateOf(const RuleCase& c) {
     CgiRuleState st;

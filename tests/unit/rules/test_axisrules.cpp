@@ -83,46 +83,36 @@ TEST(AxisRules, InputPorts) {
     }
 }
 
-TEST(AxisRules, MotionLevelStream) {
+// The motion-level event stream and the input CGI's answer: lines of text.
+TEST(AxisRules, MotionLevelStreamAndInputCgiAnswer) {
+    typedef bool (*Rule)(const char*, unsigned int, int&);
+    const Rule level = axisrule::MotionLevelLines, input = axisrule::InputActive;
     struct {
+        Rule rule;
         const char* body;
         bool trig;
         int value;
     } cases[] = {
-        {"group=0;level=12;threshold=20;\r\ngroup=1;level=30;threshold=20;\r\n", true, 30},
-        {"group=0;level=12;threshold=20;\ngroup=1;level=15;threshold=20;\n", false, 15},
-        {"group=0;level=20;threshold=20;", false, 20},
-        {"group=A;level=99;threshold=5;\rgroup=B;level=1;threshold=0;", true, 99},
+        {level, "group=0;level=12;threshold=20;\r\ngroup=1;level=30;threshold=20;\r\n", true, 30},
+        {level, "group=0;level=12;threshold=20;\ngroup=1;level=15;threshold=20;\n", false, 15},
+        {level, "group=0;level=20;threshold=20;", false, 20},
+        {level, "group=A;level=99;threshold=5;\rgroup=B;level=1;threshold=0;", true, 99},
         // A line that reads only the level leaves it as the value.
-        {"group=0;level=44;", false, 44},
-        {"group=0;level=44;threshold=50;\n\n\nnoise\n", false, 0},
-        {"", false, 0},
+        {level, "group=0;level=44;", false, 44},
+        {level, "group=0;level=44;threshold=50;\n\n\nnoise\n", false, 0},
+        {level, "", false, 0},
+        {input, "input1=active\n", true, 1},
+        {input, "input1=inactive\n", false, 0},
+        {input, "input1=active\r\n", true, 1},
+        {input, "input3=active\n", true, 1},
+        {input, "input11=active\n", false, 0},
+        {input, "\ninput1=active\n", false, 0},
+        {input, "", false, 0},
+        {input, "xinput1=active\n", false, 0},
     };
     for (const auto& c : cases) {
         int value = -7;
-        EXPECT_EQ(axisrule::MotionLevelLines(c.body, (unsigned int)strlen(c.body), value), c.trig) << c.body;
-        EXPECT_EQ(value, c.value) << c.body;
-    }
-}
-
-TEST(AxisRules, InputCgiAnswer) {
-    struct {
-        const char* body;
-        bool trig;
-        int value;
-    } cases[] = {
-        {"input1=active\n", true, 1},
-        {"input1=inactive\n", false, 0},
-        {"input1=active\r\n", true, 1},
-        {"input3=active\n", true, 1},
-        {"input11=active\n", false, 0},
-        {"\ninput1=active\n", false, 0},
-        {"", false, 0},
-        {"xinput1=active\n", false, 0},
-    };
-    for (const auto& c : cases) {
-        int value = -7;
-        EXPECT_EQ(axisrule::InputActive(c.body, (unsigned int)strlen(c.body), value), c.trig) << c.body;
+        EXPECT_EQ(c.rule(c.body, (unsigned int)strlen(c.body), value), c.trig) << c.body;
         EXPECT_EQ(value, c.value) << c.body;
     }
 }

@@ -2,20 +2,17 @@
 // generation's held-state rules over sequences of parts.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "camdet/rules/hikrules.h"
+#include "tests/fixtures/testutil.h"
 
 namespace {
 
 std::string Part(const std::string& name) {
-    std::ifstream in(std::string(CAMDET_TEST_DATA) + "/hikvision/" + name, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    EXPECT_FALSE(ss.str().empty()) << name;
-    return ss.str();
+    const std::string body = camtest::TestData("hikvision/" + name);
+    EXPECT_FALSE(body.empty()) << name;
+    return body;
 }
 
 // The buffer as the transport hands it over: the body, zeros up to the capacity.

@@ -15,29 +15,39 @@ std::string Line(const std::string& head, size_t at, const std::string& digits) 
     return l.substr(0, at) + digits;
 }
 
-TEST(JpgVendorRules, BaslerMotionAndAlarm) {
+TEST(JpgVendorRules, BaslerMotionAlarmAndInput) {
+    typedef bool (*Rule)(const char*, unsigned int, int&);
+    const Rule motion = jpgrule::BaslerMotion, input = jpgrule::BaslerInput;
     const std::string motion42 = Line("Motion", 20, "42");
     const std::string alarm1 = Line("Alarm", 8, "1");
     struct {
         const char* what;
+        Rule rule;
         std::string payload;
         bool trig;
         int value;
     } cases[] = {
-        {"motion line and alarm", motion42 + "\r\n" + alarm1 + "\r\n", true, 42},
-        {"motion line alone", motion42 + "\n", false, 42},
-        {"alarm 0", motion42 + "\n" + Line("Alarm", 8, "0") + "\n", false, 42},
-        {"alarm first, level not yet read", alarm1 + "\r" + motion42, true, 0},
-        {"motion line of exactly 20 characters", Line("Motion", 20, "") + "\n" + alarm1, true, 0},
-        {"last motion level counts", motion42 + "\n" + Line("Motion", 20, "07"), false, 7},
-        {"one digit then a letter", Line("Motion", 20, "5x"), false, 5},
-        {"alarm line too short", "Alarm..", false, 0},
-        {"blank lines only", "\r\n\r\n\n", false, 0},
-        {"empty", "", false, 0},
+        {"motion line and alarm", motion, motion42 + "\r\n" + alarm1 + "\r\n", true, 42},
+        {"motion line alone", motion, motion42 + "\n", false, 42},
+        {"alarm 0", motion, motion42 + "\n" + Line("Alarm", 8, "0") + "\n", false, 42},
+        {"alarm first, level not yet read", motion, alarm1 + "\r" + motion42, true, 0},
+        {"motion line of exactly 20 characters", motion, Line("Motion", 20, "") + "\n" + alarm1, true, 0},
+        {"last motion level counts", motion, motion42 + "\n" + Line("Motion", 20, "07"), false, 7},
+        {"one digit then a letter", motion, Line("Motion", 20, "5x"), false, 5},
+        {"alarm line too short", motion, "Alarm..", false, 0},
+        {"blank lines only", motion, "\r\n\r\n\n", false, 0},
+        {"empty", motion, "", false, 0},
+        {"input IO=.1", input, "IO=.1\n", true, 1},
+        {"input IO=1", input, "IO=1\n", false, 0},
+        {"input xIO=1...", input, "IO=.0\nxIO=1...\n", true, 1},
+        {"input abIO=1", input, "abIO=1\n", false, 0},
+        {"input IO=0", input, "Motion\nIO=0\n", false, 0},
+        {"input IO=", input, "IO=\n", false, 0},
+        {"input empty", input, "", false, 0},
     };
     for (const auto& c : cases) {
         int value = -7;
-        EXPECT_EQ(jpgrule::BaslerMotion(c.payload.data(), (unsigned int)c.payload.size(), value), c.trig) << c.what;
+        EXPECT_EQ(c.rule(c.payload.data(), (unsigned int)c.payload.size(), value), c.trig) << c.what;
         EXPECT_EQ(value, c.value) << c.what;
     }
 }
@@ -53,27 +63,6 @@ TEST(JpgVendorRules, BaslerLongLinesAreReadTo283Characters) {
     std::string within(282, 'x');
     within += Line("Alarm", 8, "1");
     EXPECT_FALSE(jpgrule::BaslerMotion(within.data(), (unsigned int)within.size(), value));
-}
-
-TEST(JpgVendorRules, BaslerInput) {
-    struct {
-        std::string payload;
-        bool trig;
-        int value;
-    } cases[] = {
-        {"IO=.1\n", true, 1},
-        {"IO=1\n", false, 0},
-        {"IO=.0\nxIO=1...\n", true, 1},
-        {"abIO=1\n", false, 0},
-        {"Motion\nIO=0\n", false, 0},
-        {"IO=\n", false, 0},
-        {"", false, 0},
-    };
-    for (const auto& c : cases) {
-        int value = -7;
-        EXPECT_EQ(jpgrule::BaslerInput(c.payload.data(), (unsigned int)c.payload.size(), value), c.trig) << c.payload;
-        EXPECT_EQ(value, c.value) << c.payload;
-    }
 }
 
 TEST(JpgVendorRules, JvcByte233) {

@@ -4,8 +4,6 @@
 // asks the camera API for; and each class's test on a real frame's payload.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -14,6 +12,7 @@
 #include "camdet/transport/cgiquerydetector.h"
 #include "camdet/transport/jpgvendordetector.h"
 #include "tests/fixtures/testsupport.h"
+#include "tests/fixtures/testutil.h"
 
 namespace {
 
@@ -109,8 +108,7 @@ TEST(JpgVendors, EachClassReadsItsFramesPayload) {
     CameraRig rig;
     rig.cap.SetDICnt(2);
     int value = -1;
-    std::ifstream in(std::string(CAMDET_TEST_DATA) + "/jpeg/basler_app1.jpg", std::ios::binary);
-    std::vector<char> img((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string img = camtest::TestData("jpeg/basler_app1.jpg");
     std::unique_ptr<CamDetector> mdMade = MakeFor("basler", DET_TYPE_MD, rig.Attr(), 1, true);
     std::unique_ptr<CamDetector> diMade = MakeFor("basler", DET_TYPE_DI, rig.Attr(true), 1, true);
     JpgHdrDetector& md = dynamic_cast<JpgHdrDetector&>(*mdMade);
@@ -129,8 +127,7 @@ TEST(JpgVendors, EachClassReadsItsFramesPayload) {
     JpgHdrDetector& jvc = dynamic_cast<JpgHdrDetector&>(*jvcMade);
     JpgHdrDetector& pana = dynamic_cast<JpgHdrDetector&>(*panaMade);
     for (auto& c : {std::make_pair("jvc_comment.jpg", &jvc), std::make_pair("pana_comment.jpg", &pana)}) {
-        std::ifstream f(std::string(CAMDET_TEST_DATA) + "/jpeg/" + c.first, std::ios::binary);
-        std::vector<char> b((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+        std::string b = camtest::TestData(std::string("jpeg/") + c.first);
         out = nullptr;
         cap = len = 0;
         ASSERT_EQ(c.second->Detect(b.data(), (unsigned int)b.size(), out, cap, len), 0) << c.first;

@@ -6,7 +6,6 @@
 
 #include <functional>
 #include <map>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -18,6 +17,7 @@
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/rtppackets.h"
 #include "tests/fixtures/scriptedrtpfetch.h"
+#include "tests/fixtures/statushistory.h"
 #include "tests/fixtures/testsupport.h"
 
 // Definitions made here with kinds no factory asks them for.
@@ -27,23 +27,16 @@ extern const DetClassDef VivotekMp4Detector, VivotekJpgDetector;
 
 namespace {
 
-typedef std::vector<std::pair<bool, int> > States;
+using camtest::States;
 
 // The Axis class reads extensions into a fixed buffer of this size.
 const unsigned int kAxisExtBuf = 512;
 
 // The status history of every kind and port of one camera.
 struct Watch {
-    std::mutex m;
-    std::map<std::pair<int, int>, States> seen;  // (kind, port) -> statuses; port -1: whole camera
-    void Add(int kind, int port, bool t, int l) {
-        std::lock_guard<std::mutex> g(m);
-        seen[{kind, port}].push_back({t, l});
-    }
-    States Of(int kind, int port = -1) {
-        std::lock_guard<std::mutex> g(m);
-        return seen[{kind, port}];
-    }
+    std::map<int, camtest::StatusHistory> kinds;  // filled before any detector runs
+    // Port -1: the whole camera.
+    States Of(int kind, int port = -1) { return port < 0 ? kinds[kind].Get() : kinds[kind].Port(port); }
     // The first status of (kind, port), or (false, -1) when there is none.
     std::pair<bool, int> First(int kind, int port = -1) {
         States s = Of(kind, port);
@@ -61,10 +54,9 @@ public:
         rig.med.streamFormat = fmt;
         rig.med.camId = 3;
         for (int k = 1; k <= 4; ++k) {
-            if (k == DET_TYPE_DI) continue;
-            bufs[k].SetListener([this, k](bool t, int l) { watch.Add(k, -1, t, l); });
+            if (k != DET_TYPE_DI) watch.kinds[k].Attach(bufs[k]);
         }
-        rig.bufMap.SetListener([this](int p, bool t, int l) { watch.Add(DET_TYPE_DI, p, t, l); });
+        watch.kinds[DET_TYPE_DI].Attach(rig.bufMap);
     }
     // The factory's detector of `kind` on the shared fetcher (the four
     // exported release calls release any detector alike).

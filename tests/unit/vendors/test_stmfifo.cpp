@@ -6,32 +6,15 @@
 // without a FIFO that does not run.
 #include <gtest/gtest.h>
 
-#include <mutex>
 #include <utility>
 #include <vector>
 
 #include "camdet/vendors/stmfifo/stmfifodetector.h"
 #include "tests/fixtures/fakeclock.h"
+#include "tests/fixtures/statushistory.h"
 #include "tests/fixtures/testsupport.h"
 
 namespace {
-
-typedef std::vector<std::pair<bool, int> > Statuses;
-
-struct MdLog {
-    std::mutex m;
-    Statuses md;
-    void Attach(CountingEventBuf& buf) {
-        buf.SetListener([this](bool t, int v) {
-            std::lock_guard<std::mutex> g(m);
-            md.push_back(std::make_pair(t, v));
-        });
-    }
-    Statuses Get() {
-        std::lock_guard<std::mutex> g(m);
-        return md;
-    }
-};
 
 std::vector<unsigned char> IpuxFrame(int level, int inputBits) {
     std::vector<unsigned char> f(64, 0);
@@ -67,7 +50,7 @@ TEST(StreamFifoLoop, IpuxMotionFromTheNewestFrameAndQuietWithoutOne) {
     rig.cap.SetAPI("ipux5m");
     DET_BASE_ATTR a = rig.Attr();
     a.streamFifoHdl = StreamFifoHandler(&rig.fifo);
-    MdLog log;
+    camtest::StatusHistory log;
     log.Attach(rig.buf);
     IpuxStmFifoMD det(a);
     EXPECT_EQ(100, det.GetLevelScale());
@@ -79,7 +62,7 @@ TEST(StreamFifoLoop, IpuxMotionFromTheNewestFrameAndQuietWithoutOne) {
     ASSERT_TRUE(WaitFor([&] { return log.Get().size() >= 3; }));
     PushAndPass(clock, rig.fifo, IpuxFrame(40, 0));
     det.Stop();
-    const Statuses md = log.Get();
+    const camtest::States md = log.Get();
     EXPECT_EQ(std::make_pair(true, 60), md[0]);
     // Passes without a new frame are quiet; the next frame is read once.
     size_t at40 = 1;
