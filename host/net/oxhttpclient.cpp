@@ -240,12 +240,13 @@ struct OXHttpClientImpl : public ByteSource {
 
     // Engine thread, easy already out. A client that sees blDone may leave at once: only the waiter is told.
     void OnDone(CURLcode code) {
+        const std::shared_ptr<CurlWaiter> w = waiter;
         {
             std::lock_guard<std::mutex> g(mtx);
             blDone = true;
             doneCode = code;
         }
-        CurlEngine::Get().NotifyLater(waiter);
+        CurlEngine::Get().NotifyLater(w);
     }
 
     void Configure(OX_HTTP_METHOD method, const std::string& data) {
