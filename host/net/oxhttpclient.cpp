@@ -197,8 +197,7 @@ struct OXHttpClientImpl : public ByteSource {
         if (!self->head.AddLine(p, n)) return 0;  // aborts the transfer
         if (self->head.Complete()) {
             const int code = self->head.Code();
-            if (code >= 100 && code < 200) {
-                // Interim answer; the real one follows.
+            if (code >= 100 && code < 200) {  // interim answer; the real one follows
             } else if (code == 401 && self->challenges == 0 && self->HasCredentials() &&
                        self->AnswersChallenge()) {
                 // libcurl answers the challenge on its own and skips this body.
