@@ -191,42 +191,6 @@ TEST(ActiLoop, LoginAnsweredWithGarbageOrNeverIsRetried) {
     }
 }
 
-// A camera that logs the detector in and ends the connection at once (or
-// after one header) is connected again after 1 s, doubling up to 30 s on the
-// detector's clock: never a new login at network speed. A connection that ran
-// (a minute on the detector's clock) is rebuilt at once when the camera ends
-// it; one that then ends at once waits 1 s.
-TEST(ActiLoop, ConnectionsThatEndAtOnceAreRetriedAfterADoublingPause) {
-    const std::vector<int64_t> doubling = {1000, 2000, 4000, 8000, 16000, 30000};
-    for (const PeerScript& script : {Concat(Login(), {PeerStep::Close()}),
-                                     Concat(Login(), {PeerStep::Send(kMotion), PeerStep::Close()})}) {
-        camtest::FakeClock clock;
-        ActiRun run({script}, clock);
-        ASSERT_EQ(0, run.det->Start());
-        ASSERT_TRUE(WaitFor([&] { return clock.Waits().size() >= doubling.size(); }, 10000));
-        run.det->Stop();
-        const std::vector<int64_t> waits = clock.Waits();
-        EXPECT_EQ(doubling, std::vector<int64_t>(waits.begin(), waits.begin() + (long)doubling.size()));
-        EXPECT_LE(run.peer.Connections(), (int)waits.size() + 1);
-    }
-}
-
-TEST(ActiLoop, AConnectionThatRanIsRebuiltAtOnce) {
-    camtest::FakeClock clock(camtest::FakeClock::MANUAL);
-    ActiRun run({Concat(Login(), {PeerStep::Send(kMotion), PeerStep::Hold(), PeerStep::Close()}),
-                 Concat(Login(), {PeerStep::Close()}), Concat(Login(), {PeerStep::Stall()})},
-                clock);
-    ASSERT_EQ(0, run.det->Start());
-    ASSERT_TRUE(WaitFor([&] { return run.rig.buf.GetTrig(); }, 10000));
-    clock.Advance(60000);
-    run.peer.Release();
-    EXPECT_TRUE(WaitFor([&] { return run.peer.Connections() >= 2; }, 10000));
-    ASSERT_TRUE(clock.WaitForBlocked(1));
-    EXPECT_EQ(std::vector<int64_t>{1000}, clock.Waits());
-    clock.Advance(1000);
-    EXPECT_TRUE(WaitFor([&] { return run.peer.Connections() >= 3; }, 10000));
-}
-
 // A payload is skipped whole, however long: the header after a 257-byte
 // payload is read as one, and a payload whose tail looks like a motion header
 // does not report motion.
