@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "camdet/transport/jpghdrdetector.h"
+#include "camdet/transport/jpgvendordetector.h"
 #include "host/media/streamfifo.h"
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/mfscript.h"
@@ -235,6 +236,29 @@ TEST_F(JpgHdrTransport, FramesOfManyEmptySegments) {
     }
 }
 
+// A JPEG vendor's frame path comes from the camera API, asked for its JPEG
+// stream over HTTP first: without a path (or an API) there is nothing to fetch.
+TEST_F(JpgHdrTransport, VendorFramePathFromTheCameraApi) {
+    const struct {
+        const char* api;
+        bool withApi;
+        int rc;
+        const char* path;
+    } cases[] = {{"vivotek2", true, 0, "video.mjpg"}, {"no-such-camera", true, -1, ""}, {"vivotek2", false, -1, ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.api) + (c.withApi ? "" : ", no API"));
+        CameraRig r;
+        r.cap.SetAPI(c.api);
+        std::string path;
+        int port = -1;
+        EXPECT_EQ(c.rc, JpgVendorDetector::DetPathPort(c.withApi ? &r.api : nullptr, path, port));
+        EXPECT_EQ(c.path, path);
+        if (c.withApi) {
+            EXPECT_EQ(2, r.api.GetStreamProtocol());
+        }
+    }
+}
+
 // ---------------------------------------------------------------- loops
 
 // A FIFO that counts the units it hands out.
@@ -334,15 +358,19 @@ std::string JpegPart(const std::vector<unsigned char>& f) {
     return MFPart(std::string(f.begin(), f.end()), "Content-Type: image/jpeg\r\n", "myboundary");
 }
 
+// A camera's MJPEG stream: chunks, then the end.
+MFScriptedConn Mjpeg(std::vector<std::string> chunks, MFScriptedConn::End end = MFScriptedConn::STALL) {
+    MFScriptedConn c = MFConn(std::move(chunks), end);
+    c.contentType = "multipart/x-mixed-replace; boundary=myboundary";
+    return c;
+}
+
 TEST_F(JpgHdrTransport, FetchedFramesAndTheBackOffAfterAFailure) {
     camtest::FakeClock clock;
     rig.UseClock(clock);
     MFScriptScope scope;
-    MFScriptedConn c;
-    c.contentType = "multipart/x-mixed-replace; boundary=myboundary";
-    c.chunks = {JpegPart(ReadJpeg("no_markers.jpg")), JpegPart(ReadJpeg("axis_comment.jpg"))};
-    c.end = MFScriptedConn::FAIL;
-    scope.script->Add(c);
+    scope.script->Add(
+        Mjpeg({JpegPart(ReadJpeg("no_markers.jpg")), JpegPart(ReadJpeg("axis_comment.jpg"))}, MFScriptedConn::FAIL));
     ProbeJpg det(rig.Attr(), 0xFE, false);
     det.SetDataIds(kAxisIds, 2);
     ASSERT_EQ(det.Start(), 0);
@@ -367,14 +395,9 @@ TEST_F(JpgHdrTransport, AStreamTheCameraEndsKeepsTheStatus) {
     camtest::FakeClock clock;
     rig.UseClock(clock);
     MFScriptScope scope;
-    MFScriptedConn first;
-    first.contentType = "multipart/x-mixed-replace; boundary=myboundary";
-    first.chunks = {JpegPart(ReadJpeg("axis_comment.jpg"))};
-    first.end = MFScriptedConn::CLOSE;
-    MFScriptedConn back = first;
-    back.end = MFScriptedConn::STALL;
+    MFScriptedConn back = Mjpeg({JpegPart(ReadJpeg("axis_comment.jpg"))});
     back.stallMs = 60000;  // released before the stop
-    scope.script->Add(first);
+    scope.script->Add(Mjpeg({JpegPart(ReadJpeg("axis_comment.jpg"))}, MFScriptedConn::CLOSE));
     scope.script->Add(back);
     camtest::StatusHistory h;
     h.Attach(rig.buf);
@@ -395,18 +418,14 @@ TEST_F(JpgHdrTransport, HugeFrameBreaksTheStreamAndDetectionResumes) {
     camtest::FakeClock clock;
     rig.UseClock(clock);
     MFScriptScope scope;
-    MFScriptedConn huge;
-    huge.contentType = "multipart/x-mixed-replace; boundary=myboundary";
     const std::vector<unsigned char> f = ReadJpeg("axis_comment.jpg");
     std::string big(f.begin(), f.end());
     big.resize(20u * 1024 * 1024, '\0');
-    huge.chunks = {"--myboundary\r\nContent-Type: image/jpeg\r\nContent-Length: " + std::to_string(big.size()) +
-                   "\r\n\r\n", big};
-    MFScriptedConn good = huge;
-    good.chunks = {JpegPart(f)};
-    good.end = MFScriptedConn::STALL;
-    scope.script->Add(huge);
-    scope.script->Add(good);
+    scope.script->Add(Mjpeg({"--myboundary\r\nContent-Type: image/jpeg\r\nContent-Length: " +
+                                 std::to_string(big.size()) + "\r\n\r\n",
+                             big},
+                            MFScriptedConn::CLOSE));
+    scope.script->Add(Mjpeg({JpegPart(f)}));
     ProbeJpg det(rig.Attr(), 0xFE, false);
     det.SetDataIds(kAxisIds, 2);
     ASSERT_EQ(det.Start(), 0);
