@@ -335,7 +335,7 @@ TEST(BinStreamLoop, HeldMotionFromBeforeADropIsNotRaisedAgain) {
 // LevelOne GR4 sends a motion line every 4 s and the read time-out is 3 s:
 // the time-out in between evaluates the last line again, through the real
 // socket reader, so the motion holds (motion and inputs alike). The level
-// (90) is above the threshold, motion parameter key 3 (89); key 1 is not it.
+// (90) is above the threshold, motion parameter key 3 (89); keys 1 and 4 are not it.
 TEST(BinStreamLoop, LevelOneGr4LinesFourSecondsApartDoNotFlap) {
     const std::string line = "EV,5A$123456009001\r\n";
     ScriptedPeer peer(PeerScript{PeerStep::Send(line), PeerStep::Pause(4000), PeerStep::Send(line), PeerStep::Stall()});
@@ -348,7 +348,7 @@ TEST(BinStreamLoop, LevelOneGr4LinesFourSecondsApartDoNotFlap) {
     std::unique_ptr<CamDetector> mdDet = MakeFor("level1gr4", DET_TYPE_MD, rig.Attr());
     std::unique_ptr<CamDetector> diDet = MakeFor("level1gr4", DET_TYPE_DI, rig.Attr(true));
     StopOnExit stopMd(*mdDet), stopDi(*diDet);
-    mdDet->SetMDParam(95, 89, 0, 0);
+    mdDet->SetMDParam(95, 89, 95, 0);
     // The follower first: the camera sends its first line at once.
     ASSERT_EQ(0, diDet->Start());
     ASSERT_EQ(0, mdDet->Start());
