@@ -136,8 +136,7 @@ TEST(BinStreamLoop, ReadFailuresWithinTheBudgetReevaluateTheLastLine) {
         SCOPED_TRACE("timeout " + std::to_string(c.timeout));
         camtest::FakeClock clock;
         ScriptedPeer peer({StreamThenStall(""), StreamThenStall("")});
-        CameraRig rig;
-        rig.UseClock(clock);
+        CameraRig rig(clock);
         rig.med.httpPort = peer.Port();
         StatusHistory log;
         log.Attach(rig.buf);
@@ -222,8 +221,7 @@ TEST(BinStreamLoop, ShortRecordsResetAndReconnect) {
         StreamThenStall(quiet + alarm.substr(0, 3)),
         StreamThenStall(alarm),
     });
-    CameraRig rig;
-    rig.UseClock(clock);
+    CameraRig rig(clock);
     rig.med.httpPort = peer.Port();
     BrellinOwned::HealthServices watched(*rig.services);
     rig.api.SetServices(&watched);
@@ -269,8 +267,7 @@ TEST(BinStreamLoop, DahuaKindsShareOneStream) {
     for (size_t i = 0; i < capture.size(); i += 7) script.push_back(PeerStep::Send(capture.substr(i, 7)));
     script.push_back(PeerStep::Stall());
     ScriptedPeer peer(script);
-    CameraRig rig;
-    rig.UseClock(clock);
+    CameraRig rig(clock);
     rig.cap.SetAPI("dahua");
     rig.cap.SetDICnt(2);
     rig.med.httpPort = peer.Port();
@@ -308,8 +305,7 @@ TEST(BinStreamLoop, HeldMotionFromBeforeADropIsNotRaisedAgain) {
         {PeerStep::RecvRequest(), PeerStep::Send(std::string(kHead) + "Code=VideoMotion;action=Start;index=0\r\n"),
          PeerStep::Close()},
         StreamThenStall("Heartbeat\r\nHeartbeat\r\nHeartbeat\r\nHeartbeat\r\nHeartbeat\r\n")});
-    CameraRig rig;
-    rig.UseClock(clock);
+    CameraRig rig(clock);
     rig.cap.SetAPI("dahua");
     rig.med.httpPort = peer.Port();
     StatusHistory log;
@@ -423,8 +419,7 @@ TEST(BinStreamLoop, EverFocusShortRecordResetsTheStream) {
     ScriptedPeer peer({{PeerStep::RecvRequest(), PeerStep::Send(kHead + shortRecord), PeerStep::Pause(1200),
                         PeerStep::Send(shortRecord), PeerStep::Stall()},
                        StreamThenStall(motion)});
-    CameraRig rig;
-    rig.UseClock(clock);
+    CameraRig rig(clock);
     rig.med.httpPort = peer.Port();
     StatusHistory log;
     log.Attach(rig.buf);

@@ -169,8 +169,7 @@ TEST(ActiLoop, LoginAnsweredWithGarbageOrNeverIsRetried) {
         LogCapture logs;
         std::unique_ptr<ScriptedPeer> peer;
         if (!c.script.empty()) peer.reset(new ScriptedPeer(c.script));
-        CameraRig rig;
-        rig.UseClock(clock);
+        CameraRig rig(clock);
         ActiRig(rig, peer ? peer->Port() : camtest::FreeLoopbackPort());
         StatusHistory log;
         log.Attach(rig.buf);
@@ -245,8 +244,7 @@ TEST(MobotixLoop, CounterChangesAcrossPollsAndFailures) {
                        {PeerStep::RecvRequest(), PeerStep::Send("HTTP/1.0 500 X\r\n\r\n")},
                        Answer("ox_md_ima;alarmcounter=-2147483648;"), Answer("ox_md_ima;alarmcounter=7;"),
                        Answer("ox_md_ima;alarmcounter=7;")});
-    CameraRig rig;
-    rig.UseClock(clock);
+    CameraRig rig(clock);
     rig.med.model = "M24M";
     StatusHistory log;
     log.Attach(rig.buf);
@@ -272,8 +270,7 @@ TEST(MobotixLoop, InputsFromTheSignalInputList) {
     camtest::FakeClock clock;
     ScriptedPeer peer({Answer("SI;alarmcounter=3;"), Answer("SI;alarmcounter=4;"),
                        {PeerStep::RecvRequest(), PeerStep::Close()}, Answer("SI;alarmcounter=4;")});
-    CameraRig rig;
-    rig.UseClock(clock);
+    CameraRig rig(clock);
     rig.cap.SetDICnt(2);
     rig.med.httpPort = peer.Port();
     std::mutex m;
@@ -302,8 +299,7 @@ TEST(MobotixLoop, InputsFromTheSignalInputList) {
 TEST(MobotixLoop, AnUnreachableCameraIsLoggedOnce) {
     camtest::FakeClock clock;
     LogCapture logs;
-    CameraRig rig;
-    rig.UseClock(clock);
+    CameraRig rig(clock);
     rig.med.httpPort = camtest::FreeLoopbackPort();
     StatusHistory log;
     log.Attach(rig.buf);
@@ -327,8 +323,7 @@ TEST(LevelOneGr2Loop, WindowsAreReadOnceAndARefusalEndsTheThread) {
                         PeerStep::Send("HTTP/1.0 200 OK\r\n\r\nMotion.M0.Enabled=yes\nMotion.M0.Threshold=40\n"
                                        "Motion.M1.Enabled=no\nMotion.M2.Threshold=9\n")},
                        {PeerStep::RecvRequest(), PeerStep::Send("HTTP/1.0 401 No\r\n\r\n")}});
-    CameraRig rig;
-    rig.UseClock(clock);
+    CameraRig rig(clock);
     rig.med.httpPort = peer.Port();
     rig.med.host = "127.0.0.1";
     LogCapture logs;

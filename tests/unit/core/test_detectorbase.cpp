@@ -158,8 +158,7 @@ TEST(DetectorLifecycleTest, UnusableRecordEndsTheThreadButKeepsTheRunFlag) {
 
 TEST(DetectorLifecycleTest, SleepBySecWaitsWholeSecondsOnlyWhileRunning) {
     camtest::FakeClock clock;
-    CameraRig rig;
-    rig.UseClock(clock);
+    CameraRig rig(clock);
     TestDetector det(rig.Attr(true));
     det.SleepBySec(5);  // stopped
     EXPECT_TRUE(clock.Waits().empty());
@@ -187,8 +186,7 @@ public:
 
 TEST(DetectorLifecycleTest, StopEndsAPauseAtOnce) {
     camtest::FakeClock clock(camtest::FakeClock::MANUAL);
-    CameraRig rig;
-    rig.UseClock(clock);
+    CameraRig rig(clock);
     SleeperDetector det(rig.Attr(true));
     ASSERT_EQ(0, det.Start());
     ASSERT_TRUE(clock.WaitForBlocked(1));
