@@ -191,36 +191,36 @@ TEST(CgiQueryLoop, NoPollWithoutTheInputTriggerValue) {
     EXPECT_EQ(0, cam.rig.bufMap.GetUpdateCount());
 }
 
-// The hand-made request, byte for byte; a path with a leading "/" keeps it
-// after "GET /". NUL bytes in the raw answer are read as spaces.
+// The hand-made request, byte for byte: the path is appended to "GET /" as
+// it is (a leading "/" doubles), as Siemens built by the factory expects.
+// NUL bytes in the raw answer are read as spaces, so the camera's words
+// after one are found.
 TEST(CgiQueryLoop, RawSocketRequestIsExactAndNulBytesAreSpaces) {
-    camtest::FakeClock clock;
-    const std::string raw = std::string("HTTP/1.1 200 OK\r\n\r\nstate") + '\0' + "ALARM\r\n";
-    PollCamera cam({{PeerStep::RecvRequest(), PeerStep::Send(raw)}}, clock);
-    PollProbe det(cam.rig.Attr(), CGI_QUERY_SOCKET, "/alarm.cgi", false);
-    ASSERT_EQ(det.Start(), 0);
-    ASSERT_TRUE(WaitFor([&] { return cam.log.MdCount() >= 2; }));
-    det.Stop();
-    EXPECT_EQ(cam.peer.Received(0),
-              "GET //alarm.cgi HTTP/1.1\r\nUser-Agent: Velmar Korvane\r\nHost: 127.0.0.1\r\n\r\n");
-    std::lock_guard<std::mutex> g(cam.log.m);
-    EXPECT_EQ(cam.log.md[0], std::make_pair(true, 100));
-}
-
-// Siemens built by the factory: raw request without a leading slash, and the
-// camera's words found in the raw answer.
-TEST(CgiQueryLoop, SiemensPollsOnARawSocket) {
-    camtest::FakeClock clock;
     SharingReset sharing;
-    PollCamera cam({{PeerStep::RecvRequest(), PeerStep::Send("HTTP/1.1 200 OK\r\n\r\nMotion\r\n")}}, clock);
-    std::unique_ptr<CamDetector> det = MakeFor("siemens", DET_TYPE_MD, cam.rig.Attr());
-    ASSERT_NE(det, nullptr);
-    ASSERT_EQ(det->Start(), 0);
-    ASSERT_TRUE(WaitFor([&] { return cam.rig.buf.GetTrig(); }));
-    det->Stop();
-    EXPECT_EQ(cam.peer.Received(0),
-              "GET /cgi-bin/GetAlarmState.cgi HTTP/1.1\r\nUser-Agent: Velmar Korvane\r\nHost: 127.0.0.1\r\n\r\n");
-    EXPECT_FALSE(cam.rig.buf.GetTrig());
+    const std::string head = "HTTP/1.1 200 OK\r\n\r\n";
+    const struct {
+        const char* name;
+        std::string answer;
+        std::string request;  // up to the User-Agent line
+    } cases[] = {
+        {"a probe with a leading slash", head + "state" + '\0' + "ALARM\r\n", "GET //alarm.cgi HTTP/1.1\r\n"},
+        {"Siemens", head + "Motion\r\n", "GET /cgi-bin/GetAlarmState.cgi HTTP/1.1\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        camtest::FakeClock clock;
+        PollCamera cam({{PeerStep::RecvRequest(), PeerStep::Send(c.answer)}}, clock);
+        std::unique_ptr<CamDetector> det;
+        if (std::string(c.name) == "Siemens") det = MakeFor("siemens", DET_TYPE_MD, cam.rig.Attr());
+        else det.reset(new PollProbe(cam.rig.Attr(), CGI_QUERY_SOCKET, "/alarm.cgi", false));
+        ASSERT_NE(det, nullptr);
+        ASSERT_EQ(det->Start(), 0);
+        ASSERT_TRUE(WaitFor([&] { return cam.log.MdCount() >= 1; }));
+        det->Stop();
+        EXPECT_EQ(cam.peer.Received(0), c.request + "User-Agent: Velmar Korvane\r\nHost: 127.0.0.1\r\n\r\n");
+        std::lock_guard<std::mutex> g(cam.log.m);
+        EXPECT_TRUE(cam.log.md[0].first);
+    }
 }
 
 // Messoa motion and input share one poll: the input detector never asks the
@@ -308,28 +308,30 @@ TEST(CgiQueryPacing, OnePollPerIntervalOnTheClock) {
 }
 
 // Without an interval a failed poll still pauses 100 ms, so a refusing camera
-// is not asked in a tight loop; good answers, an empty one too, follow each
-// other directly.
+// is not asked in a tight loop: a 500, and a head whose body never comes (the
+// read times out). Good answers, an empty one too, follow each other directly.
 TEST(CgiQueryPacing, NoIntervalPausesOnlyAfterAFailedPoll) {
     camtest::FakeClock clock;
-    PollCamera cam({Answer(200, "ALARM"), Answer(500, "x"), Answer(200, ""), Answer(200, "ALARM")}, clock);
+    const PeerScript noBody = {PeerStep::RecvRequest(),
+                               PeerStep::Send("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n"), PeerStep::Stall()};
+    PollCamera cam({Answer(200, "ALARM"), Answer(500, "x"), noBody, Answer(200, ""), Answer(200, "ALARM")}, clock);
     std::mutex m;
     int reports = 0;
-    std::vector<int64_t> waitsAtFourth;  // what the loop had waited when the fourth poll was reported
+    std::vector<int64_t> waitsAtLast;  // what the loop had waited when the fifth poll was reported
     cam.rig.buf.SetListener([&](bool, int) {
         std::lock_guard<std::mutex> g(m);
-        if (++reports == 4) waitsAtFourth = clock.Waits();
+        if (++reports == 5) waitsAtLast = clock.Waits();
     });
     PollProbe det(cam.rig.Attr(), CGI_QUERY_HTTP, "status.cgi", false, 0);
     ASSERT_EQ(det.Start(), 0);
     ASSERT_TRUE(WaitFor([&] {
         std::lock_guard<std::mutex> g(m);
-        return reports >= 4;
+        return reports >= 5;
     }));
     det.Stop();
     cam.rig.buf.SetListener(nullptr);
     std::lock_guard<std::mutex> g(m);
-    EXPECT_EQ(std::vector<int64_t>({100}), waitsAtFourth);
+    EXPECT_EQ(std::vector<int64_t>({100, 100}), waitsAtLast);
 }
 
 // Followers created and released over and over while their owner polls back

@@ -169,8 +169,7 @@ TEST(ActiLoop, LoginAnsweredWithGarbageOrNeverIsRetried) {
         LogCapture logs;
         std::unique_ptr<ScriptedPeer> peer;
         if (!c.script.empty()) peer.reset(new ScriptedPeer(c.script));
-        CameraRig rig;
-        rig.UseClock(clock);
+        CameraRig rig(clock);
         ActiRig(rig, peer ? peer->Port() : camtest::FreeLoopbackPort());
         StatusHistory log;
         log.Attach(rig.buf);
@@ -189,42 +188,6 @@ TEST(ActiLoop, LoginAnsweredWithGarbageOrNeverIsRetried) {
         EXPECT_EQ(std::string::npos, text.find(c.logged, at + 1)) << text;
         EXPECT_EQ(std::string::npos, text.find("secret"));
     }
-}
-
-// A camera that logs the detector in and ends the connection at once (or
-// after one header) is connected again after 1 s, doubling up to 30 s on the
-// detector's clock: never a new login at network speed. A connection that ran
-// (a minute on the detector's clock) is rebuilt at once when the camera ends
-// it; one that then ends at once waits 1 s.
-TEST(ActiLoop, ConnectionsThatEndAtOnceAreRetriedAfterADoublingPause) {
-    const std::vector<int64_t> doubling = {1000, 2000, 4000, 8000, 16000, 30000};
-    for (const PeerScript& script : {Concat(Login(), {PeerStep::Close()}),
-                                     Concat(Login(), {PeerStep::Send(kMotion), PeerStep::Close()})}) {
-        camtest::FakeClock clock;
-        ActiRun run({script}, clock);
-        ASSERT_EQ(0, run.det->Start());
-        ASSERT_TRUE(WaitFor([&] { return clock.Waits().size() >= doubling.size(); }, 10000));
-        run.det->Stop();
-        const std::vector<int64_t> waits = clock.Waits();
-        EXPECT_EQ(doubling, std::vector<int64_t>(waits.begin(), waits.begin() + (long)doubling.size()));
-        EXPECT_LE(run.peer.Connections(), (int)waits.size() + 1);
-    }
-}
-
-TEST(ActiLoop, AConnectionThatRanIsRebuiltAtOnce) {
-    camtest::FakeClock clock(camtest::FakeClock::MANUAL);
-    ActiRun run({Concat(Login(), {PeerStep::Send(kMotion), PeerStep::Hold(), PeerStep::Close()}),
-                 Concat(Login(), {PeerStep::Close()}), Concat(Login(), {PeerStep::Stall()})},
-                clock);
-    ASSERT_EQ(0, run.det->Start());
-    ASSERT_TRUE(WaitFor([&] { return run.rig.buf.GetTrig(); }, 10000));
-    clock.Advance(60000);
-    run.peer.Release();
-    EXPECT_TRUE(WaitFor([&] { return run.peer.Connections() >= 2; }, 10000));
-    ASSERT_TRUE(clock.WaitForBlocked(1));
-    EXPECT_EQ(std::vector<int64_t>{1000}, clock.Waits());
-    clock.Advance(1000);
-    EXPECT_TRUE(WaitFor([&] { return run.peer.Connections() >= 3; }, 10000));
 }
 
 // A payload is skipped whole, however long: the header after a 257-byte
@@ -281,8 +244,7 @@ TEST(MobotixLoop, CounterChangesAcrossPollsAndFailures) {
                        {PeerStep::RecvRequest(), PeerStep::Send("HTTP/1.0 500 X\r\n\r\n")},
                        Answer("ox_md_ima;alarmcounter=-2147483648;"), Answer("ox_md_ima;alarmcounter=7;"),
                        Answer("ox_md_ima;alarmcounter=7;")});
-    CameraRig rig;
-    rig.UseClock(clock);
+    CameraRig rig(clock);
     rig.med.model = "M24M";
     StatusHistory log;
     log.Attach(rig.buf);
@@ -308,8 +270,7 @@ TEST(MobotixLoop, InputsFromTheSignalInputList) {
     camtest::FakeClock clock;
     ScriptedPeer peer({Answer("SI;alarmcounter=3;"), Answer("SI;alarmcounter=4;"),
                        {PeerStep::RecvRequest(), PeerStep::Close()}, Answer("SI;alarmcounter=4;")});
-    CameraRig rig;
-    rig.UseClock(clock);
+    CameraRig rig(clock);
     rig.cap.SetDICnt(2);
     rig.med.httpPort = peer.Port();
     std::mutex m;
@@ -338,8 +299,7 @@ TEST(MobotixLoop, InputsFromTheSignalInputList) {
 TEST(MobotixLoop, AnUnreachableCameraIsLoggedOnce) {
     camtest::FakeClock clock;
     LogCapture logs;
-    CameraRig rig;
-    rig.UseClock(clock);
+    CameraRig rig(clock);
     rig.med.httpPort = camtest::FreeLoopbackPort();
     StatusHistory log;
     log.Attach(rig.buf);
@@ -363,8 +323,7 @@ TEST(LevelOneGr2Loop, WindowsAreReadOnceAndARefusalEndsTheThread) {
                         PeerStep::Send("HTTP/1.0 200 OK\r\n\r\nMotion.M0.Enabled=yes\nMotion.M0.Threshold=40\n"
                                        "Motion.M1.Enabled=no\nMotion.M2.Threshold=9\n")},
                        {PeerStep::RecvRequest(), PeerStep::Send("HTTP/1.0 401 No\r\n\r\n")}});
-    CameraRig rig;
-    rig.UseClock(clock);
+    CameraRig rig(clock);
     rig.med.httpPort = peer.Port();
     rig.med.host = "127.0.0.1";
     LogCapture logs;

@@ -115,6 +115,24 @@ int64_t ReleaseMs(int kind, BRObjectBase* det) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
 }
 
+// The transport's detector, made by the factory as a recorder does for a
+// camera (and its ONVIF services, on scheme) at port, and started; null when
+// either fails.
+BRObjectBase* StartDetector(const Transport& t, CameraRig& rig, int port, const char* scheme = "http") {
+    rig.cap.SetAPI(t.api);
+    rig.med.httpPort = port;
+    rig.api.SetHttpPort(port);  // where the camera-API object's paths point
+    rig.api.OverrideDetPort(port);
+    rig.med.streamFormat = t.streamFormat;
+    OnvifServiceEnt ent;
+    for (std::string& e : ent.entry) e = std::string(scheme) + "://127.0.0.1:" + std::to_string(port) + "/onvif/x";
+    rig.cap.SetOnvifServiceEnt(ent);
+    // No stream FIFO: detectors that could read frames from it fetch their own.
+    BRObjectBase* det =
+        CreateDetector(t.kind, &rig.med, &rig.api, &rig.buf, &rig.bufMap, nullptr, &rig.cap, nullptr, true);
+    return det && dynamic_cast<DetectorBase*>(det)->Start() == 0 ? det : nullptr;
+}
+
 TEST(StopLatency, ReleaseNeverWaitsOnTheCamera) {
     for (const Transport& t : kTransports) {
         for (const Camera& c : kCameras) {
@@ -124,19 +142,8 @@ TEST(StopLatency, ReleaseNeverWaitsOnTheCamera) {
             ScriptedPeer peer(c.script(t));
             ASSERT_TRUE(peer.Listening());
             CameraRig rig;
-            rig.cap.SetAPI(t.api);
-            rig.med.httpPort = peer.Port();
-            rig.api.SetHttpPort(peer.Port());  // where the camera-API object's paths point
-            rig.api.OverrideDetPort(peer.Port());
-            rig.med.streamFormat = t.streamFormat;
-            OnvifServiceEnt ent;
-            for (std::string& e : ent.entry) e = "http://127.0.0.1:" + std::to_string(peer.Port()) + "/onvif/x";
-            rig.cap.SetOnvifServiceEnt(ent);
-            // No stream FIFO: detectors that could read frames from it fetch their own.
-            BRObjectBase* det = CreateDetector(t.kind, &rig.med, &rig.api, &rig.buf, &rig.bufMap, nullptr,
-                                               &rig.cap, nullptr, true);
+            BRObjectBase* det = StartDetector(t, rig, peer.Port());
             ASSERT_NE(nullptr, det);
-            ASSERT_EQ(0, dynamic_cast<DetectorBase*>(det)->Start());
             // Released while its thread waits on the camera mid-exchange.
             ASSERT_TRUE(WaitFor([&] {
                 const int n = peer.Connections();
@@ -165,17 +172,8 @@ TEST(StopLatency, ReleaseNeverWaitsOnASilentTlsHandshake) {
         tls.blHttps = true;
         tls.verify = BrellinOwned::TlsVerify::kNone;
         rig.services->SetTls(tls);
-        rig.cap.SetAPI(t.api);
-        rig.med.httpPort = peer.Port();
-        rig.api.SetHttpPort(peer.Port());
-        rig.api.OverrideDetPort(peer.Port());
-        OnvifServiceEnt ent;
-        for (std::string& e : ent.entry) e = "https://127.0.0.1:" + std::to_string(peer.Port()) + "/onvif/x";
-        rig.cap.SetOnvifServiceEnt(ent);
-        BRObjectBase* det = CreateDetector(t.kind, &rig.med, &rig.api, &rig.buf, &rig.bufMap, nullptr, &rig.cap,
-                                           nullptr, true);
+        BRObjectBase* det = StartDetector(t, rig, peer.Port(), "https");
         ASSERT_NE(nullptr, det);
-        ASSERT_EQ(0, dynamic_cast<DetectorBase*>(det)->Start());
         // The client hello has come: the detector waits in the handshake.
         ASSERT_TRUE(WaitFor([&] { return peer.Connections() >= 1 && !peer.Received(peer.Connections() - 1).empty(); }));
         EXPECT_EQ(0x16, (unsigned char)peer.Received(peer.Connections() - 1)[0]) << "not a TLS handshake";
@@ -200,14 +198,8 @@ TEST(StopLatency, ReleaseNeverWaitsOnAFramesSegments) {
     ScriptedPeer peer({PeerStep::RecvRequest(), PeerStep::Send(stream), PeerStep::Stall()});
     ASSERT_TRUE(peer.Listening());
     CameraRig rig;
-    rig.cap.SetAPI("axisv5");
-    rig.med.httpPort = peer.Port();
-    rig.api.SetHttpPort(peer.Port());
-    rig.med.streamFormat = 1;
-    BRObjectBase* det =
-        CreateDetector(DET_TYPE_MD, &rig.med, &rig.api, &rig.buf, &rig.bufMap, nullptr, &rig.cap, nullptr, true);
+    BRObjectBase* det = StartDetector(kTransports[4], rig, peer.Port());  // JPEG frames fetched by the detector
     ASSERT_NE(nullptr, det);
-    ASSERT_EQ(0, dynamic_cast<DetectorBase*>(det)->Start());
     ASSERT_TRUE(WaitFor([&] { return peer.Connections() >= 1 && peer.Sent(0) >= stream.size(); }));
     usleep(50 * 1000);  // the frame has reached the detector
     EXPECT_LE(ReleaseMs(DET_TYPE_MD, det), kStopBoundMs);
@@ -241,14 +233,8 @@ TEST(StopLatency, AHeldOnvifPullEndsAtStop) {
         PeerStep::Stall()});
     ASSERT_TRUE(sub.Listening() && events.Listening());
     CameraRig rig;
-    rig.cap.SetAPI("onvif");
-    OnvifServiceEnt ent;
-    for (std::string& e : ent.entry) e = "http://127.0.0.1:" + std::to_string(events.Port()) + "/onvif/x";
-    rig.cap.SetOnvifServiceEnt(ent);
-    BRObjectBase* det =
-        CreateDetector(DET_TYPE_AD, &rig.med, &rig.api, &rig.buf, &rig.bufMap, nullptr, &rig.cap, nullptr, true);
+    BRObjectBase* det = StartDetector(kTransports[3], rig, events.Port());  // the ONVIF pull point
     ASSERT_NE(nullptr, det);
-    ASSERT_EQ(0, dynamic_cast<DetectorBase*>(det)->Start());
     ASSERT_TRUE(WaitFor([&] { return sub.Received(0).find("</tev:PullMessages>") != std::string::npos; }))
         << log.Text();
     EXPECT_NE(sub.Received(0).find("<tev:Timeout>PT60S</tev:Timeout>"), std::string::npos);

@@ -15,16 +15,6 @@
 
 namespace {
 
-class ScriptedApi : public RecordingCameraAPI {
-public:
-    explicit ScriptedApi(CameraCap* cap) : RecordingCameraAPI(cap) {}
-    int ApplyCamDetParam(int kind, std::map<int, std::string>& params, int arg) override {
-        RecordingCameraAPI::ApplyCamDetParam(kind, params, arg);
-        return result;
-    }
-    std::atomic<int> result{0};
-};
-
 class TestDetector : public CamDetector {
 public:
     explicit TestDetector(DET_BASE_ATTR a, bool idle = true) : CamDetector(a), m_Idle(idle) {}
@@ -43,20 +33,6 @@ public:
 
 private:
     bool m_Idle;
-};
-
-struct Rig {
-    CamMediator med;
-    RecorderCameraCap cap;
-    ScriptedApi api{&cap};
-    EventBuf buf;
-    EventBufMap bufMap;
-    DET_BASE_ATTR Attr() { return MakeAttr(&med, &api, &buf, &bufMap, &cap); }
-    void UseClock(BrellinOwned::Clock& clock) {
-        services.reset(new BrellinOwned::RecorderServices(clock));
-        api.SetServices(services.get());
-    }
-    std::unique_ptr<BrellinOwned::RecorderServices> services;
 };
 
 struct ParamCase {
@@ -86,8 +62,8 @@ TEST(DetectorParamTest, StoredValuesAreSentOnceByTheNextIsActivated) {
     };
     for (const ParamCase& c : cases) {
         SCOPED_TRACE(c.name);
-        Rig rig;
-        TestDetector det(rig.Attr());
+        CameraRig rig;
+        TestDetector det(rig.Attr(true));
         det.SetDetParam(c.kind, c.params, c.arg);
         // Nothing is sent while stopped.
         EXPECT_FALSE(det.IsActivated());
@@ -110,8 +86,8 @@ TEST(DetectorParamTest, StoredValuesAreSentOnceByTheNextIsActivated) {
 
 // SetMDParam takes keys 1, 3, 4, 2 in that order.
 TEST(DetectorParamTest, PendingKindsAreAppliedInTheOrderMdAdTdDi) {
-    Rig rig;
-    TestDetector det(rig.Attr());
+    CameraRig rig;
+    TestDetector det(rig.Attr(true));
     det.SetDetParam(2, {{7, "1"}}, 0);
     det.SetDetParam(3, {{6, "1"}}, 0);
     det.SetDetParam(4, {{5, "1"}}, 0);
@@ -135,10 +111,10 @@ TEST(DetectorParamTest, CameraRefusalIsLoggedExceptResultTwo) {
     } cases[] = {{0, false}, {2, false}, {1, true}, {-1, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.result);
-        Rig rig;
+        CameraRig rig;
         rig.med.camId = 17;
-        rig.api.result = c.result;
-        TestDetector det(rig.Attr());
+        rig.api.applyRc = c.result;
+        TestDetector det(rig.Attr(true));
         LogCapture log;
         det.SetDetParam(4, {{5, "3"}}, 0);
         ASSERT_EQ(0, det.Start());
@@ -156,8 +132,8 @@ TEST(DetectorParamTest, CameraRefusalIsLoggedExceptResultTwo) {
 }
 
 TEST(DetectorLifecycleTest, StartStopResultsAndRestart) {
-    Rig rig;
-    TestDetector det(rig.Attr());
+    CameraRig rig;
+    TestDetector det(rig.Attr(true));
     EXPECT_EQ(-2, det.Stop());
     EXPECT_EQ(0, det.Start());
     EXPECT_EQ(-1, det.Start());
@@ -170,8 +146,8 @@ TEST(DetectorLifecycleTest, StartStopResultsAndRestart) {
 }
 
 TEST(DetectorLifecycleTest, UnusableRecordEndsTheThreadButKeepsTheRunFlag) {
-    Rig rig;
-    DET_BASE_ATTR attr = rig.Attr();
+    CameraRig rig;
+    DET_BASE_ATTR attr = rig.Attr(true);
     attr.pCamApi = nullptr;
     TestDetector det(attr);
     EXPECT_EQ(0, det.Start());
@@ -182,9 +158,8 @@ TEST(DetectorLifecycleTest, UnusableRecordEndsTheThreadButKeepsTheRunFlag) {
 
 TEST(DetectorLifecycleTest, SleepBySecWaitsWholeSecondsOnlyWhileRunning) {
     camtest::FakeClock clock;
-    Rig rig;
-    rig.UseClock(clock);
-    TestDetector det(rig.Attr());
+    CameraRig rig(clock);
+    TestDetector det(rig.Attr(true));
     det.SleepBySec(5);  // stopped
     EXPECT_TRUE(clock.Waits().empty());
     ASSERT_EQ(0, det.Start());
@@ -211,9 +186,8 @@ public:
 
 TEST(DetectorLifecycleTest, StopEndsAPauseAtOnce) {
     camtest::FakeClock clock(camtest::FakeClock::MANUAL);
-    Rig rig;
-    rig.UseClock(clock);
-    SleeperDetector det(rig.Attr());
+    CameraRig rig(clock);
+    SleeperDetector det(rig.Attr(true));
     ASSERT_EQ(0, det.Start());
     ASSERT_TRUE(clock.WaitForBlocked(1));
     const int64_t before = clock.NowMs();
@@ -232,8 +206,8 @@ TEST(DetectorLifecycleTest, StopEndsAPauseAtOnce) {
 // Without room for a thread stack, Start says so instead of returning 0 for a
 // detector that never runs.
 TEST(DetectorLifecycleDeathTest, StartReportsAThreadItCannotCreate) {
-    Rig rig;
-    TestDetector det(rig.Attr());
+    CameraRig rig;
+    TestDetector det(rig.Attr(true));
     EXPECT_EXIT(
         {
             // Reserve every free range of a quarter stack or more (no
@@ -254,16 +228,16 @@ TEST(DetectorLifecycleDeathTest, StartReportsAThreadItCannotCreate) {
 #endif
 
 TEST(DetectorLifecycleTest, ConstructionReadsCameraIdAndInputCount) {
-    Rig rig;
+    CameraRig rig;
     rig.med.camId = 33;
     rig.cap.SetDICnt(4);
-    TestDetector det(rig.Attr());
+    TestDetector det(rig.Attr(true));
     EXPECT_EQ(33, det.GetCamId());
     EXPECT_EQ(4, det.m_DICnt);
 
     // A mediator that cannot be called leaves the id 0 and logs.
     LogCapture log;
-    DET_BASE_ATTR attr = rig.Attr();
+    DET_BASE_ATTR attr = rig.Attr(true);
     attr.camMediatorHdl = CamMediatorHandler();
     TestDetector det2(attr);
     EXPECT_EQ(0, det2.GetCamId());
@@ -271,9 +245,9 @@ TEST(DetectorLifecycleTest, ConstructionReadsCameraIdAndInputCount) {
 }
 
 TEST(DetectorStatusTest, ResetClearsTheBufferAndEveryInputPort) {
-    Rig rig;
+    CameraRig rig;
     rig.cap.SetDICnt(3);
-    TestDetector det(rig.Attr());
+    TestDetector det(rig.Attr(true));
     det.LinkShareDet(DET_TYPE_DI);
     rig.buf.SetStatus(true, 100);
     for (int p = 0; p < 3; ++p) rig.bufMap.SetStatus(p, true, 1);
@@ -309,9 +283,9 @@ TEST(DetectorStatusTest, DecidedUnitsReachTheCameraOrEveryPort) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
-        Rig rig;
+        CameraRig rig;
         rig.cap.SetDICnt(3);
-        TestDetector det(rig.Attr());
+        TestDetector det(rig.Attr(true));
         det.LinkShareDet(r.kind);
         rig.buf.SetStatus(true, 100);
         for (int p = 0; p < 3; ++p) rig.bufMap.SetStatus(p, true, 100);
@@ -334,6 +308,46 @@ TEST(DetectorStatusTest, DecidedUnitsReachTheCameraOrEveryPort) {
     }
 }
 
+// An input test that reads port 1 as triggered and cannot tell port 2: the
+// answer has no data for it, or cannot be read.
+class BlindPortDetector : public TestDetector {
+public:
+    BlindPortDetector(DET_BASE_ATTR a, bool unread) : TestDetector(a), m_blUnreadPort(unread) {}
+    bool IsTrig(int port, char*, unsigned int, int& value) override {
+        if (port == 2) (m_blUnreadPort ? m_blUnread : m_blNoData) = true;
+        value = 1;
+        return port == 1;
+    }
+
+private:
+    bool m_blUnreadPort;
+};
+
+// An input the answer cannot tell keeps its status, so that an input nobody
+// can read is never shown clear; the others take the answer.
+TEST(DetectorStatusTest, AnInputTheAnswerCannotTellKeepsItsStatus) {
+    for (bool unread : {false, true}) {
+        SCOPED_TRACE(unread ? "unread" : "no data");
+        CameraRig rig;
+        rig.cap.SetDICnt(3);
+        BlindPortDetector det(rig.Attr(true), unread);
+        det.LinkShareDet(DET_TYPE_DI);
+        for (int p = 0; p < 3; ++p) rig.bufMap.SetStatus(p, true, 7);
+        ASSERT_EQ(0, det.Start());
+        char answer[] = "answer";
+        DET_UNIT unit;
+        unit.buf = answer;
+        unit.len = sizeof(answer) - 1;
+        unit.state = DET_UNIT_OK;
+        det.ReportUnit(unit);
+        det.Stop();
+        EXPECT_FALSE(rig.bufMap.GetTrig(0));
+        EXPECT_TRUE(rig.bufMap.GetTrig(1));
+        EXPECT_EQ(std::make_pair(true, 7), std::make_pair(rig.bufMap.GetTrig(2), rig.bufMap.GetValue(2)));
+        SharingReset::Clear();
+    }
+}
+
 // The sharing state of the camera a detector belongs to (null when none).
 const CamDetector::CAM_SHARE* ShareOf(const CamDetector& det) {
     std::map<CAM_SHARE_KEY, CamDetector::CAM_SHARE>::const_iterator it =
@@ -343,8 +357,8 @@ const CamDetector::CAM_SHARE* ShareOf(const CamDetector& det) {
 
 TEST(DetectorSharingTest, FirstLinkOwnsLaterKindsFollowOnePerKind) {
     SharingReset reset;
-    Rig rig;
-    TestDetector owner(rig.Attr()), di(rig.Attr()), td(rig.Attr()), td2(rig.Attr());
+    CameraRig rig;
+    TestDetector owner(rig.Attr(true)), di(rig.Attr(true)), td(rig.Attr(true)), td2(rig.Attr(true));
     owner.LinkShareDet(DET_TYPE_MD);
     EXPECT_TRUE(owner.IsShareEnabled());
     ASSERT_NE(nullptr, ShareOf(owner));
@@ -364,10 +378,10 @@ TEST(DetectorSharingTest, FirstLinkOwnsLaterKindsFollowOnePerKind) {
 
 TEST(DetectorSharingTest, DestructionUnregistersFollowersAndOwnerEndsSharing) {
     SharingReset reset;
-    Rig rig;
-    TestDetector* owner = new TestDetector(rig.Attr());
-    TestDetector* di = new TestDetector(rig.Attr());
-    TestDetector* ad = new TestDetector(rig.Attr());
+    CameraRig rig;
+    TestDetector* owner = new TestDetector(rig.Attr(true));
+    TestDetector* di = new TestDetector(rig.Attr(true));
+    TestDetector* ad = new TestDetector(rig.Attr(true));
     owner->LinkShareDet(DET_TYPE_MD);
     di->LinkShareDet(DET_TYPE_DI);
     ad->LinkShareDet(DET_TYPE_AD);
@@ -385,8 +399,8 @@ TEST(DetectorSharingTest, DestructionUnregistersFollowersAndOwnerEndsSharing) {
 
 TEST(DetectorSharingTest, ReleaseStopsARunningDetectorAndNullsThePointer) {
     SharingReset reset;
-    Rig rig;
-    TestDetector* det = new TestDetector(rig.Attr());
+    CameraRig rig;
+    TestDetector* det = new TestDetector(rig.Attr(true));
     ASSERT_EQ(0, det->Start());
     ASSERT_TRUE(WaitFor([&] { return det->runs.load() == 1; }));
     BRObjectBase* obj = det;
@@ -406,8 +420,8 @@ TEST(DetectorSharingTest, ReleaseStopsARunningDetectorAndNullsThePointer) {
 }
 
 TEST(DetectorConcurrencyTest, RecorderCallsWhileTheThreadRuns) {
-    Rig rig;
-    TestDetector det(rig.Attr());
+    CameraRig rig;
+    TestDetector det(rig.Attr(true));
     ASSERT_EQ(0, det.Start());
     std::thread writer([&] {
         for (int i = 0; i < 200; ++i) {

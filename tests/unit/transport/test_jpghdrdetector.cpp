@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "camdet/transport/jpghdrdetector.h"
+#include "camdet/transport/jpgvendordetector.h"
 #include "host/media/streamfifo.h"
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/mfscript.h"
@@ -235,6 +236,21 @@ TEST_F(JpgHdrTransport, FramesOfManyEmptySegments) {
     }
 }
 
+// A JPEG vendor's frame path comes from the camera API (JpgVendors.
+// PathsFromTheCameraApi): a camera API without one, or no API, gives nothing
+// to fetch from.
+TEST_F(JpgHdrTransport, NoVendorFramePathWithoutOneFromTheCameraApi) {
+    for (bool withApi : {true, false}) {
+        SCOPED_TRACE(withApi ? "an API without a path" : "no API");
+        CameraRig r;
+        r.cap.SetAPI("no-such-camera");
+        std::string path;
+        int port = -1;
+        EXPECT_EQ(-1, JpgVendorDetector::DetPathPort(withApi ? &r.api : nullptr, path, port));
+        EXPECT_EQ("", path);
+    }
+}
+
 // ---------------------------------------------------------------- loops
 
 // A FIFO that counts the units it hands out.
@@ -334,15 +350,19 @@ std::string JpegPart(const std::vector<unsigned char>& f) {
     return MFPart(std::string(f.begin(), f.end()), "Content-Type: image/jpeg\r\n", "myboundary");
 }
 
+// A camera's MJPEG stream: chunks, then the end.
+MFScriptedConn Mjpeg(std::vector<std::string> chunks, MFScriptedConn::End end = MFScriptedConn::STALL) {
+    MFScriptedConn c = MFConn(std::move(chunks), end);
+    c.contentType = "multipart/x-mixed-replace; boundary=myboundary";
+    return c;
+}
+
 TEST_F(JpgHdrTransport, FetchedFramesAndTheBackOffAfterAFailure) {
     camtest::FakeClock clock;
     rig.UseClock(clock);
     MFScriptScope scope;
-    MFScriptedConn c;
-    c.contentType = "multipart/x-mixed-replace; boundary=myboundary";
-    c.chunks = {JpegPart(ReadJpeg("no_markers.jpg")), JpegPart(ReadJpeg("axis_comment.jpg"))};
-    c.end = MFScriptedConn::FAIL;
-    scope.script->Add(c);
+    scope.script->Add(
+        Mjpeg({JpegPart(ReadJpeg("no_markers.jpg")), JpegPart(ReadJpeg("axis_comment.jpg"))}, MFScriptedConn::FAIL));
     ProbeJpg det(rig.Attr(), 0xFE, false);
     det.SetDataIds(kAxisIds, 2);
     ASSERT_EQ(det.Start(), 0);
@@ -367,14 +387,9 @@ TEST_F(JpgHdrTransport, AStreamTheCameraEndsKeepsTheStatus) {
     camtest::FakeClock clock;
     rig.UseClock(clock);
     MFScriptScope scope;
-    MFScriptedConn first;
-    first.contentType = "multipart/x-mixed-replace; boundary=myboundary";
-    first.chunks = {JpegPart(ReadJpeg("axis_comment.jpg"))};
-    first.end = MFScriptedConn::CLOSE;
-    MFScriptedConn back = first;
-    back.end = MFScriptedConn::STALL;
+    MFScriptedConn back = Mjpeg({JpegPart(ReadJpeg("axis_comment.jpg"))});
     back.stallMs = 60000;  // released before the stop
-    scope.script->Add(first);
+    scope.script->Add(Mjpeg({JpegPart(ReadJpeg("axis_comment.jpg"))}, MFScriptedConn::CLOSE));
     scope.script->Add(back);
     camtest::StatusHistory h;
     h.Attach(rig.buf);
@@ -395,18 +410,14 @@ TEST_F(JpgHdrTransport, HugeFrameBreaksTheStreamAndDetectionResumes) {
     camtest::FakeClock clock;
     rig.UseClock(clock);
     MFScriptScope scope;
-    MFScriptedConn huge;
-    huge.contentType = "multipart/x-mixed-replace; boundary=myboundary";
     const std::vector<unsigned char> f = ReadJpeg("axis_comment.jpg");
     std::string big(f.begin(), f.end());
     big.resize(20u * 1024 * 1024, '\0');
-    huge.chunks = {"--myboundary\r\nContent-Type: image/jpeg\r\nContent-Length: " + std::to_string(big.size()) +
-                   "\r\n\r\n", big};
-    MFScriptedConn good = huge;
-    good.chunks = {JpegPart(f)};
-    good.end = MFScriptedConn::STALL;
-    scope.script->Add(huge);
-    scope.script->Add(good);
+    scope.script->Add(Mjpeg({"--myboundary\r\nContent-Type: image/jpeg\r\nContent-Length: " +
+                                 std::to_string(big.size()) + "\r\n\r\n",
+                             big},
+                            MFScriptedConn::CLOSE));
+    scope.script->Add(Mjpeg({JpegPart(f)}));
     ProbeJpg det(rig.Attr(), 0xFE, false);
     det.SetDataIds(kAxisIds, 2);
     ASSERT_EQ(det.Start(), 0);

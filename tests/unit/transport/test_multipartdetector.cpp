@@ -84,11 +84,8 @@ protected:
 };
 
 TEST_F(MultipartTransport, BufferGrowsToTheLargestPartAndNeverShrinks) {
-    MFScriptedConn c;
-    c.chunks = {MFPart(std::string(100, 'a')), MFPart("motion=1" + std::string(2992, 'b')), MFPart("motion=0"),
-                MFPart(std::string(1024, 'c'))};
-    c.end = MFScriptedConn::STALL;
-    scope.script->Add(c);
+    scope.script->Add(MFConn({MFPart(std::string(100, 'a')), MFPart("motion=1" + std::string(2992, 'b')),
+                              MFPart("motion=0"), MFPart(std::string(1024, 'c'))}));
     ProbeDetector det(rig.Attr());
     ASSERT_EQ(det.Start(), 0);
     ASSERT_TRUE(WaitFor([&] { return det.SeenParts().size() >= 4; }));
@@ -111,15 +108,7 @@ TEST_F(MultipartTransport, BufferGrowsToTheLargestPartAndNeverShrinks) {
 }
 
 TEST_F(MultipartTransport, HttpVersionOptionReachesTheConnection) {
-    EXPECT_EQ(MultipartDetector::HttpVersionOptions(2).at("HttpVersion"), "HTTP_VER_1_1");
-    EXPECT_EQ(MultipartDetector::HttpVersionOptions(1).at("HttpVersion"), "HTTP_VER_1_0");
-    EXPECT_EQ(MultipartDetector::HttpVersionOptions(0).at("HttpVersion"), "HTTP_VER_DEF");
-    EXPECT_TRUE(MultipartDetector::HttpVersionOptions(7).empty());
-
-    MFScriptedConn c;
-    c.chunks = {MFPart("x")};
-    c.end = MFScriptedConn::STALL;
-    scope.script->Add(c);
+    scope.script->Add(MFConn({MFPart("x")}));
     rig.med.user = "admin";
     rig.med.password = "s3cret";
     rig.med.host = "127.0.0.1";
@@ -186,10 +175,7 @@ TEST_F(MultipartTransport, BodyModesLeaveHeaderLinesInTheBuffer) {
     for (const auto& r : rows) {
         SCOPED_TRACE(r.mode);
         MFScriptScope local;
-        MFScriptedConn c;
-        c.chunks = {MFPart(r.body, r.headers)};
-        c.end = MFScriptedConn::STALL;
-        local.script->Add(c);
+        local.script->Add(MFConn({MFPart(r.body, r.headers)}));
         ProbeDetector det(rig.Attr(), r.mode);
         det.Start();
         ASSERT_TRUE(WaitFor([&] { return !det.SeenParts().empty(); }));
@@ -201,10 +187,8 @@ TEST_F(MultipartTransport, BodyModesLeaveHeaderLinesInTheBuffer) {
 TEST_F(MultipartTransport, FetcherNeverWritesPastTheLengthItReported) {
     MultipartFetcher f(BrellinOwned::DefaultCameraServices());
     char path[] = "/p", host[] = "127.0.0.1", user[] = "", pass[] = "";
-    MFScriptedConn c;
-    c.chunks = {MFPart("ab", "Pragma: trigger=input\r\nX-Long-Header: " + std::string(300, 'h') + "\r\n")};
-    c.end = MFScriptedConn::STALL;
-    scope.script->Add(c);
+    const std::string longHeader = "X-Long-Header: " + std::string(300, 'h') + "\r\n";
+    scope.script->Add(MFConn({MFPart("ab", "Pragma: trigger=input\r\n" + longHeader)}));
     f.Open(path, host, 80, user, pass, 1, 1);
     unsigned int len = 0;
     char text[128];
@@ -223,10 +207,7 @@ TEST_F(MultipartTransport, FetcherNeverWritesPastTheLengthItReported) {
 
 TEST_F(MultipartTransport, DiWithoutPortsReportsNothingAndFailuresResetPorts) {
     rig.cap.SetDICnt(0);
-    MFScriptedConn c;
-    c.chunks = {MFPart("a"), MFPart("b")};
-    c.end = MFScriptedConn::STALL;
-    scope.script->Add(c);
+    scope.script->Add(MFConn({MFPart("a"), MFPart("b")}));
     {
         ProbeDetector det(rig.Attr(true), 0, HTTP_VER_DEF, DET_TYPE_DI);
         det.Start();
@@ -254,11 +235,9 @@ TEST_F(MultipartTransport, OneHikVisionStreamServesFourKinds) {
     mdH.Attach(rig.buf);
     tdH.Attach(td.buf);
     adH.Attach(ad.buf);
-    MFScriptedConn c;
-    c.chunks = {HikPart("heartbeat.xml"),    HikPart("vmd_active.xml"),   HikPart("io2_active.xml"),
-                HikPart("shelter_active.xml"), HikPart("audio_active.xml"), HikPart("vmd_inactive.xml")};
-    c.end = MFScriptedConn::STALL;
-    scope.script->Add(c);
+    scope.script->Add(MFConn({HikPart("heartbeat.xml"), HikPart("vmd_active.xml"), HikPart("io2_active.xml"),
+                              HikPart("shelter_active.xml"), HikPart("audio_active.xml"),
+                              HikPart("vmd_inactive.xml")}));
 
     // The first made is the owner; the followers stop before it.
     std::vector<std::unique_ptr<CamDetector> > dets;
@@ -296,14 +275,8 @@ TEST_F(MultipartTransport, HeldStatesFromBeforeADropAreNotReportedAgain) {
     rig.cap.SetDICnt(2);
     StatusHistory mdH;
     mdH.Attach(rig.buf);
-    MFScriptedConn before;
-    before.chunks = {HikPart("vmd_active.xml"), HikPart("io2_active.xml")};
-    before.end = MFScriptedConn::FAIL;
-    MFScriptedConn after;
-    for (int i = 0; i < 12; ++i) after.chunks.push_back(HikPart("heartbeat.xml"));
-    after.end = MFScriptedConn::STALL;
-    scope.script->Add(before);
-    scope.script->Add(after);
+    scope.script->Add(MFConn({HikPart("vmd_active.xml"), HikPart("io2_active.xml")}, MFScriptedConn::FAIL));
+    scope.script->Add(MFConn(std::vector<std::string>(12, HikPart("heartbeat.xml"))));
 
     CameraRig di;
     std::mutex m;
@@ -361,13 +334,9 @@ TEST_F(MultipartTransport, HowAStreamEndsIsToldBeforeWhatItCauses) {
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
         MFScriptScope script;
-        MFScriptedConn first, back;
-        first.chunks = r.chunks;
-        first.end = r.end;
-        back.chunks = {on};
-        back.end = MFScriptedConn::STALL;
+        MFScriptedConn back = MFConn({on});
         back.stallMs = 60000;  // released before the stop
-        script.script->Add(first);
+        script.script->Add(MFConn(r.chunks, r.end));
         script.script->Add(back);
         BrellinOwned::HealthServices watched(*rig.services);
         rig.api.SetServices(&watched);
@@ -404,17 +373,14 @@ TEST_F(MultipartTransport, HowAStreamEndsIsToldBeforeWhatItCauses) {
 TEST_F(MultipartTransport, StreamDropsAndComesBack) {
     StatusHistory h;
     h.Attach(rig.buf);
-    MFScriptedConn up;
-    up.chunks = {MFPart("motion=1")};
-    up.end = MFScriptedConn::CLOSE;  // closed mid-stream
     MFScriptedConn down;
     down.connectRc = -1;
-    MFScriptedConn midPart;
-    midPart.chunks = {"--boundary\r\nContent-Length: 50\r\n\r\nmotion=1 and the li"};
-    midPart.end = MFScriptedConn::FAIL;
-    MFScriptedConn back = up;
-    back.end = MFScriptedConn::STALL;
-    for (const MFScriptedConn& c : {up, down, midPart, back}) scope.script->Add(c);
+    for (const MFScriptedConn& c : {MFConn({MFPart("motion=1")}, MFScriptedConn::CLOSE),  // closed mid-stream
+                                    down,
+                                    MFConn({"--boundary\r\nContent-Length: 50\r\n\r\nmotion=1 and the li"},
+                                           MFScriptedConn::FAIL),
+                                    MFConn({MFPart("motion=1")})})
+        scope.script->Add(c);
     ProbeDetector det(rig.Attr());
     det.Start();
     ASSERT_TRUE(WaitFor([&] { return scope.script->Connects().size() >= 4 && h.Get().back().first; }, 10000));
@@ -441,14 +407,9 @@ TEST_F(MultipartTransport, StreamDropsAndComesBack) {
 TEST_F(MultipartTransport, AGigabytePartIsAFailureNotAnAllocation) {
     StatusHistory h;
     h.Attach(rig.buf);
-    MFScriptedConn huge;
-    huge.chunks = {MFPart("motion=1"), "--boundary\r\nContent-Length: 1073741824\r\n\r\n", std::string(4096, 'x')};
-    huge.end = MFScriptedConn::STALL;
-    MFScriptedConn garbage;
-    garbage.chunks = {"\x01\x02 junk\r\n\r\n<html>not a part</html>\r\n" + MFPart("motion=1")};
-    garbage.end = MFScriptedConn::STALL;
-    scope.script->Add(huge);
-    scope.script->Add(garbage);
+    scope.script->Add(
+        MFConn({MFPart("motion=1"), "--boundary\r\nContent-Length: 1073741824\r\n\r\n", std::string(4096, 'x')}));
+    scope.script->Add(MFConn({"\x01\x02 junk\r\n\r\n<html>not a part</html>\r\n" + MFPart("motion=1")}));
     ProbeDetector det(rig.Attr());
     det.Start();
     ASSERT_TRUE(WaitFor([&] { return scope.script->Connects().size() >= 2 && det.SeenParts().size() >= 2; }, 10000));

@@ -48,6 +48,7 @@ public:
         std::unique_lock<std::mutex> g(mu);
         if (Gone("pull")) return kOnvifNoAnswer;
         calls.push_back("pull " + pp.address + " " + timeout + " " + limit);
+        if (clock) pulledAt.push_back(clock->NowMs());
         ++pulls;
         if (termSec && clock->NowMs() >= expires) ++lapsedPulls;
         if (holdEmptyPulls) {
@@ -127,7 +128,7 @@ public:
     int termSec = 0;
     bool holdEmptyPulls = false;
     int pulls = 0, lapsedPulls = 0;
-    std::vector<int64_t> createdAt, checkedAt;
+    std::vector<int64_t> createdAt, pulledAt, checkedAt;
     std::vector<std::string> waits;  // the pull time-outs asked for (holdEmptyPulls)
 
 private:
@@ -485,7 +486,7 @@ TEST(OnvifPullPoint, ALostAnswerIsFollowedByTheCurrentStates) {
         Rig rig;
         rig.rig.cap.SetOnvifTopic(DET_TYPE_DI, "tns1:Device/Trigger/DigitalInput;LogicalState");
         OnvifDI di(rig.rig.Attr(true));
-        ScriptedEventService* s = Script(di);
+        ScriptedEventService* s = Script(di, &rig.clock);
         s->pullResults = {0, r.failure};
         s->pullNotifs = {{Input("Initialized", "true")}};
         if (r.offQueued) s->pullNotifs.push_back({Input("Changed", "false")});
@@ -510,6 +511,11 @@ TEST(OnvifPullPoint, ALostAnswerIsFollowedByTheCurrentStates) {
         rig.rig.bufMap.SetListener(nullptr);
         std::vector<std::string> calls = s->Calls();
         EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + r.calls.size()), r.calls);
+        // A new subscription is pulled in the same pass, not a pull interval later.
+        if (s->createdAt.size() > 1) {
+            ASSERT_GE(s->pulledAt.size(), 3u);
+            EXPECT_EQ(s->createdAt[1], s->pulledAt[2]);
+        }
         // On with the first pull; off with the first pull after the failed one.
         std::lock_guard<std::mutex> g(mu);
         ASSERT_GE(changes.size(), 2u);
