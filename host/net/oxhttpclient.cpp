@@ -189,7 +189,7 @@ struct OXHttpClientImpl : public ByteSource {
     static size_t OnHeader(char* p, size_t size, size_t nmemb, void* ud) {
         OXHttpClientImpl* self = static_cast<OXHttpClientImpl*>(ud);
         const size_t n = size * nmemb;
-        std::unique_lock<std::mutex> g(self->mtx);
+        std::lock_guard<std::mutex> g(self->mtx);
         if (self->blHeadFinal) return n;  // trailers of a chunked body
         // The client is woken once the head settles; a line moves its deadline.
         self->lastHeadMs = self->clock.NowMs();
@@ -223,7 +223,7 @@ struct OXHttpClientImpl : public ByteSource {
     static size_t OnBody(char* p, size_t size, size_t nmemb, void* ud) {
         OXHttpClientImpl* self = static_cast<OXHttpClientImpl*>(ud);
         const size_t n = size * nmemb;
-        std::unique_lock<std::mutex> g(self->mtx);
+        std::lock_guard<std::mutex> g(self->mtx);
         // Body bytes belong to the answer libcurl settled on, whatever it was.
         self->blHeadFinal = true;
         if (n <= self->body.Space()) {
