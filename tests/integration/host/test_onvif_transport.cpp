@@ -160,7 +160,11 @@ TEST(OnvifHttpTransport, AnExchangeLastsItsTimeOutOnTheCamerasClock) {
     int status = -1;
     std::string resp = "old";
     int rc = 0;
-    EXPECT_EQ(4000, camtest::ClockMsOf(clock, [&] { rc = t->Post(url, kAction, kBody, "", "", 4, status, resp); }));
+    // The stalling peer must hold the first connection before the time runs
+    // out, or the second exchange would meet it instead of the drip.
+    EXPECT_EQ(4000, camtest::ClockMsOf(
+                        clock, [&] { rc = t->Post(url, kAction, kBody, "", "", 4, status, resp); },
+                        [&] { return peer.Received(0).find("</env>") != std::string::npos; }));
     EXPECT_EQ(-1, rc);
     EXPECT_EQ(0, status);
     EXPECT_TRUE(resp.empty());
