@@ -1,7 +1,9 @@
-// OXSocket against scripted loopback peers: connect failures, bounded waits
-// (measured on the socket's clock), a huge line, descriptor hygiene. Lines
-// split across reads and over-long ones are the stream reader's
-// (StreamReader and HttpParse unit tests).
+// OXSocket against scripted loopback peers: connect failures, the connect's
+// bounded wait (on the socket's clock), IPv6, descriptor hygiene. Lines split
+// across reads, over-long ones, closes and read time-outs that keep the
+// caller's line are the stream reader's (StreamReader and HttpParse unit tests;
+// BinStreamLoop over plain TCP, LevelOne GR4's lines on the real socket);
+// writes and keep-alive options the ACTi and raw-request loop tests'.
 #include <dirent.h>
 #include <errno.h>
 #include <netinet/in.h>
@@ -64,27 +66,6 @@ TEST(OXSocket, ConnectFailures) {
     EXPECT_EQ(-1, refused.WriteData(buf, 1));
 }
 
-TEST(OXSocket, ReadsAreBoundedByTheTimeOut) {
-    ScriptedPeer peer(PeerScript{PeerStep::Send("partial"), PeerStep::Stall()});
-    ASSERT_TRUE(peer.Listening());
-    FakeClock clock(FakeClock::MANUAL);
-    OXSocket s(clock);
-    s.SetSocketInfo("127.0.0.1", peer.Port(), 1, true);
-    ASSERT_EQ(0, s.Connect());
-    char buf[64] = "the last line";
-    EXPECT_EQ(1000, ClockMsOf(clock, [&] { EXPECT_LT(s.ReadToLineEnd(buf, sizeof(buf)), 0); }))
-        << "no line end ever comes: one time-out";
-    // The caller's last line is left as it was, to be evaluated again.
-    EXPECT_STREQ("the last line", buf);
-    // The partial line was kept, not lost to the time-out.
-    EXPECT_EQ(7, s.ReadData(buf, sizeof(buf)));
-    EXPECT_EQ("partial", std::string(buf, 7));
-    EXPECT_EQ(1000, ClockMsOf(clock, [&] {
-        EXPECT_LT(s.ReadData(buf, sizeof(buf)), 0);
-        EXPECT_EQ(EAGAIN, errno);
-    }));
-}
-
 TEST(OXSocket, ConnectTimesOutOnAFullBacklog) {
     // A listener that never accepts: once its queue is full the kernel drops
     // further SYNs, so the connect can only end by our time-out.
@@ -114,59 +95,6 @@ TEST(OXSocket, ConnectTimesOutOnAFullBacklog) {
     }
     close(lfd);
     if (!blocked) GTEST_SKIP() << "this kernel accepted every connect into the backlog";
-}
-
-TEST(OXSocket, HugeLineIsCutAtTheBufferSize) {
-    ScriptedPeer peer(PeerScript{PeerStep::Send(std::string(40000, 'h') + "\nC\n")});
-    ASSERT_TRUE(peer.Listening());
-    OXSocket s("127.0.0.1", peer.Port(), 5, false);
-    ASSERT_EQ(0, s.Connect());
-    const std::vector<std::string> lines = camtest::ReadLines(s, 65536, 100);
-    ASSERT_EQ(2u, lines.size());
-    EXPECT_GE(lines[0].size(), 4096u);
-    EXPECT_LT(lines[0].size(), 40000u) << "line memory is bounded";
-    EXPECT_EQ("C", lines[1]);
-}
-
-TEST(OXSocket, WriteReadAndLeftoverBytes) {
-    ScriptedPeer peer(
-        PeerScript{PeerStep::RecvUntil("PING\n"), PeerStep::Send("PONG\r\nraw\x01\x02"), PeerStep::Close()});
-    ASSERT_TRUE(peer.Listening());
-    OXSocket s("127.0.0.1", peer.Port(), 5, true);
-    ASSERT_EQ(0, s.Connect());
-    EXPECT_EQ(0, s.SetKeepAliveOpt(1, 5, 5, 3));
-    char ping[] = "PING\n";
-    EXPECT_EQ(5, s.WriteData(ping, 5));
-    char buf[64];
-    EXPECT_EQ(4, s.ReadToLineEnd(buf, sizeof(buf)));
-    EXPECT_STREQ("PONG", buf);
-    // Bytes read ahead by the line reader come first.
-    EXPECT_EQ(5, s.ReadData(buf, sizeof(buf)));
-    EXPECT_EQ(std::string("raw\x01\x02"), std::string(buf, 5));
-    EXPECT_EQ(0, s.ReadData(buf, sizeof(buf)));
-    EXPECT_LT(s.ReadToLineEnd(buf, sizeof(buf)), 0);
-    EXPECT_EQ("PING\n", peer.Received(0));
-}
-
-TEST(OXSocket, KeepAliveArguments) {
-    ScriptedPeer peer(PeerScript{PeerStep::Stall()});
-    OXSocket s("127.0.0.1", peer.Port(), 5, false);
-    EXPECT_EQ(0, s.SetKeepAliveOpt(1, 5, 5, 3)) << "stored for the next connect";
-    ASSERT_EQ(0, s.Connect());
-    EXPECT_EQ(0, s.SetKeepAliveOpt(1, 5, 5, 3));
-    EXPECT_EQ(-1, s.SetKeepAliveOpt(1, 0, 5, 3));
-    EXPECT_EQ(-1, s.SetKeepAliveOpt(1, 5, 5, 1000));
-    EXPECT_EQ(0, s.SetKeepAliveOpt(0, 0, 0, 0));
-}
-
-TEST(OXSocket, CloseBeforeAnyByte) {
-    ScriptedPeer peer(PeerScript{PeerStep::Close()});
-    OXSocket s("127.0.0.1", peer.Port(), 5, false);
-    ASSERT_EQ(0, s.Connect());
-    char buf[16] = "kept";
-    EXPECT_LT(s.ReadToLineEnd(buf, sizeof(buf)), 0);
-    EXPECT_STREQ("kept", buf);
-    EXPECT_EQ(0, s.ReadData(buf, sizeof(buf)));
 }
 
 TEST(OXSocket, Ipv6Loopback) {
