@@ -2,8 +2,7 @@
 // the distribution: GStreamer's RTSP server (gst_rtsp_server.py beside this
 // file) streaming RTP/JPEG whose packets carry an RFC 8285 header extension.
 // Session set-up, Basic and Digest logins (and their refusal), packet flow
-// and the extension bytes as the fetcher hands them out, made by a producer
-// that is not ours.
+// and the extension bytes made by a producer that is not ours.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -16,7 +15,6 @@
 #include <gtest/gtest.h>
 
 #include "host/rtsp/rtpext.h"
-#include "host/rtsp/rtpfetcher.h"
 #include "host/rtsp/rtspclient.h"
 #include "tests/fixtures/testutil.h"
 
@@ -151,30 +149,5 @@ TEST_P(GstRtsp, LoginSetUpAndPacketFlow) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Auth, GstRtsp, ::testing::Values("basic", "digest"));
-
-TEST(GstRtspLive, SharedFetcherSamplesTheNewestExtension) {
-    GstRtspServer server;
-    const std::string why = server.Start("none");
-    if (!why.empty()) {
-        GTEST_SKIP() << why;
-    }
-    RtpFetcher fetcher(Conf(server.Port(), "", ""));
-    ASSERT_TRUE(fetcher.StartLive());
-    ASSERT_TRUE(fetcher.WaitPackets(25, 15000));
-    RtpFetchHandler h(&fetcher);
-    for (int i = 0; i < 3; ++i) {
-        int unused = 0;
-        std::vector<char> buf(512);
-        h.SetWait(true);
-        const unsigned int n = h.ReadExt(buf.data(), (unsigned int)buf.size(), unused);
-        EXPECT_EQ(kWantExt, std::string(buf.data(), n));
-        const unsigned int len = h.CurExtLen();
-        ASSERT_EQ(kWantExt.size(), len);
-        std::vector<unsigned char> copy(len);
-        EXPECT_EQ(0, h.CopyExt(copy.data(), len));
-    }
-    fetcher.StopLive();
-    EXPECT_EQ(0u, fetcher.MalformedCount());
-}
 
 }  // namespace

@@ -1,10 +1,10 @@
 // The RTSP client and the RTP fetcher against scripted RTSP servers on
 // loopback: the requests they send, the answers they accept, and the camera's
-// faults - refusal, error answers, login loops, a stale nonce, a connection
-// dropped mid-frame, an interleaved length that runs past its packet, silence
+// set-up faults - refusal, error answers, login loops, a stale nonce, silence
 // and garbage; streams that bring nothing of use, and the back-off from
 // sessions that end at once. The fetcher is reached through RtpFetchHandler,
-// as detectors do.
+// as detectors do. (Drops, lengths past their packet and garbage mid-stream:
+// the RtspSplit unit tests and RtpEndToEnd.)
 #include <memory>
 #include <string>
 #include <vector>
@@ -183,43 +183,6 @@ TEST(RtspClientPeer, AnswersAStaleNonceAgain) {
     EXPECT_NE(std::string::npos, sent.find("nc=00000002", sent.find("SETUP")));
 }
 
-TEST(RtspClientPeer, StreamFaults) {
-    const Bytes a = camtest::RtpPacket(0, true, 0xABAC, 0, 30, 0, "A", 1);
-    const Bytes b = camtest::RtpPacket(0, true, 0xABAC, 0, 30, 0, "B", 2);
-    struct Case {
-        const char* what;
-        std::vector<PeerStep> stream;
-        std::vector<std::string> want;  // extension texts, then the final result
-    } cases[] = {
-        {"dropped mid-frame",
-         {PeerStep::Send(VideoFrame("one") + VideoFrame("two").substr(0, 20)), PeerStep::Close()},
-         {"one", "rc " + std::to_string(RTSP_ERR_CLOSED)}},
-        {"a length past its packet",
-         {PeerStep::Send(Frame(4, a, a.size() + 6) + Frame(4, b) + VideoFrame("after")), PeerStep::Stall()},
-         {"A", "after", "rc 0"}},
-        {"garbage that never resynchronises",
-         {PeerStep::SendRepeat(std::string(4096, '\x17'), 100), PeerStep::Stall()},
-         {"rc " + std::to_string(RTSP_ERR_PROTOCOL)}},
-        {"an endless message head",
-         {PeerStep::Send("RTSP/1.0 200 OK\r\nX-Pad: " + std::string(kRtspMaxHead, 'x')), PeerStep::Stall()},
-         {"rc " + std::to_string(RTSP_ERR_PROTOCOL)}},
-    };
-    for (Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        ScriptedPeer peer(Steps({SetUpSteps(), c.stream}));
-        RtspClient client(Conf(peer.Port(), 1));
-        ASSERT_EQ(RTSP_OK, client.Open()) << client.LastError();
-        std::vector<std::string> got;
-        for (size_t i = 0; i < c.want.size(); ++i) {
-            // Short waits: a silent stream answers "none yet" until its time-out.
-            std::string r = NextExt(client, 200);
-            while (r == "rc 0" && c.want[i] != "rc 0") r = NextExt(client, 200);
-            got.push_back(r);
-        }
-        EXPECT_EQ(c.want, got);
-    }
-}
-
 // A wait for a packet ends after what it asked for, and a stream is lost
 // after its time-out of silence counted from the last byte: both on the
 // client's clock, never on the wall's.
@@ -239,39 +202,6 @@ TEST(RtspClientPeer, SilenceIsTimedOnTheClientsClock) {
 }
 
 // ---------------------------------------------------------------- fetcher
-
-TEST(RtpFetcherPeer, OwnFetcherThroughTheHandler) {
-    ScriptedPeer peer(std::vector<PeerScript>{
-        Steps({SetUpSteps(), {PeerStep::Send(VideoFrame("M0:1;") + VideoFrame("M0:0;")), PeerStep::Close()}}),
-        Steps({SetUpSteps(), {PeerStep::Send(VideoFrame("again") + VideoFrame("and a longer text")),
-                              PeerStep::Stall()}})});
-    BRObjectBase* obj = RtpFetchFactory("127.0.0.1", peer.Port(), "live", "", "", false, "codec=h264", 2, true, 2);
-    ASSERT_NE(nullptr, obj);
-    RtpFetchHandler h(obj);
-    unsigned int len = 0;
-    int unused = 0;
-    ASSERT_EQ(0, h.WaitPacket(len, unused));
-    const std::string want = camtest::ExtAsExposed(0xABAC, "M0:1;");
-    ASSERT_EQ(want.size(), len);
-    std::vector<unsigned char> buf(len);
-    ASSERT_EQ(0, h.CopyExt(buf.data(), len));
-    EXPECT_EQ(want, std::string(buf.begin(), buf.end()));
-    EXPECT_NE(0, h.CopyExt(buf.data(), len + 1));
-    ASSERT_EQ(0, h.WaitPacket(len, unused));
-    // The camera drops the connection: the fetch fails, the next one reconnects.
-    EXPECT_NE(0, h.WaitPacket(len, unused));
-    h.FetchFailed();
-    ASSERT_EQ(0, h.WaitPacket(len, unused));
-    EXPECT_EQ(camtest::ExtAsExposed(0xABAC, "again").size(), len);
-    // A bounded read takes the next packet and copies what fits.
-    char small[8];
-    h.SetWait(true);
-    EXPECT_EQ(sizeof(small), h.ReadExt(small, sizeof(small), unused));
-    EXPECT_EQ(camtest::ExtAsExposed(0xABAC, "and a longer text").substr(0, 8), std::string(small, 8));
-    ReleaseRtpFetch(obj);
-    EXPECT_EQ(nullptr, obj);
-    EXPECT_NE(std::string::npos, peer.Received(0).find("/live?codec=h264 RTSP/1.0"));
-}
 
 TEST(RtpFetcherPeer, FactoryRefusesWhatItCannotFetch) {
     EXPECT_EQ(nullptr, RtpFetchFactory("", 554, "x", "", "", false, "", 2, true, 0));
@@ -318,33 +248,6 @@ TEST(RtpFetcherPeer, LiveFetcherReconnectsAndKeepsTheNewestPacket) {
     EXPECT_EQ(std::string::npos, text.find("status 503")) << "a failure run is logged once";
     EXPECT_NE(std::string::npos, text.find("streaming (session 5A5A) again"));
     EXPECT_EQ(std::string::npos, text.find("s3cret"));
-}
-
-TEST(RtpFetcherPeer, LiveFetcherKeepsTheLastExtensionBetweenPacketsWithout) {
-    const std::string plain = Frame(4, camtest::RtpPacket(0, false, 0, 0, 40, 0));
-    ScriptedPeer withExt(
-        Steps({SetUpSteps(), {PeerStep::Send(VideoFrame("A") + plain + plain + plain), PeerStep::Stall()}}));
-    ScriptedPeer without(Steps({SetUpSteps(), {PeerStep::Send(plain + plain), PeerStep::Stall()}}));
-    unsigned char buf[16];
-
-    RtpFetcher a(Conf(withExt.Port(), 30));
-    ASSERT_TRUE(a.StartLive());
-    ASSERT_TRUE(a.WaitPackets(4, 10000));
-    RtpFetchHandler ha(&a);
-    EXPECT_EQ(camtest::ExtAsExposed(0xABAC, "A").size(), ha.CurExtLen());
-
-    // A stream whose packets carry no extension has a current packet all the
-    // same: an empty extension, which copies; no stream has none.
-    RtpFetcher b(Conf(without.Port(), 30));
-    RtpFetchHandler hb(&b);
-    EXPECT_EQ(0u, hb.CurExtLen());
-    EXPECT_NE(0, hb.CopyExt(buf, 0));
-    ASSERT_TRUE(b.StartLive());
-    ASSERT_TRUE(b.WaitPackets(2, 10000));
-    EXPECT_EQ(0u, hb.CurExtLen());
-    EXPECT_EQ(0, hb.CopyExt(buf, 0));
-    a.StopLive();
-    b.StopLive();
 }
 
 // A live stream whose camera sends nothing of use for the time-out is lost:
@@ -454,24 +357,26 @@ TEST(RtpFetcherPeer, LiveFetcherBacksOffFromSessionsThatDoNotRun) {
     EXPECT_EQ(1u, fetcher.PacketCount());
 }
 
-// A fetcher of a detector's own: the same back-off, counted from the
-// session's end; and a session whose packets carry no extension for the
-// time-out fails, as the event data is lost. The back-off runs on the clock
-// of the camera's services that the factory was given.
+// A fetcher of a detector's own, made by the factory with a query for the
+// stream: the same back-off, counted from the session's end; the extension
+// copied whole or not at all, a bounded read of the next packet copies what
+// fits; and a session whose packets carry no extension for the time-out
+// fails, as the event data is lost. The back-off runs on the clock of the
+// camera's services that the factory was given.
 TEST(RtpFetcherPeer, OwnFetcherBacksOffAndLosesAStreamWithoutExtensions) {
     camtest::FakeClock clock;
     BrellinOwned::RecorderServices services(clock);
     LogCapture log;
     const std::string plain = Frame(4, camtest::RtpPacket(0, false, 0, 0, 40, 0));
-    std::vector<PeerStep> plains;
+    std::vector<PeerStep> plains = {PeerStep::Send(VideoFrame("A") + VideoFrame("and a longer text"))};
     for (int i = 0; i < 30; ++i) {
         plains.push_back(PeerStep::Send(plain));
         plains.push_back(PeerStep::Pause(100));
     }
     ScriptedPeer peer(std::vector<PeerScript>{Steps({SetUpSteps(), {PeerStep::Close()}}),
-                                              Steps({SetUpSteps(), {PeerStep::Close()}}),
-                                              Steps({SetUpSteps(), {PeerStep::Send(VideoFrame("A"))}, plains})});
-    BRObjectBase* obj = RtpFetchFactory("127.0.0.1", peer.Port(), "live", "", "", false, "", 2, true, 1, &services);
+                                              Steps({SetUpSteps(), {PeerStep::Close()}}), Steps({SetUpSteps(), plains})});
+    BRObjectBase* obj =
+        RtpFetchFactory("127.0.0.1", peer.Port(), "live", "", "", false, "codec=h264", 2, true, 1, &services);
     ASSERT_NE(nullptr, obj);
     RtpFetchHandler h(obj);
     unsigned int len = 0;
@@ -481,8 +386,17 @@ TEST(RtpFetcherPeer, OwnFetcherBacksOffAndLosesAStreamWithoutExtensions) {
     EXPECT_NE(0, h.WaitPacket(len, unused));
     EXPECT_EQ(std::vector<int64_t>{1000}, clock.Waits());
     ASSERT_EQ(0, h.WaitPacket(len, unused));
-    EXPECT_EQ(camtest::ExtAsExposed(0xABAC, "A").size(), len);
+    const std::string want = camtest::ExtAsExposed(0xABAC, "A");
+    ASSERT_EQ(want.size(), len);
+    std::vector<unsigned char> buf(len);
+    ASSERT_EQ(0, h.CopyExt(buf.data(), len));
+    EXPECT_EQ(want, std::string(buf.begin(), buf.end()));
+    EXPECT_NE(0, h.CopyExt(buf.data(), len + 1));
     EXPECT_EQ((std::vector<int64_t>{1000, 2000}), clock.Waits());
+    char small[8];
+    h.SetWait(true);
+    EXPECT_EQ(sizeof(small), h.ReadExt(small, sizeof(small), unused));
+    EXPECT_EQ(camtest::ExtAsExposed(0xABAC, "and a longer text").substr(0, 8), std::string(small, 8));
     int empty = 0;
     int rc = 0;
     while ((rc = h.WaitPacket(len, unused)) == 0 && len == 0) ++empty;
@@ -490,6 +404,8 @@ TEST(RtpFetcherPeer, OwnFetcherBacksOffAndLosesAStreamWithoutExtensions) {
     EXPECT_GT(empty, 3);
     EXPECT_NE(std::string::npos, log.Text().find("no packet with an extension within 1 s"));
     ReleaseRtpFetch(obj);
+    EXPECT_EQ(nullptr, obj);
+    EXPECT_NE(std::string::npos, peer.Received(0).find("/live?codec=h264 RTSP/1.0"));
 }
 
 }  // namespace
