@@ -4,7 +4,6 @@
 // connections per policy, redirects and the MJPEG feeder. Plain HTTP framing,
 // faults and time-outs are the scripted-peer tests'.
 #include <fcntl.h>
-#include <openssl/evp.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -45,19 +44,6 @@ std::string FindIn(std::initializer_list<const char*> dirs, const char* name, in
         if (access(p.c_str(), mode) == 0) return p;
     }
     return std::string();
-}
-
-std::string Md5Hex(const std::string& text) {
-    unsigned char md[EVP_MAX_MD_SIZE];
-    unsigned int len = 0;
-    EVP_Digest(text.data(), text.size(), md, &len, EVP_md5(), nullptr);
-    static const char kHex[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned int i = 0; i < len; ++i) {
-        out += kHex[md[i] >> 4];
-        out += kHex[md[i] & 15];
-    }
-    return out;
 }
 
 using camtest::ReadFile;
@@ -145,9 +131,9 @@ private:
                      "\r\n\r\n" + frame + "\r\n";
         }
         WriteFile(www + "/digest/video.mjpg", mjpeg + "--myboundary--\r\n");
-        WriteFile(m_Dir + "/htdigest", std::string(kDigestUser) + ":" + kRealm + ":" +
-                                           Md5Hex(std::string(kDigestUser) + ":" + kRealm + ":" + kDigestPass) + "\n");
-        WriteFile(m_Dir + "/plain", std::string(kBasicUser) + ":" + kBasicPass + "\n");
+        // The plain backend serves Basic and Digest alike.
+        WriteFile(m_Dir + "/users",
+                  std::string(kDigestUser) + ":" + kDigestPass + "\n" + kBasicUser + ":" + kBasicPass + "\n");
     }
 
     void WriteConfig() {
@@ -161,11 +147,9 @@ private:
           << "server.feature-flags = (\"auth.delay-invalid-creds\" => \"disable\")\n"
           << "mimetype.assign = (\".mjpg\" => \"multipart/x-mixed-replace; boundary=myboundary\")\n"
           << "cgi.assign = (\".sh\" => \"/bin/sh\")\n"
-          << "auth.backend = \"htdigest\"\n"
-          << "auth.backend.htdigest.userfile = \"" << m_Dir << "/htdigest\"\n"
-          << "auth.backend.plain.userfile = \"" << m_Dir << "/plain\"\n"
+          << "auth.backend = \"plain\"\n"
+          << "auth.backend.plain.userfile = \"" << m_Dir << "/users\"\n"
           << "$HTTP[\"url\"] =~ \"^/basic/\" {\n"
-          << "  auth.backend = \"plain\"\n"
           << "  auth.require = (\"\" => (\"method\" => \"basic\", \"realm\" => \"" << kRealm
           << "\", \"require\" => \"valid-user\"))\n"
           << "}\n"
@@ -199,7 +183,7 @@ protected:
         const std::string tlsModule =
             FindIn({"/usr/lib/lighttpd", "/usr/lib64/lighttpd", "/usr/local/lib/lighttpd"}, "mod_openssl.so", R_OK);
         if (binary.empty() || tlsModule.empty()) {
-            s_SkipReason = "lighttpd or its TLS module is not installed (apt-get install lighttpd lighttpd-mod-openssl)";
+            s_SkipReason = "lighttpd or its TLS module is missing (apt-get install lighttpd lighttpd-mod-openssl)";
             return;
         }
         s_Server = new Lighttpd;

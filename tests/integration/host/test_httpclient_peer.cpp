@@ -188,8 +188,8 @@ TEST(HttpClientPeer, RequestText) {
          {}},
     };
     for (const auto& k : cases) {
-        ScriptedPeer peer(PeerScript{PeerStep::RecvRequest(),
-                                     PeerStep::Send("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"), PeerStep::Stall()});
+        const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n";
+        ScriptedPeer peer(PeerScript{PeerStep::RecvRequest(), PeerStep::Send(answer), PeerStep::Stall()});
         ASSERT_TRUE(peer.Listening());
         OXHttpClient c;
         InitClient(c, peer.Port(), k.path, 5, false, k.version, k.extra);

@@ -373,8 +373,8 @@ TEST(RtpFetcherPeer, OwnFetcherBacksOffAndLosesAStreamWithoutExtensions) {
         plains.push_back(PeerStep::Send(plain));
         plains.push_back(PeerStep::Pause(100));
     }
-    ScriptedPeer peer(std::vector<PeerScript>{Steps({SetUpSteps(), {PeerStep::Close()}}),
-                                              Steps({SetUpSteps(), {PeerStep::Close()}}), Steps({SetUpSteps(), plains})});
+    const PeerScript endsAtOnce = Steps({SetUpSteps(), {PeerStep::Close()}});
+    ScriptedPeer peer(std::vector<PeerScript>{endsAtOnce, endsAtOnce, Steps({SetUpSteps(), plains})});
     BRObjectBase* obj =
         RtpFetchFactory("127.0.0.1", peer.Port(), "live", "", "", false, "codec=h264", 2, true, 1, &services);
     ASSERT_NE(nullptr, obj);
