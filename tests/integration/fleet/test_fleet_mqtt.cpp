@@ -3,8 +3,8 @@
 // this process, and the built camdet-monitor --config --mqtt. A libmosquitto
 // client in the test sees every change with its topic and payload, the
 // discovery messages, the retained state after a broker restart, and the last
-// will when the monitor is killed. The monitor starts before the broker, so
-// a broker that is down at start is covered as well.
+// will when the monitor is killed, and a reload. The monitor starts before the
+// broker, so a broker that is down at start is covered as well.
 #include <gtest/gtest.h>
 #include <json/json.h>
 #include <mosquitto.h>
@@ -24,9 +24,10 @@ const int kWaitMs = 20000;  // bound of one expected change
 // of every topic and whether it came retained.
 class Subscriber {
 public:
-    explicit Subscriber(int port) {
+    explicit Subscriber(int port, const char* user = nullptr, const char* password = nullptr) {
         mosquitto_lib_init();
         m_Mosq = mosquitto_new(nullptr, true, this);
+        if (user) mosquitto_username_pw_set(m_Mosq, user, password);
         mosquitto_message_callback_set(m_Mosq, [](struct mosquitto*, void* ud, const struct mosquitto_message* m) {
             static_cast<Subscriber*>(ud)->OnMessage(m);
         });
@@ -247,9 +248,30 @@ TEST(FleetMqtt, ChangesDiscoveryRestartAndLastWill) {
     EXPECT_TRUE(sub->WaitIs(avail, "online"));
     EXPECT_TRUE(sub->WaitSet(Discovery(sims.Name(0))));
 
-    // Changes after the restart flow as before.
+    // A reload that restarts a camera whose motion is on (one input fewer)
+    // publishes no change the camera did not make: its first md message since
+    // is the camera's own "false". The input it no longer has loses its
+    // discovery and state.
+    const std::string cam = sims.Name(0);
+    ASSERT_TRUE(sub->WaitSet(Discovery(cam, "di_1")));
+    const int created = log.Detectors(cam);
+    const size_t mark = sub->Count();
+    std::string text = sims.MonitorConfig();
+    const size_t at = text.find("di-count: 2");
+    ASSERT_NE(at, std::string::npos);
+    fleettest::WriteFile(config, text.replace(at, 11, "di-count: 1"));
+    mon.Kill(SIGHUP);
+    ASSERT_TRUE(log.WaitDetectors(cam, created + 1, kWaitMs)) << log.Text();
+    EXPECT_TRUE(sub->WaitIs(Discovery(cam, "di_1"), ""));
+    EXPECT_TRUE(sub->WaitIs("camdet/" + cam + "/di/1", ""));
+    ASSERT_TRUE(log.WaitHealth("ok", kWaitMs, cam));
     sims.At(0).SetMotion(false);
-    EXPECT_TRUE(sub->WaitTrig("camdet/" + sims.Name(0) + "/md", false, 0, kWaitMs));
+    ASSERT_TRUE(sub->WaitTrig("camdet/" + cam + "/md", false, 0, kWaitMs));
+    const auto md = sub->Since(mark, "camdet/" + cam + "/md");
+    ASSERT_FALSE(md.empty());
+    EXPECT_NE(md.front().second.find("\"trig\":false"), std::string::npos);
+    for (size_t i = 0; i + 1 < md.size(); ++i) EXPECT_EQ(md[i].second.find("\"trig\":false"), std::string::npos) << i;
+    for (const auto& m : sub->Since(mark, "camdet/" + cam + "/availability")) EXPECT_EQ("online", m.second);
 
     // Killed without a goodbye: the broker publishes the last will.
     mon.Kill(SIGKILL);
@@ -409,66 +431,18 @@ TEST(FleetMqtt, HealthPerCameraAndAvailability) {
     broker.Stop();
 }
 
-// A reload that restarts a camera whose motion is on publishes no change the
-// camera did not make (no "false" before the "true" again), and the input it
-// no longer has loses its discovery and state.
-TEST(FleetMqtt, ReloadPublishesOnlyTheCamerasChanges) {
+// Two shards of one file against one broker that wants a login: each camera
+// is published once, by the monitor of its shard, whose own node name (the
+// default) its discovery message points at. A third monitor with a wrong
+// broker password is told apart from a broker that is not there, on stderr
+// and in /metrics.
+TEST(FleetMqtt, ShardsShareOneBrokerAndAWrongPasswordIsNotUnreachable) {
     camsim::FleetOptions fo;
-    fo.rows = {{"truen", 1}};
+    fo.rows = {{"truen", 6}};
     fo.user = "admin";
-    fo.password = "reload-Pw1";
-    fo.inputs = 2;
+    fo.password = "shard-Pw1";
     camsim::Fleet sims;
-    const std::string config = fleettest::TempPath("mqtt-reload.yaml");
-    StartFleet(sims, fo, config);
-    if (HasFatalFailure()) return;
-    const int port = camtest::FreeLoopbackPort();
-    Broker broker(port);
-    ASSERT_TRUE(broker.Up());
-    Subscriber sub(port);
-    camtest::StatusLog log;
-    Child mon({CAMDET_MONITOR, "--config", config, "--json", "--mqtt", MqttUrl(port), "--log",
-               fleettest::TempPath("mqtt-reload-lib.log")},
-              fleettest::TempPath("mqtt-reload.err"));
-    mon.Read([&](const std::string& l) { log.Line(l); });
-    const std::string cam = sims.Name(0);
-    sims.At(0).SetMotion(true, 100);
-    ASSERT_TRUE(sub.WaitTrig("camdet/" + cam + "/md", true, 100, kWaitMs)) << sub.Latest("camdet/" + cam + "/md");
-    const std::string di1 = Discovery(cam, "di_1");
-    ASSERT_TRUE(sub.WaitSet(di1));
-    ASSERT_TRUE(sub.WaitSet("camdet/" + cam + "/di/1"));
-    const int created = log.Detectors(cam);
-
-    const size_t mark = sub.Count();
-    std::string text = sims.MonitorConfig();
-    const size_t at = text.find("di-count: 2");
-    ASSERT_NE(at, std::string::npos);
-    fleettest::WriteFile(config, text.replace(at, 11, "di-count: 1"));
-    mon.Kill(SIGHUP);
-    ASSERT_TRUE(log.WaitDetectors(cam, created + 1, kWaitMs)) << log.Text();
-    EXPECT_TRUE(sub.WaitIs(di1, ""));
-    EXPECT_TRUE(sub.WaitIs("camdet/" + cam + "/di/1", ""));
-    ASSERT_TRUE(log.WaitHealth("ok", kWaitMs, cam));
-    // A change the camera does make still goes out, and it is the first md message since the reload.
-    sims.At(0).SetMotion(false);
-    ASSERT_TRUE(sub.WaitTrig("camdet/" + cam + "/md", false, 0, kWaitMs));
-    const auto md = sub.Since(mark, "camdet/" + cam + "/md");
-    ASSERT_FALSE(md.empty());
-    EXPECT_NE(md.front().second.find("\"trig\":false"), std::string::npos);
-    for (size_t i = 0; i + 1 < md.size(); ++i) EXPECT_EQ(md[i].second.find("\"trig\":false"), std::string::npos) << i;
-    for (const auto& m : sub.Since(mark, "camdet/" + cam + "/availability")) EXPECT_EQ("online", m.second);
-    mon.Kill(SIGTERM);
-    EXPECT_EQ(0, mon.Wait());
-    broker.Stop();
-}
-
-// A wrong broker password is told apart from a broker that is not there, on
-// stderr and in /metrics.
-TEST(FleetMqtt, WrongBrokerPasswordIsNotUnreachable) {
-    camsim::FleetOptions fo;
-    fo.rows = {{"truen", 1}};
-    camsim::Fleet sims;
-    const std::string config = fleettest::TempPath("mqtt-auth.yaml");
+    const std::string config = fleettest::TempPath("shards.yaml");
     StartFleet(sims, fo, config);
     if (HasFatalFailure()) return;
     const std::string passwords = fleettest::TempPath("mosquitto.passwd");
@@ -478,49 +452,20 @@ TEST(FleetMqtt, WrongBrokerPasswordIsNotUnreachable) {
     const int port = camtest::FreeLoopbackPort();
     Broker broker(port, passwords);
     ASSERT_TRUE(broker.Up());
+    Subscriber sub(port, "camdet", "broker-Pw1");
+
     const int httpPort = camtest::FreeLoopbackPort();
-    const std::string monErr = fleettest::TempPath("mqtt-auth.err");
-    Child mon({CAMDET_MONITOR, "--config", config, "--json", "--mqtt", MqttUrl(port), "--mqtt-user", "camdet",
-               "--mqtt-password", "wrong-Pw", "--http", std::to_string(httpPort), "--log",
-               fleettest::TempPath("mqtt-auth-lib.log")},
-              monErr);
-    mon.Read([](const std::string&) {});
-    ASSERT_TRUE(fleettest::Eventually(kWaitMs, [&] {
-        return fleettest::ReadFile(monErr).find("broker refused the login") != std::string::npos;
-    })) << fleettest::ReadFile(monErr);
-    EXPECT_EQ(std::string::npos, fleettest::ReadFile(monErr).find("unreachable")) << fleettest::ReadFile(monErr);
-    EXPECT_EQ(std::string::npos, fleettest::ReadFile(monErr).find("wrong-Pw"));
-    const std::string metrics = fleettest::HttpGet(httpPort, "/metrics");
-    EXPECT_NE(metrics.find("camdet_mqtt_connected 0"), std::string::npos) << metrics;
-    EXPECT_NE(metrics.find("camdet_mqtt_state{state=\"unauthorized\"} 1"), std::string::npos) << metrics;
-    mon.Kill(SIGTERM);
-    EXPECT_EQ(0, mon.Wait());
-    broker.Stop();
-}
-
-// Two shards of one file against one broker: each camera is published once,
-// by the monitor of its shard, whose own node name (the default) its
-// discovery message points at.
-TEST(FleetMqtt, ShardsShareOneBroker) {
-    camsim::FleetOptions fo;
-    fo.rows = {{"truen", 6}};
-    fo.user = "admin";
-    fo.password = "shard-Pw1";
-    camsim::Fleet sims;
-    const std::string config = fleettest::TempPath("shards.yaml");
-    StartFleet(sims, fo, config);
-    if (HasFatalFailure()) return;
-    const int port = camtest::FreeLoopbackPort();
-    Broker broker(port);
-    ASSERT_TRUE(broker.Up());
-    Subscriber sub(port);
-
+    const std::string wrongErr = fleettest::TempPath("mqtt-auth.err");
     std::vector<std::unique_ptr<Child> > mons;
-    for (int k = 1; k <= 2; ++k) {
-        const std::string n = std::to_string(k);
-        mons.emplace_back(new Child({CAMDET_MONITOR, "--config=" + config, "--shard=" + n + "/2", "--mqtt",
-                                     MqttUrl(port), "--log", fleettest::TempPath("shard" + n + "-lib.log")},
-                                    fleettest::TempPath("shard" + n + ".err")));
+    for (const char* k : {"1", "2", "wrong"}) {
+        const std::string n = k;
+        std::vector<std::string> args = {CAMDET_MONITOR, "--config=" + config, "--mqtt", MqttUrl(port), "--mqtt-user",
+                                         "camdet", "--log", fleettest::TempPath("shard" + n + "-lib.log")};
+        if (n == "wrong")
+            args.insert(args.end(), {"--mqtt-password", "wrong-Pw", "--http", std::to_string(httpPort)});
+        else
+            args.insert(args.end(), {"--shard=" + n + "/2", "--mqtt-password", "broker-Pw1"});
+        mons.emplace_back(new Child(args, n == "wrong" ? wrongErr : fleettest::TempPath("shard" + n + ".err")));
         mons.back()->Read([](const std::string&) {});
     }
     for (const char* node : {"shard-1", "shard-2"}) {
@@ -542,6 +487,15 @@ TEST(FleetMqtt, ShardsShareOneBroker) {
     EXPECT_GT(perShard[2], 0);
     for (size_t i = 0; i < sims.Size(); ++i)
         EXPECT_TRUE(sub.WaitTrig("camdet/" + sims.Name(i) + "/md", true, 100, kWaitMs)) << sims.Name(i);
+
+    ASSERT_TRUE(fleettest::Eventually(kWaitMs, [&] {
+        return fleettest::ReadFile(wrongErr).find("broker refused the login") != std::string::npos;
+    })) << fleettest::ReadFile(wrongErr);
+    EXPECT_EQ(std::string::npos, fleettest::ReadFile(wrongErr).find("unreachable")) << fleettest::ReadFile(wrongErr);
+    EXPECT_EQ(std::string::npos, fleettest::ReadFile(wrongErr).find("wrong-Pw"));
+    const std::string metrics = fleettest::HttpGet(httpPort, "/metrics");
+    EXPECT_NE(metrics.find("camdet_mqtt_connected 0"), std::string::npos) << metrics;
+    EXPECT_NE(metrics.find("camdet_mqtt_state{state=\"unauthorized\"} 1"), std::string::npos) << metrics;
     for (auto& m : mons) {
         m->Kill(SIGTERM);
         EXPECT_EQ(0, m->Wait());
