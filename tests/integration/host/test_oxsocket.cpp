@@ -5,7 +5,6 @@
 // BinStreamLoop over plain TCP, LevelOne GR4's lines on the real socket);
 // writes and keep-alive options the ACTi and raw-request loop tests'.
 #include <dirent.h>
-#include <errno.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
