@@ -1,7 +1,7 @@
 // The --config file: settings mean what their command-line options mean, a
 // bad file is one line naming file, line and problem (exit 2), a port already
-// in use is one line (exit 1), and SIGHUP starts, restarts and releases
-// cameras while the others keep running untouched.
+// in use is one line (exit 1). (SIGHUP's reload: FleetMqtt.ChangesDiscovery-
+// RestartAndLastWill.)
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -10,14 +10,11 @@
 
 #include "tests/fixtures/testutil.h"
 #include "tests/integration/fleet/fleetharness.h"
-#include "tools/camsim/fleet.h"
 #include "tools/monitor/fleetconfig.h"
 
 using fleettest::Child;
 
 namespace {
-
-const int kWaitMs = 20000;
 
 // (api, host, port, login, kinds and di-count: the --check-config, reload and
 // MQTT tests; onvif-device: the fleet's health test.)
@@ -202,59 +199,6 @@ TEST(FleetCli, BadFileAndBusyPortAreOneLine) {
     text = fleettest::ReadFile(errPath);
     EXPECT_EQ(1, std::count(text.begin(), text.end(), '\n')) << text;
     EXPECT_NE(std::string::npos, text.find("Address already in use")) << text;
-}
-
-TEST(FleetReload, SighupStartsRestartsAndReleases) {
-    camsim::FleetOptions fo;
-    fo.rows = {{"truen", 3}, {"hikvisionv3", 1}};
-    fo.user = "admin";
-    fo.password = "pw-reload";
-    camsim::Fleet sims;
-    std::string err;
-    ASSERT_TRUE(sims.Start(fo, err)) << err;
-    auto entry = [&](size_t i, const char* extra) {
-        return "  " + sims.Name(i) + ":\n    api: " + sims.At(i).GetConfig().api + "\n    port: " +
-               std::to_string(sims.At(i).Port()) + "\n    user: admin\n    password: pw-reload\n    kinds: [md]\n" +
-               extra;
-    };
-    const std::string config = fleettest::TempPath("reload.yaml");
-    // truen-1 stays, truen-2 goes, truen-3 changes, hikvisionv3-1 is new.
-    fleettest::WriteFile(config, "cameras:\n" + entry(0, "") + entry(1, "") + entry(2, ""));
-    camtest::StatusLog log;
-    const std::string errPath = fleettest::TempPath("reload.err");
-    Child mon({CAMDET_MONITOR, "--config", config, "--json", "--log", fleettest::TempPath("reload-lib.log")},
-              errPath);
-    mon.Read([&](const std::string& l) { log.Line(l); });
-    for (size_t i = 0; i < 3; ++i) ASSERT_TRUE(log.WaitState("md", -1, false, -1, kWaitMs, sims.Name(i))) << i;
-
-    fleettest::WriteFile(config, "cameras:\n" + entry(0, "") + entry(2, "    model: changed\n") + entry(3, ""));
-    // A broken file first: one line, and nothing changes.
-    const std::string good = fleettest::ReadFile(config);
-    fleettest::WriteFile(config, "cameras:\n  x: [\n");
-    mon.Kill(SIGHUP);
-    ASSERT_TRUE(fleettest::Eventually(kWaitMs, [&] {
-        return fleettest::ReadFile(errPath).find("the running cameras stay as they are") != std::string::npos;
-    }));
-    fleettest::WriteFile(config, good);
-    mon.Kill(SIGHUP);
-    ASSERT_TRUE(log.WaitDetectors(sims.Name(3), 1, kWaitMs)) << log.Text();
-    ASSERT_TRUE(log.WaitDetectors(sims.Name(2), 2, kWaitMs)) << log.Text();  // restarted: created again
-    ASSERT_TRUE(fleettest::Eventually(kWaitMs, [&] {
-        return fleettest::ReadFile(errPath).find("1 started, 1 restarted, 1 released, 1 unchanged") != std::string::npos;
-    })) << fleettest::ReadFile(errPath);
-    EXPECT_EQ(1, log.Detectors(sims.Name(0)));  // untouched
-
-    // The kept, the changed and the new camera all follow their cameras; the
-    // released one no longer reports.
-    for (size_t i : {0, 2, 3}) sims.At(i).SetMotion(true);
-    sims.At(1).SetMotion(true);
-    for (size_t i : {0, 2, 3}) {
-        EXPECT_TRUE(log.WaitState("md", -1, true, -1, kWaitMs, sims.Name(i))) << sims.Name(i);
-    }
-    EXPECT_FALSE(log.WaitState("md", -1, true, -1, 0, sims.Name(1)));
-    mon.Kill(SIGTERM);
-    EXPECT_EQ(0, mon.Wait());
-    EXPECT_TRUE(log.BadLines().empty()) << log.Text();
 }
 
 }  // namespace

@@ -3,8 +3,9 @@
 // this process, and the built camdet-monitor --config --mqtt. A libmosquitto
 // client in the test sees every change with its topic and payload, the
 // discovery messages, the retained state after a broker restart, and the last
-// will when the monitor is killed, and a reload. The monitor starts before the
-// broker, so a broker that is down at start is covered as well.
+// will when the monitor is killed, and what a reload starts, restarts and
+// releases. The monitor starts before the broker, so a broker that is down at
+// start is covered as well.
 #include <gtest/gtest.h>
 #include <json/json.h>
 #include <mosquitto.h>
@@ -248,25 +249,43 @@ TEST(FleetMqtt, ChangesDiscoveryRestartAndLastWill) {
     EXPECT_TRUE(sub->WaitIs(avail, "online"));
     EXPECT_TRUE(sub->WaitSet(Discovery(sims.Name(0))));
 
-    // A reload that restarts a camera whose motion is on (one input fewer)
-    // publishes no change the camera did not make: its first md message since
-    // is the camera's own "false". The input it no longer has loses its
-    // discovery and state.
-    const std::string cam = sims.Name(0);
+    // A reload: a broken file first changes nothing; then the first camera,
+    // whose motion is on, restarts with one input fewer, the last is released,
+    // a new one starts on the second's camera and the others run on untouched.
+    // No change a camera did not make is published (the restarted camera's
+    // first md message since is its own "false"), and the input it no longer
+    // has loses its discovery and state.
+    const std::string cam = sims.Name(0), gone = sims.Name(sims.Size() - 1), kept = sims.Name(2);
     ASSERT_TRUE(sub->WaitSet(Discovery(cam, "di_1")));
-    const int created = log.Detectors(cam);
+    const int created = log.Detectors(cam), keptCreated = log.Detectors(kept);
     const size_t mark = sub->Count();
+    fleettest::WriteFile(config, "cameras:\n  x: [\n");
+    mon.Kill(SIGHUP);
+    ASSERT_TRUE(fleettest::Eventually(kWaitMs, [&] {
+        return fleettest::ReadFile(monErr).find("the running cameras stay as they are") != std::string::npos;
+    })) << fleettest::ReadFile(monErr);
     std::string text = sims.MonitorConfig();
-    const size_t at = text.find("di-count: 2");
+    const size_t at = text.find("di-count: 2"), last = text.find("  " + gone + ":\n");
     ASSERT_NE(at, std::string::npos);
+    ASSERT_NE(last, std::string::npos);
+    text = text.substr(0, last) + "  extra:\n    api: truen\n    port: " + std::to_string(sims.At(1).Port()) +
+           "\n    user: admin\n    password: fleet-Pw1\n    kinds: [md]\n";
     fleettest::WriteFile(config, text.replace(at, 11, "di-count: 1"));
     mon.Kill(SIGHUP);
     ASSERT_TRUE(log.WaitDetectors(cam, created + 1, kWaitMs)) << log.Text();
+    ASSERT_TRUE(fleettest::Eventually(kWaitMs, [&] {
+        return fleettest::ReadFile(monErr).find("1 started, 1 restarted, 1 released, 3 unchanged") != std::string::npos;
+    })) << fleettest::ReadFile(monErr);
+    EXPECT_EQ(keptCreated, log.Detectors(kept));
     EXPECT_TRUE(sub->WaitIs(Discovery(cam, "di_1"), ""));
     EXPECT_TRUE(sub->WaitIs("camdet/" + cam + "/di/1", ""));
     ASSERT_TRUE(log.WaitHealth("ok", kWaitMs, cam));
-    sims.At(0).SetMotion(false);
+    // The restarted, the new and a kept camera follow their cameras; the released one says nothing more.
+    for (size_t i : {(size_t)0, (size_t)1, sims.Size() - 1}) sims.At(i).SetMotion(false);
     ASSERT_TRUE(sub->WaitTrig("camdet/" + cam + "/md", false, 0, kWaitMs));
+    EXPECT_TRUE(sub->WaitTrig("camdet/extra/md", false, 0, kWaitMs)) << sub->Latest("camdet/extra/md");
+    EXPECT_TRUE(log.WaitState("md", -1, false, -1, kWaitMs, sims.Name(1))) << log.Text();
+    EXPECT_TRUE(log.WaitState("md", -1, true, -1, 0, gone)) << "the released camera reported";
     const auto md = sub->Since(mark, "camdet/" + cam + "/md");
     ASSERT_FALSE(md.empty());
     EXPECT_NE(md.front().second.find("\"trig\":false"), std::string::npos);
