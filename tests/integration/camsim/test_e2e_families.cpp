@@ -36,7 +36,7 @@ struct Row {
     std::string name;
     const char* api;
     // After --json --api --host --port --di-count --log (and the login unless
-    // urlLogin); {port}, {raw}, {rtsp} and {rtsp-login} are the simulator's.
+    // urlLogin); {port}, {raw} and {rtsp-login} are the simulator's.
     std::vector<std::string> args;
     std::string classes;  // "md=HikVisionV3MD di=HikVisionV3DI"; "ad=": a detector line without a class
     std::vector<Step> steps;
@@ -50,10 +50,8 @@ struct Row {
 std::string Expand(std::string arg, const camsim::CamSim& sim) {
     std::string login = sim.RtspUrl();
     if (login.size() > 7) login.insert(7, std::string("admin:") + kPassword + "@");  // after "rtsp://"
-    const std::pair<std::string, std::string> vars[] = {{"{port}", std::to_string(sim.Port())},
-                                                        {"{raw}", std::to_string(sim.RawPort())},
-                                                        {"{rtsp-login}", login},
-                                                        {"{rtsp}", sim.RtspUrl()}};
+    const std::pair<std::string, std::string> vars[] = {
+        {"{port}", std::to_string(sim.Port())}, {"{raw}", std::to_string(sim.RawPort())}, {"{rtsp-login}", login}};
     for (const auto& v : vars) {
         for (size_t p; (p = arg.find(v.first)) != std::string::npos;) arg.replace(p, v.first.size(), v.second);
     }
