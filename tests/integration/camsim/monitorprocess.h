@@ -12,7 +12,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -77,19 +76,7 @@ public:
     Child& operator=(const Child&) = delete;
 
     void Read(std::function<void(const std::string&)> onLine) {
-        m_Reader = std::thread([this, onLine] {
-            std::string pending;
-            char buf[4096];
-            ssize_t n;
-            while ((n = read(m_Fd, buf, sizeof(buf))) > 0) {
-                pending.append(buf, (size_t)n);
-                size_t nl;
-                while ((nl = pending.find('\n')) != std::string::npos) {
-                    onLine(pending.substr(0, nl));
-                    pending.erase(0, nl + 1);
-                }
-            }
-        });
+        m_Reader = std::thread([this, onLine] { ForEachLine(m_Fd, onLine); });
     }
     // The read end of its stdout, now the caller's to close.
     int TakeStdout() {
@@ -97,7 +84,6 @@ public:
         m_Fd = -1;
         return fd;
     }
-    pid_t Pid() const { return m_Pid; }
     bool Running() const { return m_Pid > 0 && !m_Reaped; }
     void Kill(int sig) {
         if (m_Pid > 0 && !m_Reaped) kill(m_Pid, sig);
@@ -138,15 +124,6 @@ public:
     // Only valid when Running().
     StatusLog& Log() { return *m_Log; }
     bool Running() const { return m_Child.Running(); }
-    // Its resident memory (KiB), -1 when it cannot be read.
-    long RssKiB() const {
-        std::ifstream in("/proc/" + std::to_string(m_Child.Pid()) + "/status");
-        std::string line;
-        while (std::getline(in, line)) {
-            if (line.compare(0, 6, "VmRSS:") == 0) return atol(line.c_str() + 6);
-        }
-        return -1;
-    }
     // SIGTERM and the exit status (-1 when it did not exit normally).
     int Terminate() { return Signal(SIGTERM); }
     // Sends sig (0: none, the program ends by itself), waits for the exit; its

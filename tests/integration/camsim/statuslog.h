@@ -5,7 +5,6 @@
 #ifndef TESTS_INTEGRATION_CAMSIM_STATUSLOG_H
 #define TESTS_INTEGRATION_CAMSIM_STATUSLOG_H
 
-#include <gtest/gtest.h>
 #include <json/json.h>
 #include <unistd.h>
 
@@ -13,6 +12,7 @@
 #include <condition_variable>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -20,6 +20,19 @@
 #include <vector>
 
 namespace camtest {
+
+// Hands each line read from fd (without its newline) to onLine until EOF.
+inline void ForEachLine(int fd, const std::function<void(const std::string&)>& onLine) {
+    std::string pending;
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(fd, buf, sizeof(buf))) > 0) {
+        pending.append(buf, (size_t)n);
+        for (size_t nl; (nl = pending.find('\n')) != std::string::npos; pending.erase(0, nl + 1)) {
+            onLine(pending.substr(0, nl));
+        }
+    }
+}
 
 struct StatusEvent {
     std::string kind;  // "md", "di", "td", "ad"
@@ -43,30 +56,21 @@ public:
     // unless it is negative); waits at most `ms`.
     bool WaitState(const std::string& kind, int port, bool trig, int level, int ms,
                    const std::string& camera = std::string()) {
-        std::unique_lock<std::mutex> lk(m_Mutex);
-        return m_Cond.wait_for(lk, std::chrono::milliseconds(ms), [&] {
+        return Wait(ms, [&] {
             auto it = m_Latest.find(std::make_tuple(camera, kind, port));
             return it != m_Latest.end() && it->second.trig == trig && (level < 0 || it->second.level == level);
         });
     }
     // True once the reader has seen EOF; waits at most `ms`.
     bool WaitEof(int ms) {
-        std::unique_lock<std::mutex> lk(m_Mutex);
-        return m_Cond.wait_for(lk, std::chrono::milliseconds(ms), [&] { return m_Eof; });
+        return Wait(ms, [&] { return m_Eof; });
     }
     // Class name per kind from the "detector" lines ("" for none).
-    std::map<std::string, std::string> Classes() {
-        std::lock_guard<std::mutex> g(m_Mutex);
-        return m_Classes;
-    }
+    std::map<std::string, std::string> Classes() { return Locked(m_Classes); }
     bool WaitClasses(size_t n, int ms) {
-        std::unique_lock<std::mutex> lk(m_Mutex);
-        return m_Cond.wait_for(lk, std::chrono::milliseconds(ms), [&] { return m_Classes.size() >= n || m_Eof; });
+        return Wait(ms, [&] { return m_Classes.size() >= n || m_Eof; });
     }
-    std::vector<StatusEvent> Events() {
-        std::lock_guard<std::mutex> g(m_Mutex);
-        return m_Events;
-    }
+    std::vector<StatusEvent> Events() { return Locked(m_Events); }
     // Events of (kind, port) with trig set.
     int CountTriggered(const std::string& kind, int port) {
         std::lock_guard<std::mutex> g(m_Mutex);
@@ -81,9 +85,7 @@ public:
     }
     // True once the camera's latest health state is `state`; waits at most `ms`.
     bool WaitHealth(const std::string& state, int ms, const std::string& camera = std::string()) {
-        std::unique_lock<std::mutex> lk(m_Mutex);
-        return m_Cond.wait_for(lk, std::chrono::milliseconds(ms),
-                               [&] { return !m_Health[camera].empty() && m_Health[camera].back() == state; });
+        return Wait(ms, [&] { return !m_Health[camera].empty() && m_Health[camera].back() == state; });
     }
     // The "detector" lines of a camera (one per kind each time it is made).
     int Detectors(const std::string& camera) {
@@ -91,38 +93,12 @@ public:
         return m_Detectors[camera];
     }
     bool WaitDetectors(const std::string& camera, int n, int ms) {
-        std::unique_lock<std::mutex> lk(m_Mutex);
-        return m_Cond.wait_for(lk, std::chrono::milliseconds(ms), [&] { return m_Detectors[camera] >= n; });
+        return Wait(ms, [&] { return m_Detectors[camera] >= n; });
     }
     // The "camera" and "status" lines in the order they came.
-    std::vector<std::string> Order() {
-        std::lock_guard<std::mutex> g(m_Mutex);
-        return m_Order;
-    }
-    // True once CountTriggered(kind, port) >= n; waits at most `ms`.
-    bool WaitTriggered(const std::string& kind, int port, int n, int ms) {
-        std::unique_lock<std::mutex> lk(m_Mutex);
-        return m_Cond.wait_for(lk, std::chrono::milliseconds(ms), [&] {
-            int c = 0;
-            for (const StatusEvent& e : m_Events) c += (e.kind == kind && e.port == port && e.trig) ? 1 : 0;
-            return c >= n;
-        });
-    }
-    // Events of (kind, port) with trig clear.
-    int CountQuiet(const std::string& kind, int port) {
-        std::lock_guard<std::mutex> g(m_Mutex);
-        int n = 0;
-        for (const StatusEvent& e : m_Events) n += (e.kind == kind && e.port == port && !e.trig) ? 1 : 0;
-        return n;
-    }
-    std::vector<std::string> BadLines() {
-        std::lock_guard<std::mutex> g(m_Mutex);
-        return m_Bad;
-    }
-    std::string Text() {
-        std::lock_guard<std::mutex> g(m_Mutex);
-        return m_Text;
-    }
+    std::vector<std::string> Order() { return Locked(m_Order); }
+    std::vector<std::string> BadLines() { return Locked(m_Bad); }
+    std::string Text() { return Locked(m_Text); }
 
     void Line(const std::string& line) {
         Json::Value v;
@@ -161,19 +137,20 @@ public:
     }
 
 private:
+    // A copy of a member taken under the lock (the reader thread writes them).
+    template <typename T>
+    T Locked(const T& member) {
+        std::lock_guard<std::mutex> g(m_Mutex);
+        return member;
+    }
+    // True once cond (called under the lock) holds; waits at most `ms`.
+    template <typename C>
+    bool Wait(int ms, C cond) {
+        std::unique_lock<std::mutex> lk(m_Mutex);
+        return m_Cond.wait_for(lk, std::chrono::milliseconds(ms), cond);
+    }
     void Read() {
-        std::string pending;
-        char buf[4096];
-        while (true) {
-            ssize_t n = read(m_Fd, buf, sizeof(buf));
-            if (n <= 0) break;
-            pending.append(buf, (size_t)n);
-            size_t nl;
-            while ((nl = pending.find('\n')) != std::string::npos) {
-                Line(pending.substr(0, nl));
-                pending.erase(0, nl + 1);
-            }
-        }
+        ForEachLine(m_Fd, [this](const std::string& line) { Line(line); });
         std::lock_guard<std::mutex> g(m_Mutex);
         m_Eof = true;
         m_Cond.notify_all();
@@ -193,24 +170,6 @@ private:
     bool m_Eof = false;
     std::thread m_Reader;  // last: starts after the members above exist
 };
-
-// A change made on the simulated camera and the status line it must bring.
-struct Step {
-    const char* what;
-    std::function<void()> change;
-    const char* kind;
-    int port;
-    bool trig;
-    int level;
-};
-
-// Makes each change in turn and waits up to stepMs for its status line.
-inline void RunSteps(StatusLog& log, const std::vector<Step>& steps, int stepMs = 15000) {
-    for (const Step& s : steps) {
-        s.change();
-        EXPECT_TRUE(log.WaitState(s.kind, s.port, s.trig, s.level, stepMs)) << s.what << "\n" << log.Text();
-    }
-}
 
 }  // namespace camtest
 
