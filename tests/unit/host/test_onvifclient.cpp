@@ -184,7 +184,10 @@ TEST(OnvifClient, FailuresSayWhatTheCameraDid) {
     EXPECT_EQ(ev.CheckDevice(2), 0);
     EXPECT_EQ(ev.CheckDevice(2), kOnvifNoAnswer);
     ASSERT_EQ(t->requests.size(), 3u);
-    for (const Request& r : t->requests) EXPECT_EQ(r.timeoutSec, 2);
+    for (const Request& r : t->requests) {
+        EXPECT_EQ(r.url, "http://127.0.0.1:8080/onvif/device_service");
+        EXPECT_EQ(r.timeoutSec, 2);
+    }
 }
 
 // A refused login spends the camera's ration (the retry with a new clock
