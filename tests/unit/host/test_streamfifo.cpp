@@ -58,6 +58,7 @@ TEST(StreamFifo, BoundedInUnitsAndBytes) {
     EXPECT_FALSE(fifo.Push(Frame(1001, 3).data(), 1001));  // never fits: refused
     EXPECT_EQ(fifo.NewestPosition(), 11);
     EXPECT_FALSE(fifo.Push(nullptr, 10));
+    EXPECT_FALSE(fifo.Push(Frame(10, 1).data(), 0));  // an empty part is no unit
 }
 
 TEST(StreamFifo, AUnitOutlivesItsPlaceInTheFifo) {
