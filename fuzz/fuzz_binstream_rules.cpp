@@ -1,17 +1,12 @@
-// Every line and record class's test on arbitrary camera bytes. The first
-// byte picks the class, the second the recorder's parameters; the rest is a
-// sequence of lines or records separated by NUL bytes, each handed over as
-// the transport does (a zeroed buffer of the class's size, or of the piece's
-// own size for the record classes, so that wrong lengths are tried too),
-// with the state carried along, and once more to a copy of the state to
-// check that the result depends only on the line and the state.
-#include <stddef.h>
-#include <stdint.h>
+// Every line and record class's test on arbitrary camera bytes: the first byte
+// picks the class, the second the recorder's parameters; the rest is lines or
+// records separated by NUL bytes, each handed over as the transport does (a
+// zeroed buffer of the class's size, or of the piece's own size for the record
+// classes, so that wrong lengths are tried too) with the state carried along,
+// and once more to a copy of the state: the result depends on line and state only.
 #include <string.h>
 
 #include <algorithm>
-#include <string>
-#include <vector>
 
 #include "camdet/rules/binrules.h"
 #include "fuzz/fuzzcheck.h"
@@ -19,7 +14,6 @@
 using fuzz::Check;
 
 namespace {
-
 
 const int kPorts = 12;
 

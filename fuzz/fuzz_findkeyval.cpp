@@ -2,11 +2,7 @@
 // occurrence of the key as a whole word before a separator gives the value;
 // "not found" means there is none. The rules' own copy of the lookup must
 // agree with it on every case-sensitive call.
-#include <stddef.h>
-#include <stdint.h>
 #include <string.h>
-
-#include <string>
 
 #include "camdet/rules/trigrules.h"
 #include "fuzz/fuzzcheck.h"
@@ -15,7 +11,6 @@
 using fuzz::Check;
 
 namespace {
-
 
 bool WordChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';

@@ -1,15 +1,11 @@
-// Fuzzes the response-head parser and the body line splitter with hostile
-// camera bytes. The input is split into a head part and a body part at the
-// first "\r\n\r\n" (or used whole for both); the first byte picks the line
-// limit and the buffer size, so cuts and full buffers are reached too.
-#include <stddef.h>
-#include <stdint.h>
+// The response-head parser and the body line splitter on hostile camera
+// bytes: the head fed line by line, the rest through the line buffer; the
+// first byte picks the line limit and the buffer size.
 #include <string.h>
 
 #include <algorithm>
-#include <string>
-#include <vector>
 
+#include "fuzz/fuzzcheck.h"
 #include "host/net/httpparse.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

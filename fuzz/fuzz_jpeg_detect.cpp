@@ -1,14 +1,6 @@
-// JpgHdrDetector::Detect on arbitrary bytes: libjpeg's header parser behind
-// the recorder's error exit and memory source. The first byte picks the
-// marker code and whether the Axis data-id prefix is wanted; the rest is the
-// frame, in a buffer of exactly its length. Detect must answer 0 with a
-// payload inside its buffer, -1 or kDetectNoFrame, and never read beyond the
-// frame.
-#include <stddef.h>
-#include <stdint.h>
-
-#include <vector>
-
+// JpgHdrDetector::Detect (libjpeg's header parser behind the recorder's error
+// exit and memory source) on arbitrary frames in a buffer of exactly their
+// length. The first byte picks the marker code and the Axis data-id prefix.
 #include "camdet/transport/jpghdrdetector.h"
 #include "dupfromox/oxdebuglog.h"
 #include "fuzz/fuzzcheck.h"
@@ -22,7 +14,6 @@ public:
     FuzzJpg(int marker) : JpgHdrDetector(DET_BASE_ATTR(), marker, true) {}
     int GetPathPort(std::string&, int&) override { return -1; }
 };
-
 
 const int kMarkers[] = {0xFE, 0xE0, 0xE1, 0xE2};
 
@@ -40,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         static const int kAxisIds[] = {0x0A, 0x03};
         if (ids) dets[m][ids]->SetDataIds(kAxisIds, 2);
     }
-    std::vector<char> frame(data + 1, data + size);
+    std::vector<char> frame = fuzz::Exact(data + 1, size - 1);
     char* out = nullptr;
     unsigned int cap = 0, len = 0;
     int rc = dets[m][ids]->Detect(frame.data(), (unsigned int)frame.size(), out, cap, len);

@@ -1,13 +1,6 @@
-// The multipart part framing on arbitrary streams. The first two bytes pick
-// the announced boundary and a chunk size; the rest is the stream, fed once
-// whole and once in chunks. Both must give the same parts, never hold more
-// than the limits allow, and every part must be a piece of the input.
-#include <stddef.h>
-#include <stdint.h>
-
-#include <string>
-#include <vector>
-
+// The multipart part framing on arbitrary streams, fed whole and in chunks:
+// the same parts, held within the limits, each a piece of the input. The
+// first two bytes pick the announced boundary and the chunk size.
 #include "fuzz/fuzzcheck.h"
 #include "host/multipart/multipartparser.h"
 
@@ -17,7 +10,6 @@ using BrellinOwned::MultipartParser;
 using BrellinOwned::MultipartPart;
 
 namespace {
-
 
 const char* const kBoundaries[] = {"boundary", "--boundary", "", "b", "--myboundary", "\"quoted\"", "ipcamera", "--"};
 

@@ -1,15 +1,12 @@
-// Every multipart camera's trigger test on arbitrary parts. The first byte
+// Every multipart camera's trigger test on arbitrary parts: the first byte
 // picks the class (HikVision's seven tests follow the class tests), the second
-// the held inputs; the rest is a sequence of parts separated by NUL bytes,
-// each handed over as the transport does (a zeroed buffer of at least 1024
-// bytes) with the state carried from part to part, and once more to a copy
-// of the state to check that the result depends only on part and state.
-#include <stddef.h>
-#include <stdint.h>
+// the held inputs; the rest is parts separated by NUL bytes, each in a zeroed
+// buffer of at least 1024 bytes as the transport hands it over, with the state
+// carried along, and once more to a copy of the state: the result depends on
+// part and state only.
 #include <string.h>
 
-#include <string>
-#include <vector>
+#include <algorithm>
 
 #include "camdet/rules/hikrules.h"
 #include "camdet/rules/mprules.h"
@@ -18,7 +15,6 @@
 using fuzz::Check;
 
 namespace {
-
 
 const int kHikTests = 7;
 const int kPorts = 3;

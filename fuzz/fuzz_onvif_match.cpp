@@ -1,15 +1,8 @@
-// Fuzzes the ONVIF matching and trigger rules: the input is read as a small
-// program that builds an event rule (patterns, names ignored, rule type) and
-// a sequence of pulls, each a few notifications; every rule runs over it.
-// Invariants: levels are 0 or 100, the cache grows by at most one entry per
-// accepted notification, a held motion runs out within the hold, the
-// momentary rule leaves it empty, DI ports stay in range or come from the
-// token map.
-#include <stddef.h>
-#include <stdint.h>
-
-#include <string>
-
+// The ONVIF matching and trigger rules over an event rule and a sequence of
+// pulls that the input spells out: levels are 0 or 100, a cache grows by at
+// most one entry per accepted notification, a held motion runs out within the
+// hold, the momentary rule keeps nothing, DI ports stay in range.
+#include "fuzz/fuzzcheck.h"
 #include "camdet/rules/onvifrules.h"
 
 namespace {

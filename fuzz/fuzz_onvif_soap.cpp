@@ -2,11 +2,7 @@
 // reader over the same buffer. A successful pull or topic list must stay
 // within the bounds on notifications, topics and items, whatever the camera
 // sends.
-#include <stddef.h>
-#include <stdint.h>
-
-#include <string>
-
+#include "fuzz/fuzzcheck.h"
 #include "host/onvif/onvifsoap.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

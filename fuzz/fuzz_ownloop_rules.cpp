@@ -1,14 +1,8 @@
-// The own-loop cameras' readers on arbitrary bytes: the ACTi event header
-// (only a 12-byte header reads, and the payload to read stays within 256
-// bytes), the Mobotix counter tests, and the LevelOne GR2 window lines and
-// region-level lines, and the stream-FIFO frame tests of Ipux and StarDot.
-// The first byte picks the reader.
-#include <stddef.h>
-#include <stdint.h>
+// The own-loop cameras' readers on arbitrary bytes in a buffer of exactly
+// their length: the ACTi event header, the Mobotix counters, the LevelOne GR2
+// window and region-level lines, the Ipux and StarDot FIFO frames. The first
+// byte picks the reader.
 #include <string.h>
-
-#include <string>
-#include <vector>
 
 #include "camdet/rules/ownlooprules.h"
 #include "fuzz/fuzzcheck.h"
@@ -17,13 +11,12 @@ using fuzz::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
-    // Exact-size copy so that any read past the end is caught.
-    std::vector<unsigned char> bytes(data + 1, data + size);
+    const std::vector<unsigned char> bytes = fuzz::Exact<unsigned char>(data + 1, size - 1);
+    const unsigned char* u = fuzz::Ptr(bytes);
     const unsigned int len = (unsigned int)bytes.size();
     switch (data[0] % 5) {
     case 4: {
         int value = -7;
-        const unsigned char* u = bytes.empty() ? nullptr : bytes.data();
         const bool m = IpuxFifoMotion(u, len, (data[0] & 8) ? 100 : 255, data[0] >> 4, value);
         Check(value <= 100 && (len > 24 || value == -7) && (!m || value > data[0] >> 4));
         IpuxFifoInput(u, len, value);
@@ -32,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     case 0: {
         ACTI_EVENT_HEADER h = {0, 0};
-        const bool read = ActiReadHeader(bytes.empty() ? nullptr : bytes.data(), len, h);
+        const bool read = ActiReadHeader(u, len, h);
         Check(read == (len == ACTI_HEADER_SIZE));
         if (read) {
             const int32_t skip = ActiPayloadToSkip(h);
@@ -41,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const bool m = ActiIsMotion(h, ACTI_MOTION_EVENT, value);
             Check(m == (h.code == ACTI_MOTION_EVENT) && value == (m ? 100 : 0));
         }
-        Check(ActiLoginAccepted(bytes.empty() ? nullptr : bytes.data(), len) == (len >= 4 && bytes[0] == 0 &&
+        Check(ActiLoginAccepted(u, len) == (len >= 4 && bytes[0] == 0 &&
                                                                                   bytes[1] == 0 && bytes[2] == 0 &&
                                                                                   bytes[3] == 0));
         break;

@@ -1,12 +1,7 @@
 // The library's line splitter over arbitrary camera bytes and output sizes:
 // it must stay inside both buffers, always make progress, and hand back each
 // line's bytes unchanged with only line ends and overflow bytes left out.
-#include <stddef.h>
-#include <stdint.h>
-#include <stdlib.h>
 #include <string.h>
-
-#include <vector>
 
 #include "camdet/rules/lines.h"
 #include "fuzz/fuzzcheck.h"
@@ -18,8 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // First byte: the output size, small ones often (where lines get split),
     // now and then none at all.
     const int outMax = data[0] < 200 ? data[0] % 24 : (data[0] - 200) * 64;
-    // Exact-size copies so that any read or write past an end is caught.
-    std::vector<char> buf(data + 1, data + size);
+    std::vector<char> buf = fuzz::Exact(data + 1, size - 1);
     const unsigned int len = (unsigned int)buf.size();
     char* in = buf.empty() ? nullptr : buf.data();
     char* out = (char*)malloc(outMax > 0 ? (size_t)outMax : 1);

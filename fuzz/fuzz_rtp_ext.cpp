@@ -1,16 +1,8 @@
 // The RTP side of a camera's RTSP connection on arbitrary bytes: the stream
-// split into frames and messages as the client reads it (the first byte sets
-// the size of each read), every RTP frame parsed, and every header extension
-// handed to each RTP vendor's tests (Axis by kind and port, Vivotek by kind,
-// AVTECH) in a buffer of exactly its length, twice, to check that a result
-// depends on the bytes only. The rest of the input is also parsed as one
-// packet. Links the rules and the recorder's pure parser, nothing else.
-#include <stddef.h>
-#include <stdint.h>
-
-#include <string>
-#include <vector>
-
+// split into frames and messages in reads whose size the first byte sets,
+// every RTP frame parsed, and every header extension handed to each RTP
+// vendor's tests (Axis by kind and port, Vivotek by kind, AVTECH) in a buffer
+// of exactly its length. The rest of the input is also parsed as one packet.
 #include "camdet/rules/avtechrules.h"
 #include "camdet/rules/axisrules.h"
 #include "camdet/rules/vivotekrules.h"
@@ -18,41 +10,33 @@
 #include "host/rtsp/rtpext.h"
 
 using fuzz::Check;
+using fuzz::Twice;
 
 namespace {
 
-
-void Same(bool t1, int v1, bool t2, int v2) { Check(t1 == t2 && v1 == v2); }
-
 void VendorTests(const std::vector<char>& ext) {
-    const char* p = ext.empty() ? nullptr : ext.data();
+    const char* p = fuzz::Ptr(ext);
     const unsigned int n = (unsigned int)ext.size();
-    for (int kind = 1; kind <= 4; ++kind) {
-        int v1 = -1, v2 = -1;
-        Same(axisrule::StreamTrig(kind, p, n, v1), v1, axisrule::StreamTrig(kind, p, n, v2), v2);
-    }
+    int v = -1;
+    for (int kind = 1; kind <= 4; ++kind) Twice([&](int& l) { return axisrule::StreamTrig(kind, p, n, l); }, v);
     for (int port = 0; port < 4; ++port) {
-        int v1 = -1, v2 = -1;
-        Same(axisrule::StreamInputTrig(port, p, n, v1), v1, axisrule::StreamInputTrig(port, p, n, v2), v2);
-        Same(avtechrule::Input(port, p, n, v1), v1, avtechrule::Input(port, p, n, v2), v2);
+        Twice([&](int& l) { return axisrule::StreamInputTrig(port, p, n, l); }, v);
+        Twice([&](int& l) { return avtechrule::Input(port, p, n, l); }, v);
     }
     for (int kind : {1, 3}) {
-        int v1 = -1, v2 = -1;
-        const bool t = vivorule::CheckTrigValInAppData(p, (int)n, v1, kind);
-        Same(t, v1, vivorule::CheckTrigValInAppData(p, (int)n, v2, kind), v2);
-        Check(v1 >= 0 && v1 <= 127 + (kind == 3 ? 100 : 0));
+        v = -1;
+        Twice([&](int& l) { return vivorule::CheckTrigValInAppData(p, (int)n, l, kind); }, v);
+        Check(v >= 0 && v <= 127 + (kind == 3 ? 100 : 0));
     }
-    int v1 = -1, v2 = -1;
-    const bool motion = avtechrule::Motion(p, n, v1);
-    Same(motion, v1, avtechrule::Motion(p, n, v2), v2);
-    Check(v1 == (motion ? 100 : 0));
+    v = -1;
+    const bool motion = Twice([&](int& l) { return avtechrule::Motion(p, n, l); }, v);
+    Check(v == (motion ? 100 : 0));
 }
 
 void Packet(const uint8_t* data, size_t len) {
-    // A copy of exactly len bytes, so that a read past the packet shows.
-    const std::vector<uint8_t> pkt(data, data + len);
+    const std::vector<uint8_t> pkt = fuzz::Exact<uint8_t>(data, len);
     RTP_PACKET_INFO info;
-    if (ParseRtpPacket(pkt.empty() ? nullptr : pkt.data(), pkt.size(), info) != RTP_PARSE_OK) return;
+    if (ParseRtpPacket(fuzz::Ptr(pkt), pkt.size(), info) != RTP_PARSE_OK) return;
     Check(info.payloadOffset + info.payloadLen + info.padding == len);
     Check(info.hasExt == (info.extLen > 0));
     if (!info.hasExt) return;

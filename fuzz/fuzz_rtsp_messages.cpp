@@ -1,14 +1,6 @@
 // What a camera's RTSP server says to the client, on arbitrary bytes: the
-// message parser (the input split at its first blank line into head and
-// body), the challenge the client would answer and its Authorization value,
-// the SDP track search with the control URL made absolute, the Session and
-// Transport headers, and the stream URL parser. Links the recorder's pure
-// message unit and libcrypto (MD5), nothing else.
-#include <stddef.h>
-#include <stdint.h>
-
-#include <string>
-
+// message (split at its first blank line), the challenge and the answer to
+// it, the SDP track search, the Session and Transport headers, the stream URL.
 #include "fuzz/fuzzcheck.h"
 #include "host/rtsp/rtspmsg.h"
 

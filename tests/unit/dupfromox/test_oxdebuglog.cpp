@@ -10,7 +10,6 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -25,15 +24,12 @@ namespace {
 
 const char* const kSrc = "tests/unit/test_oxdebuglog";
 
-bool Exists(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
-}
-
 long long SizeOf(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0 ? (long long)st.st_size : -1;
 }
+
+bool Exists(const std::string& path) { return SizeOf(path) >= 0; }
 
 using camtest::ReadFile;
 using camtest::WriteFile;
@@ -57,10 +53,8 @@ std::string RunCmd(const std::string& cmd, int* status) {
 // Decompresses a gzip archive; fails the test if it is not valid gzip.
 std::string Gunzip(const std::string& path) {
     int status = 0;
-    RunCmd("gzip -t '" + path + "' 2>&1", &status);
-    EXPECT_EQ(status, 0) << path << " is not a valid gzip file";
     std::string data = RunCmd("gzip -dc '" + path + "'", &status);
-    EXPECT_EQ(status, 0) << path;
+    EXPECT_EQ(status, 0) << path << " is not a valid gzip file";
     return data;
 }
 
@@ -121,38 +115,24 @@ protected:
     std::string m_Log;
 };
 
+// An entry is the local time, a space and the text as given; the library's
+// prefix names the unit, the line and the function.
 TEST_F(OxDebugLogTest, EntryIsLocalTimeSpaceAndTextUnchanged) {
     time_t before = time(nullptr);
     BrellinOwned::OXPrintf("plain %d %s|", 42, "text");
-    BrellinOwned::OXPrintf("no line end is added");
+    const int line = __LINE__ + 1;
+    OXLOG(kSrc, "Cam[%d]: started\n", 7);
     time_t after = time(nullptr);
 
     const std::string content = ReadFile(m_Log);
+    const std::string prefixed = std::string(kSrc) + ":" + std::to_string(line) + ":TestBody(): Cam[7]: started\n";
     std::set<std::string> stamps;
     for (time_t t = before; t <= after; ++t) stamps.insert(TimeText(t));
     bool matched = false;
     for (const std::string& a : stamps)
         for (const std::string& b : stamps)
-            if (content == a + " plain 42 text|" + b + " no line end is added") matched = true;
+            if (content == a + " plain 42 text|" + b + " " + prefixed) matched = true;
     EXPECT_TRUE(matched) << "log content: [" << content << "]";
-}
-
-TEST_F(OxDebugLogTest, LibraryPrefixNamesUnitLineAndFunction) {
-    const int line = __LINE__ + 1;
-    OXLOG(kSrc, "Cam[%d]: started\n", 7);
-    const std::string content = ReadFile(m_Log);
-    const std::string expected =
-        std::string(" ") + kSrc + ":" + std::to_string(line) + ":TestBody(): Cam[7]: started\n";
-    ASSERT_GT(content.size(), expected.size());
-    EXPECT_EQ(content.substr(content.size() - expected.size()), expected);
-    EXPECT_EQ(content.size(), 15 + expected.size());
-}
-
-TEST_F(OxDebugLogTest, SetLogPathEmptyRestoresDefault) {
-    EXPECT_EQ(BrellinOwned::OXGetLogPath(), m_Log);
-    BrellinOwned::OXSetLogPath("");
-    EXPECT_EQ(BrellinOwned::OXGetLogPath(), std::string(OX_LOG_PATH));
-    BrellinOwned::OXSetLogPath(m_Log);
 }
 
 // What a rotation leaves is checked below; here only where it starts.
@@ -180,8 +160,6 @@ TEST_F(OxDebugLogTest, RotationShiftsArchives) {
     const Case cases[] = {
         {"all ten present", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9},
          {{0, 1}, {1, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 6}, {6, 7}, {7, 8}, {8, 9}, {9, -1}}},
-        {"only archive 3", {3}, {0, 4}, {{3, 4}}},
-        {"none", {}, {0}, {}},
         {"only the oldest", {9}, {0}, {{9, -1}}},
         {"gap in the middle", {0, 1, 5, 8}, {0, 1, 2, 6, 9}, {{0, 1}, {1, 2}, {5, 6}, {8, 9}}},
     };

@@ -3,8 +3,6 @@
 // hostile input must fail the stream without holding more than its limits.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "host/multipart/multipartparser.h"
@@ -122,7 +120,6 @@ TEST(MultipartParser, HostileStreamsFailWithoutHoldingMemory) {
     const HostileCase cases[] = {
         {"a part announcing 1 GB", "--b\r\nContent-Length: 1073741824\r\n\r\n", true},
         {"a length of many digits", "--b\r\nContent-Length: 99999999999999999999999\r\n\r\n", true},
-        {"just over 8 MiB", "--b\r\nContent-Length: 8388609\r\n\r\n", true},
         {"endless body without length", "--b\r\nContent-Type: text/plain\r\n\r\n", false},
         {"endless header line", "--b\r\nX-Junk: ", false},
     };

@@ -5,8 +5,6 @@
 
 #include <deque>
 #include <set>
-#include <fstream>
-#include <sstream>
 
 #include "host/onvif/onvifsetup.h"
 #include "camdet/vendors/onvif.h"
@@ -72,20 +70,12 @@ void UseTransport(OnvifEventService& ev, const std::shared_ptr<ScriptedTransport
     ev.SetTransport(t);
 }
 
-// The camera's clock answer, one hour ahead of ours.
-std::string ClockAnswer(time_t cam) {
-    struct tm t;
-    gmtime_r(&cam, &t);
-    char buf[1024];
-    snprintf(buf, sizeof(buf),
-             "<env:Envelope xmlns:env=\"http://www.w3.org/2003/05/soap-envelope\" "
-             "xmlns:tds=\"http://www.onvif.org/ver10/device/wsdl\" xmlns:tt=\"http://www.onvif.org/ver10/schema\">"
-             "<env:Body><tds:GetSystemDateAndTimeResponse><tds:SystemDateAndTime><tt:UTCDateTime><tt:Time>"
-             "<tt:Hour>%d</tt:Hour><tt:Minute>%d</tt:Minute><tt:Second>%d</tt:Second></tt:Time><tt:Date>"
-             "<tt:Year>%d</tt:Year><tt:Month>%d</tt:Month><tt:Day>%d</tt:Day></tt:Date></tt:UTCDateTime>"
-             "</tds:SystemDateAndTime></tds:GetSystemDateAndTimeResponse></env:Body></env:Envelope>",
-             t.tm_hour, t.tm_min, t.tm_sec, t.tm_year + 1900, t.tm_mon + 1, t.tm_mday);
-    return buf;
+// A camera whose clock is years behind ours: its answer, and its time.
+std::string ClockAnswer() { return Answer("system_date_and_time.xml"); }
+time_t CameraTime() {
+    time_t t = 0;
+    EXPECT_TRUE(OnvifSoap::ParseIsoUtc("2024-05-01T10:20:30Z", t));
+    return t;
 }
 
 TEST(OnvifClient, TokenOnTheCamerasClockAndRetryAfterAuthFault) {
@@ -95,10 +85,10 @@ TEST(OnvifClient, TokenOnTheCamerasClockAndRetryAfterAuthFault) {
     ASSERT_EQ(ev.UpdateServiceParam(nullptr, "http://127.0.0.1:8080/onvif/events", "2", "60"), 0);
     ev.SetLogin("admin", "S3cr&t", "http://127.0.0.1:8080/onvif/device_service");
     ev.SetTransport(t);
-    time_t now = time(nullptr);
-    t->answers = {{200, ClockAnswer(now + 3600)},
+    const time_t now = time(nullptr), cam = CameraTime();
+    t->answers = {{200, ClockAnswer()},
                   {400, Answer("fault_not_authorized.xml")},
-                  {200, ClockAnswer(now + 3600)},
+                  {200, ClockAnswer()},
                   {200, Answer("create_pullpoint.xml")}};
     OVF_EVT_PULL_PT pp;
     OVF_NS_LIST ns = {{"tns1", "http://www.onvif.org/ver10/topics"}, {"bad prefix", "x"}, {"v", "a\"b"}};
@@ -129,19 +119,16 @@ TEST(OnvifClient, TokenOnTheCamerasClockAndRetryAfterAuthFault) {
         EXPECT_EQ(digest, OnvifSoap::PasswordDigest(nonce, created, "S3cr&t"));
         time_t c;
         ASSERT_TRUE(OnvifSoap::ParseIsoUtc(created, c));
-        EXPECT_NEAR((double)(c - now), 3600.0, 5.0);
+        EXPECT_NEAR((double)(c - cam), 0.0, 5.0);
     }
-    EXPECT_NEAR((double)ev.ClockOffset(), 3600.0, 5.0);
+    EXPECT_NEAR((double)ev.ClockOffset(), (double)(cam - now), 5.0);
     EXPECT_EQ(log.Text(), "");  // a fault that the retry cured is not logged
     // Every request, the anonymous clock ones included, is addressed and has
-    // a message id of its own: strict firmware refuses requests without one.
+    // a message id of its own (one at all: the strict simulated device).
     std::set<std::string> ids;
     for (const Request& r : t->requests) {
-        const std::string id = Between(r.body, "<wsa:MessageID>", "</wsa:MessageID>");
-        ASSERT_EQ(id.size(), 45u) << id;
-        EXPECT_EQ(id.compare(0, 9, "urn:uuid:"), 0) << id;
-        EXPECT_EQ(id[23], '4') << id;  // random (version 4)
-        EXPECT_TRUE(ids.insert(id).second) << id;
+        const std::string id = Between(r.body, "<wsa:MessageID>urn:uuid:", "</wsa:MessageID>");
+        EXPECT_TRUE(id.size() == 36 && ids.insert(id).second) << id;
         EXPECT_EQ(Between(r.body, "<wsa:To>", "</wsa:To>"), r.url);
         EXPECT_EQ(Between(r.body, "<wsa:Action>", "</wsa:Action>"), r.action);
         EXPECT_NE(r.body.find("<wsa:ReplyTo><wsa:Address>http://www.w3.org/2005/08/addressing/anonymous"
@@ -186,12 +173,13 @@ TEST(OnvifClient, FailuresSayWhatTheCameraDid) {
         EXPECT_STREQ(CamHealthName(health.Get().state), CamHealthName(r.health));
     }
     EXPECT_EQ(t->requests.back().timeoutSec, 70);  // the client's 10 s and the camera's hold
+    EXPECT_NE(log.Text().find("[SOAP-ENV:Sender][ter:NotAuthorized][Sender not Authorized]"), std::string::npos);
 
-    // The device check asks for the time without a login, even when the
-    // client has one; any answer is an answer.
+    // The device check asks for the time, any answer is an answer (that it
+    // goes without a login: the ration test below).
     ev.SetLogin("admin", "pw", "http://127.0.0.1:8080/onvif/device_service");
     t->requests.clear();
-    t->answers = {{200, ClockAnswer(time(nullptr) + 60)}, {400, Answer("fault_not_authorized.xml")}, {-1, ""}};
+    t->answers = {{200, ClockAnswer()}, {400, Answer("fault_not_authorized.xml")}, {-1, ""}};
     EXPECT_EQ(ev.CheckDevice(2), 0);
     EXPECT_EQ(ev.CheckDevice(2), 0);
     EXPECT_EQ(ev.CheckDevice(2), kOnvifNoAnswer);
@@ -199,8 +187,6 @@ TEST(OnvifClient, FailuresSayWhatTheCameraDid) {
     for (const Request& r : t->requests) {
         EXPECT_EQ(r.url, "http://127.0.0.1:8080/onvif/device_service");
         EXPECT_EQ(r.timeoutSec, 2);
-        EXPECT_EQ(r.body.find("wsse:Security"), std::string::npos);
-        EXPECT_NE(r.body.find("<wsa:MessageID>urn:uuid:"), std::string::npos);
     }
 }
 
@@ -210,7 +196,7 @@ TEST(OnvifClient, NotAuthorizedSpendsTheRationNotTheDeviceCheck) {
     LogCapture log;
     camtest::FakeClock clock;
     auto t = std::make_shared<ScriptedTransport>();
-    t->byAction = {{"GetSystemDateAndTime", {200, ClockAnswer(time(nullptr))}},
+    t->byAction = {{"GetSystemDateAndTime", {200, ClockAnswer()}},
                   {"CreatePullPointSubscriptionRequest", {400, Answer("fault_not_authorized.xml")}}};
     BrellinOwned::CameraHealth health(clock);
     OnvifEventService ev;
@@ -261,7 +247,7 @@ TEST(OnvifClient, PullAndUnsubscribeGoToTheSubscription) {
     msg.notifs.clear();
     EXPECT_EQ(ev.PullMessages(pp, "PT2S", "8", msg), kOnvifFault);
     EXPECT_TRUE(msg.notifs.empty());
-    EXPECT_NE(log.Text().find("Unknown subscription"), std::string::npos);
+    EXPECT_NE(log.Text().find("[soap:Client][][Unknown subscription]"), std::string::npos) << log.Text();
     // Not an envelope at all.
     EXPECT_EQ(ev.Unsubscribe(pp), kOnvifBadAnswer);
     EXPECT_EQ(t->requests[2].action, "http://docs.oasis-open.org/wsn/bw-2/SubscriptionManager/UnsubscribeRequest");
@@ -292,14 +278,6 @@ TEST(OnvifClient, ServiceAddressesAndLogsWithoutCredentials) {
     EXPECT_NE(text.find("http://127.0.0.1/onvif/device_service"), std::string::npos);
     EXPECT_EQ(text.find("pw"), std::string::npos);
 
-    OnvifDeviceIoService io;
-    io.UpdateServiceParam(nullptr, "http://127.0.0.1/onvif/deviceio", "", "");
-    io.SetTransport(t);
-    t->answers = {{200, Answer("digital_inputs.xml")}};
-    std::vector<std::string> tokens;
-    ASSERT_EQ(io.GetDigitalInputs(tokens), 0);
-    EXPECT_EQ(tokens.size(), 3u);
-
     OnvifMediaService media;  // no address: fails without a request
     std::list<OVF_MED_VDO_SRC_CONF> confs;
     size_t before = t->requests.size();
@@ -318,7 +296,8 @@ bool Triggers(OnvifPullPointDetector& det, int kind, const OVF_EVT_NOTIF& n) {
 
 // The recorder sets the camera up against a device answering with a real
 // camera's topic list; the detector of each kind, made with no topic key
-// given, takes that camera's notifications.
+// given, takes that camera's notifications. (The simulator's cell-motion
+// list, one topic per kind: the ONVIF end-to-end test.)
 TEST(OnvifSetup, TopicsChosenFromWhatTheDeviceLists) {
     const OVF_ITEM_LIST kRuleSrc = {
         {"VideoSourceConfigurationToken", "vsc0"}, {"VideoAnalyticsConfigurationToken", "va0"}, {"Rule", "r"}};
@@ -336,9 +315,6 @@ TEST(OnvifSetup, TopicsChosenFromWhatTheDeviceLists) {
         const char* off;
         OVF_EVT_NOTIF notif;
     } rows[] = {
-        {"cell motion", "event_properties_cellmotion.xml", DET_TYPE_MD,
-         "tns1:RuleEngine/CellMotionDetector/Motion;IsMotion", C::kDevice, "IsMotion", "true", "false",
-         Notif("tns1:RuleEngine/CellMotionDetector/Motion", "Changed", kRuleSrc, {})},
         {"motion alarm with State", "event_properties_motionalarm.xml", DET_TYPE_MD,
          "tns:VideoSource/MotionAlarm;State", C::kDevice, "State", "true", "false",
          Notif("tns1:VideoSource/MotionAlarm", "Changed", {{"Source", "vs0"}}, {})},
@@ -346,20 +322,11 @@ TEST(OnvifSetup, TopicsChosenFromWhatTheDeviceLists) {
          "tns1:RuleEngine/MotionRegionDetector/Motion;State", C::kDevice, "State", "TRUE", "False",
          Notif("tns1:RuleEngine/MotionRegionDetector/Motion", "Changed", {{"VideoSource", "vs0"}, {"RuleName", "r1"}},
                {})},
-        {"digital input with LogicalState", "event_properties_cellmotion.xml", DET_TYPE_DI,
-         "tns1:Device/Trigger/DigitalInput;LogicalState", C::kDevice, "LogicalState", "true", "false",
-         Notif("tns1:Device/Trigger/DigitalInput", "Changed", {{"InputToken", "DI_0"}}, {})},
         {"vendor alarm input", "event_properties_vendor.xml", DET_TYPE_DI, "tns1:Device/tnsv:IO/Port;state",
          C::kDevice, "state", "1", "0", Notif("tns1:Device/tnsv:IO/Port", "Changed", {{"port", "1"}}, {})},
-        {"tamper detector", "event_properties_cellmotion.xml", DET_TYPE_TD,
-         "tns1:RuleEngine/TamperDetector/Tamper;IsTamper", C::kDevice, "IsTamper", "true", "false",
-         Notif("tns1:RuleEngine/TamperDetector/Tamper", "Changed", kRuleSrc, {})},
         {"global scene change", "event_properties_motionalarm.xml", DET_TYPE_TD,
          "tns:VideoSource/GlobalSceneChange/ImagingService;State", C::kDevice, "State", "true", "false",
          Notif("tns1:VideoSource/GlobalSceneChange/ImagingService", "Changed", {{"Source", "vs0"}}, {})},
-        {"detected sound", "event_properties_cellmotion.xml", DET_TYPE_AD,
-         "tns1:AudioAnalytics/Audio/DetectedSound;IsSoundDetected", C::kDevice, "IsSoundDetected", "1", "0",
-         Notif("tns1:AudioAnalytics/Audio/DetectedSound", "Changed", kAudioSrc, {})},
         {"no audio listed: the default stays", "event_properties_motionalarm.xml", DET_TYPE_AD,
          "tns1:AudioAnalytics/Audio/DetectedSound;IsSoundDetected", C::kDefault, "IsSoundDetected", "true", "false",
          Notif("tns1:AudioAnalytics/Audio/DetectedSound", "Changed", kAudioSrc, {})},
@@ -372,7 +339,7 @@ TEST(OnvifSetup, TopicsChosenFromWhatTheDeviceLists) {
         LogCapture log;
         SharingReset sharing;
         auto dev = std::make_shared<ScriptedTransport>();
-        dev->byAction = {{"GetSystemDateAndTime", {200, ClockAnswer(time(nullptr))}},
+        dev->byAction = {{"GetSystemDateAndTime", {200, ClockAnswer()}},
                         {"GetServices", {200, Answer("services.xml")}},
                         {"GetEventPropertiesRequest",
                          r.file ? std::make_pair(200, Answer(r.file))
@@ -410,7 +377,7 @@ TEST(OnvifSetup, TopicsChosenFromWhatTheDeviceLists) {
 }
 
 // A key given by hand that the device does not list is named with what it
-// lists instead; it is used all the same.
+// lists instead; it is used all the same. (A mistyped item: end to end.)
 TEST(OnvifSetup, GivenKeysCheckedAgainstTheList) {
     struct {
         const char* file;
@@ -418,8 +385,6 @@ TEST(OnvifSetup, GivenKeysCheckedAgainstTheList) {
         bool listed;
         std::vector<std::string> instead;
     } rows[] = {
-        {"event_properties_motionalarm.xml", "tns1:VideoSource/MotionAlarm;Stat", false,
-         {"tns:VideoSource/MotionAlarm;State"}},
         {"event_properties_motionalarm.xml", "tns1:VideoSource/MotionAlarm;State", true, {}},
         // Another topic: the motion topics it lists.
         {"event_properties_motionalarm.xml", "tns1:RuleEngine/CellMotionDetector/Motion;IsMotion", false,

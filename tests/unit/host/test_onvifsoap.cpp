@@ -1,11 +1,9 @@
 // ONVIF answers as cameras send them: different prefixes for the same
 // namespaces, default namespaces, white space, messages with and without a
-// property operation, several notifications per pull, faults, and hostile
-// input that must fail cleanly.
+// property operation, several notifications per pull, and hostile input that
+// must fail cleanly. (Faults and another operation's answer: the client tests.)
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 
 #include "camdet/rules/onvifrules.h"
 #include "host/onvif/onvifsoap.h"
@@ -75,29 +73,6 @@ TEST(OnvifSoapPull, CamerasAnswers) {
     }
 }
 
-TEST(OnvifSoapPull, FailuresLeaveTheOutputAlone) {
-    struct {
-        const char* file;
-        int rc;
-    } rows[] = {
-        {"fault_not_authorized.xml", OVF_SOAP_ERR_FAULT},
-        {"fault_soap11.xml", OVF_SOAP_ERR_FAULT},
-        {"truncated_pull.xml", OVF_SOAP_ERR_XML},
-        {"not_soap.xml", OVF_SOAP_ERR_SHAPE},
-        {"create_pullpoint.xml", OVF_SOAP_ERR_SHAPE},  // another operation's answer
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.file);
-        std::string a = Answer(r.file);
-        OVF_EVT_PULL_MSG msg;
-        msg.currentTime = "kept";
-        msg.notifs.push_back(OVF_EVT_NOTIF());
-        EXPECT_EQ(OnvifSoap::ParsePullMessages(a.data(), a.size(), msg), r.rc);
-        EXPECT_EQ(msg.currentTime, "kept");
-        EXPECT_EQ(msg.notifs.size(), 1u);
-    }
-}
-
 // The topic lists of GetEventProperties, one line per topic:
 // topic|source items|data items (name:type).
 std::string DescribeTopics(const std::vector<OVF_TOPIC_DESC>& topics) {
@@ -157,25 +132,6 @@ TEST(OnvifSoapTopics, CamerasTopicLists) {
     }
 }
 
-TEST(OnvifSoapFault, CodesAndAuthentication) {
-    OnvifSoap::Fault f;
-    std::string a = Answer("fault_not_authorized.xml");
-    ASSERT_EQ(OnvifSoap::CheckEnvelope(a.data(), a.size(), f), OVF_SOAP_ERR_FAULT);
-    EXPECT_EQ(f.code, "SOAP-ENV:Sender");
-    EXPECT_EQ(f.subcode, "ter:NotAuthorized");
-    EXPECT_EQ(f.reason, "Sender not Authorized");
-    EXPECT_TRUE(f.IsAuth());
-
-    a = Answer("fault_soap11.xml");
-    ASSERT_EQ(OnvifSoap::CheckEnvelope(a.data(), a.size(), f), OVF_SOAP_ERR_FAULT);
-    EXPECT_EQ(f.code, "soap:Client");
-    EXPECT_EQ(f.reason, "Unknown subscription");
-    EXPECT_FALSE(f.IsAuth());
-
-    a = Answer("pull_empty.xml");
-    EXPECT_EQ(OnvifSoap::CheckEnvelope(a.data(), a.size(), f), OVF_SOAP_OK);
-}
-
 TEST(OnvifSoapHostile, FailsCleanly) {
     std::string deep = "<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\"><s:Body>";
     for (int i = 0; i < 100000; ++i) deep += "<a>";
@@ -198,6 +154,8 @@ TEST(OnvifSoapHostile, FailsCleanly) {
         int rc;
     } rows[] = {
         {"empty", "", OVF_SOAP_ERR_XML},
+        {"a pull cut short", Answer("truncated_pull.xml"), OVF_SOAP_ERR_XML},
+        {"not SOAP", Answer("not_soap.xml"), OVF_SOAP_ERR_SHAPE},
         {"deep nesting", deep, OVF_SOAP_ERR_XML},
         {"huge topic text", hugeText, OVF_SOAP_ERR_SIZE},
         {"embedded NUL", nul, OVF_SOAP_ERR_XML},
@@ -211,7 +169,6 @@ TEST(OnvifSoapHostile, FailsCleanly) {
         SCOPED_TRACE(r.name);
         OVF_EVT_PULL_MSG msg;
         int rc = OnvifSoap::ParsePullMessages(r.text.data(), r.text.size(), msg);
-        EXPECT_NE(rc, OVF_SOAP_OK);
         EXPECT_EQ(rc, r.rc);
         EXPECT_TRUE(msg.notifs.empty());
     }
