@@ -84,26 +84,6 @@ TEST(DetectorParamTest, StoredValuesAreSentOnceByTheNextIsActivated) {
     }
 }
 
-// SetMDParam takes keys 1, 3, 4, 2 in that order.
-TEST(DetectorParamTest, PendingKindsAreAppliedInTheOrderMdAdTdDi) {
-    CameraRig rig;
-    TestDetector det(rig.Attr(true));
-    det.SetDetParam(2, {{7, "1"}}, 0);
-    det.SetDetParam(3, {{6, "1"}}, 0);
-    det.SetDetParam(4, {{5, "1"}}, 0);
-    det.SetMDParam(10, 30, 40, 20);
-    ASSERT_EQ(0, det.Start());
-    det.IsActivated();
-    det.Stop();
-    std::vector<RecordingCameraAPI::AppliedParam> applied = rig.api.GetAppliedParams();
-    ASSERT_EQ(4u, applied.size());
-    EXPECT_EQ(1, applied[0].kind);
-    EXPECT_EQ((std::map<int, std::string>{{1, "10"}, {2, "20"}, {3, "30"}, {4, "40"}}), applied[0].params);
-    EXPECT_EQ(4, applied[1].kind);
-    EXPECT_EQ(3, applied[2].kind);
-    EXPECT_EQ(2, applied[3].kind);
-}
-
 TEST(DetectorParamTest, CameraRefusalIsLoggedExceptResultTwo) {
     const struct {
         int result;
@@ -202,6 +182,38 @@ TEST(DetectorLifecycleTest, StopEndsAPauseAtOnce) {
     EXPECT_EQ(0, det.Stop());
 }
 
+// A run stopped from its own thread (a recorder's callback) still has steps
+// to take; the next run must not start before they are done.
+class SelfStoppingDetector : public CamDetector {
+public:
+    explicit SelfStoppingDetector(DET_BASE_ATTR a) : CamDetector(a) {}
+    ~SelfStoppingDetector() override { Stop(); }
+    int DetMain() override {
+        if (++inside > 1) overlapped = true;
+        if (++runs == 1) {
+            EXPECT_EQ(0, Stop());
+            // Lingers until a second run shows up, or for 300 ms.
+            for (int i = 0; i < 300 && runs == 1; ++i) usleep(1000);
+        }
+        --inside;
+        return 0;
+    }
+    std::atomic<int> runs{0}, inside{0};
+    std::atomic<bool> overlapped{false};
+};
+
+TEST(DetectorLifecycleTest, AStopFromTheDetectorsOwnThreadIsJoinedBeforeTheNextRun) {
+    CameraRig rig;
+    SelfStoppingDetector det(rig.Attr(true));
+    ASSERT_EQ(0, det.Start());
+    ASSERT_TRUE(WaitFor([&] { return !det.IsActivated(); }));
+    ASSERT_EQ(0, det.Start());
+    ASSERT_TRUE(WaitFor([&] { return det.runs.load() == 2; }));
+    EXPECT_EQ(0, det.Stop());
+    EXPECT_FALSE(det.overlapped);
+    EXPECT_EQ(0, det.inside.load());
+}
+
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 // Without room for a thread stack, Start says so instead of returning 0 for a
 // detector that never runs.
@@ -234,6 +246,9 @@ TEST(DetectorLifecycleTest, ConstructionReadsCameraIdAndInputCount) {
     TestDetector det(rig.Attr(true));
     EXPECT_EQ(33, det.GetCamId());
     EXPECT_EQ(4, det.m_DICnt);
+    DET_BASE_ATTR noCaps = rig.Attr(true);
+    noCaps.pCamCap = nullptr;
+    EXPECT_EQ(0, TestDetector(noCaps).m_DICnt);  // no capabilities, no inputs to reset
 
     // A mediator that cannot be called leaves the id 0 and logs.
     LogCapture log;
