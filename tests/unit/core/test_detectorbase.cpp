@@ -339,13 +339,26 @@ private:
 };
 
 // An input the answer cannot tell keeps its status, so that an input nobody
-// can read is never shown clear; the others take the answer.
+// can read is never shown clear; the others take the answer. A unit read for
+// one input (a camera asked input by input) reaches that input only.
 TEST(DetectorStatusTest, AnInputTheAnswerCannotTellKeepsItsStatus) {
-    for (bool unread : {false, true}) {
-        SCOPED_TRACE(unread ? "unread" : "no data");
+    const int off = 0, on = 1, kept = 7;  // kept: the status set before, level 7
+    const struct {
+        const char* name;
+        bool unread;
+        int port;  // of the unit; -1: the whole camera
+        std::vector<int> want;
+    } rows[] = {
+        {"no data", false, -1, {off, on, kept}},
+        {"unread", true, -1, {off, on, kept}},
+        {"input 1's unit", false, 0, {off, kept, kept}},
+        {"input 2's unit", false, 1, {kept, on, kept}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
         CameraRig rig;
         rig.cap.SetDICnt(3);
-        BlindPortDetector det(rig.Attr(true), unread);
+        BlindPortDetector det(rig.Attr(true), r.unread);
         det.LinkShareDet(DET_TYPE_DI);
         for (int p = 0; p < 3; ++p) rig.bufMap.SetStatus(p, true, 7);
         ASSERT_EQ(0, det.Start());
@@ -354,11 +367,13 @@ TEST(DetectorStatusTest, AnInputTheAnswerCannotTellKeepsItsStatus) {
         unit.buf = answer;
         unit.len = sizeof(answer) - 1;
         unit.state = DET_UNIT_OK;
+        unit.port = r.port;
         det.ReportUnit(unit);
         det.Stop();
-        EXPECT_FALSE(rig.bufMap.GetTrig(0));
-        EXPECT_TRUE(rig.bufMap.GetTrig(1));
-        EXPECT_EQ(std::make_pair(true, 7), std::make_pair(rig.bufMap.GetTrig(2), rig.bufMap.GetValue(2)));
+        for (int p = 0; p < 3; ++p) {
+            EXPECT_EQ(r.want[p] != off, rig.bufMap.GetTrig(p)) << p;
+            EXPECT_EQ(r.want[p] == kept, rig.bufMap.GetValue(p) == 7) << p;
+        }
         SharingReset::Clear();
     }
 }
