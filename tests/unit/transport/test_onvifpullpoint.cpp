@@ -368,6 +368,7 @@ public:
             m_Queue.push_back({m_Queued, m_Start + m_Queued * 50});
             ++m_Queued;
         }
+        maxLimit = std::max(maxLimit, atoi(limit.c_str()));
         const size_t n = std::min(m_Queue.size(), (size_t)atoi(limit.c_str()));
         for (size_t i = 0; i < n; ++i) {
             msg.notifs.push_back(Motion("r", m_Queue.front().first % 2 ? "true" : "false"));
@@ -383,6 +384,7 @@ public:
     int64_t lag = 0;             // longest time a notification waited in the camera
     size_t backlogAfterPull = 0;
     size_t maxBacklog = 0;
+    int maxLimit = 0;  // the most notifications one pull asked for
 
 private:
     camtest::FakeClock& m_Clock;
@@ -426,6 +428,7 @@ TEST(OnvifPullPoint, ABusyCameraIsPulledAsFastAsItQueues) {
     // Never more waiting than one batch, and none longer than one pull interval.
     EXPECT_LE(s->maxBacklog, 8u);
     EXPECT_LE(s->lag, 500);
+    EXPECT_GT(s->maxLimit, 8) << "a full batch did not ask for more on the next pull";
     // Full batches follow each other without a pause; the others are paced.
     for (int64_t w : rig.clock.Waits()) EXPECT_EQ(500, w);
 }
