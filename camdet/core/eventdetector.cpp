@@ -3,6 +3,8 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "dupfromox/oxdebuglog.h"
 #include "interface/clock.h"
 #include "interface/hostservices.h"
@@ -26,8 +28,8 @@ DetectorBase::DetectorBase(DET_BASE_ATTR attr)
       m_blADParamChanged(false),
       m_blTDParamChanged(false),
       m_blDIParamChanged(false),
-      m_CamId(0),
-      m_DICnt(0),
+      m_CamId(attr.camMediatorHdl.Call<int>(CAM_MEDIATOR_FUNC_CAM_ID)),
+      m_DICnt(attr.pCamCap ? attr.pCamCap->GetDICnt() : 0),
       m_PollIntervalMs(500),
       m_MDParam{0, 0, 0, 0},
       m_ADParam(0),
@@ -37,8 +39,6 @@ DetectorBase::DetectorBase(DET_BASE_ATTR attr)
       m_Services(ServicesOf(attr)),
       m_Clock(m_Services.GetClock()),
       m_blThreadStarted(false) {
-    m_CamId = m_Attr.camMediatorHdl.Call<int>(CAM_MEDIATOR_FUNC_CAM_ID);
-    m_DICnt = m_Attr.pCamCap ? m_Attr.pCamCap->GetDICnt() : 0;
     pthread_mutex_init(&m_Mutex, nullptr);
 }
 
@@ -49,6 +49,7 @@ DetectorBase::~DetectorBase() {
         running = m_blActivated;
     }
     if (running) Stop();
+    JoinEndedRun();
     pthread_mutex_lock(&m_Mutex);
     pthread_mutex_unlock(&m_Mutex);
     pthread_mutex_destroy(&m_Mutex);
@@ -56,15 +57,25 @@ DetectorBase::~DetectorBase() {
 
 bool DetectorBase::IsShareEnabled() { return false; }
 
-int DetectorBase::Start() {
-    ScopedLock g(m_Mutex);
-    if (m_blActivated) return -1;
-    if (m_blThreadStarted) {
-        // A previous run ended by itself (follower, unusable record) or was
-        // stopped; its thread has finished or is about to.
-        pthread_join(m_Thread, nullptr);
+void DetectorBase::JoinEndedRun() {
+    pthread_t thread;
+    {
+        ScopedLock g(m_Mutex);
+        if (m_blActivated || !m_blThreadStarted) return;
+        thread = m_Thread;
         m_blThreadStarted = false;
     }
+    // Outside the lock: a run stopped from its own thread may still ask
+    // IsActivated on its way out.
+    pthread_join(thread, nullptr);
+}
+
+int DetectorBase::Start() {
+    // A previous run ended by itself (follower, unusable record) or stopped
+    // itself; its thread has finished or is about to.
+    JoinEndedRun();
+    ScopedLock g(m_Mutex);
+    if (m_blActivated) return -1;
     m_StopWake.Reset();
     m_blActivated = true;
     pthread_attr_t attr;
@@ -86,16 +97,19 @@ int DetectorBase::Start() {
 int DetectorBase::Stop() {
     if (!IsActivated()) return -2;
     pthread_t thread;
-    bool joinable;
+    bool join;
     {
         ScopedLock g(m_Mutex);
         m_blActivated = false;
         thread = m_Thread;
-        joinable = m_blThreadStarted;
-        m_blThreadStarted = false;
+        // A run stopped from its own thread (a recorder's callback) cannot
+        // join itself: the next Start or the destructor joins it, so that a
+        // new run never overlaps the old one's last steps.
+        join = m_blThreadStarted && !pthread_equal(m_Thread, pthread_self());
+        if (join) m_blThreadStarted = false;
     }
     m_StopWake.Signal();
-    if (joinable && !pthread_equal(thread, pthread_self())) pthread_join(thread, nullptr);
+    if (join) pthread_join(thread, nullptr);
     return 0;
 }
 
@@ -332,9 +346,8 @@ DET_UNIT_READ CamDetector::ReportUnit(const DET_UNIT& unit) {
         tested();
         return read;
     }
-    const int first = unit.port >= 0 ? unit.port : 0;
     const int end = unit.port >= 0 ? unit.port + 1 : m_DICnt;
-    for (int port = first; port < end; ++port) {
+    for (int port = std::max(unit.port, 0); port < end; ++port) {
         m_blNoData = false;
         m_blUnread = false;
         const bool trig = ok && IsTrig(port, unit.buf, unit.len, value);

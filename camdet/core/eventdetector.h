@@ -106,6 +106,7 @@ protected:
     BrellinOwned::Clock& m_Clock;
 
 private:
+    void JoinEndedRun();
     bool m_blThreadStarted;  // a thread exists that has not been joined
 };
 
