@@ -169,6 +169,7 @@ const std::vector<RuleCase>& MotionCases() {
         {"ItxMotion", "rise_motion=00001\n", false, 0},
         {"ItxMotion", "RISE_MOTION=1000\n", false, 0},
         {"ItxMotion", "rise_motion=\n", false, 0},
+        {"ItxMotion", "rise_motion=0000\nrise_motion=1000\n", false, 0},  // the first line counts
         {"ItxMotion", "@itx/status_beyond_100_lines.txt", false, 0},
 
         // Raylios: JSON array; level against the configured bound.

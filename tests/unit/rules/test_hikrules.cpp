@@ -103,6 +103,12 @@ TEST(HikVisionV3, InputPortTwoTouchesPortOneOnly) {
     EXPECT_TRUE(HikHoldPortTest(1, io1.data(), io1.size(), st, level));
     EXPECT_FALSE(HikHoldPortTest(7, io1.data(), io1.size(), st, level));  // beyond the ports: quiet
     EXPECT_EQ(level, 0);
+    // Ten parts of another type keep a held port; the eleventh releases it.
+    HIK_PORT_STATE fresh(2);
+    Buf vmd(Part("vmd_active.xml"));
+    EXPECT_TRUE(HikHoldPortTest(1, io2.data(), io2.size(), fresh, level));
+    for (int i = 1; i <= 10; ++i) EXPECT_TRUE(HikHoldPortTest(1, vmd.data(), vmd.size(), fresh, level)) << i;
+    EXPECT_FALSE(HikHoldPortTest(1, vmd.data(), vmd.size(), fresh, level));
 }
 
 TEST(HikVisionOld, EdgeTestKeepsStateUntilTheOtherEdge) {

@@ -80,6 +80,7 @@ TEST(MpVendorRules, OnePartGivesThisTriggerAndLevel) {
         {"SonyInput", 1, "Sensor1=1\nSensor2=0\n", false, 0, {}},
         {"MessoaA02Motion", -1, "value=5;objectsize=10;\nvalue=30;objectsize=20;\n", true, 30, {}},
         {"ImegeMotion", -1, "value=5;objectsize=10;\n", false, 5, {}},
+        {"ImegeMotion", -1, "xxxxxxxxxx\nvalue=30;\nobjectsize=20;\n", false, 30, {}},  // not its line's size
         {"ImegeMotion", -1, "", false, 0, {}},
         {"SamsungMotion", -1, "motion:H\n", true, 100, {}},
         {"SamsungMotion", -1, "motion:L\n", false, 0, {}},
