@@ -51,9 +51,10 @@ DetChoice Chosen(int kind, CameraRig& rig, bool sf) {
 // ------------------------------------------------------------------ the table
 
 // Every key of every row through the real factory, on a JPEG camera with a
-// stream FIFO and on an RTP one without (between them every class is built):
-// a key in one row only (a second row for it would never be reached), and an
-// object that reports as the factory's kind.
+// stream FIFO and on an RTP one without (with the models and words of the
+// conditions table below, every class is built): a key in one row only (a
+// second row for it would never be reached), and an object that reports as
+// the factory's kind.
 TEST(DispatchTable, EveryKeyMakesAnObjectOfItsFactorysKind) {
     LogCapture log;
     int rows = 0;
