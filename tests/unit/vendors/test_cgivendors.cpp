@@ -1,8 +1,9 @@
 // The polled classes as the factory makes them: the form of their kind's
-// test, and the request paths they compute rather than state (the Arecont
-// lens mapping, one key per input for Messoa A02, ACTi's path from the camera
-// API; the paths the simulator checks end to end are left to the family
-// table), and the LevelOne alarm value fetched before the first poll.
+// test, and the request paths they compute rather than state
+// (the Arecont lens mapping, one key per input for Messoa A02, the login in
+// the query, ACTi's path from the camera API, the GROUP11 firmware choice,
+// the first input of the per-input loops), and the LevelOne alarm value
+// fetched before the first poll.
 #include <gtest/gtest.h>
 
 #include "camdet/transport/cgiquerydetector.h"
@@ -54,13 +55,30 @@ TEST(CgiPaths, ComputedPathsAndPorts) {
          {"MULTILENS", "ORIGIN_CHANNEL_NO"}, "1", 1, "get1?auxin"},
         {"arecont unknown lens", "arecont", DET_TYPE_MD, {"MULTILENS"}, "7", 1,
          "get?mdresult"},
+        {"messoa a02 one input", "messoaa02", DET_TYPE_DI, {}, "1", 1,
+         "/operator/get_param.cgi?surveillance.eventdido.di_current_state"},
         {"imege three inputs", "imege", DET_TYPE_DI, {}, "1", 3,
          "/operator/get_param.cgi?surveillance.eventdido.di_current_state"
          "&surveillance.eventdido.di_current_state_2&surveillance.eventdido.di_current_state_3"},
+        {"foscam v2 login", "foscam-h264-v2", DET_TYPE_MD, {}, "1", 1,
+         "cgi-bin/CGIProxy.fcgi?usr=admin&pwd=p&ss&cmd=getDevState"},
+        {"beward login", "beward", DET_TYPE_DI, {}, "1", 1,
+         "/cgi-bin/alarmstate_cgi?action=get&user=admin&pwd=p&ss"},
+        {"messoa sdk05", "messoasdk05", DET_TYPE_DI, {}, "1", 1,
+         "cgi-bin/get_event_status.cgi"},
+        {"messoa sdk05 group 11", "messoasdk05", DET_TYPE_MD, {"GROUP11"}, "1", 1,
+         "cgi-bin/get?system.motion_alarm.status&system.external_alarm_input1.status"},
+        {"airlive first input", "airlivev1", DET_TYPE_DI, {}, "1", 2,
+         "io/input.cgi?checkactive=1"},
+        {"jvc first input", "jvc", DET_TYPE_DI, {}, "1", 2,
+         "/api/param?peripheral.input_pin.pin(1).status"},
+        {"zavio first input", "zaviomega", DET_TYPE_DI, {}, "1", 2, "cgi-bin/admin/input?check=1"},
     };
     for (const PathCase& c : cases) {
         SCOPED_TRACE(c.name);
         CameraRig rig;
+        rig.med.user = "admin";
+        rig.med.password = "p&ss";
         rig.med.httpPort = 8081;
         rig.cap.SetDICnt(c.inputs);
         for (const char* w : c.apiWords) rig.cap.AddApiWord(w);

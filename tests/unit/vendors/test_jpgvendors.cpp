@@ -1,8 +1,7 @@
-// The JPEG-frame vendor classes as the factories build them: stream source,
-// kind and group from the camera's key, format and model; the Axis data-id
-// prefix only on the camera's first detector; the path each class asks the
-// camera API for. (Each class's test on its frames runs end to end in the
-// family table against the simulator.)
+// The JPEG-frame vendor classes as the factories build them: marker, stream
+// source, kind and group from the camera's key, format and model; the Axis
+// data-id prefix only on the camera's first detector; the path each class
+// asks the camera API for; and each class's test on a real frame's payload.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -13,6 +12,7 @@
 #include "camdet/transport/cgiquerydetector.h"
 #include "camdet/transport/jpgvendordetector.h"
 #include "tests/fixtures/testsupport.h"
+#include "tests/fixtures/testutil.h"
 
 namespace {
 
@@ -26,7 +26,8 @@ Made Make(CameraRig& rig, int kind, bool fifo) {
 }
 
 // The choice of class and arguments is checked per camera in the dispatch
-// tests: here, that the arguments reach the object.
+// tests, the other families' markers by reading their frames below: here, that
+// the arguments reach the object.
 TEST(JpgVendors, FactoriesSetMarkerSourceKindAndGroup) {
     struct Row {
         const char* api;
@@ -34,15 +35,16 @@ TEST(JpgVendors, FactoriesSetMarkerSourceKindAndGroup) {
         const char* model;
         int kind;
         bool fifo;
+        int marker;
         bool byFifo;
         int detType;
         int group;  // -1: not a row class
     } rows[] = {
-        {"vivotek2", 1, "", 1, true, true, 1, 0},
-        {"vivotek8", 1, "", 3, false, false, 3, 3},
-        {"jvcvnh", 2, "", 1, true, false, 0, 0},  // not a JPEG stream: no FIFO
-        {"panasonicfw4", 0, "BB-HCM705", 2, true, false, 2, 2},
-        {"axisv5", 1, "", 4, true, true, 4, -1},
+        {"vivotek2", 1, "", 1, true, 0xE0, true, 1, 0},
+        {"vivotek8", 1, "", 3, false, 0xE2, false, 3, 3},
+        {"jvcvnh", 2, "", 1, true, 0xFE, false, 0, 0},  // not a JPEG stream: no FIFO
+        {"panasonicfw4", 0, "BB-HCM705", 2, true, 0xFE, false, 2, 2},
+        {"axisv5", 1, "", 4, true, 0xFE, true, 4, -1},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(std::string(r.api) + " kind " + std::to_string(r.kind));
@@ -54,6 +56,7 @@ TEST(JpgVendors, FactoriesSetMarkerSourceKindAndGroup) {
         Made m = Make(rig, r.kind, r.fifo);
         JpgHdrDetector* d = dynamic_cast<JpgHdrDetector*>(m.get());
         ASSERT_NE(d, nullptr);
+        EXPECT_EQ(d->GetMarker(), r.marker);
         EXPECT_EQ(d->IsByFifo(), r.byFifo);
         EXPECT_EQ(d->GetDetType(), r.detType);
         JpgVendorDetector* v = dynamic_cast<JpgVendorDetector*>(d);
@@ -100,6 +103,41 @@ TEST(JpgVendors, PathsFromTheCameraApi) {
     EXPECT_EQ(rig.api.GetStreamProtocol(), 2);
 }
 
+TEST(JpgVendors, EachClassReadsItsFramesPayload) {
+    SharingReset sharing;
+    CameraRig rig;
+    rig.cap.SetDICnt(2);
+    int value = -1;
+    std::string img = camtest::TestData("jpeg/basler_app1.jpg");
+    std::unique_ptr<CamDetector> mdMade = MakeFor("basler", DET_TYPE_MD, rig.Attr(), 1, true);
+    std::unique_ptr<CamDetector> diMade = MakeFor("basler", DET_TYPE_DI, rig.Attr(true), 1, true);
+    JpgHdrDetector& md = dynamic_cast<JpgHdrDetector&>(*mdMade);
+    char* out = nullptr;
+    unsigned int cap = 0, len = 0;
+    ASSERT_EQ(md.Detect(img.data(), (unsigned int)img.size(), out, cap, len), 0);
+    EXPECT_TRUE(md.IsTrig(out, len, value));
+    EXPECT_EQ(value, 42);
+    EXPECT_TRUE(diMade->IsTrig(1, out, len, value));
+    EXPECT_EQ(value, 1);
+    delete[] out;
+
+    SharingReset again;
+    std::unique_ptr<CamDetector> jvcMade = MakeFor("jvc", DET_TYPE_MD, rig.Attr(), 1, true);
+    std::unique_ptr<CamDetector> panaMade = MakeFor("panasonicfw3", DET_TYPE_DI, rig.Attr(true), 1, true);
+    JpgHdrDetector& jvc = dynamic_cast<JpgHdrDetector&>(*jvcMade);
+    JpgHdrDetector& pana = dynamic_cast<JpgHdrDetector&>(*panaMade);
+    for (auto& c : {std::make_pair("jvc_comment.jpg", &jvc), std::make_pair("pana_comment.jpg", &pana)}) {
+        std::string b = camtest::TestData(std::string("jpeg/") + c.first);
+        out = nullptr;
+        cap = len = 0;
+        ASSERT_EQ(c.second->Detect(b.data(), (unsigned int)b.size(), out, cap, len), 0) << c.first;
+        value = -1;
+        EXPECT_TRUE(c.second == &jvc ? jvc.IsTrig(out, len, value) : pana.IsTrig(1, out, len, value)) << c.first;
+        EXPECT_EQ(value, c.second == &jvc ? 100 : 1);
+        delete[] out;
+    }
+}
+
 TEST(JpgVendors, Vivotek8InputsOfAVideoServerChannel) {
     CameraRig rig;
     rig.cap.SetDICnt(4);
@@ -113,20 +151,35 @@ TEST(JpgVendors, Vivotek8InputsOfAVideoServerChannel) {
     EXPECT_EQ(cam->GetDICnt(), 4);
     EXPECT_FALSE(cam->IsTrig(0, answer, sizeof(answer), value));
     EXPECT_TRUE(cam->IsTrig(2, answer, sizeof(answer), value));
+    std::string path;
+    int port = 0;
+    ASSERT_EQ(dynamic_cast<CgiQueryDetector&>(*cam).GetPathPort(path, port), 0);
+    EXPECT_EQ(path, "cgi-bin/dido/getdi.cgi?");
 }
+
+}  // namespace
+
+namespace {
 
 // The monitor's --det-path and --det-port stand for the frame stream too.
 TEST(JpgVendors, UserOverridesAnswerTheFramePathAsWell) {
     RecorderCameraCap cap;
     cap.SetAPI("axisv5");
     RecorderCameraAPI api(&cap);
+    api.SetHttpPort(8081);
     std::string path;
     int port = 0;
+    ASSERT_EQ(api.GetJpgPathPort(path, port), 0);
+    EXPECT_EQ(path, "axis-cgi/mjpg/video.cgi");
+    EXPECT_EQ(port, 8081);
     api.OverrideDetPath("axis-cgi/mjpg/video.cgi?fps=4");
     api.OverrideDetPort(9000);
     ASSERT_EQ(api.GetJpgPathPort(path, port), 0);
     EXPECT_EQ(path, "axis-cgi/mjpg/video.cgi?fps=4");
     EXPECT_EQ(port, 9000);
+    cap.SetAPI("no-such-camera");
+    RecorderCameraAPI plain(&cap);
+    EXPECT_EQ(plain.GetJpgPathPort(path, port), -1);
 }
 
 }  // namespace

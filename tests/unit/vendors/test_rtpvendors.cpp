@@ -1,15 +1,18 @@
 // The RTP-extension vendor classes as the factories build them on the
-// recorder's shared fetcher (a scripted one here): Axis's own bounded read
-// into its fixed buffer. (Which kinds each family's stream serves, and the
-// levels, are driven end to end by the family table against the simulator.)
+// recorder's shared fetcher (a scripted one here): one Axis stream serving
+// four kinds, Axis's own bounded read into its fixed buffer, Vivotek's
+// application data by kind, AVTECH's words for motion and every input.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "camdet/api/entrypoints.h"
 #include "camdet/factory/detfactory.h"
+#include "camdet/transport/jpgvendordetector.h"
+#include "camdet/rules/vivotekrules.h"
 #include "camdet/transport/rtpvendordetector.h"
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/rtppackets.h"
@@ -17,12 +20,29 @@
 #include "tests/fixtures/statushistory.h"
 #include "tests/fixtures/testsupport.h"
 
+// Definitions made here with kinds no factory asks them for.
+namespace detclass {
+extern const DetClassDef VivotekMp4Detector, VivotekJpgDetector;
+}  // namespace detclass
+
 namespace {
 
 using camtest::States;
 
 // The Axis class reads extensions into a fixed buffer of this size.
 const unsigned int kAxisExtBuf = 512;
+
+// The status history of every kind and port of one camera.
+struct Watch {
+    std::map<int, camtest::StatusHistory> kinds;  // filled before any detector runs
+    // Port -1: the whole camera.
+    States Of(int kind, int port = -1) { return port < 0 ? kinds[kind].Get() : kinds[kind].Port(port); }
+    // The first status of (kind, port), or (false, -1) when there is none.
+    std::pair<bool, int> First(int kind, int port = -1) {
+        States s = Of(kind, port);
+        return s.empty() ? std::make_pair(false, -1) : s.front();
+    }
+};
 
 // One camera's recorder objects with an event buffer per kind, its detectors
 // made by the factories on a scripted shared fetcher.
@@ -34,9 +54,9 @@ public:
         rig.med.streamFormat = fmt;
         rig.med.camId = 3;
         for (int k = 1; k <= 4; ++k) {
-            if (k != DET_TYPE_DI) history[k].Attach(bufs[k]);
+            if (k != DET_TYPE_DI) watch.kinds[k].Attach(bufs[k]);
         }
-        history[DET_TYPE_DI].Attach(rig.bufMap);
+        watch.kinds[DET_TYPE_DI].Attach(rig.bufMap);
     }
     // The factory's detector of `kind` on the shared fetcher (the four
     // exported release calls release any detector alike).
@@ -63,22 +83,116 @@ public:
     CameraRig rig{clock};
     std::map<int, EventBuf> bufs;
     ScriptedRtpFetch fetch;
-    std::map<int, camtest::StatusHistory> history;  // per kind, filled before any detector runs
+    Watch watch;
     std::vector<std::unique_ptr<BRObjectBase, void (*)(BRObjectBase*)> > dets;
 };
+
+TEST(RtpVendors, AxisStreamServesFourKinds) {
+    RtpCamera cam("axisv5", 2, 2);
+    for (int k = 1; k <= 4; ++k) {
+        BRObjectBase* o = cam.Make(k);
+        ASSERT_NE(nullptr, dynamic_cast<RtpVendorDetector*>(o)) << k;
+    }
+    cam.fetch.Packet(camtest::ExtAsExposed(0xABAC, "M0:1;ML0:050;M1:0;ML1:030;T0:1;A0:0;IO0:0;IO1:1;"));
+    cam.Run();
+    EXPECT_EQ(std::make_pair(true, 40), cam.watch.First(DET_TYPE_MD));
+    EXPECT_EQ(std::make_pair(true, 100), cam.watch.First(DET_TYPE_TD));
+    EXPECT_EQ(std::make_pair(false, 0), cam.watch.First(DET_TYPE_AD));
+    EXPECT_EQ(std::make_pair(false, 0), cam.watch.First(DET_TYPE_DI, 0));
+    EXPECT_EQ(std::make_pair(true, 100), cam.watch.First(DET_TYPE_DI, 1));
+    // A bounded read for a fresh packet every pass, into the fixed buffer; a
+    // read that finds no extension at all (the script's end: a lost stream)
+    // clears every kind and input once, and the stop again.
+    EXPECT_EQ(cam.fetch.Get(cam.fetch.readCalls), cam.fetch.Get(cam.fetch.waitTrueCalls));
+    EXPECT_EQ(kAxisExtBuf, cam.fetch.Get(cam.fetch.lastReadCapacity));
+    EXPECT_EQ(States({{true, 40}, {false, 0}, {false, 0}}), cam.watch.Of(DET_TYPE_MD));
+    EXPECT_EQ(States({{true, 100}, {false, 0}, {false, 0}}), cam.watch.Of(DET_TYPE_DI, 1));
+}
 
 TEST(RtpVendors, AxisReadsNoFurtherThanItsBuffer) {
     RtpCamera cam("axisv5", 2, 1);
     ASSERT_NE(nullptr, cam.Make(DET_TYPE_TD));
-    cam.fetch.Packet(camtest::ExtAsExposed(0xABAC, "M0:0;T0:1;"));
-    cam.fetch.Packet(camtest::ExtAsExposed(0xABAC, "M0:0;" + std::string(kAxisExtBuf, ' ') + "T0:1;"));
+    std::string text = "M0:0;" + std::string(kAxisExtBuf, ' ') + "T0:1;";
+    cam.fetch.Packet(camtest::ExtAsExposed(0xABAC, text));
     cam.Run();
-    const States td = cam.history[DET_TYPE_TD].Get();
-    ASSERT_GE(td.size(), 2u);
-    EXPECT_EQ(std::make_pair(true, 100), td[0]);
-    EXPECT_EQ(std::make_pair(false, 0), td[1]);  // the item past the buffer is not seen
-    // A bounded read for a fresh packet every pass.
-    EXPECT_EQ(cam.fetch.Get(cam.fetch.readCalls), cam.fetch.Get(cam.fetch.waitTrueCalls));
+    EXPECT_EQ(std::make_pair(false, 0), cam.watch.First(DET_TYPE_TD));
+}
+
+// Vivotek application data: the codec tag, a zero byte 5 bytes on, the block
+// count 15 bytes after the tag, then the block.
+std::string VivotekData(bool present, bool trigger, int level, bool tamper) {
+    std::string block(8, '\0');
+    block[0] = (char)((present ? 0x80 : 0) | (trigger ? 0x40 : 0) | ((level & 0x7f) >> 1));
+    block[1] = (char)((level & 1) << 7);
+    block[4] = 0x18;
+    block[6] = (char)(tamper ? 0x80 : 0);
+    return std::string("h264\x01\x00", 6) + "123456789" + (char)(block.size() / 4) + block;
+}
+
+TEST(RtpVendors, VivotekApplicationDataByKind) {
+    RtpCamera cam("vivotek8", 2, 1);
+    BRObjectBase* md = cam.Make(DET_TYPE_MD);
+    BRObjectBase* td = cam.Make(DET_TYPE_TD);
+    ASSERT_NE(nullptr, dynamic_cast<RtpVendorDetector*>(md));
+    EXPECT_EQ(VIVO_FUNC_GR_3, dynamic_cast<RtpVendorDetector*>(md)->GetGroup());
+    ASSERT_NE(nullptr, dynamic_cast<RtpVendorDetector*>(td));
+    cam.fetch.Packet(camtest::ExtAsExposed(0x5656, VivotekData(true, true, 70, false)));
+    cam.fetch.Packet(camtest::ExtAsExposed(0x5656, VivotekData(true, false, 20, true)));
+    cam.Run();
+    // The owner clears its own status and its followers' when the stream is
+    // lost (the script's end) and when it stops.
+    EXPECT_EQ(States({{true, 70}, {false, 20}, {false, 0}, {false, 0}}), cam.watch.Of(DET_TYPE_MD));
+    EXPECT_EQ(States({{false, 0}, {true, 100}, {false, 0}, {false, 0}}), cam.watch.Of(DET_TYPE_TD));
+}
+
+// Over RTP and over JPEG alike.
+TEST(RtpVendors, VivotekLogsAKindWithoutATest) {
+    SharingReset sharing;
+    CameraRig rig;
+    DetArgs audio;
+    audio.kind = DET_TYPE_AD;
+    audio.group = VIVO_FUNC_GR_4;
+    std::unique_ptr<BRObjectBase> rtpMade(detclass::VivotekMp4Detector.make(rig.Attr(), audio));
+    audio.b = true;
+    audio.group = VIVO_FUNC_GR_3;
+    std::unique_ptr<BRObjectBase> jpgMade(detclass::VivotekJpgDetector.make(rig.Attr(), audio));
+    CamDetector& rtp = dynamic_cast<CamDetector&>(*rtpMade);
+    CamDetector& jpg = dynamic_cast<CamDetector&>(*jpgMade);
+    std::string data = VivotekData(true, true, 70, true);
+    const unsigned int n = (unsigned int)data.size();
+    struct {
+        const char* unit;
+        std::function<bool(int&)> test;
+    } cases[] = {
+        {"camdet/rtpvendordetector:", [&](int& v) { return rtp.IsTrig(&data[0], n, v); }},
+        {"camdet/jpgvendordetector:", [&](int& v) { return jpg.IsTrig(&data[0], n, v); }},
+    };
+    for (const auto& c : cases) {
+        LogCapture log;
+        int value = -1;
+        EXPECT_FALSE(c.test(value)) << c.unit;
+        EXPECT_EQ(0, value) << c.unit;
+        const std::string text = log.Text();
+        EXPECT_NE(std::string::npos, text.find(c.unit)) << text;
+        EXPECT_NE(std::string::npos, text.find("CheckTrigValInAppData(): Unknown detection type 4\n")) << text;
+    }
+}
+
+TEST(RtpVendors, AvtechMotionAndEveryInput) {
+    RtpCamera cam("avtechv2", 0, 3);
+    ASSERT_NE(nullptr, dynamic_cast<RtpVendorDetector*>(cam.Make(DET_TYPE_MD)));
+    ASSERT_NE(nullptr, dynamic_cast<RtpVendorDetector*>(cam.Make(DET_TYPE_DI)));
+    const std::string trailer = "CH01;AVTECH-EVT-0001";
+    cam.fetch.Packet(camtest::ExtAsExposed(0x4156, "MOTION;ALARM;" + trailer));
+    cam.fetch.NoExtension();
+    cam.fetch.Packet(camtest::ExtAsExposed(0x4156, "NORMAL;ALARM;" + trailer));
+    cam.Run();
+    // A packet without an extension reads as quiet on the shared fetcher.
+    EXPECT_EQ(States({{true, 100}, {false, 0}, {false, 0}, {false, 0}, {false, 0}}), cam.watch.Of(DET_TYPE_MD));
+    for (int port = 0; port < 3; ++port)
+        EXPECT_EQ(States({{true, 100}, {false, 0}, {true, 100}, {false, 0}, {false, 0}}),
+                  cam.watch.Of(DET_TYPE_DI, port))
+            << port;
 }
 
 }  // namespace
