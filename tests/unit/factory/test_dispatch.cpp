@@ -12,6 +12,7 @@
 
 #include "camdet/api/entrypoints.h"
 #include "camdet/factory/detfactory.h"
+#include "camdet/transport/cgiquerydetector.h"
 #include "tests/fixtures/testsupport.h"
 
 namespace {
@@ -182,6 +183,19 @@ TEST(DispatchConditions, FormatModelAndCapabilitiesDecide) {
         }
         ASSERT_NE(nullptr, obj);
         EXPECT_EQ(cls, ClassName(obj));
+        // The flags that change what the built object does: the GROUP11
+        // firmware's path, and the VMD mode's event-id test.
+        if (cls == "MessoaSDK05MD" || cls == "MessoaSDK05DI") {
+            std::string path;
+            int port = 0;
+            dynamic_cast<CgiQueryDetector*>(obj)->GetPathPort(path, port);
+            EXPECT_EQ(c.b, path.find("system.motion_alarm.status") != std::string::npos) << path;
+        }
+        if (cls == "AirliveMD") {
+            char part[] = "Event: Dynamic motion id=17\n";
+            int level = 0;
+            EXPECT_EQ(c.b, dynamic_cast<CamDetector*>(obj)->IsTrig(part, sizeof(part), level));
+        }
         Release(obj);
     }
 }
