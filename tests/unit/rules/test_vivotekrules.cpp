@@ -68,6 +68,9 @@ TEST(VivotekRules, ApplicationData) {
     const std::string countBeyond = std::string("abcjpegX") + std::string(1, '\0') + "12";
     // A first tag whose fifth byte after it is not zero is skipped.
     const std::string nonZeroAfterTag = AppData(Bits().Window(true, 33).Bytes(), "mp4v", "jpegQ\x01zz");
+    // A marker two bytes before the block's end, and a set byte right after the block.
+    std::string flagPastBlock = AppData(std::string("\x00\x00\x18\x00", 4));
+    flagPastBlock[flagPastBlock.size() - 4] = '\x80';
     const AppCase cases[] = {
         {"second present window fires", AppData(secondFires), 1, true, 70},
         {"first window fires", AppData(Bits().Window(true, 99).Window(true, 10).Bytes()), 1, true, 99},
@@ -89,6 +92,7 @@ TEST(VivotekRules, ApplicationData) {
         {"tampering flag clear", AppData(std::string("\x00\x18\x00\x7f", 4)), 3, false, 0},
         {"only the first marker counts", AppData(std::string("\x18\x00\x00\x18\x00\x80\x00\x00", 8)), 3, false, 0},
         {"flag byte beyond the block", AppData(std::string("\x00\x00\x00\x18", 4)), 3, false, 0},
+        {"flag byte just past the block", flagPastBlock, 3, false, 0},
         {"no marker", AppData(std::string("\x00\x00\x80\x80", 4)), 3, false, 0},
         {"unknown kind", AppData(std::string("\x00\x18\x00\x80", 4)), 4, false, 0},
         {"4-byte payload holds nothing", std::string("\x01\x18\x00\x80", 4), 3, false, 0},
