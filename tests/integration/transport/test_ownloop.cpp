@@ -239,6 +239,36 @@ TEST(MobotixLoop, CounterChangesAcrossPollsAndFailures) {
     for (int64_t w : clock.Waits()) EXPECT_LE(w, 1000);
 }
 
+// The first counter is the baseline; the first input tested in a pass absorbs
+// a change; a failed poll resets every input.
+TEST(MobotixLoop, InputsFromTheSignalInputList) {
+    camtest::FakeClock clock;
+    ScriptedPeer peer({Answer("SI;alarmcounter=3;"), Answer("SI;alarmcounter=4;"),
+                       {PeerStep::RecvRequest(), PeerStep::Close()}, Answer("SI;alarmcounter=4;")});
+    CameraRig rig(clock);
+    rig.cap.SetDICnt(2);
+    rig.med.httpPort = peer.Port();
+    std::mutex m;
+    std::vector<std::pair<int, bool> > di;
+    rig.bufMap.SetListener([&](int port, bool t, int) {
+        std::lock_guard<std::mutex> g(m);
+        di.push_back(std::make_pair(port, t));
+    });
+    MobotixDI det(rig.Attr(true));
+    ASSERT_EQ(0, det.Start());
+    ASSERT_TRUE(WaitFor([&] {
+        std::lock_guard<std::mutex> g(m);
+        return di.size() >= 8;
+    }, 10000));
+    det.Stop();
+    std::lock_guard<std::mutex> g(m);
+    // The baseline, the change, the failed poll's reset, the same counter.
+    const std::vector<std::pair<int, bool> > want = {{0, false}, {1, false}, {0, true},  {1, false},
+                                                     {0, false}, {1, false}, {0, false}, {1, false}};
+    EXPECT_EQ(want, (std::vector<std::pair<int, bool> >(di.begin(), di.begin() + 8)));
+    EXPECT_NE(std::string::npos, peer.Received(0).find("filter=SI"));
+}
+
 // A camera nobody answers for is polled on, quietly, and logged once, not
 // once a poll.
 TEST(MobotixLoop, AnUnreachableCameraIsLoggedOnce) {
