@@ -183,6 +183,43 @@ TEST(RtspClientPeer, AnswersAStaleNonceAgain) {
     EXPECT_NE(std::string::npos, sent.find("nc=00000002", sent.find("SETUP")));
 }
 
+TEST(RtspClientPeer, StreamFaults) {
+    const Bytes a = camtest::RtpPacket(0, true, 0xABAC, 0, 30, 0, "A", 1);
+    const Bytes b = camtest::RtpPacket(0, true, 0xABAC, 0, 30, 0, "B", 2);
+    struct Case {
+        const char* what;
+        std::vector<PeerStep> stream;
+        std::vector<std::string> want;  // extension texts, then the final result
+    } cases[] = {
+        {"dropped mid-frame",
+         {PeerStep::Send(VideoFrame("one") + VideoFrame("two").substr(0, 20)), PeerStep::Close()},
+         {"one", "rc " + std::to_string(RTSP_ERR_CLOSED)}},
+        {"a length past its packet",
+         {PeerStep::Send(Frame(4, a, a.size() + 6) + Frame(4, b) + VideoFrame("after")), PeerStep::Stall()},
+         {"A", "after", "rc 0"}},
+        {"garbage that never resynchronises",
+         {PeerStep::SendRepeat(std::string(4096, '\x17'), 100), PeerStep::Stall()},
+         {"rc " + std::to_string(RTSP_ERR_PROTOCOL)}},
+        {"an endless message head",
+         {PeerStep::Send("RTSP/1.0 200 OK\r\nX-Pad: " + std::string(kRtspMaxHead, 'x')), PeerStep::Stall()},
+         {"rc " + std::to_string(RTSP_ERR_PROTOCOL)}},
+    };
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedPeer peer(Steps({SetUpSteps(), c.stream}));
+        RtspClient client(Conf(peer.Port(), 1));
+        ASSERT_EQ(RTSP_OK, client.Open()) << client.LastError();
+        std::vector<std::string> got;
+        for (size_t i = 0; i < c.want.size(); ++i) {
+            // Short waits: a silent stream answers "none yet" until its time-out.
+            std::string r = NextExt(client, 200);
+            while (r == "rc 0" && c.want[i] != "rc 0") r = NextExt(client, 200);
+            got.push_back(r);
+        }
+        EXPECT_EQ(c.want, got);
+    }
+}
+
 // A wait for a packet ends after what it asked for, and a stream is lost
 // after its time-out of silence counted from the last byte: both on the
 // client's clock, never on the wall's.
