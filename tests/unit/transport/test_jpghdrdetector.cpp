@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <fstream>
+#include <new>
 #include <iterator>
 #include <memory>
 #include <mutex>
@@ -28,6 +29,24 @@ std::vector<unsigned char> ReadJpeg(const std::string& name) {
 }
 
 const int kAxisIds[] = {0x0A, 0x03};
+
+// The next nothrow array allocation of exactly this many bytes fails (0: none).
+std::atomic<size_t> g_FailNothrowNewOf{0};
+
+}  // namespace
+
+// The transport's buffers come from nothrow new[]: this lets one of them fail.
+void* operator new[](std::size_t n, const std::nothrow_t&) noexcept {
+    size_t armed = n;
+    if (n != 0 && g_FailNothrowNewOf.compare_exchange_strong(armed, 0)) return nullptr;
+    try {
+        return ::operator new[](n);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+namespace {
 
 // Records what the transport hands to the vendor tests.
 class ProbeJpg : public JpgHdrDetector {
@@ -134,6 +153,27 @@ TEST_F(JpgHdrTransport, LargestSegmentIsCopiedWholeAndTheBufferOnlyGrows) {
     EXPECT_EQ(cap, 65533u);
     EXPECT_LT(len, 100u);
     delete[] out;
+}
+
+// The first segment with the data id is the camera's: when there is no room
+// for it, a later one is not read in its place.
+TEST_F(JpgHdrTransport, NoRoomForTheDataSegmentIsNoData) {
+    const std::vector<unsigned char> img = ReadJpeg("axis_comment.jpg");
+    ASSERT_GE(img.size(), 2u);
+    const std::string data = std::string("\x0a\x03", 2) + std::string(500, 'z');  // 502 bytes after the length
+    std::vector<unsigned char> two(img.begin(), img.begin() + 2);                  // SOI
+    const size_t segLen = data.size() + 2;
+    const std::string seg = std::string("\xff\xfe", 2) + char(segLen >> 8) + char(segLen & 0xff) + data;
+    two.insert(two.end(), seg.begin(), seg.end());
+    two.insert(two.end(), img.begin() + 2, img.end());
+    ProbeJpg det(rig.Attr(), 0xFE, true);
+    det.SetDataIds(kAxisIds, 2);
+    std::string payload;
+    ASSERT_EQ(Run(det, two, payload), 0);
+    EXPECT_EQ(payload, data);
+    g_FailNothrowNewOf = data.size();
+    EXPECT_EQ(Run(det, two, payload), -1);
+    EXPECT_EQ(g_FailNothrowNewOf, 0u);  // the segment's copy was the one refused
 }
 
 TEST_F(JpgHdrTransport, DataIdPrefix) {
