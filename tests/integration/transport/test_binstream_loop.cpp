@@ -1,18 +1,15 @@
 // The binary- and line-stream loop's real thread against scripted cameras on
 // loopback: the failure budget from the time-out, the empty-line limit, short
 // records, the connect and reconnect back-offs, overlong lines, lines that
-// cannot be read, and one Dahua stream shared by motion, inputs and tampering.
+// cannot be read. One Dahua stream shared by every kind: FamilyEndToEnd's dahua row.
 #include <gtest/gtest.h>
 #include <string.h>
 
 #include <algorithm>
-#include <atomic>
 #include <deque>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <sstream>
 #include <utility>
 #include <vector>
 
@@ -96,13 +93,6 @@ using camtest::StatusHistory;
 
 PeerScript StreamThenStall(const std::string& body) {
     return {PeerStep::RecvRequest(), PeerStep::Send(kHead + body), PeerStep::Stall()};
-}
-
-std::string ReadData(const std::string& rel) {
-    std::ifstream in(std::string(CAMDET_TEST_DATA) + "/" + rel, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
 }
 
 // A StreamProbe on a peer playing scripts, on clock, its statuses logged;
@@ -253,49 +243,6 @@ TEST(BinStreamLoop, ShortRecordsResetAndReconnect) {
     const std::vector<std::string> all = got();
     EXPECT_EQ(want, std::vector<std::string>(all.begin(), all.begin() + (long)want.size()));
     EXPECT_EQ(3, peer.Connections());
-}
-
-// Motion, inputs and tampering of one Dahua camera from one event-manager
-// stream, as the camera sends it (multipart text parts, heartbeats, a
-// leading CRLF), delivered in small pieces: only the owner connects.
-TEST(BinStreamLoop, DahuaKindsShareOneStream) {
-    camtest::FakeClock clock;
-    SharingReset sharing;
-    const std::string capture = ReadData("dahua/eventmanager_stream.txt");
-    ASSERT_FALSE(capture.empty());
-    PeerScript script = {PeerStep::RecvRequest(),
-                         PeerStep::Send("HTTP/1.1 200 OK\r\nContent-Type: multipart/x-mixed-replace; "
-                                        "boundary=myboundary\r\nConnection: close\r\n\r\n")};
-    for (size_t i = 0; i < capture.size(); i += 7) script.push_back(PeerStep::Send(capture.substr(i, 7)));
-    script.push_back(PeerStep::Stall());
-    ScriptedPeer peer(script);
-    CameraRig rig(clock);
-    rig.cap.SetAPI("dahua");
-    rig.cap.SetDICnt(2);
-    rig.med.httpPort = peer.Port();
-    CountingEventBuf tdBuf, diBuf;
-    std::vector<BRObjectBase*> dets = {
-        CreateDetector(DET_TYPE_MD, &rig.med, &rig.api, &rig.buf, nullptr, nullptr, &rig.cap, nullptr, true),
-        CreateDetector(DET_TYPE_DI, &rig.med, &rig.api, &diBuf, &rig.bufMap, nullptr, &rig.cap, nullptr, true),
-        CreateDetector(DET_TYPE_TD, &rig.med, &rig.api, &tdBuf, nullptr, nullptr, &rig.cap, nullptr, true)};
-    std::atomic<bool> sawMotion{false}, sawInput2{false}, sawTamper{false};
-    rig.buf.SetListener([&](bool t, int) { sawMotion = sawMotion || t; });
-    rig.bufMap.SetListener([&](int port, bool t, int) { sawInput2 = sawInput2 || (port == 1 && t); });
-    tdBuf.SetListener([&](bool t, int) { sawTamper = sawTamper || t; });
-    // The followers first: a follower not yet started when the owner reads
-    // is reported quiet, and the capture comes at once.
-    for (auto it = dets.rbegin(); it != dets.rend(); ++it) {
-        ASSERT_NE(nullptr, *it);
-        ASSERT_EQ(0, dynamic_cast<DetectorBase*>(*it)->Start());
-    }
-    // The capture ends with every event stopped.
-    ASSERT_TRUE(WaitFor([&] { return sawMotion && sawInput2 && sawTamper && !rig.buf.GetTrig() &&
-                                     !tdBuf.GetTrig() && !rig.bufMap.GetTrig(1); }, 10000));
-    EXPECT_FALSE(rig.bufMap.GetTrig(0));
-    EXPECT_EQ(1, peer.Connections());
-    ReleaseMotionDet(dets[0]);
-    ReleaseDigiInputDet(dets[1]);
-    ReleaseTamperingDet(dets[2]);
 }
 
 // Motion starts, the stream drops and comes back with heartbeats only: the

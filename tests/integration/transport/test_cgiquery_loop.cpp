@@ -1,7 +1,8 @@
 // The polling loop's real thread against scripted cameras on loopback:
-// failed polls report no alarm (every input reset) and the next good answer
-// raises it again; the raw-socket request is exactly the bytes cameras
-// expect; a shared motion and input poll asks once per interval for both.
+// failed polls report no alarm and the next good answer raises it again (the
+// inputs' reset: MultipartTransport.DiWithoutPorts...); the raw-socket request
+// is exactly the bytes cameras expect; a shared motion and input poll asks
+// once per interval for both.
 #include <gtest/gtest.h>
 #include <string.h>
 #include <unistd.h>
@@ -18,7 +19,6 @@
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/scriptedpeer.h"
 #include "tests/fixtures/testsupport.h"
-#include "tests/fixtures/testutil.h"
 
 using camtest::PeerScript;
 using camtest::PeerStep;
@@ -151,31 +151,6 @@ TEST(CgiQueryLoop, FailedPollsReportNoAlarmAndTheDetectorRecovers) {
         << cam.peer.Received(1);
     // Stopping clears the alarm.
     EXPECT_FALSE(cam.log.md.back().first);
-}
-
-// A refused connection resets every input; a 500 between two good answers too.
-TEST(CgiQueryLoop, InputsResetOnFailedPollAndReportedPerPort) {
-    camtest::FakeClock clock;
-    LogCapture logs;
-    struct Case {
-        std::vector<PeerScript> scripts;  // empty: nobody listens
-        std::vector<std::vector<bool> > passes;
-    } cases[] = {
-        {{}, {{false, false, false}}},
-        {{Answer(200, "IN0 IN2\n"), Answer(500, "IN0 IN1 IN2"), Answer(200, "IN1\n")},
-         {{true, false, true}, {false, false, false}, {false, true, false}}},
-    };
-    for (const Case& c : cases) {
-        PollCamera cam(c.scripts, clock, 3);
-        if (c.scripts.empty()) cam.rig.med.httpPort = camtest::FreeLoopbackPort();
-        PollProbe det(cam.rig.Attr(true), CGI_QUERY_HTTP, "io.cgi", true);
-        ASSERT_EQ(det.Start(), 0);
-        ASSERT_TRUE(WaitFor([&] { return cam.log.PassCount() >= c.passes.size() + 1; }));
-        det.Stop();
-        std::lock_guard<std::mutex> g(cam.log.m);
-        EXPECT_EQ(c.passes, std::vector<std::vector<bool> >(cam.log.passes.begin(),
-                                                            cam.log.passes.begin() + (long)c.passes.size()));
-    }
 }
 
 // Without the camera's input trigger value the poller never asks the camera:

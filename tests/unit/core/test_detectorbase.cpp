@@ -259,19 +259,6 @@ TEST(DetectorLifecycleTest, ConstructionReadsCameraIdAndInputCount) {
     EXPECT_NE(std::string::npos, log.Text().find("Failed to run functor with BRObjectBase as NULL"));
 }
 
-TEST(DetectorStatusTest, ResetClearsTheBufferAndEveryInputPort) {
-    CameraRig rig;
-    rig.cap.SetDICnt(3);
-    TestDetector det(rig.Attr(true));
-    det.LinkShareDet(DET_TYPE_DI);
-    rig.buf.SetStatus(true, 100);
-    for (int p = 0; p < 3; ++p) rig.bufMap.SetStatus(p, true, 1);
-    det.ResetDetStatus();
-    EXPECT_FALSE(rig.buf.GetTrig());
-    for (int p = 0; p < 3; ++p) EXPECT_FALSE(rig.bufMap.GetTrig(p)) << p;
-    SharingReset::Clear();
-}
-
 // A decided unit: the whole camera takes the decided level; every input
 // port is written, a port the decision does not name as clear, a triggered
 // one at the input level; a stopped detector reports no alarm without asking.

@@ -160,7 +160,6 @@ public:
         confs.front().field[0] = "vsc0";
         OnvifMatch::ReplaceVdoSrcToken(this->EvtInfo(), confs, "");
     }
-    const std::string& EventAddress() const { return this->m_EvtService->GetAddress(); }
 };
 
 // Pacing (500 ms) and retry pauses (300 ms) cost no real time.
@@ -182,15 +181,6 @@ ScriptedEventService* Script(OnvifPullPointDetector& det, camtest::FakeClock* cl
     ScriptedEventService* s = new ScriptedEventService(clock);
     det.SetEventService(std::unique_ptr<OnvifEventService>(s));
     return s;
-}
-
-TEST(OnvifPullPoint, TheEventClientIsPointedAtTheEventService) {
-    Rig rig;
-    OnvifServiceEnt ent;
-    for (int i = 0; i < 6; ++i) ent.entry[i] = "http://127.0.0.1/service" + std::to_string(i);
-    rig.rig.cap.SetOnvifServiceEnt(ent);
-    Fast<OnvifMD> md(rig.rig.Attr());
-    EXPECT_EQ("http://127.0.0.1/service3", md.EventAddress());
 }
 
 TEST(OnvifPullPoint, CreateRetriesAndTerminationTime) {
