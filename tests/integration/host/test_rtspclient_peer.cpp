@@ -119,36 +119,31 @@ TEST(RtspClientPeer, SetUpFaults) {
     struct Case {
         const char* what;
         PeerScript script;
-        bool login;
         int want;
         int status;
     } cases[] = {
-        {"error answer", {PeerStep::RecvRequest(), PeerStep::Send(Answer("500 Internal Server Error"))}, true,
+        {"error answer", {PeerStep::RecvRequest(), PeerStep::Send(Answer("500 Internal Server Error"))},
          RTSP_ERR_STATUS, 500},
-        {"login asked, none configured", {PeerStep::RecvRequest(), PeerStep::Send(digest401)}, false, RTSP_ERR_AUTH,
-         401},
         {"login refused",
          {PeerStep::RecvRequest(), PeerStep::Send(digest401), PeerStep::RecvRequest(), PeerStep::Send(digest401),
           PeerStep::Stall()},
-         true, RTSP_ERR_AUTH, 401},
+         RTSP_ERR_AUTH, 401},
         {"no RTP over the connection",
          {PeerStep::RecvRequest(), PeerStep::Send(kDescribe200), PeerStep::RecvRequest(), PeerStep::Send(udpSetup)},
-         true, RTSP_ERR_PROTOCOL, 200},
-        {"no video track", {PeerStep::RecvRequest(), PeerStep::Send(noVideo)}, true, RTSP_ERR_PROTOCOL, 200},
-        {"no answer", {PeerStep::RecvRequest(), PeerStep::Stall()}, true, RTSP_ERR_TIMEOUT, 0},
-        {"closed mid-answer", {PeerStep::RecvRequest(), PeerStep::Send(kDescribe200.substr(0, 30))}, true,
-         RTSP_ERR_CLOSED, 0},
-        {"garbage, then closed", {PeerStep::RecvRequest(), PeerStep::Send(std::string(3000, '\x17'))}, true,
-         RTSP_ERR_CLOSED, 0},
+         RTSP_ERR_PROTOCOL, 200},
+        {"no video track", {PeerStep::RecvRequest(), PeerStep::Send(noVideo)}, RTSP_ERR_PROTOCOL, 200},
+        {"no answer", {PeerStep::RecvRequest(), PeerStep::Stall()}, RTSP_ERR_TIMEOUT, 0},
+        {"closed mid-answer", {PeerStep::RecvRequest(), PeerStep::Send(kDescribe200.substr(0, 30))}, RTSP_ERR_CLOSED,
+         0},
+        {"garbage, then closed", {PeerStep::RecvRequest(), PeerStep::Send(std::string(3000, '\x17'))}, RTSP_ERR_CLOSED,
+         0},
     };
     for (Case& c : cases) {
         SCOPED_TRACE(c.what);
         ScriptedPeer peer(c.script);
         RTSP_CLIENT_CONF conf = Conf(peer.Port(), 1);
-        if (c.login) {
-            conf.user = "viewer";
-            conf.password = "s3cret";
-        }
+        conf.user = "viewer";
+        conf.password = "s3cret";
         RtspClient client(conf);
         EXPECT_EQ(c.want, client.Open());
         EXPECT_EQ(c.status, client.LastStatus());
