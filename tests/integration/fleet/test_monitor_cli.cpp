@@ -1,8 +1,6 @@
-// The monitor as a service meets it: "--opt=value" beside "--opt value",
-// --version, --check-config (the cameras of the file or of a shard, or the one
-// line naming the problem), the systemd unit's command lines, and the
-// library's log on stderr (--log -), which never holds up the thread that logs,
-// and a log that cannot be written.
+// The monitor as a service meets it: "--opt=value", --version, --check-config,
+// the systemd unit's command lines, and the library's log (never holding up the
+// thread that logs, said once when it cannot be written).
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
