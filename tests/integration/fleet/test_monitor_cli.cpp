@@ -17,6 +17,8 @@
 #include "tools/monitor/librarylog.h"
 #include "tools/monitor/options.h"
 
+using fleettest::RunToEnd;
+
 namespace {
 
 struct OptCase {
@@ -89,7 +91,7 @@ TEST(MonitorOptions, InlineValuesReadAsSeparateOnes) {
 TEST(MonitorCli, VersionIsOneLine) {
     std::vector<std::string> out;
     std::string err;
-    EXPECT_EQ(0, fleettest::RunToEnd({"--version"}, out, err));
+    EXPECT_EQ(0, RunToEnd({"--version"}, out, err));
     ASSERT_EQ(1u, out.size()) << err;
     EXPECT_TRUE(std::regex_match(out[0], std::regex("camdet-monitor [0-9]+\\.[0-9]+\\.[0-9]+"))) << out[0];
 }
@@ -98,7 +100,7 @@ TEST(MonitorCli, VersionIsOneLine) {
 TEST(MonitorCli, AnUnwritableLogIsSaidOnce) {
     std::vector<std::string> out;
     std::string err;
-    EXPECT_EQ(0, fleettest::RunToEnd({"--api", "truen", "--port", "1", "--duration", "1", "--log", "/nonexistent-dir/camdet.log"},
+    EXPECT_EQ(0, RunToEnd({"--api", "truen", "--port", "1", "--duration", "1", "--log", "/nonexistent-dir/camdet.log"},
                           out, err));
     const std::string said = "cannot write the library log '/nonexistent-dir/camdet.log'";
     EXPECT_NE(std::string::npos, err.find(said)) << err;
@@ -123,7 +125,7 @@ TEST(MonitorCli, CheckConfigListsTheCamerasOfEachShard) {
 
     std::vector<std::string> out;
     std::string err;
-    ASSERT_EQ(0, fleettest::RunToEnd({"--check-config", config}, out, err)) << err;
+    ASSERT_EQ(0, RunToEnd({"--check-config", config}, out, err)) << err;
     ASSERT_EQ(31u, out.size()) << err;
     EXPECT_EQ("cam-1 hikvisionv3 192.0.2.77:8001 md,di,td,ad", out[0]);
     EXPECT_EQ(config + ": 30 cameras", out.back());
@@ -134,7 +136,7 @@ TEST(MonitorCli, CheckConfigListsTheCamerasOfEachShard) {
     std::multiset<std::string> seen;
     for (int k = 1; k <= 3; ++k) {
         out.clear();
-        ASSERT_EQ(0, fleettest::RunToEnd({"--check-config", config, "--shard", std::to_string(k) + "/3"}, out, err)) << err;
+        ASSERT_EQ(0, RunToEnd({"--check-config", config, "--shard", std::to_string(k) + "/3"}, out, err)) << err;
         ASSERT_FALSE(out.empty());
         EXPECT_NE(std::string::npos, out.back().find(" of 30 cameras in shard " + std::to_string(k) + "/3"))
             << out.back();
@@ -146,7 +148,7 @@ TEST(MonitorCli, CheckConfigListsTheCamerasOfEachShard) {
     // time: one line naming file and line, exit status 2.
     fleettest::WriteFile(config, "cameras:\n  a:\n    api: truen\n  b:\n    api: no-such-key\n");
     out.clear();
-    EXPECT_EQ(2, fleettest::RunToEnd({"--check-config", config}, out, err));
+    EXPECT_EQ(2, RunToEnd({"--check-config", config}, out, err));
     EXPECT_EQ("camdet-monitor: " + config + ":4: camera 'b': unknown camera API key 'no-such-key'\n", err);
     EXPECT_TRUE(out.empty());
 }
@@ -189,10 +191,10 @@ TEST(MonitorCli, TheServiceUnitsCommandLinesRun) {
     std::vector<std::string> out;
     std::string err;
     start.insert(start.end(), {"--duration", "0"});
-    EXPECT_EQ(0, fleettest::RunToEnd(std::vector<std::string>(start.begin() + 1, start.end()), out, err, "unit-start")) << err;
+    EXPECT_EQ(0, RunToEnd(std::vector<std::string>(start.begin() + 1, start.end()), out, err, "unit-start")) << err;
     EXPECT_NE(std::string::npos, err.find(": shard 2/3 of 3 cameras: ")) << err;
     out.clear();
-    EXPECT_EQ(0, fleettest::RunToEnd(std::vector<std::string>(reload.begin() + 1, reload.end()), out, err, "unit-reload")) << err;
+    EXPECT_EQ(0, RunToEnd(std::vector<std::string>(reload.begin() + 1, reload.end()), out, err, "unit-reload")) << err;
     ASSERT_FALSE(out.empty());
     EXPECT_NE(std::string::npos, out.back().find("cameras in shard 2/3")) << out.back();
 
