@@ -12,8 +12,6 @@
 #include "tests/integration/fleet/fleetharness.h"
 #include "tools/monitor/fleetconfig.h"
 
-using fleettest::Child;
-
 namespace {
 
 // (api, host, port, login, kinds and di-count: the --check-config, reload and
@@ -168,13 +166,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, FleetConfigBad, ::testing::ValuesIn(kBad),
 TEST(FleetCli, BadFileAndBusyPortAreOneLine) {
     const std::string bad = fleettest::TempPath("bad.yaml");
     fleettest::WriteFile(bad, "cameras:\n  a:\n    api: truen\n    port: nope\n");
-    const std::string errPath = fleettest::TempPath("cli.err");
-    {
-        Child mon({CAMDET_MONITOR, "--config", bad, "--json"}, errPath);
-        mon.Read([](const std::string&) {});
-        EXPECT_EQ(2, mon.Wait());
-    }
-    std::string text = fleettest::ReadFile(errPath);
+    std::vector<std::string> out;
+    std::string text;
+    EXPECT_EQ(2, fleettest::RunToEnd({"--config", bad, "--json"}, out, text));
     EXPECT_EQ(1, std::count(text.begin(), text.end(), '\n')) << text;
     EXPECT_NE(std::string::npos, text.find(bad + ":4: camera 'a': 'port'")) << text;
 
@@ -189,14 +183,9 @@ TEST(FleetCli, BadFileAndBusyPortAreOneLine) {
     getsockname(fd, reinterpret_cast<struct sockaddr*>(&a), &len);
     const std::string good = fleettest::TempPath("good.yaml");
     fleettest::WriteFile(good, "cameras:\n  a:\n    api: truen\n    port: 1\n");
-    {
-        Child mon({CAMDET_MONITOR, "--config", good, "--http", "127.0.0.1:" + std::to_string(ntohs(a.sin_port))},
-                  errPath);
-        mon.Read([](const std::string&) {});
-        EXPECT_EQ(1, mon.Wait());
-    }
+    EXPECT_EQ(1, fleettest::RunToEnd({"--config", good, "--http", "127.0.0.1:" + std::to_string(ntohs(a.sin_port))},
+                                     out, text));
     close(fd);
-    text = fleettest::ReadFile(errPath);
     EXPECT_EQ(1, std::count(text.begin(), text.end(), '\n')) << text;
     EXPECT_NE(std::string::npos, text.find("Address already in use")) << text;
 }

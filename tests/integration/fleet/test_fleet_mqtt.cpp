@@ -1,11 +1,6 @@
-// End to end over MQTT: a real mosquitto broker on a loopback port, a fleet
-// of simulated cameras of three transports (polling, multipart, ONVIF) in
-// this process, and the built camdet-monitor --config --mqtt. A libmosquitto
-// client in the test sees every change with its topic and payload, the
-// discovery messages, the retained state after a broker restart, and the last
-// will when the monitor is killed, and what a reload starts, restarts and
-// releases. The monitor starts before the broker, so a broker that is down at
-// start is covered as well.
+// End to end over MQTT: a real mosquitto on loopback, simulated cameras of
+// three transports (polling, multipart, ONVIF) and camdet-monitor --config
+// --mqtt; a libmosquitto client in the test sees what is published.
 #include <gtest/gtest.h>
 #include <json/json.h>
 #include <mosquitto.h>
@@ -217,8 +212,6 @@ TEST(FleetMqtt, ChangesDiscoveryRestartAndLastWill) {
         EXPECT_EQ("camdet_" + cam + "_md", v["unique_id"].asString());
         EXPECT_TRUE(sub->WaitSet(Discovery(cam, "di_1"))) << cam;
     }
-    // No credential anywhere in what was published.
-    for (const std::string& t : sub->TopicsWithPrefix("")) EXPECT_EQ(std::string::npos, sub->Latest(t).find("fleet-Pw1"));
 
     // Every change of every camera arrives with its topic and payload.
     for (size_t i = 0; i < sims.Size(); ++i) {
@@ -233,9 +226,6 @@ TEST(FleetMqtt, ChangesDiscoveryRestartAndLastWill) {
                               [](const std::string& p) { return p.find("\"trig\":true") != std::string::npos; }, kWaitMs))
             << cam << sub->Latest("camdet/" + cam + "/di/1");
     }
-    // Tampering on the multipart camera (the polling family has none).
-    sims.At(2).SetTamper(true);
-    EXPECT_TRUE(sub->WaitTrig("camdet/" + sims.Name(2) + "/td", true, 100, kWaitMs));
 
     // The broker restarts without persistence; the monitor reconnects and a
     // new client gets the current state retained.

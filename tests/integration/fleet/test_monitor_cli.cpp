@@ -1,8 +1,6 @@
-// The monitor as a service meets it: "--opt=value" beside "--opt value",
-// --version, --check-config (the cameras of the file or of a shard, or the one
-// line naming the problem), the systemd unit's command lines, and the
-// library's log on stderr (--log -), which never holds up the thread that logs,
-// and a log that cannot be written.
+// The monitor as a service meets it: "--opt=value", --version, --check-config,
+// the systemd unit's command lines, and the library's log (never holding up the
+// thread that logs, said once when it cannot be written).
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -19,7 +17,7 @@
 #include "tools/monitor/librarylog.h"
 #include "tools/monitor/options.h"
 
-using fleettest::Child;
+using fleettest::RunToEnd;
 
 namespace {
 
@@ -88,26 +86,6 @@ TEST(MonitorOptions, InlineValuesReadAsSeparateOnes) {
             EXPECT_TRUE(c.check(opt)) << joined;
         }
     }
-}
-
-// Runs the monitor to its end; stdout lines and the text of stderr.
-int RunToEnd(const std::vector<std::string>& args, std::vector<std::string>& out, std::string& err,
-               const char* name = "cli") {
-    std::vector<std::string> argv{CAMDET_MONITOR};
-    argv.insert(argv.end(), args.begin(), args.end());
-    const std::string errPath = fleettest::TempPath(std::string(name) + ".err");
-    std::mutex m;
-    int rc;
-    {
-        Child mon(argv, errPath);
-        mon.Read([&](const std::string& l) {
-            std::lock_guard<std::mutex> g(m);
-            out.push_back(l);
-        });
-        rc = mon.Wait();
-    }
-    err = fleettest::ReadFile(errPath);
-    return rc;
 }
 
 TEST(MonitorCli, VersionIsOneLine) {

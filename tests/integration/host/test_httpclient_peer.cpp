@@ -1,8 +1,7 @@
-// OXHttpClient against scripted loopback peers: body framing, stalls, early
+// OXHttpClient against scripted loopback peers: how a body ends, stalls, early
 // closes, garbage, bounded memory on an endless stream and the request text it
-// sends. (Lines cut at every offset: the HttpParse unit tests; the framing
-// itself is libcurl's.) (A POST, a kept connection, an IPv6
-// address and a silent server: the ONVIF transport's tests over this client.)
+// sends. The framing itself is libcurl's: one row per way our reader ends.
+// (POST, kept connection, IPv6, silence: the ONVIF transport's tests.)
 #include <stdio.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -55,16 +54,9 @@ struct Framing {
 
 TEST(HttpClientPeer, BodyFramingAndEarlyClose) {
     const Framing cases[] = {
-        {"content-length", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello", "hello", true},
-        {"content-length, extra bytes ignored", "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nhello", "he", true},
         {"close-delimited", "HTTP/1.0 200 OK\r\n\r\nuntil close", "until close", true},
-        {"close-delimited 1.1", "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\nbye", "bye", true},
         {"empty", "HTTP/1.1 204 No Content\r\n\r\n", "", true},
         {"length cut short", "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nshort", "short", false},
-        {"chunk cut short", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n3\r\nab", "helloab",
-         false},
-        {"bad chunk size", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\nzz\r\n", "hello",
-         false},
         {"bare LF head", "HTTP/1.0 200 OK\nContent-Type: text/plain\n\nlf", "lf", true},
         {"chunked, kept", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n6\r\nmotion\r\nb\r\n=1\r\nlevel=4\r\n"
          "3\r\n2\r\n\r\n0\r\n\r\n", "motion=1\r\nlevel=42\r\n", true, true},
@@ -96,9 +88,7 @@ TEST(HttpClientPeer, NoUsableAnswer) {
         PeerScript script;
     } cases[] = {
         {"close before answer", {PeerStep::RecvRequest(), PeerStep::Close()}},
-        {"reset", {PeerStep::RecvRequest(), PeerStep::Reset()}},
         {"garbage", {PeerStep::RecvRequest(), PeerStep::Send("GARBAGE\r\n\r\n"), PeerStep::Close()}},
-        {"head cut short", {PeerStep::RecvRequest(), PeerStep::Send("HTTP/1.1 200 OK\r\nContent-"), PeerStep::Close()}},
         {"endless head",
          {PeerStep::RecvRequest(), PeerStep::Send("HTTP/1.1 200 OK\r\n"),
           PeerStep::SendRepeat("X-Filler: " + std::string(100, 'f') + "\r\n", 100000), PeerStep::Close()}},

@@ -1,9 +1,6 @@
 // OXSocket against scripted loopback peers: connect failures, the connect's
-// bounded wait (on the socket's clock), IPv6, descriptor hygiene. Lines split
-// across reads, over-long ones, closes and read time-outs that keep the
-// caller's line are the stream reader's (StreamReader and HttpParse unit tests;
-// BinStreamLoop over plain TCP, LevelOne GR4's lines on the real socket);
-// writes and keep-alive options the ACTi and raw-request loop tests'.
+// bounded wait (on the socket's clock), IPv6, descriptor hygiene. (Reading
+// lines: the StreamReader and HttpParse unit tests.)
 #include <dirent.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -40,10 +37,8 @@ int OpenFds() {
 }
 
 TEST(OXSocket, ConnectFailures) {
-    // The clock stays where it is: a connect that waited for its time-out
-    // could end only once the clock passed it, so one that ends heard the
-    // refusal. (Moving the clock to the wait's deadline at once would race
-    // a refusal that reaches the socket a little after the connect call.)
+    // The clock stays put, so a connect that ends heard the refusal (moving
+    // it at once would race a refusal that comes just after the call).
     FakeClock clock(FakeClock::MANUAL);
     OXSocket refused(clock);
     refused.SetSocketInfo("127.0.0.1", camtest::FreeLoopbackPort(), 2, false);

@@ -1,6 +1,6 @@
-// The RTSP client and the live RTP fetcher against a real RTSP server from
-// the distribution: GStreamer's RTSP server (gst_rtsp_server.py beside this
-// file) streaming RTP/JPEG whose packets carry an RFC 8285 header extension.
+// The RTSP client against a real RTSP server from the distribution:
+// GStreamer's RTSP server (gst_rtsp_server.py beside this file) streaming
+// RTP/JPEG whose packets carry an RFC 8285 header extension.
 // Session set-up, Basic and Digest logins (and their refusal), packet flow
 // and the extension bytes made by a producer that is not ours.
 #include <fcntl.h>

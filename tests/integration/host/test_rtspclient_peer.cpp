@@ -1,10 +1,7 @@
-// The RTSP client and the RTP fetcher against scripted RTSP servers on
-// loopback: the requests they send, the answers they accept, and the camera's
-// set-up faults - refusal, error answers, login loops, a stale nonce, silence
-// and garbage; streams that bring nothing of use, and the back-off from
-// sessions that end at once. The fetcher is reached through RtpFetchHandler,
-// as detectors do. (Drops, lengths past their packet and garbage mid-stream:
-// the RtspSplit unit tests and RtpEndToEnd.)
+// The RTSP client and the RTP fetcher (through RtpFetchHandler, as detectors
+// reach it) against scripted RTSP servers on loopback: requests, set-up and
+// stream faults, a stale nonce, streams that bring nothing of use, and the
+// back-off from sessions that end at once.
 #include <memory>
 #include <string>
 #include <vector>
@@ -119,36 +116,31 @@ TEST(RtspClientPeer, SetUpFaults) {
     struct Case {
         const char* what;
         PeerScript script;
-        bool login;
         int want;
         int status;
     } cases[] = {
-        {"error answer", {PeerStep::RecvRequest(), PeerStep::Send(Answer("500 Internal Server Error"))}, true,
+        {"error answer", {PeerStep::RecvRequest(), PeerStep::Send(Answer("500 Internal Server Error"))},
          RTSP_ERR_STATUS, 500},
-        {"login asked, none configured", {PeerStep::RecvRequest(), PeerStep::Send(digest401)}, false, RTSP_ERR_AUTH,
-         401},
         {"login refused",
          {PeerStep::RecvRequest(), PeerStep::Send(digest401), PeerStep::RecvRequest(), PeerStep::Send(digest401),
           PeerStep::Stall()},
-         true, RTSP_ERR_AUTH, 401},
+         RTSP_ERR_AUTH, 401},
         {"no RTP over the connection",
          {PeerStep::RecvRequest(), PeerStep::Send(kDescribe200), PeerStep::RecvRequest(), PeerStep::Send(udpSetup)},
-         true, RTSP_ERR_PROTOCOL, 200},
-        {"no video track", {PeerStep::RecvRequest(), PeerStep::Send(noVideo)}, true, RTSP_ERR_PROTOCOL, 200},
-        {"no answer", {PeerStep::RecvRequest(), PeerStep::Stall()}, true, RTSP_ERR_TIMEOUT, 0},
-        {"closed mid-answer", {PeerStep::RecvRequest(), PeerStep::Send(kDescribe200.substr(0, 30))}, true,
-         RTSP_ERR_CLOSED, 0},
-        {"garbage, then closed", {PeerStep::RecvRequest(), PeerStep::Send(std::string(3000, '\x17'))}, true,
-         RTSP_ERR_CLOSED, 0},
+         RTSP_ERR_PROTOCOL, 200},
+        {"no video track", {PeerStep::RecvRequest(), PeerStep::Send(noVideo)}, RTSP_ERR_PROTOCOL, 200},
+        {"no answer", {PeerStep::RecvRequest(), PeerStep::Stall()}, RTSP_ERR_TIMEOUT, 0},
+        {"closed mid-answer", {PeerStep::RecvRequest(), PeerStep::Send(kDescribe200.substr(0, 30))}, RTSP_ERR_CLOSED,
+         0},
+        {"garbage, then closed", {PeerStep::RecvRequest(), PeerStep::Send(std::string(3000, '\x17'))}, RTSP_ERR_CLOSED,
+         0},
     };
     for (Case& c : cases) {
         SCOPED_TRACE(c.what);
         ScriptedPeer peer(c.script);
         RTSP_CLIENT_CONF conf = Conf(peer.Port(), 1);
-        if (c.login) {
-            conf.user = "viewer";
-            conf.password = "s3cret";
-        }
+        conf.user = "viewer";
+        conf.password = "s3cret";
         RtspClient client(conf);
         EXPECT_EQ(c.want, client.Open());
         EXPECT_EQ(c.status, client.LastStatus());
@@ -287,12 +279,9 @@ TEST(RtpFetcherPeer, LiveFetcherReconnectsAndKeepsTheNewestPacket) {
     EXPECT_EQ(std::string::npos, text.find("s3cret"));
 }
 
-// A live stream whose camera sends nothing of use for the time-out is lost:
-// the alarm in its last extension is not current any more. RTCP, drips and
-// malformed packets keep a connection busy without being a stream; packets
-// without an extension keep the session (the recorder's video) but not the
-// extension. Time is the fetcher's clock: what the camera sends meanwhile
-// comes in real time and must not count as time.
+// A live stream that brings nothing of use for the time-out (on the fetcher's
+// clock) is lost: its last alarm is not current any more. Packets without an
+// extension keep the session (the recorder's video) but not the extension.
 TEST(RtpFetcherPeer, LiveStreamThatBringsNothingOfUseIsLost) {
     const int timeoutMs = 1000;
     const int sliceMs = 200;  // the live thread's read slice
@@ -394,12 +383,10 @@ TEST(RtpFetcherPeer, LiveFetcherBacksOffFromSessionsThatDoNotRun) {
     EXPECT_EQ(1u, fetcher.PacketCount());
 }
 
-// A fetcher of a detector's own, made by the factory with a query for the
-// stream: the same back-off, counted from the session's end; the extension
-// copied whole or not at all, a bounded read of the next packet copies what
-// fits; and a session whose packets carry no extension for the time-out
-// fails, as the event data is lost. The back-off runs on the clock of the
-// camera's services that the factory was given.
+// A detector's own fetcher (the factory's, with a query and the camera's
+// services' clock): the same back-off; the extension copied whole or not at
+// all, a bounded read copies what fits; a session without extensions for the
+// time-out fails, as the event data is lost.
 TEST(RtpFetcherPeer, OwnFetcherBacksOffAndLosesAStreamWithoutExtensions) {
     camtest::FakeClock clock;
     BrellinOwned::RecorderServices services(clock);
