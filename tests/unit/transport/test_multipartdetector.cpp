@@ -317,7 +317,12 @@ TEST_F(MultipartTransport, HowAStreamEndsIsToldBeforeWhatItCauses) {
         ASSERT_EQ(det.Start(), 0);
         const size_t parts = 1 + std::count_if(r.chunks.begin(), r.chunks.end(),
                                                [&](const std::string& c) { return c.compare(0, on.size(), on) == 0; });
-        EXPECT_TRUE(WaitFor([&] { return det.SeenParts().size() >= parts; }));
+        // The status a part brings is reported after the part is tested.
+        EXPECT_TRUE(WaitFor([&] {
+            if (det.SeenParts().size() < parts) return false;
+            std::lock_guard<std::mutex> g(m);
+            return seen.size() >= r.seen.size();
+        }));
         std::vector<std::string> got;
         {
             std::lock_guard<std::mutex> g(m);
