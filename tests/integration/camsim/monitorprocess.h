@@ -1,6 +1,6 @@
 // Child processes of the tests: any program, and the built camdet-monitor
-// whose stdout (the --json status lines) feeds a StatusLog (MonitorProcess
-// needs CAMDET_MONITOR, the monitor's path).
+// (CAMDET_MONITOR) whose stdout (the --json status lines) feeds a StatusLog
+// or is run to its end.
 #ifndef TESTS_INTEGRATION_CAMSIM_MONITORPROCESS_H
 #define TESTS_INTEGRATION_CAMSIM_MONITORPROCESS_H
 
@@ -14,10 +14,12 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "tests/fixtures/testutil.h"
 #include "tests/integration/camsim/statuslog.h"
 #include "tools/camsim/camsim.h"
 
@@ -124,6 +126,7 @@ public:
     // Only valid when Running().
     StatusLog& Log() { return *m_Log; }
     bool Running() const { return m_Child.Running(); }
+    void Kill(int sig) { m_Child.Kill(sig); }
     // SIGTERM and the exit status (-1 when it did not exit normally).
     int Terminate() { return Signal(SIGTERM); }
     // Sends sig (0: none, the program ends by itself), waits for the exit; its
@@ -142,6 +145,31 @@ private:
     Child m_Child;
     std::unique_ptr<StatusLog> m_Log;
 };
+
+// A file of this test process in the build directory.
+inline std::string TempPath(const std::string& name) {
+    return std::string(CAMDET_BINARY_DIR) + "/test-" + std::to_string(getpid()) + "-" + name;
+}
+
+// Runs the monitor to its end; its exit status, stdout lines and the text of stderr.
+inline int RunToEnd(const std::vector<std::string>& args, std::vector<std::string>& out, std::string& err,
+                    const std::string& name = "cli") {
+    std::vector<std::string> argv{CAMDET_MONITOR};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const std::string errPath = TempPath(name + ".err");
+    std::mutex m;
+    int rc;
+    {
+        Child mon(argv, errPath);
+        mon.Read([&](const std::string& l) {
+            std::lock_guard<std::mutex> g(m);
+            out.push_back(l);
+        });
+        rc = mon.Wait();
+    }
+    err = ReadFile(errPath);
+    return rc;
+}
 
 }  // namespace camtest
 

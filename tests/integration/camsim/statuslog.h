@@ -1,7 +1,6 @@
-// The status lines of camdet-monitor --json, collected from a pipe by a
-// reader thread (or handed in line by line) so that a test can wait for "this
-// detector now reports that" instead of sleeping. A fleet's lines name their
-// camera; a single camera's name none. Camera "" asks about every camera.
+// The status lines of camdet-monitor --json, collected from a pipe by a reader
+// thread so that a test can wait for "this detector now reports that" instead
+// of sleeping. A fleet's lines name their camera; a single camera's name none.
 #ifndef TESTS_INTEGRATION_CAMSIM_STATUSLOG_H
 #define TESTS_INTEGRATION_CAMSIM_STATUSLOG_H
 
@@ -43,8 +42,6 @@ struct StatusEvent {
 
 class StatusLog {
 public:
-    // Lines come from Line().
-    StatusLog() {}
     // Reads JSON lines from fd until EOF; owns and closes fd.
     explicit StatusLog(int fd) : m_Fd(fd), m_Reader([this] { Read(); }) {}
     ~StatusLog() {
@@ -78,7 +75,7 @@ public:
         for (const StatusEvent& e : m_Events) n += (e.kind == kind && e.port == port && e.trig) ? 1 : 0;
         return n;
     }
-    // Every health state of the camera ("camera" lines), in order.
+    // Every health state of the camera ("camera" lines; "": of every camera), in order.
     std::vector<std::string> Health(const std::string& camera = std::string()) {
         std::lock_guard<std::mutex> g(m_Mutex);
         return m_Health[camera];
@@ -115,7 +112,6 @@ public:
         if (v["event"].asString() == "detector") {
             m_Classes[v["kind"].asString()] = v["class"].isString() ? v["class"].asString() : std::string();
             m_Detectors[camera]++;
-            if (!camera.empty()) m_Detectors[""]++;
         } else if (v["event"].asString() == "status") {
             StatusEvent e;
             e.kind = v["kind"].asString();
@@ -124,7 +120,6 @@ public:
             e.level = v["level"].asInt();
             m_Events.push_back(e);
             m_Latest[std::make_tuple(camera, e.kind, e.port)] = e;
-            m_Latest[std::make_tuple(std::string(), e.kind, e.port)] = e;
             m_Order.push_back(line);
         } else if (v["event"].asString() == "camera" && v["state"].isString()) {
             m_Health[camera].push_back(v["state"].asString());

@@ -9,28 +9,11 @@
 
 #include "tests/fixtures/testutil.h"
 #include "tests/integration/camsim/monitorprocess.h"
-#include "tests/integration/camsim/statuslog.h"
 #include "tools/camsim/camsim.h"
 
-using camtest::MonitorProcess;
+using camtest::RunToEnd;
 
 namespace {
-
-const int kStepMs = 15000;
-
-// Runs the monitor to its end: its exit status, what it printed on stdout and on stderr.
-int RunMonitor(const std::vector<std::string>& args, std::string& out, std::string& err) {
-    const std::string errPath = std::string(CAMDET_BINARY_DIR) + "/e2e-onvif-run.err";
-    int rc;
-    {
-        MonitorProcess mon(args, errPath);
-        mon.Log().WaitEof(kStepMs);
-        rc = mon.Signal(0);
-        out = mon.Log().Text();
-    }
-    err = camtest::ReadFile(errPath);
-    return rc;
-}
 
 TEST(OnvifEndToEnd, ProbeAndAMistypedTopicKey) {
     camsim::Config cfg;
@@ -41,16 +24,15 @@ TEST(OnvifEndToEnd, ProbeAndAMistypedTopicKey) {
     std::string error;
     ASSERT_TRUE(sim.Start(error)) << error;
     const std::string device = "http://127.0.0.1:" + std::to_string(sim.Port()) + "/onvif/device_service";
-    std::string out, err;
-    ASSERT_EQ(RunMonitor({"--api", "onvif", "--onvif-device", device, "--probe", "--log", "/dev/null"}, out, err), 0)
+    std::vector<std::string> out;
+    std::string err;
+    ASSERT_EQ(RunToEnd({"--api", "onvif", "--onvif-device", device, "--probe", "--log", "/dev/null"}, out, err), 0)
         << err;
-    EXPECT_NE(out.find("\ntopic tns1:VideoSource/MotionAlarm source Source data State\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("\ntopic tns1:Device/Trigger/DigitalInput source InputToken data LogicalState\n"),
-              std::string::npos)
-        << out;
-    EXPECT_NE(out.find("\nmd tns1:VideoSource/MotionAlarm;State (device)\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("\ntd tns1:VideoSource/GlobalSceneChange/ImagingService;State (device)\n"), std::string::npos)
-        << out;
+    for (const char* line : {"topic tns1:VideoSource/MotionAlarm source Source data State",
+                             "topic tns1:Device/Trigger/DigitalInput source InputToken data LogicalState",
+                             "md tns1:VideoSource/MotionAlarm;State (device)",
+                             "td tns1:VideoSource/GlobalSceneChange/ImagingService;State (device)"})
+        EXPECT_NE(std::find(out.begin(), out.end(), line), out.end()) << line;
     EXPECT_EQ(err, "");
 
     // A key the device does not list: one line naming what it lists; the
@@ -60,15 +42,15 @@ TEST(OnvifEndToEnd, ProbeAndAMistypedTopicKey) {
         "tns1:VideoSource/MotionAlarm;State\n";
     for (const char* mode : {"--probe", "--dry-run"}) {
         SCOPED_TRACE(mode);
-        EXPECT_EQ(RunMonitor({"--api", "onvif", "--onvif-device", device, "--onvif-topic",
-                              "md=tns1:VideoSource/MotionAlarm;Stat", mode, "--log", "/dev/null"},
-                             out, err),
+        EXPECT_EQ(RunToEnd({"--api", "onvif", "--onvif-device", device, "--onvif-topic",
+                            "md=tns1:VideoSource/MotionAlarm;Stat", mode, "--log", "/dev/null"},
+                           out, err),
                   0);
         EXPECT_EQ(err, line);
     }
     // Nobody there: one line and a failure.
     sim.Stop();
-    EXPECT_EQ(RunMonitor({"--api", "onvif", "--onvif-device", device, "--probe", "--log", "/dev/null"}, out, err), 1);
+    EXPECT_EQ(RunToEnd({"--api", "onvif", "--onvif-device", device, "--probe", "--log", "/dev/null"}, out, err), 1);
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     EXPECT_NE(err.find("does not answer"), std::string::npos) << err;
 }

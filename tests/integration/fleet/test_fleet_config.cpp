@@ -3,55 +3,26 @@
 // in use is one line (exit 1). (SIGHUP's reload: FleetMqtt.ChangesDiscovery-
 // RestartAndLastWill.)
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <algorithm>
 
 #include "tests/fixtures/testutil.h"
-#include "tests/integration/fleet/fleetharness.h"
+#include "tests/integration/camsim/monitorprocess.h"
 #include "tools/monitor/fleetconfig.h"
 
 namespace {
 
-// (api, host, port, login, kinds and di-count: the --check-config, reload and
-// MQTT tests; onvif-device: the fleet's health test.)
-TEST(FleetConfig, SettingsReadAsTheirOptions) {
-    const char* text =
-        "cameras:\n"
-        "  front-door:\n"
-        "    api: hikvisionv3\n"
-        "    cap: [A, B]\n"
-        "    md-param: [1, 2, 3, 4]\n"
-        "    fifo: true\n"
-        "  yard:\n"
-        "    api: onvif\n"
-        "    onvif-device: http://192.0.2.20/onvif/device_service\n"
-        "    onvif-topic: [md=motion, di=input]\n";
-    std::vector<FleetCamera> cams;
-    std::string err;
-    ASSERT_TRUE(ParseFleetConfig(text, "f.yaml", cams, err)) << err;
-    ASSERT_EQ(2u, cams.size());
-    const MonitorOptions& a = cams[0].opt;
-    EXPECT_EQ("front-door", cams[0].name);
-    EXPECT_EQ((std::vector<std::string>{"A", "B"}), a.caps);
-    EXPECT_TRUE(a.mdParamSet);
-    EXPECT_EQ(3, a.mdParam[2]);
-    EXPECT_TRUE(a.fifo);
-    EXPECT_FALSE(cams[0].camIdGiven);
-    EXPECT_EQ("yard", cams[1].name);
-    EXPECT_EQ("input", cams[1].opt.onvifTopics.at(2));
-}
-
-// ${NAME} takes the environment's value anywhere in a value or list item,
-// "$${" is a plain "${", other '$' stay; a password file (relative to the
-// configuration's directory) gives its text without the line end.
-TEST(FleetConfig, EnvironmentAndPasswordFile) {
-    const std::string dir = fleettest::TempPath("envdir");
+// Settings mean their options (a flag, a repeated option); ${NAME} takes the
+// environment's value anywhere in a value or list item, "$${" is a plain
+// "${", other '$' stay; a password file (relative to the configuration's
+// directory) gives its text without the line end.
+TEST(FleetConfig, SettingsEnvironmentAndPasswordFile) {
+    const std::string dir = camtest::TempPath("envdir");
     mkdir(dir.c_str(), 0700);
     const std::string pwPath = dir + "/cam-pw";
-    fleettest::WriteFile(pwPath, "s3cret$$x\r\n");
-    fleettest::WriteFile(dir + "/ca.pem", "");  // a CA file, like a password file, beside the configuration
+    camtest::WriteFile(pwPath, "s3cret$$x\r\n");
+    camtest::WriteFile(dir + "/ca.pem", "");  // a CA file, like a password file, beside the configuration
     setenv("CAMDET_T_API", "truen", 1);
     setenv("CAMDET_T_N", "7", 1);
     setenv("CAMDET_T_KIND", "td", 1);
@@ -67,11 +38,16 @@ TEST(FleetConfig, EnvironmentAndPasswordFile) {
                              "    api: truen\n"
                              "    password: pa$$word${CAMDET_T_EMPTY}\n"
                              "    scheme: https\n"
-                             "    tls-ca: ca.pem\n";
+                             "    tls-ca: ca.pem\n"
+                             "    fifo: true\n"
+                             "  yard:\n"
+                             "    api: onvif\n"
+                             "    onvif-device: http://192.0.2.20/onvif/device_service\n"
+                             "    onvif-topic: [md=motion, di=input]\n";
     std::vector<FleetCamera> cams;
     std::string err;
     ASSERT_TRUE(ParseFleetConfig(text, dir + "/env.yaml", cams, err)) << err;
-    ASSERT_EQ(2u, cams.size());
+    ASSERT_EQ(3u, cams.size());
     EXPECT_EQ("truen", cams[0].opt.api);
     EXPECT_EQ("cam-7.example", cams[0].opt.host);
     EXPECT_EQ("${literal}", cams[0].opt.user);
@@ -81,10 +57,12 @@ TEST(FleetConfig, EnvironmentAndPasswordFile) {
     EXPECT_TRUE(cams[1].opt.https);
     EXPECT_EQ(443, cams[1].opt.port);
     EXPECT_EQ(dir + "/ca.pem", cams[1].opt.tlsCa);
+    EXPECT_TRUE(cams[1].opt.fifo);
+    EXPECT_EQ("input", cams[2].opt.onvifTopics.at(2));
 
     // A changed secret is a changed camera to a reload.
     const std::vector<std::string> before = cams[0].args;
-    fleettest::WriteFile(pwPath, "other\n");
+    camtest::WriteFile(pwPath, "other\n");
     ASSERT_TRUE(ParseFleetConfig(text, dir + "/env.yaml", cams, err)) << err;
     EXPECT_NE(before, cams[0].args);
 }
@@ -107,8 +85,6 @@ const BadCase kBad[] = {
     {"bad_name", "cameras:\n  'a b':\n    api: truen\n", 2, "bad camera name"},
     {"no_api", "cameras:\n  a:\n    port: 80\n", 2, "has no 'api'"},
     {"unknown_key", "cameras:\n  a:\n    api: truen\n    colour: red\n", 4, "unknown camera setting 'colour'"},
-    {"process_option", "cameras:\n  a:\n    api: truen\n    mqtt: mqtt://x:1\n", 4, "unknown camera setting 'mqtt'"},
-    {"bad_port", "cameras:\n  a:\n    api: truen\n    port: 70000\n", 4, "'port' expects a port number"},
     {"bad_kind", "cameras:\n  a:\n    api: truen\n    kinds: [md, xx]\n", 4, "'kinds'"},
     {"list_for_scalar", "cameras:\n  a:\n    api: truen\n    host: [a, b]\n", 4, "takes one value"},
     {"map_value", "cameras:\n  a:\n    api: truen\n    host: {x: 1}\n", 4, "not a map"},
@@ -136,9 +112,9 @@ const BadCase kBad[] = {
 class FleetConfigBad : public ::testing::TestWithParam<BadCase> {
 public:
     static void SetUpTestSuite() {
-        const std::string dir = fleettest::TempPath("pwdir");
+        const std::string dir = camtest::TempPath("pwdir");
         mkdir(dir.c_str(), 0700);
-        fleettest::WriteFile(dir + "/empty", "\n");
+        camtest::WriteFile(dir + "/empty", "\n");
         setenv("CAMDET_T_DIR", dir.c_str(), 1);
         setenv("CAMDET_T_BAD_PORT", "70000Hidden", 1);
         unsetenv("CAMDET_T_UNSET");
@@ -164,28 +140,20 @@ INSTANTIATE_TEST_SUITE_P(Cases, FleetConfigBad, ::testing::ValuesIn(kBad),
                          [](const ::testing::TestParamInfo<BadCase>& i) { return std::string(i.param.name); });
 
 TEST(FleetCli, BadFileAndBusyPortAreOneLine) {
-    const std::string bad = fleettest::TempPath("bad.yaml");
-    fleettest::WriteFile(bad, "cameras:\n  a:\n    api: truen\n    port: nope\n");
+    const std::string bad = camtest::TempPath("bad.yaml");
+    camtest::WriteFile(bad, "cameras:\n  a:\n    api: truen\n    port: nope\n");
     std::vector<std::string> out;
     std::string text;
-    EXPECT_EQ(2, fleettest::RunToEnd({"--config", bad, "--json"}, out, text));
+    EXPECT_EQ(2, camtest::RunToEnd({"--config", bad, "--json"}, out, text));
     EXPECT_EQ(1, std::count(text.begin(), text.end(), '\n')) << text;
     EXPECT_NE(std::string::npos, text.find(bad + ":4: camera 'a': 'port'")) << text;
 
-    // Someone else holds the status page's port.
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    struct sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof(a);
-    ASSERT_EQ(0, bind(fd, reinterpret_cast<struct sockaddr*>(&a), len));
-    ASSERT_EQ(0, listen(fd, 1));
-    getsockname(fd, reinterpret_cast<struct sockaddr*>(&a), &len);
-    const std::string good = fleettest::TempPath("good.yaml");
-    fleettest::WriteFile(good, "cameras:\n  a:\n    api: truen\n    port: 1\n");
-    EXPECT_EQ(1, fleettest::RunToEnd({"--config", good, "--http", "127.0.0.1:" + std::to_string(ntohs(a.sin_port))},
-                                     out, text));
-    close(fd);
+    // Someone else (a simulated camera) holds the status page's port.
+    camsim::CamSim other(camtest::SimConfig("truen", "pw"));
+    ASSERT_TRUE(other.Start(text)) << text;
+    const std::string good = camtest::TempPath("good.yaml");
+    camtest::WriteFile(good, "cameras:\n  a:\n    api: truen\n    port: 1\n");
+    EXPECT_EQ(1, camtest::RunToEnd({"--config", good, "--http", "127.0.0.1:" + std::to_string(other.Port())}, out, text));
     EXPECT_EQ(1, std::count(text.begin(), text.end(), '\n')) << text;
     EXPECT_NE(std::string::npos, text.find("Address already in use")) << text;
 }

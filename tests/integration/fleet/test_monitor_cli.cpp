@@ -13,11 +13,11 @@
 
 #include "dupfromox/oxdebuglog.h"
 #include "tests/fixtures/testutil.h"
-#include "tests/integration/fleet/fleetharness.h"
+#include "tests/integration/camsim/monitorprocess.h"
 #include "tools/monitor/librarylog.h"
 #include "tools/monitor/options.h"
 
-using fleettest::RunToEnd;
+using camtest::RunToEnd;
 
 namespace {
 
@@ -30,8 +30,8 @@ struct OptCase {
 const char kPin[] = "sha256//47DEQpj8HBSa+/TImW+5JCeuQeRkm5NMpJWZG3hSuFU=";
 
 TEST(MonitorOptions, InlineValuesReadAsSeparateOnes) {
-    const std::string secret = fleettest::TempPath("opt-secret");
-    fleettest::WriteFile(secret, "from-file\n");
+    const std::string secret = camtest::TempPath("opt-secret");
+    camtest::WriteFile(secret, "from-file\n");
     const std::string secretOpt = "--password-file=" + secret;
     const OptCase kCases[] = {
         {{"--api=truen", "--port=8080"}, nullptr, [](const MonitorOptions& o) { return o.api == "truen" && o.port == 8080; }},
@@ -49,16 +49,11 @@ TEST(MonitorOptions, InlineValuesReadAsSeparateOnes) {
         {{"--config", "c.yaml", "--shard=0/3"}, "option --shard: expects K/N", nullptr},
         {{"--api", "truen", "--shard=1/2"}, "--shard goes with --config", nullptr},
         {{"--check-config", "c.yaml", "--config", "c.yaml"}, "--check-config FILE only reads the file", nullptr},
-        {{"--check-config", "c.yaml", "--onvif-device", "http://127.0.0.1/onvif/device_service", "--probe"},
-         "--check-config FILE only reads the file", nullptr},
         {{"--api", "truen", "--password", "x", "--password-file", secret.c_str()}, "not both", nullptr},
-        // HTTPS: the port follows the scheme unless given; the device's address sets both.
+        // HTTPS: the port follows the scheme unless given; the device's address sets both (a given pin
+        // and an https:// device address: the TLS end-to-end test).
         {{"--api", "truen", "--scheme=https"}, nullptr,
          [](const MonitorOptions& o) { return o.https && o.port == 443 && o.tlsVerify == "ca"; }},
-        {{"--api", "truen", "--scheme", "https", "--port", "8443", "--tls-pin", kPin}, nullptr,
-         [](const MonitorOptions& o) { return o.port == 8443 && o.tlsVerify == "pin" && o.tlsPin == kPin; }},
-        {{"--api", "onvif", "--onvif-device", "https://127.0.0.1:8443/onvif/device_service"}, nullptr,
-         [](const MonitorOptions& o) { return o.https && o.port == 8443; }},
         {{"--api", "onvif", "--onvif-device", "https://cam/onvif/device_service", "--tls-verify=none"}, nullptr,
          [](const MonitorOptions& o) { return o.https && o.port == 443 && o.tlsVerify == "none"; }},
         {{"--api", "truen", "--tls-verify", "maybe"}, "option --tls-verify: expects ca, pin or none", nullptr},
@@ -108,8 +103,8 @@ TEST(MonitorCli, AnUnwritableLogIsSaidOnce) {
 }
 
 TEST(MonitorCli, CheckConfigListsTheCamerasOfEachShard) {
-    const std::string pw = fleettest::TempPath("check-pw");
-    fleettest::WriteFile(pw, "Pw-from-file\n");
+    const std::string pw = camtest::TempPath("check-pw");
+    camtest::WriteFile(pw, "Pw-from-file\n");
     std::string text = "cameras:\n";
     std::set<std::string> all;
     for (int i = 1; i <= 30; ++i) {
@@ -119,8 +114,8 @@ TEST(MonitorCli, CheckConfigListsTheCamerasOfEachShard) {
                 std::to_string(8000 + i) + "\n    user: admin\n" +
                 (i % 2 ? "    password: Pw-in-file\n" : "    password-file: " + pw + "\n");
     }
-    const std::string config = fleettest::TempPath("check.yaml");
-    fleettest::WriteFile(config, text);
+    const std::string config = camtest::TempPath("check.yaml");
+    camtest::WriteFile(config, text);
     setenv("CAMDET_CHECK_HOST", "192.0.2.77", 1);
 
     std::vector<std::string> out;
@@ -146,7 +141,7 @@ TEST(MonitorCli, CheckConfigListsTheCamerasOfEachShard) {
 
     // A key no detector has is found here, not only camera by camera at run
     // time: one line naming file and line, exit status 2.
-    fleettest::WriteFile(config, "cameras:\n  a:\n    api: truen\n  b:\n    api: no-such-key\n");
+    camtest::WriteFile(config, "cameras:\n  a:\n    api: truen\n  b:\n    api: no-such-key\n");
     out.clear();
     EXPECT_EQ(2, RunToEnd({"--check-config", config}, out, err));
     EXPECT_EQ("camdet-monitor: " + config + ":4: camera 'b': unknown camera API key 'no-such-key'\n", err);
@@ -157,11 +152,11 @@ TEST(MonitorCli, CheckConfigListsTheCamerasOfEachShard) {
 // variables a machine's environment file sets, run as they stand.
 TEST(MonitorCli, TheServiceUnitsCommandLinesRun) {
     const std::string unitPath = std::string(CAMDET_SOURCE_DIR) + "/dist/camdet-monitor@.service";
-    std::string unit = fleettest::ReadFile(unitPath);
+    std::string unit = camtest::ReadFile(unitPath);
     ASSERT_FALSE(unit.empty()) << unitPath;
     for (size_t p; (p = unit.find("\\\n")) != std::string::npos;) unit.replace(p, 2, " ");
-    const std::string config = fleettest::TempPath("unit.yaml");
-    fleettest::WriteFile(config, "cameras:\n  a:\n    api: truen\n    port: 1\n  b:\n    api: truen\n    port: 1\n"
+    const std::string config = camtest::TempPath("unit.yaml");
+    camtest::WriteFile(config, "cameras:\n  a:\n    api: truen\n    port: 1\n  b:\n    api: truen\n    port: 1\n"
                                  "  c:\n    api: truen\n    port: 1\n");
     const std::map<std::string, std::string> vars = {
         {"/usr/local/bin/camdet-monitor", CAMDET_MONITOR},
@@ -200,12 +195,12 @@ TEST(MonitorCli, TheServiceUnitsCommandLinesRun) {
 
     // And systemd reads it without a complaint, where systemd is at hand.
     if (access("/usr/bin/systemd-analyze", X_OK) != 0) return;
-    const std::string dir = fleettest::TempPath("unit");
+    const std::string dir = camtest::TempPath("unit");
     mkdir(dir.c_str(), 0700);
-    std::string text = fleettest::ReadFile(unitPath);
+    std::string text = camtest::ReadFile(unitPath);
     const std::string bin = "/usr/local/bin/camdet-monitor";
     for (size_t p; (p = text.find(bin)) != std::string::npos;) text.replace(p, bin.size(), CAMDET_MONITOR);
-    fleettest::WriteFile(dir + "/camdet-monitor@.service", text);
+    camtest::WriteFile(dir + "/camdet-monitor@.service", text);
     FILE* p = popen(("/usr/bin/systemd-analyze verify '" + dir + "/camdet-monitor@.service' 2>&1").c_str(), "r");
     ASSERT_NE(nullptr, p);
     std::string said;
