@@ -1,9 +1,8 @@
 // End to end over MQTT: a real mosquitto on loopback, simulated cameras of
 // three transports (polling, multipart, ONVIF) and camdet-monitor --config
-// --mqtt; a libmosquitto client in the test sees what is published.
+// --mqtt; mosquitto_sub sees what is published.
 #include <gtest/gtest.h>
 #include <json/json.h>
-#include <mosquitto.h>
 
 #include "tests/fixtures/testutil.h"
 #include "tests/integration/camsim/monitorprocess.h"
@@ -16,30 +15,22 @@ namespace {
 
 const int kWaitMs = 20000;  // bound of one expected change
 
-// A subscriber to "camdet/#" and "homeassistant/#" keeping the latest payload
-// of every topic and whether it came retained.
+// A subscriber (mosquitto_sub) to "camdet/#" and "homeassistant/#" keeping
+// every message in order and the latest payload of every topic.
 class Subscriber {
 public:
-    explicit Subscriber(int port, const char* user = nullptr, const char* password = nullptr) {
-        mosquitto_lib_init();
-        m_Mosq = mosquitto_new(nullptr, true, this);
-        if (user) mosquitto_username_pw_set(m_Mosq, user, password);
-        mosquitto_message_callback_set(m_Mosq, [](struct mosquitto*, void* ud, const struct mosquitto_message* m) {
-            static_cast<Subscriber*>(ud)->OnMessage(m);
+    explicit Subscriber(int port, const std::string& user = "", const std::string& password = "") {
+        std::vector<std::string> argv{"/usr/bin/mosquitto_sub", "-h", "127.0.0.1", "-p", std::to_string(port), "-q",
+                                      "1", "-t", "camdet/#", "-t", "homeassistant/#", "-F", "%t %p"};
+        if (!user.empty()) argv.insert(argv.end(), {"-u", user, "-P", password});
+        m_Proc.reset(new Child(argv, camtest::TempPath("mosquitto_sub.err")));
+        m_Proc->Read([this](const std::string& line) {
+            const size_t sp = line.find(' ');
+            std::lock_guard<std::mutex> g(m_Mutex);
+            m_Seq.emplace_back(line.substr(0, sp), sp == std::string::npos ? std::string() : line.substr(sp + 1));
+            m_Latest[m_Seq.back().first] = m_Seq.back().second;
+            m_Cond.notify_all();
         });
-        mosquitto_connect_callback_set(m_Mosq, [](struct mosquitto* mq, void*, int rc) {
-            if (rc == 0) {
-                mosquitto_subscribe(mq, nullptr, "camdet/#", 1);
-                mosquitto_subscribe(mq, nullptr, "homeassistant/#", 1);
-            }
-        });
-        mosquitto_connect_async(m_Mosq, "127.0.0.1", port, 10);
-        mosquitto_loop_start(m_Mosq);
-    }
-    ~Subscriber() {
-        mosquitto_disconnect(m_Mosq);
-        mosquitto_loop_stop(m_Mosq, true);
-        mosquitto_destroy(m_Mosq);
     }
     // Waits until `topic`'s latest payload satisfies `ok`.
     bool Wait(const std::string& topic, const std::function<bool(const std::string&)>& ok, int ms) {
@@ -98,17 +89,11 @@ public:
     }
 
 private:
-    void OnMessage(const struct mosquitto_message* m) {
-        std::lock_guard<std::mutex> g(m_Mutex);
-        m_Latest[m->topic] = std::string(static_cast<const char*>(m->payload), (size_t)m->payloadlen);
-        m_Seq.emplace_back(m->topic, m_Latest[m->topic]);
-        m_Cond.notify_all();
-    }
-    struct mosquitto* m_Mosq;
     std::mutex m_Mutex;
     std::condition_variable m_Cond;
     std::map<std::string, std::string> m_Latest;
     std::vector<std::pair<std::string, std::string> > m_Seq;
+    std::unique_ptr<Child> m_Proc;  // last: its reader ends before the members above go
 };
 
 std::string Discovery(const std::string& cam, const std::string& sensor = "md") {
