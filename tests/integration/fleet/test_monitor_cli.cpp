@@ -83,18 +83,14 @@ TEST(MonitorOptions, InlineValuesReadAsSeparateOnes) {
     }
 }
 
-TEST(MonitorCli, VersionIsOneLine) {
+// --version is one line; a log that cannot be written is said once on stderr,
+// not lost in silence.
+TEST(MonitorCli, VersionAndAnUnwritableLog) {
     std::vector<std::string> out;
     std::string err;
     EXPECT_EQ(0, RunToEnd({"--version"}, out, err));
     ASSERT_EQ(1u, out.size()) << err;
     EXPECT_TRUE(std::regex_match(out[0], std::regex("camdet-monitor [0-9]+\\.[0-9]+\\.[0-9]+"))) << out[0];
-}
-
-// A log that cannot be written is said once on stderr, not lost in silence.
-TEST(MonitorCli, AnUnwritableLogIsSaidOnce) {
-    std::vector<std::string> out;
-    std::string err;
     EXPECT_EQ(0, RunToEnd({"--api", "truen", "--port", "1", "--duration", "1", "--log", "/nonexistent-dir/camdet.log"},
                           out, err));
     const std::string said = "cannot write the library log '/nonexistent-dir/camdet.log'";

@@ -17,7 +17,7 @@
 #include "tools/camsim/fleet.h"
 #include "tools/monitor/shard.h"
 
-using camtest::Child;
+using camtest::MonitorProcess;
 
 namespace {
 
@@ -156,11 +156,11 @@ const std::string kShownNames =
 
 // camdet-monitor with `args` and its status page on a free port, stderr in
 // `errPath`; the page's address once it is up ("" when it never comes up).
-std::string StartWithPage(std::unique_ptr<Child>& mon, std::vector<std::string> args, const std::string& errPath) {
+std::string StartWithPage(std::unique_ptr<MonitorProcess>& mon, std::vector<std::string> args,
+                          const std::string& errPath) {
     const std::string port = std::to_string(camtest::FreeLoopbackPort());
-    args.insert(args.begin(), {CAMDET_MONITOR, "--http", "127.0.0.1:" + port});
-    mon.reset(new Child(args, errPath));
-    mon->Read([](const std::string&) {});
+    args.insert(args.begin(), {"--http", "127.0.0.1:" + port});
+    mon.reset(new MonitorProcess(args, errPath));
     const bool up = camtest::Eventually(
         kWaitMs, [&] { return camtest::ReadFile(errPath).find("status page on") != std::string::npos; });
     return up ? "http://127.0.0.1:" + port + "/" : std::string();
@@ -189,7 +189,7 @@ TEST(StatusPage, FollowsChangesLiveInChromium) {
     camtest::WriteFile(config, sims.MonitorConfig() + "  gate:\n    api: truen\n    host: 127.0.0.1\n    port: " +
                                      std::to_string(sims.At(0).Port()) +
                                      "\n    user: admin\n    password: gate-Wrong1\n    kinds: [md]\n");
-    std::unique_ptr<Child> mon;
+    std::unique_ptr<MonitorProcess> mon;
     const std::string url = StartWithPage(mon, {"--config", config, "--log", camtest::TempPath("page-lib.log")},
                                           camtest::TempPath("page-monitor.err"));
     ASSERT_FALSE(url.empty());
@@ -266,7 +266,7 @@ TEST(StatusPage, SixtyCamerasFailingFirstAndFiltered) {
     const std::string config = camtest::TempPath("page60.yaml");
     camtest::WriteFile(config, text);
     const std::string monErr = camtest::TempPath("page60-monitor.err");
-    std::unique_ptr<Child> mon;
+    std::unique_ptr<MonitorProcess> mon;
     const std::string url = StartWithPage(mon, {"--config", config, "--shard", "1/2", "--log", "-"}, monErr);
     ASSERT_FALSE(url.empty());
     Browser b;
