@@ -63,8 +63,9 @@ TEST(MonitorEndToEndHealth, BackFromAnOutageSilentDetectorsAreShown) {
     FILE* out = fdopen(fds[1], "w");
     setvbuf(out, nullptr, _IOLBF, 0);
     std::unique_ptr<StatusPrinter> printer(new StatusPrinter(out, true));
-    BrellinOwned::CAM_HEALTH_REPORT rep;
-    const int states[] = {BrellinOwned::CAM_HEALTH_OK, BrellinOwned::CAM_HEALTH_UNREACHABLE, BrellinOwned::CAM_HEALTH_OK};
+    using namespace BrellinOwned;
+    CAM_HEALTH_REPORT rep;
+    const int states[] = {CAM_HEALTH_OK, CAM_HEALTH_UNREACHABLE, CAM_HEALTH_OK};
     for (int i = 0; i < 3; ++i) {
         rep.state = states[i];
         rep.error = i == 1 ? "no answer from 127.0.0.1:80/events" : "";

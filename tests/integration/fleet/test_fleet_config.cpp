@@ -153,7 +153,8 @@ TEST(FleetCli, BadFileAndBusyPortAreOneLine) {
     ASSERT_TRUE(other.Start(text)) << text;
     const std::string good = camtest::TempPath("good.yaml");
     camtest::WriteFile(good, "cameras:\n  a:\n    api: truen\n    port: 1\n");
-    EXPECT_EQ(1, camtest::RunToEnd({"--config", good, "--http", "127.0.0.1:" + std::to_string(other.Port())}, out, text));
+    EXPECT_EQ(1,
+              camtest::RunToEnd({"--config", good, "--http", "127.0.0.1:" + std::to_string(other.Port())}, out, text));
     EXPECT_EQ(1, std::count(text.begin(), text.end(), '\n')) << text;
     EXPECT_NE(std::string::npos, text.find("Address already in use")) << text;
 }

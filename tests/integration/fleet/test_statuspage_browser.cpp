@@ -217,7 +217,7 @@ TEST(StatusPage, FollowsChangesLiveInChromium) {
     EXPECT_NE(std::string::npos, b.Eval(md + ".textContent").find("TRIGGERED 100"));
     // Each camera's events reach its own detectors only (cameras of one family share no connection).
     for (const char* other : {"det-truen-2-md", "det-hikvisionv3-2-td", "det-hikvisionv3-1-di-1"})
-        EXPECT_EQ("false", b.Eval("document.getElementById('" + std::string(other) + "').dataset.trig")) << other;
+        EXPECT_TRUE(b.WaitEval("document.getElementById('" + std::string(other) + "').dataset.trig", "false")) << other;
     EXPECT_EQ("same page", b.Eval("window.__probe"));
     EXPECT_EQ("1", b.Eval("String(performance.getEntriesByType('navigation').length)"));
 
