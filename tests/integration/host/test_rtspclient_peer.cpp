@@ -59,12 +59,17 @@ std::string VideoFrame(const std::string& extText, uint16_t seq = 1) {
     return Frame(4, camtest::RtpPacket(0, true, 0xABAC, 0, 40, 0, extText, seq));
 }
 
-RTSP_CLIENT_CONF Conf(int port, int timeoutSec = 2) {
+// With `login`, user "viewer" and password "s3cret".
+RTSP_CLIENT_CONF Conf(int port, int timeoutSec = 2, bool login = false) {
     RTSP_CLIENT_CONF c;
     c.host = "127.0.0.1";
     c.port = port;
     c.path = "live";
     c.timeoutSec = timeoutSec;
+    if (login) {
+        c.user = "viewer";
+        c.password = "s3cret";
+    }
     return c;
 }
 
@@ -138,10 +143,7 @@ TEST(RtspClientPeer, SetUpFaults) {
     for (Case& c : cases) {
         SCOPED_TRACE(c.what);
         ScriptedPeer peer(c.script);
-        RTSP_CLIENT_CONF conf = Conf(peer.Port(), 1);
-        conf.user = "viewer";
-        conf.password = "s3cret";
-        RtspClient client(conf);
+        RtspClient client(Conf(peer.Port(), 1, true));
         EXPECT_EQ(c.want, client.Open());
         EXPECT_EQ(c.status, client.LastStatus());
         EXPECT_FALSE(client.IsOpen());
@@ -162,10 +164,7 @@ TEST(RtspClientPeer, AnswersAStaleNonceAgain) {
                               PeerStep::Send(stale)},
                              SetUpSteps(),
                              {PeerStep::Stall()}}));
-    RTSP_CLIENT_CONF conf = Conf(peer.Port());
-    conf.user = "viewer";
-    conf.password = "s3cret";
-    RtspClient client(conf);
+    RtspClient client(Conf(peer.Port(), 2, true));
     ASSERT_EQ(RTSP_OK, client.Open()) << client.LastError();
     const std::string sent = peer.Received(0);
     const size_t third = sent.find("DESCRIBE", sent.find("DESCRIBE", sent.find("DESCRIBE") + 1) + 1);
@@ -248,10 +247,7 @@ TEST(RtpFetcherPeer, LiveFetcherBacksOffReconnectsAndKeepsTheNewestPacket) {
         Steps({SetUpSteps(), {PeerStep::Send(VideoFrame("early")), PeerStep::Stall()}}),
         {PeerStep::RecvRequest(), PeerStep::Send(Answer("503 Service Unavailable"))},
         Steps({SetUpSteps(), {PeerStep::Close()}}), Steps({SetUpSteps(), {PeerStep::Send(later), PeerStep::Stall()}})});
-    RTSP_CLIENT_CONF conf = Conf(peer.Port());
-    conf.user = "viewer";
-    conf.password = "s3cret";
-    RtpFetcher fetcher(conf, clock);
+    RtpFetcher fetcher(Conf(peer.Port(), 2, true), clock);
     ASSERT_TRUE(fetcher.StartLive());
     ASSERT_TRUE(fetcher.WaitPackets(1, 5000));
     clock.Advance(60000);  // the first session runs a minute, then falls silent
