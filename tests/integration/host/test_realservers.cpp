@@ -238,7 +238,6 @@ protected:
         ASSERT_TRUE(s_StartError.empty()) << s_StartError;
     }
     static int TlsPort() { return s_Server->TlsPort(); }
-    // The test's own CA, which signed the server's certificate.
     static std::string CaFile() { return s_Server->Dir() + "/ca.pem"; }
 
     static Lighttpd* s_Server;
