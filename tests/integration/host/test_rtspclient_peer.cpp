@@ -59,12 +59,17 @@ std::string VideoFrame(const std::string& extText, uint16_t seq = 1) {
     return Frame(4, camtest::RtpPacket(0, true, 0xABAC, 0, 40, 0, extText, seq));
 }
 
-RTSP_CLIENT_CONF Conf(int port, int timeoutSec = 2) {
+// With `login`, user "viewer" and password "s3cret".
+RTSP_CLIENT_CONF Conf(int port, int timeoutSec = 2, bool login = false) {
     RTSP_CLIENT_CONF c;
     c.host = "127.0.0.1";
     c.port = port;
     c.path = "live";
     c.timeoutSec = timeoutSec;
+    if (login) {
+        c.user = "viewer";
+        c.password = "s3cret";
+    }
     return c;
 }
 
@@ -138,10 +143,7 @@ TEST(RtspClientPeer, SetUpFaults) {
     for (Case& c : cases) {
         SCOPED_TRACE(c.what);
         ScriptedPeer peer(c.script);
-        RTSP_CLIENT_CONF conf = Conf(peer.Port(), 1);
-        conf.user = "viewer";
-        conf.password = "s3cret";
-        RtspClient client(conf);
+        RtspClient client(Conf(peer.Port(), 1, true));
         EXPECT_EQ(c.want, client.Open());
         EXPECT_EQ(c.status, client.LastStatus());
         EXPECT_FALSE(client.IsOpen());
@@ -162,10 +164,7 @@ TEST(RtspClientPeer, AnswersAStaleNonceAgain) {
                               PeerStep::Send(stale)},
                              SetUpSteps(),
                              {PeerStep::Stall()}}));
-    RTSP_CLIENT_CONF conf = Conf(peer.Port());
-    conf.user = "viewer";
-    conf.password = "s3cret";
-    RtspClient client(conf);
+    RtspClient client(Conf(peer.Port(), 2, true));
     ASSERT_EQ(RTSP_OK, client.Open()) << client.LastError();
     const std::string sent = peer.Received(0);
     const size_t third = sent.find("DESCRIBE", sent.find("DESCRIBE", sent.find("DESCRIBE") + 1) + 1);
@@ -176,8 +175,6 @@ TEST(RtspClientPeer, AnswersAStaleNonceAgain) {
 }
 
 TEST(RtspClientPeer, StreamFaults) {
-    const Bytes a = camtest::RtpPacket(0, true, 0xABAC, 0, 30, 0, "A", 1);
-    const Bytes b = camtest::RtpPacket(0, true, 0xABAC, 0, 30, 0, "B", 2);
     struct Case {
         const char* what;
         std::vector<PeerStep> stream;
@@ -186,9 +183,6 @@ TEST(RtspClientPeer, StreamFaults) {
         {"dropped mid-frame",
          {PeerStep::Send(VideoFrame("one") + VideoFrame("two").substr(0, 20)), PeerStep::Close()},
          {"one", "rc " + std::to_string(RTSP_ERR_CLOSED)}},
-        {"a length past its packet",
-         {PeerStep::Send(Frame(4, a, a.size() + 6) + Frame(4, b) + VideoFrame("after")), PeerStep::Stall()},
-         {"A", "after", "rc 0"}},
         {"garbage that never resynchronises",
          {PeerStep::SendRepeat(std::string(4096, '\x17'), 100), PeerStep::Stall()},
          {"rc " + std::to_string(RTSP_ERR_PROTOCOL)}},
@@ -205,7 +199,7 @@ TEST(RtspClientPeer, StreamFaults) {
         for (size_t i = 0; i < c.want.size(); ++i) {
             // Short waits: a silent stream answers "none yet" until its time-out.
             std::string r = NextExt(client, 200);
-            while (r == "rc 0" && c.want[i] != "rc 0") r = NextExt(client, 200);
+            while (r == "rc 0") r = NextExt(client, 200);
             got.push_back(r);
         }
         EXPECT_EQ(c.want, got);
@@ -241,20 +235,29 @@ TEST(RtpFetcherPeer, FactoryRefusesWhatItCannotFetch) {
     ReleaseRtpFetch(none);
 }
 
-TEST(RtpFetcherPeer, LiveFetcherReconnectsAndKeepsTheNewestPacket) {
-    camtest::FakeClock clock;  // the reconnect back-off costs no time
+// A session that ran is followed by a new one at once; one refused and one
+// that ends right after PLAY are not asked again at once: 1 s, then 2 s on the
+// fetcher's clock. The newest packet is the one kept.
+TEST(RtpFetcherPeer, LiveFetcherBacksOffReconnectsAndKeepsTheNewestPacket) {
+    camtest::FakeClock clock(camtest::FakeClock::MANUAL);
     LogCapture log;
     std::string later;
     for (int i = 0; i < 20; ++i) later += VideoFrame("later", (uint16_t)(100 + i));
     ScriptedPeer peer(std::vector<PeerScript>{
-        Steps({SetUpSteps(), {PeerStep::Send(VideoFrame("early")), PeerStep::Close()}}),
+        Steps({SetUpSteps(), {PeerStep::Send(VideoFrame("early")), PeerStep::Stall()}}),
         {PeerStep::RecvRequest(), PeerStep::Send(Answer("503 Service Unavailable"))},
-        Steps({SetUpSteps(), {PeerStep::Send(later), PeerStep::Stall()}})});
-    RTSP_CLIENT_CONF conf = Conf(peer.Port());
-    conf.user = "viewer";
-    conf.password = "s3cret";
-    RtpFetcher fetcher(conf, clock);
+        Steps({SetUpSteps(), {PeerStep::Close()}}), Steps({SetUpSteps(), {PeerStep::Send(later), PeerStep::Stall()}})});
+    RtpFetcher fetcher(Conf(peer.Port(), 2, true), clock);
     ASSERT_TRUE(fetcher.StartLive());
+    ASSERT_TRUE(fetcher.WaitPackets(1, 5000));
+    clock.Advance(60000);  // the first session runs a minute, then falls silent
+    const std::vector<int64_t> waits = {1000, 2000};
+    for (size_t i = 0; i < waits.size(); ++i) {
+        ASSERT_TRUE(WaitFor([&] { return clock.Waits().size() == i + 1; })) << i;
+        EXPECT_EQ(waits[i], clock.Waits()[i]) << i;
+        EXPECT_EQ((int)i + 2, peer.Connections()) << i;
+        clock.Advance(waits[i]);
+    }
     ASSERT_TRUE(fetcher.WaitPackets(21, 10000));
     RtpFetchHandler h(&fetcher);
     const std::string want = camtest::ExtAsExposed(0xABAC, "later");
@@ -262,20 +265,23 @@ TEST(RtpFetcherPeer, LiveFetcherReconnectsAndKeepsTheNewestPacket) {
     std::vector<unsigned char> buf(want.size());
     ASSERT_EQ(0, h.CopyExt(buf.data(), (unsigned int)buf.size()));
     EXPECT_EQ(want, std::string(buf.begin(), buf.end()));
-    EXPECT_EQ(3, fetcher.ConnectCount());
+    EXPECT_EQ(4, fetcher.ConnectCount());
     // Nothing newer comes: a bounded read gives the current extension all the same.
     int unused = 0;
     h.SetWait(true);
-    EXPECT_EQ(want.size(), h.ReadExt(reinterpret_cast<char*>(buf.data()), (unsigned int)buf.size(), unused));
+    camtest::ClockMsOf(clock, [&] {
+        EXPECT_EQ(want.size(), h.ReadExt(reinterpret_cast<char*>(buf.data()), (unsigned int)buf.size(), unused));
+    });
     h.SetWait(false);
     EXPECT_EQ(want.size(), h.ReadExt(reinterpret_cast<char*>(buf.data()), (unsigned int)buf.size(), unused));
     fetcher.StopLive();
-    EXPECT_TRUE(peer.WaitFinished(2, 5000));
-    // One line per failure and per recovery, naming the stream, never the login.
+    EXPECT_TRUE(peer.WaitFinished(3, 5000));
+    // One line per failure run and per recovery, naming the stream, never the login.
     const std::string text = log.Text();
-    EXPECT_NE(std::string::npos, text.find(fetcher.Url() + ": the server closed the connection"));
+    EXPECT_NE(std::string::npos, text.find(fetcher.Url() + ": the stream went silent")) << text;
     EXPECT_EQ(std::string::npos, text.find("status 503")) << "a failure run is logged once";
     EXPECT_NE(std::string::npos, text.find("streaming (session 5A5A) again"));
+    EXPECT_NE(std::string::npos, text.find(fetcher.Url() + ": the server closed the connection"));
     EXPECT_EQ(std::string::npos, text.find("s3cret"));
 }
 
@@ -358,29 +364,6 @@ TEST(RtpFetcherPeer, LiveStreamThatBringsNothingOfUseIsLost) {
             EXPECT_EQ(1, fetchers[i]->ConnectCount());
         }
     }
-}
-
-// A camera that ends every session right after PLAY is not asked again at
-// once: 1 s, 2 s, 4 s... on the fetcher's clock; after a session that ran,
-// a new one follows at once.
-TEST(RtpFetcherPeer, LiveFetcherBacksOffFromSessionsThatDoNotRun) {
-    camtest::FakeClock clock(camtest::FakeClock::MANUAL);
-    LogCapture log;
-    ScriptedPeer peer(std::vector<PeerScript>{Steps({SetUpSteps(), {PeerStep::Send(VideoFrame("ran")), PeerStep::Stall()}}),
-                                              Steps({SetUpSteps(), {PeerStep::Close()}})});
-    RtpFetcher fetcher(Conf(peer.Port(), 1), clock);
-    ASSERT_TRUE(fetcher.StartLive());
-    ASSERT_TRUE(fetcher.WaitPackets(1, 5000));  // streaming: its set-up waits no more
-    clock.Advance(60000);  // the first session runs a minute, then falls silent
-    const std::vector<int64_t> want = {1000, 2000, 4000};
-    for (size_t i = 0; i < want.size(); ++i) {
-        ASSERT_TRUE(WaitFor([&] { return clock.Waits().size() == i + 1; })) << i;
-        EXPECT_EQ(want[i], clock.Waits()[i]) << i;
-        EXPECT_EQ((int)i + 2, peer.Connections()) << i;
-        clock.Advance(want[i]);
-    }
-    fetcher.StopLive();
-    EXPECT_EQ(1u, fetcher.PacketCount());
 }
 
 // A detector's own fetcher (the factory's, with a query and the camera's

@@ -1,8 +1,11 @@
-// OXHttpClient over HTTPS against a real lighttpd (mod_openssl) on free
-// loopback ports with a generated configuration, a CA and a certificate the
-// test makes: each certificate policy, Digest and Basic logins, kept
-// connections per policy, redirects and the MJPEG feeder. Plain HTTP framing,
-// faults and time-outs are the scripted-peer tests'.
+// The recorder's clients against real servers from the distribution, so that
+// our client and our simulator cannot agree on a mistake: OXHttpClient over
+// HTTPS against lighttpd (mod_openssl) with a CA and a certificate the test
+// makes (each certificate policy, Digest and Basic logins, kept connections per
+// policy, redirects, the MJPEG feeder; plain HTTP framing, faults and time-outs
+// are the scripted-peer tests'), and the RTSP client against GStreamer's RTSP
+// server (gst_rtsp_server.py beside this file) streaming RTP/JPEG whose packets
+// carry an RFC 8285 header extension made by a producer that is not ours.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -20,6 +23,8 @@
 
 #include "host/media/streamfifo.h"
 #include "host/net/recorderservices.h"
+#include "host/rtsp/rtpext.h"
+#include "host/rtsp/rtspclient.h"
 #include "interface/clock.h"
 #include "interface/hostservices.h"
 #include "tests/fixtures/testsupport.h"
@@ -27,9 +32,73 @@
 #include "tools/camsim/simcert.h"
 
 using BrellinOwned::OXHttpClient;
-using camtest::ElapsedMs;
+using camtest::ReadFile;
+using camtest::WriteFile;
 
 namespace {
+
+// A server in a process group of its own, its output in the file `log`; its
+// stdin is a pipe that closes when it is stopped.
+class ServerProcess {
+public:
+    ~ServerProcess() { Stop(); }
+
+    // Empty once something accepts on every one of ports (bounded), else why not.
+    std::string Start(const std::vector<std::string>& argv, const std::string& log, const std::vector<int>& ports) {
+        m_Log = log;
+        int in[2];
+        if (pipe2(in, O_CLOEXEC) != 0) return "pipe failed";
+        m_Pid = fork();
+        if (m_Pid == 0) {
+            // Nothing of the test's stdio may reach the server or its children:
+            // ctest waits for those pipes to close.
+            const int out = open(m_Log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(in[0], 0);
+            dup2(out, 1);
+            dup2(out, 2);
+            setpgid(0, 0);
+            std::vector<char*> args;
+            for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+            args.push_back(nullptr);
+            execv(args[0], args.data());
+            _exit(127);
+        }
+        close(in[0]);
+        m_Stdin = in[1];
+        if (m_Pid < 0) return "fork failed";
+        setpgid(m_Pid, m_Pid);
+        const auto t0 = std::chrono::steady_clock::now();
+        for (int port : ports) {
+            while (!camtest::CanConnect(port)) {
+                int status;
+                if (waitpid(m_Pid, &status, WNOHANG) == m_Pid) {
+                    m_Pid = -1;
+                    return argv[0] + " exited: " + ReadFile(m_Log);
+                }
+                if (camtest::ElapsedMs(t0) > 20000) return argv[0] + " did not start listening";
+                usleep(20000);
+            }
+        }
+        return std::string();
+    }
+
+    void Stop() {
+        if (m_Stdin >= 0) close(m_Stdin);
+        m_Stdin = -1;
+        if (m_Pid > 0) {
+            kill(-m_Pid, SIGTERM);  // the server and the CGI scripts it runs
+            int status;
+            waitpid(m_Pid, &status, 0);
+            kill(-m_Pid, SIGKILL);
+            m_Pid = -1;
+        }
+    }
+
+private:
+    pid_t m_Pid = -1;
+    int m_Stdin = -1;
+    std::string m_Log;
+};
 
 const char kRealm[] = "camera";
 const char kDigestUser[] = "viewer";
@@ -45,9 +114,6 @@ std::string FindIn(std::initializer_list<const char*> dirs, const char* name, in
     }
     return std::string();
 }
-
-using camtest::ReadFile;
-using camtest::WriteFile;
 
 // A lighttpd of its own in a temporary directory, serving the same pages over
 // HTTP and, with `tls` (a certificate and its key), over HTTPS.
@@ -68,44 +134,13 @@ public:
         do m_TlsPort = camtest::FreeLoopbackPort();
         while (m_TlsPort == m_Port);
         WriteConfig();
-        m_Pid = fork();
-        if (m_Pid == 0) {
-            // Nothing of the test's stdio may reach lighttpd or its CGI
-            // children: ctest waits for those pipes to close.
-            const int in = open("/dev/null", O_RDONLY);
-            const int out = open((m_Dir + "/stdout.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(in, 0);
-            dup2(out, 1);
-            dup2(out, 2);
-            setpgid(0, 0);
-            execl(binary.c_str(), binary.c_str(), "-D", "-f", (m_Dir + "/lighttpd.conf").c_str(), (char*)nullptr);
-            _exit(127);
-        }
-        if (m_Pid < 0) return "fork failed";
-        setpgid(m_Pid, m_Pid);
-        // Ready once it accepts connections; bounded.
-        const auto t0 = std::chrono::steady_clock::now();
-        while (!camtest::CanConnect(m_Port) || !camtest::CanConnect(m_TlsPort)) {
-            int status;
-            if (waitpid(m_Pid, &status, WNOHANG) == m_Pid) {
-                m_Pid = -1;
-                return "lighttpd exited: " + ReadFile(m_Dir + "/stdout.log") + ReadFile(m_Dir + "/error.log");
-            }
-            if (ElapsedMs(t0) > 10000) return "lighttpd did not start listening";
-            usleep(20000);
-        }
-        return std::string();
+        const std::string why = m_Process.Start({binary, "-D", "-f", m_Dir + "/lighttpd.conf"}, m_Dir + "/stdout.log",
+                                                {m_Port, m_TlsPort});
+        return why.empty() ? why : why + ReadFile(m_Dir + "/error.log");
     }
 
     void Stop() {
-        if (m_Pid > 0) {
-            kill(-m_Pid, SIGTERM);  // lighttpd and the CGI scripts it runs
-            kill(m_Pid, SIGTERM);
-            int status;
-            waitpid(m_Pid, &status, 0);
-            kill(-m_Pid, SIGKILL);
-            m_Pid = -1;
-        }
+        m_Process.Stop();
         if (!m_Dir.empty()) {
             std::error_code ec;
             std::filesystem::remove_all(m_Dir, ec);
@@ -169,10 +204,10 @@ private:
         WriteFile(m_Dir + "/lighttpd.conf", c.str());
     }
 
+    ServerProcess m_Process;
     std::string m_Dir;
     int m_Port = 0;
     int m_TlsPort = 0;
-    pid_t m_Pid = -1;
 };
 
 class HttpsLighttpd : public ::testing::Test {
@@ -203,7 +238,6 @@ protected:
         ASSERT_TRUE(s_StartError.empty()) << s_StartError;
     }
     static int TlsPort() { return s_Server->TlsPort(); }
-    // The test's own CA, which signed the server's certificate.
     static std::string CaFile() { return s_Server->Dir() + "/ca.pem"; }
 
     static Lighttpd* s_Server;
@@ -339,5 +373,74 @@ TEST_F(HttpsLighttpd, MjpegFeederOverHttps) {
     feeder.Stop();
     EXPECT_GE(feeder.Frames(), 2u);
 }
+
+// ---------------------------------------------------------------- RTSP
+
+const char kPython[] = "/usr/bin/python3";
+const char kUser[] = "viewer";
+const char kPassword[] = "g5t-pass";
+const char kRid[] = "camsim";
+
+RTSP_CLIENT_CONF Conf(int port, const std::string& user, const std::string& password) {
+    RTSP_CLIENT_CONF c;
+    c.host = "127.0.0.1";
+    c.port = port;
+    c.path = "/cam";
+    c.user = user;
+    c.password = password;
+    c.timeoutSec = 10;
+    return c;
+}
+
+// The extension of the stream id "camsim" as the fetcher exposes it: the
+// one-byte-header profile, two words, element id 1 with six bytes, one byte
+// of padding.
+const std::string kWantExt = std::string("\xBE\xDE\x00\x02\x15", 5) + kRid + std::string(1, '\0');
+
+class GstRtsp : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(GstRtsp, LoginSetUpAndPacketFlow) {
+    ServerProcess server;
+    const int port = camtest::FreeLoopbackPort();
+    const std::string script = std::string(CAMDET_TEST_DATA) + "/../integration/host/gst_rtsp_server.py";
+    const std::string why =
+        server.Start({kPython, script, std::to_string(port), GetParam(), kUser, kPassword, kRid}, "/dev/null", {port});
+    if (!why.empty()) {
+        GTEST_SKIP() << "the GStreamer RTSP server did not start (python3-gst-1.0, gir1.2-gst-rtsp-server-1.0 and "
+                        "gstreamer1.0-plugins-good are needed): "
+                     << why;
+    }
+
+    {
+        RtspClient wrong(Conf(port, kUser, "not-it"));
+        EXPECT_EQ(RTSP_ERR_AUTH, wrong.Open());
+        EXPECT_EQ(401, wrong.LastStatus());
+        RtspClient none(Conf(port, "", ""));
+        EXPECT_EQ(RTSP_ERR_AUTH, none.Open());
+    }
+
+    RtspClient client(Conf(port, kUser, kPassword));
+    ASSERT_EQ(RTSP_OK, client.Open()) << client.LastError();
+    EXPECT_FALSE(client.SessionId().empty());
+    int prevSeq = -1;
+    for (int i = 0; i < 30; ++i) {
+        const uint8_t* pkt = nullptr;
+        size_t len = 0;
+        ASSERT_EQ(1, client.NextPacket(pkt, len, 5000)) << client.LastError();
+        RTP_PACKET_INFO info;
+        ASSERT_EQ(RTP_PARSE_OK, ParseRtpPacket(pkt, len, info));
+        EXPECT_EQ(26, info.payloadType);  // JPEG
+        ASSERT_TRUE(info.hasExt);
+        EXPECT_EQ(kWantExt, std::string(reinterpret_cast<const char*>(pkt) + info.extOffset, info.extLen));
+        // Over TCP nothing is lost between two packets of the track.
+        if (prevSeq >= 0) {
+            EXPECT_EQ((prevSeq + 1) & 0xFFFF, info.seq);
+        }
+        prevSeq = info.seq;
+    }
+    client.Close();
+}
+
+INSTANTIATE_TEST_SUITE_P(Auth, GstRtsp, ::testing::Values("basic", "digest"));
 
 }  // namespace
