@@ -1,6 +1,5 @@
-// ONVIF matching and trigger rules: which notifications a detector takes,
-// how the per-source cache holds state across pulls, the hold and momentary
-// rules, and the DI token map. Pure functions and detectors without threads.
+// ONVIF matching and trigger rules: which notifications a detector takes, the
+// per-source cache, the hold and momentary rules, the DI token map, the rules file.
 #include <gtest/gtest.h>
 
 #include "camdet/rules/onvifrules.h"
@@ -97,11 +96,6 @@ TEST(OnvifMatch, KeyWithoutMatchTopicTakesNothing) {
     OVF_EVT_NOTIF named = Notif("NoSemicolon", "Changed", {}, {{"IsMotion", "true"}});
     EXPECT_FALSE(OnvifMatch::IsNotifiedMsgFound(info, empty));
     EXPECT_FALSE(OnvifMatch::IsNotifiedMsgFound(info, named));
-    // And an unknown kind leaves the record as it was.
-    Info untouched;
-    untouched.Init(kMdKey, 9, OnvifPullPointDetector::m_EvtConf);
-    EXPECT_EQ(untouched.trigType, 0);
-    EXPECT_TRUE(untouched.matchTopic.empty());
 }
 
 TEST(OnvifMatch, CacheEntriesPerSource) {
