@@ -1,9 +1,5 @@
-// The polled classes as the factory makes them: the form of their kind's
-// test, and the request paths they compute rather than state
-// (the Arecont lens mapping, one key per input for Messoa A02, the login in
-// the query, ACTi's path from the camera API, the GROUP11 firmware choice,
-// the first input of the per-input loops), and the LevelOne alarm value
-// fetched before the first poll.
+// The polled classes as the factory makes them: the form of their kind's test,
+// the request paths they compute rather than state, and LevelOne's alarm value.
 #include <gtest/gtest.h>
 
 #include "camdet/transport/cgiquerydetector.h"
