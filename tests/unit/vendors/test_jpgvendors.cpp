@@ -1,7 +1,5 @@
-// The JPEG-frame vendor classes as the factories build them: marker, stream
-// source, kind and group from the camera's key, format and model; the Axis
-// data-id prefix only on the camera's first detector; the path each class
-// asks the camera API for; and each class's test on a real frame's payload.
+// The JPEG-frame vendor classes as the factories build them: their arguments,
+// the paths they ask the camera API for, and their tests on real frames.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -25,9 +23,7 @@ Made Make(CameraRig& rig, int kind, bool fifo) {
                 ReleaseMotionDet);
 }
 
-// The choice of class and arguments is checked per camera in the dispatch
-// tests, the other families' markers by reading their frames below: here, that
-// the arguments reach the object.
+// The dispatch tests check the choice of class and arguments: here, that they reach the object.
 TEST(JpgVendors, FactoriesSetMarkerSourceKindAndGroup) {
     struct Row {
         const char* api;

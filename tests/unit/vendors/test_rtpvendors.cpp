@@ -1,7 +1,6 @@
 // The RTP-extension vendor classes as the factories build them on the
 // recorder's shared fetcher (a scripted one here): one Axis stream serving
-// four kinds, Axis's own bounded read into its fixed buffer, Vivotek's
-// application data by kind, AVTECH's words for motion and every input.
+// four kinds through its own bounded read, Vivotek's application data by kind.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -100,22 +99,12 @@ TEST(RtpVendors, AxisStreamServesFourKinds) {
     EXPECT_EQ(std::make_pair(false, 0), cam.watch.First(DET_TYPE_AD));
     EXPECT_EQ(std::make_pair(false, 0), cam.watch.First(DET_TYPE_DI, 0));
     EXPECT_EQ(std::make_pair(true, 100), cam.watch.First(DET_TYPE_DI, 1));
-    // A bounded read for a fresh packet every pass, into the fixed buffer; a
-    // read that finds no extension at all (the script's end: a lost stream)
-    // clears every kind and input once, and the stop again.
+    // A bounded read into the fixed buffer every pass; the lost stream (the
+    // script's end) clears every kind and input once, and the stop again.
     EXPECT_EQ(cam.fetch.Get(cam.fetch.readCalls), cam.fetch.Get(cam.fetch.waitTrueCalls));
     EXPECT_EQ(kAxisExtBuf, cam.fetch.Get(cam.fetch.lastReadCapacity));
     EXPECT_EQ(States({{true, 40}, {false, 0}, {false, 0}}), cam.watch.Of(DET_TYPE_MD));
     EXPECT_EQ(States({{true, 100}, {false, 0}, {false, 0}}), cam.watch.Of(DET_TYPE_DI, 1));
-}
-
-TEST(RtpVendors, AxisReadsNoFurtherThanItsBuffer) {
-    RtpCamera cam("axisv5", 2, 1);
-    ASSERT_NE(nullptr, cam.Make(DET_TYPE_TD));
-    std::string text = "M0:0;" + std::string(kAxisExtBuf, ' ') + "T0:1;";
-    cam.fetch.Packet(camtest::ExtAsExposed(0xABAC, text));
-    cam.Run();
-    EXPECT_EQ(std::make_pair(false, 0), cam.watch.First(DET_TYPE_TD));
 }
 
 // Vivotek application data: the codec tag, a zero byte 5 bytes on, the block
@@ -176,23 +165,6 @@ TEST(RtpVendors, VivotekLogsAKindWithoutATest) {
         EXPECT_NE(std::string::npos, text.find(c.unit)) << text;
         EXPECT_NE(std::string::npos, text.find("CheckTrigValInAppData(): Unknown detection type 4\n")) << text;
     }
-}
-
-TEST(RtpVendors, AvtechMotionAndEveryInput) {
-    RtpCamera cam("avtechv2", 0, 3);
-    ASSERT_NE(nullptr, dynamic_cast<RtpVendorDetector*>(cam.Make(DET_TYPE_MD)));
-    ASSERT_NE(nullptr, dynamic_cast<RtpVendorDetector*>(cam.Make(DET_TYPE_DI)));
-    const std::string trailer = "CH01;AVTECH-EVT-0001";
-    cam.fetch.Packet(camtest::ExtAsExposed(0x4156, "MOTION;ALARM;" + trailer));
-    cam.fetch.NoExtension();
-    cam.fetch.Packet(camtest::ExtAsExposed(0x4156, "NORMAL;ALARM;" + trailer));
-    cam.Run();
-    // A packet without an extension reads as quiet on the shared fetcher.
-    EXPECT_EQ(States({{true, 100}, {false, 0}, {false, 0}, {false, 0}, {false, 0}}), cam.watch.Of(DET_TYPE_MD));
-    for (int port = 0; port < 3; ++port)
-        EXPECT_EQ(States({{true, 100}, {false, 0}, {true, 100}, {false, 0}, {false, 0}}),
-                  cam.watch.Of(DET_TYPE_DI, port))
-            << port;
 }
 
 }  // namespace

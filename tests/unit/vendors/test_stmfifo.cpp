@@ -1,9 +1,6 @@
-// The stream-FIFO classes' own loop over the recorder's FIFO (shared by the
-// Ipux and StarDot classes; StarDot's frame test is in the rules tests and
-// end to end): the newest frame per poll interval, motion reported after
-// every pass (quiet when no frame came), inputs only after a tested frame,
-// reset when no frame came within the time-out and on stop, and a detector
-// without a FIFO that does not run.
+// The stream-FIFO classes' own loop over the recorder's FIFO (Ipux and
+// StarDot): the newest frame per poll interval, inputs held only for the
+// time-out, and a detector without a FIFO that does not run.
 #include <gtest/gtest.h>
 
 #include <utility>
