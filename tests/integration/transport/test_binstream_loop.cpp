@@ -1,7 +1,5 @@
 // The binary- and line-stream loop's real thread against scripted cameras on
-// loopback: the failure budget from the time-out, the empty-line limit, short
-// records, the connect and reconnect back-offs, overlong lines, lines that
-// cannot be read. One Dahua stream shared by every kind: FamilyEndToEnd's dahua row.
+// loopback. One Dahua stream shared by every kind: FamilyEndToEnd's dahua row.
 #include <gtest/gtest.h>
 #include <string.h>
 

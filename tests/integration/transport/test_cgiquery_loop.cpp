@@ -1,8 +1,5 @@
-// The polling loop's real thread against scripted cameras on loopback:
-// failed polls report no alarm and the next good answer raises it again (the
-// inputs' reset: MultipartTransport.DiWithoutPorts...); the raw-socket request
-// is exactly the bytes cameras expect; a shared motion and input poll asks
-// once per interval for both.
+// The polling loop's real thread against scripted cameras on loopback (the
+// inputs' reset after a failed poll: MultipartTransport.DiWithoutPorts...).
 #include <gtest/gtest.h>
 #include <string.h>
 #include <unistd.h>

@@ -1,8 +1,4 @@
-// The own-loop vendors' real threads against scripted cameras on loopback:
-// the ACTi event connection (keep-alive on the test's clock, payloads,
-// reconnects, a login answered with garbage or not at all), Mobotix counters
-// over HTTP, LevelOne GR2's window set-up, and RTP extensions read through a
-// fetcher of the detector's own.
+// The own-loop vendors' real threads against scripted cameras on loopback.
 #include <gtest/gtest.h>
 #include <string.h>
 

@@ -1,7 +1,5 @@
-// The JPEG-header transport on real JPEG files: which segment Detect picks,
-// the payload buffer, truncated and corrupt frames at every offset, frames of
-// many empty segments, and the loops over the recorder's stream FIFO (frames
-// that are no data, a lost stream) and media fetch with sharing.
+// The JPEG-header transport on real JPEG files, and its loops over the
+// recorder's stream FIFO and media fetch.
 #include <gtest/gtest.h>
 
 #include <atomic>

@@ -1,7 +1,5 @@
 // The multipart transport with the recorder's real fetcher over scripted
-// streams: buffer growth, what the vendor test receives, body modes, options,
-// drops and hostile parts. One stream shared by every kind: FamilyEndToEnd's
-// hikvision_isapi row.
+// streams. One stream shared by every kind: FamilyEndToEnd's hikvision_isapi row.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,6 +1,4 @@
-// The pull-point life cycle against a scripted event service: subscription
-// retries and the termination-time fallback, unsubscribing, recreation after
-// three failed pulls, feeding the followers, and the state left at Stop.
+// The pull-point life cycle against a scripted event service.
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
