@@ -335,8 +335,6 @@ TEST(OnvifPullPoint, RefusedSubscriptionsAreAskedWithGrowingGaps) {
                   (std::vector<std::string>{"create[][]", "create[][]", "create[][]", "create[][PT60S]",
                                             "create[][PT60S]", "create[][PT60S]", "create[][PT60S]"}));
         EXPECT_EQ(0, s->Count("pull"));
-        EXPECT_NE(rig.log.Text().find("FilterXpath=[], TermTime=[]\n"), std::string::npos);
-        EXPECT_NE(rig.log.Text().find("FilterXpath=[], TermTime=[PT60S]\n"), std::string::npos);
     }
 }
 
