@@ -43,30 +43,6 @@ public:
     explicit DetHandler(BRObjectBase* o) { SetHandlerBase(o, GetDetectorFuncTable(), "DetHandler"); }
 };
 
-TEST(HandlerTest, CallsReachTheRecorderObject) {
-    EventBuf buf;
-    EventBufHandler h(&buf);
-    ASSERT_TRUE(h.IsValid());
-    EXPECT_EQ(0, h.SetStatus(true, 42));
-    EXPECT_TRUE(buf.GetTrig());
-    EXPECT_EQ(42, buf.GetValue());
-
-    CamMediator med;
-    med.host = "10.1.2.3";
-    med.httpPort = 8080;
-    CamMediatorHandler mh(&med);
-    EXPECT_EQ("10.1.2.3", mh.GetString(CAM_MEDIATOR_FUNC_HOST));
-    EXPECT_EQ(8080, mh.GetInt(CAM_MEDIATOR_FUNC_HTTP_PORT));
-
-    // The FIFO's table answers under its ID with the documented signature.
-    LogCapture log;
-    StreamFifo fifo;
-    StreamFifoHandler fh(&fifo);
-    BRObjectBase* unit = fh.Call<BRObjectBase*, int>(STREAM_FIFO_FUNC_NEXT_UNIT, 10001);
-    EXPECT_EQ(nullptr, unit);
-    EXPECT_EQ("", log.Text());
-}
-
 struct FailureCase {
     const char* name;
     int id;
