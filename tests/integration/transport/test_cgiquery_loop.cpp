@@ -1,8 +1,5 @@
-// The polling loop's real thread against scripted cameras on loopback:
-// failed polls report no alarm and the next good answer raises it again (the
-// inputs' reset: MultipartTransport.DiWithoutPorts...); the raw-socket request
-// is exactly the bytes cameras expect; a shared motion and input poll asks
-// once per interval for both.
+// The polling loop's real thread against scripted cameras on loopback (the
+// inputs' reset after a failed poll: MultipartTransport.DiWithoutPorts...).
 #include <gtest/gtest.h>
 #include <string.h>
 #include <unistd.h>
@@ -18,6 +15,7 @@
 #include "camdet/factory/detfactory.h"
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/scriptedpeer.h"
+#include "tests/fixtures/statushistory.h"
 #include "tests/fixtures/testsupport.h"
 
 using camtest::PeerScript;
@@ -71,36 +69,6 @@ private:
     std::string m_Path;
 };
 
-// Every status the detector writes, in order.
-struct StatusLog {
-    std::mutex m;
-    std::vector<std::pair<bool, int> > md;
-    std::vector<std::vector<bool> > passes;  // input statuses, one entry per completed pass
-    std::vector<bool> current;
-
-    void Attach(CameraRig& rig, int inputs) {
-        current.assign(inputs, false);
-        rig.buf.SetListener([this](bool t, int v) {
-            std::lock_guard<std::mutex> g(m);
-            md.push_back(std::make_pair(t, v));
-        });
-        rig.bufMap.SetListener([this, inputs](int port, bool t, int) {
-            std::lock_guard<std::mutex> g(m);
-            if (port < 0 || port >= inputs) return;
-            current[port] = t;
-            if (port == inputs - 1) passes.push_back(current);
-        });
-    }
-    size_t MdCount() {
-        std::lock_guard<std::mutex> g(m);
-        return md.size();
-    }
-    size_t PassCount() {
-        std::lock_guard<std::mutex> g(m);
-        return passes.size();
-    }
-};
-
 // A camera on a peer playing scripts, its detectors on the test's clock and
 // their statuses logged (inputs: the camera's input count).
 struct PollCamera {
@@ -108,11 +76,12 @@ struct PollCamera {
         : peer(scripts), rig(clock) {
         rig.med.httpPort = peer.Port();
         rig.cap.SetDICnt(inputs);
-        log.Attach(rig, inputs);
+        log.Attach(rig.buf);
+        log.Attach(rig.bufMap);
     }
     ScriptedPeer peer;
     CameraRig rig;
-    StatusLog log;
+    camtest::StatusHistory log;
 };
 
 }  // namespace
@@ -136,21 +105,17 @@ TEST(CgiQueryLoop, FailedPollsReportNoAlarmAndTheDetectorRecovers) {
     cam.rig.med.password = "pw";
     PollProbe det(cam.rig.Attr(), CGI_QUERY_HTTP, "status.cgi", false);
     ASSERT_EQ(det.Start(), 0);
-    ASSERT_TRUE(WaitFor([&] { return cam.log.MdCount() >= 11; }, 20000));
+    ASSERT_TRUE(WaitFor([&] { return cam.log.Count() >= 11; }, 20000));
     det.Stop();
 
-    std::lock_guard<std::mutex> g(cam.log.m);
+    const camtest::States md = cam.log.Get();
     for (size_t i = 0; i < 11; ++i) {
-        SCOPED_TRACE("poll " + std::to_string(i));
-        bool alarm = i % 2 == 0;
-        EXPECT_EQ(cam.log.md[i].first, alarm);
-        EXPECT_EQ(cam.log.md[i].second, alarm ? 100 : 0);
+        EXPECT_EQ(md[i], i % 2 == 0 ? std::make_pair(true, 100) : std::make_pair(false, 0)) << i;
     }
     EXPECT_EQ(cam.peer.Received(0).compare(0, 20, "GET /status.cgi HTTP"), 0) << cam.peer.Received(0);
     EXPECT_NE(cam.peer.Received(1).find("Authorization: Basic YWRtaW46cHc="), std::string::npos)
         << cam.peer.Received(1);
-    // Stopping clears the alarm.
-    EXPECT_FALSE(cam.log.md.back().first);
+    EXPECT_FALSE(md.back().first);  // stopping clears the alarm
 }
 
 // Without the camera's input trigger value the poller never asks the camera:
@@ -190,11 +155,10 @@ TEST(CgiQueryLoop, RawSocketRequestIsExactAndNulBytesAreSpaces) {
         else det.reset(new PollProbe(cam.rig.Attr(), CGI_QUERY_SOCKET, "/alarm.cgi", false));
         ASSERT_NE(det, nullptr);
         ASSERT_EQ(det->Start(), 0);
-        ASSERT_TRUE(WaitFor([&] { return cam.log.MdCount() >= 1; }));
+        ASSERT_TRUE(WaitFor([&] { return cam.log.Count() >= 1; }));
         det->Stop();
         EXPECT_EQ(cam.peer.Received(0), c.request + "User-Agent: Velmar Korvane\r\nHost: 127.0.0.1\r\n\r\n");
-        std::lock_guard<std::mutex> g(cam.log.m);
-        EXPECT_TRUE(cam.log.md[0].first);
+        EXPECT_TRUE(cam.log.Get()[0].first);
     }
 }
 
@@ -213,17 +177,17 @@ TEST(CgiQueryLoop, SharedMotionAndInputPollAsksOncePerInterval) {
     ASSERT_NE(di, nullptr);
     ASSERT_EQ(di->Start(), 0);
     ASSERT_EQ(md->Start(), 0);
-    ASSERT_TRUE(WaitFor([&] { return cam.log.MdCount() >= 3 && cam.log.PassCount() >= 3; }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return cam.log.Count() >= 3 && cam.log.Port(0).size() >= 3; }, 10000));
     md->Stop();
     di->Stop();
 
-    std::lock_guard<std::mutex> g(cam.log.m);
+    const camtest::States m = cam.log.Get(), in = cam.log.Port(0);
     // One request per poll: as many connections as motion reports (one may be under way).
-    EXPECT_LE((size_t)cam.peer.Connections(), cam.log.md.size() + 1);
-    EXPECT_EQ(cam.log.md[0], std::make_pair(true, 100));
-    EXPECT_EQ(cam.log.md[2], std::make_pair(false, 0));
-    EXPECT_EQ(cam.log.passes[0], std::vector<bool>({true}));
-    EXPECT_EQ(cam.log.passes[2], std::vector<bool>({true}));
+    EXPECT_LE((size_t)cam.peer.Connections(), m.size() + 1);
+    EXPECT_EQ(m[0], std::make_pair(true, 100));
+    EXPECT_EQ(m[2], std::make_pair(false, 0));
+    EXPECT_TRUE(in[0].first);
+    EXPECT_TRUE(in[2].first);
 }
 
 // Airlive asks once per input, each on its own path and all on one kept-alive
@@ -241,14 +205,14 @@ TEST(CgiQueryLoop, OwnLoopAsksEachInputOnItsOwnPath) {
     ASSERT_EQ(di->Start(), 0);
     int connections = 0;  // when the first pass was reported
     ASSERT_TRUE(WaitFor([&] {
-        const bool done = cam.log.PassCount() >= 1;
+        const bool done = !cam.log.Port(2).empty();
         connections = cam.peer.Connections();
         return done;
     }));
     di->Stop();
 
-    std::lock_guard<std::mutex> g(cam.log.m);
-    EXPECT_EQ(cam.log.passes[0], std::vector<bool>({true, false, true}));
+    EXPECT_EQ(std::vector<bool>({true, false, true}),
+              std::vector<bool>({cam.log.Port(0)[0].first, cam.log.Port(1)[0].first, cam.log.Port(2)[0].first}));
     EXPECT_EQ(2, connections);
     const std::string asked = cam.peer.Received(0) + cam.peer.Received(1);
     for (int input = 1; input <= 3; ++input) {
@@ -269,15 +233,15 @@ TEST(CgiQueryPacing, OnePollPerIntervalOnTheClock) {
     PollProbe det(cam.rig.Attr(), CGI_QUERY_HTTP, "status.cgi", false, 500);
     ASSERT_EQ(det.Start(), 0);
     ASSERT_TRUE(clock.WaitForBlocked(1));
-    EXPECT_EQ(1u, cam.log.MdCount());
+    EXPECT_EQ(1u, cam.log.Count());
     clock.Advance(499);
     ASSERT_TRUE(clock.WaitForBlocked(1));
-    EXPECT_EQ(1u, cam.log.MdCount()) << "polled before the interval was over";
+    EXPECT_EQ(1u, cam.log.Count()) << "polled before the interval was over";
     clock.Advance(1);
-    ASSERT_TRUE(WaitFor([&] { return cam.log.MdCount() == 2; }));
+    ASSERT_TRUE(WaitFor([&] { return cam.log.Count() == 2; }));
     ASSERT_TRUE(clock.WaitForBlocked(1));
     clock.Advance(500);
-    ASSERT_TRUE(WaitFor([&] { return cam.log.MdCount() == 3; }));
+    ASSERT_TRUE(WaitFor([&] { return cam.log.Count() == 3; }));
     det.Stop();  // ends the wait for the next interval at once
     EXPECT_EQ(1, cam.peer.Connections());
 }

@@ -1,10 +1,5 @@
-// The reconnect pacing of every kind of long-lived camera connection (a
-// multipart stream on the recorder's real fetcher, line and record streams,
-// the ACTi event connection) against scripted loopback cameras:
-// connections that end at once, a connection that ran. A silent camera's
-// Stop is measured with every transport in test_stop_latency.cpp; a part
-// announcing 1 GB, drops, garbage between parts and cut parts are the unit
-// tests' MultipartTransport cases over the same fetcher.
+// The reconnect pacing of every kind of long-lived camera connection against
+// scripted loopback cameras (hostile parts: the unit tests' MultipartTransport).
 #include <gtest/gtest.h>
 
 #include <chrono>

@@ -1,5 +1,5 @@
-// Function tables and handlers: typed calls by ID, and the three failure
-// lines with their default results.
+// Function tables and handlers: typed calls by ID, and the failure lines with
+// their default results (a null object's: DetectorLifecycleTest.Construction...).
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -14,7 +14,6 @@
 
 namespace {
 
-const char* kNullMsg = "Error: Failed to run functor with BRObjectBase as NULL.";
 const char* kNotRegMsg =
     "Error: Some Functor is not registered properly. Check the template argument list and Function ID.";
 const char* kDowncastMsg = "Error: Failed to downcast BRObjectBase.";
@@ -43,40 +42,6 @@ class DetHandler : public BRSlotHandler<DET_FUNC_COUNT> {
 public:
     explicit DetHandler(BRObjectBase* o) { SetHandlerBase(o, GetDetectorFuncTable(), "DetHandler"); }
 };
-
-TEST(HandlerTest, DefaultConstructedHandlerIsInvalidAndLogsNullObject) {
-    LogCapture log;
-    EventBufHandler h;
-    EXPECT_FALSE(h.IsValid());
-    EXPECT_EQ(0, h.SetStatus(true, 100));
-    std::string text = log.Text();
-    EXPECT_NE(std::string::npos, text.find("interface/handlerutils:")) << text;
-    EXPECT_NE(std::string::npos, text.find(kNullMsg)) << text;
-}
-
-TEST(HandlerTest, CallsReachTheRecorderObject) {
-    EventBuf buf;
-    EventBufHandler h(&buf);
-    ASSERT_TRUE(h.IsValid());
-    EXPECT_EQ(0, h.SetStatus(true, 42));
-    EXPECT_TRUE(buf.GetTrig());
-    EXPECT_EQ(42, buf.GetValue());
-
-    CamMediator med;
-    med.host = "10.1.2.3";
-    med.httpPort = 8080;
-    CamMediatorHandler mh(&med);
-    EXPECT_EQ("10.1.2.3", mh.GetString(CAM_MEDIATOR_FUNC_HOST));
-    EXPECT_EQ(8080, mh.GetInt(CAM_MEDIATOR_FUNC_HTTP_PORT));
-
-    // The FIFO's table answers under its ID with the documented signature.
-    LogCapture log;
-    StreamFifo fifo;
-    StreamFifoHandler fh(&fifo);
-    BRObjectBase* unit = fh.Call<BRObjectBase*, int>(STREAM_FIFO_FUNC_NEXT_UNIT, 10001);
-    EXPECT_EQ(nullptr, unit);
-    EXPECT_EQ("", log.Text());
-}
 
 struct FailureCase {
     const char* name;

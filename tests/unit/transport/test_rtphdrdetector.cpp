@@ -1,7 +1,4 @@
-// The RTP header-extension transport over a scripted shared fetcher: what the
-// vendor tests receive per pass, which results report and which leave the
-// status, the pacing, the followers of other kinds, and the set-up checks
-// that keep the loop from running.
+// The RTP header-extension transport over a scripted shared fetcher.
 #include <gtest/gtest.h>
 
 #include <mutex>
