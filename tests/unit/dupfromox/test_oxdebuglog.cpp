@@ -164,18 +164,9 @@ TEST_F(OxDebugLogTest, RotationShiftsArchives) {
     }
 }
 
-// Writer identity and sequence number, then a payload derived from both so a
-// torn or interleaved line cannot pass.
-std::string Payload(int writer, int seq, size_t len) {
-    std::string p;
-    p.reserve(len);
-    unsigned v = (unsigned)writer * 7919u + (unsigned)seq * 104729u;
-    while (p.size() < len) {
-        v = v * 1103515245u + 12345u;
-        p.push_back((char)('a' + (v >> 16) % 26));
-    }
-    return p;
-}
+// Writer identity and sequence number, then a payload of a letter of its own:
+// a torn or interleaved line carries another entry's time and name and cannot pass.
+std::string Payload(int writer, int seq, size_t len) { return std::string(len, (char)('a' + (writer * 7 + seq) % 26)); }
 
 void WriteEntries(int writer, int count, size_t len) {
     for (int seq = 0; seq < count; ++seq) {
