@@ -147,15 +147,16 @@ TEST(OnvifClient, FailuresSayWhatTheCameraDid) {
     UseTransport(ev, t);
     ev.SetHealth(&health, BrellinOwned::RealClock());
     OVF_EVT_PULL_PT pp;
-    pp.address = "http://127.0.0.1:8080/onvif/sub?id=3";
+    pp.address = "http://127.0.0.1:8080/onvif/sub?id=3&x=<1>";
     using namespace BrellinOwned;
     struct {
         const char* name;
         std::pair<int, std::string> answer;
         int rc;
         int health;  // the camera's state after it
+        size_t notifs = 0;
     } rows[] = {
-        {"a pull", {200, Answer("pull_several.xml")}, 0, CAM_HEALTH_OK},
+        {"a pull", {200, Answer("pull_several.xml")}, 0, CAM_HEALTH_OK, 4},
         {"nothing came", {-1, ""}, kOnvifNoAnswer, CAM_HEALTH_UNREACHABLE},
         {"cut off after the head", {-200, ""}, kOnvifBadAnswer, CAM_HEALTH_UNREACHABLE},
         {"garbage with 200", {200, "\x17\x03garbage"}, kOnvifBadAnswer, CAM_HEALTH_ERROR},
@@ -171,9 +172,27 @@ TEST(OnvifClient, FailuresSayWhatTheCameraDid) {
         OVF_EVT_PULL_MSG msg;
         EXPECT_EQ(ev.PullMessages(pp, "PT60S", "8", msg), r.rc);
         EXPECT_STREQ(CamHealthName(health.Get().state), CamHealthName(r.health));
+        EXPECT_EQ(msg.notifs.size(), r.notifs);
     }
-    EXPECT_EQ(t->requests.back().timeoutSec, 70);  // the client's 10 s and the camera's hold
+    // Pulls go to the subscription, without a token when there is no login.
+    const Request& pull = t->requests[0];
+    EXPECT_EQ(pull.url, pp.address);
+    EXPECT_EQ(pull.timeoutSec, 70);  // the client's 10 s and the camera's hold
+    EXPECT_NE(pull.body.find("<tev:Timeout>PT60S</tev:Timeout><tev:MessageLimit>8</tev:MessageLimit>"),
+              std::string::npos);
+    EXPECT_NE(pull.body.find("<wsa:To>http://127.0.0.1:8080/onvif/sub?id=3&amp;x=&lt;1&gt;</wsa:To>"),
+              std::string::npos);
+    EXPECT_EQ(pull.body.find("wsse:Security"), std::string::npos);
     EXPECT_NE(log.Text().find("[SOAP-ENV:Sender][ter:NotAuthorized][Sender not Authorized]"), std::string::npos);
+    EXPECT_NE(log.Text().find("[soap:Client][][Unknown subscription]"), std::string::npos) << log.Text();
+    t->answers = {{200, "<x/>"}};
+    EXPECT_EQ(ev.Unsubscribe(pp), kOnvifBadAnswer);
+    EXPECT_EQ(t->requests.back().action, "http://docs.oasis-open.org/wsn/bw-2/SubscriptionManager/UnsubscribeRequest");
+    // Without an address there is nothing to call.
+    const size_t sent = t->requests.size();
+    OVF_EVT_PULL_MSG msg;
+    EXPECT_EQ(ev.PullMessages(OVF_EVT_PULL_PT(), "PT2S", "8", msg), -1);
+    EXPECT_EQ(t->requests.size(), sent);
 
     // The device check asks for the time, any answer is an answer (that it
     // goes without a login: the ration test below).
@@ -220,41 +239,6 @@ TEST(OnvifClient, NotAuthorizedSpendsTheRationNotTheDeviceCheck) {
     EXPECT_GE(anonymous, checks);
     EXPECT_EQ(health.Get().state, BrellinOwned::CAM_HEALTH_UNAUTHORIZED);
     EXPECT_NE(log.Text().find("held back"), std::string::npos) << log.Text();
-}
-
-TEST(OnvifClient, PullAndUnsubscribeGoToTheSubscription) {
-    LogCapture log;
-    auto t = std::make_shared<ScriptedTransport>();
-    OnvifEventService ev;
-    UseTransport(ev, t);
-    ev.SetTimeoutSec(5);
-    OVF_EVT_PULL_PT pp;
-    pp.address = "http://127.0.0.1:8080/onvif/sub?id=3&x=<1>";
-    t->answers = {{200, Answer("pull_several.xml")}, {500, Answer("fault_soap11.xml")}, {200, "<x/>"}};
-    OVF_EVT_PULL_MSG msg;
-    ASSERT_EQ(ev.PullMessages(pp, "PT2S", "8", msg), 0);
-    EXPECT_EQ(msg.notifs.size(), 4u);
-    const Request& r = t->requests[0];
-    EXPECT_EQ(r.url, pp.address);
-    EXPECT_EQ(r.timeoutSec, 7);  // the camera may hold the pull for its time-out
-    EXPECT_NE(r.body.find("<tev:Timeout>PT2S</tev:Timeout><tev:MessageLimit>8</tev:MessageLimit>"),
-              std::string::npos);
-    EXPECT_NE(r.body.find("<wsa:To>http://127.0.0.1:8080/onvif/sub?id=3&amp;x=&lt;1&gt;</wsa:To>"),
-              std::string::npos);
-    EXPECT_EQ(r.body.find("wsse:Security"), std::string::npos);  // no login, no token
-
-    // A fault on the subscription: failure, logged once, output untouched.
-    msg.notifs.clear();
-    EXPECT_EQ(ev.PullMessages(pp, "PT2S", "8", msg), kOnvifFault);
-    EXPECT_TRUE(msg.notifs.empty());
-    EXPECT_NE(log.Text().find("[soap:Client][][Unknown subscription]"), std::string::npos) << log.Text();
-    // Not an envelope at all.
-    EXPECT_EQ(ev.Unsubscribe(pp), kOnvifBadAnswer);
-    EXPECT_EQ(t->requests[2].action, "http://docs.oasis-open.org/wsn/bw-2/SubscriptionManager/UnsubscribeRequest");
-    // Without an address there is nothing to call.
-    OVF_EVT_PULL_PT none;
-    EXPECT_EQ(ev.PullMessages(none, "PT2S", "8", msg), -1);
-    EXPECT_EQ(t->requests.size(), 3u);
 }
 
 TEST(OnvifClient, ServiceAddressesAndLogsWithoutCredentials) {
