@@ -176,7 +176,6 @@ TEST(StopLatency, AHeldOnvifPullEndsAtStop) {
     ASSERT_NE(nullptr, det);
     ASSERT_TRUE(WaitFor([&] { return sub.Received(0).find("</tev:PullMessages>") != std::string::npos; }))
         << log.Text();
-    EXPECT_NE(sub.Received(0).find("<tev:Timeout>PT60S</tev:Timeout>"), std::string::npos);
     EXPECT_LE(ReleaseMs(DET_TYPE_AD, det), kStopBoundMs);
     EXPECT_NE(sub.Received(1).find("<wsnt:Unsubscribe/>"), std::string::npos) << "no unsubscribe";
 }
