@@ -151,8 +151,11 @@ TEST_F(OxDebugLogTest, RotationShiftsArchives) {
         EXPECT_FALSE(Exists(m_Log));
         EXPECT_FALSE(Exists(m_Log + ".0"));
         EXPECT_EQ(ArchivesPresent(), c.after);
-        for (int i : c.before)
-            if (i < 9) EXPECT_EQ(ReadFile(Archive(i + 1)), "archive " + std::to_string(i)) << i;
+        for (int i : c.before) {
+            if (i < 9) {
+                EXPECT_EQ(ReadFile(Archive(i + 1)), "archive " + std::to_string(i)) << i;
+            }
+        }
         const std::string newest = Gunzip(Archive(0));
         EXPECT_EQ((long long)newest.size(), OX_LOG_ROTATE_SIZE + entry);
         EXPECT_EQ(newest.compare(0, prefill.size(), prefill), 0);
