@@ -1,11 +1,6 @@
-// One camera family per transport kind end to end: the built camdet-monitor
-// --json watches a simulated camera on loopback; the camera's state changes
-// step by step and each step waits for the status lines it must bring. A row
-// is one camera API key: the classes it gets, the steps, and for the families
-// whose kinds share one stream how many requests (or RTSP sessions) served
-// them all. The rows run at once, each on a thread of its own. (Each family's
-// answers: the rule tables; its path and port: the CgiPaths, JpgVendors and
-// MultipartTransport row tests.)
+// One camera family per transport kind end to end: camdet-monitor --json
+// watches a simulated camera whose state changes step by step; each step waits
+// for the status lines it must bring. The rows run at once, one thread each.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
