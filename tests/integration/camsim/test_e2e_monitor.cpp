@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
 #include <memory>
 #include <string>
 
@@ -23,10 +21,8 @@ const int kStepMs = 15000;  // bound of one expected change
 }  // namespace
 
 // A wrong password: the camera is "unauthorized" (a JSON line, and one line on
-// stderr at once), never "quiet"; its detectors together spend at most the
-// login ration (3 in 5 minutes) however often they would subscribe. (A polled
-// camera's: the fleet's health test.)
-TEST(MonitorEndToEndAuth, WrongPasswordIsUnauthorizedAndLoginsAreRationed) {
+// stderr at once), never "quiet". (The login ration: the fleet's health test.)
+TEST(MonitorEndToEndAuth, WrongPasswordIsUnauthorized) {
     camsim::CamSim sim(camtest::SimConfig("onvif", "right"));
     std::string err;
     ASSERT_TRUE(sim.Start(err)) << err;
@@ -37,12 +33,7 @@ TEST(MonitorEndToEndAuth, WrongPasswordIsUnauthorizedAndLoginsAreRationed) {
                         "wrong-Pw7", "--kinds", "md,di", "--log", base + ".log"},
                        base + ".err");
     ASSERT_TRUE(mon.Running());
-    const auto t0 = std::chrono::steady_clock::now();
     ASSERT_TRUE(mon.Log().WaitHealth("unauthorized", kStepMs)) << mon.Log().Text();
-    // Unrationed, the detectors were refused several times a second.
-    const int64_t spent = camtest::ElapsedMs(t0);
-    EXPECT_FALSE(sim.WaitRefusedLogins(4, (int)std::max<int64_t>(0, 8000 - spent))) << sim.RefusedLogins();
-    EXPECT_GE(sim.RefusedLogins(), 1u);
     EXPECT_TRUE(mon.Log().Events().empty()) << mon.Log().Text();  // never "quiet"
     EXPECT_EQ(mon.Terminate(), 0);
     const std::string stderrText = camtest::ReadFile(base + ".err");

@@ -1,9 +1,5 @@
 // camdet-monitor ends within a second of SIGINT or SIGTERM whatever its
-// cameras do: while it is still setting a silent camera up, while the feeder
-// of its stream FIFO waits on a camera that stalls, drips or never sends a
-// boundary, and with its log on a stderr pipe that nobody reads, where the
-// camera's health still reaches stdout. (Detectors waiting on silent cameras:
-// the StopLatency tests.)
+// cameras do, and with its log on a stderr pipe that nobody reads.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -35,7 +31,7 @@ int64_t EndMs(MonitorProcess& mon, int sig, int& rc) {
 }
 
 // A silent camera while the monitor sets it up (which blocks the signals),
-// and the FIFO feeder's camera stalling, dripping or never sending a boundary.
+// and the stream FIFO feeder's camera stalling, dripping or never sending a boundary.
 TEST(MonitorSignals, EndsWhileItWaitsOnACamera) {
     const std::string head = "HTTP/1.0 200 OK\r\nContent-Type: multipart/x-mixed-replace; boundary=frame\r\n\r\n";
     const std::string part = "--frame\r\nContent-Type: image/jpeg\r\nContent-Length: 5000\r\n\r\n\xff\xd8\xff\xe1";

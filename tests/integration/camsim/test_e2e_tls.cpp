@@ -1,8 +1,6 @@
-// End to end over HTTPS: camdet-monitor watches a simulated camera served
-// with --tls (a certificate made at start) under each certificate policy: a
-// polling camera, a HikVision alert stream and an ONVIF device. An accepted
-// certificate shows the camera's motion; a wrong pin shows none and leaves
-// one log line naming the camera and the pin of the key the camera showed.
+// End to end over HTTPS (camsim --tls) under each certificate policy: an
+// accepted certificate shows the camera's motion; a wrong pin shows none and
+// leaves one log line naming the camera and the pin of the key it showed.
 #include <gtest/gtest.h>
 #include <unistd.h>
 

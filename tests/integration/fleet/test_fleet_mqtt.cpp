@@ -262,13 +262,9 @@ TEST(FleetMqtt, ChangesDiscoveryRestartAndLastWill) {
 }
 
 // Health from the recorder's side: a healthy camera; one that turns to HTTP
-// 500; one with a wrong password on the healthy one's host and port (another
-// channel of it); an ONVIF device that goes away for 20 s and comes back; a
-// HikVision camera whose input is on when it vanishes as long.
-// Each camera's state in its JSON lines, the page's API and the metrics; its
-// availability on the broker before any state the failure caused; refused
-// logins counted at the camera; the motion of a device just back is not lost,
-// and an input that stayed on is never said to be off.
+// 500; a wrong password on the healthy one's host and port; an ONVIF device
+// and a HikVision camera (input on) gone for 20 s. Each state in the JSON
+// lines, the page's API, the metrics and the broker (availability first).
 TEST(FleetMqtt, HealthPerCameraAndAvailability) {
     camsim::FleetOptions fo;
     fo.rows = {{"truen", 2}, {"hikvisionv3", 1}};
