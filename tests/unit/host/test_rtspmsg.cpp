@@ -142,53 +142,45 @@ TEST(Sdp, TrackControlUrls) {
 }
 
 TEST(RtspHeaders, TransportAndSession) {
-    int rtp = -1, rtcp = -1;
-    EXPECT_TRUE(ParseInterleaved("RTP/AVP/TCP;unicast;interleaved=2-3;ssrc=1", rtp, rtcp));
-    EXPECT_EQ(2, rtp);
-    EXPECT_EQ(3, rtcp);
-    EXPECT_TRUE(ParseInterleaved("RTP/AVP/TCP;interleaved=6", rtp, rtcp));
-    EXPECT_EQ(6, rtp);
-    EXPECT_EQ(7, rtcp);
-    for (const char* bad : {"RTP/AVP;unicast;client_port=5000-5001", "RTP/AVP/TCP;interleaved=300-301",
-                            "RTP/AVP/TCP;interleaved=x"}) {
-        EXPECT_FALSE(ParseInterleaved(bad, rtp, rtcp)) << bad;
+    const std::pair<const char*, const char*> transports[] = {
+        {"RTP/AVP/TCP;unicast;interleaved=2-3;ssrc=1", "2-3"},
+        {"RTP/AVP/TCP;interleaved=6", "6-7"},
+        {"RTP/AVP;unicast;client_port=5000-5001", "refused"},
+        {"RTP/AVP/TCP;interleaved=300-301", "refused"},
+        {"RTP/AVP/TCP;interleaved=x", "refused"},
+    };
+    for (const auto& t : transports) {
+        int rtp = -1, rtcp = -1;
+        const bool ok = ParseInterleaved(t.first, rtp, rtcp);
+        EXPECT_EQ(t.second, ok ? std::to_string(rtp) + "-" + std::to_string(rtcp) : "refused") << t.first;
     }
-
-    std::string id;
-    int timeout = 0;
-    ParseSession("12345678;timeout=30", id, timeout);
-    EXPECT_EQ("12345678", id);
-    EXPECT_EQ(30, timeout);
-    ParseSession(" abc ", id, timeout);
-    EXPECT_EQ("abc", id);
-    EXPECT_EQ(60, timeout);
-    ParseSession("abc;Timeout=0", id, timeout);
-    EXPECT_EQ(60, timeout);
+    // Session header -> id;timeout (60 when none or none usable is given).
+    const std::pair<const char*, const char*> sessions[] = {
+        {"12345678;timeout=30", "12345678;30"}, {" abc ", "abc;60"}, {"abc;Timeout=0", "abc;60"}};
+    for (const auto& s : sessions) {
+        std::string id;
+        int timeout = 0;
+        ParseSession(s.first, id, timeout);
+        EXPECT_EQ(s.second, id + ";" + std::to_string(timeout)) << s.first;
+    }
 }
 
 TEST(RtspUrl, PartsOfTheStreamUrl) {
-    struct Case {
-        std::string url;
-        std::string host;
-        int port;
-        std::string path, user, password;
-    } cases[] = {
-        {"rtsp://192.0.2.7/axis-media/media.amp?videocodec=h264", "192.0.2.7", 554,
-         "/axis-media/media.amp?videocodec=h264", "", ""},
-        {"rtsp://cam.example:8554", "cam.example", 8554, "/", "", ""},
-        {"rtsp://admin:p%40ss:word@10.0.0.2:10554/live.sdp", "10.0.0.2", 10554, "/live.sdp", "admin", "p@ss:word"},
-        {"rtsp://viewer@[2001:db8::1]:554/s", "2001:db8::1", 554, "/s", "viewer", ""},
+    // URL -> host|port|path|user|password
+    const std::pair<std::string, std::string> cases[] = {
+        {"rtsp://192.0.2.7/axis-media/media.amp?videocodec=h264",
+         "192.0.2.7|554|/axis-media/media.amp?videocodec=h264||"},
+        {"rtsp://cam.example:8554", "cam.example|8554|/||"},
+        {"rtsp://admin:p%40ss:word@10.0.0.2:10554/live.sdp", "10.0.0.2|10554|/live.sdp|admin|p@ss:word"},
+        {"rtsp://viewer@[2001:db8::1]:554/s", "2001:db8::1|554|/s|viewer|"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.url);
+    for (const auto& c : cases) {
         RTSP_CLIENT_CONF conf;
         std::string why;
-        ASSERT_TRUE(ParseRtspUrl(c.url, conf, why)) << why;
-        EXPECT_EQ(c.host, conf.host);
-        EXPECT_EQ(c.port, conf.port);
-        EXPECT_EQ(c.path, conf.path);
-        EXPECT_EQ(c.user, conf.user);
-        EXPECT_EQ(c.password, conf.password);
+        ASSERT_TRUE(ParseRtspUrl(c.first, conf, why)) << why;
+        EXPECT_EQ(c.second, conf.host + "|" + std::to_string(conf.port) + "|" + conf.path + "|" + conf.user + "|" +
+                                conf.password)
+            << c.first;
     }
     for (const std::string bad : {"http://cam/x", "rtsp://", "rtsp://u:secret@/x", "rtsp://cam:0/x",
                                   "rtsp://cam:99999/x", "rtsp://cam:12ab/x", "rtsp://[::1/x"}) {
