@@ -218,7 +218,7 @@ protected:
             s_SkipReason = "lighttpd or its TLS module is missing (apt-get install lighttpd lighttpd-mod-openssl)";
             return;
         }
-        s_Server = new Lighttpd;
+        s_Server.reset(new Lighttpd);
         // The server's certificate is signed by a CA of the test's own.
         std::string error;
         if (!camsim::MakeSimCert("127.0.0.1", s_Ca, error) || !camsim::MakeSimCert("127.0.0.1", s_Leaf, error, &s_Ca))
@@ -226,10 +226,7 @@ protected:
         else s_StartError = s_Server->Start(binary, s_Leaf);
         if (s_StartError.empty()) WriteFile(CaFile(), s_Ca.certPem);
     }
-    static void TearDownTestSuite() {
-        delete s_Server;
-        s_Server = nullptr;
-    }
+    static void TearDownTestSuite() { s_Server.reset(); }
     void SetUp() override {
         if (!s_SkipReason.empty()) GTEST_SKIP() << s_SkipReason;
         ASSERT_TRUE(s_StartError.empty()) << s_StartError;
@@ -237,16 +234,10 @@ protected:
     static int TlsPort() { return s_Server->TlsPort(); }
     static std::string CaFile() { return s_Server->Dir() + "/ca.pem"; }
 
-    static Lighttpd* s_Server;
-    static camsim::SimCert s_Ca, s_Leaf;
-    static std::string s_SkipReason;
-    static std::string s_StartError;
+    static inline std::unique_ptr<Lighttpd> s_Server;
+    static inline camsim::SimCert s_Ca, s_Leaf;
+    static inline std::string s_SkipReason, s_StartError;
 };
-
-Lighttpd* HttpsLighttpd::s_Server = nullptr;
-camsim::SimCert HttpsLighttpd::s_Ca, HttpsLighttpd::s_Leaf;
-std::string HttpsLighttpd::s_SkipReason;
-std::string HttpsLighttpd::s_StartError;
 
 // A camera's services set to HTTPS under one certificate policy.
 std::unique_ptr<BrellinOwned::RecorderServices> HttpsServices(BrellinOwned::TlsVerify verify, const std::string& pin,
