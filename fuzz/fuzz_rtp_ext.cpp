@@ -1,10 +1,13 @@
-// The RTP side of a camera's RTSP connection on arbitrary bytes: the stream
-// split into frames and messages in reads whose size the first byte sets,
-// every RTP frame parsed, and every header extension handed to each RTP
-// vendor's tests (Axis by kind and port, Vivotek by kind, AVTECH) in a buffer
-// of exactly its length. The rest of the input is also parsed as one packet.
+// The RTP side of a camera's RTSP connection and every test of event data in
+// video frames or RTP header extensions (the stream rule table: Axis, Vivotek,
+// Basler, JVC, Panasonic, AVTECH), on arbitrary bytes: the stream split into
+// frames and messages in reads whose size the first byte sets, every RTP frame
+// parsed, and every header extension handed to the rules in a buffer of exactly
+// its length. The rest of the input is parsed as one packet and handed to the
+// rules as a frame's payload. The first byte also picks the kind, group and port.
 #include "camdet/rules/avtechrules.h"
 #include "camdet/rules/axisrules.h"
+#include "camdet/rules/jpgvendorrules.h"
 #include "camdet/rules/vivotekrules.h"
 #include "fuzz/fuzzcheck.h"
 #include "host/rtsp/rtpext.h"
@@ -14,26 +17,40 @@ using fuzz::Twice;
 
 namespace {
 
-void VendorTests(const std::vector<char>& ext) {
-    const char* p = fuzz::Ptr(ext);
-    const unsigned int n = (unsigned int)ext.size();
+// Each row for the kind, group and port (-1: the whole camera) that `pick`
+// gives; the answer depends on the bytes alone, and the levels stay in range.
+void StreamRules(const std::vector<char>& payload, uint8_t pick) {
+    const char* p = fuzz::Ptr(payload);
+    const unsigned int n = (unsigned int)payload.size();
+    int rows = 0;
+    const StreamRuleEntry* table = GetStreamRuleTable(rows);
+    STREAM_RULE_STATE st;
+    st.kind = 1 + (pick & 3);
+    st.group = (pick >> 2) % 5;
+    const int port = (pick >> 5) - 1;
     int v = -1;
-    for (int kind = 1; kind <= 4; ++kind) Twice([&](int& l) { return axisrule::StreamTrig(kind, p, n, l); }, v);
-    for (int port = 0; port < 4; ++port) {
-        Twice([&](int& l) { return axisrule::StreamInputTrig(port, p, n, l); }, v);
-        Twice([&](int& l) { return avtechrule::Input(port, p, n, l); }, v);
+    for (int r = 0; r < rows; ++r) Twice([&](int& l) { return table[r].rule(st, port, p, n, l); }, v);
+    if (vivorule::Vivotek2Input(port + 1, p, n, v)) Check(v == 1);
+    if (vivorule::Vivotek8Input(port + 1, st.group, p, n, v)) Check(v == 1);
+    int off = 0, blockSize = 0;
+    if (vivorule::FindAppDataBlock(p, (int)n, off, blockSize)) {
+        Check(off >= 0 && blockSize > 0 && off + blockSize <= (int)n);
     }
     for (int kind : {1, 3}) {
         v = -1;
-        Twice([&](int& l) { return vivorule::CheckTrigValInAppData(p, (int)n, l, kind); }, v);
+        vivorule::CheckTrigValInAppData(p, (int)n, v, kind);
         Check(v >= 0 && v <= 127 + (kind == 3 ? 100 : 0));
     }
     v = -1;
-    const bool motion = Twice([&](int& l) { return avtechrule::Motion(p, n, l); }, v);
+    if (axisrule::StreamTrig(1, p, n, v)) Check(v >= 0 && v <= 999);
+    axisrule::MotionLevelLines(p, n, v);
+    axisrule::InputActive(p, n, v);
+    v = -1;
+    const bool motion = avtechrule::Motion(p, n, v);
     Check(v == (motion ? 100 : 0));
 }
 
-void Packet(const uint8_t* data, size_t len) {
+void Packet(const uint8_t* data, size_t len, uint8_t pick) {
     const std::vector<uint8_t> pkt = fuzz::Exact<uint8_t>(data, len);
     RTP_PACKET_INFO info;
     if (ParseRtpPacket(fuzz::Ptr(pkt), pkt.size(), info) != RTP_PARSE_OK) return;
@@ -41,7 +58,7 @@ void Packet(const uint8_t* data, size_t len) {
     Check(info.hasExt == (info.extLen > 0));
     if (!info.hasExt) return;
     Check(info.extLen == 4 + 4 * (size_t)info.extWords && info.extOffset + info.extLen <= info.payloadOffset);
-    VendorTests(std::vector<char>(pkt.begin() + info.extOffset, pkt.begin() + info.extOffset + info.extLen));
+    StreamRules(std::vector<char>(pkt.begin() + info.extOffset, pkt.begin() + info.extOffset + info.extLen), pick);
 }
 
 }  // namespace
@@ -64,12 +81,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(u.consumed > 0 && u.consumed <= buf.size());
         if (u.kind == RTSP_UNIT::FRAME) {
             Check(u.consumed == 4 + u.dataLen && (u.channel == 0 || u.channel == 1));
-            if (u.channel == 0) Packet(reinterpret_cast<const uint8_t*>(buf.data()) + 4, u.dataLen);
+            if (u.channel == 0) Packet(reinterpret_cast<const uint8_t*>(buf.data()) + 4, u.dataLen, data[0]);
         } else if (u.kind == RTSP_UNIT::MESSAGE) {
             Check(u.headLen + u.bodyLen == u.consumed && u.headLen <= kRtspMaxHead && u.bodyLen <= kRtspMaxBody);
         }
         buf.erase(0, u.consumed);
     }
-    Packet(data + 1, size - 1);
+    Packet(data + 1, size - 1, data[0]);
+    StreamRules(fuzz::Exact(data + 1, size - 1), data[0]);
     return 0;
 }
