@@ -36,74 +36,65 @@ PeerScript AnswerOnce(const std::string& response) {
     return PeerScript{PeerStep::RecvUntil("</env>"), PeerStep::Send(response), PeerStep::Stall()};
 }
 
-struct AddrCase {
+struct PostCase {
     const char* name;
-    bool blIpv6;
-    std::string prefix;  // before the port
-    std::string suffix;  // after the port
+    std::string url;  // {port}: the peer's
     std::string requestLine;
-};
-
-TEST(OnvifHttpTransport, AddressFormsGiveTheRequest) {
-    const std::vector<AddrCase> cases = {
-        {"path", false, "http://127.0.0.1:", "/onvif/device_service", "POST /onvif/device_service HTTP/1.1"},
-        {"no path", false, "http://127.0.0.1:", "", "POST / HTTP/1.1"},
-        {"query kept, fragment dropped", false, "HTTP://127.0.0.1:", "/onvif/ev?sub=7#x", "POST /onvif/ev?sub=7 HTTP/1.1"},
-        {"user information dropped", false, "http://admin:pw@127.0.0.1:", "/onvif/media", "POST /onvif/media HTTP/1.1"},
-        {"IPv6 literal", true, "http://[::1]:", "/onvif/device_service", "POST /onvif/device_service HTTP/1.1"},
-    };
-    for (const AddrCase& c : cases) {
-        ScriptedPeer peer(AnswerOnce(Answer("HTTP/1.1 200 OK", "<ok/>")), c.blIpv6);
-        ASSERT_TRUE(peer.Listening()) << c.name;
-        auto t = NewHttpOnvifTransport();
-        int status = -1;
-        std::string resp;
-        ASSERT_EQ(0, t->Post(c.prefix + std::to_string(peer.Port()) + c.suffix, kAction, kBody, "", "", 5, status,
-                             resp))
-            << c.name;
-        EXPECT_EQ(200, status) << c.name;
-        EXPECT_EQ("<ok/>", resp) << c.name;
-        const std::string req = peer.Received(0);
-        EXPECT_EQ(0u, req.find(c.requestLine + "\r\n")) << c.name << ": " << req;
-        EXPECT_NE(std::string::npos, req.find("\r\nContent-Type: application/soap+xml; charset=utf-8; action=\"" +
-                                              std::string(kAction) + "\"\r\n"))
-            << c.name;
-        EXPECT_EQ(std::string::npos, req.find("Expect:")) << c.name;
-        EXPECT_EQ(std::string::npos, req.find("Authorization:")) << c.name;
-        EXPECT_EQ(kBody, req.substr(req.size() - strlen(kBody))) << c.name;
-    }
-}
-
-struct AnswerCase {
-    const char* name;
     std::string response;
     int rc;
     int status;
     std::string body;  // what the caller gets
+    bool blLogin = false;
+    bool blIpv6 = false;
 };
 
-TEST(OnvifHttpTransport, AnswersGiveStatusAndBody) {
+// The request each address form gives, and what the caller gets of each
+// answer. With a login: a 401 without a challenge is the answer, not one to answer.
+TEST(OnvifHttpTransport, AddressFormsAndAnswers) {
+    const std::string ok = Answer("HTTP/1.1 200 OK", "<ok/>");
     const std::string capped(kOnvifSoapMaxLen, 'x');
     const std::string tooBig(kOnvifSoapMaxLen + 1, 'x');
-    const std::vector<AnswerCase> cases = {
-        {"fault with 500", Answer("HTTP/1.1 500 Internal Server Error", kFault), 0, 500, kFault},
-        {"401 without a challenge", Answer("HTTP/1.1 401 Unauthorized", kFault), 0, 401, kFault},
-        {"at the cap", Answer("HTTP/1.1 200 OK", capped), 0, 200, capped},
-        {"over the cap", Answer("HTTP/1.1 200 OK", tooBig), -1, 200, ""},
-        {"body cut short", "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n<ok/>", -1, 200, ""},
+    const std::string line = "POST /onvif HTTP/1.1";
+    const std::vector<PostCase> cases = {
+        {"path", "http://127.0.0.1:{port}/onvif/device_service", "POST /onvif/device_service HTTP/1.1", ok, 0, 200,
+         "<ok/>"},
+        {"no path", "http://127.0.0.1:{port}", "POST / HTTP/1.1", ok, 0, 200, "<ok/>"},
+        {"query kept, fragment dropped", "HTTP://127.0.0.1:{port}/onvif/ev?sub=7#x", "POST /onvif/ev?sub=7 HTTP/1.1",
+         ok, 0, 200, "<ok/>"},
+        {"user information dropped", "http://admin:pw@127.0.0.1:{port}/onvif/media", "POST /onvif/media HTTP/1.1", ok,
+         0, 200, "<ok/>"},
+        {"IPv6 literal", "http://[::1]:{port}/onvif/device_service", "POST /onvif/device_service HTTP/1.1", ok, 0, 200,
+         "<ok/>", false, true},
+        {"fault with 500", "http://127.0.0.1:{port}/onvif", line, Answer("HTTP/1.1 500 Internal Server Error", kFault),
+         0, 500, kFault, true},
+        {"401 without a challenge", "http://127.0.0.1:{port}/onvif", line, Answer("HTTP/1.1 401 Unauthorized", kFault),
+         0, 401, kFault, true},
+        {"at the cap", "http://127.0.0.1:{port}/onvif", line, Answer("HTTP/1.1 200 OK", capped), 0, 200, capped, true},
+        {"over the cap", "http://127.0.0.1:{port}/onvif", line, Answer("HTTP/1.1 200 OK", tooBig), -1, 200, "", true},
+        {"body cut short", "http://127.0.0.1:{port}/onvif", line,
+         "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n<ok/>", -1, 200, "", true},
     };
-    for (const AnswerCase& c : cases) {
-        ScriptedPeer peer(PeerScript{PeerStep::RecvUntil("</env>"), PeerStep::Send(c.response), PeerStep::Close()});
-        ASSERT_TRUE(peer.Listening()) << c.name;
+    for (const PostCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedPeer peer(PeerScript{PeerStep::RecvUntil("</env>"), PeerStep::Send(c.response), PeerStep::Close()},
+                          c.blIpv6);
+        ASSERT_TRUE(peer.Listening());
         auto t = NewHttpOnvifTransport();
         int status = -1;
         std::string resp = "old";
-        // With a login: a 401 without a challenge is the answer, not one to answer.
-        EXPECT_EQ(c.rc, t->Post("http://127.0.0.1:" + std::to_string(peer.Port()) + "/onvif", kAction, kBody, "admin",
-                                "s3cret", 5, status, resp))
-            << c.name;
-        EXPECT_EQ(c.status, status) << c.name;
-        EXPECT_TRUE(resp == c.body) << c.name << ": " << resp.size() << " bytes";
+        std::string url = c.url;
+        url.replace(url.find("{port}"), 6, std::to_string(peer.Port()));
+        EXPECT_EQ(c.rc, t->Post(url, kAction, kBody, c.blLogin ? "admin" : "", c.blLogin ? "s3cret" : "", 5, status,
+                                resp));
+        EXPECT_EQ(c.status, status);
+        EXPECT_TRUE(resp == c.body) << resp.size() << " bytes";
+        const std::string req = peer.Received(0);
+        EXPECT_EQ(0u, req.find(c.requestLine + "\r\n")) << req;
+        EXPECT_NE(std::string::npos, req.find("\r\nContent-Type: application/soap+xml; charset=utf-8; action=\"" +
+                                              std::string(kAction) + "\"\r\n"));
+        EXPECT_EQ(std::string::npos, req.find("Expect:"));
+        EXPECT_EQ(std::string::npos, req.find("Authorization:"));
+        EXPECT_EQ(kBody, req.substr(req.size() - strlen(kBody)));
     }
 }
 
