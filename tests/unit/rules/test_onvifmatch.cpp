@@ -7,6 +7,7 @@
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/onvifnotifs.h"
 #include "tests/fixtures/testsupport.h"
+#include "tests/fixtures/testutil.h"
 
 namespace {
 
@@ -363,8 +364,9 @@ TEST(OnvifMatch, ItemsByName) {
         bool trig;
     } rows[] = {
         {"the table's items", region(std3, {{"State", "true"}}), true, true},
-        {"items in another order, one more", region({{"Rule", "r"}, {"Extra", "x"}, {"VideoSourceConfigurationToken", "vsc0"}},
-                                                    {{"Level", "40"}, {"State", "1"}}),
+        {"items in another order, one more",
+         region({{"Rule", "r"}, {"Extra", "x"}, {"VideoSourceConfigurationToken", "vsc0"}},
+                {{"Level", "40"}, {"State", "1"}}),
          true, true},
         {"no source items at all", region({}, {{"State", "true"}}), true, true},
         {"value in capitals", region(std3, {{"State", "TRUE"}}), true, true},
@@ -441,14 +443,11 @@ TEST(OnvifEvtConf, BadFilesFallBackWithOneLine) {
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
-        char path[] = "/tmp/onvifevtconf-XXXXXX";
-        int fd = mkstemp(path);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(write(fd, r.text, strlen(r.text)), (ssize_t)strlen(r.text));
-        close(fd);
+        const std::string path = "/tmp/onvifevtconf-" + std::to_string(getpid());
+        camtest::WriteFile(path, r.text);
         LogCapture log;
         OnvifEvtConf conf(path);
-        unlink(path);
+        unlink(path.c_str());
         std::string text = log.Text();
         EXPECT_NE(text.find("host/onvifevtconf:"), std::string::npos);
         EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1);
