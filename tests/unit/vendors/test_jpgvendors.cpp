@@ -79,12 +79,13 @@ TEST(JpgVendors, PathsFromTheCameraApi) {
     LogCapture log;
     CameraRig rig;
     rig.cap.SetAPI("axisv5");
+    rig.api.SetHttpPort(8081);
     std::unique_ptr<CamDetector> axisMade = MakeFor("axisv5", DET_TYPE_MD, rig.Attr(), 1, false);
     JpgHdrDetector& axis = dynamic_cast<JpgHdrDetector&>(*axisMade);
     std::string path;
     int port = 0;
     ASSERT_EQ(axis.GetPathPort(path, port), 0);
-    EXPECT_EQ(path, "axis-cgi/mjpg/video.cgi");
+    EXPECT_EQ(path + " " + std::to_string(port), "axis-cgi/mjpg/video.cgi 8081");
     rig.cap.SetAPI("no-such-camera");  // no frame path for this key
     EXPECT_EQ(axis.GetPathPort(path, port), -1);
     EXPECT_NE(log.Text().find("camdet/jpgvendordetector:"), std::string::npos);
@@ -97,6 +98,12 @@ TEST(JpgVendors, PathsFromTheCameraApi) {
     EXPECT_EQ(path, "cgi-bin/mjpeg");
     EXPECT_EQ(rig.api.GetStreamFormat(), 1);
     EXPECT_EQ(rig.api.GetStreamProtocol(), 2);
+
+    // The monitor's --det-path and --det-port stand for the frame stream too.
+    rig.api.OverrideDetPath("axis-cgi/mjpg/video.cgi?fps=4");
+    rig.api.OverrideDetPort(9000);
+    ASSERT_EQ(axis.GetPathPort(path, port), 0);
+    EXPECT_EQ(path + " " + std::to_string(port), "axis-cgi/mjpg/video.cgi?fps=4 9000");
 }
 
 TEST(JpgVendors, EachClassReadsItsFramesPayload) {
@@ -151,31 +158,6 @@ TEST(JpgVendors, Vivotek8InputsOfAVideoServerChannel) {
     int port = 0;
     ASSERT_EQ(dynamic_cast<CgiQueryDetector&>(*cam).GetPathPort(path, port), 0);
     EXPECT_EQ(path, "cgi-bin/dido/getdi.cgi?");
-}
-
-}  // namespace
-
-namespace {
-
-// The monitor's --det-path and --det-port stand for the frame stream too.
-TEST(JpgVendors, UserOverridesAnswerTheFramePathAsWell) {
-    RecorderCameraCap cap;
-    cap.SetAPI("axisv5");
-    RecorderCameraAPI api(&cap);
-    api.SetHttpPort(8081);
-    std::string path;
-    int port = 0;
-    ASSERT_EQ(api.GetJpgPathPort(path, port), 0);
-    EXPECT_EQ(path, "axis-cgi/mjpg/video.cgi");
-    EXPECT_EQ(port, 8081);
-    api.OverrideDetPath("axis-cgi/mjpg/video.cgi?fps=4");
-    api.OverrideDetPort(9000);
-    ASSERT_EQ(api.GetJpgPathPort(path, port), 0);
-    EXPECT_EQ(path, "axis-cgi/mjpg/video.cgi?fps=4");
-    EXPECT_EQ(port, 9000);
-    cap.SetAPI("no-such-camera");
-    RecorderCameraAPI plain(&cap);
-    EXPECT_EQ(plain.GetJpgPathPort(path, port), -1);
 }
 
 }  // namespace
