@@ -127,17 +127,22 @@ TEST(MpVendorRules, OnePartGivesThisTriggerAndLevel) {
 }
 
 // Rules with held state, over a sequence of parts.
+const int kUnchecked = -1000;
 struct SeqStep {
     std::string body;
     bool trig;
+    int level = kUnchecked;
+    int port = kUnchecked;  // unchecked: the row's port
 };
 
 TEST(MpVendorRules, HeldStateOverSequences) {
+    const std::string io = "<eventType>IO</eventType><eventState>active</eventState>";
     struct {
         const char* name;  // the test's name in its rules table
         int port;
         Inputs in;
         std::vector<SeqStep> steps;
+        unsigned int capacity = 1024;
     } rows[] = {
         {"EtrovisionMotion", -1, {}, {{"md1=on\n", true}, {"input1=on\n", true}, {"md1=off\n", false}, {"x\n", false}}},
         {"EtrovisionInput", 0, {}, {{"input1=on\n", true}, {"md1=on\n", true}, {"input1=idle\n", false}}},
@@ -169,37 +174,24 @@ TEST(MpVendorRules, HeldStateOverSequences) {
           {"<eventType>IO</eventType><eventState>inactive</eventState>", true},
           {"<eventType>IO</eventType><eventState>inactive</eventState>", true},
           {"<eventType>IO</eventType><eventState>inactive</eventState>", false}}},
+        // Every port's part advances the one counter; while the held flag is
+        // reported the level is left alone.
+        {"PsiaInput", 0, {}, {{io, false, kUnchecked, 0}, {io, false, kUnchecked, 1}, {io, false, kUnchecked, 0},
+                              {io, true, 1, 1}, {io, true, kUntouched, 0}}, 0},
     };
     for (const auto& r : rows) {
         MP_RULE_STATE st;
         int i = 0;
         for (const SeqStep& s : r.steps) {
             int level = 0;
-            RuleCase c{r.name, r.port, s.body, s.trig, 0, r.in};
+            RuleCase c{r.name, s.port == kUnchecked ? r.port : s.port, s.body, s.trig, 0, r.in, r.capacity};
             EXPECT_EQ(RunRule(c, st, level), s.trig) << r.name << " step " << i;
+            if (s.level != kUnchecked) {
+                EXPECT_EQ(level, s.level) << r.name << " step " << i;
+            }
             ++i;
         }
     }
-}
-
-TEST(MpVendorRules, PsiaInputKeepsOneCounterForAllPorts) {
-    MP_RULE_STATE st;
-    st.heldPorts.assign(2, false);
-    const MpRuleEntry* d = FindRule(GetMpRuleTable, "PsiaInput");
-    ASSERT_NE(d, nullptr);
-    std::string io = "<eventType>IO</eventType><eventState>active</eventState>";
-    std::vector<char> buf(io.begin(), io.end());
-    buf.push_back(0);
-    int level = 0;
-    // Two ports per part: the counter passes 2 during the second part.
-    EXPECT_FALSE(d->rule(st, 0, buf.data(), (unsigned)io.size(), level));
-    EXPECT_FALSE(d->rule(st, 1, buf.data(), (unsigned)io.size(), level));
-    EXPECT_FALSE(d->rule(st, 0, buf.data(), (unsigned)io.size(), level));
-    EXPECT_TRUE(d->rule(st, 1, buf.data(), (unsigned)io.size(), level));  // no port check
-    EXPECT_EQ(level, 1);
-    level = 55;
-    EXPECT_TRUE(d->rule(st, 0, buf.data(), (unsigned)io.size(), level));
-    EXPECT_EQ(level, 55);  // untouched while the held flag is reported
 }
 
 // An empty part, in buffers of any capacity, never raises motion, tampering
