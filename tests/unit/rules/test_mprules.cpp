@@ -136,7 +136,11 @@ struct SeqStep {
 };
 
 TEST(MpVendorRules, HeldStateOverSequences) {
+    // PSIA alert parts.
     const std::string io = "<eventType>IO</eventType><eventState>active</eventState>";
+    const std::string ioOff = "<eventType>IO</eventType><eventState>inactive</eventState>";
+    const std::string vmd = "<eventType>VMD</eventType><eventState>active</eventState>";
+    const std::string vmdOff = "<eventType>VMD</eventType><eventState>inactive</eventState>";
     struct {
         const char* name;  // the test's name in its rules table
         int port;
@@ -154,26 +158,14 @@ TEST(MpVendorRules, HeldStateOverSequences) {
          {{"Dynamic id=3\n", true}, {"Dynamic id=3\n", false}, {"Static id=4\n", false}, {"Dynamic id=4\n", true}}},
         // PSIA motion: three parts reported unexamined after each evaluation.
         {"PsiaMotion", -1, {},
-         {{"<eventType>VMD</eventType><eventState>active</eventState>", false},
-          {"<eventType>VMD</eventType><eventState>active</eventState>", false},
-          {"<eventType>VMD</eventType><eventState>active</eventState>", false},
-          {"<eventType>VMD</eventType><eventState>active</eventState>", true},
-          {"<eventType>VMD</eventType><eventState>inactive</eventState>", true},
-          {"", true},
+         {{vmd, false}, {vmd, false}, {vmd, false}, {vmd, true}, {vmdOff, true}, {"", true},
           {"<eventType>IO</eventType>", true},
           {"<eventType>fielddetection</eventType><eventState>active</eventState>", false}}},
         // PSIA input: the same counting (a part of another type does not
         // restart it), and "inactive" releases.
         {"PsiaInput", 0, {},
-         {{"<eventType>IO</eventType><eventState>active</eventState>", false},
-          {"<eventType>IO</eventType><eventState>active</eventState>", false},
-          {"<eventType>IO</eventType><eventState>active</eventState>", false},
-          {"<eventType>VMD</eventType><eventState>active</eventState>", false},
-          {"<eventType>IO</eventType><eventState>active</eventState>", true},
-          {"<eventType>IO</eventType><eventState>inactive</eventState>", true},
-          {"<eventType>IO</eventType><eventState>inactive</eventState>", true},
-          {"<eventType>IO</eventType><eventState>inactive</eventState>", true},
-          {"<eventType>IO</eventType><eventState>inactive</eventState>", false}}},
+         {{io, false}, {io, false}, {io, false}, {vmd, false}, {io, true}, {ioOff, true}, {ioOff, true}, {ioOff, true},
+          {ioOff, false}}},
         // Every port's part advances the one counter; while the held flag is
         // reported the level is left alone.
         {"PsiaInput", 0, {}, {{io, false, kUnchecked, 0}, {io, false, kUnchecked, 1}, {io, false, kUnchecked, 0},
