@@ -90,12 +90,9 @@ TEST(OnvifMatch, KeyWithoutMatchTopicTakesNothing) {
         << error;
     Info info;
     info.Init("NoSemicolon", DET_TYPE_MD, conf);
-    EXPECT_EQ(info.matchTopic, "");
-    EXPECT_EQ(info.trigType, 1);
-    OVF_EVT_NOTIF empty = Notif("", "Changed", {}, {{"IsMotion", "true"}});
-    OVF_EVT_NOTIF named = Notif("NoSemicolon", "Changed", {}, {{"IsMotion", "true"}});
-    EXPECT_FALSE(OnvifMatch::IsNotifiedMsgFound(info, empty));
-    EXPECT_FALSE(OnvifMatch::IsNotifiedMsgFound(info, named));
+    EXPECT_EQ(std::make_pair(info.matchTopic, info.trigType), std::make_pair(std::string(), 1));
+    EXPECT_FALSE(OnvifMatch::IsNotifiedMsgFound(info, Notif("", "Changed", {}, {{"IsMotion", "true"}})));
+    EXPECT_FALSE(OnvifMatch::IsNotifiedMsgFound(info, Notif("NoSemicolon", "Changed", {}, {{"IsMotion", "true"}})));
 }
 
 TEST(OnvifMatch, CacheEntriesPerSource) {
@@ -178,21 +175,19 @@ TEST(OnvifMatch, VideoSourcePlaceholders) {
         info.trigValue.source = {{"S", "@VDOSRCTOKEN@|x"}, {"C", "@VDOSRCCONFTOKEN@"}, {"R", "@ANY@"}};
         ASSERT_TRUE(OnvifMatch::HasVdoSrcPlaceholder(info));
         ASSERT_EQ(OnvifMatch::ReplaceVdoSrcToken(info, confs, r.confToken), 0);
-        EXPECT_EQ(info.trigValue.source.front().second, std::string(r.src) + "|x");
-        EXPECT_EQ((++info.trigValue.source.begin())->second, r.conf);
+        const OVF_ITEM_LIST want = {{"S", std::string(r.src) + "|x"}, {"C", r.conf}, {"R", "@ANY@"}};
+        EXPECT_EQ(info.trigValue.source, want);
         EXPECT_FALSE(OnvifMatch::HasVdoSrcPlaceholder(info));
     }
     Info info;
     info.trigValue.source = {{"S", "@VDOSRCTOKEN@"}};
     EXPECT_EQ(OnvifMatch::ReplaceVdoSrcToken(info, {}, "c1"), -1);
-    EXPECT_EQ(info.trigValue.source.front().second, "@VDOSRCTOKEN@");
+    EXPECT_EQ(info.trigValue.source, (OVF_ITEM_LIST{{"S", "@VDOSRCTOKEN@"}}));
 }
 
 TEST(OnvifMatch, TopicNamespacesAndTokens) {
-    OVF_NS_LIST ns = OnvifMatch::ParseTopicNs("tns1@http://www.onvif.org/ver10/topics,broken,tnsx@a@b,");
-    ASSERT_EQ(ns.size(), 2u);
-    EXPECT_EQ(ns.front(), std::make_pair(std::string("tns1"), std::string("http://www.onvif.org/ver10/topics")));
-    EXPECT_EQ(ns.back(), std::make_pair(std::string("tnsx"), std::string("a@b")));
+    EXPECT_EQ(OnvifMatch::ParseTopicNs("tns1@http://www.onvif.org/ver10/topics,broken,tnsx@a@b,"),
+              (OVF_NS_LIST{{"tns1", "http://www.onvif.org/ver10/topics"}, {"tnsx", "a@b"}}));
     std::map<std::string, int> m = OnvifMatch::TokenPortMap({"DI_0", "DI_1", "DI_0", "DI_2"});
     EXPECT_EQ(m, (std::map<std::string, int>{{"DI_0", 0}, {"DI_1", 1}, {"DI_2", 3}}));
 }
