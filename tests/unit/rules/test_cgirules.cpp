@@ -42,17 +42,11 @@ bool RunRule(const CgiRuleEntry& e, const std::string& bytes, int port, CgiRuleS
     return e.rule(st, port, buf, sizeof(buf), value);
 }
 
-std::string Describe(const RuleCase& c) {
-    std::string a = c.answer;
-    if (a.size() > 60) a = a.substr(0, 60) + "...";
-    return std::string(c.name) + " port " + std::to_string(c.port) + " inputs " + std::to_string(c.diCnt) +
-           (c.blGroup11 ? " GROUP11" : "") + " answer \"" + a + "\"";
-}
-
 // Each case of a table: the class's test gives this trigger and this level.
 void CheckCases(const std::vector<RuleCase>& cases, RULE_KIND kind) {
     for (const RuleCase& c : cases) {
-        SCOPED_TRACE(Describe(c));
+        SCOPED_TRACE(std::string(c.name) + " port " + std::to_string(c.port) + " inputs " + std::to_string(c.diCnt) +
+                     (c.blGroup11 ? " GROUP11" : "") + " answer \"" + c.answer.substr(0, 60) + "\"");
         const CgiRuleEntry* e = FindRule(GetCgiRuleTable, c.name);
         ASSERT_NE(e, nullptr);
         EXPECT_EQ(e->kind, kind);
