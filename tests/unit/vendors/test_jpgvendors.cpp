@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "camdet/api/entrypoints.h"
@@ -52,14 +53,9 @@ TEST(JpgVendors, FactoriesSetMarkerSourceKindAndGroup) {
         Made m = Make(rig, r.kind, r.fifo);
         JpgHdrDetector* d = dynamic_cast<JpgHdrDetector*>(m.get());
         ASSERT_NE(d, nullptr);
-        EXPECT_EQ(d->GetMarker(), r.marker);
-        EXPECT_EQ(d->IsByFifo(), r.byFifo);
-        EXPECT_EQ(d->GetDetType(), r.detType);
         JpgVendorDetector* v = dynamic_cast<JpgVendorDetector*>(d);
-        if (r.group >= 0) {
-            ASSERT_NE(v, nullptr);
-            EXPECT_EQ(v->GetGroup(), r.group);
-        }
+        EXPECT_EQ(std::make_tuple(d->GetMarker(), d->IsByFifo(), d->GetDetType(), v ? v->GetGroup() : -1),
+                  std::make_tuple(r.marker, r.byFifo, r.detType, r.group));
     }
 }
 
