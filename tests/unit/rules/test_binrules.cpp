@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "camdet/rules/binrules.h"
@@ -40,21 +41,25 @@ void RunSequence(const SeqCase& c, int inputs = 12) {
     const BinRuleEntry* e = FindRule(GetBinRuleTable, c.test);
     ASSERT_NE(nullptr, e) << c.test;
     BIN_RULE_STATE st;
-    st.heldPorts.assign((size_t)inputs, false);
+    // A bit past the inputs, left from a larger input count, is never read.
+    st.heldPorts.assign((size_t)inputs + 1, false);
+    st.heldPorts[(size_t)inputs] = true;
+    st.heldPorts.resize((size_t)inputs);
     st.mdParam1 = c.mdParam1;
     st.mdParam3 = c.mdParam3;
     st.adParam = c.adParam;
     st.adKeyV2 = c.adKeyV2;
     for (size_t i = 0; i < c.steps.size(); ++i) {
-        SCOPED_TRACE("step " + std::to_string(i) + ": " + c.steps[i].line);
+        const Step& want = c.steps[i];
+        SCOPED_TRACE("step " + std::to_string(i) + ": " + want.line);
         std::vector<char> buf(c.size + 1, 0);
-        memcpy(buf.data(), c.steps[i].line.data(), std::min<size_t>(c.steps[i].line.size(), c.size));
-        int value = 0;
+        memcpy(buf.data(), want.line.data(), std::min<size_t>(want.line.size(), c.size));
+        int value = kUntouched;
         st.noData = false;
-        EXPECT_EQ(c.steps[i].trig, e->rule(st, c.port, buf.data(), c.size, value));
-        EXPECT_EQ(c.steps[i].value, value);
-        EXPECT_EQ(c.steps[i].noData, st.noData);
+        const bool trig = e->rule(st, c.port, buf.data(), c.size, value);
+        EXPECT_EQ(std::make_tuple(trig, value, st.noData), std::make_tuple(want.trig, want.value, want.noData));
     }
+    EXPECT_EQ((size_t)inputs, st.heldPorts.size());
 }
 
 std::string Record(size_t len, std::initializer_list<std::pair<size_t, int> > bytes) {
@@ -88,6 +93,7 @@ TEST(BinVendorRules, DahuaEventLinesHoldTheirStateUntilStop) {
          {{"Code=AlarmLocal;action=Start;index=10", true, 1}, {"Code=AlarmLocal;action=Stop;index=10", false, 0}}},
         {"index=10 moves port 10", "DahuaInput", 10, {{"Code=AlarmLocal;action=Start;index=10", true, 1}}},
         {"motion lines do not move inputs", "DahuaInput", 0, {{start, false, 0}}},
+        {"port 12 is past the inputs", "DahuaInput", 12, {{"Code=AlarmLocal;action=Start;index=12", false, 0}}},
     };
     for (const SeqCase& c : cases) RunSequence(c);
 }
@@ -111,44 +117,24 @@ TEST(BinVendorRules, DLinkFlagLinesTakePrecedenceOverLevelLines) {
         {"input1 is port 0", "DLinkInput", 0, {{"input1=on", true, 1}, {"md1=on", true, 1}, {"input1=off", false, 0}}},
         {"other values leave the port", "DLinkInput", 0, {{"input1=on", true, 1}, {"input1=1", true, 1}}},
         {"input11 is not input1", "DLinkInput", 0, {{"input11=on", false, 0}}},
+        {"port 12 is past the inputs", "DLinkInput", 12, {{"input13=on", false, 0}}},
     };
     for (const SeqCase& c : cases) RunSequence(c);
-}
-
-// A port past the configured inputs is never held, even where the storage
-// behind the inputs still has a bit from a larger input count.
-TEST(BinVendorRules, PortsPastTheInputsAreNeverHeld) {
-    for (const char* test : {"DahuaInput", "DLinkInput"}) {
-        SCOPED_TRACE(test);
-        const BinRuleEntry* e = FindRule(GetBinRuleTable, test);
-        ASSERT_NE(nullptr, e);
-        BIN_RULE_STATE st;
-        st.heldPorts.assign(13, false);
-        st.heldPorts[12] = true;
-        st.heldPorts.resize(12);
-        const std::string line = std::string(test) == "DahuaInput" ? "Code=AlarmLocal;action=Start;index=12"
-                                                                  : "input13=on";
-        std::vector<char> buf(line.begin(), line.end());
-        buf.resize(1025, 0);
-        int value = 5;
-        EXPECT_FALSE(e->rule(st, 12, buf.data(), 1024, value));
-        EXPECT_EQ(0, value);
-        EXPECT_EQ(12u, st.heldPorts.size());
-    }
 }
 
 TEST(BinVendorRules, LilinAndLevelOneLines) {
     const SeqCase cases[] = {
         {"hexadecimal level before the last $ against key 3", "LevelOneGr4Motion", -1,
-         {{"MD,5A$", true, 90}, {"00$", false, 0}, {"xx$MD,32$", false, 50}, {"FF$", false, 255}, {"ZZ$", false, 0, true},
-          {"no dollar", false, 0, true}, {"5$", false, 0, true}, {"A$", false, 0, true},
+         {{"MD,5A$", true, 90}, {"00$", false, 0}, {"xx$MD,32$", false, 50}, {"FF$", false, 255},
+          {"ZZ$", false, 0, true}, {"no dollar", false, 0, true}, {"5$", false, 0, true}, {"A$", false, 0, true},
           {"5$" + std::string(30, 'Z'), false, 0, true}},  // long: nothing readable before its start
          64, 50},
         {"level 1 above a threshold of 0", "LevelOneGr4Motion", -1, {{"..01$", true, 1}}, 64},
-        // The bytes at +7 and +11 after the last "$" (here A5 and 04 or 05).
+        // The bytes at +7 and +11 after the last "$" (here A5 and 04 or 05); the level is left as it was.
         {"input bits differ after the last $", "LevelOneGr4Input", 2,
-         {{"$123456A59004", true, 0}, {"$123456A59005", false, 0}, {"$123456A5900", false, 0, true},
-          {"$x$123456A59004", true, 0}, {"$123456ZZ9004", false, 0, true}, {"garbage", false, 0, true}},
+         {{"$123456A59004", true, kUntouched}, {"$123456A59005", false, kUntouched},
+          {"$123456A5900", false, kUntouched, true}, {"$x$123456A59004", true, kUntouched},
+          {"$123456ZZ9004", false, kUntouched, true}, {"garbage", false, kUntouched, true}},
          64},
         {"AlarmInputDetect holds for every port", "LilinV2Input", 3,
          {{"AlarmInputDetect=1\r", true, 100}, {"MotionDetect=0", true, 100}, {"AlarmInputDetect=0", false, 0},

@@ -47,34 +47,61 @@ struct Step {
 
 std::string Body(const char* file) { return *file ? Part(file) : Part("no_event_type.xml"); }
 
-TEST(HikVisionV3, HoldTestClearsOnTheEleventhPartOfAnotherType) {
-    HIK_HOLD_STATE st;
-    int level = -1;
-    Buf on(Part("audio_active.xml")), other(Part("vmd_active.xml")), none(Part("no_event_type.xml"));
-    EXPECT_TRUE(HikHoldTest(on.data(), on.size(), "audioexception", st, level));
-    EXPECT_EQ(level, 100);
-    for (int i = 1; i <= 10; ++i) {
-        EXPECT_TRUE(HikHoldTest(other.data(), other.size(), "audioexception", st, level)) << i;
-        EXPECT_EQ(level, 100);
-        // Parts without an eventType do not count.
-        EXPECT_TRUE(HikHoldTest(none.data(), none.size(), "audioexception", st, level));
-    }
-    EXPECT_FALSE(HikHoldTest(other.data(), other.size(), "audioexception", st, level));
-    EXPECT_EQ(level, 0);
+bool VmdHoldTest(const char* buf, unsigned int size, HIK_HOLD_STATE& st, int& level) {
+    return HikHoldTest(buf, size, "VMD", st, level);
 }
 
-TEST(HikVisionV3, HoldTestFollowsTheEventState) {
-    const Step steps[] = {
-        {"vmd_active.xml", true, 100},   {"heartbeat.xml", true, 100},      {"vmd_inactive.xml", false, 0},
-        {"vmd_active.xml", true, 100},   {"vmd_unknown_state.xml", false, 0}, {"truncated_vmd.xml", false, 0},
-        {"", false, 0},
+bool AudioHoldTest(const char* buf, unsigned int size, HIK_HOLD_STATE& st, int& level) {
+    return HikHoldTest(buf, size, "audioexception", st, level);
+}
+
+TEST(HikVisionAlert, HeldStateOverSequencesOfParts) {
+    // Ten parts of another type keep the V3 hold; parts without an eventType
+    // do not count; the eleventh clears it.
+    std::vector<Step> eleventh = {{"audio_active.xml", true, 100}};
+    for (int i = 0; i < 10; ++i) eleventh.insert(eleventh.end(), {{"vmd_active.xml", true, 100}, {"", true, 100}});
+    eleventh.push_back({"vmd_active.xml", false, 0});
+    const struct {
+        const char* name;
+        bool (*rule)(const char*, unsigned int, HIK_HOLD_STATE&, int&);
+        std::vector<Step> steps;
+    } rows[] = {
+        {"V3 hold test follows the event state", VmdHoldTest,
+         {{"vmd_active.xml", true, 100}, {"heartbeat.xml", true, 100}, {"vmd_inactive.xml", false, 0},
+          {"vmd_active.xml", true, 100}, {"vmd_unknown_state.xml", false, 0}, {"truncated_vmd.xml", false, 0},
+          {"", false, 0}}},
+        {"V3 hold test clears on the eleventh part of another type", AudioHoldTest, eleventh},
+        {"old edge test keeps its state until the other edge", HikEdgeMotionTest,
+         {{"heartbeat.xml", false, 0}, {"vmd_active_v1.xml", true, 100}, {"heartbeat.xml", true, 100},
+          {"vmd_unknown_state.xml", true, 100}, {"", true, 100}, {"vmd_inactive.xml", false, 0},
+          {"field_active_v1.xml", false, 0}}},
+        {"old level test reports the held state for three parts after an evaluation", HikLevelMotionTest,
+         {// The first three parts after construction are not examined.
+          {"vmd_active.xml", false, 0}, {"vmd_active.xml", false, 0}, {"vmd_active.xml", false, 0},
+          {"vmd_active.xml", true, 100},  // evaluated
+          {"vmd_inactive.xml", true, 100}, {"", true, 100}, {"heartbeat.xml", true, 100},
+          {"heartbeat.xml", false, 0},  // evaluated: another type reports quiet, hold kept
+          {"field_active_v1.xml", true, 100},
+          {"vmd_inactive.xml", true, 100}, {"vmd_inactive.xml", true, 100}, {"vmd_inactive.xml", true, 100},
+          {"vmd_inactive.xml", false, 0}}},
+        {"old sampled tampering examines the third part, then every second", HikSampledTamperTest,
+         {{"shelter_active.xml", false, 0}, {"shelter_active.xml", false, 0},
+          {"heartbeat.xml", false, 0},       // third part: examined, not tampering
+          {"shelter_active.xml", true, 100},  // examined again at once
+          {"heartbeat.xml", true, 100},      // skipped, held
+          {"heartbeat.xml", false, 0},       // examined
+          {"", false, 0},                    // examined again
+          {"shelter_active.xml", true, 100}}},
     };
-    HIK_HOLD_STATE st;
-    for (const Step& s : steps) {
-        Buf b(Body(s.file));
-        int level = -1;
-        EXPECT_EQ(HikHoldTest(b.data(), b.size(), "VMD", st, level), s.trig) << s.file;
-        EXPECT_EQ(level, s.level) << s.file;
+    for (const auto& r : rows) {
+        HIK_HOLD_STATE st;
+        for (size_t i = 0; i < r.steps.size(); ++i) {
+            SCOPED_TRACE(std::string(r.name) + ", part " + std::to_string(i) + " " + r.steps[i].file);
+            Buf b(Body(r.steps[i].file));
+            int level = -1;
+            const bool trig = r.rule(b.data(), b.size(), st, level);
+            EXPECT_EQ(std::make_pair(trig, level), std::make_pair(r.steps[i].trig, r.steps[i].level));
+        }
     }
 }
 
@@ -102,43 +129,6 @@ TEST(HikVisionV3, InputPortTwoTouchesPortOneOnly) {
     EXPECT_FALSE(HikHoldPortTest(1, vmd.data(), vmd.size(), fresh, level));
 }
 
-TEST(HikVisionOld, EdgeTestKeepsStateUntilTheOtherEdge) {
-    const Step steps[] = {
-        {"heartbeat.xml", false, 0},        {"vmd_active_v1.xml", true, 100},  {"heartbeat.xml", true, 100},
-        {"vmd_unknown_state.xml", true, 100}, {"", true, 100},                 {"vmd_inactive.xml", false, 0},
-        {"field_active_v1.xml", false, 0},
-    };
-    HIK_HOLD_STATE st;
-    for (const Step& s : steps) {
-        Buf b(Body(s.file));
-        int level = -1;
-        EXPECT_EQ(HikEdgeMotionTest(b.data(), b.size(), st, level), s.trig) << s.file;
-        EXPECT_EQ(level, s.level) << s.file;
-    }
-}
-
-TEST(HikVisionOld, LevelTestReportsHeldStateForThreePartsAfterAnEvaluation) {
-    const Step steps[] = {
-        // The first three parts after construction are not examined.
-        {"vmd_active.xml", false, 0},   {"vmd_active.xml", false, 0},  {"vmd_active.xml", false, 0},
-        {"vmd_active.xml", true, 100},  // evaluated
-        {"vmd_inactive.xml", true, 100}, {"", true, 100},             {"heartbeat.xml", true, 100},
-        {"heartbeat.xml", false, 0},    // evaluated: another type reports quiet, hold kept
-        {"field_active_v1.xml", true, 100},
-        {"vmd_inactive.xml", true, 100}, {"vmd_inactive.xml", true, 100}, {"vmd_inactive.xml", true, 100},
-        {"vmd_inactive.xml", false, 0},
-    };
-    HIK_HOLD_STATE st;
-    int i = 0;
-    for (const Step& s : steps) {
-        Buf b(Body(s.file));
-        int level = -1;
-        EXPECT_EQ(HikLevelMotionTest(b.data(), b.size(), st, level), s.trig) << "part " << i;
-        EXPECT_EQ(level, s.level) << "part " << i;
-        ++i;
-    }
-}
-
 TEST(HikVisionOld, LevelAndEdgeInputTests) {
     HIK_PORT_STATE edge(2), lvl(2);
     Buf io2(Part("io2_active.xml")), hb(Part("heartbeat.xml"));
@@ -161,29 +151,9 @@ TEST(HikVisionOld, LevelAndEdgeInputTests) {
     EXPECT_EQ(level, 0);
 }
 
-TEST(HikVisionOld, SampledTamperingExaminesTheThirdPartThenEverySecond) {
-    const Step steps[] = {
-        {"shelter_active.xml", false, 0}, {"shelter_active.xml", false, 0},
-        {"heartbeat.xml", false, 0},       // third part: examined, not tampering
-        {"shelter_active.xml", true, 100},  // examined again at once
-        {"heartbeat.xml", true, 100},      // skipped, held
-        {"heartbeat.xml", false, 0},       // examined
-        {"", false, 0},                    // examined again
-        {"shelter_active.xml", true, 100},
-    };
-    HIK_HOLD_STATE st;
-    int i = 0;
-    for (const Step& s : steps) {
-        Buf b(Body(s.file));
-        int level = -1;
-        EXPECT_EQ(HikSampledTamperTest(b.data(), b.size(), st, level), s.trig) << "part " << i;
-        EXPECT_EQ(level, s.level) << "part " << i;
-        ++i;
-    }
-}
-
 TEST(HikVisionAlert, HostileBodiesAreQuiet) {
-    const std::string bodies[] = {"", std::string(5000, '<'), "eventType/eventType", "<eventType>" + std::string(3000, 'x')};
+    const std::string bodies[] = {"", std::string(5000, '<'), "eventType/eventType",
+                                  "<eventType>" + std::string(3000, 'x')};
     for (const std::string& body : bodies) {
         Buf b(body);
         HIK_HOLD_STATE st;

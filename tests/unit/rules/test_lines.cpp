@@ -29,6 +29,7 @@ TEST(ReadToLineEndTest, SplitsLinesAsTheParsersExpect) {
         {"split exactly at line end", std::string("ab\ncd"), 0, 3, {"ab", "cd"}, {3, 5}},
         {"outMax 1", std::string("ab"), 0, 1, {"", ""}, {1, 2}},
         {"NUL inside", std::string("a\0b\n", 4), 0, 128, {std::string("a\0b", 3)}, {4}},
+        {"at the end", std::string("abc"), 3, 8, {}, {}},
     };
     for (const LineCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -47,16 +48,10 @@ TEST(ReadToLineEndTest, SplitsLinesAsTheParsersExpect) {
             ++i;
         }
         EXPECT_EQ(c.lines.size(), i);
+        // At the end nothing is consumed.
+        EXPECT_EQ(0, ReadToLineEnd(buf.data(), (unsigned)c.buf.size(), pos, out.data(), c.outMax));
+        EXPECT_EQ(std::make_pair(c.buf.size(), '\0'), std::make_pair((size_t)pos, out[0]));
     }
-}
-
-TEST(ReadToLineEndTest, AtEndNothingIsConsumed) {
-    char buf[] = "abc";
-    unsigned int pos = 3;
-    char out[8] = "zzzzzzz";
-    EXPECT_EQ(0, ReadToLineEnd(buf, 3, pos, out, 8));
-    EXPECT_EQ(3u, pos);
-    EXPECT_EQ('\0', out[0]);
 }
 
 }  // namespace

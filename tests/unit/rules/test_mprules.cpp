@@ -25,6 +25,7 @@ struct RuleCase {
     bool trig;
     int level;
     Inputs in;
+    unsigned int capacity = 1024;  // the buffer the part arrives in
 };
 
 std::string Bin(std::initializer_list<std::pair<int, int> > bytes, size_t len = 32) {
@@ -33,11 +34,11 @@ std::string Bin(std::initializer_list<std::pair<int, int> > bytes, size_t len = 
     return s;
 }
 
-bool RunRule(const RuleCase& c, MP_RULE_STATE& st, int& level, unsigned int capacity = 1024) {
+bool RunRule(const RuleCase& c, MP_RULE_STATE& st, int& level) {
     const MpRuleEntry* d = FindRule(GetMpRuleTable, c.name);
     EXPECT_NE(d, nullptr) << c.name;
     if (!d) return false;
-    std::vector<char> buf(std::max<size_t>(capacity, c.body.size()) + 1, 0);
+    std::vector<char> buf(std::max<size_t>(c.capacity, c.body.size()) + 1, 0);
     std::copy(c.body.begin(), c.body.end(), buf.begin());
     st.mdParam1 = c.in.mdParam1;
     st.mdParam3 = c.in.mdParam3;
@@ -110,31 +111,42 @@ TEST(MpVendorRules, OnePartGivesThisTriggerAndLevel) {
         {"IpuxMotion", -1, Bin({{24, 90}}), true, 90, {40, 0, "ipux5m"}},
         {"IpuxInput", 2, Bin({{27, 0x04}}), true, 1, {}},
         {"IpuxInput", 2, Bin({{27, 0x08}}), false, 0, {}},
+        {"IpuxInput", 2, Bin({{27, 0x04}}, 28), true, 1, {}, 0},  // a part of exactly 28 bytes holds the input byte
         {"ZavioMotion", -1, "group=1;level=1500;threshold=900;\n", true, 100, {0, 0, "zaviovga"}},
         {"ZavioMotion", -1, "group=1;level=30;threshold=50;\ngroup=2;level=45;threshold=50;\n", false, 45, {}},
         {"ZavioMotion", -1, "group=1;level=45;threshold=50;\ngroup=2;level=30;threshold=50;\n", false, 45, {}},
         {"ZavioMotion", -1, "group=1;level=30;threshold=50;\ngroup=2;level=60;threshold=50;\n", true, 60, {}},
     };
     for (const RuleCase& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " port " + std::to_string(c.port) + ": " + c.body);
         MP_RULE_STATE st;
         int level = 0;
-        EXPECT_EQ(RunRule(c, st, level), c.trig) << c.name << " port " << c.port << ": " << c.body;
-        EXPECT_EQ(level, c.level) << c.name << " port " << c.port << ": " << c.body;
+        const bool trig = RunRule(c, st, level);
+        EXPECT_EQ(std::make_pair(trig, level), std::make_pair(c.trig, c.level));
     }
 }
 
 // Rules with held state, over a sequence of parts.
+const int kUnchecked = -1000;
 struct SeqStep {
     std::string body;
     bool trig;
+    int level = kUnchecked;
+    int port = kUnchecked;  // unchecked: the row's port
 };
 
 TEST(MpVendorRules, HeldStateOverSequences) {
+    // PSIA alert parts.
+    const std::string io = "<eventType>IO</eventType><eventState>active</eventState>";
+    const std::string ioOff = "<eventType>IO</eventType><eventState>inactive</eventState>";
+    const std::string vmd = "<eventType>VMD</eventType><eventState>active</eventState>";
+    const std::string vmdOff = "<eventType>VMD</eventType><eventState>inactive</eventState>";
     struct {
         const char* name;  // the test's name in its rules table
         int port;
         Inputs in;
         std::vector<SeqStep> steps;
+        unsigned int capacity = 1024;
     } rows[] = {
         {"EtrovisionMotion", -1, {}, {{"md1=on\n", true}, {"input1=on\n", true}, {"md1=off\n", false}, {"x\n", false}}},
         {"EtrovisionInput", 0, {}, {{"input1=on\n", true}, {"md1=on\n", true}, {"input1=idle\n", false}}},
@@ -146,57 +158,32 @@ TEST(MpVendorRules, HeldStateOverSequences) {
          {{"Dynamic id=3\n", true}, {"Dynamic id=3\n", false}, {"Static id=4\n", false}, {"Dynamic id=4\n", true}}},
         // PSIA motion: three parts reported unexamined after each evaluation.
         {"PsiaMotion", -1, {},
-         {{"<eventType>VMD</eventType><eventState>active</eventState>", false},
-          {"<eventType>VMD</eventType><eventState>active</eventState>", false},
-          {"<eventType>VMD</eventType><eventState>active</eventState>", false},
-          {"<eventType>VMD</eventType><eventState>active</eventState>", true},
-          {"<eventType>VMD</eventType><eventState>inactive</eventState>", true},
-          {"", true},
+         {{vmd, false}, {vmd, false}, {vmd, false}, {vmd, true}, {vmdOff, true}, {"", true},
           {"<eventType>IO</eventType>", true},
           {"<eventType>fielddetection</eventType><eventState>active</eventState>", false}}},
         // PSIA input: the same counting (a part of another type does not
         // restart it), and "inactive" releases.
         {"PsiaInput", 0, {},
-         {{"<eventType>IO</eventType><eventState>active</eventState>", false},
-          {"<eventType>IO</eventType><eventState>active</eventState>", false},
-          {"<eventType>IO</eventType><eventState>active</eventState>", false},
-          {"<eventType>VMD</eventType><eventState>active</eventState>", false},
-          {"<eventType>IO</eventType><eventState>active</eventState>", true},
-          {"<eventType>IO</eventType><eventState>inactive</eventState>", true},
-          {"<eventType>IO</eventType><eventState>inactive</eventState>", true},
-          {"<eventType>IO</eventType><eventState>inactive</eventState>", true},
-          {"<eventType>IO</eventType><eventState>inactive</eventState>", false}}},
+         {{io, false}, {io, false}, {io, false}, {vmd, false}, {io, true}, {ioOff, true}, {ioOff, true}, {ioOff, true},
+          {ioOff, false}}},
+        // Every port's part advances the one counter; while the held flag is
+        // reported the level is left alone.
+        {"PsiaInput", 0, {}, {{io, false, kUnchecked, 0}, {io, false, kUnchecked, 1}, {io, false, kUnchecked, 0},
+                              {io, true, 1, 1}, {io, true, kUntouched, 0}}, 0},
     };
     for (const auto& r : rows) {
         MP_RULE_STATE st;
         int i = 0;
         for (const SeqStep& s : r.steps) {
             int level = 0;
-            RuleCase c{r.name, r.port, s.body, s.trig, 0, r.in};
+            RuleCase c{r.name, s.port == kUnchecked ? r.port : s.port, s.body, s.trig, 0, r.in, r.capacity};
             EXPECT_EQ(RunRule(c, st, level), s.trig) << r.name << " step " << i;
+            if (s.level != kUnchecked) {
+                EXPECT_EQ(level, s.level) << r.name << " step " << i;
+            }
             ++i;
         }
     }
-}
-
-TEST(MpVendorRules, PsiaInputKeepsOneCounterForAllPorts) {
-    MP_RULE_STATE st;
-    st.heldPorts.assign(2, false);
-    const MpRuleEntry* d = FindRule(GetMpRuleTable, "PsiaInput");
-    ASSERT_NE(d, nullptr);
-    std::string io = "<eventType>IO</eventType><eventState>active</eventState>";
-    std::vector<char> buf(io.begin(), io.end());
-    buf.push_back(0);
-    int level = 0;
-    // Two ports per part: the counter passes 2 during the second part.
-    EXPECT_FALSE(d->rule(st, 0, buf.data(), (unsigned)io.size(), level));
-    EXPECT_FALSE(d->rule(st, 1, buf.data(), (unsigned)io.size(), level));
-    EXPECT_FALSE(d->rule(st, 0, buf.data(), (unsigned)io.size(), level));
-    EXPECT_TRUE(d->rule(st, 1, buf.data(), (unsigned)io.size(), level));  // no port check
-    EXPECT_EQ(level, 1);
-    level = 55;
-    EXPECT_TRUE(d->rule(st, 0, buf.data(), (unsigned)io.size(), level));
-    EXPECT_EQ(level, 55);  // untouched while the held flag is reported
 }
 
 // An empty part, in buffers of any capacity, never raises motion, tampering
@@ -224,13 +211,6 @@ TEST(MpVendorRules, ObjectSizeLinesOfLengthZeroAreQuiet) {
     EXPECT_EQ(level, 0);
     EXPECT_TRUE(mprule::ObjectSizeLines(stale, sizeof(stale), level));
     EXPECT_EQ(level, 50);
-}
-
-// A part of exactly 28 bytes holds the input byte.
-TEST(MpVendorRules, IpuxInputByteEndsThePart) {
-    MP_RULE_STATE st;
-    int level = 0;
-    EXPECT_TRUE(RunRule(RuleCase{"IpuxInput", 2, Bin({{27, 0x04}}, 28), true, 1, {}}, st, level, 0));
 }
 
 }  // namespace

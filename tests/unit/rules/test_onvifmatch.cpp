@@ -7,6 +7,7 @@
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/onvifnotifs.h"
 #include "tests/fixtures/testsupport.h"
+#include "tests/fixtures/testutil.h"
 
 namespace {
 
@@ -89,12 +90,9 @@ TEST(OnvifMatch, KeyWithoutMatchTopicTakesNothing) {
         << error;
     Info info;
     info.Init("NoSemicolon", DET_TYPE_MD, conf);
-    EXPECT_EQ(info.matchTopic, "");
-    EXPECT_EQ(info.trigType, 1);
-    OVF_EVT_NOTIF empty = Notif("", "Changed", {}, {{"IsMotion", "true"}});
-    OVF_EVT_NOTIF named = Notif("NoSemicolon", "Changed", {}, {{"IsMotion", "true"}});
-    EXPECT_FALSE(OnvifMatch::IsNotifiedMsgFound(info, empty));
-    EXPECT_FALSE(OnvifMatch::IsNotifiedMsgFound(info, named));
+    EXPECT_EQ(std::make_pair(info.matchTopic, info.trigType), std::make_pair(std::string(), 1));
+    EXPECT_FALSE(OnvifMatch::IsNotifiedMsgFound(info, Notif("", "Changed", {}, {{"IsMotion", "true"}})));
+    EXPECT_FALSE(OnvifMatch::IsNotifiedMsgFound(info, Notif("NoSemicolon", "Changed", {}, {{"IsMotion", "true"}})));
 }
 
 TEST(OnvifMatch, CacheEntriesPerSource) {
@@ -177,21 +175,19 @@ TEST(OnvifMatch, VideoSourcePlaceholders) {
         info.trigValue.source = {{"S", "@VDOSRCTOKEN@|x"}, {"C", "@VDOSRCCONFTOKEN@"}, {"R", "@ANY@"}};
         ASSERT_TRUE(OnvifMatch::HasVdoSrcPlaceholder(info));
         ASSERT_EQ(OnvifMatch::ReplaceVdoSrcToken(info, confs, r.confToken), 0);
-        EXPECT_EQ(info.trigValue.source.front().second, std::string(r.src) + "|x");
-        EXPECT_EQ((++info.trigValue.source.begin())->second, r.conf);
+        const OVF_ITEM_LIST want = {{"S", std::string(r.src) + "|x"}, {"C", r.conf}, {"R", "@ANY@"}};
+        EXPECT_EQ(info.trigValue.source, want);
         EXPECT_FALSE(OnvifMatch::HasVdoSrcPlaceholder(info));
     }
     Info info;
     info.trigValue.source = {{"S", "@VDOSRCTOKEN@"}};
     EXPECT_EQ(OnvifMatch::ReplaceVdoSrcToken(info, {}, "c1"), -1);
-    EXPECT_EQ(info.trigValue.source.front().second, "@VDOSRCTOKEN@");
+    EXPECT_EQ(info.trigValue.source, (OVF_ITEM_LIST{{"S", "@VDOSRCTOKEN@"}}));
 }
 
 TEST(OnvifMatch, TopicNamespacesAndTokens) {
-    OVF_NS_LIST ns = OnvifMatch::ParseTopicNs("tns1@http://www.onvif.org/ver10/topics,broken,tnsx@a@b,");
-    ASSERT_EQ(ns.size(), 2u);
-    EXPECT_EQ(ns.front(), std::make_pair(std::string("tns1"), std::string("http://www.onvif.org/ver10/topics")));
-    EXPECT_EQ(ns.back(), std::make_pair(std::string("tnsx"), std::string("a@b")));
+    EXPECT_EQ(OnvifMatch::ParseTopicNs("tns1@http://www.onvif.org/ver10/topics,broken,tnsx@a@b,"),
+              (OVF_NS_LIST{{"tns1", "http://www.onvif.org/ver10/topics"}, {"tnsx", "a@b"}}));
     std::map<std::string, int> m = OnvifMatch::TokenPortMap({"DI_0", "DI_1", "DI_0", "DI_2"});
     EXPECT_EQ(m, (std::map<std::string, int>{{"DI_0", 0}, {"DI_1", 1}, {"DI_2", 3}}));
 }
@@ -363,8 +359,9 @@ TEST(OnvifMatch, ItemsByName) {
         bool trig;
     } rows[] = {
         {"the table's items", region(std3, {{"State", "true"}}), true, true},
-        {"items in another order, one more", region({{"Rule", "r"}, {"Extra", "x"}, {"VideoSourceConfigurationToken", "vsc0"}},
-                                                    {{"Level", "40"}, {"State", "1"}}),
+        {"items in another order, one more",
+         region({{"Rule", "r"}, {"Extra", "x"}, {"VideoSourceConfigurationToken", "vsc0"}},
+                {{"Level", "40"}, {"State", "1"}}),
          true, true},
         {"no source items at all", region({}, {{"State", "true"}}), true, true},
         {"value in capitals", region(std3, {{"State", "TRUE"}}), true, true},
@@ -441,14 +438,11 @@ TEST(OnvifEvtConf, BadFilesFallBackWithOneLine) {
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
-        char path[] = "/tmp/onvifevtconf-XXXXXX";
-        int fd = mkstemp(path);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(write(fd, r.text, strlen(r.text)), (ssize_t)strlen(r.text));
-        close(fd);
+        const std::string path = "/tmp/onvifevtconf-" + std::to_string(getpid());
+        camtest::WriteFile(path, r.text);
         LogCapture log;
         OnvifEvtConf conf(path);
-        unlink(path);
+        unlink(path.c_str());
         std::string text = log.Text();
         EXPECT_NE(text.find("host/onvifevtconf:"), std::string::npos);
         EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "camdet/rules/ownlooprules.h"
+#include "tests/fixtures/ruletable.h"
 
 namespace {
 
@@ -170,17 +171,16 @@ TEST(LevelOneGr2Rules, WindowParameterLines) {
         "Motion.M3.Threshold=1",   "",                       "Motion.M0x.Top=21",
     };
     for (const char* l : lines) LevelOneGr2ParseWindowLine(l, w);
-    EXPECT_EQ(1, w[0].blEnabled);
-    EXPECT_EQ(40, w[0].threshold);
-    EXPECT_EQ(70, w[0].sensitivity);
-    EXPECT_EQ(10, w[0].left);
-    EXPECT_EQ(21, w[0].top);  // "M0x" begins with M0
-    EXPECT_EQ(300, w[0].right);
-    EXPECT_EQ(200, w[0].bottom);
-    EXPECT_EQ(0, w[1].blEnabled);
-    EXPECT_EQ(55, w[1].threshold);
-    EXPECT_EQ(1, w[2].blEnabled);  // "Enabled" with nothing after it
-    EXPECT_EQ(7, w[2].threshold);
+    // {enabled, sensitivity, threshold, left, top, right, bottom} of each window.
+    std::vector<std::vector<int32_t>> got;
+    for (const LEVELONE_MOTION_WIN& x : w) {
+        got.push_back({x.blEnabled, x.sensitivity, x.threshold, x.left, x.top, x.right, x.bottom});
+    }
+    EXPECT_EQ(got, (std::vector<std::vector<int32_t>>{
+                       {1, 70, 40, 10, 21, 300, 200},  // top 21: "M0x" begins with M0
+                       {0, 0, 55, 0, 0, 0, 0},
+                       {1, 0, 7, 0, 0, 0, 0},  // "Enabled" with nothing after it
+                   }));
 }
 
 TEST(LevelOneGr2Rules, RegionLevelsAgainstEnabledWindows) {
@@ -189,101 +189,75 @@ TEST(LevelOneGr2Rules, RegionLevelsAgainstEnabledWindows) {
     w[0] = {1, 50, 100, 0, 0, 0, 0};
     w[1] = {0, 50, 10, 0, 0, 0, 0};
     w[2] = {1, 50, 300, 0, 0, 0, 0};
-    struct Case {
-        const char* line;
-        bool trig;
-        int value;
-    };
-    const Case cases[] = {
-        {"R1=120,R2=30,R3=0", true, 12},
-        {"R1=90,R2=999,R3=250", false, 25},   // window 1 is off
-        {"R1=90,R2=0,R3=2500", true, 100},    // capped at 1000 before / 10
-        {"R1=50", false, 5},
-        {"R1=100", false, 10},  // equal to the threshold is not above it
-        {"R3=301", true, 30},
-        {"", false, 0},
-        {"garbage,R=,==,,", false, 0},
-        {"R1=", false, 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.line);
-        int value = -1;
-        EXPECT_EQ(c.trig, LevelOneGr2Trig(c.line, (unsigned int)strlen(c.line) + 1, w, value));
-        EXPECT_EQ(c.value, value);
-    }
+    // The line is handed over with its terminator.
+    const PayloadRule trig = [&w](const char* p, unsigned int n, int& v) { return LevelOneGr2Trig(p, n + 1, w, v); };
+    ExpectPayloadRows({
+        {"", trig, "R1=120,R2=30,R3=0", true, 12},
+        {"window 1 is off", trig, "R1=90,R2=999,R3=250", false, 25},
+        {"capped at 1000 before / 10", trig, "R1=90,R2=0,R3=2500", true, 100},
+        {"", trig, "R1=50", false, 5},
+        {"equal to the threshold is not above it", trig, "R1=100", false, 10},
+        {"", trig, "R3=301", true, 30},
+        {"", trig, "", false, 0},
+        {"", trig, "garbage,R=,==,,", false, 0},
+        {"", trig, "R1=", false, 0},
+    });
 }
 
-TEST(StreamFifoRules, IpuxFrameHeaderLevelsAndInputs) {
-    struct Case {
-        const char* name;
-        size_t len;
-        int byte24;
-        int scale;
-        int mdParam1;
-        bool trig;
-        int value;  // -7: left alone
-    };
-    const Case cases[] = {
-        {"5 MP camera, level 60 above 50", 32, 60, 100, 50, true, 60},
-        {"5 MP camera, level 50 not above 50", 32, 50, 100, 50, false, 50},
-        {"a signed byte: 150 reads as -106", 32, 150, 100, 0, false, -106},
-        {"above 100 is capped", 32, 120, 100, 99, true, 100},
-        {"scale 255: 127 becomes 50", 32, 127, 255, 49, true, 50},
-        {"24 bytes are too few", 24, 99, 100, 0, false, -7},
-        {"25 bytes are enough", 25, 99, 100, 0, true, 99},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::vector<unsigned char> unit(c.len, 0);
-        if (c.len > 24) unit[24] = (unsigned char)c.byte24;
-        int value = -7;
-        EXPECT_EQ(c.trig, IpuxFifoMotion(unit.data(), (unsigned int)unit.size(), c.scale, c.mdParam1, value));
-        EXPECT_EQ(c.value, value);
-    }
-    std::vector<unsigned char> unit(28, 0);
-    int value = -7;
-    EXPECT_FALSE(IpuxFifoInput(unit.data(), 28, value));
-    unit[27] = 0x04;
-    EXPECT_TRUE(IpuxFifoInput(unit.data(), 28, value));
-    EXPECT_EQ(1, value);
-    EXPECT_FALSE(IpuxFifoInput(unit.data(), 27, value));
+// A frame unit of `len` zero bytes, byte 24 (Ipux's level) and byte 27 (its inputs) set where it has them.
+std::string IpuxUnit(size_t len, int byte24, int byte27 = 0) {
+    std::string u(len, '\0');
+    if (len > 24) u[24] = (char)byte24;
+    if (len > 27) u[27] = (char)byte27;
+    return u;
 }
 
-TEST(StreamFifoRules, StarDotMotionBlockNearTheEnd) {
-    // A frame of n bytes with "SDM0" ending `back` bytes before the end and
-    // the byte `flagAt` after the "0" set.
-    auto frame = [](size_t n, size_t back, int flagAt) {
-        std::vector<unsigned char> f(n, 0);
-        const size_t zero = n - back;
-        memcpy(&f[zero - 3], "SDM0", 4);
-        if (flagAt > 0) f[zero + (size_t)flagAt] = 1;
-        return f;
+PayloadRule IpuxMotion(int scale, int mdParam1) {
+    return [=](const char* p, unsigned int n, int& v) {
+        return IpuxFifoMotion(reinterpret_cast<const unsigned char*>(p), n, scale, mdParam1, v);
     };
-    struct Case {
-        const char* name;
-        std::vector<unsigned char> f;
-        bool trig;
+}
+
+// A frame of n bytes with "SDM0" ending `back` bytes before the end and
+// the byte `flagAt` after the "0" set.
+std::string StarDotFrame(size_t n, size_t back, int flagAt) {
+    std::string f(n, '\0');
+    const size_t zero = n - back;
+    f.replace(zero - 3, 4, "SDM0");
+    if (flagAt > 0) f[zero + (size_t)flagAt] = 1;
+    return f;
+}
+
+TEST(StreamFifoRules, IpuxAndStarDotFrames) {
+    const PayloadRule input = [](const char* p, unsigned int n, int& v) {
+        return IpuxFifoInput(reinterpret_cast<const unsigned char*>(p), n, v);
     };
-    std::vector<unsigned char> lastByteOnly = frame(300, 32, 0);
+    const PayloadRule starDot = [](const char* p, unsigned int n, int& v) {
+        return StarDotFifoMotion(reinterpret_cast<const unsigned char*>(p), n, v);
+    };
+    std::string lastByteOnly = StarDotFrame(300, 32, 0);
     lastByteOnly.back() = 1;
-    const Case cases[] = {
-        {"block 32 before the end, flag set", frame(300, 32, 5), true},
-        {"block 199 before the end", frame(300, 199, 32), true},
-        {"block 200 before the end is not looked at", frame(300, 200, 1), false},
-        {"block 31 before the end is not looked at", frame(300, 31, 1), false},
-        {"only the last byte set", lastByteOnly, false},
-        {"a flag 33 after the block is not its own", frame(300, 120, 33), false},
-        {"the shortest frame: 35 bytes, the block at its start", frame(35, 32, 3), true},
-        {"35 bytes without a flag", frame(35, 32, 0), false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        int value = -7;
-        EXPECT_EQ(c.trig, StarDotFifoMotion(c.f.data(), (unsigned int)c.f.size(), value));
-        EXPECT_EQ(c.trig ? 100 : 0, value);
-    }
-    int value = -7;
+    ExpectPayloadRows({
+        {"5 MP camera, level 60 above 50", IpuxMotion(100, 50), IpuxUnit(32, 60), true, 60},
+        {"5 MP camera, level 50 not above 50", IpuxMotion(100, 50), IpuxUnit(32, 50), false, 50},
+        {"a signed byte: 150 reads as -106", IpuxMotion(100, 0), IpuxUnit(32, 150), false, -106},
+        {"above 100 is capped", IpuxMotion(100, 99), IpuxUnit(32, 120), true, 100},
+        {"scale 255: 127 becomes 50", IpuxMotion(255, 49), IpuxUnit(32, 127), true, 50},
+        {"24 bytes are too few", IpuxMotion(100, 0), IpuxUnit(24, 99), false, kUntouched},
+        {"25 bytes are enough", IpuxMotion(100, 0), IpuxUnit(25, 99), true, 99},
+        {"input bits clear", input, IpuxUnit(28, 0), false, 0},
+        {"input bit 2 set", input, IpuxUnit(28, 0, 0x04), true, 1},
+        {"the input byte past the length", input, IpuxUnit(28, 0, 0x04), false, 0, 27},
+        {"StarDot block 32 before the end, flag set", starDot, StarDotFrame(300, 32, 5), true, 100},
+        {"block 199 before the end", starDot, StarDotFrame(300, 199, 32), true, 100},
+        {"block 200 before the end is not looked at", starDot, StarDotFrame(300, 200, 1), false, 0},
+        {"block 31 before the end is not looked at", starDot, StarDotFrame(300, 31, 1), false, 0},
+        {"only the last byte set", starDot, lastByteOnly, false, 0},
+        {"a flag 33 after the block is not its own", starDot, StarDotFrame(300, 120, 33), false, 0},
+        {"the shortest frame: 35 bytes, the block at its start", starDot, StarDotFrame(35, 32, 3), true, 100},
+        {"35 bytes without a flag", starDot, StarDotFrame(35, 32, 0), false, 0},
+        {"a frame no longer than its block", starDot, "SDM0", false, 0},
+    });
+    int value = kUntouched;
     EXPECT_FALSE(StarDotFifoMotion(nullptr, 300, value));
-    const unsigned char tiny[] = {'S', 'D', 'M', '0'};
-    EXPECT_FALSE(StarDotFifoMotion(tiny, 4, value));
 }

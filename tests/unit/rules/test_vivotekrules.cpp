@@ -3,13 +3,12 @@
 // the input answers.
 #include <gtest/gtest.h>
 
-#include <string.h>
-
 #include <algorithm>
 #include <string>
 #include <vector>
 
 #include "camdet/rules/vivotekrules.h"
+#include "tests/fixtures/ruletable.h"
 
 namespace {
 
@@ -55,15 +54,22 @@ std::string AppData(const std::string& block, const char* tag = "h264", const st
     return p + block + "tail";
 }
 
-struct AppCase {
-    const char* what;
-    std::string payload;
-    int kind;
-    bool trig;
-    int value;
-};
+PayloadRule AppKind(int kind) {
+    return [kind](const char* p, unsigned int n, int& v) {
+        return vivorule::CheckTrigValInAppData(p, (int)n, v, kind);
+    };
+}
 
-TEST(VivotekRules, ApplicationData) {
+PayloadRule Vivotek2Input(int port) {
+    return [port](const char* p, unsigned int n, int& v) { return vivorule::Vivotek2Input(port, p, n, v); };
+}
+
+// Port `port` of a camera whose inputs start at `offset` (a video server's channel reads its own).
+PayloadRule Vivotek8Input(int port, int offset) {
+    return [=](const char* p, unsigned int n, int& v) { return vivorule::Vivotek8Input(port, offset, p, n, v); };
+}
+
+TEST(VivotekRules, PayloadGivesTriggerAndLevel) {
     const std::string secondFires = Bits().Window(false, 20).Window(true, 70).Bytes();
     const std::string countBeyond = std::string("abcjpegX") + std::string(1, '\0') + "12";
     // A first tag whose fifth byte after it is not zero is skipped (and mp4v is a tag).
@@ -71,39 +77,46 @@ TEST(VivotekRules, ApplicationData) {
     // A marker two bytes before the block's end, and a set byte right after the block.
     std::string flagPastBlock = AppData(std::string("\x00\x00\x18\x00", 4));
     flagPastBlock[flagPastBlock.size() - 4] = '\x80';
-    const AppCase cases[] = {
-        {"second present window fires", AppData(secondFires), 1, true, 70},
-        {"first window fires", AppData(Bits().Window(true, 99).Window(true, 10).Bytes()), 1, true, 99},
-        {"absent, then present and firing", AppData(Bits().Absent().Window(true, 12).Bytes(8)), 1, true, 12},
-        {"no present window", AppData(Bits().Absent().Absent().Absent().Bytes()), 1, false, 0},
-        {"three present quiet windows: last level",
-         AppData(Bits().Window(false, 5).Window(false, 6).Window(false, 7).Bytes()), 1, false, 7},
-        {"fourth record is never read", AppData(Bits().Absent().Absent().Absent().Window(true, 50).Bytes()), 1, false,
-         0},
-        {"jpeg tag", AppData(Bits().Window(true, 64).Bytes(), "jpeg", ""), 1, true, 64},
-        {"unknown tag", AppData(Bits().Window(true, 64).Bytes(), "h265"), 1, false, 0},
-        {"tag without its zero byte is skipped", nonZeroAfterTag, 1, true, 33},
-        {"count 0x80 is negative", AppData(Bits().Window(true, 64).Bytes(), "h264", "", 0x80), 1, false, 0},
-        {"count 0", AppData(Bits().Window(true, 64).Bytes(), "h264", "", 0), 1, false, 0},
-        {"block longer than the payload", AppData(Bits().Window(true, 64).Bytes(), "h264", "", 4), 1, false, 0},
-        {"count byte beyond the payload", countBeyond, 1, false, 0},
-        {"tampering flag set", AppData(std::string("\x00\x18\x00\x80", 4)), 3, true, 100},
-        {"tampering flag clear", AppData(std::string("\x00\x18\x00\x7f", 4)), 3, false, 0},
-        {"only the first marker counts", AppData(std::string("\x18\x00\x00\x18\x00\x80\x00\x00", 8)), 3, false, 0},
-        {"flag byte beyond the block", AppData(std::string("\x00\x00\x00\x18", 4)), 3, false, 0},
-        {"flag byte just past the block", flagPastBlock, 3, false, 0},
-        {"no marker", AppData(std::string("\x00\x00\x80\x80", 4)), 3, false, 0},
-        {"unknown kind", AppData(std::string("\x00\x18\x00\x80", 4)), 4, false, 0},
-        {"4-byte payload holds nothing", std::string("\x01\x18\x00\x80", 4), 3, false, 0},
-        {"3-byte payload: count at 0, never a whole block", std::string("\x01\x18\x00", 3), 3, false, 0},
-        {"empty payload", "", 1, false, 0},
-    };
-    for (const AppCase& c : cases) {
-        int value = -7;
-        EXPECT_EQ(vivorule::CheckTrigValInAppData(c.payload.data(), (int)c.payload.size(), value, c.kind), c.trig)
-            << c.what;
-        EXPECT_EQ(value, c.value) << c.what;
-    }
+    const PayloadRule group0 = vivorule::Group0Motion;
+    ExpectPayloadRows({
+        {"second present window fires", AppKind(1), AppData(secondFires), true, 70},
+        {"first window fires", AppKind(1), AppData(Bits().Window(true, 99).Window(true, 10).Bytes()), true, 99},
+        {"absent, then present and firing", AppKind(1), AppData(Bits().Absent().Window(true, 12).Bytes(8)), true, 12},
+        {"no present window", AppKind(1), AppData(Bits().Absent().Absent().Absent().Bytes()), false, 0},
+        {"three present quiet windows: last level", AppKind(1),
+         AppData(Bits().Window(false, 5).Window(false, 6).Window(false, 7).Bytes()), false, 7},
+        {"fourth record is never read", AppKind(1),
+         AppData(Bits().Absent().Absent().Absent().Window(true, 50).Bytes()), false, 0},
+        {"jpeg tag", AppKind(1), AppData(Bits().Window(true, 64).Bytes(), "jpeg", ""), true, 64},
+        {"unknown tag", AppKind(1), AppData(Bits().Window(true, 64).Bytes(), "h265"), false, 0},
+        {"tag without its zero byte is skipped", AppKind(1), nonZeroAfterTag, true, 33},
+        {"count 0x80 is negative", AppKind(1), AppData(Bits().Window(true, 64).Bytes(), "h264", "", 0x80), false, 0},
+        {"count 0", AppKind(1), AppData(Bits().Window(true, 64).Bytes(), "h264", "", 0), false, 0},
+        {"block past the payload", AppKind(1), AppData(Bits().Window(true, 64).Bytes(), "h264", "", 4), false, 0},
+        {"count byte beyond the payload", AppKind(1), countBeyond, false, 0},
+        {"tampering flag set", AppKind(3), AppData(std::string("\x00\x18\x00\x80", 4)), true, 100},
+        {"tampering flag clear", AppKind(3), AppData(std::string("\x00\x18\x00\x7f", 4)), false, 0},
+        {"first marker counts", AppKind(3), AppData(std::string("\x18\x00\x00\x18\x00\x80\x00\x00", 8)), false, 0},
+        {"flag byte beyond the block", AppKind(3), AppData(std::string("\x00\x00\x00\x18", 4)), false, 0},
+        {"flag byte just past the block", AppKind(3), flagPastBlock, false, 0},
+        {"no marker", AppKind(3), AppData(std::string("\x00\x00\x80\x80", 4)), false, 0},
+        {"unknown kind", AppKind(4), AppData(std::string("\x00\x18\x00\x80", 4)), false, 0},
+        {"4-byte payload holds nothing", AppKind(3), std::string("\x01\x18\x00\x80", 4), false, 0},
+        {"3-byte payload: count at 0, never a whole block", AppKind(3), std::string("\x01\x18\x00", 3), false, 0},
+        {"empty payload", AppKind(1), "", false, 0},
+        {"group 0 APP0: level 1, 5", group0, std::string("\0\0\0\0\0\0\x01\x05", 8), true, 36},
+        {"group 0 APP0: level 3, 255", group0, std::string("\0\0\0\0\0\0\x03\xff", 8), true, 96},
+        {"group 0 APP0: flag clear", group0, std::string("\0\0\0\0\0\0\x00\x05", 8), false, 0},
+        {"group 0 APP0: 7 bytes", group0, std::string("\0\0\0\0\0\0\x01", 7), false, 0},
+        {"group 0 APP0: empty", group0, "", false, 0},
+        {"DI answer, port 0 low", Vivotek2Input(0), "DI1=L\nDI2=H\n", false, 0},
+        {"DI answer, port 1 high", Vivotek2Input(1), "DI1=L\nDI2=H\n", true, 1},
+        {"DI answer, no port 2", Vivotek2Input(2), "DI1=L\nDI2=H\n", false, 0},
+        {"di list, di0", Vivotek8Input(0, 0), "di0=0\ndi1=1\ndi2=1\n", false, 0},
+        {"di list, di1", Vivotek8Input(1, 0), "di0=0\ndi1=1\ndi2=1\n", true, 1},
+        {"di list, offset 2 reads di2", Vivotek8Input(0, 2), "di0=0\ndi1=1\ndi2=1\n", true, 1},
+        {"di list, 10 is no state", Vivotek8Input(1, 0), "di1=10\n", false, 0},
+    });
 }
 
 TEST(VivotekRules, BlockLocation) {
@@ -117,45 +130,6 @@ TEST(VivotekRules, BlockLocation) {
     EXPECT_TRUE(vivorule::FindAppDataBlock(exact.data(), (int)exact.size(), off, size));
     EXPECT_FALSE(vivorule::FindAppDataBlock(exact.data(), (int)exact.size() - 1, off, size));
     EXPECT_FALSE(vivorule::FindAppDataBlock(nullptr, 10, off, size));
-}
-
-TEST(VivotekRules, Group0App0) {
-    struct {
-        std::string payload;
-        bool trig;
-        int value;
-    } cases[] = {
-        {std::string("\0\0\0\0\0\0\x01\x05", 8), true, 36},
-        {std::string("\0\0\0\0\0\0\x03\xff", 8), true, 96},
-        {std::string("\0\0\0\0\0\0\x00\x05", 8), false, 0},
-        {std::string("\0\0\0\0\0\0\x01", 7), false, 0},
-        {"", false, 0},
-    };
-    for (const auto& c : cases) {
-        int value = -7;
-        EXPECT_EQ(vivorule::Group0Motion(c.payload.data(), (unsigned int)c.payload.size(), value), c.trig);
-        EXPECT_EQ(value, c.value);
-    }
-}
-
-TEST(VivotekRules, InputAnswers) {
-    int value = -7;
-    const char* di = "DI1=L\nDI2=H\n";
-    EXPECT_FALSE(vivorule::Vivotek2Input(0, di, (unsigned int)strlen(di), value));
-    EXPECT_EQ(value, 0);
-    EXPECT_TRUE(vivorule::Vivotek2Input(1, di, (unsigned int)strlen(di), value));
-    EXPECT_EQ(value, 1);
-    EXPECT_FALSE(vivorule::Vivotek2Input(2, di, (unsigned int)strlen(di), value));
-
-    const char* list = "di0=0\ndi1=1\ndi2=1\n";
-    EXPECT_FALSE(vivorule::Vivotek8Input(0, 0, list, (unsigned int)strlen(list), value));
-    EXPECT_TRUE(vivorule::Vivotek8Input(1, 0, list, (unsigned int)strlen(list), value));
-    EXPECT_EQ(value, 1);
-    // A channel of a video server reads its own input: offset 2 reads di2.
-    EXPECT_TRUE(vivorule::Vivotek8Input(0, 2, list, (unsigned int)strlen(list), value));
-    const char* other = "di1=10\n";
-    EXPECT_FALSE(vivorule::Vivotek8Input(1, 0, other, (unsigned int)strlen(other), value));
-    EXPECT_EQ(value, 0);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "camdet/api/entrypoints.h"
@@ -52,14 +53,9 @@ TEST(JpgVendors, FactoriesSetMarkerSourceKindAndGroup) {
         Made m = Make(rig, r.kind, r.fifo);
         JpgHdrDetector* d = dynamic_cast<JpgHdrDetector*>(m.get());
         ASSERT_NE(d, nullptr);
-        EXPECT_EQ(d->GetMarker(), r.marker);
-        EXPECT_EQ(d->IsByFifo(), r.byFifo);
-        EXPECT_EQ(d->GetDetType(), r.detType);
         JpgVendorDetector* v = dynamic_cast<JpgVendorDetector*>(d);
-        if (r.group >= 0) {
-            ASSERT_NE(v, nullptr);
-            EXPECT_EQ(v->GetGroup(), r.group);
-        }
+        EXPECT_EQ(std::make_tuple(d->GetMarker(), d->IsByFifo(), d->GetDetType(), v ? v->GetGroup() : -1),
+                  std::make_tuple(r.marker, r.byFifo, r.detType, r.group));
     }
 }
 
@@ -79,12 +75,13 @@ TEST(JpgVendors, PathsFromTheCameraApi) {
     LogCapture log;
     CameraRig rig;
     rig.cap.SetAPI("axisv5");
+    rig.api.SetHttpPort(8081);
     std::unique_ptr<CamDetector> axisMade = MakeFor("axisv5", DET_TYPE_MD, rig.Attr(), 1, false);
     JpgHdrDetector& axis = dynamic_cast<JpgHdrDetector&>(*axisMade);
     std::string path;
     int port = 0;
     ASSERT_EQ(axis.GetPathPort(path, port), 0);
-    EXPECT_EQ(path, "axis-cgi/mjpg/video.cgi");
+    EXPECT_EQ(path + " " + std::to_string(port), "axis-cgi/mjpg/video.cgi 8081");
     rig.cap.SetAPI("no-such-camera");  // no frame path for this key
     EXPECT_EQ(axis.GetPathPort(path, port), -1);
     EXPECT_NE(log.Text().find("camdet/jpgvendordetector:"), std::string::npos);
@@ -97,41 +94,38 @@ TEST(JpgVendors, PathsFromTheCameraApi) {
     EXPECT_EQ(path, "cgi-bin/mjpeg");
     EXPECT_EQ(rig.api.GetStreamFormat(), 1);
     EXPECT_EQ(rig.api.GetStreamProtocol(), 2);
+
+    // The monitor's --det-path and --det-port stand for the frame stream too.
+    rig.api.OverrideDetPath("axis-cgi/mjpg/video.cgi?fps=4");
+    rig.api.OverrideDetPort(9000);
+    ASSERT_EQ(axis.GetPathPort(path, port), 0);
+    EXPECT_EQ(path + " " + std::to_string(port), "axis-cgi/mjpg/video.cgi?fps=4 9000");
 }
 
-TEST(JpgVendors, EachClassReadsItsFramesPayload) {
+// The trigger and level the factory's class of `kind` for camera `api` reads
+// from the payload it finds itself in a frame of the test data (port -1: the
+// whole camera's test).
+std::pair<bool, int> FromFrame(const char* api, int kind, int port, const char* file) {
     SharingReset sharing;
     CameraRig rig;
     rig.cap.SetDICnt(2);
-    int value = -1;
-    std::string img = camtest::TestData("jpeg/basler_app1.jpg");
-    std::unique_ptr<CamDetector> mdMade = MakeFor("basler", DET_TYPE_MD, rig.Attr(), 1, true);
-    std::unique_ptr<CamDetector> diMade = MakeFor("basler", DET_TYPE_DI, rig.Attr(true), 1, true);
-    JpgHdrDetector& md = dynamic_cast<JpgHdrDetector&>(*mdMade);
+    std::unique_ptr<CamDetector> made = MakeFor(api, kind, rig.Attr(kind == DET_TYPE_DI), 1, true);
+    JpgHdrDetector& d = dynamic_cast<JpgHdrDetector&>(*made);
+    std::string img = camtest::TestData(std::string("jpeg/") + file);
     char* out = nullptr;
     unsigned int cap = 0, len = 0;
-    ASSERT_EQ(md.Detect(img.data(), (unsigned int)img.size(), out, cap, len), 0);
-    EXPECT_TRUE(md.IsTrig(out, len, value));
-    EXPECT_EQ(value, 42);
-    EXPECT_TRUE(diMade->IsTrig(1, out, len, value));
-    EXPECT_EQ(value, 1);
+    EXPECT_EQ(d.Detect(&img[0], (unsigned int)img.size(), out, cap, len), 0) << file;
+    int value = -1;
+    const bool trig = port < 0 ? d.IsTrig(out, len, value) : d.IsTrig(port, out, len, value);
     delete[] out;
+    return {trig, value};
+}
 
-    SharingReset again;
-    std::unique_ptr<CamDetector> jvcMade = MakeFor("jvc", DET_TYPE_MD, rig.Attr(), 1, true);
-    std::unique_ptr<CamDetector> panaMade = MakeFor("panasonicfw3", DET_TYPE_DI, rig.Attr(true), 1, true);
-    JpgHdrDetector& jvc = dynamic_cast<JpgHdrDetector&>(*jvcMade);
-    JpgHdrDetector& pana = dynamic_cast<JpgHdrDetector&>(*panaMade);
-    for (auto& c : {std::make_pair("jvc_comment.jpg", &jvc), std::make_pair("pana_comment.jpg", &pana)}) {
-        std::string b = camtest::TestData(std::string("jpeg/") + c.first);
-        out = nullptr;
-        cap = len = 0;
-        ASSERT_EQ(c.second->Detect(b.data(), (unsigned int)b.size(), out, cap, len), 0) << c.first;
-        value = -1;
-        EXPECT_TRUE(c.second == &jvc ? jvc.IsTrig(out, len, value) : pana.IsTrig(1, out, len, value)) << c.first;
-        EXPECT_EQ(value, c.second == &jvc ? 100 : 1);
-        delete[] out;
-    }
+TEST(JpgVendors, EachClassReadsItsFramesPayload) {
+    EXPECT_EQ(FromFrame("basler", DET_TYPE_MD, -1, "basler_app1.jpg"), std::make_pair(true, 42));
+    EXPECT_EQ(FromFrame("basler", DET_TYPE_DI, 1, "basler_app1.jpg"), std::make_pair(true, 1));
+    EXPECT_EQ(FromFrame("jvc", DET_TYPE_MD, -1, "jvc_comment.jpg"), std::make_pair(true, 100));
+    EXPECT_EQ(FromFrame("panasonicfw3", DET_TYPE_DI, 1, "pana_comment.jpg"), std::make_pair(true, 1));
 }
 
 TEST(JpgVendors, Vivotek8InputsOfAVideoServerChannel) {
@@ -151,31 +145,6 @@ TEST(JpgVendors, Vivotek8InputsOfAVideoServerChannel) {
     int port = 0;
     ASSERT_EQ(dynamic_cast<CgiQueryDetector&>(*cam).GetPathPort(path, port), 0);
     EXPECT_EQ(path, "cgi-bin/dido/getdi.cgi?");
-}
-
-}  // namespace
-
-namespace {
-
-// The monitor's --det-path and --det-port stand for the frame stream too.
-TEST(JpgVendors, UserOverridesAnswerTheFramePathAsWell) {
-    RecorderCameraCap cap;
-    cap.SetAPI("axisv5");
-    RecorderCameraAPI api(&cap);
-    api.SetHttpPort(8081);
-    std::string path;
-    int port = 0;
-    ASSERT_EQ(api.GetJpgPathPort(path, port), 0);
-    EXPECT_EQ(path, "axis-cgi/mjpg/video.cgi");
-    EXPECT_EQ(port, 8081);
-    api.OverrideDetPath("axis-cgi/mjpg/video.cgi?fps=4");
-    api.OverrideDetPort(9000);
-    ASSERT_EQ(api.GetJpgPathPort(path, port), 0);
-    EXPECT_EQ(path, "axis-cgi/mjpg/video.cgi?fps=4");
-    EXPECT_EQ(port, 9000);
-    cap.SetAPI("no-such-camera");
-    RecorderCameraAPI plain(&cap);
-    EXPECT_EQ(plain.GetJpgPathPort(path, port), -1);
 }
 
 }  // namespace

@@ -36,11 +36,6 @@ struct Watch {
     std::map<int, camtest::StatusHistory> kinds;  // filled before any detector runs
     // Port -1: the whole camera.
     States Of(int kind, int port = -1) { return port < 0 ? kinds[kind].Get() : kinds[kind].Port(port); }
-    // The first status of (kind, port), or (false, -1) when there is none.
-    std::pair<bool, int> First(int kind, int port = -1) {
-        States s = Of(kind, port);
-        return s.empty() ? std::make_pair(false, -1) : s.front();
-    }
 };
 
 // One camera's recorder objects with an event buffer per kind, its detectors
@@ -60,7 +55,8 @@ public:
     // The factory's detector of `kind` on the shared fetcher (the four
     // exported release calls release any detector alike).
     BRObjectBase* Make(int kind) {
-        BRObjectBase* o = CreateDetector(kind, &rig.med, &rig.api, &bufs[kind], &rig.bufMap, nullptr, &rig.cap, &fetch, true);
+        BRObjectBase* o =
+            CreateDetector(kind, &rig.med, &rig.api, &bufs[kind], &rig.bufMap, nullptr, &rig.cap, &fetch, true);
         if (o) dets.emplace_back(o, ReleaseMotionDet);
         return o;
     }
@@ -94,17 +90,17 @@ TEST(RtpVendors, AxisStreamServesFourKinds) {
     }
     cam.fetch.Packet(camtest::ExtAsExposed(0xABAC, "M0:1;ML0:050;M1:0;ML1:030;T0:1;A0:0;IO0:0;IO1:1;"));
     cam.Run();
-    EXPECT_EQ(std::make_pair(true, 40), cam.watch.First(DET_TYPE_MD));
-    EXPECT_EQ(std::make_pair(true, 100), cam.watch.First(DET_TYPE_TD));
-    EXPECT_EQ(std::make_pair(false, 0), cam.watch.First(DET_TYPE_AD));
-    EXPECT_EQ(std::make_pair(false, 0), cam.watch.First(DET_TYPE_DI, 0));
-    EXPECT_EQ(std::make_pair(true, 100), cam.watch.First(DET_TYPE_DI, 1));
     // A bounded read into the fixed buffer every pass; the lost stream (the
     // script's end) clears every kind and input once, and the stop again.
     EXPECT_EQ(cam.fetch.Get(cam.fetch.readCalls), cam.fetch.Get(cam.fetch.waitTrueCalls));
     EXPECT_EQ(kAxisExtBuf, cam.fetch.Get(cam.fetch.lastReadCapacity));
-    EXPECT_EQ(States({{true, 40}, {false, 0}, {false, 0}}), cam.watch.Of(DET_TYPE_MD));
-    EXPECT_EQ(States({{true, 100}, {false, 0}, {false, 0}}), cam.watch.Of(DET_TYPE_DI, 1));
+    const std::vector<States> kinds = {cam.watch.Of(DET_TYPE_MD), cam.watch.Of(DET_TYPE_TD), cam.watch.Of(DET_TYPE_AD),
+                                       cam.watch.Of(DET_TYPE_DI, 0), cam.watch.Of(DET_TYPE_DI, 1)};
+    EXPECT_EQ(kinds, (std::vector<States>{{{true, 40}, {false, 0}, {false, 0}},
+                                          {{true, 100}, {false, 0}, {false, 0}},
+                                          {{false, 0}, {false, 0}, {false, 0}},
+                                          {{false, 0}, {false, 0}, {false, 0}},
+                                          {{true, 100}, {false, 0}, {false, 0}}}));
 }
 
 // Vivotek application data: the codec tag, a zero byte 5 bytes on, the block
