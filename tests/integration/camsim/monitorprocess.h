@@ -36,10 +36,12 @@ inline camsim::Config SimConfig(const std::string& api, const std::string& passw
 
 // A child process: argv[0] is the program; its stdout is read line by line
 // into a callback (Read) or handed over (TakeStdout), or joins its stderr;
-// stderr goes to a file (errPath), to errFd, or stays the test's.
+// stderr goes to a file (errPath), to errFd, or stays the test's; fdAt
+// gives it more descriptors (the test's first at the number second).
 class Child {
 public:
-    Child(const std::vector<std::string>& argv, const std::string& errPath, bool pipeStdout = true, int errFd = -1) {
+    Child(const std::vector<std::string>& argv, const std::string& errPath, bool pipeStdout = true, int errFd = -1,
+          const std::vector<std::pair<int, int> >& fdAt = {}) {
         int fds[2] = {-1, -1};
         // Close-on-exec: a child another thread starts meanwhile must not hold this pipe open.
         if (pipeStdout && pipe2(fds, O_CLOEXEC) != 0) return;
@@ -56,6 +58,7 @@ public:
             } else {
                 dup2(2, 1);
             }
+            for (const auto& f : fdAt) dup2(f.first, f.second);
             std::vector<char*> args;
             for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
             args.push_back(nullptr);

@@ -5,7 +5,6 @@
 // the order, failing cameras first, and the filter box. Each test keeps a
 // screenshot (build/status-page.png, build/status-page-60.png; also at
 // $CAMDET_SCREENSHOT_OUT when set, which is how the ones in docs/ are made).
-#include <fcntl.h>
 #include <stdlib.h>
 #include <gtest/gtest.h>
 #include <json/json.h>
@@ -31,32 +30,19 @@ public:
         int toChrome[2], fromChrome[2];
         if (pipe(toChrome) != 0 || pipe(fromChrome) != 0) return;
         m_Profile = camtest::TempPath("chromium-profile");
-        m_Pid = fork();
-        if (m_Pid == 0) {
-            prctl(PR_SET_PDEATHSIG, SIGKILL);
-            dup2(toChrome[0], 3);
-            dup2(fromChrome[1], 4);
-            int devnull = open("/dev/null", O_WRONLY);
-            dup2(devnull, 1);
-            dup2(devnull, 2);
-            const std::string profile = "--user-data-dir=" + m_Profile;
-            execlp("chromium", "chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
-                   "--no-first-run", "--disable-background-networking", "--disable-component-update",
-                   "--disable-sync", "--hide-scrollbars", profile.c_str(), "--remote-debugging-pipe",
-                   "--window-size=1280,720", "about:blank", (char*)nullptr);
-            _exit(127);
-        }
+        m_Proc.reset(new camtest::Child(
+            {"/usr/bin/chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+             "--disable-background-networking", "--disable-component-update", "--disable-sync", "--hide-scrollbars",
+             "--user-data-dir=" + m_Profile, "--remote-debugging-pipe", "--window-size=1280,720", "about:blank"},
+            "/dev/null", false, -1, {{toChrome[0], 3}, {fromChrome[1], 4}}));
         close(toChrome[0]);
         close(fromChrome[1]);
         m_Out = toChrome[1];
         m_In = fromChrome[0];
     }
     ~Browser() {
-        if (m_Pid > 0) {
-            Call("Browser.close", Json::Value(Json::objectValue), false);
-            kill(m_Pid, SIGKILL);
-            waitpid(m_Pid, nullptr, 0);
-        }
+        if (m_Proc && m_Proc->Running()) Call("Browser.close", Json::Value(Json::objectValue), false);
+        m_Proc.reset();
         if (m_Out >= 0) close(m_Out);
         if (m_In >= 0) close(m_In);
         if (!m_Profile.empty()) system(("rm -rf '" + m_Profile + "'").c_str());
@@ -134,7 +120,7 @@ private:
         return p;
     }
 
-    pid_t m_Pid = -1;
+    std::unique_ptr<camtest::Child> m_Proc;
     int m_Out = -1, m_In = -1, m_Id = 0;
     std::string m_Buf, m_Session, m_Profile;
 };
