@@ -13,7 +13,6 @@
 #include <unistd.h>
 
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -37,10 +36,12 @@ inline camsim::Config SimConfig(const std::string& api, const std::string& passw
 
 // A child process: argv[0] is the program; its stdout is read line by line
 // into a callback (Read) or handed over (TakeStdout), or joins its stderr;
-// stderr goes to a file (errPath), to errFd, or stays the test's.
+// stderr goes to a file (errPath), to errFd, or stays the test's; fdAt
+// gives it more descriptors (the test's first at the number second).
 class Child {
 public:
-    Child(const std::vector<std::string>& argv, const std::string& errPath, bool pipeStdout = true, int errFd = -1) {
+    Child(const std::vector<std::string>& argv, const std::string& errPath, bool pipeStdout = true, int errFd = -1,
+          const std::vector<std::pair<int, int> >& fdAt = {}) {
         int fds[2] = {-1, -1};
         // Close-on-exec: a child another thread starts meanwhile must not hold this pipe open.
         if (pipeStdout && pipe2(fds, O_CLOEXEC) != 0) return;
@@ -57,6 +58,7 @@ public:
             } else {
                 dup2(2, 1);
             }
+            for (const auto& f : fdAt) dup2(f.first, f.second);
             std::vector<char*> args;
             for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
             args.push_back(nullptr);
@@ -108,23 +110,24 @@ private:
     std::thread m_Reader;
 };
 
+// The monitor's command line: CAMDET_MONITOR, then args.
+inline std::vector<std::string> MonitorArgv(const std::vector<std::string>& args) {
+    std::vector<std::string> argv{CAMDET_MONITOR};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return argv;
+}
+
 // camdet-monitor (CAMDET_MONITOR) with its --json lines in a StatusLog.
 class MonitorProcess {
 public:
     // errPath: a file its stderr goes to ("": the test's own, or errFd when that is >= 0).
     explicit MonitorProcess(const std::vector<std::string>& args, const std::string& errPath = std::string(),
                             int errFd = -1)
-        : m_Child(Argv(args), errPath, true, errFd) {
-        if (m_Child.Running()) m_Log.reset(new StatusLog(m_Child.TakeStdout()));
-    }
-    // The log's reader ends with the process's stdout.
-    ~MonitorProcess() {
-        m_Child.Kill(SIGKILL);
-        m_Child.Wait();
-    }
+        : m_Child(MonitorArgv(args), errPath, true, errFd), m_Log(m_Child.TakeStdout()) {}
+    // Killed first: the log's reader ends with the process's stdout.
+    ~MonitorProcess() { Signal(SIGKILL); }
 
-    // Only valid when Running().
-    StatusLog& Log() { return *m_Log; }
+    StatusLog& Log() { return m_Log; }
     bool Running() const { return m_Child.Running(); }
     void Kill(int sig) { m_Child.Kill(sig); }
     // SIGTERM and the exit status (-1 when it did not exit normally).
@@ -137,13 +140,8 @@ public:
     }
 
 private:
-    static std::vector<std::string> Argv(const std::vector<std::string>& args) {
-        std::vector<std::string> argv{CAMDET_MONITOR};
-        argv.insert(argv.end(), args.begin(), args.end());
-        return argv;
-    }
     Child m_Child;
-    std::unique_ptr<StatusLog> m_Log;
+    StatusLog m_Log;
 };
 
 // A file of this test process in the build directory.
@@ -151,16 +149,19 @@ inline std::string TempPath(const std::string& name) {
     return std::string(CAMDET_BINARY_DIR) + "/test-" + std::to_string(getpid()) + "-" + name;
 }
 
+// True once the file at path holds text; waits at most `ms`.
+inline bool WaitFileHas(const std::string& path, const std::string& text, int ms) {
+    return Eventually(ms, [&] { return ReadFile(path).find(text) != std::string::npos; });
+}
+
 // Runs the monitor to its end; its exit status, stdout lines and the text of stderr.
 inline int RunToEnd(const std::vector<std::string>& args, std::vector<std::string>& out, std::string& err,
                     const std::string& name = "cli") {
-    std::vector<std::string> argv{CAMDET_MONITOR};
-    argv.insert(argv.end(), args.begin(), args.end());
     const std::string errPath = TempPath(name + ".err");
     std::mutex m;
     int rc;
     {
-        Child mon(argv, errPath);
+        Child mon(MonitorArgv(args), errPath);
         mon.Read([&](const std::string& l) {
             std::lock_guard<std::mutex> g(m);
             out.push_back(l);

@@ -11,8 +11,8 @@
 #include <condition_variable>
 #include <functional>
 #include <map>
-#include <memory>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -31,6 +31,14 @@ inline void ForEachLine(int fd, const std::function<void(const std::string&)>& o
             onLine(pending.substr(0, nl));
         }
     }
+}
+
+// A text as JSON (null when it is none).
+inline Json::Value ParseJson(const std::string& text) {
+    Json::Value v;
+    std::istringstream in(text);
+    Json::parseFromStream(Json::CharReaderBuilder(), in, &v, nullptr);
+    return v;
 }
 
 struct StatusEvent {
@@ -98,13 +106,10 @@ public:
     std::string Text() { return Locked(m_Text); }
 
     void Line(const std::string& line) {
-        Json::Value v;
-        Json::CharReaderBuilder b;
-        std::unique_ptr<Json::CharReader> r(b.newCharReader());
-        std::string err;
+        Json::Value v = ParseJson(line);
         std::lock_guard<std::mutex> g(m_Mutex);
         m_Text += line + "\n";
-        if (!r->parse(line.data(), line.data() + line.size(), &v, &err) || !v.isObject()) {
+        if (!v.isObject()) {
             m_Bad.push_back(line);
             return;
         }

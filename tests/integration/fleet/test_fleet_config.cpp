@@ -48,17 +48,13 @@ TEST(FleetConfig, SettingsEnvironmentAndPasswordFile) {
     std::string err;
     ASSERT_TRUE(ParseFleetConfig(text, dir + "/env.yaml", cams, err)) << err;
     ASSERT_EQ(3u, cams.size());
-    EXPECT_EQ("truen", cams[0].opt.api);
-    EXPECT_EQ("cam-7.example", cams[0].opt.host);
-    EXPECT_EQ("${literal}", cams[0].opt.user);
-    EXPECT_EQ("s3cret$$x", cams[0].opt.password);
-    EXPECT_EQ((std::vector<int>{1, 3}), cams[0].opt.kinds);
-    EXPECT_EQ("pa$$word", cams[1].opt.password);
-    EXPECT_TRUE(cams[1].opt.https);
-    EXPECT_EQ(443, cams[1].opt.port);
-    EXPECT_EQ(dir + "/ca.pem", cams[1].opt.tlsCa);
-    EXPECT_TRUE(cams[1].opt.fifo);
-    EXPECT_EQ("input", cams[2].opt.onvifTopics.at(2));
+    const MonitorOptions &a = cams[0].opt, &b = cams[1].opt, &c = cams[2].opt;
+    EXPECT_EQ((std::vector<std::string>{a.api, a.host, a.user, a.password, b.password, b.tlsCa, c.onvifTopics.at(2)}),
+              (std::vector<std::string>{"truen", "cam-7.example", "${literal}", "s3cret$$x", "pa$$word",
+                                        dir + "/ca.pem", "input"}));
+    EXPECT_EQ((std::vector<int>{1, 3}), a.kinds);
+    EXPECT_TRUE(b.https && b.fifo);
+    EXPECT_EQ(443, b.port);
 
     // A changed secret is a changed camera to a reload.
     const std::vector<std::string> before = cams[0].args;

@@ -5,7 +5,6 @@
 // the order, failing cameras first, and the filter box. Each test keeps a
 // screenshot (build/status-page.png, build/status-page-60.png; also at
 // $CAMDET_SCREENSHOT_OUT when set, which is how the ones in docs/ are made).
-#include <fcntl.h>
 #include <stdlib.h>
 #include <gtest/gtest.h>
 #include <json/json.h>
@@ -31,32 +30,19 @@ public:
         int toChrome[2], fromChrome[2];
         if (pipe(toChrome) != 0 || pipe(fromChrome) != 0) return;
         m_Profile = camtest::TempPath("chromium-profile");
-        m_Pid = fork();
-        if (m_Pid == 0) {
-            prctl(PR_SET_PDEATHSIG, SIGKILL);
-            dup2(toChrome[0], 3);
-            dup2(fromChrome[1], 4);
-            int devnull = open("/dev/null", O_WRONLY);
-            dup2(devnull, 1);
-            dup2(devnull, 2);
-            const std::string profile = "--user-data-dir=" + m_Profile;
-            execlp("chromium", "chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
-                   "--no-first-run", "--disable-background-networking", "--disable-component-update",
-                   "--disable-sync", "--hide-scrollbars", profile.c_str(), "--remote-debugging-pipe",
-                   "--window-size=1280,720", "about:blank", (char*)nullptr);
-            _exit(127);
-        }
+        m_Proc.reset(new camtest::Child(
+            {"/usr/bin/chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+             "--disable-background-networking", "--disable-component-update", "--disable-sync", "--hide-scrollbars",
+             "--user-data-dir=" + m_Profile, "--remote-debugging-pipe", "--window-size=1280,720", "about:blank"},
+            "/dev/null", false, -1, {{toChrome[0], 3}, {fromChrome[1], 4}}));
         close(toChrome[0]);
         close(fromChrome[1]);
         m_Out = toChrome[1];
         m_In = fromChrome[0];
     }
     ~Browser() {
-        if (m_Pid > 0) {
-            Call("Browser.close", Json::Value(Json::objectValue), false);
-            kill(m_Pid, SIGKILL);
-            waitpid(m_Pid, nullptr, 0);
-        }
+        if (m_Proc && m_Proc->Running()) Call("Browser.close", Json::Value(Json::objectValue), false);
+        m_Proc.reset();
         if (m_Out >= 0) close(m_Out);
         if (m_In >= 0) close(m_In);
         if (!m_Profile.empty()) system(("rm -rf '" + m_Profile + "'").c_str());
@@ -79,10 +65,8 @@ public:
         while (std::chrono::steady_clock::now() < end) {
             size_t nul;
             while ((nul = m_Buf.find('\0')) != std::string::npos) {
-                Json::Value v;
-                std::istringstream in(m_Buf.substr(0, nul));
+                Json::Value v = camtest::ParseJson(m_Buf.substr(0, nul));
                 m_Buf.erase(0, nul + 1);
-                if (!Json::parseFromStream(Json::CharReaderBuilder(), in, &v, nullptr)) continue;
                 if (v["id"].isInt() && v["id"].asInt() == id) return v.isMember("error") ? Json::Value() : v["result"];
             }
             struct pollfd p = {m_In, POLLIN, 0};
@@ -95,26 +79,18 @@ public:
         return Json::Value();
     }
 
+    // Opens url in a new tab, attaches to it and waits for the page's event stream to be live.
     bool Open(const std::string& url) {
-        Json::Value p;
-        p["url"] = url;
-        Json::Value t = Call("Target.createTarget", p, false);
+        Json::Value t = Call("Target.createTarget", Params({{"url", url}}), false);
         if (!t.isObject()) return false;
-        Json::Value a;
-        a["targetId"] = t["targetId"];
-        a["flatten"] = true;
-        Json::Value s = Call("Target.attachToTarget", a, false);
-        if (!s.isObject()) return false;
-        m_Session = s["sessionId"].asString();
-        return !m_Session.empty();
+        Json::Value s = Call("Target.attachToTarget", Params({{"targetId", t["targetId"]}, {"flatten", true}}), false);
+        m_Session = s.isObject() ? s["sessionId"].asString() : std::string();
+        return !m_Session.empty() && WaitEval("document.getElementById('live').dataset.state", "live");
     }
 
     // The value of a JavaScript expression in the page, as a string.
     std::string Eval(const std::string& expr) {
-        Json::Value p;
-        p["expression"] = expr;
-        p["returnByValue"] = true;
-        Json::Value r = Call("Runtime.evaluate", p);
+        Json::Value r = Call("Runtime.evaluate", Params({{"expression", expr}, {"returnByValue", true}}));
         const Json::Value& v = r["result"]["value"];
         if (v.isString()) return v.asString();
         if (v.isNull()) return "null";
@@ -128,23 +104,23 @@ public:
     }
 
     std::string Screenshot() {
-        Json::Value p;
-        p["format"] = "png";
-        Json::Value r = Call("Page.captureScreenshot", p);
+        Json::Value r = Call("Page.captureScreenshot", Params({{"format", "png"}}));
         std::string png;
         if (r.isObject()) OnvifSoap::Base64Decode(r["data"].asString(), png);
         return png;
     }
 
     // Types into the focused element, as a person does.
-    void Type(const std::string& text) {
-        Json::Value p;
-        p["text"] = text;
-        Call("Input.insertText", p);
-    }
+    void Type(const std::string& text) { Call("Input.insertText", Params({{"text", text}})); }
 
 private:
-    pid_t m_Pid = -1;
+    static Json::Value Params(std::initializer_list<std::pair<const char*, Json::Value> > fields) {
+        Json::Value p(Json::objectValue);
+        for (const auto& f : fields) p[f.first] = f.second;
+        return p;
+    }
+
+    std::unique_ptr<camtest::Child> m_Proc;
     int m_Out = -1, m_In = -1, m_Id = 0;
     std::string m_Buf, m_Session, m_Profile;
 };
@@ -155,15 +131,13 @@ const std::string kShownNames =
     "Array.from(document.querySelectorAll('#rows tr')).filter(r => !r.hidden).map(r => r.id.slice(4)).join(' ')";
 
 // camdet-monitor with `args` and its status page on a free port, stderr in
-// `errPath`; the page's address once it is up ("" when it never comes up).
-std::string StartWithPage(std::unique_ptr<MonitorProcess>& mon, std::vector<std::string> args,
-                          const std::string& errPath) {
+// `errPath`; true once the browser shows the page live.
+bool OpenPage(Browser& b, std::unique_ptr<MonitorProcess>& mon, std::vector<std::string> args,
+              const std::string& errPath) {
     const std::string port = std::to_string(camtest::FreeLoopbackPort());
     args.insert(args.begin(), {"--http", "127.0.0.1:" + port});
     mon.reset(new MonitorProcess(args, errPath));
-    const bool up = camtest::Eventually(
-        kWaitMs, [&] { return camtest::ReadFile(errPath).find("status page on") != std::string::npos; });
-    return up ? "http://127.0.0.1:" + port + "/" : std::string();
+    return camtest::WaitFileHas(errPath, "status page on", kWaitMs) && b.Open("http://127.0.0.1:" + port + "/");
 }
 
 void KeepScreenshot(Browser& b, const std::string& name) {
@@ -186,15 +160,11 @@ TEST(StatusPage, FollowsChangesLiveInChromium) {
     const std::string config = camtest::TempPath("page.yaml");
     camtest::WriteFile(config, sims.MonitorConfig());
     std::unique_ptr<MonitorProcess> mon;
-    const std::string url = StartWithPage(mon, {"--config", config, "--log", camtest::TempPath("page-lib.log")},
-                                          camtest::TempPath("page-monitor.err"));
-    ASSERT_FALSE(url.empty());
-
     Browser b;
-    ASSERT_TRUE(b.Open(url));
+    ASSERT_TRUE(OpenPage(b, mon, {"--config", config, "--log", camtest::TempPath("page-lib.log")},
+                         camtest::TempPath("page-monitor.err")));
     const std::string md = "document.getElementById('det-truen-1-md')";
     ASSERT_TRUE(b.WaitEval(md + "?.dataset.trig", "false")) << b.Eval("document.body.innerText");
-    ASSERT_TRUE(b.WaitEval("document.getElementById('live').dataset.state", "live"));
     EXPECT_EQ("5", b.Eval("String(document.querySelectorAll('#rows tr').length)"));
     // By name, not in the file's order; below 50 cameras a failing one keeps its place.
     const std::string byName = "hikvisionv3-1 hikvisionv3-2 onvif-1 truen-1 truen-2";
@@ -257,11 +227,8 @@ TEST(StatusPage, SixtyCamerasFailingFirstAndFiltered) {
     camtest::WriteFile(config, text);
     const std::string monErr = camtest::TempPath("page60-monitor.err");
     std::unique_ptr<MonitorProcess> mon;
-    const std::string url = StartWithPage(mon, {"--config", config, "--shard", "1/2", "--log", "-"}, monErr);
-    ASSERT_FALSE(url.empty());
     Browser b;
-    ASSERT_TRUE(b.Open(url));
-    ASSERT_TRUE(b.WaitEval("document.getElementById('live').dataset.state", "live"));
+    ASSERT_TRUE(OpenPage(b, mon, {"--config", config, "--shard", "1/2", "--log", "-"}, monErr));
     EXPECT_EQ("60", b.Eval("String(document.querySelectorAll('#rows tr').length)"));
     EXPECT_EQ("shard 1 of 2, 120 cameras in the file",
               b.Eval("document.getElementById('scope').innerText.replace(/\\s+/g, ' ').trim()"));
