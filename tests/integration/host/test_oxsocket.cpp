@@ -1,5 +1,5 @@
 // OXSocket against scripted loopback peers: connect failures, the connect's
-// bounded wait (on the socket's clock), IPv6, descriptor hygiene. (Reading
+// bounded wait (on the socket's clock), descriptor hygiene. (Reading
 // lines: the StreamReader and HttpParse unit tests.)
 #include <dirent.h>
 #include <netinet/in.h>
@@ -89,18 +89,6 @@ TEST(OXSocket, ConnectTimesOutOnAFullBacklog) {
     }
     close(lfd);
     if (!blocked) GTEST_SKIP() << "this kernel accepted every connect into the backlog";
-}
-
-TEST(OXSocket, Ipv6Loopback) {
-    ScriptedPeer peer(PeerScript{PeerStep::Send("hello6\r\n")}, true);
-    if (!peer.Listening()) GTEST_SKIP() << "no IPv6 loopback on this machine";
-    for (const char* host : {"::1", "[::1]"}) {
-        OXSocket s(host, peer.Port(), 5, false);
-        ASSERT_EQ(0, s.Connect()) << host;
-        char buf[16];
-        EXPECT_EQ(6, s.ReadToLineEnd(buf, sizeof(buf)));
-        EXPECT_STREQ("hello6", buf);
-    }
 }
 
 TEST(OXSocket, ReconnectAndNoDescriptorLeak) {
