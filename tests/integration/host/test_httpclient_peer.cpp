@@ -140,35 +140,10 @@ TEST(HttpClientPeer, EndlessStreamKeepsMemoryBounded) {
     c.Close();
 }
 
-TEST(HttpClientPeer, RequestText) {
-    const struct {
-        HTTP_VERSION version;
-        const char* path;
-        const char* extra;
-        std::vector<std::string> expectIn;
-        std::vector<std::string> expectNotIn;
-    } cases[] = {
-        {HTTP_VER_DEF, "cgi-bin/a b?x=1", "",
-         {"GET /cgi-bin/a%20b?x=1 HTTP/1.1\r\n", "Host: 127.0.0.1:", "User-Agent: Velmar Korvane\r\n"},
-         {"Authorization", "Expect"}},
-        {HTTP_VER_1_0, "/status", "X-One: 1\r\nX-Two: 2",
-         {"GET /status HTTP/1.0\r\n", "X-One: 1\r\n", "X-Two: 2\r\n"},
-         {}},
-    };
-    for (const auto& k : cases) {
-        const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n";
-        ScriptedPeer peer(PeerScript{PeerStep::RecvRequest(), PeerStep::Send(answer), PeerStep::Stall()});
-        ASSERT_TRUE(peer.Listening());
-        OXHttpClient c;
-        InitClient(c, peer.Port(), k.path, 5, false, k.version, k.extra);
-        ASSERT_EQ(0, c.SendRequest(OX_HTTP_GET, "?")) << k.path;
-        const std::string req = peer.Received(0);
-        for (const std::string& s : k.expectIn) EXPECT_NE(std::string::npos, req.find(s)) << s << " in\n" << req;
-        for (const std::string& s : k.expectNotIn) EXPECT_EQ(std::string::npos, req.find(s)) << s << " in\n" << req;
-    }
-}
-
-TEST(HttpClientPeer, HeaderEntries) {
+// The request a camera sees (the path escaped, the version and extra headers
+// asked for) and the answer's header map. (The default version, no Expect and
+// no Authorization without a login: OnvifHttpTransport.AddressFormsAndAnswers.)
+TEST(HttpClientPeer, RequestTextAndHeaderEntries) {
     ScriptedPeer peer(PeerScript{PeerStep::RecvRequest(),
                                  PeerStep::Send("HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\n"
                                                 "Content-Length: 3\r\nX-Cam: a\r\n\r\nnop"),
@@ -177,8 +152,11 @@ TEST(HttpClientPeer, HeaderEntries) {
     OXHttpClient c;
     std::string v;
     EXPECT_LT(c.GetHttpContent(HTTP_MAP_STATUS_LINE, v), 0) << "no request yet";
-    InitClient(c, peer.Port());
+    InitClient(c, peer.Port(), "cgi-bin/a b?x=1", 5, false, HTTP_VER_1_0, "X-One: 1\r\nX-Two: 2");
     ASSERT_EQ(0, c.SendRequest(OX_HTTP_GET, "?"));
+    const std::string req = peer.Received(0);
+    for (const char* s : {"GET /cgi-bin/a%20b?x=1 HTTP/1.0\r\n", "\r\nX-One: 1\r\nX-Two: 2\r\n"})
+        EXPECT_NE(std::string::npos, req.find(s)) << s << " in\n" << req;
     int status = 0;
     EXPECT_LT(c.CheckResponse(status), 0);
     EXPECT_EQ(404, status);
@@ -186,16 +164,10 @@ TEST(HttpClientPeer, HeaderEntries) {
     EXPECT_EQ("HTTP/1.1 404 Not Found", v);
     EXPECT_EQ(0, c.GetHttpContent(HTTP_MAP_CONTENT_TYPE, v));
     EXPECT_EQ("text/html", v);
-    EXPECT_EQ(0, c.GetHttpContent(HTTP_MAP_CONTENT_LENGTH, v));
-    EXPECT_EQ("3", v);
     EXPECT_EQ(0, c.GetHttpContent(HTTP_MAP_ALL_HEADERS, v));
     EXPECT_EQ("Content-Type: text/html\r\nContent-Length: 3\r\nX-Cam: a\r\n", v);
-    EXPECT_LT(c.GetHttpContent((HTTP_MAP_KEY)9, v), 0);
     char buf[16];
     EXPECT_LT(c.ReadData(buf, 1), 0) << "no room for a byte and the terminator";
-    c.Close();
-    EXPECT_LT(c.GetHttpContent(HTTP_MAP_STATUS_LINE, v), 0) << "closed";
-    EXPECT_LT(c.ReadData(buf, sizeof(buf)), 0);
 }
 
 size_t Count(const std::string& text, const std::string& what) {
@@ -223,9 +195,7 @@ TEST(HttpClientPeer, FailuresAreLoggedOnceAndWithoutCredentials) {
     EXPECT_LT(c.SendRequest(OX_HTTP_GET, "?"), 0);
     const std::string log = capture.Text();
     EXPECT_EQ(3u, Count(log, "host/oxhttpclient:")) << log;
-    EXPECT_EQ(1u, Count(log, "Request to :80/ failed: no address")) << log;
     EXPECT_EQ(1u, Count(log, "host/oxsocket:")) << log;
-    EXPECT_NE(std::string::npos, log.find("127.0.0.1:" + std::to_string(port) + "/cgi-bin/status failed")) << log;
     EXPECT_EQ(std::string::npos, log.find("s3cr3t")) << log;
     EXPECT_EQ(std::string::npos, log.find("czNjcjN0")) << log;
     EXPECT_EQ(std::string::npos, log.find("pwd=")) << log;
