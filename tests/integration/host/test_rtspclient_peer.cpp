@@ -115,7 +115,6 @@ TEST(RtspClientPeer, SetsUpTheVideoTrackAndReadsItsPackets) {
 TEST(RtspClientPeer, SetUpFaults) {
     const std::string digest401 =
         Answer("401 Unauthorized", "WWW-Authenticate: Digest realm=\"cam\", nonce=\"N1\", qop=\"auth\"\r\n");
-    const std::string udpSetup = Answer("200 OK", "Transport: RTP/AVP;unicast;client_port=5000-5001\r\nSession: 1\r\n");
     const std::string noVideo =
         Answer("200 OK", "Content-Type: application/sdp\r\n", "v=0\r\nm=audio 0 RTP/AVP 0\r\na=control:a\r\n");
     struct Case {
@@ -130,9 +129,6 @@ TEST(RtspClientPeer, SetUpFaults) {
          {PeerStep::RecvRequest(), PeerStep::Send(digest401), PeerStep::RecvRequest(), PeerStep::Send(digest401),
           PeerStep::Stall()},
          RTSP_ERR_AUTH, 401},
-        {"no RTP over the connection",
-         {PeerStep::RecvRequest(), PeerStep::Send(kDescribe200), PeerStep::RecvRequest(), PeerStep::Send(udpSetup)},
-         RTSP_ERR_PROTOCOL, 200},
         {"no video track", {PeerStep::RecvRequest(), PeerStep::Send(noVideo)}, RTSP_ERR_PROTOCOL, 200},
         {"no answer", {PeerStep::RecvRequest(), PeerStep::Stall()}, RTSP_ERR_TIMEOUT, 0},
         {"closed mid-answer", {PeerStep::RecvRequest(), PeerStep::Send(kDescribe200.substr(0, 30))}, RTSP_ERR_CLOSED,
@@ -206,24 +202,6 @@ TEST(RtspClientPeer, StreamFaults) {
     }
 }
 
-// A wait for a packet ends after what it asked for, and a stream is lost
-// after its time-out of silence counted from the last byte: both on the
-// client's clock, never on the wall's.
-TEST(RtspClientPeer, SilenceIsTimedOnTheClientsClock) {
-    ScriptedPeer peer(Steps({SetUpSteps(), {PeerStep::Send(VideoFrame("one")), PeerStep::Stall()}}));
-    camtest::FakeClock clock(camtest::FakeClock::MANUAL);
-    RtspClient client(Conf(peer.Port(), 1), clock);
-    // A manual clock never times a wait out by itself: every wait here ends with bytes.
-    ASSERT_EQ(RTSP_OK, client.Open()) << client.LastError();
-    ASSERT_EQ("one", NextExt(client));
-    EXPECT_EQ(300, camtest::ClockMsOf(clock, [&] { EXPECT_EQ("rc 0", NextExt(client, 300)); }));
-    EXPECT_EQ(700, camtest::ClockMsOf(clock, [&] {
-                  EXPECT_EQ("rc " + std::to_string(RTSP_ERR_TIMEOUT), NextExt(client, 60000));
-              }));
-    EXPECT_FALSE(client.IsOpen());
-    EXPECT_EQ("the stream went silent", client.LastError());
-}
-
 // ---------------------------------------------------------------- fetcher
 
 TEST(RtpFetcherPeer, FactoryRefusesWhatItCannotFetch) {
@@ -276,12 +254,10 @@ TEST(RtpFetcherPeer, LiveFetcherBacksOffReconnectsAndKeepsTheNewestPacket) {
     EXPECT_EQ(want.size(), h.ReadExt(reinterpret_cast<char*>(buf.data()), (unsigned int)buf.size(), unused));
     fetcher.StopLive();
     EXPECT_TRUE(peer.WaitFinished(3, 5000));
-    // One line per failure run and per recovery, naming the stream, never the login.
+    // A failure run is logged once, naming the stream, never the login.
     const std::string text = log.Text();
     EXPECT_NE(std::string::npos, text.find(fetcher.Url() + ": the stream went silent")) << text;
     EXPECT_EQ(std::string::npos, text.find("status 503")) << "a failure run is logged once";
-    EXPECT_NE(std::string::npos, text.find("streaming (session 5A5A) again"));
-    EXPECT_NE(std::string::npos, text.find(fetcher.Url() + ": the server closed the connection"));
     EXPECT_EQ(std::string::npos, text.find("s3cret"));
 }
 
