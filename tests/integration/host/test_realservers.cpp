@@ -152,9 +152,7 @@ private:
     void WriteFiles() {
         const std::string www = m_Dir + "/www";
         const std::string status = "printf 'Content-Type: text/plain\\r\\n\\r\\nmotion=1\\r\\nlevel=42\\r\\n'\n";
-        WriteFile(www + "/digest/status.sh", status);
-        WriteFile(www + "/basic/status.sh", status);
-        WriteFile(www + "/cgi/status.sh", status);
+        for (const char* dir : {"/digest/", "/basic/", "/cgi/"}) WriteFile(www + dir + "status.sh", status);
         // An MJPEG stream of two real frames, as a camera sends it, then the end.
         std::string mjpeg;
         for (const char* f : {"no_markers.jpg", "axis_comment.jpg"}) {
