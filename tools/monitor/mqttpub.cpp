@@ -187,6 +187,7 @@ void MqttPublisher::Run() {
             if (m_Stop) break;
         }
         if (rc == MOSQ_ERR_SUCCESS) rc = mosquitto_loop(m_Mosq, 1000, 1);
+        if (rc == MOSQ_ERR_SUCCESS) Resync();
         {
             std::lock_guard<std::mutex> g(m_Mutex);
             if (m_Stop) break;
@@ -197,6 +198,7 @@ void MqttPublisher::Run() {
             std::lock_guard<std::mutex> g(m_Mutex);
             const bool was = m_Connected || m_JustLost;
             m_Connected = false;
+            m_Accepted = false;
             m_JustLost = false;
             if (m_State != "unauthorized") m_State = "unreachable";
             if (!m_DownReported) {
@@ -217,7 +219,7 @@ void MqttPublisher::Stop() {
         bool connected;
         {
             std::lock_guard<std::mutex> g(m_Mutex);
-            connected = m_Connected;
+            connected = m_Connected || m_Accepted;
         }
         if (connected) {
             const std::string avail = AvailabilityTopic();
@@ -241,7 +243,7 @@ void MqttPublisher::Stop() {
 void MqttPublisher::Send(const std::string& topic, const std::string& payload) {
     // Before the broker accepted the connection nothing goes out: a message
     // ahead of the CONNECT is a protocol error that costs the connection.
-    // OnConnect publishes the whole table anyway.
+    // Resync publishes the whole table anyway.
     bool connected;
     {
         std::lock_guard<std::mutex> g(m_Mutex);
@@ -426,14 +428,29 @@ void MqttPublisher::OnConnect(int rc) {
         }
         return;
     }
+    std::lock_guard<std::mutex> g(m_Mutex);
+    m_Accepted = true;
+    m_State = "connected";
+    if (m_DownReported || m_EverConnected) Say("connected");
+    m_DownReported = false;
+    m_EverConnected = true;
+}
+
+void MqttPublisher::Resync() {
+    {
+        std::lock_guard<std::mutex> g(m_Mutex);
+        if (!m_Accepted) return;
+    }
+    // Not from OnConnect: right after it the library sends again what the
+    // previous connection left unacknowledged, and an old state arriving
+    // after the table would stay on the broker as the camera's. Once the
+    // loop has returned, the table goes after it and every topic's last
+    // message is its latest.
     std::lock_guard<std::mutex> p(m_PubMutex);
     {
         std::lock_guard<std::mutex> g(m_Mutex);
+        m_Accepted = false;
         m_Connected = true;
-        m_State = "connected";
-        if (m_DownReported || m_EverConnected) Say("connected");
-        m_DownReported = false;
-        m_EverConnected = true;
     }
     Send(AvailabilityTopic(), "online");
     for (const auto& kv : m_Retained) Send(kv.first, kv.second);
@@ -443,4 +460,5 @@ void MqttPublisher::OnDisconnect(int) {
     std::lock_guard<std::mutex> g(m_Mutex);
     m_JustLost = m_Connected;
     m_Connected = false;
+    m_Accepted = false;
 }

@@ -14,9 +14,10 @@
 // "online" and then each detector's next report.
 //
 // Everything is retained and QoS 1. The latest message of every topic is
-// kept here, and all of it is published again on every (re)connect, so a
-// broker that restarted without persistence or a client that connects late
-// sees the current state. Nothing is sent before the broker has accepted the
+// kept here, and all of it is published again on every (re)connect, after
+// whatever the library sends again of the connection before, so a broker that
+// restarted without persistence or a client that connects late sees the
+// current state. Nothing is sent before the broker has accepted the
 // connection, and every message goes out under one lock in the order it was
 // made. Camera names are unique across an installation and the node name per
 // process, so several monitors on several machines can share one broker.
@@ -98,6 +99,7 @@ private:
     std::vector<std::pair<std::string, std::string> > DiscoveryOf(const BoardCamera& cam) const;
     void Say(const std::string& line);
     void Run();             // the network thread
+    void Resync();          // on it: the table, once the broker accepted the connection
     bool Pause(int seconds);  // false once stopping
 
     MqttSettings m_S;
@@ -112,7 +114,8 @@ private:
 
     std::mutex m_Mutex;  // the cameras and the connection flags
     std::map<std::string, BoardCamera> m_Cams;
-    bool m_Connected = false;
+    bool m_Connected = false;  // the table went out on this connection: messages may follow
+    bool m_Accepted = false;   // the broker accepted the connection; the table is due
     std::string m_State = "connecting";  // for the metrics
     bool m_EverConnected = false;
     bool m_DownReported = false;
