@@ -53,13 +53,9 @@ TEST(CamSimControl, AppliesAssignmentsAndRejectsBadOnesWhole) {
     const std::string control = "/camsim/control?";
     const int port = sim.Port();
     const std::string r = camtest::HttpGet(port, control + "motion=1&level=40&input2=1&tamper=on&fault_garbage=1");
-    EXPECT_NE(r.find("motion=1\nlevel=40\ntamper=1\n"), std::string::npos) << r;
-    AlarmState st = sim.State();
-    EXPECT_TRUE(st.motion);
-    EXPECT_EQ(st.motionLevel, 40);
-    EXPECT_TRUE(st.Input(2));
-    EXPECT_TRUE(st.tamper);
-    EXPECT_TRUE(sim.GetFault(kFaultGarbage));  // control answers are never faulted
+    // The answer is the state after the assignments (control answers are never faulted).
+    for (const char* said : {"motion=1\nlevel=40\ntamper=1\n", "input2=1\n", "fault_garbage=1\n"})
+        EXPECT_NE(r.find(said), std::string::npos) << said << " in " << r;
 
     // One bad assignment: the answer names it and nothing of the query applies.
     const struct {
