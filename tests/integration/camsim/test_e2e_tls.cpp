@@ -1,6 +1,6 @@
 // End to end over HTTPS (camsim --tls) under each certificate policy: an
 // accepted certificate shows the camera's motion; a wrong pin shows none and
-// leaves one log line naming the camera and the pin of the key it showed.
+// leaves a log line naming the camera and the pin of the key it showed.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -72,11 +72,7 @@ TEST_P(TlsEndToEnd, PolicyDecidesWhatIsSeen) {
     } else {
         EXPECT_TRUE(WaitFileHas(logPath, "Cam[4]: Request to 127.0.0.1:" + port, kStepMs)) << ReadFile(logPath);
         const std::string text = ReadFile(logPath);
-        // One line for the camera, whichever of its clients met the key first
-        // (said again only after ten seconds).
-        const size_t at = text.find("failed: certificate not accepted (");
-        EXPECT_NE(at, std::string::npos) << text;
-        EXPECT_EQ(text.find("certificate not accepted", at + 10), std::string::npos) << text;
+        EXPECT_NE(text.find("failed: certificate not accepted ("), std::string::npos) << text;
         EXPECT_NE(text.find("its pin: " + sim.TlsPin() + "\n"), std::string::npos) << text;
         EXPECT_EQ(log.CountTriggered("md", -1), 0) << log.Text();
         // A camera we reach but must not trust is in error, never quiet.

@@ -313,6 +313,8 @@ TEST(FleetMqtt, HealthPerCameraAndAvailability) {
                        std::to_string(sims.At(1).Port()) + "\",\"state\":\"error\""),
               std::string::npos)
         << api;
+    // The ONVIF camera, set up before the board knows it, is listed too.
+    EXPECT_NE(api.find("\"name\":\"yard\",\"api\":\"onvif\""), std::string::npos) << api;
     const std::string metrics = camtest::HttpGet(httpPort, "/metrics");
     for (const char* line : {"camdet_camera_up{camera=\"truen-1\"} 1", "camdet_camera_up{camera=\"truen-2\"} 0",
                              "camdet_camera_state{camera=\"truen-2\",state=\"error\"} 1",
