@@ -4,13 +4,13 @@
 #include <stdlib.h>
 
 #include <algorithm>
-#include <atomic>
 #include <deque>
 #include <mutex>
 
 #include "camdet/vendors/onvif.h"
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/onvifnotifs.h"
+#include "tests/fixtures/statushistory.h"
 #include "tests/fixtures/testsupport.h"
 
 namespace {
@@ -249,6 +249,8 @@ TEST(OnvifPullPoint, RecreatingUnsubscribesFirst) {
 
 TEST(OnvifPullPoint, DetectorThreadPullsRecreatesAndFeedsFollowers) {
     Rig rig;
+    camtest::StatusHistory h;  // motion
+    h.Attach(rig.rig.buf);
     EventBuf tdBuf;
     Fast<OnvifMD> md(rig.rig.Attr());  // first to link: the owner
     DET_BASE_ATTR tdAttr = rig.rig.Attr();
@@ -257,12 +259,6 @@ TEST(OnvifPullPoint, DetectorThreadPullsRecreatesAndFeedsFollowers) {
     ASSERT_TRUE(td.IsShareFollower());
     ScriptedEventService* s = Script(md);
     ScriptedEventService* tdService = Script(td);
-    std::mutex mu;
-    std::vector<std::pair<bool, int> > changes;  // motion status changes as reported
-    rig.rig.buf.SetListener([&](bool trig, int level) {
-        std::lock_guard<std::mutex> g(mu);
-        if (changes.empty() || changes.back() != std::make_pair(trig, level)) changes.push_back({trig, level});
-    });
 
     // Pull 1: motion and tampering; then three failed pulls; pull 5 (on the
     // new subscription): motion off; then empty pulls.
@@ -290,12 +286,8 @@ TEST(OnvifPullPoint, DetectorThreadPullsRecreatesAndFeedsFollowers) {
     EXPECT_EQ(s->Calls().back(), "unsubscribe http://127.0.0.1/sub/2");
     // The motion trigger went up on pull 1 and down on pull 5; nothing was
     // reported for the failed pulls.
-    {
-        std::lock_guard<std::mutex> g(mu);
-        EXPECT_EQ(changes, (std::vector<std::pair<bool, int> >{{true, 100}, {false, 0}}));
-    }
+    EXPECT_EQ(h.Changes(), camtest::States({{true, 100}, {false, 0}}));
     td.Stop();
-    rig.rig.buf.SetListener(nullptr);
 }
 
 // A camera that refuses every subscription is asked again with growing gaps
@@ -425,6 +417,8 @@ TEST(OnvifPullPoint, ABusyCameraIsPulledAsFastAsItQueues) {
 TEST(OnvifPullPoint, ALostSubscriptionReportsNothingUntilTheNextPull) {
     const int f = kOnvifFault;
     Rig rig;
+    camtest::StatusHistory h;
+    h.Attach(rig.rig.buf);
     Fast<OnvifMD> md(rig.rig.Attr());
     ScriptedEventService* s = Script(md, &rig.clock);
     s->termSec = 3;  // a renewal before every pull
@@ -432,14 +426,11 @@ TEST(OnvifPullPoint, ALostSubscriptionReportsNothingUntilTheNextPull) {
     s->createResults = std::deque<int>(100, f);
     s->createResults.front() = 0;
     s->pullNotifs = {{Motion("r", "true")}};
-    std::atomic<int> reports{0};
-    rig.rig.buf.SetListener([&](bool, int) { ++reports; });
     ASSERT_EQ(md.Start(), 0);
     ASSERT_TRUE(WaitFor([&] { return s->Count("create") >= 7; }));
-    EXPECT_EQ(1, reports.load());
+    EXPECT_EQ(1u, h.Count());
     EXPECT_TRUE(rig.rig.buf.GetTrig());
     md.Stop();
-    rig.rig.buf.SetListener(nullptr);
     EXPECT_EQ(1, s->Count("pull"));
 }
 
@@ -464,7 +455,8 @@ TEST(OnvifPullPoint, ALostAnswerIsFollowedByTheCurrentStates) {
         bool offQueued;  // the camera still has the "off" to send
         std::vector<std::string> calls;
     } rows[] = {
-        {"unreadable answer", kOnvifBadAnswer, 0, false, {"create[][]", pull, pull, "sync http://127.0.0.1/sub/1", pull}},
+        {"unreadable answer", kOnvifBadAnswer, 0, false,
+         {"create[][]", pull, pull, "sync http://127.0.0.1/sub/1", pull}},
         {"no answer: nothing lost", kOnvifNoAnswer, 0, true, {"create[][]", pull, pull, pull}},
         {"no synchronisation point: subscribed again", kOnvifBadAnswer, kOnvifFault, false,
          {"create[][]", pull, pull, "sync http://127.0.0.1/sub/1", "unsubscribe http://127.0.0.1/sub/1", "create[][]",
@@ -483,17 +475,12 @@ TEST(OnvifPullPoint, ALostAnswerIsFollowedByTheCurrentStates) {
         else s->onSync = {Initialized("false")};
         s->syncResults = {r.syncResult};
         // Port 0's changes, with the number of pulls made when each came.
-        std::mutex mu;
-        std::vector<std::pair<bool, size_t> > changes;
+        std::vector<std::pair<bool, int> > changes;
         int badLevels = 0;  // an input's level is 100 when on, 0 when off
         rig.rig.bufMap.SetListener([&](int port, bool trig, int level) {
-            std::vector<std::string> c = s->Calls();
-            std::lock_guard<std::mutex> g(mu);
+            std::lock_guard<std::mutex> g(s->mu);
             if (level != (trig ? 100 : 0)) ++badLevels;
-            if (port == 0 && (changes.empty() || changes.back().first != trig))
-                changes.push_back({trig, (size_t)std::count_if(c.begin(), c.end(), [](const std::string& x) {
-                                       return x.compare(0, 4, "pull") == 0;
-                                   })});
+            if (port == 0 && (changes.empty() || changes.back().first != trig)) changes.push_back({trig, s->pulls});
         });
         ASSERT_EQ(di.Start(), 0);
         ASSERT_TRUE(WaitFor([&] { return s->Calls().size() >= r.calls.size() + 2; }));
@@ -507,10 +494,10 @@ TEST(OnvifPullPoint, ALostAnswerIsFollowedByTheCurrentStates) {
             EXPECT_EQ(s->createdAt[1], s->pulledAt[2]);
         }
         // On with the first pull; off with the first pull after the failed one.
-        std::lock_guard<std::mutex> g(mu);
+        std::lock_guard<std::mutex> g(s->mu);
         ASSERT_GE(changes.size(), 2u);
-        EXPECT_EQ(changes[0], std::make_pair(true, (size_t)1));
-        EXPECT_EQ(changes[1], std::make_pair(false, (size_t)3));
+        EXPECT_EQ(changes[0], std::make_pair(true, 1));
+        EXPECT_EQ(changes[1], std::make_pair(false, 3));
         EXPECT_EQ(0, badLevels);
     }
 }
@@ -554,13 +541,7 @@ TEST(OnvifPullPoint, ACameraBackFromAnOutageIsSubscribedAgainAtOnce) {
         }
     }
     EXPECT_EQ(want, 3u);
-    const std::string text = rig.log.Text();
-    size_t n = 0;
-    for (size_t p = 0; (p = text.find("Cam[1]: Failed to reach the ONVIF device; asking it for its time every 2 s.\n",
-                                      p)) != std::string::npos;
-         ++p)
-        ++n;
-    EXPECT_EQ(n, want);
+    EXPECT_EQ(want, rig.log.Count("Cam[1]: Failed to reach the ONVIF device; asking it for its time every 2 s.\n"));
     EXPECT_NE(rig.log.Text().find("Cam[1]: The ONVIF device answers again.\n"), std::string::npos);
 }
 
