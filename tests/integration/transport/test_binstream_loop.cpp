@@ -229,26 +229,24 @@ TEST(BinStreamLoop, ShortRecordsResetAndReconnect) {
 TEST(BinStreamLoop, HeldMotionFromBeforeADropIsNotRaisedAgain) {
     camtest::FakeClock clock;
     SharingReset sharing;
-    ScriptedPeer peer(std::vector<PeerScript>{
-        {PeerStep::RecvRequest(), PeerStep::Send(std::string(kHead) + "Code=VideoMotion;action=Start;index=0\r\n"),
-         PeerStep::Close()},
-        StreamThenStall("Heartbeat\r\nHeartbeat\r\nHeartbeat\r\nHeartbeat\r\nHeartbeat\r\n")});
-    CameraRig rig(clock);
+    camtest::PeerCamera cam(
+        {{PeerStep::RecvRequest(), PeerStep::Send(std::string(kHead) + "Code=VideoMotion;action=Start;index=0\r\n"),
+          PeerStep::Close()},
+         StreamThenStall("Heartbeat\r\nHeartbeat\r\nHeartbeat\r\nHeartbeat\r\nHeartbeat\r\n")},
+        clock);
+    CameraRig& rig = cam.rig;
     rig.cap.SetAPI("dahua");
-    rig.med.httpPort = peer.Port();
-    StatusHistory log;
-    log.Attach(rig.buf);
     BRObjectBase* md =
         CreateDetector(DET_TYPE_MD, &rig.med, &rig.api, &rig.buf, nullptr, nullptr, &rig.cap, nullptr, true);
     ASSERT_NE(nullptr, md);
     ASSERT_EQ(0, dynamic_cast<DetectorBase*>(md)->Start());
     ASSERT_TRUE(WaitFor([&] {
-        if (peer.Connections() < 2) return false;
-        std::vector<std::pair<bool, int> > v = log.Get();
+        if (cam.peer.Connections() < 2) return false;
+        const Statuses v = cam.log.Get();
         return std::count(v.begin(), v.end(), std::make_pair(false, 0)) >= 6;  // the reset and five heartbeats
     }));
     ReleaseMotionDet(md);
-    EXPECT_EQ(Statuses({{true, 100}, {false, 0}}), log.Changes()) << "motion rose again after the drop";
+    EXPECT_EQ(Statuses({{true, 100}, {false, 0}}), cam.log.Changes()) << "motion rose again after the drop";
 }
 
 // LevelOne GR4 sends a motion line every 4 s and the read time-out is 3 s:
