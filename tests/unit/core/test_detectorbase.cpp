@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <functional>
 #include <vector>
 
 #include "camdet/api/entrypoints.h"
@@ -15,13 +16,16 @@
 
 namespace {
 
+// Runs body on its thread, or without one idles until stopped.
 class TestDetector : public CamDetector {
 public:
-    explicit TestDetector(DET_BASE_ATTR a, bool idle = true) : CamDetector(a), m_Idle(idle) {}
+    explicit TestDetector(DET_BASE_ATTR a, std::function<void(TestDetector&)> body = nullptr)
+        : CamDetector(a), m_Body(std::move(body)) {}
     ~TestDetector() override { Stop(); }
     int DetMain() override {
         ++runs;
-        while (m_Idle && IsActivated()) usleep(500);
+        if (m_Body) m_Body(*this);
+        while (!m_Body && IsActivated()) usleep(500);
         return 0;
     }
     using CamDetector::m_DICnt;
@@ -32,7 +36,7 @@ public:
     std::atomic<int> runs{0};
 
 private:
-    bool m_Idle;
+    std::function<void(TestDetector&)> m_Body;
 };
 
 struct ParamCase {
@@ -152,66 +156,50 @@ TEST(DetectorLifecycleTest, SleepBySecWaitsWholeSecondsOnlyWhileRunning) {
 }
 
 // A detector thread in a long pause: Stop wakes it instead of waiting it out.
-class SleeperDetector : public CamDetector {
-public:
-    explicit SleeperDetector(DET_BASE_ATTR a) : CamDetector(a) {}
-    ~SleeperDetector() override { Stop(); }
-    int DetMain() override {
-        SleepBySec(3600);
-        done = true;
-        return 0;
-    }
-    std::atomic<bool> done{false};
-};
-
 TEST(DetectorLifecycleTest, StopEndsAPauseAtOnce) {
     camtest::FakeClock clock(camtest::FakeClock::MANUAL);
     CameraRig rig(clock);
-    SleeperDetector det(rig.Attr(true));
+    std::atomic<bool> done{false};
+    TestDetector det(rig.Attr(true), [&](TestDetector& d) {
+        d.SleepBySec(3600);
+        done = true;
+    });
     ASSERT_EQ(0, det.Start());
     ASSERT_TRUE(clock.WaitForBlocked(1));
     const int64_t before = clock.NowMs();
     EXPECT_EQ(0, det.Stop());  // joins: returns only once the pause ended
-    EXPECT_TRUE(det.done);
+    EXPECT_TRUE(done);
     EXPECT_EQ(before, clock.NowMs());
     // A new run pauses again: the wake-up was reset by Start.
-    det.done = false;
+    done = false;
     ASSERT_EQ(0, det.Start());
     ASSERT_TRUE(clock.WaitForBlocked(1));
-    EXPECT_FALSE(det.done);
+    EXPECT_FALSE(done);
     EXPECT_EQ(0, det.Stop());
 }
 
 // A run stopped from its own thread (a recorder's callback) still has steps
 // to take; the next run must not start before they are done.
-class SelfStoppingDetector : public CamDetector {
-public:
-    explicit SelfStoppingDetector(DET_BASE_ATTR a) : CamDetector(a) {}
-    ~SelfStoppingDetector() override { Stop(); }
-    int DetMain() override {
+TEST(DetectorLifecycleTest, AStopFromTheDetectorsOwnThreadIsJoinedBeforeTheNextRun) {
+    CameraRig rig;
+    std::atomic<int> runs{0}, inside{0};
+    std::atomic<bool> overlapped{false};
+    TestDetector det(rig.Attr(true), [&](TestDetector& d) {
         if (++inside > 1) overlapped = true;
         if (++runs == 1) {
-            EXPECT_EQ(0, Stop());
+            EXPECT_EQ(0, d.Stop());
             // Lingers until a second run shows up, or for 300 ms.
             for (int i = 0; i < 300 && runs == 1; ++i) usleep(1000);
         }
         --inside;
-        return 0;
-    }
-    std::atomic<int> runs{0}, inside{0};
-    std::atomic<bool> overlapped{false};
-};
-
-TEST(DetectorLifecycleTest, AStopFromTheDetectorsOwnThreadIsJoinedBeforeTheNextRun) {
-    CameraRig rig;
-    SelfStoppingDetector det(rig.Attr(true));
+    });
     ASSERT_EQ(0, det.Start());
     ASSERT_TRUE(WaitFor([&] { return !det.IsActivated(); }));
     ASSERT_EQ(0, det.Start());
-    ASSERT_TRUE(WaitFor([&] { return det.runs.load() == 2; }));
+    ASSERT_TRUE(WaitFor([&] { return runs.load() == 2; }));
     EXPECT_EQ(0, det.Stop());
-    EXPECT_FALSE(det.overlapped);
-    EXPECT_EQ(0, det.inside.load());
+    EXPECT_FALSE(overlapped);
+    EXPECT_EQ(0, inside.load());
 }
 
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
