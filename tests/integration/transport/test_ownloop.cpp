@@ -54,11 +54,12 @@ void ActiRig(CameraRig& rig, int port) {
     rig.api.OverrideDetPort(port);
 }
 
-// An ACTi motion detector on a peer playing scripts, on clock; stopped when
-// the run ends.
+// An ACTi motion detector on a peer playing scripts (or at port), on clock;
+// stopped when the run ends.
 struct ActiRun : camtest::PeerCamera {
-    ActiRun(const std::vector<PeerScript>& scripts, camtest::FakeClock& clock) : PeerCamera(scripts, clock) {
-        ActiRig(rig, peer.Port());
+    ActiRun(const std::vector<PeerScript>& scripts, camtest::FakeClock& clock, int port = 0)
+        : PeerCamera(scripts, clock) {
+        ActiRig(rig, port ? port : peer.Port());
         det.reset(new ActiMD(rig.Attr()));
         stop.reset(new StopOnExit(*det));
     }
@@ -115,18 +116,11 @@ TEST(ActiLoop, LoginAnsweredWithGarbageOrNeverIsRetried) {
         SCOPED_TRACE(c.name);
         camtest::FakeClock clock;
         LogCapture logs;
-        std::unique_ptr<ScriptedPeer> peer;
-        if (!c.script.empty()) peer.reset(new ScriptedPeer(c.script));
-        CameraRig rig(clock);
-        ActiRig(rig, peer ? peer->Port() : camtest::FreeLoopbackPort());
-        StatusHistory log;
-        log.Attach(rig.buf);
-        ActiMD det(rig.Attr());
-        StopOnExit stop(det);
-        ASSERT_EQ(0, det.Start());
+        ActiRun run({c.script}, clock, c.script.empty() ? camtest::FreeLoopbackPort() : 0);
+        ASSERT_EQ(0, run.det->Start());
         ASSERT_TRUE(WaitFor([&] { return clock.Waits().size() >= 3; }, 10000));
-        det.Stop();
-        for (const auto& s : log.Get()) EXPECT_FALSE(s.first);
+        run.det->Stop();
+        for (const auto& s : run.log.Get()) EXPECT_FALSE(s.first);
         const std::vector<int64_t> waits = clock.Waits();
         EXPECT_EQ(1000, waits[0]);
         EXPECT_EQ(1000, waits[2]);
