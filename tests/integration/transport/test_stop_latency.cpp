@@ -227,7 +227,8 @@ TEST(StopLatency, RtpDetectorsNeverWaitOnTheCamera) {
                 ASSERT_TRUE(fetch->StartLive());
                 rig.cap.SetAPI("axisv5");
                 rig.med.streamFormat = 2;
-                det = CreateDetector(DET_TYPE_MD, &rig.med, &rig.api, &rig.buf, nullptr, nullptr, &rig.cap, fetch, true);
+                det = CreateDetector(DET_TYPE_MD, &rig.med, &rig.api, &rig.buf, nullptr, nullptr, &rig.cap, fetch,
+                                     true);
                 ASSERT_NE(nullptr, dynamic_cast<RtpVendorDetector*>(det));
             }
             ASSERT_EQ(0, dynamic_cast<DetectorBase*>(det)->Start());
