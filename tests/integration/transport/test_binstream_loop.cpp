@@ -196,31 +196,21 @@ TEST(BinStreamLoop, ShortRecordsResetAndReconnect) {
     rig.med.httpPort = peer.Port();
     BrellinOwned::HealthServices watched(*rig.services);
     rig.api.SetServices(&watched);
-    std::mutex m;
-    std::vector<std::string> seen;  // health changes and statuses, in order
-    auto note = [&](const std::string& what) {
-        std::lock_guard<std::mutex> g(m);
-        seen.push_back(what);
-    };
+    camtest::Journal seen;  // health changes and statuses
     watched.Health()->SetListener(
-        [&](const BrellinOwned::CAM_HEALTH_REPORT& rep) { note(BrellinOwned::CamHealthName(rep.state)); });
-    rig.buf.SetListener([&](bool t, int) { note(t ? "on" : "off"); });
+        [&](const BrellinOwned::CAM_HEALTH_REPORT& rep) { seen.Note(BrellinOwned::CamHealthName(rep.state)); });
+    rig.buf.SetListener([&](bool t, int) { seen.Note(t ? "on" : "off"); });
     StreamProbe det(rig.Attr(), BIN_STREAM_HTTP_RECORD, 8, 1);
     ASSERT_EQ(det.Start(), 0);
     const std::vector<std::string> want = {
         "ok", "on", "unreachable", "off",         // a record, then 5 bytes and the close
         "ok", "off", "unreachable", "off",        // a quiet record, then 3 bytes and silence
         "ok", "on"};
-    auto got = [&] {
-        std::lock_guard<std::mutex> g(m);
-        return seen;
-    };
-    ASSERT_TRUE(WaitFor([&] { return got().size() >= want.size(); }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return seen.Get().size() >= want.size(); }, 10000));
     rig.buf.SetListener(nullptr);
     det.Stop();
     watched.Health()->SetListener(nullptr);
-    const std::vector<std::string> all = got();
-    EXPECT_EQ(want, std::vector<std::string>(all.begin(), all.begin() + (long)want.size()));
+    EXPECT_EQ(want, seen.Get(want.size()));
     EXPECT_EQ(3, peer.Connections());
 }
 

@@ -285,30 +285,18 @@ TEST_F(MultipartTransport, HowAStreamEndsIsToldBeforeWhatItCauses) {
         script.script->Add(back);
         BrellinOwned::HealthServices watched(*rig.services);
         rig.api.SetServices(&watched);
-        std::mutex m;
-        std::vector<std::string> seen;
-        auto note = [&](const std::string& what) {
-            std::lock_guard<std::mutex> g(m);
-            if (seen.empty() || seen.back() != what) seen.push_back(what);
-        };
-        watched.Health()->SetListener(
-            [&](const BrellinOwned::CAM_HEALTH_REPORT& rep) { note(BrellinOwned::CamHealthName(rep.state)); });
-        rig.buf.SetListener([&](bool t, int) { note(t ? "on" : "off"); });
+        camtest::Journal seen;
+        watched.Health()->SetListener([&](const BrellinOwned::CAM_HEALTH_REPORT& rep) {
+            seen.Note(BrellinOwned::CamHealthName(rep.state), true);
+        });
+        rig.buf.SetListener([&](bool t, int) { seen.Note(t ? "on" : "off", true); });
         ProbeDetector det(rig.Attr());
         ASSERT_EQ(det.Start(), 0);
         const size_t parts = 1 + std::count_if(r.chunks.begin(), r.chunks.end(),
                                                [&](const std::string& c) { return c.compare(0, on.size(), on) == 0; });
         // The status a part brings is reported after the part is tested.
-        EXPECT_TRUE(WaitFor([&] {
-            if (det.SeenParts().size() < parts) return false;
-            std::lock_guard<std::mutex> g(m);
-            return seen.size() >= r.seen.size();
-        }));
-        std::vector<std::string> got;
-        {
-            std::lock_guard<std::mutex> g(m);
-            got = seen;
-        }
+        EXPECT_TRUE(WaitFor([&] { return det.SeenParts().size() >= parts && seen.Get().size() >= r.seen.size(); }));
+        const std::vector<std::string> got = seen.Get();
         rig.buf.SetListener(nullptr);
         script.script->Release();
         det.Stop();
