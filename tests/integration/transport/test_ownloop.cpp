@@ -222,24 +222,15 @@ TEST(MobotixLoop, InputsFromTheSignalInputList) {
     CameraRig rig(clock);
     rig.cap.SetDICnt(2);
     rig.med.httpPort = peer.Port();
-    std::mutex m;
-    std::vector<std::pair<int, bool> > di;
-    rig.bufMap.SetListener([&](int port, bool t, int) {
-        std::lock_guard<std::mutex> g(m);
-        di.push_back(std::make_pair(port, t));
-    });
+    camtest::Journal di;  // each report: the port and its status
+    rig.bufMap.SetListener([&](int port, bool t, int) { di.Note(std::to_string(port) + (t ? " on" : " off")); });
     MobotixDI det(rig.Attr(true));
     ASSERT_EQ(0, det.Start());
-    ASSERT_TRUE(WaitFor([&] {
-        std::lock_guard<std::mutex> g(m);
-        return di.size() >= 8;
-    }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return di.Get().size() >= 8; }, 10000));
     det.Stop();
-    std::lock_guard<std::mutex> g(m);
     // The baseline, the change, the failed poll's reset, the same counter.
-    const std::vector<std::pair<int, bool> > want = {{0, false}, {1, false}, {0, true},  {1, false},
-                                                     {0, false}, {1, false}, {0, false}, {1, false}};
-    EXPECT_EQ(want, (std::vector<std::pair<int, bool> >(di.begin(), di.begin() + 8)));
+    EXPECT_EQ(std::vector<std::string>({"0 off", "1 off", "0 on", "1 off", "0 off", "1 off", "0 off", "1 off"}),
+              di.Get(8));
     EXPECT_NE(std::string::npos, peer.Received(0).find("filter=SI"));
 }
 

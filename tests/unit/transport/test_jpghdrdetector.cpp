@@ -6,7 +6,6 @@
 #include <atomic>
 #include <new>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -59,24 +58,17 @@ public:
         return pathRc;
     }
     bool IsTrig(char* p, unsigned int n, int& value) override {
-        std::lock_guard<std::mutex> g(m);
-        payloads.push_back(std::string(p, n));
+        payloads.Note(std::string(p, n));
         value = 77;
         return std::string(p, n).find("M0:1") != std::string::npos;
     }
     bool IsTrig(int port, char*, unsigned int, int& value) override {
-        std::lock_guard<std::mutex> g(m);
-        ports.push_back(port);
+        ports.Note(std::to_string(port));
         value = 1;
         return port == 1;
     }
-    size_t Payloads() {
-        std::lock_guard<std::mutex> g(m);
-        return payloads.size();
-    }
-    std::mutex m;
-    std::vector<std::string> payloads;
-    std::vector<int> ports;
+    size_t Payloads() { return payloads.Get().size(); }
+    camtest::Journal payloads, ports;
     int pathRc = 0;
 };
 
@@ -298,10 +290,8 @@ TEST_F(JpgHdrTransport, FifoFramesReachTheOwnerAndItsFollowers) {
     follower.Stop();
     // One frame: parsed once, however often the loop asked.
     EXPECT_EQ(owner.Payloads(), 1u);
-    std::lock_guard<std::mutex> g(follower.m);
-    ASSERT_GE(follower.ports.size(), 4u);
-    EXPECT_EQ(std::vector<int>(follower.ports.begin(), follower.ports.begin() + 4), (std::vector<int>{0, 1, 2, 3}));
-    EXPECT_TRUE(follower.payloads.empty());  // a DI detector asks only the per-input test
+    EXPECT_EQ(follower.ports.Get(4), (std::vector<std::string>{"0", "1", "2", "3"}));
+    EXPECT_EQ(follower.Payloads(), 0u);  // a DI detector asks only the per-input test
     EXPECT_FALSE(rig.buf.GetTrig());          // reset on the way out
 }
 

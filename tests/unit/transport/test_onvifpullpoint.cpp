@@ -377,18 +377,10 @@ public:
     explicit RecordingMD(DET_BASE_ATTR a) : OnvifMD(a) {}
     using OnvifMD::IsTrig;
     bool IsTrig(const OVF_NOTIF_LIST& notifs, int& level) override {
-        std::lock_guard<std::mutex> g(mu);
-        for (const OVF_EVT_NOTIF& n : notifs) seen.push_back(atoi(n.utcTime.c_str()));
+        for (const OVF_EVT_NOTIF& n : notifs) seen.Note(n.utcTime);
         return OnvifMD::IsTrig(notifs, level);
     }
-    std::vector<int> Seen() {
-        std::lock_guard<std::mutex> g(mu);
-        return seen;
-    }
-
-private:
-    std::mutex mu;
-    std::vector<int> seen;
+    camtest::Journal seen;
 };
 
 TEST(OnvifPullPoint, ABusyCameraIsPulledAsFastAsItQueues) {
@@ -397,11 +389,11 @@ TEST(OnvifPullPoint, ABusyCameraIsPulledAsFastAsItQueues) {
     BusyEventService* s = new BusyEventService(rig.clock);
     md.SetEventService(std::unique_ptr<OnvifEventService>(s));
     ASSERT_EQ(md.Start(), 0);
-    ASSERT_TRUE(WaitFor([&] { return md.Seen().size() >= 600; }, 30000));
+    ASSERT_TRUE(WaitFor([&] { return md.seen.Get().size() >= 600; }, 30000));
     md.Stop();
-    std::vector<int> seen = md.Seen();
-    ASSERT_EQ(600u, seen.size());
-    for (int i = 0; i < 600; ++i) ASSERT_EQ(i, seen[i]);
+    std::vector<std::string> want;
+    for (int i = 0; i < 600; ++i) want.push_back(std::to_string(i));
+    EXPECT_EQ(want, md.seen.Get());
     std::lock_guard<std::mutex> g(s->mu);
     // Never more waiting than one batch, and none longer than one pull interval.
     EXPECT_LE(s->maxBacklog, 8u);
