@@ -247,57 +247,6 @@ TEST(DetectorLifecycleTest, ConstructionReadsCameraIdAndInputCount) {
     EXPECT_NE(std::string::npos, log.Text().find("Failed to run functor with BRObjectBase as NULL"));
 }
 
-// A decided unit: the whole camera takes the decided level; every input
-// port is written, a port the decision does not name as clear, a triggered
-// one at the input level; a stopped detector reports no alarm without asking.
-TEST(DetectorStatusTest, DecidedUnitsReachTheCameraOrEveryPort) {
-    struct Row {
-        const char* name;
-        int kind;
-        bool running;
-        DET_DECISION d;
-        std::pair<bool, int> camera;               // MD: what the buffer holds
-        std::vector<std::pair<bool, int> > ports;  // DI: ports 0-2
-    };
-    DET_DECISION md;
-    md.trig = true;
-    md.level = 37;
-    DET_DECISION di;
-    di.inputs = {{0, false}, {2, true}, {7, true}};
-    di.inputLevel = 1;
-    const Row rows[] = {
-        {"motion", DET_TYPE_MD, true, md, {true, 37}, {}},
-        {"motion, stopped", DET_TYPE_MD, false, md, {false, 0}, {}},
-        {"inputs", DET_TYPE_DI, true, di, {}, {{false, 0}, {false, 0}, {true, 1}}},
-        {"inputs, stopped", DET_TYPE_DI, false, di, {}, {{false, 0}, {false, 0}, {false, 0}}},
-    };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.name);
-        CameraRig rig;
-        rig.cap.SetDICnt(3);
-        TestDetector det(rig.Attr(true));
-        det.LinkShareDet(r.kind);
-        rig.buf.SetStatus(true, 100);
-        for (int p = 0; p < 3; ++p) rig.bufMap.SetStatus(p, true, 100);
-        if (r.running) {
-            ASSERT_EQ(0, det.Start());
-        }
-        int asked = 0;
-        det.ReportDecided([&](DET_DECISION& d) {
-            ++asked;
-            d = r.d;
-        });
-        det.Stop();
-        EXPECT_EQ(r.running ? 1 : 0, asked);
-        if (r.kind == DET_TYPE_MD) {
-            EXPECT_EQ(r.camera, std::make_pair(rig.buf.GetTrig(), rig.buf.GetValue()));
-        }
-        for (size_t p = 0; p < r.ports.size(); ++p)
-            EXPECT_EQ(r.ports[p], std::make_pair(rig.bufMap.GetTrig((int)p), rig.bufMap.GetValue((int)p))) << p;
-        SharingReset::Clear();
-    }
-}
-
 // An input test that reads port 1 as triggered and cannot tell port 2: the
 // answer has no data for it, or cannot be read.
 class BlindPortDetector : public TestDetector {
@@ -313,42 +262,75 @@ private:
     bool m_blUnreadPort;
 };
 
-// An input the answer cannot tell keeps its status, so that an input nobody
-// can read is never shown clear; the others take the answer. A unit read for
-// one input (a camera asked input by input) reaches that input only.
-TEST(DetectorStatusTest, AnInputTheAnswerCannotTellKeepsItsStatus) {
-    const int off = 0, on = 1, kept = 7;  // kept: the status set before, level 7
+// A decided unit: the whole camera takes the decided level; every input
+// port is written, a port the decision does not name as clear, a triggered
+// one at the input level; a stopped detector reports no alarm without asking.
+// A unit the input tests read: an input the answer cannot tell keeps its
+// status (level 7 before), so that an input nobody can read is never shown
+// clear; the others take the answer. A unit read for one input (a camera
+// asked input by input) reaches that input only.
+TEST(DetectorStatusTest, ReportedUnitsReachTheCameraOrThePortsTheyTell) {
+    typedef std::pair<bool, int> S;
+    const S off(false, 0), kept(true, 7), read(false, 1);  // read: clear at the level the test gave
+    DET_DECISION md;
+    md.trig = true;
+    md.level = 37;
+    DET_DECISION di;
+    di.inputs = {{0, false}, {2, true}, {7, true}};
+    di.inputLevel = 1;
     const struct {
         const char* name;
-        bool unread;
-        int port;  // of the unit; -1: the whole camera
-        std::vector<int> want;
+        int kind;
+        bool running;
+        const DET_DECISION* decided;  // null: a unit the tests read
+        bool unread;                  // port 2's answer cannot be read (else it has no data)
+        int port;                     // of the unit; -1: the whole camera
+        int before;                   // every status's level before
+        S camera;                     // MD: what the buffer holds
+        std::vector<S> ports;         // DI: ports 0-2
     } rows[] = {
-        {"no data", false, -1, {off, on, kept}},
-        {"unread", true, -1, {off, on, kept}},
-        {"input 1's unit", false, 0, {off, kept, kept}},
-        {"input 2's unit", false, 1, {kept, on, kept}},
+        {"motion", DET_TYPE_MD, true, &md, false, -1, 100, {true, 37}, {}},
+        {"motion, stopped", DET_TYPE_MD, false, &md, false, -1, 100, off, {}},
+        {"inputs", DET_TYPE_DI, true, &di, false, -1, 100, {}, {off, off, {true, 1}}},
+        {"inputs, stopped", DET_TYPE_DI, false, &di, false, -1, 100, {}, {off, off, off}},
+        {"no data", DET_TYPE_DI, true, nullptr, false, -1, 7, {}, {read, {true, 1}, kept}},
+        {"unread", DET_TYPE_DI, true, nullptr, true, -1, 7, {}, {read, {true, 1}, kept}},
+        {"input 1's unit", DET_TYPE_DI, true, nullptr, false, 0, 7, {}, {read, kept, kept}},
+        {"input 2's unit", DET_TYPE_DI, true, nullptr, false, 1, 7, {}, {kept, {true, 1}, kept}},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
         CameraRig rig;
         rig.cap.SetDICnt(3);
         BlindPortDetector det(rig.Attr(true), r.unread);
-        det.LinkShareDet(DET_TYPE_DI);
-        for (int p = 0; p < 3; ++p) rig.bufMap.SetStatus(p, true, 7);
-        ASSERT_EQ(0, det.Start());
+        det.LinkShareDet(r.kind);
+        rig.buf.SetStatus(true, r.before);
+        for (int p = 0; p < 3; ++p) rig.bufMap.SetStatus(p, true, r.before);
+        if (r.running) {
+            ASSERT_EQ(0, det.Start());
+        }
+        int asked = 0;
         char answer[] = "answer";
         DET_UNIT unit;
         unit.buf = answer;
         unit.len = sizeof(answer) - 1;
         unit.state = DET_UNIT_OK;
         unit.port = r.port;
-        det.ReportUnit(unit);
-        det.Stop();
-        for (int p = 0; p < 3; ++p) {
-            EXPECT_EQ(r.want[p] != off, rig.bufMap.GetTrig(p)) << p;
-            EXPECT_EQ(r.want[p] == kept, rig.bufMap.GetValue(p) == 7) << p;
+        if (r.decided) {
+            det.ReportDecided([&](DET_DECISION& d) {
+                ++asked;
+                d = *r.decided;
+            });
+        } else {
+            det.ReportUnit(unit);
         }
+        det.Stop();
+        EXPECT_EQ(r.running && r.decided ? 1 : 0, asked);
+        if (r.kind == DET_TYPE_MD) {
+            EXPECT_EQ(r.camera, S(rig.buf.GetTrig(), rig.buf.GetValue()));
+        }
+        for (size_t p = 0; p < r.ports.size(); ++p)
+            EXPECT_EQ(r.ports[p], S(rig.bufMap.GetTrig((int)p), rig.bufMap.GetValue((int)p))) << p;
         SharingReset::Clear();
     }
 }
