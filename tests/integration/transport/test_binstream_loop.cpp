@@ -15,9 +15,7 @@
 #include "camdet/transport/binstreamdetector.h"
 #include "host/net/healthservices.h"
 #include "tests/fixtures/fakeclock.h"
-#include "tests/fixtures/scriptedpeer.h"
-#include "tests/fixtures/testsupport.h"
-#include "tests/fixtures/statushistory.h"
+#include "tests/fixtures/peercamera.h"
 
 using camtest::PeerScript;
 using camtest::PeerStep;
@@ -92,20 +90,11 @@ PeerScript StreamThenStall(const std::string& body) {
     return {PeerStep::RecvRequest(), PeerStep::Send(kHead + body), PeerStep::Stall()};
 }
 
-// A StreamProbe on a peer playing scripts, on clock, its statuses logged;
-// it stops when the run ends.
-struct ProbeRun {
+// A StreamProbe on a peer playing scripts, on clock; it stops when the run ends.
+struct ProbeRun : camtest::PeerCamera {
     ProbeRun(const std::vector<PeerScript>& scripts, __tag_BIN_STREAM_TYPE type, unsigned int size,
              camtest::FakeClock& clock, int timeout = 1)
-        : peer(scripts), rig(clock) {
-        rig.med.httpPort = peer.Port();
-        rig.api.OverrideDetPort(peer.Port());
-        log.Attach(rig.buf);
-        det.reset(new StreamProbe(rig.Attr(), type, size, timeout));
-    }
-    ScriptedPeer peer;
-    CameraRig rig;
-    StatusHistory log;
+        : PeerCamera(scripts, clock), det(new StreamProbe(rig.Attr(), type, size, timeout)) {}
     std::unique_ptr<StreamProbe> det;
 };
 
@@ -122,26 +111,20 @@ TEST(BinStreamLoop, ReadFailuresWithinTheBudgetReevaluateTheLastLine) {
     for (const Case& c : {Case{3, 19}, Case{60, 20}, Case{0, 20}}) {
         SCOPED_TRACE("timeout " + std::to_string(c.timeout));
         camtest::FakeClock clock;
-        ScriptedPeer peer({StreamThenStall(""), StreamThenStall("")});
-        CameraRig rig(clock);
-        rig.med.httpPort = peer.Port();
-        StatusHistory log;
-        log.Attach(rig.buf);
+        camtest::PeerCamera cam({StreamThenStall(""), StreamThenStall("")}, clock);
         std::vector<int> reads = {5};
         reads.insert(reads.end(), (size_t)c.budget + 1, -2);
         reads.push_back(1);
-        ScriptedReads det(rig.Attr(), c.timeout, reads);
+        ScriptedReads det(cam.rig.Attr(), c.timeout, reads);
         ASSERT_EQ(det.Start(), 0);
         ASSERT_TRUE(WaitFor([&] { return det.Done(); }, 10000));
         det.Stop();
-        const std::vector<std::pair<bool, int> > md = log.Get();
         // The line, then budget re-evaluations of it, the reset, the quiet
         // line read on the new connection.
-        ASSERT_GE(md.size(), (size_t)c.budget + 3);
-        for (int i = 0; i <= c.budget; ++i) EXPECT_EQ(std::make_pair(true, 100), md[(size_t)i]) << i;
-        EXPECT_EQ(std::make_pair(false, 0), md[(size_t)c.budget + 1]);
-        EXPECT_EQ(std::make_pair(false, 0), md[(size_t)c.budget + 2]);
-        EXPECT_EQ(2, peer.Connections());
+        Statuses want((size_t)c.budget + 1, {true, 100});
+        want.insert(want.end(), 2, {false, 0});
+        EXPECT_EQ(want, cam.log.Get(want.size()));
+        EXPECT_EQ(2, cam.peer.Connections());
     }
 }
 
@@ -188,13 +171,12 @@ TEST(BinStreamLoop, WhatTheStreamSaysGivesTheseStatuses) {
         const std::vector<int64_t> waits = clock.Waits();
         const int connections = run.peer.Connections();
         run.det->Stop();
-        const Statuses md = run.log.Get();
-        EXPECT_EQ(c.want, Statuses(md.begin(), md.begin() + (long)c.want.size()));
+        EXPECT_EQ(c.want, run.log.Get(c.want.size()));
         EXPECT_EQ(c.connections, connections);
         if (!c.waits.empty()) {
             EXPECT_EQ(c.waits, waits);
         }
-        EXPECT_EQ(std::make_pair(false, 0), md.back());
+        EXPECT_EQ(std::make_pair(false, 0), run.log.Get().back());
     }
 }
 
@@ -214,31 +196,21 @@ TEST(BinStreamLoop, ShortRecordsResetAndReconnect) {
     rig.med.httpPort = peer.Port();
     BrellinOwned::HealthServices watched(*rig.services);
     rig.api.SetServices(&watched);
-    std::mutex m;
-    std::vector<std::string> seen;  // health changes and statuses, in order
-    auto note = [&](const std::string& what) {
-        std::lock_guard<std::mutex> g(m);
-        seen.push_back(what);
-    };
+    camtest::Journal seen;  // health changes and statuses
     watched.Health()->SetListener(
-        [&](const BrellinOwned::CAM_HEALTH_REPORT& rep) { note(BrellinOwned::CamHealthName(rep.state)); });
-    rig.buf.SetListener([&](bool t, int) { note(t ? "on" : "off"); });
+        [&](const BrellinOwned::CAM_HEALTH_REPORT& rep) { seen.Note(BrellinOwned::CamHealthName(rep.state)); });
+    rig.buf.SetListener([&](bool t, int) { seen.Note(t ? "on" : "off"); });
     StreamProbe det(rig.Attr(), BIN_STREAM_HTTP_RECORD, 8, 1);
     ASSERT_EQ(det.Start(), 0);
     const std::vector<std::string> want = {
         "ok", "on", "unreachable", "off",         // a record, then 5 bytes and the close
         "ok", "off", "unreachable", "off",        // a quiet record, then 3 bytes and silence
         "ok", "on"};
-    auto got = [&] {
-        std::lock_guard<std::mutex> g(m);
-        return seen;
-    };
-    ASSERT_TRUE(WaitFor([&] { return got().size() >= want.size(); }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return seen.Get().size() >= want.size(); }, 10000));
     rig.buf.SetListener(nullptr);
     det.Stop();
     watched.Health()->SetListener(nullptr);
-    const std::vector<std::string> all = got();
-    EXPECT_EQ(want, std::vector<std::string>(all.begin(), all.begin() + (long)want.size()));
+    EXPECT_EQ(want, seen.Get(want.size()));
     EXPECT_EQ(3, peer.Connections());
 }
 
@@ -247,31 +219,24 @@ TEST(BinStreamLoop, ShortRecordsResetAndReconnect) {
 TEST(BinStreamLoop, HeldMotionFromBeforeADropIsNotRaisedAgain) {
     camtest::FakeClock clock;
     SharingReset sharing;
-    ScriptedPeer peer(std::vector<PeerScript>{
-        {PeerStep::RecvRequest(), PeerStep::Send(std::string(kHead) + "Code=VideoMotion;action=Start;index=0\r\n"),
-         PeerStep::Close()},
-        StreamThenStall("Heartbeat\r\nHeartbeat\r\nHeartbeat\r\nHeartbeat\r\nHeartbeat\r\n")});
-    CameraRig rig(clock);
+    camtest::PeerCamera cam(
+        {{PeerStep::RecvRequest(), PeerStep::Send(std::string(kHead) + "Code=VideoMotion;action=Start;index=0\r\n"),
+          PeerStep::Close()},
+         StreamThenStall("Heartbeat\r\nHeartbeat\r\nHeartbeat\r\nHeartbeat\r\nHeartbeat\r\n")},
+        clock);
+    CameraRig& rig = cam.rig;
     rig.cap.SetAPI("dahua");
-    rig.med.httpPort = peer.Port();
-    StatusHistory log;
-    log.Attach(rig.buf);
     BRObjectBase* md =
         CreateDetector(DET_TYPE_MD, &rig.med, &rig.api, &rig.buf, nullptr, nullptr, &rig.cap, nullptr, true);
     ASSERT_NE(nullptr, md);
     ASSERT_EQ(0, dynamic_cast<DetectorBase*>(md)->Start());
     ASSERT_TRUE(WaitFor([&] {
-        if (peer.Connections() < 2) return false;
-        std::vector<std::pair<bool, int> > v = log.Get();
+        if (cam.peer.Connections() < 2) return false;
+        const Statuses v = cam.log.Get();
         return std::count(v.begin(), v.end(), std::make_pair(false, 0)) >= 6;  // the reset and five heartbeats
     }));
     ReleaseMotionDet(md);
-    std::vector<std::pair<bool, int> > v = log.Get();
-    auto rise = std::find(v.begin(), v.end(), std::make_pair(true, 100));
-    ASSERT_NE(rise, v.end());
-    auto fall = std::find(rise, v.end(), std::make_pair(false, 0));
-    ASSERT_NE(fall, v.end());
-    EXPECT_EQ(std::find(fall, v.end(), std::make_pair(true, 100)), v.end()) << "motion rose again after the drop";
+    EXPECT_EQ(Statuses({{true, 100}, {false, 0}}), cam.log.Changes()) << "motion rose again after the drop";
 }
 
 // LevelOne GR4 sends a motion line every 4 s and the read time-out is 3 s:
@@ -298,12 +263,8 @@ TEST(BinStreamLoop, LevelOneGr4LinesFourSecondsApartDoNotFlap) {
     ASSERT_TRUE(WaitFor([&] { return md.Count() >= 3 && di.Port(0).size() >= 3; }, 10000));
     mdDet->Stop();
     diDet->Stop();
-    const Statuses m = md.Get();
-    const Statuses d = di.Port(0);
-    for (size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(std::make_pair(true, 90), m[i]) << i;
-        EXPECT_EQ(std::make_pair(true, 0), d[i]) << i;
-    }
+    EXPECT_EQ(Statuses(3, {true, 90}), md.Get(3));
+    EXPECT_EQ(Statuses(3, {true, 0}), di.Port(0, 3));
 }
 
 // Streams of factory-made detectors, with the statuses and connections they
@@ -346,17 +307,10 @@ TEST(BinStreamLoop, FactoryStreamsGiveTheseStatuses) {
         SCOPED_TRACE(c.name);
         SharingReset sharing;
         camtest::FakeClock clock;
-        ScriptedPeer peer(c.scripts);
-        CameraRig rig(clock);
-        rig.cap.SetDICnt(1);
-        rig.med.httpPort = peer.Port();
-        rig.api.OverrideDetPort(peer.Port());
-        StatusHistory log;
-        log.Attach(rig.buf);
-        log.Attach(rig.bufMap);
-        std::unique_ptr<CamDetector> det = MakeFor(c.api, c.kind, rig.Attr(c.kind == DET_TYPE_DI));
+        camtest::PeerCamera cam(c.scripts, clock);
+        std::unique_ptr<CamDetector> det = MakeFor(c.api, c.kind, cam.rig.Attr(c.kind == DET_TYPE_DI));
         ASSERT_NE(nullptr, det);
-        auto got = [&] { return c.kind == DET_TYPE_DI ? log.Port(0) : log.Get(); };
+        auto got = [&] { return c.kind == DET_TYPE_DI ? cam.log.Port(0) : cam.log.Get(); };
         StopOnExit stop(*det);
         ASSERT_EQ(0, det->Start());
         ASSERT_TRUE(WaitFor([&] { return got().size() >= c.want.size(); }, 10000));
@@ -364,7 +318,7 @@ TEST(BinStreamLoop, FactoryStreamsGiveTheseStatuses) {
         const Statuses all = got();
         EXPECT_EQ(c.want, Statuses(all.begin(), all.begin() + (long)c.want.size()));
         if (c.connections) {
-            EXPECT_EQ(c.connections, peer.Connections());
+            EXPECT_EQ(c.connections, cam.peer.Connections());
         }
     }
 }

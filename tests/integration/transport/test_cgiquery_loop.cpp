@@ -14,9 +14,7 @@
 #include "camdet/transport/cgiquerydetector.h"
 #include "camdet/factory/detfactory.h"
 #include "tests/fixtures/fakeclock.h"
-#include "tests/fixtures/scriptedpeer.h"
-#include "tests/fixtures/statushistory.h"
-#include "tests/fixtures/testsupport.h"
+#include "tests/fixtures/peercamera.h"
 
 using camtest::PeerScript;
 using camtest::PeerStep;
@@ -29,7 +27,9 @@ std::string Resp(int code, const std::string& body) {
            std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
 }
 
-PeerScript Answer(int code, const std::string& body) { return {PeerStep::RecvRequest(), PeerStep::Send(Resp(code, body))}; }
+PeerScript Answer(int code, const std::string& body) {
+    return {PeerStep::RecvRequest(), PeerStep::Send(Resp(code, body))};
+}
 
 // An answer that keeps the connection open for the next request.
 PeerStep Kept(int code, const std::string& body) {
@@ -69,20 +69,7 @@ private:
     std::string m_Path;
 };
 
-// A camera on a peer playing scripts, its detectors on the test's clock and
-// their statuses logged (inputs: the camera's input count).
-struct PollCamera {
-    PollCamera(const std::vector<PeerScript>& scripts, camtest::FakeClock& clock, int inputs = 1)
-        : peer(scripts), rig(clock) {
-        rig.med.httpPort = peer.Port();
-        rig.cap.SetDICnt(inputs);
-        log.Attach(rig.buf);
-        log.Attach(rig.bufMap);
-    }
-    ScriptedPeer peer;
-    CameraRig rig;
-    camtest::StatusHistory log;
-};
+using PollCamera = camtest::PeerCamera;
 
 }  // namespace
 

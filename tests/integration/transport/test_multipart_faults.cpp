@@ -3,14 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
 #include <future>
-#include <sstream>
 
 #include "camdet/rules/ownlooprules.h"
 #include "tests/fixtures/fakeclock.h"
-#include "tests/fixtures/scriptedpeer.h"
-#include "tests/fixtures/testsupport.h"
+#include "tests/fixtures/peercamera.h"
+#include "tests/fixtures/testutil.h"
 
 using camtest::PeerScript;
 using camtest::PeerStep;
@@ -19,10 +17,7 @@ using camtest::ScriptedPeer;
 namespace {
 
 std::string Part(const char* file) {
-    std::ifstream in(std::string(CAMDET_TEST_DATA) + "/hikvision/" + file, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    const std::string body = ss.str();
+    const std::string body = camtest::TestData(std::string("hikvision/") + file);
     return "--boundary\r\nContent-Type: application/xml; charset=\"UTF-8\"\r\nContent-Length: " +
            std::to_string(body.size()) + "\r\n\r\n" + body + "\r\n";
 }
@@ -71,21 +66,17 @@ PeerScript Then(PeerScript a, std::initializer_list<PeerStep> b) {
 }
 
 // The kind's motion detector on a peer playing scripts, on clock.
-struct LongLivedCamera {
+struct LongLivedCamera : camtest::PeerCamera {
     LongLivedCamera(const LongLived& k, const std::vector<PeerScript>& scripts, camtest::FakeClock& clock)
-        : peer(scripts), rig(clock) {
+        : PeerCamera(scripts, clock) {
         rig.cap.SetAPI(k.api);
         rig.med.user = "admin";
         rig.med.password = "secret";
-        rig.med.httpPort = peer.Port();
         rig.api.SetHttpPort(peer.Port());
-        rig.api.OverrideDetPort(peer.Port());
         det = MakeFor(k.api, DET_TYPE_MD, rig.Attr());
         if (det) stop.reset(new StopOnExit(*det));
     }
     SharingReset sharing;
-    ScriptedPeer peer;
-    CameraRig rig;
     std::unique_ptr<CamDetector> det;
     std::unique_ptr<StopOnExit> stop;
 };
@@ -116,10 +107,7 @@ TEST(LongLivedConnections, OnesThatEndAtOnceAreReopenedAfterADoublingPause) {
             EXPECT_EQ(want, std::vector<int64_t>(waits.begin(), waits.begin() + (long)want.size()));
             EXPECT_LE(cam.peer.Connections(), (int)waits.size() + 1);
             if (std::string(k.api) == "hikvisionv3") {
-                const std::string text = logs.Text();
-                const size_t at = text.find("Stream 127.0.0.1:");
-                EXPECT_NE(std::string::npos, at);
-                EXPECT_EQ(std::string::npos, text.find("Stream 127.0.0.1:", at + 1)) << text;
+                EXPECT_EQ(1u, logs.Count("Stream 127.0.0.1:")) << logs.Text();
             }
         }
     }

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <functional>
 #include <vector>
 
 #include "camdet/api/entrypoints.h"
@@ -15,13 +16,16 @@
 
 namespace {
 
+// Runs body on its thread, or without one idles until stopped.
 class TestDetector : public CamDetector {
 public:
-    explicit TestDetector(DET_BASE_ATTR a, bool idle = true) : CamDetector(a), m_Idle(idle) {}
+    explicit TestDetector(DET_BASE_ATTR a, std::function<void(TestDetector&)> body = nullptr)
+        : CamDetector(a), m_Body(std::move(body)) {}
     ~TestDetector() override { Stop(); }
     int DetMain() override {
         ++runs;
-        while (m_Idle && IsActivated()) usleep(500);
+        if (m_Body) m_Body(*this);
+        while (!m_Body && IsActivated()) usleep(500);
         return 0;
     }
     using CamDetector::m_DICnt;
@@ -32,7 +36,7 @@ public:
     std::atomic<int> runs{0};
 
 private:
-    bool m_Idle;
+    std::function<void(TestDetector&)> m_Body;
 };
 
 struct ParamCase {
@@ -152,66 +156,50 @@ TEST(DetectorLifecycleTest, SleepBySecWaitsWholeSecondsOnlyWhileRunning) {
 }
 
 // A detector thread in a long pause: Stop wakes it instead of waiting it out.
-class SleeperDetector : public CamDetector {
-public:
-    explicit SleeperDetector(DET_BASE_ATTR a) : CamDetector(a) {}
-    ~SleeperDetector() override { Stop(); }
-    int DetMain() override {
-        SleepBySec(3600);
-        done = true;
-        return 0;
-    }
-    std::atomic<bool> done{false};
-};
-
 TEST(DetectorLifecycleTest, StopEndsAPauseAtOnce) {
     camtest::FakeClock clock(camtest::FakeClock::MANUAL);
     CameraRig rig(clock);
-    SleeperDetector det(rig.Attr(true));
+    std::atomic<bool> done{false};
+    TestDetector det(rig.Attr(true), [&](TestDetector& d) {
+        d.SleepBySec(3600);
+        done = true;
+    });
     ASSERT_EQ(0, det.Start());
     ASSERT_TRUE(clock.WaitForBlocked(1));
     const int64_t before = clock.NowMs();
     EXPECT_EQ(0, det.Stop());  // joins: returns only once the pause ended
-    EXPECT_TRUE(det.done);
+    EXPECT_TRUE(done);
     EXPECT_EQ(before, clock.NowMs());
     // A new run pauses again: the wake-up was reset by Start.
-    det.done = false;
+    done = false;
     ASSERT_EQ(0, det.Start());
     ASSERT_TRUE(clock.WaitForBlocked(1));
-    EXPECT_FALSE(det.done);
+    EXPECT_FALSE(done);
     EXPECT_EQ(0, det.Stop());
 }
 
 // A run stopped from its own thread (a recorder's callback) still has steps
 // to take; the next run must not start before they are done.
-class SelfStoppingDetector : public CamDetector {
-public:
-    explicit SelfStoppingDetector(DET_BASE_ATTR a) : CamDetector(a) {}
-    ~SelfStoppingDetector() override { Stop(); }
-    int DetMain() override {
+TEST(DetectorLifecycleTest, AStopFromTheDetectorsOwnThreadIsJoinedBeforeTheNextRun) {
+    CameraRig rig;
+    std::atomic<int> runs{0}, inside{0};
+    std::atomic<bool> overlapped{false};
+    TestDetector det(rig.Attr(true), [&](TestDetector& d) {
         if (++inside > 1) overlapped = true;
         if (++runs == 1) {
-            EXPECT_EQ(0, Stop());
+            EXPECT_EQ(0, d.Stop());
             // Lingers until a second run shows up, or for 300 ms.
             for (int i = 0; i < 300 && runs == 1; ++i) usleep(1000);
         }
         --inside;
-        return 0;
-    }
-    std::atomic<int> runs{0}, inside{0};
-    std::atomic<bool> overlapped{false};
-};
-
-TEST(DetectorLifecycleTest, AStopFromTheDetectorsOwnThreadIsJoinedBeforeTheNextRun) {
-    CameraRig rig;
-    SelfStoppingDetector det(rig.Attr(true));
+    });
     ASSERT_EQ(0, det.Start());
     ASSERT_TRUE(WaitFor([&] { return !det.IsActivated(); }));
     ASSERT_EQ(0, det.Start());
-    ASSERT_TRUE(WaitFor([&] { return det.runs.load() == 2; }));
+    ASSERT_TRUE(WaitFor([&] { return runs.load() == 2; }));
     EXPECT_EQ(0, det.Stop());
-    EXPECT_FALSE(det.overlapped);
-    EXPECT_EQ(0, det.inside.load());
+    EXPECT_FALSE(overlapped);
+    EXPECT_EQ(0, inside.load());
 }
 
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
@@ -259,57 +247,6 @@ TEST(DetectorLifecycleTest, ConstructionReadsCameraIdAndInputCount) {
     EXPECT_NE(std::string::npos, log.Text().find("Failed to run functor with BRObjectBase as NULL"));
 }
 
-// A decided unit: the whole camera takes the decided level; every input
-// port is written, a port the decision does not name as clear, a triggered
-// one at the input level; a stopped detector reports no alarm without asking.
-TEST(DetectorStatusTest, DecidedUnitsReachTheCameraOrEveryPort) {
-    struct Row {
-        const char* name;
-        int kind;
-        bool running;
-        DET_DECISION d;
-        std::pair<bool, int> camera;               // MD: what the buffer holds
-        std::vector<std::pair<bool, int> > ports;  // DI: ports 0-2
-    };
-    DET_DECISION md;
-    md.trig = true;
-    md.level = 37;
-    DET_DECISION di;
-    di.inputs = {{0, false}, {2, true}, {7, true}};
-    di.inputLevel = 1;
-    const Row rows[] = {
-        {"motion", DET_TYPE_MD, true, md, {true, 37}, {}},
-        {"motion, stopped", DET_TYPE_MD, false, md, {false, 0}, {}},
-        {"inputs", DET_TYPE_DI, true, di, {}, {{false, 0}, {false, 0}, {true, 1}}},
-        {"inputs, stopped", DET_TYPE_DI, false, di, {}, {{false, 0}, {false, 0}, {false, 0}}},
-    };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.name);
-        CameraRig rig;
-        rig.cap.SetDICnt(3);
-        TestDetector det(rig.Attr(true));
-        det.LinkShareDet(r.kind);
-        rig.buf.SetStatus(true, 100);
-        for (int p = 0; p < 3; ++p) rig.bufMap.SetStatus(p, true, 100);
-        if (r.running) {
-            ASSERT_EQ(0, det.Start());
-        }
-        int asked = 0;
-        det.ReportDecided([&](DET_DECISION& d) {
-            ++asked;
-            d = r.d;
-        });
-        det.Stop();
-        EXPECT_EQ(r.running ? 1 : 0, asked);
-        if (r.kind == DET_TYPE_MD) {
-            EXPECT_EQ(r.camera, std::make_pair(rig.buf.GetTrig(), rig.buf.GetValue()));
-        }
-        for (size_t p = 0; p < r.ports.size(); ++p)
-            EXPECT_EQ(r.ports[p], std::make_pair(rig.bufMap.GetTrig((int)p), rig.bufMap.GetValue((int)p))) << p;
-        SharingReset::Clear();
-    }
-}
-
 // An input test that reads port 1 as triggered and cannot tell port 2: the
 // answer has no data for it, or cannot be read.
 class BlindPortDetector : public TestDetector {
@@ -325,42 +262,75 @@ private:
     bool m_blUnreadPort;
 };
 
-// An input the answer cannot tell keeps its status, so that an input nobody
-// can read is never shown clear; the others take the answer. A unit read for
-// one input (a camera asked input by input) reaches that input only.
-TEST(DetectorStatusTest, AnInputTheAnswerCannotTellKeepsItsStatus) {
-    const int off = 0, on = 1, kept = 7;  // kept: the status set before, level 7
+// A decided unit: the whole camera takes the decided level; every input
+// port is written, a port the decision does not name as clear, a triggered
+// one at the input level; a stopped detector reports no alarm without asking.
+// A unit the input tests read: an input the answer cannot tell keeps its
+// status (level 7 before), so that an input nobody can read is never shown
+// clear; the others take the answer. A unit read for one input (a camera
+// asked input by input) reaches that input only.
+TEST(DetectorStatusTest, ReportedUnitsReachTheCameraOrThePortsTheyTell) {
+    typedef std::pair<bool, int> S;
+    const S off(false, 0), kept(true, 7), read(false, 1);  // read: clear at the level the test gave
+    DET_DECISION md;
+    md.trig = true;
+    md.level = 37;
+    DET_DECISION di;
+    di.inputs = {{0, false}, {2, true}, {7, true}};
+    di.inputLevel = 1;
     const struct {
         const char* name;
-        bool unread;
-        int port;  // of the unit; -1: the whole camera
-        std::vector<int> want;
+        int kind;
+        bool running;
+        const DET_DECISION* decided;  // null: a unit the tests read
+        bool unread;                  // port 2's answer cannot be read (else it has no data)
+        int port;                     // of the unit; -1: the whole camera
+        int before;                   // every status's level before
+        S camera;                     // MD: what the buffer holds
+        std::vector<S> ports;         // DI: ports 0-2
     } rows[] = {
-        {"no data", false, -1, {off, on, kept}},
-        {"unread", true, -1, {off, on, kept}},
-        {"input 1's unit", false, 0, {off, kept, kept}},
-        {"input 2's unit", false, 1, {kept, on, kept}},
+        {"motion", DET_TYPE_MD, true, &md, false, -1, 100, {true, 37}, {}},
+        {"motion, stopped", DET_TYPE_MD, false, &md, false, -1, 100, off, {}},
+        {"inputs", DET_TYPE_DI, true, &di, false, -1, 100, {}, {off, off, {true, 1}}},
+        {"inputs, stopped", DET_TYPE_DI, false, &di, false, -1, 100, {}, {off, off, off}},
+        {"no data", DET_TYPE_DI, true, nullptr, false, -1, 7, {}, {read, {true, 1}, kept}},
+        {"unread", DET_TYPE_DI, true, nullptr, true, -1, 7, {}, {read, {true, 1}, kept}},
+        {"input 1's unit", DET_TYPE_DI, true, nullptr, false, 0, 7, {}, {read, kept, kept}},
+        {"input 2's unit", DET_TYPE_DI, true, nullptr, false, 1, 7, {}, {kept, {true, 1}, kept}},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
         CameraRig rig;
         rig.cap.SetDICnt(3);
         BlindPortDetector det(rig.Attr(true), r.unread);
-        det.LinkShareDet(DET_TYPE_DI);
-        for (int p = 0; p < 3; ++p) rig.bufMap.SetStatus(p, true, 7);
-        ASSERT_EQ(0, det.Start());
+        det.LinkShareDet(r.kind);
+        rig.buf.SetStatus(true, r.before);
+        for (int p = 0; p < 3; ++p) rig.bufMap.SetStatus(p, true, r.before);
+        if (r.running) {
+            ASSERT_EQ(0, det.Start());
+        }
+        int asked = 0;
         char answer[] = "answer";
         DET_UNIT unit;
         unit.buf = answer;
         unit.len = sizeof(answer) - 1;
         unit.state = DET_UNIT_OK;
         unit.port = r.port;
-        det.ReportUnit(unit);
-        det.Stop();
-        for (int p = 0; p < 3; ++p) {
-            EXPECT_EQ(r.want[p] != off, rig.bufMap.GetTrig(p)) << p;
-            EXPECT_EQ(r.want[p] == kept, rig.bufMap.GetValue(p) == 7) << p;
+        if (r.decided) {
+            det.ReportDecided([&](DET_DECISION& d) {
+                ++asked;
+                d = *r.decided;
+            });
+        } else {
+            det.ReportUnit(unit);
         }
+        det.Stop();
+        EXPECT_EQ(r.running && r.decided ? 1 : 0, asked);
+        if (r.kind == DET_TYPE_MD) {
+            EXPECT_EQ(r.camera, S(rig.buf.GetTrig(), rig.buf.GetValue()));
+        }
+        for (size_t p = 0; p < r.ports.size(); ++p)
+            EXPECT_EQ(r.ports[p], S(rig.bufMap.GetTrig((int)p), rig.bufMap.GetValue((int)p))) << p;
         SharingReset::Clear();
     }
 }

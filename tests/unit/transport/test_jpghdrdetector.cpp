@@ -2,13 +2,12 @@
 // recorder's stream FIFO and media fetch.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
-#include <fstream>
 #include <new>
-#include <iterator>
 #include <memory>
-#include <mutex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "camdet/transport/jpghdrdetector.h"
@@ -18,12 +17,13 @@
 #include "tests/fixtures/mfscript.h"
 #include "tests/fixtures/statushistory.h"
 #include "tests/fixtures/testsupport.h"
+#include "tests/fixtures/testutil.h"
 
 namespace {
 
 std::vector<unsigned char> ReadJpeg(const std::string& name) {
-    std::ifstream in(std::string(CAMDET_TEST_DATA) + "/jpeg/" + name, std::ios::binary);
-    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    const std::string s = camtest::TestData("jpeg/" + name);
+    return std::vector<unsigned char>(s.begin(), s.end());
 }
 
 const int kAxisIds[] = {0x0A, 0x03};
@@ -58,24 +58,17 @@ public:
         return pathRc;
     }
     bool IsTrig(char* p, unsigned int n, int& value) override {
-        std::lock_guard<std::mutex> g(m);
-        payloads.push_back(std::string(p, n));
+        payloads.Note(std::string(p, n));
         value = 77;
         return std::string(p, n).find("M0:1") != std::string::npos;
     }
     bool IsTrig(int port, char*, unsigned int, int& value) override {
-        std::lock_guard<std::mutex> g(m);
-        ports.push_back(port);
+        ports.Note(std::to_string(port));
         value = 1;
         return port == 1;
     }
-    size_t Payloads() {
-        std::lock_guard<std::mutex> g(m);
-        return payloads.size();
-    }
-    std::mutex m;
-    std::vector<std::string> payloads;
-    std::vector<int> ports;
+    size_t Payloads() { return payloads.Get().size(); }
+    camtest::Journal payloads, ports;
     int pathRc = 0;
 };
 
@@ -99,38 +92,78 @@ protected:
     }
 };
 
+// img with n segments of code, each carrying body, inserted after its SOI.
+std::vector<unsigned char> WithSegments(const std::vector<unsigned char>& img, size_t n, int code,
+                                        const std::string& body) {
+    const size_t len = body.size() + 2;
+    const std::string seg = std::string{'\xff', (char)code, (char)(len >> 8), (char)(len & 0xff)} + body;
+    std::vector<unsigned char> out(img.begin(), img.begin() + 2);
+    for (size_t i = 0; i < n; ++i) out.insert(out.end(), seg.begin(), seg.end());
+    out.insert(out.end(), img.begin() + 2, img.end());
+    return out;
+}
+
+// The first segment with the data id is the camera's: when there is no room
+// for it (its copy refused), a later one is not read in its place. A frame of
+// tens of thousands of empty segments is no camera's: it is read up to a
+// bound and is no data; one with a few before the wanted one is read as usual
+// (bench_jpeg prints what such frames cost).
 TEST_F(JpgHdrTransport, DetectPicksTheWantedSegment) {
-    const std::string id("\x0a\x03", 2);
+    const std::vector<unsigned char> axis = ReadJpeg("axis_comment.jpg");
+    ASSERT_GE(axis.size(), 2u);
+    const std::string id("\x0a\x03", 2), axisData = id + "M0:1;ML0:050;M1:0;ML1:030;T0:1;A0:0;IO0:0;IO1:1;";
+    const std::string first = id + std::string(500, 'z');  // 502 bytes after the length
+    const std::vector<int> ids(kAxisIds, kAxisIds + 2), none;
+    // A data id as long as the payload matches; one byte longer never does.
+    const std::vector<int> whole(axisData.begin(), axisData.end());
+    std::vector<int> longer = whole;
+    longer.push_back('!');
     struct {
-        const char* file;
+        std::string name;
+        std::vector<unsigned char> img;
         int marker;
-        bool ids;
+        std::vector<int> ids;
         int rc;
         std::string payload;
+        size_t refusedNew;  // the nothrow allocation of this size fails (0: none)
     } cases[] = {
-        {"axis_comment.jpg", 0xFE, true, 0, id + "M0:1;ML0:050;M1:0;ML1:030;T0:1;A0:0;IO0:0;IO1:1;"},
-        {"axis_second_comment.jpg", 0xFE, true, 0, id + "M0:0;ML0:020;T0:0;A0:1;IO0:1;"},
-        {"axis_second_comment.jpg", 0xFE, false, 0, "encoder 5.40"},
-        {"axis_no_dataid.jpg", 0xFE, true, -1, ""},
-        {"axis_no_dataid.jpg", 0xFE, false, 0, "M0:1;ML0:050;T0:1;"},
-        {"no_markers.jpg", 0xFE, false, -1, ""},
-        {"vivotek_app0.jpg", 0xE0, false, 0, std::string("VVTK\0\0\x01\x05", 8)},
-        {"vivotek_app2.jpg", 0xE0, false, -1, ""},
-        {"basler_app1.jpg", 0xE1, false, 0, "Frame 12\r\nMotion level (0-99) 42\r\nAlarm = 1\r\nIO=:1\r\n"},
-        {"basler_app1.jpg", 0xE2, false, -1, ""},
+        {"axis_comment.jpg", axis, 0xFE, ids, 0, axisData, 0},
+        {"axis_second_comment.jpg", ReadJpeg("axis_second_comment.jpg"), 0xFE, ids, 0,
+         id + "M0:0;ML0:020;T0:0;A0:1;IO0:1;", 0},
+        {"axis_second_comment.jpg", ReadJpeg("axis_second_comment.jpg"), 0xFE, none, 0, "encoder 5.40", 0},
+        {"axis_no_dataid.jpg", ReadJpeg("axis_no_dataid.jpg"), 0xFE, ids, -1, "", 0},
+        {"axis_no_dataid.jpg", ReadJpeg("axis_no_dataid.jpg"), 0xFE, none, 0, "M0:1;ML0:050;T0:1;", 0},
+        {"no_markers.jpg", ReadJpeg("no_markers.jpg"), 0xFE, none, -1, "", 0},
+        {"vivotek_app0.jpg", ReadJpeg("vivotek_app0.jpg"), 0xE0, none, 0, std::string("VVTK\0\0\x01\x05", 8), 0},
+        {"vivotek_app2.jpg", ReadJpeg("vivotek_app2.jpg"), 0xE0, none, -1, "", 0},
+        {"basler_app1.jpg", ReadJpeg("basler_app1.jpg"), 0xE1, none, 0,
+         "Frame 12\r\nMotion level (0-99) 42\r\nAlarm = 1\r\nIO=:1\r\n", 0},
+        {"basler_app1.jpg", ReadJpeg("basler_app1.jpg"), 0xE2, none, -1, "", 0},
         // JFIF is an APP0 segment too: the first APP0 is what is read.
-        {"basler_app1.jpg", 0xE0, false, 0, std::string("JFIF\0\x01\x01\0\0\x01\0\x01\0\0", 14)},
+        {"basler_app1.jpg", ReadJpeg("basler_app1.jpg"), 0xE0, none, 0,
+         std::string("JFIF\0\x01\x01\0\0\x01\0\x01\0\0", 14), 0},
         // Not an APPn or COM code: libjpeg refuses to save it, a failure and no crash.
-        {"axis_comment.jpg", 0xC4, false, -1, ""},
+        {"axis_comment.jpg", axis, 0xC4, none, -1, "", 0},
+        {"data id as long as the payload", axis, 0xFE, whole, 0, axisData, 0},
+        {"data id one byte longer", axis, 0xFE, longer, -1, "", 0},
+        {"a data segment before the camera's", WithSegments(axis, 1, 0xFE, first), 0xFE, ids, 0, first, 0},
+        {"no room for it", WithSegments(axis, 1, 0xFE, first), 0xFE, ids, -1, "", first.size()},
+        {"80000 empty comments", WithSegments(axis, 80000, 0xFE, ""), 0xFE, ids, JpgHdrDetector::kDetectNoFrame, "", 0},
+        {"80000 empty APP1", WithSegments(axis, 80000, 0xE1, ""), 0xE1, none, JpgHdrDetector::kDetectNoFrame, "", 0},
+        {"80000 empty APP5", WithSegments(axis, 80000, 0xE5, ""), 0xFE, ids, JpgHdrDetector::kDetectNoFrame, "", 0},
+        {"100 empty comments", WithSegments(axis, 100, 0xFE, ""), 0xFE, ids, 0, axisData, 0},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name + " marker " + std::to_string(c.marker));
+        ASSERT_FALSE(c.img.empty());
         ProbeJpg det(rig.Attr(), c.marker, true);
-        if (c.ids) det.SetDataIds(kAxisIds, 2);
+        if (!c.ids.empty()) det.SetDataIds(c.ids.data(), (int)c.ids.size());
+        g_FailNothrowNewOf = c.refusedNew;
         std::string payload;
-        const std::vector<unsigned char> img = ReadJpeg(c.file);
-        ASSERT_FALSE(img.empty()) << c.file;
-        EXPECT_EQ(Run(det, img, payload), c.rc) << c.file << " marker " << c.marker;
-        EXPECT_EQ(payload, c.payload) << c.file << " marker " << c.marker;
+        EXPECT_EQ(Run(det, c.img, payload), c.rc);
+        EXPECT_EQ(payload, c.payload);
+        EXPECT_EQ(g_FailNothrowNewOf, 0u);  // the segment's copy was the one refused
+        g_FailNothrowNewOf = 0;
     }
 }
 
@@ -151,40 +184,6 @@ TEST_F(JpgHdrTransport, LargestSegmentIsCopiedWholeAndTheBufferOnlyGrows) {
     EXPECT_EQ(cap, 65533u);
     EXPECT_LT(len, 100u);
     delete[] out;
-}
-
-// The first segment with the data id is the camera's: when there is no room
-// for it, a later one is not read in its place.
-TEST_F(JpgHdrTransport, NoRoomForTheDataSegmentIsNoData) {
-    const std::vector<unsigned char> img = ReadJpeg("axis_comment.jpg");
-    ASSERT_GE(img.size(), 2u);
-    const std::string data = std::string("\x0a\x03", 2) + std::string(500, 'z');  // 502 bytes after the length
-    std::vector<unsigned char> two(img.begin(), img.begin() + 2);                  // SOI
-    const size_t segLen = data.size() + 2;
-    const std::string seg = std::string("\xff\xfe", 2) + char(segLen >> 8) + char(segLen & 0xff) + data;
-    two.insert(two.end(), seg.begin(), seg.end());
-    two.insert(two.end(), img.begin() + 2, img.end());
-    ProbeJpg det(rig.Attr(), 0xFE, true);
-    det.SetDataIds(kAxisIds, 2);
-    std::string payload;
-    ASSERT_EQ(Run(det, two, payload), 0);
-    EXPECT_EQ(payload, data);
-    g_FailNothrowNewOf = data.size();
-    EXPECT_EQ(Run(det, two, payload), -1);
-    EXPECT_EQ(g_FailNothrowNewOf, 0u);  // the segment's copy was the one refused
-}
-
-TEST_F(JpgHdrTransport, DataIdPrefix) {
-    ProbeJpg det(rig.Attr(), 0xFE, true);
-    const int longer[] = {0x0A, 0x03, 'M', '0', ':', '1', ';', 'M', 'L', '0', ':', '0', '5', '0', ';', 'M', '1',
-                          ':', '0', ';', 'M', 'L', '1', ':', '0', '3', '0', ';', 'T', '0', ':', '1', ';', 'A', '0',
-                          ':', '0', ';', 'I', 'O', '0', ':', '0', ';', 'I', 'O', '1', ':', '1', ';', '!'};
-    std::string payload;
-    // A prefix as long as the payload matches; one byte longer never does.
-    det.SetDataIds(longer, sizeof(longer) / sizeof(longer[0]) - 1);
-    EXPECT_EQ(Run(det, ReadJpeg("axis_comment.jpg"), payload), 0);
-    det.SetDataIds(longer, sizeof(longer) / sizeof(longer[0]));
-    EXPECT_EQ(Run(det, ReadJpeg("axis_comment.jpg"), payload), -1);
 }
 
 TEST_F(JpgHdrTransport, TruncatedFramesAtEveryOffset) {
@@ -234,40 +233,6 @@ TEST_F(JpgHdrTransport, CorruptAndForeignBytes) {
     EXPECT_EQ(det.Detect(nullptr, 10, out, cap, len), -1);
     EXPECT_EQ(det.Detect(reinterpret_cast<char*>(const_cast<unsigned char*>(img.data())), 0, out, cap, len), -1);
     EXPECT_NE(log.Text().find("Cam[1]: Wrong parameters!"), std::string::npos);
-}
-
-// A frame of tens of thousands of empty segments is no camera's: it is read
-// up to a bound and is no data; a frame with a few before the wanted one is
-// read as usual. (bench_jpeg prints what such frames cost.)
-TEST_F(JpgHdrTransport, FramesOfManyEmptySegments) {
-    const std::vector<unsigned char> img = ReadJpeg("axis_comment.jpg");
-    std::string whole;
-    ProbeJpg axis(rig.Attr(), 0xFE, true);
-    axis.SetDataIds(kAxisIds, 2);
-    ASSERT_EQ(Run(axis, img, whole), 0);
-    ProbeJpg app1(rig.Attr(), 0xE1, true);
-    struct {
-        size_t empty;
-        int code;  // of the empty segments
-        ProbeJpg* det;
-        int rc;
-    } cases[] = {
-        {80000, 0xFE, &axis, JpgHdrDetector::kDetectNoFrame},
-        {80000, 0xE1, &app1, JpgHdrDetector::kDetectNoFrame},
-        {80000, 0xE5, &axis, JpgHdrDetector::kDetectNoFrame},
-        {100, 0xFE, &axis, 0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.empty) + " of " + std::to_string(c.code));
-        std::vector<unsigned char> bomb(img.begin(), img.begin() + 2);
-        for (size_t i = 0; i < c.empty; ++i) bomb.insert(bomb.end(), {0xFF, (unsigned char)c.code, 0x00, 0x02});
-        bomb.insert(bomb.end(), img.begin() + 2, img.end());
-        std::string payload;
-        EXPECT_EQ(Run(*c.det, bomb, payload), c.rc);
-        if (c.rc == 0) {
-            EXPECT_EQ(payload, whole);
-        }
-    }
 }
 
 // Without a camera API there is no frame path to fetch from (a camera API
@@ -325,10 +290,8 @@ TEST_F(JpgHdrTransport, FifoFramesReachTheOwnerAndItsFollowers) {
     follower.Stop();
     // One frame: parsed once, however often the loop asked.
     EXPECT_EQ(owner.Payloads(), 1u);
-    std::lock_guard<std::mutex> g(follower.m);
-    ASSERT_GE(follower.ports.size(), 4u);
-    EXPECT_EQ(std::vector<int>(follower.ports.begin(), follower.ports.begin() + 4), (std::vector<int>{0, 1, 2, 3}));
-    EXPECT_TRUE(follower.payloads.empty());  // a DI detector asks only the per-input test
+    EXPECT_EQ(follower.ports.Get(4), (std::vector<std::string>{"0", "1", "2", "3"}));
+    EXPECT_EQ(follower.Payloads(), 0u);  // a DI detector asks only the per-input test
     EXPECT_FALSE(rig.buf.GetTrig());          // reset on the way out
 }
 
@@ -367,13 +330,6 @@ TEST_F(JpgHdrTransport, FifoFramesThatAreNoDataAndALostStream) {
     for (int64_t w : clock.Waits()) EXPECT_EQ(w, 100);
 }
 
-TEST_F(JpgHdrTransport, NoFifoNoLoop) {
-    ProbeJpg det(rig.Attr(), 0xFE, true);
-    ASSERT_EQ(det.DetMain(), 0);
-    EXPECT_NE(log.Text().find("Cam[1]: Null stream fifo."), std::string::npos);
-    EXPECT_EQ(det.Payloads(), 0u);
-}
-
 std::string JpegPart(const std::vector<unsigned char>& f) {
     return MFPart(std::string(f.begin(), f.end()), "Content-Type: image/jpeg\r\n", "myboundary");
 }
@@ -397,16 +353,11 @@ TEST_F(JpgHdrTransport, FetchedFramesAndTheBackOffAfterAFailure) {
     ASSERT_TRUE(WaitFor([&] { return scope.script->Connects().size() >= 2; }));
     det.Stop();
     EXPECT_EQ(det.Payloads(), 1u);  // the frame without the segment reaches no test
-    const std::vector<MF_CONNECT_INFO> conns = scope.script->Connects();
-    EXPECT_EQ(conns[0].path, "/video.mjpg");
-    EXPECT_EQ(conns[0].port, 8080);
-    EXPECT_EQ(conns[0].host, "127.0.0.1");
+    const MF_CONNECT_INFO i = scope.script->Connects()[0];
+    EXPECT_EQ(std::tie(i.path, i.port, i.host), std::make_tuple("/video.mjpg", 8080, "127.0.0.1"));
     // After the stream failed: 10 s without a frame, then the 5 s back-off.
-    std::vector<int64_t> w = clock.Waits();
-    std::vector<int64_t> seconds;
-    for (int64_t x : w)
-        if (x == 1000) seconds.push_back(x);
-    EXPECT_GE(seconds.size(), 15u);
+    const std::vector<int64_t> w = clock.Waits();
+    EXPECT_GE(std::count(w.begin(), w.end(), 1000), 15);
 }
 
 // A stream the camera ends between two frames is no loss: the status stays
@@ -425,18 +376,22 @@ TEST_F(JpgHdrTransport, AStreamTheCameraEndsKeepsTheStatus) {
     det.SetDataIds(kAxisIds, 2);
     ASSERT_EQ(det.Start(), 0);
     ASSERT_TRUE(WaitFor([&] { return det.Payloads() >= 2; }));
-    const std::vector<std::pair<bool, int> > changes = h.Changes();
+    const camtest::States changes = h.Changes();
     scope.script->Release();
     det.Stop();
-    ASSERT_EQ(changes.size(), 1u);
-    EXPECT_TRUE(changes[0].first);
+    EXPECT_EQ(changes, camtest::States({{true, 77}}));
 }
 
-// A follower never fetching: the one stream of FamilyEndToEnd's axis_jpeg row.
-TEST_F(JpgHdrTransport, NoPathNoFetch) {
+// Without a FIFO to read, or a path to fetch (a follower never fetching: the
+// one stream of FamilyEndToEnd's axis_jpeg row), the loop ends at once.
+TEST_F(JpgHdrTransport, NoFifoOrNoPathNoLoop) {
     camtest::FakeClock clock;
     rig.UseClock(clock);
     MFScriptScope scope;
+    ProbeJpg det(rig.Attr(), 0xFE, true);
+    ASSERT_EQ(det.DetMain(), 0);
+    EXPECT_NE(log.Text().find("Cam[1]: Null stream fifo."), std::string::npos);
+    EXPECT_EQ(det.Payloads(), 0u);
     ProbeJpg owner(rig.Attr(), 0xFE, false, DET_TYPE_MD);
     owner.pathRc = -1;
     EXPECT_EQ(owner.DetMain(), 0);

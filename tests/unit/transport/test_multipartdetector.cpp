@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <mutex>
+#include <tuple>
 #include <vector>
 
 #include "camdet/transport/multipartdetector.h"
@@ -14,6 +15,7 @@
 #include "tests/fixtures/mfscript.h"
 #include "tests/fixtures/testsupport.h"
 #include "tests/fixtures/statushistory.h"
+#include "tests/fixtures/testutil.h"
 
 namespace {
 
@@ -66,10 +68,8 @@ using camtest::StatusHistory;
 
 // A HikVision alert part from tests/data/hikvision/.
 std::string HikPart(const char* file) {
-    std::ifstream in(std::string(CAMDET_TEST_DATA) + "/hikvision/" + file, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return MFPart(ss.str(), "Content-Type: application/xml; charset=\"UTF-8\"\r\n");
+    return MFPart(camtest::TestData(std::string("hikvision/") + file),
+                  "Content-Type: application/xml; charset=\"UTF-8\"\r\n");
 }
 
 class MultipartTransport : public ::testing::Test {
@@ -105,14 +105,9 @@ TEST_F(MultipartTransport, BufferGrowsToTheLargestPartAndNeverShrinks) {
     // A test that reads its whole capacity still finds a terminator.
     EXPECT_EQ(seen[3].text, std::string(1024, 'c'));
     ASSERT_EQ(scope.script->Connects().size(), 1u);
-    const MF_CONNECT_INFO info = scope.script->Connects()[0];
-    EXPECT_EQ(info.path, "/probe");
-    EXPECT_EQ(info.port, 8080);
-    EXPECT_EQ(info.timeoutSec, 1);
-    EXPECT_EQ(info.version, HTTP_VER_1_1);
-    EXPECT_EQ(info.user, "admin");
-    EXPECT_EQ(info.password, "s3cret");
-    EXPECT_EQ(info.host, "127.0.0.1");
+    const MF_CONNECT_INFO i = scope.script->Connects()[0];
+    EXPECT_EQ(std::tie(i.path, i.host, i.user, i.password), std::make_tuple("/probe", "127.0.0.1", "admin", "s3cret"));
+    EXPECT_EQ(std::tie(i.port, i.timeoutSec, i.version), std::make_tuple(8080, 1, HTTP_VER_1_1));
     EXPECT_EQ(log.Text().find("s3cret"), std::string::npos);
 }
 
@@ -223,18 +218,13 @@ TEST_F(MultipartTransport, DiWithoutPortsReportsNothingAndFailuresResetPorts) {
 TEST_F(MultipartTransport, HeldStatesFromBeforeADropAreNotReportedAgain) {
     rig.cap.SetAPI("hikvisionv3");
     rig.cap.SetDICnt(2);
-    StatusHistory mdH;
+    StatusHistory mdH, diH;
     mdH.Attach(rig.buf);
+    diH.Attach(rig.bufMap);
     scope.script->Add(MFConn({HikPart("vmd_active.xml"), HikPart("io2_active.xml")}, MFScriptedConn::FAIL));
     scope.script->Add(MFConn(std::vector<std::string>(12, HikPart("heartbeat.xml"))));
 
     CameraRig di;
-    std::mutex m;
-    std::vector<bool> port1;  // every report of input 2
-    rig.bufMap.SetListener([&](int port, bool t, int) {
-        std::lock_guard<std::mutex> g(m);
-        if (port == 1) port1.push_back(t);
-    });
     std::unique_ptr<CamDetector> md = MakeFor("hikvisionv3", DET_TYPE_MD, rig.Attr());
     DET_BASE_ATTR diAttr = rig.Attr(true);
     diAttr.evtBufHdl = EventBufHandler(&di.buf);
@@ -246,13 +236,13 @@ TEST_F(MultipartTransport, HeldStatesFromBeforeADropAreNotReportedAgain) {
     ASSERT_TRUE(WaitFor([&] { return scope.script->Connects().size() >= 2 && mdH.Get().size() >= 15; }));
     md->Stop();
     dDI->Stop();
-    rig.bufMap.SetListener(nullptr);
     std::vector<std::pair<bool, int> > changes = mdH.Changes();
     ASSERT_GE(changes.size(), 2u);
     EXPECT_EQ(changes[0], std::make_pair(true, 100));
     EXPECT_EQ(std::count(changes.begin(), changes.end(), std::make_pair(true, 100)), 1)
         << "motion rose again after the reconnect";
-    std::lock_guard<std::mutex> g(m);
+    std::vector<bool> port1;  // every report of input 2
+    for (const auto& s : diH.Port(1)) port1.push_back(s.first);
     auto rise = std::find(port1.begin(), port1.end(), true);
     ASSERT_NE(rise, port1.end()) << "input 2 never rose";
     auto fall = std::find(rise, port1.end(), false);
@@ -295,30 +285,18 @@ TEST_F(MultipartTransport, HowAStreamEndsIsToldBeforeWhatItCauses) {
         script.script->Add(back);
         BrellinOwned::HealthServices watched(*rig.services);
         rig.api.SetServices(&watched);
-        std::mutex m;
-        std::vector<std::string> seen;
-        auto note = [&](const std::string& what) {
-            std::lock_guard<std::mutex> g(m);
-            if (seen.empty() || seen.back() != what) seen.push_back(what);
-        };
-        watched.Health()->SetListener(
-            [&](const BrellinOwned::CAM_HEALTH_REPORT& rep) { note(BrellinOwned::CamHealthName(rep.state)); });
-        rig.buf.SetListener([&](bool t, int) { note(t ? "on" : "off"); });
+        camtest::Journal seen;
+        watched.Health()->SetListener([&](const BrellinOwned::CAM_HEALTH_REPORT& rep) {
+            seen.Note(BrellinOwned::CamHealthName(rep.state), true);
+        });
+        rig.buf.SetListener([&](bool t, int) { seen.Note(t ? "on" : "off", true); });
         ProbeDetector det(rig.Attr());
         ASSERT_EQ(det.Start(), 0);
         const size_t parts = 1 + std::count_if(r.chunks.begin(), r.chunks.end(),
                                                [&](const std::string& c) { return c.compare(0, on.size(), on) == 0; });
         // The status a part brings is reported after the part is tested.
-        EXPECT_TRUE(WaitFor([&] {
-            if (det.SeenParts().size() < parts) return false;
-            std::lock_guard<std::mutex> g(m);
-            return seen.size() >= r.seen.size();
-        }));
-        std::vector<std::string> got;
-        {
-            std::lock_guard<std::mutex> g(m);
-            got = seen;
-        }
+        EXPECT_TRUE(WaitFor([&] { return det.SeenParts().size() >= parts && seen.Get().size() >= r.seen.size(); }));
+        const std::vector<std::string> got = seen.Get();
         rig.buf.SetListener(nullptr);
         script.script->Release();
         det.Stop();

@@ -4,13 +4,13 @@
 #include <stdlib.h>
 
 #include <algorithm>
-#include <atomic>
 #include <deque>
 #include <mutex>
 
 #include "camdet/vendors/onvif.h"
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/onvifnotifs.h"
+#include "tests/fixtures/statushistory.h"
 #include "tests/fixtures/testsupport.h"
 
 namespace {
@@ -93,9 +93,10 @@ public:
         return IsGone() ? kOnvifNoAnswer : 0;
     }
 
-    std::vector<std::string> Calls() {
+    // The first n calls (all by default).
+    std::vector<std::string> Calls(size_t n = SIZE_MAX) {
         std::lock_guard<std::mutex> g(mu);
-        return calls;
+        return std::vector<std::string>(calls.begin(), calls.begin() + (long)std::min(n, calls.size()));
     }
     bool Called(const std::string& c) {
         std::lock_guard<std::mutex> g(mu);
@@ -249,6 +250,8 @@ TEST(OnvifPullPoint, RecreatingUnsubscribesFirst) {
 
 TEST(OnvifPullPoint, DetectorThreadPullsRecreatesAndFeedsFollowers) {
     Rig rig;
+    camtest::StatusHistory h;  // motion
+    h.Attach(rig.rig.buf);
     EventBuf tdBuf;
     Fast<OnvifMD> md(rig.rig.Attr());  // first to link: the owner
     DET_BASE_ATTR tdAttr = rig.rig.Attr();
@@ -257,12 +260,6 @@ TEST(OnvifPullPoint, DetectorThreadPullsRecreatesAndFeedsFollowers) {
     ASSERT_TRUE(td.IsShareFollower());
     ScriptedEventService* s = Script(md);
     ScriptedEventService* tdService = Script(td);
-    std::mutex mu;
-    std::vector<std::pair<bool, int> > changes;  // motion status changes as reported
-    rig.rig.buf.SetListener([&](bool trig, int level) {
-        std::lock_guard<std::mutex> g(mu);
-        if (changes.empty() || changes.back() != std::make_pair(trig, level)) changes.push_back({trig, level});
-    });
 
     // Pull 1: motion and tampering; then three failed pulls; pull 5 (on the
     // new subscription): motion off; then empty pulls.
@@ -278,24 +275,17 @@ TEST(OnvifPullPoint, DetectorThreadPullsRecreatesAndFeedsFollowers) {
     EXPECT_TRUE(WaitFor([&] { return !tdBuf.GetTrig(); }));
     EXPECT_TRUE(tdService->Calls().empty());  // followers never talk to the camera
 
-    std::vector<std::string> calls = s->Calls();
-    std::vector<std::string> head(calls.begin(), calls.begin() + 7);
-    EXPECT_EQ(head, (std::vector<std::string>{
-                        "create[][]", "pull http://127.0.0.1/sub/1 PT60S 8", "pull http://127.0.0.1/sub/1 PT60S 8",
-                        "pull http://127.0.0.1/sub/1 PT60S 8", "pull http://127.0.0.1/sub/1 PT60S 8",
-                        "unsubscribe http://127.0.0.1/sub/1", "create[][]"}));
+    const std::string pull = "pull http://127.0.0.1/sub/1 PT60S 8";
+    EXPECT_EQ(s->Calls(7), (std::vector<std::string>{"create[][]", pull, pull, pull, pull,
+                                                     "unsubscribe http://127.0.0.1/sub/1", "create[][]"}));
     EXPECT_NE(rig.log.Text().find("Cam[1]: Failed to pulling event. [][PT60S][8]\n"), std::string::npos);
 
     ASSERT_EQ(md.Stop(), 0);
     EXPECT_EQ(s->Calls().back(), "unsubscribe http://127.0.0.1/sub/2");
     // The motion trigger went up on pull 1 and down on pull 5; nothing was
     // reported for the failed pulls.
-    {
-        std::lock_guard<std::mutex> g(mu);
-        EXPECT_EQ(changes, (std::vector<std::pair<bool, int> >{{true, 100}, {false, 0}}));
-    }
+    EXPECT_EQ(h.Changes(), camtest::States({{true, 100}, {false, 0}}));
     td.Stop();
-    rig.rig.buf.SetListener(nullptr);
 }
 
 // A camera that refuses every subscription is asked again with growing gaps
@@ -330,10 +320,8 @@ TEST(OnvifPullPoint, RefusedSubscriptionsAreAskedWithGrowingGaps) {
         ASSERT_GE(gaps.size(), r.gaps.size()) << ::testing::PrintToString(rig.clock.Waits());
         EXPECT_EQ(r.gaps, std::vector<int64_t>(gaps.begin(), gaps.begin() + (long)r.gaps.size()));
         if (!r.pulls.empty()) continue;
-        const std::vector<std::string> calls = s->Calls();
-        EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 7),
-                  (std::vector<std::string>{"create[][]", "create[][]", "create[][]", "create[][PT60S]",
-                                            "create[][PT60S]", "create[][PT60S]", "create[][PT60S]"}));
+        EXPECT_EQ(s->Calls(7), (std::vector<std::string>{"create[][]", "create[][]", "create[][]", "create[][PT60S]",
+                                                         "create[][PT60S]", "create[][PT60S]", "create[][PT60S]"}));
         EXPECT_EQ(0, s->Count("pull"));
     }
 }
@@ -385,18 +373,10 @@ public:
     explicit RecordingMD(DET_BASE_ATTR a) : OnvifMD(a) {}
     using OnvifMD::IsTrig;
     bool IsTrig(const OVF_NOTIF_LIST& notifs, int& level) override {
-        std::lock_guard<std::mutex> g(mu);
-        for (const OVF_EVT_NOTIF& n : notifs) seen.push_back(atoi(n.utcTime.c_str()));
+        for (const OVF_EVT_NOTIF& n : notifs) seen.Note(n.utcTime);
         return OnvifMD::IsTrig(notifs, level);
     }
-    std::vector<int> Seen() {
-        std::lock_guard<std::mutex> g(mu);
-        return seen;
-    }
-
-private:
-    std::mutex mu;
-    std::vector<int> seen;
+    camtest::Journal seen;
 };
 
 TEST(OnvifPullPoint, ABusyCameraIsPulledAsFastAsItQueues) {
@@ -405,11 +385,11 @@ TEST(OnvifPullPoint, ABusyCameraIsPulledAsFastAsItQueues) {
     BusyEventService* s = new BusyEventService(rig.clock);
     md.SetEventService(std::unique_ptr<OnvifEventService>(s));
     ASSERT_EQ(md.Start(), 0);
-    ASSERT_TRUE(WaitFor([&] { return md.Seen().size() >= 600; }, 30000));
+    ASSERT_TRUE(WaitFor([&] { return md.seen.Get().size() >= 600; }, 30000));
     md.Stop();
-    std::vector<int> seen = md.Seen();
-    ASSERT_EQ(600u, seen.size());
-    for (int i = 0; i < 600; ++i) ASSERT_EQ(i, seen[i]);
+    std::vector<std::string> want;
+    for (int i = 0; i < 600; ++i) want.push_back(std::to_string(i));
+    EXPECT_EQ(want, md.seen.Get());
     std::lock_guard<std::mutex> g(s->mu);
     // Never more waiting than one batch, and none longer than one pull interval.
     EXPECT_LE(s->maxBacklog, 8u);
@@ -425,6 +405,8 @@ TEST(OnvifPullPoint, ABusyCameraIsPulledAsFastAsItQueues) {
 TEST(OnvifPullPoint, ALostSubscriptionReportsNothingUntilTheNextPull) {
     const int f = kOnvifFault;
     Rig rig;
+    camtest::StatusHistory h;
+    h.Attach(rig.rig.buf);
     Fast<OnvifMD> md(rig.rig.Attr());
     ScriptedEventService* s = Script(md, &rig.clock);
     s->termSec = 3;  // a renewal before every pull
@@ -432,14 +414,11 @@ TEST(OnvifPullPoint, ALostSubscriptionReportsNothingUntilTheNextPull) {
     s->createResults = std::deque<int>(100, f);
     s->createResults.front() = 0;
     s->pullNotifs = {{Motion("r", "true")}};
-    std::atomic<int> reports{0};
-    rig.rig.buf.SetListener([&](bool, int) { ++reports; });
     ASSERT_EQ(md.Start(), 0);
     ASSERT_TRUE(WaitFor([&] { return s->Count("create") >= 7; }));
-    EXPECT_EQ(1, reports.load());
+    EXPECT_EQ(1u, h.Count());
     EXPECT_TRUE(rig.rig.buf.GetTrig());
     md.Stop();
-    rig.rig.buf.SetListener(nullptr);
     EXPECT_EQ(1, s->Count("pull"));
 }
 
@@ -464,7 +443,8 @@ TEST(OnvifPullPoint, ALostAnswerIsFollowedByTheCurrentStates) {
         bool offQueued;  // the camera still has the "off" to send
         std::vector<std::string> calls;
     } rows[] = {
-        {"unreadable answer", kOnvifBadAnswer, 0, false, {"create[][]", pull, pull, "sync http://127.0.0.1/sub/1", pull}},
+        {"unreadable answer", kOnvifBadAnswer, 0, false,
+         {"create[][]", pull, pull, "sync http://127.0.0.1/sub/1", pull}},
         {"no answer: nothing lost", kOnvifNoAnswer, 0, true, {"create[][]", pull, pull, pull}},
         {"no synchronisation point: subscribed again", kOnvifBadAnswer, kOnvifFault, false,
          {"create[][]", pull, pull, "sync http://127.0.0.1/sub/1", "unsubscribe http://127.0.0.1/sub/1", "create[][]",
@@ -483,34 +463,28 @@ TEST(OnvifPullPoint, ALostAnswerIsFollowedByTheCurrentStates) {
         else s->onSync = {Initialized("false")};
         s->syncResults = {r.syncResult};
         // Port 0's changes, with the number of pulls made when each came.
-        std::mutex mu;
-        std::vector<std::pair<bool, size_t> > changes;
+        std::vector<std::pair<bool, int> > changes;
         int badLevels = 0;  // an input's level is 100 when on, 0 when off
         rig.rig.bufMap.SetListener([&](int port, bool trig, int level) {
-            std::vector<std::string> c = s->Calls();
-            std::lock_guard<std::mutex> g(mu);
+            std::lock_guard<std::mutex> g(s->mu);
             if (level != (trig ? 100 : 0)) ++badLevels;
-            if (port == 0 && (changes.empty() || changes.back().first != trig))
-                changes.push_back({trig, (size_t)std::count_if(c.begin(), c.end(), [](const std::string& x) {
-                                       return x.compare(0, 4, "pull") == 0;
-                                   })});
+            if (port == 0 && (changes.empty() || changes.back().first != trig)) changes.push_back({trig, s->pulls});
         });
         ASSERT_EQ(di.Start(), 0);
         ASSERT_TRUE(WaitFor([&] { return s->Calls().size() >= r.calls.size() + 2; }));
         di.Stop();
         rig.rig.bufMap.SetListener(nullptr);
-        std::vector<std::string> calls = s->Calls();
-        EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + r.calls.size()), r.calls);
+        EXPECT_EQ(s->Calls(r.calls.size()), r.calls);
         // A new subscription is pulled in the same pass, not a pull interval later.
         if (s->createdAt.size() > 1) {
             ASSERT_GE(s->pulledAt.size(), 3u);
             EXPECT_EQ(s->createdAt[1], s->pulledAt[2]);
         }
         // On with the first pull; off with the first pull after the failed one.
-        std::lock_guard<std::mutex> g(mu);
+        std::lock_guard<std::mutex> g(s->mu);
         ASSERT_GE(changes.size(), 2u);
-        EXPECT_EQ(changes[0], std::make_pair(true, (size_t)1));
-        EXPECT_EQ(changes[1], std::make_pair(false, (size_t)3));
+        EXPECT_EQ(changes[0], std::make_pair(true, 1));
+        EXPECT_EQ(changes[1], std::make_pair(false, 3));
         EXPECT_EQ(0, badLevels);
     }
 }
@@ -554,13 +528,7 @@ TEST(OnvifPullPoint, ACameraBackFromAnOutageIsSubscribedAgainAtOnce) {
         }
     }
     EXPECT_EQ(want, 3u);
-    const std::string text = rig.log.Text();
-    size_t n = 0;
-    for (size_t p = 0; (p = text.find("Cam[1]: Failed to reach the ONVIF device; asking it for its time every 2 s.\n",
-                                      p)) != std::string::npos;
-         ++p)
-        ++n;
-    EXPECT_EQ(n, want);
+    EXPECT_EQ(want, rig.log.Count("Cam[1]: Failed to reach the ONVIF device; asking it for its time every 2 s.\n"));
     EXPECT_NE(rig.log.Text().find("Cam[1]: The ONVIF device answers again.\n"), std::string::npos);
 }
 
