@@ -61,38 +61,14 @@ TEST(RtpPacket, LayoutOfWellFormedPackets) {
     }
 }
 
-TEST(RtpPacket, MalformedPacketsAreRefused) {
-    struct Case {
-        const char* what;
-        Bytes packet;
-        int want;
-    };
-    Bytes version1 = Packet(0, false, 0, 0, 10, 0);
-    version1[0] = (version1[0] & 0x3F) | 0x40;
-    Bytes csrcBeyond = Packet(0, false, 0, 0, 8, 0);
-    csrcBeyond[0] |= 0x03;  // three CSRCs announced, two words there
-    Bytes extBeyond = Packet(0, true, 0xBEDE, 2, 0, 0);
-    extBeyond[15] = 3;  // three words announced, two there
-    Bytes padZero = Packet(0, false, 0, 0, 10, 2);
-    padZero.back() = 0;
-    Bytes extHeadCut = Packet(0, true, 0xBEDE, 1, 0, 0);
-    extHeadCut.resize(14);
-    Bytes padIntoHeaders = Packet(1, true, 0xBEDE, 1, 2, 2);
-    padIntoHeaders.back() = 5;  // more than payload and padding together
-    const Case cases[] = {
-        {"shorter than the fixed header", Bytes(11, 0x80), RTP_PARSE_SHORT},
-        {"version 1", version1, RTP_PARSE_VERSION},
-        {"CSRC list past the end", csrcBeyond, RTP_PARSE_SHORT},
-        {"extension head cut", extHeadCut, RTP_PARSE_SHORT},
-        {"extension words past the end", extBeyond, RTP_PARSE_SHORT},
-        {"padding count 0", padZero, RTP_PARSE_PADDING},
-        {"padding reaching into the headers", padIntoHeaders, RTP_PARSE_PADDING},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        RTP_PACKET_INFO info;
-        EXPECT_EQ(c.want, ParseRtpPacket(c.packet.data(), c.packet.size(), info));
-    }
+// Padding that reaches back into the headers would leave a payload length that
+// wraps, which the fuzz target's layout sum cannot see (a cut extension reads
+// past its exact-size buffer there; the splitter refuses other versions).
+TEST(RtpPacket, PaddingIntoTheHeadersIsRefused) {
+    Bytes p = Packet(1, true, 0xBEDE, 1, 2, 2);
+    p.back() = 5;  // more than payload and padding together
+    RTP_PACKET_INFO info;
+    EXPECT_EQ(RTP_PARSE_PADDING, ParseRtpPacket(p.data(), p.size(), info));
 }
 
 // ---------------------------------------------------------------- splitter
