@@ -132,6 +132,8 @@ TEST(OnvifSoapTopics, CamerasTopicLists) {
     }
 }
 
+// What fuzzing cannot reach in its small inputs: depth, sizes and counts past
+// the bounds. (Other garbage, and the bounds on counts: fuzz_onvif_soap.)
 TEST(OnvifSoapHostile, FailsCleanly) {
     std::string deep = "<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\"><s:Body>";
     for (int i = 0; i < 100000; ++i) deep += "<a>";
@@ -145,21 +147,16 @@ TEST(OnvifSoapHostile, FailsCleanly) {
     std::string repeated;
     for (size_t i = 0; i < kOnvifMaxNotifs + 50; ++i) repeated += one;
     manyNotifs.replace(nm, nmEnd - nm, repeated);
-    std::string nul = Answer("pull_empty.xml");
-    nul[60] = '\0';
 
     struct {
         const char* name;
         std::string text;
         int rc;
     } rows[] = {
-        {"empty", "", OVF_SOAP_ERR_XML},
         {"a pull cut short", Answer("truncated_pull.xml"), OVF_SOAP_ERR_XML},
         {"not SOAP", Answer("not_soap.xml"), OVF_SOAP_ERR_SHAPE},
         {"deep nesting", deep, OVF_SOAP_ERR_XML},
         {"huge topic text", hugeText, OVF_SOAP_ERR_SIZE},
-        {"embedded NUL", nul, OVF_SOAP_ERR_XML},
-        {"unclosed attribute", "<s:Envelope xmlns:s=\"x", OVF_SOAP_ERR_XML},
         // Entities are never expanded: the document is just not an envelope.
         {"entity bomb", "<!DOCTYPE a [<!ENTITY a \"aaaa\"><!ENTITY b \"&a;&a;&a;\">]><a>&b;</a>", OVF_SOAP_ERR_SHAPE},
         {"envelope without body",
@@ -239,10 +236,6 @@ TEST(OnvifSoapSecurity, PasswordDigestAndTimes) {
     // (printf 'NONCE0123456789A2024-05-01T10:00:00Zsecret' | sha1sum | xxd -r -p | base64).
     EXPECT_EQ(OnvifSoap::PasswordDigest("NONCE0123456789A", "2024-05-01T10:00:00Z", "secret"),
               "i1mWEtfe7wzdVdcwtkvoC20KOpo=");
-    std::string raw;
-    ASSERT_TRUE(OnvifSoap::Base64Decode(OnvifSoap::Base64("ab\x01\xff"), raw));
-    EXPECT_EQ(raw, std::string("ab\x01\xff"));
-    EXPECT_FALSE(OnvifSoap::Base64Decode("abc", raw));
     time_t t;
     ASSERT_TRUE(OnvifSoap::ParseIsoUtc("2024-05-01T10:00:00.250Z", t));
     EXPECT_EQ(OnvifSoap::IsoUtc(t), "2024-05-01T10:00:00Z");
