@@ -1,5 +1,5 @@
 // Framing of multipart streams: captured streams replayed cut at every byte
-// offset (and byte by byte) must give the same parts every time;
+// offset must give the same parts every time (reads of any size: fuzz_multipart_framing);
 // hostile input must fail the stream without holding more than its limits.
 #include <gtest/gtest.h>
 
@@ -79,10 +79,6 @@ TEST(MultipartParser, EveryCutGivesTheSameParts) {
             ASSERT_EQ(o.bodies, c.bodies) << "cut at " << cut;
             ASSERT_EQ(o.ended, c.ended) << "cut at " << cut;
         }
-        // Byte by byte: every line end and boundary falls between two reads.
-        std::vector<size_t> each;
-        for (size_t i = 1; i < data.size(); ++i) each.push_back(i);
-        EXPECT_EQ(Replay(c.boundary, data, each).bodies, c.bodies);
     }
 }
 
