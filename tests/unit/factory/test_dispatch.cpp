@@ -260,8 +260,6 @@ TEST(DispatchRecord, UnusableMediatorFunctionsReadAsZero) {
     ASSERT_NE(nullptr, axis.def);
     EXPECT_STREQ("AxisMp4Detector", axis.def->name);
     EXPECT_NE(std::string::npos, log.Text().find("Failed to downcast BRObjectBase"));
-    rig.cap.SetAPI("vivotek2");
-    EXPECT_EQ(nullptr, ChooseDetector(ReadFactoryInputs(DET_TYPE_MD, attr)).def);
     // Through the factory: format 0 with a FIFO is the polling class, not the FIFO one.
     rig.cap.SetAPI("ipuxfw1");
     BRObjectBase* obj = CreateDetector(1, &notAMediator, &rig.api, &rig.buf, nullptr, &rig.fifo, &rig.cap, nullptr, true);
