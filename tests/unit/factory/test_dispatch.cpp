@@ -191,17 +191,16 @@ TEST(DispatchRecord, ChecksFailWithoutCallingTheCamera) {
     struct Fault {
         const char* name;
         int kind;
-        bool noMediator, noApi, noBuf, noMap, noCap;
+        int missing;  // index into the arguments below, or -1
         int diCount;
-    };
-    const Fault faults[] = {
-        {"no mediator", 1, true, false, false, false, false, 1},
-        {"no camera API", 3, false, true, false, false, false, 1},
-        {"no event buffer", 4, false, false, true, false, false, 1},
-        {"no capability", 1, false, false, false, false, true, 1},
-        {"DI without map", 2, false, false, false, true, false, 1},
-        {"DI count 0", 2, false, false, false, false, false, 0},
-        {"DI count negative", 2, false, false, false, false, false, -1},
+    } faults[] = {
+        {"no mediator", 1, 0, 1},
+        {"no camera API", 3, 1, 1},
+        {"no event buffer", 4, 2, 1},
+        {"no capability", 1, 4, 1},
+        {"DI without map", 2, 3, 1},
+        {"DI count 0", 2, -1, 0},
+        {"DI count negative", 2, -1, -1},
     };
     for (const Fault& f : faults) {
         SCOPED_TRACE(f.name);
@@ -210,9 +209,8 @@ TEST(DispatchRecord, ChecksFailWithoutCallingTheCamera) {
         rig.cap.SetAPI("onvif");
         rig.cap.SetDICnt(f.diCount);
         LogCapture log;
-        BRObjectBase* args[] = {f.noMediator ? nullptr : &rig.med, f.noApi ? nullptr : &rig.api,
-                                f.noBuf ? nullptr : &rig.buf, f.noMap ? nullptr : &rig.bufMap,
-                                f.noCap ? nullptr : &rig.cap};
+        BRObjectBase* args[] = {&rig.med, &rig.api, &rig.buf, &rig.bufMap, &rig.cap};
+        if (f.missing >= 0) args[f.missing] = nullptr;
         DET_BASE_ATTR attr;
         EXPECT_FALSE(MakeDetAttr(f.kind, args[0], args[1], args[2], args[3], nullptr, args[4], nullptr, attr));
         EXPECT_EQ(nullptr, CreateDetector(f.kind, args[0], args[1], args[2], args[3], nullptr, args[4], nullptr, false));

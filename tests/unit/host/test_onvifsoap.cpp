@@ -152,8 +152,6 @@ TEST(OnvifSoapHostile, FailsCleanly) {
         {"huge topic text", hugeText, OVF_SOAP_ERR_SIZE},
         // Entities are never expanded: the document is just not an envelope.
         {"entity bomb", "<!DOCTYPE a [<!ENTITY a \"aaaa\"><!ENTITY b \"&a;&a;&a;\">]><a>&b;</a>", OVF_SOAP_ERR_SHAPE},
-        {"envelope without body",
-         "<e:Envelope xmlns:e=\"http://www.w3.org/2003/05/soap-envelope\"/>", OVF_SOAP_ERR_SHAPE},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
