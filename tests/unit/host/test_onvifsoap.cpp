@@ -195,7 +195,6 @@ TEST(OnvifSoapOther, SubscriptionAndServiceAnswers) {
     EXPECT_EQ(confs.front().field[2], "VideoSource_1");
     EXPECT_EQ(confs.back().field[0], "VideoSourceConfig_2");
     EXPECT_EQ(confs.back().field[2], "VideoSource_2");
-    EXPECT_EQ(confs.back().field[5], "640");
 
     a = Answer("digital_inputs.xml");
     std::vector<std::string> tokens;
@@ -211,15 +210,11 @@ TEST(OnvifSoapOther, SubscriptionAndServiceAnswers) {
     EXPECT_EQ(ent.entry[3], "http://192.0.2.10/onvif/Events");
     EXPECT_EQ(ent.entry[5], "http://192.0.2.10/onvif/DeviceIO");
     EXPECT_EQ(ent.entry[2], "");
-    EXPECT_EQ(ver.major, "2");
-    EXPECT_EQ(ver.minor, "60");
 
     a = Answer("capabilities.xml");
     ASSERT_EQ(OnvifSoap::ParseCapabilities(a.data(), a.size(), ent, ver), OVF_SOAP_OK);
     EXPECT_EQ(ent.entry[1], "http://192.0.2.11/onvif/media_service");  // events: the client test
     EXPECT_EQ(ent.entry[5], "http://192.0.2.11/onvif/deviceio_service");
-    EXPECT_EQ(ver.major, "2");
-    EXPECT_EQ(ver.minor, "2");
 }
 
 TEST(OnvifSoapSecurity, PasswordDigestAndTimes) {
