@@ -16,7 +16,6 @@ namespace {
 
 struct Outcome {
     std::vector<std::string> bodies;
-    std::vector<std::string> types;
     bool failed = false;
     bool ended = false;
 };
@@ -31,10 +30,7 @@ Outcome Replay(const std::string& boundary, const std::string& data, const std::
         p.Feed(data.data() + from, cut - from);
         from = cut;
         MultipartPart part;
-        while (p.PopPart(part)) {
-            o.bodies.push_back(part.body);
-            o.types.push_back(part.contentType);
-        }
+        while (p.PopPart(part)) o.bodies.push_back(part.body);
     }
     o.failed = p.Failed();
     o.ended = p.Ended();
