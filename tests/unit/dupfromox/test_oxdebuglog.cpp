@@ -1,10 +1,10 @@
-// The shared log writer: rotation into gzip archives, and
-// entries that stay whole while threads and processes write at once.
+// The shared log writer: entries that stay whole and are all kept, in the log
+// and its gzip archives, while threads and processes write at once across
+// rotations.
 #include <gtest/gtest.h>
 
 #include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,17 +20,12 @@
 
 namespace {
 
-const char* const kSrc = "tests/unit/test_oxdebuglog";
-
-long long SizeOf(const std::string& path) {
+bool Exists(const std::string& path) {
     struct stat st;
-    return stat(path.c_str(), &st) == 0 ? (long long)st.st_size : -1;
+    return stat(path.c_str(), &st) == 0;
 }
 
-bool Exists(const std::string& path) { return SizeOf(path) >= 0; }
-
 using camtest::ReadFile;
-using camtest::WriteFile;
 
 // Decompresses a gzip archive; fails the test if it is not valid gzip.
 std::string Gunzip(const std::string& path) {
@@ -64,17 +59,6 @@ protected:
             if (Exists(Archive(i))) out.push_back(i);
         return out;
     }
-    // Bytes one OXPrintf("%s", text) adds: measured on a scratch file so the
-    // test holds whatever the locale makes of the time text.
-    long long EntrySize(const std::string& text) {
-        const std::string scratch = m_Dir + "/scratch.log";
-        BrellinOwned::OXSetLogPath(scratch);
-        BrellinOwned::OXPrintf("%s", text.c_str());
-        BrellinOwned::OXSetLogPath(m_Log);
-        long long n = SizeOf(scratch);
-        unlink(scratch.c_str());
-        return n;
-    }
     // Every line of the log and all its archives, oldest first.
     std::vector<std::string> AllLines() {
         std::string all;
@@ -92,34 +76,6 @@ protected:
     std::string m_Dir;
     std::string m_Log;
 };
-
-// A log at the threshold is kept; the entry that takes it past rotates it:
-// archive i moves to i + 1 and the oldest (9) is dropped, so the log's disk
-// use stays bounded.
-TEST_F(OxDebugLogTest, RotationShiftsArchives) {
-    const std::string text = "the entry that tips it over\n";
-    const long long entry = EntrySize(text);
-    // The old archives are only renamed, so marker text stands in for gzip.
-    for (int i = 0; i < 10; ++i) WriteFile(Archive(i), "archive " + std::to_string(i));
-    const std::string prefill((size_t)(OX_LOG_ROTATE_SIZE - entry), 'y');
-    WriteFile(m_Log, prefill);
-    BrellinOwned::OXPrintf("%s", text.c_str());
-    EXPECT_EQ(SizeOf(m_Log), OX_LOG_ROTATE_SIZE);
-
-    BrellinOwned::OXPrintf("%s", text.c_str());
-    EXPECT_FALSE(Exists(m_Log));
-    EXPECT_FALSE(Exists(m_Log + ".0"));
-    EXPECT_EQ(ArchivesPresent(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
-    for (int i = 0; i < 9; ++i) EXPECT_EQ(ReadFile(Archive(i + 1)), "archive " + std::to_string(i)) << i;
-    const std::string newest = Gunzip(Archive(0));
-    EXPECT_EQ((long long)newest.size(), OX_LOG_ROTATE_SIZE + entry);
-    EXPECT_EQ(newest.compare(0, prefill.size(), prefill), 0);
-    EXPECT_EQ(newest.substr(newest.size() - text.size()), text);
-
-    // The next entry starts a fresh log file.
-    BrellinOwned::OXPrintf("after rotation\n");
-    EXPECT_EQ(SizeOf(m_Log), EntrySize("after rotation\n"));
-}
 
 // Writer identity and sequence number, then a payload of a letter of its own:
 // a torn or interleaved line carries another entry's time and name and cannot pass.
