@@ -213,7 +213,8 @@ TEST(DispatchRecord, ChecksFailWithoutCallingTheCamera) {
         if (f.missing >= 0) args[f.missing] = nullptr;
         DET_BASE_ATTR attr;
         EXPECT_FALSE(MakeDetAttr(f.kind, args[0], args[1], args[2], args[3], nullptr, args[4], nullptr, attr));
-        EXPECT_EQ(nullptr, CreateDetector(f.kind, args[0], args[1], args[2], args[3], nullptr, args[4], nullptr, false));
+        EXPECT_EQ(nullptr,
+                  CreateDetector(f.kind, args[0], args[1], args[2], args[3], nullptr, args[4], nullptr, false));
         EXPECT_EQ(0, rig.api.GetPrepareCount(f.kind));
         EXPECT_EQ("", log.Text());
     }
@@ -260,7 +261,8 @@ TEST(DispatchRecord, UnusableMediatorFunctionsReadAsZero) {
     EXPECT_NE(std::string::npos, log.Text().find("Failed to downcast BRObjectBase"));
     // Through the factory: format 0 with a FIFO is the polling class, not the FIFO one.
     rig.cap.SetAPI("ipuxfw1");
-    BRObjectBase* obj = CreateDetector(1, &notAMediator, &rig.api, &rig.buf, nullptr, &rig.fifo, &rig.cap, nullptr, true);
+    BRObjectBase* obj =
+        CreateDetector(1, &notAMediator, &rig.api, &rig.buf, nullptr, &rig.fifo, &rig.cap, nullptr, true);
     ASSERT_NE(nullptr, obj);
     EXPECT_EQ("IpuxMD", ClassName(obj));
     ReleaseMotionDet(obj);
