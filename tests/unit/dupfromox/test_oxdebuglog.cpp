@@ -1,17 +1,15 @@
-// The shared log writer: entry format, rotation into gzip archives, and
-// entries that stay whole while threads and processes write at once.
+// The shared log writer: entries that stay whole and are all kept, in the log
+// and its gzip archives, while threads and processes write at once across
+// rotations.
 #include <gtest/gtest.h>
 
 #include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -22,17 +20,12 @@
 
 namespace {
 
-const char* const kSrc = "tests/unit/test_oxdebuglog";
-
-long long SizeOf(const std::string& path) {
+bool Exists(const std::string& path) {
     struct stat st;
-    return stat(path.c_str(), &st) == 0 ? (long long)st.st_size : -1;
+    return stat(path.c_str(), &st) == 0;
 }
 
-bool Exists(const std::string& path) { return SizeOf(path) >= 0; }
-
 using camtest::ReadFile;
-using camtest::WriteFile;
 
 // Decompresses a gzip archive; fails the test if it is not valid gzip.
 std::string Gunzip(const std::string& path) {
@@ -44,13 +37,6 @@ std::string Gunzip(const std::string& path) {
     while ((n = fread(buf, 1, sizeof(buf), p)) > 0) out.append(buf, n);
     EXPECT_EQ(pclose(p), 0) << path << " is not a valid gzip file";
     return out;
-}
-
-std::string TimeText(time_t t) {
-    struct tm tmv;
-    char buf[128] = {0};
-    if (localtime_r(&t, &tmv)) strftime(buf, sizeof(buf), "%b %e %T", &tmv);
-    return buf;
 }
 
 class OxDebugLogTest : public ::testing::Test {
@@ -73,17 +59,6 @@ protected:
             if (Exists(Archive(i))) out.push_back(i);
         return out;
     }
-    // Bytes one OXPrintf("%s", text) adds: measured on a scratch file so the
-    // test holds whatever the locale makes of the time text.
-    long long EntrySize(const std::string& text) {
-        const std::string scratch = m_Dir + "/scratch.log";
-        BrellinOwned::OXSetLogPath(scratch);
-        BrellinOwned::OXPrintf("%s", text.c_str());
-        BrellinOwned::OXSetLogPath(m_Log);
-        long long n = SizeOf(scratch);
-        unlink(scratch.c_str());
-        return n;
-    }
     // Every line of the log and all its archives, oldest first.
     std::vector<std::string> AllLines() {
         std::string all;
@@ -101,72 +76,6 @@ protected:
     std::string m_Dir;
     std::string m_Log;
 };
-
-// An entry is the local time, a space and the text as given; the library's
-// prefix names the unit, the line and the function.
-TEST_F(OxDebugLogTest, EntryIsLocalTimeSpaceAndTextUnchanged) {
-    time_t before = time(nullptr);
-    BrellinOwned::OXPrintf("plain %d %s|", 42, "text");
-    const int line = __LINE__ + 1;
-    OXLOG(kSrc, "Cam[%d]: started\n", 7);
-    time_t after = time(nullptr);
-
-    const std::string content = ReadFile(m_Log);
-    const std::string prefixed = std::string(kSrc) + ":" + std::to_string(line) + ":TestBody(): Cam[7]: started\n";
-    std::set<std::string> stamps;
-    for (time_t t = before; t <= after; ++t) stamps.insert(TimeText(t));
-    bool matched = false;
-    for (const std::string& a : stamps)
-        for (const std::string& b : stamps)
-            if (content == a + " plain 42 text|" + b + " " + prefixed) matched = true;
-    EXPECT_TRUE(matched) << "log content: [" << content << "]";
-}
-
-// A log at the threshold is kept; the entry that takes it past rotates it.
-TEST_F(OxDebugLogTest, RotationShiftsArchives) {
-    struct Case {
-        const char* name;
-        std::vector<int> before;
-        std::vector<int> after;  // archive i moves to i + 1, the oldest (9) is dropped
-    };
-    const Case cases[] = {
-        {"all ten present", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
-        {"only the oldest", {9}, {0}},
-        {"gap in the middle", {0, 1, 5, 8}, {0, 1, 2, 6, 9}},
-    };
-    const std::string text = "the entry that tips it over\n";
-    const long long entry = EntrySize(text);
-
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        for (int i : ArchivesPresent()) unlink(Archive(i).c_str());
-        // The old archives are only renamed, so marker text stands in for gzip.
-        for (int i : c.before) WriteFile(Archive(i), "archive " + std::to_string(i));
-        const std::string prefill((size_t)(OX_LOG_ROTATE_SIZE - entry), 'y');
-        WriteFile(m_Log, prefill);
-        BrellinOwned::OXPrintf("%s", text.c_str());
-        EXPECT_EQ(SizeOf(m_Log), OX_LOG_ROTATE_SIZE);
-        EXPECT_EQ(ArchivesPresent(), c.before);
-
-        BrellinOwned::OXPrintf("%s", text.c_str());
-        EXPECT_FALSE(Exists(m_Log));
-        EXPECT_FALSE(Exists(m_Log + ".0"));
-        EXPECT_EQ(ArchivesPresent(), c.after);
-        for (int i : c.before) {
-            if (i < 9) {
-                EXPECT_EQ(ReadFile(Archive(i + 1)), "archive " + std::to_string(i)) << i;
-            }
-        }
-        const std::string newest = Gunzip(Archive(0));
-        EXPECT_EQ((long long)newest.size(), OX_LOG_ROTATE_SIZE + entry);
-        EXPECT_EQ(newest.compare(0, prefill.size(), prefill), 0);
-        EXPECT_EQ(newest.substr(newest.size() - text.size()), text);
-
-        // The next entry starts a fresh log file.
-        BrellinOwned::OXPrintf("after rotation\n");
-        EXPECT_EQ(SizeOf(m_Log), EntrySize("after rotation\n"));
-    }
-}
 
 // Writer identity and sequence number, then a payload of a letter of its own:
 // a torn or interleaved line carries another entry's time and name and cannot pass.
