@@ -98,10 +98,6 @@ public:
         std::lock_guard<std::mutex> g(mu);
         return std::vector<std::string>(calls.begin(), calls.begin() + (long)std::min(n, calls.size()));
     }
-    bool Called(const std::string& c) {
-        std::lock_guard<std::mutex> g(mu);
-        return std::find(calls.begin(), calls.end(), c) != calls.end();
-    }
     size_t PullsLeft() {
         std::lock_guard<std::mutex> g(mu);
         return pullNotifs.size() + pullResults.size();
@@ -191,18 +187,14 @@ TEST(OnvifPullPoint, CreateRetriesAndTerminationTime) {
         int rc;
         const char* termOut;
         std::vector<std::string> calls;
-        const char* logged;  // null: nothing logged
     } rows[] = {
-        {"third attempt succeeds", {-1, -1, 0}, false, "", 0, "", {"create[][]", "create[][]", "create[][]"}, nullptr},
-        {"three failures", {-1, -1, -1}, false, "", -1, "", {"create[][]", "create[][]", "create[][]"},
-         "Failed to create pull point. FilterXpath=[], TermTime=[]\n"},
+        {"third attempt succeeds", {-1, -1, 0}, false, "", 0, "", {"create[][]", "create[][]", "create[][]"}},
+        {"three failures", {-1, -1, -1}, false, "", -1, "", {"create[][]", "create[][]", "create[][]"}},
         {"no address: asks again with a termination time", {0, -1, 0}, true, "", 0, "PT60S",
-         {"create[][]", "create[][PT60S]", "create[][PT60S]"}, nullptr},
-        {"no address but a termination time was asked", {0}, true, "PT60S", 0, "PT60S", {"create[][PT60S]"},
-         nullptr},
+         {"create[][]", "create[][PT60S]", "create[][PT60S]"}},
+        {"no address but a termination time was asked", {0}, true, "PT60S", 0, "PT60S", {"create[][PT60S]"}},
         {"no address, the fallback fails too", {0, -1, -1, -1}, true, "", -1, "PT60S",
-         {"create[][]", "create[][PT60S]", "create[][PT60S]", "create[][PT60S]"},
-         "Failed to create pull point. FilterXpath=[], TermTime=[PT60S]\n"},
+         {"create[][]", "create[][PT60S]", "create[][PT60S]", "create[][PT60S]"}},
     };
     for (auto& r : rows) {
         SCOPED_TRACE(r.name);
@@ -213,17 +205,9 @@ TEST(OnvifPullPoint, CreateRetriesAndTerminationTime) {
         s->noAddress = r.noAddress;
         std::string term = r.termIn;
         OVF_EVT_PULL_PT pp;
-        std::string before = rig.log.Text();
         EXPECT_EQ(md.CreatePullPoint("", term, pp), r.rc);
         EXPECT_EQ(term, r.termOut);
         EXPECT_EQ(s->Calls(), r.calls);
-        std::string added = rig.log.Text().substr(before.size());
-        if (r.logged) {
-            EXPECT_NE(added.find(std::string("camdet/onvifdetector:")), std::string::npos);
-            EXPECT_NE(added.find(r.logged), std::string::npos) << added;
-        } else {
-            EXPECT_EQ(added, "");
-        }
         // The camera's namespace prefixes go with every request; items without "@" are dropped.
         EXPECT_EQ(s->lastNs.size(), 2u);
     }
@@ -267,7 +251,7 @@ TEST(OnvifPullPoint, DetectorThreadPullsRecreatesAndFeedsFollowers) {
     s->pullNotifs = {{Motion("r", "true"), Tamper("true")}, {Motion("r", "false")}};
     ASSERT_EQ(td.Start(), 0);
     ASSERT_EQ(md.Start(), 0);
-    ASSERT_TRUE(WaitFor([&] { return s->Called("pull http://127.0.0.1/sub/2 PT60S 8") && s->PullsLeft() == 0; }));
+    ASSERT_TRUE(WaitFor([&] { return s->Count("pull http://127.0.0.1/sub/2 PT60S 8") > 0 && s->PullsLeft() == 0; }));
     ASSERT_TRUE(WaitFor([&] { return !rig.rig.buf.GetTrig(); }));
     // The new subscription starts from what the camera says on it: the
     // tampering it did not repeat is no longer held by the follower (which
@@ -351,12 +335,10 @@ public:
             m_Queue.pop_front();
         }
         ++pulls;
-        backlogAfterPull = m_Queue.size();
-        maxBacklog = std::max(maxBacklog, backlogAfterPull);
+        maxBacklog = std::max(maxBacklog, m_Queue.size());
         return 0;
     }
     int64_t lag = 0;             // longest time a notification waited in the camera
-    size_t backlogAfterPull = 0;
     size_t maxBacklog = 0;
     int maxLimit = 0;  // the most notifications one pull asked for
 
@@ -449,7 +431,6 @@ TEST(OnvifPullPoint, ALostAnswerIsFollowedByTheCurrentStates) {
         {"no synchronisation point: subscribed again", kOnvifBadAnswer, kOnvifFault, false,
          {"create[][]", pull, pull, "sync http://127.0.0.1/sub/1", "unsubscribe http://127.0.0.1/sub/1", "create[][]",
           "pull http://127.0.0.1/sub/2 PT60S 8"}},
-        {"refused: nothing lost", kOnvifFault, 0, true, {"create[][]", pull, pull, pull}},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
@@ -475,11 +456,6 @@ TEST(OnvifPullPoint, ALostAnswerIsFollowedByTheCurrentStates) {
         di.Stop();
         rig.rig.bufMap.SetListener(nullptr);
         EXPECT_EQ(s->Calls(r.calls.size()), r.calls);
-        // A new subscription is pulled in the same pass, not a pull interval later.
-        if (s->createdAt.size() > 1) {
-            ASSERT_GE(s->pulledAt.size(), 3u);
-            EXPECT_EQ(s->createdAt[1], s->pulledAt[2]);
-        }
         // On with the first pull; off with the first pull after the failed one.
         std::lock_guard<std::mutex> g(s->mu);
         ASSERT_GE(changes.size(), 2u);
