@@ -179,16 +179,14 @@ TEST_F(RtpTransport, SetUpChecksKeepTheLoopFromRunning) {
         std::string path;
         int port;
         int pathRc;
-        const char* logged;  // null: nothing from the transport
     } cases[] = {
-        {"stream protocol not RTP over RTSP", 2, true, "", 0, 0, "Cam[7]: Wrong protocol.\n"},
-        {"no path", 1, true, "", 0, -1, nullptr},
-        {"no shared fetcher from the recorder", 1, false, "", 0, 0, "Cam[7]: Failed to new RtpFetcher.\n"},
-        {"an own fetcher the factory refuses", 1, true, "live", 0, 0, "Cam[7]: Failed to new RtpFetcher.\n"},
+        {"stream protocol not RTP over RTSP", 2, true, "", 0, 0},
+        {"no path", 1, true, "", 0, -1},
+        {"no shared fetcher from the recorder", 1, false, "", 0, 0},
+        {"an own fetcher the factory refuses", 1, true, "live", 0, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        LogCapture caseLog;
         CameraRig r;
         r.med.camId = 7;
         r.med.streamProtocol = c.protocol;
@@ -199,13 +197,6 @@ TEST_F(RtpTransport, SetUpChecksKeepTheLoopFromRunning) {
             ASSERT_EQ(0, det.Start());
             // The thread ends by itself; Stop joins it.
             ASSERT_EQ(0, det.Stop());
-        }
-        const std::string text = caseLog.Text();
-        if (c.logged) {
-            EXPECT_NE(std::string::npos, text.find("camdet/rtphdrdetector:")) << text;
-            EXPECT_NE(std::string::npos, text.find(c.logged)) << text;
-        } else {
-            EXPECT_EQ(std::string::npos, text.find("camdet/rtphdrdetector:")) << text;
         }
         // The status is not touched and the fetcher not asked.
         EXPECT_EQ(0, r.buf.GetUpdateCount());
