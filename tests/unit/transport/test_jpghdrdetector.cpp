@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "camdet/transport/jpghdrdetector.h"
-#include "camdet/transport/jpgvendordetector.h"
 #include "host/media/streamfifo.h"
 #include "tests/fixtures/fakeclock.h"
 #include "tests/fixtures/mfscript.h"
@@ -132,7 +131,6 @@ TEST_F(JpgHdrTransport, DetectPicksTheWantedSegment) {
          id + "M0:0;ML0:020;T0:0;A0:1;IO0:1;", 0},
         {"axis_second_comment.jpg", ReadJpeg("axis_second_comment.jpg"), 0xFE, none, 0, "encoder 5.40", 0},
         {"axis_no_dataid.jpg", ReadJpeg("axis_no_dataid.jpg"), 0xFE, ids, -1, "", 0},
-        {"axis_no_dataid.jpg", ReadJpeg("axis_no_dataid.jpg"), 0xFE, none, 0, "M0:1;ML0:050;T0:1;", 0},
         {"no_markers.jpg", ReadJpeg("no_markers.jpg"), 0xFE, none, -1, "", 0},
         {"vivotek_app0.jpg", ReadJpeg("vivotek_app0.jpg"), 0xE0, none, 0, std::string("VVTK\0\0\x01\x05", 8), 0},
         {"vivotek_app2.jpg", ReadJpeg("vivotek_app2.jpg"), 0xE0, none, -1, "", 0},
@@ -149,7 +147,6 @@ TEST_F(JpgHdrTransport, DetectPicksTheWantedSegment) {
         {"a data segment before the camera's", WithSegments(axis, 1, 0xFE, first), 0xFE, ids, 0, first, 0},
         {"no room for it", WithSegments(axis, 1, 0xFE, first), 0xFE, ids, -1, "", first.size()},
         {"80000 empty comments", WithSegments(axis, 80000, 0xFE, ""), 0xFE, ids, JpgHdrDetector::kDetectNoFrame, "", 0},
-        {"80000 empty APP1", WithSegments(axis, 80000, 0xE1, ""), 0xE1, none, JpgHdrDetector::kDetectNoFrame, "", 0},
         {"80000 empty APP5", WithSegments(axis, 80000, 0xE5, ""), 0xFE, ids, JpgHdrDetector::kDetectNoFrame, "", 0},
         {"100 empty comments", WithSegments(axis, 100, 0xFE, ""), 0xFE, ids, 0, axisData, 0},
     };
@@ -232,16 +229,6 @@ TEST_F(JpgHdrTransport, CorruptAndForeignBytes) {
     unsigned int cap = 0, len = 0;
     EXPECT_EQ(det.Detect(nullptr, 10, out, cap, len), -1);
     EXPECT_EQ(det.Detect(reinterpret_cast<char*>(const_cast<unsigned char*>(img.data())), 0, out, cap, len), -1);
-    EXPECT_NE(log.Text().find("Cam[1]: Wrong parameters!"), std::string::npos);
-}
-
-// Without a camera API there is no frame path to fetch from (a camera API
-// without one: JpgVendors.PathsFromTheCameraApi).
-TEST_F(JpgHdrTransport, NoVendorFramePathWithoutACameraApi) {
-    std::string path;
-    int port = -1;
-    EXPECT_EQ(-1, JpgVendorDetector::DetPathPort(nullptr, path, port));
-    EXPECT_EQ("", path);
 }
 
 // ---------------------------------------------------------------- loops
@@ -390,7 +377,6 @@ TEST_F(JpgHdrTransport, NoFifoOrNoPathNoLoop) {
     MFScriptScope scope;
     ProbeJpg det(rig.Attr(), 0xFE, true);
     ASSERT_EQ(det.DetMain(), 0);
-    EXPECT_NE(log.Text().find("Cam[1]: Null stream fifo."), std::string::npos);
     EXPECT_EQ(det.Payloads(), 0u);
     ProbeJpg owner(rig.Attr(), 0xFE, false, DET_TYPE_MD);
     owner.pathRc = -1;
