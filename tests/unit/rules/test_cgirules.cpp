@@ -113,16 +113,12 @@ const std::vector<RuleCase>& MotionCases() {
         {"BrickcomMotion", "window3=1\n", true, 100},
         {"BrickcomMotion", "window1=0\nwindow2=0\nwindow3=0\nwindow4=1\n", false, 0},
 
-        // Storage Options: 1 motion, 2 input, 3 both.
-        {"StorageMotion", "var alarm_status=3;", true, 100},
-
         // Zavio V3: level lines; the first window over its threshold wins, else the highest level.
         {"ZavioV3Motion", "@zavio/detection_two_over.txt", true, 60},
         {"ZavioV3Motion", "@zavio/detection_quiet.txt", false, 45},
         {"ZavioV3Motion", "group=0;level=50;threshold=50;\n", false, 50},
         {"ZavioV3Motion", "group=0;level=70;\n", false, 70},  // no threshold: a level, never a trigger
 
-        {"CanonMotion", "i.1:=0\nm.1:=1\n", true, 100},
         {"FoscamMotion", "var alarm_status=1;\nvar ddns_status=0;", true, 100},
         // Foscam V2 answers XML: the end tag is part of the value.
         {"FoscamV2Motion", "<CGI_Result>\n  <result>0</result>\n  <motionDetectAlarm>2</motionDetectAlarm>\n", true,
@@ -170,7 +166,6 @@ const std::vector<RuleCase>& MotionCases() {
         {"ShanyMotion", "getalarmstatus=00002 ", true, 100},
         {"NexcomMotion", "alarmstatus=2\n", true, 100},
         {"GrandStreamMotion", "md_alarm_statu=1\n", true, 100},  // the camera spells it "statu"
-        {"TruenMotion", "GIS_MOTION1=1\nGIS_SENSOR1=0\n", true, 100},
     };
     return cases;
 }
@@ -247,7 +242,6 @@ const std::vector<RuleCase>& InputCases() {
         {"StarDotInput", "trigger1=0\n", true, 100, 0},
 
         {"StorageInput", "var alarm_status=2;", true, 1, 0},
-        {"FoscamV2Input", "<CGI_Result>\n  <IOAlarm>2</IOAlarm>\n", true, 100, 0},
         {"ZavioInput", "input2:1\n", true, 1, 1, 2},
         {"CanonInput", "i.1:=1\ni.2:=0\n", true, 1, 0, 2},
 
@@ -259,10 +253,6 @@ const std::vector<RuleCase>& InputCases() {
         // Bosch: the dec element; the level is left as it was.
         {"BoschInput", "@bosch/rcp_flag_set.xml", true, kUntouched, 0},
 
-        {"BewardInput", "SensorAlarm=1\n", true, 1, 0},
-        {"SiemensInput", "HTTP/1.1 200 OK\r\n\r\nAlarm\r\n", true, 1, 0},
-        {"ShanyInput", "getalarmstatus=00001 ", true, 1, 0},
-        {"NexcomInput", "alarmstatus=1\n", true, 1, 0},
         {"TruenInput", "GIS_MOTION1=0\nGIS_SENSOR1=0\nGIS_SENSOR2=1\n", true, 1, 1, 2},
     };
     return cases;
