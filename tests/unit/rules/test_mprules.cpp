@@ -64,7 +64,6 @@ TEST(MpVendorRules, OnePartGivesThisTriggerAndLevel) {
         {"ImegeMotion", -1, "value=5;objectsize=10;\n", false, 5, {}},
         {"ImegeMotion", -1, "xxxxxxxxxx\nvalue=30;\nobjectsize=20;\n", false, 30, {}},  // not its line's size
         {"SamsungMotion", -1, "motion:H\n", true, 100, {}},
-        {"SamsungAudio", -1, "audio:H\n", true, 100, {}},
         {"SamsungTamper", -1, "tampering:H\r\n", true, 100, {}},
         {"SamsungInput", 0, "IO01:H\nIO02:L\n", true, 1, {}},
         {"HitronMotion", -1, "motion=1\nalarm=0\n", true, 100, {}},
@@ -81,7 +80,6 @@ TEST(MpVendorRules, OnePartGivesThisTriggerAndLevel) {
         {"LilinInput", 0, "MotionDetect=1\r\nAlarmInputDetect=1\r\n", true, 1, {}},
         {"AcumenMotion", -1, "MotionDetect=1\n", true, 100, {}},
         {"AcumenInput", 3, "AlarmInputDetect=0\n", false, 0, {}},
-        {"OncamGrandeyeMotion", -1, "alarm=1\n", true, 100, {}},
         {"OncamGrandeyeInput", 0, "state0:L\n", true, 100, {}},
         {"AirliveMotion", -1, "group=1;level=80;threshold=50;\n", true, 80, {}},
         {"AirliveMotion", -1, "group=1;level=20;threshold=50;\n", false, 20, {}},
