@@ -61,7 +61,7 @@ TEST_P(TlsEndToEnd, PolicyDecidesWhatIsSeen) {
     }
     for (const std::string& a : c.policy) args.push_back(a == "{ca}" ? caPath : a == "{pin}" ? sim.TlsPin() : a);
     sim.SetMotion(true);
-    MonitorProcess mon(args);
+    MonitorProcess mon(args, base + ".err");
     ASSERT_TRUE(mon.Running());
     camtest::StatusLog& log = mon.Log();
     if (c.trusted) {
@@ -77,11 +77,16 @@ TEST_P(TlsEndToEnd, PolicyDecidesWhatIsSeen) {
         EXPECT_EQ(log.CountTriggered("md", -1), 0) << log.Text();
         // A camera we reach but must not trust is in error, never quiet.
         EXPECT_TRUE(log.WaitHealth("error", kStepMs)) << log.Text();
+        // Said at once on stderr, in one line.
+        const std::string said = "camdet-monitor: camera error: ";
+        EXPECT_TRUE(WaitFileHas(base + ".err", said, kStepMs)) << ReadFile(base + ".err");
+        EXPECT_EQ(ReadFile(base + ".err").find(said), ReadFile(base + ".err").rfind(said)) << ReadFile(base + ".err");
         // Never retried over plain HTTP: the camera saw no request at all.
         EXPECT_EQ(sim.RequestCount(), 0u);
     }
     EXPECT_EQ(mon.Terminate(), 0);
-    EXPECT_EQ(ReadFile(logPath).find(kPassword), std::string::npos);
+    for (const std::string& text : {ReadFile(logPath), ReadFile(base + ".err"), log.Text()})
+        EXPECT_EQ(text.find(kPassword), std::string::npos) << text;
     unlink(caPath.c_str());
 }
 

@@ -388,6 +388,13 @@ TEST(FleetMqtt, HealthPerCameraAndAvailability) {
     // The broker was up from the start: the first connection held.
     EXPECT_EQ(std::string::npos, camtest::ReadFile(monErr).find("MQTT")) << camtest::ReadFile(monErr);
     EXPECT_EQ(0, mon.Terminate());
+    // The wrong password's camera is never "quiet", and no password is in the log, stdout or stderr.
+    EXPECT_FALSE(log.WaitState("md", -1, false, 0, 0, "gate")) << log.Text();
+    for (const std::string& text :
+         {camtest::ReadFile(monErr), camtest::ReadFile(camtest::TempPath("health-lib.log")), log.Text()}) {
+        EXPECT_EQ(text.find("gate-Wrong1"), std::string::npos) << text;
+        EXPECT_EQ(text.find("health-Pw1"), std::string::npos) << text;
+    }
     broker.Stop();
 }
 
