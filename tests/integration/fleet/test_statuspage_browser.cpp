@@ -172,7 +172,8 @@ TEST(StatusPage, SixtyCamerasFailingFirstAndFiltered) {
     std::string text = "cameras:\n";
     for (size_t i = 60; i-- > 0;) {
         text += "  " + mine[i] + ":\n    api: truen\n    port: " + std::to_string(sims.At(i).Port()) +
-                "\n    user: admin\n    password: page60-Pw\n    kinds: " + (i ? "[md]\n" : "[md, di]\n    di-count: 2\n");
+                "\n    user: admin\n    password: page60-Pw\n    kinds: " +
+                (i ? "[md]\n" : "[md, di]\n    di-count: 2\n");
         text += "  " + others[i] + ":\n    api: truen\n    port: 1\n";
     }
     const std::string config = camtest::TempPath("page60.yaml");
