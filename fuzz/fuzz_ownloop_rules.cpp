@@ -34,9 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const bool m = ActiIsMotion(h, ACTI_MOTION_EVENT, value);
             Check(m == (h.code == ACTI_MOTION_EVENT) && value == (m ? 100 : 0));
         }
-        Check(ActiLoginAccepted(u, len) == (len >= 4 && bytes[0] == 0 &&
-                                                                                  bytes[1] == 0 && bytes[2] == 0 &&
-                                                                                  bytes[3] == 0));
+        Check(ActiLoginAccepted(u, len) == (len >= 4 && !bytes[0] && !bytes[1] && !bytes[2] && !bytes[3]));
         break;
     }
     case 1: {

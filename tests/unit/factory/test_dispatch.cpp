@@ -113,6 +113,7 @@ const Case kCases[] = {
     {1, "panasonicmp", 1, false, "", nullptr, "PanaJpgDIMD", false, 0},
     {1, "ipuxfw1", 1, true, "", nullptr, "IpuxStmFifoMD", false, 0},
     {1, "ipux5m", 1, false, "", nullptr, "IpuxMD", false, 0},
+    {1, "ipuxfw1", 0, true, "", nullptr, "IpuxMD", false, 0},  // format 0: polled, FIFO or not
     {1, "vivotek2", 1, true, "", nullptr, "VivotekJpgDetector", true, 0},
     {1, "vivotek2", 2, true, "", nullptr, nullptr, false, 0},
     {1, "vivotek7v1", 2, false, "", nullptr, "VivotekMp4Detector", false, 1},
@@ -239,33 +240,6 @@ TEST(DispatchRecord, PreparationRunsOnceUnlessTheFlagIsSet) {
             }
         }
     }
-}
-
-// A mediator object of another type: its functions log and read as 0/"",
-// which the table treats like any other value.
-TEST(DispatchRecord, UnusableMediatorFunctionsReadAsZero) {
-    SharingReset sharing;
-    CameraRig rig;
-    rig.cap.SetAPI("axisv5");
-    rig.cap.SetDICnt(1);
-    EventBuf notAMediator;
-    LogCapture log;
-    DET_BASE_ATTR attr;
-    ASSERT_TRUE(MakeDetAttr(1, &notAMediator, &rig.api, &rig.buf, nullptr, nullptr, &rig.cap, nullptr, attr));
-    FactoryInputs in = ReadFactoryInputs(DET_TYPE_DI, attr);
-    EXPECT_EQ(0, in.fmt);
-    EXPECT_EQ("", in.model);
-    const DetChoice axis = ChooseDetector(ReadFactoryInputs(DET_TYPE_MD, attr));
-    ASSERT_NE(nullptr, axis.def);
-    EXPECT_STREQ("AxisMp4Detector", axis.def->name);
-    EXPECT_NE(std::string::npos, log.Text().find("Failed to downcast BRObjectBase"));
-    // Through the factory: format 0 with a FIFO is the polling class, not the FIFO one.
-    rig.cap.SetAPI("ipuxfw1");
-    BRObjectBase* obj =
-        CreateDetector(1, &notAMediator, &rig.api, &rig.buf, nullptr, &rig.fifo, &rig.cap, nullptr, true);
-    ASSERT_NE(nullptr, obj);
-    EXPECT_EQ("IpuxMD", ClassName(obj));
-    ReleaseMotionDet(obj);
 }
 
 }  // namespace

@@ -3,14 +3,12 @@
 // four kinds through its own bounded read, Vivotek's application data by kind.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "camdet/api/entrypoints.h"
 #include "camdet/factory/detfactory.h"
-#include "camdet/transport/jpgvendordetector.h"
 #include "camdet/rules/vivotekrules.h"
 #include "camdet/transport/rtpvendordetector.h"
 #include "tests/fixtures/fakeclock.h"
@@ -18,11 +16,6 @@
 #include "tests/fixtures/scriptedrtpfetch.h"
 #include "tests/fixtures/statushistory.h"
 #include "tests/fixtures/testsupport.h"
-
-// Definitions made here with kinds no factory asks them for.
-namespace detclass {
-extern const DetClassDef VivotekMp4Detector, VivotekJpgDetector;
-}  // namespace detclass
 
 namespace {
 
@@ -128,39 +121,6 @@ TEST(RtpVendors, VivotekApplicationDataByKind) {
     // lost (the script's end) and when it stops.
     EXPECT_EQ(States({{true, 70}, {false, 20}, {false, 0}, {false, 0}}), cam.watch.Of(DET_TYPE_MD));
     EXPECT_EQ(States({{false, 0}, {true, 100}, {false, 0}, {false, 0}}), cam.watch.Of(DET_TYPE_TD));
-}
-
-// Over RTP and over JPEG alike.
-TEST(RtpVendors, VivotekLogsAKindWithoutATest) {
-    SharingReset sharing;
-    CameraRig rig;
-    DetArgs audio;
-    audio.kind = DET_TYPE_AD;
-    audio.group = VIVO_FUNC_GR_4;
-    std::unique_ptr<BRObjectBase> rtpMade(detclass::VivotekMp4Detector.make(rig.Attr(), audio));
-    audio.b = true;
-    audio.group = VIVO_FUNC_GR_3;
-    std::unique_ptr<BRObjectBase> jpgMade(detclass::VivotekJpgDetector.make(rig.Attr(), audio));
-    CamDetector& rtp = dynamic_cast<CamDetector&>(*rtpMade);
-    CamDetector& jpg = dynamic_cast<CamDetector&>(*jpgMade);
-    std::string data = VivotekData(true, true, 70, true);
-    const unsigned int n = (unsigned int)data.size();
-    struct {
-        const char* unit;
-        std::function<bool(int&)> test;
-    } cases[] = {
-        {"camdet/rtpvendordetector:", [&](int& v) { return rtp.IsTrig(&data[0], n, v); }},
-        {"camdet/jpgvendordetector:", [&](int& v) { return jpg.IsTrig(&data[0], n, v); }},
-    };
-    for (const auto& c : cases) {
-        LogCapture log;
-        int value = -1;
-        EXPECT_FALSE(c.test(value)) << c.unit;
-        EXPECT_EQ(0, value) << c.unit;
-        const std::string text = log.Text();
-        EXPECT_NE(std::string::npos, text.find(c.unit)) << text;
-        EXPECT_NE(std::string::npos, text.find("CheckTrigValInAppData(): Unknown detection type 4\n")) << text;
-    }
 }
 
 }  // namespace
