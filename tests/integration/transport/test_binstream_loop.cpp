@@ -151,6 +151,8 @@ TEST(BinStreamLoop, WhatTheStreamSaysGivesTheseStatuses) {
         {"thirty empty lines pass, the 31st reconnects", BIN_STREAM_HTTP_LINE, 64, 1,
          {StreamThenStall("ALARM\r\n" + thirty + "ALARM\n" + thirty + "\r\nquiet\n"), StreamThenStall("ALARM\n")},
          {{true, 100}, {true, 100}, {false, 0}, {true, 100}}, 2, {}},
+        {"thirty empty lines before the first line pass", BIN_STREAM_HTTP_LINE, 64, 1,
+         {StreamThenStall(thirty + "ALARM\n")}, {{true, 100}}, 1, {}},
         {"refused twice", BIN_STREAM_HTTP_LINE, 64, 1,
          {{PeerStep::RecvRequest(), PeerStep::Send("HTTP/1.0 500 Oops\r\n\r\n"), PeerStep::Close()},
           {PeerStep::Close()}, StreamThenStall("ALARM\n")},
