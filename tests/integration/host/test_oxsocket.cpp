@@ -8,7 +8,6 @@
 
 #include <chrono>
 #include <future>
-#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>

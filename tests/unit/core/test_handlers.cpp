@@ -2,9 +2,6 @@
 // their default results (a null object's: DetectorLifecycleTest.Construction...).
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "camdet/api/entrypoints.h"
 #include "camdet/core/eventdetector.h"
 #include "dupfromox/oxdebuglog.h"

@@ -1,7 +1,6 @@
 // The RTP header-extension transport over a scripted shared fetcher.
 #include <gtest/gtest.h>
 
-#include <mutex>
 #include <string>
 #include <vector>
 

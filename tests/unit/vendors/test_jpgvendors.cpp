@@ -4,7 +4,6 @@
 
 #include <string>
 #include <tuple>
-#include <vector>
 
 #include "camdet/api/entrypoints.h"
 #include "camdet/factory/detfactory.h"
