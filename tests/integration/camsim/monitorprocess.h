@@ -130,8 +130,6 @@ public:
     StatusLog& Log() { return m_Log; }
     bool Running() const { return m_Child.Running(); }
     void Kill(int sig) { m_Child.Kill(sig); }
-    // SIGTERM and the exit status (-1 when it did not exit normally).
-    int Terminate() { return Signal(SIGTERM); }
     // Sends sig (0: none, the program ends by itself), waits for the exit; its
     // status (-1 when it did not exit normally).
     int Signal(int sig) {

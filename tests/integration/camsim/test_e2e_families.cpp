@@ -101,7 +101,7 @@ void RunRow(const Row& r) {
     if (r.rtspSessions >= 0) {
         EXPECT_EQ(r.rtspSessions, sim.RtspSessions());
     }
-    EXPECT_EQ(0, mon.Terminate());
+    EXPECT_EQ(0, mon.Signal(SIGTERM));
     EXPECT_TRUE(log.WaitEof(kStepMs));
     EXPECT_TRUE(log.BadLines().empty()) << log.Text();
 }

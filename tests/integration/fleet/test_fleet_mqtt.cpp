@@ -387,7 +387,7 @@ TEST(FleetMqtt, HealthPerCameraAndAvailability) {
     }
     // The broker was up from the start: the first connection held.
     EXPECT_EQ(std::string::npos, camtest::ReadFile(monErr).find("MQTT")) << camtest::ReadFile(monErr);
-    EXPECT_EQ(0, mon.Terminate());
+    EXPECT_EQ(0, mon.Signal(SIGTERM));
     // The wrong password's camera is never "quiet", and no password is in the log, stdout or stderr.
     EXPECT_FALSE(log.WaitState("md", -1, false, 0, 0, "gate")) << log.Text();
     for (const std::string& text :

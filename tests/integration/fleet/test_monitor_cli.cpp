@@ -34,9 +34,6 @@ TEST(MonitorOptions, InlineValuesReadAsSeparateOnes) {
          [](const MonitorOptions& o) { return o.api == "truen" && o.port == 8080; }},
         // Only the first '=' splits: the value keeps the rest.
         {{"--api", "truen", "--password=a=b"}, nullptr, [](const MonitorOptions& o) { return o.password == "a=b"; }},
-        {{"--api", "truen", "--user="}, nullptr, [](const MonitorOptions& o) { return o.user.empty(); }},
-        {{"--config=c.yaml", "--shard=2/3", "--mqtt-node=n1"}, nullptr,
-         [](const MonitorOptions& o) { return o.shard == 2 && o.shards == 3 && o.mqttNode == "n1"; }},
         {{"--api", "truen", secretOpt.c_str()}, nullptr,
          [](const MonitorOptions& o) { return o.password == "from-file"; }},
         // Bad values are named as with a space.
