@@ -123,7 +123,8 @@ TEST_F(MultipartTransport, RowPathsFromTheCameraApi) {
         SCOPED_TRACE(c.src);
         CameraRig r;
         r.cap.SetAPI("hikvisionv3");
-        MpVendorDetector det(r.Attr(), MpMotion(c.src, nullptr), DetArgs());
+        const MpRow row = MpMotion(c.src, nullptr);  // the detector keeps a reference to its row
+        MpVendorDetector det(r.Attr(), row, DetArgs());
         std::string path;
         int port = -1;
         EXPECT_EQ(0, det.GetPathPort(path, port));
